@@ -1,0 +1,42 @@
+# vyr_add_library(<target> [LIBS ...])
+# One library per source folder: every .cpp below the folder belongs to it.
+function(vyr_add_library target)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC ${ARG_LIBS})
+endfunction()
+
+# vyr_add_tests(<folder> LIBS ...)
+# Every tests/<folder>/*_test.cpp becomes one test program, registered in CTest
+# with the label of its folder. GUI tests run on the offscreen platform.
+function(vyr_add_tests folder)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(src ${test_sources})
+    get_filename_component(name ${src} NAME_WE)
+    set(target ${folder}_${name})
+    add_executable(${target} ${src})
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    target_link_libraries(${target} PRIVATE vyr_test_main ${ARG_LIBS})
+    target_compile_definitions(${target} PRIVATE
+      VYR_TESTDATA_DIR="${VYR_TESTDATA_DIR}"
+      VYR_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
+      VYR_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES
+      LABELS ${folder}
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      TIMEOUT 300)
+  endforeach()
+endfunction()
+
+# vyr_add_benchmark(<name> <source> LIBS ...)
+function(vyr_add_benchmark name source)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${source})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  target_link_libraries(${name} PRIVATE benchmark::benchmark ${ARG_LIBS})
+endfunction()
