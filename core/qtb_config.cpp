@@ -1,16 +1,17 @@
 #include "core/qtb_config.h"
 
+#include "core/text_util.h"
+
 #include <QFile>
 
-#include <cerrno>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <locale.h>
+#include <strings.h>
 
 namespace {
 
@@ -530,7 +531,7 @@ QString QtbConfigValue::to_string_utf8() const
 {
     if (m_type != String)
         return to_string();
-    return QString::fromUtf8(m_string.data(), int(m_string.size()));
+    return utf8_to_utf16(m_string.c_str());
 }
 
 int32_t QtbConfigValue::to_int() const

@@ -263,6 +263,10 @@ TEST_F(QtbConfigFile, Utf8TextRoundTrips)
     QtbConfig again(path("u.vyr"));
     ASSERT_EQ(again.read(), 0);
     EXPECT_EQ(again.get_group("S")->read_string_utf8("t", QString()), text);
+
+    // Broken sequences decode leniently: a lead byte without its continuation stands for itself.
+    again.get_group("S")->write_cstring("bad", "\xc3" "A");
+    EXPECT_EQ(again.get_group("S")->read_string_utf8("bad", QString()), QString(QChar(0xc3)) + "A");
 }
 
 struct ConversionCase
