@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -35,6 +36,9 @@ std::string socket_path()
 using namespace device_transport;
 
 namespace {
+
+// How long a close waits for the daemon to close the handle.
+constexpr int kCloseTimeoutMs = 2000;
 
 void put_u32(uint8_t *to, uint32_t value)
 {
@@ -88,10 +92,17 @@ void DeviceFile::close()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     unmap_locked();
-    if (socket_ >= 0) {
-        ::close(socket_);
-        socket_ = -1;
+    if (socket_ < 0)
+        return;
+    // Closing is complete when the daemon has closed the handle and hung up,
+    // so that the device can be opened again at once.
+    shutdown(socket_, SHUT_WR);
+    pollfd hang_up{socket_, POLLIN, 0};
+    char ignored;
+    while (poll(&hang_up, 1, kCloseTimeoutMs) == 1 && recv(socket_, &ignored, 1, 0) > 0) {
     }
+    ::close(socket_);
+    socket_ = -1;
 }
 
 bool DeviceFile::is_open() const
