@@ -1,4 +1,6 @@
 #include "script/pcode_machine.h"
+#include "script/script_symbol.h"
+#include "script/script_symbol_table.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -175,6 +177,21 @@ int PCodeMachine::bind_script_function(int number, int32_t code_address)
     entry.kind = PCodeFunction::script;
     entry.code_address = code_address;
     return bind(number, entry);
+}
+
+int PCodeMachine::bind_native_by_name(const ScriptSymbolTable &symbols, const char *name, PCodeNative function)
+{
+    const ScriptSymbol *symbol = symbols.find(name, 0);
+    if (!symbol || symbol->kind() != SYMBOL_FUNCTION)
+        return -1;
+    return bind_native(int(static_cast<const ScriptFunction *>(symbol)->index), function);
+}
+
+int PCodeMachine::bind_native_if_declared(const ScriptSymbolTable &symbols, const char *name, PCodeNative function)
+{
+    if (!symbols.find(name, 0))
+        return 0;
+    return bind_native_by_name(symbols, name, function);
 }
 
 const PCodeFunction *PCodeMachine::function(int number) const

@@ -17,6 +17,8 @@
 #include <cstring>
 #include <vector>
 
+class ScriptSymbolTable;
+
 // One operand stack cell: a double in all 8 bytes, or an int in the low word
 // plus a high word. For an address the high word is its size bound, the number
 // of bytes that may be indexed from it.
@@ -114,6 +116,11 @@ public:
     // steps of 1500 entries; a negative number is refused with -1.
     int bind_native(int number, PCodeNative function);
     int bind_script_function(int number, int32_t code_address);
+    // Binds the native to the function that the table declares under this
+    // name at scope level 0: -1 when the name is not declared as a function.
+    int bind_native_by_name(const ScriptSymbolTable &symbols, const char *name, PCodeNative function);
+    // The same, but a name that is not declared at all is no failure (0).
+    int bind_native_if_declared(const ScriptSymbolTable &symbols, const char *name, PCodeNative function);
     const PCodeFunction *function(int number) const;
     int function_capacity() const { return int(functions_.size()); }
     int function_count() const { return function_count_; }

@@ -2,6 +2,8 @@
 // limits and the checks that keep a script inside its machine.
 #include "script/pcode_machine.h"
 #include "script/pcode_ops.h"
+#include "script/script_symbol.h"
+#include "script/script_symbol_table.h"
 #include "tests/script/pcode_assembler.h"
 
 #include <gtest/gtest.h>
@@ -435,6 +437,35 @@ TEST(PCodeMachineBinding, FunctionTableGrowsInSteps)
     ASSERT_EQ(machine.bind_native(7000, &variadic), 0);
     EXPECT_EQ(machine.function_capacity(), 7500);
     EXPECT_EQ(machine.bind_native(-1, &variadic), -1);
+}
+
+TEST(PCodeMachineBinding, NativesAreBoundByTheirDeclaredName)
+{
+    ScriptSymbolTable symbols;
+    auto declare = [&](ScriptSymbol *symbol, const char *name, int level) {
+        symbol->set_name(name, false);
+        symbol->level = level;
+        symbols.insert(symbol);
+    };
+    auto *print = new ScriptFunction;
+    print->index = 7;
+    declare(print, "print", 0);
+    auto *inner = new ScriptFunction;
+    inner->index = 8;
+    declare(inner, "inner", 1);
+    declare(new ScriptVariable, "counter", 0);
+
+    PCodeMachine machine;
+    EXPECT_EQ(machine.bind_native_by_name(symbols, "print", &three_args), 0);
+    EXPECT_EQ(machine.function(7)->kind, PCodeFunction::native);
+    EXPECT_EQ(machine.function(7)->entry, &three_args);
+    EXPECT_EQ(machine.bind_native_by_name(symbols, "missing", &three_args), -1);
+    EXPECT_EQ(machine.bind_native_by_name(symbols, "inner", &three_args), -1); // only level 0 counts
+    EXPECT_EQ(machine.bind_native_by_name(symbols, "counter", &three_args), -1); // not a function
+    EXPECT_EQ(machine.bind_native_if_declared(symbols, "missing", &three_args), 0);
+    EXPECT_EQ(machine.bind_native_if_declared(symbols, "counter", &three_args), -1);
+    for (int number = 0; number < machine.function_capacity(); ++number)
+        EXPECT_EQ(machine.function(number)->bound(), number == 7) << number;
 }
 
 TEST(PCodeMachineData, AllocationGrowsTheDataMemory)
