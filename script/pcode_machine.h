@@ -66,6 +66,16 @@ struct PCodeHooks {
     double (*double_read)(void *context, int32_t address, int32_t kind, int32_t operand) = nullptr;
 };
 
+// One logical instruction in the emitter's peephole window. Constant pushes,
+// address pushes, size settings and pops are recorded in their long form
+// (1, 2, 4 or 5, 139, 30) whatever encoding was emitted.
+struct PCodeWindowEntry {
+    int32_t position = 0; // code position of the instruction
+    int32_t opcode = 0;
+    int32_t int_operand = 0;
+    double double_operand = 0.0;
+};
+
 class PCodeMachine
 {
 public:
@@ -79,6 +89,7 @@ public:
     static constexpr uint32_t default_cycle_limit = 250000;
     static constexpr uint32_t no_cycle_limit = 0xFFFFFFFFu;
     static constexpr int print_line_size = 1027;
+    static constexpr int window_size = 8;
 
     PCodeMachine();
     virtual ~PCodeMachine();
@@ -149,7 +160,64 @@ public:
 
     // Appends raw bytes to the code, growing the buffer in steps of 1000
     // bytes so that one byte always stays spare; -1 when it cannot grow.
+    // The peephole window is not touched.
     int append_code(const void *bytes, int32_t count);
+
+    // --- Code emitter (pcode_emitter.cpp)
+    // A position of -1 means: at the insert position when one is set, else
+    // at the end. A position inside the code inserts there, moving the
+    // following bytes up. Each answers 0, or -1 when the code cannot grow.
+    int emit_opcode(int opcode, int32_t position = -1);
+    int emit_int(int32_t value, int32_t position = -1);
+    int emit_bytes(int32_t value, int n, int32_t position = -1); // n low bytes, 1 or 2
+    int emit_double(double value, int32_t position = -1);
+    int emit_string(const char *text, int32_t position = -1); // with its terminating zero
+    // n zero bytes at the end, unless the position lies inside the code.
+    int reserve_code(int32_t n, int32_t position = -1);
+
+    // The insert position when one is set, else the code length.
+    int32_t code_position() const { return insert_position_ != -1 ? insert_position_ : code_length_; }
+    int32_t insert_position() const { return insert_position_; }
+    // The code length itself means appending (-1).
+    void set_insert_position(int32_t position);
+
+    // Overwrite operands already emitted; -1 when they lie outside the code.
+    int patch_int(int32_t value, int32_t position);
+    int patch_bytes(int32_t value, int n, int32_t position);
+    int patch_double(double value, int32_t position);
+    // ORs bits into the opcode at the position (-1: the last code byte); the
+    // front end turns an instruction into its hooked twin with bit 0.
+    int or_opcode(int bits, int32_t position = -1);
+    // Resolves every label jump of this label from `start` to the end of the
+    // code into a plain jump to the target. 0.
+    int resolve_label(int32_t start, int32_t label, int32_t target);
+
+    // Encodings: each records the logical instruction and emits the shortest
+    // form when optimising, the long form otherwise.
+    int emit_push_int(int32_t value, bool optimise);
+    int emit_push_double(double value, bool optimise);
+    int emit_push_address(int32_t address, bool local, bool optimise);
+    int emit_set_size(int32_t size, bool optimise);
+    int emit_pop(int32_t cells, bool optimise);
+
+    // Peephole window: entry 0 is the newest instruction.
+    const PCodeWindowEntry &window_entry(int i) const { return window_[i]; }
+    void clear_window();
+    void record_instruction(int opcode);
+    void record_instruction(int opcode, int32_t operand);
+    void record_instruction(int opcode, double operand);
+    // While suspended (counted), emits leave the window alone.
+    void suspend_recording() { ++recording_suspended_; }
+    void resume_recording();
+    // Removes the newest n instructions (1 to 7; more counts as 7) from the
+    // code and the window.
+    void drop_instructions(int n);
+    // Applies the first peephole rule that matches the window; 1 when it
+    // rewrote the code, else 0. Constant indexes out of bounds are reported as
+    // a warning line on standard output.
+    int optimise(bool optimise);
+    // When on, each rewrite prints its trace line.
+    void set_trace(bool on) { trace_ = on; }
 
     // Collects printf output until a line is complete.
     char *print_line() { return print_line_; }
@@ -164,6 +232,10 @@ private:
     void access_fault(const char *format, ...) __attribute__((format(printf, 2, 3)));
     int abort_run(const char *format, ...) __attribute__((format(printf, 2, 3)));
     bool stack_depth_ok(int depth);
+    enum class Placement { appended, inserted, failed };
+    Placement place_code(const void *bytes, int32_t count, int32_t position);
+    void shift_window();
+    void set_window_int(int32_t value);
 
     std::vector<uint8_t> data_;
     std::vector<uint8_t> code_;
@@ -183,5 +255,9 @@ private:
     bool running_ = false;
     bool fault_ = false; // an access of a native failed during this run
     PCodeHooks hooks_;
+    int32_t insert_position_ = -1;
+    PCodeWindowEntry window_[window_size];
+    int recording_suspended_ = 0;
+    bool trace_ = false;
     char print_line_[print_line_size] = {};
 };
