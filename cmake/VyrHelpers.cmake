@@ -1,18 +1,15 @@
 # vyr_add_library(<target> [WHOLE_ARCHIVE] [LIBS ...])
 # One library per source folder: every .cpp below the folder belongs to it.
-# WHOLE_ARCHIVE: the library holds static registration objects (registry rows
-# filled before main). A linker keeps only the archive members a program
-# references, so every program links such a library whole: the archive is
-# built as <target>_archive and <target> is the interface that links it with
-# --whole-archive.
+# WHOLE_ARCHIVE is for folders with static registration objects (registries
+# filled before main()): the archive is then built as <target>_archive and
+# <target> links it whole into every program, so no row is dropped.
 function(vyr_add_library target)
   cmake_parse_arguments(ARG "WHOLE_ARCHIVE" "" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  set(archive ${target})
   if(ARG_WHOLE_ARCHIVE)
     set(archive ${target}_archive)
-  else()
-    set(archive ${target})
   endif()
   add_library(${archive} STATIC ${sources})
   target_include_directories(${archive} PUBLIC ${CMAKE_SOURCE_DIR})

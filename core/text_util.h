@@ -1,0 +1,61 @@
+#pragma once
+// Small text and number helpers shared by the program and the editor.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include <QString>
+
+class QIODevice;
+
+// Reads a signed integer. Leading blanks, an optional "-" and blanks after it
+// are skipped; the number ends at the first blank or the end of the text.
+// "0x"/"0X" in front selects hexadecimal; otherwise a last character "h"/"H"
+// selects hexadecimal and "b"/"B" binary (the suffix is not a digit); else
+// decimal. A character that is no digit of the base stops the reading with
+// *ok false and the value read so far (with its sign). A null or empty text,
+// or one without digits, gives 0 with *ok false. `ok` may be null.
+// Values wrap at 32 bits, so "0xFFFFFFFF" reads as -1.
+int parse_int_text(const char *text, bool *ok = nullptr);
+
+// Formats a value: base 10 with a leading "-" for negative values, base 16
+// with the suffix "H", base 2 with the suffix "B" (both showing the 32-bit
+// pattern), lower-case digits. Any other base counts as 10. The text is cut
+// to at most `max_length` characters.
+std::string format_int_text(int value, int base, size_t max_length = 99);
+
+// The text with every byte below 33 or from 127 up and every "<", ">", "/"
+// and "&" written as the character reference "&#%d;" of its byte value.
+std::string xml_escaped(const char *text);
+// Writes xml_escaped(text); a null or empty text writes nothing.
+void write_xml_escaped(FILE *file, const char *text);
+void write_xml_escaped(QIODevice &device, const char *text);
+
+// Lower-case hexadecimal of the value, left-padded with "0" to `width`
+// characters (width up to 16; a longer value keeps all its digits).
+std::string hex_string(uint64_t value, int width);
+
+// Lenient UTF-8 decoder. Decodes `source` up to its terminating zero into
+// `destination`, which holds `capacity` 16-bit units including the
+// terminating 0 that is always written (when capacity > 0); returns the
+// number of units written before it. Bytes below 128 stand for themselves;
+// complete two-, three- and four-byte sequences give their code point, one
+// above 0xFFFF as a surrogate pair (never split: when only one unit is left
+// the decoding stops), one above 0x10FFFF as U+FFFD. A lead byte whose
+// continuation bytes are missing stands for its own value; any other byte
+// from 128 up (a lone continuation byte, 0xF8 to 0xFF) gives the character 0.
+size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity);
+// The same decoding of the whole text into an owned string.
+QString utf8_to_utf16(const char *source);
+
+// Owned 8-bit string fields of records: frees the old string of the slot and
+// stores a copy of `text` there (a null text leaves the slot null). The
+// strings are allocated with malloc; free them with std::free.
+void set_owned_cstring(char *&slot, const char *text);
+
+// 0.0 for x below 0, else 1.0 (also for NaN).
+double step_function(double x);
+
+// Suspends the calling thread.
+void sleep_ms(unsigned milliseconds);
