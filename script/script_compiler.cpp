@@ -1,5 +1,6 @@
 #include "script/script_compiler.h"
 
+#include "script/pcode_machine.h"
 #include "script/script_keywords.h"
 #include "script/script_parser.h"
 #include "script/script_source.h"
@@ -203,4 +204,97 @@ ScriptSymbol *ScriptCompiler::find_symbol(const char *name) const
         if (ScriptSymbol *s = symbols->find(name, level))
             return s;
     return nullptr;
+}
+
+ScriptVariable *ScriptCompiler::declare_variable(const char *name, uint32_t type, ScriptStructType *struct_type,
+                                                 int dim1, int dim2, bool copy_name)
+{
+    if (symbols->find(name, scope_level)) {
+        error("Symbol \"%s\" already defined", name);
+        return nullptr;
+    }
+    if (function_depth > 0 && current_function && current_function->find_param(name) >= 0)
+        warning("Definition of variable \"%s\" hides local parameter", name);
+
+    auto *variable = new ScriptVariable;
+    variable->level = scope_level;
+    variable->set_name(name, copy_name);
+    variable->type = type;
+    variable->dim1 = dim1 > 0 ? dim1 : 0;
+    variable->dim2 = dim2 > 0 ? dim2 : 0;
+    if (type == TYPE_STRUCT)
+        variable->struct_type = struct_type;
+
+    if (function_depth == 0) {
+        machine->align_data();
+        variable->address = static_cast<uint32_t>(machine->data_top());
+        variable->local = 0;
+        machine->allocate_data(variable->size());
+    } else {
+        frame_size = (frame_size + 3) & ~3;
+        variable->address = static_cast<uint32_t>(frame_size);
+        variable->local = 1;
+        frame_size += variable->size();
+    }
+
+    symbols->insert(variable);
+    return variable;
+}
+
+void ScriptCompiler::allocate_variable(ScriptVariable *variable, int dim1)
+{
+    if (dim1 > 0)
+        variable->dim1 = dim1;
+    if (variable->local)
+        frame_size += variable->size();
+    else
+        machine->allocate_data(variable->size());
+}
+
+int ScriptCompiler::declare_function(const char *name, bool copy_name)
+{
+    if (ScriptSymbol *existing = symbols->find(name, 0)) {
+        if (existing->kind() != SYMBOL_FUNCTION) {
+            error("Function name \"%s\" already defined", name);
+            return -1;
+        }
+        auto *function = static_cast<ScriptFunction *>(existing);
+        if (function->param_count() != param_count) {
+            error("Function \"%s\" previously defined with different count of paramters", name);
+            return -1;
+        }
+        if (function->result_type != result_type) {
+            error("Different return type in redifinition of function \"%s\"", name);
+            return -1;
+        }
+        for (int i = 0; i < param_count; ++i) {
+            if (function->param_type(i) != params[i].type) {
+                error("Type of parameter %d differs from the earlier declaration of function \"%s\"", i + 1, name);
+                return -1;
+            }
+        }
+        // A prototype followed by its definition.
+        current_function = function;
+        return 0;
+    }
+
+    auto *function = new ScriptFunction;
+    function->level = 0;
+    function->set_name(name, copy_name);
+    function->result_type = result_type;
+    function->variadic = variadic;
+    function->set_param_count(param_count);
+    for (int i = 0; i < param_count; ++i) {
+        const ScriptParamDecl &p = params[i];
+        function->set_param_type(i, p.type);
+        function->set_param_struct_type(i, p.struct_type);
+        // Structs are always passed by reference.
+        function->set_param_reference(i, p.reference || p.type == TYPE_STRUCT);
+        function->set_param_array(i, p.array);
+        function->set_param_name(i, p.name, false);
+    }
+    function->index = static_cast<uint32_t>(machine->next_function_number());
+    symbols->insert(function);
+    current_function = function;
+    return 0;
 }

@@ -1,3 +1,4 @@
+#include "script/pcode_machine.h"
 #include "script/script_compiler.h"
 #include "script/script_keywords.h"
 #include "script/script_source.h"
@@ -7,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <string>
+#include <vector>
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
@@ -124,4 +127,230 @@ TEST(ScriptCompilerLookup, ValuesAreFoundFromTheInnermostLevelOutward)
     compiler.scope_level = 0;
     EXPECT_EQ(compiler.find_value_symbol("k"), nullptr);
     EXPECT_EQ(compiler.find_symbol("missing"), nullptr);
+}
+
+namespace {
+
+// Keeps the messages instead of printing them.
+class RecordingCompiler : public ScriptCompiler {
+public:
+    RecordingCompiler()
+    {
+        machine = &vm;
+        symbols = &table;
+    }
+    void error(const char *format, ...) override
+    {
+        va_list args;
+        va_start(args, format);
+        errors.push_back(format_message(500, format, args));
+        va_end(args);
+    }
+    void warning(const char *format, ...) override
+    {
+        va_list args;
+        va_start(args, format);
+        warnings.push_back(format_message(500, format, args));
+        va_end(args);
+    }
+
+    // Collects a parameter as the grammar does.
+    void add_param(uint32_t type, const char *name, ScriptStructType *struct_type = nullptr)
+    {
+        params[param_count].type = type;
+        params[param_count].name = name;
+        params[param_count].struct_type = struct_type;
+        ++param_count;
+    }
+
+    PCodeMachine vm;
+    ScriptSymbolTable table;
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+};
+
+} // namespace
+
+TEST(ScriptCompilerDeclare, GlobalsAreAlignedToFourBytes)
+{
+    RecordingCompiler c;
+    ScriptVariable *ch = c.declare_variable("c", TYPE_CHAR, nullptr, 0, 0, true);
+    ScriptVariable *grid = c.declare_variable("grid", TYPE_INT, nullptr, 3, 4, true);
+    ScriptVariable *d = c.declare_variable("d", TYPE_DOUBLE, nullptr, -1, 0, true);
+    ASSERT_TRUE(ch && grid && d);
+    EXPECT_EQ(ch->address, 0u);
+    EXPECT_EQ(grid->address, 4u);
+    EXPECT_EQ(grid->size(), 48);
+    EXPECT_EQ(d->address, 52u);
+    EXPECT_EQ(d->dim1, 0);
+    EXPECT_EQ(c.vm.data_top(), 60);
+    EXPECT_EQ(d->local, 0u);
+
+    // An array whose length comes from its initializer gets its storage later.
+    ScriptVariable *late = c.declare_variable("late", TYPE_BYTE, nullptr, 0, 0, true);
+    c.allocate_variable(late, 10);
+    EXPECT_EQ(late->dim1, 10);
+    EXPECT_EQ(late->address, 60u);
+    EXPECT_EQ(c.vm.data_top(), 60 + 1 + 10);
+    EXPECT_TRUE(c.errors.empty());
+}
+
+TEST(ScriptCompilerDeclare, LocalsLiveInTheFrame)
+{
+    RecordingCompiler c;
+    c.function_depth = 1;
+    c.scope_level = 1;
+    c.frame_size = 6;
+    ScriptVariable *i = c.declare_variable("i", TYPE_INT, nullptr, 0, 0, true);
+    ScriptStructType s;
+    s.add_member("a", TYPE_BYTE, 3);
+    ScriptVariable *v = c.declare_variable("v", TYPE_STRUCT, &s, 2, 0, true);
+    EXPECT_EQ(i->address, 8u);
+    EXPECT_EQ(i->local, 1u);
+    EXPECT_EQ(v->address, 12u);
+    EXPECT_EQ(v->struct_type, &s);
+    EXPECT_EQ(c.frame_size, 18);
+    EXPECT_EQ(c.vm.data_top(), 0);
+}
+
+TEST(ScriptCompilerDeclare, RedefinitionAndHiding)
+{
+    RecordingCompiler c;
+    ASSERT_NE(c.declare_variable("x", TYPE_INT, nullptr, 0, 0, true), nullptr);
+    EXPECT_EQ(c.declare_variable("x", TYPE_DOUBLE, nullptr, 0, 0, true), nullptr);
+    ASSERT_EQ(c.errors.size(), 1u);
+    EXPECT_EQ(c.errors[0], "Symbol \"x\" already defined");
+    EXPECT_EQ(c.table.count(), 1);
+
+    // One level deeper the name may be declared again and shadows the outer one.
+    c.scope_level = 1;
+    ScriptVariable *inner = c.declare_variable("x", TYPE_DOUBLE, nullptr, 0, 0, true);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(c.find_value_symbol("x"), inner);
+
+    // A local that takes the name of a parameter of the current function.
+    c.scope_level = 0;
+    c.add_param(TYPE_INT, "p");
+    c.result_type = TYPE_VOID;
+    ASSERT_EQ(c.declare_function("f", true), 0);
+    c.function_depth = 1;
+    c.scope_level = 2;
+    EXPECT_NE(c.declare_variable("p", TYPE_INT, nullptr, 0, 0, true), nullptr);
+    ASSERT_EQ(c.warnings.size(), 1u);
+    EXPECT_EQ(c.warnings[0], "Definition of variable \"p\" hides local parameter");
+    EXPECT_EQ(c.errors.size(), 1u);
+}
+
+TEST(ScriptCompilerDeclare, FunctionsAndTheirPrototypes)
+{
+    RecordingCompiler c;
+    ScriptStructType msg;
+    msg.set_name("Msg", false);
+    c.result_type = TYPE_INT;
+    c.add_param(TYPE_INT, "a");
+    c.add_param(TYPE_STRUCT, "m", &msg);
+    c.variadic = true;
+    ASSERT_EQ(c.declare_function("send", true), 0);
+    auto *f = static_cast<ScriptFunction *>(c.table.find("send", 0));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(c.current_function, f);
+    EXPECT_EQ(f->index, 1u);
+    EXPECT_EQ(c.vm.function_count(), 1);
+    EXPECT_EQ(f->param_count(), 2);
+    EXPECT_TRUE(f->param_reference(1)); // structs always go by reference
+    EXPECT_FALSE(f->param_reference(0));
+    EXPECT_EQ(f->param_struct_type(1), &msg);
+    EXPECT_TRUE(f->variadic);
+    EXPECT_EQ(f->result_type, TYPE_INT);
+
+    // The definition after its prototype finds the same symbol.
+    c.current_function = nullptr;
+    ASSERT_EQ(c.declare_function("send", true), 0);
+    EXPECT_EQ(c.current_function, f);
+    EXPECT_EQ(c.table.count(), 1);
+    EXPECT_EQ(c.vm.function_count(), 1);
+
+    // The next function is numbered on.
+    c.param_count = 0;
+    c.result_type = TYPE_VOID;
+    ASSERT_EQ(c.declare_function("other", true), 0);
+    EXPECT_EQ(static_cast<ScriptFunction *>(c.table.find("other", 0))->index, 2u);
+    EXPECT_TRUE(c.errors.empty());
+}
+
+TEST(ScriptCompilerDeclare, FunctionRedeclarationErrors)
+{
+    RecordingCompiler c;
+    c.declare_variable("v", TYPE_INT, nullptr, 0, 0, true);
+    c.result_type = TYPE_INT;
+    c.add_param(TYPE_INT, "a");
+    ASSERT_EQ(c.declare_function("f", true), 0);
+
+    struct Case {
+        const char *name;
+        uint32_t result;
+        std::vector<uint32_t> params;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"v", TYPE_INT, {TYPE_INT}, "Function name \"v\" already defined"},
+        {"f", TYPE_INT, {TYPE_INT, TYPE_INT},
+         "Function \"f\" previously defined with different count of paramters"},
+        {"f", TYPE_DOUBLE, {TYPE_INT}, "Different return type in redifinition of function \"f\""},
+        {"f", TYPE_INT, {TYPE_DOUBLE},
+         "Type of parameter 1 differs from the earlier declaration of function \"f\""},
+    };
+    for (const Case &k : cases) {
+        c.errors.clear();
+        c.param_count = 0;
+        for (uint32_t t : k.params)
+            c.add_param(t, "p");
+        c.result_type = k.result;
+        EXPECT_EQ(c.declare_function(k.name, true), -1) << k.message;
+        ASSERT_EQ(c.errors.size(), 1u) << k.message;
+        EXPECT_EQ(c.errors[0], k.message);
+    }
+    EXPECT_EQ(c.table.count(), 2);
+}
+
+TEST(ScriptCompilerCompile, ResultsOfCompile)
+{
+    ScriptStringSource source;
+    RecordingCompiler c;
+    EXPECT_EQ(c.compile(), -3); // no source
+    c.source = &source;
+    c.symbols = nullptr;
+    EXPECT_EQ(c.compile(), -3);
+    c.symbols = &c.table;
+
+    source.set_text("int x;\n\"a\" \"b\"\n");
+    c.line = 40;
+    EXPECT_EQ(c.compile(), 0);
+    EXPECT_EQ(c.line, 3); // counted from 1 again
+    EXPECT_FALSE(script_keywords_present());
+
+    source.set_text("x /* open");
+    EXPECT_NE(c.compile(), 0);
+    ASSERT_EQ(c.errors.size(), 1u);
+    EXPECT_EQ(c.errors[0], "Error: Unexpected eof in comment");
+}
+
+namespace {
+
+class UnopenableSource : public ScriptStringSource {
+public:
+    int open() override { return -1; }
+};
+
+} // namespace
+
+TEST(ScriptCompilerCompile, SourceThatCannotBeOpened)
+{
+    UnopenableSource source;
+    RecordingCompiler c;
+    c.source = &source;
+    EXPECT_EQ(c.compile(), -2);
+    ASSERT_EQ(c.errors.size(), 1u);
+    EXPECT_EQ(c.errors[0], "Unable to open source");
+    EXPECT_FALSE(script_keywords_present());
 }
