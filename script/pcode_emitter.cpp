@@ -3,6 +3,7 @@
 // peephole optimiser over a window of the last eight logical instructions.
 #include "script/pcode_machine.h"
 #include "script/pcode_ops.h"
+#include "script/script_compiler.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -301,7 +302,7 @@ int PCodeMachine::emit_pop(int32_t cells, bool optimise)
 // ---------------------------------------------------------------------------
 // Peephole optimiser
 
-int PCodeMachine::optimise(bool optimise)
+int PCodeMachine::optimise(bool optimise, ScriptCompiler *reporter)
 {
     const PCodeWindowEntry *w = window_;
     auto is = [w](int i, int opcode) { return w[i].opcode == opcode; };
@@ -346,7 +347,9 @@ int PCodeMachine::optimise(bool optimise)
         // A negative index is out of bounds as much as one past the end: the
         // check this rewrite removes would have refused it at run time.
         const bool outside = offset >= size || offset < 0;
-        if (outside) {
+        if (outside && reporter) {
+            reporter->warning("%s", "Array bounds violated");
+        } else if (outside) {
             std::printf("Array bounds violated\n");
             std::fflush(stdout);
         }

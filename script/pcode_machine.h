@@ -17,6 +17,7 @@
 #include <cstring>
 #include <vector>
 
+class ScriptCompiler;
 class ScriptSymbolTable;
 
 // One operand stack cell: a double in all 8 bytes, or an int in the low word
@@ -213,9 +214,9 @@ public:
     // code and the window.
     void drop_instructions(int n);
     // Applies the first peephole rule that matches the window; 1 when it
-    // rewrote the code, else 0. Constant indexes out of bounds are reported as
-    // a warning line on standard output.
-    int optimise(bool optimise);
+    // rewrote the code, else 0. A constant index out of bounds is reported
+    // through the reporter's warning, or as a line on standard output.
+    int optimise(bool optimise, ScriptCompiler *reporter = nullptr);
     // When on, each rewrite prints its trace line.
     void set_trace(bool on) { trace_ = on; }
 

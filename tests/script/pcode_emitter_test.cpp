@@ -2,6 +2,7 @@
 // peephole optimiser with its trace lines.
 #include "script/pcode_machine.h"
 #include "script/pcode_ops.h"
+#include "script/script_compiler.h"
 #include "tests/script/pcode_assembler.h"
 
 #include <gtest/gtest.h>
@@ -389,6 +390,21 @@ TEST_F(PeepholeTest, ConstantIndexOutOfBoundsWarns)
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
         EXPECT_EQ(code_of(machine), (Bytes{OP_PUSH_GADDR_B, c.address, OP_SET_SIZE_B, 0})) << c.index;
     }
+}
+
+TEST_F(PeepholeTest, ConstantIndexOutOfBoundsGoesToTheCompilersWarning)
+{
+    ScriptCompiler compiler;
+    compiler.line = 12;
+    m.set_trace(false);
+    m.emit_push_address(100, false, true);
+    m.emit_set_size(8, true);
+    m.emit_push_int(10, true);
+    m.emit_opcode(OP_SIZE_CHK_I_ADD);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(m.optimise(true, &compiler), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning (line 12): Array bounds violated\n");
+    EXPECT_EQ(code_of(m), (Bytes{OP_PUSH_GADDR_B, 110, OP_SET_SIZE_B, 0}));
 }
 
 TEST_F(PeepholeTest, ConstantIndexOnALocalArrayStays)
