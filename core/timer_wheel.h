@@ -1,0 +1,101 @@
+#pragma once
+// The timer wheel: entries scheduled at a time in milliseconds, kept in 1024
+// buckets by their slot time and fired by the thread that advances the wheel.
+// The main window owns one wheel; one interface thread drives it.
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "core/locks.h"
+
+class TimerWheel;
+
+// Base of everything the wheel schedules. Entries belong to their users, never
+// to the wheel: an owner cancels its entry before destroying it.
+class TimerEntry
+{
+public:
+    TimerEntry() = default;
+    virtual ~TimerEntry() = default;
+
+    TimerEntry(const TimerEntry &) = delete;
+    TimerEntry &operator=(const TimerEntry &) = delete;
+
+    // Called by the advancing thread with the wheel's mutex held, after the
+    // entry was unlinked and disarmed (so it may schedule itself again).
+    // `slot_time` is the time the entry was due at (rounded to the wheel's
+    // resolution), `target_time` the time the wheel is advancing to.
+    virtual void fire(uint32_t slot_time, uint32_t target_time) = 0;
+
+    bool armed() const { return armed_; }
+    uint32_t due_time() const { return due_time_; }
+    uint32_t slot_time() const { return slot_time_; }
+
+private:
+    friend class TimerWheel;
+    uint32_t due_time_ = 0;
+    uint32_t slot_time_ = 0;
+    TimerEntry *next_ = nullptr;
+    bool armed_ = false;
+};
+
+class TimerWheel
+{
+public:
+    static constexpr uint32_t bucket_count = 1024;
+
+    // The bucket count argument is kept for the callers' sake; the wheel
+    // always has 1024 buckets. A resolution of 0 counts as 1.
+    TimerWheel(uint32_t buckets, uint32_t start_time, uint32_t resolution, uint32_t user_word);
+    // Disarms the entries still scheduled; they stay with their owners.
+    ~TimerWheel();
+
+    TimerWheel(const TimerWheel &) = delete;
+    TimerWheel &operator=(const TimerWheel &) = delete;
+
+    // Arms the entry to fire `delay_ms` after the current time, never in the
+    // current step. An entry that is armed already keeps its due time.
+    void schedule(TimerEntry *entry, uint32_t delay_ms);
+    // Unlinks and disarms an armed entry; an entry not in its bucket stays
+    // untouched. Returns 0.
+    int cancel(TimerEntry *entry);
+    // Sets the current time without firing anything.
+    void set_time(uint32_t time);
+    // Moves the current time to `time`, firing every entry that falls due on
+    // the way, in slot order. Expiries run in this thread with the mutex held.
+    void advance(uint32_t time);
+    // Unlinks and disarms every entry.
+    void clear();
+
+    // For users that walk their own entries under the wheel's mutex.
+    int lock() { return mutex_.lock(); }
+    void unlock() { mutex_.unlock(); }
+
+    uint32_t current_time() const { return current_time_; }
+    uint32_t resolution() const { return resolution_; }
+    uint32_t user_word() const { return user_word_; }
+
+private:
+    struct Bucket
+    {
+        TimerEntry *head = nullptr;
+        TimerEntry *tail = nullptr;
+    };
+
+    uint32_t round_down(uint32_t time) const { return time - time % resolution_; }
+    uint32_t bucket_of(uint32_t time) const { return (time / resolution_) & (bucket_count - 1); }
+    bool unlink(TimerEntry *entry);
+    void fire_current_step(uint32_t target);
+    void fire_overdue(uint32_t target);
+
+    std::array<Bucket, bucket_count> buckets_;
+    uint32_t user_word_;
+    uint32_t resolution_;
+    // Written under the mutex; read without it by the time base.
+    std::atomic<uint32_t> current_time_;
+    uint32_t index_;
+    // Counts cancels and clears, which may unlink entries that a firing walk
+    // still points at; the walk starts over when it changed.
+    uint32_t removals_ = 0;
+    MutexLock mutex_;
+};

@@ -1,0 +1,198 @@
+#include "core/timer_wheel.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Firing
+{
+    std::string name;
+    uint32_t slot;
+    uint32_t target;
+    bool operator==(const Firing &o) const { return name == o.name && slot == o.slot && target == o.target; }
+};
+
+std::ostream &operator<<(std::ostream &out, const Firing &f)
+{
+    return out << f.name << '@' << f.slot << "->" << f.target;
+}
+
+// An entry that records its firings and runs an optional action after that.
+class RecordingEntry : public TimerEntry
+{
+public:
+    RecordingEntry(std::string name, std::vector<Firing> &log) : name_(std::move(name)), log_(log) {}
+    void fire(uint32_t slot_time, uint32_t target_time) override
+    {
+        log_.push_back({name_, slot_time, target_time});
+        if (action)
+            action();
+    }
+    std::function<void()> action;
+
+private:
+    std::string name_;
+    std::vector<Firing> &log_;
+};
+
+class TimerWheelTest : public ::testing::Test
+{
+protected:
+    std::vector<Firing> log;
+};
+
+TEST_F(TimerWheelTest, FiresInSlotOrderAcrossTheBucketWrap)
+{
+    TimerWheel wheel(1024, 1020, 1, 0); // bucket 1020: the chain wraps to bucket 0 soon
+    RecordingEntry a("a", log), b("b", log), c("c", log), d("d", log);
+    wheel.schedule(&a, 10);
+    wheel.schedule(&b, 2);
+    wheel.schedule(&c, 5);
+    wheel.schedule(&d, 3);
+    wheel.advance(1040);
+    const std::vector<Firing> expected = {{"b", 1022, 1040}, {"d", 1023, 1040}, {"c", 1025, 1040}, {"a", 1030, 1040}};
+    EXPECT_EQ(log, expected);
+    EXPECT_FALSE(a.armed());
+    EXPECT_EQ(wheel.current_time(), 1040u);
+}
+
+TEST_F(TimerWheelTest, DelayZeroFiresAtTheNextStep)
+{
+    TimerWheel wheel(1024, 100, 1, 0);
+    RecordingEntry e("e", log);
+    wheel.schedule(&e, 0);
+    wheel.advance(100);
+    EXPECT_TRUE(log.empty());
+    wheel.advance(101);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], (Firing{"e", 101, 101}));
+
+    // With a coarser resolution the slot is one resolution later.
+    TimerWheel coarse(1024, 1005, 10, 0);
+    EXPECT_EQ(coarse.current_time(), 1000u);
+    RecordingEntry f("f", log), g("g", log);
+    coarse.schedule(&f, 0);
+    coarse.schedule(&g, 25);
+    EXPECT_EQ(f.slot_time(), 1010u);
+    EXPECT_EQ(g.due_time(), 1025u);
+    EXPECT_EQ(g.slot_time(), 1020u);
+    coarse.advance(1019);
+    coarse.advance(1029);
+    const std::vector<Firing> expected = {{"e", 101, 101}, {"f", 1010, 1010}, {"g", 1020, 1020}};
+    EXPECT_EQ(log, expected);
+}
+
+TEST_F(TimerWheelTest, ReschedulingAnArmedEntryKeepsItsDueTimeUntilCancelled)
+{
+    TimerWheel wheel(1024, 0, 1, 0);
+    RecordingEntry e("e", log), other("other", log);
+    wheel.schedule(&e, 5);
+    wheel.schedule(&e, 50);
+    EXPECT_EQ(e.due_time(), 5u);
+
+    EXPECT_EQ(wheel.cancel(&e), 0);
+    EXPECT_FALSE(e.armed());
+    EXPECT_EQ(wheel.cancel(&e), 0);     // not armed: nothing happens
+    EXPECT_EQ(wheel.cancel(&other), 0); // never scheduled
+    wheel.schedule(&e, 50);
+    EXPECT_EQ(e.due_time(), 50u);
+
+    wheel.advance(49);
+    EXPECT_TRUE(log.empty());
+    wheel.advance(50);
+    EXPECT_EQ(log, (std::vector<Firing>{{"e", 50, 50}}));
+}
+
+// One bucket holds x (a later turn), a and b (both due at 5). a's expiry
+// cancels x, which sits before it in the chain, and b, which is due in the
+// same step, schedules c with delay 0 and reschedules itself.
+TEST_F(TimerWheelTest, AnExpiryMayScheduleAndCancelOnTheSameWheel)
+{
+    TimerWheel wheel(1024, 0, 1, 0);
+    RecordingEntry x("x", log), a("a", log), b("b", log), c("c", log);
+    wheel.schedule(&x, 5 + 1024);
+    wheel.schedule(&a, 5);
+    wheel.schedule(&b, 5);
+    int runs = 0;
+    a.action = [&] {
+        wheel.cancel(&x);
+        wheel.cancel(&b);
+        wheel.schedule(&c, 0);
+        if (++runs < 3)
+            wheel.schedule(&a, 2);
+    };
+    wheel.advance(20);
+    const std::vector<Firing> expected = {{"a", 5, 20}, {"c", 6, 20}, {"a", 7, 20}, {"c", 8, 20}, {"a", 9, 20}, {"c", 10, 20}};
+    EXPECT_EQ(log, expected);
+    EXPECT_FALSE(x.armed());
+    EXPECT_FALSE(b.armed());
+    wheel.advance(5000);
+    EXPECT_EQ(log.size(), expected.size());
+}
+
+TEST_F(TimerWheelTest, ExactlyOneTurnFiresInOrderAndKeepsLaterTurns)
+{
+    TimerWheel wheel(1024, 0, 1, 0);
+    RecordingEntry a("a", log), b("b", log), c("c", log), d("d", log), e("e", log);
+    wheel.schedule(&c, 1024);
+    wheel.schedule(&e, 2048);
+    wheel.schedule(&d, 1025);
+    wheel.schedule(&b, 512);
+    wheel.schedule(&a, 1);
+    wheel.advance(1024);
+    const std::vector<Firing> expected = {{"a", 1, 1024}, {"b", 512, 1024}, {"c", 1024, 1024}};
+    EXPECT_EQ(log, expected);
+    EXPECT_TRUE(d.armed());
+    EXPECT_TRUE(e.armed());
+    wheel.advance(1025);
+    EXPECT_EQ(log.back(), (Firing{"d", 1025, 1025}));
+    EXPECT_TRUE(e.armed());
+}
+
+// A jump over more than one turn fires what is due in slot order, with its
+// own slot time, and keeps later entries armed.
+TEST_F(TimerWheelTest, ALongJumpFiresOnlyDueEntriesInSlotOrder)
+{
+    TimerWheel wheel(1024, 0, 1, 0);
+    RecordingEntry early("early", log), mid("mid", log), late("late", log), after("after", log), tick("tick", log);
+    wheel.schedule(&after, 3000);
+    wheel.schedule(&late, 1500);
+    wheel.schedule(&mid, 700);
+    wheel.schedule(&early, 5);
+    wheel.schedule(&tick, 1000);
+    tick.action = [&] { wheel.schedule(&tick, 1000); };
+
+    wheel.advance(2000); // 2000 steps: 1024 stepped, the rest jumped
+    const std::vector<Firing> expected = {{"early", 5, 2000}, {"mid", 700, 2000}, {"tick", 1000, 2000},
+                                          {"late", 1500, 2000}, {"tick", 2000, 2000}};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(wheel.current_time(), 2000u);
+    EXPECT_TRUE(after.armed());
+    EXPECT_TRUE(tick.armed());
+    EXPECT_EQ(tick.slot_time(), 3000u);
+
+    log.clear();
+    wheel.advance(3000);
+    const std::vector<Firing> next = {{"after", 3000, 3000}, {"tick", 3000, 3000}};
+    EXPECT_EQ(log, next);
+}
+
+TEST_F(TimerWheelTest, ClearAndDestructionDisarmWithoutFiring)
+{
+    RecordingEntry a("a", log), b("b", log);
+    {
+        TimerWheel wheel(1024, 0, 1, 0);
+        wheel.schedule(&a, 3);
+        wheel.clear();
+        EXPECT_FALSE(a.armed());
+        wheel.advance(10);
+        wheel.schedule(&b, 3);
+    }
+    EXPECT_FALSE(b.armed());
+    EXPECT_TRUE(log.empty());
+}
+
+} // namespace
