@@ -1,5 +1,7 @@
 #include "driver/kernel_services.h"
 
+#include "platform/registry.h"
+
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -128,7 +130,7 @@ SharedBlock::~SharedBlock()
 
 bool read_registry_dword(const std::string &key, const std::string &value_name, uint32_t *value)
 {
-    return false;
+    return platform::Registry().read_int(key, value_name, value);
 }
 
 void debug_print(uint32_t debug_flags, uint32_t mask, const char *format, ...)
