@@ -100,9 +100,9 @@ void ScriptCompiler::unget_char(int c)
 // Prints the handler kind and what follows it in the head.
 int ScriptCompiler::hook_detected(const char *name)
 {
-    printf("hook_detected: %s\n", name);
-    ScriptTokenValue value;
     const std::string kind = name ? name : "";
+    printf("hook_detected: %s\n", kind.c_str());
+    ScriptTokenValue value;
     if (kind == "key") {
         int token = next_token(&value);
         if (token == T_CHAR_CONST) {
