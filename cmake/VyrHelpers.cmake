@@ -1,12 +1,23 @@
-# vyr_add_library(<target> [LIBS ...])
+# vyr_add_library(<target> [WHOLE_ARCHIVE] [LIBS ...])
 # One library per source folder: every .cpp below the folder belongs to it.
+# WHOLE_ARCHIVE is for folders with static registration objects (registries
+# filled before main()): the archive is then built as <target>_archive and
+# <target> links it whole into every program, so no row is dropped.
 function(vyr_add_library target)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "WHOLE_ARCHIVE" "" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  add_library(${target} STATIC ${sources})
-  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(${target} PUBLIC ${ARG_LIBS})
+  set(archive ${target})
+  if(ARG_WHOLE_ARCHIVE)
+    set(archive ${target}_archive)
+  endif()
+  add_library(${archive} STATIC ${sources})
+  target_include_directories(${archive} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${archive} PUBLIC ${ARG_LIBS})
+  if(ARG_WHOLE_ARCHIVE)
+    add_library(${target} INTERFACE)
+    target_link_libraries(${target} INTERFACE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${archive}>")
+  endif()
 endfunction()
 
 # vyr_add_tests(<folder> LIBS ...)

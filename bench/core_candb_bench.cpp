@@ -1,0 +1,136 @@
+// Per-frame cost of the network database: decoding a 64-signal multiplexed
+// message with observers, and the bit coder per signal kind.
+#include "core/candb_network.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+namespace {
+
+void count_value(void *context, const CANdbSignalValue *value, void *)
+{
+    *static_cast<int64_t *>(context) += value->int_value;
+}
+
+// A 64-byte CAN FD message: a 4-bit multiplexor, 15 plain signals and 48
+// signals on 4 multiplexer pages, mixed byte orders and raw types.
+void build_network(CANdbNetwork &net, int64_t *sink)
+{
+    auto *m = new CANdbMessage("Wide");
+    m->id = 0x321;
+    m->dlc = 64;
+    auto add = [&](const char *name, int start, int length, uint8_t order, uint8_t type, int mux) {
+        auto *s = new CANdbSignal(name);
+        s->start_bit = start;
+        s->length = length;
+        s->byte_order = order;
+        s->value_type = type;
+        s->mux_value = mux;
+        s->factor = (start % 3) ? 0.5 : 1.0;
+        s->update_value_kind();
+        s->add_observer(count_value, sink);
+        m->insert_signal(s);
+        return s;
+    };
+    add("Selector", 0, 4, CANdbIntel, CANdbRawUnsigned, -1)->is_multiplexor = true;
+    for (int i = 0; i < 15; ++i)
+        add("Plain", 8 + i * 16, 12, i % 2 ? CANdbMotorola : CANdbIntel, i % 3 ? CANdbRawUnsigned : CANdbRawSigned, -1);
+    for (int i = 0; i < 48; ++i)
+        add("Paged", 256 + (i % 12) * 20, 16, i % 2 ? CANdbIntel : CANdbMotorola, CANdbRawUnsigned, i / 12);
+    net.insert_message(m);
+}
+
+void BM_DecodeFrame64Signals(benchmark::State &state)
+{
+    CANdbNetwork net;
+    int64_t sink = 0;
+    build_network(net, &sink);
+    uint8_t data[64];
+    for (int i = 0; i < 64; ++i)
+        data[i] = static_cast<uint8_t>(i * 37);
+    data[0] = 2; // page 2
+    for (auto _ : state)
+        benchmark::DoNotOptimize(net.decode_frame(0x321, data, 64, nullptr));
+    benchmark::DoNotOptimize(sink);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeFrame64Signals);
+
+void BM_DecodeFrameUnknownId(benchmark::State &state)
+{
+    CANdbNetwork net;
+    int64_t sink = 0;
+    build_network(net, &sink);
+    uint8_t data[8] = {};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(net.decode_frame(0x322, data, 8, nullptr));
+}
+BENCHMARK(BM_DecodeFrameUnknownId);
+
+struct Layout {
+    uint8_t order;
+    int start;
+    int length;
+    uint8_t type;
+};
+
+// Arguments select the layout: 0 Intel 12 bits, 1 Motorola 12 bits, 2 signed 16 bits,
+// 3 float, 4 Intel 64 bits, 5 double.
+const Layout kLayouts[] = {
+    {CANdbIntel, 4, 12, CANdbRawUnsigned},  {CANdbMotorola, 20, 12, CANdbRawUnsigned},
+    {CANdbIntel, 8, 16, CANdbRawSigned},    {CANdbIntel, 0, 32, CANdbRawFloat},
+    {CANdbIntel, 0, 64, CANdbRawUnsigned},  {CANdbIntel, 0, 64, CANdbRawDouble},
+};
+
+void shape(CANdbSignal &s, const Layout &layout)
+{
+    s.byte_order = layout.order;
+    s.start_bit = layout.start;
+    s.length = layout.length;
+    s.value_type = layout.type;
+    s.update_value_kind();
+}
+
+void BM_ExtractRaw(benchmark::State &state)
+{
+    CANdbSignal s("s");
+    shape(s, kLayouts[state.range(0)]);
+    uint8_t data[8] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
+    uint64_t out = 0;
+    for (auto _ : state) {
+        s.extract_raw(data, 8, s.value_type == CANdbRawSigned, out);
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_ExtractRaw)->DenseRange(0, 4);
+
+void BM_EncodeRaw(benchmark::State &state)
+{
+    CANdbSignal s("s");
+    shape(s, kLayouts[state.range(0)]);
+    uint8_t data[8] = {};
+    uint64_t value = 0x0123456789ABCDEFull;
+    for (auto _ : state) {
+        s.encode_raw(data, 8, value++);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_EncodeRaw)->DenseRange(0, 4);
+
+void BM_DecodeAndNotify(benchmark::State &state)
+{
+    CANdbSignal s("s");
+    shape(s, kLayouts[state.range(0)]);
+    int64_t sink = 0;
+    s.add_observer(count_value, &sink);
+    uint8_t data[8] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0x30};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(s.decode_and_notify(data, 8, nullptr));
+    benchmark::DoNotOptimize(sink);
+}
+BENCHMARK(BM_DecodeAndNotify)->DenseRange(0, 5);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,78 @@
+#include "core/candb_cluster.h"
+
+void CANdbCluster::add_network(CANdbNetwork *network)
+{
+    if (network)
+        networks.append(network);
+}
+
+CANdbNetwork *CANdbCluster::first_network()
+{
+    network_cursor_ = networks.first;
+    return network_cursor_;
+}
+
+CANdbNetwork *CANdbCluster::next_network()
+{
+    if (network_cursor_)
+        network_cursor_ = network_cursor_->next;
+    return network_cursor_;
+}
+
+CANdbMessage *CANdbCluster::first_message()
+{
+    for (CANdbNetwork *n = first_network(); n; n = next_network())
+        if (CANdbMessage *m = n->first_message())
+            return m;
+    return nullptr;
+}
+
+CANdbMessage *CANdbCluster::next_message()
+{
+    if (!network_cursor_)
+        return nullptr;
+    if (CANdbMessage *m = network_cursor_->next_message())
+        return m;
+    for (CANdbNetwork *n = next_network(); n; n = next_network())
+        if (CANdbMessage *m = n->first_message())
+            return m;
+    return nullptr;
+}
+
+CANdbMessage *CANdbCluster::find_message(const char *name) const
+{
+    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+        if (CANdbMessage *m = n->find_message(name))
+            return m;
+    return nullptr;
+}
+
+CANdbMessage *CANdbCluster::find_message_by_id(uint32_t id) const
+{
+    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+        if (CANdbMessage *m = n->find_message_by_id(id))
+            return m;
+    return nullptr;
+}
+
+CANdbMessage *CANdbCluster::find_message_by_j1939_key(uint32_t pgn) const
+{
+    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+        if (CANdbMessage *m = n->find_message_by_j1939_key(pgn))
+            return m;
+    return nullptr;
+}
+
+int CANdbCluster::decode_frame(uint32_t id, const uint8_t *data, int length, void *argument) const
+{
+    int matched = 0;
+    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+        matched += n->decode_frame(id, data, length, argument);
+    return matched;
+}
+
+void CANdbCluster::clear()
+{
+    networks.delete_all();
+    network_cursor_ = nullptr;
+}

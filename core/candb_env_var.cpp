@@ -1,0 +1,30 @@
+#include "core/candb_env_var.h"
+
+CANdbEnvVar::CANdbEnvVar(const char *var_name)
+{
+    if (var_name)
+        name = var_name;
+}
+
+CANdbEnvVar::~CANdbEnvVar()
+{
+    access_nodes.delete_all();
+}
+
+const char *CANdbEnvVar::value_description(int32_t value) const
+{
+    const CANdbValueDescription *d = values.find(value);
+    return d ? d->text.c_str() : nullptr;
+}
+
+int CANdbEnvVar::add_value_description(int32_t value, const char *text)
+{
+    return values.append_unique(value, text);
+}
+
+void CANdbEnvVar::add_access_node(CANdbNode *node)
+{
+    if (!node)
+        return;
+    access_nodes.append(new CANdbNodeRef{node, nullptr});
+}

@@ -1,0 +1,342 @@
+#include "core/candb_network.h"
+
+#include "core/candb_mux_group.h"
+
+#include <cstring>
+
+namespace {
+
+template <typename T> T *find_by_name(const CANdbList<T> &list, const char *name)
+{
+    if (!name)
+        return nullptr;
+    for (T *item = list.first; item; item = item->next)
+        if (item->name == name)
+            return item;
+    return nullptr;
+}
+
+bool is_nonzero(const CANdbAttributeValue *value)
+{
+    if (!value)
+        return false;
+    if (value->value_type == CANdbAttrFloat)
+        return value->double_value != 0.0;
+    if (value->value_type == CANdbAttrString)
+        return false;
+    return value->int_value != 0;
+}
+
+} // namespace
+
+CANdbNetwork::CANdbNetwork() : hash_(new Bucket[kHashBuckets]) {}
+
+CANdbNetwork::~CANdbNetwork()
+{
+    clear_hash();
+    hash_.reset();
+    schedule_tables.delete_all();
+    encoding_types.delete_all();
+    delete pseudo_message;
+    pseudo_message = nullptr;
+    // Messages go before the nodes: a message leaves its transmitter's list
+    // and its signals their receivers' lists as they go.
+    messages.delete_all();
+    env_vars.delete_all();
+    value_tables.delete_all();
+    attribute_defs.delete_all();
+    nodes.delete_all();
+}
+
+int CANdbNetwork::insert_message(CANdbMessage *message, int position)
+{
+    if (!message)
+        return -1;
+    hash_message(message);
+    messages.insert_at(message, position);
+    message->network = this;
+    return 0;
+}
+
+int CANdbNetwork::insert_node(CANdbNode *node, int position)
+{
+    if (!node)
+        return -1;
+    nodes.insert_at(node, position);
+    return 0;
+}
+
+int CANdbNetwork::add_env_var(CANdbEnvVar *var)
+{
+    if (!var)
+        return -1;
+    env_vars.append(var);
+    var->network = this;
+    return 0;
+}
+
+int CANdbNetwork::add_value_table(CANdbValueTable *table)
+{
+    if (!table)
+        return -1;
+    value_tables.append(table);
+    table->network = this;
+    return 0;
+}
+
+void CANdbNetwork::add_attribute_def(CANdbAttributeDef *definition)
+{
+    if (definition)
+        attribute_defs.append(definition);
+}
+
+void CANdbNetwork::add_schedule_table(LinScheduleTable *table)
+{
+    if (table)
+        schedule_tables.append(table);
+}
+
+void CANdbNetwork::add_encoding_type(LinEncodingType *type)
+{
+    if (type)
+        encoding_types.append(type);
+}
+
+int CANdbNetwork::set_pseudo_message(CANdbMessage *message)
+{
+    if (pseudo_message)
+        return -1;
+    pseudo_message = message;
+    if (message)
+        message->network = this;
+    return 0;
+}
+
+CANdbMessage *CANdbNetwork::find_message(const char *name) const { return find_by_name(messages, name); }
+CANdbNode *CANdbNetwork::find_node(const char *name) const { return find_by_name(nodes, name); }
+CANdbEnvVar *CANdbNetwork::find_env_var(const char *name) const { return find_by_name(env_vars, name); }
+CANdbValueTable *CANdbNetwork::find_value_table(const char *name) const { return find_by_name(value_tables, name); }
+CANdbAttributeDef *CANdbNetwork::find_attribute_def(const char *name) const { return find_by_name(attribute_defs, name); }
+LinEncodingType *CANdbNetwork::find_encoding_type(const char *name) const { return find_by_name(encoding_types, name); }
+
+CANdbMessage *CANdbNetwork::find_message_by_id(uint32_t id) const
+{
+    if (id == kCANdbPseudoMessageId)
+        return pseudo_message;
+    const Bucket &bucket = hash_[id % kHashBuckets];
+    if (bucket.first && bucket.first->key_id() == id)
+        return bucket.first;
+    for (const HashNode *n = bucket.chain; n; n = n->next)
+        if (n->message->key_id() == id)
+            return n->message;
+    return nullptr;
+}
+
+CANdbMessage *CANdbNetwork::find_message_by_j1939_key(uint32_t pgn) const
+{
+    const uint32_t key = (pgn & 0x1FFFFu) | kCANdbJ1939KeyBit;
+    const Bucket &bucket = hash_[key % kHashBuckets];
+    if (bucket.first && bucket.first->j1939_key() == key)
+        return bucket.first;
+    for (const HashNode *n = bucket.chain; n; n = n->next)
+        if (n->message->j1939_key() == key)
+            return n->message;
+    return nullptr;
+}
+
+// A message of a FlexRay network stands under slot * 64 + cycle for every
+// cycle of its pattern; any other message under its identifier and, with a
+// J1939 mode, under its parameter-group key too.
+void CANdbNetwork::hash_message(CANdbMessage *message)
+{
+    if (flexray) {
+        int repetition = message->cycle_repetition;
+        if (repetition <= 0)
+            repetition = 1;
+        if (repetition > 64)
+            repetition = 64;
+        for (int cycle = message->base_cycle < 0 ? 0 : message->base_cycle; cycle < 64; cycle += repetition)
+            hash_under(message->id * 64u + static_cast<uint32_t>(cycle), message);
+        return;
+    }
+    hash_under(message->key_id(), message);
+    if (const uint32_t key = message->j1939_key())
+        hash_under(key, message);
+}
+
+// The bucket's first slot when free, else a node at the head of its overflow
+// chain. A message stands at most once in a bucket (its identifier and J1939
+// key may fall into the same one), so a frame never decodes it twice.
+void CANdbNetwork::hash_under(uint32_t key, CANdbMessage *message)
+{
+    Bucket &bucket = hash_[key % kHashBuckets];
+    if (bucket.first == message)
+        return;
+    for (const HashNode *n = bucket.chain; n; n = n->next)
+        if (n->message == message)
+            return;
+    if (!bucket.first)
+        bucket.first = message;
+    else
+        bucket.chain = new HashNode{message, bucket.chain};
+}
+
+void CANdbNetwork::clear_hash()
+{
+    if (!hash_)
+        return;
+    for (uint32_t i = 0; i < kHashBuckets; ++i) {
+        Bucket &bucket = hash_[i];
+        while (bucket.chain) {
+            HashNode *next = bucket.chain->next;
+            delete bucket.chain;
+            bucket.chain = next;
+        }
+        bucket.first = nullptr;
+    }
+}
+
+void CANdbNetwork::rehash_messages()
+{
+    clear_hash();
+    for (CANdbMessage *m = messages.first; m; m = m->next)
+        hash_message(m);
+}
+
+CANdbMessage *CANdbNetwork::first_message()
+{
+    message_cursor_ = messages.first;
+    return message_cursor_;
+}
+
+CANdbMessage *CANdbNetwork::next_message()
+{
+    if (message_cursor_)
+        message_cursor_ = message_cursor_->next;
+    return message_cursor_;
+}
+
+CANdbNode *CANdbNetwork::first_node()
+{
+    return nodes.first;
+}
+
+int CANdbNetwork::decode_frame(uint32_t id, const uint8_t *data, int length, void *argument) const
+{
+    if ((j1939_network || j1939_frames) && (id & kCANdbExtendedBit)) {
+        const int matched = decode_bucket(candb_j1939_key(id), true, id, data, length, argument);
+        if (matched)
+            return matched;
+        // No parameter group matched: look the plain identifier up.
+    }
+    return decode_bucket(id, false, id, data, length, argument);
+}
+
+int CANdbNetwork::decode_bucket(uint32_t key, bool j1939_pass, uint32_t id, const uint8_t *data, int length,
+                                void *argument) const
+{
+    const uint32_t wanted = flexray ? id >> 6 : id;
+    int matched = 0;
+    auto visit = [&](const CANdbMessage *m) {
+        if (j1939_pass ? m->j1939_key() != key : m->key_id() != wanted)
+            return;
+        ++matched;
+        decode_message(m, id & 63u, data, length, argument);
+    };
+    const Bucket &bucket = hash_[key % kHashBuckets];
+    if (bucket.first)
+        visit(bucket.first);
+    for (const HashNode *n = bucket.chain; n; n = n->next)
+        visit(n->message);
+    return matched;
+}
+
+// Decodes the signals of a matching message: on FlexRay only in the cycles of
+// its pattern (repetitions are powers of two); multiplexed signals only when
+// the multiplexor could be read and holds their value.
+void CANdbNetwork::decode_message(const CANdbMessage *m, uint32_t cycle, const uint8_t *data, int length,
+                                  void *argument) const
+{
+    const uint32_t base = static_cast<uint32_t>(m->base_cycle);
+    const uint32_t repetition = static_cast<uint32_t>(m->cycle_repetition);
+    if (flexray && repetition && cycle >= base && ((cycle - base) & (repetition - 1)))
+        return;
+    uint64_t mux_value = 0;
+    const CANdbSignal *mux = m->multiplexor();
+    const bool mux_read = mux && mux->decode_unsigned(data, length, mux_value) == 0;
+    for (const CANdbSignal *s = m->signals.first; s; s = s->next) {
+        if (s->mux_value != -1 && !(mux_read && mux_value == static_cast<uint64_t>(s->mux_value)))
+            continue;
+        s->decode_and_notify(data, length, argument);
+    }
+}
+
+void CANdbNetwork::apply_can_fd_attributes()
+{
+    can_fd = false;
+    const CANdbAttributeDef *bus_type = find_attribute_def("BusType");
+    if (bus_type && bus_type->object_kind == CANdbObjectNetwork) {
+        const CANdbAttributeValue *value = attributes.find_by_def(bus_type);
+        const char *text = value && !value->string_value.empty() ? value->string_value.c_str() : "???";
+        if (std::strcmp(text, "CAN FD") == 0)
+            can_fd = true;
+    }
+    const CANdbAttributeDef *format = find_attribute_def("VFrameFormat");
+    if (!format || format->value_type != CANdbAttrEnum || format->object_kind != CANdbObjectMessage)
+        return;
+    for (CANdbMessage *m = messages.first; m; m = m->next) {
+        const CANdbAttributeValue *value = m->attributes.find_by_def(format);
+        const char *entry = value ? format->enum_name(value->int_value) : nullptr;
+        if (entry && std::strstr(entry, "CAN_FD"))
+            m->can_fd = true;
+        m->bit_rate_switch = is_nonzero(m->attributes.find_by_name("CANFD_BRS"));
+    }
+}
+
+void CANdbNetwork::apply_j1939_attributes()
+{
+    j1939_network = false;
+    const CANdbAttributeValue *pgn = attributes.find_by_name("J1939PGN");
+    if (pgn && pgn->value_type == CANdbAttrInt && pgn->int_value == 1) {
+        j1939_network = true;
+        for (CANdbMessage *m = messages.first; m; m = m->next)
+            m->j1939_mode = CANdbJ1939Network;
+    }
+    bool frame_format_mode = false;
+    bool extended_changed = false;
+    const CANdbAttributeDef *format = find_attribute_def("VFrameFormat");
+    if (format && format->value_type == CANdbAttrEnum && format->object_kind == CANdbObjectMessage) {
+        if (format->enum_index("J1939PG") >= 0)
+            j1939_frames = true;
+        for (CANdbMessage *m = messages.first; m; m = m->next) {
+            const bool was_extended = m->extended;
+            m->apply_frame_format();
+            frame_format_mode |= m->j1939_mode == CANdbJ1939FrameFormat;
+            extended_changed |= m->extended != was_extended;
+        }
+    }
+    // A message whose extended flag changed stands under the wrong key too.
+    if (j1939_network || frame_format_mode || extended_changed)
+        rehash_messages();
+}
+
+void CANdbNetwork::resolve_sign_signals(CANdbMessage *message)
+{
+    if (!message)
+        return;
+    for (CANdbSignal *s = message->signals.first; s; s = s->next) {
+        if (s->name.empty())
+            continue;
+        const CANdbAttributeValue *value = s->attributes.find_by_name("VorzeichenSignal");
+        if (!value || value->value_type != CANdbAttrString)
+            value = s->attributes.find_by_name("SignSignal");
+        const bool named = value && value->value_type == CANdbAttrString && !value->string_value.empty();
+        s->sign_signal = named ? message->find_signal(value->string_value.c_str()) : nullptr;
+        if (s->sign_signal && s->value_type == CANdbRawUnsigned) {
+            s->value_type = CANdbRawSigned;
+            s->update_value_kind();
+            if (s->minimum == 0.0)
+                s->minimum = -s->maximum;
+        }
+    }
+}

@@ -1,0 +1,13 @@
+#include "core/candb_node.h"
+
+CANdbNode::CANdbNode(const char *node_name)
+{
+    if (node_name)
+        name = node_name;
+}
+
+CANdbNode::~CANdbNode()
+{
+    transmitted.delete_all();
+    received.delete_all();
+}

@@ -1,0 +1,112 @@
+#include "core/vyr_signal_entry.h"
+
+#include "core/timer_wheel.h"
+#include "core/vyr_signal_listener.h"
+
+VyrSignalListener::~VyrSignalListener()
+{
+    if (m_entry)
+        m_entry->remove_listener(this);
+}
+
+VyrSignalEntry::VyrSignalEntry() = default;
+
+VyrSignalEntry::~VyrSignalEntry()
+{
+    reset();
+}
+
+void VyrSignalEntry::bind(SignalRecord *signal)
+{
+    if (m_signal && m_signal->m_entry == this)
+        m_signal->m_entry = nullptr;
+    m_signal = signal;
+    if (m_signal)
+        m_signal->m_entry = this;
+}
+
+void VyrSignalEntry::add_listener(VyrSignalListener *listener)
+{
+    if (!listener || listener->m_entry == this)
+        return;
+    listener->m_entry = this;
+    listener->m_next = nullptr;
+    listener->m_previous = m_last_listener;
+    if (m_last_listener)
+        m_last_listener->m_next = listener;
+    else
+        m_first_listener = listener;
+    m_last_listener = listener;
+    ++m_listener_count;
+}
+
+void VyrSignalEntry::remove_listener(VyrSignalListener *listener)
+{
+    if (!listener || listener->m_entry != this)
+        return;
+    if (m_listener_cursor == listener) {
+        m_listener_cursor = listener->m_previous;
+        m_cursor_before_first = !m_listener_cursor;
+    }
+    if (listener->m_previous)
+        listener->m_previous->m_next = listener->m_next;
+    else
+        m_first_listener = listener->m_next;
+    if (listener->m_next)
+        listener->m_next->m_previous = listener->m_previous;
+    else
+        m_last_listener = listener->m_previous;
+    listener->m_next = listener->m_previous = nullptr;
+    listener->m_entry = nullptr;
+    --m_listener_count;
+}
+
+VyrSignalListener *VyrSignalEntry::first_listener()
+{
+    m_listener_cursor = m_first_listener;
+    m_cursor_before_first = false;
+    return m_listener_cursor;
+}
+
+VyrSignalListener *VyrSignalEntry::next_listener()
+{
+    if (m_cursor_before_first) {
+        m_cursor_before_first = false;
+        m_listener_cursor = m_first_listener;
+    } else if (m_listener_cursor) {
+        m_listener_cursor = m_listener_cursor->m_next;
+    }
+    return m_listener_cursor;
+}
+
+void VyrSignalEntry::notify_listeners(const SignalValue &value)
+{
+    for (VyrSignalListener *listener = m_first_listener; listener;) {
+        VyrSignalListener *next = listener->m_next;
+        listener->value_changed(value);
+        listener = next;
+    }
+}
+
+void VyrSignalEntry::notify_signal_gone()
+{
+    for (VyrSignalListener *listener = m_first_listener; listener;) {
+        VyrSignalListener *next = listener->m_next;
+        listener->signal_gone();
+        listener = next;
+    }
+}
+
+void VyrSignalEntry::reset()
+{
+    bind(nullptr);
+    while (m_first_listener)
+        remove_listener(m_first_listener);
+    m_listener_cursor = nullptr;
+    m_cursor_before_first = false;
+    polling_next = nullptr;
+    poll_queue_next = nullptr;
+    queued = false;
+    pending = SignalValue();
+    polling_timer.reset();
+}

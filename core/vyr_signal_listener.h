@@ -1,0 +1,31 @@
+#pragma once
+// Base of everything that follows a signal (window curves, panel items,
+// trigger conditions). A listener is attached to at most one signal entry.
+#include "core/signal_record.h"
+
+class VyrSignalEntry;
+
+class VyrSignalListener
+{
+public:
+    VyrSignalListener() = default;
+    // Detaches the listener from its entry.
+    virtual ~VyrSignalListener();
+    VyrSignalListener(const VyrSignalListener &) = delete;
+    VyrSignalListener &operator=(const VyrSignalListener &) = delete;
+
+    // A new value of the followed signal; runs on the thread that delivers it.
+    virtual void value_changed(const SignalValue &value) = 0;
+    // The followed signal is gone; the listener must not use it any more.
+    virtual void signal_gone() {}
+
+    VyrSignalListener *next() const { return m_next; }
+    VyrSignalListener *previous() const { return m_previous; }
+    VyrSignalEntry *entry() const { return m_entry; }
+
+private:
+    friend class VyrSignalEntry;
+    VyrSignalListener *m_next = nullptr;
+    VyrSignalListener *m_previous = nullptr;
+    VyrSignalEntry *m_entry = nullptr;
+};

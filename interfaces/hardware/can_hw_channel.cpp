@@ -1,0 +1,28 @@
+#include "interfaces/hardware/can_hw_channel.h"
+
+CANhwChannel::~CANhwChannel() = default;
+
+bool CANhwChannel::is_driver_backed()
+{
+    return false;
+}
+
+bool CANhwChannel::is_fd_capable()
+{
+    return false;
+}
+
+CANhwStatus CANhwChannel::set_fd_mode(bool, int)
+{
+    return canhwErrorNotImplemented;
+}
+
+CANhwStatus CANhwChannel::reserved_query(uint32_t, uint32_t)
+{
+    return canhwErrorNotImplemented;
+}
+
+CANhwStatus CANhwChannel::set_bus_params_fd(long, unsigned, unsigned, unsigned)
+{
+    return canhwErrorNotImplemented;
+}

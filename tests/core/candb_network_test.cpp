@@ -1,0 +1,544 @@
+// The network database model built in code: identifier hash with J1939 and
+// FlexRay keys, frame decoding, post-load passes and the ownership links.
+#include "core/candb_cluster.h"
+#include "core/candb_default_message_data.h"
+#include "core/candb_message_data.h"
+#include "core/candb_mux_group.h"
+#include "core/candb_network.h"
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+CANdbSignal *add_signal(CANdbMessage *m, const char *name, int start, int length, int mux_value = -1)
+{
+    auto *s = new CANdbSignal(name);
+    s->start_bit = start;
+    s->length = length;
+    s->mux_value = mux_value;
+    s->value_type = CANdbRawUnsigned;
+    s->update_value_kind();
+    m->insert_signal(s);
+    return s;
+}
+
+CANdbMessage *add_message(CANdbNetwork &net, const char *name, uint32_t id, bool extended = false, int dlc = 8)
+{
+    auto *m = new CANdbMessage(name);
+    m->id = id;
+    m->extended = extended;
+    m->dlc = dlc;
+    net.insert_message(m);
+    return m;
+}
+
+// Records which signals were decoded, by name, with their integer values.
+struct Decoded {
+    std::map<std::string, int> values;
+    static void record(void *context, const CANdbSignalValue *value, void *)
+    {
+        auto *entry = static_cast<std::pair<Decoded *, std::string> *>(context);
+        entry->first->values[entry->second] = value->int_value;
+    }
+};
+
+// Observes every signal of the network.
+struct Observer {
+    Decoded decoded;
+    std::list<std::pair<Decoded *, std::string>> contexts; // stable addresses
+    explicit Observer(CANdbNetwork &net)
+    {
+        for (CANdbMessage *m = net.messages.first; m; m = m->next)
+            for (CANdbSignal *s = m->signals.first; s; s = s->next) {
+                contexts.emplace_back(&decoded, s->name);
+                s->add_observer(Decoded::record, &contexts.back());
+            }
+    }
+};
+
+TEST(CANdbNetwork, FindsMessagesByIdentifierAndName)
+{
+    CANdbNetwork net;
+    CANdbMessage *std_msg = add_message(net, "Std", 100);
+    CANdbMessage *ext_msg = add_message(net, "Ext", 100, true);
+    // 100 + 4099 falls into the same bucket and lands in its overflow chain.
+    CANdbMessage *chained = add_message(net, "Chained", 100 + CANdbNetwork::kHashBuckets);
+    auto *pseudo = new CANdbMessage("Pseudo");
+    pseudo->id = kCANdbPseudoMessageId;
+    EXPECT_EQ(net.set_pseudo_message(pseudo), 0);
+    auto *second = new CANdbMessage("Second");
+    EXPECT_EQ(net.set_pseudo_message(second), -1);
+    delete second;
+
+    EXPECT_EQ(net.find_message_by_id(100), std_msg);
+    EXPECT_EQ(net.find_message_by_id(100 | kCANdbExtendedBit), ext_msg);
+    EXPECT_EQ(net.find_message_by_id(100 + CANdbNetwork::kHashBuckets), chained);
+    EXPECT_EQ(net.find_message_by_id(101), nullptr);
+    EXPECT_EQ(net.find_message_by_id(kCANdbPseudoMessageId), pseudo);
+    EXPECT_EQ(net.find_message("Ext"), ext_msg);
+    EXPECT_EQ(net.find_message("ext"), nullptr) << "names compare with case";
+    EXPECT_EQ(net.find_message(nullptr), nullptr);
+    EXPECT_EQ(net.messages.count, 3);
+
+    std::vector<std::string> order;
+    for (CANdbMessage *m = net.first_message(); m; m = net.next_message())
+        order.push_back(m->name);
+    EXPECT_EQ(order, (std::vector<std::string>{"Std", "Ext", "Chained"}));
+}
+
+TEST(CANdbNetwork, InsertsAtPositions)
+{
+    CANdbNetwork net;
+    add_message(net, "B", 2);
+    auto *a = new CANdbMessage("A");
+    net.insert_message(a, 0);
+    auto *c = new CANdbMessage("C");
+    net.insert_message(c, 7);
+    auto *between = new CANdbMessage("AB");
+    net.insert_message(between, 1);
+    std::vector<std::string> order;
+    for (CANdbMessage *m = net.messages.first; m; m = m->next)
+        order.push_back(m->name);
+    EXPECT_EQ(order, (std::vector<std::string>{"A", "AB", "B", "C"}));
+    EXPECT_EQ(net.messages.last, c);
+    EXPECT_EQ(a->network, &net);
+    EXPECT_EQ(net.insert_message(nullptr), -1);
+}
+
+TEST(CANdbNetwork, DecodesOnlyTheMatchingMultiplexedSignals)
+{
+    CANdbNetwork net;
+    CANdbMessage *m = add_message(net, "Mux", 0x200);
+    add_signal(m, "Selector", 0, 4)->is_multiplexor = true;
+    add_signal(m, "Always", 8, 8);
+    add_signal(m, "Page0", 16, 8, 0);
+    add_signal(m, "Page1", 16, 8, 1);
+    add_signal(m, "Page1Far", 56, 8, 1);
+    Observer observer(net);
+
+    const uint8_t page1[] = {0x01, 0x11, 0x22, 0, 0, 0, 0, 0x33};
+    EXPECT_EQ(net.decode_frame(0x200, page1, 8, nullptr), 1);
+    EXPECT_EQ(observer.decoded.values,
+              (std::map<std::string, int>{{"Selector", 1}, {"Always", 0x11}, {"Page1", 0x22}, {"Page1Far", 0x33}}));
+
+    observer.decoded.values.clear();
+    const uint8_t page0[] = {0x00, 0x11, 0x44};
+    EXPECT_EQ(net.decode_frame(0x200, page0, 3, nullptr), 1);
+    EXPECT_EQ(observer.decoded.values, (std::map<std::string, int>{{"Selector", 0}, {"Always", 0x11}, {"Page0", 0x44}}));
+
+    // Without a readable multiplexor no multiplexed signal decodes.
+    m->signals.first->start_bit = 60;
+    observer.decoded.values.clear();
+    EXPECT_EQ(net.decode_frame(0x200, page1, 3, nullptr), 1);
+    EXPECT_EQ(observer.decoded.values, (std::map<std::string, int>{{"Always", 0x11}}));
+
+    EXPECT_EQ(net.decode_frame(0x201, page1, 8, nullptr), 0);
+}
+
+TEST(CANdbNetwork, J1939KeysOfPdu1AndPdu2Identifiers)
+{
+    CANdbNetwork net;
+    // PDU1 (PF 0xEA): data page and PF only, the destination byte is ignored.
+    CANdbMessage *request = add_message(net, "Request", 0x18EA10FE, true);
+    request->j1939_mode = CANdbJ1939FrameFormat;
+    // PDU2 (PF 0xFE): the group extension belongs to the parameter group.
+    CANdbMessage *status = add_message(net, "Status", 0x18FEF100, true);
+    status->j1939_mode = CANdbJ1939FrameFormat;
+    net.j1939_frames = true;
+    net.rehash_messages();
+
+    EXPECT_EQ(request->j1939_key(), 0x4000EA00u);
+    EXPECT_EQ(status->j1939_key(), 0x4000FEF1u);
+    EXPECT_EQ(net.find_message_by_j1939_key(0xEA00), request);
+    EXPECT_EQ(net.find_message_by_j1939_key(0x1FEF1), nullptr) << "data page 1 is another group";
+    EXPECT_EQ(net.find_message_by_j1939_key(0xFEF1), status);
+
+    add_signal(request, "R", 0, 8);
+    add_signal(status, "S", 0, 8);
+    Observer observer(net);
+    const uint8_t data[] = {7};
+    EXPECT_EQ(net.decode_frame(0x98EA2033, data, 1, nullptr), 1) << "other destination and source";
+    EXPECT_EQ(net.decode_frame(0x98FEF105, data, 1, nullptr), 1) << "other source";
+    EXPECT_EQ(net.decode_frame(0x98FEF205, data, 1, nullptr), 0) << "other group extension";
+    EXPECT_EQ(observer.decoded.values, (std::map<std::string, int>{{"R", 7}, {"S", 7}}));
+
+    CANdbMessage plain;
+    plain.id = 0x18FEF100;
+    EXPECT_EQ(plain.j1939_key(), 0u) << "standard-frame messages have no key";
+    plain.extended = true;
+    plain.j1939_mode = CANdbJ1939Network;
+    EXPECT_EQ(plain.j1939_key(), 0x4000F100u);
+}
+
+TEST(CANdbNetwork, J1939PassFallsBackToThePlainIdentifier)
+{
+    CANdbNetwork net;
+    CANdbMessage *m = add_message(net, "Proprietary", 0x18FF0000, true);
+    add_signal(m, "Value", 0, 8);
+    // A network-wide J1939 network whose key for this message (0xFF0000 & 0x1FFFF)
+    // is not the frame's parameter group.
+    net.j1939_network = true;
+    m->j1939_mode = CANdbJ1939Network;
+    net.rehash_messages();
+    Observer observer(net);
+    const uint8_t data[] = {9};
+    EXPECT_EQ(net.decode_frame(0x98FF0000, data, 1, nullptr), 1);
+    EXPECT_EQ(observer.decoded.values["Value"], 9);
+}
+
+TEST(CANdbNetwork, FlexRayMessagesDecodeInTheirCyclesOnly)
+{
+    CANdbNetwork net;
+    net.flexray = true;
+    auto *m = new CANdbMessage("Slot10");
+    m->id = 10;
+    m->base_cycle = 1;
+    m->cycle_repetition = 4;
+    add_signal(m, "V", 0, 8);
+    net.insert_message(m);
+    Observer observer(net);
+    const uint8_t data[] = {3};
+    std::vector<int> decoded_cycles;
+    for (uint32_t cycle = 0; cycle < 64; ++cycle) {
+        observer.decoded.values.clear();
+        const int matched = net.decode_frame(10 * 64 + cycle, data, 1, nullptr);
+        EXPECT_EQ(matched, observer.decoded.values.empty() ? 0 : 1);
+        if (matched)
+            decoded_cycles.push_back(static_cast<int>(cycle));
+    }
+    std::vector<int> expected;
+    for (int c = 1; c < 64; c += 4)
+        expected.push_back(c);
+    EXPECT_EQ(decoded_cycles, expected);
+    EXPECT_EQ(net.decode_frame(11 * 64 + 1, data, 1, nullptr), 0) << "another slot";
+}
+
+// A network with the attribute definitions of the post-load passes.
+struct PostLoadNetwork : CANdbNetwork {
+    CANdbAttributeDef *frame_format = new CANdbAttributeDef("VFrameFormat", CANdbAttrEnum, CANdbObjectMessage);
+    CANdbAttributeDef *brs = new CANdbAttributeDef("CANFD_BRS", CANdbAttrEnum, CANdbObjectMessage);
+
+    PostLoadNetwork()
+    {
+        const char *entries[] = {"StandardCAN", "ExtendedCAN", "reserved", "J1939PG", "reserved",
+                                 "reserved", "reserved", "reserved", "reserved", "reserved",
+                                 "reserved", "reserved", "reserved", "reserved", "StandardCAN_FD",
+                                 "ExtendedCAN_FD"};
+        for (int i = 0; i < 16; ++i)
+            frame_format->add_enum_value(entries[i], i);
+        add_attribute_def(frame_format);
+        brs->add_enum_value("0", 0);
+        brs->add_enum_value("1", 1);
+        add_attribute_def(brs);
+    }
+    void set_int(CANdbAttributeValueList &list, CANdbAttributeDef *def, int value)
+    {
+        auto *v = new CANdbAttributeValue(def);
+        v->int_value = value;
+        list.append(v);
+    }
+    void set_text(CANdbAttributeValueList &list, CANdbAttributeDef *def, const char *text)
+    {
+        auto *v = new CANdbAttributeValue(def);
+        v->set_string(text);
+        list.append(v);
+    }
+};
+
+TEST(CANdbNetwork, PostLoadPassesApplyFrameFormatsAndBusType)
+{
+    PostLoadNetwork net;
+    auto *bus_type = new CANdbAttributeDef("BusType", CANdbAttrString, CANdbObjectNetwork);
+    net.add_attribute_def(bus_type);
+    net.set_text(net.attributes, bus_type, "CAN FD");
+
+    CANdbMessage *fd = add_message(net, "Fd", 0x123);
+    net.set_int(fd->attributes, net.frame_format, 14);
+    net.set_int(fd->attributes, net.brs, 1);
+    CANdbMessage *ext_fd = add_message(net, "ExtFd", 0x1234567, true);
+    net.set_int(ext_fd->attributes, net.frame_format, 15);
+    CANdbMessage *now_std = add_message(net, "NowStd", 0x7FF, true);
+    net.set_int(now_std->attributes, net.frame_format, 0);
+    CANdbMessage *pg = add_message(net, "Pgn", 0x18FEF100, true);
+    net.set_int(pg->attributes, net.frame_format, 3);
+    CANdbMessage *none = add_message(net, "NoValue", 0x10);
+
+    net.apply_can_fd_attributes();
+    EXPECT_TRUE(net.can_fd);
+    EXPECT_TRUE(fd->can_fd);
+    EXPECT_TRUE(fd->bit_rate_switch);
+    EXPECT_TRUE(ext_fd->can_fd);
+    EXPECT_FALSE(ext_fd->bit_rate_switch);
+    EXPECT_FALSE(now_std->can_fd);
+
+    net.apply_j1939_attributes();
+    EXPECT_FALSE(net.j1939_network);
+    EXPECT_TRUE(net.j1939_frames);
+    EXPECT_TRUE(fd->can_fd);
+    EXPECT_FALSE(fd->extended);
+    EXPECT_TRUE(ext_fd->extended);
+    EXPECT_FALSE(now_std->extended);
+    EXPECT_EQ(pg->j1939_mode, CANdbJ1939FrameFormat);
+    EXPECT_EQ(none->j1939_mode, CANdbJ1939None);
+    // The hash follows the changed flags and the new J1939 keys.
+    EXPECT_EQ(net.find_message_by_id(0x7FF), now_std);
+    EXPECT_EQ(net.find_message_by_id(0x7FF | kCANdbExtendedBit), nullptr);
+    EXPECT_EQ(net.find_message_by_j1939_key(0xFEF1), pg);
+}
+
+TEST(CANdbNetwork, BusTypeOtherThanCanFd)
+{
+    for (const char *text : {"", "CAN"}) {
+        PostLoadNetwork net;
+        auto *bus_type = new CANdbAttributeDef("BusType", CANdbAttrString, CANdbObjectNetwork);
+        net.add_attribute_def(bus_type);
+        net.set_text(net.attributes, bus_type, text);
+        net.can_fd = true;
+        net.apply_can_fd_attributes();
+        EXPECT_FALSE(net.can_fd) << text;
+    }
+}
+
+TEST(CANdbNetwork, J1939PgnAttributeMakesEveryMessageJ1939)
+{
+    CANdbNetwork net;
+    auto *pgn = new CANdbAttributeDef("J1939PGN", CANdbAttrInt, CANdbObjectNetwork);
+    net.add_attribute_def(pgn);
+    auto *value = new CANdbAttributeValue(pgn);
+    value->int_value = 1;
+    net.attributes.append(value);
+    CANdbMessage *m = add_message(net, "Eec1", 0xF004, true);
+    net.apply_j1939_attributes();
+    EXPECT_TRUE(net.j1939_network);
+    EXPECT_EQ(m->j1939_mode, CANdbJ1939Network);
+    EXPECT_EQ(net.find_message_by_j1939_key(0xF004), m);
+}
+
+TEST(CANdbNetwork, SignSignalsAreResolvedByAttribute)
+{
+    CANdbNetwork net;
+    auto *sign_def = new CANdbAttributeDef("SignSignal", CANdbAttrString, CANdbObjectSignal);
+    net.add_attribute_def(sign_def);
+    CANdbMessage *m = add_message(net, "Speed", 0x300);
+    CANdbSignal *speed = add_signal(m, "Speed", 0, 7);
+    speed->maximum = 120;
+    CANdbSignal *sign = add_signal(m, "SpeedSign", 7, 1);
+    CANdbSignal *dangling = add_signal(m, "Dangling", 8, 8);
+    auto *v = new CANdbAttributeValue(sign_def);
+    v->set_string("SpeedSign");
+    speed->attributes.append(v);
+    auto *missing = new CANdbAttributeValue(sign_def);
+    missing->set_string("NoSuchSignal");
+    dangling->attributes.append(missing);
+
+    net.resolve_sign_signals(m);
+    EXPECT_EQ(speed->sign_signal, sign);
+    EXPECT_EQ(speed->value_type, CANdbRawSigned);
+    EXPECT_EQ(speed->value_kind, CANdbKindSigned);
+    EXPECT_EQ(speed->minimum, -120.0);
+    EXPECT_EQ(dangling->sign_signal, nullptr);
+    EXPECT_EQ(dangling->value_type, CANdbRawUnsigned);
+
+    Observer observer(net);
+    const uint8_t data[] = {0x80 | 42};
+    net.decode_frame(0x300, data, 1, nullptr);
+    EXPECT_EQ(observer.decoded.values["Speed"], -42);
+}
+
+TEST(CANdbNetwork, ExtendedMultiplexingRecordsFollowTheirMultiplexor)
+{
+    CANdbNetwork net;
+    CANdbMessage *m = add_message(net, "Ext", 0x400);
+    auto *group = new CANdbMuxGroup(&net);
+    group->set_multiplexor_name("Selector");
+    group->add_range(1, 3);
+    group->add_range(7, 7);
+    auto *dependent = new CANdbSignal("Dependent");
+    dependent->set_mux_group(group);
+    EXPECT_EQ(net.mux_group_count, 1);
+
+    CANdbSignal *selector = add_signal(m, "Selector", 0, 8);
+    selector->is_multiplexor = true;
+    m->insert_signal(dependent);
+    EXPECT_EQ(group->multiplexor, selector) << "bound by name when the signal joins the message";
+    EXPECT_TRUE(selector->has_dependent(group));
+    EXPECT_EQ(m->multiplexor(), selector);
+    uint32_t low = 0, high = 0;
+    EXPECT_EQ(group->range_count(), 2);
+    EXPECT_TRUE(group->range_at(1, low, high));
+    EXPECT_EQ(low, 7u);
+    EXPECT_FALSE(group->range_at(2, low, high));
+
+    // The multiplexor may go first: the record forgets it.
+    CANdbSignal *gone = m->signals.unlink_first([&](CANdbSignal *s) { return s == selector; });
+    delete gone;
+    EXPECT_EQ(group->multiplexor, nullptr);
+    dependent->set_mux_group(nullptr);
+    EXPECT_EQ(net.mux_group_count, 0);
+
+    // A multiplexor with its own record is no plain multiplexor.
+    CANdbMessage *cascade = add_message(net, "Cascade", 0x401);
+    CANdbSignal *inner = add_signal(cascade, "Inner", 0, 4);
+    inner->is_multiplexor = true;
+    inner->set_mux_group(new CANdbMuxGroup(&net));
+    CANdbSignal *outer = add_signal(cascade, "Outer", 4, 4);
+    outer->is_multiplexor = true;
+    EXPECT_EQ(cascade->multiplexor(), outer);
+}
+
+TEST(CANdbNetwork, NodesKnowTheirMessagesAndSignals)
+{
+    CANdbNetwork net;
+    auto *engine = new CANdbNode("Engine");
+    auto *gateway = new CANdbNode("Gateway");
+    net.insert_node(engine);
+    net.insert_node(gateway);
+    CANdbMessage *m = add_message(net, "Rpm", 0x100);
+    CANdbSignal *s = add_signal(m, "Rpm", 0, 16);
+    m->set_transmitter(engine);
+    m->set_transmitter(engine);
+    s->add_receiver(gateway);
+    s->add_receiver(gateway);
+    EXPECT_EQ(engine->transmitted.count, 1);
+    EXPECT_EQ(gateway->received.count, 1);
+    EXPECT_EQ(s->receivers.count, 1);
+    m->set_transmitter(gateway);
+    EXPECT_EQ(engine->transmitted.count, 0);
+    EXPECT_EQ(gateway->transmitted.first->message, m);
+    EXPECT_EQ(net.find_node("Gateway"), gateway);
+    EXPECT_EQ(net.first_node(), engine);
+
+    // A message dropped by a reader leaves no trace in the nodes.
+    auto *dropped = new CANdbMessage("Dropped");
+    dropped->set_transmitter(engine);
+    CANdbSignal *ds = add_signal(dropped, "D", 0, 1);
+    ds->add_receiver(gateway);
+    delete dropped;
+    EXPECT_EQ(engine->transmitted.count, 0);
+    EXPECT_EQ(gateway->received.count, 1);
+}
+
+TEST(CANdbNetwork, ValueTablesKeepTheFirstText)
+{
+    CANdbValueTable table("Gear");
+    EXPECT_EQ(table.add_description(1, "First"), 0);
+    EXPECT_EQ(table.add_description(1, "Other"), -1);
+    EXPECT_EQ(table.add_description(2, nullptr), -1);
+    EXPECT_STREQ(table.description(1), "First");
+    EXPECT_EQ(table.description(2), nullptr);
+
+    CANdbEnvVar var("Mode");
+    EXPECT_EQ(var.add_value_description(0, "Off"), 0);
+    EXPECT_EQ(var.add_value_description(0, "Again"), -1);
+    EXPECT_STREQ(var.value_description(0), "Off");
+}
+
+TEST(CANdbNetwork, AttributeDefinitionsByType)
+{
+    CANdbAttributeDef def("Mode", CANdbAttrEnum, CANdbObjectMessage);
+    EXPECT_EQ(def.add_enum_value("Off", 0), 0);
+    EXPECT_EQ(def.add_enum_value("On", 1), 0);
+    EXPECT_EQ(def.enum_index("On"), 1);
+    EXPECT_STREQ(def.enum_name(0), "Off");
+    EXPECT_EQ(def.enum_index("on"), -1);
+    def.set_type(CANdbAttrInt);
+    EXPECT_EQ(def.enum_name(0), nullptr);
+    EXPECT_EQ(def.add_enum_value("X", 2), -1);
+
+    CANdbAttributeValue value(&def);
+    EXPECT_EQ(value.value_type, CANdbAttrInt);
+    value.set_string("ignored");
+    EXPECT_TRUE(value.string_value.empty());
+}
+
+class RecordingProvider : public CANdbDefaultMessageData {
+public:
+    int refreshes = 0;
+    uint8_t bytes[8] = {};
+    void data_changed() override {}
+    uint8_t *default_data() override { return bytes; }
+    void refresh() override { ++refreshes; }
+};
+
+TEST(CANdbNetwork, DefaultDataProvidersBindBothWays)
+{
+    auto *a = new CANdbMessage("A");
+    CANdbMessage b("B");
+    {
+        RecordingProvider provider;
+        provider.set_message(a);
+        provider.set_message(a);
+        EXPECT_EQ(provider.refreshes, 1);
+        EXPECT_EQ(a->default_data, &provider);
+        provider.set_message(&b);
+        EXPECT_EQ(a->default_data, nullptr);
+        EXPECT_EQ(b.default_data, &provider);
+        provider.set_message(a);
+        delete a; // the message goes first
+        EXPECT_EQ(provider.message, nullptr);
+        provider.set_message(&b);
+    }
+    EXPECT_EQ(b.default_data, nullptr) << "the provider unbinds when it goes";
+}
+
+TEST(CANdbNetwork, MessageDataTableKeepsOneSendBufferPerIdentifier)
+{
+    CANdbMessage m("M");
+    m.id = 0x123;
+    CANdbMessageDataTable table(2048);
+    CANdbMessageData *entry = table.find_or_add(0x123, 8);
+    EXPECT_EQ(entry->id, 0x123);
+    EXPECT_EQ(table.find(0x123), nullptr) << "an entry without its message never matches";
+    EXPECT_EQ(table.find_or_add(0x123, 8), entry);
+    entry->set_message(&m);
+    EXPECT_EQ(table.find(0x123), entry);
+    CANdbMessageData *other = table.find_or_add(0x123 + 2048, 8);
+    EXPECT_NE(other, entry);
+    EXPECT_EQ(table.entries().size(), 2u);
+
+    const uint8_t bytes[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    entry->set_data(bytes, 12);
+    EXPECT_EQ(entry->length, 8);
+    EXPECT_TRUE(entry->valid);
+    EXPECT_EQ(entry->data()[7], 8);
+    table.clear_all();
+    EXPECT_FALSE(entry->valid);
+    EXPECT_EQ(entry->length, 0);
+    EXPECT_EQ(entry->data()[0], 0);
+    table.clear();
+    EXPECT_TRUE(table.entries().empty());
+}
+
+TEST(CANdbCluster, DecodesThroughEveryNetwork)
+{
+    CANdbCluster cluster;
+    auto *first = new CANdbNetwork;
+    auto *second = new CANdbNetwork;
+    add_signal(add_message(*first, "A", 0x10), "a", 0, 8);
+    add_message(*first, "B", 0x11);
+    add_signal(add_message(*second, "C", 0x10), "c", 8, 8);
+    cluster.add_network(first);
+    cluster.add_network(second);
+    Observer o1(*first), o2(*second);
+
+    const uint8_t data[] = {1, 2};
+    EXPECT_EQ(cluster.decode_frame(0x10, data, 2, nullptr), 2);
+    EXPECT_EQ(o1.decoded.values["a"], 1);
+    EXPECT_EQ(o2.decoded.values["c"], 2);
+    EXPECT_EQ(cluster.find_message("C")->network, second);
+    EXPECT_EQ(cluster.find_message_by_id(0x10)->name, "A");
+
+    std::vector<std::string> names;
+    for (CANdbMessage *m = cluster.first_message(); m; m = cluster.next_message())
+        names.push_back(m->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "B", "C"}));
+    cluster.clear();
+    EXPECT_EQ(cluster.first_message(), nullptr);
+}
+
+} // namespace
