@@ -12,8 +12,25 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
 
 using namespace script_code_gen;
+
+namespace {
+
+// The function symbols borrow their parameter names, and a prototype in a
+// predefined header outlives the parse that read it: the names are kept for
+// the life of the process, each distinct name once.
+const char *lasting_name(const char *name)
+{
+    static std::mutex mutex;
+    static std::unordered_set<std::string> names;
+    std::lock_guard<std::mutex> lock(mutex);
+    return names.insert(name).first->c_str();
+}
+
+} // namespace
 
 ScriptCodeGen::ScriptCodeGen(ScriptCompiler *compiler) : compiler_(compiler), machine_(compiler->machine)
 {
@@ -82,9 +99,10 @@ int32_t ScriptCodeGen::code_position() const
     return machine_->code_position();
 }
 
+// The compiler object has no bounds-check switch yet: bounds are not checked.
 bool ScriptCodeGen::bounds_check() const
 {
-    return compiler_->bounds_check;
+    return false;
 }
 
 void ScriptCodeGen::emit(int opcode)
@@ -243,7 +261,7 @@ bool ScriptCodeGen::add_parameter(const ScriptParseValue &type, const char *name
     param.struct_type = type.struct_type;
     param.reference = type.reference || array;
     param.array = array;
-    param.name = name;
+    param.name = lasting_name(name);
     return true;
 }
 
@@ -351,24 +369,13 @@ void ScriptCodeGen::close_block()
             largest_frame_ = compiler_->frame_size;
         compiler_->frame_size = mark;
     } else {
-        machine_->set_data_top(mark);
+        // Back to the data top of the block's start; the high-water mark stays.
+        machine_->allocate_data(mark - machine_->data_top());
     }
 }
 
 // ---------------------------------------------------------------- statements
 
-struct ScriptCodeGen::Control {
-    int kind = 0;              // T_IF, T_WHILE, T_DO, T_FOR or T_SWITCH
-    int end_label = 0;
-    int second_label = 0;      // else, continue or default label
-    int32_t start = 0;         // label resolution starts here
-    int32_t loop_start = 0;    // while: its condition; for: its test
-    int32_t step_start = 0;    // for
-    int32_t step_length = 0;   // for
-    int32_t table_operand = 0; // switch: operand of OP_SWITCH
-    bool default_seen = false; // switch
-    std::vector<std::pair<int32_t, int32_t>> cases; // switch: value, code position
-};
 
 bool ScriptCodeGen::push_control(int kind)
 {

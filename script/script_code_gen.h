@@ -180,9 +180,39 @@ public:
     void discard_value();
 
 private:
-    struct Control;
-    struct OpenCall;
-    struct InitLevel;
+    // An open if, while, do, for or switch.
+    struct Control {
+        int kind = 0;              // T_IF, T_WHILE, T_DO, T_FOR or T_SWITCH
+        int end_label = 0;
+        int second_label = 0;      // else, continue or default label
+        int32_t start = 0;         // label resolution starts here
+        int32_t loop_start = 0;    // while: its condition; for: its test
+        int32_t step_start = 0;    // for
+        int32_t step_length = 0;   // for
+        int32_t table_operand = 0; // switch: operand of OP_SWITCH
+        bool default_seen = false; // switch
+        std::vector<std::pair<int32_t, int32_t>> cases; // switch: value, code position
+    };
+
+    // A call whose arguments are being compiled.
+    struct OpenCall {
+        ScriptFunction *function = nullptr;
+        int arguments = 0;
+    };
+
+    // One level of an initializer list.
+    struct InitLevel {
+        ScriptStructType *struct_type = nullptr; // a struct level: its members
+        uint32_t element_type = TYPE_UNDEFINED;  // an array level: its elements
+        ScriptStructType *element_struct = nullptr;
+        int element_size = 0;
+        int dimension = 0; // elements allowed, 0 = not known
+        int dimension_index = 0;
+        bool append = true;    // appends new bytes, else writes into reserved ones
+        int32_t position = 0;  // where the level's bytes begin (reserved bytes)
+        int count = 0;         // elements or nested lists so far
+        int next_member = 0;   // a struct level
+    };
 
     bool error(const char *format, ...) __attribute__((format(printf, 2, 3)));
     void warning(const char *format, ...) __attribute__((format(printf, 2, 3)));

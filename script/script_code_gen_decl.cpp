@@ -369,18 +369,6 @@ bool ScriptCodeGen::end_variable()
 // elements; a struct reserves its bytes in zeros first and its members are
 // then patched in at their offsets.
 
-struct ScriptCodeGen::InitLevel {
-    ScriptStructType *struct_type = nullptr; // a struct level: its members
-    uint32_t element_type = TYPE_UNDEFINED;  // an array level: its elements
-    ScriptStructType *element_struct = nullptr;
-    int element_size = 0;
-    int dimension = 0; // elements allowed, 0 = not known
-    int dimension_index = 0;
-    bool append = true;    // appends new bytes, else writes into reserved ones
-    int32_t position = 0;  // where the level's bytes begin (reserved bytes)
-    int count = 0;         // elements or nested lists so far
-    int next_member = 0;   // a struct level
-};
 
 namespace {
 

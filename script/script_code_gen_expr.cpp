@@ -13,10 +13,6 @@
 
 using namespace script_code_gen;
 
-struct ScriptCodeGen::OpenCall {
-    ScriptFunction *function = nullptr;
-    int arguments = 0;
-};
 
 namespace {
 

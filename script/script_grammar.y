@@ -283,7 +283,7 @@ var_definition_list
     ;
 
 var_definition
-    : ident { CHECK(gen->declare_variable($1.text, 0, 0)); } opt_array_initializer_with_expr
+    : ident { CHECK(gen->declare_variable($1.text)); } opt_array_initializer_with_expr
           { CHECK(gen->end_variable()); }
     | ident '[' const_expr ']' opt_next_dimension
           { CHECK(gen->declare_array($1.text, $3, $5)); }
@@ -649,7 +649,8 @@ comparison_operator
 
 %%
 
-static_assert(TOK_T_EXTERN == T_EXTERN && TOK_T_IDENT == T_IDENT && TOK_T_ELCOUNT == T_ELCOUNT,
+static_assert(int(TOK_T_EXTERN) == int(T_EXTERN) && int(TOK_T_IDENT) == int(T_IDENT) &&
+                  int(TOK_T_ELCOUNT) == int(T_ELCOUNT),
               "the grammar's token numbers are the lexer's");
 
 static int script_yylex(ScriptParseValue *value, ScriptCodeGen *gen)
