@@ -3,6 +3,7 @@
 #include "core/vyr_app_globals.h"
 #include "core/vyr_deferred_call.h"
 #include "core/vyr_signal_if.h"
+#include "core/vyr_signal_if_timers.h"
 #include "core/vyr_signal_list.h"
 #include "core/vyr_signal_listener.h"
 #include "platform/rt_clock_device.h"
@@ -648,4 +649,56 @@ TEST_F(VyrSignalIfTest, RelativeScriptPathFollowsTheConfigurationDirectory)
     signal_if.rebase_script_file_path("/data/bench", "/data/other");
     EXPECT_EQ(signal_if.script_file(), "/abs/run.vys");
     EXPECT_EQ(signal_if.info_text(), "<h3>Interface \"TEST 1\"</h3><p>Script file: \"/abs/run.vys\"</p>");
+}
+
+TEST_F(VyrSignalIfTest, ScriptTimerPostsItsTriggerWhenDue)
+{
+    TestInterface &signal_if = make_interface();
+    ScriptTrigger trigger(ScriptTrigger::timer, 40);
+    trigger.set_function_id(7);
+    trigger.set_pending(true);
+    VyrScriptTimer timer(&signal_if, &trigger);
+    shell.wheel.schedule(&timer, 20);
+    signal_if.set_timer(&shell.wheel, true);
+    signal_if.start_on_events();
+    ASSERT_TRUE(signal_if.recorder.wait_for("open")); // the thread took its start time
+    tick(signal_if, 20);
+    ASSERT_TRUE(signal_if.recorder.wait_for("function 7"));
+    EXPECT_FALSE(trigger.pending());
+}
+
+namespace {
+
+class CountingHandler : public VyrSignalIfHandler
+{
+public:
+    using VyrSignalIfHandler::VyrSignalIfHandler;
+    int on_frame(const uint8_t *data, int length, const TimeValue &time, const void *) override
+    {
+        seen.push_back(std::string(reinterpret_cast<const char *>(data), size_t(length)) + "@" +
+                       std::to_string(time.seconds));
+        return 0;
+    }
+    std::vector<std::string> seen;
+};
+
+} // namespace
+
+TEST_F(VyrSignalIfTest, HandlersSeeOnlyFramesWithTheirKeys)
+{
+    TestInterface &signal_if = make_interface();
+    CountingHandler by_id(0x123), other(0x124), with_channel(0x123, 1);
+    signal_if.add_handler(&by_id);
+    signal_if.add_handler(&other);
+    signal_if.add_handler(&with_channel);
+    TimeValue time;
+    time.seconds = 2;
+    const uint8_t data[] = {'a', 'b'};
+    signal_if.call_handlers(data, 2, time, nullptr, 0x123);
+    signal_if.remove_handler(&by_id);
+    signal_if.call_handlers(data, 1, time, nullptr, 0x123, 1);
+    signal_if.call_handlers(data, 1, time, nullptr, 0x123);
+    EXPECT_EQ(by_id.seen, (std::vector<std::string>{"ab@2"}));
+    EXPECT_TRUE(other.seen.empty());
+    EXPECT_EQ(with_channel.seen, (std::vector<std::string>{"a@2"}));
 }
