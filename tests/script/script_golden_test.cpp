@@ -1,6 +1,6 @@
-// Golden scripts: each tests/script/golden/NAME.script is compiled with the
+// Golden scripts: each tests/script/golden/NAME.vys is compiled with the
 // built-in library and its start handler run by the script_run program; what
-// it prints must equal NAME.out. A line "// exit: N" in the script names the
+// it prints must equal NAME.expected. A line "// exit: N" in the script names the
 // exit status expected (0 otherwise), "// args: ..." extra options.
 #include <QDir>
 #include <QFile>
@@ -46,7 +46,7 @@ RunResult run_script(const QString &path, const QStringList &options)
 TEST(ScriptGolden, EveryScriptPrintsItsGoldenOutput)
 {
     const QDir dir(QStringLiteral(VYR_TEST_SOURCE_DIR "/golden"));
-    const QStringList scripts = dir.entryList({QStringLiteral("*.script")}, QDir::Files, QDir::Name);
+    const QStringList scripts = dir.entryList({QStringLiteral("*.vys")}, QDir::Files, QDir::Name);
     ASSERT_FALSE(scripts.isEmpty());
     for (const QString &name : scripts) {
         SCOPED_TRACE(name.toStdString());
@@ -66,7 +66,7 @@ TEST(ScriptGolden, EveryScriptPrintsItsGoldenOutput)
             options = args_line.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 
         const RunResult result = run_script(path, options);
-        const QString expected = read_all(dir.filePath(QFileInfo(name).completeBaseName() + ".out"));
+        const QString expected = read_all(dir.filePath(QFileInfo(name).completeBaseName() + ".expected"));
         EXPECT_EQ(result.output.toStdString(), expected.toStdString());
         EXPECT_EQ(result.exit_code, expected_exit);
     }
