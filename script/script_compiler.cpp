@@ -1,6 +1,7 @@
 #include "script/script_compiler.h"
 
 #include "script/pcode_machine.h"
+#include "script/pcode_ops.h"
 #include "script/script_keywords.h"
 #include "script/script_parser.h"
 #include "script/script_source.h"
@@ -99,9 +100,9 @@ void ScriptCompiler::unget_char(int c)
 // Prints the handler kind and what follows it in the head.
 int ScriptCompiler::hook_detected(const char *name)
 {
-    printf("hook_detected: %s\n", name);
-    ScriptTokenValue value;
     const std::string kind = name ? name : "";
+    printf("hook_detected: %s\n", kind.c_str());
+    ScriptTokenValue value;
     if (kind == "key") {
         int token = next_token(&value);
         if (token == T_CHAR_CONST) {
@@ -237,6 +238,16 @@ ScriptVariable *ScriptCompiler::declare_variable(const char *name, uint32_t type
         frame_size += variable->size();
     }
 
+    // A struct type with a binding initialises each new variable through
+    // the machine's address-notify hook.
+    if (variable->struct_type && variable->struct_type->tag != 0) {
+        const uint32_t struct_tag = variable->struct_type->tag;
+        machine->emit_push_address(static_cast<int32_t>(variable->address), variable->local != 0, optimise);
+        init_struct_hook(struct_tag);
+        machine->emit_opcode(OP_NOTIFY_HOOK);
+        machine->emit_int(static_cast<int32_t>(struct_tag));
+    }
+
     symbols->insert(variable);
     return variable;
 }
@@ -297,4 +308,111 @@ int ScriptCompiler::declare_function(const char *name, bool copy_name)
     symbols->insert(function);
     current_function = function;
     return 0;
+}
+
+namespace {
+
+// The instructions that read or change a value of one element type, by
+// access kind, and the type of the value they leave on the stack.
+struct AccessOps {
+    uint32_t type;
+    int ops[5]; // read, pre-decrement, pre-increment, post-decrement, post-increment
+    uint32_t result;
+    // The int and double instructions have a hooked twin at opcode + 1 that
+    // reaches an outside variable; the byte and char ones have none.
+    bool hookable;
+};
+
+const AccessOps kAccessOps[] = {
+    {TYPE_INT, {OP_LOAD_I, OP_PREDEC_I, OP_PREINC_I, OP_POSTDEC_I, OP_POSTINC_I}, TYPE_INT, true},
+    {TYPE_CHAR, {OP_LOAD_C, OP_PREDEC_C, OP_PREINC_C, OP_POSTDEC_C, OP_POSTINC_C}, TYPE_INT, false},
+    {TYPE_BYTE, {OP_LOAD_B, OP_PREDEC_B, OP_PREINC_B, OP_POSTDEC_B, OP_POSTINC_B}, TYPE_INT, false},
+    {TYPE_DOUBLE, {OP_LOAD_D, OP_PREDEC_D, OP_PREINC_D, OP_POSTDEC_D, OP_POSTINC_D}, TYPE_DOUBLE, true},
+    // A string variable holds a data address; it can only be read.
+    {TYPE_STRING, {OP_LOAD_I, 0, 0, 0, 0}, TYPE_STRING, true},
+};
+
+const AccessOps *access_ops(uint32_t type)
+{
+    for (const AccessOps &a : kAccessOps)
+        if (a.type == type)
+            return &a;
+    return nullptr;
+}
+
+bool is_integer_type(uint32_t type)
+{
+    return type == TYPE_INT || type == TYPE_CHAR || type == TYPE_BYTE;
+}
+
+} // namespace
+
+uint32_t ScriptCompiler::emit_load(uint32_t address, uint32_t type, bool local, int access, bool address_on_stack,
+                                   bool reference, uint32_t tag)
+{
+    if (tag != 0)
+        load_hook(tag);
+    if (!address_on_stack)
+        machine->emit_push_address(static_cast<int32_t>(address), local, optimise);
+    if (reference)
+        machine->emit_opcode(OP_LOAD_I);
+
+    uint32_t result = TYPE_UNDEFINED;
+    if (type == TYPE_STRUCT) {
+        // A struct value is its address; nothing is loaded.
+        if (access == ACCESS_READ)
+            result = TYPE_STRUCT;
+    } else if (const AccessOps *ops = access_ops(type)) {
+        const int opcode = access >= ACCESS_READ && access <= ACCESS_POST_INCREMENT ? ops->ops[access] : 0;
+        if (opcode != 0) {
+            machine->emit_opcode(opcode);
+            if (tag != 0 && ops->hookable) {
+                machine->or_opcode(1);
+                machine->emit_int(static_cast<int32_t>(tag));
+            }
+            result = ops->result;
+        }
+    }
+    if (tag != 0 && result != TYPE_UNDEFINED)
+        result = load_type(result, tag);
+    return result;
+}
+
+uint32_t ScriptCompiler::emit_store(uint32_t address, uint32_t value_type, uint32_t target_type, bool local,
+                                    bool address_on_stack, uint32_t tag, bool reference)
+{
+    if (value_type == TYPE_STRUCT || value_type == TYPE_ARRAY)
+        return 0;
+    if (tag != 0)
+        store_hook(value_type, target_type, tag);
+
+    int opcode;
+    bool hookable;
+    switch (target_type) {
+    case TYPE_INT: opcode = OP_STORE_I; hookable = true; break;
+    case TYPE_DOUBLE: opcode = OP_STORE_D; hookable = true; break;
+    case TYPE_CHAR:
+    case TYPE_BYTE: opcode = OP_STORE_B; hookable = false; break;
+    default:
+        error("Invalid type %d on left side of assignment.", static_cast<int>(target_type));
+        return 0;
+    }
+
+    if (value_type == TYPE_DOUBLE && target_type != TYPE_DOUBLE)
+        machine->emit_opcode(OP_D2I);
+    else if (is_integer_type(value_type) && target_type == TYPE_DOUBLE)
+        machine->emit_opcode(OP_I2D);
+    // The store takes the address from the top with the value below it.
+    if (address_on_stack)
+        machine->emit_opcode(OP_SWAP);
+    else
+        machine->emit_push_address(static_cast<int32_t>(address), local, optimise);
+    if (reference)
+        machine->emit_opcode(OP_LOAD_I);
+    machine->emit_opcode(opcode);
+    if (tag != 0 && hookable) {
+        machine->or_opcode(1);
+        machine->emit_int(static_cast<int32_t>(tag));
+    }
+    return target_type;
 }

@@ -1,0 +1,100 @@
+#pragma once
+// A receive queue: one shared block of a 76-byte header and capacity entries
+// of 22 bytes that a client maps into its process, plus the control block
+// that only the driver sees (references, the notification event and level,
+// the event table). The driver moves the write index, the reader the read
+// index; the queue holds at most capacity - 1 records.
+//
+// The header lives in memory the client can write, so the driver keeps the
+// values it relies on (write index, capacity, notify level, suspended flag)
+// to itself and only publishes them; the read index, which the reader owns,
+// is checked every time it is read.
+#include "driver/kernel_services.h"
+#include "driver/message_record.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class RxQueue
+{
+public:
+    static constexpr uint32_t kHeaderSize = 76;
+    static constexpr uint32_t kLayoutVersion = 2;
+    static constexpr uint32_t kEntrySize = 22;
+    static constexpr uint32_t kMaxCapacity = 0x80000;
+    static constexpr uint32_t kBlockSpare = 100 - kHeaderSize; // the block is capacity × 22 + 100 bytes
+
+    // Event table slots.
+    enum EventSlot { kTxAcknowledgeEvent = 0, kReceiveEvent = 1, kChipStateEvent = 2, kErrorFrameEvent = 3 };
+
+    // A new queue, nullptr when the capacity is 0 or above kMaxCapacity or
+    // memory is short. id is the reference clients use to name it.
+    static std::unique_ptr<RxQueue> create(uint32_t capacity, uint32_t id);
+
+    uint32_t id() const { return id_; }
+    uint32_t capacity() const { return capacity_; }
+    const SharedBlock &block() const { return *block_; }
+
+    // Whether the header still shows the layout this driver writes.
+    bool layout_matches() const;
+
+    uint32_t write_index() const { return write_; }
+    // The reader's index; one out of range counts as "everything read".
+    uint32_t read_index() const;
+    void set_read_index(uint32_t index);
+    uint32_t fill_level() const;
+    bool is_full() const { return (write_ + 1) % capacity_ == read_index(); }
+    bool is_empty() const { return read_index() == write_; }
+
+    // Writes the entry at the write index and then moves the index on, so
+    // that a reader never sees a half-written entry. The caller has made
+    // sure the queue is not full.
+    void push(const MessageRecord &record);
+    // Store one record: pushes it unless the queue is full (false then) and
+    // notifies when the fill level reaches the notify level.
+    bool store(const MessageRecord &record);
+    // Copies up to max_records entries from the read index on into out.
+    uint32_t read(uint8_t *out, uint32_t max_records);
+    void flush() { set_read_index(write_); }
+
+    // Handles that use the queue, and client mappings of it; the owner frees
+    // the queue when both reach 0.
+    uint32_t references() const { return references_; }
+    void add_reference();
+    void release_reference();
+    uint32_t mappings() const { return mappings_; }
+    void add_mapping() { ++mappings_; }
+    void release_mapping() { --mappings_; }
+    bool is_unused() const { return references_ == 0 && mappings_ == 0; }
+
+    // The notification event and the fill level at which it is set.
+    void set_notification(EventReference event, uint32_t level);
+    uint32_t notify_level() const { return notify_level_; }
+    void notify() const { notification_.signal(); }
+
+    // The event table, made on first use.
+    bool has_event_table() const { return event_table_ != nullptr; }
+    void set_event(int slot, EventReference event);
+    void signal_event(EventSlot slot) const;
+
+    bool delivery_suspended() const { return suspended_; }
+    void set_delivery_suspended(bool suspended);
+
+private:
+    RxQueue(std::unique_ptr<SharedBlock> block, uint32_t capacity, uint32_t id);
+    void put_header(unsigned offset, uint32_t value);
+    uint32_t header(unsigned offset) const;
+    uint8_t *entry(uint32_t index) const { return block_->data() + kHeaderSize + size_t(index) * kEntrySize; }
+
+    std::unique_ptr<SharedBlock> block_;
+    uint32_t capacity_;
+    uint32_t id_;
+    uint32_t write_ = 0;
+    uint32_t references_ = 0;
+    uint32_t mappings_ = 0;
+    uint32_t notify_level_ = 1;
+    bool suspended_ = false;
+    EventReference notification_;
+    std::unique_ptr<std::array<EventReference, 4>> event_table_;
+};

@@ -1,0 +1,34 @@
+#include "platform/runtime_directory.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::string chosen_directory()
+{
+    if (const char *dir = std::getenv("VRBUS_RUNTIME_DIR"); dir && *dir)
+        return dir;
+    if (const char *xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg)
+        return std::string(xdg) + "/vrbus";
+    return "/tmp/vrbus-" + std::to_string(getuid());
+}
+
+} // namespace
+
+std::string runtime_directory()
+{
+    const std::string dir = chosen_directory();
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        return std::string();
+    struct stat info;
+    if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::string();
+    return dir;
+}
+
+} // namespace platform

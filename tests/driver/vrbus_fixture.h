@@ -1,0 +1,286 @@
+#pragma once
+// Test support for the vrbus daemon: a daemon started from the build's bin/
+// in a temporary runtime directory with its own registry files, stopped
+// with SIGTERM at the end; and small helpers for talking to its devices
+// through the real socket.
+#include "driver/message_record.h"
+#include "platform/device_transport.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace vrbus_test {
+
+using platform::DeviceFile;
+using platform::NTSTATUS;
+using namespace platform::nt_status;
+
+// Registry sections of the driver's keys, to put into machine.conf.
+constexpr const char *kOptionsKey = "[Software\\VINDRA AB\\VIVOzozav 1.0\\Options]";
+constexpr const char *kDriverKey = "[Software\\VINDRA AB\\VIVOzozav 1.0\\Drivers\\vrbus]";
+
+// The daemon of one test.
+class Daemon
+{
+public:
+    // machine_conf: the text of the machine registry file (may be empty).
+    explicit Daemon(const std::string &machine_conf = std::string())
+    {
+        runtime_dir_ = dir_.path().toStdString() + "/run";
+        registry_dir_ = dir_.path().toStdString() + "/registry";
+        mkdir(registry_dir_.c_str(), 0700);
+        std::ofstream(registry_dir_ + "/machine.conf") << machine_conf;
+        setenv("VRBUS_RUNTIME_DIR", runtime_dir_.c_str(), 1);
+        setenv("VYR_REGISTRY_DIR", registry_dir_.c_str(), 1);
+        start();
+    }
+
+    ~Daemon()
+    {
+        if (pid_ > 0)
+            stop();
+    }
+
+    // Sends SIGTERM and answers the exit status (-1 when it did not exit normally).
+    int stop()
+    {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    bool ready() const { return ready_; }
+    const std::string &runtime_dir() const { return runtime_dir_; }
+
+private:
+    void start()
+    {
+        // The daemon reports readiness on a datagram socket of ours.
+        const std::string notify_path = dir_.path().toStdString() + "/notify";
+        const int notify = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, notify_path.c_str(), sizeof(address.sun_path) - 1);
+        bind(notify, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+        setenv("NOTIFY_SOCKET", notify_path.c_str(), 1);
+        const std::string program = std::string(VYR_BIN_DIR) + "/vrbus";
+        char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
+        const int spawned = posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ);
+        unsetenv("NOTIFY_SOCKET");
+        if (spawned != 0) {
+            pid_ = -1;
+            close(notify);
+            return;
+        }
+        pollfd wait_for{notify, POLLIN, 0};
+        char message[64] = {};
+        if (poll(&wait_for, 1, 10000) == 1 && recv(notify, message, sizeof message - 1, 0) > 0)
+            ready_ = std::strcmp(message, "READY=1") == 0;
+        close(notify);
+    }
+
+    QTemporaryDir dir_;
+    std::string runtime_dir_;
+    std::string registry_dir_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// The reply of a control request.
+struct ControlReply
+{
+    NTSTATUS status = 0;
+    std::vector<uint8_t> out;
+
+    uint32_t word(int i) const
+    {
+        uint32_t value;
+        std::memcpy(&value, out.data() + 4 * i, 4);
+        return value;
+    }
+};
+
+inline ControlReply control_bytes(DeviceFile &device, uint32_t code, const std::vector<uint8_t> &input,
+                                  uint32_t out_len)
+{
+    ControlReply reply;
+    reply.out.assign(out_len, 0);
+    device.io_control(code, input.data(), uint32_t(input.size()), reply.out.data(), out_len);
+    reply.status = device.last_status();
+    return reply;
+}
+
+inline ControlReply control(DeviceFile &device, uint32_t code, const std::vector<uint32_t> &words = {},
+                            uint32_t out_len = 0)
+{
+    std::vector<uint8_t> input(words.size() * 4);
+    std::memcpy(input.data(), words.data(), input.size());
+    return control_bytes(device, code, input, out_len);
+}
+
+// Control codes used by the tests.
+constexpr uint32_t kSetBitrate = 0x8000200C;
+constexpr uint32_t kSetChipParams = 0x80002010;
+constexpr uint32_t kGetChipParams = 0x80002014;
+constexpr uint32_t kSetAcceptance = 0x80002018;
+constexpr uint32_t kClearAcceptanceStd = 0x8000201C;
+constexpr uint32_t kRequestStatistics = 0x8000202C;
+constexpr uint32_t kRequestChipState = 0x80002038;
+constexpr uint32_t kResetClock = 0x8000203C;
+constexpr uint32_t kGetClockOffset = 0x80002040;
+constexpr uint32_t kSetClockOffset = 0x80002044;
+constexpr uint32_t kBusOn = 0x80002048;
+constexpr uint32_t kBusOff = 0x8000204C;
+constexpr uint32_t kSetTimerRate = 0x80002058;
+constexpr uint32_t kUnmapRxQueue = 0x80002064;
+constexpr uint32_t kGetRxQueue = 0x80002068;
+constexpr uint32_t kReuseRxQueue = 0x8000206C;
+constexpr uint32_t kSetRxQueueSize = 0x80002070;
+constexpr uint32_t kFlushRxQueue = 0x80002074;
+constexpr uint32_t kGetRxQueueLevel = 0x8000207C;
+constexpr uint32_t kSetNotification = 0x80002084;
+constexpr uint32_t kSetChannelIndex = 0x80002090;
+constexpr uint32_t kSetHandleName = 0x80002094;
+constexpr uint32_t kGetHandleInfo = 0x80002098;
+constexpr uint32_t kGetCardInfo = 0x8000209C;
+constexpr uint32_t kGetChannelInfo = 0x800020A0;
+constexpr uint32_t kSetChannelMode = 0x800020B0;
+constexpr uint32_t kGetLogMessage = 0x800020B8;
+constexpr uint32_t kSetEventSuppression = 0x800020C4;
+constexpr uint32_t kAcceptStdRange = 0x800020CC;
+constexpr uint32_t kGetChannelName = 0x800020D0;
+constexpr uint32_t kRejectStdRange = 0x800020D4;
+constexpr uint32_t kSetEvents = 0x80002804;
+constexpr uint32_t kAllocAutoResponse = 0x8000281C;
+constexpr uint32_t kWriteAutoResponse = 0x80002824;
+constexpr uint32_t kSetAutoResponseFilter = 0x80002828;
+constexpr uint32_t kSetAutoResponseFlags = 0x8000282C;
+constexpr uint32_t kEnableAutoResponse = 0x80002830;
+constexpr uint32_t kListChannels = 0x80002848;
+constexpr uint32_t kSetOverwriteMode = 0x80002854;
+
+// Opens a device; the NTSTATUS of the open.
+inline NTSTATUS open_device(DeviceFile &device, const std::string &name)
+{
+    device.open(name);
+    return device.last_status();
+}
+
+// Opens a slot with a receive queue of the given capacity and puts it on bus.
+inline std::unique_ptr<DeviceFile> open_on_bus(const std::string &name, uint32_t capacity = 64)
+{
+    auto device = std::make_unique<DeviceFile>();
+    EXPECT_EQ(open_device(*device, name), STATUS_SUCCESS) << name;
+    EXPECT_EQ(control(*device, kSetRxQueueSize, {capacity}).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(*device, kBusOn).status, STATUS_SUCCESS);
+    return device;
+}
+
+// A frame as the program writes it (kind 10).
+inline MessageRecord frame(uint32_t id, const std::vector<uint8_t> &data = {}, uint8_t flags = 0)
+{
+    MessageRecord record;
+    record.kind = record_kind::kAutoResponse;
+    record.id = id;
+    record.flags = flags;
+    record.length = uint8_t(data.size());
+    std::memcpy(record.data, data.data(), std::min<size_t>(data.size(), 8));
+    return record;
+}
+
+inline NTSTATUS write_records(DeviceFile &device, const std::vector<MessageRecord> &records,
+                              uint32_t *written = nullptr)
+{
+    uint32_t bytes = 0;
+    device.write(records.data(), uint32_t(records.size() * sizeof(MessageRecord)), &bytes);
+    if (written)
+        *written = bytes;
+    return device.last_status();
+}
+
+// Reads every waiting record through READ.
+inline std::vector<MessageRecord> read_all(DeviceFile &device, uint32_t max_records = 256)
+{
+    std::vector<MessageRecord> records(max_records);
+    uint32_t bytes = 0;
+    device.read(records.data(), uint32_t(records.size() * sizeof(MessageRecord)), &bytes);
+    records.resize(bytes / sizeof(MessageRecord));
+    return records;
+}
+
+// Only the frames (kind 1) of a list of records.
+inline std::vector<MessageRecord> frames_of(const std::vector<MessageRecord> &records)
+{
+    std::vector<MessageRecord> frames;
+    for (const MessageRecord &record : records) {
+        if (record.kind == record_kind::kFrame)
+            frames.push_back(record);
+    }
+    return frames;
+}
+
+// A receive queue mapped into this process, read the way the program does.
+class MappedQueue
+{
+public:
+    explicit MappedQueue(void *base) : base_(static_cast<uint8_t *>(base)) {}
+
+    uint32_t header(unsigned offset) const
+    {
+        return __atomic_load_n(reinterpret_cast<uint32_t *>(base_ + offset), __ATOMIC_ACQUIRE);
+    }
+    void set_header(unsigned offset, uint32_t value)
+    {
+        __atomic_store_n(reinterpret_cast<uint32_t *>(base_ + offset), value, __ATOMIC_RELEASE);
+    }
+    uint32_t capacity() const { return header(68); }
+
+    // Takes the next entry; false when none waits.
+    bool take(MessageRecord *record)
+    {
+        const uint32_t read = header(64);
+        const uint32_t write = header(60);
+        if (read == write)
+            return false;
+        std::memcpy(record, base_ + 76 + size_t(read) * 22, 22);
+        const uint32_t next = (read + 1) % capacity();
+        if (next == write)
+            __atomic_fetch_or(reinterpret_cast<uint32_t *>(base_ + 8), 0x80000000u, __ATOMIC_ACQ_REL);
+        __atomic_exchange_n(reinterpret_cast<uint32_t *>(base_ + 64), next, __ATOMIC_ACQ_REL);
+        return true;
+    }
+
+    std::vector<MessageRecord> take_all()
+    {
+        std::vector<MessageRecord> records;
+        MessageRecord record;
+        while (take(&record))
+            records.push_back(record);
+        return records;
+    }
+
+private:
+    uint8_t *base_;
+};
+
+} // namespace vrbus_test
