@@ -130,6 +130,11 @@ double PCodeMachine::stack_double(int depth)
     return stack_depth_ok(depth) ? stack_[sp_ - 1 - depth].d() : 0.0;
 }
 
+int32_t PCodeMachine::stack_size_bound(int depth)
+{
+    return stack_depth_ok(depth) ? stack_[sp_ - 1 - depth].high : 0;
+}
+
 void PCodeMachine::set_stack_int(int depth, int32_t value)
 {
     if (stack_depth_ok(depth))

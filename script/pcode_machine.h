@@ -122,6 +122,8 @@ public:
     double stack_double(int depth);
     void set_stack_int(int depth, int32_t value); // low word only
     void set_stack_double(int depth, double value);
+    // High word of the cell: the size bound of an address argument.
+    int32_t stack_size_bound(int depth);
     int stack_pointer() const { return sp_; }
 
     // Function table. Numbers at or beyond the capacity grow the table in

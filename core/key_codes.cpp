@@ -1,0 +1,67 @@
+#include "core/key_codes.h"
+
+#include <cstring>
+
+namespace {
+
+struct KeyRow
+{
+    const char *name;
+    int code;
+};
+
+// The key table in its fixed order; the key selector lists it this way.
+const KeyRow key_table[] = {
+    {"SPACE", 0x20},  {"RETURN", 0x1004},
+    {"A", 0x41},      {"B", 0x42},      {"C", 0x43},  {"D", 0x44},  {"E", 0x45},  {"F", 0x46},  {"G", 0x47},
+    {"H", 0x48},      {"I", 0x49},      {"J", 0x4A},  {"K", 0x4B},  {"L", 0x4C},  {"M", 0x4D},  {"N", 0x4E},
+    {"O", 0x4F},      {"P", 0x50},      {"Q", 0x51},  {"R", 0x52},  {"S", 0x53},  {"T", 0x54},  {"U", 0x55},
+    {"V", 0x56},      {"W", 0x57},      {"X", 0x58},  {"Y", 0x59},  {"Z", 0x5A},
+    {"0", 0x30},      {"1", 0x31},      {"2", 0x32},  {"3", 0x33},  {"4", 0x34},  {"5", 0x35},  {"6", 0x36},
+    {"7", 0x37},      {"8", 0x38},      {"9", 0x39},
+    {"F1", 0x1030},   {"F2", 0x1031},   {"F3", 0x1032}, {"F4", 0x1033}, {"F5", 0x1034}, {"F6", 0x1035},
+    {"F7", 0x1036},   {"F8", 0x1037},   {"F9", 0x1038}, {"F10", 0x1039}, {"F11", 0x103A}, {"F12", 0x103B},
+};
+
+struct ModifierRow
+{
+    const char *names[3];
+    int bit;
+};
+
+const ModifierRow modifier_table[] = {
+    {{"SHIFT", "Shift", "shift"}, key_modifier_shift},
+    {{"CTRL", "Ctrl", "ctrl"}, key_modifier_ctrl},
+    {{"ALT", "Alt", "alt"}, key_modifier_alt},
+};
+
+} // namespace
+
+int key_name_to_code(const std::string &name)
+{
+    for (const KeyRow &row : key_table)
+        if (name == row.name)
+            return row.code;
+    return 0;
+}
+
+int key_text_to_code(const std::string &text)
+{
+    size_t pos = 0;
+    int modifier = 0;
+    for (const ModifierRow &row : modifier_table) {
+        for (const char *name : row.names) {
+            if (text.compare(0, std::strlen(name), name) == 0) {
+                modifier = row.bit;
+                pos = std::strlen(name);
+                break;
+            }
+        }
+        if (modifier)
+            break;
+    }
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-' || text[pos] == ' '))
+        ++pos;
+    const int code = key_name_to_code(text.substr(pos));
+    return code ? code + modifier : 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Key codes in the program's own numbering, as configurations, scripts and
+// trigger conditions store them: the key in the low 16 bits (letters and
+// digits as their characters, special keys in the 0x1000 range) and one
+// modifier bit.
+#include <string>
+
+constexpr int key_modifier_shift = 0x200000;
+constexpr int key_modifier_ctrl = 0x400000;
+constexpr int key_modifier_alt = 0x800000;
+
+// The code of a key name of the key table ("SPACE", "RETURN", "A".."Z",
+// "0".."9", "F1".."F12"); exact and case-sensitive; 0 for any other text.
+int key_name_to_code(const std::string &name);
+
+// The code of a key text: an optional modifier "SHIFT"/"Shift"/"shift",
+// "CTRL"/"Ctrl"/"ctrl" or "ALT"/"Alt"/"alt", then one optional separator
+// "+", "-" or a blank, then a key name. The modifier bit plus the key code,
+// or 0 when the key name is not in the table.
+int key_text_to_code(const std::string &text);

@@ -1,0 +1,390 @@
+#pragma once
+// The base class of every interface (CAN, LIN, serial, UDP, USB, plug-in
+// library, diagnostics, FlexRay): identity and naming, the global interface
+// list, the signal list, and the realtime thread that serves the interface's
+// events, queues, deferred calls, signal polling, reconnects and, for one
+// interface, the main timer wheel. Subclasses supply the bus-specific work.
+#include "core/signal_record.h"
+#include "core/time_base.h"
+#include "core/vyr_definer.h"
+#include "platform/event.h"
+#include "platform/wait.h"
+
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QObject;
+class QWidget;
+class QtbConfig;
+class QtbConfigGroup;
+class ScriptTrigger;
+class SeedKeyLibrary;
+class TimerWheel;
+class VyrDeferredCall;
+class VyrReconnectTimer;
+class VyrSignalEntry;
+class VyrSignalIfNotification;
+class VyrSignalList;
+class VyrSignalListener;
+
+// A handler that another part registers on an interface to see its received
+// frames or packets (the diagnostics interface does). It is called for the
+// frames whose four key words equal its own.
+class VyrSignalIfHandler
+{
+public:
+    explicit VyrSignalIfHandler(uint32_t key0, uint32_t key1 = 0, uint32_t key2 = 0, uint32_t key3 = 0)
+        : m_keys{key0, key1, key2, key3}
+    {
+    }
+    virtual ~VyrSignalIfHandler() = default;
+    // Runs in the interface's realtime thread; must not block.
+    virtual int on_frame(const uint8_t *data, int length, const TimeValue &time, const void *record) = 0;
+    const std::array<uint32_t, 4> &keys() const { return m_keys; }
+
+private:
+    std::array<uint32_t, 4> m_keys;
+};
+
+class VyrSignalIf : public VyrOutputSink
+{
+public:
+    // Results of interface operations: 0 success, 1 and 2 successes that skip
+    // the error handling, negative values the errors that report_error names.
+    enum Result { ok = 0, ok_quiet = 1, ok_quiet2 = 2, timeout = -1, protocol_error = -2, internal_error = -3,
+                  device_busy = -4, access_denied = -5, invalid_address = -6 };
+    // What report_error does with an error.
+    enum FailAction { report_to_owner = 0, log_only = 1, log_and_reconnect = 2 };
+
+    // The stop request is repeated this many times, each followed by a wait
+    // of stop_wait_ms for the thread to finish.
+    static constexpr int stop_tries = 5;
+    static constexpr int stop_wait_ms = 1000;
+    static constexpr int max_extra_handles = 32;
+    static constexpr int initial_request_nodes = 8;
+    static constexpr int request_growth = 4;
+
+    // Waits for the first ready handle of a set (platform::wait_any); tests
+    // replace it so that time-outs pass without real time.
+    using WaitFunction = std::function<int(const std::vector<platform::WaitHandle> &, int timeout_ms)>;
+
+    // owner receives the custom events of this interface (the main window);
+    // notification carries its log lines and change notices (may be null).
+    VyrSignalIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification);
+    // Stops a thread that still runs (it is joined, never cancelled).
+    ~VyrSignalIf() override;
+    VyrSignalIf(const VyrSignalIf &) = delete;
+    VyrSignalIf &operator=(const VyrSignalIf &) = delete;
+
+    // --- Identity -----------------------------------------------------------
+    virtual std::string type_name() const;
+    void set_type_name(const char *type_name);
+    // Type name and instance, "CAN1".
+    virtual std::string make_id() const;
+    // Display name, "CAN 1" after construction.
+    std::string name() const;
+    // Announces the change with interface_configuration_changed.
+    void set_name(const std::string &name);
+    int instance() const { return m_instance; }
+    bool active() const { return m_active; }
+    void set_active(bool active) { m_active = active; }
+    QObject *owner() const { return m_owner; }
+    VyrSignalIfNotification *notification() const { return m_notification; }
+    VyrDefiner *definer() { return &m_definer; }
+    // HTML: the interface name and its script file.
+    virtual QString info_text() const;
+
+    // --- Operations of the interface kinds ----------------------------------
+    // An internal trigger (type above 65535) taken from the output queue.
+    virtual void execute_internal_script_trigger(uint32_t type, uintptr_t address, uint32_t argument);
+    virtual bool has_memory_access() const { return false; }
+    // Rank in the measurement start order (ascending; 999 means none left).
+    virtual int start_order() const { return 0; }
+    // Compiles the interface's own script prelude; nonzero is a failure.
+    virtual int basic_definitions() = 0;
+    // Prepares a newly created interface before its first settings dialog.
+    virtual void init_new() {}
+    virtual void before_reload() {}
+    // Script hosting: compile the script library and file; reload them.
+    virtual int sclib_init() { return 0; }
+    virtual int after_reload() { return 0; }
+    virtual bool has_script_file() const;
+    virtual int check_script_file_modified(QWidget *parent) { return 0; }
+    virtual int reload_script();
+    virtual void rebase_script_file_path(const QString &old_dir, const QString &new_dir);
+    virtual int process_output_queue();
+    // The main timer wheel, given at measurement start; drives: this
+    // interface's thread advances it. The wheel must outlive the interface's
+    // use of it (its polling and reconnect timers are cancelled there).
+    virtual void set_timer(TimerWheel *wheel, bool drives);
+    virtual bool uses_own_time_base() const { return false; }
+    // Replaces the signal list, deleting the old one.
+    virtual void set_signal_list(std::unique_ptr<VyrSignalList> list);
+    virtual VyrSignalList *signal_list() const { return m_signals.get(); }
+    // Script-defined signals: run the signal's script function. Without a
+    // script machine (the base class) -1.
+    virtual int read_script_signal(VyrSignalEntry *entry, SignalValue &value);
+    virtual int write_script_signal(VyrSignalEntry *entry, const SignalValue &value);
+    // Id of a script struct or event name of this interface; -1 when not its own.
+    virtual int script_struct_type(const char *name, void *parser_context) = 0;
+    // The receive and polling work of a subclass, run by the thread.
+    virtual int cyclic() { return 0; }
+    // Measurement passes, in this order: prepare_start, set_timer, startup
+    // (open the hardware), go_online (bus on), start (the thread), then stop.
+    virtual int prepare_start() = 0;
+    virtual int start();
+    virtual int startup();
+    virtual int go_online() { return 0; }
+    // -1 when the thread did not finish after stop_tries requests.
+    virtual int stop();
+    // First and last call of the thread: run the "start" and "stop" script functions.
+    virtual int open();
+    virtual int close();
+    virtual SignalRecord *new_signal(const char *name, uint32_t flags);
+    // Every implementation starts with write_config_common.
+    virtual void write_configuration(QtbConfig &config) = 0;
+    // Settings dialog; true when the settings changed.
+    virtual bool configure(QWidget *parent) = 0;
+    virtual int packet_source_count() const { return 0; }
+    virtual QObject *packet_source(int index) const { return nullptr; }
+
+    // --- From the GUI and other threads -------------------------------------
+    // Queues a value for the signal's script function (direction output or
+    // in/out); -1 when the signal has no entry or the wrong direction.
+    int post_write_request(SignalRecord *signal, const SignalValue &value);
+    // Attaches the listener to the entry of the signal, creating the entry on
+    // first use (with a polling timer for a polled input); -1 when there is
+    // no signal or the script does not define it.
+    int add_signal_listener(VyrSignalListener *listener, SignalRecord *signal);
+    void clear_signal_listeners();
+    // VyrOutputSink: runs the trigger in the thread; an item queued already stays once.
+    void post_output(ScriptTrigger *item) override;
+    void post_deferred_call(VyrDeferredCall *call);
+    // When this returns, the call is neither listed nor running (unless the
+    // thread itself removes the call it runs).
+    void remove_deferred_call(VyrDeferredCall *call);
+    void clear_deferred_calls();
+    // From the timer-wheel thread.
+    void queue_poll(VyrSignalEntry *entry);
+    void request_reconnect();
+
+    void add_handler(VyrSignalIfHandler *handler);
+    void remove_handler(VyrSignalIfHandler *handler);
+    void call_handlers(const uint8_t *data, int length, const TimeValue &time, const void *record, uint32_t key0,
+                       uint32_t key1 = 0, uint32_t key2 = 0, uint32_t key3 = 0);
+
+    // --- Settings -------------------------------------------------------------
+    const QString &script_file() const { return m_script_file; }
+    void set_script_file(const QString &path) { m_script_file = path; }
+    int script_ok() const { return m_script_ok; }
+    int reconnect_time() const { return m_reconnect_time; }
+    // Only positive values are taken.
+    void set_reconnect_time(int seconds);
+    int fail_action() const { return m_fail_action; }
+    void set_fail_action(int action) { m_fail_action = action; }
+    int cycle_time() const { return m_cycle_time; }
+    bool uses_timers() const { return m_timer_wheel && m_drives_timers; }
+    TimerWheel *timer_wheel() const { return m_timer_wheel; }
+    int last_error() const { return m_last_error.load(); }
+    bool abort_requested() const { return m_abort.load(); }
+    // "???", "RTCLOCKX", "NOTIFICATION" or "TIMEOUT": why cyclic last ran.
+    std::string state_text() const;
+    VyrSignalIf *next() const { return m_next; }
+    bool thread_running() const { return m_thread.joinable() && !m_finished.load(); }
+    SeedKeyLibrary *seedkey_library() const { return m_seedkey.get(); }
+    void set_seedkey_library(std::unique_ptr<SeedKeyLibrary> library);
+    // Nodes of the request ring (it starts with 8 and grows by 4 when full).
+    int request_node_count() const { return m_request_node_count; }
+
+    // Appends the interface's section (named by its type) to the
+    // configuration and writes the common keys; the subclass adds its own.
+    QtbConfigGroup *write_config_common(QtbConfig &config);
+    int read_config_common(QtbConfigGroup *group);
+
+    // Realtime (time-critical) or normal priority for the calling thread.
+    static int set_thread_priority(bool realtime);
+
+    // --- Log lines to the message window (nothing without a notification object)
+    void message_raw(const std::string &text);
+    void message_no_newline(const std::string &text);
+    void message(const std::string &text);
+    void warning(const std::string &text);
+    void error(const std::string &text);
+    void message_printf(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    void warning_printf(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    void error_printf(const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+    // For tests: how the thread and stop wait.
+    void set_wait_function(WaitFunction wait);
+
+protected:
+    // The thread body.
+    virtual void run();
+
+    // Script hosting runs script functions through these; the base class has
+    // no script machine.
+    virtual bool has_script_machine() const { return false; }
+    virtual void store_script_argument(const ScriptTrigger &item) {}
+    virtual int run_script_function(int function_id) { return 0; }
+    // Called by stop(): the script context forgets the state of its last run.
+    virtual void drop_script_run_state() {}
+
+    void set_cycle_time(int ms) { m_cycle_time = ms; }
+    // The next `count` waits of the thread use a 1 ms time-out.
+    void set_short_waits(unsigned count) { m_short_waits = count; }
+    // A sixth wait handle (a device); fd 0 or negative: none. Set before start.
+    void set_device_handle(platform::WaitHandle handle) { m_device_handle = handle; }
+    // Up to 32 further wait handles (device events of channels). Set before start.
+    void set_extra_handles(std::vector<platform::WaitHandle> handles);
+    // The event the clock driver sets on every tick.
+    platform::Event &tick_event() { return m_tick_event; }
+    // script_busy is raised around every run of the script machine.
+    std::mutex &script_mutex() { return m_script_mutex; }
+    // Script function ids run by open ("start") and close ("stop").
+    std::vector<int> &start_functions() { return m_start_functions; }
+    std::vector<int> &stop_functions() { return m_stop_functions; }
+    // Clears the state of every signal (at measurement start).
+    void reset_signal_states();
+
+private:
+    friend void report_error(VyrSignalIf *signal_if, int code);
+
+    // A node of the request ring. The value travels in the node, so a value
+    // posted while the thread still reads an earlier one cannot tear it.
+    struct RequestNode
+    {
+        std::atomic<RequestNode *> next{nullptr};
+        VyrSignalEntry *payload = nullptr;
+        SignalValue value;
+    };
+
+    void thread_main();
+    void register_clock_tick();
+    void serve_request_ring();
+    void service_wakeup();
+    void run_deferred_calls();
+    void serve_poll_queue();
+    void reconnect();
+    void catch_up_timer_wheel(bool &behind);
+    void rearm_polling_timers();
+    int run_script_functions(const std::vector<int> &functions);
+    void unlink_deferred_locked(VyrDeferredCall *call);
+    void log_prefixed(int level, const std::string &prefix, const std::string &text);
+    void vlog_printf(int level, const char *prefix, const char *format, va_list args);
+    VyrSignalEntry *find_entry(SignalRecord *signal) const;
+
+    QObject *m_owner;
+    VyrSignalIfNotification *m_notification;
+    bool m_active = false;
+    std::atomic<bool> m_abort{false};
+    int m_instance = 1;
+    int m_cycle_time = 1000;
+    VyrDefiner m_definer;
+    std::unique_ptr<SeedKeyLibrary> m_seedkey;
+    std::unique_ptr<VyrSignalList> m_signals;
+    mutable std::mutex m_name_mutex; // the name is read from interface threads for log lines
+    std::string m_name;
+    std::string m_type_name;
+    QString m_script_file;
+    int m_script_ok = 1;
+    std::atomic<unsigned> m_short_waits{0};
+    std::atomic<const char *> m_state_text{"???"};
+
+    // Request ring: one consumer (the thread) that takes no lock; producers
+    // serialise on their own mutex.
+    std::mutex m_request_producer_mutex;
+    std::vector<std::unique_ptr<RequestNode>> m_request_nodes;
+    std::atomic<RequestNode *> m_request_read{nullptr};
+    std::atomic<RequestNode *> m_request_write{nullptr};
+    int m_request_node_count = 0;
+
+    int m_reconnect_time = 30;
+    int m_fail_action = report_to_owner;
+    std::atomic<int> m_last_error{0};
+    std::unique_ptr<VyrReconnectTimer> m_reconnect_timer;
+    std::atomic<bool> m_reconnect_requested{false};
+    TimeValue m_thread_start;
+    TimerWheel *m_timer_wheel = nullptr;
+    bool m_drives_timers = false;
+
+    // Output queue of script triggers.
+    std::mutex m_output_mutex;
+    ScriptTrigger *m_output_head = nullptr;
+    ScriptTrigger *m_output_tail = nullptr;
+
+    std::mutex m_script_mutex;
+    std::atomic<int> m_script_busy{0};
+
+    // Deferred calls: the posted list, and the batch the thread is running.
+    std::mutex m_deferred_mutex;
+    std::condition_variable m_deferred_done;
+    VyrDeferredCall *m_deferred_head = nullptr;
+    VyrDeferredCall *m_deferred_tail = nullptr;
+    VyrDeferredCall *m_deferred_batch = nullptr;
+    VyrDeferredCall *m_deferred_running = nullptr;
+
+    // Followed signals, in creation order, and those with a polling timer.
+    std::vector<std::unique_ptr<VyrSignalEntry>> m_entries;
+    VyrSignalEntry *m_polling_head = nullptr;
+    VyrSignalEntry *m_polling_tail = nullptr;
+    std::mutex m_poll_mutex;
+    VyrSignalEntry *m_poll_head = nullptr;
+    VyrSignalEntry *m_poll_tail = nullptr;
+
+    platform::Event m_stop_event;
+    platform::Event m_finished_event;
+    platform::Event m_request_event;
+    platform::Event m_output_event;
+    platform::Event m_wakeup_event;
+    platform::Event m_tick_event;
+    platform::WaitHandle m_device_handle;
+    std::vector<platform::WaitHandle> m_extra_handles;
+    WaitFunction m_wait;
+    bool m_wait_failure_reported = false;
+
+    std::thread m_thread;
+    std::atomic<bool> m_finished{true};
+    std::atomic<std::thread::id> m_thread_id{};
+
+    std::vector<int> m_start_functions;
+    std::vector<int> m_stop_functions;
+
+    std::mutex m_handlers_mutex;
+    std::vector<VyrSignalIfHandler *> m_handlers;
+
+    VyrSignalIf *m_next = nullptr; // global interface list
+    friend struct SignalIfList;
+};
+
+// Records an interface's error code as its last error and turns an error
+// (a code other than 0, 1 and 2) into an event to the owner, a log line or a
+// log line and a reconnect, by the interface's fail action.
+void report_error(VyrSignalIf *signal_if, int code);
+// The text of an error code ("Timeout", ..., "Unknown").
+const char *error_reason_text(int code);
+
+// The global list of interfaces in creation order.
+VyrSignalIf *get_first_signal_if();
+// Compares with the display name; null finds nothing.
+VyrSignalIf *find_signal_if_by_name(const char *name);
+// instance ~0 matches any instance.
+VyrSignalIf *find_signal_if_by_type(const char *type_name, unsigned instance);
+// Compares with make_id ("CAN1").
+VyrSignalIf *find_signal_if_by_id(const char *id);
+void write_all_signal_if_configurations(QtbConfig &config);
+// An interface links itself in when it is built and out when it is destroyed;
+// the interface list dialog takes one out before it deletes it. Unlinking an
+// interface that is not in the list does nothing.
+void link_signal_if(VyrSignalIf *signal_if);
+void unlink_signal_if(VyrSignalIf *signal_if);
