@@ -358,6 +358,21 @@ TEST(VindraChannel, ClassicFramesFromOneChannelToAnother)
     EXPECT_EQ(sender->busoff(), canhwErrorInvalidHandle);
 }
 
+TEST(VindraChannel, WritesTheVirtualBusDoesNotCarry)
+{
+    std::vector<Report> reports;
+    auto fd_channel = open_channel(1, &reports, true);
+    // More than 8 bytes make an FD frame; the virtual bus carries classic frames only.
+    VyrCanMessage long_frame = message(0x100, 0, std::vector<uint8_t>(20, 0xAB));
+    EXPECT_EQ(fd_channel->write(long_frame), canhwErrorWrongParameter);
+    EXPECT_EQ(long_frame.flags, uint32_t(VyrCanMessage::FdFrame));
+
+    // A channel that is not on bus takes nothing: the transmit queue counts as full.
+    auto off_bus = open_channel(2, &reports, false, false);
+    VyrCanMessage classic = message(0x101, 0, {1});
+    EXPECT_EQ(off_bus->write(classic), canhwErrorTxQueueFull);
+}
+
 TEST(VindraChannel, FramesReadWithoutTheMappedQueue)
 {
     std::vector<Report> reports;

@@ -624,6 +624,32 @@ TEST_F(ScriptLibraryFileTest, InvalidHandlesAreRefused)
     EXPECT_TRUE(machine.errors.empty());
 }
 
+TEST_F(ScriptLibraryFileTest, BuffersAreCheckedBeforeAnythingIsRead)
+{
+    FILE *f = std::fopen(path.c_str(), "w");
+    std::fputs("0123456789abcdef\nnext\n", f);
+    std::fclose(f);
+    const int32_t file = open("fileOpenRead");
+    library.bounds_check = true;
+    put_text(kTarget, "keep");
+    EXPECT_EQ(call_int("fileReadBlock", {I(file), A(kTarget, 8), I(16)}), -1);
+    EXPECT_EQ(call_int("fileReadLine", {I(file), A(kTarget, 8), I(100)}), 0);
+    EXPECT_EQ(call_int("fileWriteBlock", {I(file), A(kTarget, 8), I(16)}), 0);
+    EXPECT_EQ(machine.errors.size(), 3u);
+    EXPECT_EQ(text_at(kTarget), "keep");
+    // Nothing was consumed: the next read starts at the beginning.
+    EXPECT_EQ(call_int("fileReadLine", {I(file), A(kTarget, 100), I(100)}), 1);
+    EXPECT_EQ(text_at(kTarget), "0123456789abcdef");
+
+    // Past the data memory the run is aborted.
+    machine.errors.clear();
+    int result = 0;
+    call("fileReadLine", {I(file), A(machine.data_capacity() - 2), I(10)}, false, &result);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(machine.errors.size(), 1u);
+    call("fileClose", {I(file)});
+}
+
 TEST_F(ScriptLibraryFileTest, FilePrintfStopsAfter1004Characters)
 {
     const int32_t file = open("fileOpenWrite");
