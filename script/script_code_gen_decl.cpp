@@ -610,7 +610,18 @@ bool ScriptCodeGen::end_initializer()
     ScriptVariable *variable = current_variable_;
     const InitLevel level = init_levels_.front();
     init_levels_.clear();
-    machine_->patch_int(variable->element_size() * appended_, count_operand_);
+    // The outermost list is padded with zero elements up to the variable's
+    // size like the nested lists, so no element keeps what memory held
+    // before. An open array takes only the elements it got.
+    const int element_size = variable->element_size();
+    if (!level.struct_type && level.dimension > 0 && element_size > 0) {
+        const int missing = variable->storage_size() / element_size - appended_;
+        if (missing > 0) {
+            emit_zero_bytes(missing * element_size);
+            appended_ += missing;
+        }
+    }
+    machine_->patch_int(element_size * appended_, count_operand_);
     pop(1);
     optimise();
     if (open_array_)

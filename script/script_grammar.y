@@ -17,6 +17,8 @@
 %define api.token.prefix {TOK_}
 %define api.value.type {ScriptParseValue}
 %define parse.error custom
+/* Syntax errors name exactly the tokens that could have come next. */
+%define parse.lac full
 %param {ScriptCodeGen *gen}
 
 /* The one conflict: an "else" belongs to the nearest open "if" (shift). */
