@@ -513,7 +513,6 @@ bool store_file(const char *target, const std::string &text)
 
 int DbcFileIo::write(CANdbNetwork *network)
 {
-    network_ = network;
     if (!network || !file_name())
         return -1;
     DbcText text;

@@ -1,5 +1,6 @@
 // The grammar and its code generation, end to end: scripts are compiled by
 // the real lexer and grammar into a machine and their handlers are run.
+#include "tests/script/pcode_assembler.h"
 #include "tests/script/script_test_host.h"
 
 #include <gtest/gtest.h>
@@ -281,4 +282,123 @@ TEST(ScriptGrammarErrors, RefusedAttributes)
         EXPECT_EQ(host.compile_script(c.script), c.result);
         EXPECT_EQ(first_error(host.transcript), "");
     }
+}
+
+namespace {
+
+// The code from `start` to the end, and what the assembly text assembles to
+// at that address (labels included).
+struct CodeComparison {
+    std::vector<uint8_t> compiled;
+    std::vector<uint8_t> expected;
+};
+
+CodeComparison compare_code(const PCodeMachine &vm, int32_t start, const std::string &assembly)
+{
+    PCodeMachine scratch;
+    scratch.append_code(vm.code(), start);
+    PCodeAssembler assembler;
+    assembler.lines(assembly);
+    assembler.load(scratch);
+    return {std::vector<uint8_t>(vm.code() + start, vm.code() + vm.code_length()),
+            std::vector<uint8_t>(scratch.code() + start, scratch.code() + scratch.code_length())};
+}
+
+} // namespace
+
+// The code each statement compiles to (globals a at 0, b at 4, d at 8).
+TEST(ScriptGrammarCode, StatementLayout)
+{
+    const struct {
+        const char *statement;
+        const char *assembly;
+    } cases[] = {
+        {"if (a) b = 1; else b = 2;",
+         "PUSH_GADDR_B 0; LOAD_I; JZ @else; PUSH_I1; PUSH_GADDR_B 4; STORE_I; JMP @end;"
+         "else:; PUSH_I2; PUSH_GADDR_B 4; STORE_I; end:"},
+        {"while (a < 3) a++;",
+         "top:; PUSH_GADDR_B 0; LOAD_I; PUSH_I3; I_LT; JZ @end; PUSH_GADDR_B 0; POSTINC_I; POP; JMP @top; end:"},
+        {"do { a++; continue; } while (a < 3);",
+         "top:; PUSH_GADDR_B 0; POSTINC_I; POP; JMP @test; test:; PUSH_GADDR_B 0; LOAD_I; PUSH_I3; I_LT; JNZ @top"},
+        // init, test, jump out, body, step, jump back to the test
+        {"for (a = 0; a < 3; a++) { b += a; if (b) continue; }",
+         "PUSH_I0; PUSH_GADDR_B 0; STORE_I;"
+         "test:; PUSH_GADDR_B 0; LOAD_I; PUSH_I3; I_LT; JZ @end;"
+         "PUSH_GADDR_B 0; LOAD_I; PUSH_GADDR_B 4; LOAD_I; I_ADD; PUSH_GADDR_B 4; STORE_I;"
+         "PUSH_GADDR_B 4; LOAD_I; JZ @skip; JMP @step; skip:;"
+         "step:; PUSH_GADDR_B 0; POSTINC_I; POP; JMP @test; end:"},
+        // the table follows the cases, where control never falls into it
+        {"switch (a) { case 1: b = 1; break; default: b = 0; case 5: b = 5; }",
+         "PUSH_GADDR_B 0; LOAD_I; SWITCH @table; JMP @default;"
+         "one:; PUSH_I1; PUSH_GADDR_B 4; STORE_I; JMP @end;"
+         "default:; PUSH_I0; PUSH_GADDR_B 4; STORE_I;"
+         "five:; PUSH_B 5; PUSH_GADDR_B 4; STORE_I; JMP @end;"
+         "table:; SWITCH_TABLE 1 @one 5 @five; end:"},
+        {"switch (d) { case 2: b = 2; }",
+         "PUSH_GADDR_B 8; LOAD_D; D2I; SWITCH @table; JMP @end; two:; PUSH_I2; PUSH_GADDR_B 4; STORE_I; JMP @end;"
+         "table:; SWITCH_TABLE 2 @two; end:"},
+        {"if (d) b = 1;", "PUSH_GADDR_B 8; LOAD_D; PUSH_D0; D_NE; JZ @end; PUSH_I1; PUSH_GADDR_B 4; STORE_I; end:"},
+        // the conversion of a left operand goes right after its own code
+        {"d = a / 2.0;", "PUSH_GADDR_B 0; LOAD_I; I2D; PUSH_D 2.0; D_DIV; PUSH_GADDR_B 8; STORE_D"},
+        {"d = a / 2;", "PUSH_GADDR_B 0; LOAD_I; PUSH_I2; I_DIV; I2D; PUSH_GADDR_B 8; STORE_D"},
+        // negations and products of constants fold, sums do not
+        {"b = -5 * 3 + 1;", "PUSH_NEG_B 15; PUSH_I1; I_ADD; PUSH_GADDR_B 4; STORE_I"},
+        {"b = 'A';", "PUSH_B 65; PUSH_GADDR_B 4; STORE_I"},
+        // result cell, arguments, count, function number in the long form, pops
+        {"b = total(1, a);", "PUSH_I0; PUSH_I1; PUSH_GADDR_B 0; LOAD_I; PUSH_I2; PUSH_I 4; CALL; POP3;"
+                             "PUSH_GADDR_B 4; STORE_I"},
+        {"putd(a);", "PUSH_I0; PUSH_GADDR_B 0; LOAD_I; I2D; PUSH_I 2; CALL; POP2"},
+        {"return;", "END"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.statement);
+        TestHost host;
+        const std::string script =
+            std::string("variables { int a; int b; double d; }\non start\n{\n") + c.statement + "\n}\n";
+        ASSERT_EQ(host.compile_script(script), 0) << host.transcript;
+        ASSERT_EQ(host.handlers.back().first, "start");
+        const CodeComparison code = compare_code(host.vm, host.handlers.back().second, std::string(c.assembly) + "; END");
+        EXPECT_EQ(code.compiled, code.expected);
+    }
+}
+
+// A function body: the end of the code before the first body, each parameter
+// copied from its argument cell, the frame size patched in, the result set.
+TEST(ScriptGrammarCode, FunctionLayout)
+{
+    TestHost host;
+    ASSERT_EQ(host.compile_script("double scale (int n, double f, char c, int &r)\n{\n    return n * f;\n}\n"
+                                  "int one () { return 1; }\n"),
+              0)
+        << host.transcript;
+    const ScriptFunction *scale = static_cast<ScriptFunction *>(host.table.find("scale", 0));
+    const ScriptFunction *one = static_cast<ScriptFunction *>(host.table.find("one", 0));
+    const int32_t entry = host.vm.function(int(scale->index))->code_address;
+    ASSERT_GT(entry, 0);
+    EXPECT_EQ(host.vm.code()[entry - 1], OP_END);
+    const CodeComparison code = compare_code(
+        host.vm, entry,
+        "PUSH_I3; ARG; PUSH_LADDR_B 0; STORE_I;"
+        "PUSH_I2; ARG; PUSH_LADDR_B 4; STORE_D;"
+        "PUSH_I1; ARG; PUSH_LADDR_B 12; STORE_B;"
+        "PUSH_I0; ARG; PUSH_LADDR_B 16; STORE_I;"
+        "FRAME 20;"
+        "PUSH_LADDR_B 0; LOAD_I; I2D; PUSH_LADDR_B 4; LOAD_D; D_MUL; PUSH_B 5; SET_RESULT; RET; RET;"
+        "one:; FRAME 0; PUSH_I1; PUSH_I1; SET_RESULT; RET; RET");
+    EXPECT_EQ(code.compiled, code.expected);
+    EXPECT_EQ(host.vm.function(int(one->index))->code_address, entry + int32_t(code.expected.size()) - 10);
+}
+
+// Top-level code of a predefined header ends before the first function body.
+TEST(ScriptGrammarCode, HeaderCodeEndsBeforeTheFirstBody)
+{
+    TestHost host;
+    ScriptStringSource header;
+    header.set_text("__pragma_internal;\nint x;\nx = 5;\nint f () { return 1; }\nx = 7;\n");
+    host.source = &header;
+    const int32_t start = host.vm.code_length();
+    ASSERT_EQ(host.compile(), 0) << host.transcript;
+    EXPECT_EQ(host.vm.run(&host, start), 0);
+    const ScriptVariable *x = static_cast<ScriptVariable *>(host.table.find("x", 0));
+    EXPECT_EQ(host.vm.data_int(int32_t(x->address)), 5);
 }
