@@ -32,11 +32,30 @@ const char *lasting_name(const char *name)
 
 } // namespace
 
-ScriptCodeGen::ScriptCodeGen(ScriptCompiler *compiler) : compiler_(compiler), machine_(compiler->machine)
+ScriptCodeGen::ScriptCodeGen(ScriptCompiler *compiler)
+    : compiler_(compiler), machine_(compiler->machine), start_scope_level_(compiler->scope_level),
+      start_function_depth_(compiler->function_depth)
 {
 }
 
 ScriptCodeGen::~ScriptCodeGen() = default;
+
+// A parse that ended on an error leaves its blocks, function and loop body
+// open: close them, so that the compiler serves its next compilation as it
+// served this one.
+void ScriptCodeGen::end_parse()
+{
+    while (compiler_->scope_level > start_scope_level_) {
+        compiler_->symbols->remove_scope(compiler_->scope_level);
+        --compiler_->scope_level;
+    }
+    compiler_->function_depth = start_function_depth_;
+    if (compiler_->function_depth == 0) {
+        compiler_->current_function = nullptr;
+        compiler_->frame_size = 0;
+    }
+    machine_->set_insert_position(machine_->code_length());
+}
 
 // ---------------------------------------------------------------- plumbing
 
@@ -283,9 +302,15 @@ void ScriptCodeGen::end_prototype()
 bool ScriptCodeGen::begin_function_body()
 {
     ScriptFunction *function = compiler_->current_function;
-    // Top-level code of a predefined header that comes before the first body ends here.
-    if (function_bodies_++ == 0)
+    if (in_variables_) {
+        // The block's initializers run as a handler: they go around the body.
+        skip_body_label_ = new_label();
+        skip_body_start_ = code_position();
+        emit_with_int(OP_JMP_LABEL, skip_body_label_);
+    } else if (function_bodies_++ == 0) {
+        // Top-level code of a predefined header that comes before the first body ends here.
         emit(OP_END);
+    }
     ++compiler_->function_depth;
     machine_->bind_script_function(int(function->index), code_position());
 
@@ -344,6 +369,10 @@ void ScriptCodeGen::end_function_body()
     if (compiler_->frame_size > largest_frame_)
         largest_frame_ = compiler_->frame_size;
     machine_->patch_int(largest_frame_, frame_operand_);
+    if (skip_body_label_) {
+        resolve(skip_body_start_, skip_body_label_);
+        skip_body_label_ = 0;
+    }
     --compiler_->function_depth;
     compiler_->current_function = nullptr;
     compiler_->frame_size = 0;

@@ -65,6 +65,7 @@ public:
     int next_token(ScriptParseValue *value);
     void syntax_error(const char *message);
     void fail() { failed_ = true; }
+    void end_parse();
     bool failed() const { return failed_ || reference_type_error_; }
     int32_t code_position() const;
 
@@ -250,6 +251,8 @@ private:
 
     ScriptCompiler *compiler_;
     PCodeMachine *machine_;
+    const int start_scope_level_;
+    const int start_function_depth_;
     bool failed_ = false;
     bool internal_ = false;     // a predefined header
     bool in_variables_ = false; // inside a "variables" block
@@ -270,6 +273,8 @@ private:
     int32_t frame_operand_ = -1; // position of OP_FRAME's size operand
     int largest_frame_ = 0;
     int function_bodies_ = 0;
+    int skip_body_label_ = 0;      // a body inside a "variables" block is jumped over
+    int32_t skip_body_start_ = 0;
     // A reference parameter of the wrong type: reported, the parse goes on, the result is -1.
     bool reference_type_error_ = false;
 

@@ -693,5 +693,6 @@ int script_parse(ScriptCompiler *compiler)
 {
     ScriptCodeGen gen(compiler);
     const int result = script_yyparse(&gen);
+    gen.end_parse();
     return gen.failed() ? -1 : result;
 }

@@ -402,3 +402,29 @@ TEST(ScriptGrammarCode, HeaderCodeEndsBeforeTheFirstBody)
     const ScriptVariable *x = static_cast<ScriptVariable *>(host.table.find("x", 0));
     EXPECT_EQ(host.vm.data_int(int32_t(x->address)), 5);
 }
+
+// A parse that fails inside a function, a block or a loop body leaves the
+// compiler ready for its next compilation.
+TEST(ScriptGrammarErrors, FailedParseLeavesTheCompilerReady)
+{
+    const char *failing[] = {
+        "int f (int a)\n{\n    {\n        x = 1;\n    }\n}\n",
+        "on start\n{\n    int i;\n    for (i = 0; i < 2; i++) {\n        x = 1;\n    }\n}\n",
+    };
+    for (const char *script : failing) {
+        SCOPED_TRACE(script);
+        TestHost host;
+        EXPECT_EQ(host.compile_script(script), -1);
+        EXPECT_EQ(host.scope_level, 0);
+        EXPECT_EQ(host.function_depth, 0);
+        EXPECT_EQ(host.current_function, nullptr);
+        EXPECT_EQ(host.vm.insert_position(), -1);
+        EXPECT_EQ(host.table.find("a", 1), nullptr);
+        EXPECT_EQ(host.table.find("i", 1), nullptr);
+
+        host.transcript.clear();
+        ASSERT_EQ(host.compile_script("on start\n{\n    int i;\n    for (i = 0; i < 2; i++)\n        put(i);\n}\n"), 0);
+        host.run_start_handlers();
+        EXPECT_EQ(host.transcript, "hook start\n--- start\n0\n1\n");
+    }
+}
