@@ -45,9 +45,11 @@ function(vyr_add_tests folder)
 endfunction()
 
 # vyr_add_benchmark(<name> <source> LIBS ...)
+# Benchmarks that measure on real files find them in VYR_TESTDATA_DIR.
 function(vyr_add_benchmark name source)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${source})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   target_link_libraries(${name} PRIVATE benchmark::benchmark ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE VYR_TESTDATA_DIR="${VYR_TESTDATA_DIR}")
 endfunction()

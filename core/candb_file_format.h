@@ -1,6 +1,6 @@
 #pragma once
 // The registry of description-file formats. Each format registers one static
-// record before main() runs (all rows in candb_file_formats.cpp); an
+// record before main() runs (all rows in description/candb_file_formats.cpp); an
 // interface picks the format by the file's extension and builds its reader
 // through the record's factory.
 #include <string>

@@ -17,7 +17,7 @@ CANdbMessage::~CANdbMessage()
     if (default_data)
         default_data->message = nullptr;
     set_transmitter(nullptr);
-    signals.delete_all();
+    signal_list.delete_all();
 }
 
 uint32_t CANdbMessage::j1939_key() const
@@ -36,7 +36,7 @@ uint32_t CANdbMessage::j1939_key() const
 
 CANdbSignal *CANdbMessage::multiplexor() const
 {
-    for (CANdbSignal *s = signals.first; s; s = s->next)
+    for (CANdbSignal *s = signal_list.first; s; s = s->next)
         if (s->is_multiplexor && !s->mux_group)
             return s;
     return nullptr;
@@ -46,7 +46,7 @@ CANdbSignal *CANdbMessage::find_signal(const char *signal_name) const
 {
     if (!signal_name)
         return nullptr;
-    for (CANdbSignal *s = signals.first; s; s = s->next)
+    for (CANdbSignal *s = signal_list.first; s; s = s->next)
         if (s->name == signal_name)
             return s;
     return nullptr;
@@ -54,7 +54,7 @@ CANdbSignal *CANdbMessage::find_signal(const char *signal_name) const
 
 CANdbSignal *CANdbMessage::first_signal()
 {
-    signal_cursor_ = signals.first;
+    signal_cursor_ = signal_list.first;
     return signal_cursor_;
 }
 
@@ -69,7 +69,7 @@ int CANdbMessage::insert_signal(CANdbSignal *signal, int position)
 {
     if (!signal)
         return -1;
-    signals.insert_at(signal, position);
+    signal_list.insert_at(signal, position);
     signal->message = this;
     CANdbMuxGroup *group = signal->mux_group;
     if (group && !group->multiplexor_name.empty()) {

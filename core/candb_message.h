@@ -60,7 +60,7 @@ public:
     uint32_t id = 0; // 11 or 29 bits without the extended marker; the slot on FlexRay
     int32_t cycle_repetition = 0; // FlexRay: 0 means every cycle
     int32_t base_cycle = 0;       // FlexRay
-    CANdbList<CANdbSignal> signals;
+    CANdbList<CANdbSignal> signal_list;
     int32_t dlc = 0; // data length in bytes
     bool extended = false;
     bool can_fd = false;

@@ -264,7 +264,7 @@ void CANdbNetwork::decode_message(const CANdbMessage *m, uint32_t cycle, const u
     uint64_t mux_value = 0;
     const CANdbSignal *mux = m->multiplexor();
     const bool mux_read = mux && mux->decode_unsigned(data, length, mux_value) == 0;
-    for (const CANdbSignal *s = m->signals.first; s; s = s->next) {
+    for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
         if (s->mux_value != -1 && !(mux_read && mux_value == static_cast<uint64_t>(s->mux_value)))
             continue;
         s->decode_and_notify(data, length, argument);
@@ -324,7 +324,7 @@ void CANdbNetwork::resolve_sign_signals(CANdbMessage *message)
 {
     if (!message)
         return;
-    for (CANdbSignal *s = message->signals.first; s; s = s->next) {
+    for (CANdbSignal *s = message->signal_list.first; s; s = s->next) {
         if (s->name.empty())
             continue;
         const CANdbAttributeValue *value = s->attributes.find_by_name("VorzeichenSignal");

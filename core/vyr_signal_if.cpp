@@ -118,7 +118,22 @@ void write_all_signal_if_configurations(QtbConfig &config)
         p->write_configuration(config);
 }
 
+void link_signal_if(VyrSignalIf *signal_if)
+{
+    SignalIfList::link(signal_if);
+}
+
+void unlink_signal_if(VyrSignalIf *signal_if)
+{
+    SignalIfList::unlink(signal_if);
+}
+
 // --- Error reports --------------------------------------------------------------
+
+static bool is_error_result(int r)
+{
+    return r != VyrSignalIf::ok && r != VyrSignalIf::ok_quiet && r != VyrSignalIf::ok_quiet2;
+}
 
 const char *error_reason_text(int code)
 {
@@ -143,17 +158,20 @@ const char *error_reason_text(int code)
 void report_error(VyrSignalIf *signal_if, int code)
 {
     signal_if->m_last_error = code;
-    if (code == VyrSignalIf::ok || code == VyrSignalIf::ok_quiet || code == VyrSignalIf::ok_quiet2)
+    if (!is_error_result(code))
         return;
     const char *reason = error_reason_text(code);
     if (!signal_if->owner())
         return;
-    if (signal_if->fail_action() == VyrSignalIf::report_to_owner) {
+    const int action = signal_if->fail_action();
+    if (action == VyrSignalIf::report_to_owner) {
         post_vyr_event(signal_if->owner(), new VyrErrorEvent(QString::fromLatin1(reason)));
         return;
     }
+    if (action != VyrSignalIf::log_only && action != VyrSignalIf::log_and_reconnect)
+        return;
     signal_if->error_printf("%s\n", (std::string("Communication with target broken, reason: ") + reason).c_str());
-    if (signal_if->fail_action() != VyrSignalIf::log_and_reconnect || signal_if->reconnect_time() <= 0)
+    if (action != VyrSignalIf::log_and_reconnect || signal_if->reconnect_time() <= 0)
         return;
     TimerWheel *wheel = signal_if->timer_wheel();
     if (!wheel)
@@ -766,8 +784,9 @@ void VyrSignalIf::run()
     register_clock_tick();
     rearm_polling_timers();
 
+    // 1 and 2 are successes: reported, they would stop the polling.
     const int r = open();
-    if (r != 0)
+    if (is_error_result(r))
         report_error(this, r);
     m_state_text = "???";
 
@@ -897,7 +916,7 @@ void VyrSignalIf::serve_request_ring()
         if (!entry)
             continue;
         const int r = write_script_signal(entry, value);
-        if (r != ok && r != ok_quiet && r != ok_quiet2)
+        if (is_error_result(r))
             report_error(this, r);
     }
 }
@@ -933,7 +952,7 @@ void VyrSignalIf::serve_poll_queue()
         const int r = read_script_signal(entry, value);
         if (r == ok)
             entry->notify_listeners(value);
-        else if (r != ok_quiet && r != ok_quiet2)
+        else if (is_error_result(r))
             report_error(this, r);
         if ((r == ok || r == ok_quiet2) && m_timer_wheel && entry->polling_timer) {
             auto *timer = static_cast<VyrPollingTimer *>(entry->polling_timer.get());
@@ -949,8 +968,9 @@ void VyrSignalIf::reconnect()
     m_last_error = 0;
     message_printf("Reconnect - open new connection\n");
     rearm_polling_timers();
+    // 1 and 2 are successes: reported, they would stop the polling.
     const int r = open();
-    if (r != 0)
+    if (is_error_result(r))
         report_error(this, r);
     m_reconnect_requested = false;
 }

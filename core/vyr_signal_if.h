@@ -241,8 +241,8 @@ protected:
     virtual void drop_script_run_state() {}
 
     void set_cycle_time(int ms) { m_cycle_time = ms; }
-    // Coming waits that use a 1 ms time-out.
-    void add_short_waits(unsigned count) { m_short_waits += count; }
+    // The next `count` waits of the thread use a 1 ms time-out.
+    void set_short_waits(unsigned count) { m_short_waits = count; }
     // A sixth wait handle (a device); fd 0 or negative: none. Set before start.
     void set_device_handle(platform::WaitHandle handle) { m_device_handle = handle; }
     // Up to 32 further wait handles (device events of channels). Set before start.
@@ -383,3 +383,8 @@ VyrSignalIf *find_signal_if_by_type(const char *type_name, unsigned instance);
 // Compares with make_id ("CAN1").
 VyrSignalIf *find_signal_if_by_id(const char *id);
 void write_all_signal_if_configurations(QtbConfig &config);
+// An interface links itself in when it is built and out when it is destroyed;
+// the interface list dialog takes one out before it deletes it. Unlinking an
+// interface that is not in the list does nothing.
+void link_signal_if(VyrSignalIf *signal_if);
+void unlink_signal_if(VyrSignalIf *signal_if);

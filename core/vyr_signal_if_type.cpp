@@ -42,7 +42,7 @@ struct BuiltinRows
     VyrSignalIfType lin{"LIN", "LIN Interface", "LIN Interface to VINDRA LINbox Cable", nullptr};
     VyrSignalIfType dll{"DLL", "DLL Interface", "DLL Interface", nullptr, returns_zero, returns_zero};
     VyrSignalIfType udp{"Udp", "UDP Interface", "UDP Interface", nullptr, sockets_start_up, sockets_clean_up};
-    VyrSignalIfType usb{"Usb", "USB Interface", "USB Interface", nullptr, nullptr, sockets_clean_up};
+    VyrSignalIfType usb{"Usb", "USB Interface", "USB Interface", nullptr, sockets_start_up, sockets_clean_up};
     VyrSignalIfType diag{"Diag", "Diagnostic Interface", "Diagnostic Interface", nullptr};
     VyrSignalIfType flexray{"FlexRay", "FlexRay Interface", "FlexRay Interface to TZM FlexCard Cyclone II", nullptr,
                             returns_zero, returns_zero};

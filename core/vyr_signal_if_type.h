@@ -45,6 +45,13 @@ public:
     Hook fourth_hook() const { return m_fourth; }
     Hook measurement_start_hook() const { return m_measurement_start; }
 
+    // Whether the type gets a "Create new" menu entry, and whether that
+    // entry is enabled; both are set unless the type clears them.
+    bool in_menu() const { return m_in_menu; }
+    void set_in_menu(bool in_menu) { m_in_menu = in_menu; }
+    bool enabled() const { return m_enabled; }
+    void set_enabled(bool enabled) { m_enabled = enabled; }
+
 private:
     std::string m_type_name;
     std::string m_display_name;
@@ -57,6 +64,8 @@ private:
     Hook m_exit;
     Hook m_measurement_start;
     Hook m_fourth;
+    bool m_in_menu = true;
+    bool m_enabled = true;
 };
 
 // Head of the registry, the built-in rows first; records follow through next.

@@ -11,7 +11,6 @@
 #include <sys/epoll.h>
 #include <sys/mman.h>
 #include <sys/timerfd.h>
-#include <syslog.h>
 #include <unistd.h>
 
 KernelTimer::KernelTimer(EventLoop &loop, std::function<void()> routine)
@@ -145,12 +144,3 @@ void debug_print(uint32_t debug_flags, uint32_t mask, const char *format, ...)
     std::fputs(line, stderr);
 }
 
-void event_log(const char *format, ...)
-{
-    char line[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    syslog(LOG_ERR, "vrbus: %s", line);
-}

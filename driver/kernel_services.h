@@ -3,8 +3,8 @@
 // Linux offers a user-space daemon: a one-shot timer whose routine runs on
 // the loop thread (the timer DPC), work items (deferred routines on the loop
 // thread), referenced user events (eventfds passed by clients), shared
-// memory blocks (memfds that clients map), registry values, the event log
-// and the debug print gated by the driver's debug flags.
+// memory blocks (memfds that clients map), registry values and the debug
+// print gated by the driver's debug flags.
 //
 // There are no locks: every driver routine runs on the one loop thread, so
 // the card mutex, the channel mutex and a queue's access lock are all held
@@ -52,7 +52,6 @@ public:
     EventReference(EventReference &&other) noexcept;
     EventReference &operator=(EventReference &&other) noexcept;
 
-    bool is_set_up() const { return fd_ >= 0; }
     // Sets the event: writes 1 to the eventfd.
     void signal() const;
 
@@ -96,6 +95,3 @@ bool read_registry_dword(const std::string &key, const std::string &value_name, 
 // debug flags have one of the bits of mask.
 void debug_print(uint32_t debug_flags, uint32_t mask, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
-
-// A line in the system event log.
-void event_log(const char *format, ...) __attribute__((format(printf, 1, 2)));

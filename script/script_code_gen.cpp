@@ -32,11 +32,30 @@ const char *lasting_name(const char *name)
 
 } // namespace
 
-ScriptCodeGen::ScriptCodeGen(ScriptCompiler *compiler) : compiler_(compiler), machine_(compiler->machine)
+ScriptCodeGen::ScriptCodeGen(ScriptCompiler *compiler)
+    : compiler_(compiler), machine_(compiler->machine), start_scope_level_(compiler->scope_level),
+      start_function_depth_(compiler->function_depth)
 {
 }
 
 ScriptCodeGen::~ScriptCodeGen() = default;
+
+// A parse that ended on an error leaves its blocks, function and loop body
+// open: close them, so that the compiler serves its next compilation as it
+// served this one.
+void ScriptCodeGen::end_parse()
+{
+    while (compiler_->scope_level > start_scope_level_) {
+        compiler_->symbols->remove_scope(compiler_->scope_level);
+        --compiler_->scope_level;
+    }
+    compiler_->function_depth = start_function_depth_;
+    if (compiler_->function_depth == 0) {
+        compiler_->current_function = nullptr;
+        compiler_->frame_size = 0;
+    }
+    machine_->set_insert_position(machine_->code_length());
+}
 
 // ---------------------------------------------------------------- plumbing
 
@@ -283,9 +302,15 @@ void ScriptCodeGen::end_prototype()
 bool ScriptCodeGen::begin_function_body()
 {
     ScriptFunction *function = compiler_->current_function;
-    // Top-level code of a predefined header that comes before the first body ends here.
-    if (function_bodies_++ == 0)
+    if (in_variables_) {
+        // The block's initializers run as a handler: they go around the body.
+        skip_body_label_ = new_label();
+        skip_body_start_ = code_position();
+        emit_with_int(OP_JMP_LABEL, skip_body_label_);
+    } else if (function_bodies_++ == 0) {
+        // Top-level code of a predefined header that comes before the first body ends here.
         emit(OP_END);
+    }
     ++compiler_->function_depth;
     machine_->bind_script_function(int(function->index), code_position());
 
@@ -344,6 +369,10 @@ void ScriptCodeGen::end_function_body()
     if (compiler_->frame_size > largest_frame_)
         largest_frame_ = compiler_->frame_size;
     machine_->patch_int(largest_frame_, frame_operand_);
+    if (skip_body_label_) {
+        resolve(skip_body_start_, skip_body_label_);
+        skip_body_label_ = 0;
+    }
     --compiler_->function_depth;
     compiler_->current_function = nullptr;
     compiler_->frame_size = 0;
@@ -400,18 +429,18 @@ ScriptCodeGen::Control *ScriptCodeGen::innermost(bool (*accept)(int kind))
 
 // Jumps test the int in the low word of a cell: a double condition is
 // compared with 0.0 first.
-bool ScriptCodeGen::convert_condition(const ScriptParseValue &condition)
+void ScriptCodeGen::convert_condition(const ScriptParseValue &condition)
 {
     if (condition.type == TYPE_DOUBLE) {
         push_double(0.0);
         emit(OP_D_NE);
     }
-    return true;
 }
 
 bool ScriptCodeGen::begin_if(const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition) || !push_control(T_IF))
+    convert_condition(condition);
+    if (!push_control(T_IF))
         return false;
     emit_with_int(OP_JZ_LABEL, controls_.back().second_label);
     return true;
@@ -434,7 +463,8 @@ void ScriptCodeGen::end_if()
 
 bool ScriptCodeGen::begin_while(int32_t start, const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition) || !push_control(T_WHILE))
+    convert_condition(condition);
+    if (!push_control(T_WHILE))
         return false;
     Control &control = controls_.back();
     control.start = start;
@@ -467,8 +497,7 @@ void ScriptCodeGen::do_condition()
 
 bool ScriptCodeGen::end_do(const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition))
-        return false;
+    convert_condition(condition);
     const Control &control = controls_.back();
     emit_with_int(OP_JNZ, control.loop_start);
     resolve(control.start, control.end_label);
@@ -480,7 +509,8 @@ bool ScriptCodeGen::end_do(const ScriptParseValue &condition)
 // compiled before the body; the body is then inserted ahead of it.
 bool ScriptCodeGen::for_condition(int32_t test, const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition) || !push_control(T_FOR))
+    convert_condition(condition);
+    if (!push_control(T_FOR))
         return false;
     Control &control = controls_.back();
     control.start = test;
@@ -490,12 +520,11 @@ bool ScriptCodeGen::for_condition(int32_t test, const ScriptParseValue &conditio
     return true;
 }
 
-bool ScriptCodeGen::begin_for_body()
+void ScriptCodeGen::begin_for_body()
 {
     Control &control = controls_.back();
     control.step_length = code_position() - control.step_start;
     machine_->set_insert_position(control.step_start);
-    return true;
 }
 
 void ScriptCodeGen::end_for()
@@ -524,15 +553,16 @@ bool ScriptCodeGen::begin_switch(const ScriptParseValue &value)
     return true;
 }
 
-static bool is_switch(int kind)
+// Case labels stand directly in a switch body: its switch is the innermost context.
+ScriptCodeGen::Control *ScriptCodeGen::open_switch()
 {
-    return kind != T_IF;
+    return !controls_.empty() && controls_.back().kind == T_SWITCH ? &controls_.back() : nullptr;
 }
 
 bool ScriptCodeGen::case_label(const ScriptParseValue &value)
 {
-    Control *control = innermost(is_switch);
-    if (!control || control->kind != T_SWITCH)
+    Control *control = open_switch();
+    if (!control)
         return error("'case' is not allowed outside of switch-statement.");
     control->cases.emplace_back(constant_as_int(value), code_position());
     return true;
@@ -540,8 +570,8 @@ bool ScriptCodeGen::case_label(const ScriptParseValue &value)
 
 bool ScriptCodeGen::default_label()
 {
-    Control *control = innermost(is_switch);
-    if (!control || control->kind != T_SWITCH)
+    Control *control = open_switch();
+    if (!control)
         return error("'default' is not allowed outside of switch-statement.");
     if (control->default_seen)
         return error("'default' must not be defined twice in switch-statement.");

@@ -65,6 +65,7 @@ public:
     int next_token(ScriptParseValue *value);
     void syntax_error(const char *message);
     void fail() { failed_ = true; }
+    void end_parse();
     bool failed() const { return failed_ || reference_type_error_; }
     int32_t code_position() const;
 
@@ -140,7 +141,7 @@ public:
     void do_condition();
     bool end_do(const ScriptParseValue &condition);
     bool for_condition(int32_t test, const ScriptParseValue &condition);
-    bool begin_for_body();
+    void begin_for_body();
     void end_for();
     bool begin_switch(const ScriptParseValue &value);
     bool case_label(const ScriptParseValue &value);
@@ -234,22 +235,25 @@ private:
 
     // Operand helpers.
     void computed(uint32_t type, ScriptParseValue *out) const;
-    bool convert_condition(const ScriptParseValue &condition);
-    bool signal_struct_raw(ScriptParseValue *operand);
+    void convert_condition(const ScriptParseValue &condition);
+    void signal_struct_raw(ScriptParseValue *operand);
     void push_pointer(const ScriptParseValue &operand);
     bool in_function() const;
     bool hides_parameter(const char *name) const;
     ScriptStructType *visible_struct_type(const char *name) const;
     bool dimension(const ScriptParseValue &value, int *dimension);
     void emit_zero_bytes(int count);
-    bool write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
+    void write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
                              const char *truncation_warning);
 
     Control *innermost(bool (*accept)(int kind));
+    Control *open_switch();
     bool push_control(int kind);
 
     ScriptCompiler *compiler_;
     PCodeMachine *machine_;
+    const int start_scope_level_;
+    const int start_function_depth_;
     bool failed_ = false;
     bool internal_ = false;     // a predefined header
     bool in_variables_ = false; // inside a "variables" block
@@ -270,6 +274,8 @@ private:
     int32_t frame_operand_ = -1; // position of OP_FRAME's size operand
     int largest_frame_ = 0;
     int function_bodies_ = 0;
+    int skip_body_label_ = 0;      // a body inside a "variables" block is jumped over
+    int32_t skip_body_start_ = 0;
     // A reference parameter of the wrong type: reported, the parse goes on, the result is -1.
     bool reference_type_error_ = false;
 

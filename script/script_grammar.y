@@ -17,6 +17,8 @@
 %define api.token.prefix {TOK_}
 %define api.value.type {ScriptParseValue}
 %define parse.error custom
+/* Syntax errors name exactly the tokens that could have come next. */
+%define parse.lac full
 %param {ScriptCodeGen *gen}
 
 /* The one conflict: an "else" belongs to the nearest open "if" (shift). */
@@ -391,7 +393,7 @@ statement
           { CHECK(gen->end_do($7)); }
     | T_FOR '(' assignment ';' { $$.token = gen->code_position(); } cond_expr ';'
           { CHECK(gen->for_condition($5.token, $6)); }
-      assignment ')' { CHECK(gen->begin_for_body()); }
+      assignment ')' { gen->begin_for_body(); }
       code_or_block { gen->end_for(); }
     | T_RETURN expr ';' { CHECK(gen->return_value($2)); }
     | T_RETURN ';' { gen->return_void(); }
@@ -691,5 +693,6 @@ int script_parse(ScriptCompiler *compiler)
 {
     ScriptCodeGen gen(compiler);
     const int result = script_yyparse(&gen);
+    gen.end_parse();
     return gen.failed() ? -1 : result;
 }

@@ -54,7 +54,7 @@ struct Observer {
     explicit Observer(CANdbNetwork &net)
     {
         for (CANdbMessage *m = net.messages.first; m; m = m->next)
-            for (CANdbSignal *s = m->signals.first; s; s = s->next) {
+            for (CANdbSignal *s = m->signal_list.first; s; s = s->next) {
                 contexts.emplace_back(&decoded, s->name);
                 s->add_observer(Decoded::record, &contexts.back());
             }
@@ -132,7 +132,7 @@ TEST(CANdbNetwork, DecodesOnlyTheMatchingMultiplexedSignals)
     EXPECT_EQ(observer.decoded.values, (std::map<std::string, int>{{"Selector", 0}, {"Always", 0x11}, {"Page0", 0x44}}));
 
     // Without a readable multiplexor no multiplexed signal decodes.
-    m->signals.first->start_bit = 60;
+    m->signal_list.first->start_bit = 60;
     observer.decoded.values.clear();
     EXPECT_EQ(net.decode_frame(0x200, page1, 3, nullptr), 1);
     EXPECT_EQ(observer.decoded.values, (std::map<std::string, int>{{"Always", 0x11}}));
@@ -375,7 +375,7 @@ TEST(CANdbNetwork, ExtendedMultiplexingRecordsFollowTheirMultiplexor)
     EXPECT_FALSE(group->range_at(2, low, high));
 
     // The multiplexor may go first: the record forgets it.
-    CANdbSignal *gone = m->signals.unlink_first([&](CANdbSignal *s) { return s == selector; });
+    CANdbSignal *gone = m->signal_list.unlink_first([&](CANdbSignal *s) { return s == selector; });
     delete gone;
     EXPECT_EQ(group->multiplexor, nullptr);
     dependent->set_mux_group(nullptr);

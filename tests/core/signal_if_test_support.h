@@ -182,7 +182,7 @@ public:
         start();
     }
 
-    using VyrSignalIf::add_short_waits;
+    using VyrSignalIf::set_short_waits;
     using VyrSignalIf::set_device_handle;
     using VyrSignalIf::start_functions;
     using VyrSignalIf::stop_functions;

@@ -311,6 +311,9 @@ TEST_F(VyrSignalIfTest, ReportErrorFollowsTheFailAction)
     report_error(&signal_if, -2);
     signal_if.set_fail_action(VyrSignalIf::log_and_reconnect);
     report_error(&signal_if, -4);
+    signal_if.set_fail_action(3); // no such action: the code is only recorded
+    report_error(&signal_if, -5);
+    EXPECT_EQ(signal_if.last_error(), -5);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(shell.events.size(), 7u);
     ASSERT_EQ(shell.lines.size(), 2u);
@@ -359,6 +362,68 @@ TEST_F(VyrSignalIfTest, LostConnectionIsReopenedAfterTheReconnectTime)
     EXPECT_TRUE(shell.has_line("TEST 1: Reconnect - close old connection\n"));
     // The jump of 10 s exceeds the one-second limit of the catch-up.
     EXPECT_TRUE(shell.has_line("Warning in TEST 1: Timebase gained 10000 ms (time_ms=10000, timebase_time_ms=0)!!!\n"));
+}
+
+TEST_F(VyrSignalIfTest, OpenAnsweringASuccessVariantKeepsThePolling)
+{
+    for (int result : {VyrSignalIf::ok_quiet, VyrSignalIf::ok_quiet2}) {
+        SCOPED_TRACE(result);
+        shell.wheel.set_time(0);
+        time.clock.set_ms(0);
+        TestInterface &signal_if = make_interface();
+        SignalRecord *input = add_signal(signal_if, "in", SignalRecord::Input, SignalRecord::Polling, 50);
+        RecordingListener listener(signal_if.recorder);
+        ASSERT_EQ(signal_if.add_signal_listener(&listener, input), 0);
+        signal_if.open_results = {result};
+        signal_if.set_timer(&shell.wheel, true);
+        signal_if.start_on_events();
+        ASSERT_TRUE(signal_if.recorder.wait_for("open")); // the thread took its start time
+        tick(signal_if, 50);
+        ASSERT_TRUE(signal_if.recorder.wait_for("value 1"));
+        EXPECT_EQ(signal_if.last_error(), 0);
+        EXPECT_EQ(signal_if.stop(), 0);
+        interfaces.clear();
+    }
+}
+
+TEST_F(VyrSignalIfTest, ShortWaitsUseOneMillisecondTimeOuts)
+{
+    TestInterface &signal_if = make_interface();
+    std::mutex mutex;
+    bool recording = false;
+    std::vector<int> timeouts;
+    signal_if.set_wait_function([&](const std::vector<platform::WaitHandle> &handles, int timeout_ms) {
+        if (handles.size() > 1) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (recording && timeouts.size() < 3) {
+                timeouts.push_back(timeout_ms);
+                return platform::wait_timeout;
+            }
+        }
+        return wait_on_events_only(handles, timeout_ms);
+    });
+    signal_if.start();
+    ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+    // A subclass asks for short waits from its thread, after traffic.
+    struct Context
+    {
+        TestInterface *signal_if;
+        std::mutex *mutex;
+        bool *recording;
+    } context{&signal_if, &mutex, &recording};
+    VyrDeferredCall after_traffic(
+        [](VyrDeferredCall *call) {
+            auto *c = static_cast<Context *>(call->context());
+            c->signal_if->set_short_waits(2);
+            std::lock_guard<std::mutex> lock(*c->mutex);
+            *c->recording = true;
+        },
+        &context);
+    signal_if.post_deferred_call(&after_traffic);
+    ASSERT_TRUE(signal_if.recorder.wait_for("cyclic TIMEOUT", 3));
+    EXPECT_EQ(signal_if.stop(), 0);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(timeouts, (std::vector<int>{1, 1, 1000}));
 }
 
 TEST_F(VyrSignalIfTest, TenWakeUpsWithoutATickForceATimerStep)

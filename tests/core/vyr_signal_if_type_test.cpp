@@ -32,21 +32,24 @@ int count_start_up()
 
 TEST(VyrSignalIfType, BuiltInRowsComeFirstInTheirOrder)
 {
+    // own_hooks: the start-up and exit hooks that the registry itself gives
+    // the row (the CAN and LIN families' hooks come with their interfaces).
     const struct {
         const char *type_name;
         const char *display_name;
         const char *description;
+        bool own_hooks;
     } rows[] = {
-        {"Serial", "Serial Interface", "Serial k-line ECU-Interface"},
-        {"RawSerial", "Raw Serial Interface", "Raw Serial Interface"},
-        {"CAN", "CAN Interface", "CAN Interface to VINDRA CAN Hardware"},
-        {"CAN-RX", "CAN Interface (Receive only)", "CAN Interface (Receive only) to VINDRA CAN Hardware"},
-        {"LIN", "LIN Interface", "LIN Interface to VINDRA LINbox Cable"},
-        {"DLL", "DLL Interface", "DLL Interface"},
-        {"Udp", "UDP Interface", "UDP Interface"},
-        {"Usb", "USB Interface", "USB Interface"},
-        {"Diag", "Diagnostic Interface", "Diagnostic Interface"},
-        {"FlexRay", "FlexRay Interface", "FlexRay Interface to TZM FlexCard Cyclone II"},
+        {"Serial", "Serial Interface", "Serial k-line ECU-Interface", false},
+        {"RawSerial", "Raw Serial Interface", "Raw Serial Interface", false},
+        {"CAN", "CAN Interface", "CAN Interface to VINDRA CAN Hardware", false},
+        {"CAN-RX", "CAN Interface (Receive only)", "CAN Interface (Receive only) to VINDRA CAN Hardware", false},
+        {"LIN", "LIN Interface", "LIN Interface to VINDRA LINbox Cable", false},
+        {"DLL", "DLL Interface", "DLL Interface", true},
+        {"Udp", "UDP Interface", "UDP Interface", true},
+        {"Usb", "USB Interface", "USB Interface", true},
+        {"Diag", "Diagnostic Interface", "Diagnostic Interface", false},
+        {"FlexRay", "FlexRay Interface", "FlexRay Interface to TZM FlexCard Cyclone II", true},
     };
     VyrSignalIfType late("TEST-LATE", nullptr, nullptr, nullptr);
     const VyrSignalIfType *type = get_first_signal_if_type();
@@ -58,12 +61,17 @@ TEST(VyrSignalIfType, BuiltInRowsComeFirstInTheirOrder)
         EXPECT_EQ(call_start_up_hook(type), 0);
         EXPECT_EQ(call_exit_hook(type), 0);
         EXPECT_EQ(call_measurement_start_hook(type), 0);
+        if (row.own_hooks) {
+            EXPECT_NE(type->start_up_hook(), nullptr);
+            EXPECT_NE(type->exit_hook(), nullptr);
+        }
+        EXPECT_TRUE(type->in_menu());
+        EXPECT_TRUE(type->enabled());
         type = type->next();
     }
     ASSERT_EQ(type, &late);
     EXPECT_EQ(late.display_name(), nullptr);
     EXPECT_EQ(find_signal_if_type("CAN")->fourth_hook()(), 0);
-    EXPECT_NE(find_signal_if_type("Udp")->start_up_hook(), nullptr);
     EXPECT_EQ(find_signal_if_type("can"), nullptr); // names compare case-sensitively
 }
 
@@ -100,6 +108,14 @@ TEST(VyrSignalIfType, InterfacesAreCreatedByNameAndNumberedPerType)
     EXPECT_EQ(third->name(), "TEST 1"); // the freed instance number comes back
     EXPECT_EQ(get_first_signal_if(), second.get()); // the list keeps creation order
     EXPECT_EQ(second->next(), third.get());
+
+    // The interface list dialog takes an interface out of the list before it deletes it.
+    unlink_signal_if(second.get());
+    EXPECT_EQ(find_signal_if_by_id("TEST2"), nullptr);
+    EXPECT_EQ(get_first_signal_if(), third.get());
+    unlink_signal_if(second.get()); // not listed: nothing happens
+    link_signal_if(second.get());
+    EXPECT_EQ(third->next(), second.get());
 
     EXPECT_EQ(create_signal_if("NONE", nullptr, &shell, nullptr), nullptr);
     EXPECT_EQ(create_signal_if("CAN", nullptr, &shell, nullptr), nullptr); // no factory linked in

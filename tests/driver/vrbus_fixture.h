@@ -17,15 +17,13 @@
 #include <memory>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace vrbus_test {
 
@@ -84,11 +82,15 @@ private:
         bind(notify, reinterpret_cast<sockaddr *>(&address), sizeof(address));
         setenv("NOTIFY_SOCKET", notify_path.c_str(), 1);
         const std::string program = std::string(VYR_BIN_DIR) + "/vrbus";
-        char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
-        const int spawned = posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ);
+        pid_ = fork();
+        if (pid_ == 0) {
+            // The daemon goes with the test, also when a test crashes.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
         unsetenv("NOTIFY_SOCKET");
-        if (spawned != 0) {
-            pid_ = -1;
+        if (pid_ < 0) {
             close(notify);
             return;
         }

@@ -2,7 +2,11 @@
 // bound to a function number and called by the calling convention from
 // assembled byte code, with its arguments in data memory.
 #include "script/pcode_machine.h"
+#include "script/script_compiler.h"
 #include "script/script_library.h"
+#include "script/script_source.h"
+#include "script/script_symbol.h"
+#include "script/script_symbol_table.h"
 #include "tests/script/pcode_assembler.h"
 
 #include "core/text_util.h"
@@ -12,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -619,6 +624,32 @@ TEST_F(ScriptLibraryFileTest, InvalidHandlesAreRefused)
     EXPECT_TRUE(machine.errors.empty());
 }
 
+TEST_F(ScriptLibraryFileTest, BuffersAreCheckedBeforeAnythingIsRead)
+{
+    FILE *f = std::fopen(path.c_str(), "w");
+    std::fputs("0123456789abcdef\nnext\n", f);
+    std::fclose(f);
+    const int32_t file = open("fileOpenRead");
+    library.bounds_check = true;
+    put_text(kTarget, "keep");
+    EXPECT_EQ(call_int("fileReadBlock", {I(file), A(kTarget, 8), I(16)}), -1);
+    EXPECT_EQ(call_int("fileReadLine", {I(file), A(kTarget, 8), I(100)}), 0);
+    EXPECT_EQ(call_int("fileWriteBlock", {I(file), A(kTarget, 8), I(16)}), 0);
+    EXPECT_EQ(machine.errors.size(), 3u);
+    EXPECT_EQ(text_at(kTarget), "keep");
+    // Nothing was consumed: the next read starts at the beginning.
+    EXPECT_EQ(call_int("fileReadLine", {I(file), A(kTarget, 100), I(100)}), 1);
+    EXPECT_EQ(text_at(kTarget), "0123456789abcdef");
+
+    // Past the data memory the run is aborted.
+    machine.errors.clear();
+    int result = 0;
+    call("fileReadLine", {I(file), A(machine.data_capacity() - 2), I(10)}, false, &result);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(machine.errors.size(), 1u);
+    call("fileClose", {I(file)});
+}
+
 TEST_F(ScriptLibraryFileTest, FilePrintfStopsAfter1004Characters)
 {
     const int32_t file = open("fileOpenWrite");
@@ -761,6 +792,71 @@ TEST_F(ScriptLibraryTest, AccessBeyondTheDataMemoryAbortsTheRun)
     call("strlen", {A(end - 4)}, false, &result);
     EXPECT_EQ(result, -1);
     EXPECT_EQ(machine.errors.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Registration: the header compiled by the real compiler
+
+class HeaderCompiler : public ScriptCompiler
+{
+public:
+    HeaderCompiler()
+    {
+        machine = &vm;
+        symbols = &table;
+    }
+    void error(const char *format, ...) override
+    {
+        va_list args;
+        va_start(args, format);
+        errors.push_back(format_message(500, format, args));
+        va_end(args);
+    }
+
+    PCodeMachine vm;
+    ScriptSymbolTable table;
+    std::vector<std::string> errors;
+};
+
+TEST(ScriptBuiltinRegistration, EveryDeclaredNameIsBoundToItsNative)
+{
+    HeaderCompiler compiler;
+    EXPECT_EQ(register_script_builtins(&compiler), 0);
+    EXPECT_TRUE(compiler.errors.empty());
+    EXPECT_EQ(compiler.source, nullptr);
+    int count = 0;
+    const ScriptBuiltin *builtins = script_builtins(&count);
+    EXPECT_EQ(count, 64);
+    for (int k = 0; k < count; ++k) {
+        const ScriptSymbol *symbol = compiler.table.find(builtins[k].name, 0);
+        ASSERT_TRUE(symbol && symbol->kind() == SYMBOL_FUNCTION) << builtins[k].name;
+        const PCodeFunction *entry = compiler.vm.function(int(static_cast<const ScriptFunction *>(symbol)->index));
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->kind, PCodeFunction::native) << builtins[k].name;
+        EXPECT_EQ(entry->entry, builtins[k].native) << builtins[k].name;
+    }
+    const auto *pi = static_cast<const ScriptConstant *>(compiler.table.find("M_PI", 0));
+    ASSERT_NE(pi, nullptr);
+    EXPECT_EQ(pi->double_value, 3.14159265359);
+    EXPECT_EQ(static_cast<const ScriptConstant *>(compiler.table.find("SEEK_END", 0))->int_value, 2);
+    EXPECT_TRUE(static_cast<const ScriptFunction *>(compiler.table.find("printf", 0))->variadic);
+}
+
+TEST(ScriptBuiltinRegistration, AHeaderThatFailsToCompileBindsNothingAndStillAnswers0)
+{
+    HeaderCompiler compiler;
+    ScriptStringSource prelude;
+    prelude.set_text("__pragma_internal;\nint strlen;\n");
+    compiler.source = &prelude;
+    ASSERT_EQ(compiler.compile(), 0);
+    EXPECT_EQ(register_script_builtins(&compiler), 0);
+    ASSERT_FALSE(compiler.errors.empty());
+    EXPECT_EQ(compiler.source, nullptr);
+    // Functions declared before the failure are left without their natives.
+    const auto *print = static_cast<const ScriptFunction *>(compiler.table.find("print", 0));
+    ASSERT_NE(print, nullptr);
+    const PCodeFunction *entry = compiler.vm.function(int(print->index));
+    EXPECT_TRUE(!entry || !entry->bound());
 }
 
 } // namespace

@@ -59,15 +59,18 @@ public:
         return result;
     }
 
-    // Runs every "start" handler in the order they were announced.
+    // Runs the "variables" handlers, whose initializers set the globals, and
+    // then the "start" handlers, each kind in the order of announcement.
     void run_start_handlers()
     {
-        for (const auto &handler : handlers) {
-            if (handler.first != "start")
-                continue;
-            transcript += "--- start\n";
-            if (vm.run(this, handler.second) != 0)
-                transcript += "--- aborted\n";
+        for (const char *kind : {"variables", "start"}) {
+            for (const auto &handler : handlers) {
+                if (handler.first != kind)
+                    continue;
+                transcript += std::string("--- ") + kind + "\n";
+                if (vm.run(this, handler.second) != 0)
+                    transcript += "--- aborted\n";
+            }
         }
     }
 

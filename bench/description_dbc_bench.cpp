@@ -1,0 +1,129 @@
+// Load speed of the DBC reader in MB/s: the largest DBC file of the test data
+// and a generated file of 5,000 messages. Writing the generated network is
+// measured too.
+#include "core/candb_network.h"
+#include "description/dbc/dbc_file_io.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string largest_testdata_dbc()
+{
+    std::string best;
+    std::uintmax_t best_size = 0;
+    std::error_code ec;
+    const fs::path root = fs::path(VYR_TESTDATA_DIR) / "dbc";
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() != ".dbc")
+            continue;
+        const std::uintmax_t size = it->file_size(ec);
+        if (!ec && size > best_size) {
+            best_size = size;
+            best = it->path().string();
+        }
+    }
+    return best;
+}
+
+// 5,000 messages of 8 signals each, mixed byte orders, with comments, value
+// descriptions and attributes, as a large vehicle database has them.
+std::string generated_dbc_text()
+{
+    std::string text = "VERSION \"\"\n\nNS_ :\n\tCM_\n\nBS_:\n\nBU_: Engine Gateway Body\n\n";
+    for (int m = 0; m < 5000; ++m) {
+        const unsigned id = m < 2000 ? 0x100 + m : 0x80000000u | (0x18F00000u + m);
+        text += "BO_ " + std::to_string(id) + " Message_" + std::to_string(m) + ": 8 Engine\n";
+        for (int s = 0; s < 8; ++s)
+            text += " SG_ Signal_" + std::to_string(m) + "_" + std::to_string(s) + " : " +
+                    std::to_string(s % 2 ? s * 8 + 7 : s * 8) + "|8@" + (s % 2 ? "0" : "1") + (s % 3 ? "+" : "-") +
+                    " (0.5,-40) [-40|87.5] \"km/h\" Gateway,Body\n";
+        text += "\n";
+    }
+    text += "BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 65535;\nBA_DEF_DEF_ \"GenMsgCycleTime\" 100;\n";
+    for (int m = 0; m < 5000; ++m) {
+        const unsigned id = m < 2000 ? 0x100 + m : 0x80000000u | (0x18F00000u + m);
+        text += "CM_ BO_ " + std::to_string(id) + " \"Message number " + std::to_string(m) + "\";\n";
+        text += "BA_ \"GenMsgCycleTime\" BO_ " + std::to_string(id) + " 20;\n";
+        text += "VAL_ " + std::to_string(id) + " Signal_" + std::to_string(m) + "_0 0 \"Off\" 1 \"On\" 2 \"Error\" ;\n";
+    }
+    return text;
+}
+
+std::string temp_file_with(const std::string &text)
+{
+    char name[] = "/tmp/description_dbc_bench_XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0)
+        return std::string();
+    close(fd);
+    std::ofstream(name, std::ios::binary) << text;
+    return name;
+}
+
+void load(benchmark::State &state, const std::string &path)
+{
+    if (path.empty()) {
+        state.SkipWithError("no DBC file to read (is the shared test data there?)");
+        return;
+    }
+    const auto bytes = fs::file_size(path);
+    for (auto _ : state) {
+        CANdbNetwork network;
+        DbcFileIo reader(path.c_str());
+        if (reader.read(&network) != 0) {
+            state.SkipWithError("the file could not be read");
+            return;
+        }
+        benchmark::DoNotOptimize(network.messages.count);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+void BM_LoadLargestTestDataDbc(benchmark::State &state)
+{
+    static const std::string path = largest_testdata_dbc();
+    state.SetLabel(fs::path(path).filename().string());
+    load(state, path);
+}
+BENCHMARK(BM_LoadLargestTestDataDbc)->Unit(benchmark::kMillisecond);
+
+struct GeneratedFile {
+    std::string path = temp_file_with(generated_dbc_text());
+    ~GeneratedFile() { std::remove(path.c_str()); }
+};
+
+void BM_LoadGenerated5000Messages(benchmark::State &state)
+{
+    static const GeneratedFile file;
+    load(state, file.path);
+}
+BENCHMARK(BM_LoadGenerated5000Messages)->Unit(benchmark::kMillisecond);
+
+void BM_WriteGenerated5000Messages(benchmark::State &state)
+{
+    static const GeneratedFile file;
+    CANdbNetwork network;
+    DbcFileIo reader(file.path.c_str());
+    reader.read(&network);
+    const std::string out = file.path + ".out";
+    DbcFileIo writer(out.c_str());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writer.write(&network));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(out)));
+    std::remove(out.c_str());
+}
+BENCHMARK(BM_WriteGenerated5000Messages)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,991 @@
+// The reader half of DbcFileIo: statements of a DBC file into a CANdbNetwork.
+#include "description/dbc/dbc_file_io.h"
+
+#include "core/candb_mux_group.h"
+#include "core/candb_network.h"
+#include "description/dbc/dbc_lexer.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char kNoNode[] = "Vector__XXX";
+
+bool is_number(int token)
+{
+    return token == kDbcInt || token == kDbcFloat;
+}
+
+// Division and remainder rounding toward minus infinity, so that start bits
+// beyond byte 7 (CAN FD) convert like the others.
+int floor_div(int a, int b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+int floor_mod(int a, int b)
+{
+    return a - b * floor_div(a, b);
+}
+
+// DBC numbers a Motorola signal by its most significant bit; the model keeps
+// its least significant bit.
+int motorola_lsb_start(int msb_start, int length)
+{
+    const int x = 57 - length + floor_mod(msb_start, 8) - 8 * floor_div(msb_start, 8);
+    return floor_mod(x, 8) + 8 * (7 - floor_div(x, 8));
+}
+
+bool read_file(const char *name, std::vector<char> &bytes)
+{
+    FILE *file = std::fopen(name, "rb");
+    if (!file)
+        return false;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    const bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
+} // namespace
+
+DbcFileIo::DbcFileIo(const char *name) : CANdbFileIo(name) {}
+
+void DbcFileIo::info(const char *format, ...)
+{
+    if (quiet_)
+        return;
+    va_list args;
+    va_start(args, format);
+    report_formatted(Info, format, args);
+    va_end(args);
+}
+
+void DbcFileIo::error(const char *format, ...)
+{
+    if (quiet_)
+        return;
+    va_list args;
+    va_start(args, format);
+    report_formatted(Error, format, args);
+    va_end(args);
+}
+
+void DbcFileIo::warning(const char *format, ...)
+{
+    if (quiet_)
+        return;
+    va_list args;
+    va_start(args, format);
+    report_formatted(Warning, format, args);
+    va_end(args);
+}
+
+int DbcFileIo::read_quiet(CANdbNetwork *network)
+{
+    quiet_ = true;
+    const int result = read(network);
+    quiet_ = false;
+    return result;
+}
+
+int DbcFileIo::read(CANdbNetwork *network)
+{
+    network_ = network;
+    std::vector<char> bytes;
+    if (!file_name() || !network || !read_file(file_name(), bytes))
+        return -1;
+    line_number_ = 1;
+    DbcLexer lexer(bytes.data(), bytes.data() + bytes.size(), line_number_, *this);
+    lexer_ = &lexer;
+
+    int token = lexer.next();
+    while (token != kDbcEof && token != kDbcError) {
+        switch (token) {
+        case kDbcNs:
+            // The new-symbols block lists keywords; it ends where the node list starts.
+            do
+                token = lexer.next();
+            while (token != kDbcBu && token != kDbcEof && token != kDbcError);
+            break;
+        case kDbcBu:
+            token = parse_nodes();
+            break;
+        case kDbcBo:
+            token = parse_message();
+            break;
+        case kDbcEv:
+            token = parse_env_var();
+            break;
+        case kDbcEnvVarData:
+            token = parse_env_var_data();
+            break;
+        case kDbcCm:
+            token = parse_comment();
+            break;
+        case kDbcBaDef:
+            token = parse_attribute_def();
+            break;
+        case kDbcBaDefDef:
+            token = parse_attribute_default();
+            break;
+        case kDbcBa:
+            token = parse_attribute_value();
+            break;
+        case kDbcVal:
+            token = parse_value_descriptions();
+            break;
+        case kDbcValTable:
+            token = parse_value_table();
+            break;
+        case kDbcCat:
+            token = skip_statement(lexer.next());
+            break;
+        case kDbcSigValType:
+            token = parse_signal_value_type();
+            break;
+        case kDbcSgMulVal:
+            token = parse_extended_multiplexing();
+            break;
+        default:
+            // Statements this reader does not keep are passed over token by token.
+            token = lexer.next();
+            break;
+        }
+    }
+    lexer_ = nullptr;
+    loaded_ = true;
+
+    network->apply_can_fd_attributes();
+    network->apply_j1939_attributes();
+    for (CANdbMessage *m = network->messages.first; m; m = m->next)
+        network->resolve_sign_signals(m);
+    return 0;
+}
+
+int DbcFileIo::skip_statement(int token)
+{
+    while (token != ';' && token != kDbcEof && token != kDbcError)
+        token = lexer_->next();
+    return token == ';' ? lexer_->next() : token;
+}
+
+// BU_: NODE NODE ... up to the end of the line.
+int DbcFileIo::parse_nodes()
+{
+    if (lexer_->next() != ':') {
+        error("':' expected");
+        return kDbcError;
+    }
+    int token = lexer_->next();
+    for (; token == kDbcIdent; token = lexer_->next())
+        if (lexer_->text() != kNoNode)
+            network_->insert_node(new CANdbNode(lexer_->text().c_str()));
+    return token;
+}
+
+// BO_ id name: dlc transmitter, then its SG_ lines.
+int DbcFileIo::parse_message()
+{
+    if (lexer_->next() != kDbcInt) {
+        error("CAN id expected");
+        return kDbcError;
+    }
+    const uint32_t raw_id = static_cast<uint32_t>(lexer_->int_value());
+    auto *message = new CANdbMessage;
+    if (raw_id == kCANdbPseudoMessageId) {
+        message->id = raw_id;
+    } else {
+        message->id = raw_id & ~kCANdbExtendedBit;
+        message->extended = (raw_id & kCANdbExtendedBit) != 0;
+    }
+    auto fail = [message]() {
+        delete message;
+        return kDbcError;
+    };
+    if (lexer_->next() != kDbcIdent) {
+        error("Message name expected");
+        return fail();
+    }
+    message->set_name(lexer_->text().c_str());
+    if (lexer_->next() != ':') {
+        error("':' expected after message name");
+        return fail();
+    }
+    if (lexer_->next() != kDbcInt) {
+        error("DLC expected");
+        return fail();
+    }
+    message->dlc = static_cast<int32_t>(lexer_->int_value());
+    int token = lexer_->next();
+    if (token == kDbcIdent) {
+        if (lexer_->text() != kNoNode)
+            message->set_transmitter(network_->find_node(lexer_->text().c_str()));
+        token = lexer_->next();
+    } else if (token != kDbcEol) {
+        error("Sender name expected");
+        return fail();
+    }
+    while (token == kDbcEol || token == kDbcSg) {
+        if (token == kDbcEol) {
+            token = lexer_->next();
+            continue;
+        }
+        bool failed = false;
+        token = parse_signal(message, failed);
+        if (failed)
+            return fail();
+    }
+    if (raw_id == kCANdbPseudoMessageId) {
+        // The holder of signals without a frame; a second one is dropped.
+        if (network_->set_pseudo_message(message) != 0)
+            delete message;
+    } else {
+        network_->insert_message(message);
+    }
+    return token;
+}
+
+// SG_ name [mux] : start|length@order sign (factor,offset) [min|max] "unit" receivers
+int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
+{
+    failed = true;
+    if (lexer_->next() != kDbcIdent) {
+        error("Signal name expected");
+        return kDbcError;
+    }
+    auto *signal = new CANdbSignal(lexer_->text().c_str());
+    auto fail = [signal]() {
+        delete signal;
+        return kDbcError;
+    };
+    int token = lexer_->next();
+    if (token == kDbcIdent) {
+        std::string indicator = lexer_->text();
+        if (indicator[0] == 'm') {
+            if (indicator.size() > 1 && indicator.back() == 'M')
+                indicator.pop_back();
+            signal->mux_value = static_cast<int32_t>(atoi64_or_zero(indicator.c_str() + 1));
+        } else if (indicator[0] == 'M') {
+            signal->is_multiplexor = true;
+        }
+        token = lexer_->next();
+    }
+    if (token != ':') {
+        error("':' expected after signal name");
+        return fail();
+    }
+    if (lexer_->next() != kDbcInt) {
+        error("Signal bit position expected");
+        return fail();
+    }
+    const int start = static_cast<int32_t>(lexer_->int_value());
+    if (lexer_->next() != '|') {
+        error("'|' expected after signal name");
+        return fail();
+    }
+    if (lexer_->next() != kDbcInt) {
+        error("Signal length expected");
+        return fail();
+    }
+    signal->length = static_cast<int32_t>(lexer_->int_value());
+    if (lexer_->next() != '@') {
+        error("'@' expected after signal name");
+        return fail();
+    }
+    if (lexer_->next() != kDbcInt) {
+        error("Signal number expected");
+        return fail();
+    }
+    if (lexer_->int_value() == 0) {
+        signal->byte_order = CANdbMotorola;
+        signal->start_bit = motorola_lsb_start(start, signal->length);
+    } else {
+        signal->byte_order = CANdbIntel;
+        signal->start_bit = start;
+    }
+    token = lexer_->next();
+    if (token == '+') {
+        signal->value_type = CANdbRawUnsigned;
+    } else if (token == '-') {
+        signal->value_type = CANdbRawSigned;
+    } else {
+        error("'+' or '-' expected");
+        return fail();
+    }
+    signal->update_value_kind();
+
+    struct Step {
+        int token;           // expected character, or 0 for a number
+        const char *missing; // error text
+        double *number;      // where a number goes
+    };
+    const Step steps[] = {
+        {'(', "'(' expected after signal name", nullptr},
+        {0, "Factor expected", &signal->factor},
+        {',', "',' expected after signal name", nullptr},
+        {0, "Offset expected", &signal->offset},
+        {')', "')' expected after signal name", nullptr},
+        {'[', "'[' expected after signal name", nullptr},
+        {0, "Min value expected", &signal->minimum},
+        {'|', "'|' expected after signal name", nullptr},
+        {0, "Max value expected", &signal->maximum},
+        {']', "']' expected after signal name", nullptr},
+    };
+    for (const Step &step : steps) {
+        token = lexer_->next();
+        if (step.number ? !is_number(token) : token != step.token) {
+            error("%s", step.missing);
+            return fail();
+        }
+        if (step.number) {
+            *step.number = lexer_->number();
+            signal->update_value_kind();
+        }
+    }
+    if (lexer_->next() != kDbcString) {
+        error("Signal unit expected");
+        return fail();
+    }
+    signal->set_unit(lexer_->text().c_str());
+
+    token = lexer_->next();
+    while (token == kDbcIdent) {
+        if (CANdbNode *node = network_->find_node(lexer_->text().c_str()))
+            signal->add_receiver(node);
+        token = lexer_->next();
+        if (token == ',')
+            token = lexer_->next();
+    }
+    message->insert_signal(signal);
+    failed = false;
+    return token;
+}
+
+// EV_ name: type [min|max] "unit" initial id access nodes
+int DbcFileIo::parse_env_var()
+{
+    if (lexer_->next() != kDbcIdent) {
+        error("Variable name expected");
+        return kDbcError;
+    }
+    auto *var = new CANdbEnvVar(lexer_->text().c_str());
+    auto fail = [this, var](const char *text) {
+        error("%s", text);
+        delete var;
+        return kDbcError;
+    };
+    if (lexer_->next() != ':')
+        return fail("':' expected after variable name");
+    if (lexer_->next() != kDbcInt)
+        return fail("variable type expected");
+    switch (lexer_->int_value()) {
+    case 0:
+        var->type = CANdbEnvVarInt;
+        break;
+    case 1:
+        var->type = CANdbEnvVarFloat;
+        break;
+    default:
+        return fail("Unknown environment variable type");
+    }
+    if (lexer_->next() != '[')
+        return fail("'[' expected after variable type");
+    if (!is_number(lexer_->next()))
+        return fail("Min value expected");
+    var->minimum = lexer_->number();
+    if (lexer_->next() != '|')
+        return fail("'|' expected in variable min/max");
+    if (!is_number(lexer_->next()))
+        return fail("Max value expected");
+    var->maximum = lexer_->number();
+    if (lexer_->next() != ']')
+        return fail("']' expected after variable min/max");
+    if (lexer_->next() != kDbcString)
+        return fail("Variable unit expected");
+    var->unit = lexer_->text();
+    if (!is_number(lexer_->next()))
+        return fail("Start value expected");
+    var->initial_value = lexer_->number();
+    if (lexer_->next() != kDbcInt)
+        return fail("Num id expected");
+    var->identifier = static_cast<uint32_t>(lexer_->int_value());
+    if (lexer_->next() != kDbcIdent)
+        return fail("dummy place holder expected");
+    var->access_text = lexer_->text();
+    static const char kAccessPrefix[] = "DUMMY_NODE_VECTOR";
+    const std::string &access = var->access_text;
+    if (access.compare(0, sizeof kAccessPrefix - 1, kAccessPrefix) == 0) {
+        const std::string suffix = access.substr(sizeof kAccessPrefix - 1);
+        if (suffix.size() == 1 && suffix[0] >= '0' && suffix[0] <= '3') {
+            var->access_code = suffix[0] - '0' + 1;
+        } else if (suffix.size() == 4 && suffix.compare(0, 3, "800") == 0 && suffix[3] >= '0' && suffix[3] <= '3') {
+            // String variables are declared as integers with these access words.
+            if (var->type != CANdbEnvVarInt)
+                return fail("Inconsistent environment variable type.");
+            var->access_code = suffix[3] - '0' + 1;
+            var->type = CANdbEnvVarString;
+        }
+    }
+    int token = lexer_->next();
+    while (token == kDbcIdent) {
+        if (lexer_->text() != kNoNode)
+            var->add_access_node(network_->find_node(lexer_->text().c_str()));
+        token = lexer_->next();
+        if (token == ',')
+            token = lexer_->next();
+    }
+    network_->add_env_var(var);
+    return token;
+}
+
+// ENVVAR_DATA_ name: size;
+int DbcFileIo::parse_env_var_data()
+{
+    int token = lexer_->next();
+    if (token != kDbcIdent) {
+        error("variable name expected for variable data");
+        return token;
+    }
+    CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
+    token = lexer_->next();
+    if (token != ':')
+        error("':' expected");
+    else
+        token = lexer_->next();
+    if (!var)
+        error("No variable found for data line");
+    if (!is_number(token)) {
+        error("Value expected");
+        return token;
+    }
+    if (var) {
+        var->data_size = lexer_->number();
+        var->has_data = true;
+    }
+    token = lexer_->next();
+    if (token != ';') {
+        error("';' expected after variable data");
+        return token;
+    }
+    return lexer_->next();
+}
+
+// CM_ [object] "text"; every form and every error goes on after the next ";".
+int DbcFileIo::parse_comment()
+{
+    int token = lexer_->next();
+    switch (token) {
+    case kDbcString:
+        network_->set_comment(lexer_->text().c_str());
+        token = lexer_->next();
+        break;
+    case kDbcBu: {
+        if ((token = lexer_->next()) != kDbcIdent) {
+            error("Name expected for module comment");
+            break;
+        }
+        CANdbNode *node = network_->find_node(lexer_->text().c_str());
+        if (!node) {
+            error("No node found for comment line");
+            break;
+        }
+        if ((token = lexer_->next()) != kDbcString) {
+            error("String expected for node comment");
+            break;
+        }
+        node->set_comment(lexer_->text().c_str());
+        token = lexer_->next();
+        break;
+    }
+    case kDbcBo: {
+        if ((token = lexer_->next()) != kDbcInt) {
+            error("Id expected for message comment");
+            break;
+        }
+        CANdbMessage *message = network_->find_message_by_id(static_cast<uint32_t>(lexer_->int_value()));
+        if (!message) {
+            error("No message found for comment line");
+            break;
+        }
+        if ((token = lexer_->next()) != kDbcString) {
+            error("String expected for message comment");
+            break;
+        }
+        message->set_comment(lexer_->text().c_str());
+        token = lexer_->next();
+        break;
+    }
+    case kDbcSg: {
+        if ((token = lexer_->next()) != kDbcInt) {
+            error("Id expected for signal comment");
+            break;
+        }
+        const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
+        CANdbMessage *message = network_->find_message_by_id(id);
+        if (!message) {
+            error("Message (id=%d) found for comment line", static_cast<int>(id));
+            break;
+        }
+        if ((token = lexer_->next()) != kDbcIdent) {
+            error("Signal name expected for signal comment");
+            break;
+        }
+        CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
+        if (!signal) {
+            error("Signal not found");
+            break;
+        }
+        if ((token = lexer_->next()) != kDbcString) {
+            error("String expected for signal comment");
+            break;
+        }
+        signal->set_comment(lexer_->text().c_str());
+        token = lexer_->next();
+        break;
+    }
+    case kDbcEv: {
+        if ((token = lexer_->next()) != kDbcIdent) {
+            error("Name expected for variable comment");
+            break;
+        }
+        CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
+        if (!var) {
+            error("No variable found for comment line");
+            break;
+        }
+        if ((token = lexer_->next()) != kDbcString) {
+            error("String expected for variable comment");
+            break;
+        }
+        var->comment = lexer_->text();
+        token = lexer_->next();
+        break;
+    }
+    default:
+        break;
+    }
+    return skip_statement(token);
+}
+
+// BA_DEF_ [object] "name" type range;
+int DbcFileIo::parse_attribute_def()
+{
+    int token = lexer_->next();
+    int kind = CANdbObjectNetwork;
+    switch (token) {
+    case kDbcBo:
+        kind = CANdbObjectMessage;
+        break;
+    case kDbcBu:
+        kind = CANdbObjectNode;
+        break;
+    case kDbcSg:
+        kind = CANdbObjectSignal;
+        break;
+    case kDbcEv:
+        kind = CANdbObjectEnvVar;
+        break;
+    default:
+        break;
+    }
+    if (kind != CANdbObjectNetwork)
+        token = lexer_->next();
+    if (token != kDbcString) {
+        error("Attribute name expected");
+        return kDbcError;
+    }
+    auto *def = new CANdbAttributeDef(lexer_->text().c_str(), CANdbAttrNone, kind);
+    auto fail = [this, def](const char *text) {
+        error("%s", text);
+        delete def;
+        return kDbcError;
+    };
+    if (lexer_->next() != kDbcIdent)
+        return fail("Attribute type expected");
+    const std::string &type = lexer_->text();
+    def->set_type(type == "INT" ? CANdbAttrInt
+                  : type == "HEX" ? CANdbAttrHex
+                  : type == "FLOAT" ? CANdbAttrFloat
+                  : type == "ENUM" ? CANdbAttrEnum
+                  : type == "STRING" ? CANdbAttrString
+                                     : CANdbAttrNone);
+    token = lexer_->next();
+    switch (def->value_type) {
+    case CANdbAttrInt:
+    case CANdbAttrHex:
+        if (token != kDbcInt)
+            return fail("Attribute min value expected");
+        def->int_min = static_cast<int32_t>(lexer_->int_value());
+        if (lexer_->next() != kDbcInt)
+            return fail("Attribute max value expected");
+        def->int_max = static_cast<int32_t>(lexer_->int_value());
+        token = lexer_->next();
+        break;
+    case CANdbAttrFloat:
+        if (!is_number(token))
+            return fail("Attributes min value expected");
+        def->float_min = lexer_->number();
+        if (!is_number(lexer_->next()))
+            return fail("Attributes max value expected");
+        def->float_max = lexer_->number();
+        token = lexer_->next();
+        break;
+    case CANdbAttrEnum: {
+        int index = 0;
+        for (; token != ';' && token != kDbcEof && token != kDbcError; token = lexer_->next())
+            if (token == kDbcString)
+                def->add_enum_value(lexer_->text().c_str(), index++);
+        break;
+    }
+    case CANdbAttrString:
+        if (token != ';')
+            return fail("';' expected (String Attribute)");
+        break;
+    default:
+        break;
+    }
+    if (token == ';')
+        token = lexer_->next();
+    if (quiet_)
+        delete def;
+    else
+        network_->add_attribute_def(def);
+    return token;
+}
+
+// BA_DEF_DEF_ "name" value;
+int DbcFileIo::parse_attribute_default()
+{
+    if (lexer_->next() != kDbcString) {
+        error("Attribute name expected");
+        return kDbcError;
+    }
+    CANdbAttributeDef *def = nullptr;
+    if (!quiet_) {
+        def = network_->find_attribute_def(lexer_->text().c_str());
+        if (!def)
+            error("Attribute '%s' not found\n", lexer_->text().c_str());
+    }
+    const int token = lexer_->next();
+    switch (def ? def->value_type : CANdbAttrNone) {
+    case CANdbAttrString:
+        if (token != kDbcString) {
+            error("String expected");
+            return kDbcError;
+        }
+        def->set_default_string(lexer_->text().c_str());
+        break;
+    case CANdbAttrEnum:
+        if (token != kDbcString) {
+            error("String expected");
+            return kDbcError;
+        }
+        def->int_default = def->enum_index(lexer_->text().c_str());
+        break;
+    case CANdbAttrInt:
+    case CANdbAttrHex:
+        if (token != kDbcInt) {
+            error("Integer value expected");
+            return kDbcError;
+        }
+        def->int_default = static_cast<int32_t>(lexer_->int_value());
+        break;
+    case CANdbAttrFloat:
+        if (!is_number(token)) {
+            error("Float value expected");
+            return kDbcError;
+        }
+        def->float_default = lexer_->number();
+        break;
+    default:
+        break; // read without storing
+    }
+    if (lexer_->next() != ';') {
+        error("';' expected (attribute default value)");
+        return kDbcError;
+    }
+    return lexer_->next();
+}
+
+// BA_ "name" [object] value;
+int DbcFileIo::parse_attribute_value()
+{
+    if (lexer_->next() != kDbcString) {
+        error("Attribute name expected");
+        return kDbcError;
+    }
+    CANdbAttributeDef *def = network_->find_attribute_def(lexer_->text().c_str());
+    if (!def) {
+        // Reported with its line; the statement is passed over and reading goes on.
+        error("Attribute '%s' not found\n", lexer_->text().c_str());
+        return skip_statement(lexer_->next());
+    }
+    auto *value = new CANdbAttributeValue(def);
+    auto fail = [this, value](const char *text) {
+        error("%s", text);
+        delete value;
+        return kDbcError;
+    };
+    CANdbAttributeValueList *list = nullptr;
+    int token = lexer_->next();
+    switch (token) {
+    case kDbcBo:
+    case kDbcSg: {
+        const bool for_signal = token == kDbcSg;
+        if (lexer_->next() != kDbcInt)
+            return fail("Message Id expected");
+        const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
+        CANdbMessage *message = network_->find_message_by_id(id);
+        if (!message)
+            warning("Message %u not found", id);
+        if (for_signal) {
+            if (lexer_->next() != kDbcIdent)
+                return fail("Message name expected");
+            CANdbSignal *signal = message ? message->find_signal(lexer_->text().c_str()) : nullptr;
+            list = signal ? &signal->attributes : nullptr;
+        } else {
+            list = message ? &message->attributes : nullptr;
+        }
+        token = lexer_->next();
+        break;
+    }
+    case kDbcEv: {
+        if (lexer_->next() != kDbcIdent)
+            return fail("EnvVar name expected");
+        CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
+        list = var ? &var->attributes : nullptr;
+        token = lexer_->next();
+        break;
+    }
+    case kDbcBu: {
+        if (lexer_->next() != kDbcIdent)
+            return fail("Node name expected");
+        CANdbNode *node = network_->find_node(lexer_->text().c_str());
+        list = node ? &node->attributes : nullptr;
+        token = lexer_->next();
+        break;
+    }
+    default:
+        list = &network_->attributes;
+        break;
+    }
+    switch (def->value_type) {
+    case CANdbAttrString:
+        if (token != kDbcString)
+            return fail("String expected");
+        value->set_string(lexer_->text().c_str());
+        break;
+    case CANdbAttrInt:
+    case CANdbAttrHex:
+    case CANdbAttrEnum:
+        if (token != kDbcInt)
+            return fail("Integer value expected");
+        value->int_value = static_cast<int32_t>(lexer_->int_value());
+        break;
+    case CANdbAttrFloat:
+        if (!is_number(token))
+            return fail("Float value expected");
+        value->double_value = lexer_->number();
+        break;
+    default:
+        break;
+    }
+    if (lexer_->next() != ';')
+        return fail("';' expected (attribute value)");
+    if (list)
+        list->append(value);
+    else
+        delete value;
+    return lexer_->next();
+}
+
+template <typename Add>
+int DbcFileIo::parse_value_pairs(Add add, const char *string_expected, const char *number_expected)
+{
+    for (int token = lexer_->next();; token = lexer_->next()) {
+        if (token == ';')
+            return lexer_->next();
+        if (token != kDbcInt) {
+            error("%s", number_expected);
+            return token;
+        }
+        const int32_t value = static_cast<int32_t>(lexer_->int_value());
+        token = lexer_->next();
+        if (token != kDbcString) {
+            error("%s", string_expected);
+            return token;
+        }
+        add(value, lexer_->text().c_str());
+    }
+}
+
+// VAL_ id signal {value "text"}; or VAL_ variable {value "text"};
+int DbcFileIo::parse_value_descriptions()
+{
+    int token = lexer_->next();
+    if (token == kDbcIdent) {
+        CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
+        if (!var) {
+            error("Variable not found");
+            return token;
+        }
+        return parse_value_pairs([var](int32_t v, const char *text) { var->add_value_description(v, text); },
+                                 "String expected for variable value name", "Number expected for variable value");
+    }
+    if (token == kDbcInt) {
+        const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
+        CANdbMessage *message = network_->find_message_by_id(id);
+        if (!message) {
+            error("Message (id=%u) not found for type info/2", id);
+            return lexer_->next();
+        }
+        token = lexer_->next();
+        if (token != kDbcIdent) {
+            error("Signal name expected for signal value");
+            return token;
+        }
+        CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
+        if (!signal) {
+            error("Signal not found");
+            return lexer_->next();
+        }
+        return parse_value_pairs([signal](int32_t v, const char *text) { signal->add_value_description(v, text); },
+                                 "String expected for signal value", "Number expected for signal value");
+    }
+    error("Unsupported VAL record");
+    return skip_statement(token);
+}
+
+// VAL_TABLE_ name {value "text"};
+int DbcFileIo::parse_value_table()
+{
+    const int token = lexer_->next();
+    if (token != kDbcIdent) {
+        error("Unsupported VAL_TABLE_ record");
+        return skip_statement(token);
+    }
+    CANdbValueTable *table = network_->find_value_table(lexer_->text().c_str());
+    if (!table) {
+        table = new CANdbValueTable(lexer_->text().c_str());
+        network_->add_value_table(table);
+    }
+    return parse_value_pairs([table](int32_t v, const char *text) { table->add_description(v, text); },
+                             "String expected for variable value name", "Number expected for variable value");
+}
+
+// SIG_VALTYPE_ id signal : type;
+int DbcFileIo::parse_signal_value_type()
+{
+    int token = lexer_->next();
+    if (token != kDbcInt) {
+        error("Id expected for signal type");
+        return token;
+    }
+    const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
+    CANdbMessage *message = network_->find_message_by_id(id);
+    if (!message) {
+        error("Message (id=%u) found for type info/1", id);
+        return lexer_->next();
+    }
+    if ((token = lexer_->next()) != kDbcIdent) {
+        error("Signal name expected for signal type");
+        return token;
+    }
+    CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
+    if (!signal) {
+        error("Signal not found");
+        return lexer_->next();
+    }
+    if ((token = lexer_->next()) != ':') {
+        error("Expected ':'");
+        return token;
+    }
+    if ((token = lexer_->next()) != kDbcInt) {
+        error("Number expected for signal type");
+        return token;
+    }
+    switch (lexer_->int_value()) {
+    case 1:
+        signal->value_type = CANdbRawFloat;
+        signal->update_value_kind();
+        break;
+    case 2:
+        signal->value_type = CANdbRawDouble;
+        signal->update_value_kind();
+        break;
+    default:
+        error("Unknown signal type %d", static_cast<int>(lexer_->int_value()));
+        break;
+    }
+    token = lexer_->next();
+    return token == ';' ? lexer_->next() : token;
+}
+
+// SG_MUL_VAL_ id signal multiplexor low-high, low-high;
+int DbcFileIo::parse_extended_multiplexing()
+{
+    if (lexer_->next() != kDbcInt) {
+        error("CAN message id expected");
+        return kDbcError;
+    }
+    const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
+    CANdbMessage *message = network_->find_message_by_id(id);
+    if (!message)
+        warning("Message %u not found (SG_MUL_VAL_)", id);
+    if (lexer_->next() != kDbcIdent) {
+        error("Signal name expected (SG_MUL_VAL_)");
+        return kDbcError;
+    }
+    CANdbSignal *signal = message ? message->find_signal(lexer_->text().c_str()) : nullptr;
+    if (message && !signal)
+        warning("Signal not found");
+    if (lexer_->next() != kDbcIdent) {
+        error("Signal name (Multiplexor) expected (SG_MUL_VAL_)");
+        return kDbcError;
+    }
+    const std::string multiplexor_name = lexer_->text();
+    CANdbSignal *multiplexor = message ? message->find_signal(multiplexor_name.c_str()) : nullptr;
+    if (message && !multiplexor)
+        warning("Multiplexor signal not found");
+
+    CANdbMuxGroup *group = signal ? new CANdbMuxGroup(network_) : nullptr;
+    auto fail = [this, group](const char *text) {
+        error("%s", text);
+        delete group;
+        return kDbcError;
+    };
+    int token;
+    do {
+        if (lexer_->next(true) != kDbcInt)
+            return fail("Lower value for range expected");
+        const uint32_t low = static_cast<uint32_t>(lexer_->int_value());
+        if (lexer_->next(true) != '-')
+            return fail("'-' expected within multiplexor range");
+        if (lexer_->next(true) != kDbcInt)
+            return fail("Upper value for range expected");
+        const uint32_t high = static_cast<uint32_t>(lexer_->int_value());
+        if (group)
+            group->add_range(low, high);
+        token = lexer_->next(true);
+    } while (token == ',');
+    if (group) {
+        group->set_multiplexor_name(multiplexor_name.c_str());
+        group->set_multiplexor(multiplexor);
+        if (multiplexor)
+            multiplexor->is_multiplexor = false;
+    }
+    if (token != ';') {
+        delete group;
+        return token;
+    }
+    if (group)
+        signal->set_mux_group(group);
+    return lexer_->next();
+}

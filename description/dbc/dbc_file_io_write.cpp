@@ -1,0 +1,522 @@
+// The writer half of DbcFileIo: a CANdbNetwork as a DBC file, in the order
+// and number format that the reader reads back.
+#include "description/dbc/dbc_file_io.h"
+
+#include "core/candb_mux_group.h"
+#include "core/candb_network.h"
+
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char kNoNode[] = "Vector__XXX";
+
+const char *const kNewSymbols[] = {
+    "NS_DESC_",       "CM_",         "BA_DEF_",          "BA_",         "VAL_",         "CAT_DEF_",     "CAT_",
+    "FILTER",         "BA_DEF_DEF_", "EV_DATA_",         "ENVVAR_DATA_", "SGTYPE_",     "SGTYPE_VAL_",  "BA_DEF_SGTYPE_",
+    "BA_SGTYPE_",     "SIG_TYPE_REF_", "VAL_TABLE_",     "SIG_GROUP_",  "SIG_VALTYPE_", "SIGTYPE_VALTYPE_", "BO_TX_BU_",
+    "BA_DEF_REL_",    "BA_REL_",     "BA_DEF_DEF_REL_",  "BU_SG_REL_",  "BU_EV_REL_",   "BU_BO_REL_",   "SG_MUL_VAL_",
+};
+
+int floor_div(int a, int b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+int floor_mod(int a, int b)
+{
+    return a - b * floor_div(a, b);
+}
+
+// The DBC start bit of a Motorola signal: its most significant bit.
+int motorola_msb_start(int lsb_start, int length)
+{
+    const int y = 8 * floor_div(lsb_start, 8) + 8 - floor_mod(lsb_start, 8) - length;
+    return 8 * floor_div(y, 8) - floor_mod(y, 8) + 7;
+}
+
+// The text of the file, built in memory and stored in one go.
+class DbcText {
+public:
+    DbcText &operator<<(const char *text)
+    {
+        out_ += text;
+        return *this;
+    }
+    DbcText &operator<<(const std::string &text)
+    {
+        out_ += text;
+        return *this;
+    }
+    DbcText &operator<<(char c)
+    {
+        out_ += c;
+        return *this;
+    }
+    DbcText &integer(long long value)
+    {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        out_.append(buffer, result.ptr);
+        return *this;
+    }
+    // 32-bit numbers as "%u" and "%d" write them.
+    DbcText &u32(uint32_t value) { return integer(value); }
+    DbcText &i32(int32_t value) { return integer(value); }
+    // "%.11lg": 11 significant digits, the shorter of fixed and exponent
+    // notation, no trailing zeros; independent of the process locale.
+    DbcText &number(double value)
+    {
+        // "inf" and "nan" are no DBC numbers: an infinite value is written as
+        // the largest double, which reads back as infinite; NaN as 0.
+        if (std::isnan(value))
+            value = 0.0;
+        else if (std::isinf(value))
+            value = value > 0 ? DBL_MAX : -DBL_MAX;
+        char buffer[40];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 11);
+        out_.append(buffer, result.ptr);
+        return *this;
+    }
+    DbcText &quoted(const std::string &text)
+    {
+        out_ += '"';
+        for (unsigned char c : text) {
+            switch (c) {
+            case '\n':
+                out_ += '\n';
+                break;
+            case '\t':
+                out_ += "\\t";
+                break;
+            case '\r':
+                out_ += "\\r";
+                break;
+            case '"':
+                out_ += "\\\"";
+                break;
+            default:
+                if (c < 0x20) {
+                    static const char hex[] = "0123456789abcdef";
+                    out_ += '\\';
+                    out_ += hex[c >> 4];
+                    out_ += hex[c & 15];
+                } else {
+                    out_ += static_cast<char>(c);
+                }
+            }
+        }
+        out_ += '"';
+        return *this;
+    }
+    const std::string &str() const { return out_; }
+
+private:
+    std::string out_;
+};
+
+// The message pass of the BO_ and CM_ sections: the pseudo-message first
+// when it holds signals, then the list.
+template <typename Visit> void for_each_message_with_pseudo(const CANdbNetwork &net, Visit visit)
+{
+    if (net.pseudo_message && net.pseudo_message->signal_list.first)
+        visit(net.pseudo_message);
+    for (const CANdbMessage *m = net.messages.first; m; m = m->next)
+        visit(m);
+}
+
+// The access word of an environment variable: as read, or made from its
+// access code and type for a variable built in code.
+std::string access_word(const CANdbEnvVar &var)
+{
+    if (!var.access_text.empty())
+        return var.access_text;
+    const int code = var.access_code >= 1 && var.access_code <= 4 ? var.access_code - 1 : 0;
+    return std::string(var.type == CANdbEnvVarString ? "DUMMY_NODE_VECTOR800" : "DUMMY_NODE_VECTOR") +
+           static_cast<char>('0' + code);
+}
+
+// A definition without a value type has no form the reader accepts, so it is
+// left out with its default and values.
+bool is_writable(const CANdbAttributeDef *def)
+{
+    return def && def->value_type >= CANdbAttrInt && def->value_type <= CANdbAttrString;
+}
+
+void write_value(DbcText &out, const CANdbAttributeValue &value)
+{
+    switch (value.value_type) {
+    case CANdbAttrFloat:
+        out.number(value.double_value);
+        break;
+    case CANdbAttrString:
+        out.quoted(value.string_value);
+        break;
+    default:
+        out.i32(value.int_value);
+        break;
+    }
+}
+
+void write_values(DbcText &out, const CANdbAttributeValueList &list, const std::string &object_part)
+{
+    for (const CANdbAttributeValue *v = list.first; v; v = v->next) {
+        if (!is_writable(v->definition))
+            continue;
+        out << "BA_ ";
+        out.quoted(v->definition->name);
+        out << object_part;
+        write_value(out, *v);
+        out << ";\n";
+    }
+}
+
+std::string message_id_text(const CANdbMessage *m)
+{
+    return std::to_string(m->id == kCANdbPseudoMessageId ? m->id : m->key_id());
+}
+
+void write_signal(DbcText &out, const CANdbSignal *s)
+{
+    out << " SG_ " << s->name;
+    if (s->is_multiplexor) {
+        out << " M";
+    } else if (s->has_dependents()) {
+        if (s->mux_value == -1)
+            out << " M";
+        else
+            out << " m" << std::to_string(s->mux_value) << "M";
+    } else if (s->mux_value != -1) {
+        out << " m" << std::to_string(s->mux_value);
+    }
+    if (s->byte_order == CANdbMotorola)
+        out << " : " << std::to_string(motorola_msb_start(s->start_bit, s->length)) << "|" << std::to_string(s->length)
+            << "@0";
+    else
+        out << " : " << std::to_string(s->start_bit) << "|" << std::to_string(s->length) << "@1";
+    out << (s->value_type == CANdbRawUnsigned ? "+" : "-");
+    out << " (";
+    out.number(s->factor) << ",";
+    out.number(s->offset) << ") [";
+    out.number(s->minimum) << "|";
+    out.number(s->maximum) << "] ";
+    out.quoted(s->unit);
+    if (s->receivers.first) {
+        out << "  ";
+        for (const CANdbNodeRef *r = s->receivers.first; r; r = r->next) {
+            out << r->node->name;
+            if (r->next)
+                out << ",";
+        }
+    } else {
+        out << " " << kNoNode;
+    }
+    out << "\n";
+}
+
+// Returns 1 when a definition of an unknown object kind stops the writing.
+int write_attribute_defs(DbcText &out, const CANdbNetwork &net)
+{
+    for (const CANdbAttributeDef *def = net.attribute_defs.first; def; def = def->next) {
+        const char *object = nullptr;
+        switch (def->object_kind) {
+        case CANdbObjectNetwork:
+            object = "";
+            break;
+        case CANdbObjectMessage:
+            object = "BO_ ";
+            break;
+        case CANdbObjectNode:
+            object = "BU_ ";
+            break;
+        case CANdbObjectSignal:
+            object = "SG_ ";
+            break;
+        case CANdbObjectEnvVar:
+            object = "EV_ ";
+            break;
+        default:
+            return 1;
+        }
+        if (!is_writable(def))
+            continue;
+        out << "BA_DEF_ " << object << " ";
+        out.quoted(def->name);
+        out << " ";
+        switch (def->value_type) {
+        case CANdbAttrInt:
+            out << "INT ";
+            out.i32(def->int_min) << " ";
+            out.i32(def->int_max);
+            break;
+        case CANdbAttrHex:
+            out << "HEX ";
+            out.i32(def->int_min) << " ";
+            out.i32(def->int_max);
+            break;
+        case CANdbAttrFloat:
+            out << "FLOAT ";
+            out.number(def->float_min) << " ";
+            out.number(def->float_max);
+            break;
+        case CANdbAttrString:
+            out << "STRING ";
+            break;
+        case CANdbAttrEnum:
+            out << "ENUM  ";
+            for (int index = 0; const char *entry = def->enum_name(index); ++index) {
+                if (index)
+                    out << ",";
+                out.quoted(entry);
+            }
+            break;
+        }
+        out << ";\n";
+    }
+    return 0;
+}
+
+void write_attribute_defaults(DbcText &out, const CANdbNetwork &net)
+{
+    for (const CANdbAttributeDef *def = net.attribute_defs.first; def; def = def->next) {
+        if (!is_writable(def))
+            continue;
+        out << "BA_DEF_DEF_  ";
+        out.quoted(def->name);
+        out << " ";
+        switch (def->value_type) {
+        case CANdbAttrInt:
+        case CANdbAttrHex:
+            out.i32(def->int_default);
+            break;
+        case CANdbAttrFloat:
+            out.number(def->float_default);
+            break;
+        case CANdbAttrEnum: {
+            const char *entry = def->enum_name(def->int_default);
+            out.quoted(entry ? entry : "");
+            break;
+        }
+        case CANdbAttrString:
+            out.quoted(def->default_string);
+            break;
+        }
+        out << ";\n";
+    }
+}
+
+// Returns 1 when the network has a definition of an unknown object kind.
+int build_text(DbcText &out, const CANdbNetwork &net)
+{
+    out << "VERSION \"\"\n\n\nNS_ : \n";
+    for (const char *word : kNewSymbols)
+        out << "\t" << word << "\n";
+    out << "\nBS_:\n\n";
+
+    out << "BU_:";
+    for (const CANdbNode *n = net.nodes.first; n; n = n->next)
+        out << " " << n->name;
+    out << "\n\n\n";
+
+    bool table_written = false;
+    for (const CANdbValueTable *t = net.value_tables.first; t; t = t->next) {
+        if (t->descriptions.empty())
+            continue;
+        out << "VAL_TABLE_ " << t->name;
+        for (const CANdbValueDescription *d = t->descriptions.first; d; d = d->next) {
+            out << " ";
+            out.i32(d->value) << " ";
+            out.quoted(d->text);
+        }
+        out << " ;\n";
+        table_written = true;
+    }
+    if (table_written)
+        out << "\n\n\n";
+
+    for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
+        out << "BO_ " << message_id_text(m) << " " << m->name << ": ";
+        out.i32(m->dlc);
+        out << " " << (m->transmitter && !m->transmitter->name.empty() ? m->transmitter->name : kNoNode) << "\n";
+        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+            write_signal(out, s);
+        out << "\n";
+    });
+    out << "\n";
+
+    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+        out << "\nEV_ " << v->name << ": " << (v->type == CANdbEnvVarFloat ? "1" : "0") << " [";
+        out.number(v->minimum) << "|";
+        out.number(v->maximum) << "] ";
+        out.quoted(v->unit) << " ";
+        out.number(v->initial_value) << " ";
+        out.u32(v->identifier) << " " << access_word(*v) << "  ";
+        if (!v->access_nodes.first)
+            out << kNoNode;
+        for (const CANdbNodeRef *r = v->access_nodes.first; r; r = r->next) {
+            out << r->node->name;
+            if (r->next)
+                out << ",";
+        }
+        out << ";\n";
+    }
+    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+        if (!v->has_data)
+            continue;
+        out << "ENVVAR_DATA_ " << v->name << ": ";
+        out.number(v->data_size) << ";\n";
+    }
+    out << "\n";
+
+    if (!net.comment.empty()) {
+        out << "CM_ ";
+        out.quoted(net.comment) << ";\n";
+    }
+    for (const CANdbNode *n = net.nodes.first; n; n = n->next) {
+        if (n->comment.empty())
+            continue;
+        out << "CM_ BU_ " << n->name << " ";
+        out.quoted(n->comment) << ";\n";
+    }
+    for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
+        if (!m->comment.empty()) {
+            out << "CM_ BO_ " << message_id_text(m) << " ";
+            out.quoted(m->comment) << ";\n";
+        }
+        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+            if (s->comment.empty())
+                continue;
+            out << "CM_ SG_ " << message_id_text(m) << " " << s->name << " ";
+            out.quoted(s->comment) << ";\n";
+        }
+    });
+    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+        if (v->comment.empty())
+            continue;
+        out << "CM_ EV_ " << v->name << " ";
+        out.quoted(v->comment) << ";\n";
+    }
+
+    if (write_attribute_defs(out, net))
+        return 1;
+    write_attribute_defaults(out, net);
+
+    write_values(out, net.attributes, " ");
+    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+        const std::string id = message_id_text(m);
+        write_values(out, m->attributes, " BO_ " + id + " ");
+        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+            write_values(out, s->attributes, " SG_ " + id + " " + s->name + " ");
+    }
+    for (const CANdbNode *n = net.nodes.first; n; n = n->next)
+        write_values(out, n->attributes, " BU_ " + n->name + " ");
+    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next)
+        write_values(out, v->attributes, " EV_ " + v->name + " ");
+
+    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+            if (s->value_table.descriptions.empty())
+                continue;
+            out << "VAL_ " << message_id_text(m) << " " << s->name;
+            for (const CANdbValueDescription *d = s->value_table.descriptions.first; d; d = d->next) {
+                out << " ";
+                out.i32(d->value) << " ";
+                out.quoted(d->text);
+            }
+            out << " ;\n";
+        }
+    }
+    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+        if (v->values.empty())
+            continue;
+        out << "VAL_ " << v->name;
+        for (const CANdbValueDescription *d = v->values.first; d; d = d->next) {
+            out << " ";
+            out.i32(d->value) << " ";
+            out.quoted(d->text);
+        }
+        out << " ;\n";
+    }
+
+    for (const CANdbMessage *m = net.messages.first; m; m = m->next)
+        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+            if (s->value_type == CANdbRawFloat || s->value_type == CANdbRawDouble)
+                out << "SIG_VALTYPE_ " << message_id_text(m) << " " << s->name << " : "
+                    << (s->value_type == CANdbRawFloat ? "1" : "2") << ";\n";
+    out << "\n";
+
+    bool multiplexing_written = false;
+    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+            const CANdbMuxGroup *group = s->mux_group;
+            if (!group || !group->multiplexor)
+                continue;
+            out << "SG_MUL_VAL_ " << message_id_text(m) << " " << s->name << " "
+                << (group->multiplexor->name.empty() ? std::string("UNDEF") : group->multiplexor->name);
+            for (const CANdbMuxRange *r = group->ranges.first; r; r = r->next) {
+                if (r != group->ranges.first)
+                    out << ",";
+                out << " ";
+                out.u32(r->low) << "-";
+                out.u32(r->high);
+            }
+            out << ";\n";
+            multiplexing_written = true;
+        }
+    }
+    if (multiplexing_written)
+        out << "\n";
+    return 0;
+}
+
+// Writes the text to a temporary file beside the target and renames it over
+// the target only when every byte reached the disk, so that a failed write
+// (a full disk) leaves the old file as it was.
+bool store_file(const char *target, const std::string &text)
+{
+    std::string temp_name = std::string(target) + ".XXXXXX";
+    const int fd = mkstemp(&temp_name[0]);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<size_t>(n);
+    }
+    // The new file gets the permissions of the old one, or the usual ones.
+    struct stat old_stat;
+    const mode_t umask_now = umask(0);
+    umask(umask_now);
+    const mode_t mode = ::stat(target, &old_stat) == 0 ? (old_stat.st_mode & 07777) : (0666 & ~umask_now);
+    ok = ok && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && std::rename(temp_name.c_str(), target) == 0;
+    if (!ok)
+        std::remove(temp_name.c_str());
+    return ok;
+}
+
+} // namespace
+
+int DbcFileIo::write(CANdbNetwork *network)
+{
+    if (!network || !file_name())
+        return -1;
+    DbcText text;
+    if (build_text(text, *network))
+        return 1;
+    return store_file(file_name(), text.str()) ? 0 : -1;
+}

@@ -1,0 +1,206 @@
+#include "interfaces/hardware/canio_driver.h"
+
+#include "core/debug_trace.h"
+#include "interfaces/hardware/canio_device.h"
+#include "platform/registry.h"
+#include "platform/service_manager.h"
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+using platform::Registry;
+
+namespace {
+
+const char *const driver_list_keys[] = {
+    "SOFTWARE\\VECTOR\\VIVOzozav 1.0\\Drivers",
+    "SOFTWARE\\VINDRA AB\\VIVOzozav 1.0\\Drivers",
+};
+constexpr const char *maker_key = "SOFTWARE\\VINDRA AB";
+constexpr const char *maker_drivers_key = "SOFTWARE\\VINDRA AB\\VIVOzozav 1.0\\Drivers";
+constexpr const char *demo_display_name = "CAN-Demo Driver for Vyr";
+
+// What canio_load_demo_driver made, so that only it is undone.
+struct DemoDriver
+{
+    std::mutex mutex;
+    bool loaded = false;
+    std::string name;
+};
+
+DemoDriver &demo_driver()
+{
+    static DemoDriver state;
+    return state;
+}
+
+int registry_int(const Registry &registry, const std::string &key, const char *name, int fallback)
+{
+    uint32_t value;
+    return registry.read_int(key, name, &value) ? int(value) : fallback;
+}
+
+} // namespace
+
+std::vector<CanioChannelDevice> canio_read_channel_devices()
+{
+    const Registry registry;
+    std::vector<CanioChannelDevice> devices;
+    for (const char *list_key : driver_list_keys) {
+        for (const std::string &subkey : registry.subkeys(list_key)) {
+            const std::string driver = std::string(list_key) + "\\" + subkey;
+            if (registry_int(registry, driver, "ignore", 0) != 0)
+                continue;
+            std::string driver_name;
+            if (!registry.read_string(driver, "DriverName", &driver_name))
+                driver_name = subkey;
+            driver_name = driver_name.substr(0, 99);
+            const int max_cards = registry_int(registry, driver, "MaxCards", 1);
+            const int channels_per_card = registry_int(registry, driver, "ChannelsPerCard", 5);
+            const int timer_eligibility = registry_int(registry, driver, "TimerEligibility", 1);
+            for (int card = 0; card < max_cards; ++card)
+                for (int channel = 0; channel < channels_per_card; ++channel) {
+                    const std::string name = driver_name + std::to_string(card) + char('a' + channel);
+                    devices.push_back({name.substr(0, 15), timer_eligibility});
+                }
+        }
+    }
+    return devices;
+}
+
+namespace {
+
+// Creates the key `child` below the existing key `parent` (a key that already
+// exists counts as created). -1 for names of more than 300 characters
+// together, -2 when the parent does not open, -3 when the key can't be made.
+int create_subkey(const std::string &parent, const std::string &child)
+{
+    if (parent.size() + child.size() > 300)
+        return -1;
+    Registry registry;
+    // The hive's top keys are there on every machine, even in an empty registry file.
+    if (parent != "SOFTWARE" && !registry.key_exists(parent))
+        return -2;
+    const std::string path = parent + "\\" + child;
+    if (registry.key_exists(path))
+        return 0;
+    return registry.create_key(path, true) == 0 ? 0 : -3;
+}
+
+} // namespace
+
+const std::vector<CanioChannelDevice> &canio_channel_devices()
+{
+    static const std::vector<CanioChannelDevice> devices = canio_read_channel_devices();
+    return devices;
+}
+
+int canio_create_demo_registry_entries(const char *name)
+{
+    Registry registry;
+    bool path_made = false;
+    for (;;) {
+        if (registry.key_exists(maker_drivers_key))
+            break;
+        // The list key is missing: make its path once, then try again.
+        if (path_made || create_subkey("SOFTWARE", "VINDRA AB") < 0
+            || create_subkey(maker_key, "VIVOzozav 1.0") < 0
+            || create_subkey(std::string(maker_key) + "\\VIVOzozav 1.0", "Drivers") < 0)
+            return -1;
+        path_made = true;
+    }
+    if (create_subkey(maker_drivers_key, name) < 0)
+        return -2;
+    const std::string key = std::string(maker_drivers_key) + "\\" + name;
+    if (registry.write_int(key, "MaxCards", 2) != 0 || registry.write_int(key, "ChannelsPerCard", 1) != 0
+        || registry.write_string(key, "DriverName", name) != 0)
+        return -2;
+    return 0;
+}
+
+int canio_remove_demo_registry_entries(const char *name)
+{
+    Registry registry;
+    if (!registry.key_exists(maker_drivers_key))
+        return -1;
+    registry.delete_key(std::string(maker_drivers_key) + "\\" + name);
+    return 0;
+}
+
+int canio_load_demo_driver(const char *path, const char *name)
+{
+    DemoDriver &demo = demo_driver();
+    std::lock_guard<std::mutex> lock(demo.mutex);
+    if (demo.loaded)
+        return 0;
+    const int entries = canio_create_demo_registry_entries(name);
+    if (entries < 0) {
+        debug_trace("canio_load_demo_driver: Error: registry entries not created (%d)", entries);
+        return entries * 10;
+    }
+    demo.name = name;
+    platform::ServiceManager &manager = platform::ServiceManager::instance();
+    if (!manager.open_service(name)) {
+        debug_trace("canio_load_demo_driver: OpenService () failed - try to call CreateService ()");
+        platform::ServiceConfig config;
+        config.name = name;
+        config.display_name = demo_display_name;
+        config.binary_path = path;
+        config.type = platform::ServiceConfig::kernel_driver;
+        config.start = platform::ServiceConfig::demand_start;
+        config.error_control = 0; // a failure to load at system start is ignored
+        const int created = manager.create_service(config);
+        debug_trace(created == 0 ? "canio_load_demo_driver: CreateService () successfull"
+                                 : "canio_load_demo_driver: CreateService () failed");
+        if (!manager.open_service(name)) {
+            debug_trace("canio_load_demo_driver: Error: %s", std::strerror(EACCES));
+            return -5;
+        }
+    }
+    const int started = manager.start_service(name);
+    if (started != 0 && started != platform::service_error::ALREADY_RUNNING)
+        debug_trace("canio_load_demo_driver: StartService () failed (%d)", started);
+    demo.loaded = true;
+    return 0;
+}
+
+int canio_unload_demo_driver()
+{
+    DemoDriver &demo = demo_driver();
+    std::lock_guard<std::mutex> lock(demo.mutex);
+    if (!demo.loaded)
+        return 0;
+    canio_remove_demo_registry_entries(demo.name.c_str());
+    platform::ServiceManager &manager = platform::ServiceManager::instance();
+    if (!manager.open_service(demo.name))
+        return -6;
+    // Only a daemon this process started is stopped; another process's stays.
+    const int stopped = manager.stop_service(demo.name);
+    if (stopped != 0) {
+        debug_trace("canio_unload_demo_driver: ControlService () failed (%d)", stopped);
+        return -3;
+    }
+    if (manager.delete_service(demo.name) != 0) {
+        debug_trace("canio_unload_demo_driver: DeleteService () failed");
+        return -4;
+    }
+    demo.loaded = false;
+    demo.name.clear();
+    return 0;
+}
+
+bool canio_is_can_driver_running(const char *device_name, const char *card_name)
+{
+    debug_trace("canio_is_can_driver_running (%s)", device_name);
+    platform::DeviceFile device;
+    const int opened = canio_open_device(device, device_name, false);
+    CanioCardInfo card;
+    const int info = opened == 0 ? canio_get_card_info(device, &card) : -1;
+    debug_trace("canio_is_can_driver_running: get_card_info() -> %d, %d", opened, info);
+    if (info != 0)
+        return false;
+    debug_trace("canio_is_can_driver_running:   driver_name:  %s", card.driver_name().c_str());
+    debug_trace("canio_is_can_driver_running:   card_name:    %s", card.card_name().c_str());
+    return card.card_name() == card_name;
+}

@@ -1,0 +1,81 @@
+#include "platform/named_mutex.h"
+
+#include "platform/runtime_directory.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The lock file of a name, empty when the name can't be one.
+std::string lock_file_path(const std::string &name)
+{
+    if (name.empty() || name.find('/') != std::string::npos)
+        return std::string();
+    const std::string dir = runtime_directory();
+    if (dir.empty())
+        return std::string();
+    return dir + "/" + name + ".lock";
+}
+
+int flock_retrying(int fd, int operation)
+{
+    int result;
+    while ((result = flock(fd, operation)) != 0 && errno == EINTR) {
+    }
+    return result;
+}
+
+} // namespace
+
+NamedMutex::~NamedMutex()
+{
+    close();
+}
+
+bool NamedMutex::create(const std::string &name)
+{
+    close();
+    const std::string path = lock_file_path(name);
+    if (path.empty())
+        return false;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    // Holders share the lock; only the probe in exists() asks for it alone.
+    // A probe holds it for an instant, so a blocking wait is short.
+    if (flock_retrying(fd, LOCK_SH) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void NamedMutex::close()
+{
+    if (fd_ < 0)
+        return;
+    ::close(fd_); // drops the lock with the last descriptor of the open file
+    fd_ = -1;
+}
+
+bool NamedMutex::exists(const std::string &name)
+{
+    const std::string path = lock_file_path(name);
+    if (path.empty())
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // never created
+    // A separate open file description, so this process's own holders count too.
+    const bool held = flock_retrying(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+} // namespace platform

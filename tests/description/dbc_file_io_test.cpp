@@ -1,0 +1,611 @@
+// The DBC reader and writer on small files made for one rule each.
+#include "description/dbc/dbc_file_io.h"
+#include "network_dump.h"
+#include "tests/tools/candb_json.h"
+
+#include "core/candb_file_format.h"
+#include "core/candb_mux_group.h"
+#include "core/candb_network.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <csignal>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <sys/resource.h>
+
+namespace {
+
+const char kHeader[] = "VERSION \"\"\n\nNS_ :\n\tCM_\n\tBA_DEF_\n\nBS_:\n\nBU_: Engine Gateway\n";
+
+class DbcFile : public ::testing::Test {
+protected:
+    std::string path(const char *name) const { return dir_.filePath(name).toStdString(); }
+
+    void put(const std::string &name, const std::string &text) const
+    {
+        std::ofstream(path(name.c_str()), std::ios::binary) << text;
+    }
+
+    std::string get(const std::string &name) const
+    {
+        std::ifstream in(path(name.c_str()), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Reads the text as a DBC file into net_; the reader's messages go to log_.
+    int read(const std::string &text)
+    {
+        put("in.dbc", text);
+        DbcFileIo io(path("in.dbc").c_str());
+        io.set_reporter(&log_);
+        return io.read(&net_);
+    }
+
+    // The network written and read again.
+    std::string round_trip(CANdbNetwork &net)
+    {
+        DbcFileIo writer(path("out.dbc").c_str());
+        EXPECT_EQ(writer.write(&net), 0);
+        CANdbNetwork again;
+        DbcFileIo reader(path("out.dbc").c_str());
+        candb_json::Collector log;
+        reader.set_reporter(&log);
+        EXPECT_EQ(reader.read(&again), 0);
+        EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+        return network_dump::network(again);
+    }
+
+    QTemporaryDir dir_;
+    CANdbNetwork net_;
+    candb_json::Collector log_;
+};
+
+TEST_F(DbcFile, MessagesAndSignals)
+{
+    ASSERT_EQ(read(std::string(kHeader) +
+                   "BO_ 100 Std: 8 Engine\n"
+                   " SG_ Speed : 0|16@1+ (0.5,-40) [-40|32727.5] \"km/h\" Gateway,Engine\n"
+                   " SG_ Temp : 12|10@0- (1,0) [-512|511] \"\" Vector__XXX\n"
+                   "BO_ 2147483748 Ext: 2 Vector__XXX\n"
+                   " SG_ Wide : 7|16@0+ (1,0) [0|4294967295] \"\" Gateway\n"
+                   "BO_ 3221225472 VECTOR__INDEPENDENT_SIG_MSG: 0 Vector__XXX\n"
+                   " SG_ Loose : 0|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                   "BO_ 3221225472 Second: 0 Vector__XXX\n"),
+              0);
+    EXPECT_TRUE(log_.errors.isEmpty()) << log_.errors.join("\n").toStdString();
+    ASSERT_EQ(net_.messages.count, 2);
+    CANdbMessage *std_msg = net_.find_message("Std");
+    EXPECT_EQ(std_msg->id, 100u);
+    EXPECT_FALSE(std_msg->extended);
+    EXPECT_EQ(std_msg->dlc, 8);
+    EXPECT_EQ(std_msg->transmitter, net_.find_node("Engine"));
+    CANdbSignal *speed = std_msg->find_signal("Speed");
+    EXPECT_EQ(speed->start_bit, 0);
+    EXPECT_EQ(speed->byte_order, CANdbIntel);
+    EXPECT_EQ(speed->value_type, CANdbRawUnsigned);
+    EXPECT_EQ(speed->value_kind, CANdbKindDouble);
+    EXPECT_EQ(speed->factor, 0.5);
+    EXPECT_EQ(speed->offset, -40);
+    EXPECT_EQ(speed->maximum, 32727.5);
+    EXPECT_EQ(speed->unit, "km/h");
+    EXPECT_EQ(speed->receivers.count, 2);
+    EXPECT_EQ(net_.find_node("Gateway")->received.first->signal, speed);
+    CANdbSignal *temp = std_msg->find_signal("Temp");
+    EXPECT_EQ(temp->byte_order, CANdbMotorola);
+    EXPECT_EQ(temp->start_bit, 19) << "Motorola start 12 of a 10-bit signal";
+    EXPECT_EQ(temp->value_type, CANdbRawSigned);
+    EXPECT_EQ(temp->receivers.count, 0) << "Vector__XXX is no node";
+
+    CANdbMessage *ext = net_.find_message_by_id(100 | kCANdbExtendedBit);
+    ASSERT_NE(ext, nullptr);
+    EXPECT_EQ(ext->id, 100u);
+    EXPECT_TRUE(ext->extended);
+    EXPECT_EQ(ext->transmitter, nullptr);
+    EXPECT_EQ(ext->find_signal("Wide")->start_bit, 8) << "Motorola start 7 of a 16-bit signal";
+    EXPECT_EQ(ext->find_signal("Wide")->maximum, 4294967295.0) << "integers keep 64 bits in double fields";
+
+    ASSERT_NE(net_.pseudo_message, nullptr);
+    EXPECT_EQ(net_.pseudo_message->name, "VECTOR__INDEPENDENT_SIG_MSG");
+    EXPECT_EQ(net_.pseudo_message->signal_list.first->name, "Loose");
+    EXPECT_EQ(net_.find_message("Second"), nullptr) << "a second pseudo-message is dropped";
+    EXPECT_EQ(net_.find_message_by_id(kCANdbPseudoMessageId), net_.pseudo_message);
+}
+
+TEST_F(DbcFile, MotorolaStartBitsConvertWithFloorDivision)
+{
+    struct {
+        int dbc_start, length, stored;
+    } cases[] = {{7, 16, 8}, {12, 10, 19}, {0, 12, 21}, {7, 1, 7},
+                 // CAN FD beyond byte 7: a truncating division would give 57.
+                 {76, 4, 73}, {79, 8, 72}, {503, 16, 504}};
+    std::string text = kHeader;
+    text += "BO_ 1 M: 64 Vector__XXX\n";
+    for (auto &c : cases)
+        text += " SG_ S" + std::to_string(c.dbc_start) + "_" + std::to_string(c.length) + " : " +
+                std::to_string(c.dbc_start) + "|" + std::to_string(c.length) + "@0+ (1,0) [0|0] \"\" Vector__XXX\n";
+    ASSERT_EQ(read(text), 0);
+    for (auto &c : cases) {
+        const std::string name = "S" + std::to_string(c.dbc_start) + "_" + std::to_string(c.length);
+        const CANdbSignal *s = net_.find_message("M")->find_signal(name.c_str());
+        ASSERT_NE(s, nullptr) << name;
+        EXPECT_EQ(s->start_bit, c.stored) << name;
+    }
+    // The writer turns them back into the DBC numbering.
+    DbcFileIo writer(path("out.dbc").c_str());
+    ASSERT_EQ(writer.write(&net_), 0);
+    const std::string written = get("out.dbc");
+    for (auto &c : cases) {
+        const std::string line = " : " + std::to_string(c.dbc_start) + "|" + std::to_string(c.length) + "@0+";
+        EXPECT_NE(written.find(line), std::string::npos) << line;
+    }
+}
+
+TEST_F(DbcFile, MultiplexIndicators)
+{
+    ASSERT_EQ(read(std::string(kHeader) + "BO_ 1 M: 8 Vector__XXX\n"
+                                          " SG_ Mux M : 0|4@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                                          " SG_ A m5 : 8|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                                          " SG_ B m5M : 16|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                                          " SG_ C m : 24|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                                          " SG_ D x7 : 32|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"),
+              0);
+    const CANdbMessage *m = net_.find_message("M");
+    EXPECT_TRUE(m->find_signal("Mux")->is_multiplexor);
+    EXPECT_EQ(m->find_signal("Mux")->mux_value, -1);
+    EXPECT_EQ(m->find_signal("A")->mux_value, 5);
+    EXPECT_EQ(m->find_signal("B")->mux_value, 5);
+    EXPECT_FALSE(m->find_signal("B")->is_multiplexor);
+    EXPECT_EQ(m->find_signal("C")->mux_value, 0);
+    EXPECT_EQ(m->find_signal("D")->mux_value, -1) << "other words are no indicator";
+}
+
+TEST_F(DbcFile, NumbersAndStrings)
+{
+    const std::string long_text(1200, 'c');
+    ASSERT_EQ(read(std::string(kHeader) +
+                   "BO_ 0x1F M: 8 Vector__XXX\n"
+                   " SG_ A : 0|8@1+ (.5,+7) [-0x1F|1E2] \"say \"\"hi\"\" \\q\\n\\t\\\"\" Vector__XXX\n"
+                   "CM_ BO_ 31 \"" + long_text + "\";\n"),
+              0);
+    const CANdbMessage *m = net_.find_message("M");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->id, 31u);
+    const CANdbSignal *a = m->find_signal("A");
+    EXPECT_EQ(a->factor, 0.5);
+    EXPECT_EQ(a->offset, 7);
+    EXPECT_EQ(a->minimum, -31);
+    EXPECT_EQ(a->maximum, 100);
+    EXPECT_EQ(a->unit, "say \"hi\" \\q\n\t\"");
+    EXPECT_EQ(m->comment, std::string(999, 'c')) << "strings keep 999 characters";
+}
+
+// Switches LC_NUMERIC to a locale with a decimal comma: an installed one, or
+// one made with localedef in dir. False when neither works.
+bool use_decimal_comma_locale(const QString &dir)
+{
+    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name))
+            return true;
+    QProcess localedef;
+    localedef.start("localedef", {"-i", "de_DE", "-f", "UTF-8", dir + "/de_DE.UTF-8"});
+    if (!localedef.waitForFinished(60000) || localedef.exitCode() != 0)
+        return false;
+    qputenv("LOCPATH", dir.toLocal8Bit());
+    return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+}
+
+TEST_F(DbcFile, NumbersIgnoreTheProcessLocale)
+{
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    QTemporaryDir locale_dir;
+    if (!use_decimal_comma_locale(locale_dir.path()))
+        GTEST_SKIP() << "no locale with a decimal comma could be installed or made";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    const int result = read(std::string(kHeader) + "BO_ 1 M: 8 Vector__XXX\n"
+                                                   " SG_ A : 0|8@1+ (0.25,1.5e1) [0|0] \"\" Vector__XXX\n");
+    DbcFileIo writer(path("out.dbc").c_str());
+    const int written = writer.write(&net_);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    qunsetenv("LOCPATH");
+    ASSERT_EQ(result, 0);
+    ASSERT_EQ(written, 0);
+    const CANdbSignal *a = net_.find_message("M")->find_signal("A");
+    EXPECT_EQ(a->factor, 0.25);
+    EXPECT_EQ(a->offset, 15);
+    EXPECT_NE(get("out.dbc").find("(0.25,15)"), std::string::npos);
+}
+
+TEST_F(DbcFile, CrLfLineEndsAndHighBytes)
+{
+    std::string text = std::string(kHeader) + "BO_ 1 M: 8 Vector__XXX\n"
+                                               " SG_ A : 0|8@1+ (1,0) [0|0] \"\xB0" "C\xFF\" Vector__XXX\n"
+                                               "CM_ SG_ 1 A \"two\nlines\";\n"
+                                               "BO_ 2 N: 8 Vector__XXX\n";
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    ASSERT_EQ(read(crlf), 0);
+    EXPECT_TRUE(log_.errors.isEmpty());
+    const CANdbSignal *a = net_.find_message("M")->find_signal("A");
+    EXPECT_EQ(a->unit, "\xB0" "C\xFF") << "0xFF is an ordinary byte";
+    EXPECT_EQ(a->comment, "two\nlines");
+    EXPECT_NE(net_.find_message("N"), nullptr) << "reading goes on after the 0xFF byte";
+}
+
+TEST_F(DbcFile, NodeListEndsWithItsLine)
+{
+    ASSERT_EQ(read("BU_: A B\n C D\nBO_ 1 M: 8 C\n"), 0);
+    EXPECT_EQ(net_.nodes.count, 2);
+    EXPECT_EQ(net_.find_node("C"), nullptr);
+    EXPECT_EQ(net_.find_message("M")->transmitter, nullptr) << "an unknown transmitter is none";
+}
+
+struct ErrorCase {
+    const char *what;
+    std::string text;
+    std::string error; // "line N: text"
+    bool message_kept; // the message of line 2 survives
+    bool read_on;      // the message after the error is read
+};
+
+TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
+{
+    const std::string tail = "BO_ 9 After: 8 Vector__XXX\n";
+    const ErrorCase cases[] = {
+        {"message without ':'", "BU_: A\nBO_ 1 M 8 A\n" + tail, "line 2: ':' expected after message name", false,
+         false},
+        {"signal without its unit", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|1] X\n" + tail,
+         "line 3: Signal unit expected", false, false},
+        {"sign missing", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1 (1,0) [0|1] \"\"\n" + tail,
+         "line 3: '+' or '-' expected", false, false},
+        {"node list without ':'", "BU_ A\nBO_ 1 M: 8 A\n" + tail, "line 1: ':' expected", false, false},
+        {"signal comment of a missing message",
+         "BU_: A\nBO_ 1 M: 8 A\nCM_ SG_ 7 S \"x\";\n" + tail, "line 3: Message (id=7) found for comment line", true,
+         true},
+        {"comment without its string", "BU_: A\nBO_ 1 M: 8 A\nCM_ BO_ 1 ;\n" + tail,
+         "line 3: String expected for message comment", true, true},
+        {"value line for a missing signal", "BU_: A\nBO_ 1 M: 8 A\nVAL_ 1 S 0 \"x\";\n" + tail,
+         "line 3: Signal not found", true, true},
+        {"value type of an unknown kind",
+         "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|1] \"\" A\nSIG_VALTYPE_ 1 S : 3;\n" + tail,
+         "line 4: Unknown signal type 3", true, true},
+        {"attribute value of an undefined attribute",
+         "BU_: A\nBO_ 1 M: 8 A\nBA_ \"Nothing\" BO_ 1 3;\n" + tail, "line 3: Attribute 'Nothing' not found", true,
+         true},
+        {"unterminated comment", "BU_: A\nBO_ 1 M: 8 A\n/* open\n\n", "line 5: Error: Unexpected eof in comment", true,
+         false},
+        {"unterminated string", "BU_: A\nBO_ 1 M: 8 A\nCM_ \"open\n", "line 4: Error: EOF in string detected", true,
+         false},
+        {"exponent without digits", "BU_: A\nBO_ 1 M: 8 A\n1e\n" + tail, "", true, false},
+        {"identifier longer than the token buffer", "BU_: A\nBO_ 1 M: 8 A\nCM_ " + std::string(1500, 'x') + "\n" + tail,
+         "line 3: Identifier too long", true, false},
+        {"number longer than the token buffer", "BU_: A\nBO_ 1 M: 8 A\nCM_ " + std::string(1500, '7') + "\n" + tail,
+         "line 3: Number too long", true, false},
+    };
+    for (const ErrorCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        CANdbNetwork net;
+        candb_json::Collector log;
+        put("err.dbc", c.text);
+        DbcFileIo io(path("err.dbc").c_str());
+        io.set_reporter(&log);
+        EXPECT_EQ(io.read(&net), 0) << "errors never fail the reading";
+        EXPECT_TRUE(io.loaded());
+        if (c.error.empty())
+            EXPECT_TRUE(log.errors.isEmpty());
+        else
+            EXPECT_EQ(log.errors.value(0).toStdString(), c.error);
+        EXPECT_EQ(net.find_message("M") != nullptr, c.message_kept);
+        EXPECT_EQ(net.find_message("After") != nullptr, c.read_on);
+    }
+}
+
+TEST_F(DbcFile, WithoutReporterErrorsGoToStandardOutput)
+{
+    put("e.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nCM_ SG_ 5 S \"x\";\n");
+    DbcFileIo io(path("e.dbc").c_str());
+    CANdbNetwork net;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(io.read(&net), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error (line 4): Message (id=5) found for comment line\n");
+
+    DbcFileIo quiet(path("e.dbc").c_str());
+    CANdbNetwork quiet_net;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(quiet.read_quiet(&quiet_net), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(DbcFile, UnreadableFiles)
+{
+    DbcFileIo no_name;
+    EXPECT_EQ(no_name.read(&net_), -1);
+    DbcFileIo missing(path("missing.dbc").c_str());
+    EXPECT_EQ(missing.read(&net_), -1);
+    EXPECT_FALSE(missing.loaded());
+    EXPECT_EQ(net_.messages.count, 0);
+}
+
+TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
+{
+    ASSERT_EQ(read(std::string(kHeader) +
+                   "VAL_TABLE_ Gear 0 \"P\" 1 \"R\" ;\n"
+                   "VAL_TABLE_ Gear 1 \"Again\" 2 \"N\" ;\n"
+                   "BO_ 1 M: 8 Engine\n"
+                   " SG_ S : 0|8@1+ (1,0) [0|1] \"\" Gateway\n"
+                   " SG_ F : 8|32@1- (1,0) [0|0] \"\" Gateway\n"
+                   " SG_ D : 0|64@1- (1,0) [0|0] \"\" Gateway\n"
+                   "EV_ Mode: 0 [0|3] \"\" 1 7 DUMMY_NODE_VECTOR2 Engine,Gateway;\n"
+                   "EV_ Name: 0 [0|0] \"\" 0 8 DUMMY_NODE_VECTOR8001 Vector__XXX;\n"
+                   "ENVVAR_DATA_ Mode: 4;\n"
+                   "CM_ \"The bus\";\n"
+                   "CM_ BU_ Engine \"The engine\";\n"
+                   "CM_ BO_ 1 \"A message\";\n"
+                   "CM_ SG_ 1 S \"A signal\";\n"
+                   "CM_ EV_ Mode \"A variable\";\n"
+                   "BA_DEF_ \"BusType\" STRING ;\n"
+                   "BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 65535;\n"
+                   "BA_DEF_ SG_ \"Scale\" FLOAT -1.5 1e3;\n"
+                   "BA_DEF_ BU_ \"Kind\" ENUM \"Ecu\",\"Gateway\";\n"
+                   "BA_DEF_ EV_ \"Mask\" HEX 0 255;\n"
+                   "BA_DEF_DEF_ \"BusType\" \"CAN\";\n"
+                   "BA_DEF_DEF_ \"GenMsgCycleTime\" 100;\n"
+                   "BA_DEF_DEF_ \"Scale\" 2;\n"
+                   "BA_DEF_DEF_ \"Kind\" \"Gateway\";\n"
+                   "BA_ \"BusType\" \"CAN FD\";\n"
+                   "BA_ \"GenMsgCycleTime\" BO_ 1 20;\n"
+                   "BA_ \"GenMsgCycleTime\" BO_ 77 20;\n"
+                   "BA_ \"Scale\" SG_ 1 S 0.5;\n"
+                   "BA_ \"Kind\" BU_ Engine 0;\n"
+                   "BA_ \"Mask\" EV_ Mode 15;\n"
+                   "VAL_ 1 S 0 \"Off\" 1 \"On\" 1 \"Twice\" ;\n"
+                   "VAL_ Mode 0 \"Idle\" 3 \"Run\" ;\n"
+                   "SIG_VALTYPE_ 1 F : 1;\n"
+                   "SIG_VALTYPE_ 1 D : 2;\n"),
+              0);
+    EXPECT_TRUE(log_.errors.isEmpty()) << log_.errors.join("\n").toStdString();
+    EXPECT_EQ(log_.warnings.value(0).toStdString(), "line 35: Message 77 not found");
+
+    EXPECT_EQ(net_.comment, "The bus");
+    EXPECT_EQ(net_.find_node("Engine")->comment, "The engine");
+    CANdbMessage *m = net_.find_message("M");
+    EXPECT_EQ(m->comment, "A message");
+    CANdbSignal *s = m->find_signal("S");
+    EXPECT_EQ(s->comment, "A signal");
+    EXPECT_STREQ(s->value_description(1), "On");
+    EXPECT_EQ(m->find_signal("F")->value_type, CANdbRawFloat);
+    EXPECT_EQ(m->find_signal("F")->value_kind, CANdbKindSingle);
+    EXPECT_EQ(m->find_signal("D")->value_type, CANdbRawDouble);
+
+    CANdbValueTable *gear = net_.find_value_table("Gear");
+    ASSERT_NE(gear, nullptr);
+    EXPECT_EQ(net_.value_tables.count, 1);
+    EXPECT_STREQ(gear->description(1), "R") << "the first text of a value stays";
+    EXPECT_STREQ(gear->description(2), "N") << "a second statement adds to the same table";
+
+    CANdbEnvVar *mode = net_.find_env_var("Mode");
+    EXPECT_EQ(mode->type, CANdbEnvVarInt);
+    EXPECT_EQ(mode->access_code, 3);
+    EXPECT_EQ(mode->access_nodes.count, 2);
+    EXPECT_EQ(mode->identifier, 7u);
+    EXPECT_EQ(mode->initial_value, 1);
+    EXPECT_TRUE(mode->has_data);
+    EXPECT_EQ(mode->data_size, 4);
+    EXPECT_EQ(mode->comment, "A variable");
+    EXPECT_STREQ(mode->value_description(3), "Run");
+    EXPECT_EQ(net_.find_env_var("Name")->type, CANdbEnvVarString);
+    EXPECT_EQ(net_.find_env_var("Name")->access_code, 2);
+
+    CANdbAttributeDef *kind = net_.find_attribute_def("Kind");
+    EXPECT_EQ(kind->object_kind, CANdbObjectNode);
+    EXPECT_EQ(kind->int_default, 1);
+    EXPECT_EQ(net_.find_attribute_def("Scale")->float_max, 1000);
+    EXPECT_EQ(net_.find_attribute_def("Scale")->float_default, 2);
+    EXPECT_EQ(net_.find_attribute_def("BusType")->default_string, "CAN");
+    EXPECT_EQ(net_.find_attribute_def("GenMsgCycleTime")->int_default, 100);
+    EXPECT_EQ(m->attributes.find_by_name("GenMsgCycleTime")->int_value, 20);
+    EXPECT_EQ(s->attributes.find_by_name("Scale")->double_value, 0.5);
+    EXPECT_EQ(net_.find_node("Engine")->attributes.find_by_name("Kind")->int_value, 0);
+    EXPECT_EQ(mode->attributes.find_by_name("Mask")->int_value, 15);
+    EXPECT_TRUE(net_.can_fd) << "the post-load passes ran";
+
+    // Everything of it is written and read back.
+    EXPECT_EQ(round_trip(net_), network_dump::network(net_));
+}
+
+TEST_F(DbcFile, ExtendedMultiplexingAndFrameFormats)
+{
+    ASSERT_EQ(read(std::string(kHeader) +
+                   "BO_ 2566844926 Mux: 8 Vector__XXX\n"
+                   " SG_ Sel M : 0|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                   " SG_ Sub m1M : 8|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                   " SG_ Leaf m2 : 16|8@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                   "BO_ 2364540158 Pg: 8 Vector__XXX\n"
+                   "BA_DEF_ BO_ \"VFrameFormat\" ENUM \"StandardCAN\",\"ExtendedCAN\",\"J1939PG\";\n"
+                   "BA_ \"VFrameFormat\" BO_ 2364540158 2;\n"
+                   "SG_MUL_VAL_ 2566844926 Sub Sel 1-1;\n"
+                   "SG_MUL_VAL_ 2566844926 Leaf Sub 2-2, 4-6;\n"
+                   "SG_MUL_VAL_ 9 Leaf Sub 2-2;\n"),
+              0);
+    EXPECT_TRUE(log_.errors.isEmpty()) << log_.errors.join("\n").toStdString();
+    EXPECT_EQ(log_.warnings.value(0).toStdString(), "line 19: Message 9 not found (SG_MUL_VAL_)");
+    CANdbMessage *m = net_.find_message("Mux");
+    CANdbSignal *sel = m->find_signal("Sel");
+    CANdbSignal *sub = m->find_signal("Sub");
+    CANdbSignal *leaf = m->find_signal("Leaf");
+    EXPECT_FALSE(sel->is_multiplexor) << "a multiplexor of extended multiplexing loses its plain flag";
+    EXPECT_TRUE(sel->has_dependents());
+    ASSERT_NE(leaf->mux_group, nullptr);
+    EXPECT_EQ(leaf->mux_group->multiplexor, sub);
+    uint32_t low, high;
+    ASSERT_TRUE(leaf->mux_group->range_at(1, low, high));
+    EXPECT_EQ(low, 4u);
+    EXPECT_EQ(high, 6u);
+    EXPECT_EQ(net_.mux_group_count, 2);
+
+    CANdbMessage *pg = net_.find_message("Pg");
+    EXPECT_EQ(pg->j1939_mode, CANdbJ1939FrameFormat);
+    EXPECT_TRUE(net_.j1939_frames);
+    EXPECT_EQ(net_.find_message_by_j1939_key(0xF004), pg);
+
+    // Written back: " M" for the multiplexor, " m1M" for the multiplexed one.
+    DbcFileIo writer(path("out.dbc").c_str());
+    ASSERT_EQ(writer.write(&net_), 0);
+    const std::string written = get("out.dbc");
+    EXPECT_NE(written.find(" SG_ Sel M : "), std::string::npos);
+    EXPECT_NE(written.find(" SG_ Sub m1M : "), std::string::npos);
+    EXPECT_NE(written.find("SG_MUL_VAL_ 2566844926 Leaf Sub 2-2, 4-6;\n"), std::string::npos);
+    EXPECT_EQ(round_trip(net_), network_dump::network(net_));
+}
+
+// A network built in code, as the diagnostics interface builds one to export.
+void build_small_network(CANdbNetwork &net)
+{
+    auto *ecu = new CANdbNode("Ecu");
+    net.insert_node(ecu);
+    auto *m = new CANdbMessage("Status");
+    m->id = 100;
+    m->extended = true;
+    m->dlc = 8;
+    m->set_comment("Tab\there, CR\r, quote \" and \x1b");
+    auto *motorola = new CANdbSignal("Moto");
+    motorola->byte_order = CANdbMotorola;
+    motorola->start_bit = 8;
+    motorola->length = 16;
+    motorola->value_type = CANdbRawUnsigned;
+    motorola->factor = 0.1;
+    motorola->offset = -40;
+    motorola->maximum = 1e-12;
+    m->insert_signal(motorola);
+    auto *single = new CANdbSignal("Single");
+    single->start_bit = 32;
+    single->length = 32;
+    single->value_type = CANdbRawFloat;
+    single->add_receiver(ecu);
+    m->insert_signal(single);
+    net.insert_message(m);
+    net.add_value_table(new CANdbValueTable("Empty"));
+}
+
+TEST_F(DbcFile, WriterFormat)
+{
+    CANdbNetwork net;
+    build_small_network(net);
+    DbcFileIo writer(path("out.dbc").c_str());
+    ASSERT_EQ(writer.write(&net), 0);
+    std::string expected = "VERSION \"\"\n\n\nNS_ : \n";
+    for (const char *word :
+         {"NS_DESC_", "CM_", "BA_DEF_", "BA_", "VAL_", "CAT_DEF_", "CAT_", "FILTER", "BA_DEF_DEF_", "EV_DATA_",
+          "ENVVAR_DATA_", "SGTYPE_", "SGTYPE_VAL_", "BA_DEF_SGTYPE_", "BA_SGTYPE_", "SIG_TYPE_REF_", "VAL_TABLE_",
+          "SIG_GROUP_", "SIG_VALTYPE_", "SIGTYPE_VALTYPE_", "BO_TX_BU_", "BA_DEF_REL_", "BA_REL_", "BA_DEF_DEF_REL_",
+          "BU_SG_REL_", "BU_EV_REL_", "BU_BO_REL_", "SG_MUL_VAL_"})
+        expected += std::string("\t") + word + "\n";
+    expected += "\nBS_:\n\n"
+                "BU_: Ecu\n\n\n"
+                "BO_ 2147483748 Status: 8 Vector__XXX\n"
+                " SG_ Moto : 7|16@0+ (0.1,-40) [0|1e-12] \"\" Vector__XXX\n"
+                " SG_ Single : 32|32@1- (1,0) [0|0] \"\"  Ecu\n"
+                "\n"
+                "\n"
+                "\n"
+                "CM_ BO_ 2147483748 \"Tab\\there, CR\\r, quote \\\" and \\1b\";\n"
+                "SIG_VALTYPE_ 2147483748 Single : 1;\n"
+                "\n";
+    EXPECT_EQ(get("out.dbc"), expected);
+
+    // Read back: the same network, except that the escape \1b stays as written.
+    CANdbNetwork again;
+    DbcFileIo reader(path("out.dbc").c_str());
+    ASSERT_EQ(reader.read(&again), 0);
+    const CANdbMessage *m = again.find_message_by_id(100 | kCANdbExtendedBit);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->comment, "Tab\there, CR\r, quote \" and \\1b");
+    EXPECT_EQ(m->find_signal("Moto")->start_bit, 8);
+    EXPECT_EQ(m->find_signal("Single")->value_type, CANdbRawFloat);
+}
+
+TEST_F(DbcFile, WriterLeavesOutWhatTheReaderWouldRefuse)
+{
+    CANdbNetwork net;
+    auto *none = new CANdbAttributeDef("Untyped", CANdbAttrNone, CANdbObjectNetwork);
+    net.add_attribute_def(none);
+    net.attributes.append(new CANdbAttributeValue(none));
+    auto *var = new CANdbEnvVar("Text");
+    var->type = CANdbEnvVarString;
+    var->access_code = 2;
+    var->maximum = std::numeric_limits<double>::infinity();
+    net.add_env_var(var);
+    DbcFileIo writer(path("out.dbc").c_str());
+    ASSERT_EQ(writer.write(&net), 0);
+    const std::string written = get("out.dbc");
+    EXPECT_EQ(written.find("Untyped"), std::string::npos);
+    EXPECT_NE(written.find("EV_ Text: 0 [0|1.7976931349e+308] \"\" 0 0 DUMMY_NODE_VECTOR8001  Vector__XXX;\n"),
+              std::string::npos);
+    CANdbNetwork again;
+    DbcFileIo reader(path("out.dbc").c_str());
+    candb_json::Collector log;
+    reader.set_reporter(&log);
+    ASSERT_EQ(reader.read(&again), 0);
+    EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+    EXPECT_EQ(again.find_env_var("Text")->type, CANdbEnvVarString);
+}
+
+TEST_F(DbcFile, FailedWritesLeaveTheOldFile)
+{
+    put("out.dbc", "old contents");
+    CANdbNetwork net;
+    build_small_network(net);
+
+    // An object kind the format does not know: nothing is written.
+    auto *odd = new CANdbAttributeDef("Odd", CANdbAttrInt, 9);
+    net.add_attribute_def(odd);
+    DbcFileIo writer(path("out.dbc").c_str());
+    EXPECT_EQ(writer.write(&net), 1);
+    EXPECT_EQ(get("out.dbc"), "old contents");
+    odd->object_kind = CANdbObjectMessage;
+
+    // A full disk, made by a file size limit: the write fails and the old file stays.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 100;
+    auto *previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = writer.write(&net);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(get("out.dbc"), "old contents");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"out.dbc"}) << "no temporary file is left";
+
+    DbcFileIo nowhere("/nonexistent-dir/out.dbc");
+    EXPECT_EQ(nowhere.write(&net), -1);
+    EXPECT_EQ(writer.write(&net), 0);
+    EXPECT_NE(get("out.dbc"), "old contents");
+}
+
+TEST_F(DbcFile, RegistryRowReadsAndWritesDbc)
+{
+    CANdbFileIo *io = CANdbFileFormat::create_io("DBC");
+    ASSERT_NE(dynamic_cast<DbcFileIo *>(io), nullptr);
+    delete io;
+    for (const char *name : {"LDF", "FIBEX"}) {
+        // Their readers are not built yet: the rows answer -1.
+        std::unique_ptr<CANdbFileIo> stand_in(CANdbFileFormat::create_io(name));
+        stand_in->set_file_name(path("in.dbc").c_str());
+        EXPECT_EQ(stand_in->read(&net_), -1) << name;
+        EXPECT_EQ(stand_in->write(&net_), -1) << name;
+    }
+}
+
+} // namespace

@@ -1,0 +1,379 @@
+// Frame delivery between the handles of the virtual bus, filters, bus state,
+// statistics, bit timing and auto responses, through the real socket.
+#include "tests/driver/vrbus_fixture.h"
+
+#include "platform/event.h"
+
+using namespace vrbus_test;
+
+namespace {
+
+class VrbusDelivery : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(daemon.ready());
+        a = open_on_bus("vrbus0a.init");
+        b = open_on_bus("vrbus0a.2");
+        // The chip-state records of going on bus.
+        read_all(*a);
+        read_all(*b);
+    }
+
+    // The frames b receives for one frame written on a.
+    std::vector<MessageRecord> b_receives(const MessageRecord &written)
+    {
+        EXPECT_EQ(write_records(*a, {written}), STATUS_SUCCESS);
+        return frames_of(read_all(*b));
+    }
+
+    Daemon daemon;
+    std::unique_ptr<DeviceFile> a;
+    std::unique_ptr<DeviceFile> b;
+};
+
+TEST_F(VrbusDelivery, FramesTravelBothWaysWithTheSendersEchoes)
+{
+    ASSERT_EQ(control(*b, kSetChannelIndex, {0x107}).status, STATUS_SUCCESS);
+    MessageRecord written = frame(0x123, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    written.length = 12;
+    uint32_t bytes = 0;
+    ASSERT_EQ(write_records(*a, {written}, &bytes), STATUS_SUCCESS);
+    EXPECT_EQ(bytes, 22u);
+
+    const auto received = read_all(*b);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].kind, record_kind::kFrame);
+    EXPECT_EQ(received[0].channel, 0x07); // the low byte of b's channel index
+    EXPECT_EQ(received[0].id, 0x123u);
+    EXPECT_EQ(received[0].flags, 0);
+    EXPECT_EQ(received[0].length, 8); // limited to 8
+    EXPECT_EQ(received[0].data[7], 8);
+    const auto echo = read_all(*a);
+    ASSERT_EQ(echo.size(), 1u);
+    EXPECT_EQ(echo[0].flags, record_flag::kTxAcknowledge); // the default channel mode
+
+    // With transmit requests on, the sender sees its frame twice.
+    ASSERT_EQ(control(*a, kSetChannelMode, {1, 1}).status, STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*a, {frame(0x124)}), STATUS_SUCCESS);
+    const auto echoes = read_all(*a);
+    ASSERT_EQ(echoes.size(), 2u);
+    EXPECT_EQ(echoes[0].flags, record_flag::kTxRequest);
+    EXPECT_EQ(echoes[1].flags, record_flag::kTxAcknowledge);
+    EXPECT_EQ(frames_of(read_all(*b)).size(), 1u);
+
+    // Without either mode a sender gets its frame back as an ordinary one.
+    ASSERT_EQ(control(*a, kSetChannelMode, {0, 0}).status, STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*a, {frame(0x125)}), STATUS_SUCCESS);
+    const auto plain = read_all(*a);
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(plain[0].flags, 0);
+
+    // The other way, extended, remote.
+    ASSERT_EQ(write_records(*b, {frame(0x80012345, {}, record_flag::kRemote)}), STATUS_SUCCESS);
+    const auto back = frames_of(read_all(*a));
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].id, 0x80012345u);
+    EXPECT_EQ(back[0].flags, record_flag::kRemote);
+}
+
+TEST_F(VrbusDelivery, IdentifiersAndFlagsAreCutToWhatTheBusCarries)
+{
+    const struct
+    {
+        uint32_t id;
+        uint8_t flags;
+        uint32_t received_id;
+        uint8_t received_flags;
+    } table[] = {
+        {0x1234, 0, 0x234, 0},             // 11 bits
+        {0xFFFFFFFF, 0, 0x9FFFFFFF, 0},    // bits 29 and 30 cleared
+        {0x10, 0xDE, 0x10, 0x10},          // of the written flags only remote passes here
+        {0x10, 0x01, 0x10, 0x01},          // and the error frame flag
+    };
+    for (const auto &row : table) {
+        const auto received = b_receives(frame(row.id, {}, row.flags));
+        ASSERT_EQ(received.size(), 1u) << std::hex << row.id;
+        EXPECT_EQ(received[0].id, row.received_id);
+        EXPECT_EQ(received[0].flags, row.received_flags);
+    }
+}
+
+TEST_F(VrbusDelivery, StandardAndExtendedAcceptance)
+{
+    ASSERT_EQ(control(*b, kSetAcceptance, {0x7F0, 0x120}).status, STATUS_SUCCESS);
+    std::vector<MessageRecord> written;
+    for (uint32_t id = 0x110; id < 0x140; ++id)
+        written.push_back(frame(id));
+    ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
+    auto passed = frames_of(read_all(*b));
+    ASSERT_EQ(passed.size(), 16u);
+    EXPECT_EQ(passed.front().id, 0x120u);
+    EXPECT_EQ(passed.back().id, 0x12Fu);
+    EXPECT_EQ(b_receives(frame(0x80000120)).size(), 1u); // extended frames are not filtered yet
+
+    ASSERT_EQ(control(*b, kAcceptStdRange, {0x300, 0x301}).status, STATUS_SUCCESS);
+    EXPECT_EQ(b_receives(frame(0x301)).size(), 1u);
+    ASSERT_EQ(control(*b, kRejectStdRange, {0x301, 0x301}).status, STATUS_SUCCESS);
+    EXPECT_TRUE(b_receives(frame(0x301)).empty());
+
+    ASSERT_EQ(control(*b, kClearAcceptanceStd).status, STATUS_SUCCESS);
+    EXPECT_TRUE(b_receives(frame(0x120)).empty());
+    // A sender's own frames always pass its filter.
+    ASSERT_EQ(control(*a, kClearAcceptanceStd).status, STATUS_SUCCESS);
+    read_all(*a);
+    ASSERT_EQ(write_records(*a, {frame(0x7)}), STATUS_SUCCESS);
+    EXPECT_EQ(frames_of(read_all(*a)).size(), 1u);
+
+    // Extended: (identifier AND mask) = code, on the 29 bits.
+    ASSERT_EQ(control(*b, kSetAcceptance, {0x8000FF00, 0x80001200}).status, STATUS_SUCCESS);
+    EXPECT_EQ(b_receives(frame(0x800312AB)).size(), 1u);
+    EXPECT_TRUE(b_receives(frame(0x800313AB)).empty());
+    ASSERT_EQ(control(*b, 0x80002020).status, STATUS_SUCCESS); // extended filter off
+    EXPECT_EQ(b_receives(frame(0x800313AB)).size(), 1u);
+}
+
+TEST_F(VrbusDelivery, FullQueueOverrunsAndMarksTheNextStoredRecord)
+{
+    auto small = open_on_bus("vrbus0a.3", 4); // holds three
+    auto none = open_on_bus("vrbus0a.4", 1);  // holds nothing
+    read_all(*small);
+    std::vector<MessageRecord> written;
+    for (uint32_t id = 1; id <= 5; ++id)
+        written.push_back(frame(id));
+    ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
+    auto kept = read_all(*small);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[2].id, 3u);
+    EXPECT_EQ(kept[0].flags, 0);
+    EXPECT_TRUE(read_all(*none).empty());
+
+    // A frame that the filter drops does not take the overrun mark with it.
+    ASSERT_EQ(control(*small, kSetAcceptance, {0x7FF, 0x6}).status, STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*a, {frame(0x5), frame(0x6)}), STATUS_SUCCESS);
+    kept = read_all(*small);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].id, 6u);
+    EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
+}
+
+TEST_F(VrbusDelivery, OverwriteModeDropsTheOldestOnlyWhileNoClientMapsTheQueue)
+{
+    auto reader = open_on_bus("vrbus0a.3", 4);
+    read_all(*reader);
+    ASSERT_EQ(control_bytes(*reader, kSetOverwriteMode, {1}, 0).status, STATUS_SUCCESS);
+    std::vector<MessageRecord> written;
+    for (uint32_t id = 1; id <= 5; ++id)
+        written.push_back(frame(id));
+    ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
+    auto kept = read_all(*reader);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].id, 3u);
+    EXPECT_EQ(kept[1].flags, record_flag::kOverrun);
+    EXPECT_EQ(kept[2].id, 5u);
+    EXPECT_EQ(kept[2].flags, record_flag::kOverrun);
+
+    // A mapped queue's read index is the reader's: the new record is dropped.
+    void *address = nullptr;
+    ASSERT_EQ(reader->map_rx_queue(&address), 0);
+    MappedQueue queue(address);
+    ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
+    kept = queue.take_all();
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].id, 1u);
+    EXPECT_EQ(kept[2].id, 3u);
+    ASSERT_EQ(write_records(*a, {frame(9)}), STATUS_SUCCESS);
+    ASSERT_TRUE(queue.take(&kept[0]));
+    EXPECT_EQ(kept[0].id, 9u);
+    EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
+}
+
+TEST_F(VrbusDelivery, ChipStateAndStatisticsOnRequest)
+{
+    ASSERT_EQ(control(*b, kRequestChipState).status, STATUS_SUCCESS);
+    auto records = read_all(*b);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, record_kind::kChipState);
+    EXPECT_EQ(records[0].bytes()[8], kChipErrorActive);
+    EXPECT_TRUE(read_all(*a).empty()); // only the requester
+
+    ASSERT_EQ(write_records(*a, {frame(0x1, {1, 2}), frame(0x2, {}, record_flag::kRemote),
+                                 frame(0x80000003, {1}), frame(0x0, {}, record_flag::kErrorFrame)}),
+              STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*b, {frame(0x80000004, {}, record_flag::kRemote)}), STATUS_SUCCESS);
+    read_all(*b);
+    ASSERT_EQ(control(*b, kRequestStatistics).status, STATUS_SUCCESS);
+    records = read_all(*b);
+    ASSERT_EQ(records.size(), 2u);
+    uint32_t word;
+    uint16_t load;
+    EXPECT_EQ(records[0].kind, record_kind::kStatisticsStandard);
+    std::memcpy(&word, records[0].bytes() + 8, 4);
+    EXPECT_EQ(word, 1u); // standard data
+    std::memcpy(&word, records[0].bytes() + 12, 4);
+    EXPECT_EQ(word, 1u); // standard remote
+    std::memcpy(&word, records[0].bytes() + 16, 4);
+    EXPECT_EQ(word, 1u); // error frames
+    std::memcpy(&load, records[0].bytes() + 20, 2);
+    EXPECT_LE(load, 10000);
+    EXPECT_EQ(records[1].kind, record_kind::kStatisticsExtended);
+    std::memcpy(&word, records[1].bytes() + 8, 4);
+    EXPECT_EQ(word, 1u); // extended data
+    std::memcpy(&word, records[1].bytes() + 12, 4);
+    EXPECT_EQ(word, 1u); // extended remote, b's own
+}
+
+TEST_F(VrbusDelivery, SuppressionKeepsOutErrorFramesAndBroadcastsButNotRequests)
+{
+    ASSERT_EQ(control(*b, kSetEventSuppression, {1, 1}).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(*b, 0x800020C8, {}, 8).word(1), 1u);
+    EXPECT_TRUE(b_receives(frame(0, {}, record_flag::kErrorFrame)).empty());
+    auto c = open_on_bus("vrbus0a.3");
+    ASSERT_EQ(control(*b, kBusOff).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*c, kBusOff).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*a, kBusOff).status, STATUS_SUCCESS); // the last one: chip state 1, no one hears it
+    ASSERT_EQ(control(*b, kBusOn).status, STATUS_SUCCESS); // the first again: broadcast, suppressed
+    EXPECT_TRUE(read_all(*b).empty());
+    ASSERT_EQ(control(*b, kRequestChipState).status, STATUS_SUCCESS);
+    EXPECT_EQ(read_all(*b).size(), 1u);
+}
+
+TEST_F(VrbusDelivery, BusOffStopsDeliveryBothWays)
+{
+    ASSERT_EQ(control(*b, kBusOff).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(*b, kBusOff).status, STATUS_UNSUCCESSFUL);
+    EXPECT_TRUE(b_receives(frame(0x10)).empty());
+    uint32_t bytes = 99;
+    EXPECT_EQ(write_records(*b, {frame(0x11)}, &bytes), STATUS_SUCCESS);
+    EXPECT_EQ(bytes, 0u); // not on bus: nothing written
+    EXPECT_TRUE(frames_of(read_all(*a)).size() == 1u); // only a's own echo
+    EXPECT_EQ(control(*a, kBusOn).status, STATUS_UNSUCCESSFUL); // on bus already
+
+    DeviceFile info;
+    ASSERT_EQ(open_device(info, "vrbus0.info"), STATUS_SUCCESS);
+    EXPECT_EQ(control(info, kBusOn).status, STATUS_ACCESS_DENIED); // no channel
+    DeviceFile channel_a;
+    ASSERT_EQ(open_device(channel_a, "vrbus0a.3"), STATUS_SUCCESS);
+    EXPECT_EQ(control(channel_a, kGetChannelInfo, {}, 320).word(14), 0x0Cu); // on bus, not bus off
+    ASSERT_EQ(control(*a, kBusOff).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(channel_a, kGetChannelInfo, {}, 320).word(14), 0u);
+}
+
+TEST_F(VrbusDelivery, BitTimingSearch)
+{
+    const struct
+    {
+        uint32_t bitrate, sample_point;
+        NTSTATUS status;
+        uint32_t tseg1, tseg2, reached;
+    } table[] = {
+        {500000, 75, STATUS_SUCCESS, 5, 2, 500000},
+        {1000000, 75, STATUS_SUCCESS, 5, 2, 1000000},
+        {125000, 87, STATUS_SUCCESS, 13, 2, 125000},
+        {83333, 80, STATUS_SUCCESS, 12, 3, 83333},
+        {4999, 75, STATUS_INVALID_PARAMETER, 0, 0, 0},
+        {1000001, 75, STATUS_INVALID_PARAMETER, 0, 0, 0},
+        {700000, 75, STATUS_INVALID_PARAMETER, 0, 0, 0}, // no fitting time quanta
+    };
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.bitrate);
+        const auto reply = control(*a, kSetBitrate, {row.bitrate, row.sample_point}, 8);
+        EXPECT_EQ(reply.status, row.status);
+        if (row.status != STATUS_SUCCESS)
+            continue;
+        EXPECT_EQ(reply.word(0), row.reached);
+        const auto params = control(*a, kGetChipParams, {}, 24);
+        EXPECT_EQ(params.word(1), row.tseg1);
+        EXPECT_EQ(params.word(2), row.tseg2);
+        EXPECT_EQ(params.word(3), 1u);
+        EXPECT_EQ(params.word(4), 1u); // one sample
+        EXPECT_EQ(reply.word(1), params.word(5));
+    }
+    EXPECT_EQ(control(*b, kSetBitrate, {500000, 75}, 8).status, STATUS_ACCESS_DENIED); // not the init slot
+}
+
+TEST_F(VrbusDelivery, ChipParamsRefuseTimingThatCannotRun)
+{
+    EXPECT_EQ(control(*a, kSetChipParams, {500000, 4, 3, 1, 3, 0}).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(*a, kGetChipParams, {}, 24).word(4), 3u); // three samples, as set
+    for (const std::vector<uint32_t> &bad : {std::vector<uint32_t>{0, 4, 3, 1, 1, 0},
+                                             std::vector<uint32_t>{500000, 0xFFFFFFFF, 0, 1, 1, 0},
+                                             std::vector<uint32_t>{500000, 4, 0, 1, 1, 0},
+                                             std::vector<uint32_t>{500000, 4, 3, 0, 1, 0}})
+        EXPECT_EQ(control(*a, kSetChipParams, bad).status, STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(control(*a, kGetChipParams, {}, 24).word(0), 500000u);
+    ASSERT_EQ(control(*a, kRequestStatistics).status, STATUS_SUCCESS); // divides by the bit rate
+}
+
+TEST_F(VrbusDelivery, AutoResponseAnswersARemoteFrameInTheDefaultChannelMode)
+{
+    const auto slot = control(*b, kAllocAutoResponse, {0, 0, 0, 0, 1}, 20);
+    ASSERT_EQ(slot.status, STATUS_SUCCESS);
+    const uint32_t n = slot.word(0);
+    ASSERT_EQ(control(*b, kWriteAutoResponse, {n, 0x321, 2, 0x0000BBAA, 0, 0}).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*b, kSetAutoResponseFilter, {n, 0x320, 0x7FF, 0, 0}).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*b, kSetAutoResponseFlags, {n, 0, 0, 1, 0}).status, STATUS_SUCCESS); // remote only
+    ASSERT_EQ(control(*b, kEnableAutoResponse, {n, 0, 0, 0, 0}).status, STATUS_SUCCESS);
+
+    ASSERT_EQ(write_records(*a, {frame(0x320, {}, record_flag::kRemote)}), STATUS_SUCCESS);
+    auto at_a = frames_of(read_all(*a));
+    ASSERT_EQ(at_a.size(), 2u);
+    EXPECT_EQ(at_a[0].id, 0x320u); // a's acknowledgement
+    EXPECT_EQ(at_a[1].id, 0x321u); // b's answer
+    EXPECT_EQ(at_a[1].flags, 0);
+    EXPECT_EQ(at_a[1].length, 2);
+    EXPECT_EQ(at_a[1].data[0], 0xAA);
+    EXPECT_EQ(at_a[1].data[1], 0xBB);
+    const auto at_b = frames_of(read_all(*b));
+    ASSERT_EQ(at_b.size(), 2u);
+    EXPECT_EQ(at_b[1].flags, record_flag::kTxAcknowledge); // b's own answer echoed
+
+    // A data frame does not match a remote-only slot.
+    ASSERT_EQ(write_records(*a, {frame(0x320, {1})}), STATUS_SUCCESS);
+    EXPECT_EQ(frames_of(read_all(*a)).size(), 1u);
+}
+
+TEST_F(VrbusDelivery, CanFdRecordsAreRefused)
+{
+    MessageRecord continuation = frame(0);
+    continuation.kind = record_kind::kFdContinuation;
+    uint32_t bytes = 99;
+    EXPECT_EQ(write_records(*a, {frame(0x1), continuation}, &bytes), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_EQ(write_records(*a, {frame(0x2, {1, 2, 3}, record_flag::kCanFd)}), STATUS_INVALID_PARAMETER);
+    EXPECT_TRUE(read_all(*b).empty()); // nothing of either write went out
+}
+
+TEST_F(VrbusDelivery, EventTableSignalsReceiveAcknowledgeAndChipState)
+{
+    platform::Event transmitted, received, chip_state;
+    ASSERT_EQ(control(*a, kSetEvents, {uint32_t(transmitted.fd()), 0, uint32_t(chip_state.fd()), 0}).status,
+              STATUS_SUCCESS);
+    ASSERT_EQ(control(*b, kSetEvents, {0, uint32_t(received.fd()), 0, 0}).status, STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*a, {frame(0x10)}), STATUS_SUCCESS);
+    EXPECT_TRUE(transmitted.is_set());
+    EXPECT_TRUE(received.is_set());
+    EXPECT_FALSE(chip_state.is_set());
+    ASSERT_EQ(control(*a, kRequestChipState).status, STATUS_SUCCESS);
+    EXPECT_TRUE(chip_state.is_set());
+}
+
+TEST_F(VrbusDelivery, LongWritesGoAsSeveralRequests)
+{
+    auto big = open_on_bus("vrbus0a.3", 4096);
+    std::vector<MessageRecord> written;
+    for (uint32_t id = 0; id < 3000; ++id)
+        written.push_back(frame(id & 0x7FF, {uint8_t(id), uint8_t(id >> 8)}));
+    uint32_t bytes = 0;
+    ASSERT_EQ(write_records(*a, written, &bytes), STATUS_SUCCESS);
+    EXPECT_EQ(bytes, 3000u * 22);
+    EXPECT_EQ(control(*big, kGetRxQueueLevel, {}, 4).word(0), 3000u);
+    void *address = nullptr;
+    ASSERT_EQ(big->map_rx_queue(&address), 0);
+    const auto kept = MappedQueue(address).take_all();
+    ASSERT_EQ(kept.size(), 3000u);
+    EXPECT_EQ(kept[2999].data[0] | kept[2999].data[1] << 8, 2999);
+}
+
+} // namespace

@@ -1,0 +1,184 @@
+// The driver access layer without a driver: capability words, the records a
+// frame is written as, the drivers' list in the registry and the virtual
+// driver's registry entries.
+#include "hw_test_support.h"
+#include "interfaces/hardware/buslib.h"
+#include "interfaces/hardware/canio_device.h"
+#include "interfaces/hardware/canio_driver.h"
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+TEST(Canio, CapabilityWordFromDriverBits)
+{
+    // The virtual driver's channel: bits 0, 1, 7, 18, 19, 20.
+    EXPECT_EQ(canio_capability_from_driver(0x001C0083), 0x100D1u);
+    EXPECT_EQ(canio_capability_from_driver(1u << 3), 0x2u);
+    EXPECT_EQ(canio_capability_from_driver(1u << 23 | 1u << 24), buslib_capability::can_fd | buslib_capability::can_fd_non_iso);
+    EXPECT_EQ(canio_capability_from_driver(1u << 30), buslib_capability::lin);
+    EXPECT_EQ(canio_capability_from_driver(1u << 31 | 1u << 2), 0u);
+}
+
+std::vector<uint8_t> data_bytes(unsigned count)
+{
+    std::vector<uint8_t> data(64);
+    for (unsigned i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i + 1);
+    data.resize(count);
+    return data;
+}
+
+TEST(Canio, ClassicFramesAreOneRecord)
+{
+    using namespace canio_record;
+    uint8_t records[5 * size];
+    const std::vector<uint8_t> data = data_bytes(8);
+
+    ASSERT_EQ(buslib_encode_frame(0x1ABCDEF, data.data(), 8, buslib_msg::extended | buslib_msg::tx_request, records), 1);
+    EXPECT_EQ(records[type], tx_frame);
+    EXPECT_EQ(canio_get_u32(records + id), 0x1ABCDEFu | extended_id);
+    EXPECT_EQ(records[flags], tx_request);
+    EXPECT_EQ(records[length], 8);
+    EXPECT_EQ(std::vector<uint8_t>(records + canio_record::data, records + canio_record::data + 8), data);
+    for (int unused : {1, 2, 3, 4, 5, 6, 7})
+        EXPECT_EQ(records[unused], 0) << unused;
+
+    ASSERT_EQ(buslib_encode_frame(0x123, data.data(), 2, buslib_msg::standard | buslib_msg::remote
+                                  | buslib_msg::wake_up | buslib_msg::transceiver_error, records), 1);
+    EXPECT_EQ(canio_get_u32(records + id), 0x123u);
+    EXPECT_EQ(records[flags], remote | wake_up | transceiver_error);
+
+    // An error frame carries only its flag and no data.
+    ASSERT_EQ(buslib_encode_frame(0, data.data(), 8, buslib_msg::error_frame | buslib_msg::remote, records), 1);
+    EXPECT_EQ(records[flags], error_frame);
+    EXPECT_EQ(records[length], 0);
+}
+
+TEST(Canio, WrongFramesAreRefused)
+{
+    uint8_t records[5 * canio_record::size];
+    const std::vector<uint8_t> data = data_bytes(64);
+    EXPECT_EQ(buslib_encode_frame(1, data.data(), 4, buslib_msg::standard | buslib_msg::extended, records), -1);
+    EXPECT_EQ(buslib_encode_frame(1, data.data(), 65, buslib_msg::standard | buslib_msg::can_fd, records), -1);
+}
+
+TEST(Canio, CanFdFramesAreRunsOfRecords)
+{
+    using namespace canio_record;
+    struct Case
+    {
+        unsigned length;
+        int records;
+    };
+    for (const Case &c : {Case{8, 1}, Case{9, 2}, Case{20, 2}, Case{22, 2}, Case{23, 3}, Case{64, 5}}) {
+        SCOPED_TRACE(c.length);
+        uint8_t records[5 * size];
+        const std::vector<uint8_t> data = data_bytes(c.length);
+        const unsigned flags = buslib_msg::standard | buslib_msg::can_fd | buslib_msg::bit_rate_switch;
+        ASSERT_EQ(buslib_encode_frame(0x55, data.data(), c.length, flags, records), c.records);
+        EXPECT_EQ(records[type], tx_frame);
+        EXPECT_EQ(records[canio_record::flags], fd_frame);
+        EXPECT_EQ(records[length], c.length);
+        // The data runs on through the continuations, 8 + 14 + 14 ...
+        std::vector<uint8_t> joined(records + canio_record::data, records + canio_record::data + 8);
+        for (int r = 1; r < c.records; ++r) {
+            const uint8_t *record = records + r * size;
+            EXPECT_EQ(record[type], continuation);
+            joined.insert(joined.end(), record + continuation_data, record + continuation_data + continuation_bytes);
+        }
+        for (int r = 0; r < c.records; ++r)
+            EXPECT_EQ(records[r * size + fd_flags], bit_rate_switch) << "record " << r;
+        joined.resize(c.length);
+        EXPECT_EQ(joined, data);
+    }
+
+    // Without the bit-rate switch byte 3 stays 0.
+    uint8_t records[5 * size];
+    const std::vector<uint8_t> data = data_bytes(20);
+    ASSERT_EQ(buslib_encode_frame(0x55, data.data(), 20, buslib_msg::standard | buslib_msg::can_fd, records), 2);
+    EXPECT_EQ(records[fd_flags], 0);
+    EXPECT_EQ(records[size + fd_flags], 0);
+}
+
+TEST(Canio, HandleCallsBeforeInitialisation)
+{
+    EXPECT_EQ(buslibClose(0), buslibErrNotInitialized);
+    EXPECT_EQ(buslibWrite(0, 1, nullptr, 0, buslib_msg::standard), buslibErrNotInitialized);
+    uint32_t capability = 7;
+    EXPECT_EQ(buslibChannelCapability(0, &capability), buslibErrParam);
+    EXPECT_EQ(capability, 0u);
+    EXPECT_EQ(buslibChannelCapability(0, nullptr), buslibErrParam);
+}
+
+class DriverListTest : public ::testing::Test
+{
+protected:
+    void add_driver(const std::string &list, const std::string &name, const std::vector<std::pair<const char *, uint32_t>> &numbers,
+                    const char *driver_name = nullptr)
+    {
+        const std::string key = list + "\\" + name;
+        ASSERT_EQ(registry.create_key(key), 0);
+        for (const auto &number : numbers)
+            ASSERT_EQ(registry.write_int(key, number.first, number.second), 0);
+        if (driver_name) {
+            ASSERT_EQ(registry.write_string(key, "DriverName", driver_name), 0);
+        }
+    }
+    static std::vector<std::string> device_names()
+    {
+        std::vector<std::string> names;
+        for (const CanioChannelDevice &device : canio_read_channel_devices())
+            names.push_back(device.name);
+        return names;
+    }
+
+    hw_test::PrivateDirectories dirs;
+    platform::Registry registry;
+    const std::string maker = "SOFTWARE\\VINDRA AB\\VIVOzozav 1.0\\Drivers";
+    const std::string vector = "SOFTWARE\\VECTOR\\VIVOzozav 1.0\\Drivers";
+};
+
+TEST_F(DriverListTest, DevicesOfEveryDriverInRegistryOrder)
+{
+    add_driver(maker, "pcican", {{"MaxCards", 2}, {"ChannelsPerCard", 2}, {"TimerEligibility", 0}});
+    add_driver(maker, "skipped", {{"ignore", 1}});
+    add_driver(vector, "vxl", {}, "VeryLongDriverNameX"); // defaults: 1 card, 5 channels
+    EXPECT_EQ(device_names(), (std::vector<std::string>{"VeryLongDriverN", "VeryLongDriverN", "VeryLongDriverN",
+                                                         "VeryLongDriverN", "VeryLongDriverN", "pcican0a", "pcican0b",
+                                                         "pcican1a", "pcican1b"}));
+    const std::vector<CanioChannelDevice> devices = canio_read_channel_devices();
+    EXPECT_EQ(devices.front().timer_eligibility, 1);
+    EXPECT_EQ(devices.back().timer_eligibility, 0);
+}
+
+TEST_F(DriverListTest, DemoEntriesAreVolatileAndRemovable)
+{
+    ASSERT_EQ(canio_create_demo_registry_entries("vrbus"), 0);
+    EXPECT_EQ(device_names(), (std::vector<std::string>{"vrbus0a", "vrbus1a"}));
+    uint32_t value = 0;
+    EXPECT_TRUE(registry.read_int(maker + "\\vrbus", "MaxCards", &value));
+    EXPECT_EQ(value, 2u);
+    std::string name;
+    EXPECT_TRUE(registry.read_string(maker + "\\vrbus", "DriverName", &name));
+    EXPECT_EQ(name, "vrbus");
+
+    // Nothing reached the machine file: a new session has no virtual driver.
+    platform::Registry next_session(platform::Registry::default_machine_file(), dirs.runtime_dir() + "/none.conf");
+    EXPECT_FALSE(next_session.key_exists(maker + "\\vrbus"));
+
+    // A second creation finds the keys there.
+    EXPECT_EQ(canio_create_demo_registry_entries("vrbus"), 0);
+    EXPECT_EQ(canio_remove_demo_registry_entries("vrbus"), 0);
+    EXPECT_TRUE(device_names().empty());
+}
+
+TEST_F(DriverListTest, RemovalWithoutDriverList)
+{
+    EXPECT_EQ(canio_remove_demo_registry_entries("vrbus"), -1);
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+// Named mutexes as lock files: held by several holders, seen from another
+// process, gone with the last holder.
+#include "platform/named_mutex.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+class NamedMutexTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        setenv("VRBUS_RUNTIME_DIR", dir.path().toLocal8Bit().constData(), 1);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(NamedMutexTest, ExistsWhileAnyHolderKeepsIt)
+{
+    EXPECT_FALSE(platform::NamedMutex::exists("CH0"));
+    platform::NamedMutex first, second;
+    ASSERT_TRUE(first.create("CH0"));
+    EXPECT_TRUE(first.is_held());
+    EXPECT_TRUE(platform::NamedMutex::exists("CH0"));
+    EXPECT_FALSE(platform::NamedMutex::exists("CH0_EX"));
+
+    ASSERT_TRUE(second.create("CH0")); // opens the existing one
+    first.close();
+    EXPECT_TRUE(platform::NamedMutex::exists("CH0"));
+    second.close();
+    EXPECT_FALSE(platform::NamedMutex::exists("CH0"));
+    {
+        platform::NamedMutex scoped;
+        ASSERT_TRUE(scoped.create("CH0"));
+    }
+    EXPECT_FALSE(platform::NamedMutex::exists("CH0")); // released by the destructor
+}
+
+TEST_F(NamedMutexTest, NamesThatCannotBeFiles)
+{
+    platform::NamedMutex mutex;
+    EXPECT_FALSE(mutex.create(""));
+    EXPECT_FALSE(mutex.create("a/b"));
+    EXPECT_FALSE(mutex.is_held());
+    EXPECT_FALSE(platform::NamedMutex::exists("a/b"));
+}
+
+TEST_F(NamedMutexTest, SeenByAnotherProcess)
+{
+    int to_child[2], from_child[2];
+    ASSERT_EQ(pipe(to_child), 0);
+    ASSERT_EQ(pipe(from_child), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Holds the mutex until the parent closes its end of the pipe.
+        close(to_child[1]);
+        close(from_child[0]);
+        platform::NamedMutex held;
+        const char ok = held.create("SHARED") ? '1' : '0';
+        (void)!write(from_child[1], &ok, 1);
+        char c;
+        while (read(to_child[0], &c, 1) > 0) {
+        }
+        _exit(0);
+    }
+    close(to_child[0]);
+    close(from_child[1]);
+    char ok = 0;
+    ASSERT_EQ(read(from_child[0], &ok, 1), 1);
+    EXPECT_EQ(ok, '1');
+    EXPECT_TRUE(platform::NamedMutex::exists("SHARED"));
+
+    close(to_child[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(from_child[0]);
+    EXPECT_FALSE(platform::NamedMutex::exists("SHARED"));
+}
+
+} // namespace

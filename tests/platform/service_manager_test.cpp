@@ -1,0 +1,96 @@
+// The service manager: records in the registry, a daemon started from its
+// file until its socket answers, stopped only by the process that started it.
+#include "platform/registry.h"
+#include "platform/service_manager.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace {
+
+using platform::ServiceConfig;
+using platform::ServiceManager;
+namespace service_error = platform::service_error;
+
+class ServiceManagerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        const std::string base = dir.path().toStdString();
+        mkdir((base + "/registry").c_str(), 0700);
+        setenv("VRBUS_RUNTIME_DIR", (base + "/run").c_str(), 1);
+        setenv("VYR_REGISTRY_DIR", (base + "/registry").c_str(), 1);
+    }
+    static ServiceConfig config(const std::string &name, const std::string &binary)
+    {
+        ServiceConfig c;
+        c.name = name;
+        c.display_name = "Display of " + name;
+        c.binary_path = binary;
+        return c;
+    }
+    QTemporaryDir dir;
+    ServiceManager manager;
+};
+
+TEST_F(ServiceManagerTest, RecordStartStopDelete)
+{
+    const std::string vrbus = std::string(VYR_BIN_DIR) + "/vrbus";
+    EXPECT_EQ(manager.start_service("vrbus"), service_error::DOES_NOT_EXIST);
+    ASSERT_EQ(manager.create_service(config("vrbus", vrbus)), 0);
+    EXPECT_EQ(manager.create_service(config("vrbus", vrbus)), service_error::EXISTS);
+    EXPECT_TRUE(platform::Registry().key_exists("SYSTEM\\CurrentControlSet\\Services\\vrbus"));
+
+    ASSERT_EQ(manager.start_service("vrbus"), 0);
+    EXPECT_TRUE(ServiceManager::is_running("vrbus"));
+    const pid_t pid = manager.daemon_pid("vrbus");
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(manager.start_service("vrbus"), service_error::ALREADY_RUNNING);
+
+    // Another manager (another process's view) did not start it and may not stop it.
+    ServiceManager other;
+    EXPECT_EQ(other.start_service("vrbus"), service_error::ALREADY_RUNNING);
+    EXPECT_EQ(other.stop_service("vrbus"), service_error::NOT_ACTIVE);
+    EXPECT_TRUE(ServiceManager::is_running("vrbus"));
+
+    EXPECT_EQ(manager.stop_service("vrbus"), 0);
+    EXPECT_FALSE(ServiceManager::is_running("vrbus"));
+    EXPECT_EQ(kill(pid, 0), -1);
+    EXPECT_EQ(manager.stop_service("vrbus"), service_error::NOT_ACTIVE);
+
+    EXPECT_EQ(manager.delete_service("vrbus"), 0);
+    EXPECT_FALSE(manager.open_service("vrbus"));
+    EXPECT_EQ(manager.delete_service("vrbus"), service_error::DOES_NOT_EXIST);
+}
+
+TEST_F(ServiceManagerTest, DaemonsThatDoNotServe)
+{
+    ASSERT_EQ(manager.create_service(config("missing", dir.path().toStdString() + "/nothing")), 0);
+    EXPECT_EQ(manager.start_service("missing"), service_error::FILE_NOT_FOUND);
+    // A program that ends at once never answers on a socket.
+    ASSERT_EQ(manager.create_service(config("quitter", "/bin/false")), 0);
+    EXPECT_EQ(manager.start_service("quitter"), service_error::SPECIFIC_ERROR);
+    EXPECT_FALSE(manager.started_here("quitter"));
+}
+
+TEST_F(ServiceManagerTest, DestructorStopsWhatItStarted)
+{
+    pid_t pid;
+    {
+        ServiceManager scoped;
+        ASSERT_EQ(scoped.create_service(config("vrbus", std::string(VYR_BIN_DIR) + "/vrbus")), 0);
+        ASSERT_EQ(scoped.start_service("vrbus"), 0);
+        pid = scoped.daemon_pid("vrbus");
+    }
+    EXPECT_FALSE(ServiceManager::is_running("vrbus"));
+    EXPECT_EQ(kill(pid, 0), -1);
+}
+
+} // namespace
