@@ -171,7 +171,7 @@ void ScriptCodeGen::optimise(bool report_bounds)
 
 int ScriptCodeGen::new_label()
 {
-    return ++last_label_;
+    return ++compiler_->last_label;
 }
 
 void ScriptCodeGen::resolve(int32_t start, int label)
@@ -306,7 +306,7 @@ bool ScriptCodeGen::begin_function_body()
         skip_body_label_ = new_label();
         skip_body_start_ = code_position();
         emit_with_int(OP_JMP_LABEL, skip_body_label_);
-    } else if (function_bodies_++ == 0) {
+    } else if (compiler_->function_bodies++ == 0) {
         // Top-level code of a predefined header that comes before the first body ends here.
         emit(OP_END);
     }

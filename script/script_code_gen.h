@@ -273,7 +273,6 @@ private:
     const char *function_name_ = nullptr;
     int32_t frame_operand_ = -1; // position of OP_FRAME's size operand
     int largest_frame_ = 0;
-    int function_bodies_ = 0;
     int skip_body_label_ = 0;      // a body inside a "variables" block is jumped over
     int32_t skip_body_start_ = 0;
     // A reference parameter of the wrong type: reported, the parse goes on, the result is -1.
@@ -282,7 +281,6 @@ private:
     // What a block restores when it closes: the frame size or the data top.
     std::vector<int32_t> block_marks_;
 
-    int last_label_ = 0;
     std::vector<Control> controls_;
     std::vector<OpenCall> calls_;
     std::vector<InitLevel> init_levels_;

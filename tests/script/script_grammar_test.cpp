@@ -487,3 +487,19 @@ TEST(ScriptGrammarBounds, IndexesAreChecked)
     EXPECT_EQ(std::vector<uint8_t>(code.compiled.begin(), code.compiled.begin() + long(code.expected.size())),
               code.expected);
 }
+
+// Only the compiler's first function body is preceded by OP_END, over all its compilations.
+TEST(ScriptGrammarCode, OnlyTheFirstBodyOfTheCompilerEndsTheCodeBeforeIt)
+{
+    TestHost host;
+    ASSERT_EQ(host.compile_script("int f () { return 1; }\n"), 0);
+    const int32_t second = host.vm.code_length();
+    ScriptStringSource source;
+    source.set_text("int g () { return 2; }\n");
+    host.source = &source;
+    ASSERT_EQ(host.compile(), 0);
+    const ScriptFunction *f = static_cast<ScriptFunction *>(host.table.find("f", 0));
+    const ScriptFunction *g = static_cast<ScriptFunction *>(host.table.find("g", 0));
+    EXPECT_EQ(host.vm.code()[host.vm.function(int(f->index))->code_address - 1], OP_END);
+    EXPECT_EQ(host.vm.function(int(g->index))->code_address, second);
+}
