@@ -118,10 +118,9 @@ int32_t ScriptCodeGen::code_position() const
     return machine_->code_position();
 }
 
-// The compiler object has no bounds-check switch yet: bounds are not checked.
 bool ScriptCodeGen::bounds_check() const
 {
-    return false;
+    return compiler_->bounds_check;
 }
 
 void ScriptCodeGen::emit(int opcode)
