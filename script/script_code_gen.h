@@ -141,7 +141,7 @@ public:
     void do_condition();
     bool end_do(const ScriptParseValue &condition);
     bool for_condition(int32_t test, const ScriptParseValue &condition);
-    bool begin_for_body();
+    void begin_for_body();
     void end_for();
     bool begin_switch(const ScriptParseValue &value);
     bool case_label(const ScriptParseValue &value);
@@ -235,18 +235,19 @@ private:
 
     // Operand helpers.
     void computed(uint32_t type, ScriptParseValue *out) const;
-    bool convert_condition(const ScriptParseValue &condition);
-    bool signal_struct_raw(ScriptParseValue *operand);
+    void convert_condition(const ScriptParseValue &condition);
+    void signal_struct_raw(ScriptParseValue *operand);
     void push_pointer(const ScriptParseValue &operand);
     bool in_function() const;
     bool hides_parameter(const char *name) const;
     ScriptStructType *visible_struct_type(const char *name) const;
     bool dimension(const ScriptParseValue &value, int *dimension);
     void emit_zero_bytes(int count);
-    bool write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
+    void write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
                              const char *truncation_warning);
 
     Control *innermost(bool (*accept)(int kind));
+    Control *open_switch();
     bool push_control(int kind);
 
     ScriptCompiler *compiler_;

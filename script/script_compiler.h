@@ -127,6 +127,7 @@ public:
 
     bool compatibility = true; // adds the alias keywords of the older dialect
     bool optimise = true;      // the emitter's short encodings
+    bool bounds_check = false; // array addresses carry their size bound, indexes are checked
 
     int line = 1;
     bool error_reported = false; // never cleared: the base error reports once
