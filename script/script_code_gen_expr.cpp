@@ -236,23 +236,22 @@ bool ScriptCodeGen::byte_base(const ScriptParseValue &base, ScriptParseValue *ou
 // ---------------------------------------------------------------- values
 
 // With the compatibility flag a database signal struct stands for its member "Raw".
-bool ScriptCodeGen::signal_struct_raw(ScriptParseValue *operand)
+void ScriptCodeGen::signal_struct_raw(ScriptParseValue *operand)
 {
     if (!compiler_->compatibility || operand->type != TYPE_STRUCT || !operand->struct_type)
-        return true;
+        return;
     const char *name = operand->struct_type->name();
     if (!name || (std::strcmp(name, "structCandbSignalInt") != 0 && std::strcmp(name, "structCandbSignalFloat") != 0))
-        return true;
+        return;
     ScriptVariable *raw = operand->struct_type->find_member("Raw");
     if (!raw)
-        return true;
+        return;
     operand->variable = raw;
     operand->tag += raw->tag;
     operand->type = raw->type;
     operand->struct_type = raw->struct_type;
     if (!operand->address_on_stack)
         operand->address += raw->address;
-    return true;
 }
 
 bool ScriptCodeGen::load(const ScriptParseValue &operand, ScriptParseValue *out)

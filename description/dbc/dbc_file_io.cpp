@@ -205,7 +205,7 @@ int DbcFileIo::parse_message()
         message->id = raw_id & ~kCANdbExtendedBit;
         message->extended = (raw_id & kCANdbExtendedBit) != 0;
     }
-    auto fail = [message](void) {
+    auto fail = [message]() {
         delete message;
         return kDbcError;
     };
@@ -261,7 +261,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         return kDbcError;
     }
     auto *signal = new CANdbSignal(lexer_->text().c_str());
-    auto fail = [signal](void) {
+    auto fail = [signal]() {
         delete signal;
         return kDbcError;
     };
@@ -303,7 +303,8 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         error("Signal number expected");
         return fail();
     }
-    if (lexer_->int_value() == 0) {
+    // Integer tokens carry 32 bits where the field is an integer.
+    if (static_cast<int32_t>(lexer_->int_value()) == 0) {
         signal->byte_order = CANdbMotorola;
         signal->start_bit = motorola_lsb_start(start, signal->length);
     } else {
@@ -346,6 +347,8 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         }
         if (step.number) {
             *step.number = lexer_->number();
+            // Recomputed after every number, the minimum included: an
+            // unsigned signal with a negative minimum hands out signed values.
             signal->update_value_kind();
         }
     }
@@ -376,16 +379,16 @@ int DbcFileIo::parse_env_var()
         return kDbcError;
     }
     auto *var = new CANdbEnvVar(lexer_->text().c_str());
-    auto fail = [var](const char *text, DbcFileIo *io) {
-        io->error("%s", text);
+    auto fail = [this, var](const char *text) {
+        error("%s", text);
         delete var;
         return kDbcError;
     };
     if (lexer_->next() != ':')
-        return fail("':' expected after variable name", this);
+        return fail("':' expected after variable name");
     if (lexer_->next() != kDbcInt)
-        return fail("variable type expected", this);
-    switch (lexer_->int_value()) {
+        return fail("variable type expected");
+    switch (static_cast<int32_t>(lexer_->int_value())) {
     case 0:
         var->type = CANdbEnvVarInt;
         break;
@@ -393,31 +396,31 @@ int DbcFileIo::parse_env_var()
         var->type = CANdbEnvVarFloat;
         break;
     default:
-        return fail("Unknown environment variable type", this);
+        return fail("Unknown environment variable type");
     }
     if (lexer_->next() != '[')
-        return fail("'[' expected after variable type", this);
+        return fail("'[' expected after variable type");
     if (!is_number(lexer_->next()))
-        return fail("Min value expected", this);
+        return fail("Min value expected");
     var->minimum = lexer_->number();
     if (lexer_->next() != '|')
-        return fail("'|' expected in variable min/max", this);
+        return fail("'|' expected in variable min/max");
     if (!is_number(lexer_->next()))
-        return fail("Max value expected", this);
+        return fail("Max value expected");
     var->maximum = lexer_->number();
     if (lexer_->next() != ']')
-        return fail("']' expected after variable min/max", this);
+        return fail("']' expected after variable min/max");
     if (lexer_->next() != kDbcString)
-        return fail("Variable unit expected", this);
+        return fail("Variable unit expected");
     var->unit = lexer_->text();
     if (!is_number(lexer_->next()))
-        return fail("Start value expected", this);
+        return fail("Start value expected");
     var->initial_value = lexer_->number();
     if (lexer_->next() != kDbcInt)
-        return fail("Num id expected", this);
+        return fail("Num id expected");
     var->identifier = static_cast<uint32_t>(lexer_->int_value());
     if (lexer_->next() != kDbcIdent)
-        return fail("dummy place holder expected", this);
+        return fail("dummy place holder expected");
     var->access_text = lexer_->text();
     static const char kAccessPrefix[] = "DUMMY_NODE_VECTOR";
     const std::string &access = var->access_text;
@@ -428,7 +431,7 @@ int DbcFileIo::parse_env_var()
         } else if (suffix.size() == 4 && suffix.compare(0, 3, "800") == 0 && suffix[3] >= '0' && suffix[3] <= '3') {
             // String variables are declared as integers with these access words.
             if (var->type != CANdbEnvVarInt)
-                return fail("Inconsistent environment variable type.", this);
+                return fail("Inconsistent environment variable type.");
             var->access_code = suffix[3] - '0' + 1;
             var->type = CANdbEnvVarString;
         }
@@ -602,13 +605,13 @@ int DbcFileIo::parse_attribute_def()
         return kDbcError;
     }
     auto *def = new CANdbAttributeDef(lexer_->text().c_str(), CANdbAttrNone, kind);
-    auto fail = [def](const char *text, DbcFileIo *io) {
-        io->error("%s", text);
+    auto fail = [this, def](const char *text) {
+        error("%s", text);
         delete def;
         return kDbcError;
     };
     if (lexer_->next() != kDbcIdent)
-        return fail("Attribute type expected", this);
+        return fail("Attribute type expected");
     const std::string &type = lexer_->text();
     def->set_type(type == "INT" ? CANdbAttrInt
                   : type == "HEX" ? CANdbAttrHex
@@ -621,19 +624,19 @@ int DbcFileIo::parse_attribute_def()
     case CANdbAttrInt:
     case CANdbAttrHex:
         if (token != kDbcInt)
-            return fail("Attribute min value expected", this);
+            return fail("Attribute min value expected");
         def->int_min = static_cast<int32_t>(lexer_->int_value());
         if (lexer_->next() != kDbcInt)
-            return fail("Attribute max value expected", this);
+            return fail("Attribute max value expected");
         def->int_max = static_cast<int32_t>(lexer_->int_value());
         token = lexer_->next();
         break;
     case CANdbAttrFloat:
         if (!is_number(token))
-            return fail("Attributes min value expected", this);
+            return fail("Attributes min value expected");
         def->float_min = lexer_->number();
         if (!is_number(lexer_->next()))
-            return fail("Attributes max value expected", this);
+            return fail("Attributes max value expected");
         def->float_max = lexer_->number();
         token = lexer_->next();
         break;
@@ -646,7 +649,7 @@ int DbcFileIo::parse_attribute_def()
     }
     case CANdbAttrString:
         if (token != ';')
-            return fail("';' expected (String Attribute)", this);
+            return fail("';' expected (String Attribute)");
         break;
     default:
         break;
@@ -728,8 +731,8 @@ int DbcFileIo::parse_attribute_value()
         return skip_statement(lexer_->next());
     }
     auto *value = new CANdbAttributeValue(def);
-    auto fail = [value](const char *text, DbcFileIo *io) {
-        io->error("%s", text);
+    auto fail = [this, value](const char *text) {
+        error("%s", text);
         delete value;
         return kDbcError;
     };
@@ -740,14 +743,14 @@ int DbcFileIo::parse_attribute_value()
     case kDbcSg: {
         const bool for_signal = token == kDbcSg;
         if (lexer_->next() != kDbcInt)
-            return fail("Message Id expected", this);
+            return fail("Message Id expected");
         const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
         CANdbMessage *message = network_->find_message_by_id(id);
         if (!message)
             warning("Message %u not found", id);
         if (for_signal) {
             if (lexer_->next() != kDbcIdent)
-                return fail("Message name expected", this);
+                return fail("Message name expected");
             CANdbSignal *signal = message ? message->find_signal(lexer_->text().c_str()) : nullptr;
             list = signal ? &signal->attributes : nullptr;
         } else {
@@ -758,7 +761,7 @@ int DbcFileIo::parse_attribute_value()
     }
     case kDbcEv: {
         if (lexer_->next() != kDbcIdent)
-            return fail("EnvVar name expected", this);
+            return fail("EnvVar name expected");
         CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
         list = var ? &var->attributes : nullptr;
         token = lexer_->next();
@@ -766,7 +769,7 @@ int DbcFileIo::parse_attribute_value()
     }
     case kDbcBu: {
         if (lexer_->next() != kDbcIdent)
-            return fail("Node name expected", this);
+            return fail("Node name expected");
         CANdbNode *node = network_->find_node(lexer_->text().c_str());
         list = node ? &node->attributes : nullptr;
         token = lexer_->next();
@@ -779,26 +782,26 @@ int DbcFileIo::parse_attribute_value()
     switch (def->value_type) {
     case CANdbAttrString:
         if (token != kDbcString)
-            return fail("String expected", this);
+            return fail("String expected");
         value->set_string(lexer_->text().c_str());
         break;
     case CANdbAttrInt:
     case CANdbAttrHex:
     case CANdbAttrEnum:
         if (token != kDbcInt)
-            return fail("Integer value expected", this);
+            return fail("Integer value expected");
         value->int_value = static_cast<int32_t>(lexer_->int_value());
         break;
     case CANdbAttrFloat:
         if (!is_number(token))
-            return fail("Float value expected", this);
+            return fail("Float value expected");
         value->double_value = lexer_->number();
         break;
     default:
         break;
     }
     if (lexer_->next() != ';')
-        return fail("';' expected (attribute value)", this);
+        return fail("';' expected (attribute value)");
     if (list)
         list->append(value);
     else
@@ -911,7 +914,8 @@ int DbcFileIo::parse_signal_value_type()
         error("Number expected for signal type");
         return token;
     }
-    switch (lexer_->int_value()) {
+    const int32_t type = static_cast<int32_t>(lexer_->int_value());
+    switch (type) {
     case 1:
         signal->value_type = CANdbRawFloat;
         signal->update_value_kind();
@@ -921,7 +925,7 @@ int DbcFileIo::parse_signal_value_type()
         signal->update_value_kind();
         break;
     default:
-        error("Unknown signal type %d", static_cast<int>(lexer_->int_value()));
+        error("Unknown signal type %d", static_cast<int>(type));
         break;
     }
     token = lexer_->next();
@@ -956,20 +960,20 @@ int DbcFileIo::parse_extended_multiplexing()
         warning("Multiplexor signal not found");
 
     CANdbMuxGroup *group = signal ? new CANdbMuxGroup(network_) : nullptr;
-    auto fail = [group](const char *text, DbcFileIo *io) {
-        io->error("%s", text);
+    auto fail = [this, group](const char *text) {
+        error("%s", text);
         delete group;
         return kDbcError;
     };
     int token;
     do {
         if (lexer_->next(true) != kDbcInt)
-            return fail("Lower value for range expected", this);
+            return fail("Lower value for range expected");
         const uint32_t low = static_cast<uint32_t>(lexer_->int_value());
         if (lexer_->next(true) != '-')
-            return fail("'-' expected within multiplexor range", this);
+            return fail("'-' expected within multiplexor range");
         if (lexer_->next(true) != kDbcInt)
-            return fail("Upper value for range expected", this);
+            return fail("Upper value for range expected");
         const uint32_t high = static_cast<uint32_t>(lexer_->int_value());
         if (group)
             group->add_range(low, high);
