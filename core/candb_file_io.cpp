@@ -51,6 +51,7 @@ void CANdbFileIo::report(Level level, const char *text)
 void CANdbFileIo::report_formatted(Level level, const char *format, va_list args)
 {
     char text[kMessageBufferSize];
+    text[0] = '\0'; // stays a valid text when formatting fails
     std::vsnprintf(text, sizeof text, format, args);
     report(level, text);
 }

@@ -5,6 +5,7 @@
 #include "core/candb_signal.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CANdbDefaultMessageData;
@@ -24,6 +25,13 @@ constexpr uint32_t kCANdbJ1939KeyBit = 0x40000000u;
 constexpr uint32_t kCANdbExtendedBit = 0x80000000u;
 // Identifier of the pseudo-message that holds signals belonging to no frame.
 constexpr uint32_t kCANdbPseudoMessageId = 0xC0000000u;
+
+// What a LIN description file says about a frame beyond its CAN-like fields.
+struct CANdbLinFrame {
+    // Set when the master publishes the frame's response; when clear, a LIN
+    // master sends only the header and a slave answers.
+    bool send = false;
+};
 
 class CANdbMessage {
 public:
@@ -70,6 +78,7 @@ public:
     CANdbDefaultMessageData *default_data = nullptr;
     CANdbNetwork *network = nullptr;
     uint8_t j1939_mode = CANdbJ1939None;
+    std::unique_ptr<CANdbLinFrame> lin_frame; // set by the LIN reader only
 
 private:
     CANdbSignal *signal_cursor_ = nullptr;

@@ -428,9 +428,12 @@ private:
     }
 
     // "( " then every element and a blank, then ")"; after an element that ends
-    // past the wrap column the line is continued below the first element.
+    // past the wrap column the line is continued below the first element. The
+    // count then goes on from the group's starting column, not from the indent,
+    // so continuation lines may run two columns further than the first.
     int write_group(const QtbConfigGroup &group, int column)
     {
+        const int start = column;
         column += write_text("( ");
         const int indent = column;
         for (const QtbConfigEntry *entry = group.first_entry(); entry; entry = entry->next.get()) {
@@ -439,7 +442,8 @@ private:
             column = write_value(entry->value, column);
             if (column > kWrapColumn) {
                 m_out += '\n';
-                column = write_text(std::string(size_t(indent), ' '));
+                write_text(std::string(size_t(indent), ' '));
+                column = start;
             } else {
                 column += write_text(" ");
             }

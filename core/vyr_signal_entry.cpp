@@ -29,6 +29,10 @@ void VyrSignalEntry::add_listener(VyrSignalListener *listener)
 {
     if (!listener || listener->m_entry == this)
         return;
+    // A listener follows one signal: its links must leave the other entry's
+    // chain before they are reused here.
+    if (listener->m_entry)
+        listener->m_entry->remove_listener(listener);
     listener->m_entry = this;
     listener->m_next = nullptr;
     listener->m_previous = m_last_listener;

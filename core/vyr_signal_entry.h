@@ -23,7 +23,8 @@ public:
     void bind(SignalRecord *signal);
     SignalRecord *signal() const { return m_signal; }
 
-    // Appends the listener; a listener already attached here is not added again.
+    // Appends the listener; a listener already attached here is not added
+    // again, one attached to another entry leaves that one first.
     void add_listener(VyrSignalListener *listener);
     void remove_listener(VyrSignalListener *listener);
     VyrSignalListener *first_listener();

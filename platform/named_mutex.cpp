@@ -11,15 +11,27 @@ namespace platform {
 
 namespace {
 
-// The lock file of a name, empty when the name can't be one.
-std::string lock_file_path(const std::string &name)
+// A file of a name in the runtime directory, empty when the name can't be one.
+std::string file_path(const std::string &name, const char *suffix)
 {
     if (name.empty() || name.find('/') != std::string::npos)
         return std::string();
     const std::string dir = runtime_directory();
     if (dir.empty())
         return std::string();
-    return dir + "/" + name + ".lock";
+    return dir + "/" + name + suffix;
+}
+
+// The lock file that the holders keep.
+std::string lock_file_path(const std::string &name)
+{
+    return file_path(name, ".lock");
+}
+
+// The lock file that lets one probe at a time test the holders' file.
+std::string probe_file_path(const std::string &name)
+{
+    return file_path(name, ".probe");
 }
 
 int flock_retrying(int fd, int operation)
@@ -72,9 +84,17 @@ bool NamedMutex::exists(const std::string &name)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false; // never created
+    // The test takes the holders' lock alone for an instant, so a second probe
+    // at that instant would take the first for a holder: probes of one name
+    // queue on their own lock file, which holders never touch.
+    const int probe_fd = ::open(probe_file_path(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (probe_fd >= 0)
+        flock_retrying(probe_fd, LOCK_EX);
     // A separate open file description, so this process's own holders count too.
     const bool held = flock_retrying(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
+    if (probe_fd >= 0)
+        ::close(probe_fd);
     return held;
 }
 

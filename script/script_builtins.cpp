@@ -425,14 +425,15 @@ int native_strncpy(void *context)
 {
     const ScriptNativeCall call = fixed_call(library(context), 3, "strncpy");
     const int32_t count = call.int_arg(2);
-    const char *source = count > 0 ? call.text_arg(1) : nullptr;
+    // The source needs no terminating zero within its first `count` bytes.
+    const char *source = count > 0 ? call.text_arg(1, count) : nullptr;
     if (!source)
         return 0;
     uint8_t *dest = call.array_arg(0, count);
     if (!dest)
         return 0;
     // As the C library's strncpy: the text, then zeros up to the count.
-    const size_t length = std::min(std::strlen(source), size_t(count));
+    const size_t length = strnlen(source, size_t(count));
     std::memmove(dest, source, length);
     std::memset(dest + length, 0, size_t(count) - length);
     return 0;
@@ -451,15 +452,17 @@ int native_memcpy(void *context)
     return 0;
 }
 
-// Appends at most `limit` characters of argument 1's text to argument 0's.
-void append_text(const ScriptNativeCall &call, size_t limit)
+// Appends argument 1's text to argument 0's; with a limit (not negative) at
+// most that many characters, and then the source needs no terminating zero
+// within them.
+void append_text(const ScriptNativeCall &call, int32_t limit)
 {
     const char *dest_text = call.text_arg(0);
-    const char *source = dest_text ? call.text_arg(1) : nullptr;
+    const char *source = dest_text ? call.text_arg(1, limit) : nullptr;
     if (!source)
         return;
     const size_t start = std::strlen(dest_text);
-    const size_t length = std::min(std::strlen(source), limit);
+    const size_t length = limit >= 0 ? strnlen(source, size_t(limit)) : std::strlen(source);
     uint8_t *dest = call.array_arg(0, int64_t(start + length) + 1);
     if (!dest)
         return;
@@ -469,7 +472,7 @@ void append_text(const ScriptNativeCall &call, size_t limit)
 
 int native_strcat(void *context)
 {
-    append_text(fixed_call(library(context), 2, "strcat"), std::string::npos);
+    append_text(fixed_call(library(context), 2, "strcat"), -1);
     return 0;
 }
 
@@ -478,7 +481,7 @@ int native_strncat(void *context)
     const ScriptNativeCall call = fixed_call(library(context), 3, "strncat");
     const int32_t limit = call.int_arg(2);
     if (limit > 0)
-        append_text(call, size_t(limit));
+        append_text(call, limit);
     return 0;
 }
 

@@ -118,10 +118,9 @@ int32_t ScriptCodeGen::code_position() const
     return machine_->code_position();
 }
 
-// The compiler object has no bounds-check switch yet: bounds are not checked.
 bool ScriptCodeGen::bounds_check() const
 {
-    return false;
+    return compiler_->bounds_check;
 }
 
 void ScriptCodeGen::emit(int opcode)
@@ -172,7 +171,7 @@ void ScriptCodeGen::optimise(bool report_bounds)
 
 int ScriptCodeGen::new_label()
 {
-    return ++last_label_;
+    return ++compiler_->last_label;
 }
 
 void ScriptCodeGen::resolve(int32_t start, int label)
@@ -307,7 +306,7 @@ bool ScriptCodeGen::begin_function_body()
         skip_body_label_ = new_label();
         skip_body_start_ = code_position();
         emit_with_int(OP_JMP_LABEL, skip_body_label_);
-    } else if (function_bodies_++ == 0) {
+    } else if (compiler_->function_bodies++ == 0) {
         // Top-level code of a predefined header that comes before the first body ends here.
         emit(OP_END);
     }
@@ -429,18 +428,18 @@ ScriptCodeGen::Control *ScriptCodeGen::innermost(bool (*accept)(int kind))
 
 // Jumps test the int in the low word of a cell: a double condition is
 // compared with 0.0 first.
-bool ScriptCodeGen::convert_condition(const ScriptParseValue &condition)
+void ScriptCodeGen::convert_condition(const ScriptParseValue &condition)
 {
     if (condition.type == TYPE_DOUBLE) {
         push_double(0.0);
         emit(OP_D_NE);
     }
-    return true;
 }
 
 bool ScriptCodeGen::begin_if(const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition) || !push_control(T_IF))
+    convert_condition(condition);
+    if (!push_control(T_IF))
         return false;
     emit_with_int(OP_JZ_LABEL, controls_.back().second_label);
     return true;
@@ -463,7 +462,8 @@ void ScriptCodeGen::end_if()
 
 bool ScriptCodeGen::begin_while(int32_t start, const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition) || !push_control(T_WHILE))
+    convert_condition(condition);
+    if (!push_control(T_WHILE))
         return false;
     Control &control = controls_.back();
     control.start = start;
@@ -496,8 +496,7 @@ void ScriptCodeGen::do_condition()
 
 bool ScriptCodeGen::end_do(const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition))
-        return false;
+    convert_condition(condition);
     const Control &control = controls_.back();
     emit_with_int(OP_JNZ, control.loop_start);
     resolve(control.start, control.end_label);
@@ -509,7 +508,8 @@ bool ScriptCodeGen::end_do(const ScriptParseValue &condition)
 // compiled before the body; the body is then inserted ahead of it.
 bool ScriptCodeGen::for_condition(int32_t test, const ScriptParseValue &condition)
 {
-    if (!convert_condition(condition) || !push_control(T_FOR))
+    convert_condition(condition);
+    if (!push_control(T_FOR))
         return false;
     Control &control = controls_.back();
     control.start = test;
@@ -519,12 +519,11 @@ bool ScriptCodeGen::for_condition(int32_t test, const ScriptParseValue &conditio
     return true;
 }
 
-bool ScriptCodeGen::begin_for_body()
+void ScriptCodeGen::begin_for_body()
 {
     Control &control = controls_.back();
     control.step_length = code_position() - control.step_start;
     machine_->set_insert_position(control.step_start);
-    return true;
 }
 
 void ScriptCodeGen::end_for()
@@ -553,15 +552,16 @@ bool ScriptCodeGen::begin_switch(const ScriptParseValue &value)
     return true;
 }
 
-static bool is_switch(int kind)
+// Case labels stand directly in a switch body: its switch is the innermost context.
+ScriptCodeGen::Control *ScriptCodeGen::open_switch()
 {
-    return kind != T_IF;
+    return !controls_.empty() && controls_.back().kind == T_SWITCH ? &controls_.back() : nullptr;
 }
 
 bool ScriptCodeGen::case_label(const ScriptParseValue &value)
 {
-    Control *control = innermost(is_switch);
-    if (!control || control->kind != T_SWITCH)
+    Control *control = open_switch();
+    if (!control)
         return error("'case' is not allowed outside of switch-statement.");
     control->cases.emplace_back(constant_as_int(value), code_position());
     return true;
@@ -569,8 +569,8 @@ bool ScriptCodeGen::case_label(const ScriptParseValue &value)
 
 bool ScriptCodeGen::default_label()
 {
-    Control *control = innermost(is_switch);
-    if (!control || control->kind != T_SWITCH)
+    Control *control = open_switch();
+    if (!control)
         return error("'default' is not allowed outside of switch-statement.");
     if (control->default_seen)
         return error("'default' must not be defined twice in switch-statement.");

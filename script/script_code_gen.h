@@ -141,7 +141,7 @@ public:
     void do_condition();
     bool end_do(const ScriptParseValue &condition);
     bool for_condition(int32_t test, const ScriptParseValue &condition);
-    bool begin_for_body();
+    void begin_for_body();
     void end_for();
     bool begin_switch(const ScriptParseValue &value);
     bool case_label(const ScriptParseValue &value);
@@ -235,18 +235,19 @@ private:
 
     // Operand helpers.
     void computed(uint32_t type, ScriptParseValue *out) const;
-    bool convert_condition(const ScriptParseValue &condition);
-    bool signal_struct_raw(ScriptParseValue *operand);
+    void convert_condition(const ScriptParseValue &condition);
+    void signal_struct_raw(ScriptParseValue *operand);
     void push_pointer(const ScriptParseValue &operand);
     bool in_function() const;
     bool hides_parameter(const char *name) const;
     ScriptStructType *visible_struct_type(const char *name) const;
     bool dimension(const ScriptParseValue &value, int *dimension);
     void emit_zero_bytes(int count);
-    bool write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
+    void write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
                              const char *truncation_warning);
 
     Control *innermost(bool (*accept)(int kind));
+    Control *open_switch();
     bool push_control(int kind);
 
     ScriptCompiler *compiler_;
@@ -272,7 +273,6 @@ private:
     const char *function_name_ = nullptr;
     int32_t frame_operand_ = -1; // position of OP_FRAME's size operand
     int largest_frame_ = 0;
-    int function_bodies_ = 0;
     int skip_body_label_ = 0;      // a body inside a "variables" block is jumped over
     int32_t skip_body_start_ = 0;
     // A reference parameter of the wrong type: reported, the parse goes on, the result is -1.
@@ -281,7 +281,6 @@ private:
     // What a block restores when it closes: the frame size or the data top.
     std::vector<int32_t> block_marks_;
 
-    int last_label_ = 0;
     std::vector<Control> controls_;
     std::vector<OpenCall> calls_;
     std::vector<InitLevel> init_levels_;

@@ -419,7 +419,7 @@ void ScriptCodeGen::emit_zero_bytes(int count)
 }
 
 // Writes one value of the given type, converted, at the position or appended.
-bool ScriptCodeGen::write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
+void ScriptCodeGen::write_initial_value(uint32_t type, const ScriptParseValue &value, bool append, int32_t position,
                                        const char *truncation_warning)
 {
     if (value.type == TYPE_DOUBLE && is_int_kind(type))
@@ -430,7 +430,7 @@ bool ScriptCodeGen::write_initial_value(uint32_t type, const ScriptParseValue &v
             machine_->emit_double(v);
         else
             machine_->patch_double(v, position);
-        return true;
+        return;
     }
     const int32_t v = constant_as_int(value);
     if (type == TYPE_INT) {
@@ -444,7 +444,6 @@ bool ScriptCodeGen::write_initial_value(uint32_t type, const ScriptParseValue &v
         else
             machine_->patch_bytes(v, 1, position);
     }
-    return true;
 }
 
 bool ScriptCodeGen::initializer_value(const ScriptParseValue &value)
@@ -456,8 +455,9 @@ bool ScriptCodeGen::initializer_value(const ScriptParseValue &value)
             return error("Too many 'struct' initializers");
         if (!is_scalar_initializable(member->type))
             return error("Illegal type for initialized 'struct'");
-        return write_initial_value(member->type, value, false, level.position + int32_t(member->address),
-                                   "Floating-point 'struct' initializer truncated");
+        write_initial_value(member->type, value, false, level.position + int32_t(member->address),
+                            "Floating-point 'struct' initializer truncated");
+        return true;
     }
     if (level.dimension && level.count >= level.dimension)
         return error("Too many initializers for array");
@@ -467,8 +467,9 @@ bool ScriptCodeGen::initializer_value(const ScriptParseValue &value)
     ++level.count;
     if (level.append)
         ++appended_;
-    return write_initial_value(level.element_type, value, level.append, position,
-                               "Floating-point array initializer truncated");
+    write_initial_value(level.element_type, value, level.append, position,
+                        "Floating-point array initializer truncated");
+    return true;
 }
 
 bool ScriptCodeGen::initializer_member_value(const char *name, const ScriptParseValue &value)
@@ -481,8 +482,9 @@ bool ScriptCodeGen::initializer_member_value(const char *name, const ScriptParse
         return error("Component '%s' not found", name);
     if (!is_scalar_initializable(member->type))
         return error("Illegal type for initialized 'struct'");
-    return write_initial_value(member->type, value, false, level.position + int32_t(member->address),
-                               "Floating-point 'struct' initializer truncated");
+    write_initial_value(member->type, value, false, level.position + int32_t(member->address),
+                        "Floating-point 'struct' initializer truncated");
+    return true;
 }
 
 // A text inside the outermost braces: one row of a two-dimensional char or byte array.

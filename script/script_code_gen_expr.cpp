@@ -76,6 +76,18 @@ bool is_array_or_struct(uint32_t type)
     return type == TYPE_STRUCT || type == TYPE_ARRAY;
 }
 
+// Bytes of what a struct or array operand designates: an element of an array
+// of structs is one struct, a row one row, a variable all its storage.
+int designated_size(const ScriptParseValue &operand)
+{
+    const ScriptVariable *variable = operand.variable;
+    if (operand.indexes == 0)
+        return variable->storage_size();
+    if (operand.type == TYPE_STRUCT)
+        return operand.struct_type ? operand.struct_type->size : 0;
+    return variable->element_size() * variable->dim2;
+}
+
 } // namespace
 
 void ScriptCodeGen::computed(uint32_t type, ScriptParseValue *out) const
@@ -236,23 +248,22 @@ bool ScriptCodeGen::byte_base(const ScriptParseValue &base, ScriptParseValue *ou
 // ---------------------------------------------------------------- values
 
 // With the compatibility flag a database signal struct stands for its member "Raw".
-bool ScriptCodeGen::signal_struct_raw(ScriptParseValue *operand)
+void ScriptCodeGen::signal_struct_raw(ScriptParseValue *operand)
 {
     if (!compiler_->compatibility || operand->type != TYPE_STRUCT || !operand->struct_type)
-        return true;
+        return;
     const char *name = operand->struct_type->name();
     if (!name || (std::strcmp(name, "structCandbSignalInt") != 0 && std::strcmp(name, "structCandbSignalFloat") != 0))
-        return true;
+        return;
     ScriptVariable *raw = operand->struct_type->find_member("Raw");
     if (!raw)
-        return true;
+        return;
     operand->variable = raw;
     operand->tag += raw->tag;
     operand->type = raw->type;
     operand->struct_type = raw->struct_type;
     if (!operand->address_on_stack)
         operand->address += raw->address;
-    return true;
 }
 
 bool ScriptCodeGen::load(const ScriptParseValue &operand, ScriptParseValue *out)
@@ -553,7 +564,7 @@ bool ScriptCodeGen::assign(const ScriptParseValue &target_in, const ScriptParseV
         const ScriptVariable *from = value.variable;
         if (!to || !from)
             return error("Structs or array types are not allowed in assignments");
-        // Copy the smaller of the two: the source address is on the stack.
+        // Copy the smaller of the two; the source address is on the stack.
         if (target_in.address_on_stack) {
             emit(OP_SWAP);
         } else {
@@ -561,8 +572,8 @@ bool ScriptCodeGen::assign(const ScriptParseValue &target_in, const ScriptParseV
             if (target_in.reference)
                 emit(OP_LOAD_I);
         }
-        const int to_size = to->storage_size();
-        const int from_size = from->storage_size();
+        const int to_size = designated_size(target_in);
+        const int from_size = designated_size(value);
         emit_with_int(OP_COPY, to_size < from_size ? to_size : from_size);
         warning("Check assign ('%s', '%s', %d, %d, %06x, %06x, al(%d, %d), ref(%d, %d))", to->name(), from->name(),
                 to_size, from_size, target_in.address, value.address, target_in.address_on_stack,

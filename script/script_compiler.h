@@ -127,6 +127,12 @@ public:
 
     bool compatibility = true; // adds the alias keywords of the older dialect
     bool optimise = true;      // the emitter's short encodings
+    bool bounds_check = false; // array addresses carry their size bound, indexes are checked
+
+    // Kept by the grammar for the compiler's life: labels stay unique across
+    // its compilations, and only its first function body is preceded by OP_END.
+    int last_label = 0;
+    int function_bodies = 0;
 
     int line = 1;
     bool error_reported = false; // never cleared: the base error reports once

@@ -393,7 +393,7 @@ statement
           { CHECK(gen->end_do($7)); }
     | T_FOR '(' assignment ';' { $$.token = gen->code_position(); } cond_expr ';'
           { CHECK(gen->for_condition($5.token, $6)); }
-      assignment ')' { CHECK(gen->begin_for_body()); }
+      assignment ')' { gen->begin_for_body(); }
       code_or_block { gen->end_for(); }
     | T_RETURN expr ';' { CHECK(gen->return_value($2)); }
     | T_RETURN ';' { gen->return_void(); }

@@ -60,6 +60,11 @@ void ScriptNativeCall::report_bounds() const
 
 const char *ScriptNativeCall::text_arg(int i) const
 {
+    return text_arg(i, -1);
+}
+
+const char *ScriptNativeCall::text_arg(int i, int64_t max_length) const
+{
     const int32_t address = address_arg(i);
     if (address < 0 || address >= machine_.data_capacity())
         return reinterpret_cast<const char *>(machine_.data_pointer(address, 1)); // reports
@@ -67,7 +72,7 @@ const char *ScriptNativeCall::text_arg(int i) const
     const int64_t bounded = bound(i);
     const int64_t reach = bounded >= 0 ? std::min(in_memory, bounded) : in_memory;
     const char *text = reinterpret_cast<const char *>(machine_.data_pointer(address, int32_t(reach)));
-    if (text && std::memchr(text, 0, size_t(reach)))
+    if (text && (std::memchr(text, 0, size_t(reach)) || (max_length >= 0 && max_length <= reach)))
         return text;
     if (reach < in_memory)
         report_bounds();

@@ -36,6 +36,10 @@ public:
     // (reported) when no terminating zero lies within its reach. The pointer
     // is valid until the data memory grows (never during a native).
     const char *text_arg(int i) const;
+    // The same for a reader of at most `max_length` characters (strncpy,
+    // strncat): the text may also end without a zero when its first
+    // max_length bytes lie within reach. Read it with strnlen.
+    const char *text_arg(int i, int64_t max_length) const;
     // The `bytes` bytes at the address of argument i, or null (reported) when
     // they do not all lie within the argument's reach. A negative count fails.
     uint8_t *array_arg(int i, int64_t bytes) const;

@@ -303,7 +303,8 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         error("Signal number expected");
         return fail();
     }
-    if (lexer_->int_value() == 0) {
+    // Integer tokens carry 32 bits where the field is an integer.
+    if (static_cast<int32_t>(lexer_->int_value()) == 0) {
         signal->byte_order = CANdbMotorola;
         signal->start_bit = motorola_lsb_start(start, signal->length);
     } else {
@@ -346,6 +347,8 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         }
         if (step.number) {
             *step.number = lexer_->number();
+            // Recomputed after every number, the minimum included: an
+            // unsigned signal with a negative minimum hands out signed values.
             signal->update_value_kind();
         }
     }
@@ -385,7 +388,7 @@ int DbcFileIo::parse_env_var()
         return fail("':' expected after variable name");
     if (lexer_->next() != kDbcInt)
         return fail("variable type expected");
-    switch (lexer_->int_value()) {
+    switch (static_cast<int32_t>(lexer_->int_value())) {
     case 0:
         var->type = CANdbEnvVarInt;
         break;
@@ -911,7 +914,8 @@ int DbcFileIo::parse_signal_value_type()
         error("Number expected for signal type");
         return token;
     }
-    switch (lexer_->int_value()) {
+    const int32_t type = static_cast<int32_t>(lexer_->int_value());
+    switch (type) {
     case 1:
         signal->value_type = CANdbRawFloat;
         signal->update_value_kind();
@@ -921,7 +925,7 @@ int DbcFileIo::parse_signal_value_type()
         signal->update_value_kind();
         break;
     default:
-        error("Unknown signal type %d", static_cast<int>(lexer_->int_value()));
+        error("Unknown signal type %d", static_cast<int>(type));
         break;
     }
     token = lexer_->next();

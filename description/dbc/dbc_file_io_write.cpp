@@ -359,7 +359,7 @@ int build_text(DbcText &out, const CANdbNetwork &net)
         out.number(v->maximum) << "] ";
         out.quoted(v->unit) << " ";
         out.number(v->initial_value) << " ";
-        out.u32(v->identifier) << " " << access_word(*v) << "  ";
+        out.i32(static_cast<int32_t>(v->identifier)) << " " << access_word(*v) << "  ";
         if (!v->access_nodes.first)
             out << kNoNode;
         for (const CANdbNodeRef *r = v->access_nodes.first; r; r = r->next) {

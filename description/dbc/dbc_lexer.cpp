@@ -246,6 +246,8 @@ int DbcLexer::lex_number(int c)
             c = get();
         }
         if (!is_digit(c)) {
+            // The error token ends the reading; said, so that the cut is not silent.
+            io_.error("Exponent digits expected");
             unget(c);
             return kDbcError;
         }

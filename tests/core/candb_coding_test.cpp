@@ -130,6 +130,9 @@ TEST(CANdbCoding, EncodingPastThePayloadWritesWhatFits)
 
     TestSignal outside(CANdbIntel, 16, 8);
     EXPECT_EQ(outside.encode_raw(payload, 2, 1), -1);
+    TestSignal negative(CANdbIntel, -1, 4);
+    EXPECT_EQ(negative.encode_raw(payload, 2, 1), -1) << "start bit -1 lies before byte 0";
+    EXPECT_EQ(payload[0], 0x00);
     EXPECT_EQ(outside.encode_raw(nullptr, 2, 1), -1);
     TestSignal empty(CANdbIntel, 0, 0);
     EXPECT_EQ(empty.encode_raw(payload, 2, 1), 0);

@@ -191,6 +191,33 @@ TEST(CANdbNetwork, J1939PassFallsBackToThePlainIdentifier)
     EXPECT_EQ(observer.decoded.values["Value"], 9);
 }
 
+TEST(CANdbNetwork, IdentifierAndJ1939KeySharingABucketDecodeOnce)
+{
+    CANdbNetwork net;
+    net.j1939_network = true;
+    // 0x800C0100 and its key 0x40000100 fall into the same bucket.
+    ASSERT_EQ((0xC0100u | kCANdbExtendedBit) % CANdbNetwork::kHashBuckets,
+              (0x100u | kCANdbJ1939KeyBit) % CANdbNetwork::kHashBuckets);
+    auto *m = new CANdbMessage("Shared");
+    m->id = 0xC0100;
+    m->extended = true;
+    m->j1939_mode = CANdbJ1939Network;
+    net.insert_message(m);
+    int calls = 0;
+    auto *s = new CANdbSignal("V");
+    s->length = 8;
+    s->value_type = CANdbRawUnsigned;
+    s->add_observer([](void *context, const CANdbSignalValue *, void *) { ++*static_cast<int *>(context); }, &calls);
+    m->insert_signal(s);
+
+    const uint8_t data[] = {1};
+    EXPECT_EQ(net.decode_frame(0xC0100 | kCANdbExtendedBit, data, 1, nullptr), 1);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(net.find_message_by_j1939_key(0x100), m);
+    net.rehash_messages();
+    EXPECT_EQ(net.decode_frame(0xC0100 | kCANdbExtendedBit, data, 1, nullptr), 1) << "after a rehash too";
+}
+
 TEST(CANdbNetwork, FlexRayMessagesDecodeInTheirCyclesOnly)
 {
     CANdbNetwork net;
@@ -289,6 +316,20 @@ TEST(CANdbNetwork, PostLoadPassesApplyFrameFormatsAndBusType)
     EXPECT_EQ(net.find_message_by_id(0x7FF), now_std);
     EXPECT_EQ(net.find_message_by_id(0x7FF | kCANdbExtendedBit), nullptr);
     EXPECT_EQ(net.find_message_by_j1939_key(0xFEF1), pg);
+}
+
+TEST(CANdbNetwork, FrameFormatThatChangesTheExtendedFlagRehashes)
+{
+    // No J1939 message: only the changed extended flag calls for a new hash.
+    PostLoadNetwork net;
+    CANdbMessage *now_std = add_message(net, "NowStd", 0x7FF, true);
+    net.set_int(now_std->attributes, net.frame_format, 0);
+    CANdbMessage *now_ext = add_message(net, "NowExt", 0x123);
+    net.set_int(now_ext->attributes, net.frame_format, 1);
+    net.apply_j1939_attributes();
+    EXPECT_EQ(net.find_message_by_id(0x7FF), now_std);
+    EXPECT_EQ(net.find_message_by_id(0x123 | kCANdbExtendedBit), now_ext);
+    EXPECT_EQ(net.find_message_by_id(0x123), nullptr);
 }
 
 TEST(CANdbNetwork, BusTypeOtherThanCanFd)

@@ -5,12 +5,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -163,25 +165,41 @@ TEST_F(QtbConfigFile, WritesTheExactTextFormat)
 
 TEST_F(QtbConfigFile, BreaksGroupLinesAfterTheElementPassingColumn100)
 {
-    QtbConfig config(path("out.vyr"));
-    QtbConfigGroup *values = config.add_group("S")->add_group("k");
-    for (int i = 0; i < 30; ++i)
-        values->append_entry(QtbConfigValue(int32_t(1000000 + i)), nullptr);
-    ASSERT_EQ(config.write(), 0);
+    // "k=( " takes 4 columns. After a break the count goes on from the value's
+    // starting column 2 (not the indent 4), so later lines hold more elements.
+    struct Case
+    {
+        int32_t first;                // elements count up from here
+        std::vector<int> breaks_after; // indices of the elements that end a line
+    };
+    const Case cases[] = {
+        // 7 digits and a blank: the 13th element ends at column 107, the 26th at
+        // 2 + 13 * 8 - 1 = 105.
+        {1000000, {12, 25}},
+        // 8 digits and a blank: the 11th element ends at column 102; on the next
+        // line column 2 + 11 * 9 - 1 = 100 is no break yet, the 12th element is.
+        {10000000, {10, 22}},
+    };
+    for (const Case &c : cases) {
+        QtbConfig config(path("out.vyr"));
+        QtbConfigGroup *values = config.add_group("S")->add_group("k");
+        for (int i = 0; i < 30; ++i)
+            values->append_entry(QtbConfigValue(int32_t(c.first + i)), nullptr);
+        ASSERT_EQ(config.write(), 0);
 
-    // "k=( " takes 4 columns and each element 8, so the 13th element ends at
-    // column 107, the first past 100; continuation lines are indented by 4.
-    std::string expected = "[S]\nk=( ";
-    for (int i = 0; i < 30; ++i) {
-        expected += std::to_string(1000000 + i);
-        expected += (i == 12 || i == 25) ? "\n    " : " ";
+        std::string expected = "[S]\nk=( ";
+        for (int i = 0; i < 30; ++i) {
+            expected += std::to_string(c.first + i);
+            const bool breaks = std::find(c.breaks_after.begin(), c.breaks_after.end(), i) != c.breaks_after.end();
+            expected += breaks ? "\n    " : " ";
+        }
+        expected += ")\n\n";
+        EXPECT_EQ(read_text(path("out.vyr")), expected) << c.first;
+
+        QtbConfig again(path("out.vyr"));
+        ASSERT_EQ(again.read(), 0);
+        EXPECT_EQ(dump_config(again), dump_config(config));
     }
-    expected += ")\n\n";
-    EXPECT_EQ(read_text(path("out.vyr")), expected);
-
-    QtbConfig again(path("out.vyr"));
-    ASSERT_EQ(again.read(), 0);
-    EXPECT_EQ(dump_config(again), dump_config(config));
 }
 
 TEST_F(QtbConfigFile, UnopenableFilesLeaveTheTreeUntouched)

@@ -120,6 +120,26 @@ TEST(VyrSignalEntryTest, DestroyedListenerLeavesItsEntry)
     EXPECT_EQ(log, std::vector<std::string>{"kept=1"});
 }
 
+TEST(VyrSignalEntryTest, ListenerAddedToAnotherEntryLeavesTheFirst)
+{
+    std::vector<std::string> log;
+    LoggingListener a("a", &log), moved("moved", &log), c("c", &log);
+    VyrSignalEntry first, second;
+    first.add_listener(&a);
+    first.add_listener(&moved);
+    first.add_listener(&c);
+    second.add_listener(&moved);
+    EXPECT_EQ(moved.entry(), &second);
+    EXPECT_EQ(first.listener_count(), 2);
+    EXPECT_EQ(second.listener_count(), 1);
+
+    SignalValue value;
+    value.set_int(3);
+    first.notify_listeners(value);
+    second.notify_listeners(value);
+    EXPECT_EQ(log, (std::vector<std::string>{"a=3", "c=3", "moved=3"}));
+}
+
 TEST(VyrSignalEntryTest, ResetClearsEverythingAndDeletesThePollingTimer)
 {
     int timers_deleted = 0;

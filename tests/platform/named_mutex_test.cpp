@@ -5,8 +5,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +43,36 @@ TEST_F(NamedMutexTest, ExistsWhileAnyHolderKeepsIt)
         ASSERT_TRUE(scoped.create("CH0"));
     }
     EXPECT_FALSE(platform::NamedMutex::exists("CH0")); // released by the destructor
+}
+
+TEST_F(NamedMutexTest, ProbesAtTheSameTimeSeeOnlyHolders)
+{
+    // Each probe opens the lock file anew, as a probe of another process
+    // does; two of them at one instant must not take each other for a holder.
+    {
+        platform::NamedMutex once;
+        ASSERT_TRUE(once.create("CH1"));
+    }
+    const auto probe_concurrently = [](int *held_count) {
+        std::atomic<int> held{0};
+        const auto probe = [&held] {
+            for (int i = 0; i < 5000; ++i)
+                if (platform::NamedMutex::exists("CH1"))
+                    ++held;
+        };
+        std::thread first(probe), second(probe);
+        first.join();
+        second.join();
+        *held_count = held;
+    };
+    int held = -1;
+    probe_concurrently(&held);
+    EXPECT_EQ(held, 0);
+
+    platform::NamedMutex holder;
+    ASSERT_TRUE(holder.create("CH1"));
+    probe_concurrently(&held);
+    EXPECT_EQ(held, 10000);
 }
 
 TEST_F(NamedMutexTest, NamesThatCannotBeFiles)

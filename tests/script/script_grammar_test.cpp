@@ -24,9 +24,10 @@ std::string read_file(const QString &path)
 }
 
 // What compiling the script and running its start handlers writes.
-std::string transcript_of(const std::string &script)
+std::string transcript_of(const std::string &script, bool bounds_check)
 {
     TestHost host;
+    host.bounds_check = bounds_check;
     const int result = host.compile_script(script);
     if (result == 0)
         host.run_start_handlers();
@@ -37,8 +38,8 @@ std::string transcript_of(const std::string &script)
 
 } // namespace
 
-// Every tests/script/grammar/NAME.vys is compiled and run; its transcript must
-// equal NAME.expected.
+// Every tests/script/grammar/NAME.vys is compiled and run, with and without
+// bounds checking; its transcript must equal NAME.expected.
 TEST(ScriptGrammarGolden, ScriptsCompileAndRunAsExpected)
 {
     const QDir dir(QStringLiteral(VYR_TEST_SOURCE_DIR "/grammar"));
@@ -48,7 +49,9 @@ TEST(ScriptGrammarGolden, ScriptsCompileAndRunAsExpected)
         SCOPED_TRACE(name.toStdString());
         const std::string expected = read_file(dir.filePath(QString(name).replace(".vys", ".expected")));
         EXPECT_FALSE(expected.empty()) << "no expected transcript";
-        EXPECT_EQ(transcript_of(read_file(dir.filePath(name))), expected);
+        const std::string script = read_file(dir.filePath(name));
+        EXPECT_EQ(transcript_of(script, false), expected);
+        EXPECT_EQ(transcript_of(script, true), expected) << "with bounds checking";
     }
 }
 
@@ -189,6 +192,21 @@ TEST(ScriptGrammarErrors, MessagesAndLines)
         {"variables\n{\n    int v;\n    const int A = v;\n}\n", "Error (line 4): Symbol 'v' must be a constant", -1},
         {"variables\n{\n    int a[2] = {1, 2, 3};\n}\n", "Error (line 3): Too many initializers for array", -1},
         {"variables\n{\n    char a[3] = \"abc\";\n}\n", "Error (line 3): Too many characters in initializing string", -1},
+        {"variables\n{\n    int a[2] = {{1}};\n}\n", "Error (line 3): Too many levels of initializers", -1},
+        {"variables\n{\n    struct P { int x; };\n    struct P p = {1, 2};\n}\n",
+         "Error (line 4): Too many 'struct' initializers", -1},
+        {"variables\n{\n    struct P { int x; };\n    struct P p = {{1}};\n}\n",
+         "Error (line 4): Internal Error: Variable in initializer missing", -1},
+        {"variables\n{\n    struct P { int x; };\n    struct P p = {y = 1};\n}\n", "Error (line 4): Component 'y' not found",
+         -1},
+        {"variables\n{\n    char a[2][4] = \"abc\";\n}\n",
+         "Error (line 3): Two-dimensional array needs two-dimensional initializer", -1},
+        {"variables\n{\n    int a[4] = \"abc\";\n}\n",
+         "Error (line 3): Only arrays of 'byte' and 'char' can be initialized in this way", -1},
+        {"variables\n{\n    struct P { int x; };\n    struct P p = \"abc\";\n}\n",
+         "Error (line 4): String initializer not allowed for 'struct type'", -1},
+        {"variables\n{\n    char a[2][3] = {\"abc\"};\n}\n", "Error (line 3): Too many characters in initializing string",
+         -1},
         // Nesting tables.
         {deep_calls.c_str(), "Error (line 4): Nesting too deep", -1},
         {deep_ifs.c_str(), "Error (line 3): Nesting too deep", -1},
@@ -427,4 +445,61 @@ TEST(ScriptGrammarErrors, FailedParseLeavesTheCompilerReady)
         host.run_start_handlers();
         EXPECT_EQ(host.transcript, "hook start\n--- start\n0\n1\n");
     }
+}
+
+// With bounds checking, array addresses carry their size bound: a constant
+// index beyond it is a compile-time warning, a computed one is caught at run
+// time (reported, index 0), also through an array parameter.
+TEST(ScriptGrammarBounds, IndexesAreChecked)
+{
+    TestHost host;
+    host.bounds_check = true;
+    ASSERT_EQ(host.compile_script("variables\n{\n    byte small[8];\n    int arr[4];\n    int i;\n}\n"
+                                  "void set (int a[], int k)\n{\n    a[k] = 7;\n}\n"
+                                  "on start\n{\n"
+                                  "    small[10] = 1;\n"
+                                  "    i = 4;\n"
+                                  "    arr[i] = 5;\n"
+                                  "    put(arr[0]);\n"
+                                  "    set(arr, 3);\n"
+                                  "    put(arr[3]);\n"
+                                  "    set(arr, 4);\n"
+                                  "    put(arr[0]);\n"
+                                  "    put(i);\n"
+                                  "}\n"),
+              0);
+    testing::internal::CaptureStdout();
+    host.run_start_handlers();
+    const std::string reports = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(host.transcript, "hook variables\nhook start\nWarning (line 13): Array bounds violated\n"
+                               "--- variables\n--- start\n5\n7\n7\n4\n");
+    EXPECT_EQ(reports, "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n"
+                       "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n");
+
+    // The array parameter is stored with its size bound and takes 8 bytes.
+    const ScriptFunction *set = static_cast<ScriptFunction *>(host.table.find("set", 0));
+    const int32_t entry = host.vm.function(int(set->index))->code_address;
+    const CodeComparison code = compare_code(
+        host.vm, entry,
+        "PUSH_I1; ARG; PUSH_LADDR_B 0; STORE_REF; PUSH_I0; ARG; PUSH_LADDR_B 8; STORE_I; FRAME 12;"
+        "PUSH_LADDR_B 0; LOAD_SIZE; LOAD_I; PUSH_LADDR_B 8; LOAD_I; PUSH_I4; I_MUL; SIZE_CHK_I_ADD;"
+        "PUSH_B 7; SWAP; STORE_I; RET");
+    EXPECT_EQ(std::vector<uint8_t>(code.compiled.begin(), code.compiled.begin() + long(code.expected.size())),
+              code.expected);
+}
+
+// Only the compiler's first function body is preceded by OP_END, over all its compilations.
+TEST(ScriptGrammarCode, OnlyTheFirstBodyOfTheCompilerEndsTheCodeBeforeIt)
+{
+    TestHost host;
+    ASSERT_EQ(host.compile_script("int f () { return 1; }\n"), 0);
+    const int32_t second = host.vm.code_length();
+    ScriptStringSource source;
+    source.set_text("int g () { return 2; }\n");
+    host.source = &source;
+    ASSERT_EQ(host.compile(), 0);
+    const ScriptFunction *f = static_cast<ScriptFunction *>(host.table.find("f", 0));
+    const ScriptFunction *g = static_cast<ScriptFunction *>(host.table.find("g", 0));
+    EXPECT_EQ(host.vm.code()[host.vm.function(int(f->index))->code_address - 1], OP_END);
+    EXPECT_EQ(host.vm.function(int(g->index))->code_address, second);
 }

@@ -748,6 +748,35 @@ TEST_F(ScriptLibraryTest, WithBoundsCheckingASizeBoundStopsTheWrite)
     EXPECT_TRUE(machine.errors.empty());
 }
 
+// strncpy and strncat read at most their count from the source, as the C
+// library does: a full char array without a terminating zero is a valid
+// source, also at the very end of the data memory.
+TEST_F(ScriptLibraryTest, CountedCopiesNeedNoZeroWithinTheirCount)
+{
+    library.bounds_check = true;
+    std::memcpy(machine.data_pointer(kText, 4), "abcd", 4);
+    call("strncpy", {A(kTarget, 8), A(kText, 4), I(4)});
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(machine.data_pointer(kTarget, 4)), 4), "abcd");
+    put_text(kTarget, "xy");
+    call("strncat", {A(kTarget, 8), A(kText, 4), I(4)});
+    EXPECT_EQ(text_at(kTarget), "xyabcd");
+    EXPECT_TRUE(machine.errors.empty());
+    // A count beyond the source's bound still reads past it: reported.
+    call("strncpy", {A(kTarget, 8), A(kText, 4), I(6)});
+    EXPECT_EQ(machine.errors, (std::vector<std::string>{"strncpy: Array bounds violated\n"}));
+
+    library.bounds_check = false;
+    machine.errors.clear();
+    const int32_t end = machine.data_capacity();
+    std::memset(machine.data_pointer(end - 3, 3), 'z', 3);
+    put_text(kTarget, "abcd");
+    int result = 0;
+    call("strncpy", {A(kTarget), A(end - 3), I(3)}, false, &result);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(text_at(kTarget), "zzzd"); // three bytes copied, no zero added
+    EXPECT_TRUE(machine.errors.empty());
+}
+
 TEST_F(ScriptLibraryTest, WithoutBoundsCheckingTheSizeBoundIsIgnored)
 {
     put_text(kText, "longer than eight");
