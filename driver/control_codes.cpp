@@ -750,8 +750,10 @@ NTSTATUS VrbusDriver::ioctl_clear_auto_responses(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_alloc_auto_response(Call &call)
 {
+    // Only buffer type 1 is known; like every failure the table names no
+    // status for, it completes with STATUS_UNSUCCESSFUL.
     if (call.in(4) != 1)
-        return STATUS_INVALID_PARAMETER;
+        return STATUS_UNSUCCESSFUL;
     auto &table = call.handle->auto_responses;
     if (!table)
         table = std::make_unique<std::array<auto_response, kAutoResponseSlots>>();

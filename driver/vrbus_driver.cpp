@@ -223,16 +223,19 @@ NTSTATUS VrbusDriver::open_device(const std::string &link_name, device_object **
     *opened = nullptr;
     const std::string wanted = lower_case(link_name);
     for (auto &card : cards_) {
-        for (auto &device : card->links) {
-            if (device->link_name != wanted)
+        for (auto &link : card->links) {
+            if (link->link_name != wanted)
                 continue;
+            // The open may add slots to the card's link list, which moves its
+            // entries: only the device object itself stays where it is.
+            device_object *device = link.get();
             // Devices are exclusive: the system refuses a second open.
             if (device->is_open)
                 return STATUS_ACCESS_DENIED;
-            const NTSTATUS status = create(device.get());
+            const NTSTATUS status = create(device);
             if (status == STATUS_SUCCESS) {
                 device->is_open = true;
-                *opened = device.get();
+                *opened = device;
             }
             return status;
         }

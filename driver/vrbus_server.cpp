@@ -240,7 +240,7 @@ bool VrbusServer::reply(Connection *connection, NTSTATUS status, uint32_t inform
     msghdr message{};
     message.msg_iov = parts;
     message.msg_iovlen = output_length ? 2 : 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
     if (fd >= 0) {
         message.msg_control = control;
         message.msg_controllen = sizeof(control);

@@ -241,7 +241,7 @@ int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t
     msghdr message{};
     message.msg_iov = request;
     message.msg_iovlen = in_len ? 2 : 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))] = {};
     if (fd_count > 0) {
         message.msg_control = control;
         message.msg_controllen = CMSG_SPACE(fd_count * sizeof(int));

@@ -28,6 +28,11 @@ std::string runtime_directory()
     struct stat info;
     if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return std::string();
+    // The directory holds the daemon's socket, the volatile registry keys and
+    // the lock files: one that another user owns or may write into (a name
+    // taken first in /tmp) would let that user stand in for the daemon.
+    if (info.st_uid != getuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return std::string();
     return dir;
 }
 

@@ -7,8 +7,9 @@
 
 namespace platform {
 
-// The directory's path, created with mode 0700 when it is missing (an empty
-// string when it cannot be created).
+// The directory's path, created with mode 0700 when it is missing; an empty
+// string when it cannot be created, or when it exists but belongs to another
+// user or others may write into it.
 std::string runtime_directory();
 
 } // namespace platform

@@ -189,6 +189,31 @@ TEST_F(VrbusDelivery, OverwriteModeDropsTheOldestOnlyWhileNoClientMapsTheQueue)
     EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
 }
 
+TEST_F(VrbusDelivery, LockedQueueTakesNothingAndFlushClearsTheOverrun)
+{
+    void *address = nullptr;
+    ASSERT_EQ(b->map_rx_queue(&address), 0);
+    MappedQueue queue(address);
+    ASSERT_EQ(control(*b, 0x800020A8).status, STATUS_SUCCESS); // lock
+    EXPECT_EQ(queue.header(72), 1u);
+    ASSERT_EQ(write_records(*a, {frame(0x1)}), STATUS_SUCCESS);
+    ASSERT_EQ(control(*b, kRequestChipState).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(*b, kGetRxQueueLevel, {}, 4).word(0), 0u);
+    ASSERT_EQ(control(*b, 0x800020AC).status, STATUS_SUCCESS); // unlock
+    EXPECT_EQ(queue.header(72), 0u);
+
+    // 64 entries hold 63: one frame overruns, and the flush forgets it.
+    std::vector<MessageRecord> written(64, frame(0x2));
+    ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
+    EXPECT_EQ(control(*b, kGetRxQueueLevel, {}, 4).word(0), 63u);
+    ASSERT_EQ(control(*b, kFlushRxQueue).status, STATUS_SUCCESS);
+    EXPECT_EQ(queue.header(64), queue.header(60));
+    ASSERT_EQ(write_records(*a, {frame(0x3)}), STATUS_SUCCESS);
+    const auto kept = queue.take_all();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].flags, 0);
+}
+
 TEST_F(VrbusDelivery, ChipStateAndStatisticsOnRequest)
 {
     ASSERT_EQ(control(*b, kRequestChipState).status, STATUS_SUCCESS);

@@ -108,6 +108,36 @@ TEST_F(VrbusDevices, FourteenthOpenAddsSixteenSlotsToEveryChannel)
     EXPECT_EQ(open_device(beyond, "vrbus0a.32"), STATUS_OBJECT_NAME_NOT_FOUND);
 }
 
+// The open that adds slots extends the card's device list while that open
+// is still using its own entry; a memory checker sees any use of the moved
+// entries, which an ordinary run does not.
+TEST(VrbusMemory, SlotGrowthOpenRunsCleanUnderAMemoryChecker)
+{
+    if (std::system("command -v valgrind > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no valgrind to check the daemon with";
+    Daemon daemon(std::string(), {"valgrind", "-q", "--error-exitcode=99"});
+    ASSERT_TRUE(daemon.ready());
+    {
+        std::vector<std::unique_ptr<DeviceFile>> devices;
+        for (int k = 1; k <= 14; ++k) {
+            devices.push_back(std::make_unique<DeviceFile>());
+            ASSERT_EQ(open_device(*devices.back(), "vrbus0a." + std::to_string(k)), STATUS_SUCCESS);
+        }
+        // The device whose open grew the slots is held open like any other.
+        DeviceFile again;
+        EXPECT_EQ(open_device(again, "vrbus0a.14"), STATUS_ACCESS_DENIED);
+        DeviceFile grown;
+        EXPECT_EQ(open_device(grown, "vrbus0b.20"), STATUS_SUCCESS);
+        for (DeviceFile *device : {devices[0].get(), devices[13].get()}) {
+            ASSERT_EQ(control(*device, kSetRxQueueSize, {8}).status, STATUS_SUCCESS);
+            ASSERT_EQ(control(*device, kBusOn).status, STATUS_SUCCESS);
+        }
+        ASSERT_EQ(write_records(*devices[0], {frame(0x14)}), STATUS_SUCCESS);
+        EXPECT_EQ(frames_of(read_all(*devices[13])).size(), 1u);
+    }
+    EXPECT_EQ(daemon.stop(), 0); // 99: the checker found a memory error
+}
+
 TEST_F(VrbusDevices, QueueSizeLimitsAndMappedHeader)
 {
     ASSERT_TRUE(daemon.ready());

@@ -39,8 +39,11 @@ constexpr const char *kDriverKey = "[Software\\VINDRA AB\\VIVOzozav 1.0\\Drivers
 class Daemon
 {
 public:
-    // machine_conf: the text of the machine registry file (may be empty).
-    explicit Daemon(const std::string &machine_conf = std::string())
+    // machine_conf: the text of the machine registry file (may be empty);
+    // wrapper: a program and its arguments that run the daemon (a checker).
+    explicit Daemon(const std::string &machine_conf = std::string(),
+                    const std::vector<std::string> &wrapper = {})
+        : wrapper_(wrapper)
     {
         runtime_dir_ = dir_.path().toStdString() + "/run";
         registry_dir_ = dir_.path().toStdString() + "/registry";
@@ -86,7 +89,12 @@ private:
         if (pid_ == 0) {
             // The daemon goes with the test, also when a test crashes.
             prctl(PR_SET_PDEATHSIG, SIGTERM);
-            execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+            std::vector<char *> argv;
+            for (const std::string &word : wrapper_)
+                argv.push_back(const_cast<char *>(word.c_str()));
+            argv.push_back(const_cast<char *>(program.c_str()));
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
             _exit(127);
         }
         unsetenv("NOTIFY_SOCKET");
@@ -96,11 +104,12 @@ private:
         }
         pollfd wait_for{notify, POLLIN, 0};
         char message[64] = {};
-        if (poll(&wait_for, 1, 10000) == 1 && recv(notify, message, sizeof message - 1, 0) > 0)
+        if (poll(&wait_for, 1, wrapper_.empty() ? 10000 : 60000) == 1 && recv(notify, message, sizeof message - 1, 0) > 0)
             ready_ = std::strcmp(message, "READY=1") == 0;
         close(notify);
     }
 
+    std::vector<std::string> wrapper_;
     QTemporaryDir dir_;
     std::string runtime_dir_;
     std::string registry_dir_;
