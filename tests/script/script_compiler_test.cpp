@@ -330,6 +330,16 @@ TEST(ScriptCompilerCompile, ResultsOfCompile)
     EXPECT_EQ(c.line, 3); // counted from 1 again
     EXPECT_FALSE(script_keywords_present());
 
+    // The grammar gets the first 511 characters of a string that is too
+    // long, but the compilation fails.
+    c.errors.clear();
+    const std::string long_text = "__pragma_internal;\nchar s[700] = \"" + std::string(600, 's') + "\";\n";
+    source.set_text(long_text.c_str());
+    EXPECT_EQ(c.compile(), -1);
+    ASSERT_EQ(c.errors.size(), 1u);
+    EXPECT_EQ(c.errors[0], "String constant too long.");
+
+    c.errors.clear();
     source.set_text("__pragma_internal; /* open");
     EXPECT_NE(c.compile(), 0);
     ASSERT_FALSE(c.errors.empty()); // the grammar adds its parse error
