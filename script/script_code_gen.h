@@ -238,6 +238,7 @@ private:
     void convert_condition(const ScriptParseValue &condition);
     void signal_struct_raw(ScriptParseValue *operand);
     void push_pointer(const ScriptParseValue &operand);
+    void bound_member_array(const ScriptParseValue &array);
     bool in_function() const;
     bool hides_parameter(const char *name) const;
     ScriptStructType *visible_struct_type(const char *name) const;

@@ -199,11 +199,22 @@ void ScriptCodeGen::push_pointer(const ScriptParseValue &operand)
     }
 }
 
+// An array member whose address was computed at run time (through a
+// reference or an element of an array of structs) gets its own size bound:
+// the address it was computed from carries none that fits it.
+void ScriptCodeGen::bound_member_array(const ScriptParseValue &array)
+{
+    if (bounds_check() && array.address_on_stack && array.indexes == 0)
+        set_size(array.variable->storage_size());
+}
+
 bool ScriptCodeGen::index_base(const ScriptParseValue &array)
 {
     if (array.type != TYPE_ARRAY || !array.variable)
         return error("Left side of [] must be of array type");
-    if (!array.address_on_stack)
+    if (array.address_on_stack)
+        bound_member_array(array);
+    else
         push_pointer(array);
     return true;
 }
@@ -276,7 +287,9 @@ bool ScriptCodeGen::load(const ScriptParseValue &operand, ScriptParseValue *out)
     signal_struct_raw(&value);
     if (value.type == TYPE_ARRAY) {
         // An array's value is its address.
-        if (!value.address_on_stack)
+        if (value.address_on_stack)
+            bound_member_array(value);
+        else
             push_pointer(value);
     } else {
         const uint32_t type = compiler_->emit_load(value.address, value.type, value.local, ACCESS_READ,

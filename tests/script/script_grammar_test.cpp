@@ -476,6 +476,18 @@ TEST(ScriptGrammarBounds, IndexesAreChecked)
     EXPECT_EQ(reports, "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n"
                        "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n");
 
+    // An array member reached through a reference is bounded by its own size.
+    TestHost member_host;
+    member_host.bounds_check = true;
+    ASSERT_EQ(member_host.compile_script("variables { struct S { int id; byte data[4]; }; struct S s; }\n"
+                                         "int get (struct S m, int k) { return m.data[k]; }\n"
+                                         "on start { s.data[2] = 9; put(get(s, 2)); put(get(s, 4)); }\n"),
+              0);
+    testing::internal::CaptureStdout();
+    member_host.run_start_handlers();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n");
+    EXPECT_EQ(member_host.transcript, "hook variables\nhook start\n--- variables\n--- start\n9\n0\n");
+
     // The array parameter is stored with its size bound and takes 8 bytes.
     const ScriptFunction *set = static_cast<ScriptFunction *>(host.table.find("set", 0));
     const int32_t entry = host.vm.function(int(set->index))->code_address;
