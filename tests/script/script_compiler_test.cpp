@@ -346,6 +346,25 @@ TEST(ScriptCompilerCompile, ResultsOfCompile)
     EXPECT_EQ(c.errors[0], "Error: Unexpected eof in comment");
 }
 
+TEST(ScriptCompilerCompile, AliasWordsDeclareIntsAndDoubles)
+{
+    ScriptStringSource source;
+    RecordingCompiler c;
+    c.source = &source;
+    source.set_text("__pragma_internal;\nlong a; word b; dword c; float d; int Int;\n");
+    ASSERT_EQ(c.compile(), 0);
+    const struct {
+        const char *name;
+        uint32_t type;
+    } cases[] = {{"a", TYPE_INT}, {"b", TYPE_INT}, {"c", TYPE_INT}, {"d", TYPE_DOUBLE}, {"Int", TYPE_INT}};
+    for (const auto &k : cases) {
+        const auto *v = dynamic_cast<const ScriptVariable *>(c.table.find(k.name, 0));
+        ASSERT_NE(v, nullptr) << k.name;
+        EXPECT_EQ(v->type, k.type) << k.name;
+    }
+    EXPECT_TRUE(c.errors.empty());
+}
+
 namespace {
 
 class UnopenableSource : public ScriptStringSource {
