@@ -1,5 +1,7 @@
 #include "core/debug_trace.h"
 
+#include "core/text_util.h"
+
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -39,13 +41,7 @@ void debug_trace(const char *format, ...)
         return;
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? size_t(length) : 0, '\0');
-    if (length > 0)
-        std::vsnprintf(&text[0], text.size() + 1, format, args);
+    std::string text = string_vprintf(format, args);
     va_end(args);
     if (text.empty() || text.back() != '\n')
         text += '\n';

@@ -1,5 +1,6 @@
 #include "core/env_var_record.h"
 
+#include "core/text_util.h"
 #include "core/vyr_definer.h"
 
 #include <algorithm>
@@ -11,19 +12,6 @@
 namespace {
 
 std::atomic<int> next_env_var_id{1};
-
-// Truncates towards zero, held to the int range (a plain cast of a double
-// outside it is undefined); NaN gives 0.
-int truncate_to_int(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= double(INT_MAX))
-        return INT_MAX;
-    if (value <= double(INT_MIN))
-        return INT_MIN;
-    return int(value);
-}
 
 // Reads a decimal number the way atoi does, held to the int range.
 int text_to_int(const char *text)
@@ -80,7 +68,7 @@ int EnvVarRecord::value_int() const
     case Int:
         return m_int.load();
     case Double:
-        return truncate_to_int(m_double.load());
+        return clamp_to_int32(m_double.load());
     case String: {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_string ? text_to_int(m_string->c_str()) : 0;
@@ -147,7 +135,7 @@ void EnvVarRecord::set_value_double(double value)
     case Int:
         // Changed when the double differs from the old int, even when the
         // truncated value is the same.
-        if (double(m_int.exchange(truncate_to_int(value))) != value)
+        if (double(m_int.exchange(clamp_to_int32(value))) != value)
             notify();
         break;
     case Double:

@@ -51,18 +51,6 @@ double text_to_double(const char *text)
     return strtod_l(text, nullptr, c_locale());
 }
 
-// Truncation that stays defined for NaN and values beyond the int range.
-int32_t double_to_int(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= 2147483647.0)
-        return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0)
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
 bool equals_ignoring_case(const std::string &text, const char *word)
 {
     return strcasecmp(text.c_str(), word) == 0;
@@ -76,17 +64,6 @@ bool is_ascii_letter(int c)
 bool is_digit(int c)
 {
     return c >= '0' && c <= '9';
-}
-
-int hex_digit_value(int c)
-{
-    if (is_digit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool is_blank(int c)
@@ -548,7 +525,7 @@ int32_t QtbConfigValue::to_int() const
     case Bool:
         return m_bool ? 1 : 0;
     case Double:
-        return double_to_int(m_double);
+        return clamp_to_int32(m_double);
     default:
         return 0;
     }

@@ -1,6 +1,8 @@
 #include "core/text_util.h"
 
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -14,17 +16,6 @@ bool is_blank(char c)
     return c == ' ' || c == '\t';
 }
 
-// Value of a digit character, or -1.
-int digit_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool is_continuation(unsigned char c)
 {
@@ -122,7 +113,7 @@ int parse_int_text(const char *text, bool *ok)
     uint32_t value = 0;
     bool complete = true;
     for (; p < end; ++p) {
-        const int digit = digit_value(*p);
+        const int digit = hex_digit_value(static_cast<unsigned char>(*p));
         if (digit < 0 || unsigned(digit) >= base) {
             complete = false;
             break;
@@ -267,4 +258,48 @@ double step_function(double x)
 void sleep_ms(unsigned milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+int hex_digit_value(int c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+int32_t clamp_to_int32(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= 2147483647.0)
+        return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0)
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+std::string string_vprintf(const char *format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0)
+        return std::string();
+    std::string text(size_t(length), '\0');
+    std::vsnprintf(&text[0], text.size() + 1, format, args);
+    return text;
+}
+
+std::string string_printf(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = string_vprintf(format, args);
+    va_end(args);
+    return text;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Small text and number helpers shared by the program and the editor.
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,17 @@
 #include <QString>
 
 class QIODevice;
+
+// Value of a hexadecimal digit character (either case), or -1.
+int hex_digit_value(int c);
+
+// Truncation toward zero that stays defined for every double: NaN gives 0 and
+// values beyond the int range are held to its ends (a plain cast is undefined).
+int32_t clamp_to_int32(double value);
+
+// The text of a printf-style format as an owned string.
+std::string string_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string string_vprintf(const char *format, va_list args);
 
 // Reads a signed integer. Leading blanks, an optional "-" and blanks after it
 // are skipped; the number ends at the first blank or the end of the text.

@@ -2,6 +2,7 @@
 
 #include "core/candb_file_io.h"
 #include "core/keyword_hash.h"
+#include "core/text_util.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -18,17 +19,6 @@ bool is_letter(int c)
 bool is_digit(int c)
 {
     return c >= '0' && c <= '9';
-}
-
-int hex_digit(int c)
-{
-    if (is_digit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Control characters, the blank and every byte from 0x80 on separate tokens.
@@ -214,12 +204,12 @@ int DbcLexer::lex_number(int c)
     if (c == '0' && (peek() == 'x' || peek() == 'X')) {
         append(c);
         append(get());
-        for (c = get(); hex_digit(c) >= 0; c = get()) {
+        for (c = get(); hex_digit_value(c) >= 0; c = get()) {
             if (!append(c)) {
                 io_.error("Number too long");
                 return kDbcError;
             }
-            magnitude_ = magnitude_ * 16 + static_cast<uint64_t>(hex_digit(c));
+            magnitude_ = magnitude_ * 16 + static_cast<uint64_t>(hex_digit_value(c));
         }
         unget(c);
         is_int_ = true;
