@@ -12,25 +12,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
 
 using namespace script_code_gen;
-
-namespace {
-
-// The function symbols borrow their parameter names, and a prototype in a
-// predefined header outlives the parse that read it: the names are kept for
-// the life of the process, each distinct name once.
-const char *lasting_name(const char *name)
-{
-    static std::mutex mutex;
-    static std::unordered_set<std::string> names;
-    std::lock_guard<std::mutex> lock(mutex);
-    return names.insert(name).first->c_str();
-}
-
-} // namespace
 
 ScriptCodeGen::ScriptCodeGen(ScriptCompiler *compiler)
     : compiler_(compiler), machine_(compiler->machine), start_scope_level_(compiler->scope_level),
@@ -279,7 +262,7 @@ bool ScriptCodeGen::add_parameter(const ScriptParseValue &type, const char *name
     param.struct_type = type.struct_type;
     param.reference = type.reference || array;
     param.array = array;
-    param.name = lasting_name(name);
+    param.name = name;
     return true;
 }
 
