@@ -338,21 +338,29 @@ int PCodeMachine::optimise(bool optimise, ScriptCompiler *reporter)
         emit_push_int(value, optimise);
         return 1;
     }
-    // A constant index into a global array: the address is known now.
+    // A constant index: out of bounds it is reported now, whatever the base;
+    // into a global array the address is known now as well.
     if (is(0, OP_SIZE_CHK_I_ADD) && is(1, OP_PUSH_I) && is(2, OP_SET_SIZE)) {
-        if (!is(3, OP_PUSH_GADDR))
-            return 0;
         const int32_t offset = w[1].int_operand, size = w[2].int_operand, address = w[3].int_operand;
-        trace("REDUCE CHK_I_ADD, size=%d, offs=%d, addr=%d\n", size, offset, address);
         // A negative index is out of bounds as much as one past the end: the
-        // check this rewrite removes would have refused it at run time.
+        // check at run time refuses it too.
         const bool outside = offset >= size || offset < 0;
-        if (outside && reporter) {
-            reporter->warning("%s", "Array bounds violated");
-        } else if (outside) {
-            std::printf("Array bounds violated\n");
-            std::fflush(stdout);
+        auto report_outside = [&] {
+            if (!outside)
+                return;
+            if (reporter) {
+                reporter->warning("%s", "Array bounds violated");
+            } else {
+                std::printf("Array bounds violated\n");
+                std::fflush(stdout);
+            }
+        };
+        if (!is(3, OP_PUSH_GADDR)) {
+            report_outside(); // the run-time check stays in the code
+            return 0;
         }
+        trace("REDUCE CHK_I_ADD, size=%d, offs=%d, addr=%d\n", size, offset, address);
+        report_outside();
         drop_instructions(4);
         emit_push_address(int32_t(uint32_t(address) + uint32_t(offset)), false, optimise);
         emit_set_size(outside ? 0 : size - offset, optimise);

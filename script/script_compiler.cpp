@@ -40,12 +40,15 @@ int ScriptCompiler::compile()
         return -3;
     line = 1;
     has_pushed_token_ = false;
+    lexical_error_ = false;
     if (source->open() != 0) {
         error("Unable to open source");
         script_keywords_free();
         return -2;
     }
-    const int result = script_parse(this);
+    int result = script_parse(this);
+    if (result == 0 && lexical_error_)
+        result = -1;
     source->close();
     script_keywords_free();
     return result;

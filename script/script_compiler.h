@@ -53,7 +53,8 @@ public:
     // Compiles the source into the machine and the symbol table: 0 on
     // success, -2 when the source cannot be opened, -3 when the keyword table
     // cannot be built or the machine, the symbol table or the source is
-    // missing, else the grammar's result.
+    // missing, -1 when the lexer reported an error the grammar did not see
+    // (a string constant cut at its length limit), else the grammar's result.
     int compile();
 
     // The lexer: the next token's code (see script_tokens.h), its value in *value.
@@ -150,10 +151,13 @@ private:
     int identifier_token(int c, ScriptTokenValue *value);
     int number_token(int c, ScriptTokenValue *value);
     int string_token(ScriptTokenValue *value);
+    void skip_string_rest();
     int char_token(ScriptTokenValue *value);
     int operator_token(int c);
 
     bool has_pushed_token_ = false;
     int pushed_code_ = 0;
     ScriptTokenValue pushed_value_;
+    // An error the lexer reported without handing the grammar an error token.
+    bool lexical_error_ = false;
 };

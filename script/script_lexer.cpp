@@ -62,6 +62,10 @@ int escaped(int c, int quote)
 
 } // namespace
 
+// The end of the source is kEnd only: a byte 255 in the text is an ordinary
+// character (inside a comment or a string it is kept, elsewhere it is a token
+// the grammar refuses), so that a stray 0xFF cannot silently cut off the rest
+// of a script.
 int ScriptCompiler::read_char()
 {
     return source->get_char();
@@ -190,11 +194,15 @@ int ScriptCompiler::read_directive()
     if (c == '\n')
         ++line;
 
-    size_t i = text.find_first_not_of(" \t");
-    if (i == std::string::npos || text.compare(i, 7, "include") != 0)
+    size_t i = 0;
+    while (i < text.size() && is_blank(static_cast<unsigned char>(text[i])))
+        ++i;
+    if (text.compare(i, 7, "include") != 0)
         return 0;
-    i = text.find_first_not_of(" \t", i + 7);
-    if (i == std::string::npos || text[i] != '"')
+    i += 7;
+    while (i < text.size() && is_blank(static_cast<unsigned char>(text[i])))
+        ++i;
+    if (i == text.size() || text[i] != '"')
         return 0;
     // The name runs up to the line's last double quote.
     const size_t last = text.rfind('"');
@@ -345,10 +353,9 @@ int ScriptCompiler::string_token(ScriptTokenValue *value)
         }
         if (n == kMaxStringLength) {
             error("String constant too long.");
-            // Skip the rest of the constant, so that it is not read as code.
-            while ((c = read_char()) != kEnd && c != '"')
-                if (c == '\n')
-                    ++line;
+            // The grammar gets the text so far, but the compilation fails.
+            lexical_error_ = true;
+            skip_string_rest();
             break;
         }
         text[n++] = static_cast<char>(c);
@@ -356,6 +363,21 @@ int ScriptCompiler::string_token(ScriptTokenValue *value)
     text[n] = 0;
     value->text = text;
     return T_STRING_CONST;
+}
+
+// Skips what is left of a string constant up to its closing quote, so that
+// the rest is not read as code; an escaped quote does not close it.
+void ScriptCompiler::skip_string_rest()
+{
+    int c;
+    while ((c = read_char()) != kEnd && c != '"') {
+        if (c == '\\')
+            c = read_char();
+        if (c == '\n')
+            ++line;
+        if (c == kEnd)
+            return;
+    }
 }
 
 // The text between single quotes; "''" inside stands for one quote.

@@ -14,7 +14,8 @@ public:
 
     // The next character (0..255), or kEnd at the end.
     virtual int get_char() = 0;
-    // Steps back one character.
+    // Steps back one character. The lexer may step back two characters in a
+    // row (after ".." and after a number followed by "x").
     virtual void unget_char(int c) = 0;
     // 0 on success, nonzero on failure.
     virtual int open() { return 0; }

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -22,14 +23,17 @@ void append_format(std::string &out, const char *format, ...)
 
 void ScriptName::set(const char *text, bool copy)
 {
-    owned_.reset();
-    text_ = text;
+    // The copy is made before the earlier name is freed, as the new text may
+    // be that name itself.
+    std::unique_ptr<char[]> copied;
     if (copy && text) {
         const size_t n = std::strlen(text) + 1;
-        owned_.reset(new char[n]);
-        std::memcpy(owned_.get(), text, n);
-        text_ = owned_.get();
+        copied.reset(new char[n]);
+        std::memcpy(copied.get(), text, n);
+        text = copied.get();
     }
+    owned_ = std::move(copied);
+    text_ = text;
 }
 
 void ScriptSymbol::print(std::string &out) const

@@ -407,15 +407,39 @@ TEST_F(PeepholeTest, ConstantIndexOutOfBoundsGoesToTheCompilersWarning)
     EXPECT_EQ(code_of(m), (Bytes{OP_PUSH_GADDR_B, 110, OP_SET_SIZE_B, 0}));
 }
 
-TEST_F(PeepholeTest, ConstantIndexOnALocalArrayStays)
+TEST_F(PeepholeTest, ConstantIndexOnALocalArrayStaysButIsStillChecked)
 {
+    // No rewrite and no trace line, but an index outside the array is
+    // reported at compile time just as for a global one.
+    struct Case {
+        int32_t index;
+        const char *output;
+    };
+    const Case cases[] = {{3, ""}, {10, "Array bounds violated\n"}, {-1, "Array bounds violated\n"}};
+    for (const Case &c : cases) {
+        PCodeMachine machine;
+        machine.set_trace(true);
+        machine.emit_push_address(100, true, true);
+        machine.emit_set_size(8, true);
+        machine.emit_push_int(c.index, true);
+        machine.emit_opcode(OP_SIZE_CHK_I_ADD);
+        const Bytes before = code_of(machine);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(machine.optimise(true), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output) << c.index;
+        EXPECT_EQ(code_of(machine), before) << c.index;
+    }
+
+    ScriptCompiler compiler;
+    compiler.line = 7;
+    m.set_trace(false);
     m.emit_push_address(100, true, true);
     m.emit_set_size(8, true);
-    m.emit_push_int(3, true);
+    m.emit_push_int(8, true);
     m.emit_opcode(OP_SIZE_CHK_I_ADD);
-    const Bytes before = code_of(m);
-    EXPECT_EQ(optimise(true, 0), "");
-    EXPECT_EQ(code_of(m), before);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(m.optimise(false, &compiler), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning (line 7): Array bounds violated\n");
 }
 
 TEST_F(PeepholeTest, ConstantOffsetOfAGlobal)

@@ -347,10 +347,39 @@ TEST(ScriptCompilerCompile, ResultsOfCompile)
     EXPECT_EQ(c.line, 3); // counted from 1 again
     EXPECT_FALSE(script_keywords_present());
 
+    // The grammar gets the first 511 characters of a string that is too
+    // long, but the compilation fails.
+    c.errors.clear();
+    const std::string long_text = "__pragma_internal;\nchar s[700] = \"" + std::string(600, 's') + "\";\n";
+    source.set_text(long_text.c_str());
+    EXPECT_EQ(c.compile(), -1);
+    ASSERT_EQ(c.errors.size(), 1u);
+    EXPECT_EQ(c.errors[0], "String constant too long.");
+
+    c.errors.clear();
     source.set_text("__pragma_internal; /* open");
     EXPECT_NE(c.compile(), 0);
     ASSERT_FALSE(c.errors.empty()); // the grammar adds its parse error
     EXPECT_EQ(c.errors[0], "Error: Unexpected eof in comment");
+}
+
+TEST(ScriptCompilerCompile, AliasWordsDeclareIntsAndDoubles)
+{
+    ScriptStringSource source;
+    RecordingCompiler c;
+    c.source = &source;
+    source.set_text("__pragma_internal;\nlong a; word b; dword c; float d; int Int;\n");
+    ASSERT_EQ(c.compile(), 0);
+    const struct {
+        const char *name;
+        uint32_t type;
+    } cases[] = {{"a", TYPE_INT}, {"b", TYPE_INT}, {"c", TYPE_INT}, {"d", TYPE_DOUBLE}, {"Int", TYPE_INT}};
+    for (const auto &k : cases) {
+        const auto *v = dynamic_cast<const ScriptVariable *>(c.table.find(k.name, 0));
+        ASSERT_NE(v, nullptr) << k.name;
+        EXPECT_EQ(v->type, k.type) << k.name;
+    }
+    EXPECT_TRUE(c.errors.empty());
 }
 
 namespace {

@@ -241,6 +241,9 @@ TEST_F(ScriptLexer, ErrorsEndTheTokenStream)
          "Can not include file 'x.h' - no more than 8 files can be recursively included."},
         {std::string(513, 'i'), "error", "Identifier too long."},
         {"'" + std::string(513, 'c') + "' x", "error", "Character constant too long."},
+        // any blanks around "include"
+        {"#\vinclude\t\"x.h\"\n", "error",
+         "Can not include file 'x.h' - no more than 8 files can be recursively included."},
     };
     for (const auto &c : cases) {
         compiler.errors.clear();
@@ -265,6 +268,21 @@ TEST_F(ScriptLexer, LongStringIsCutAndReportedOnce)
     EXPECT_EQ(lex("\"" + text + "\" x"), "str(" + std::string(511, 's') + ") id(x) end");
     ASSERT_EQ(compiler.errors.size(), 1u);
     EXPECT_EQ(compiler.errors[0], "String constant too long.");
+}
+
+TEST_F(ScriptLexer, EscapedQuoteInTheCutRestOfALongStringDoesNotEndIt)
+{
+    const std::string text(600, 's');
+    EXPECT_EQ(lex("\"" + text + "\\\" x\" y"), "str(" + std::string(511, 's') + ") id(y) end");
+    ASSERT_EQ(compiler.errors.size(), 1u);
+}
+
+// A byte 255 is not the end of the source: a script with one in a comment is
+// read to its end, and elsewhere the byte is a token of its own.
+TEST_F(ScriptLexer, ByteFFIsAnOrdinaryCharacter)
+{
+    EXPECT_EQ(lex("a // \xFF\n/* \xFF */ b \"\xFF\" \xFF c"), "id(a) id(b) str(\xFF) '\xFF' id(c) end");
+    EXPECT_TRUE(compiler.errors.empty());
 }
 
 TEST_F(ScriptLexer, PreviousIdentifierStaysValidDuringLookAhead)

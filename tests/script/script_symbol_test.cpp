@@ -123,6 +123,13 @@ TEST(ScriptFunction, ParametersAndTheirBounds)
     EXPECT_EQ(f.param_type(2), TYPE_UNDEFINED);
     EXPECT_EQ(f.param_name(5), nullptr);
 
+    // A name may be set again from its own owned copy.
+    f.set_param_name(0, f.param_name(0), true);
+    EXPECT_STREQ(f.param_name(0), "count");
+    f.set_name("f", true);
+    f.set_name(f.name(), true);
+    EXPECT_STREQ(f.name(), "f");
+
     f.set_param_count(1);
     EXPECT_EQ(f.param_type(0), TYPE_UNDEFINED);
     EXPECT_EQ(f.find_param("count"), -1);
