@@ -12,25 +12,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
 
 using namespace script_code_gen;
-
-namespace {
-
-// The function symbols borrow their parameter names, and a prototype in a
-// predefined header outlives the parse that read it: the names are kept for
-// the life of the process, each distinct name once.
-const char *lasting_name(const char *name)
-{
-    static std::mutex mutex;
-    static std::unordered_set<std::string> names;
-    std::lock_guard<std::mutex> lock(mutex);
-    return names.insert(name).first->c_str();
-}
-
-} // namespace
 
 ScriptCodeGen::ScriptCodeGen(ScriptCompiler *compiler)
     : compiler_(compiler), machine_(compiler->machine), start_scope_level_(compiler->scope_level),
@@ -279,7 +262,7 @@ bool ScriptCodeGen::add_parameter(const ScriptParseValue &type, const char *name
     param.struct_type = type.struct_type;
     param.reference = type.reference || array;
     param.array = array;
-    param.name = lasting_name(name);
+    param.name = name;
     return true;
 }
 
@@ -336,7 +319,15 @@ bool ScriptCodeGen::begin_function_body()
         compiler_->frame_size = int(variable->address) + variable->size();
         compiler_->symbols->insert(variable);
 
-        push_int(count - 1 - i);
+        if (function->variadic) {
+            // Below the extra arguments: parameter i lies at the depth of the
+            // argument count (the top cell at the call) minus i.
+            push_count_argument();
+            push_int(i);
+            emit(OP_I_SUB);
+        } else {
+            push_int(count - 1 - i);
+        }
         emit(OP_ARG);
         push_address(variable->address, true);
         if (variable->reference) {
@@ -360,6 +351,13 @@ bool ScriptCodeGen::begin_function_body()
     frame_operand_ = code_position();
     machine_->emit_int(0);
     return true;
+}
+
+// The argument count that the caller of a "..." function pushed last.
+void ScriptCodeGen::push_count_argument()
+{
+    push_int(0);
+    emit(OP_ARG);
 }
 
 void ScriptCodeGen::end_function_body()
@@ -641,7 +639,14 @@ bool ScriptCodeGen::return_value(const ScriptParseValue &value)
     else if (!(is_int_kind(result) && is_int_kind(value.type)) && (result != value.type || result == TYPE_VOID))
         return error("Attempt to return type '%s' from function with return type '%s'.",
                      script_type_name(value.type), script_type_name(result));
-    push_int(function->param_count() + 1);
+    if (function->variadic) {
+        // The result cell lies below every argument and the count.
+        push_count_argument();
+        push_int(2);
+        emit(OP_I_ADD);
+    } else {
+        push_int(function->param_count() + 1);
+    }
     emit(OP_SET_RESULT);
     emit(OP_RET);
     return true;

@@ -239,6 +239,7 @@ private:
     void signal_struct_raw(ScriptParseValue *operand);
     void push_pointer(const ScriptParseValue &operand);
     void bound_member_array(const ScriptParseValue &array);
+    void push_count_argument();
     bool in_function() const;
     bool hides_parameter(const char *name) const;
     ScriptStructType *visible_struct_type(const char *name) const;

@@ -612,11 +612,17 @@ bool ScriptCodeGen::end_initializer()
     ScriptVariable *variable = current_variable_;
     const InitLevel level = init_levels_.front();
     init_levels_.clear();
+    // An open first dimension holds what the list gave: its elements, or the
+    // rows they fill.
+    const int element_size = variable->element_size();
+    if (open_array_) {
+        const int row = variable->dim2 >= 1 ? variable->dim2 : 1;
+        compiler_->allocate_variable(variable, (appended_ + row - 1) / row);
+    }
     // The outermost list is padded with zero elements up to the variable's
     // size like the nested lists, so no element keeps what memory held
-    // before. An open array takes only the elements it got.
-    const int element_size = variable->element_size();
-    if (!level.struct_type && level.dimension > 0 && element_size > 0) {
+    // before.
+    if (!level.struct_type && element_size > 0) {
         const int missing = variable->storage_size() / element_size - appended_;
         if (missing > 0) {
             emit_zero_bytes(missing * element_size);
@@ -626,7 +632,5 @@ bool ScriptCodeGen::end_initializer()
     machine_->patch_int(element_size * appended_, count_operand_);
     pop(1);
     optimise();
-    if (open_array_)
-        compiler_->allocate_variable(variable, level.count);
     return true;
 }

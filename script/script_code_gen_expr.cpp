@@ -234,6 +234,12 @@ bool ScriptCodeGen::index(const ScriptParseValue &array, const ScriptParseValue 
     }
     emit(bounds_check() ? OP_SIZE_CHK_I_ADD : OP_I_ADD);
     optimise(true);
+    // A row selected at run time still carries the whole array's bound, from
+    // which a second index could reach past the array: it gets the row's own.
+    // (A constant row index folded into the address leaves the rest of the
+    // array as the bound already.)
+    if (row && bounds_check() && machine_->window_entry(0).opcode == OP_SIZE_CHK_I_ADD)
+        set_size(scale);
 
     ScriptParseValue result = array;
     result.type = row ? TYPE_ARRAY : variable->type;
@@ -511,6 +517,9 @@ bool ScriptCodeGen::argument_reference(const char *name)
         if (bounds_check())
             emit(OP_LOAD_SIZE);
         emit(OP_LOAD_I);
+    } else if (bounds_check() && variable->dim1 >= 1) {
+        // An array keeps its size bound, against which the callee's indexes are checked.
+        set_size(variable->storage_size());
     }
     if (i < function->param_count() && function->param_type(i) != variable->type) {
         // Reported, and the parse goes on; the compilation still fails.

@@ -305,7 +305,7 @@ int ScriptCompiler::declare_function(const char *name, bool copy_name)
         // Structs are always passed by reference.
         function->set_param_reference(i, p.reference || p.type == TYPE_STRUCT);
         function->set_param_array(i, p.array);
-        function->set_param_name(i, p.name, false);
+        function->set_param_name(i, p.name, true);
     }
     function->index = static_cast<uint32_t>(machine->next_function_number());
     symbols->insert(function);

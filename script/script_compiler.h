@@ -34,7 +34,7 @@ struct ScriptParamDecl {
     ScriptStructType *struct_type = nullptr;
     bool reference = false;
     bool array = false;
-    const char *name = nullptr; // borrowed from the grammar
+    const char *name = nullptr; // valid while the declaration is read; the function symbol copies it
 };
 
 class ScriptCompiler {

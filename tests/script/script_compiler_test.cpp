@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -277,6 +278,22 @@ TEST(ScriptCompilerDeclare, FunctionsAndTheirPrototypes)
     ASSERT_EQ(c.declare_function("other", true), 0);
     EXPECT_EQ(static_cast<ScriptFunction *>(c.table.find("other", 0))->index, 2u);
     EXPECT_TRUE(c.errors.empty());
+}
+
+// A prototype outlives the parse whose texts it was declared from: the
+// function keeps its own copies of the parameter names.
+TEST(ScriptCompilerDeclare, FunctionsOwnTheirParameterNames)
+{
+    RecordingCompiler c;
+    char name[] = "value";
+    c.result_type = TYPE_INT;
+    c.add_param(TYPE_INT, name);
+    ASSERT_EQ(c.declare_function("twice", true), 0);
+    std::strcpy(name, "xxxxx");
+    const auto *f = static_cast<ScriptFunction *>(c.table.find("twice", 0));
+    ASSERT_NE(f, nullptr);
+    EXPECT_STREQ(f->param_name(0), "value");
+    EXPECT_EQ(f->find_param("value"), 0);
 }
 
 TEST(ScriptCompilerDeclare, FunctionRedeclarationErrors)

@@ -125,6 +125,16 @@ TEST(ScriptInitializer, AnOpenDimensionComesFromTheList)
     EXPECT_EQ(c.host.ints("open"), (std::vector<int32_t>{1, 2, 3}));
     // Its storage was given: the next variable lies behind its 12 bytes.
     EXPECT_GE(c.host.variable("after").address, c.host.variable("open").address + 12);
+
+    // With a second dimension it counts the rows; values given without
+    // braces fill rows, the last one padded with zeros.
+    Compiled rows("int nested[][2] = {{1}, {2, 3}, {4}};\nint flat[][2] = {1, 2, 3};\nint behind;");
+    ASSERT_EQ(rows.result, 0);
+    EXPECT_EQ(rows.host.variable("nested").dim1, 3);
+    EXPECT_EQ(rows.host.ints("nested"), (std::vector<int32_t>{1, 0, 2, 3, 4, 0}));
+    EXPECT_EQ(rows.host.variable("flat").dim1, 2);
+    EXPECT_EQ(rows.host.ints("flat"), (std::vector<int32_t>{1, 2, 3, 0}));
+    EXPECT_GE(rows.host.variable("behind").address, rows.host.variable("flat").address + 16);
 }
 
 // The outermost list is padded with zeros like the nested ones, whatever

@@ -500,6 +500,36 @@ TEST(ScriptGrammarBounds, IndexesAreChecked)
               code.expected);
 }
 
+// A row selected at run time is bounded by the row, not by the rest of the
+// array, so a second index cannot reach the variables behind it (and a
+// constant one past the row is reported when compiled); an array
+// passed with '&' takes its size bound along.
+TEST(ScriptGrammarBounds, RowsAndArraysPassedWithTheirOwnBound)
+{
+    TestHost host;
+    host.bounds_check = true;
+    ASSERT_EQ(host.compile_script("variables\n{\n    int grid[3][4];\n    int after;\n    int i;\n    int arr[3];\n}\n"
+                                  "void fill (int a[], int n)\n{\n    int k;\n"
+                                  "    for (k = 0; k < n; k++)\n        a[k] = k + 1;\n}\n"
+                                  "on start\n{\n"
+                                  "    i = 2;\n"
+                                  "    grid[i][4] = 7;\n"
+                                  "    put(after);\n"
+                                  "    grid[i][3] = 8;\n"
+                                  "    put(grid[2][3]);\n"
+                                  "    fill(&arr, 3);\n"
+                                  "    put(arr[0] + arr[1] + arr[2]);\n"
+                                  "}\n"),
+              0)
+        << host.transcript;
+    testing::internal::CaptureStdout();
+    host.run_start_handlers();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n");
+    // The constant index past the row is reported when compiled as well.
+    EXPECT_EQ(host.transcript, "hook variables\nhook start\nWarning (line 17): Array bounds violated\n"
+                               "--- variables\n--- start\n0\n8\n6\n");
+}
+
 // Only the compiler's first function body is preceded by OP_END, over all its compilations.
 TEST(ScriptGrammarCode, OnlyTheFirstBodyOfTheCompilerEndsTheCodeBeforeIt)
 {
