@@ -43,22 +43,6 @@ int32_t double_to_int(double v)
     return int32_t(v);
 }
 
-std::string string_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string string_printf(const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(size_t(std::max(length, 0)) + 1, '\0');
-    std::vsnprintf(&text[0], text.size(), format, args);
-    va_end(args);
-    text.resize(size_t(std::max(length, 0)));
-    return text;
-}
-
 // ---------------------------------------------------------------------------
 // Formatting shared by printf, sprintf and filePrintf
 
@@ -535,17 +519,6 @@ bool is_split_blank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads groups of at most `group` digits (0-9, a-f, A-F) in `base` from the
 // text of argument 0 into the int array of argument 1, at most argument 2
 // values. Blanks are skipped before each group; a group ends when it is full
@@ -562,7 +535,7 @@ int split_text(void *context, int group, int base, const char *native)
             ++p;
         int digits = 0;
         int32_t value = 0;
-        for (int d; digits < group && (d = hex_digit(*p)) >= 0; ++p, ++digits)
+        for (int d; digits < group && (d = hex_digit_value(static_cast<unsigned char>(*p))) >= 0; ++p, ++digits)
             value = value * base + d;
         if (digits == 0 || (digits < group && !is_split_blank(*p)))
             break;

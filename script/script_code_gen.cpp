@@ -69,7 +69,7 @@ bool ScriptCodeGen::error(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    const std::string text = format_text(format, args);
+    const std::string text = string_vprintf(format, args);
     va_end(args);
     compiler_->error("%s", text.c_str());
     return false;
@@ -79,7 +79,7 @@ void ScriptCodeGen::warning(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    const std::string text = format_text(format, args);
+    const std::string text = string_vprintf(format, args);
     va_end(args);
     compiler_->warning("%s", text.c_str());
 }

@@ -272,7 +272,7 @@ bool ScriptCodeGen::const_binary(int op, const ScriptParseValue &a_in, const Scr
 
     for (ScriptParseValue *v : {&a, &b}) {
         if (v->type == TYPE_DOUBLE) {
-            v->int_value = truncate_to_int(v->double_value);
+            v->int_value = clamp_to_int32(v->double_value);
             v->type = TYPE_INT;
         }
         if (v->type != TYPE_INT)
