@@ -9,7 +9,9 @@
 #include "script/script_symbol_table.h"
 #include "script/script_tokens.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string>
 
 using namespace script_code_gen;
@@ -119,12 +121,29 @@ bool ScriptCodeGen::dimension(const ScriptParseValue &value, int *dimension)
     return true;
 }
 
+// Addresses and sizes are 32-bit ints: storage that would pass INT32_MAX bytes
+// would wrap around and overlap the variables after it.
+static bool storage_fits(int64_t bytes_before, int element_size, int dim1, int dim2)
+{
+    const int64_t limit = std::numeric_limits<int32_t>::max();
+    int64_t bytes = element_size;
+    for (const int dim : {dim1, dim2}) {
+        if (dim > 1 && bytes > limit / dim)
+            return false;
+        bytes *= std::max(dim, 1);
+    }
+    return bytes <= limit - bytes_before;
+}
+
 bool ScriptCodeGen::add_struct_component(const ScriptParseValue &type, const char *name,
                                          const ScriptParseValue *dimension_value)
 {
     int count = 0;
     if (dimension_value && !dimension(*dimension_value, &count))
         return false;
+    const int element_size = script_element_size(type.type, type.type == TYPE_STRUCT ? type.struct_type : nullptr);
+    if (!storage_fits(struct_definition_->size, element_size, count, 0))
+        return error("Array too large.");
     if (struct_definition_->find_member(name))
         return error("Component with name '%s' already defined.", name);
     if (type.type == TYPE_STRUCT)
@@ -321,6 +340,8 @@ bool ScriptCodeGen::declare_array(const char *name, const ScriptParseValue &dim1
     int second = 0;
     if (!dimension(dim1, &first) || (dim2.token && !dimension(dim2, &second)))
         return false;
+    if (!storage_fits(0, script_element_size(decl_type_, decl_struct_), first, second))
+        return error("Array too large.");
     current_variable_ = compiler_->declare_variable(name, decl_type_, decl_struct_, first, second, true);
     return current_variable_ != nullptr;
 }

@@ -41,7 +41,7 @@ void ScriptSymbol::print(std::string &out) const
     out += " *** printf undefined *** ";
 }
 
-int ScriptVariable::element_size() const
+int script_element_size(uint32_t type, const ScriptStructType *struct_type)
 {
     switch (type) {
     case TYPE_DOUBLE: return 8;
@@ -52,6 +52,11 @@ int ScriptVariable::element_size() const
     case TYPE_STRUCT: return struct_type ? struct_type->size : 0;
     default: return 0;
     }
+}
+
+int ScriptVariable::element_size() const
+{
+    return script_element_size(type, struct_type);
 }
 
 int ScriptVariable::size() const

@@ -60,6 +60,10 @@ private:
     ScriptName name_;
 };
 
+// Bytes of one element of a type: 8 double, 4 int and string, 1 char and byte,
+// the struct's size for a struct, 0 otherwise.
+int script_element_size(uint32_t type, const ScriptStructType *struct_type);
+
 class ScriptVariable : public ScriptSymbol {
 public:
     int kind() const override { return SYMBOL_VARIABLE; }

@@ -193,6 +193,10 @@ TEST(ScriptInitializer, RefusedInitializers)
         {"struct P { int x; };\nstruct P p = {1, 2};", "Too many 'struct' initializers"},
         {"struct P { int x; };\nstruct P p = {z = 1};", "Component 'z' not found"},
         {"int a[0];", "Array dimension must be > 0."},
+        // Sizes past the int range would wrap and overlap the variables after them.
+        {"int a[1073741824];", "Array too large."},
+        {"double g[65536][4096];", "Array too large."},
+        {"struct S { byte a[2000000000]; byte b[2000000000]; };", "Array too large."},
     };
     for (const auto &c : cases) {
         Compiled compiled(c.declaration);
