@@ -447,6 +447,8 @@ TEST_F(VyrSignalIfTest, TenWakeUpsWithoutATickForceATimerStep)
         }
     }
     ASSERT_TRUE(signal_if.recorder.wait_for("probe p 1/1"));
+    // The thread may still touch the test's objects after the last line it recorded.
+    EXPECT_EQ(signal_if.stop(), 0);
 }
 
 TEST_F(VyrSignalIfTest, CatchUpStepsSmallLagsAndJumpsLargeOnes)
@@ -493,6 +495,8 @@ TEST_F(VyrSignalIfTest, WheelAheadOfTheClockWaitsForIt)
     ASSERT_TRUE(signal_if.recorder.wait_for("deferred after"));
     EXPECT_EQ(shell.wheel.current_time(), 100u);
     EXPECT_FALSE(signal_if.recorder.contains("cyclic TIMEOUT")); // no zero-time-out chase
+    // The thread may still touch the test's objects after the last line it recorded.
+    EXPECT_EQ(signal_if.stop(), 0);
 }
 
 TEST_F(VyrSignalIfTest, StopGivesUpOnAHungThreadAfterFiveTries)
@@ -572,6 +576,8 @@ TEST_F(VyrSignalIfTest, DeferredCallsMayPostCallsAndBeRemoved)
               (std::vector<std::string>{"deferred first", "deferred again", "deferred second", "deferred again",
                                         "deferred last"}));
     EXPECT_FALSE(first.call.pending());
+    // The thread may still touch the test's objects after the last line it recorded.
+    EXPECT_EQ(signal_if.stop(), 0);
 }
 
 TEST_F(VyrSignalIfTest, OutputQueueRunsScriptFunctionsAndInternalTriggers)
@@ -593,6 +599,8 @@ TEST_F(VyrSignalIfTest, OutputQueueRunsScriptFunctionsAndInternalTriggers)
     EXPECT_EQ(signal_if.recorder.starting_with(""),
               (std::vector<std::string>{"open", "internal 65536 1234 3", "argument 6", "function 4"}));
     EXPECT_FALSE(no_function.pending());
+    // The thread may still touch the test's objects after the last line it recorded.
+    EXPECT_EQ(signal_if.stop(), 0);
 }
 
 TEST_F(VyrSignalIfTest, StopWithoutAThreadClearsQueuesAndTheWheel)
@@ -730,6 +738,8 @@ TEST_F(VyrSignalIfTest, ScriptTimerPostsItsTriggerWhenDue)
     tick(signal_if, 20);
     ASSERT_TRUE(signal_if.recorder.wait_for("function 7"));
     EXPECT_FALSE(trigger.pending());
+    // The thread may still touch the test's objects after the last line it recorded.
+    EXPECT_EQ(signal_if.stop(), 0);
 }
 
 namespace {
