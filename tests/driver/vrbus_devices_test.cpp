@@ -316,14 +316,16 @@ TEST_F(VrbusDevices, CardTimerRunsAtTheSmallestRateAndFillsOnlyEmptyQueues)
     for (DeviceFile *device : {ticked.get(), clock.get(), quiet.get()})
         read_all(*device);
 
-    ASSERT_EQ(control(*ticked, kSetTimerRate, {20}).status, STATUS_SUCCESS);
-    ASSERT_EQ(control(*clock, kSetTimerRate, {10}).status, STATUS_SUCCESS);
-    EXPECT_EQ(control(info, kGetCardInfo, {}, 376).word(30), 10u);
-
-    // A waiting frame keeps timer records out of the queue.
+    // A waiting frame keeps timer records out of the queue. The frame and the
+    // notification are in place before the timer runs: a timer record that
+    // came first would take the frame's place, or fill the queue without the
+    // edge that sets the notification.
     ASSERT_EQ(write_records(*sender, {frame(0x400)}), STATUS_SUCCESS);
     platform::Event tick;
     ASSERT_EQ(control(*clock, kSetNotification, {uint32_t(tick.fd()), 1}).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*ticked, kSetTimerRate, {20}).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*clock, kSetTimerRate, {10}).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(info, kGetCardInfo, {}, 376).word(30), 10u);
     for (int ticks = 0; ticks < 3; ++ticks) {
         ASSERT_TRUE(tick.wait(5000));
         const auto records = read_all(*clock);
