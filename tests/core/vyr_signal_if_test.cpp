@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 using namespace vyr_test;
@@ -234,6 +236,65 @@ TEST_F(VyrSignalIfTest, FullRequestRingGrowsByFourNodes)
     for (int i = 1; i <= 8; ++i)
         expected.push_back("write out " + std::to_string(i));
     EXPECT_EQ(signal_if.recorder.starting_with("write"), expected);
+}
+
+TEST_F(VyrSignalIfTest, RequestsPostedByThreadsAtOnceArriveOnceAndInOrder)
+{
+    TestInterface &signal_if = make_interface();
+    constexpr int producers = 4;
+    constexpr int values = 200;
+    Recorder unused;
+    std::vector<std::unique_ptr<RecordingListener>> listeners;
+    std::vector<SignalRecord *> outputs;
+    for (int p = 0; p < producers; ++p) {
+        outputs.push_back(add_signal(signal_if, ("out" + std::to_string(p)).c_str(), SignalRecord::Output));
+        listeners.push_back(std::make_unique<RecordingListener>(unused));
+        ASSERT_EQ(signal_if.add_signal_listener(listeners.back().get(), outputs.back()), 0);
+    }
+    Gate gate;
+    signal_if.open_gate = &gate;
+    signal_if.start_on_events();
+    ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+
+    // The first half of the values fills the ring while the thread is held;
+    // the second half is posted while the thread reads, so the ring is written,
+    // read and grown at once.
+    std::mutex mutex;
+    std::condition_variable changed;
+    int halfway = 0;
+    std::vector<std::thread> threads;
+    for (int p = 0; p < producers; ++p) {
+        threads.emplace_back([&, signal = outputs[size_t(p)]] {
+            SignalValue value;
+            for (int i = 1; i <= values; ++i) {
+                value.set_int(i);
+                signal_if.post_write_request(signal, value);
+                if (i == values / 2) {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    ++halfway;
+                    changed.notify_all();
+                }
+            }
+        });
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return halfway == producers; });
+    }
+    gate.open();
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_GE(signal_if.request_node_count(), producers * values / 2);
+
+    for (int p = 0; p < producers; ++p) {
+        const std::string name = "write out" + std::to_string(p) + " ";
+        ASSERT_TRUE(signal_if.recorder.wait_for(name + std::to_string(values)));
+        std::vector<std::string> expected;
+        for (int i = 1; i <= values; ++i)
+            expected.push_back(name + std::to_string(i));
+        EXPECT_EQ(signal_if.recorder.starting_with(name), expected);
+    }
+    EXPECT_EQ(signal_if.stop(), 0);
 }
 
 TEST_F(VyrSignalIfTest, SignalsNotDefinedByTheScriptTakeNoListener)
