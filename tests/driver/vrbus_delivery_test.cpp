@@ -100,6 +100,17 @@ TEST_F(VrbusDelivery, IdentifiersAndFlagsAreCutToWhatTheBusCarries)
     }
 }
 
+TEST_F(VrbusDelivery, AWriteShorterThanOneRecordSendsNothing)
+{
+    const MessageRecord record = frame(0x125);
+    uint32_t bytes = 1;
+    a->write(&record, sizeof record - 1, &bytes);
+    EXPECT_EQ(a->last_status(), STATUS_SUCCESS);
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_TRUE(read_all(*b).empty());
+    EXPECT_EQ(b_receives(frame(0x126)).size(), 1u); // the daemon still serves
+}
+
 TEST_F(VrbusDelivery, StandardAndExtendedAcceptance)
 {
     ASSERT_EQ(control(*b, kSetAcceptance, {0x7F0, 0x120}).status, STATUS_SUCCESS);
