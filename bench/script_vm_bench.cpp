@@ -105,7 +105,8 @@ void BM_RecursiveCalls(benchmark::State &state)
 int add_native(void *context)
 {
     auto *machine = static_cast<PCodeMachine *>(context);
-    machine->set_stack_int(2, machine->stack_int(1) + machine->stack_int(0));
+    // Wraps like the machine's own integer add: the sum passes the int range.
+    machine->set_stack_int(2, int32_t(uint32_t(machine->stack_int(1)) + uint32_t(machine->stack_int(0))));
     return 0;
 }
 

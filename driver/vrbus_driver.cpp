@@ -370,7 +370,8 @@ NTSTATUS VrbusDriver::write(device_object *device, const uint8_t *buffer, uint32
 
     const uint32_t count = length / RxQueue::kEntrySize;
     std::vector<MessageRecord> records(count);
-    std::memcpy(records.data(), buffer, size_t(count) * RxQueue::kEntrySize);
+    if (count != 0) // an empty vector's data() may be null, which memcpy must not get
+        std::memcpy(records.data(), buffer, size_t(count) * RxQueue::kEntrySize);
     // The virtual bus carries classic frames only: a CAN FD frame or one of
     // its continuation records would turn into classic frames of garbage.
     for (const MessageRecord &record : records) {

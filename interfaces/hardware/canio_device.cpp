@@ -2,6 +2,7 @@
 
 #include "core/debug_trace.h"
 
+#include <algorithm>
 #include <cstring>
 
 using platform::DeviceFile;
@@ -282,8 +283,9 @@ int canio_get_channel_info(DeviceFile &device, CanioChannelInfo *info)
         } else {
             std::memcpy(info->raw, answer, 40);
             std::memcpy(info->raw + 44, answer + 44, 12);
+            // An answer of 321 to 323 bytes would shift past the end of the layout.
             if (returned > 56)
-                std::memcpy(info->raw + 60, answer + 56, returned - 56);
+                std::memcpy(info->raw + 60, answer + 56, std::min<size_t>(returned - 56, sizeof info->raw - 60));
         }
         return 0;
     }

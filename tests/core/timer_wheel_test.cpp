@@ -38,6 +38,8 @@ private:
     std::vector<Firing> &log_;
 };
 
+// Each test declares its entries before the wheel: they must outlive it,
+// since the wheel's destructor disarms the entries still scheduled.
 class TimerWheelTest : public ::testing::Test
 {
 protected:
@@ -46,8 +48,8 @@ protected:
 
 TEST_F(TimerWheelTest, FiresInSlotOrderAcrossTheBucketWrap)
 {
-    TimerWheel wheel(1024, 1020, 1, 0); // bucket 1020: the chain wraps to bucket 0 soon
     RecordingEntry a("a", log), b("b", log), c("c", log), d("d", log);
+    TimerWheel wheel(1024, 1020, 1, 0); // bucket 1020: the chain wraps to bucket 0 soon
     wheel.schedule(&a, 10);
     wheel.schedule(&b, 2);
     wheel.schedule(&c, 5);
@@ -61,8 +63,8 @@ TEST_F(TimerWheelTest, FiresInSlotOrderAcrossTheBucketWrap)
 
 TEST_F(TimerWheelTest, DelayZeroFiresAtTheNextStep)
 {
-    TimerWheel wheel(1024, 100, 1, 0);
     RecordingEntry e("e", log);
+    TimerWheel wheel(1024, 100, 1, 0);
     wheel.schedule(&e, 0);
     wheel.advance(100);
     EXPECT_TRUE(log.empty());
@@ -71,9 +73,9 @@ TEST_F(TimerWheelTest, DelayZeroFiresAtTheNextStep)
     EXPECT_EQ(log[0], (Firing{"e", 101, 101}));
 
     // With a coarser resolution the slot is one resolution later.
+    RecordingEntry f("f", log), g("g", log);
     TimerWheel coarse(1024, 1005, 10, 0);
     EXPECT_EQ(coarse.current_time(), 1000u);
-    RecordingEntry f("f", log), g("g", log);
     coarse.schedule(&f, 0);
     coarse.schedule(&g, 25);
     EXPECT_EQ(f.slot_time(), 1010u);
@@ -87,8 +89,8 @@ TEST_F(TimerWheelTest, DelayZeroFiresAtTheNextStep)
 
 TEST_F(TimerWheelTest, ReschedulingAnArmedEntryKeepsItsDueTimeUntilCancelled)
 {
-    TimerWheel wheel(1024, 0, 1, 0);
     RecordingEntry e("e", log), other("other", log);
+    TimerWheel wheel(1024, 0, 1, 0);
     wheel.schedule(&e, 5);
     wheel.schedule(&e, 50);
     EXPECT_EQ(e.due_time(), 5u);
@@ -111,8 +113,8 @@ TEST_F(TimerWheelTest, ReschedulingAnArmedEntryKeepsItsDueTimeUntilCancelled)
 // same step, schedules c with delay 0 and reschedules itself.
 TEST_F(TimerWheelTest, AnExpiryMayScheduleAndCancelOnTheSameWheel)
 {
-    TimerWheel wheel(1024, 0, 1, 0);
     RecordingEntry x("x", log), a("a", log), b("b", log), c("c", log);
+    TimerWheel wheel(1024, 0, 1, 0);
     wheel.schedule(&x, 5 + 1024);
     wheel.schedule(&a, 5);
     wheel.schedule(&b, 5);
@@ -135,8 +137,8 @@ TEST_F(TimerWheelTest, AnExpiryMayScheduleAndCancelOnTheSameWheel)
 
 TEST_F(TimerWheelTest, ExactlyOneTurnFiresInOrderAndKeepsLaterTurns)
 {
-    TimerWheel wheel(1024, 0, 1, 0);
     RecordingEntry a("a", log), b("b", log), c("c", log), d("d", log), e("e", log);
+    TimerWheel wheel(1024, 0, 1, 0);
     wheel.schedule(&c, 1024);
     wheel.schedule(&e, 2048);
     wheel.schedule(&d, 1025);
@@ -156,8 +158,8 @@ TEST_F(TimerWheelTest, ExactlyOneTurnFiresInOrderAndKeepsLaterTurns)
 // own slot time, and keeps later entries armed.
 TEST_F(TimerWheelTest, ALongJumpFiresOnlyDueEntriesInSlotOrder)
 {
-    TimerWheel wheel(1024, 0, 1, 0);
     RecordingEntry early("early", log), mid("mid", log), late("late", log), after("after", log), tick("tick", log);
+    TimerWheel wheel(1024, 0, 1, 0);
     wheel.schedule(&after, 3000);
     wheel.schedule(&late, 1500);
     wheel.schedule(&mid, 700);

@@ -46,7 +46,7 @@ TEST_F(VrbusDelivery, FramesTravelBothWaysWithTheSendersEchoes)
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].kind, record_kind::kFrame);
     EXPECT_EQ(received[0].channel, 0x07); // the low byte of b's channel index
-    EXPECT_EQ(received[0].id, 0x123u);
+    EXPECT_EQ(uint32_t(received[0].id), 0x123u);
     EXPECT_EQ(received[0].flags, 0);
     EXPECT_EQ(received[0].length, 8); // limited to 8
     EXPECT_EQ(received[0].data[7], 8);
@@ -74,7 +74,7 @@ TEST_F(VrbusDelivery, FramesTravelBothWaysWithTheSendersEchoes)
     ASSERT_EQ(write_records(*b, {frame(0x80012345, {}, record_flag::kRemote)}), STATUS_SUCCESS);
     const auto back = frames_of(read_all(*a));
     ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0].id, 0x80012345u);
+    EXPECT_EQ(uint32_t(back[0].id), 0x80012345u);
     EXPECT_EQ(back[0].flags, record_flag::kRemote);
 }
 
@@ -95,9 +95,20 @@ TEST_F(VrbusDelivery, IdentifiersAndFlagsAreCutToWhatTheBusCarries)
     for (const auto &row : table) {
         const auto received = b_receives(frame(row.id, {}, row.flags));
         ASSERT_EQ(received.size(), 1u) << std::hex << row.id;
-        EXPECT_EQ(received[0].id, row.received_id);
+        EXPECT_EQ(uint32_t(received[0].id), row.received_id);
         EXPECT_EQ(received[0].flags, row.received_flags);
     }
+}
+
+TEST_F(VrbusDelivery, AWriteShorterThanOneRecordSendsNothing)
+{
+    const MessageRecord record = frame(0x125);
+    uint32_t bytes = 1;
+    a->write(&record, sizeof record - 1, &bytes);
+    EXPECT_EQ(a->last_status(), STATUS_SUCCESS);
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_TRUE(read_all(*b).empty());
+    EXPECT_EQ(b_receives(frame(0x126)).size(), 1u); // the daemon still serves
 }
 
 TEST_F(VrbusDelivery, StandardAndExtendedAcceptance)
@@ -109,8 +120,8 @@ TEST_F(VrbusDelivery, StandardAndExtendedAcceptance)
     ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
     auto passed = frames_of(read_all(*b));
     ASSERT_EQ(passed.size(), 16u);
-    EXPECT_EQ(passed.front().id, 0x120u);
-    EXPECT_EQ(passed.back().id, 0x12Fu);
+    EXPECT_EQ(uint32_t(passed.front().id), 0x120u);
+    EXPECT_EQ(uint32_t(passed.back().id), 0x12Fu);
     EXPECT_EQ(b_receives(frame(0x80000120)).size(), 1u); // extended frames are not filtered yet
 
     ASSERT_EQ(control(*b, kAcceptStdRange, {0x300, 0x301}).status, STATUS_SUCCESS);
@@ -145,7 +156,7 @@ TEST_F(VrbusDelivery, FullQueueOverrunsAndMarksTheNextStoredRecord)
     ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
     auto kept = read_all(*small);
     ASSERT_EQ(kept.size(), 3u);
-    EXPECT_EQ(kept[2].id, 3u);
+    EXPECT_EQ(uint32_t(kept[2].id), 3u);
     EXPECT_EQ(kept[0].flags, 0);
     EXPECT_TRUE(read_all(*none).empty());
 
@@ -154,7 +165,7 @@ TEST_F(VrbusDelivery, FullQueueOverrunsAndMarksTheNextStoredRecord)
     ASSERT_EQ(write_records(*a, {frame(0x5), frame(0x6)}), STATUS_SUCCESS);
     kept = read_all(*small);
     ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].id, 6u);
+    EXPECT_EQ(uint32_t(kept[0].id), 6u);
     EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
 }
 
@@ -169,9 +180,9 @@ TEST_F(VrbusDelivery, OverwriteModeDropsTheOldestOnlyWhileNoClientMapsTheQueue)
     ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
     auto kept = read_all(*reader);
     ASSERT_EQ(kept.size(), 3u);
-    EXPECT_EQ(kept[0].id, 3u);
+    EXPECT_EQ(uint32_t(kept[0].id), 3u);
     EXPECT_EQ(kept[1].flags, record_flag::kOverrun);
-    EXPECT_EQ(kept[2].id, 5u);
+    EXPECT_EQ(uint32_t(kept[2].id), 5u);
     EXPECT_EQ(kept[2].flags, record_flag::kOverrun);
 
     // A mapped queue's read index is the reader's: the new record is dropped.
@@ -181,11 +192,11 @@ TEST_F(VrbusDelivery, OverwriteModeDropsTheOldestOnlyWhileNoClientMapsTheQueue)
     ASSERT_EQ(write_records(*a, written), STATUS_SUCCESS);
     kept = queue.take_all();
     ASSERT_EQ(kept.size(), 3u);
-    EXPECT_EQ(kept[0].id, 1u);
-    EXPECT_EQ(kept[2].id, 3u);
+    EXPECT_EQ(uint32_t(kept[0].id), 1u);
+    EXPECT_EQ(uint32_t(kept[2].id), 3u);
     ASSERT_EQ(write_records(*a, {frame(9)}), STATUS_SUCCESS);
     ASSERT_TRUE(queue.take(&kept[0]));
-    EXPECT_EQ(kept[0].id, 9u);
+    EXPECT_EQ(uint32_t(kept[0].id), 9u);
     EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
 }
 
@@ -344,8 +355,8 @@ TEST_F(VrbusDelivery, AutoResponseAnswersARemoteFrameInTheDefaultChannelMode)
     ASSERT_EQ(write_records(*a, {frame(0x320, {}, record_flag::kRemote)}), STATUS_SUCCESS);
     auto at_a = frames_of(read_all(*a));
     ASSERT_EQ(at_a.size(), 2u);
-    EXPECT_EQ(at_a[0].id, 0x320u); // a's acknowledgement
-    EXPECT_EQ(at_a[1].id, 0x321u); // b's answer
+    EXPECT_EQ(uint32_t(at_a[0].id), 0x320u); // a's acknowledgement
+    EXPECT_EQ(uint32_t(at_a[1].id), 0x321u); // b's answer
     EXPECT_EQ(at_a[1].flags, 0);
     EXPECT_EQ(at_a[1].length, 2);
     EXPECT_EQ(at_a[1].data[0], 0xAA);

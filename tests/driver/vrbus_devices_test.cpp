@@ -187,16 +187,16 @@ TEST_F(VrbusDevices, ReadReturnsWholeRecordsInOrderAcrossTheEndOfTheEntries)
     EXPECT_EQ(bytes, 0u); // 21 bytes hold no record
     ASSERT_EQ(receiver->read(first, 2 * 22 + 21, &bytes), 0);
     ASSERT_EQ(bytes, 44u);
-    EXPECT_EQ(first[0].id, 0x101u);
-    EXPECT_EQ(first[1].id, 0x102u);
+    EXPECT_EQ(uint32_t(first[0].id), 0x101u);
+    EXPECT_EQ(uint32_t(first[1].id), 0x102u);
 
     ASSERT_EQ(write_records(*sender, {frame(0x104), frame(0x105)}), STATUS_SUCCESS);
     EXPECT_EQ(control(*receiver, kGetRxQueueLevel, {}, 4).word(0), 3u);
     const auto rest = read_all(*receiver);
     ASSERT_EQ(rest.size(), 3u);
-    EXPECT_EQ(rest[0].id, 0x103u);
-    EXPECT_EQ(rest[1].id, 0x104u);
-    EXPECT_EQ(rest[2].id, 0x105u);
+    EXPECT_EQ(uint32_t(rest[0].id), 0x103u);
+    EXPECT_EQ(uint32_t(rest[1].id), 0x104u);
+    EXPECT_EQ(uint32_t(rest[2].id), 0x105u);
     EXPECT_TRUE(read_all(*receiver).empty());
 }
 
@@ -216,10 +216,10 @@ TEST_F(VrbusDevices, MappedReaderSeesTheRecordsAndTheNotificationFiresOnTheEdge)
     auto records = queue.take_all();
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].kind, record_kind::kFrame);
-    EXPECT_EQ(records[0].id, 0x10u);
+    EXPECT_EQ(uint32_t(records[0].id), 0x10u);
     EXPECT_EQ(records[0].length, 2);
     EXPECT_EQ(records[0].data[1], 2);
-    EXPECT_EQ(records[2].id, 0x12u);
+    EXPECT_EQ(uint32_t(records[2].id), 0x12u);
     EXPECT_EQ(queue.header(8), 0x80000001u); // the reader marked "all taken"
 
     ASSERT_EQ(write_records(*sender, {frame(0x13)}), STATUS_SUCCESS);
@@ -268,7 +268,7 @@ TEST_F(VrbusDevices, SharedQueueNamedByIdLivesUntilItsLastHandleCloses)
     ASSERT_EQ(write_records(*sender, {frame(0x201)}), STATUS_SUCCESS);
     const auto left = frames_of(read_all(*sharer));
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0].id, 0x201u);
+    EXPECT_EQ(uint32_t(left[0].id), 0x201u);
 }
 
 TEST_F(VrbusDevices, ClockOffsetsGiveEveryHandleItsOwnTime)
@@ -291,7 +291,7 @@ TEST_F(VrbusDevices, ClockOffsetsGiveEveryHandleItsOwnTime)
     ASSERT_EQ(write_records(*sender, {stamped}), STATUS_SUCCESS);
     auto received = frames_of(read_all(*receiver));
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].time, 1000u + 512345u - 100000u);
+    EXPECT_EQ(uint32_t(received[0].time), 1000u + 512345u - 100000u);
     EXPECT_EQ(received[0].flags, 0); // the flag only marked the writer's time
 
     // After reset the receiver's clock starts near 0.
@@ -301,7 +301,7 @@ TEST_F(VrbusDevices, ClockOffsetsGiveEveryHandleItsOwnTime)
     ASSERT_EQ(write_records(*sender, {frame(0x301)}), STATUS_SUCCESS);
     received = frames_of(read_all(*receiver));
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_LT(received[0].time, 100000u); // below one second
+    EXPECT_LT(uint32_t(received[0].time), 100000u); // below one second
 }
 
 TEST_F(VrbusDevices, CardTimerRunsAtTheSmallestRateAndFillsOnlyEmptyQueues)
@@ -334,7 +334,7 @@ TEST_F(VrbusDevices, CardTimerRunsAtTheSmallestRateAndFillsOnlyEmptyQueues)
     }
     const auto waiting = read_all(*ticked);
     ASSERT_EQ(waiting.size(), 1u);
-    EXPECT_EQ(waiting[0].id, 0x400u);
+    EXPECT_EQ(uint32_t(waiting[0].id), 0x400u);
     EXPECT_EQ(control(*quiet, kGetRxQueueLevel, {}, 4).word(0), 0u); // asked for none
 
     // Now empty, the first handle gets one timer record and no more.

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -145,7 +146,8 @@ inline ControlReply control(DeviceFile &device, uint32_t code, const std::vector
                             uint32_t out_len = 0)
 {
     std::vector<uint8_t> input(words.size() * 4);
-    std::memcpy(input.data(), words.data(), input.size());
+    if (!words.empty()) // an empty vector's data() may be null, which memcpy must not get
+        std::memcpy(input.data(), words.data(), input.size());
     return control_bytes(device, code, input, out_len);
 }
 
@@ -207,6 +209,10 @@ inline std::unique_ptr<DeviceFile> open_on_bus(const std::string &name, uint32_t
     return device;
 }
 
+// MessageRecord is packed, so a reference to one of its words may be
+// misaligned: tests compare them as values, uint32_t(record.id), because the
+// assertion macros take their arguments by reference.
+
 // A frame as the program writes it (kind 10).
 inline MessageRecord frame(uint32_t id, const std::vector<uint8_t> &data = {}, uint8_t flags = 0)
 {
@@ -215,7 +221,7 @@ inline MessageRecord frame(uint32_t id, const std::vector<uint8_t> &data = {}, u
     record.id = id;
     record.flags = flags;
     record.length = uint8_t(data.size());
-    std::memcpy(record.data, data.data(), std::min<size_t>(data.size(), 8));
+    std::copy_n(data.begin(), std::min<size_t>(data.size(), 8), record.data);
     return record;
 }
 

@@ -5,10 +5,13 @@
 #include "interfaces/hardware/buslib.h"
 #include "interfaces/hardware/canio_device.h"
 #include "interfaces/hardware/canio_driver.h"
+#include "platform/device_transport.h"
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -112,6 +115,70 @@ TEST(Canio, HandleCallsBeforeInitialisation)
     EXPECT_EQ(buslibChannelCapability(0, &capability), buslibErrParam);
     EXPECT_EQ(capability, 0u);
     EXPECT_EQ(buslibChannelCapability(0, nullptr), buslibErrParam);
+}
+
+// A stand-in for the daemon on one connection: it takes the open and
+// answers every control request with `reply_length` bytes of 0xAB.
+class ShortReplyDaemon
+{
+public:
+    explicit ShortReplyDaemon(uint32_t reply_length)
+    {
+        using namespace platform::device_transport;
+        listener_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socket_path().c_str(), sizeof address.sun_path - 1);
+        if (bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(listener_, 1) != 0)
+            return;
+        thread_ = std::thread([this, reply_length] {
+            const int connection = accept(listener_, nullptr, nullptr);
+            uint8_t request[kRequestHeaderSize + 1024];
+            while (recv(connection, request, sizeof request, 0) > 0) {
+                const bool control = canio_get_u32(request) == kOpIoctl;
+                std::vector<uint8_t> reply(kReplyHeaderSize + (control ? reply_length : 0), 0xAB);
+                canio_put_u32(reply.data(), 0); // success
+                canio_put_u32(reply.data() + 4, control ? reply_length : 0);
+                send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+            }
+            close(connection);
+        });
+    }
+    ~ShortReplyDaemon()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        close(listener_);
+    }
+    bool listening() const { return thread_.joinable(); }
+
+private:
+    int listener_ = -1;
+    std::thread thread_;
+};
+
+// A driver may answer the 324-byte channel information with fewer bytes; those
+// are read in the older layout, which must not run past the 324 bytes kept.
+TEST(Canio, ShortChannelInformationStaysInsideItsLayout)
+{
+    hw_test::PrivateDirectories dirs;
+    struct
+    {
+        CanioChannelInfo info;
+        uint8_t after[4] = {};
+    } guarded;
+    {
+        ShortReplyDaemon daemon(323);
+        ASSERT_TRUE(daemon.listening());
+        platform::DeviceFile device;
+        ASSERT_EQ(device.open("vrbus0a.1"), 0);
+        ASSERT_EQ(canio_get_channel_info(device, &guarded.info), 0);
+        device.close();
+    }
+    EXPECT_EQ(guarded.info.raw[40], 0); // the four bytes the older layout lacks
+    EXPECT_EQ(guarded.info.raw[323], 0xAB);
+    for (uint8_t byte : guarded.after)
+        EXPECT_EQ(byte, 0);
 }
 
 class DriverListTest : public ::testing::Test
