@@ -163,6 +163,9 @@ int ServiceManager::start_service(const std::string &name)
     ServiceConfig config;
     if (!open_service(name, &config))
         return service_error::DOES_NOT_EXIST;
+    // The check and the start happen under one lock, so two threads starting the
+    // service at once cannot both find it stopped and start two daemons.
+    std::lock_guard<std::mutex> lock(mutex_);
     if (is_running(name))
         return service_error::ALREADY_RUNNING;
     if (access(config.binary_path.c_str(), X_OK) != 0)
@@ -171,7 +174,6 @@ int ServiceManager::start_service(const std::string &name)
     if (runtime_dir.empty())
         return service_error::ACCESS_DENIED;
 
-    std::lock_guard<std::mutex> lock(mutex_);
     const pid_t pid = spawn_daemon(config.binary_path, runtime_dir);
     if (pid < 0)
         return service_error::SPECIFIC_ERROR;

@@ -4,6 +4,7 @@
 // be opened.
 #include "driver/vrbus_server.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstddef>
 #include <cstdio>
@@ -16,12 +17,14 @@
 
 namespace {
 
-VrbusServer *running_server = nullptr;
+// Read by the signal handler: an atomic pointer that is always lock-free.
+std::atomic<VrbusServer *> running_server{nullptr};
+static_assert(std::atomic<VrbusServer *>::is_always_lock_free);
 
 void stop_on_signal(int)
 {
-    if (running_server)
-        running_server->stop();
+    if (VrbusServer *server = running_server.load())
+        server->stop();
 }
 
 // The readiness message of the service manager's notification protocol.
