@@ -6,6 +6,7 @@
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/script_tokens.h"
+#include "tests/script/script_test_host.h"
 
 #include <gtest/gtest.h>
 
@@ -133,29 +134,9 @@ TEST(ScriptCompilerLookup, ValuesAreFoundFromTheInnermostLevelOutward)
 
 namespace {
 
-// Keeps the messages instead of printing them.
-class RecordingCompiler : public ScriptCompiler {
+// The shared recording compiler with the grammar's parameter collection.
+class RecordingCompiler : public script_test::RecordingCompiler {
 public:
-    RecordingCompiler()
-    {
-        machine = &vm;
-        symbols = &table;
-    }
-    void error(const char *format, ...) override
-    {
-        va_list args;
-        va_start(args, format);
-        errors.push_back(format_message(500, format, args));
-        va_end(args);
-    }
-    void warning(const char *format, ...) override
-    {
-        va_list args;
-        va_start(args, format);
-        warnings.push_back(format_message(500, format, args));
-        va_end(args);
-    }
-
     // Collects a parameter as the grammar does.
     void add_param(uint32_t type, const char *name, ScriptStructType *struct_type = nullptr)
     {
@@ -164,11 +145,6 @@ public:
         params[param_count].struct_type = struct_type;
         ++param_count;
     }
-
-    PCodeMachine vm;
-    ScriptSymbolTable table;
-    std::vector<std::string> errors;
-    std::vector<std::string> warnings;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "script/script_source.h"
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
+#include "tests/script/script_test_host.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,8 @@
 namespace {
 
 // Compiles a script and runs its "variables" blocks, collecting messages.
-class DeclarationHost : public ScriptCompiler {
+class DeclarationHost : public script_test::RecordingCompiler {
 public:
-    DeclarationHost()
-    {
-        machine = &vm;
-        symbols = &table;
-    }
-
     int compile_text(const std::string &text)
     {
         ScriptStringSource script;
@@ -67,22 +62,6 @@ public:
         return std::vector<uint8_t>(p, p + v.storage_size());
     }
 
-    void error(const char *format, ...) override
-    {
-        va_list args;
-        va_start(args, format);
-        errors.push_back(format_message(500, format, args));
-        va_end(args);
-    }
-
-    void warning(const char *format, ...) override
-    {
-        va_list args;
-        va_start(args, format);
-        warnings.push_back(format_message(500, format, args));
-        va_end(args);
-    }
-
     int hook_detected(const char *name) override
     {
         if (std::strcmp(name, "variables") == 0)
@@ -90,11 +69,7 @@ public:
         return 0;
     }
 
-    PCodeMachine vm;
-    ScriptSymbolTable table;
     std::vector<int32_t> blocks;
-    std::vector<std::string> errors;
-    std::vector<std::string> warnings;
 };
 
 // Compiles "variables { <declarations> }" and runs it over 0xEE bytes.

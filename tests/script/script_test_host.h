@@ -28,6 +28,36 @@ inline const char *output_header()
            "int total (...);\n";
 }
 
+// A compiler over its own machine and symbol table that keeps its messages
+// instead of printing them.
+class RecordingCompiler : public ScriptCompiler {
+public:
+    RecordingCompiler()
+    {
+        machine = &vm;
+        symbols = &table;
+    }
+    void error(const char *format, ...) override
+    {
+        va_list args;
+        va_start(args, format);
+        errors.push_back(format_message(500, format, args));
+        va_end(args);
+    }
+    void warning(const char *format, ...) override
+    {
+        va_list args;
+        va_start(args, format);
+        warnings.push_back(format_message(500, format, args));
+        va_end(args);
+    }
+
+    PCodeMachine vm;
+    ScriptSymbolTable table;
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+};
+
 class TestHost : public ScriptCompiler {
 public:
     TestHost()
