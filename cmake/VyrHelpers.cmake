@@ -1,5 +1,6 @@
 # vyr_add_library(<target> [WHOLE_ARCHIVE] [LIBS ...])
-# One library per source folder: every .cpp below the folder belongs to it.
+# One library per source folder: every .cpp below the folder belongs to it,
+# except those in its main/ folder, which hold the mains of its programs.
 # WHOLE_ARCHIVE is for folders with static registration objects (registries
 # filled before main()): the archive is then built as <target>_archive and
 # <target> links it whole into every program, so no row is dropped.
@@ -7,11 +8,21 @@ function(vyr_add_library target)
   cmake_parse_arguments(ARG "WHOLE_ARCHIVE" "" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  # Compared as a prefix, not a pattern: the checkout's own path may contain "main".
+  set(mains_prefix "${CMAKE_CURRENT_SOURCE_DIR}/main/")
+  string(LENGTH "${mains_prefix}" mains_prefix_length)
+  set(library_sources "")
+  foreach(source ${sources})
+    string(SUBSTRING "${source}" 0 ${mains_prefix_length} source_prefix)
+    if(NOT source_prefix STREQUAL mains_prefix)
+      list(APPEND library_sources ${source})
+    endif()
+  endforeach()
   set(archive ${target})
   if(ARG_WHOLE_ARCHIVE)
     set(archive ${target}_archive)
   endif()
-  add_library(${archive} STATIC ${sources})
+  add_library(${archive} STATIC ${library_sources})
   target_include_directories(${archive} PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(${archive} PUBLIC ${ARG_LIBS})
   if(ARG_WHOLE_ARCHIVE)
