@@ -8,6 +8,7 @@
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "tests/script/pcode_assembler.h"
+#include "tests/script/script_test_host.h"
 
 #include "core/text_util.h"
 
@@ -826,30 +827,11 @@ TEST_F(ScriptLibraryTest, AccessBeyondTheDataMemoryAbortsTheRun)
 // ---------------------------------------------------------------------------
 // Registration: the header compiled by the real compiler
 
-class HeaderCompiler : public ScriptCompiler
-{
-public:
-    HeaderCompiler()
-    {
-        machine = &vm;
-        symbols = &table;
-    }
-    void error(const char *format, ...) override
-    {
-        va_list args;
-        va_start(args, format);
-        errors.push_back(format_message(500, format, args));
-        va_end(args);
-    }
-
-    PCodeMachine vm;
-    ScriptSymbolTable table;
-    std::vector<std::string> errors;
-};
+using script_test::RecordingCompiler;
 
 TEST(ScriptBuiltinRegistration, EveryDeclaredNameIsBoundToItsNative)
 {
-    HeaderCompiler compiler;
+    RecordingCompiler compiler;
     EXPECT_EQ(register_script_builtins(&compiler), 0);
     EXPECT_TRUE(compiler.errors.empty());
     EXPECT_EQ(compiler.source, nullptr);
@@ -873,7 +855,7 @@ TEST(ScriptBuiltinRegistration, EveryDeclaredNameIsBoundToItsNative)
 
 TEST(ScriptBuiltinRegistration, AHeaderThatFailsToCompileBindsNothingAndStillAnswers0)
 {
-    HeaderCompiler compiler;
+    RecordingCompiler compiler;
     ScriptStringSource prelude;
     prelude.set_text("__pragma_internal;\nint strlen;\n");
     compiler.source = &prelude;
