@@ -59,6 +59,8 @@ VrbusServer::~VrbusServer()
     }
     if (lock_fd_ >= 0)
         ::close(lock_fd_);
+    if (spare_fd_ >= 0)
+        ::close(spare_fd_);
 }
 
 bool VrbusServer::start(std::string *error)
@@ -96,6 +98,7 @@ bool VrbusServer::start(std::string *error)
         *error = "cannot listen on " + socket_path_ + ": " + std::strerror(errno);
         return false;
     }
+    spare_fd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
     listen_watch_ = loop_.watch(listen_fd_, EPOLLIN, [this](uint32_t) { accept_connections(); });
     return listen_watch_ != 0;
 }
@@ -109,8 +112,16 @@ void VrbusServer::accept_connections()
 {
     for (;;) {
         const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0)
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if ((errno == EMFILE || errno == ENFILE) && refuse_one_connection())
+                continue;
+            // Nothing waiting (or nothing to be done): the listening socket
+            // is level-triggered, so a connection left waiting here would
+            // wake the loop again at once.
             return;
+        }
         // Only processes of the daemon's own user may open its devices.
         ucred peer{};
         socklen_t size = sizeof(peer);
@@ -129,6 +140,21 @@ void VrbusServer::accept_connections()
         }
         connections_.emplace(fd, std::move(connection));
     }
+}
+
+bool VrbusServer::refuse_one_connection()
+{
+    // Out of descriptors: give the spare back to take the waiting connection
+    // and close it, so that its client learns at once that the open failed
+    // instead of waiting while the loop spins on the ready listening socket.
+    if (spare_fd_ < 0)
+        return false;
+    ::close(spare_fd_);
+    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0)
+        ::close(fd);
+    spare_fd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    return fd >= 0;
 }
 
 void VrbusServer::serve(Connection *connection, uint32_t events)

@@ -40,6 +40,8 @@ private:
     };
 
     void accept_connections();
+    // Takes one waiting connection and closes it; false when none was taken.
+    bool refuse_one_connection();
     void serve(Connection *connection, uint32_t events);
     // Handles one request packet; false when the connection must go.
     bool handle_packet(Connection *connection, const uint8_t *packet, size_t length, std::vector<int> &fds);
@@ -54,6 +56,9 @@ private:
     std::string socket_path_;
     int lock_fd_ = -1;
     int listen_fd_ = -1;
+    // Held open so that a connection can still be taken and closed when the
+    // process is out of descriptors (see accept_connections).
+    int spare_fd_ = -1;
     uint64_t listen_watch_ = 0;
     std::map<int, std::unique_ptr<Connection>> connections_; // by socket
 
