@@ -4,6 +4,8 @@
 
 #include "platform/event.h"
 
+#include <sys/eventfd.h>
+
 using namespace vrbus_test;
 
 namespace {
@@ -399,6 +401,20 @@ TEST_F(VrbusDelivery, AutoResponsesAnsweringEachOtherLeaveTheDaemonServing)
     EXPECT_GT(control(*c, kGetRxQueueLevel, {}, 4).word(0), 1u); // c heard the exchange
     ASSERT_EQ(control(*c, kFlushRxQueue).status, STATUS_SUCCESS);
     EXPECT_EQ(control(*c, kGetRxQueueLevel, {}, 4).word(0), 0u); // and it has ended
+}
+
+TEST_F(VrbusDelivery, AnEventThatTakesNoMoreDoesNotStallTheDaemon)
+{
+    // A blocking eventfd that its client filled to the limit: one more
+    // signal would block the writer.
+    const int full = eventfd(0, EFD_CLOEXEC);
+    const uint64_t limit = 0xFFFFFFFFFFFFFFFEu;
+    ASSERT_EQ(::write(full, &limit, sizeof limit), ssize_t(sizeof limit));
+    ASSERT_EQ(control(*b, kSetNotification, {uint32_t(full), 1}).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*b, kSetEvents, {0, uint32_t(full), 0, 0}).status, STATUS_SUCCESS);
+    EXPECT_TRUE(daemon_serves(daemon, [&] { EXPECT_EQ(write_records(*a, {frame(0x10)}), STATUS_SUCCESS); }));
+    EXPECT_EQ(frames_of(read_all(*b)).size(), 1u);
+    close(full);
 }
 
 TEST_F(VrbusDelivery, CanFdRecordsAreRefused)
