@@ -373,8 +373,10 @@ CANhwStatus CANhwChannelVindra::write(VyrCanMessage &message)
 
 CANhwChannelVindra::EntryTime CANhwChannelVindra::convert_time(uint32_t units)
 {
-    // A pending reset, or a driver clock that went back, starts the time line anew.
-    if (clock_reset_pending_ || units < time_base_) {
+    // A pending reset starts the time line anew. The driver's count wraps
+    // after about 11.9 hours; the unsigned difference to the base carries the
+    // time line across the wrap.
+    if (clock_reset_pending_) {
         clock_reset_pending_ = false;
         time_base_ = 0;
         seconds_ = 0;

@@ -442,6 +442,20 @@ TEST_F(QueueReaderTest, TimesComeFromTenMicrosecondUnits)
     EXPECT_EQ(got.time_fraction, 50);
 }
 
+TEST_F(QueueReaderTest, TimesGoOnAcrossTheWrapOfTheDriverClock)
+{
+    // The driver's 32-bit count of 10 µs wraps after about 11.9 hours.
+    open(false);
+    filler->frame(3, 4294900000u, 0x10, 0, 0, 0);          // 42949.00000 s
+    filler->frame(3, 67296, 0x11, 0, 0, 0);                // 2^32 + 67296 units: 42950.34592 s
+    ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
+    EXPECT_EQ(got.time, 42949000u);
+    EXPECT_EQ(got.time_fraction, 0);
+    ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
+    EXPECT_EQ(got.time, 42950345u);
+    EXPECT_EQ(got.time_fraction, 92);
+}
+
 TEST_F(QueueReaderTest, ClassicFrameEndsTheReadAndEntriesOfNoChannelAreDropped)
 {
     open(true);
