@@ -773,6 +773,27 @@ TEST_F(VyrSignalIfTest, CommonConfigurationKeepsSignalsThatWindowsUse)
     EXPECT_EQ(entry->read_int("mode", 0), 1);
 }
 
+// Interface and signal names are 8-bit texts: they come back byte for byte,
+// be they UTF-8 beyond Latin-1 or single Latin-1 bytes.
+TEST_F(VyrSignalIfTest, CommonConfigurationKeepsNamesByteForByte)
+{
+    const std::string interface_name = "Pr\xc3\xbc" "fstand \xe2\x82\xac";
+    const char *const signal_name = "Temp\xe4.\xe2\x82\xac";
+    TestInterface &written = make_interface();
+    written.set_name(interface_name);
+    SignalRecord *signal = new SignalRecord;
+    signal->set_name(signal_name);
+    signal->add_use();
+    written.signal_list()->insert(signal);
+    QtbConfig config;
+    written.write_configuration(config);
+
+    TestInterface &read = make_interface();
+    ASSERT_EQ(read.read_config_common(config.get_group("TEST")), 0);
+    EXPECT_EQ(read.name(), interface_name);
+    EXPECT_NE(read.signal_list()->find(signal_name), nullptr);
+}
+
 TEST_F(VyrSignalIfTest, RelativeScriptPathFollowsTheConfigurationDirectory)
 {
     TestInterface &signal_if = make_interface();
