@@ -594,7 +594,11 @@ void VyrSignalIf::post_output(ScriptTrigger *item)
     bool was_empty;
     {
         std::lock_guard<std::mutex> lock(m_output_mutex);
-        if (item->m_output_queued)
+        // Without a running thread the item would only wait for the next start,
+        // which empties the queue; it must not wait there, since a script reload
+        // in between deletes the script's triggers (a script timer of a stopped
+        // interface still fires while the wheel's driver runs on).
+        if (m_finished.load() || item->m_output_queued)
             return;
         item->m_output_queued = true;
         item->m_output_next = nullptr;

@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 using namespace vyr_test;
@@ -662,6 +664,25 @@ TEST_F(VyrSignalIfTest, OutputQueueRunsScriptFunctionsAndInternalTriggers)
     EXPECT_FALSE(no_function.pending());
     // The thread may still touch the test's objects after the last line it recorded.
     EXPECT_EQ(signal_if.stop(), 0);
+}
+
+// A script timer of an interface that stopped before the wheel's driver can
+// still fire, and a script reload may delete its trigger before the next
+// start: the queue must not keep an item while no thread serves it.
+TEST_F(VyrSignalIfTest, OutputPostedWithoutARunningThreadIsNotKept)
+{
+    TestInterface &signal_if = make_interface();
+    alignas(ScriptTrigger) unsigned char storage[sizeof(ScriptTrigger)];
+    auto *trigger = new (storage) ScriptTrigger(ScriptTrigger::timer, 40);
+    trigger->set_function_id(7);
+    signal_if.post_output(trigger);
+    trigger->~ScriptTrigger();
+    std::memset(storage, 0xA5, sizeof storage); // what deleted memory may hold
+    EXPECT_EQ(signal_if.stop(), 0);              // empties the queue
+    signal_if.start_on_events();                 // the thread empties it too
+    ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+    EXPECT_EQ(signal_if.stop(), 0);
+    EXPECT_EQ(signal_if.recorder.starting_with("function"), std::vector<std::string>{});
 }
 
 TEST_F(VyrSignalIfTest, StopWithoutAThreadClearsQueuesAndTheWheel)

@@ -370,6 +370,12 @@ TEST_F(VrbusDelivery, AutoResponseAnswersARemoteFrameInTheDefaultChannelMode)
     // A data frame does not match a remote-only slot.
     ASSERT_EQ(write_records(*a, {frame(0x320, {1})}), STATUS_SUCCESS);
     EXPECT_EQ(frames_of(read_all(*a)).size(), 1u);
+
+    // Frames that arrive before the answer goes out mark the slot once: one answer.
+    const MessageRecord request = frame(0x320, {}, record_flag::kRemote);
+    ASSERT_EQ(write_records(*a, {request, request, request}), STATUS_SUCCESS);
+    const auto burst = frames_of(read_all(*a));
+    EXPECT_EQ(std::count_if(burst.begin(), burst.end(), [](const MessageRecord &r) { return r.id == 0x321; }), 1);
 }
 
 TEST_F(VrbusDelivery, AutoResponsesAnsweringEachOtherLeaveTheDaemonServing)
