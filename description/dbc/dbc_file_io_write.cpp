@@ -92,7 +92,15 @@ public:
     DbcText &quoted(const std::string &text)
     {
         out_ += '"';
-        for (unsigned char c : text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            // A backslash at the end would escape the closing quote and run
+            // the string on into the statements after it; it is written like
+            // a control byte and reads back as those three characters.
+            if (c == '\\' && i + 1 == text.size()) {
+                out_ += "\\5c";
+                continue;
+            }
             switch (c) {
             case '\n':
                 out_ += '\n';

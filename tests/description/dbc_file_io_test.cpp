@@ -568,6 +568,28 @@ TEST_F(DbcFile, WriterFormat)
     EXPECT_EQ(m->find_signal("Single")->value_type, CANdbRawFloat);
 }
 
+TEST_F(DbcFile, TextEndingInABackslashKeepsItsClosingQuote)
+{
+    CANdbNetwork net;
+    build_small_network(net);
+    net.set_comment("Files in C:\\data\\");
+    net.messages.first->set_comment("a\\\"b, a\\\tc");
+    DbcFileIo writer(path("out.dbc").c_str());
+    ASSERT_EQ(writer.write(&net), 0);
+    EXPECT_NE(get("out.dbc").find("CM_ \"Files in C:\\data\\5c\";\n"), std::string::npos);
+
+    CANdbNetwork again;
+    DbcFileIo reader(path("out.dbc").c_str());
+    candb_json::Collector log;
+    reader.set_reporter(&log);
+    ASSERT_EQ(reader.read(&again), 0);
+    EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+    EXPECT_EQ(again.comment, "Files in C:\\data\\5c");
+    ASSERT_NE(again.messages.first, nullptr);
+    EXPECT_EQ(again.messages.first->comment, "a\\\"b, a\\\tc") << "a backslash before an escape stays";
+    EXPECT_EQ(again.messages.first->find_signal("Single")->value_type, CANdbRawFloat) << "what follows is read";
+}
+
 TEST_F(DbcFile, WriterLeavesOutWhatTheReaderWouldRefuse)
 {
     CANdbNetwork net;
