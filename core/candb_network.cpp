@@ -27,6 +27,32 @@ bool is_nonzero(const CANdbAttributeValue *value)
     return value->int_value != 0;
 }
 
+// Whether a multiplexed signal is in the frame. A signal with an
+// extended-multiplexing record is present when the record's multiplexor is
+// present and its raw value lies in one of the record's ranges; the chain of
+// records is followed up to a signal without one, which the message's plain
+// multiplexor decides (its value read as plain_value when plain_read).
+// Records that name each other in a ring are never present.
+bool is_present(const CANdbMessage *message, const CANdbSignal *signal, bool plain_read, uint64_t plain_value,
+                const uint8_t *data, int length)
+{
+    for (int hops = 0; signal->mux_group && signal->mux_group->multiplexor; ++hops) {
+        if (hops >= message->signal_list.count)
+            return false;
+        const CANdbMuxGroup *group = signal->mux_group;
+        uint64_t value;
+        if (group->multiplexor->decode_unsigned(data, length, value))
+            return false;
+        bool in_range = false;
+        for (const CANdbMuxRange *r = group->ranges.first; r && !in_range; r = r->next)
+            in_range = value >= r->low && value <= r->high;
+        if (!in_range)
+            return false;
+        signal = group->multiplexor;
+    }
+    return signal->mux_value == -1 || (plain_read && plain_value == static_cast<uint64_t>(signal->mux_value));
+}
+
 } // namespace
 
 CANdbNetwork::CANdbNetwork() : hash_(new Bucket[kHashBuckets]) {}
@@ -253,7 +279,7 @@ int CANdbNetwork::decode_bucket(uint32_t key, bool j1939_pass, uint32_t id, cons
 
 // Decodes the signals of a matching message: on FlexRay only in the cycles of
 // its pattern (repetitions are powers of two); multiplexed signals only when
-// the multiplexor could be read and holds their value.
+// their multiplexors could be read and select them.
 void CANdbNetwork::decode_message(const CANdbMessage *m, uint32_t cycle, const uint8_t *data, int length,
                                   void *argument) const
 {
@@ -264,11 +290,9 @@ void CANdbNetwork::decode_message(const CANdbMessage *m, uint32_t cycle, const u
     uint64_t mux_value = 0;
     const CANdbSignal *mux = m->multiplexor();
     const bool mux_read = mux && mux->decode_unsigned(data, length, mux_value) == 0;
-    for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
-        if (s->mux_value != -1 && !(mux_read && mux_value == static_cast<uint64_t>(s->mux_value)))
-            continue;
-        s->decode_and_notify(data, length, argument);
-    }
+    for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+        if (is_present(m, s, mux_read, mux_value, data, length))
+            s->decode_and_notify(data, length, argument);
 }
 
 void CANdbNetwork::apply_can_fd_attributes()

@@ -27,14 +27,6 @@ std::string print_int(int value)
     return text;
 }
 
-std::string print_double(double value)
-{
-    const int length = std::snprintf(nullptr, 0, "%lf", value);
-    std::string text(size_t(length), '\0');
-    std::snprintf(&text[0], text.size() + 1, "%lf", value);
-    return text;
-}
-
 } // namespace
 
 EnvVarRecord::EnvVarRecord(int kind, const std::string &name, VyrDefiner *owner)
@@ -87,7 +79,7 @@ double EnvVarRecord::value_double() const
         return m_double.load();
     case String: {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return m_string ? std::strtod(m_string->c_str(), nullptr) : 0.0;
+        return m_string ? c_locale_atof(m_string->c_str()) : 0.0;
     }
     default:
         return 0.0;
@@ -100,7 +92,7 @@ std::optional<std::string> EnvVarRecord::value_string() const
     case Int:
         return print_int(m_int.load());
     case Double:
-        return print_double(m_double.load());
+        return c_locale_format_lf(m_double.load());
     case String: {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_string;
@@ -143,7 +135,7 @@ void EnvVarRecord::set_value_double(double value)
             notify();
         break;
     case String:
-        set_value_string(print_double(value).c_str());
+        set_value_string(c_locale_format_lf(value).c_str());
         break;
     default:
         break;
@@ -157,7 +149,7 @@ void EnvVarRecord::set_value_string(const char *text)
         set_value_int(text ? text_to_int(text) : 0);
         break;
     case Double:
-        set_value_double(text ? std::strtod(text, nullptr) : 0.0);
+        set_value_double(c_locale_atof(text));
         break;
     case String: {
         {

@@ -1,10 +1,12 @@
 #include "core/text_util.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <cstdlib>
 #include <cstring>
+#include <locale.h>
 #include <thread>
 
 #include <QIODevice>
@@ -240,14 +242,16 @@ QString utf8_to_utf16(const char *source)
 
 void set_owned_cstring(char *&slot, const char *text)
 {
-    std::free(slot);
-    slot = nullptr;
+    // Copy before freeing: the new text may be the old string or a part of it.
+    char *copy = nullptr;
     if (text) {
         const size_t size = std::strlen(text) + 1;
-        slot = static_cast<char *>(std::malloc(size));
-        if (slot)
-            std::memcpy(slot, text, size);
+        copy = static_cast<char *>(std::malloc(size));
+        if (copy)
+            std::memcpy(copy, text, size);
     }
+    std::free(slot);
+    slot = copy;
 }
 
 double step_function(double x)
@@ -280,6 +284,20 @@ int32_t clamp_to_int32(double value)
     if (value <= -2147483648.0)
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
+}
+
+double c_locale_atof(const char *text)
+{
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return text ? strtod_l(text, nullptr, c_locale) : 0.0;
+}
+
+std::string c_locale_format_lf(double value)
+{
+    // "%lf" is fixed notation with six decimals; to_chars never looks at the locale.
+    char buffer[400]; // the largest double has 309 digits before the point
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    return std::string(buffer, result.ptr);
 }
 
 std::string string_vprintf(const char *format, va_list args)

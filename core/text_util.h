@@ -17,6 +17,12 @@ int hex_digit_value(int c);
 // values beyond the int range are held to its ends (a plain cast is undefined).
 int32_t clamp_to_int32(double value);
 
+// atof and printf "%lf" with "." as the decimal point whatever LC_NUMERIC
+// says (the toolkit takes the user's locale, where it may be ","). Texts that
+// scripts and settings exchange keep one notation that way.
+double c_locale_atof(const char *text);
+std::string c_locale_format_lf(double value);
+
 // The text of a printf-style format as an owned string.
 std::string string_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 std::string string_vprintf(const char *format, va_list args);

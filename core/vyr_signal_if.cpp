@@ -594,7 +594,11 @@ void VyrSignalIf::post_output(ScriptTrigger *item)
     bool was_empty;
     {
         std::lock_guard<std::mutex> lock(m_output_mutex);
-        if (item->m_output_queued)
+        // Without a running thread the item would only wait for the next start,
+        // which empties the queue; it must not wait there, since a script reload
+        // in between deletes the script's triggers (a script timer of a stopped
+        // interface still fires while the wheel's driver runs on).
+        if (m_finished.load() || item->m_output_queued)
             return;
         item->m_output_queued = true;
         item->m_output_next = nullptr;
@@ -1023,13 +1027,14 @@ QtbConfigGroup *VyrSignalIf::write_config_common(QtbConfig &config)
     QtbConfigGroup *group = config.add_group(type_name().c_str());
     group->write_bool("active", m_active);
     group->write_int("index", m_instance);
-    group->write_string("name", QString::fromStdString(name()));
+    // Names are 8-bit texts kept byte for byte, whatever their encoding.
+    group->write_cstring("name", name().c_str());
     QtbConfigGroup *dummies = group->add_group("dummy_signals");
     for (SignalRecord *signal = m_signals->first(); signal; signal = m_signals->next()) {
         if (signal->has_flag(SignalRecord::DefinedByCompile) || signal->use_count() < 1)
             continue;
         QtbConfigGroup *entry = dummies->add_group("");
-        entry->write_string("name", QString::fromUtf8(signal->name() ? signal->name() : ""));
+        entry->write_cstring("name", signal->name() ? signal->name() : "");
         entry->write_int("flags", int32_t(signal->flags()));
         // The shortest text that reads back as the same double.
         entry->write_string("min", QString::number(signal->min(), 'g', QLocale::FloatingPointShortest));
@@ -1049,13 +1054,14 @@ int VyrSignalIf::read_config_common(QtbConfigGroup *group)
     const int index = group->read_int("index", 0);
     if (index != 0)
         m_instance = index;
-    const QString configured_name = group->read_string("name", QString::fromStdString(name()));
+    // read_string hands the stored bytes over as Latin-1, so toLatin1 gives them back unchanged.
+    const QByteArray configured_name = group->read_string("name", QString::fromLatin1(name().c_str())).toLatin1();
     if (!configured_name.isEmpty())
         set_name(configured_name.toStdString());
 
     QtbConfigGroup *dummies = group->get_group("dummy_signals");
     for (QtbConfigGroup *entry = dummies ? dummies->first_group() : nullptr; entry; entry = dummies->next_group()) {
-        const QByteArray signal_name = entry->read_string("name", QString()).toUtf8();
+        const QByteArray signal_name = entry->read_string("name", QString()).toLatin1();
         const double min = entry->read_string("min", "0").toDouble();
         const double max = entry->read_string("max", "0").toDouble();
         const uint32_t flags = uint32_t(entry->read_int("flags", 0));

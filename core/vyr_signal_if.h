@@ -168,7 +168,8 @@ public:
     // no signal or the script does not define it.
     int add_signal_listener(VyrSignalListener *listener, SignalRecord *signal);
     void clear_signal_listeners();
-    // VyrOutputSink: runs the trigger in the thread; an item queued already stays once.
+    // VyrOutputSink: runs the trigger in the thread; an item queued already stays
+    // once. Without a running thread the item is dropped.
     void post_output(ScriptTrigger *item) override;
     void post_deferred_call(VyrDeferredCall *call);
     // When this returns, the call is neither listed nor running (unless the

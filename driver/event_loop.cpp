@@ -62,9 +62,14 @@ void EventLoop::run()
 {
     epoll_event events[kMaxEvents];
     while (!stopping_.load()) {
-        while (!posted_.empty() && !stopping_.load()) {
-            auto work = std::move(posted_.front());
-            posted_.pop_front();
+        // Only the work posted before this round runs now: work that posts
+        // more work (auto responses answering each other) must not keep the
+        // loop from serving its descriptors.
+        std::deque<std::function<void()>> due;
+        due.swap(posted_);
+        while (!due.empty() && !stopping_.load()) {
+            auto work = std::move(due.front());
+            due.pop_front();
             work();
         }
         if (stopping_.load())

@@ -58,6 +58,13 @@ void queue_work_item(EventLoop &loop, std::function<void()> routine)
     loop.post(std::move(routine));
 }
 
+EventReference::EventReference(int fd) : fd_(fd)
+{
+    const int flags = fcntl(fd_, F_GETFL);
+    if (flags >= 0 && !(flags & O_NONBLOCK))
+        fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+}
+
 EventReference::~EventReference()
 {
     if (fd_ >= 0)

@@ -46,8 +46,10 @@ class EventReference
 {
 public:
     EventReference() = default;
-    // Takes ownership of fd.
-    explicit EventReference(int fd) : fd_(fd) {}
+    // Takes ownership of fd and makes it non-blocking (for the client too,
+    // as they share the open file): a counter that the client filled to the
+    // limit must not hold the loop in a blocking write.
+    explicit EventReference(int fd);
     ~EventReference();
     EventReference(EventReference &&other) noexcept;
     EventReference &operator=(EventReference &&other) noexcept;

@@ -206,11 +206,17 @@ void VrbusDriver::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
         queue->signal_event(RxQueue::kReceiveEvent);
 
     if (auto_responses) {
-        card_info *card = sender->card;
-        const uint32_t opened = handle->opened;
-        queue_work_item(loop_, [this, card, chip, handle, opened, auto_responses] {
-            send_auto_responses(card, chip, handle, opened, auto_responses);
-        });
+        // The marks gather until the handle's work item runs: a handle has
+        // one pending at most, so answers that answer each other cannot
+        // multiply the pending work.
+        const bool pending = handle->auto_responses_marked != 0;
+        handle->auto_responses_marked |= auto_responses;
+        if (!pending) {
+            card_info *card = sender->card;
+            const uint32_t opened = handle->opened;
+            queue_work_item(loop_,
+                            [this, card, chip, handle, opened] { send_auto_responses(card, chip, handle, opened); });
+        }
     }
 }
 
@@ -263,12 +269,16 @@ uint8_t VrbusDriver::match_auto_responses(const dev_handle *handle, const Messag
     return marked;
 }
 
-void VrbusDriver::send_auto_responses(card_info *card, chip_info *chip, dev_handle *handle, uint32_t opened,
-                                      uint8_t slots)
+void VrbusDriver::send_auto_responses(card_info *card, chip_info *chip, dev_handle *handle, uint32_t opened)
 {
-    // The handle may have gone off bus, or been closed and opened again.
-    if (handle->opened != opened || !handle->on_bus || !handle->auto_responses || !card->present || !card->started
-        || !operations_->transmit)
+    // A handle closed since took its marks with it (and, opened again, has
+    // a work item of its own for new ones).
+    if (handle->opened != opened)
+        return;
+    const uint8_t slots = handle->auto_responses_marked;
+    handle->auto_responses_marked = 0;
+    // The handle may have gone off bus meanwhile.
+    if (!handle->on_bus || !handle->auto_responses || !card->present || !card->started || !operations_->transmit)
         return;
     for (size_t slot = 0; slot < handle->auto_responses->size(); ++slot) {
         const auto_response &response = (*handle->auto_responses)[slot];

@@ -86,6 +86,9 @@ struct handle_state
     uint32_t extended_code = 0;
     uint32_t extended_mask = 0;
     std::unique_ptr<std::array<auto_response, 8>> auto_responses;
+    // Slots that received frames marked for an answer, sent by the handle's
+    // one pending work item.
+    uint8_t auto_responses_marked = 0;
     // The queue mapped into the client's process, if any.
     RxQueue *mapped_queue = nullptr;
     // The buffer a client named as its own receive queue (recorded only).
@@ -264,7 +267,7 @@ private:
     void broadcast_chip_state(chip_info *chip, dev_handle *requester);
     void count_frame(dev_handle *handle, const MessageRecord &record);
     uint8_t match_auto_responses(const dev_handle *handle, const MessageRecord &record) const;
-    void send_auto_responses(card_info *card, chip_info *chip, dev_handle *handle, uint32_t opened, uint8_t slots);
+    void send_auto_responses(card_info *card, chip_info *chip, dev_handle *handle, uint32_t opened);
     void card_timer_tick(card_info *card);
     void recompute_card_timer(card_info *card);
 

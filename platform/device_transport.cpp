@@ -189,7 +189,9 @@ int DeviceFile::map_rx_queue(void **address)
     if (reply.status != nt_status::STATUS_SUCCESS || reply.fd < 0) {
         if (reply.fd >= 0)
             ::close(reply.fd);
-        return system_error_from_ntstatus(reply.status);
+        // A success without the queue's descriptor maps nothing.
+        return reply.status != nt_status::STATUS_SUCCESS ? system_error_from_ntstatus(reply.status)
+                                                         : system_error::GEN_FAILURE;
     }
     struct stat queue_file;
     fstat(reply.fd, &queue_file);

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <locale.h>
 #include <string>
 
 namespace {
@@ -41,6 +42,28 @@ int32_t double_to_int(double v)
     if (!(v > -2147483649.0 && v < 2147483648.0))
         return INT32_MIN;
     return int32_t(v);
+}
+
+// Script numbers are written and read with a decimal point, whatever numeric
+// locale the GUI toolkit installed from the environment at start-up.
+locale_t c_locale()
+{
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+// The double as "%lg" formats it in the C locale.
+std::string format_double(double value)
+{
+    const locale_t previous = uselocale(c_locale());
+    std::string text = string_printf("%lg", value);
+    uselocale(previous);
+    return text;
+}
+
+double parse_double(const char *text, char **end = nullptr)
+{
+    return strtod_l(text, end, c_locale());
 }
 
 // ---------------------------------------------------------------------------
@@ -82,7 +105,7 @@ void convert(const ScriptNativeCall &call, int arg, char letter, bool zero, int 
         break;
     case 'f':
     case 'g':
-        text = string_printf("%lg", call.double_arg(arg));
+        text = format_double(call.double_arg(arg));
         break;
     case 's':
         if (const char *s = call.text_arg(arg))
@@ -498,7 +521,7 @@ int native_atod(void *context)
 {
     const ScriptNativeCall call = fixed_call(library(context), 1, "atod");
     const char *text = call.text_arg(0);
-    call.set_double_result(text ? std::atof(text) : 0.0);
+    call.set_double_result(text ? parse_double(text) : 0.0);
     return 0;
 }
 
@@ -635,7 +658,7 @@ int native_ini_write_double(void *context)
     ScriptLibrary &lib = library(context);
     const ScriptNativeCall call = fixed_call(lib, 4, "iniFileWriteDouble");
     const IniKey key(call);
-    const std::string value = string_printf("%lg", call.double_arg(3));
+    const std::string value = format_double(call.double_arg(3));
     call.set_int_result(key.ok() ? write_ini(lib, key, [&value](QtbConfigGroup &section, const char *entry) {
         section.write_cstring(entry, value.c_str());
     })
@@ -701,7 +724,7 @@ int native_ini_read_double(void *context)
         } else if (value->type() == QtbConfigValue::String) {
             const char *text = value->string_value().c_str();
             char *end = nullptr;
-            const double number = std::strtod(text, &end);
+            const double number = parse_double(text, &end);
             if (end != text) // not a number: the default
                 result = number;
         }

@@ -21,22 +21,24 @@ bool is_number(int token)
 
 // Division and remainder rounding toward minus infinity, so that start bits
 // beyond byte 7 (CAN FD) convert like the others.
-int floor_div(int a, int b)
+int64_t floor_div(int64_t a, int64_t b)
 {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
-int floor_mod(int a, int b)
+int64_t floor_mod(int64_t a, int64_t b)
 {
     return a - b * floor_div(a, b);
 }
 
 // DBC numbers a Motorola signal by its most significant bit; the model keeps
-// its least significant bit.
-int motorola_lsb_start(int msb_start, int length)
+// its least significant bit. Computed in 64 bits, so that absurd positions
+// and lengths of a damaged file give an absurd start bit (which the coder
+// refuses) rather than an overflow.
+int32_t motorola_lsb_start(int32_t msb_start, int32_t length)
 {
-    const int x = 57 - length + floor_mod(msb_start, 8) - 8 * floor_div(msb_start, 8);
-    return floor_mod(x, 8) + 8 * (7 - floor_div(x, 8));
+    const int64_t x = 57 - int64_t(length) + floor_mod(msb_start, 8) - 8 * floor_div(msb_start, 8);
+    return static_cast<int32_t>(floor_mod(x, 8) + 8 * (7 - floor_div(x, 8)));
 }
 
 bool read_file(const char *name, std::vector<char> &bytes)

@@ -27,21 +27,23 @@ const char *const kNewSymbols[] = {
     "BA_DEF_REL_",    "BA_REL_",     "BA_DEF_DEF_REL_",  "BU_SG_REL_",  "BU_EV_REL_",   "BU_BO_REL_",   "SG_MUL_VAL_",
 };
 
-int floor_div(int a, int b)
+int64_t floor_div(int64_t a, int64_t b)
 {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
-int floor_mod(int a, int b)
+int64_t floor_mod(int64_t a, int64_t b)
 {
     return a - b * floor_div(a, b);
 }
 
-// The DBC start bit of a Motorola signal: its most significant bit.
-int motorola_msb_start(int lsb_start, int length)
+// The DBC start bit of a Motorola signal: its most significant bit. Computed
+// in 64 bits like the reader's conversion, so that any stored field converts
+// without overflow; written as the 32-bit number the reader takes back.
+int32_t motorola_msb_start(int32_t lsb_start, int32_t length)
 {
-    const int y = 8 * floor_div(lsb_start, 8) + 8 - floor_mod(lsb_start, 8) - length;
-    return 8 * floor_div(y, 8) - floor_mod(y, 8) + 7;
+    const int64_t y = 8 * floor_div(lsb_start, 8) + 8 - floor_mod(lsb_start, 8) - int64_t(length);
+    return static_cast<int32_t>(8 * floor_div(y, 8) - floor_mod(y, 8) + 7);
 }
 
 // The text of the file, built in memory and stored in one go.
@@ -90,7 +92,15 @@ public:
     DbcText &quoted(const std::string &text)
     {
         out_ += '"';
-        for (unsigned char c : text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            // A backslash at the end would escape the closing quote and run
+            // the string on into the statements after it; it is written like
+            // a control byte and reads back as those three characters.
+            if (c == '\\' && i + 1 == text.size()) {
+                out_ += "\\5c";
+                continue;
+            }
             switch (c) {
             case '\n':
                 out_ += '\n';
@@ -124,8 +134,10 @@ private:
     std::string out_;
 };
 
-// The message pass of the BO_ and CM_ sections: the pseudo-message first
-// when it holds signals, then the list.
+// The message pass of every section that names messages: the pseudo-message
+// first when it holds signals, then the list. Signals that belong to no frame
+// keep their attributes, value descriptions, value types and multiplexing
+// records, which the reader reads back through the pseudo-message's id.
 template <typename Visit> void for_each_message_with_pseudo(const CANdbNetwork &net, Visit visit)
 {
     if (net.pseudo_message && net.pseudo_message->signal_list.first)
@@ -411,18 +423,18 @@ int build_text(DbcText &out, const CANdbNetwork &net)
     write_attribute_defaults(out, net);
 
     write_values(out, net.attributes, " ");
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+    for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
         const std::string id = message_id_text(m);
         write_values(out, m->attributes, " BO_ " + id + " ");
         for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
             write_values(out, s->attributes, " SG_ " + id + " " + s->name + " ");
-    }
+    });
     for (const CANdbNode *n = net.nodes.first; n; n = n->next)
         write_values(out, n->attributes, " BU_ " + n->name + " ");
     for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next)
         write_values(out, v->attributes, " EV_ " + v->name + " ");
 
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+    for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
         for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
             if (s->value_table.descriptions.empty())
                 continue;
@@ -434,7 +446,7 @@ int build_text(DbcText &out, const CANdbNetwork &net)
             }
             out << " ;\n";
         }
-    }
+    });
     for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
         if (v->values.empty())
             continue;
@@ -447,15 +459,16 @@ int build_text(DbcText &out, const CANdbNetwork &net)
         out << " ;\n";
     }
 
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next)
+    for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
         for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
             if (s->value_type == CANdbRawFloat || s->value_type == CANdbRawDouble)
                 out << "SIG_VALTYPE_ " << message_id_text(m) << " " << s->name << " : "
                     << (s->value_type == CANdbRawFloat ? "1" : "2") << ";\n";
+    });
     out << "\n";
 
     bool multiplexing_written = false;
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+    for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
         for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
             const CANdbMuxGroup *group = s->mux_group;
             if (!group || !group->multiplexor)
@@ -472,7 +485,7 @@ int build_text(DbcText &out, const CANdbNetwork &net)
             out << ";\n";
             multiplexing_written = true;
         }
-    }
+    });
     if (multiplexing_written)
         out << "\n";
     return 0;

@@ -121,7 +121,8 @@ int buslibRead(int handle, long *id, void *data, unsigned *length, unsigned *fla
 
 // The lock that guards both tables during enumeration, open and close, and
 // how long those wait for it (5000 ms unless set; tests shorten it). After a
-// failed wait open and close answer buslibErrInternal, the enumeration skips.
+// failed wait open answers buslibErrInternal and the enumeration skips, while
+// close goes on without the lock, so that no handle stays open for good.
 std::timed_mutex &buslib_global_lock();
 void buslib_set_lock_timeout_ms(int milliseconds);
 

@@ -115,6 +115,10 @@ CANhwStatus CANhwChannelVindra::status_from_result(int result)
 
 CANhwStatus CANhwChannelVindra::set_notify_target(CANhwNotifyCallback callback, void *context)
 {
+    // The reader that calls the callback (the partner's, for a connected
+    // channel) may be running: an interface clears its callback before it
+    // stops its thread.
+    std::lock_guard<std::mutex> lock((partner_ ? partner_ : this)->connected_mutex_);
     callback_ = callback;
     context_ = context;
     return canhwSuccess;
@@ -162,6 +166,7 @@ void CANhwChannelVindra::leave_partner()
 {
     if (!partner_)
         return;
+    std::lock_guard<std::mutex> lock(partner_->connected_mutex_);
     CANhwChannelVindra *previous = nullptr;
     for (CANhwChannelVindra *c = partner_->connected_head_; c; previous = c, c = c->next_) {
         if (c != this)
@@ -179,6 +184,7 @@ void CANhwChannelVindra::leave_partner()
 // keep a reference to a channel that closes and may be deleted.
 void CANhwChannelVindra::release_connected()
 {
+    std::lock_guard<std::mutex> lock(connected_mutex_);
     for (CANhwChannelVindra *c = connected_head_; c;) {
         CANhwChannelVindra *next = c->next_;
         c->partner_ = nullptr;
@@ -373,8 +379,10 @@ CANhwStatus CANhwChannelVindra::write(VyrCanMessage &message)
 
 CANhwChannelVindra::EntryTime CANhwChannelVindra::convert_time(uint32_t units)
 {
-    // A pending reset, or a driver clock that went back, starts the time line anew.
-    if (clock_reset_pending_ || units < time_base_) {
+    // A pending reset starts the time line anew. The driver's count wraps
+    // after about 11.9 hours; the unsigned difference to the base carries the
+    // time line across the wrap.
+    if (clock_reset_pending_) {
         clock_reset_pending_ = false;
         time_base_ = 0;
         seconds_ = 0;
@@ -488,6 +496,7 @@ CANhwStatus CANhwChannelVindra::read_can_message(VyrCanMessage *message)
     }
 
     using namespace canio_record;
+    std::lock_guard<std::mutex> lock(connected_mutex_);
     uint8_t *const queue = rx_queue_;
     bool taken = false;
     unsigned filled = 0; // data bytes of the taken frame so far
@@ -521,7 +530,7 @@ CANhwStatus CANhwChannelVindra::read_can_message(VyrCanMessage *message)
         CANhwChannelVindra *target = channel_of_entry(entry[canio_record::channel]);
         if (!target) {
             debug_trace("CANhwChannelVindra::read_can_message: No handle (evIdx=%d, myIdx=%d)",
-                        entry[canio_record::channel], own_index_);
+                        entry[canio_record::channel], own_index_.load());
             consume_entry(queue, read, capacity);
             continue;
         }
@@ -597,13 +606,16 @@ CANhwStatus CANhwChannelVindra::connect_channel(CANhwChannel *partner)
     if (vindra == this)
         return canhwErrorWrongParameter;
     leave_partner();
-    partner_ = vindra;
-    next_ = nullptr;
-    if (vindra->connected_tail_)
-        vindra->connected_tail_->next_ = this;
-    else
-        vindra->connected_head_ = this;
-    vindra->connected_tail_ = this;
+    {
+        std::lock_guard<std::mutex> lock(vindra->connected_mutex_);
+        partner_ = vindra;
+        next_ = nullptr;
+        if (vindra->connected_tail_)
+            vindra->connected_tail_->next_ = this;
+        else
+            vindra->connected_head_ = this;
+        vindra->connected_tail_ = this;
+    }
     if (!has_device() || !vindra->has_device())
         return canhwErrorDriverFailed;
     return canio_connect(*device_, *vindra->device_) == 0 ? canhwSuccess : canhwErrorDriverFailed;

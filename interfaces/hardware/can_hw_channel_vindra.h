@@ -4,6 +4,9 @@
 // the receive queue that the driver maps into the process.
 #include "interfaces/hardware/can_hw_channel.h"
 
+#include <atomic>
+#include <mutex>
+
 namespace platform {
 class DeviceFile;
 }
@@ -116,7 +119,7 @@ private:
     int handle_ = -1;
     platform::DeviceFile *device_ = nullptr;
     uint8_t *rx_queue_ = nullptr;
-    int own_index_ = -1;
+    std::atomic<int> own_index_{-1};
     uint32_t time_base_ = 0;          // raw driver time already folded into whole seconds
     uint32_t seconds_ = 0;            // whole seconds since the clock base
     uint32_t milliseconds_of_seconds_ = 0;
@@ -126,6 +129,12 @@ private:
     CANhwChannelVindra *connected_head_ = nullptr;
     CANhwChannelVindra *connected_tail_ = nullptr;
     CANhwChannelVindra *next_ = nullptr; // link in the partner's connected list
+    // Held by this channel's reader while it serves entries, and by whoever
+    // changes the connected list or the callback of this channel or of a
+    // connected one: those change on the GUI thread while this channel's
+    // realtime thread may still read (a connected channel stops and is
+    // deleted while its partner runs on).
+    std::mutex connected_mutex_;
     long fd_bitrate_ = 2000000;
     unsigned fd_tseg1_ = 2, fd_tseg2_ = 1, fd_sjw_ = 1;
     Statistics statistics_;

@@ -140,6 +140,57 @@ TEST(CANdbNetwork, DecodesOnlyTheMatchingMultiplexedSignals)
     EXPECT_EQ(net.decode_frame(0x201, page1, 8, nullptr), 0);
 }
 
+// Binds an extended-multiplexing record with the ranges to the signal.
+void add_record(CANdbNetwork &net, CANdbSignal *signal, CANdbSignal *multiplexor,
+                std::vector<std::pair<uint32_t, uint32_t>> ranges)
+{
+    auto *group = new CANdbMuxGroup(&net);
+    for (const auto &r : ranges)
+        group->add_range(r.first, r.second);
+    group->set_multiplexor(multiplexor);
+    signal->set_mux_group(group);
+}
+
+TEST(CANdbNetwork, ExtendedMultiplexingDecodesBySelectorRanges)
+{
+    CANdbNetwork net;
+    CANdbMessage *m = add_message(net, "Ext", 0x300);
+    // As a DBC file with SG_MUL_VAL_ lines leaves them: the top multiplexor
+    // has lost its plain flag, the others are selected through their records.
+    CANdbSignal *sel = add_signal(m, "Sel", 0, 8);
+    CANdbSignal *sub = add_signal(m, "Sub", 8, 8, 1);
+    CANdbSignal *leaf = add_signal(m, "Leaf", 16, 8, 2);
+    CANdbSignal *inner = add_signal(m, "Inner", 24, 8); // "M" with a record of its own
+    CANdbSignal *ring_a = add_signal(m, "RingA", 32, 8, 0);
+    CANdbSignal *ring_b = add_signal(m, "RingB", 40, 8, 0);
+    add_record(net, sub, sel, {{1, 1}});
+    add_record(net, leaf, sub, {{2, 2}, {4, 6}});
+    add_record(net, inner, sel, {{3, 3}});
+    add_record(net, ring_a, ring_b, {{0, 255}});
+    add_record(net, ring_b, ring_a, {{0, 255}});
+    Observer observer(net);
+
+    const struct {
+        const char *what;
+        std::vector<uint8_t> frame;
+        std::map<std::string, int> decoded;
+    } cases[] = {
+        // The ring of records that name each other is read in full and never present.
+        {"leaf in its second range", {1, 5, 0x33, 0x44, 7, 7, 0, 0}, {{"Sel", 1}, {"Sub", 5}, {"Leaf", 0x33}}},
+        {"leaf in its first range", {1, 2, 0x33}, {{"Sel", 1}, {"Sub", 2}, {"Leaf", 0x33}}},
+        {"sub selects no leaf", {1, 3, 0x33}, {{"Sel", 1}, {"Sub", 3}}},
+        {"sel selects the inner multiplexor", {3, 5, 0x33, 0x44}, {{"Sel", 3}, {"Inner", 0x44}}},
+        {"leaf not reached while sub is absent", {2, 5, 0x33}, {{"Sel", 2}}},
+        {"sub outside the frame", {1}, {{"Sel", 1}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        observer.decoded.values.clear();
+        EXPECT_EQ(net.decode_frame(0x300, c.frame.data(), static_cast<int>(c.frame.size()), nullptr), 1);
+        EXPECT_EQ(observer.decoded.values, c.decoded);
+    }
+}
+
 TEST(CANdbNetwork, J1939KeysOfPdu1AndPdu2Identifiers)
 {
     CANdbNetwork net;

@@ -1,5 +1,6 @@
 #include "core/vyr_definer.h"
 #include "core/vyr_env_var_list.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,29 @@ TEST(EnvVarRecordTest, ConversionsBetweenKinds)
         EXPECT_DOUBLE_EQ(v.value_double(), c.as_double);
         EXPECT_EQ(v.value_string(), std::optional<std::string>(c.as_text));
     }
+}
+
+// The toolkit takes LC_NUMERIC from the user's environment; a decimal comma
+// there must not change how variables read and print their numbers.
+TEST(EnvVarRecordTest, NumbersIgnoreTheNumericLocale)
+{
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    QTemporaryDir locale_dir;
+    if (!vyr_test::use_decimal_comma_locale(locale_dir.path()))
+        GTEST_SKIP() << "no locale with a decimal comma could be installed or made";
+    EnvVarRecord d(EnvVarRecord::Double, "d", nullptr);
+    EnvVarRecord s(EnvVarRecord::String, "s", nullptr);
+    d.set_value_string("2.5");
+    s.set_value_double(0.25);
+    const double read_back = d.value_double();
+    const std::optional<std::string> printed = d.value_string();
+    const double from_text = s.value_double();
+    const std::optional<std::string> text = s.value_string();
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(read_back, 2.5);
+    EXPECT_EQ(printed, std::optional<std::string>("2.500000"));
+    EXPECT_EQ(from_text, 0.25);
+    EXPECT_EQ(text, std::optional<std::string>("0.250000"));
 }
 
 TEST(EnvVarRecordTest, TextsAreOwnedByTheCaller)

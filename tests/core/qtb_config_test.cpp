@@ -1,7 +1,7 @@
 #include "core/qtb_config.h"
+#include "test_support.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -238,25 +238,10 @@ TEST_F(QtbConfigFile, DoublesReadBackExactly)
     EXPECT_TRUE(std::isnan(read->read_double("nan", 0.0)));
 }
 
-// Switches LC_NUMERIC to German (decimal comma), compiling that locale into
-// the folder with localedef when the system has none installed.
-bool use_decimal_comma_locale(const QString &folder)
-{
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-        return true;
-    const QString compiled = folder + QStringLiteral("/de_DE.UTF-8");
-    if (QProcess::execute(QStringLiteral("localedef"), {"-i", "de_DE", "-f", "UTF-8", compiled}) != 0)
-        return false;
-    qputenv("LOCPATH", QFile::encodeName(folder));
-    const bool ok = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-    qunsetenv("LOCPATH");
-    return ok;
-}
-
 TEST_F(QtbConfigFile, NumbersIgnoreTheNumericLocale)
 {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (!use_decimal_comma_locale(dir.path()))
+    if (!vyr_test::use_decimal_comma_locale(dir.path()))
         GTEST_SKIP() << "no locale with a decimal comma is available";
     QtbConfig config(write_text("in.vyr", "[S]\nd=2.5\n"));
     const int result = config.read();

@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 using namespace vyr_test;
@@ -664,6 +666,25 @@ TEST_F(VyrSignalIfTest, OutputQueueRunsScriptFunctionsAndInternalTriggers)
     EXPECT_EQ(signal_if.stop(), 0);
 }
 
+// A script timer of an interface that stopped before the wheel's driver can
+// still fire, and a script reload may delete its trigger before the next
+// start: the queue must not keep an item while no thread serves it.
+TEST_F(VyrSignalIfTest, OutputPostedWithoutARunningThreadIsNotKept)
+{
+    TestInterface &signal_if = make_interface();
+    alignas(ScriptTrigger) unsigned char storage[sizeof(ScriptTrigger)];
+    auto *trigger = new (storage) ScriptTrigger(ScriptTrigger::timer, 40);
+    trigger->set_function_id(7);
+    signal_if.post_output(trigger);
+    trigger->~ScriptTrigger();
+    std::memset(storage, 0xA5, sizeof storage); // what deleted memory may hold
+    EXPECT_EQ(signal_if.stop(), 0);              // empties the queue
+    signal_if.start_on_events();                 // the thread empties it too
+    ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+    EXPECT_EQ(signal_if.stop(), 0);
+    EXPECT_EQ(signal_if.recorder.starting_with("function"), std::vector<std::string>{});
+}
+
 TEST_F(VyrSignalIfTest, StopWithoutAThreadClearsQueuesAndTheWheel)
 {
     TestInterface &signal_if = make_interface();
@@ -771,6 +792,27 @@ TEST_F(VyrSignalIfTest, CommonConfigurationKeepsSignalsThatWindowsUse)
     EXPECT_EQ(entry->read_string("min", ""), "0.1234567");
     EXPECT_EQ(entry->read_string("max", ""), "999999999");
     EXPECT_EQ(entry->read_int("mode", 0), 1);
+}
+
+// Interface and signal names are 8-bit texts: they come back byte for byte,
+// be they UTF-8 beyond Latin-1 or single Latin-1 bytes.
+TEST_F(VyrSignalIfTest, CommonConfigurationKeepsNamesByteForByte)
+{
+    const std::string interface_name = "Pr\xc3\xbc" "fstand \xe2\x82\xac";
+    const char *const signal_name = "Temp\xe4.\xe2\x82\xac";
+    TestInterface &written = make_interface();
+    written.set_name(interface_name);
+    SignalRecord *signal = new SignalRecord;
+    signal->set_name(signal_name);
+    signal->add_use();
+    written.signal_list()->insert(signal);
+    QtbConfig config;
+    written.write_configuration(config);
+
+    TestInterface &read = make_interface();
+    ASSERT_EQ(read.read_config_common(config.get_group("TEST")), 0);
+    EXPECT_EQ(read.name(), interface_name);
+    EXPECT_NE(read.signal_list()->find(signal_name), nullptr);
 }
 
 TEST_F(VyrSignalIfTest, RelativeScriptPathFollowsTheConfigurationDirectory)

@@ -127,7 +127,11 @@ TEST_F(DbcFile, MotorolaStartBitsConvertWithFloorDivision)
         int dbc_start, length, stored;
     } cases[] = {{7, 16, 8}, {12, 10, 19}, {0, 12, 21}, {7, 1, 7},
                  // CAN FD beyond byte 7: a truncating division would give 57.
-                 {76, 4, 73}, {79, 8, 72}, {503, 16, 504}};
+                 {76, 4, 73}, {79, 8, 72}, {503, 16, 504},
+                 // Damaged fields convert without overflow (in both directions)
+                 // to start bits that the coder refuses.
+                 {2147483647, 2147483647, -15}, {-2147483647 - 1, 64, -2147483583},
+                 {5, -2147483647 - 1, -2147483642}};
     std::string text = kHeader;
     text += "BO_ 1 M: 64 Vector__XXX\n";
     for (auto &c : cases)
@@ -365,6 +369,8 @@ TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
                    " SG_ S : 0|8@1+ (1,0) [0|1] \"\" Gateway\n"
                    " SG_ F : 8|32@1- (1,0) [0|0] \"\" Gateway\n"
                    " SG_ D : 0|64@1- (1,0) [0|0] \"\" Gateway\n"
+                   "BO_ 3221225472 VECTOR__INDEPENDENT_SIG_MSG: 0 Vector__XXX\n"
+                   " SG_ Loose : 0|32@1- (1,0) [0|0] \"\" Vector__XXX\n"
                    "EV_ Mode: 0 [0|3] \"\" 1 7 DUMMY_NODE_VECTOR2 Engine,Gateway;\n"
                    "EV_ Name: 0 [0|0] \"\" 0 8 DUMMY_NODE_VECTOR8001 Vector__XXX;\n"
                    "ENVVAR_DATA_ Mode: 4;\n"
@@ -391,10 +397,13 @@ TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
                    "VAL_ 1 S 0 \"Off\" 1 \"On\" 1 \"Twice\" ;\n"
                    "VAL_ Mode 0 \"Idle\" 3 \"Run\" ;\n"
                    "SIG_VALTYPE_ 1 F : 1;\n"
-                   "SIG_VALTYPE_ 1 D : 2;\n"),
+                   "SIG_VALTYPE_ 1 D : 2;\n"
+                   "BA_ \"Scale\" SG_ 3221225472 Loose 0.25;\n"
+                   "VAL_ 3221225472 Loose 0 \"Zero\" ;\n"
+                   "SIG_VALTYPE_ 3221225472 Loose : 1;\n"),
               0);
     EXPECT_TRUE(log_.errors.isEmpty()) << log_.errors.join("\n").toStdString();
-    EXPECT_EQ(log_.warnings.value(0).toStdString(), "line 35: Message 77 not found");
+    EXPECT_EQ(log_.warnings.value(0).toStdString(), "line 37: Message 77 not found");
 
     EXPECT_EQ(net_.comment, "The bus");
     EXPECT_EQ(net_.find_node("Engine")->comment, "The engine");
@@ -438,6 +447,11 @@ TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
     EXPECT_EQ(net_.find_node("Engine")->attributes.find_by_name("Kind")->int_value, 0);
     EXPECT_EQ(mode->attributes.find_by_name("Mask")->int_value, 15);
     EXPECT_TRUE(net_.can_fd) << "the post-load passes ran";
+    // A signal of no frame has what a framed one has.
+    const CANdbSignal *loose = net_.pseudo_message->find_signal("Loose");
+    EXPECT_EQ(loose->attributes.find_by_name("Scale")->double_value, 0.25);
+    EXPECT_STREQ(loose->value_description(0), "Zero");
+    EXPECT_EQ(loose->value_type, CANdbRawFloat);
 
     // Everything of it is written and read back.
     EXPECT_EQ(round_trip(net_), network_dump::network(net_));
@@ -552,6 +566,28 @@ TEST_F(DbcFile, WriterFormat)
     EXPECT_EQ(m->comment, "Tab\there, CR\r, quote \" and \\1b");
     EXPECT_EQ(m->find_signal("Moto")->start_bit, 8);
     EXPECT_EQ(m->find_signal("Single")->value_type, CANdbRawFloat);
+}
+
+TEST_F(DbcFile, TextEndingInABackslashKeepsItsClosingQuote)
+{
+    CANdbNetwork net;
+    build_small_network(net);
+    net.set_comment("Files in C:\\data\\");
+    net.messages.first->set_comment("a\\\"b, a\\\tc");
+    DbcFileIo writer(path("out.dbc").c_str());
+    ASSERT_EQ(writer.write(&net), 0);
+    EXPECT_NE(get("out.dbc").find("CM_ \"Files in C:\\data\\5c\";\n"), std::string::npos);
+
+    CANdbNetwork again;
+    DbcFileIo reader(path("out.dbc").c_str());
+    candb_json::Collector log;
+    reader.set_reporter(&log);
+    ASSERT_EQ(reader.read(&again), 0);
+    EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+    EXPECT_EQ(again.comment, "Files in C:\\data\\5c");
+    ASSERT_NE(again.messages.first, nullptr);
+    EXPECT_EQ(again.messages.first->comment, "a\\\"b, a\\\tc") << "a backslash before an escape stays";
+    EXPECT_EQ(again.messages.first->find_signal("Single")->value_type, CANdbRawFloat) << "what follows is read";
 }
 
 TEST_F(DbcFile, WriterLeavesOutWhatTheReaderWouldRefuse)

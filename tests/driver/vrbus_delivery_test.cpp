@@ -4,6 +4,8 @@
 
 #include "platform/event.h"
 
+#include <sys/eventfd.h>
+
 using namespace vrbus_test;
 
 namespace {
@@ -368,6 +370,57 @@ TEST_F(VrbusDelivery, AutoResponseAnswersARemoteFrameInTheDefaultChannelMode)
     // A data frame does not match a remote-only slot.
     ASSERT_EQ(write_records(*a, {frame(0x320, {1})}), STATUS_SUCCESS);
     EXPECT_EQ(frames_of(read_all(*a)).size(), 1u);
+
+    // Frames that arrive before the answer goes out mark the slot once: one answer.
+    const MessageRecord request = frame(0x320, {}, record_flag::kRemote);
+    ASSERT_EQ(write_records(*a, {request, request, request}), STATUS_SUCCESS);
+    const auto burst = frames_of(read_all(*a));
+    EXPECT_EQ(std::count_if(burst.begin(), burst.end(), [](const MessageRecord &r) { return r.id == 0x321; }), 1);
+}
+
+TEST_F(VrbusDelivery, AutoResponsesAnsweringEachOtherLeaveTheDaemonServing)
+{
+    // a answers 0x200 with 0x201 and b answers 0x201 with 0x200: once started,
+    // the two go on answering each other while both slots are enabled (and
+    // their queues, which nobody reads here, keep taking frames).
+    const auto answer = [](DeviceFile &device, uint32_t heard, uint32_t said) {
+        EXPECT_EQ(control(device, kSetOverwriteMode, {1}).status, STATUS_SUCCESS);
+        const uint32_t n = control(device, kAllocAutoResponse, {0, 0, 0, 0, 1}, 20).word(0);
+        EXPECT_EQ(control(device, kWriteAutoResponse, {n, said, 0, 0, 0, 0}).status, STATUS_SUCCESS);
+        EXPECT_EQ(control(device, kSetAutoResponseFilter, {n, heard, 0x7FF, 0, 0}).status, STATUS_SUCCESS);
+        EXPECT_EQ(control(device, kEnableAutoResponse, {n, 0, 0, 0, 0}).status, STATUS_SUCCESS);
+        return n;
+    };
+    const uint32_t slot = answer(*a, 0x200, 0x201);
+    answer(*b, 0x201, 0x200);
+    auto c = open_on_bus("vrbus0a.3");
+    ASSERT_EQ(write_records(*c, {frame(0x200)}), STATUS_SUCCESS);
+
+    // Other clients are served meanwhile, and a can end the exchange.
+    ASSERT_TRUE(daemon_serves(daemon, [] {
+        DeviceFile d;
+        EXPECT_EQ(open_device(d, "vrbus0a.4"), STATUS_SUCCESS);
+    }));
+    ASSERT_TRUE(daemon_serves(daemon, [&] {
+        EXPECT_EQ(control(*a, kDisableAutoResponse, {slot, 0, 0, 0, 0}).status, STATUS_SUCCESS);
+    }));
+    EXPECT_GT(control(*c, kGetRxQueueLevel, {}, 4).word(0), 1u); // c heard the exchange
+    ASSERT_EQ(control(*c, kFlushRxQueue).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(*c, kGetRxQueueLevel, {}, 4).word(0), 0u); // and it has ended
+}
+
+TEST_F(VrbusDelivery, AnEventThatTakesNoMoreDoesNotStallTheDaemon)
+{
+    // A blocking eventfd that its client filled to the limit: one more
+    // signal would block the writer.
+    const int full = eventfd(0, EFD_CLOEXEC);
+    const uint64_t limit = 0xFFFFFFFFFFFFFFFEu;
+    ASSERT_EQ(::write(full, &limit, sizeof limit), ssize_t(sizeof limit));
+    ASSERT_EQ(control(*b, kSetNotification, {uint32_t(full), 1}).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*b, kSetEvents, {0, uint32_t(full), 0, 0}).status, STATUS_SUCCESS);
+    EXPECT_TRUE(daemon_serves(daemon, [&] { EXPECT_EQ(write_records(*a, {frame(0x10)}), STATUS_SUCCESS); }));
+    EXPECT_EQ(frames_of(read_all(*b)).size(), 1u);
+    close(full);
 }
 
 TEST_F(VrbusDelivery, CanFdRecordsAreRefused)

@@ -11,10 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <memory>
 #include <poll.h>
 #include <signal.h>
@@ -23,6 +26,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -69,6 +73,14 @@ public:
         waitpid(pid_, &status, 0);
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Ends a daemon that no longer answers.
+    void kill_hung()
+    {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
 
     bool ready() const { return ready_; }
@@ -189,8 +201,27 @@ constexpr uint32_t kWriteAutoResponse = 0x80002824;
 constexpr uint32_t kSetAutoResponseFilter = 0x80002828;
 constexpr uint32_t kSetAutoResponseFlags = 0x8000282C;
 constexpr uint32_t kEnableAutoResponse = 0x80002830;
+constexpr uint32_t kDisableAutoResponse = 0x80002834;
 constexpr uint32_t kListChannels = 0x80002848;
 constexpr uint32_t kSetOverwriteMode = 0x80002854;
+
+// Runs a request against the daemon on a thread of its own and answers
+// whether the daemon served it within a generous time. A daemon that hangs is
+// killed, so that the request returns and the test can end.
+inline bool daemon_serves(Daemon &daemon, const std::function<void()> &request)
+{
+    std::promise<void> done;
+    std::future<void> served = done.get_future();
+    std::thread client([&] {
+        request();
+        done.set_value();
+    });
+    const bool in_time = served.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!in_time)
+        daemon.kill_hung();
+    client.join();
+    return in_time;
+}
 
 // Opens a device; the NTSTATUS of the open.
 inline NTSTATUS open_device(DeviceFile &device, const std::string &name)

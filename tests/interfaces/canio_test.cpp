@@ -181,6 +181,22 @@ TEST(Canio, ShortChannelInformationStaysInsideItsLayout)
         EXPECT_EQ(byte, 0);
 }
 
+// A map reply that reports success but passes no queue maps nothing and is no success.
+TEST(Canio, MapReplyWithoutTheQueueIsAFailure)
+{
+    hw_test::PrivateDirectories dirs;
+    ShortReplyDaemon daemon(4);
+    ASSERT_TRUE(daemon.listening());
+    platform::DeviceFile device;
+    ASSERT_EQ(device.open("vrbus0a.1"), 0);
+    void *address = &device;
+    EXPECT_NE(device.map_rx_queue(&address), 0);
+    EXPECT_EQ(address, nullptr);
+    EXPECT_EQ(device.rx_queue(), nullptr);
+    EXPECT_EQ(canio_map_rx_queue(device), nullptr);
+    device.close();
+}
+
 class DriverListTest : public ::testing::Test
 {
 protected:

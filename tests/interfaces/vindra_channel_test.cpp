@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
@@ -220,7 +222,9 @@ TEST(Buslib, OpenAndCloseAfterAFailedWaitForTheGlobalLock)
         cv.wait(l, [&] { return held; });
     }
     EXPECT_EQ(buslibOpen(0, buslib_open::accept_virtual), buslibErrInternal);
-    EXPECT_EQ(buslibClose(handle), buslibErrInternal);
+    // Close goes on without the lock: the handle and its device go.
+    EXPECT_EQ(buslibClose(handle), buslibOK);
+    EXPECT_EQ(buslibClose(handle), buslibErrInvalidHandle);
     // Neither released the lock the other thread holds.
     EXPECT_FALSE(buslib_global_lock().try_lock());
     {
@@ -230,7 +234,10 @@ TEST(Buslib, OpenAndCloseAfterAFailedWaitForTheGlobalLock)
     cv.notify_all();
     holder.join();
     buslib_set_lock_timeout_ms(5000);
-    EXPECT_EQ(buslibClose(handle), buslibOK); // the handle stayed open
+    // The channel is free again: no user mark of the closed handle is left.
+    const int exclusive = buslibOpen(0, buslib_open::accept_virtual | buslib_open::exclusive);
+    EXPECT_GE(exclusive, 0);
+    EXPECT_EQ(buslibClose(exclusive), buslibOK);
 }
 
 TEST(Buslib, ChannelData)
@@ -442,6 +449,20 @@ TEST_F(QueueReaderTest, TimesComeFromTenMicrosecondUnits)
     EXPECT_EQ(got.time_fraction, 50);
 }
 
+TEST_F(QueueReaderTest, TimesGoOnAcrossTheWrapOfTheDriverClock)
+{
+    // The driver's 32-bit count of 10 µs wraps after about 11.9 hours.
+    open(false);
+    filler->frame(3, 4294900000u, 0x10, 0, 0, 0);          // 42949.00000 s
+    filler->frame(3, 67296, 0x11, 0, 0, 0);                // 2^32 + 67296 units: 42950.34592 s
+    ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
+    EXPECT_EQ(got.time, 42949000u);
+    EXPECT_EQ(got.time_fraction, 0);
+    ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
+    EXPECT_EQ(got.time, 42950345u);
+    EXPECT_EQ(got.time_fraction, 92);
+}
+
 TEST_F(QueueReaderTest, ClassicFrameEndsTheReadAndEntriesOfNoChannelAreDropped)
 {
     open(true);
@@ -629,6 +650,78 @@ TEST(VindraChannel, ConnectedChannelsFollowTheirPartner)
     partner.reset();
     EXPECT_EQ(connected->partner(), nullptr);
     EXPECT_EQ(connected->close(), canhwSuccess);
+}
+
+// Reports counted for a waiting test thread.
+struct ReportCounter
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+};
+
+void count_report(int32_t, void *context, uint32_t, uint32_t, int32_t)
+{
+    auto *counter = static_cast<ReportCounter *>(context);
+    std::lock_guard<std::mutex> lock(counter->mutex);
+    ++counter->count;
+    counter->changed.notify_all();
+}
+
+TEST(VindraChannel, ConnectedChannelsStopWhileThePartnerReads)
+{
+    // A connected channel has no reader of its own: its entries and its
+    // callback are served by the partner's realtime thread, which goes on
+    // reading while the connected channel stops, clears its callback and is
+    // deleted on the GUI thread.
+    std::vector<Report> partner_reports;
+    auto partner = open_channel(4, &partner_reports, false, false);
+    hw_test::QueueFiller filler(partner->rx_queue());
+    // The partner's realtime thread: chip-state entries for own index 5, read at once.
+    struct Reader
+    {
+        std::atomic<bool> done{false};
+        std::thread thread;
+        ~Reader()
+        {
+            done = true;
+            thread.join();
+        }
+    } reader;
+    reader.thread = std::thread([&] {
+        VyrCanMessage got;
+        while (!reader.done) {
+            uint8_t *chip = filler.add(chip_state, 5, 100);
+            chip[8] = 8;
+            filler.commit();
+            partner->read_can_message(&got);
+        }
+    });
+    ReportCounter counter;
+    const auto reports_so_far = [&] {
+        std::lock_guard<std::mutex> lock(counter.mutex);
+        return counter.count;
+    };
+    for (int round = 0; round < 10; ++round) {
+        std::unique_ptr<CANhwChannel> connected = CANhwChannelInfoList::global().make_channel(0);
+        connected->set_notify_target(count_report, &counter);
+        ASSERT_EQ(connected->open(false), canhwSuccess);
+        ASSERT_EQ(connected->connect_channel(partner.get()), canhwSuccess);
+        const int before = reports_so_far();
+        ASSERT_EQ(connected->set_channel_index(5), canhwSuccess);
+        {
+            std::unique_lock<std::mutex> lock(counter.mutex);
+            ASSERT_TRUE(counter.changed.wait_for(lock, std::chrono::seconds(10),
+                                                 [&] { return counter.count > before; }));
+        }
+        // The stop of a connected channel, while the partner reads on.
+        connected->set_notify_target(nullptr, nullptr);
+        const int cleared = reports_so_far();
+        connected->close();
+        connected.reset();
+        EXPECT_EQ(reports_so_far(), cleared) << "a report after the callback was cleared";
+    }
+    EXPECT_TRUE(partner_reports.empty());
 }
 
 // A channel of some other provider.

@@ -12,6 +12,8 @@
 
 #include "core/text_util.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <clocale>
 #include <ctime>
 #include <limits>
 #include <string>
@@ -514,6 +517,45 @@ TEST_F(ScriptLibraryIniTest, AFileThatCannotBeWrittenReportsFailure)
     put_text(kText, "x");
     EXPECT_EQ(call_int("iniFileWriteString", {A(kFile), A(kSection), A(kEntry), A(kText)}), 0);
     EXPECT_EQ(call_int("iniFileWriteInt", {A(kFile), A(kSection), A(kEntry), I(1)}), 0);
+}
+
+// Switches LC_NUMERIC to German (decimal comma), compiling that locale into
+// the folder with localedef when the system has none installed.
+bool use_decimal_comma_locale(const QString &folder)
+{
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        return true;
+    const QString compiled = folder + QStringLiteral("/de_DE.UTF-8");
+    if (QProcess::execute(QStringLiteral("localedef"), {"-i", "de_DE", "-f", "UTF-8", compiled}) != 0)
+        return false;
+    qputenv("LOCPATH", QFile::encodeName(folder));
+    const bool ok = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    qunsetenv("LOCPATH");
+    return ok;
+}
+
+// The GUI toolkit installs the environment's locale at start-up; scripts still
+// write and read numbers with a decimal point.
+TEST_F(ScriptLibraryIniTest, NumbersIgnoreTheNumericLocale)
+{
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    if (!use_decimal_comma_locale(dir.path()))
+        GTEST_SKIP() << "no locale with a decimal comma is available";
+    put_text(kFormat, "%g %f");
+    call("sprintf", {A(kTarget), A(kFormat), D(2.5), D(-0.75)}, true);
+    const std::string formatted = text_at(kTarget);
+    put_text(kText, "1.25");
+    const double parsed = call_double("atod", {A(kText)});
+    call("iniFileWriteDouble", {A(kFile), A(kSection), A(kEntry), D(0.125)});
+    call("iniFileReset", {});
+    const double read_back = call_double("iniFileReadDouble", {A(kFile), A(kSection), A(kEntry), D(9.0)});
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(formatted, "2.5 -0.75");
+    EXPECT_EQ(parsed, 1.25);
+    EXPECT_EQ(read_back, 0.125);
+    QFile written(QString::fromStdString(file));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains("0.125"));
 }
 
 // ---------------------------------------------------------------------------
