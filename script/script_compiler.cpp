@@ -368,9 +368,11 @@ uint32_t ScriptCompiler::emit_load(uint32_t address, uint32_t type, bool local, 
     } else if (const AccessOps *ops = access_ops(type)) {
         const int opcode = access >= ACCESS_READ && access <= ACCESS_PRE_DECREMENT ? ops->ops[access] : 0;
         if (opcode != 0) {
+            // Where the instruction goes: ahead of later code while inserting.
+            const int32_t at = machine->code_position();
             machine->emit_opcode(opcode);
             if (tag != 0 && ops->hookable) {
-                machine->or_opcode(1);
+                machine->or_opcode(1, at);
                 machine->emit_int(static_cast<int32_t>(tag));
             }
             result = ops->result;
@@ -412,9 +414,10 @@ uint32_t ScriptCompiler::emit_store(uint32_t address, uint32_t value_type, uint3
         machine->emit_push_address(static_cast<int32_t>(address), local, optimise);
     if (reference)
         machine->emit_opcode(OP_LOAD_I);
+    const int32_t at = machine->code_position();
     machine->emit_opcode(opcode);
     if (tag != 0 && hookable) {
-        machine->or_opcode(1);
+        machine->or_opcode(1, at);
         machine->emit_int(static_cast<int32_t>(tag));
     }
     return target_type;

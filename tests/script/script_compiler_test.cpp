@@ -524,6 +524,19 @@ TEST(ScriptCompilerAccess, TaggedStoreGoesThroughTheStoreHook)
     EXPECT_EQ(c.code(), (std::vector<uint8_t>{OP_PUSH_GADDR_B, 8, OP_STORE_D_HOOK, 7, 0, 0, 0}));
 }
 
+// Inside a for body the code is inserted ahead of the step: the hooked twin
+// is made of the instruction just inserted, not of the code's last byte.
+TEST(ScriptCompilerAccess, TaggedAccessInsertedAheadOfLaterCode)
+{
+    HookedCompiler c;
+    c.vm.emit_opcode(OP_POP);
+    c.vm.set_insert_position(0);
+    EXPECT_EQ(c.emit_load(24, TYPE_INT, false, ACCESS_READ, false, false, 5), TYPE_DOUBLE);
+    EXPECT_EQ(c.emit_store(8, TYPE_INT, TYPE_INT, false, false, 6, false), TYPE_INT);
+    EXPECT_EQ(c.code(), (std::vector<uint8_t>{OP_PUSH_GADDR_B, 24, OP_LOAD_I_HOOK, 5, 0, 0, 0, OP_PUSH_GADDR_B, 8,
+                                              OP_STORE_I_HOOK, 6, 0, 0, 0, OP_POP}));
+}
+
 TEST(ScriptCompilerAccess, VariablesOfABoundStructAreInitialised)
 {
     HookedCompiler c;
