@@ -147,9 +147,9 @@ void ScriptCodeGen::pop(int cells)
     machine_->emit_pop(cells, compiler_->optimise);
 }
 
-void ScriptCodeGen::optimise(bool report_bounds)
+int ScriptCodeGen::optimise(bool report_bounds)
 {
-    machine_->optimise(compiler_->optimise, report_bounds ? compiler_ : nullptr);
+    return machine_->optimise(compiler_->optimise, report_bounds ? compiler_ : nullptr);
 }
 
 int ScriptCodeGen::new_label()

@@ -228,7 +228,8 @@ private:
     void push_address(uint32_t address, bool local);
     void set_size(int32_t size);
     void pop(int cells);
-    void optimise(bool report_bounds = false);
+    // 1 when a rule rewrote the code.
+    int optimise(bool report_bounds = false);
     int new_label();
     void resolve(int32_t start, int label);
     bool bounds_check() const;

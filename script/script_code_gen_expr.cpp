@@ -236,12 +236,12 @@ bool ScriptCodeGen::index(const ScriptParseValue &array, const ScriptParseValue 
         optimise();
     }
     emit(bounds_check() ? OP_SIZE_CHK_I_ADD : OP_I_ADD);
-    optimise(true);
+    const bool folded = optimise(true) != 0;
     // A row selected at run time still carries the whole array's bound, from
     // which a second index could reach past the array: it gets the row's own.
     // (A constant row index folded into the address leaves the rest of the
     // array as the bound already.)
-    if (row && bounds_check() && machine_->window_entry(0).opcode == OP_SIZE_CHK_I_ADD)
+    if (row && bounds_check() && !folded)
         set_size(scale);
 
     ScriptParseValue result = array;

@@ -523,15 +523,20 @@ TEST(ScriptGrammarBounds, RowsAndArraysPassedWithTheirOwnBound)
                                   "    put(grid[2][3]);\n"
                                   "    fill(&arr, 3);\n"
                                   "    put(arr[0] + arr[1] + arr[2]);\n"
+                                  "    for (i = 2; i < 3; i++)\n"
+                                  "        grid[i][4] = 9;\n"
+                                  "    put(after);\n"
                                   "}\n"),
               0)
         << host.transcript;
     testing::internal::CaptureStdout();
     host.run_start_handlers();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n");
+    // Also in a for body, whose code is inserted ahead of the step.
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n"
+                                                      "PCode ERROR: OP_SIZE_CHK_I_ADD: Array bounds violated\n");
     // The constant index past the row is reported when compiled as well.
     EXPECT_EQ(host.transcript, "hook variables\nhook start\nWarning (line 17): Array bounds violated\n"
-                               "--- variables\n--- start\n0\n8\n6\n");
+                               "--- variables\n--- start\n0\n8\n6\n0\n");
 }
 
 // Only the compiler's first function body is preceded by OP_END, over all its compilations.
