@@ -242,14 +242,16 @@ QString utf8_to_utf16(const char *source)
 
 void set_owned_cstring(char *&slot, const char *text)
 {
-    std::free(slot);
-    slot = nullptr;
+    // Copy before freeing: the new text may be the old string or a part of it.
+    char *copy = nullptr;
     if (text) {
         const size_t size = std::strlen(text) + 1;
-        slot = static_cast<char *>(std::malloc(size));
-        if (slot)
-            std::memcpy(slot, text, size);
+        copy = static_cast<char *>(std::malloc(size));
+        if (copy)
+            std::memcpy(copy, text, size);
     }
+    std::free(slot);
+    slot = copy;
 }
 
 double step_function(double x)

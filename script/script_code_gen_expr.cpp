@@ -221,6 +221,9 @@ bool ScriptCodeGen::index_base(const ScriptParseValue &array)
 
 bool ScriptCodeGen::index(const ScriptParseValue &array, const ScriptParseValue &offset, ScriptParseValue *out)
 {
+    // A second index needs the row of a two-dimensional array.
+    if (array.type != TYPE_ARRAY)
+        return error("Left side of [] must be of array type");
     if (!is_int_kind(offset.type))
         return error("Array offset must be of type integer.");
     const ScriptVariable *variable = array.variable;

@@ -319,7 +319,7 @@ namespace {
 // access kind, and the type of the value they leave on the stack.
 struct AccessOps {
     uint32_t type;
-    int ops[5]; // read, pre-decrement, pre-increment, post-decrement, post-increment
+    int ops[5]; // by ScriptAccessKind: read, post-increment, post-decrement, pre-increment, pre-decrement
     uint32_t result;
     // The int and double instructions have a hooked twin at opcode + 1 that
     // reaches an outside variable; the byte and char ones have none.
@@ -327,10 +327,10 @@ struct AccessOps {
 };
 
 const AccessOps kAccessOps[] = {
-    {TYPE_INT, {OP_LOAD_I, OP_PREDEC_I, OP_PREINC_I, OP_POSTDEC_I, OP_POSTINC_I}, TYPE_INT, true},
-    {TYPE_CHAR, {OP_LOAD_C, OP_PREDEC_C, OP_PREINC_C, OP_POSTDEC_C, OP_POSTINC_C}, TYPE_INT, false},
-    {TYPE_BYTE, {OP_LOAD_B, OP_PREDEC_B, OP_PREINC_B, OP_POSTDEC_B, OP_POSTINC_B}, TYPE_INT, false},
-    {TYPE_DOUBLE, {OP_LOAD_D, OP_PREDEC_D, OP_PREINC_D, OP_POSTDEC_D, OP_POSTINC_D}, TYPE_DOUBLE, true},
+    {TYPE_INT, {OP_LOAD_I, OP_POSTINC_I, OP_POSTDEC_I, OP_PREINC_I, OP_PREDEC_I}, TYPE_INT, true},
+    {TYPE_CHAR, {OP_LOAD_C, OP_POSTINC_C, OP_POSTDEC_C, OP_PREINC_C, OP_PREDEC_C}, TYPE_INT, false},
+    {TYPE_BYTE, {OP_LOAD_B, OP_POSTINC_B, OP_POSTDEC_B, OP_PREINC_B, OP_PREDEC_B}, TYPE_INT, false},
+    {TYPE_DOUBLE, {OP_LOAD_D, OP_POSTINC_D, OP_POSTDEC_D, OP_PREINC_D, OP_PREDEC_D}, TYPE_DOUBLE, true},
     // A string variable holds a data address; it can only be read.
     {TYPE_STRING, {OP_LOAD_I, 0, 0, 0, 0}, TYPE_STRING, true},
 };
@@ -366,7 +366,7 @@ uint32_t ScriptCompiler::emit_load(uint32_t address, uint32_t type, bool local, 
         if (access == ACCESS_READ)
             result = TYPE_STRUCT;
     } else if (const AccessOps *ops = access_ops(type)) {
-        const int opcode = access >= ACCESS_READ && access <= ACCESS_POST_INCREMENT ? ops->ops[access] : 0;
+        const int opcode = access >= ACCESS_READ && access <= ACCESS_PRE_DECREMENT ? ops->ops[access] : 0;
         if (opcode != 0) {
             machine->emit_opcode(opcode);
             if (tag != 0 && ops->hookable) {

@@ -17,13 +17,14 @@ enum ScriptTypeCode : uint32_t {
     TYPE_ARRAY = 8,
 };
 
-// Access kinds of a variable access, as the machine's read hooks receive them.
+// Access kinds that the grammar hands to ScriptCompiler::emit_load. (The
+// machine's read hooks number their kinds differently, see PCodeAccessKind.)
 enum ScriptAccessKind : int {
     ACCESS_READ = 0,
-    ACCESS_PRE_DECREMENT = 1,
-    ACCESS_PRE_INCREMENT = 2,
-    ACCESS_POST_DECREMENT = 3,
-    ACCESS_POST_INCREMENT = 4,
+    ACCESS_POST_INCREMENT = 1,
+    ACCESS_POST_DECREMENT = 2,
+    ACCESS_PRE_INCREMENT = 3,
+    ACCESS_PRE_DECREMENT = 4,
 };
 
 // "int", "double", ...; "(undefined)" for 0 and "(unknown)" for codes outside the table.

@@ -127,6 +127,12 @@ TEST(SetOwnedCstring, CopiesReplacesAndClears)
     EXPECT_STREQ(slot, "first");
     set_owned_cstring(slot, "second");
     EXPECT_STREQ(slot, "second");
+    // The new text may be the old string itself or a part of it.
+    set_owned_cstring(slot, "a name longer than the allocator's own words");
+    set_owned_cstring(slot, slot);
+    EXPECT_STREQ(slot, "a name longer than the allocator's own words");
+    set_owned_cstring(slot, slot + 7);
+    EXPECT_STREQ(slot, "longer than the allocator's own words");
     set_owned_cstring(slot, nullptr);
     EXPECT_EQ(slot, nullptr);
 }

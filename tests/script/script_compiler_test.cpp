@@ -443,6 +443,18 @@ TEST(ScriptCompilerAccess, LoadsByTypeAccessAndPlace)
     }
 }
 
+// The grammar passes the access kind as a number: 1 post-increment,
+// 2 post-decrement, 3 pre-increment, 4 pre-decrement.
+TEST(ScriptCompilerAccess, AccessKindNumbers)
+{
+    const int expected[] = {OP_LOAD_I, OP_POSTINC_I, OP_POSTDEC_I, OP_PREINC_I, OP_PREDEC_I};
+    for (int access = 0; access <= 4; ++access) {
+        HookedCompiler c;
+        EXPECT_EQ(c.emit_load(0, TYPE_INT, false, access, true, false, 0), TYPE_INT) << access;
+        EXPECT_EQ(c.code(), (std::vector<uint8_t>{uint8_t(expected[access])})) << access;
+    }
+}
+
 TEST(ScriptCompilerAccess, TaggedLoadsUseTheHookedTwins)
 {
     HookedCompiler c;
