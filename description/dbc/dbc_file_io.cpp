@@ -107,13 +107,13 @@ int DbcFileIo::read(CANdbNetwork *network)
     DbcLexer lexer(bytes.data(), bytes.data() + bytes.size(), line_number_, *this);
     lexer_ = &lexer;
 
-    int token = lexer.next();
+    int token = lexer.next_token();
     while (token != kDbcEof && token != kDbcError) {
         switch (token) {
         case kDbcNs:
             // The new-symbols block lists keywords; it ends where the node list starts.
             do
-                token = lexer.next();
+                token = lexer.next_token();
             while (token != kDbcBu && token != kDbcEof && token != kDbcError);
             break;
         case kDbcBu:
@@ -147,7 +147,7 @@ int DbcFileIo::read(CANdbNetwork *network)
             token = parse_value_table();
             break;
         case kDbcCat:
-            token = skip_statement(lexer.next());
+            token = skip_statement(lexer.next_token());
             break;
         case kDbcSigValType:
             token = parse_signal_value_type();
@@ -157,7 +157,7 @@ int DbcFileIo::read(CANdbNetwork *network)
             break;
         default:
             // Statements this reader does not keep are passed over token by token.
-            token = lexer.next();
+            token = lexer.next_token();
             break;
         }
     }
@@ -174,19 +174,19 @@ int DbcFileIo::read(CANdbNetwork *network)
 int DbcFileIo::skip_statement(int token)
 {
     while (token != ';' && token != kDbcEof && token != kDbcError)
-        token = lexer_->next();
-    return token == ';' ? lexer_->next() : token;
+        token = lexer_->next_token();
+    return token == ';' ? lexer_->next_token() : token;
 }
 
 // BU_: NODE NODE ... up to the end of the line.
 int DbcFileIo::parse_nodes()
 {
-    if (lexer_->next() != ':') {
+    if (lexer_->next_token() != ':') {
         error("':' expected");
         return kDbcError;
     }
-    int token = lexer_->next();
-    for (; token == kDbcIdent; token = lexer_->next())
+    int token = lexer_->next_token();
+    for (; token == kDbcIdent; token = lexer_->next_token())
         if (lexer_->text() != kNoNode)
             network_->insert_node(new CANdbNode(lexer_->text().c_str()));
     return token;
@@ -195,7 +195,7 @@ int DbcFileIo::parse_nodes()
 // BO_ id name: dlc transmitter, then its SG_ lines.
 int DbcFileIo::parse_message()
 {
-    if (lexer_->next() != kDbcInt) {
+    if (lexer_->next_token() != kDbcInt) {
         error("CAN id expected");
         return kDbcError;
     }
@@ -211,32 +211,32 @@ int DbcFileIo::parse_message()
         delete message;
         return kDbcError;
     };
-    if (lexer_->next() != kDbcIdent) {
+    if (lexer_->next_token() != kDbcIdent) {
         error("Message name expected");
         return fail();
     }
     message->set_name(lexer_->text().c_str());
-    if (lexer_->next() != ':') {
+    if (lexer_->next_token() != ':') {
         error("':' expected after message name");
         return fail();
     }
-    if (lexer_->next() != kDbcInt) {
+    if (lexer_->next_token() != kDbcInt) {
         error("DLC expected");
         return fail();
     }
     message->dlc = static_cast<int32_t>(lexer_->int_value());
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     if (token == kDbcIdent) {
         if (lexer_->text() != kNoNode)
             message->set_transmitter(network_->find_node(lexer_->text().c_str()));
-        token = lexer_->next();
+        token = lexer_->next_token();
     } else if (token != kDbcEol) {
         error("Sender name expected");
         return fail();
     }
     while (token == kDbcEol || token == kDbcSg) {
         if (token == kDbcEol) {
-            token = lexer_->next();
+            token = lexer_->next_token();
             continue;
         }
         bool failed = false;
@@ -258,7 +258,7 @@ int DbcFileIo::parse_message()
 int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
 {
     failed = true;
-    if (lexer_->next() != kDbcIdent) {
+    if (lexer_->next_token() != kDbcIdent) {
         error("Signal name expected");
         return kDbcError;
     }
@@ -267,7 +267,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         delete signal;
         return kDbcError;
     };
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     if (token == kDbcIdent) {
         std::string indicator = lexer_->text();
         if (indicator[0] == 'm') {
@@ -277,31 +277,31 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         } else if (indicator[0] == 'M') {
             signal->is_multiplexor = true;
         }
-        token = lexer_->next();
+        token = lexer_->next_token();
     }
     if (token != ':') {
         error("':' expected after signal name");
         return fail();
     }
-    if (lexer_->next() != kDbcInt) {
+    if (lexer_->next_token() != kDbcInt) {
         error("Signal bit position expected");
         return fail();
     }
     const int start = static_cast<int32_t>(lexer_->int_value());
-    if (lexer_->next() != '|') {
+    if (lexer_->next_token() != '|') {
         error("'|' expected after signal name");
         return fail();
     }
-    if (lexer_->next() != kDbcInt) {
+    if (lexer_->next_token() != kDbcInt) {
         error("Signal length expected");
         return fail();
     }
     signal->length = static_cast<int32_t>(lexer_->int_value());
-    if (lexer_->next() != '@') {
+    if (lexer_->next_token() != '@') {
         error("'@' expected after signal name");
         return fail();
     }
-    if (lexer_->next() != kDbcInt) {
+    if (lexer_->next_token() != kDbcInt) {
         error("Signal number expected");
         return fail();
     }
@@ -313,7 +313,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         signal->byte_order = CANdbIntel;
         signal->start_bit = start;
     }
-    token = lexer_->next();
+    token = lexer_->next_token();
     if (token == '+') {
         signal->value_type = CANdbRawUnsigned;
     } else if (token == '-') {
@@ -342,7 +342,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         {']', "']' expected after signal name", nullptr},
     };
     for (const Step &step : steps) {
-        token = lexer_->next();
+        token = lexer_->next_token();
         if (step.number ? !is_number(token) : token != step.token) {
             error("%s", step.missing);
             return fail();
@@ -354,19 +354,19 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
             signal->update_value_kind();
         }
     }
-    if (lexer_->next() != kDbcString) {
+    if (lexer_->next_token() != kDbcString) {
         error("Signal unit expected");
         return fail();
     }
     signal->set_unit(lexer_->text().c_str());
 
-    token = lexer_->next();
+    token = lexer_->next_token();
     while (token == kDbcIdent) {
         if (CANdbNode *node = network_->find_node(lexer_->text().c_str()))
             signal->add_receiver(node);
-        token = lexer_->next();
+        token = lexer_->next_token();
         if (token == ',')
-            token = lexer_->next();
+            token = lexer_->next_token();
     }
     message->insert_signal(signal);
     failed = false;
@@ -376,7 +376,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
 // EV_ name: type [min|max] "unit" initial id access nodes
 int DbcFileIo::parse_env_var()
 {
-    if (lexer_->next() != kDbcIdent) {
+    if (lexer_->next_token() != kDbcIdent) {
         error("Variable name expected");
         return kDbcError;
     }
@@ -386,9 +386,9 @@ int DbcFileIo::parse_env_var()
         delete var;
         return kDbcError;
     };
-    if (lexer_->next() != ':')
+    if (lexer_->next_token() != ':')
         return fail("':' expected after variable name");
-    if (lexer_->next() != kDbcInt)
+    if (lexer_->next_token() != kDbcInt)
         return fail("variable type expected");
     switch (static_cast<int32_t>(lexer_->int_value())) {
     case 0:
@@ -400,28 +400,28 @@ int DbcFileIo::parse_env_var()
     default:
         return fail("Unknown environment variable type");
     }
-    if (lexer_->next() != '[')
+    if (lexer_->next_token() != '[')
         return fail("'[' expected after variable type");
-    if (!is_number(lexer_->next()))
+    if (!is_number(lexer_->next_token()))
         return fail("Min value expected");
     var->minimum = lexer_->number();
-    if (lexer_->next() != '|')
+    if (lexer_->next_token() != '|')
         return fail("'|' expected in variable min/max");
-    if (!is_number(lexer_->next()))
+    if (!is_number(lexer_->next_token()))
         return fail("Max value expected");
     var->maximum = lexer_->number();
-    if (lexer_->next() != ']')
+    if (lexer_->next_token() != ']')
         return fail("']' expected after variable min/max");
-    if (lexer_->next() != kDbcString)
+    if (lexer_->next_token() != kDbcString)
         return fail("Variable unit expected");
     var->unit = lexer_->text();
-    if (!is_number(lexer_->next()))
+    if (!is_number(lexer_->next_token()))
         return fail("Start value expected");
     var->initial_value = lexer_->number();
-    if (lexer_->next() != kDbcInt)
+    if (lexer_->next_token() != kDbcInt)
         return fail("Num id expected");
     var->identifier = static_cast<uint32_t>(lexer_->int_value());
-    if (lexer_->next() != kDbcIdent)
+    if (lexer_->next_token() != kDbcIdent)
         return fail("dummy place holder expected");
     var->access_text = lexer_->text();
     static const char kAccessPrefix[] = "DUMMY_NODE_VECTOR";
@@ -438,13 +438,13 @@ int DbcFileIo::parse_env_var()
             var->type = CANdbEnvVarString;
         }
     }
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     while (token == kDbcIdent) {
         if (lexer_->text() != kNoNode)
             var->add_access_node(network_->find_node(lexer_->text().c_str()));
-        token = lexer_->next();
+        token = lexer_->next_token();
         if (token == ',')
-            token = lexer_->next();
+            token = lexer_->next_token();
     }
     network_->add_env_var(var);
     return token;
@@ -453,17 +453,17 @@ int DbcFileIo::parse_env_var()
 // ENVVAR_DATA_ name: size;
 int DbcFileIo::parse_env_var_data()
 {
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     if (token != kDbcIdent) {
         error("variable name expected for variable data");
         return token;
     }
     CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
-    token = lexer_->next();
+    token = lexer_->next_token();
     if (token != ':')
         error("':' expected");
     else
-        token = lexer_->next();
+        token = lexer_->next_token();
     if (!var)
         error("No variable found for data line");
     if (!is_number(token)) {
@@ -474,25 +474,25 @@ int DbcFileIo::parse_env_var_data()
         var->data_size = lexer_->number();
         var->has_data = true;
     }
-    token = lexer_->next();
+    token = lexer_->next_token();
     if (token != ';') {
         error("';' expected after variable data");
         return token;
     }
-    return lexer_->next();
+    return lexer_->next_token();
 }
 
 // CM_ [object] "text"; every form and every error goes on after the next ";".
 int DbcFileIo::parse_comment()
 {
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     switch (token) {
     case kDbcString:
         network_->set_comment(lexer_->text().c_str());
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     case kDbcBu: {
-        if ((token = lexer_->next()) != kDbcIdent) {
+        if ((token = lexer_->next_token()) != kDbcIdent) {
             error("Name expected for module comment");
             break;
         }
@@ -501,16 +501,16 @@ int DbcFileIo::parse_comment()
             error("No node found for comment line");
             break;
         }
-        if ((token = lexer_->next()) != kDbcString) {
+        if ((token = lexer_->next_token()) != kDbcString) {
             error("String expected for node comment");
             break;
         }
         node->set_comment(lexer_->text().c_str());
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     }
     case kDbcBo: {
-        if ((token = lexer_->next()) != kDbcInt) {
+        if ((token = lexer_->next_token()) != kDbcInt) {
             error("Id expected for message comment");
             break;
         }
@@ -519,16 +519,16 @@ int DbcFileIo::parse_comment()
             error("No message found for comment line");
             break;
         }
-        if ((token = lexer_->next()) != kDbcString) {
+        if ((token = lexer_->next_token()) != kDbcString) {
             error("String expected for message comment");
             break;
         }
         message->set_comment(lexer_->text().c_str());
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     }
     case kDbcSg: {
-        if ((token = lexer_->next()) != kDbcInt) {
+        if ((token = lexer_->next_token()) != kDbcInt) {
             error("Id expected for signal comment");
             break;
         }
@@ -538,7 +538,7 @@ int DbcFileIo::parse_comment()
             error("Message (id=%d) found for comment line", static_cast<int>(id));
             break;
         }
-        if ((token = lexer_->next()) != kDbcIdent) {
+        if ((token = lexer_->next_token()) != kDbcIdent) {
             error("Signal name expected for signal comment");
             break;
         }
@@ -547,16 +547,16 @@ int DbcFileIo::parse_comment()
             error("Signal not found");
             break;
         }
-        if ((token = lexer_->next()) != kDbcString) {
+        if ((token = lexer_->next_token()) != kDbcString) {
             error("String expected for signal comment");
             break;
         }
         signal->set_comment(lexer_->text().c_str());
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     }
     case kDbcEv: {
-        if ((token = lexer_->next()) != kDbcIdent) {
+        if ((token = lexer_->next_token()) != kDbcIdent) {
             error("Name expected for variable comment");
             break;
         }
@@ -565,12 +565,12 @@ int DbcFileIo::parse_comment()
             error("No variable found for comment line");
             break;
         }
-        if ((token = lexer_->next()) != kDbcString) {
+        if ((token = lexer_->next_token()) != kDbcString) {
             error("String expected for variable comment");
             break;
         }
         var->comment = lexer_->text();
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     }
     default:
@@ -582,7 +582,7 @@ int DbcFileIo::parse_comment()
 // BA_DEF_ [object] "name" type range;
 int DbcFileIo::parse_attribute_def()
 {
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     int kind = CANdbObjectNetwork;
     switch (token) {
     case kDbcBo:
@@ -601,7 +601,7 @@ int DbcFileIo::parse_attribute_def()
         break;
     }
     if (kind != CANdbObjectNetwork)
-        token = lexer_->next();
+        token = lexer_->next_token();
     if (token != kDbcString) {
         error("Attribute name expected");
         return kDbcError;
@@ -612,7 +612,7 @@ int DbcFileIo::parse_attribute_def()
         delete def;
         return kDbcError;
     };
-    if (lexer_->next() != kDbcIdent)
+    if (lexer_->next_token() != kDbcIdent)
         return fail("Attribute type expected");
     const std::string &type = lexer_->text();
     def->set_type(type == "INT" ? CANdbAttrInt
@@ -621,30 +621,30 @@ int DbcFileIo::parse_attribute_def()
                   : type == "ENUM" ? CANdbAttrEnum
                   : type == "STRING" ? CANdbAttrString
                                      : CANdbAttrNone);
-    token = lexer_->next();
+    token = lexer_->next_token();
     switch (def->value_type) {
     case CANdbAttrInt:
     case CANdbAttrHex:
         if (token != kDbcInt)
             return fail("Attribute min value expected");
         def->int_min = static_cast<int32_t>(lexer_->int_value());
-        if (lexer_->next() != kDbcInt)
+        if (lexer_->next_token() != kDbcInt)
             return fail("Attribute max value expected");
         def->int_max = static_cast<int32_t>(lexer_->int_value());
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     case CANdbAttrFloat:
         if (!is_number(token))
             return fail("Attributes min value expected");
         def->float_min = lexer_->number();
-        if (!is_number(lexer_->next()))
+        if (!is_number(lexer_->next_token()))
             return fail("Attributes max value expected");
         def->float_max = lexer_->number();
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     case CANdbAttrEnum: {
         int index = 0;
-        for (; token != ';' && token != kDbcEof && token != kDbcError; token = lexer_->next())
+        for (; token != ';' && token != kDbcEof && token != kDbcError; token = lexer_->next_token())
             if (token == kDbcString)
                 def->add_enum_value(lexer_->text().c_str(), index++);
         break;
@@ -657,7 +657,7 @@ int DbcFileIo::parse_attribute_def()
         break;
     }
     if (token == ';')
-        token = lexer_->next();
+        token = lexer_->next_token();
     if (quiet_)
         delete def;
     else
@@ -668,7 +668,7 @@ int DbcFileIo::parse_attribute_def()
 // BA_DEF_DEF_ "name" value;
 int DbcFileIo::parse_attribute_default()
 {
-    if (lexer_->next() != kDbcString) {
+    if (lexer_->next_token() != kDbcString) {
         error("Attribute name expected");
         return kDbcError;
     }
@@ -678,7 +678,7 @@ int DbcFileIo::parse_attribute_default()
         if (!def)
             error("Attribute '%s' not found\n", lexer_->text().c_str());
     }
-    const int token = lexer_->next();
+    const int token = lexer_->next_token();
     switch (def ? def->value_type : CANdbAttrNone) {
     case CANdbAttrString:
         if (token != kDbcString) {
@@ -712,17 +712,17 @@ int DbcFileIo::parse_attribute_default()
     default:
         break; // read without storing
     }
-    if (lexer_->next() != ';') {
+    if (lexer_->next_token() != ';') {
         error("';' expected (attribute default value)");
         return kDbcError;
     }
-    return lexer_->next();
+    return lexer_->next_token();
 }
 
 // BA_ "name" [object] value;
 int DbcFileIo::parse_attribute_value()
 {
-    if (lexer_->next() != kDbcString) {
+    if (lexer_->next_token() != kDbcString) {
         error("Attribute name expected");
         return kDbcError;
     }
@@ -730,7 +730,7 @@ int DbcFileIo::parse_attribute_value()
     if (!def) {
         // Reported with its line; the statement is passed over and reading goes on.
         error("Attribute '%s' not found\n", lexer_->text().c_str());
-        return skip_statement(lexer_->next());
+        return skip_statement(lexer_->next_token());
     }
     auto *value = new CANdbAttributeValue(def);
     auto fail = [this, value](const char *text) {
@@ -739,42 +739,42 @@ int DbcFileIo::parse_attribute_value()
         return kDbcError;
     };
     CANdbAttributeValueList *list = nullptr;
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     switch (token) {
     case kDbcBo:
     case kDbcSg: {
         const bool for_signal = token == kDbcSg;
-        if (lexer_->next() != kDbcInt)
+        if (lexer_->next_token() != kDbcInt)
             return fail("Message Id expected");
         const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
         CANdbMessage *message = network_->find_message_by_id(id);
         if (!message)
             warning("Message %u not found", id);
         if (for_signal) {
-            if (lexer_->next() != kDbcIdent)
+            if (lexer_->next_token() != kDbcIdent)
                 return fail("Message name expected");
             CANdbSignal *signal = message ? message->find_signal(lexer_->text().c_str()) : nullptr;
             list = signal ? &signal->attributes : nullptr;
         } else {
             list = message ? &message->attributes : nullptr;
         }
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     }
     case kDbcEv: {
-        if (lexer_->next() != kDbcIdent)
+        if (lexer_->next_token() != kDbcIdent)
             return fail("EnvVar name expected");
         CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
         list = var ? &var->attributes : nullptr;
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     }
     case kDbcBu: {
-        if (lexer_->next() != kDbcIdent)
+        if (lexer_->next_token() != kDbcIdent)
             return fail("Node name expected");
         CANdbNode *node = network_->find_node(lexer_->text().c_str());
         list = node ? &node->attributes : nullptr;
-        token = lexer_->next();
+        token = lexer_->next_token();
         break;
     }
     default:
@@ -802,27 +802,27 @@ int DbcFileIo::parse_attribute_value()
     default:
         break;
     }
-    if (lexer_->next() != ';')
+    if (lexer_->next_token() != ';')
         return fail("';' expected (attribute value)");
     if (list)
         list->append(value);
     else
         delete value;
-    return lexer_->next();
+    return lexer_->next_token();
 }
 
 template <typename Add>
 int DbcFileIo::parse_value_pairs(Add add, const char *string_expected, const char *number_expected)
 {
-    for (int token = lexer_->next();; token = lexer_->next()) {
+    for (int token = lexer_->next_token();; token = lexer_->next_token()) {
         if (token == ';')
-            return lexer_->next();
+            return lexer_->next_token();
         if (token != kDbcInt) {
             error("%s", number_expected);
             return token;
         }
         const int32_t value = static_cast<int32_t>(lexer_->int_value());
-        token = lexer_->next();
+        token = lexer_->next_token();
         if (token != kDbcString) {
             error("%s", string_expected);
             return token;
@@ -834,7 +834,7 @@ int DbcFileIo::parse_value_pairs(Add add, const char *string_expected, const cha
 // VAL_ id signal {value "text"}; or VAL_ variable {value "text"};
 int DbcFileIo::parse_value_descriptions()
 {
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     if (token == kDbcIdent) {
         CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
         if (!var) {
@@ -849,9 +849,9 @@ int DbcFileIo::parse_value_descriptions()
         CANdbMessage *message = network_->find_message_by_id(id);
         if (!message) {
             error("Message (id=%u) not found for type info/2", id);
-            return lexer_->next();
+            return lexer_->next_token();
         }
-        token = lexer_->next();
+        token = lexer_->next_token();
         if (token != kDbcIdent) {
             error("Signal name expected for signal value");
             return token;
@@ -859,7 +859,7 @@ int DbcFileIo::parse_value_descriptions()
         CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
         if (!signal) {
             error("Signal not found");
-            return lexer_->next();
+            return lexer_->next_token();
         }
         return parse_value_pairs([signal](int32_t v, const char *text) { signal->add_value_description(v, text); },
                                  "String expected for signal value", "Number expected for signal value");
@@ -871,7 +871,7 @@ int DbcFileIo::parse_value_descriptions()
 // VAL_TABLE_ name {value "text"};
 int DbcFileIo::parse_value_table()
 {
-    const int token = lexer_->next();
+    const int token = lexer_->next_token();
     if (token != kDbcIdent) {
         error("Unsupported VAL_TABLE_ record");
         return skip_statement(token);
@@ -888,7 +888,7 @@ int DbcFileIo::parse_value_table()
 // SIG_VALTYPE_ id signal : type;
 int DbcFileIo::parse_signal_value_type()
 {
-    int token = lexer_->next();
+    int token = lexer_->next_token();
     if (token != kDbcInt) {
         error("Id expected for signal type");
         return token;
@@ -897,22 +897,22 @@ int DbcFileIo::parse_signal_value_type()
     CANdbMessage *message = network_->find_message_by_id(id);
     if (!message) {
         error("Message (id=%u) found for type info/1", id);
-        return lexer_->next();
+        return lexer_->next_token();
     }
-    if ((token = lexer_->next()) != kDbcIdent) {
+    if ((token = lexer_->next_token()) != kDbcIdent) {
         error("Signal name expected for signal type");
         return token;
     }
     CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
     if (!signal) {
         error("Signal not found");
-        return lexer_->next();
+        return lexer_->next_token();
     }
-    if ((token = lexer_->next()) != ':') {
+    if ((token = lexer_->next_token()) != ':') {
         error("Expected ':'");
         return token;
     }
-    if ((token = lexer_->next()) != kDbcInt) {
+    if ((token = lexer_->next_token()) != kDbcInt) {
         error("Number expected for signal type");
         return token;
     }
@@ -930,14 +930,14 @@ int DbcFileIo::parse_signal_value_type()
         error("Unknown signal type %d", static_cast<int>(type));
         break;
     }
-    token = lexer_->next();
-    return token == ';' ? lexer_->next() : token;
+    token = lexer_->next_token();
+    return token == ';' ? lexer_->next_token() : token;
 }
 
 // SG_MUL_VAL_ id signal multiplexor low-high, low-high;
 int DbcFileIo::parse_extended_multiplexing()
 {
-    if (lexer_->next() != kDbcInt) {
+    if (lexer_->next_token() != kDbcInt) {
         error("CAN message id expected");
         return kDbcError;
     }
@@ -945,14 +945,14 @@ int DbcFileIo::parse_extended_multiplexing()
     CANdbMessage *message = network_->find_message_by_id(id);
     if (!message)
         warning("Message %u not found (SG_MUL_VAL_)", id);
-    if (lexer_->next() != kDbcIdent) {
+    if (lexer_->next_token() != kDbcIdent) {
         error("Signal name expected (SG_MUL_VAL_)");
         return kDbcError;
     }
     CANdbSignal *signal = message ? message->find_signal(lexer_->text().c_str()) : nullptr;
     if (message && !signal)
         warning("Signal not found");
-    if (lexer_->next() != kDbcIdent) {
+    if (lexer_->next_token() != kDbcIdent) {
         error("Signal name (Multiplexor) expected (SG_MUL_VAL_)");
         return kDbcError;
     }
@@ -969,17 +969,17 @@ int DbcFileIo::parse_extended_multiplexing()
     };
     int token;
     do {
-        if (lexer_->next(true) != kDbcInt)
+        if (lexer_->next_token(true) != kDbcInt)
             return fail("Lower value for range expected");
         const uint32_t low = static_cast<uint32_t>(lexer_->int_value());
-        if (lexer_->next(true) != '-')
+        if (lexer_->next_token(true) != '-')
             return fail("'-' expected within multiplexor range");
-        if (lexer_->next(true) != kDbcInt)
+        if (lexer_->next_token(true) != kDbcInt)
             return fail("Upper value for range expected");
         const uint32_t high = static_cast<uint32_t>(lexer_->int_value());
         if (group)
             group->add_range(low, high);
-        token = lexer_->next(true);
+        token = lexer_->next_token(true);
     } while (token == ',');
     if (group) {
         group->set_multiplexor_name(multiplexor_name.c_str());
@@ -993,5 +993,5 @@ int DbcFileIo::parse_extended_multiplexing()
     }
     if (group)
         signal->set_mux_group(group);
-    return lexer_->next();
+    return lexer_->next_token();
 }

@@ -76,7 +76,7 @@ public:
     DbcText &i32(int32_t value) { return integer(value); }
     // "%.11lg": 11 significant digits, the shorter of fixed and exponent
     // notation, no trailing zeros; independent of the process locale.
-    DbcText &number(double value)
+    DbcText &write_number(double value)
     {
         // "inf" and "nan" are no DBC numbers: an infinite value is written as
         // the largest double, which reads back as infinite; NaN as 0.
@@ -89,7 +89,7 @@ public:
         out_.append(buffer, result.ptr);
         return *this;
     }
-    DbcText &quoted(const std::string &text)
+    DbcText &write_quoted(const std::string &text)
     {
         out_ += '"';
         for (size_t i = 0; i < text.size(); ++i) {
@@ -168,10 +168,10 @@ void write_value(DbcText &out, const CANdbAttributeValue &value)
 {
     switch (value.value_type) {
     case CANdbAttrFloat:
-        out.number(value.double_value);
+        out.write_number(value.double_value);
         break;
     case CANdbAttrString:
-        out.quoted(value.string_value);
+        out.write_quoted(value.string_value);
         break;
     default:
         out.i32(value.int_value);
@@ -185,7 +185,7 @@ void write_values(DbcText &out, const CANdbAttributeValueList &list, const std::
         if (!is_writable(v->definition))
             continue;
         out << "BA_ ";
-        out.quoted(v->definition->name);
+        out.write_quoted(v->definition->name);
         out << object_part;
         write_value(out, *v);
         out << ";\n";
@@ -217,11 +217,11 @@ void write_signal(DbcText &out, const CANdbSignal *s)
         out << " : " << std::to_string(s->start_bit) << "|" << std::to_string(s->length) << "@1";
     out << (s->value_type == CANdbRawUnsigned ? "+" : "-");
     out << " (";
-    out.number(s->factor) << ",";
-    out.number(s->offset) << ") [";
-    out.number(s->minimum) << "|";
-    out.number(s->maximum) << "] ";
-    out.quoted(s->unit);
+    out.write_number(s->factor) << ",";
+    out.write_number(s->offset) << ") [";
+    out.write_number(s->minimum) << "|";
+    out.write_number(s->maximum) << "] ";
+    out.write_quoted(s->unit);
     if (s->receivers.first) {
         out << "  ";
         for (const CANdbNodeRef *r = s->receivers.first; r; r = r->next) {
@@ -262,7 +262,7 @@ int write_attribute_defs(DbcText &out, const CANdbNetwork &net)
         if (!is_writable(def))
             continue;
         out << "BA_DEF_ " << object << " ";
-        out.quoted(def->name);
+        out.write_quoted(def->name);
         out << " ";
         switch (def->value_type) {
         case CANdbAttrInt:
@@ -277,8 +277,8 @@ int write_attribute_defs(DbcText &out, const CANdbNetwork &net)
             break;
         case CANdbAttrFloat:
             out << "FLOAT ";
-            out.number(def->float_min) << " ";
-            out.number(def->float_max);
+            out.write_number(def->float_min) << " ";
+            out.write_number(def->float_max);
             break;
         case CANdbAttrString:
             out << "STRING ";
@@ -288,7 +288,7 @@ int write_attribute_defs(DbcText &out, const CANdbNetwork &net)
             for (int index = 0; const char *entry = def->enum_name(index); ++index) {
                 if (index)
                     out << ",";
-                out.quoted(entry);
+                out.write_quoted(entry);
             }
             break;
         }
@@ -303,7 +303,7 @@ void write_attribute_defaults(DbcText &out, const CANdbNetwork &net)
         if (!is_writable(def))
             continue;
         out << "BA_DEF_DEF_  ";
-        out.quoted(def->name);
+        out.write_quoted(def->name);
         out << " ";
         switch (def->value_type) {
         case CANdbAttrInt:
@@ -311,15 +311,15 @@ void write_attribute_defaults(DbcText &out, const CANdbNetwork &net)
             out.i32(def->int_default);
             break;
         case CANdbAttrFloat:
-            out.number(def->float_default);
+            out.write_number(def->float_default);
             break;
         case CANdbAttrEnum: {
             const char *entry = def->enum_name(def->int_default);
-            out.quoted(entry ? entry : "");
+            out.write_quoted(entry ? entry : "");
             break;
         }
         case CANdbAttrString:
-            out.quoted(def->default_string);
+            out.write_quoted(def->default_string);
             break;
         }
         out << ";\n";
@@ -347,7 +347,7 @@ int build_text(DbcText &out, const CANdbNetwork &net)
         for (const CANdbValueDescription *d = t->descriptions.first; d; d = d->next) {
             out << " ";
             out.i32(d->value) << " ";
-            out.quoted(d->text);
+            out.write_quoted(d->text);
         }
         out << " ;\n";
         table_written = true;
@@ -367,10 +367,10 @@ int build_text(DbcText &out, const CANdbNetwork &net)
 
     for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
         out << "\nEV_ " << v->name << ": " << (v->type == CANdbEnvVarFloat ? "1" : "0") << " [";
-        out.number(v->minimum) << "|";
-        out.number(v->maximum) << "] ";
-        out.quoted(v->unit) << " ";
-        out.number(v->initial_value) << " ";
+        out.write_number(v->minimum) << "|";
+        out.write_number(v->maximum) << "] ";
+        out.write_quoted(v->unit) << " ";
+        out.write_number(v->initial_value) << " ";
         out.i32(static_cast<int32_t>(v->identifier)) << " " << access_word(*v) << "  ";
         if (!v->access_nodes.first)
             out << kNoNode;
@@ -385,37 +385,37 @@ int build_text(DbcText &out, const CANdbNetwork &net)
         if (!v->has_data)
             continue;
         out << "ENVVAR_DATA_ " << v->name << ": ";
-        out.number(v->data_size) << ";\n";
+        out.write_number(v->data_size) << ";\n";
     }
     out << "\n";
 
     if (!net.comment.empty()) {
         out << "CM_ ";
-        out.quoted(net.comment) << ";\n";
+        out.write_quoted(net.comment) << ";\n";
     }
     for (const CANdbNode *n = net.nodes.first; n; n = n->next) {
         if (n->comment.empty())
             continue;
         out << "CM_ BU_ " << n->name << " ";
-        out.quoted(n->comment) << ";\n";
+        out.write_quoted(n->comment) << ";\n";
     }
     for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
         if (!m->comment.empty()) {
             out << "CM_ BO_ " << message_id_text(m) << " ";
-            out.quoted(m->comment) << ";\n";
+            out.write_quoted(m->comment) << ";\n";
         }
         for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
             if (s->comment.empty())
                 continue;
             out << "CM_ SG_ " << message_id_text(m) << " " << s->name << " ";
-            out.quoted(s->comment) << ";\n";
+            out.write_quoted(s->comment) << ";\n";
         }
     });
     for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
         if (v->comment.empty())
             continue;
         out << "CM_ EV_ " << v->name << " ";
-        out.quoted(v->comment) << ";\n";
+        out.write_quoted(v->comment) << ";\n";
     }
 
     if (write_attribute_defs(out, net))
@@ -442,7 +442,7 @@ int build_text(DbcText &out, const CANdbNetwork &net)
             for (const CANdbValueDescription *d = s->value_table.descriptions.first; d; d = d->next) {
                 out << " ";
                 out.i32(d->value) << " ";
-                out.quoted(d->text);
+                out.write_quoted(d->text);
             }
             out << " ;\n";
         }
@@ -454,7 +454,7 @@ int build_text(DbcText &out, const CANdbNetwork &net)
         for (const CANdbValueDescription *d = v->values.first; d; d = d->next) {
             out << " ";
             out.i32(d->value) << " ";
-            out.quoted(d->text);
+            out.write_quoted(d->text);
         }
         out << " ;\n";
     }

@@ -132,7 +132,7 @@ bool DbcLexer::skip_block_comment()
     return false;
 }
 
-int DbcLexer::next(bool minus_is_char)
+int DbcLexer::next_token(bool minus_is_char)
 {
     for (;;) {
         bool crossed_line_end = false;

@@ -51,7 +51,7 @@ public:
 
     // The next token. With minus_is_char, "-" is always a character token
     // (for ranges such as 1-5).
-    int next(bool minus_is_char = false);
+    int next_token(bool minus_is_char = false);
 
     // Of the last identifier, string or number token.
     const std::string &text() const { return text_; }

@@ -163,6 +163,7 @@ TEST(CANdbNetwork, ExtendedMultiplexingDecodesBySelectorRanges)
     CANdbSignal *inner = add_signal(m, "Inner", 24, 8); // "M" with a record of its own
     CANdbSignal *ring_a = add_signal(m, "RingA", 32, 8, 0);
     CANdbSignal *ring_b = add_signal(m, "RingB", 40, 8, 0);
+    add_signal(m, "Plain", 48, 8, 1); // no record: Sel, the outermost multiplexor, selects it
     add_record(net, sub, sel, {{1, 1}});
     add_record(net, leaf, sub, {{2, 2}, {4, 6}});
     add_record(net, inner, sel, {{3, 3}});
@@ -176,10 +177,12 @@ TEST(CANdbNetwork, ExtendedMultiplexingDecodesBySelectorRanges)
         std::map<std::string, int> decoded;
     } cases[] = {
         // The ring of records that name each other is read in full and never present.
-        {"leaf in its second range", {1, 5, 0x33, 0x44, 7, 7, 0, 0}, {{"Sel", 1}, {"Sub", 5}, {"Leaf", 0x33}}},
+        {"leaf in its second range",
+         {1, 5, 0x33, 0x44, 7, 7, 0x55, 0},
+         {{"Sel", 1}, {"Sub", 5}, {"Leaf", 0x33}, {"Plain", 0x55}}},
         {"leaf in its first range", {1, 2, 0x33}, {{"Sel", 1}, {"Sub", 2}, {"Leaf", 0x33}}},
         {"sub selects no leaf", {1, 3, 0x33}, {{"Sel", 1}, {"Sub", 3}}},
-        {"sel selects the inner multiplexor", {3, 5, 0x33, 0x44}, {{"Sel", 3}, {"Inner", 0x44}}},
+        {"sel selects the inner multiplexor", {3, 5, 0x33, 0x44, 7, 7, 0x55}, {{"Sel", 3}, {"Inner", 0x44}}},
         {"leaf not reached while sub is absent", {2, 5, 0x33}, {{"Sel", 2}}},
         {"sub outside the frame", {1}, {{"Sel", 1}}},
     };
