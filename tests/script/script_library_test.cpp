@@ -9,11 +9,11 @@
 #include "script/script_symbol_table.h"
 #include "tests/script/pcode_assembler.h"
 #include "tests/script/script_test_host.h"
+#include "tests/common/test_support.h"
 
 #include "core/text_util.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -23,7 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <clocale>
 #include <ctime>
 #include <limits>
 #include <string>
@@ -519,27 +518,12 @@ TEST_F(ScriptLibraryIniTest, AFileThatCannotBeWrittenReportsFailure)
     EXPECT_EQ(call_int("iniFileWriteInt", {A(kFile), A(kSection), A(kEntry), I(1)}), 0);
 }
 
-// Switches LC_NUMERIC to German (decimal comma), compiling that locale into
-// the folder with localedef when the system has none installed.
-bool use_decimal_comma_locale(const QString &folder)
-{
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-        return true;
-    const QString compiled = folder + QStringLiteral("/de_DE.UTF-8");
-    if (QProcess::execute(QStringLiteral("localedef"), {"-i", "de_DE", "-f", "UTF-8", compiled}) != 0)
-        return false;
-    qputenv("LOCPATH", QFile::encodeName(folder));
-    const bool ok = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-    qunsetenv("LOCPATH");
-    return ok;
-}
-
 // The GUI toolkit installs the environment's locale at start-up; scripts still
 // write and read numbers with a decimal point.
 TEST_F(ScriptLibraryIniTest, NumbersIgnoreTheNumericLocale)
 {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (!use_decimal_comma_locale(dir.path()))
+    if (!vyr_test::use_decimal_comma_locale(dir.path()))
         GTEST_SKIP() << "no locale with a decimal comma is available";
     put_text(kFormat, "%g %f");
     call("sprintf", {A(kTarget), A(kFormat), D(2.5), D(-0.75)}, true);
