@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <locale.h>
 #include <strings.h>
 
 namespace {
@@ -27,13 +26,6 @@ constexpr int kMaxListDepth = 200;
 // A group line is broken after the element that passes this column.
 constexpr int kWrapColumn = 100;
 
-// The "C" locale, so that numbers read and write the same whatever LC_NUMERIC says.
-locale_t c_locale()
-{
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
-}
-
 // atoi without its undefined behaviour on overflow: the value is clamped.
 int32_t text_to_int(const char *text)
 {
@@ -43,12 +35,6 @@ int32_t text_to_int(const char *text)
     if (value < std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
-}
-
-// atof, independent of the locale.
-double text_to_double(const char *text)
-{
-    return strtod_l(text, nullptr, c_locale());
 }
 
 bool equals_ignoring_case(const std::string &text, const char *word)
@@ -208,7 +194,7 @@ private:
         while (is_number_char(peek()))
             keep(run, get(), kMaxNumberLength);
         if (run.find_first_of(".eE") != std::string::npos)
-            return QtbConfigValue(text_to_double(run.c_str()));
+            return QtbConfigValue(c_locale_atof(run.c_str()));
         return QtbConfigValue(text_to_int(run.c_str()));
     }
 
@@ -535,7 +521,7 @@ double QtbConfigValue::to_double() const
 {
     switch (m_type) {
     case String:
-        return text_to_double(m_string.c_str());
+        return c_locale_atof(m_string.c_str());
     case Int:
         return m_int;
     case Bool:

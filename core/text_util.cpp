@@ -286,10 +286,20 @@ int32_t clamp_to_int32(double value)
     return static_cast<int32_t>(value);
 }
 
+locale_t c_locale()
+{
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return locale;
+}
+
 double c_locale_atof(const char *text)
 {
-    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    return text ? strtod_l(text, nullptr, c_locale) : 0.0;
+    return text ? strtod_l(text, nullptr, c_locale()) : 0.0;
+}
+
+double c_locale_strtod(const char *text, char **end)
+{
+    return strtod_l(text, end, c_locale());
 }
 
 std::string c_locale_format_lf(double value)

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <locale.h>
 #include <string>
 
 #include <QString>
@@ -17,10 +18,13 @@ int hex_digit_value(int c);
 // values beyond the int range are held to its ends (a plain cast is undefined).
 int32_t clamp_to_int32(double value);
 
-// atof and printf "%lf" with "." as the decimal point whatever LC_NUMERIC
-// says (the toolkit takes the user's locale, where it may be ","). Texts that
-// scripts and settings exchange keep one notation that way.
+// The "C" locale, and atof/strtod and printf "%lf" in it: "." is the decimal
+// point whatever LC_NUMERIC says (the toolkit takes the user's locale, where
+// it may be ","). Texts that scripts, settings and description files exchange
+// keep one notation that way.
+locale_t c_locale();
 double c_locale_atof(const char *text);
+double c_locale_strtod(const char *text, char **end);
 std::string c_locale_format_lf(double value);
 
 // The text of a printf-style format as an owned string.

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
-#include <locale.h>
 #include <string>
 
 namespace {
@@ -46,11 +45,6 @@ int32_t double_to_int(double v)
 
 // Script numbers are written and read with a decimal point, whatever numeric
 // locale the GUI toolkit installed from the environment at start-up.
-locale_t c_locale()
-{
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
-}
 
 // The double as "%lg" formats it in the C locale.
 std::string format_double(double value)
@@ -63,7 +57,7 @@ std::string format_double(double value)
 
 double parse_double(const char *text, char **end = nullptr)
 {
-    return strtod_l(text, end, c_locale());
+    return c_locale_strtod(text, end);
 }
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include "script/script_source.h"
 #include "script/script_tokens.h"
 
+#include "core/text_util.h"
+
 #include <cstdlib>
 
 namespace {
@@ -308,7 +310,7 @@ int ScriptCompiler::number_token(int c, ScriptTokenValue *value)
     }
     unread_char(c);
     if (is_double) {
-        value->double_value = std::strtod(number_text.c_str(), nullptr);
+        value->double_value = c_locale_atof(number_text.c_str()); // "2.5" whatever LC_NUMERIC says
         return T_DOUBLE_CONST;
     }
     // A leading 0 does not mean octal.

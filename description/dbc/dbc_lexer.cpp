@@ -4,10 +4,8 @@
 #include "core/keyword_hash.h"
 #include "core/text_util.h"
 
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 
 namespace {
 
@@ -70,13 +68,6 @@ private:
     };
     Slot slots_[kSlots];
 };
-
-// Numbers are read in the "C" locale whatever the process locale is.
-double parse_double(const char *text)
-{
-    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    return strtod_l(text, nullptr, c_locale);
-}
 
 } // namespace
 
@@ -251,7 +242,7 @@ int DbcLexer::lex_number(int c)
     }
     is_int_ = !is_float;
     if (is_float)
-        float_value_ = parse_double(text_.c_str());
+        float_value_ = c_locale_atof(text_.c_str()); // "C" locale: "." whatever LC_NUMERIC says
     return is_float ? kDbcFloat : kDbcInt;
 }
 

@@ -2,10 +2,12 @@
 #include "script/script_keywords.h"
 #include "script/script_source.h"
 #include "script/script_tokens.h"
+#include "tests/common/test_support.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -217,6 +219,19 @@ TEST_F(ScriptLexer, TokenStreams)
         EXPECT_EQ(lex(c.input), c.tokens) << "input: " << c.input;
         EXPECT_TRUE(compiler.errors.empty()) << "input: " << c.input << " error: " << compiler.errors.front();
     }
+}
+
+// The toolkit installs the user's numeric locale at start-up; a constant in a
+// script still reads with a decimal point.
+TEST_F(ScriptLexer, DoublesIgnoreTheNumericLocale)
+{
+    QTemporaryDir locale_dir;
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    if (!vyr_test::use_decimal_comma_locale(locale_dir.path()))
+        GTEST_SKIP() << "no locale with a decimal comma is available";
+    const std::string tokens = lex("2.5 1.5e-3");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(tokens, "dbl(2.5) dbl(0.0015) end");
 }
 
 TEST_F(ScriptLexer, LinesAreCountedEverywhere)
