@@ -14,7 +14,9 @@ public:
     VyrSignalListener(const VyrSignalListener &) = delete;
     VyrSignalListener &operator=(const VyrSignalListener &) = delete;
 
-    // A new value of the followed signal; runs on the thread that delivers it.
+    // A new value of the followed signal; runs on the thread that delivers it,
+    // with the entry's listener lock held: it must not wait for a thread that
+    // may be detaching a listener of the same signal (post to the GUI instead).
     virtual void value_changed(const SignalValue &value) = 0;
     // The followed signal is gone; the listener must not use it any more.
     virtual void signal_gone() {}
