@@ -382,8 +382,7 @@ CANhwChannelVindra::EntryTime CANhwChannelVindra::convert_time(uint32_t units)
     // A pending reset starts the time line anew. The driver's count wraps
     // after about 11.9 hours; the unsigned difference to the base carries the
     // time line across the wrap.
-    if (clock_reset_pending_) {
-        clock_reset_pending_ = false;
+    if (clock_reset_pending_.exchange(false)) {
         time_base_ = 0;
         seconds_ = 0;
         milliseconds_of_seconds_ = 0;

@@ -123,7 +123,10 @@ private:
     uint32_t time_base_ = 0;          // raw driver time already folded into whole seconds
     uint32_t seconds_ = 0;            // whole seconds since the clock base
     uint32_t milliseconds_of_seconds_ = 0;
-    bool clock_reset_pending_ = true;
+    // Set by reset_clock on the GUI thread, taken by the reader: for a
+    // connected channel that is the partner's realtime thread, which goes on
+    // reading while this channel is set up.
+    std::atomic<bool> clock_reset_pending_{true};
     uint32_t capability_;
     CANhwChannelVindra *partner_ = nullptr;
     CANhwChannelVindra *connected_head_ = nullptr;

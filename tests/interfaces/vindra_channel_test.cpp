@@ -709,6 +709,8 @@ TEST(VindraChannel, ConnectedChannelsStopWhileThePartnerReads)
         ASSERT_EQ(connected->connect_channel(partner.get()), canhwSuccess);
         const int before = reports_so_far();
         ASSERT_EQ(connected->set_channel_index(5), canhwSuccess);
+        // Its set-up goes on while the partner's thread serves its entries.
+        ASSERT_EQ(connected->reset_clock(), canhwSuccess);
         {
             std::unique_lock<std::mutex> lock(counter.mutex);
             ASSERT_TRUE(counter.changed.wait_for(lock, std::chrono::seconds(10),
