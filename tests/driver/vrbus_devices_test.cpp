@@ -115,6 +115,9 @@ TEST_F(VrbusDevices, FourteenthOpenAddsSixteenSlotsToEveryChannel)
 // entries, which an ordinary run does not.
 TEST(VrbusMemory, SlotGrowthOpenRunsCleanUnderAMemoryChecker)
 {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "valgrind cannot run a daemon built with a sanitizer";
+#endif
     if (std::system("command -v valgrind > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "no valgrind to check the daemon with";
     Daemon daemon(std::string(), {"valgrind", "-q", "--error-exitcode=99"});
