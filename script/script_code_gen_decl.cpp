@@ -412,7 +412,7 @@ bool ScriptCodeGen::begin_initializer()
     init_levels_.clear();
 
     InitLevel level;
-    if (variable->type == TYPE_STRUCT && variable->dim1 < 1) {
+    if (variable->type == TYPE_STRUCT && variable->dim1 < 1 && !open_array_) {
         // The struct's bytes are reserved in zeros; its members are patched in.
         level.struct_type = variable->struct_type;
         level.append = false;
