@@ -352,6 +352,8 @@ bool ScriptCodeGen::declare_open_array(const char *name, const ScriptParseValue 
     int second = 0;
     if (dim2.token && !dimension(dim2, &second))
         return false;
+    if (!storage_fits(0, script_element_size(decl_type_, decl_struct_), 1, second))
+        return error("Array too large.");
     current_variable_ = compiler_->declare_variable(name, decl_type_, decl_struct_, 0, second, true);
     if (!current_variable_)
         return false;

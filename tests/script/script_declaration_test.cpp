@@ -179,6 +179,7 @@ TEST(ScriptInitializer, RefusedInitializers)
         // Sizes past the int range would wrap and overlap the variables after them.
         {"int a[1073741824];", "Array too large."},
         {"double g[65536][4096];", "Array too large."},
+        {"int g[][1073741824] = {1};", "Array too large."},
         {"struct S { byte a[2000000000]; byte b[2000000000]; };", "Array too large."},
     };
     for (const auto &c : cases) {
