@@ -5,6 +5,11 @@
 
 VyrSignalListener::~VyrSignalListener()
 {
+    detach();
+}
+
+void VyrSignalListener::detach()
+{
     if (m_entry)
         m_entry->remove_listener(this);
 }
@@ -33,6 +38,7 @@ void VyrSignalEntry::add_listener(VyrSignalListener *listener)
     // chain before they are reused here.
     if (listener->m_entry)
         listener->m_entry->remove_listener(listener);
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     listener->m_entry = this;
     listener->m_next = nullptr;
     listener->m_previous = m_last_listener;
@@ -46,7 +52,10 @@ void VyrSignalEntry::add_listener(VyrSignalListener *listener)
 
 void VyrSignalEntry::remove_listener(VyrSignalListener *listener)
 {
-    if (!listener || listener->m_entry != this)
+    if (!listener)
+        return;
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
+    if (listener->m_entry != this)
         return;
     if (m_listener_cursor == listener) {
         m_listener_cursor = listener->m_previous;
@@ -65,8 +74,15 @@ void VyrSignalEntry::remove_listener(VyrSignalListener *listener)
     --m_listener_count;
 }
 
+int VyrSignalEntry::listener_count() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
+    return m_listener_count;
+}
+
 VyrSignalListener *VyrSignalEntry::first_listener()
 {
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     m_listener_cursor = m_first_listener;
     m_cursor_before_first = false;
     return m_listener_cursor;
@@ -74,6 +90,7 @@ VyrSignalListener *VyrSignalEntry::first_listener()
 
 VyrSignalListener *VyrSignalEntry::next_listener()
 {
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     if (m_cursor_before_first) {
         m_cursor_before_first = false;
         m_listener_cursor = m_first_listener;
@@ -85,6 +102,7 @@ VyrSignalListener *VyrSignalEntry::next_listener()
 
 void VyrSignalEntry::notify_listeners(const SignalValue &value)
 {
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     for (VyrSignalListener *listener = m_first_listener; listener;) {
         VyrSignalListener *next = listener->m_next;
         listener->value_changed(value);
@@ -94,6 +112,7 @@ void VyrSignalEntry::notify_listeners(const SignalValue &value)
 
 void VyrSignalEntry::notify_signal_gone()
 {
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     for (VyrSignalListener *listener = m_first_listener; listener;) {
         VyrSignalListener *next = listener->m_next;
         listener->signal_gone();
@@ -104,10 +123,13 @@ void VyrSignalEntry::notify_signal_gone()
 void VyrSignalEntry::reset()
 {
     bind(nullptr);
-    while (m_first_listener)
-        remove_listener(m_first_listener);
-    m_listener_cursor = nullptr;
-    m_cursor_before_first = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
+        while (m_first_listener)
+            remove_listener(m_first_listener);
+        m_listener_cursor = nullptr;
+        m_cursor_before_first = false;
+    }
     polling_next = nullptr;
     poll_queue_next = nullptr;
     queued = false;

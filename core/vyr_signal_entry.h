@@ -6,6 +6,7 @@
 #include "core/signal_record.h"
 
 #include <memory>
+#include <mutex>
 
 class TimerEntry;
 class VyrSignalListener;
@@ -29,9 +30,12 @@ public:
     void remove_listener(VyrSignalListener *listener);
     VyrSignalListener *first_listener();
     VyrSignalListener *next_listener();
-    int listener_count() const { return m_listener_count; }
+    int listener_count() const;
 
     // value_changed of every listener in order (a listener may remove itself).
+    // Runs in the interface's thread while windows attach and detach their
+    // listeners on the GUI thread: a listener that is being removed (or
+    // destroyed) waits until the notification in progress is done.
     void notify_listeners(const SignalValue &value);
     // signal_gone of every listener in order.
     void notify_signal_gone();
@@ -50,6 +54,9 @@ public:
 
 private:
     SignalRecord *m_signal = nullptr;
+    // Guards the listener chain and the cursor; recursive, since a listener
+    // may remove itself (or another) from inside its notification.
+    mutable std::recursive_mutex m_listeners_mutex;
     VyrSignalListener *m_first_listener = nullptr;
     VyrSignalListener *m_last_listener = nullptr;
     VyrSignalListener *m_listener_cursor = nullptr;

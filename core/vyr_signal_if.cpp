@@ -468,7 +468,7 @@ int VyrSignalIf::set_thread_priority(bool realtime)
 
 // --- Signals followed by windows ---------------------------------------------------------
 
-VyrSignalEntry *VyrSignalIf::find_entry(SignalRecord *signal) const
+VyrSignalEntry *VyrSignalIf::find_entry_locked(SignalRecord *signal) const
 {
     for (const auto &entry : m_entries)
         if (entry->signal() == signal)
@@ -478,7 +478,9 @@ VyrSignalEntry *VyrSignalIf::find_entry(SignalRecord *signal) const
 
 int VyrSignalIf::post_write_request(SignalRecord *signal, const SignalValue &value)
 {
-    VyrSignalEntry *entry = signal ? find_entry(signal) : nullptr;
+    // Held to the end, so that the entry cannot go while its request is queued.
+    std::lock_guard<std::mutex> entries_lock(m_entries_mutex);
+    VyrSignalEntry *entry = signal ? find_entry_locked(signal) : nullptr;
     if (!entry)
         return -1;
     const int direction = signal->direction();
@@ -512,7 +514,8 @@ int VyrSignalIf::add_signal_listener(VyrSignalListener *listener, SignalRecord *
 {
     if (!signal || !signal->has_flag(SignalRecord::DefinedByCompile))
         return -1;
-    VyrSignalEntry *entry = find_entry(signal);
+    std::unique_lock<std::mutex> entries_lock(m_entries_mutex);
+    VyrSignalEntry *entry = find_entry_locked(signal);
     if (!entry) {
         m_entries.push_back(std::make_unique<VyrSignalEntry>());
         entry = m_entries.back().get();
@@ -522,25 +525,34 @@ int VyrSignalIf::add_signal_listener(VyrSignalListener *listener, SignalRecord *
             signal->mode() == SignalRecord::Polling) {
             const uint32_t period = signal->rate() < 10 ? 1000u : uint32_t(signal->rate());
             entry->polling_timer = std::make_unique<VyrPollingTimer>(this, entry, period);
+            std::lock_guard<std::mutex> poll_lock(m_poll_mutex);
             (m_polling_tail ? m_polling_tail->polling_next : m_polling_head) = entry;
             m_polling_tail = entry;
         }
     }
+    // Outside the entries' mutex: a listener's notification holds the
+    // entry's listener lock and may post a write request, which takes it.
+    entries_lock.unlock();
     entry->add_listener(listener);
     return 0;
 }
 
 void VyrSignalIf::clear_signal_listeners()
 {
+    // Destroyed after the locks are released: an entry detaches its
+    // listeners under their own lock, which a notification holds while it
+    // may post a write request.
+    std::vector<std::unique_ptr<VyrSignalEntry>> entries;
+    std::lock_guard<std::mutex> entries_lock(m_entries_mutex);
     for (const auto &entry : m_entries)
         if (entry->polling_timer && m_timer_wheel)
             m_timer_wheel->cancel(entry->polling_timer.get());
     {
         std::lock_guard<std::mutex> lock(m_poll_mutex);
         m_poll_head = m_poll_tail = nullptr;
+        m_polling_head = m_polling_tail = nullptr;
     }
-    m_polling_head = m_polling_tail = nullptr;
-    m_entries.clear();
+    entries.swap(m_entries);
     std::lock_guard<std::mutex> lock(m_request_producer_mutex);
     for (const auto &node : m_request_nodes)
         node->payload = nullptr;
@@ -569,6 +581,7 @@ void VyrSignalIf::request_reconnect()
 
 void VyrSignalIf::rearm_polling_timers()
 {
+    std::vector<VyrPollingTimer *> timers;
     {
         std::lock_guard<std::mutex> lock(m_poll_mutex);
         for (VyrSignalEntry *entry = m_poll_head; entry;) {
@@ -577,14 +590,18 @@ void VyrSignalIf::rearm_polling_timers()
             entry = next;
         }
         m_poll_head = m_poll_tail = nullptr;
-        for (VyrSignalEntry *entry = m_polling_head; entry; entry = entry->polling_next)
+        for (VyrSignalEntry *entry = m_polling_head; entry; entry = entry->polling_next) {
             entry->queued = false;
+            if (entry->polling_timer)
+                timers.push_back(static_cast<VyrPollingTimer *>(entry->polling_timer.get()));
+        }
     }
     if (!m_timer_wheel)
         return;
-    for (VyrSignalEntry *entry = m_polling_head; entry; entry = entry->polling_next)
-        if (auto *timer = static_cast<VyrPollingTimer *>(entry->polling_timer.get()))
-            m_timer_wheel->schedule(timer, timer->period());
+    // Scheduled outside the poll mutex: a firing timer takes it while the
+    // wheel holds its own mutex.
+    for (VyrPollingTimer *timer : timers)
+        m_timer_wheel->schedule(timer, timer->period());
 }
 
 // --- Output queue and deferred calls ----------------------------------------------------------

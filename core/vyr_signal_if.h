@@ -283,7 +283,7 @@ private:
     void unlink_deferred_locked(VyrDeferredCall *call);
     void log_prefixed(int level, const std::string &prefix, const std::string &text);
     void vlog_printf(int level, const char *prefix, const char *format, va_list args);
-    VyrSignalEntry *find_entry(SignalRecord *signal) const;
+    VyrSignalEntry *find_entry_locked(SignalRecord *signal) const;
 
     QObject *m_owner;
     VyrSignalIfNotification *m_notification;
@@ -335,11 +335,17 @@ private:
     VyrDeferredCall *m_deferred_batch = nullptr;
     VyrDeferredCall *m_deferred_running = nullptr;
 
-    // Followed signals, in creation order, and those with a polling timer.
+    // Followed signals, in creation order. Windows add entries on the GUI
+    // thread while write requests look them up from any thread.
+    mutable std::mutex m_entries_mutex;
     std::vector<std::unique_ptr<VyrSignalEntry>> m_entries;
+    // The entries with a polling timer and the queue of those whose timer
+    // fired, both under m_poll_mutex: the thread walks the first when it
+    // re-arms the timers (at start and on a reconnect) while the GUI thread
+    // may add to it.
+    std::mutex m_poll_mutex;
     VyrSignalEntry *m_polling_head = nullptr;
     VyrSignalEntry *m_polling_tail = nullptr;
-    std::mutex m_poll_mutex;
     VyrSignalEntry *m_poll_head = nullptr;
     VyrSignalEntry *m_poll_tail = nullptr;
 

@@ -9,7 +9,7 @@ class VyrSignalListener
 {
 public:
     VyrSignalListener() = default;
-    // Detaches the listener from its entry.
+    // Detaches the listener from its entry (see detach).
     virtual ~VyrSignalListener();
     VyrSignalListener(const VyrSignalListener &) = delete;
     VyrSignalListener &operator=(const VyrSignalListener &) = delete;
@@ -18,6 +18,13 @@ public:
     virtual void value_changed(const SignalValue &value) = 0;
     // The followed signal is gone; the listener must not use it any more.
     virtual void signal_gone() {}
+
+    // Leaves the entry, waiting for a notification of this listener in
+    // progress. A listener that another thread notifies calls it first thing
+    // in its own destructor: by the time this base destructor runs, the
+    // derived part is gone and a notification would reach a half-destroyed
+    // object.
+    void detach();
 
     VyrSignalListener *next() const { return m_next; }
     VyrSignalListener *previous() const { return m_previous; }

@@ -433,7 +433,9 @@ bool ScriptCodeGen::binary(int op, const ScriptParseValue &a, const ScriptParseV
         return error("'void' type not allowed in binary operation");
 
     if (is_integer_only(op)) {
-        if (a.type != b.type && !(is_number(a.type) && is_number(b.type)))
+        // Only ints and doubles convert to int: strings, structs and arrays
+        // are refused even in pairs, as by the other operators.
+        if (!is_number(a.type) || !is_number(b.type))
             return error("Invalid data types (%s,%s) for binary integer-operator", script_type_name(a.type),
                          script_type_name(b.type));
         // The left operand's conversion goes right after its own code.

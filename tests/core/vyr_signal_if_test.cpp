@@ -27,6 +27,7 @@ class RecordingListener : public VyrSignalListener
 {
 public:
     explicit RecordingListener(Recorder &recorder) : m_recorder(recorder) {}
+    ~RecordingListener() override { detach(); } // the interface's thread notifies it
     void value_changed(const SignalValue &value) override
     {
         m_recorder.add("value " + std::to_string(value.int_value));
@@ -879,4 +880,68 @@ TEST_F(VyrSignalIfTest, HandlersSeeOnlyFramesWithTheirKeys)
     EXPECT_EQ(by_id.seen, (std::vector<std::string>{"ab@2"}));
     EXPECT_TRUE(other.seen.empty());
     EXPECT_EQ(with_channel.seen, (std::vector<std::string>{"a@2"}));
+}
+
+// Windows attach and detach their listeners on the GUI thread while the
+// interface's thread notifies the listeners of a polled signal.
+TEST_F(VyrSignalIfTest, ListenersComeAndGoWhileTheThreadNotifies)
+{
+    TestInterface &signal_if = make_interface();
+    SignalRecord *input = add_signal(signal_if, "in", SignalRecord::Input, SignalRecord::Polling, 10);
+    Recorder kept_values;
+    RecordingListener kept(kept_values);
+    ASSERT_EQ(signal_if.add_signal_listener(&kept, input), 0);
+    VyrSignalEntry *entry = input->entry();
+    signal_if.start_on_events();
+    ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+
+    constexpr int rounds = 1000;
+    std::thread timer_thread([&] { // stands in for the polling timer
+        for (int i = 0; i < rounds; ++i)
+            signal_if.queue_poll(entry);
+    });
+    Recorder passing_values;
+    for (int i = 0; i < rounds; ++i) {
+        RecordingListener passing(passing_values);
+        ASSERT_EQ(signal_if.add_signal_listener(&passing, input), 0);
+    } // each one detaches itself, waiting for a notification in progress
+    timer_thread.join();
+    signal_if.queue_poll(entry);
+    ASSERT_TRUE(kept_values.wait_for("value " + std::to_string(signal_if.reads.load())));
+    EXPECT_EQ(signal_if.stop(), 0);
+    EXPECT_EQ(entry->listener_count(), 1);
+}
+
+// Signals get their first listener while other threads post write requests
+// and the thread re-arms the polling timers on a reconnect.
+TEST_F(VyrSignalIfTest, SignalsFollowedDuringTheMeasurementMeetRequestsAndReconnects)
+{
+    TestInterface &signal_if = make_interface();
+    SignalRecord *output = add_signal(signal_if, "out", SignalRecord::Output);
+    Recorder values;
+    RecordingListener first(values);
+    ASSERT_EQ(signal_if.add_signal_listener(&first, output), 0);
+    signal_if.set_timer(&shell.wheel, false);
+    signal_if.start_on_events();
+    ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+
+    constexpr int rounds = 200;
+    std::thread other([&] {
+        SignalValue value;
+        value.set_int(1);
+        for (int i = 0; i < rounds; ++i) {
+            signal_if.post_write_request(output, value);
+            signal_if.request_reconnect();
+        }
+    });
+    std::vector<std::unique_ptr<RecordingListener>> listeners;
+    for (int i = 0; i < rounds; ++i) {
+        const std::string name = "in" + std::to_string(i);
+        SignalRecord *input = add_signal(signal_if, name.c_str(), SignalRecord::Input, SignalRecord::Polling, 10);
+        listeners.push_back(std::make_unique<RecordingListener>(values));
+        ASSERT_EQ(signal_if.add_signal_listener(listeners.back().get(), input), 0);
+    }
+    other.join();
+    ASSERT_TRUE(signal_if.recorder.wait_for("write out 1", rounds));
+    EXPECT_EQ(signal_if.stop(), 0);
 }
