@@ -194,7 +194,8 @@ bool ScriptCodeGen::enum_value(const char *name, const ScriptParseValue *value)
     ScriptParseValue constant{};
     constant.type = TYPE_INT;
     constant.int_value = enum_counter_;
-    ++enum_counter_;
+    // Counts on in 32 bits like the constant arithmetic: past INT32_MAX it wraps.
+    enum_counter_ = int32_t(uint32_t(enum_counter_) + 1u);
     return define_constant(name, constant);
 }
 

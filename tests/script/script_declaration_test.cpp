@@ -287,8 +287,11 @@ TEST(ScriptConstants, ErrorsOfConstantExpressions)
 TEST(ScriptConstants, EnumsCountOnFromTheirLastValue)
 {
     DeclarationHost host;
-    ASSERT_EQ(host.compile_text("variables {\nenum E { A, B = 5, C, D = 2.9, F };\nenum G { H };\n}\n"), 0);
-    const std::pair<const char *, int32_t> expected[] = {{"A", 0}, {"B", 5}, {"C", 6}, {"D", 2}, {"F", 3}, {"H", 0}};
+    ASSERT_EQ(host.compile_text("variables {\nenum E { A, B = 5, C, D = 2.9, F };\nenum G { H };\n"
+                                "enum M { LAST = 2147483647, WRAPPED };\n}\n"),
+              0);
+    const std::pair<const char *, int32_t> expected[] = {{"A", 0}, {"B", 5}, {"C", 6}, {"D", 2},
+                                                         {"F", 3}, {"H", 0}, {"WRAPPED", INT32_MIN}};
     for (const auto &e : expected) {
         const ScriptConstant *c = constant(host, e.first);
         ASSERT_NE(c, nullptr) << e.first;
