@@ -194,7 +194,8 @@ bool ScriptCodeGen::enum_value(const char *name, const ScriptParseValue *value)
     ScriptParseValue constant{};
     constant.type = TYPE_INT;
     constant.int_value = enum_counter_;
-    ++enum_counter_;
+    // Counts on in 32 bits like the constant arithmetic: past INT32_MAX it wraps.
+    enum_counter_ = int32_t(uint32_t(enum_counter_) + 1u);
     return define_constant(name, constant);
 }
 
@@ -352,6 +353,8 @@ bool ScriptCodeGen::declare_open_array(const char *name, const ScriptParseValue 
     int second = 0;
     if (dim2.token && !dimension(dim2, &second))
         return false;
+    if (!storage_fits(0, script_element_size(decl_type_, decl_struct_), 1, second))
+        return error("Array too large.");
     current_variable_ = compiler_->declare_variable(name, decl_type_, decl_struct_, 0, second, true);
     if (!current_variable_)
         return false;
@@ -412,7 +415,7 @@ bool ScriptCodeGen::begin_initializer()
     init_levels_.clear();
 
     InitLevel level;
-    if (variable->type == TYPE_STRUCT && variable->dim1 < 1) {
+    if (variable->type == TYPE_STRUCT && variable->dim1 < 1 && !open_array_) {
         // The struct's bytes are reserved in zeros; its members are patched in.
         level.struct_type = variable->struct_type;
         level.append = false;

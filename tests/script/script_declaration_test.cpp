@@ -110,6 +110,13 @@ TEST(ScriptInitializer, AnOpenDimensionComesFromTheList)
     EXPECT_EQ(rows.host.variable("flat").dim1, 2);
     EXPECT_EQ(rows.host.ints("flat"), (std::vector<int32_t>{1, 2, 3, 0}));
     EXPECT_GE(rows.host.variable("behind").address, rows.host.variable("flat").address + 16);
+
+    // An open array of structs counts its braced elements.
+    Compiled structs("struct P { int x; char y; };\nstruct P points[] = {{4, 5}, {y = 6}};\nint last;");
+    ASSERT_EQ(structs.result, 0);
+    EXPECT_EQ(structs.host.variable("points").dim1, 2);
+    EXPECT_EQ(structs.host.bytes("points"), (std::vector<uint8_t>{4, 0, 0, 0, 5, 0, 0, 0, 0, 6}));
+    EXPECT_GE(structs.host.variable("last").address, structs.host.variable("points").address + 10);
 }
 
 // The outermost list is padded with zeros like the nested ones, whatever
@@ -167,10 +174,12 @@ TEST(ScriptInitializer, RefusedInitializers)
         {"char a[2][4] = \"abc\";", "Two-dimensional array needs two-dimensional initializer"},
         {"struct P { int x; };\nstruct P p = {1, 2};", "Too many 'struct' initializers"},
         {"struct P { int x; };\nstruct P p = {z = 1};", "Component 'z' not found"},
+        {"struct P { int x; };\nstruct P open[] = {1, 2};", "Illegal type for initialized array"},
         {"int a[0];", "Array dimension must be > 0."},
         // Sizes past the int range would wrap and overlap the variables after them.
         {"int a[1073741824];", "Array too large."},
         {"double g[65536][4096];", "Array too large."},
+        {"int g[][1073741824] = {1};", "Array too large."},
         {"struct S { byte a[2000000000]; byte b[2000000000]; };", "Array too large."},
     };
     for (const auto &c : cases) {
@@ -278,8 +287,11 @@ TEST(ScriptConstants, ErrorsOfConstantExpressions)
 TEST(ScriptConstants, EnumsCountOnFromTheirLastValue)
 {
     DeclarationHost host;
-    ASSERT_EQ(host.compile_text("variables {\nenum E { A, B = 5, C, D = 2.9, F };\nenum G { H };\n}\n"), 0);
-    const std::pair<const char *, int32_t> expected[] = {{"A", 0}, {"B", 5}, {"C", 6}, {"D", 2}, {"F", 3}, {"H", 0}};
+    ASSERT_EQ(host.compile_text("variables {\nenum E { A, B = 5, C, D = 2.9, F };\nenum G { H };\n"
+                                "enum M { LAST = 2147483647, WRAPPED };\n}\n"),
+              0);
+    const std::pair<const char *, int32_t> expected[] = {{"A", 0}, {"B", 5}, {"C", 6}, {"D", 2},
+                                                         {"F", 3}, {"H", 0}, {"WRAPPED", INT32_MIN}};
     for (const auto &e : expected) {
         const ScriptConstant *c = constant(host, e.first);
         ASSERT_NE(c, nullptr) << e.first;
