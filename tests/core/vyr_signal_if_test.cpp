@@ -903,11 +903,14 @@ TEST_F(VyrSignalIfTest, ListenersComeAndGoWhileTheThreadNotifies)
     Recorder passing_values;
     for (int i = 0; i < rounds; ++i) {
         RecordingListener passing(passing_values);
-        ASSERT_EQ(signal_if.add_signal_listener(&passing, input), 0);
+        EXPECT_EQ(signal_if.add_signal_listener(&passing, input), 0);
     } // each one detaches itself, waiting for a notification in progress
     timer_thread.join();
+    // The polls above may have folded into one read; the next one reaches
+    // the listener that stayed.
+    const int reads_before = signal_if.reads.load();
     signal_if.queue_poll(entry);
-    ASSERT_TRUE(kept_values.wait_for("value " + std::to_string(signal_if.reads.load())));
+    ASSERT_TRUE(kept_values.wait_for("value " + std::to_string(reads_before + 1)));
     EXPECT_EQ(signal_if.stop(), 0);
     EXPECT_EQ(entry->listener_count(), 1);
 }
@@ -939,7 +942,7 @@ TEST_F(VyrSignalIfTest, SignalsFollowedDuringTheMeasurementMeetRequestsAndReconn
         const std::string name = "in" + std::to_string(i);
         SignalRecord *input = add_signal(signal_if, name.c_str(), SignalRecord::Input, SignalRecord::Polling, 10);
         listeners.push_back(std::make_unique<RecordingListener>(values));
-        ASSERT_EQ(signal_if.add_signal_listener(listeners.back().get(), input), 0);
+        EXPECT_EQ(signal_if.add_signal_listener(listeners.back().get(), input), 0);
     }
     other.join();
     ASSERT_TRUE(signal_if.recorder.wait_for("write out 1", rounds));
