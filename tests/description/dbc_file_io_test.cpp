@@ -51,17 +51,25 @@ protected:
         return io.read(&net_);
     }
 
+    // Reads the written out.dbc into `again`, expecting no reported error;
+    // answers the read's result.
+    int read_written(CANdbNetwork &again)
+    {
+        DbcFileIo reader(path("out.dbc").c_str());
+        candb_json::Collector log;
+        reader.set_reporter(&log);
+        const int result = reader.read(&again);
+        EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+        return result;
+    }
+
     // The network written and read again.
     std::string round_trip(CANdbNetwork &net)
     {
         DbcFileIo writer(path("out.dbc").c_str());
         EXPECT_EQ(writer.write(&net), 0);
         CANdbNetwork again;
-        DbcFileIo reader(path("out.dbc").c_str());
-        candb_json::Collector log;
-        reader.set_reporter(&log);
-        EXPECT_EQ(reader.read(&again), 0);
-        EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+        EXPECT_EQ(read_written(again), 0);
         return network_dump::network(again);
     }
 
@@ -579,11 +587,7 @@ TEST_F(DbcFile, TextEndingInABackslashKeepsItsClosingQuote)
     EXPECT_NE(get("out.dbc").find("CM_ \"Files in C:\\data\\5c\";\n"), std::string::npos);
 
     CANdbNetwork again;
-    DbcFileIo reader(path("out.dbc").c_str());
-    candb_json::Collector log;
-    reader.set_reporter(&log);
-    ASSERT_EQ(reader.read(&again), 0);
-    EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+    ASSERT_EQ(read_written(again), 0);
     EXPECT_EQ(again.comment, "Files in C:\\data\\5c");
     ASSERT_NE(again.messages.first, nullptr);
     EXPECT_EQ(again.messages.first->comment, "a\\\"b, a\\\tc") << "a backslash before an escape stays";
@@ -609,11 +613,7 @@ TEST_F(DbcFile, WriterLeavesOutWhatTheReaderWouldRefuse)
     EXPECT_NE(written.find("EV_ Text: 0 [0|1.7976931349e+308] \"\" 0 -1 DUMMY_NODE_VECTOR8001  Vector__XXX;\n"),
               std::string::npos);
     CANdbNetwork again;
-    DbcFileIo reader(path("out.dbc").c_str());
-    candb_json::Collector log;
-    reader.set_reporter(&log);
-    ASSERT_EQ(reader.read(&again), 0);
-    EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+    ASSERT_EQ(read_written(again), 0);
     EXPECT_EQ(again.find_env_var("Text")->type, CANdbEnvVarString);
     EXPECT_EQ(again.find_env_var("Text")->identifier, 0xFFFFFFFFu);
 }
