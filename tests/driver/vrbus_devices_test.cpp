@@ -4,8 +4,6 @@
 
 #include "platform/event.h"
 
-#include <chrono>
-#include <future>
 #include <map>
 
 using namespace vrbus_test;
@@ -152,29 +150,22 @@ TEST(VrbusDescriptors, OpenBeyondTheDescriptorLimitFailsAtOnceAndTheDaemonServes
         GTEST_SKIP() << "no prlimit to start the daemon with few descriptors";
     Daemon daemon(std::string(), {"prlimit", "--nofile=16"});
     ASSERT_TRUE(daemon.ready());
-    // Answers the open's result, or -1 when it did not end within 10 s; the
-    // daemon is stopped then, which ends the waiting open.
-    const auto open_in_time = [&daemon](DeviceFile &device, const std::string &name) {
-        auto result = std::async(std::launch::async, [&device, name] { return device.open(name); });
-        if (result.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
-            daemon.stop();
-            result.wait();
-            return -1;
-        }
-        return result.get();
-    };
     std::vector<std::unique_ptr<DeviceFile>> devices;
     int refused = platform::system_error::NO_ERROR;
     for (int k = 1; k <= 13 && refused == platform::system_error::NO_ERROR; ++k) {
         devices.push_back(std::make_unique<DeviceFile>());
-        refused = open_in_time(*devices.back(), "vrbus0a." + std::to_string(k));
+        DeviceFile &device = *devices.back();
+        const std::string name = "vrbus0a." + std::to_string(k);
+        ASSERT_TRUE(daemon_serves(daemon, [&] { refused = device.open(name); }))
+            << "the open at the descriptor limit did not end";
     }
-    ASSERT_NE(refused, -1) << "the open at the descriptor limit did not end";
     ASSERT_NE(refused, platform::system_error::NO_ERROR) << "the descriptor limit was never reached";
     devices.pop_back(); // the refused one
     devices.pop_back(); // frees a descriptor in the daemon
     DeviceFile again;
-    EXPECT_EQ(open_in_time(again, "vrbus0b.1"), platform::system_error::NO_ERROR);
+    int reopened = -1;
+    ASSERT_TRUE(daemon_serves(daemon, [&] { reopened = again.open("vrbus0b.1"); }));
+    EXPECT_EQ(reopened, platform::system_error::NO_ERROR);
     EXPECT_EQ(daemon.stop(), 0);
 }
 
