@@ -399,10 +399,10 @@ private:
         const int start = column;
         column += write_text("( ");
         const int indent = column;
-        for (const QtbConfigEntry *entry = group.first_entry(); entry; entry = entry->next.get()) {
-            if (!entry->name.empty())
-                column += write_text("{" + entry->name + "}");
-            column = write_value(entry->value, column);
+        for (const QtbConfigEntry &entry : group.entries()) {
+            if (!entry.name.empty())
+                column += write_text("{" + entry.name + "}");
+            column = write_value(entry.value, column);
             if (column > kWrapColumn) {
                 m_out += '\n';
                 write_text(std::string(size_t(indent), ' '));
@@ -560,26 +560,16 @@ QtbConfigGroup::~QtbConfigGroup()
 
 QtbConfigValue *QtbConfigGroup::append_entry(QtbConfigValue value, const char *name)
 {
-    auto entry = std::make_unique<QtbConfigEntry>();
-    if (name)
-        entry->name = name;
-    entry->value = std::move(value);
-    QtbConfigEntry *added = entry.get();
-    if (m_last)
-        m_last->next = std::move(entry);
-    else
-        m_first = std::move(entry);
-    m_last = added;
-    ++m_count;
-    return &added->value;
+    m_entries.push_back(QtbConfigEntry{name ? name : "", std::move(value)});
+    return &m_entries.back().value;
 }
 
 QtbConfigValue *QtbConfigGroup::find_entry(const char *name)
 {
-    m_cursor = nullptr;
+    m_cursor = m_entries.end();
     if (!name || !*name)
         return nullptr;
-    for (QtbConfigEntry *entry = m_first.get(); entry; entry = entry->next.get()) {
+    for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry) {
         if (entry->name == name) {
             m_cursor = entry;
             return &entry->value;
@@ -590,24 +580,24 @@ QtbConfigValue *QtbConfigGroup::find_entry(const char *name)
 
 const char *QtbConfigGroup::current_name() const
 {
-    return m_cursor && !m_cursor->name.empty() ? m_cursor->name.c_str() : nullptr;
+    return m_cursor != m_entries.end() && !m_cursor->name.empty() ? m_cursor->name.c_str() : nullptr;
 }
 
 QtbConfigValue *QtbConfigGroup::current_value() const
 {
-    return m_cursor ? &m_cursor->value : nullptr;
+    return m_cursor != m_entries.end() ? &m_cursor->value : nullptr;
 }
 
 QtbConfigValue *QtbConfigGroup::first_value()
 {
-    m_cursor = m_first.get();
+    m_cursor = m_entries.begin();
     return current_value();
 }
 
 QtbConfigValue *QtbConfigGroup::next_value()
 {
-    if (m_cursor)
-        m_cursor = m_cursor->next.get();
+    if (m_cursor != m_entries.end())
+        ++m_cursor;
     return current_value();
 }
 
@@ -617,22 +607,22 @@ QtbConfigGroup *QtbConfigGroup::get_group(const char *name)
     return value && value->type() == QtbConfigValue::Group ? value->group() : nullptr;
 }
 
-QtbConfigGroup *QtbConfigGroup::group_from(QtbConfigEntry *entry)
+QtbConfigGroup *QtbConfigGroup::group_from(Position position)
 {
-    while (entry && entry->value.type() != QtbConfigValue::Group)
-        entry = entry->next.get();
-    m_cursor = entry;
-    return entry ? entry->value.group() : nullptr;
+    while (position != m_entries.end() && position->value.type() != QtbConfigValue::Group)
+        ++position;
+    m_cursor = position;
+    return position != m_entries.end() ? position->value.group() : nullptr;
 }
 
 QtbConfigGroup *QtbConfigGroup::first_group()
 {
-    return group_from(m_first.get());
+    return group_from(m_entries.begin());
 }
 
 QtbConfigGroup *QtbConfigGroup::next_group()
 {
-    return group_from(m_cursor ? m_cursor->next.get() : nullptr);
+    return group_from(m_cursor != m_entries.end() ? std::next(m_cursor) : m_cursor);
 }
 
 QtbConfigGroup *QtbConfigGroup::current_or_next_group()
@@ -682,11 +672,11 @@ QRect QtbConfigGroup::read_rect(const char *name, const QRect &def)
         return def;
     int32_t numbers[4];
     int n = 0;
-    for (const QtbConfigEntry *entry = value->group()->first_entry(); entry; entry = entry->next.get()) {
-        const int type = entry->value.type();
+    for (const QtbConfigEntry &entry : value->group()->entries()) {
+        const int type = entry.value.type();
         if (type != QtbConfigValue::Int && type != QtbConfigValue::Double)
             return def;
-        numbers[n++] = entry->value.to_int();
+        numbers[n++] = entry.value.to_int();
     }
     return QRect(numbers[0], numbers[1], numbers[2], numbers[3]);
 }
@@ -760,32 +750,22 @@ QtbConfigGroup *QtbConfigGroup::get_or_add_group(const char *name)
 
 int QtbConfigGroup::remove_value(const QtbConfigValue *value)
 {
-    QtbConfigEntry *previous = nullptr;
-    std::unique_ptr<QtbConfigEntry> *link = &m_first;
-    while (*link && &(*link)->value != value) {
-        previous = link->get();
-        link = &(*link)->next;
+    for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry) {
+        if (&entry->value != value)
+            continue;
+        const bool cursor_on_it = m_cursor == entry;
+        const Position following = m_entries.erase(entry);
+        if (cursor_on_it)
+            m_cursor = following;
+        return 0;
     }
-    if (!*link)
-        return -1;
-    std::unique_ptr<QtbConfigEntry> removed = std::move(*link);
-    *link = std::move(removed->next);
-    if (m_cursor == removed.get())
-        m_cursor = link->get();
-    if (m_last == removed.get())
-        m_last = previous;
-    --m_count;
-    return 0;
+    return -1;
 }
 
 void QtbConfigGroup::clear()
 {
-    // Unlink node by node so that a long list is not freed by deep recursion.
-    while (m_first)
-        m_first = std::move(m_first->next);
-    m_last = nullptr;
-    m_cursor = nullptr;
-    m_count = 0;
+    m_entries.clear();
+    m_cursor = m_entries.end();
 }
 
 // ---------------------------------------------------------------------------
@@ -815,15 +795,14 @@ int QtbConfig::write_file(const QString &path)
 {
     std::string text;
     Writer writer(text);
-    for (const QtbConfigEntry *section = first_entry(); section; section = section->next.get()) {
+    for (const QtbConfigEntry &section : entries()) {
         // Only groups are sections; a loose value has no place in the file.
-        if (section->value.type() != QtbConfigValue::Group)
+        if (section.value.type() != QtbConfigValue::Group)
             continue;
-        text += "[" + section->name + "]\n";
-        for (const QtbConfigEntry *entry = section->value.group()->first_entry(); entry;
-             entry = entry->next.get()) {
-            text += entry->name + "=";
-            writer.write_value(entry->value, int(entry->name.size()) + 1);
+        text += "[" + section.name + "]\n";
+        for (const QtbConfigEntry &entry : section.value.group()->entries()) {
+            text += entry.name + "=";
+            writer.write_value(entry.value, int(entry.name.size()) + 1);
             text += '\n';
         }
         text += '\n';

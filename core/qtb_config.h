@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <string>
 
@@ -65,12 +66,11 @@ private:
     std::unique_ptr<QtbConfigGroup> m_group;
 };
 
-// A list node: the name (empty for an unnamed entry) and the owned value.
+// One entry of a group: the name (empty for an unnamed entry) and the owned value.
 struct QtbConfigEntry
 {
     std::string name;
     QtbConfigValue value;
-    std::unique_ptr<QtbConfigEntry> next;
 };
 
 // An ordered list of entries. Names need not be unique; lookups take the first
@@ -84,7 +84,7 @@ public:
     QtbConfigGroup(const QtbConfigGroup &) = delete;
     QtbConfigGroup &operator=(const QtbConfigGroup &) = delete;
 
-    int count() const { return m_count; }
+    int count() const { return int(m_entries.size()); }
 
     // Appends a new entry holding the value; an empty or null name makes it unnamed.
     // Returns the stored value.
@@ -134,20 +134,20 @@ public:
     int remove_value(const QtbConfigValue *value);
     void clear();
 
-    // First entry of the list, for writers walking it without moving the cursor.
-    const QtbConfigEntry *first_entry() const { return m_first.get(); }
+    // The entries in order, for writers walking them without moving the cursor.
+    const std::list<QtbConfigEntry> &entries() const { return m_entries; }
 
 private:
+    using Position = std::list<QtbConfigEntry>::iterator;
+
     // The value a read addresses: the cursor's for a null name, else the named one.
     QtbConfigValue *value_for_read(const char *name);
     // The value of the named entry, appended empty when missing.
     QtbConfigValue *value_for_write(const char *name);
-    QtbConfigGroup *group_from(QtbConfigEntry *entry);
+    QtbConfigGroup *group_from(Position position);
 
-    int m_count = 0;
-    std::unique_ptr<QtbConfigEntry> m_first;
-    QtbConfigEntry *m_last = nullptr;
-    QtbConfigEntry *m_cursor = nullptr;
+    std::list<QtbConfigEntry> m_entries;
+    Position m_cursor = m_entries.end(); // end(): no cursor
 };
 
 // A whole settings file: the entries are its sections, each a named group.

@@ -130,9 +130,6 @@ void VyrSignalEntry::reset()
         m_listener_cursor = nullptr;
         m_cursor_before_first = false;
     }
-    polling_next = nullptr;
-    poll_queue_next = nullptr;
-    queued = false;
     pending = SignalValue();
     polling_timer.reset();
 }

@@ -3,6 +3,7 @@
 // it, the value waiting in the interface's request ring and the polling timer.
 // The interface owns its entries and keeps the links of its polling list and
 // poll queue in them.
+#include "core/intrusive_list.h"
 #include "core/signal_record.h"
 
 #include <memory>
@@ -41,15 +42,14 @@ public:
     void notify_signal_gone();
 
     // Unbinds the signal, detaches every listener (they belong to their
-    // windows), clears the links and the pending value and deletes the polling
-    // timer, which must not be scheduled any more (cancel it first).
+    // windows), clears the pending value and deletes the polling timer,
+    // which must not be scheduled any more (cancel it first).
     void reset();
 
     // Kept by the owning interface.
-    VyrSignalEntry *polling_next = nullptr;    // its list of entries with a polling timer
-    VyrSignalEntry *poll_queue_next = nullptr; // its queue of entries whose timer fired
-    bool queued = false;                       // the entry is in the poll queue
-    SignalValue pending;                       // the value the request ring writes
+    IntrusiveLink<VyrSignalEntry> polling_link;    // its list of entries with a polling timer
+    IntrusiveLink<VyrSignalEntry> poll_queue_link; // its queue of entries whose timer fired
+    SignalValue pending;                           // the value the request ring writes
     std::unique_ptr<TimerEntry> polling_timer;
 
 private:

@@ -9,6 +9,11 @@ CANhwProvider::CANhwProvider(const char *short_name, const char *description)
 
 CANhwProvider::~CANhwProvider() = default;
 
+CANhwProvider *CANhwProvider::next() const
+{
+    return CANhwProviderList::List::next(this);
+}
+
 void CANhwProvider::link_into_list()
 {
     CANhwProviderList::global().append(this);
@@ -28,45 +33,29 @@ CANhwProviderList &CANhwProviderList::global()
 
 void CANhwProviderList::append(CANhwProvider *provider)
 {
-    provider->next_ = nullptr;
-    if (tail_)
-        tail_->next_ = provider;
-    else
-        head_ = provider;
-    tail_ = provider;
-    ++count_;
+    providers_.push_back(provider);
 }
 
 void CANhwProviderList::remove(CANhwProvider *provider)
 {
-    CANhwProvider *previous = nullptr;
-    for (CANhwProvider *p = head_; p; previous = p, p = p->next_) {
-        if (p != provider)
-            continue;
-        (previous ? previous->next_ : head_) = p->next_;
-        if (tail_ == p)
-            tail_ = previous;
-        p->next_ = nullptr;
-        --count_;
-        return;
-    }
+    providers_.remove(provider);
 }
 
 void CANhwProviderList::initialize_all_providers()
 {
-    for (CANhwProvider *p = head_; p; p = p->next_)
+    for (CANhwProvider *p = head(); p; p = p->next())
         p->initialize_driver();
 }
 
 void CANhwProviderList::uninitialize_all_providers()
 {
-    for (CANhwProvider *p = head_; p; p = p->next_)
+    for (CANhwProvider *p = head(); p; p = p->next())
         p->uninitialize_driver();
 }
 
 void CANhwProviderList::enumerate_all_channels()
 {
     CANhwChannelInfoList::global().clear();
-    for (CANhwProvider *p = head_; p; p = p->next_)
+    for (CANhwProvider *p = head(); p; p = p->next())
         p->enumerate_channels();
 }

@@ -23,10 +23,10 @@ std::string dump_value(const QtbConfigValue &value);
 std::string dump_entries(const QtbConfigGroup &group)
 {
     std::string out;
-    for (const QtbConfigEntry *entry = group.first_entry(); entry; entry = entry->next.get()) {
+    for (const QtbConfigEntry &entry : group.entries()) {
         if (!out.empty())
             out += ' ';
-        out += entry->name + "=" + dump_value(entry->value);
+        out += entry.name + "=" + dump_value(entry.value);
     }
     return out;
 }
@@ -44,12 +44,12 @@ std::string dump_value(const QtbConfigValue &value)
         return "d" + QByteArray::number(value.double_value(), 'g', 17).toStdString();
     case QtbConfigValue::Group: {
         std::string out = "(";
-        for (const QtbConfigEntry *e = value.group()->first_entry(); e; e = e->next.get()) {
+        for (const QtbConfigEntry &e : value.group()->entries()) {
             if (out.size() > 1)
                 out += ' ';
-            if (!e->name.empty())
-                out += "{" + e->name + "}";
-            out += dump_value(e->value);
+            if (!e.name.empty())
+                out += "{" + e.name + "}";
+            out += dump_value(e.value);
         }
         return out + ")";
     }
@@ -62,10 +62,10 @@ std::string dump_value(const QtbConfigValue &value)
 std::string dump_config(const QtbConfig &config)
 {
     std::string out;
-    for (const QtbConfigEntry *s = config.first_entry(); s; s = s->next.get()) {
+    for (const QtbConfigEntry &s : config.entries()) {
         if (!out.empty())
             out += " | ";
-        out += "[" + s->name + "] " + dump_entries(*s->value.group());
+        out += "[" + s.name + "] " + dump_entries(*s.value.group());
     }
     return out;
 }

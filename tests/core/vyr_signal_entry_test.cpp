@@ -151,9 +151,6 @@ TEST(VyrSignalEntryTest, ResetClearsEverythingAndDeletesThePollingTimer)
     entry.bind(&signal);
     entry.add_listener(&listener);
     entry.polling_timer = std::make_unique<CountedTimer>(&timers_deleted);
-    entry.polling_next = &other;
-    entry.poll_queue_next = &other;
-    entry.queued = true;
     entry.pending.set_int(9);
 
     entry.reset();
@@ -164,9 +161,6 @@ TEST(VyrSignalEntryTest, ResetClearsEverythingAndDeletesThePollingTimer)
     EXPECT_EQ(entry.listener_count(), 0);
     EXPECT_EQ(entry.first_listener(), nullptr);
     EXPECT_EQ(listener.entry(), nullptr);
-    EXPECT_EQ(entry.polling_next, nullptr);
-    EXPECT_EQ(entry.poll_queue_next, nullptr);
-    EXPECT_FALSE(entry.queued);
     EXPECT_EQ(entry.pending.type, 0u);
 
     // The listener can follow another signal afterwards.
