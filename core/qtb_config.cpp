@@ -1,5 +1,6 @@
 #include "core/qtb_config.h"
 
+#include "core/save_file.h"
 #include "core/text_util.h"
 
 #include <QFile>
@@ -808,12 +809,7 @@ int QtbConfig::write_file(const QString &path)
         text += '\n';
     }
 
-    std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "w+");
-    if (!file)
-        return -1;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? 0 : -1;
+    return save_file(path, text);
 }
 
 int QtbConfig::write()

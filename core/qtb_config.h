@@ -164,7 +164,8 @@ public:
 
     // Parses the file and appends its sections; -1 when it cannot be opened.
     int read();
-    // Writes every section; -1 when the file cannot be opened or written.
+    // Writes every section through save_file: the old file is replaced only
+    // once the new one is whole on the disc. -1 when it cannot be written.
     int write_file(const QString &path);
     int write();
 

@@ -137,14 +137,8 @@ int update(const std::string &file, const std::function<int(QtbConfig &)> &chang
     flock(lock, LOCK_EX);
     auto config = load(file);
     int result = change(*config);
-    if (result == 0) {
-        const std::string temporary = file + ".new." + std::to_string(getpid());
-        if (config->write_file(QFile::decodeName(temporary.c_str())) != 0
-            || std::rename(temporary.c_str(), file.c_str()) != 0) {
-            std::remove(temporary.c_str());
-            result = -2;
-        }
-    }
+    if (result == 0 && config->write() != 0)
+        result = -2;
     flock(lock, LOCK_UN);
     close(lock);
     return result;

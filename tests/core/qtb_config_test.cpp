@@ -212,6 +212,24 @@ TEST_F(QtbConfigFile, UnopenableFilesLeaveTheTreeUntouched)
     EXPECT_EQ(dump_config(config), "[Kept] a=i1");
 }
 
+TEST_F(QtbConfigFile, SaveThatFailsPartWayKeepsTheOldFile)
+{
+    QtbConfig config(path("kept.vyr"));
+    config.add_group("Old")->write_int("a", 1);
+    ASSERT_EQ(config.write(), 0);
+    const std::string old_text = read_text(path("kept.vyr"));
+
+    config.clear();
+    QtbConfigGroup *section = config.add_group("New");
+    for (int i = 0; i < 1000; ++i)
+        section->write_int(("key_" + std::to_string(i)).c_str(), i);
+    {
+        vyr_test::FileSizeLimit disc_full(1024);
+        EXPECT_EQ(config.write(), -1);
+    }
+    EXPECT_EQ(read_text(path("kept.vyr")), old_text);
+}
+
 TEST_F(QtbConfigFile, DoublesReadBackExactly)
 {
     const double inf = std::numeric_limits<double>::infinity();
