@@ -81,8 +81,9 @@ bool is_word_char(int c)
 class Reader
 {
 public:
-    Reader(const QByteArray &text, QtbConfig &config, int &line)
-        : m_text(text), m_config(config), m_line(line)
+    Reader(const QByteArray &text, QtbConfig &config, int &line, std::vector<std::string> &warnings)
+        : m_text(text), m_config(config), m_line(line), m_file_name(QFile::encodeName(config.file_name())),
+          m_warnings(warnings)
     {
     }
 
@@ -98,23 +99,28 @@ public:
             } else if (c == '#' || c == ';') {
                 skip_line();
             } else if (c == '[') {
+                const int section_line = m_line;
                 get();
                 std::string name;
                 while (peek() != EOF && peek() != ']')
-                    keep(name, read_char(), kMaxNameLength);
-                if (peek() == EOF)
+                    keep(name, read_char(), kMaxNameLength, "name");
+                if (peek() == EOF) {
+                    warn("section name without closing \"]\" up to the end of the file: section dropped",
+                         section_line);
                     return;
+                }
                 get();
                 section = m_config.add_group(name.c_str());
                 skip_line();
             } else {
                 std::string key;
                 while (is_key_char(peek()))
-                    keep(key, get(), kMaxNameLength);
+                    keep(key, get(), kMaxNameLength, "name");
                 skip_blanks();
                 if (peek() != '=') {
                     // Not an entry: read on from here as new items, but never
                     // stall on a character nothing else takes.
+                    warn("text that is no section, entry or comment skipped");
                     if (key.empty())
                         get();
                     continue;
@@ -122,6 +128,8 @@ public:
                 get();
                 if (section)
                     read_entry(*section, key);
+                else
+                    warn("entry before the first section dropped");
                 skip_line();
             }
         }
@@ -164,10 +172,26 @@ private:
         while (peek() != EOF && peek() != '\n')
             get();
     }
-    static void keep(std::string &text, int c, size_t limit)
+    // Appends the character to a name, number or text of at most `limit`
+    // characters; `kind` names it in the warning when it is cut.
+    void keep(std::string &text, int c, size_t limit, const char *kind)
     {
         if (text.size() < limit)
             text.push_back(static_cast<char>(c));
+        else
+            warn(string_printf("%s longer than %zu characters cut", kind, limit));
+    }
+
+    // One warning of each kind per line, "file:line: text".
+    void warn(const std::string &what, int line = 0)
+    {
+        if (line == 0)
+            line = m_line;
+        if (line == m_last_warning_line && what == m_last_warning)
+            return;
+        m_last_warning_line = line;
+        m_last_warning = what;
+        m_warnings.push_back(string_printf("%s:%d: %s", m_file_name.constData(), line, what.c_str()));
     }
 
     void read_entry(QtbConfigGroup &section, const std::string &key)
@@ -193,7 +217,7 @@ private:
     {
         std::string run;
         while (is_number_char(peek()))
-            keep(run, get(), kMaxNumberLength);
+            keep(run, get(), kMaxNumberLength, "number");
         if (run.find_first_of(".eE") != std::string::npos)
             return QtbConfigValue(c_locale_atof(run.c_str()));
         return QtbConfigValue(text_to_int(run.c_str()));
@@ -221,7 +245,7 @@ private:
     {
         std::string word;
         while (is_word_char(peek()))
-            keep(word, get(), kMaxTextLength);
+            keep(word, get(), kMaxTextLength, "text");
         return word;
     }
 
@@ -267,7 +291,7 @@ private:
                     c = high * 16 + low;
                 }
             }
-            keep(text, c, kMaxTextLength);
+            keep(text, c, kMaxTextLength, "text");
         }
         if (peek() == '"')
             get();
@@ -294,7 +318,7 @@ private:
             if (c == '{') {
                 get();
                 while (peek() != EOF && peek() != '}')
-                    keep(name, read_char(), kMaxNameLength);
+                    keep(name, read_char(), kMaxNameLength, "name");
                 if (peek() == EOF)
                     break;
                 get();
@@ -308,17 +332,26 @@ private:
                 group->append_entry(read_list(depth + 1), name.c_str());
             else if (is_word_char(first))
                 group->append_entry(word_value(read_word_text()), name.c_str());
-            else if (first != EOF && first != ')' && first != '\n')
+            else if (first != EOF && first != ')' && first != '\n') {
+                warn(first == '(' ? string_printf("list nested deeper than %d levels skipped", kMaxListDepth)
+                                  : std::string("text that is no list element skipped"));
                 get(); // nothing takes this character
+            }
         }
         if (peek() == ')')
             get();
+        else
+            warn("list without closing \")\" up to the end of the file");
         return QtbConfigValue(std::move(group));
     }
 
     const QByteArray &m_text;
     QtbConfig &m_config;
     int &m_line;
+    const QByteArray m_file_name;
+    std::vector<std::string> &m_warnings;
+    int m_last_warning_line = 0;
+    std::string m_last_warning;
     size_t m_pos = 0;
 };
 
@@ -788,8 +821,10 @@ int QtbConfig::read()
         return -1;
     const QByteArray text = file.readAll();
     file.close();
-    Reader(text, *this, m_line).parse();
-    return 0;
+    m_line = 1;
+    m_warnings.clear();
+    Reader(text, *this, m_line, m_warnings).parse();
+    return int(m_warnings.size());
 }
 
 int QtbConfig::write_file(const QString &path)

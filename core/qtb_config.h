@@ -11,6 +11,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QtbConfigGroup;
 
@@ -162,8 +163,12 @@ public:
     // Line number the reader reached (counts from 1).
     int line_number() const { return m_line; }
 
-    // Parses the file and appends its sections; -1 when it cannot be opened.
+    // Parses the file and appends its sections. The reader takes whatever it
+    // can; what it has to skip, drop or cut is listed in warnings(), one text
+    // "file:line: what" each. -1 when the file cannot be opened, else the
+    // number of warnings (0 for a clean file).
     int read();
+    const std::vector<std::string> &warnings() const { return m_warnings; }
     // Writes every section through save_file: the old file is replaced only
     // once the new one is whole on the disc. -1 when it cannot be written.
     int write_file(const QString &path);
@@ -172,4 +177,5 @@ public:
 private:
     QString m_file_name;
     int m_line = 1;
+    std::vector<std::string> m_warnings;
 };

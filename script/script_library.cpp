@@ -1,5 +1,6 @@
 #include "script/script_library.h"
 
+#include "core/debug_trace.h"
 #include "core/qtb_config.h"
 #include "core/text_util.h"
 #include "script/pcode_machine.h"
@@ -160,7 +161,12 @@ QtbConfig &ScriptLibrary::ini_file(const char *file_name)
     if (!ini_ || ini_name_ != file_name) {
         ini_name_ = file_name;
         ini_ = std::make_unique<QtbConfig>(QFile::decodeName(file_name));
-        ini_->read(); // a missing file leaves the configuration empty
+        // A missing file leaves the configuration empty; what the reader
+        // had to skip in a file it read goes to the debug trace.
+        if (ini_->read() > 0) {
+            for (const std::string &warning : ini_->warnings())
+                debug_trace("ScriptLibrary::ini_file: %s", warning.c_str());
+        }
     }
     return *ini_;
 }

@@ -98,6 +98,7 @@ struct FileCase
     const char *what;
     std::string text;
     std::string tree;
+    std::vector<std::string> warnings = {}; // "line: what", without the file name
 };
 
 const std::string long_name(150, 'k');
@@ -119,12 +120,30 @@ const FileCase file_cases[] = {
     {"group continued on the next lines", "[S]\ng=( 1 2\n    3\n  \"x\" )\nh=4\n", "[S] g=(i1 i2 i3 s\"x\") h=i4"},
     {"comments and blanks", "# top\n; also\n[S]\n   # indented\n\tk = 1 ; trailing text\n\r\n", "[S] k=i1"},
     {"duplicate sections and keys", "[CAN]\na=1\na=2\n[CAN]\na=3\n", "[CAN] a=i2 | [CAN] a=i3"},
-    {"entries before the first section are dropped", "x=1\n[S]\ny=2\n", "[S] y=i2"},
-    {"section without closing bracket adds nothing", "[S]\na=1\n[T", "[S] a=i1"},
+    {"entries before the first section are dropped", "x=1\n[S]\ny=2\n", "[S] y=i2",
+     {"1: entry before the first section dropped"}},
+    {"section without closing bracket adds nothing", "[S]\na=1\n[T\nb=2\n", "[S] a=i1",
+     {"3: section name without closing \"]\" up to the end of the file: section dropped"}},
     {"long names and strings are cut", "[" + long_name + "]\n" + long_name + "=\"" + long_text + "\"\n",
-     "[" + long_name.substr(0, 100) + "] " + long_name.substr(0, 100) + "=s\"" + long_text.substr(0, 1000) + "\""},
-    {"unexpected characters are skipped", "[S]\n+-+ a=1\n", "[S] a=i1"},
+     "[" + long_name.substr(0, 100) + "] " + long_name.substr(0, 100) + "=s\"" + long_text.substr(0, 1000) + "\"",
+     {"1: name longer than 100 characters cut", "2: name longer than 100 characters cut",
+      "2: text longer than 1000 characters cut"}},
+    {"unexpected characters are skipped", "[S]\n+-+ a=1\nstray\nb=2\n", "[S] a=i1 b=i2",
+     {"2: text that is no section, entry or comment skipped",
+      "3: text that is no section, entry or comment skipped"}},
+    {"list cut off by the end of the file", "[S]\na=( 1 ?\n  2", "[S] a=(i1 i2)",
+     {"2: text that is no list element skipped", "3: list without closing \")\" up to the end of the file"}},
 };
+
+// The warnings without the file name in front.
+std::vector<std::string> warnings_of(const QtbConfig &config)
+{
+    const std::string prefix = QFile::encodeName(config.file_name()).toStdString() + ":";
+    std::vector<std::string> lines;
+    for (const std::string &warning : config.warnings())
+        lines.push_back(warning.rfind(prefix, 0) == 0 ? warning.substr(prefix.size()) : "no file name: " + warning);
+    return lines;
+}
 
 class QtbConfigRoundTrip : public QtbConfigFile, public ::testing::WithParamInterface<FileCase>
 {
@@ -134,8 +153,9 @@ TEST_P(QtbConfigRoundTrip, ReadsWritesAndReadsAgain)
 {
     const FileCase &c = GetParam();
     QtbConfig config(write_text("in.vyr", c.text));
-    ASSERT_EQ(config.read(), 0);
+    ASSERT_EQ(config.read(), int(c.warnings.size())) << c.what;
     EXPECT_EQ(dump_config(config), c.tree) << c.what;
+    EXPECT_EQ(warnings_of(config), c.warnings) << c.what;
 
     ASSERT_EQ(config.write_file(path("out.vyr")), 0);
     QtbConfig again(path("out.vyr"));
