@@ -1,5 +1,6 @@
 #include "interfaces/hardware/can_hw_provider.h"
 
+#include "core/debug_trace.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 
 CANhwProvider::CANhwProvider(const char *short_name, const char *description)
@@ -41,21 +42,32 @@ void CANhwProviderList::remove(CANhwProvider *provider)
     providers_.remove(provider);
 }
 
-void CANhwProviderList::initialize_all_providers()
+int CANhwProviderList::call_each(const char *what, int (CANhwProvider::*call)())
 {
-    for (CANhwProvider *p = head(); p; p = p->next())
-        p->initialize_driver();
+    int failed = 0;
+    for (CANhwProvider *p = head(); p; p = p->next()) {
+        const int result = (p->*call)();
+        if (result != 0) {
+            debug_trace("CANhwProviderList::call_each: %s of provider %s -> %d", what, p->short_name().c_str(),
+                        result);
+            ++failed;
+        }
+    }
+    return failed;
 }
 
-void CANhwProviderList::uninitialize_all_providers()
+int CANhwProviderList::initialize_all_providers()
 {
-    for (CANhwProvider *p = head(); p; p = p->next())
-        p->uninitialize_driver();
+    return call_each("initialize_driver", &CANhwProvider::initialize_driver);
 }
 
-void CANhwProviderList::enumerate_all_channels()
+int CANhwProviderList::uninitialize_all_providers()
+{
+    return call_each("uninitialize_driver", &CANhwProvider::uninitialize_driver);
+}
+
+int CANhwProviderList::enumerate_all_channels()
 {
     CANhwChannelInfoList::global().clear();
-    for (CANhwProvider *p = head(); p; p = p->next())
-        p->enumerate_channels();
+    return call_each("enumerate_channels", &CANhwProvider::enumerate_channels);
 }

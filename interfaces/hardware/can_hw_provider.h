@@ -57,15 +57,20 @@ public:
     void append(CANhwProvider *provider);
     void remove(CANhwProvider *provider);
 
-    // initialize_driver of every provider in list order (program start).
-    void initialize_all_providers();
+    // Each of these calls every provider in list order, also after one
+    // failed, and answers how many failed (answered non-zero); each failure
+    // goes to the debug trace with the provider and its result.
+    // initialize_driver of every provider (program start).
+    int initialize_all_providers();
     // uninitialize_driver of every provider (program exit).
-    void uninitialize_all_providers();
-    // Clears the global channel-info list, then lets every provider in list
-    // order enumerate its channels into it.
-    void enumerate_all_channels();
+    int uninitialize_all_providers();
+    // Clears the global channel-info list, then lets every provider
+    // enumerate its channels into it.
+    int enumerate_all_channels();
 
 private:
+    int call_each(const char *what, int (CANhwProvider::*call)());
+
     friend class CANhwProvider;
     using List = IntrusiveList<CANhwProvider, &CANhwProvider::link_>;
     List providers_;
