@@ -12,7 +12,9 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 const char *script_builtin_header()
 {
@@ -180,8 +182,11 @@ void ScriptLibrary::reset_ini_file()
 int ScriptLibrary::open_file(const char *file_name, const char *mode)
 {
     std::FILE *stream = std::fopen(file_name, mode);
-    if (!stream)
+    if (!stream) {
+        debug_trace("ScriptLibrary::open_file: fopen of %s failed: %s", file_name ? file_name : "(null)",
+                    std::strerror(errno));
         return 0;
+    }
     // Handles count up from 1 and wrap before 0x80000000, skipping those in use.
     while (files_.count(next_handle_))
         next_handle_ = next_handle_ == INT32_MAX ? 1 : next_handle_ + 1;
