@@ -595,7 +595,10 @@ QtbConfigGroup::~QtbConfigGroup()
 QtbConfigValue *QtbConfigGroup::append_entry(QtbConfigValue value, const char *name)
 {
     m_entries.push_back(QtbConfigEntry{name ? name : "", std::move(value)});
-    return &m_entries.back().value;
+    const Position added = std::prev(m_entries.end());
+    if (!added->name.empty())
+        m_first_of_name.emplace(added->name, added); // an earlier entry of the name stays first
+    return &added->value;
 }
 
 QtbConfigValue *QtbConfigGroup::find_entry(const char *name)
@@ -603,13 +606,11 @@ QtbConfigValue *QtbConfigGroup::find_entry(const char *name)
     m_cursor = m_entries.end();
     if (!name || !*name)
         return nullptr;
-    for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry) {
-        if (entry->name == name) {
-            m_cursor = entry;
-            return &entry->value;
-        }
-    }
-    return nullptr;
+    const auto found = m_first_of_name.find(name);
+    if (found == m_first_of_name.end())
+        return nullptr;
+    m_cursor = found->second;
+    return &m_cursor->value;
 }
 
 const char *QtbConfigGroup::current_name() const
@@ -788,6 +789,18 @@ int QtbConfigGroup::remove_value(const QtbConfigValue *value)
         if (&entry->value != value)
             continue;
         const bool cursor_on_it = m_cursor == entry;
+        if (!entry->name.empty()) {
+            // The next entry of the name, if any, becomes its first.
+            const auto indexed = m_first_of_name.find(entry->name);
+            if (indexed->second == entry) {
+                m_first_of_name.erase(indexed); // its key views the name that goes
+                auto same = std::next(entry);
+                while (same != m_entries.end() && same->name != entry->name)
+                    ++same;
+                if (same != m_entries.end())
+                    m_first_of_name.emplace(same->name, same);
+            }
+        }
         const Position following = m_entries.erase(entry);
         if (cursor_on_it)
             m_cursor = following;
@@ -798,6 +811,7 @@ int QtbConfigGroup::remove_value(const QtbConfigValue *value)
 
 void QtbConfigGroup::clear()
 {
+    m_first_of_name.clear();
     m_entries.clear();
     m_cursor = m_entries.end();
 }

@@ -11,6 +11,8 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class QtbConfigGroup;
@@ -149,6 +151,9 @@ private:
 
     std::list<QtbConfigEntry> m_entries;
     Position m_cursor = m_entries.end(); // end(): no cursor
+    // The first entry of every name, so that a lookup in a large section
+    // takes constant time; the keys view the names inside the entries.
+    std::unordered_map<std::string_view, Position> m_first_of_name;
 };
 
 // A whole settings file: the entries are its sections, each a named group.

@@ -407,6 +407,28 @@ TEST(QtbConfigGroupTest, WritesReplaceTheFirstMatchAndNullNamesDoNothing)
     EXPECT_EQ(group.count(), 4);
 }
 
+TEST(QtbConfigGroupTest, LookupsFindTheFirstEntryOfANameThroughRemovals)
+{
+    QtbConfigGroup group;
+    QtbConfigValue *first = group.append_entry(QtbConfigValue(int32_t(1)), "k");
+    group.append_entry(QtbConfigValue(int32_t(9)), "other");
+    QtbConfigValue *second = group.append_entry(QtbConfigValue(int32_t(2)), "k");
+    QtbConfigValue *third = group.append_entry(QtbConfigValue(int32_t(3)), "k");
+
+    EXPECT_EQ(group.remove_value(second), 0); // a later one goes: the first stays first
+    EXPECT_EQ(group.find_entry("k"), first);
+    EXPECT_EQ(group.remove_value(first), 0); // the first goes: the next of the name follows
+    EXPECT_EQ(group.find_entry("k"), third);
+    group.write_int("k", 4);
+    EXPECT_EQ(dump_entries(group), "other=i9 k=i4");
+    EXPECT_EQ(group.remove_value(third), 0);
+    EXPECT_EQ(group.find_entry("k"), nullptr);
+    group.write_int("k", 5); // a name that went comes back as a new entry
+    EXPECT_EQ(group.read_int("k", 0), 5);
+    group.clear();
+    EXPECT_EQ(group.find_entry("other"), nullptr);
+}
+
 TEST(QtbConfigGroupTest, GroupWalkAndRemoval)
 {
     QtbConfigGroup group;
