@@ -48,6 +48,7 @@ endfunction()
 # with the label of its folder. GUI tests run on the offscreen platform.
 function(vyr_add_tests folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  set(environment QT_QPA_PLATFORM=offscreen ${VYR_SANITIZER_TEST_ENVIRONMENT})
   file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   foreach(src ${test_sources})
     get_filename_component(name ${src} NAME_WE)
@@ -62,7 +63,7 @@ function(vyr_add_tests folder)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES
       LABELS ${folder}
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      ENVIRONMENT "${environment}"
       TIMEOUT 300)
   endforeach()
 endfunction()
