@@ -1,6 +1,6 @@
 #include "platform/event.h"
 
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 
 #include <cerrno>
 #include <cstdint>

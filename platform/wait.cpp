@@ -1,6 +1,6 @@
 #include "platform/wait.h"
 
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 
 #include <array>
 #include <cerrno>

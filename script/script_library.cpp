@@ -1,8 +1,8 @@
 #include "script/script_library.h"
 
-#include "core/debug_trace.h"
-#include "core/qtb_config.h"
-#include "core/text_util.h"
+#include "core/settings/debug_trace.h"
+#include "core/settings/qtb_config.h"
+#include "core/settings/text_util.h"
 #include "script/pcode_machine.h"
 #include "script/script_compiler.h"
 #include "script/script_source.h"

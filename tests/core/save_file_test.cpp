@@ -1,4 +1,4 @@
-#include "core/save_file.h"
+#include "core/settings/save_file.h"
 #include "test_support.h"
 
 #include <QDir>

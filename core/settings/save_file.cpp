@@ -1,6 +1,6 @@
-#include "core/save_file.h"
+#include "core/settings/save_file.h"
 
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 
 #include <QSaveFile>
 

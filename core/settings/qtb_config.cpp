@@ -1,7 +1,7 @@
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 
-#include "core/save_file.h"
-#include "core/text_util.h"
+#include "core/settings/save_file.h"
+#include "core/settings/text_util.h"
 
 #include <QFile>
 
