@@ -1,10 +1,10 @@
 #include "core/vyr_signal_if.h"
 
-#include "core/settings/debug_trace.h"
 #include "core/path_util.h"
-#include "core/settings/qtb_config.h"
 #include "core/script_trigger.h"
 #include "core/seed_key_library.h"
+#include "core/settings/debug_trace.h"
+#include "core/settings/qtb_config.h"
 #include "core/signal_record.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_app_globals.h"
