@@ -113,12 +113,13 @@ void VyrMain::build_message_area()
     message_window->set_column_count(1);
     message_window->set_column(0, QStringLiteral("Message"), QStringLiteral("Output Message"), 250);
     message_window->apply_columns();
+    // Low enough for the dock's 100 pixels; the user may pull it higher.
+    message_window->setMinimumHeight(20);
     message_tabs->addTab(message_window, tr("All Messages"));
 
     message_dock->setWidget(message_tabs);
     message_dock->setWindowTitle(QStringLiteral("Message Window"));
     addDockWidget(Qt::BottomDockWidgetArea, message_dock);
-    resizeDocks({message_dock}, {100}, Qt::Vertical);
     message_dock->show();
 }
 
@@ -267,6 +268,16 @@ bool VyrMain::event(QEvent *event)
         break;
     }
     return QMainWindow::event(event);
+}
+
+void VyrMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_message_dock_sized) {
+        // The dock takes its height once the window is laid out.
+        m_message_dock_sized = true;
+        resizeDocks({message_dock}, {message_dock_height}, Qt::Vertical);
+    }
 }
 
 void VyrMain::refresh_normal_geometry()

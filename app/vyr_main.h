@@ -87,6 +87,7 @@ public slots:
 protected:
     bool event(QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void build_central_area();
@@ -95,5 +96,7 @@ private:
     void refresh_normal_geometry();
     void delete_interfaces();
 
+    static constexpr int message_dock_height = 100;
     VyrMessageLines m_message_lines;
+    bool m_message_dock_sized = false;
 };
