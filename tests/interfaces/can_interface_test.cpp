@@ -441,4 +441,71 @@ TEST_F(CanInterface, StatisticsTimerUpdatesTheStatisticSignals)
     can->clear_signal_listeners();
 }
 
+TEST_F(CanInterface, NotificationCodesReachTheirStatisticSignals)
+{
+    VyrCanIf *can = make("CAN");
+    std::map<int, ValueRecorder> recorders;
+    for (int code = 0; code < VyrCanIf::statistic_count; ++code) {
+        const auto which = VyrCanIf::Statistic(code);
+        ASSERT_EQ(can->add_signal_listener(&recorders[code], can->statistic_signal(which)), 0);
+    }
+    Measurement measurement({can});
+    ASSERT_EQ(measurement.start(), 0);
+    struct Case
+    {
+        int code;
+        const char *signal;
+        int32_t value;
+        bool is_double;
+        double expected;
+    };
+    const Case cases[] = {
+        {0, "Statistic.BusLoad", 4560, true, 4.56},
+        {0, "Statistic.BusLoad", -1, true, 4294967.295}, // taken as unsigned
+        {1, "Statistic.StandardMessages", 120, false, 120},
+        {2, "Statistic.ExtendedMessages", 40, false, 40},
+        {3, "Statistic.ErrorFrames", 4, false, 4},
+        {4, "Statistic.RxErr", 42, false, 42},
+        {5, "Statistic.TxErr", 17, false, 17},
+        {6, "Statistic.BusStatus", 1, false, 1},
+        {7, "Statistic.MessageRate", 80, false, 80},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.signal);
+        VyrCanIf::notify(c.code, can, 12, 345000, c.value);
+        const SignalValue last = recorders[c.code].taken().back();
+        EXPECT_STREQ(can->statistic_signal(VyrCanIf::Statistic(c.code))->name(), c.signal);
+        EXPECT_EQ(last.seconds, 12u);
+        EXPECT_EQ(last.microseconds, 345000u);
+        if (c.is_double) {
+            EXPECT_EQ(last.type, uint32_t(SignalValue::Double));
+            EXPECT_DOUBLE_EQ(last.double_value, c.expected);
+        } else {
+            EXPECT_EQ(last.type, uint32_t(SignalValue::Int));
+            EXPECT_EQ(last.int_value, int32_t(c.expected));
+        }
+        SignalValue stored;
+        can->statistic_signal(VyrCanIf::Statistic(c.code))->get_value(stored);
+        EXPECT_EQ(stored.seconds, 12u);
+    }
+    EXPECT_EQ(can->bus_state(), 1);
+    VyrCanIf::notify(8, can, 13, 0, 5); // beyond the statistics: ignored
+    for (auto &[code, recorder] : recorders)
+        EXPECT_EQ(recorder.taken().back().seconds, 12u) << code;
+    measurement.stop();
+    can->clear_signal_listeners();
+}
+
+TEST_F(CanInterface, NewInterfaceTakesTheFirstFreeChannel)
+{
+    VyrCanIf *first = make("CAN", "");
+    first->init_new();
+    EXPECT_EQ(first->channel_name(), QString(virtual_channel));
+    VyrCanIf *second = make("CAN-RX", "");
+    second->init_new();
+    EXPECT_EQ(second->channel_name(), QString("--- Not Assigned ---"));
+    EXPECT_EQ(VyrCanIf::channel_name_list(0, true), QStringList({virtual_channel}));
+    EXPECT_TRUE(VyrCanIf::channel_name_list(1, false).isEmpty()); // no LIN-capable channel
+}
+
 } // namespace
