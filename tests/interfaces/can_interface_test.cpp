@@ -101,9 +101,15 @@ public:
     }
     ~Measurement() { stop(); }
 
-    int start()
+    // enumerate: run the measurement-start hooks of the CAN types, which list
+    // the channels again, as the program does.
+    int start(bool enumerate = true)
     {
-        CANhwProviderList::global().enumerate_all_channels();
+        for (const char *type : {"CAN", "CAN-RX", "LIN"}) {
+            if (enumerate) {
+                EXPECT_EQ(call_measurement_start_hook(find_signal_if_type(type)), 0);
+            }
+        }
         for (VyrCanIf *can : interfaces_) {
             EXPECT_EQ(can->prepare_start(), 0);
             can->set_timer(&wheel, false);
@@ -439,6 +445,111 @@ TEST_F(CanInterface, StatisticsTimerUpdatesTheStatisticSignals)
     EXPECT_EQ(can->bus_state(), 3);
     measurement.stop();
     can->clear_signal_listeners();
+}
+
+// Channel records of other card and transceiver types on the daemon's
+// channel: the listing differs, the channel objects are the real ones.
+class OtherHardware : public CanInterface
+{
+protected:
+    void SetUp() override
+    {
+        CANhwChannelInfoList &infos = CANhwChannelInfoList::global();
+        infos.append(new CANhwChannelInfo("LINbox #1 (Channel 1)", "LINbox", "", hw_test::vindra_provider(), 0, 0, 1,
+                                          2, canhwTransceiverLin));
+        infos.append(new CANhwChannelInfo("Card #1 (Channel 1)", "Card", "", hw_test::vindra_provider(), 0, 0, 1, 3, 0));
+        infos.append(new CANhwChannelInfo("Hybrid #1 (Channel 1)", "Hybrid", "", hw_test::vindra_provider(), 0, 0, 1,
+                                          84, canhwTransceiverCanFdLin));
+    }
+    void TearDown() override { CANhwProviderList::global().enumerate_all_channels(); }
+};
+
+TEST_F(OtherHardware, LinCableForcesItsTiming)
+{
+    struct Case
+    {
+        const char *what;
+        int bitrate, tseg1, tseg2, sjw, samples;
+        bool silent;
+        bool forced;
+    };
+    const Case cases[] = {
+        {"the first cable timing", 500000, 5, 2, 1, 1, false, false},
+        {"the second cable timing", 500000, 11, 4, 1, 1, false, false},
+        {"another bitrate", 250000, 5, 2, 1, 1, false, true},
+        {"another sjw", 500000, 11, 4, 2, 1, false, true},
+        {"three samples", 500000, 5, 2, 1, 3, false, true},
+        {"silent", 500000, 11, 4, 1, 1, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        owned.clear();
+        log.clear();
+        VyrCanIf *can = make("CAN", "LINbox #1 (Channel 1)");
+        can->set_bit_timing(c.bitrate, c.tseg1, c.tseg2, c.sjw, c.samples);
+        can->set_silent_mode(c.silent);
+        Measurement measurement({can});
+        ASSERT_EQ(measurement.start(false), 0);
+        EXPECT_TRUE(log.contains("2 CAN 1: Transceiver type 19 ('LIN') connected to 'LINbox #1 (Channel 1)'.\n"));
+        EXPECT_EQ(log.contains("3 Warning in CAN 1: LIN cable detected - forcing bitrate to 500 kBit/s, tseg1=5, "
+                               "tseg2=2."),
+                  c.forced);
+        if (c.forced) {
+            EXPECT_EQ(std::vector<int>({can->bitrate(), can->tseg1(), can->tseg2(), can->sjw(), can->samples()}),
+                      std::vector<int>({500000, 5, 2, 1, 1}));
+            EXPECT_FALSE(can->silent_mode());
+        } else {
+            EXPECT_EQ(can->tseg1(), c.tseg1);
+        }
+        EXPECT_EQ(log.count_containing("Unknown or no transceiver"), 0u);
+    }
+}
+
+TEST_F(OtherHardware, CardWithoutTransceiverIsReported)
+{
+    VyrCanIf *can = make("CAN", "Card #1 (Channel 1)");
+    Measurement measurement({can});
+    ASSERT_EQ(measurement.start(false), 0);
+    EXPECT_TRUE(log.contains("3 Warning in CAN 1: Unknown or no transceiver connected to interface 'Card #1 (Channel "
+                             "1)'."));
+}
+
+TEST_F(OtherHardware, HybridChannelRefusesTwoModes)
+{
+    VyrCanIf *can = make("CAN", "Hybrid #1 (Channel 1)");
+    VyrCanIf *lin = make("LIN", "Hybrid #1 (Channel 1)");
+    EXPECT_EQ(VyrCanIf::channel_name_list(1, false),
+              QStringList({"LINbox #1 (Channel 1)", "Hybrid #1 (Channel 1)"}));
+    Measurement measurement({can, lin});
+    EXPECT_EQ(measurement.start(false), -1);
+    EXPECT_TRUE(log.contains("4 Error in LIN 1: Open CAN channel 'Hybrid #1 (Channel 1)' failed, conflict in Hybrid "
+                             "channel mode detected."));
+    EXPECT_EQ(can->channel(), nullptr);
+}
+
+// Channels of one card share the clock of the channel started first.
+TEST_F(CanInterface, ChannelsOfOneCardShareTheirClock)
+{
+    VyrCanIf *first = make("CAN");
+    VyrCanIf *second = make("CAN");
+    TimerWheel wheel(1024, 0, 1, 200);
+    for (VyrCanIf *can : {first, second})
+        can->set_timer(&wheel, false);
+    ASSERT_EQ(first->startup(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(second->startup(), 0);
+    for (VyrCanIf *can : {first, second})
+        ASSERT_EQ(can->go_online(), 0);
+    VyrCanMessage frame;
+    frame.id = 0x77;
+    ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
+    VyrCanMessage echo, received;
+    ASSERT_TRUE(read_until(first->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &echo));
+    ASSERT_TRUE(read_until(second->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &received));
+    EXPECT_GE(echo.time, 300u);
+    EXPECT_NEAR(double(received.time), double(echo.time), 50.0);
+    for (VyrCanIf *can : {second, first})
+        EXPECT_EQ(can->stop(), 0);
 }
 
 TEST_F(CanInterface, NotificationCodesReachTheirStatisticSignals)
