@@ -646,6 +646,7 @@ int VyrCanIf::go_online()
         return -1;
     }
     m_channel->enable_tx_ack();
+    cancel_statistic_timer();
     if (m_requests_statistics && timer_wheel()) {
         m_statistic_timer = std::make_unique<VyrStatisticTimer>(this, timer_wheel());
         timer_wheel()->schedule(m_statistic_timer.get(), statistic_period_ms);
@@ -660,6 +661,14 @@ void VyrCanIf::request_statistics_report()
     m_channel->request_chip_state(now);
 }
 
+void VyrCanIf::cancel_statistic_timer()
+{
+    if (!m_statistic_timer)
+        return;
+    m_statistic_timer->wheel()->cancel(m_statistic_timer.get());
+    m_statistic_timer.reset();
+}
+
 int VyrCanIf::start()
 {
     set_cycle_time(uses_timers() ? 1000 : 10);
@@ -672,10 +681,7 @@ int VyrCanIf::stop()
         m_channel->lock_rx_queue();
         m_channel->set_notify_target(nullptr, nullptr);
     }
-    if (m_statistic_timer) {
-        m_statistic_timer->wheel()->cancel(m_statistic_timer.get());
-        m_statistic_timer.reset();
-    }
+    cancel_statistic_timer();
     // A thread that does not end keeps using the channel: leave it open.
     if (VyrSignalIf::stop() != 0)
         return -1;

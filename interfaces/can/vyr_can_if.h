@@ -142,6 +142,9 @@ private:
     void align_clocks();
     void find_statistic_entries();
     void request_statistics_report();
+    // Takes the statistics timer off its wheel (waiting for an expiry in
+    // progress) and deletes it.
+    void cancel_statistic_timer();
 
     VyrAcceptanceFilter m_filter_std{false};
     VyrAcceptanceFilter m_filter_ext{true};

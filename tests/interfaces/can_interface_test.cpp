@@ -444,6 +444,9 @@ TEST_F(CanInterface, StatisticsTimerUpdatesTheStatisticSignals)
     EXPECT_EQ(can->statistic_signal(VyrCanIf::StandardMessages)->state(), SignalRecord::NewValue);
     EXPECT_EQ(can->bus_state(), 3);
     measurement.stop();
+    // Stop took the timer off the wheel: no request reaches the closed channel.
+    measurement.wheel.advance(5000);
+    EXPECT_EQ(recorders[VyrCanIf::BusLoad].taken().size(), 2u);
     can->clear_signal_listeners();
 }
 
