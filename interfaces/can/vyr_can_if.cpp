@@ -426,7 +426,8 @@ int VyrCanIf::startup()
     m_card_number = m_channel_info->card_number();
     m_transceiver_type = m_channel_info->transceiver_type();
     if (m_card_type != card_type_virtual && m_transceiver_type == transceiver_none)
-        warning(QStringLiteral("Unknown or no transceiver connected to interface '%1'.").arg(display_name).toStdString());
+        warning(
+            QStringLiteral("Unknown or no transceiver connected to interface '%1'.").arg(display_name).toStdString());
     message(QStringLiteral("Transceiver type %1 ('%2') connected to '%3'.")
                 .arg(m_transceiver_type)
                 .arg(QString::fromLatin1(transceiver_name(m_transceiver_type)), display_name)
@@ -479,7 +480,8 @@ int VyrCanIf::startup()
 
     const CANhwStatus opened = channel->open(m_lin_mode && m_transceiver_type == canhwTransceiverCanFdLin);
     if (opened != canhwSuccess) {
-        error(QStringLiteral("Open CAN channel '%1' failed (%2).").arg(display_name, status_name(opened)).toStdString());
+        error(
+            QStringLiteral("Open CAN channel '%1' failed (%2).").arg(display_name, status_name(opened)).toStdString());
         return -1;
     }
     m_channel = std::move(channel);

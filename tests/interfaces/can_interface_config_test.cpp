@@ -6,6 +6,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "vyr_test_shell.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,9 +17,10 @@
 
 namespace {
 
-std::unique_ptr<VyrCanIf> create(const char *type, QtbConfigGroup *group)
+std::unique_ptr<VyrCanIf> create(const char *type, QtbConfigGroup *group,
+                                 VyrSignalIfNotification *notification = nullptr)
 {
-    std::unique_ptr<VyrSignalIf> made = create_signal_if(type, group, nullptr, nullptr);
+    std::unique_ptr<VyrSignalIf> made = create_signal_if(type, group, nullptr, notification);
     auto *can = dynamic_cast<VyrCanIf *>(made.get());
     EXPECT_NE(can, nullptr);
     made.release();
@@ -96,14 +98,17 @@ TEST(CanInterfaceConfig, ReadsTheOlderForms)
              EXPECT_EQ(can.canfd_mode(), 1);
              EXPECT_TRUE(can.silent_mode());
          }},
-        {"channel name of the older form", [](QtbConfigGroup &g) { g.write_string("channel", "Virtual 0 (Channel 0)"); },
+        {"channel name of the older form",
+         [](QtbConfigGroup &g) { g.write_string("channel", "Virtual 0 (Channel 0)"); },
          [](const VyrCanIf &can) { EXPECT_EQ(can.channel_name(), QString("Virtual #1 (Channel 1)")); }},
-        {"older form with larger numbers", [](QtbConfigGroup &g) { g.write_string("channel", "PCIcan 11 (Channel 3)"); },
+        {"older form with larger numbers",
+         [](QtbConfigGroup &g) { g.write_string("channel", "PCIcan 11 (Channel 3)"); },
          [](const VyrCanIf &can) { EXPECT_EQ(can.channel_name(), QString("PCIcan #12 (Channel 4)")); }},
         {"two-digit channel is no older form",
          [](QtbConfigGroup &g) { g.write_string("channel", "Virtual 0 (Channel 10)"); },
          [](const VyrCanIf &can) { EXPECT_EQ(can.channel_name(), QString("Virtual 0 (Channel 10)")); }},
-        {"signal_file when no script file is named", [](QtbConfigGroup &g) { g.write_string("signal_file", "old.vys"); },
+        {"signal_file when no script file is named",
+         [](QtbConfigGroup &g) { g.write_string("signal_file", "old.vys"); },
          [](const VyrCanIf &can) { EXPECT_EQ(can.script_file(), QString("old.vys")); }},
         {"the UTF-8 twin of the script file wins",
          [](QtbConfigGroup &g) {
@@ -119,14 +124,17 @@ TEST(CanInterfaceConfig, ReadsTheOlderForms)
              g.write_string("candb_file_0", "ignored.dbc");
              g.write_string("candb_file_1", "second.dbc");
          },
-         [](const VyrCanIf &can) { EXPECT_EQ(can.database_files(), QStringList({"first.dbc", "second.dbc"})); }},
+         [](const VyrCanIf &can) {
+             EXPECT_EQ(can.database_files(), QStringList({"first.dbc", "second.dbc"}));
+         }},
         {"empty names are skipped",
          [](QtbConfigGroup &g) {
              g.write_int("candb_file_count", 3);
              g.write_string("candb_file_2", "third.dbc");
          },
          [](const VyrCanIf &can) { EXPECT_EQ(can.database_files(), QStringList({"third.dbc"})); }},
-        {"no databases", [](QtbConfigGroup &g) {
+        {"no databases",
+         [](QtbConfigGroup &g) {
              g.write_int("candb_file_count", 0);
              g.write_string("candb_file", "first.dbc");
          },
@@ -147,6 +155,18 @@ TEST(CanInterfaceConfig, ReadsTheOlderForms)
         c.fill(group);
         c.check(*create("CAN", &group));
     }
+}
+
+TEST(CanInterfaceConfig, ReportsTheScriptFileItReads)
+{
+    vyr_test::VyrTestShell shell;
+    QtbConfigGroup group;
+    group.write_string("script_file", "body.vys");
+    create("CAN", &group, &shell.notification);
+    EXPECT_TRUE(shell.has_line("CAN 1: Reading script file 'body.vys' ...\n"));
+    shell.lines.clear();
+    create("CAN", nullptr, &shell.notification);
+    EXPECT_TRUE(shell.lines.empty());
 }
 
 // Every key of a configured interface in the order it is written.
@@ -324,7 +344,8 @@ TEST(CanInterfaceTypes, RowsAndChannelTable)
         bool transmit_allowed;
         int lin_mode;
     };
-    const Row rows[] = {{"CAN", true, true, true, 0}, {"CAN-RX", true, false, false, 0}, {"LIN", false, false, true, 1}};
+    const Row rows[] = {
+        {"CAN", true, true, true, 0}, {"CAN-RX", true, false, false, 0}, {"LIN", false, false, true, 1}};
     std::vector<std::unique_ptr<VyrCanIf>> made;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.type);

@@ -5,12 +5,12 @@
 // stop, and the configuration written and read back.
 #include "core/qtb_config.h"
 #include "core/timer_wheel.h"
-#include "core/vyr_message_log.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_signal_listener.h"
 #include "core/vyr_signal_list.h"
 #include "hw_test_support.h"
+#include "vyr_test_shell.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "platform/device_transport.h"
@@ -58,36 +58,6 @@ private:
 };
 
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
-
-class LogLines : public VyrMessageLog
-{
-public:
-    void log_message(int level, const std::string &text) override
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(std::to_string(level) + " " + text);
-    }
-    bool contains(const std::string &line) const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
-    }
-    size_t count_containing(const std::string &part) const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return size_t(std::count_if(lines_.begin(), lines_.end(),
-                                    [&](const std::string &line) { return line.find(part) != std::string::npos; }));
-    }
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.clear();
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 // The measurement passes of the application over a set of interfaces. The
 // test advances the timer wheel itself.
@@ -214,7 +184,7 @@ protected:
         QtbConfigGroup group;
         group.write_string("channel", channel);
         group.write_string("connect_to_channel", connect_to);
-        std::unique_ptr<VyrSignalIf> made = create_signal_if(type, &group, nullptr, &notification);
+        std::unique_ptr<VyrSignalIf> made = create_signal_if(type, &group, nullptr, &shell.notification);
         auto *can = dynamic_cast<VyrCanIf *>(made.get());
         EXPECT_NE(can, nullptr);
         owned.emplace_back(can);
@@ -222,8 +192,16 @@ protected:
         return can;
     }
 
-    LogLines log;
-    VyrSignalIfNotification notification{&log};
+    // Lines of the message window that contain the text.
+    size_t count_containing(const std::string &part) const
+    {
+        return size_t(
+            std::count_if(shell.lines.begin(), shell.lines.end(), [&](const vyr_test::VyrTestShell::Line &line) {
+                return line.text.find(part) != std::string::npos;
+            }));
+    }
+
+    vyr_test::VyrTestShell shell;
     std::vector<std::unique_ptr<VyrCanIf>> owned;
 };
 
@@ -237,9 +215,10 @@ TEST_F(CanInterface, TwoInterfacesExchangeFramesAndStopClosesTheirHandles)
         Measurement measurement({first, second});
         ASSERT_EQ(measurement.start(), 0);
         EXPECT_EQ(daemon_handle_count(), handles_before + 2);
-        EXPECT_TRUE(log.contains("2 CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n"));
-        EXPECT_TRUE(log.contains("2 CAN 1: Settings for Virtual #1 (Channel 1): Bitrate 1000000 Bit/s, tseg1=5, tseg2=2.\n"));
-        EXPECT_EQ(log.count_containing("Unknown or no transceiver"), 0u); // the virtual card has none
+        EXPECT_TRUE(shell.has_line("CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n"));
+        EXPECT_TRUE(
+            shell.has_line("CAN 1: Settings for Virtual #1 (Channel 1): Bitrate 1000000 Bit/s, tseg1=5, tseg2=2.\n"));
+        EXPECT_EQ(count_containing("Unknown or no transceiver"), 0u); // the virtual card has none
         EXPECT_TRUE(first->requests_statistics());
         EXPECT_TRUE(first->thread_running());
         EXPECT_TRUE(second->thread_running());
@@ -276,25 +255,25 @@ TEST_F(CanInterface, MissingChannelIsSubstitutedOnce)
     {
         Measurement measurement({can});
         ASSERT_EQ(measurement.start(), 0);
-        EXPECT_TRUE(log.contains("2 CAN 1: Could not find CAN channel 'Virtual #7 (Channel 3)' - using channel "
+        EXPECT_TRUE(shell.has_line("CAN 1: Could not find CAN channel 'Virtual #7 (Channel 3)' - using channel "
                                  "'Virtual #1 (Channel 1)' instead.\n"));
         EXPECT_EQ(can->substitute_channel_name(), QString(virtual_channel));
         EXPECT_EQ(can->channel_number(), 0);
         EXPECT_NE(can->channel(), nullptr);
     }
-    log.clear();
+    shell.lines.clear();
     {
         Measurement measurement({can});
         ASSERT_EQ(measurement.start(), 0);
-        EXPECT_EQ(log.count_containing("Could not find"), 0u);
+        EXPECT_EQ(count_containing("Could not find"), 0u);
     }
     // With the only channel taken by another interface nothing is left.
     VyrCanIf *other = make("CAN");
     can->set_channel_name("Virtual #7 (Channel 3)");
     Measurement measurement({other, can});
     EXPECT_EQ(measurement.start(), -1);
-    EXPECT_TRUE(log.contains("4 Error in CAN 1: Invalid CAN channel 'Virtual #7 (Channel 3)'."));
-    EXPECT_TRUE(log.contains("4 Error in CAN 1: CAN hardware not found"));
+    EXPECT_TRUE(shell.has_line("Error in CAN 1: Invalid CAN channel 'Virtual #7 (Channel 3)'."));
+    EXPECT_TRUE(shell.has_line("Error in CAN 1: CAN hardware not found"));
     EXPECT_EQ(other->channel(), nullptr); // everything stopped
 }
 
@@ -304,8 +283,8 @@ TEST_F(CanInterface, CanFdIsRefusedOnTheVirtualChannel)
     can->set_fd_timing(true, 80000000, 1, 2, 1, 1);
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(), 0);
-    EXPECT_TRUE(log.contains("3 Warning in CAN 1: CAN FD not supported on this channel."));
-    EXPECT_EQ(log.count_containing("CANFD failed"), 0u);
+    EXPECT_TRUE(shell.has_line("Warning in CAN 1: CAN FD not supported on this channel."));
+    EXPECT_EQ(count_containing("CANFD failed"), 0u);
 }
 
 TEST_F(CanInterface, PartnerChainEndsAtItsLastMember)
@@ -320,8 +299,8 @@ TEST_F(CanInterface, PartnerChainEndsAtItsLastMember)
     EXPECT_EQ(can1->partner(), can3);
     EXPECT_EQ(can2->partner(), can3);
     EXPECT_EQ(can3->partner(), nullptr);
-    EXPECT_TRUE(log.contains("2 CAN 1: CAN interface 'CAN 1' connected to 'CAN 3'.\n"));
-    EXPECT_TRUE(log.contains("2 CAN 2: CAN interface 'CAN 2' connected to 'CAN 3'.\n"));
+    EXPECT_TRUE(shell.has_line("CAN 1: CAN interface 'CAN 1' connected to 'CAN 3'.\n"));
+    EXPECT_TRUE(shell.has_line("CAN 2: CAN interface 'CAN 2' connected to 'CAN 3'.\n"));
     // Connected interfaces run no thread: the partner's reader serves them.
     EXPECT_FALSE(can1->thread_running());
     EXPECT_FALSE(can2->thread_running());
@@ -353,24 +332,24 @@ TEST_F(CanInterface, ConnectionsThatLeadNowhere)
     };
     const Case cases[] = {
         {"a circle behind the first", {{"CAN", "CAN2"}, {"CAN", "CAN3"}, {"CAN", "CAN2"}}, -1,
-         "4 Error in CAN 1: CAN interface 'CAN 1' can't connect to 'CAN2': the connections run in a circle.", false},
-        {"itself", {{"CAN", "CAN1"}}, 0, "4 Error in CAN 1: CAN interface 'CAN 1' can't be connected to itself.",
+         "Error in CAN 1: CAN interface 'CAN 1' can't connect to 'CAN2': the connections run in a circle.", false},
+        {"itself", {{"CAN", "CAN1"}}, 0, "Error in CAN 1: CAN interface 'CAN 1' can't be connected to itself.",
          false},
         {"a missing interface", {{"CAN", "CAN9"}}, -1,
-         "4 Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'CAN9' - interface not found.", false},
+         "Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'CAN9' - interface not found.", false},
         {"a LIN interface is no partner", {{"CAN", "LIN1"}, {"LIN", ""}}, -1,
-         "4 Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'LIN1' - interface not found.", false},
+         "Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'LIN1' - interface not found.", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         owned.clear();
-        log.clear();
+        shell.lines.clear();
         std::vector<VyrCanIf *> started;
         for (const auto &[type, connect_to] : c.interfaces)
             started.push_back(make(type, virtual_channel, connect_to));
         Measurement measurement(started);
         EXPECT_EQ(measurement.start(), c.result);
-        EXPECT_TRUE(log.contains(c.line));
+        EXPECT_TRUE(shell.has_line(c.line));
         EXPECT_EQ(started.front()->partner() != nullptr, c.first_connected);
     }
 }
@@ -383,7 +362,7 @@ TEST_F(CanInterface, PartnerWithoutOpenChannelLeavesTheInterfaceUnconnected)
     ASSERT_EQ(measurement.start(), 0);
     EXPECT_EQ(can1->partner(), nullptr);
     EXPECT_TRUE(can1->thread_running());
-    EXPECT_EQ(log.count_containing("CAN interface 'CAN 1' connected"), 0u);
+    EXPECT_EQ(count_containing("CAN interface 'CAN 1' connected"), 0u);
 }
 
 TEST_F(CanInterface, StatisticsTimerUpdatesTheStatisticSignals)
@@ -458,9 +437,10 @@ protected:
     void SetUp() override
     {
         CANhwChannelInfoList &infos = CANhwChannelInfoList::global();
-        infos.append(new CANhwChannelInfo("LINbox #1 (Channel 1)", "LINbox", "", hw_test::vindra_provider(), 0, 0, 1,
-                                          2, canhwTransceiverLin));
-        infos.append(new CANhwChannelInfo("Card #1 (Channel 1)", "Card", "", hw_test::vindra_provider(), 0, 0, 1, 3, 0));
+        infos.append(new CANhwChannelInfo("LINbox #1 (Channel 1)", "LINbox", "", hw_test::vindra_provider(), 0, 0, 1, 2,
+                                          canhwTransceiverLin));
+        infos.append(
+            new CANhwChannelInfo("Card #1 (Channel 1)", "Card", "", hw_test::vindra_provider(), 0, 0, 1, 3, 0));
         infos.append(new CANhwChannelInfo("Hybrid #1 (Channel 1)", "Hybrid", "", hw_test::vindra_provider(), 0, 0, 1,
                                           84, canhwTransceiverCanFdLin));
     }
@@ -487,14 +467,14 @@ TEST_F(OtherHardware, LinCableForcesItsTiming)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         owned.clear();
-        log.clear();
+        shell.lines.clear();
         VyrCanIf *can = make("CAN", "LINbox #1 (Channel 1)");
         can->set_bit_timing(c.bitrate, c.tseg1, c.tseg2, c.sjw, c.samples);
         can->set_silent_mode(c.silent);
         Measurement measurement({can});
         ASSERT_EQ(measurement.start(false), 0);
-        EXPECT_TRUE(log.contains("2 CAN 1: Transceiver type 19 ('LIN') connected to 'LINbox #1 (Channel 1)'.\n"));
-        EXPECT_EQ(log.contains("3 Warning in CAN 1: LIN cable detected - forcing bitrate to 500 kBit/s, tseg1=5, "
+        EXPECT_TRUE(shell.has_line("CAN 1: Transceiver type 19 ('LIN') connected to 'LINbox #1 (Channel 1)'.\n"));
+        EXPECT_EQ(shell.has_line("Warning in CAN 1: LIN cable detected - forcing bitrate to 500 kBit/s, tseg1=5, "
                                "tseg2=2."),
                   c.forced);
         if (c.forced) {
@@ -504,7 +484,7 @@ TEST_F(OtherHardware, LinCableForcesItsTiming)
         } else {
             EXPECT_EQ(can->tseg1(), c.tseg1);
         }
-        EXPECT_EQ(log.count_containing("Unknown or no transceiver"), 0u);
+        EXPECT_EQ(count_containing("Unknown or no transceiver"), 0u);
     }
 }
 
@@ -513,7 +493,7 @@ TEST_F(OtherHardware, CardWithoutTransceiverIsReported)
     VyrCanIf *can = make("CAN", "Card #1 (Channel 1)");
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(false), 0);
-    EXPECT_TRUE(log.contains("3 Warning in CAN 1: Unknown or no transceiver connected to interface 'Card #1 (Channel "
+    EXPECT_TRUE(shell.has_line("Warning in CAN 1: Unknown or no transceiver connected to interface 'Card #1 (Channel "
                              "1)'."));
 }
 
@@ -525,7 +505,7 @@ TEST_F(OtherHardware, HybridChannelRefusesTwoModes)
               QStringList({"LINbox #1 (Channel 1)", "Hybrid #1 (Channel 1)"}));
     Measurement measurement({can, lin});
     EXPECT_EQ(measurement.start(false), -1);
-    EXPECT_TRUE(log.contains("4 Error in LIN 1: Open CAN channel 'Hybrid #1 (Channel 1)' failed, conflict in Hybrid "
+    EXPECT_TRUE(shell.has_line("Error in LIN 1: Open CAN channel 'Hybrid #1 (Channel 1)' failed, conflict in Hybrid "
                              "channel mode detected."));
     EXPECT_EQ(can->channel(), nullptr);
 }
