@@ -141,7 +141,8 @@ VyrCanIf::VyrCanIf(const char *type_name, QObject *owner, VyrSignalIfNotificatio
 
 VyrCanIf::~VyrCanIf()
 {
-    if (m_channel || m_statistic_timer)
+    // The thread must not run on into the base part while this part goes.
+    if (m_channel || m_statistic_timer || thread_running())
         stop();
     rebuild_channel_table(this);
 }
