@@ -2,7 +2,7 @@
 
 #include "core/candb_cluster.h"
 #include "core/debug_trace.h"
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 #include "core/statistic_signal_record.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_app_globals.h"
