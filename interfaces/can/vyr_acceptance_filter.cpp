@@ -22,6 +22,5 @@ void VyrAcceptanceFilter::write_config(QtbConfigGroup *group) const
 
 bool VyrAcceptanceFilter::differs(const VyrAcceptanceFilter &other) const
 {
-    return code != other.code || mask != other.mask || extended_id != other.extended_id
-        || block_all != other.block_all;
+    return code != other.code || mask != other.mask || extended_id != other.extended_id || block_all != other.block_all;
 }

@@ -442,8 +442,8 @@ int VyrCanIf::startup()
 
     // The LIN cable runs its CAN side at 500 kBit/s with one of two timings.
     if (m_transceiver_type == canhwTransceiverLin) {
-        const bool timing_ok = m_bitrate == lin_cable_bitrate && m_sjw == 1 && m_samples == 1
-            && ((m_tseg1 == 5 && m_tseg2 == 2) || (m_tseg1 == 11 && m_tseg2 == 4));
+        const bool timing_ok = m_bitrate == lin_cable_bitrate && m_sjw == 1 && m_samples == 1 &&
+            ((m_tseg1 == 5 && m_tseg2 == 2) || (m_tseg1 == 11 && m_tseg2 == 4));
         if (!timing_ok || m_silent_mode) {
             set_bit_timing(lin_cable_bitrate, 5, 2, 1, 1);
             m_silent_mode = false;
@@ -608,8 +608,8 @@ void VyrCanIf::align_clocks()
         auto *other = dynamic_cast<VyrCanIf *>(signal_if);
         if (!other || other == this || !is_can_or_can_rx(other) || !other->m_channel_info || !other->m_channel)
             continue;
-        const int difference = int(m_start_time.seconds - other->m_start_time.seconds) * 1000
-            - int(other->m_start_time.microseconds / 1000) + int(m_start_time.microseconds / 1000);
+        const int difference = int(m_start_time.seconds - other->m_start_time.seconds) * 1000 -
+            int(other->m_start_time.microseconds / 1000) + int(m_start_time.microseconds / 1000);
         largest_difference = std::max(largest_difference, difference);
         if (other->m_card_type == m_card_type && other->m_card_number == m_card_number) {
             m_channel->set_clock_offset(other->m_channel.get());
@@ -775,8 +775,8 @@ QString VyrCanIf::info_text() const
     text += QStringLiteral("<li>Samples: %1</li>").arg(m_samples);
     text += QStringLiteral("<li>Silent Mode: %1</li>").arg(yes_no(m_silent_mode));
     text += QStringLiteral("</ul>");
-    const std::pair<const char *, const VyrAcceptanceFilter *> filters[] = {
-        {"Standard", &m_filter_std}, {"Extended", &m_filter_ext}};
+    const std::pair<const char *, const VyrAcceptanceFilter *> filters[] = {{"Standard", &m_filter_std},
+                                                                            {"Extended", &m_filter_ext}};
     for (const auto &[width, filter] : filters) {
         text += QStringLiteral("<li>Global Filters for %1 CAN:<ul>").arg(QLatin1String(width));
         text += QStringLiteral("<li>Code: %1</li>").arg(filter->code, 8, 16, QLatin1Char(' '));

@@ -23,8 +23,17 @@ class VyrCanIf : public VyrSignalIf
 {
 public:
     // Kinds of the statistics reports, in the order of their notification codes.
-    enum Statistic { BusLoad, StandardMessages, ExtendedMessages, ErrorFrames, RxErr, TxErr, BusStatus,
-                     MessageRate, statistic_count };
+    enum Statistic {
+        BusLoad,
+        StandardMessages,
+        ExtendedMessages,
+        ErrorFrames,
+        RxErr,
+        TxErr,
+        BusStatus,
+        MessageRate,
+        statistic_count
+    };
     static constexpr int statistic_period_ms = 1000;
     static constexpr const char *not_assigned_channel = "--- Not Assigned ---";
 

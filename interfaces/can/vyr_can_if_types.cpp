@@ -50,8 +50,7 @@ std::unique_ptr<VyrSignalIf> create_can(QtbConfigGroup *group, QObject *owner, V
     return create("CAN", group, owner, notification);
 }
 
-std::unique_ptr<VyrSignalIf> create_can_rx(QtbConfigGroup *group, QObject *owner,
-                                           VyrSignalIfNotification *notification)
+std::unique_ptr<VyrSignalIf> create_can_rx(QtbConfigGroup *group, QObject *owner, VyrSignalIfNotification *notification)
 {
     return create("CAN-RX", group, owner, notification);
 }

@@ -9,8 +9,7 @@
 
 VyrIdFilterList::VyrIdFilterList(bool extended_id, int filter_type)
     : m_extended_id(extended_id), m_filter_type(filter_type)
-{
-}
+{}
 
 VyrIdFilterList::~VyrIdFilterList()
 {
@@ -170,8 +169,7 @@ VyrIdRange *VyrIdFilterList::find_range(uint32_t id) const
     return nullptr;
 }
 
-template <typename Set>
-void VyrIdFilterList::apply(Set &set) const
+template <typename Set> void VyrIdFilterList::apply(Set &set) const
 {
     const bool pass_only_listed = m_filter_type == pass_listed;
     if (pass_only_listed)

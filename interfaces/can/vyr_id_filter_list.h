@@ -65,8 +65,7 @@ public:
     int count() const { return m_count; }
 
 private:
-    template <typename Set>
-    void apply(Set &set) const;
+    template <typename Set> void apply(Set &set) const;
     void append(VyrIdRange *range);
     // Unlinks the range that follows `previous` (the head when null) and frees it.
     void unlink_after(VyrIdRange *previous, VyrIdRange *range);

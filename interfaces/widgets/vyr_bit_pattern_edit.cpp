@@ -2,8 +2,7 @@
 
 VyrBitPatternValidator::VyrBitPatternValidator(bool extended_id, QObject *parent)
     : QValidator(parent), m_length(extended_id ? extended_length : standard_length)
-{
-}
+{}
 
 QValidator::State VyrBitPatternValidator::validate(QString &text, int &position) const
 {

@@ -74,7 +74,8 @@ TEST(IdFilterList, Optimize)
         {"merged range stands at its first member", {{50, 60}, {1, 2}, {61, 70}, {5, 5}}, {{50, 70}, {1, 2}, {5, 5}}},
         {"contained", {{1, 100}, {20, 30}}, {{1, 100}}},
         {"apart by two", {{1, 3}, {5, 6}}, {{1, 3}, {5, 6}}},
-        {"top of the range", {{0xFFFFFFF0u, 0xFFFFFFFFu}, {0, 0}, {0xFFFFFFFFu, 0xFFFFFFFFu}},
+        {"top of the range",
+         {{0xFFFFFFF0u, 0xFFFFFFFFu}, {0, 0}, {0xFFFFFFFFu, 0xFFFFFFFFu}},
          {{0xFFFFFFF0u, 0xFFFFFFFFu}, {0, 0}}},
         {"empty", {}, {}},
     };
@@ -239,13 +240,12 @@ TEST(BitPattern, Validation)
         {false, "x01 1X0x\u00a00000", 0, QValidator::Invalid, "x01 1X0x\u00a00000", 0},
         {false, "x01 1X0x 000\u20ac", 0, QValidator::Invalid, "x01 1X0x 000\u20ac", 0},
         {false, "1x01 1X0x 0000", 1, QValidator::Acceptable, "101 1X0x 0000", 1}, // typed 1 replaces x
-        {false, "x01 1X0x 00001", 13, QValidator::Acceptable, std_pattern, 13},  // surplus at the end is cut
-        {false, "x011 1X0x 0000", 4, QValidator::Invalid, "x0111X0x 0000", 4}, // typed over the blank
+        {false, "x01 1X0x 00001", 13, QValidator::Acceptable, std_pattern, 13},   // surplus at the end is cut
+        {false, "x011 1X0x 0000", 4, QValidator::Invalid, "x0111X0x 0000", 4},    // typed over the blank
         {true, ext_pattern, 0, QValidator::Acceptable, ext_pattern, 0},
         {true, "01 0000 xxxx 1111 0101 XXXX 0000 1x1x", 1, QValidator::Acceptable,
          "0 0000 xxxx 1111 0101 XXXX 0000 1x1x", 2}, // steps over the blank after the first bit
-        {true, "0 0000 xxxx 1111 0101 XXXX 0000 1x1", 0, QValidator::Invalid,
-         "0 0000 xxxx 1111 0101 XXXX 0000 1x1", 0},
+        {true, "0 0000 xxxx 1111 0101 XXXX 0000 1x1", 0, QValidator::Invalid, "0 0000 xxxx 1111 0101 XXXX 0000 1x1", 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text.toStdString());

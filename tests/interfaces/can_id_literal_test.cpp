@@ -25,7 +25,7 @@ TEST(CanIdLiteral, ParsesEveryForm)
         {"1FFhx", 0, 0x1FF, VyrCanMessage::Extended},
         {"7E0hr", 0, 0x7E0, VyrCanMessage::Remote},
         {"1FFx", 0, 1, VyrCanMessage::Extended}, // decimal: the F ends the number
-        {"0x100", 0, 0, 0},                       // no hexadecimal prefix
+        {"0x100", 0, 0, 0},                      // no hexadecimal prefix
         {"12s+", 0, 12, VyrCanMessage::OneShot | VyrCanMessage::BitRateSwitch},
         {"5W", 0, 5, VyrCanMessage::WakeUp},
         {"7lX", 0, 7, VyrCanMessage::FdFrame | VyrCanMessage::Extended},

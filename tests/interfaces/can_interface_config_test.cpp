@@ -277,8 +277,9 @@ TEST(CanInterfaceConfig, InformationText)
         group.write_int("candb_file_count", 0);
         const std::unique_ptr<VyrCanIf> can = create("CAN", &group);
         c.set(*can);
-        EXPECT_EQ(can->info_text(), head + c.databases + "<li>Bitrate: " + c.bitrate + " kbit/s</li>" + timing
-                                        + "<li>Silent Mode: " + c.silent + "</li></ul>" + c.filters);
+        EXPECT_EQ(can->info_text(),
+                  head + c.databases + "<li>Bitrate: " + c.bitrate + " kbit/s</li>" + timing +
+                      "<li>Silent Mode: " + c.silent + "</li></ul>" + c.filters);
     }
 }
 

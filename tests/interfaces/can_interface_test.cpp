@@ -152,8 +152,7 @@ bool read_until(CANhwChannel *channel, const std::function<bool(const VyrCanMess
 void drain(CANhwChannel *channel)
 {
     VyrCanMessage message;
-    while (channel->read_can_message(&message) == canhwSuccess) {
-    }
+    while (channel->read_can_message(&message) == canhwSuccess) {}
 }
 
 class ValueRecorder : public VyrSignalListener
@@ -231,14 +230,16 @@ TEST_F(CanInterface, TwoInterfacesExchangeFramesAndStopClosesTheirHandles)
         frame.data[2] = 0xC3;
         ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
         VyrCanMessage received;
-        ASSERT_TRUE(read_until(second->channel(), [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
+        ASSERT_TRUE(read_until(
+            second->channel(), [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
         EXPECT_EQ(received.dlc, 3);
         EXPECT_EQ(received.data[0], 0xA1);
         EXPECT_EQ(received.data[2], 0xC3);
         EXPECT_EQ(received.flags & VyrCanMessage::TxAck, 0u);
         EXPECT_EQ(received.channel, second->message_channel_number());
         // The sender gets its own frame back, marked as transmitted.
-        ASSERT_TRUE(read_until(first->channel(), [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
+        ASSERT_TRUE(read_until(
+            first->channel(), [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
         EXPECT_NE(received.flags & VyrCanMessage::TxAck, 0u);
         EXPECT_EQ(received.channel, first->message_channel_number());
     }
@@ -256,7 +257,7 @@ TEST_F(CanInterface, MissingChannelIsSubstitutedOnce)
         Measurement measurement({can});
         ASSERT_EQ(measurement.start(), 0);
         EXPECT_TRUE(shell.has_line("CAN 1: Could not find CAN channel 'Virtual #7 (Channel 3)' - using channel "
-                                 "'Virtual #1 (Channel 1)' instead.\n"));
+                                   "'Virtual #1 (Channel 1)' instead.\n"));
         EXPECT_EQ(can->substitute_channel_name(), QString(virtual_channel));
         EXPECT_EQ(can->channel_number(), 0);
         EXPECT_NE(can->channel(), nullptr);
@@ -316,8 +317,9 @@ TEST_F(CanInterface, PartnerChainEndsAtItsLastMember)
             channels.insert(m.channel);
         return channels.size() == 3;
     }));
-    EXPECT_EQ(channels, (std::set<int>{can1->message_channel_number(), can2->message_channel_number(),
-                                       can3->message_channel_number()}));
+    EXPECT_EQ(channels,
+              (std::set<int>{can1->message_channel_number(), can2->message_channel_number(),
+                             can3->message_channel_number()}));
 }
 
 TEST_F(CanInterface, ConnectionsThatLeadNowhere)
@@ -331,14 +333,22 @@ TEST_F(CanInterface, ConnectionsThatLeadNowhere)
         bool first_connected;
     };
     const Case cases[] = {
-        {"a circle behind the first", {{"CAN", "CAN2"}, {"CAN", "CAN3"}, {"CAN", "CAN2"}}, -1,
-         "Error in CAN 1: CAN interface 'CAN 1' can't connect to 'CAN2': the connections run in a circle.", false},
-        {"itself", {{"CAN", "CAN1"}}, 0, "Error in CAN 1: CAN interface 'CAN 1' can't be connected to itself.",
+        {"a circle behind the first",
+         {{"CAN", "CAN2"}, {"CAN", "CAN3"}, {"CAN", "CAN2"}},
+         -1,
+         "Error in CAN 1: CAN interface 'CAN 1' can't connect to 'CAN2': the connections run in a circle.",
          false},
-        {"a missing interface", {{"CAN", "CAN9"}}, -1,
-         "Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'CAN9' - interface not found.", false},
-        {"a LIN interface is no partner", {{"CAN", "LIN1"}, {"LIN", ""}}, -1,
-         "Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'LIN1' - interface not found.", false},
+        {"itself", {{"CAN", "CAN1"}}, 0, "Error in CAN 1: CAN interface 'CAN 1' can't be connected to itself.", false},
+        {"a missing interface",
+         {{"CAN", "CAN9"}},
+         -1,
+         "Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'CAN9' - interface not found.",
+         false},
+        {"a LIN interface is no partner",
+         {{"CAN", "LIN1"}, {"LIN", ""}},
+         -1,
+         "Error in CAN 1: CAN interface 'CAN 1' unable to connect to 'LIN1' - interface not found.",
+         false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -475,7 +485,7 @@ TEST_F(OtherHardware, LinCableForcesItsTiming)
         ASSERT_EQ(measurement.start(false), 0);
         EXPECT_TRUE(shell.has_line("CAN 1: Transceiver type 19 ('LIN') connected to 'LINbox #1 (Channel 1)'.\n"));
         EXPECT_EQ(shell.has_line("Warning in CAN 1: LIN cable detected - forcing bitrate to 500 kBit/s, tseg1=5, "
-                               "tseg2=2."),
+                                 "tseg2=2."),
                   c.forced);
         if (c.forced) {
             EXPECT_EQ(std::vector<int>({can->bitrate(), can->tseg1(), can->tseg2(), can->sjw(), can->samples()}),
@@ -494,19 +504,18 @@ TEST_F(OtherHardware, CardWithoutTransceiverIsReported)
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(false), 0);
     EXPECT_TRUE(shell.has_line("Warning in CAN 1: Unknown or no transceiver connected to interface 'Card #1 (Channel "
-                             "1)'."));
+                               "1)'."));
 }
 
 TEST_F(OtherHardware, HybridChannelRefusesTwoModes)
 {
     VyrCanIf *can = make("CAN", "Hybrid #1 (Channel 1)");
     VyrCanIf *lin = make("LIN", "Hybrid #1 (Channel 1)");
-    EXPECT_EQ(VyrCanIf::channel_name_list(1, false),
-              QStringList({"LINbox #1 (Channel 1)", "Hybrid #1 (Channel 1)"}));
+    EXPECT_EQ(VyrCanIf::channel_name_list(1, false), QStringList({"LINbox #1 (Channel 1)", "Hybrid #1 (Channel 1)"}));
     Measurement measurement({can, lin});
     EXPECT_EQ(measurement.start(false), -1);
     EXPECT_TRUE(shell.has_line("Error in LIN 1: Open CAN channel 'Hybrid #1 (Channel 1)' failed, conflict in Hybrid "
-                             "channel mode detected."));
+                               "channel mode detected."));
     EXPECT_EQ(can->channel(), nullptr);
 }
 
@@ -527,8 +536,10 @@ TEST_F(CanInterface, ChannelsOfOneCardShareTheirClock)
     frame.id = 0x77;
     ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
     VyrCanMessage echo, received;
-    ASSERT_TRUE(read_until(first->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &echo));
-    ASSERT_TRUE(read_until(second->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &received));
+    ASSERT_TRUE(read_until(
+        first->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &echo));
+    ASSERT_TRUE(read_until(
+        second->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &received));
     EXPECT_GE(echo.time, 300u);
     EXPECT_NEAR(double(received.time), double(echo.time), 50.0);
     for (VyrCanIf *can : {second, first})
