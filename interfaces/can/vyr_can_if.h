@@ -13,7 +13,6 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <vector>
 
 class CANdbCluster;
 class CANhwChannelInfo;
