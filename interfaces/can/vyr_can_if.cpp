@@ -1,7 +1,7 @@
 #include "interfaces/can/vyr_can_if.h"
 
 #include "core/candb_cluster.h"
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/statistic_signal_record.h"
 #include "core/timer_wheel.h"

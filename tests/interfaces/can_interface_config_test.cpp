@@ -196,8 +196,8 @@ TEST(CanInterfaceConfig, WrittenInOrderAndReadBackByteForByte)
     QtbConfigGroup *group = written.get_group("LIN");
     ASSERT_NE(group, nullptr);
     std::vector<std::string> keys;
-    for (const QtbConfigEntry *entry = group->first_entry(); entry; entry = entry->next.get())
-        keys.push_back(entry->name);
+    for (const QtbConfigEntry &entry : group->entries())
+        keys.push_back(entry.name);
     const std::vector<std::string> expected = {
         "active", "index", "name", "dummy_signals", "bitrate", "tseg1", "tseg2", "sjw", "samples", "silent_mode",
         "canfd_mode", "brs_enabled", "canfd_enabled", "brs_clock", "brs_prescaler", "brs_tseg1", "brs_tseg2",
