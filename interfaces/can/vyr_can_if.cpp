@@ -741,6 +741,12 @@ int VyrCanIf::script_struct_type(const char *, void *)
     return -1;
 }
 
+int VyrCanIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
+{
+    VyrSignalIf::read_script_signal(entry, value);
+    return 0;
+}
+
 int VyrCanIf::prepare_start()
 {
     return 0;

@@ -52,6 +52,8 @@ public:
     void init_new() override;
     QString info_text() const override;
     int script_struct_type(const char *name, void *parser_context) override;
+    // Reads as the base class does, and always succeeds.
+    int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
     int prepare_start() override;
     // The channel start.
     int startup() override;

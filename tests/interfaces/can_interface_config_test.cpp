@@ -3,6 +3,7 @@
 // forms it still reads, the information text, the statistic signals, the
 // registry rows and the global CAN channel table.
 #include "core/settings/qtb_config.h"
+#include "core/vyr_signal_entry.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/can/vyr_can_if.h"
@@ -327,6 +328,12 @@ TEST(CanInterfaceConfig, StatisticSignals)
     EXPECT_STREQ(status->value_text(2), "WARNING");
     EXPECT_EQ(status->value_text(4), nullptr);
     EXPECT_EQ(can->statistic_signal(VyrCanIf::TxErr)->value_text(0), nullptr);
+
+    // Reading a signal for a window never counts as a communication error.
+    VyrSignalEntry entry;
+    entry.bind(can->statistic_signal(VyrCanIf::BusLoad));
+    SignalValue value;
+    EXPECT_EQ(can->read_script_signal(&entry, value), 0);
 
     // A bus status report sets the bus state also while no window follows it.
     VyrCanIf::notify(6, can.get(), 1, 0, 1);
