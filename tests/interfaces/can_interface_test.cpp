@@ -546,6 +546,32 @@ TEST_F(CanInterface, ChannelsOfOneCardShareTheirClock)
         EXPECT_EQ(can->stop(), 0);
 }
 
+// A channel of another card is moved back by the head start of the channels
+// started before it.
+TEST_F(OtherHardware, ChannelOfAnotherCardCatchesUpWithTheClock)
+{
+    VyrCanIf *first = make("CAN");
+    VyrCanIf *other_card = make("CAN", "Card #1 (Channel 1)");
+    TimerWheel wheel(1024, 0, 1, 200);
+    for (VyrCanIf *can : {first, other_card})
+        can->set_timer(&wheel, false);
+    ASSERT_EQ(first->startup(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(other_card->startup(), 0);
+    for (VyrCanIf *can : {first, other_card})
+        ASSERT_EQ(can->go_online(), 0);
+    VyrCanMessage frame;
+    frame.id = 0x78;
+    ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
+    VyrCanMessage echo, received;
+    ASSERT_TRUE(read_until(first->channel(), [](const VyrCanMessage &m) { return m.id == 0x78; }, &echo));
+    ASSERT_TRUE(read_until(other_card->channel(), [](const VyrCanMessage &m) { return m.id == 0x78; }, &received));
+    EXPECT_GE(echo.time, 300u);
+    EXPECT_NEAR(double(received.time), double(echo.time), 50.0);
+    for (VyrCanIf *can : {other_card, first})
+        EXPECT_EQ(can->stop(), 0);
+}
+
 TEST_F(CanInterface, NotificationCodesReachTheirStatisticSignals)
 {
     VyrCanIf *can = make("CAN");
