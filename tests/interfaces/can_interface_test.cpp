@@ -519,57 +519,34 @@ TEST_F(OtherHardware, HybridChannelRefusesTwoModes)
     EXPECT_EQ(can->channel(), nullptr);
 }
 
-// Channels of one card share the clock of the channel started first.
-TEST_F(CanInterface, ChannelsOfOneCardShareTheirClock)
+// A channel of the same card takes over the clock of the channel started
+// before it; a channel of another card is moved back by that one's head start.
+TEST_F(OtherHardware, ChannelsStartedLaterKeepTheClockOfTheFirst)
 {
-    VyrCanIf *first = make("CAN");
-    VyrCanIf *second = make("CAN");
-    TimerWheel wheel(1024, 0, 1, 200);
-    for (VyrCanIf *can : {first, second})
-        can->set_timer(&wheel, false);
-    ASSERT_EQ(first->startup(), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ASSERT_EQ(second->startup(), 0);
-    for (VyrCanIf *can : {first, second})
-        ASSERT_EQ(can->go_online(), 0);
-    VyrCanMessage frame;
-    frame.id = 0x77;
-    ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
-    VyrCanMessage echo, received;
-    ASSERT_TRUE(read_until(
-        first->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &echo));
-    ASSERT_TRUE(read_until(
-        second->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &received));
-    EXPECT_GE(echo.time, 300u);
-    EXPECT_NEAR(double(received.time), double(echo.time), 50.0);
-    for (VyrCanIf *can : {second, first})
-        EXPECT_EQ(can->stop(), 0);
-}
-
-// A channel of another card is moved back by the head start of the channels
-// started before it.
-TEST_F(OtherHardware, ChannelOfAnotherCardCatchesUpWithTheClock)
-{
-    VyrCanIf *first = make("CAN");
-    VyrCanIf *other_card = make("CAN", "Card #1 (Channel 1)");
-    TimerWheel wheel(1024, 0, 1, 200);
-    for (VyrCanIf *can : {first, other_card})
-        can->set_timer(&wheel, false);
-    ASSERT_EQ(first->startup(), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ASSERT_EQ(other_card->startup(), 0);
-    for (VyrCanIf *can : {first, other_card})
-        ASSERT_EQ(can->go_online(), 0);
-    VyrCanMessage frame;
-    frame.id = 0x78;
-    ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
-    VyrCanMessage echo, received;
-    ASSERT_TRUE(read_until(first->channel(), [](const VyrCanMessage &m) { return m.id == 0x78; }, &echo));
-    ASSERT_TRUE(read_until(other_card->channel(), [](const VyrCanMessage &m) { return m.id == 0x78; }, &received));
-    EXPECT_GE(echo.time, 300u);
-    EXPECT_NEAR(double(received.time), double(echo.time), 50.0);
-    for (VyrCanIf *can : {other_card, first})
-        EXPECT_EQ(can->stop(), 0);
+    for (const char *second_channel : {virtual_channel, "Card #1 (Channel 1)"}) {
+        SCOPED_TRACE(second_channel);
+        owned.clear();
+        VyrCanIf *first = make("CAN");
+        VyrCanIf *second = make("CAN", second_channel);
+        TimerWheel wheel(1024, 0, 1, 200);
+        for (VyrCanIf *can : {first, second})
+            can->set_timer(&wheel, false);
+        ASSERT_EQ(first->startup(), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_EQ(second->startup(), 0);
+        for (VyrCanIf *can : {first, second})
+            ASSERT_EQ(can->go_online(), 0);
+        VyrCanMessage frame;
+        frame.id = 0x77;
+        ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
+        VyrCanMessage echo, received;
+        ASSERT_TRUE(read_until(first->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &echo));
+        ASSERT_TRUE(read_until(second->channel(), [](const VyrCanMessage &m) { return m.id == 0x77; }, &received));
+        EXPECT_GE(echo.time, 300u);
+        EXPECT_NEAR(double(received.time), double(echo.time), 50.0);
+        for (VyrCanIf *can : {second, first})
+            EXPECT_EQ(can->stop(), 0);
+    }
 }
 
 TEST_F(CanInterface, NotificationCodesReachTheirStatisticSignals)
