@@ -453,6 +453,8 @@ protected:
             new CANhwChannelInfo("Card #1 (Channel 1)", "Card", "", hw_test::vindra_provider(), 0, 0, 1, 3, 0));
         infos.append(new CANhwChannelInfo("Hybrid #1 (Channel 1)", "Hybrid", "", hw_test::vindra_provider(), 0, 0, 1,
                                           84, canhwTransceiverCanFdLin));
+        infos.append(new CANhwChannelInfo("Orphan #1 (Channel 1)", "Orphan", "", nullptr, 0, 0, 1, 3, 0));
+        infos.append(new CANhwChannelInfo("Gone #1 (Channel 9)", "Gone", "", hw_test::vindra_provider(), 0, 9, 9, 1, 0));
     }
     void TearDown() override { CANhwProviderList::global().enumerate_all_channels(); }
 };
@@ -505,6 +507,40 @@ TEST_F(OtherHardware, CardWithoutTransceiverIsReported)
     ASSERT_EQ(measurement.start(false), 0);
     EXPECT_TRUE(shell.has_line("Warning in CAN 1: Unknown or no transceiver connected to interface 'Card #1 (Channel "
                                "1)'."));
+}
+
+TEST_F(OtherHardware, StartsThatFail)
+{
+    struct Case
+    {
+        const char *what;
+        const char *channel;
+        int bitrate;
+        int result;
+        const char *line;
+    };
+    const Case cases[] = {
+        {"no provider creates the channel", "Orphan #1 (Channel 1)", 1000000, -1,
+         "Error in CAN 1: Creation of CAN handle for channel 'Orphan #1 (Channel 1)' failed."},
+        {"the channel does not open", "Gone #1 (Channel 9)", 1000000, -1,
+         "Error in CAN 1: Open CAN channel 'Gone #1 (Channel 9)' failed (ErrorWrongParameter)."},
+        {"a bitrate the channel refuses", virtual_channel, 0, 0,
+         "Warning in CAN 1: Set CAN bus params failed (ErrorWrongParameter)."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        owned.clear();
+        shell.lines.clear();
+        VyrCanIf *can = make("CAN", c.channel);
+        can->set_bit_timing(c.bitrate, 5, 2, 1, 1);
+        Measurement measurement({can});
+        EXPECT_EQ(measurement.start(false), c.result);
+        EXPECT_TRUE(shell.has_line(c.line));
+    }
+    owned.clear();
+    shell.lines.clear();
+    EXPECT_EQ(make("CAN")->go_online(), -1); // no channel start before it
+    EXPECT_TRUE(shell.has_line("Error in CAN 1: CAN startup failed - no handle."));
 }
 
 TEST_F(OtherHardware, HybridChannelRefusesTwoModes)
