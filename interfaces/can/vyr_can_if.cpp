@@ -440,16 +440,8 @@ int VyrCanIf::startup()
                 .arg(m_tseg2)
                 .toStdString());
 
-    // The LIN cable runs its CAN side at 500 kBit/s with one of two timings.
-    if (m_transceiver_type == canhwTransceiverLin) {
-        const bool timing_ok = m_bitrate == lin_cable_bitrate && m_sjw == 1 && m_samples == 1 &&
-            ((m_tseg1 == 5 && m_tseg2 == 2) || (m_tseg1 == 11 && m_tseg2 == 4));
-        if (!timing_ok || m_silent_mode) {
-            set_bit_timing(lin_cable_bitrate, 5, 2, 1, 1);
-            m_silent_mode = false;
-            warning("LIN cable detected - forcing bitrate to 500 kBit/s, tseg1=5, tseg2=2.");
-        }
-    }
+    if (m_transceiver_type == canhwTransceiverLin)
+        force_lin_cable_timing();
 
     std::unique_ptr<CANhwChannel> channel = infos.make_channel(index);
     if (!channel) {
@@ -468,15 +460,11 @@ int VyrCanIf::startup()
         fd_unsupported = true;
     }
 
-    if (m_card_type == card_type_hybrid) {
-        for (VyrCanIf *other : can_interfaces()) {
-            if (other != this && other->m_channel_info == m_channel_info && other->m_lin_mode != m_lin_mode) {
-                error(QStringLiteral("Open CAN channel '%1' failed, conflict in Hybrid channel mode detected.")
-                          .arg(display_name)
-                          .toStdString());
-                return -1;
-            }
-        }
+    if (m_card_type == card_type_hybrid && hybrid_mode_conflict()) {
+        error(QStringLiteral("Open CAN channel '%1' failed, conflict in Hybrid channel mode detected.")
+                  .arg(display_name)
+                  .toStdString());
+        return -1;
     }
 
     const CANhwStatus opened = channel->open(m_lin_mode && m_transceiver_type == canhwTransceiverCanFdLin);
@@ -500,29 +488,7 @@ int VyrCanIf::startup()
     }
     m_channel->set_channel_index(m_message_channel);
 
-    if (m_canfd_enabled && !fd_unsupported && m_channel->is_fd_capable()) {
-        const long data_bitrate = can_bitrate_from_timing(m_brs_clock, m_brs_prescaler, m_brs_tseg1, m_brs_tseg2);
-        const CANhwStatus status = m_channel->set_bus_params_fd(data_bitrate, unsigned(m_brs_tseg1),
-                                                                unsigned(m_brs_tseg2), unsigned(m_brs_sjw));
-        if (status != canhwSuccess)
-            warning(QStringLiteral("Set CAN bus params/CANFD failed (%1).").arg(status_name(status)).toStdString());
-    }
-    const CANhwStatus timing = m_channel->set_bus_params(m_bitrate, unsigned(m_tseg1), unsigned(m_tseg2),
-                                                         unsigned(m_sjw), unsigned(m_samples), 0);
-    if (timing != canhwSuccess)
-        warning(QStringLiteral("Set CAN bus params failed (%1).").arg(status_name(timing)).toStdString());
-    const CANhwStatus output = m_channel->set_output_mode(m_silent_mode);
-    if (output != canhwSuccess && output != canhwErrorNotImplemented)
-        warning(QStringLiteral("Set CAN bus driver mode failed (%1).").arg(status_name(output)).toStdString());
-
-    if (m_filter_std.block_all)
-        m_channel->set_acceptance_std(block_all_std, block_all_std);
-    else
-        m_channel->set_acceptance_std(m_filter_std.code, m_filter_std.mask);
-    if (m_filter_ext.block_all)
-        m_channel->set_acceptance_ext(block_all_ext, block_all_ext);
-    else
-        m_channel->set_acceptance_ext(m_filter_ext.code, m_filter_ext.mask);
+    set_up_bus(m_canfd_enabled && !fd_unsupported);
 
     // A connected channel's frames arrive through its partner's event.
     set_device_handle(platform::WaitHandle{});
@@ -542,6 +508,54 @@ int VyrCanIf::startup()
     m_channel->reset_clock();
     align_clocks();
     return 0;
+}
+
+void VyrCanIf::force_lin_cable_timing()
+{
+    // The LIN cable runs its CAN side at 500 kBit/s with one of two timings.
+    const bool timing_ok = m_bitrate == lin_cable_bitrate && m_sjw == 1 && m_samples == 1 &&
+        ((m_tseg1 == 5 && m_tseg2 == 2) || (m_tseg1 == 11 && m_tseg2 == 4));
+    if (timing_ok && !m_silent_mode)
+        return;
+    set_bit_timing(lin_cable_bitrate, 5, 2, 1, 1);
+    m_silent_mode = false;
+    warning("LIN cable detected - forcing bitrate to 500 kBit/s, tseg1=5, tseg2=2.");
+}
+
+bool VyrCanIf::hybrid_mode_conflict() const
+{
+    for (VyrCanIf *other : can_interfaces())
+        if (other != this && other->m_channel_info == m_channel_info && other->m_lin_mode != m_lin_mode)
+            return true;
+    return false;
+}
+
+void VyrCanIf::set_up_bus(bool fd_wanted)
+{
+    if (fd_wanted && m_channel->is_fd_capable()) {
+        const long data_bitrate = can_bitrate_from_timing(m_brs_clock, m_brs_prescaler, m_brs_tseg1, m_brs_tseg2);
+        const CANhwStatus status = m_channel->set_bus_params_fd(data_bitrate, unsigned(m_brs_tseg1),
+                                                                unsigned(m_brs_tseg2), unsigned(m_brs_sjw));
+        if (status != canhwSuccess)
+            warning(QStringLiteral("Set CAN bus params/CANFD failed (%1).").arg(status_name(status)).toStdString());
+    }
+    const CANhwStatus timing = m_channel->set_bus_params(m_bitrate, unsigned(m_tseg1), unsigned(m_tseg2),
+                                                         unsigned(m_sjw), unsigned(m_samples), 0);
+    if (timing != canhwSuccess)
+        warning(QStringLiteral("Set CAN bus params failed (%1).").arg(status_name(timing)).toStdString());
+    const CANhwStatus output = m_channel->set_output_mode(m_silent_mode);
+    if (output != canhwSuccess && output != canhwErrorNotImplemented)
+        warning(QStringLiteral("Set CAN bus driver mode failed (%1).").arg(status_name(output)).toStdString());
+
+    // The channel's own filter answers for every frame of a width that is blocked.
+    if (m_filter_std.block_all)
+        m_channel->set_acceptance_std(block_all_std, block_all_std);
+    else
+        m_channel->set_acceptance_std(m_filter_std.code, m_filter_std.mask);
+    if (m_filter_ext.block_all)
+        m_channel->set_acceptance_ext(block_all_ext, block_all_ext);
+    else
+        m_channel->set_acceptance_ext(m_filter_ext.code, m_filter_ext.mask);
 }
 
 int VyrCanIf::connect_to_partner()

@@ -146,6 +146,11 @@ private:
     // the first free one for a missing channel; -1 after reporting the error.
     int find_channel();
     bool channel_used_by_other(const QString &name) const;
+    void force_lin_cable_timing();
+    // Another CAN interface uses this one's channel in the other mode.
+    bool hybrid_mode_conflict() const;
+    // Bit timing, driver mode and acceptance filters of the open channel.
+    void set_up_bus(bool fd_wanted);
     // Step of the channel start that connects this channel to a partner's;
     // -1 after reporting the error.
     int connect_to_partner();
