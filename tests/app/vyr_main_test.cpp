@@ -83,6 +83,7 @@ TEST(VyrMain, SetupLogsBannerSystemAndDoneAroundTheDefaultInterface)
 {
     VyrSignalIfType *can = find_signal_if_type("CAN");
     ASSERT_NE(can, nullptr);
+    const VyrSignalIfType::CreateFunction real_factory = can->create();
     can->attach(create_default_can);
     defaults_given = 0;
     vyr_app_state().configuration = nullptr; // nothing to load
@@ -103,7 +104,7 @@ TEST(VyrMain, SetupLogsBannerSystemAndDoneAroundTheDefaultInterface)
         EXPECT_FALSE(window.configuration_modified);
     }
     EXPECT_EQ(get_first_signal_if(), nullptr); // the window deletes its interfaces
-    can->attach(nullptr);
+    can->attach(real_factory);
 }
 
 TEST(VyrMain, LinesFromOtherThreadsReachTheMessageWindow)

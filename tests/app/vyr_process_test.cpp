@@ -128,6 +128,7 @@ TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFile
     EXPECT_EQ(python_ini_value("V1", "ConfigLRU\\b"), path("older.vyr"));
 
     EXPECT_FALSE(platform::NamedMutex::exists("accepted")); // released at the end
+    EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock"))); // the virtual bus daemon stopped
 }
 
 TEST_F(VyrProcessTest, ASecondInstanceWithTheSameMutexEndsAtOnce)
@@ -157,6 +158,12 @@ TEST_F(VyrProcessTest, ADeclinedDisclaimerEndsWithOneAndSavesNothing)
     EXPECT_FALSE(QSettings(preferences_file(), QSettings::IniFormat).contains("V1/ConfigLRU/a"));
     EXPECT_FALSE(platform::NamedMutex::exists("declined")); // released all the same
     EXPECT_FALSE(platform::NamedMutex::exists("VYR_APP_RUNNING"));
+    // The CAN types' start-up hook installed and started the virtual bus
+    // daemon; their exit hook ran all the same, stopped it and removed its
+    // service record.
+    EXPECT_TRUE(errors.contains("canio_load_demo_driver() -> 0")) << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock")));
+    EXPECT_FALSE(read(path("registry/machine.conf")).contains("Services\\vrbus"));
 }
 
 TEST_F(VyrProcessTest, TimerCpuNeedsTwoProcessorsNotAMaskAboveThree)
