@@ -7,6 +7,7 @@
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
+#include "core/vyr_custom_event.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_signal_if.h"
@@ -149,6 +150,8 @@ void VyrMain::setup()
         configuration_modified = false;
     }
     log_message_info(tr("Setup done.") + QLatin1Char('\n'));
+    if (vyr_app_state().options.start)
+        post_vyr_event(this, new VyrCustomEvent(vyr_event_start));
 }
 
 bool VyrMain::load_configuration(QtbConfig *config)

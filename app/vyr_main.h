@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include <functional>
 #include <memory>
 
 class QDockWidget;
@@ -24,6 +25,7 @@ class TimerWheel;
 class VyrListenSocket;
 class VyrPrefixLabel;
 class VyrRtLog;
+class VyrSignalIf;
 class VyrSignalIfNotification;
 class VyrTabBar;
 class VyrWorkspace;
@@ -83,11 +85,18 @@ public slots:
     void workspace_selected(int index);
     void create_default_interfaces();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
+    // Starts every active interface in four passes by ascending start rank:
+    // script start objects and the timer wheel, hardware open, bus on,
+    // realtime threads. A failed open or bus-on stops what was started.
+    void start();
+    // Stops the active interfaces by descending start rank.
+    void stop();
 
 protected:
     bool event(QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void customEvent(QEvent *event) override;
 
 private:
     void build_central_area();
@@ -95,8 +104,14 @@ private:
     void build_status_bar();
     void refresh_normal_geometry();
     void delete_interfaces();
+    // Applies the operation to every active interface of each start rank
+    // from 0 up to 998, in list order within a rank.
+    void for_each_by_ascending_rank(const std::function<void(VyrSignalIf *)> &operation);
 
     static constexpr int message_dock_height = 100;
     VyrMessageLines m_message_lines;
     bool m_message_dock_sized = false;
+    // First rank that stop visits.
+    int m_stop_rank = max_start_rank;
+    static constexpr int max_start_rank = 999;
 };
