@@ -163,7 +163,9 @@ NTSTATUS VrbusDriver::device_control(device_object *device, IoControlRequest &re
     if (!lengths_fit)
         return STATUS_INVALID_PARAMETER;
     Call call{request, ext.card, ext.chip, ext.handle};
-    return (this->*entry->handler)(call);
+    const NTSTATUS status = (this->*entry->handler)(call);
+    send_due_signals(); // of the events that bus on or off and the requests for reports stored
+    return status;
 }
 
 // ---- Debug flags and bit timing ----

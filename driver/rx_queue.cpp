@@ -54,8 +54,9 @@ bool RxQueue::layout_matches() const
 
 uint32_t RxQueue::read_index() const
 {
+    // Sequentially consistent: see push().
     const uint32_t index = __atomic_load_n(reinterpret_cast<uint32_t *>(block_->data() + kReadIndexAt),
-                                           __ATOMIC_ACQUIRE);
+                                           __ATOMIC_SEQ_CST);
     return index < capacity_ ? index : write_;
 }
 
@@ -74,7 +75,9 @@ void RxQueue::push(const MessageRecord &record)
 {
     std::memcpy(entry(write_), &record, kEntrySize);
     write_ = (write_ + 1) % capacity_;
-    __atomic_store_n(reinterpret_cast<uint32_t *>(block_->data() + kWriteIndexAt), write_, __ATOMIC_RELEASE);
+    __atomic_exchange_n(reinterpret_cast<uint32_t *>(block_->data() + kWriteIndexAt), write_, __ATOMIC_SEQ_CST);
+    if (fill_level() == notify_level_)
+        due_ |= kNotificationDue;
 }
 
 bool RxQueue::store(const MessageRecord &record)
@@ -82,8 +85,6 @@ bool RxQueue::store(const MessageRecord &record)
     if (is_full())
         return false;
     push(record);
-    if (fill_level() == notify_level_)
-        notify();
     return true;
 }
 
@@ -126,10 +127,19 @@ void RxQueue::set_event(int slot, EventReference event)
     (*event_table_)[slot] = std::move(event);
 }
 
-void RxQueue::signal_event(EventSlot slot) const
+void RxQueue::send_due_signals()
 {
-    if (event_table_)
-        (*event_table_)[slot].signal();
+    if (!due_)
+        return;
+    if (due_ & kNotificationDue)
+        notification_.signal();
+    if (event_table_) {
+        for (int slot = 0; slot < int(event_table_->size()); ++slot) {
+            if (due_ & (1u << slot))
+                (*event_table_)[slot].signal();
+        }
+    }
+    due_ = 0;
 }
 
 void RxQueue::set_delivery_suspended(bool suspended)

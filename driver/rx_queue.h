@@ -48,11 +48,18 @@ public:
     bool is_empty() const { return read_index() == write_; }
 
     // Writes the entry at the write index and then moves the index on, so
-    // that a reader never sees a half-written entry. The caller has made
+    // that a reader never sees a half-written entry; the notification comes
+    // due when the fill level reaches the notify level. The caller has made
     // sure the queue is not full.
+    //
+    // A reader stores its read index and then loads the write index again
+    // before it sleeps; here the write index is stored and then the read
+    // index loaded. Both sides order store before load with a sequentially
+    // consistent exchange and load, so at least one sees the other: either
+    // the reader finds the new entry, or the fill level seen here counts
+    // from the reader's last index and the notification comes due.
     void push(const MessageRecord &record);
-    // Store one record: pushes it unless the queue is full (false then) and
-    // notifies when the fill level reaches the notify level.
+    // Store one record: pushes it unless the queue is full (false then).
     bool store(const MessageRecord &record);
     // Copies up to max_records entries from the read index on into out.
     uint32_t read(uint8_t *out, uint32_t max_records);
@@ -71,12 +78,16 @@ public:
     // The notification event and the fill level at which it is set.
     void set_notification(EventReference event, uint32_t level);
     uint32_t notify_level() const { return notify_level_; }
-    void notify() const { notification_.signal(); }
 
     // The event table, made on first use.
     bool has_event_table() const { return event_table_ != nullptr; }
     void set_event(int slot, EventReference event);
-    void signal_event(EventSlot slot) const;
+
+    // Signals come due while records are stored and are sent together by
+    // send_due_signals(), so that a queue is signalled at most once per
+    // request however many records the request stores in it.
+    void make_event_due(EventSlot slot) { due_ |= 1u << slot; }
+    void send_due_signals();
 
     bool delivery_suspended() const { return suspended_; }
     void set_delivery_suspended(bool suspended);
@@ -95,6 +106,8 @@ private:
     uint32_t mappings_ = 0;
     uint32_t notify_level_ = 1;
     bool suspended_ = false;
+    uint32_t due_ = 0; // bit n: event table slot n; kNotificationDue: the notification
+    static constexpr uint32_t kNotificationDue = 1u << 4;
     EventReference notification_;
     std::unique_ptr<std::array<EventReference, 4>> event_table_;
 };

@@ -196,14 +196,12 @@ void VrbusDriver::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
     handle->overrun_pending = false;
     entry.time -= handle->clock_offset;
     queue->push(entry);
-    if (queue->fill_level() == queue->notify_level())
-        queue->notify();
     if (error_frame)
-        queue->signal_event(RxQueue::kErrorFrameEvent);
+        queue->make_event_due(RxQueue::kErrorFrameEvent);
     else if (entry.flags & record_flag::kTxAcknowledge)
-        queue->signal_event(RxQueue::kTxAcknowledgeEvent);
+        queue->make_event_due(RxQueue::kTxAcknowledgeEvent);
     else if (!(entry.flags & record_flag::kTxRequest))
-        queue->signal_event(RxQueue::kReceiveEvent);
+        queue->make_event_due(RxQueue::kReceiveEvent);
 
     if (auto_responses) {
         // The marks gather until the handle's work item runs: a handle has
@@ -285,6 +283,7 @@ void VrbusDriver::send_auto_responses(card_info *card, chip_info *chip, dev_hand
         if ((slots & (1u << slot)) && response.in_use)
             (this->*operations_->transmit)(card, chip, handle, &response.record, 1);
     }
+    send_due_signals();
 }
 
 // ---- Events ----
@@ -328,7 +327,7 @@ void VrbusDriver::deliver_event(chip_info *chip, dev_handle *requester, MessageR
             store_event(handle, next);
         }
         if (record.kind == record_kind::kChipState)
-            queue->signal_event(RxQueue::kChipStateEvent);
+            queue->make_event_due(RxQueue::kChipStateEvent);
     }
 }
 
@@ -360,6 +359,7 @@ void VrbusDriver::card_timer_tick(card_info *card)
     record.time = time_base_.now();
     for (auto &chip : card->chips)
         deliver_event(chip.get(), nullptr, record);
+    send_due_signals();
     card->timer->set(card->timer_rate);
 }
 

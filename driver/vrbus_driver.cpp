@@ -249,6 +249,13 @@ void VrbusDriver::close_device(device_object *device)
         return;
     close(device);
     device->is_open = false;
+    send_due_signals(); // the chip state of a channel that went off bus
+}
+
+void VrbusDriver::send_due_signals()
+{
+    for (auto &queue : queues_)
+        queue.second->send_due_signals();
 }
 
 NTSTATUS VrbusDriver::create(device_object *device)
@@ -381,6 +388,7 @@ NTSTATUS VrbusDriver::write(device_object *device, const uint8_t *buffer, uint32
     const int sent = operations_->transmit
                          ? (this->*operations_->transmit)(ext.card, ext.chip, ext.handle, records.data(), count)
                          : -1;
+    send_due_signals();
     if (sent < 0)
         return kStatusWriteRefused;
     *information = count * RxQueue::kEntrySize;

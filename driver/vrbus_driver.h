@@ -269,6 +269,9 @@ private:
     uint8_t match_auto_responses(const dev_handle *handle, const MessageRecord &record) const;
     void send_auto_responses(card_info *card, chip_info *chip, dev_handle *handle, uint32_t opened);
     void card_timer_tick(card_info *card);
+    // Ends a round of deliveries (a request, a timer tick, the auto responses
+    // of a handle): every queue gets the signals that came due in it, once.
+    void send_due_signals();
     void recompute_card_timer(card_info *card);
 
     // Bus on and off, the bit-timing search and the acceptance setting.

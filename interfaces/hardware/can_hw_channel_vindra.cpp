@@ -18,9 +18,13 @@ constexpr uint32_t rate_window_ms = 500000;
 
 // The receive queue header's words; the driver writes the write index, this
 // side the status mark and the read index, each with an atomic exchange.
+// Loads and exchanges are sequentially consistent: the read index stored
+// before the write index is loaded again, as the driver stores the write
+// index before it loads the read index, lets one side always see the other,
+// so the driver cannot skip the notification of a reader about to sleep.
 uint32_t load_word(const uint8_t *queue, int offset)
 {
-    return __atomic_load_n(reinterpret_cast<const uint32_t *>(queue + offset), __ATOMIC_ACQUIRE);
+    return __atomic_load_n(reinterpret_cast<const uint32_t *>(queue + offset), __ATOMIC_SEQ_CST);
 }
 
 void exchange_word(uint8_t *queue, int offset, uint32_t value)
