@@ -1,6 +1,6 @@
 #include "core/memory_image.h"
 
-#include "core/debug_trace.h"
+#include "platform/debug_trace.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "core/vyr_signal_if.h"
 
-#include "core/debug_trace.h"
+#include "platform/debug_trace.h"
 #include "core/path_util.h"
 #include "core/qtb_config.h"
 #include "core/script_trigger.h"

@@ -1,10 +1,13 @@
 #include "platform/device_transport.h"
 
+#include "platform/debug_trace.h"
 #include "platform/runtime_directory.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <sys/mman.h>
@@ -51,6 +54,28 @@ uint32_t get_u32(const uint8_t *from)
     return uint32_t(from[0]) | uint32_t(from[1]) << 8 | uint32_t(from[2]) << 16 | uint32_t(from[3]) << 24;
 }
 
+int reply_timeout_from_environment()
+{
+    const char *value = std::getenv("VRBUS_REPLY_TIMEOUT_MS");
+    const long ms = value ? std::strtol(value, nullptr, 10) : 0;
+    return ms > 0 && ms <= 24 * 3600 * 1000 ? int(ms) : kDefaultReplyTimeoutMs;
+}
+
+// Waits until the socket has a reply to take; false after timeout_ms.
+bool wait_for_reply(int socket, int timeout_ms)
+{
+    pollfd reply{socket, POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int ready = poll(&reply, 1, int(std::max<int64_t>(left.count(), 0)));
+        if (ready != 0 && !(ready < 0 && errno == EINTR))
+            return true; // a reply, a hang-up or an error: recvmsg tells which
+        if (ready == 0)
+            return false;
+    }
+}
+
 } // namespace
 
 DeviceFile::~DeviceFile()
@@ -72,6 +97,7 @@ int DeviceFile::open(const std::string &device_name)
     socket_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (socket_ < 0)
         return system_error::NOT_READY;
+    reply_timeout_ms_ = reply_timeout_from_environment();
     if (connect(socket_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0) {
         ::close(socket_);
         socket_ = -1;
@@ -229,6 +255,14 @@ NTSTATUS DeviceFile::last_status() const
     return last_status_;
 }
 
+bool DeviceFile::connection_lost() const
+{
+    // A hang-up of the daemon, or the shutdown after a time-out, shuts both
+    // directions; a reply on its way only makes the socket readable.
+    pollfd state{socket_.load(), POLLIN, 0};
+    return state.fd >= 0 && poll(&state, 1, 0) == 1 && (state.revents & (POLLHUP | POLLERR));
+}
+
 int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t in_len, const int *fds,
                          int fd_count, void *output, uint32_t out_len, Reply *reply)
 {
@@ -257,8 +291,19 @@ int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t
     do
         sent = sendmsg(socket_, &message, MSG_NOSIGNAL);
     while (sent < 0 && errno == EINTR);
-    if (sent < 0)
+    if (sent < 0) {
+        debug_trace("DeviceFile::transact: request %u (code 0x%x) not sent: %s", op, code, std::strerror(errno));
+        last_status_ = nt_status::STATUS_DEVICE_NOT_READY;
         return errno == EBADF ? system_error::INVALID_HANDLE : system_error::NOT_READY;
+    }
+    if (!wait_for_reply(socket_, reply_timeout_ms_)) {
+        debug_trace("DeviceFile::transact: no reply to request %u (code 0x%x) within %d ms: the daemon is stopped "
+                    "or hangs; the handle is given up",
+                    op, code, reply_timeout_ms_);
+        shutdown(socket_, SHUT_RDWR);
+        last_status_ = nt_status::STATUS_DEVICE_NOT_READY;
+        return system_error::NOT_READY;
+    }
 
     uint8_t reply_header[kReplyHeaderSize];
     uint8_t overflow; // receives a byte only when a reply is longer than asked for
@@ -294,6 +339,12 @@ int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t
     // A lost daemon or a malformed reply leaves the device unusable.
     if (received < ssize_t(kReplyHeaderSize) || size_t(received) > kReplyHeaderSize + out_len
         || (answer.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
+        if (received <= 0)
+            debug_trace("DeviceFile::transact: no reply to request %u (code 0x%x): %s", op, code,
+                        received == 0 ? "the daemon hung up" : std::strerror(errno));
+        else
+            debug_trace("DeviceFile::transact: malformed reply of %zd bytes to request %u (code 0x%x)", received, op,
+                        code);
         if (reply->fd >= 0) {
             ::close(reply->fd);
             reply->fd = -1;

@@ -8,7 +8,9 @@
 // a packet as SCM_RIGHTS: event fds with the control codes that name events,
 // the receive queue's memfd with the reply of the map control code.
 #include "platform/nt_status.h"
+#include "platform/wait.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstddef>
 #include <mutex>
@@ -63,12 +65,19 @@ std::string canonical_device_name(const std::string &name);
 // The daemon's socket path in the runtime directory.
 std::string socket_path();
 
+// How long a call waits for the daemon's reply unless the environment
+// variable VRBUS_REPLY_TIMEOUT_MS names another time (a daemon under a
+// debugger or a memory checker needs more).
+constexpr int kDefaultReplyTimeoutMs = 5000;
+
 } // namespace device_transport
 
 // One open handle of a daemon-owned device, the client end of the transport.
 // Calls return a system error number (0 on success) made from the reply's
 // NTSTATUS (last_status()); the calls of one object are serialised, so
-// several threads may share it.
+// several threads may share it. A call whose reply does not come within the
+// reply time-out fails with the not-ready error (21) and ends the
+// connection, since a late reply would answer the next call.
 class DeviceFile
 {
 public:
@@ -103,6 +112,15 @@ public:
     // The NTSTATUS of the last reply.
     NTSTATUS last_status() const;
 
+    // The handle's socket for a wait set: ready when the daemon hung up (and
+    // for a moment while another thread's reply arrives), so that a thread
+    // that waits on its notification event also learns that the daemon is
+    // gone. It stays ready once the connection is lost; fd -1 when closed.
+    WaitHandle connection_handle() const { return WaitHandle{socket_.load(), false}; }
+    // True when the daemon hung up or a call timed out: every call fails
+    // with the not-ready error from then on. Does not wait for other calls.
+    bool connection_lost() const;
+
 private:
     struct Reply
     {
@@ -116,7 +134,8 @@ private:
     void unmap_locked();
 
     mutable std::mutex mutex_;
-    int socket_ = -1;
+    std::atomic<int> socket_{-1}; // read without the lock by connection_handle() and connection_lost()
+    int reply_timeout_ms_ = device_transport::kDefaultReplyTimeoutMs;
     NTSTATUS last_status_ = nt_status::STATUS_SUCCESS;
     void *mapping_ = nullptr;
     size_t mapping_size_ = 0;

@@ -1,8 +1,9 @@
 #include "interfaces/hardware/can_hw_channel_vindra.h"
 
-#include "core/debug_trace.h"
+#include "platform/debug_trace.h"
 #include "interfaces/hardware/buslib.h"
 #include "interfaces/hardware/canio_device.h"
+#include "platform/device_transport.h"
 
 #include <algorithm>
 #include <cstring>
@@ -355,6 +356,14 @@ CANhwStatus CANhwChannelVindra::get_event_handle(platform::WaitHandle *handle)
     return canhwSuccess;
 }
 
+CANhwStatus CANhwChannelVindra::get_connection_handle(platform::WaitHandle *handle)
+{
+    const platform::WaitHandle connection = has_device() ? device_->connection_handle() : platform::WaitHandle{};
+    if (handle)
+        *handle = connection;
+    return connection.fd >= 0 ? canhwSuccess : canhwErrorInvalidHandle;
+}
+
 CANhwStatus CANhwChannelVindra::write(VyrCanMessage &message)
 {
     unsigned flags;
@@ -507,8 +516,13 @@ CANhwStatus CANhwChannelVindra::read_can_message(VyrCanMessage *message)
         const uint32_t capacity = load_word(queue, canio_queue::capacity);
         const uint32_t write = load_word(queue, canio_queue::write_index);
         const uint32_t read = load_word(queue, canio_queue::read_index);
-        if (read == write || capacity == 0 || read >= capacity || write >= capacity)
-            return taken ? canhwSuccess : canhwNoMessage;
+        if (read == write || capacity == 0 || read >= capacity || write >= capacity) {
+            if (taken)
+                return canhwSuccess;
+            // The mapping outlives the daemon: only the socket tells that no
+            // frame will come any more.
+            return device_ && device_->connection_lost() ? canhwErrorBrokenLink : canhwNoMessage;
+        }
         const uint8_t *entry = queue + canio_queue::entries + size_t(read) * size;
 
         if (taken) {

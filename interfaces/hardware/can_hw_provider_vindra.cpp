@@ -1,6 +1,6 @@
 #include "interfaces/hardware/can_hw_provider_vindra.h"
 
-#include "core/debug_trace.h"
+#include "platform/debug_trace.h"
 #include "core/path_util.h"
 #include "core/vyr_os_version.h"
 #include "interfaces/hardware/buslib.h"

@@ -287,7 +287,9 @@ inline std::vector<MessageRecord> frames_of(const std::vector<MessageRecord> &re
     return frames;
 }
 
-// A receive queue mapped into this process, read the way the program does.
+// A receive queue mapped into this process, read the way the program does:
+// sequentially consistent, so that the read index stored is ordered before
+// the write index loaded next, as a reader that goes to sleep needs.
 class MappedQueue
 {
 public:
@@ -295,7 +297,7 @@ public:
 
     uint32_t header(unsigned offset) const
     {
-        return __atomic_load_n(reinterpret_cast<uint32_t *>(base_ + offset), __ATOMIC_ACQUIRE);
+        return __atomic_load_n(reinterpret_cast<uint32_t *>(base_ + offset), __ATOMIC_SEQ_CST);
     }
     void set_header(unsigned offset, uint32_t value)
     {
@@ -313,8 +315,8 @@ public:
         std::memcpy(record, base_ + 76 + size_t(read) * 22, 22);
         const uint32_t next = (read + 1) % capacity();
         if (next == write)
-            __atomic_fetch_or(reinterpret_cast<uint32_t *>(base_ + 8), 0x80000000u, __ATOMIC_ACQ_REL);
-        __atomic_exchange_n(reinterpret_cast<uint32_t *>(base_ + 64), next, __ATOMIC_ACQ_REL);
+            __atomic_fetch_or(reinterpret_cast<uint32_t *>(base_ + 8), 0x80000000u, __ATOMIC_SEQ_CST);
+        __atomic_exchange_n(reinterpret_cast<uint32_t *>(base_ + 64), next, __ATOMIC_SEQ_CST);
         return true;
     }
 
