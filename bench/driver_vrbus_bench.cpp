@@ -15,6 +15,7 @@
 #include "driver/vrbus_server.h"
 #include "platform/device_transport.h"
 #include "platform/event.h"
+#include "platform/vrbus_contract.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,9 +36,9 @@ namespace {
 
 using platform::DeviceFile;
 
-constexpr uint32_t kSetRxQueueSize = 0x80002070;
-constexpr uint32_t kBusOn = 0x80002048;
-constexpr uint32_t kSetNotification = 0x80002084;
+using namespace vrbus::code;
+using namespace vrbus::queue;
+constexpr uint32_t kRecord = vrbus::record::kSize;
 constexpr uint32_t kQueueCapacity = 8192;
 constexpr int kBatch = 64;
 
@@ -97,14 +98,14 @@ struct Reader
     int drain()
     {
         auto *base = static_cast<uint8_t *>(queue);
-        auto *write_index = reinterpret_cast<uint32_t *>(base + 60);
-        auto *read_index = reinterpret_cast<uint32_t *>(base + 64);
-        const uint32_t capacity = *reinterpret_cast<uint32_t *>(base + 68);
+        auto *write_index = reinterpret_cast<uint32_t *>(base + kWriteIndexAt);
+        auto *read_index = reinterpret_cast<uint32_t *>(base + kReadIndexAt);
+        const uint32_t capacity = *reinterpret_cast<uint32_t *>(base + kCapacityAt);
         int taken = 0;
         uint32_t read = __atomic_load_n(read_index, __ATOMIC_ACQUIRE);
-        uint8_t entry[22];
+        uint8_t entry[kRecord];
         while (read != __atomic_load_n(write_index, __ATOMIC_ACQUIRE)) {
-            std::memcpy(entry, base + 76 + size_t(read) * 22, 22);
+            std::memcpy(entry, base + kEntriesAt + size_t(read) * kRecord, kRecord);
             benchmark::DoNotOptimize(entry);
             read = (read + 1) % capacity;
             __atomic_store_n(read_index, read, __ATOMIC_RELEASE);
@@ -119,12 +120,13 @@ struct Reader
 
 std::vector<uint8_t> frames(int count)
 {
-    std::vector<uint8_t> records(size_t(count) * 22, 0);
+    using namespace vrbus::record;
+    std::vector<uint8_t> records(size_t(count) * kSize, 0);
     for (int i = 0; i < count; ++i) {
-        uint8_t *record = records.data() + size_t(i) * 22;
-        record[0] = 10;       // a frame to send
-        record[8] = uint8_t(i); // identifier
-        record[13] = 8;       // length
+        uint8_t *record = records.data() + size_t(i) * kSize;
+        record[kKindAt] = kTxFrame;
+        record[kIdAt] = uint8_t(i);
+        record[kLengthAt] = 8;
     }
     return records;
 }
@@ -276,25 +278,25 @@ private:
     {
         __atomic_exchange_n(reinterpret_cast<uint32_t *>(queue_ + offset), value, __ATOMIC_SEQ_CST);
     }
-    bool empty() const { return word(64) == word(60); }
+    bool empty() const { return word(kReadIndexAt) == word(kWriteIndexAt); }
 
     int drain()
     {
-        const uint32_t capacity = word(68);
+        const uint32_t capacity = word(kCapacityAt);
         int taken = 0;
-        uint8_t entry[22];
+        uint8_t entry[kRecord];
         for (;;) {
-            const uint32_t read = word(64);
-            const uint32_t write = word(60);
+            const uint32_t read = word(kReadIndexAt);
+            const uint32_t write = word(kWriteIndexAt);
             if (read == write)
                 return taken;
-            std::memcpy(entry, queue_ + 76 + size_t(read) * 22, 22);
+            std::memcpy(entry, queue_ + kEntriesAt + size_t(read) * kRecord, kRecord);
             benchmark::DoNotOptimize(entry);
             const uint32_t next = (read + 1) % capacity;
             if (next == write)
-                exchange(8, word(8) | 0x80000000u);
-            exchange(64, next);
-            if (entry[0] == 1) // a frame; the chip state of the first bus on is not counted
+                exchange(kStatusAt, word(kStatusAt) | kDrained);
+            exchange(kReadIndexAt, next);
+            if (entry[vrbus::record::kKindAt] == vrbus::record::kFrame) // not the chip state of the first bus on
                 ++taken;
         }
     }
@@ -334,8 +336,8 @@ void write_frames(Writer &writer, WriterState &state)
     for (int sent = 0; sent < kFrames; sent += kBatch) {
         uint32_t written = 0;
         const int count = std::min(kBatch, kFrames - sent);
-        check(writer.device.write(batch.data(), uint32_t(count * 22), &written), "write");
-        state.written.fetch_add(written / 22);
+        check(writer.device.write(batch.data(), uint32_t(count * kRecord), &written), "write");
+        state.written.fetch_add(written / kRecord);
     }
     state.done.store(true);
 }
@@ -386,7 +388,13 @@ void BM_SleepingReaderThreads(benchmark::State &state)
         munmap(writer_state, sizeof(WriterState));
     }
 }
-BENCHMARK(BM_SleepingReaderThreads)->Arg(1)->Arg(4)->Arg(16)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SleepingReaderThreads)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SleepingReaderProcesses(benchmark::State &state)
 {
@@ -454,7 +462,7 @@ void BM_WriteToWakeUpLatencyPercentiles(benchmark::State &state)
         for (int i = 0; i < kFrames; ++i) {
             const int64_t written_at = now_ns();
             uint32_t written = 0;
-            check(writer.device.write(one.data(), 22, &written), "write");
+            check(writer.device.write(one.data(), kRecord, &written), "write");
             writer_state->written.fetch_add(1);
             while (figures->received.load() < i + 1)
                 std::this_thread::yield();
@@ -463,7 +471,9 @@ void BM_WriteToWakeUpLatencyPercentiles(benchmark::State &state)
         writer_state->done.store(true);
         thread.join();
         std::sort(latencies.begin(), latencies.end());
-        const auto percentile = [&](double p) { return double(latencies[size_t(p * double(latencies.size() - 1))]) / 1e3; };
+        const auto percentile = [&](double p) {
+            return double(latencies[size_t(p * double(latencies.size() - 1))]) / 1e3;
+        };
         state.counters["p50 us"] = percentile(0.50);
         state.counters["p99 us"] = percentile(0.99);
         state.counters["p99.9 us"] = percentile(0.999);

@@ -3,20 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+using namespace vrbus::queue;
 
-// Header offsets.
-constexpr unsigned kVersionAt = 0;
-constexpr unsigned kEntrySizeAt = 4;
-constexpr unsigned kStateAt = 8;
-constexpr unsigned kReferencesAt = 12;
-constexpr unsigned kNotifyLevelAt = 16;
-constexpr unsigned kTagAt = 24;
-constexpr unsigned kControlBlockAt = 56;
-constexpr unsigned kWriteIndexAt = 60;
-constexpr unsigned kReadIndexAt = 64;
-constexpr unsigned kCapacityAt = 68;
-constexpr unsigned kSuspendedAt = 72;
+namespace {
 
 constexpr char kTag[] = "vector rx queue 1.10";
 
@@ -27,7 +16,7 @@ std::unique_ptr<RxQueue> RxQueue::create(uint32_t capacity, uint32_t id)
     // A queue of no entries has no valid index at all.
     if (capacity == 0 || capacity > kMaxCapacity)
         return nullptr;
-    auto block = SharedBlock::allocate(size_t(capacity) * kEntrySize + kHeaderSize + kBlockSpare, "vrbus rx queue");
+    auto block = SharedBlock::allocate(size_t(capacity) * kEntrySize + kEntriesAt + kBlockSpare, "vrbus rx queue");
     if (!block)
         return nullptr;
     return std::unique_ptr<RxQueue>(new RxQueue(std::move(block), capacity, id));
@@ -38,7 +27,7 @@ RxQueue::RxQueue(std::unique_ptr<SharedBlock> block, uint32_t capacity, uint32_t
 {
     put_header(kVersionAt, kLayoutVersion);
     put_header(kEntrySizeAt, kEntrySize);
-    put_header(kStateAt, 1);
+    put_header(kStatusAt, 1);
     put_header(kReferencesAt, 0);
     put_header(kNotifyLevelAt, notify_level_);
     std::memcpy(block_->data() + kTagAt, kTag, sizeof kTag);
@@ -123,7 +112,7 @@ void RxQueue::set_notification(EventReference event, uint32_t level)
 void RxQueue::set_event(int slot, EventReference event)
 {
     if (!event_table_)
-        event_table_ = std::make_unique<std::array<EventReference, 4>>();
+        event_table_ = std::make_unique<std::array<EventReference, vrbus::event_slot::kCount>>();
     (*event_table_)[slot] = std::move(event);
 }
 

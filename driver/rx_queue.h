@@ -1,6 +1,6 @@
 #pragma once
 // A receive queue: one shared block of a 76-byte header and capacity entries
-// of 22 bytes that a client maps into its process, plus the control block
+// of 22 bytes that a client maps into its process (vrbus::queue), plus the control block
 // that only the driver sees (references, the notification event and level,
 // the event table). The driver moves the write index, the reader the read
 // index; the queue holds at most capacity - 1 records.
@@ -19,16 +19,10 @@
 class RxQueue
 {
 public:
-    static constexpr uint32_t kHeaderSize = 76;
-    static constexpr uint32_t kLayoutVersion = 2;
-    static constexpr uint32_t kEntrySize = 22;
-    static constexpr uint32_t kMaxCapacity = 0x80000;
-    static constexpr uint32_t kBlockSpare = 100 - kHeaderSize; // the block is capacity × 22 + 100 bytes
+    static constexpr uint32_t kEntrySize = vrbus::record::kSize;
+    static constexpr uint32_t kBlockSpare = 100 - vrbus::queue::kEntriesAt; // the block is capacity × 22 + 100 bytes
 
-    // Event table slots.
-    enum EventSlot { kTxAcknowledgeEvent = 0, kReceiveEvent = 1, kChipStateEvent = 2, kErrorFrameEvent = 3 };
-
-    // A new queue, nullptr when the capacity is 0 or above kMaxCapacity or
+    // A new queue, nullptr when the capacity is 0 or above the maximum or
     // memory is short. id is the reference clients use to name it.
     static std::unique_ptr<RxQueue> create(uint32_t capacity, uint32_t id);
 
@@ -79,14 +73,14 @@ public:
     void set_notification(EventReference event, uint32_t level);
     uint32_t notify_level() const { return notify_level_; }
 
-    // The event table, made on first use.
+    // The event table (vrbus::event_slot), made on first use.
     bool has_event_table() const { return event_table_ != nullptr; }
     void set_event(int slot, EventReference event);
 
     // Signals come due while records are stored and are sent together by
     // send_due_signals(), so that a queue is signalled at most once per
     // request however many records the request stores in it.
-    void make_event_due(EventSlot slot) { due_ |= 1u << slot; }
+    void make_event_due(int slot) { due_ |= 1u << slot; }
     void send_due_signals();
 
     bool delivery_suspended() const { return suspended_; }
@@ -96,7 +90,10 @@ private:
     RxQueue(std::unique_ptr<SharedBlock> block, uint32_t capacity, uint32_t id);
     void put_header(unsigned offset, uint32_t value);
     uint32_t header(unsigned offset) const;
-    uint8_t *entry(uint32_t index) const { return block_->data() + kHeaderSize + size_t(index) * kEntrySize; }
+    uint8_t *entry(uint32_t index) const
+    {
+        return block_->data() + vrbus::queue::kEntriesAt + size_t(index) * kEntrySize;
+    }
 
     std::unique_ptr<SharedBlock> block_;
     uint32_t capacity_;
@@ -107,7 +104,7 @@ private:
     uint32_t notify_level_ = 1;
     bool suspended_ = false;
     uint32_t due_ = 0; // bit n: event table slot n; kNotificationDue: the notification
-    static constexpr uint32_t kNotificationDue = 1u << 4;
+    static constexpr uint32_t kNotificationDue = 1u << vrbus::event_slot::kCount;
     EventReference notification_;
-    std::unique_ptr<std::array<EventReference, 4>> event_table_;
+    std::unique_ptr<std::array<EventReference, vrbus::event_slot::kCount>> event_table_;
 };

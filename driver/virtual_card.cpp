@@ -20,7 +20,7 @@ constexpr uint32_t kExtendedIdBits29And30 = 0x60000000;
 
 bool is_extended(uint32_t id)
 {
-    return (id & kExtendedId) != 0;
+    return (id & vrbus::record::kExtendedId) != 0;
 }
 
 } // namespace
@@ -34,13 +34,13 @@ void VrbusDriver::vcard_start(card_info *card)
 
 void VrbusDriver::vcard_go_bus_on(card_info *card, chip_info *chip)
 {
-    chip->chip_state = kChipErrorActive;
+    chip->chip_state = vrbus::record::kChipErrorActive;
     broadcast_chip_state(chip, nullptr);
 }
 
 void VrbusDriver::vcard_go_bus_off(card_info *card, chip_info *chip)
 {
-    chip->chip_state = kChipBusOff;
+    chip->chip_state = vrbus::record::kChipBusOff;
     broadcast_chip_state(chip, nullptr);
 }
 
@@ -53,14 +53,14 @@ void VrbusDriver::vcard_request_statistics(card_info *card, chip_info *chip, dev
 {
     const handle_counters &c = requester->counters;
     MessageRecord standard;
-    standard.kind = record_kind::kStatisticsStandard;
+    standard.kind = vrbus::record::kFrameCounters;
     standard.time = time_base_.now();
     standard.put_u32(8, c.std_data_sent + c.std_data_received);
     standard.put_u32(12, c.std_remote_sent + c.std_remote_received);
     standard.put_u32(16, c.error_frames_sent + c.error_frames_received);
     standard.put_u16(20, uint16_t(requester->bus_load));
     MessageRecord extended;
-    extended.kind = record_kind::kStatisticsExtended;
+    extended.kind = vrbus::record::kExtFrameCounters;
     extended.time = standard.time;
     extended.put_u32(8, c.ext_data_sent + c.ext_data_received);
     extended.put_u32(12, c.ext_remote_sent + c.ext_remote_received);
@@ -94,25 +94,25 @@ int VrbusDriver::vcard_transmit(card_info *card, chip_info *chip, dev_handle *se
     for (uint32_t i = 0; i < count; ++i) {
         MessageRecord record = records[i];
         // A frame flagged 0x02 carries the writer's own time stamp.
-        if (record.flags & record_flag::kOverrun)
+        if (record.flags & vrbus::record::kOverrun)
             record.time += sender->clock_offset;
         else
             record.time = time_base_.now();
-        record.flags &= record_flag::kErrorFrame | record_flag::kRemote;
+        record.flags &= vrbus::record::kErrorFrame | vrbus::record::kRemote;
         record.length = std::min<uint8_t>(record.length, 8);
         if (is_extended(record.id))
             record.id &= ~kExtendedIdBits29And30;
         else
             record.id &= kStandardIdMask;
-        record.kind = record_kind::kFrame;
+        record.kind = vrbus::record::kFrame;
 
         if (sender->tx_request_mode) {
-            record.flags |= record_flag::kTxRequest;
+            record.flags |= vrbus::record::kTxRequest;
             deliver(chip, sender->identity, record);
-            record.flags &= ~record_flag::kTxRequest;
+            record.flags &= ~vrbus::record::kTxRequest;
         }
         if (sender->tx_acknowledge_mode)
-            record.flags |= record_flag::kTxAcknowledge;
+            record.flags |= vrbus::record::kTxAcknowledge;
         deliver(chip, sender->identity, record);
         if (card->connect_channels) {
             for (auto &other : card->chips) {
@@ -154,10 +154,10 @@ void VrbusDriver::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
         }
     }
 
-    if (!(record.flags & record_flag::kTxRequest))
+    if (!(record.flags & vrbus::record::kTxRequest))
         count_frame(handle, record);
 
-    const bool error_frame = record.flags & record_flag::kErrorFrame;
+    const bool error_frame = record.flags & vrbus::record::kErrorFrame;
     if (error_frame && handle->suppress_error_frames)
         return;
     const bool own = sender == handle->identity;
@@ -167,21 +167,21 @@ void VrbusDriver::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
             return;
         // Auto responses answer the frame as it was written, before the
         // echo flags that the sender's channel mode adds.
-        if (!(record.flags & record_flag::kTxRequest))
+        if (!(record.flags & vrbus::record::kTxRequest))
             auto_responses = match_auto_responses(handle, record);
     }
 
     MessageRecord entry = record;
     entry.channel = uint8_t(handle->channel_tag);
     if (own) {
-        if ((entry.flags & record_flag::kTxRequest) && !handle->tx_request_mode)
+        if ((entry.flags & vrbus::record::kTxRequest) && !handle->tx_request_mode)
             return;
-        if ((entry.flags & record_flag::kTxAcknowledge) && !handle->tx_acknowledge_mode)
+        if ((entry.flags & vrbus::record::kTxAcknowledge) && !handle->tx_acknowledge_mode)
             return;
     } else {
-        if (entry.flags & record_flag::kTxRequest)
+        if (entry.flags & vrbus::record::kTxRequest)
             return;
-        entry.flags &= ~record_flag::kTxAcknowledge;
+        entry.flags &= ~vrbus::record::kTxAcknowledge;
         entry.byte2 = 0;
     }
 
@@ -192,16 +192,16 @@ void VrbusDriver::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
         handle->overrun_pending = true;
     }
     if (handle->overrun_pending)
-        entry.flags |= record_flag::kOverrun;
+        entry.flags |= vrbus::record::kOverrun;
     handle->overrun_pending = false;
     entry.time -= handle->clock_offset;
     queue->push(entry);
     if (error_frame)
-        queue->make_event_due(RxQueue::kErrorFrameEvent);
-    else if (entry.flags & record_flag::kTxAcknowledge)
-        queue->make_event_due(RxQueue::kTxAcknowledgeEvent);
-    else if (!(entry.flags & record_flag::kTxRequest))
-        queue->make_event_due(RxQueue::kReceiveEvent);
+        queue->make_event_due(vrbus::event_slot::kErrorFrame);
+    else if (entry.flags & vrbus::record::kTxAcknowledge)
+        queue->make_event_due(vrbus::event_slot::kTxAcknowledge);
+    else if (!(entry.flags & vrbus::record::kTxRequest))
+        queue->make_event_due(vrbus::event_slot::kReceive);
 
     if (auto_responses) {
         // The marks gather until the handle's work item runs: a handle has
@@ -221,13 +221,13 @@ void VrbusDriver::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
 void VrbusDriver::count_frame(dev_handle *handle, const MessageRecord &record)
 {
     handle_counters &c = handle->counters;
-    const bool sent = record.flags & record_flag::kTxAcknowledge;
-    if (record.flags & record_flag::kErrorFrame) {
+    const bool sent = record.flags & vrbus::record::kTxAcknowledge;
+    if (record.flags & vrbus::record::kErrorFrame) {
         ++(sent ? c.error_frames_sent : c.error_frames_received);
         handle->load_bits += 16;
         return;
     }
-    const bool remote = record.flags & record_flag::kRemote;
+    const bool remote = record.flags & vrbus::record::kRemote;
     const uint32_t data_bits = remote ? 0 : 10 * std::min<uint32_t>(record.length, 8);
     if (is_extended(record.id)) {
         if (remote)
@@ -260,7 +260,7 @@ uint8_t VrbusDriver::match_auto_responses(const dev_handle *handle, const Messag
         const auto_response &response = (*handle->auto_responses)[slot];
         if (!response.in_use || !response.enabled || (record.id & response.mask) != response.code)
             continue;
-        if ((response.flags & 1) && !(record.flags & record_flag::kRemote))
+        if ((response.flags & 1) && !(record.flags & vrbus::record::kRemote))
             continue;
         marked |= uint8_t(1u << slot);
     }
@@ -297,10 +297,10 @@ void VrbusDriver::deliver_event(chip_info *chip, dev_handle *requester, MessageR
             continue;
         bool wanted = false;
         switch (record.kind) {
-        case record_kind::kTimer:
+        case vrbus::record::kTimer:
             wanted = handle->timer_rate != 0;
             break;
-        case record_kind::kChipState:
+        case vrbus::record::kChipState:
             wanted = handle->on_bus && (requester ? handle == requester : !handle->suppress_chip_state_broadcasts);
             break;
         default: // the statistics events
@@ -313,7 +313,7 @@ void VrbusDriver::deliver_event(chip_info *chip, dev_handle *requester, MessageR
         MessageRecord entry = record;
         entry.channel = uint8_t(handle->channel_tag);
         entry.time -= handle->clock_offset;
-        if (record.kind == record_kind::kTimer) {
+        if (record.kind == vrbus::record::kTimer) {
             // Only into an empty queue: it wakes a waiting reader without piling up.
             if (queue->is_empty())
                 queue->store(entry);
@@ -326,8 +326,8 @@ void VrbusDriver::deliver_event(chip_info *chip, dev_handle *requester, MessageR
             next.time -= handle->clock_offset;
             store_event(handle, next);
         }
-        if (record.kind == record_kind::kChipState)
-            queue->make_event_due(RxQueue::kChipStateEvent);
+        if (record.kind == vrbus::record::kChipState)
+            queue->make_event_due(vrbus::event_slot::kChipState);
     }
 }
 
@@ -342,7 +342,7 @@ void VrbusDriver::store_event(dev_handle *handle, const MessageRecord &record)
 void VrbusDriver::broadcast_chip_state(chip_info *chip, dev_handle *requester)
 {
     MessageRecord record;
-    record.kind = record_kind::kChipState;
+    record.kind = vrbus::record::kChipState;
     record.time = time_base_.now();
     record.bytes()[8] = uint8_t(chip->chip_state);
     deliver_event(chip, requester, record);
@@ -355,7 +355,7 @@ void VrbusDriver::card_timer_tick(card_info *card)
     if (card->timer_rate == 0)
         return;
     MessageRecord record;
-    record.kind = record_kind::kTimer;
+    record.kind = vrbus::record::kTimer;
     record.time = time_base_.now();
     for (auto &chip : card->chips)
         deliver_event(chip.get(), nullptr, record);
@@ -389,7 +389,7 @@ NTSTATUS VrbusDriver::bus_on(card_info *card, chip_info *chip, dev_handle *handl
     handle->load_time = time_base_.now();
 
     if (handle->on_bus) {
-        if (chip->chip_state == kChipBusOff) {
+        if (chip->chip_state == vrbus::record::kChipBusOff) {
             debug_print(debug_flags_, kDebugBusOn, "Reactivate busoff-channel\n");
             run_operation(operations_->go_bus_off, card, chip);
             run_operation(operations_->flush_transmit_buffers, card, chip);
@@ -477,7 +477,7 @@ bool VrbusDriver::find_bit_timing(uint32_t bitrate, uint32_t sample_point, uint3
 
 void VrbusDriver::set_acceptance(dev_handle *handle, uint32_t mask, uint32_t code)
 {
-    if (!(mask & kExtendedId) && !(code & kExtendedId)) {
+    if (!(mask & vrbus::record::kExtendedId) && !(code & vrbus::record::kExtendedId)) {
         if (!handle->acceptance)
             handle->acceptance = std::make_unique<std::bitset<2048>>();
         if (mask == 0xFFFF && code == 0xFFFF) {

@@ -16,9 +16,6 @@ constexpr uint32_t kDebugReadWrite = 0x08;
 constexpr uint32_t kDebugLoad = 0x20;
 constexpr uint32_t kDebugClose = 0x800;
 
-// The status of a write that the card cannot take.
-constexpr NTSTATUS kStatusWriteRefused = 0xC000025E;
-
 constexpr uint32_t kDefaultChannels = 2;
 constexpr uint32_t kMaxChannels = 8;
 constexpr uint32_t kSlotStep = 16;
@@ -373,7 +370,7 @@ NTSTATUS VrbusDriver::write(device_object *device, const uint8_t *buffer, uint32
     if (!ext.card || !ext.chip || !ext.handle || !ext.handle->on_bus)
         return STATUS_SUCCESS;
     if (!ext.card->present || !ext.card->started)
-        return kStatusWriteRefused;
+        return STATUS_WRITE_REFUSED;
 
     const uint32_t count = length / RxQueue::kEntrySize;
     std::vector<MessageRecord> records(count);
@@ -382,7 +379,7 @@ NTSTATUS VrbusDriver::write(device_object *device, const uint8_t *buffer, uint32
     // The virtual bus carries classic frames only: a CAN FD frame or one of
     // its continuation records would turn into classic frames of garbage.
     for (const MessageRecord &record : records) {
-        if (record.kind == record_kind::kFdContinuation || (record.flags & record_flag::kCanFd))
+        if (record.kind == vrbus::record::kContinuation || (record.flags & vrbus::record::kFdFrame))
             return STATUS_INVALID_PARAMETER;
     }
     const int sent = operations_->transmit
@@ -390,7 +387,7 @@ NTSTATUS VrbusDriver::write(device_object *device, const uint8_t *buffer, uint32
                          : -1;
     send_due_signals();
     if (sent < 0)
-        return kStatusWriteRefused;
+        return STATUS_WRITE_REFUSED;
     *information = count * RxQueue::kEntrySize;
     debug_print(debug_flags_, kDebugWrite, "%s_write (%p, %u)\n", kDriverName, static_cast<void *>(ext.handle),
                 *information);

@@ -120,7 +120,7 @@ struct chip_info
     uint32_t sjw = 1;
     uint32_t sampling = 1; // 1: three samples per bit
     uint32_t output_mode = 0;
-    uint32_t chip_state = kChipBusOff;
+    uint32_t chip_state = vrbus::record::kChipBusOff;
     uint32_t capabilities = 0x001C0083;
 };
 

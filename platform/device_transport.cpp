@@ -142,7 +142,7 @@ int DeviceFile::io_control(uint32_t code, const void *input, uint32_t in_len, vo
 {
     if (bytes_returned)
         *bytes_returned = 0;
-    if (code == kMapRxQueueCode || in_len > kMaxPayload || out_len > kMaxPayload || (in_len && !input)
+    if (code == vrbus::code::kMapRxQueue || in_len > kMaxPayload || out_len > kMaxPayload || (in_len && !input)
         || (out_len && !output))
         return system_error::INVALID_PARAMETER;
     // Event handle words become descriptors passed with the request.
@@ -163,7 +163,7 @@ int DeviceFile::io_control(uint32_t code, const void *input, uint32_t in_len, vo
         return error;
     if (bytes_returned)
         *bytes_returned = reply.information;
-    if (code == kUnmapRxQueueCode && reply.status == nt_status::STATUS_SUCCESS)
+    if (code == vrbus::code::kUnmapRxQueue && reply.status == nt_status::STATUS_SUCCESS)
         unmap_locked();
     return system_error_from_ntstatus(reply.status);
 }
@@ -171,7 +171,7 @@ int DeviceFile::io_control(uint32_t code, const void *input, uint32_t in_len, vo
 int DeviceFile::read(void *buffer, uint32_t length, uint32_t *bytes_read)
 {
     *bytes_read = 0;
-    const uint32_t wanted = std::min(length, kMaxPayload - kMaxPayload % kRecordSize);
+    const uint32_t wanted = std::min(length, kMaxPayload - kMaxPayload % vrbus::record::kSize);
     std::lock_guard<std::mutex> lock(mutex_);
     Reply reply;
     const int error = transact(kOpRead, 0, nullptr, 0, nullptr, 0, buffer, wanted, &reply);
@@ -184,7 +184,7 @@ int DeviceFile::read(void *buffer, uint32_t length, uint32_t *bytes_read)
 int DeviceFile::write(const void *buffer, uint32_t length, uint32_t *bytes_written)
 {
     *bytes_written = 0;
-    const uint32_t chunk = kMaxPayload - kMaxPayload % kRecordSize;
+    const uint32_t chunk = kMaxPayload - kMaxPayload % vrbus::record::kSize;
     const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
     std::lock_guard<std::mutex> lock(mutex_);
     uint32_t done = 0;
@@ -209,7 +209,7 @@ int DeviceFile::map_rx_queue(void **address)
     const uint32_t reserved = 0;
     uint8_t size_bytes[4] = {};
     Reply reply;
-    const int error = transact(kOpIoctl, kMapRxQueueCode, &reserved, 4, nullptr, 0, size_bytes, 4, &reply);
+    const int error = transact(kOpIoctl, vrbus::code::kMapRxQueue, &reserved, 4, nullptr, 0, size_bytes, 4, &reply);
     if (error != 0)
         return error;
     if (reply.status != nt_status::STATUS_SUCCESS || reply.fd < 0) {

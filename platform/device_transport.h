@@ -8,6 +8,7 @@
 // a packet as SCM_RIGHTS: event fds with the control codes that name events,
 // the receive queue's memfd with the reply of the map control code.
 #include "platform/nt_status.h"
+#include "platform/vrbus_contract.h"
 #include "platform/wait.h"
 
 #include <atomic>
@@ -34,26 +35,18 @@ constexpr uint32_t kReplyHeaderSize = 8;
 
 // The largest input or output a packet carries. A read asking for more gets
 // at most this many bytes; the client splits longer writes into packets of
-// whole 22-byte records below it.
+// whole records below it.
 constexpr uint32_t kMaxPayload = 32 * 1024;
-constexpr uint32_t kRecordSize = 22;
 
-// Control codes whose input holds event handles: on the wire every non-zero
-// handle word is replaced by an eventfd passed with the packet, in word order.
-constexpr uint32_t kSetNotificationCode = 0x80002084; // word 0
-constexpr uint32_t kSetEventsCode = 0x80002804;       // words 0 to 3
-// The control code whose reply carries the receive queue's memfd; its 4-byte
-// output is the queue's size in bytes.
-constexpr uint32_t kMapRxQueueCode = 0x80002060;
-// The control code that ends the mapping again.
-constexpr uint32_t kUnmapRxQueueCode = 0x80002064;
-
-// Number of leading input words of a control code that name events.
+// Number of leading input words of a control code that name events: on the
+// wire every non-zero handle word is replaced by an eventfd passed with the
+// packet, in word order. The map code's reply carries the receive queue's
+// memfd instead, its 4-byte output being the queue's size in bytes.
 inline uint32_t event_words_of(uint32_t code)
 {
     switch (code) {
-    case kSetNotificationCode: return 1;
-    case kSetEventsCode: return 4;
+    case vrbus::code::kSetNotification: return 1;
+    case vrbus::code::kSetEvents: return vrbus::event_slot::kCount;
     default: return 0;
     }
 }

@@ -92,7 +92,7 @@ TEST(VrbusWakeUp, SleepingReadersAreToldOfEveryFrame)
     for (auto &reader : readers) {
         threads.emplace_back([&, r = reader.get()] {
             MappedQueue queue(r->queue);
-            const auto empty = [&] { return queue.header(64) == queue.header(60); };
+            const auto empty = [&] { return queue.header(vrbus::queue::kReadIndexAt) == queue.header(vrbus::queue::kWriteIndexAt); };
             MessageRecord record;
             for (;;) {
                 while (queue.take(&record))
