@@ -31,7 +31,7 @@ RxQueue::RxQueue(std::unique_ptr<SharedBlock> block, uint32_t capacity, uint32_t
     put_header(kReferencesAt, 0);
     put_header(kNotifyLevelAt, notify_level_);
     std::memcpy(block_->data() + kTagAt, kTag, sizeof kTag);
-    // Where the original layout has the control block's address, the id that names it.
+    // The header word of the control block names it by its id.
     put_header(kControlBlockAt, id_);
     put_header(kCapacityAt, capacity_);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// NTSTATUS values that the vrbus devices answer with, and the system error
-// numbers that the client side turns them into, as the I/O manager of the
-// original platform would, so that the driver access layer keeps its tables.
+// The statuses that the vrbus devices answer with and the system error
+// numbers that the client side turns them into: both are this system's
+// contract between the driver, the device transport and the driver access
+// layer, whose tables map the error numbers.
 #include <cstdint>
 
 namespace platform {
@@ -27,7 +28,7 @@ constexpr NTSTATUS STATUS_DEVICE_NOT_READY = 0xC00000A3;
 constexpr NTSTATUS STATUS_WRITE_REFUSED = 0xC000025E; // a write that the card cannot take
 } // namespace nt_status
 
-// System error numbers of the original platform that the mapping produces.
+// The system error numbers that the mapping produces.
 namespace system_error {
 constexpr int NO_ERROR = 0;
 constexpr int FILE_NOT_FOUND = 2;
