@@ -165,7 +165,7 @@ NTSTATUS VrbusDriver::device_control(device_object *device, IoControlRequest &re
         return STATUS_INVALID_PARAMETER;
     Call call{request, ext.card, ext.chip, ext.handle};
     const NTSTATUS status = (this->*entry->handler)(call);
-    send_due_signals(); // of the events that bus on or off and the requests for reports stored
+    queues_.send_due_signals(); // of the events that bus on or off and the requests for reports stored
     return status;
 }
 
@@ -235,7 +235,7 @@ NTSTATUS VrbusDriver::ioctl_get_chip_params(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_set_acceptance(Call &call)
 {
-    set_acceptance(call.handle, call.in(0), call.in(1));
+    call.handle->set_acceptance(call.in(0), call.in(1));
     return STATUS_SUCCESS;
 }
 
@@ -283,29 +283,26 @@ NTSTATUS VrbusDriver::ioctl_reject_std_range(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_request_statistics(Call &call)
 {
-    update_bus_load(call.chip, call.handle);
-    run_operation(operations_->request_statistics, call.card, call.chip, call.handle);
+    call.handle->update_bus_load(call.chip->bitrate, time_base_.now());
+    card_.request_statistics(call.chip, call.handle);
     return STATUS_SUCCESS;
 }
 
 NTSTATUS VrbusDriver::ioctl_request_chip_state(Call &call)
 {
-    run_operation(operations_->request_chip_state, call.card, call.chip, call.handle);
+    card_.broadcast_chip_state(call.chip, call.handle);
     return STATUS_SUCCESS;
 }
 
 NTSTATUS VrbusDriver::ioctl_reset_clock(Call &call)
 {
     dev_handle *handle = call.handle;
-    const int result = operations_->read_clock ? (this->*operations_->read_clock)(
-                                                     call.card, &handle->clock_offset_seconds,
-                                                     &handle->clock_offset_microseconds)
-                                               : -1;
+    card_.read_clock(&handle->clock_offset_seconds, &handle->clock_offset_microseconds);
     handle->clock_offset = handle->clock_offset_microseconds / 10 + handle->clock_offset_seconds * 100000;
     debug_print(debug_flags_, kDebugClock, "ResetTime 10us=%u\n", handle->clock_offset);
     handle->clock_offset_seconds = handle->clock_offset / 100000;
     handle->clock_offset_microseconds = handle->clock_offset % 100000 * 10;
-    return result == 0 ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
+    return STATUS_SUCCESS;
 }
 
 NTSTATUS VrbusDriver::ioctl_get_clock_offset(Call &call)
@@ -326,18 +323,17 @@ NTSTATUS VrbusDriver::ioctl_set_clock_offset(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_buson(Call &call)
 {
-    return bus_on(call.card, call.chip, call.handle);
+    return bus_on(call.chip, call.handle);
 }
 
 NTSTATUS VrbusDriver::ioctl_busoff(Call &call)
 {
-    return bus_off(call.card, call.chip, call.handle);
+    return bus_off(call.chip, call.handle);
 }
 
 NTSTATUS VrbusDriver::ioctl_set_transceiver_mode(Call &call)
 {
-    run_operation(operations_->set_transceiver_mode, call.card, call.chip, call.in(1), call.in(2));
-    return STATUS_SUCCESS;
+    return STATUS_SUCCESS; // the virtual card has no transceiver to set
 }
 
 NTSTATUS VrbusDriver::ioctl_get_channel_words(Call &call)
@@ -392,10 +388,9 @@ NTSTATUS VrbusDriver::ioctl_get_rx_queue(Call &call)
 NTSTATUS VrbusDriver::ioctl_reuse_rx_queue(Call &call)
 {
     // The reference is an id of this daemon's own live queues, never an address.
-    const auto found = queues_.find(call.in(0));
-    if (found == queues_.end())
+    RxQueue *queue = queues_.find(call.in(0));
+    if (!queue)
         return STATUS_UNSUCCESSFUL;
-    RxQueue *queue = found->second.get();
     if (!queue->layout_matches()) {
         log_.add("ybusx: Drivers not compatible (Queue Layout is different)\n");
         return STATUS_UNSUCCESSFUL;
@@ -414,14 +409,12 @@ NTSTATUS VrbusDriver::ioctl_set_rx_queue_size(Call &call)
     dev_handle *handle = call.handle;
     if (handle->queue && handle->queue->references() > 1)
         return STATUS_ACCESS_DENIED;
-    const uint32_t id = new_queue_id();
-    std::unique_ptr<RxQueue> queue = RxQueue::create(call.in(0), id);
+    RxQueue *queue = queues_.create(call.in(0));
     if (!queue)
         return STATUS_UNSUCCESSFUL;
     release_queue(handle);
     queue->add_reference();
-    handle->queue = queue.get();
-    queues_.emplace(id, std::move(queue));
+    handle->queue = queue;
     return STATUS_SUCCESS;
 }
 
@@ -435,9 +428,7 @@ NTSTATUS VrbusDriver::ioctl_flush_rx_queue(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_flush_tx_queue(Call &call)
 {
-    // The virtual card keeps no transmit buffers.
-    run_operation(operations_->flush_transmit_buffers, call.card, call.chip);
-    return STATUS_SUCCESS;
+    return STATUS_SUCCESS; // the virtual card keeps no transmit buffers
 }
 
 NTSTATUS VrbusDriver::ioctl_get_rx_queue_level(Call &call)
@@ -574,9 +565,7 @@ NTSTATUS VrbusDriver::ioctl_get_channel_mode(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_set_output_mode(Call &call)
 {
-    call.chip->output_mode = call.in(0);
-    if (call.chip->on_bus_count > 0)
-        run_operation(operations_->set_output_mode, call.card, call.chip);
+    call.chip->output_mode = call.in(0); // recorded: the virtual card has no output stage to set
     return STATUS_SUCCESS;
 }
 
@@ -664,8 +653,7 @@ NTSTATUS VrbusDriver::ioctl_get_channel_info(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_get_channel_counters(Call &call)
 {
-    run_operation(operations_->read_channel_counters, call.card, call.chip);
-    call.zero_output();
+    call.zero_output(); // the virtual card has no channel counters
     return STATUS_SUCCESS;
 }
 

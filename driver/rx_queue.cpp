@@ -146,3 +146,47 @@ uint32_t RxQueue::header(unsigned offset) const
 {
     return __atomic_load_n(reinterpret_cast<uint32_t *>(block_->data() + offset), __ATOMIC_ACQUIRE);
 }
+
+RxQueue *RxQueueTable::create(uint32_t capacity)
+{
+    // Ids are not handed out twice while a queue may still be named by one;
+    // 0 means "no queue".
+    do
+        ++last_id_;
+    while (last_id_ == 0 || queues_.count(last_id_));
+    std::unique_ptr<RxQueue> queue = RxQueue::create(capacity, last_id_);
+    RxQueue *made = queue.get();
+    if (made)
+        queues_.emplace(last_id_, std::move(queue));
+    return made;
+}
+
+RxQueue *RxQueueTable::find(uint32_t id) const
+{
+    const auto found = queues_.find(id);
+    return found == queues_.end() ? nullptr : found->second.get();
+}
+
+void RxQueueTable::release_reference(RxQueue *queue)
+{
+    queue->release_reference();
+    free_if_unused(queue);
+}
+
+void RxQueueTable::release_mapping(RxQueue *queue)
+{
+    queue->release_mapping();
+    free_if_unused(queue);
+}
+
+void RxQueueTable::free_if_unused(RxQueue *queue)
+{
+    if (queue->is_unused())
+        queues_.erase(queue->id());
+}
+
+void RxQueueTable::send_due_signals()
+{
+    for (auto &queue : queues_)
+        queue.second->send_due_signals();
+}

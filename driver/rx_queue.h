@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 
 class RxQueue
@@ -107,4 +108,28 @@ private:
     static constexpr uint32_t kNotificationDue = 1u << vrbus::event_slot::kCount;
     EventReference notification_;
     std::unique_ptr<std::array<EventReference, vrbus::event_slot::kCount>> event_table_;
+};
+
+// Every live receive queue by the id that clients name it with. A queue
+// lives while a handle uses it or a client maps it.
+class RxQueueTable
+{
+public:
+    // A new queue of the capacity with an id of its own, nullptr when
+    // RxQueue::create refuses; the caller adds its reference.
+    RxQueue *create(uint32_t capacity);
+    // The live queue of the id, nullptr when there is none.
+    RxQueue *find(uint32_t id) const;
+    // Drop a handle's reference or a client's mapping; the last one frees the queue.
+    void release_reference(RxQueue *queue);
+    void release_mapping(RxQueue *queue);
+    // Ends a round of deliveries: see RxQueue::send_due_signals.
+    void send_due_signals();
+    void clear() { queues_.clear(); }
+
+private:
+    void free_if_unused(RxQueue *queue);
+
+    std::map<uint32_t, std::unique_ptr<RxQueue>> queues_;
+    uint32_t last_id_ = 0;
 };
