@@ -1,6 +1,7 @@
 #include "platform/debug_trace.h"
 
-#include <algorithm>
+#include "core/settings/text_util.h"
+
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -40,14 +41,8 @@ void debug_trace(const char *format, ...)
         return;
     va_list args;
     va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    std::string text(size_t(std::max(length, 0)) + 1, '\0');
-    std::vsnprintf(&text[0], text.size(), format, args);
+    std::string text = string_vprintf(format, args);
     va_end(args);
-    text.pop_back();
     if (text.empty() || text.back() != '\n')
         text += '\n';
     // One write per line so that lines of several threads do not interleave.

@@ -1,8 +1,7 @@
 #pragma once
-// The statuses that the vrbus devices answer with and the system error
-// numbers that the client side turns them into: both are this system's
-// contract between the driver, the device transport and the driver access
-// layer, whose tables map the error numbers.
+// NTSTATUS values that the vrbus devices answer with, and the system error
+// numbers that the client side turns them into: both belong to the driver's
+// contract, and the driver access layer's tables are written in them.
 #include <cstdint>
 
 namespace platform {
