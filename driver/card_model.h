@@ -59,7 +59,7 @@ struct handle_state
     bool overrun_pending = false;
     uint32_t overrun_count = 0;
     bool overwrite_when_full = false;
-    uint32_t timer_rate = 0; // ms, 0 = no timer records
+    uint32_t timer_rate = 0;  // ms, 0 = no timer records
     uint32_t channel_tag = 0; // its low byte goes into byte 1 of every record delivered here
     bool on_bus = false;
     // Clock offset as seconds and microseconds, and as one count of 10 µs.
@@ -90,10 +90,10 @@ struct handle_state
 // The handle of one device object, reset at every open and close.
 struct dev_handle : handle_state
 {
-    bool init_access = false;      // the channel's "init" slot
-    bool exclusive_device = false; // the card's ".exclusive" device
+    bool init_access = false;          // the channel's "init" slot
+    bool exclusive_device = false;     // the card's ".exclusive" device
     const dev_ext *identity = nullptr; // marks the sender of a frame
-    uint32_t opened = 0; // counts the opens, so deferred work sees a reopened handle
+    uint32_t opened = 0;               // counts the opens, so deferred work sees a reopened handle
 
     void reset() { static_cast<handle_state &>(*this) = handle_state(); }
 

@@ -67,7 +67,8 @@ bool wait_for_reply(int socket, int timeout_ms)
     pollfd reply{socket, POLLIN, 0};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const int ready = poll(&reply, 1, int(std::max<int64_t>(left.count(), 0)));
         if (ready != 0 && !(ready < 0 && errno == EINTR))
             return true; // a reply, a hang-up or an error: recvmsg tells which
