@@ -44,8 +44,10 @@ public:
     // (or the default interfaces when it does not load) and "Setup done.".
     void setup();
 
-    // VyrMessageLog: the notification hub's lines.
+    // VyrMessageLog: the notification hub's lines, from the GUI thread and
+    // straight from the interface threads.
     void log_message(int level, const std::string &text) override;
+    bool any_thread() const override { return true; }
 
     VyrSignalIfNotification *signal_if_notification = nullptr;
     QStatusBar *status_bar = nullptr;

@@ -2,6 +2,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_rt_log_stand_in.h"
+#include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "tests/core/signal_if_test_support.h"
 
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 namespace {
@@ -118,6 +120,33 @@ TEST(VyrMain, LinesFromOtherThreadsReachTheMessageWindow)
     writer.join();
     EXPECT_TRUE(message_rows(window).contains("from a thread"));
     EXPECT_TRUE(message_rows(window).contains("from the GUI"));
+}
+
+TEST(VyrMain, PiecesFromTwoInterfaceThreadsAreJoinedPerThread)
+{
+    VyrMain window;
+    VyrSignalIfNotification &hub = *window.signal_if_notification;
+    // The two threads take turns: A's first piece, B's, then both ends.
+    std::promise<void> a_began, b_began, a_ended;
+    std::thread a([&] {
+        hub.log(2, "CAN 1: from A");
+        a_began.set_value();
+        b_began.get_future().wait();
+        hub.log(2, " done\n");
+        a_ended.set_value();
+    });
+    std::thread b([&] {
+        a_began.get_future().wait();
+        hub.log(3, "CAN 2: from B");
+        b_began.set_value();
+        a_ended.get_future().wait();
+        hub.log(3, " done\n");
+    });
+    a.join();
+    b.join();
+    QCoreApplication::sendPostedEvents();
+    const QStringList rows = message_rows(window);
+    EXPECT_EQ(rows, QStringList({"CAN 1: from A done", "CAN 2: from B done"}));
 }
 
 TEST(VyrMain, AnUnknownTabLeavesTheWorkspaceIdAlone)
