@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,11 @@ void count_value(void *context, const CANdbSignalValue *value, void *)
 // signals on 4 multiplexer pages, mixed byte orders and raw types.
 void build_network(CANdbNetwork &net, int64_t *sink)
 {
-    auto *m = new CANdbMessage("Wide");
+    auto m = std::make_unique<CANdbMessage>("Wide");
     m->id = 0x321;
     m->dlc = 64;
     auto add = [&](const char *name, int start, int length, uint8_t order, uint8_t type, int mux) {
-        auto *s = new CANdbSignal(name);
+        auto s = std::make_unique<CANdbSignal>(name);
         s->start_bit = start;
         s->length = length;
         s->byte_order = order;
@@ -34,15 +35,14 @@ void build_network(CANdbNetwork &net, int64_t *sink)
         s->factor = (start % 3) ? 0.5 : 1.0;
         s->update_value_kind();
         s->add_observer(count_value, sink);
-        m->insert_signal(s);
-        return s;
+        return m->insert_signal(std::move(s));
     };
     add("Selector", 0, 4, CANdbIntel, CANdbRawUnsigned, -1)->is_multiplexor = true;
     for (int i = 0; i < 15; ++i)
         add("Plain", 8 + i * 16, 12, i % 2 ? CANdbMotorola : CANdbIntel, i % 3 ? CANdbRawUnsigned : CANdbRawSigned, -1);
     for (int i = 0; i < 48; ++i)
         add("Paged", 256 + (i % 12) * 20, 16, i % 2 ? CANdbIntel : CANdbMotorola, CANdbRawUnsigned, i / 12);
-    net.insert_message(m);
+    net.insert_message(std::move(m));
 }
 
 void BM_DecodeFrame64Signals(benchmark::State &state)
@@ -159,24 +159,23 @@ void BM_FindByName(benchmark::State &state)
     const int kind = static_cast<int>(state.range(0));
     const int count = kCounts[kind];
     CANdbNetwork net;
-    auto *message = new CANdbMessage("Wide");
-    net.insert_message(message);
+    CANdbMessage *message = net.insert_message(std::make_unique<CANdbMessage>("Wide"));
     std::vector<std::string> names;
     for (int i = 0; i < count; ++i) {
         names.push_back("Name_" + std::to_string(i));
         const char *name = names.back().c_str();
         switch (kind) {
         case 0:
-            message->insert_signal(new CANdbSignal(name));
+            message->insert_signal(std::make_unique<CANdbSignal>(name));
             break;
         case 1:
-            net.add_env_var(new CANdbEnvVar(name));
+            net.add_env_var(std::make_unique<CANdbEnvVar>(name));
             break;
         case 2:
-            net.add_value_table(new CANdbValueTable(name));
+            net.add_value_table(std::make_unique<CANdbValueTable>(name));
             break;
         default:
-            net.add_attribute_def(new CANdbAttributeDef(name, CANdbAttrInt, CANdbObjectMessage));
+            net.add_attribute_def(std::make_unique<CANdbAttributeDef>(name, CANdbAttrInt, CANdbObjectMessage));
             break;
         }
     }

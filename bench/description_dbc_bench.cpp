@@ -144,7 +144,7 @@ void load(benchmark::State &state, const std::string &path)
             state.SkipWithError("the file could not be read");
             return;
         }
-        benchmark::DoNotOptimize(network.messages.count);
+        benchmark::DoNotOptimize(network.messages.count());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -166,7 +167,7 @@ int DbcFileIo::read(CANdbNetwork *network)
 
     network->apply_can_fd_attributes();
     network->apply_j1939_attributes();
-    for (CANdbMessage *m = network->messages.first; m; m = m->next)
+    for (CANdbMessage *m : network->messages)
         network->resolve_sign_signals(m);
     return 0;
 }
@@ -188,7 +189,7 @@ int DbcFileIo::parse_nodes()
     int token = lexer_->next_token();
     for (; token == kDbcIdent; token = lexer_->next_token())
         if (lexer_->text() != kNoNode)
-            network_->insert_node(new CANdbNode(lexer_->text().c_str()));
+            network_->insert_node(std::make_unique<CANdbNode>(lexer_->text().c_str()));
     return token;
 }
 
@@ -200,29 +201,25 @@ int DbcFileIo::parse_message()
         return kDbcError;
     }
     const uint32_t raw_id = static_cast<uint32_t>(lexer_->int_value());
-    auto *message = new CANdbMessage;
+    auto message = std::make_unique<CANdbMessage>();
     if (raw_id == kCANdbPseudoMessageId) {
         message->id = raw_id;
     } else {
         message->id = raw_id & ~kCANdbExtendedBit;
         message->extended = (raw_id & kCANdbExtendedBit) != 0;
     }
-    auto fail = [message]() {
-        delete message;
-        return kDbcError;
-    };
     if (lexer_->next_token() != kDbcIdent) {
         error("Message name expected");
-        return fail();
+        return kDbcError;
     }
     message->set_name(lexer_->text().c_str());
     if (lexer_->next_token() != ':') {
         error("':' expected after message name");
-        return fail();
+        return kDbcError;
     }
     if (lexer_->next_token() != kDbcInt) {
         error("DLC expected");
-        return fail();
+        return kDbcError;
     }
     message->dlc = static_cast<int32_t>(lexer_->int_value());
     int token = lexer_->next_token();
@@ -232,7 +229,7 @@ int DbcFileIo::parse_message()
         token = lexer_->next_token();
     } else if (token != kDbcEol) {
         error("Sender name expected");
-        return fail();
+        return kDbcError;
     }
     while (token == kDbcEol || token == kDbcSg) {
         if (token == kDbcEol) {
@@ -240,33 +237,26 @@ int DbcFileIo::parse_message()
             continue;
         }
         bool failed = false;
-        token = parse_signal(message, failed);
+        token = parse_signal(*message, failed);
         if (failed)
-            return fail();
+            return kDbcError;
     }
-    if (raw_id == kCANdbPseudoMessageId) {
-        // The holder of signals without a frame; a second one is dropped.
-        if (network_->set_pseudo_message(message) != 0)
-            delete message;
-    } else {
-        network_->insert_message(message);
-    }
+    if (raw_id == kCANdbPseudoMessageId)
+        network_->set_pseudo_message(std::move(message)); // the holder of signals without a frame
+    else
+        network_->insert_message(std::move(message));
     return token;
 }
 
 // SG_ name [mux] : start|length@order sign (factor,offset) [min|max] "unit" receivers
-int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
+int DbcFileIo::parse_signal(CANdbMessage &message, bool &failed)
 {
     failed = true;
     if (lexer_->next_token() != kDbcIdent) {
         error("Signal name expected");
         return kDbcError;
     }
-    auto *signal = new CANdbSignal(lexer_->text().c_str());
-    auto fail = [signal]() {
-        delete signal;
-        return kDbcError;
-    };
+    auto signal = std::make_unique<CANdbSignal>(lexer_->text().c_str());
     int token = lexer_->next_token();
     if (token == kDbcIdent) {
         std::string indicator = lexer_->text();
@@ -281,29 +271,29 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
     }
     if (token != ':') {
         error("':' expected after signal name");
-        return fail();
+        return kDbcError;
     }
     if (lexer_->next_token() != kDbcInt) {
         error("Signal bit position expected");
-        return fail();
+        return kDbcError;
     }
     const int start = static_cast<int32_t>(lexer_->int_value());
     if (lexer_->next_token() != '|') {
         error("'|' expected after signal name");
-        return fail();
+        return kDbcError;
     }
     if (lexer_->next_token() != kDbcInt) {
         error("Signal length expected");
-        return fail();
+        return kDbcError;
     }
     signal->length = static_cast<int32_t>(lexer_->int_value());
     if (lexer_->next_token() != '@') {
         error("'@' expected after signal name");
-        return fail();
+        return kDbcError;
     }
     if (lexer_->next_token() != kDbcInt) {
         error("Signal number expected");
-        return fail();
+        return kDbcError;
     }
     // Integer tokens carry 32 bits where the field is an integer.
     if (static_cast<int32_t>(lexer_->int_value()) == 0) {
@@ -320,7 +310,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         signal->value_type = CANdbRawSigned;
     } else {
         error("'+' or '-' expected");
-        return fail();
+        return kDbcError;
     }
     signal->update_value_kind();
 
@@ -345,7 +335,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         token = lexer_->next_token();
         if (step.number ? !is_number(token) : token != step.token) {
             error("%s", step.missing);
-            return fail();
+            return kDbcError;
         }
         if (step.number) {
             *step.number = lexer_->number();
@@ -356,7 +346,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
     }
     if (lexer_->next_token() != kDbcString) {
         error("Signal unit expected");
-        return fail();
+        return kDbcError;
     }
     signal->set_unit(lexer_->text().c_str());
 
@@ -368,7 +358,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         if (token == ',')
             token = lexer_->next_token();
     }
-    message->insert_signal(signal);
+    message.insert_signal(std::move(signal));
     failed = false;
     return token;
 }
@@ -380,10 +370,9 @@ int DbcFileIo::parse_env_var()
         error("Variable name expected");
         return kDbcError;
     }
-    auto *var = new CANdbEnvVar(lexer_->text().c_str());
-    auto fail = [this, var](const char *text) {
+    auto var = std::make_unique<CANdbEnvVar>(lexer_->text().c_str());
+    auto fail = [this](const char *text) {
         error("%s", text);
-        delete var;
         return kDbcError;
     };
     if (lexer_->next_token() != ':')
@@ -446,7 +435,7 @@ int DbcFileIo::parse_env_var()
         if (token == ',')
             token = lexer_->next_token();
     }
-    network_->add_env_var(var);
+    network_->add_env_var(std::move(var));
     return token;
 }
 
@@ -606,10 +595,9 @@ int DbcFileIo::parse_attribute_def()
         error("Attribute name expected");
         return kDbcError;
     }
-    auto *def = new CANdbAttributeDef(lexer_->text().c_str(), CANdbAttrNone, kind);
-    auto fail = [this, def](const char *text) {
+    auto def = std::make_unique<CANdbAttributeDef>(lexer_->text().c_str(), CANdbAttrNone, kind);
+    auto fail = [this](const char *text) {
         error("%s", text);
-        delete def;
         return kDbcError;
     };
     if (lexer_->next_token() != kDbcIdent)
@@ -658,10 +646,8 @@ int DbcFileIo::parse_attribute_def()
     }
     if (token == ';')
         token = lexer_->next_token();
-    if (quiet_)
-        delete def;
-    else
-        network_->add_attribute_def(def);
+    if (!quiet_)
+        network_->add_attribute_def(std::move(def));
     return token;
 }
 
@@ -732,10 +718,9 @@ int DbcFileIo::parse_attribute_value()
         error("Attribute '%s' not found\n", lexer_->text().c_str());
         return skip_statement(lexer_->next_token());
     }
-    auto *value = new CANdbAttributeValue(def);
-    auto fail = [this, value](const char *text) {
+    auto value = std::make_unique<CANdbAttributeValue>(def);
+    auto fail = [this](const char *text) {
         error("%s", text);
-        delete value;
         return kDbcError;
     };
     CANdbAttributeValueList *list = nullptr;
@@ -805,9 +790,7 @@ int DbcFileIo::parse_attribute_value()
     if (lexer_->next_token() != ';')
         return fail("';' expected (attribute value)");
     if (list)
-        list->append(value);
-    else
-        delete value;
+        list->append(std::move(value));
     return lexer_->next_token();
 }
 
@@ -877,10 +860,8 @@ int DbcFileIo::parse_value_table()
         return skip_statement(token);
     }
     CANdbValueTable *table = network_->find_value_table(lexer_->text().c_str());
-    if (!table) {
-        table = new CANdbValueTable(lexer_->text().c_str());
-        network_->add_value_table(table);
-    }
+    if (!table)
+        table = network_->add_value_table(std::make_unique<CANdbValueTable>(lexer_->text().c_str()));
     return parse_value_pairs([table](int32_t v, const char *text) { table->add_description(v, text); },
                              "String expected for variable value name", "Number expected for variable value");
 }
@@ -961,10 +942,9 @@ int DbcFileIo::parse_extended_multiplexing()
     if (message && !multiplexor)
         warning("Multiplexor signal not found");
 
-    CANdbMuxGroup *group = signal ? new CANdbMuxGroup(network_) : nullptr;
-    auto fail = [this, group](const char *text) {
+    std::unique_ptr<CANdbMuxGroup> group = signal ? std::make_unique<CANdbMuxGroup>(network_) : nullptr;
+    auto fail = [this](const char *text) {
         error("%s", text);
-        delete group;
         return kDbcError;
     };
     int token;
@@ -987,11 +967,9 @@ int DbcFileIo::parse_extended_multiplexing()
         if (multiplexor)
             multiplexor->is_multiplexor = false;
     }
-    if (token != ';') {
-        delete group;
+    if (token != ';')
         return token;
-    }
     if (group)
-        signal->set_mux_group(group);
+        signal->set_mux_group(std::move(group));
     return lexer_->next_token();
 }

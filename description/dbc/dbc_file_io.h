@@ -43,7 +43,7 @@ private:
     // to dispatch next; kDbcError ends the reading.
     int parse_nodes();
     int parse_message();
-    int parse_signal(CANdbMessage *message, bool &failed);
+    int parse_signal(CANdbMessage &message, bool &failed);
     int parse_env_var();
     int parse_env_var_data();
     int parse_comment();

@@ -91,7 +91,7 @@ TEST_F(DbcFile, MessagesAndSignals)
                    "BO_ 3221225472 Second: 0 Vector__XXX\n"),
               0);
     EXPECT_TRUE(log_.errors.isEmpty()) << log_.errors.join("\n").toStdString();
-    ASSERT_EQ(net_.messages.count, 2);
+    ASSERT_EQ(net_.messages.count(), 2);
     CANdbMessage *std_msg = net_.find_message("Std");
     EXPECT_EQ(std_msg->id, 100u);
     EXPECT_FALSE(std_msg->extended);
@@ -106,13 +106,13 @@ TEST_F(DbcFile, MessagesAndSignals)
     EXPECT_EQ(speed->offset, -40);
     EXPECT_EQ(speed->maximum, 32727.5);
     EXPECT_EQ(speed->unit, "km/h");
-    EXPECT_EQ(speed->receivers.count, 2);
-    EXPECT_EQ(net_.find_node("Gateway")->received.first->signal, speed);
+    EXPECT_EQ(speed->receivers.size(), 2u);
+    EXPECT_EQ(net_.find_node("Gateway")->received.front(), speed);
     CANdbSignal *temp = std_msg->find_signal("Temp");
     EXPECT_EQ(temp->byte_order, CANdbMotorola);
     EXPECT_EQ(temp->start_bit, 19) << "Motorola start 12 of a 10-bit signal";
     EXPECT_EQ(temp->value_type, CANdbRawSigned);
-    EXPECT_EQ(temp->receivers.count, 0) << "Vector__XXX is no node";
+    EXPECT_TRUE(temp->receivers.empty()) << "Vector__XXX is no node";
 
     CANdbMessage *ext = net_.find_message_by_id(100 | kCANdbExtendedBit);
     ASSERT_NE(ext, nullptr);
@@ -124,9 +124,9 @@ TEST_F(DbcFile, MessagesAndSignals)
 
     ASSERT_NE(net_.pseudo_message, nullptr);
     EXPECT_EQ(net_.pseudo_message->name, "VECTOR__INDEPENDENT_SIG_MSG");
-    EXPECT_EQ(net_.pseudo_message->signal_list.first->name, "Loose");
+    EXPECT_EQ(net_.pseudo_message->signal_list.first()->name, "Loose");
     EXPECT_EQ(net_.find_message("Second"), nullptr) << "a second pseudo-message is dropped";
-    EXPECT_EQ(net_.find_message_by_id(kCANdbPseudoMessageId), net_.pseudo_message);
+    EXPECT_EQ(net_.find_message_by_id(kCANdbPseudoMessageId), net_.pseudo_message.get());
 }
 
 TEST_F(DbcFile, MotorolaStartBitsConvertWithFloorDivision)
@@ -279,7 +279,7 @@ TEST_F(DbcFile, CrLfLineEndsAndHighBytes)
 TEST_F(DbcFile, NodeListEndsWithItsLine)
 {
     ASSERT_EQ(read("BU_: A B\n C D\nBO_ 1 M: 8 C\n"), 0);
-    EXPECT_EQ(net_.nodes.count, 2);
+    EXPECT_EQ(net_.nodes.count(), 2);
     EXPECT_EQ(net_.find_node("C"), nullptr);
     EXPECT_EQ(net_.find_message("M")->transmitter, nullptr) << "an unknown transmitter is none";
 }
@@ -365,7 +365,7 @@ TEST_F(DbcFile, UnreadableFiles)
     DbcFileIo missing(path("missing.dbc").c_str());
     EXPECT_EQ(missing.read(&net_), -1);
     EXPECT_FALSE(missing.loaded());
-    EXPECT_EQ(net_.messages.count, 0);
+    EXPECT_EQ(net_.messages.count(), 0);
 }
 
 TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
@@ -426,14 +426,14 @@ TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
 
     CANdbValueTable *gear = net_.find_value_table("Gear");
     ASSERT_NE(gear, nullptr);
-    EXPECT_EQ(net_.value_tables.count, 1);
+    EXPECT_EQ(net_.value_tables.count(), 1);
     EXPECT_STREQ(gear->description(1), "R") << "the first text of a value stays";
     EXPECT_STREQ(gear->description(2), "N") << "a second statement adds to the same table";
 
     CANdbEnvVar *mode = net_.find_env_var("Mode");
     EXPECT_EQ(mode->type, CANdbEnvVarInt);
     EXPECT_EQ(mode->access_code, 3);
-    EXPECT_EQ(mode->access_nodes.count, 2);
+    EXPECT_EQ(mode->access_nodes.size(), 2u);
     EXPECT_EQ(mode->identifier, 7u);
     EXPECT_EQ(mode->initial_value, 1);
     EXPECT_TRUE(mode->has_data);
@@ -487,10 +487,10 @@ TEST_F(DbcFile, ExtendedMultiplexingAndFrameFormats)
     CANdbSignal *leaf = m->find_signal("Leaf");
     EXPECT_FALSE(sel->is_multiplexor) << "a multiplexor of extended multiplexing loses its plain flag";
     EXPECT_TRUE(sel->has_dependents());
-    ASSERT_NE(leaf->mux_group, nullptr);
-    EXPECT_EQ(leaf->mux_group->multiplexor, sub);
+    ASSERT_NE(leaf->mux_group(), nullptr);
+    EXPECT_EQ(leaf->mux_group()->multiplexor, sub);
     uint32_t low, high;
-    ASSERT_TRUE(leaf->mux_group->range_at(1, low, high));
+    ASSERT_TRUE(leaf->mux_group()->range_at(1, low, high));
     EXPECT_EQ(low, 4u);
     EXPECT_EQ(high, 6u);
     EXPECT_EQ(net_.mux_group_count, 2);
@@ -513,14 +513,13 @@ TEST_F(DbcFile, ExtendedMultiplexingAndFrameFormats)
 // A network built in code, as the diagnostics interface builds one to export.
 void build_small_network(CANdbNetwork &net)
 {
-    auto *ecu = new CANdbNode("Ecu");
-    net.insert_node(ecu);
-    auto *m = new CANdbMessage("Status");
+    CANdbNode *ecu = net.insert_node(std::make_unique<CANdbNode>("Ecu"));
+    auto m = std::make_unique<CANdbMessage>("Status");
     m->id = 100;
     m->extended = true;
     m->dlc = 8;
     m->set_comment("Tab\there, CR\r, quote \" and \x1b");
-    auto *motorola = new CANdbSignal("Moto");
+    auto motorola = std::make_unique<CANdbSignal>("Moto");
     motorola->byte_order = CANdbMotorola;
     motorola->start_bit = 8;
     motorola->length = 16;
@@ -528,15 +527,15 @@ void build_small_network(CANdbNetwork &net)
     motorola->factor = 0.1;
     motorola->offset = -40;
     motorola->maximum = 1e-12;
-    m->insert_signal(motorola);
-    auto *single = new CANdbSignal("Single");
+    m->insert_signal(std::move(motorola));
+    auto single = std::make_unique<CANdbSignal>("Single");
     single->start_bit = 32;
     single->length = 32;
     single->value_type = CANdbRawFloat;
     single->add_receiver(ecu);
-    m->insert_signal(single);
-    net.insert_message(m);
-    net.add_value_table(new CANdbValueTable("Empty"));
+    m->insert_signal(std::move(single));
+    net.insert_message(std::move(m));
+    net.add_value_table(std::make_unique<CANdbValueTable>("Empty"));
 }
 
 TEST_F(DbcFile, WriterFormat)
@@ -581,7 +580,7 @@ TEST_F(DbcFile, TextEndingInABackslashKeepsItsClosingQuote)
     CANdbNetwork net;
     build_small_network(net);
     net.set_comment("Files in C:\\data\\");
-    net.messages.first->set_comment("a\\\"b, a\\\tc");
+    net.messages.first()->set_comment("a\\\"b, a\\\tc");
     DbcFileIo writer(path("out.dbc").c_str());
     ASSERT_EQ(writer.write(&net), 0);
     EXPECT_NE(get("out.dbc").find("CM_ \"Files in C:\\data\\5c\";\n"), std::string::npos);
@@ -589,23 +588,23 @@ TEST_F(DbcFile, TextEndingInABackslashKeepsItsClosingQuote)
     CANdbNetwork again;
     ASSERT_EQ(read_written(again), 0);
     EXPECT_EQ(again.comment, "Files in C:\\data\\5c");
-    ASSERT_NE(again.messages.first, nullptr);
-    EXPECT_EQ(again.messages.first->comment, "a\\\"b, a\\\tc") << "a backslash before an escape stays";
-    EXPECT_EQ(again.messages.first->find_signal("Single")->value_type, CANdbRawFloat) << "what follows is read";
+    ASSERT_NE(again.messages.first(), nullptr);
+    EXPECT_EQ(again.messages.first()->comment, "a\\\"b, a\\\tc") << "a backslash before an escape stays";
+    EXPECT_EQ(again.messages.first()->find_signal("Single")->value_type, CANdbRawFloat) << "what follows is read";
 }
 
 TEST_F(DbcFile, WriterLeavesOutWhatTheReaderWouldRefuse)
 {
     CANdbNetwork net;
-    auto *none = new CANdbAttributeDef("Untyped", CANdbAttrNone, CANdbObjectNetwork);
-    net.add_attribute_def(none);
-    net.attributes.append(new CANdbAttributeValue(none));
-    auto *var = new CANdbEnvVar("Text");
+    CANdbAttributeDef *none =
+        net.add_attribute_def(std::make_unique<CANdbAttributeDef>("Untyped", CANdbAttrNone, CANdbObjectNetwork));
+    net.attributes.append(std::make_unique<CANdbAttributeValue>(none));
+    auto var = std::make_unique<CANdbEnvVar>("Text");
     var->type = CANdbEnvVarString;
     var->access_code = 2;
     var->maximum = std::numeric_limits<double>::infinity();
     var->identifier = 0xFFFFFFFF; // written with "%d"
-    net.add_env_var(var);
+    net.add_env_var(std::move(var));
     DbcFileIo writer(path("out.dbc").c_str());
     ASSERT_EQ(writer.write(&net), 0);
     const std::string written = get("out.dbc");
@@ -625,8 +624,7 @@ TEST_F(DbcFile, FailedWritesLeaveTheOldFile)
     build_small_network(net);
 
     // An object kind the format does not know: nothing is written.
-    auto *odd = new CANdbAttributeDef("Odd", CANdbAttrInt, 9);
-    net.add_attribute_def(odd);
+    CANdbAttributeDef *odd = net.add_attribute_def(std::make_unique<CANdbAttributeDef>("Odd", CANdbAttrInt, 9));
     DbcFileIo writer(path("out.dbc").c_str());
     EXPECT_EQ(writer.write(&net), 1);
     EXPECT_EQ(get("out.dbc"), "old contents");

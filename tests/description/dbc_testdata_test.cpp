@@ -214,12 +214,12 @@ std::vector<std::string> compare_with_canmatrix(const CANdbNetwork &net, const Q
     seen.clear();
     auto refused = [](const CANdbMessage *m) { return !m->extended && m->id > 0x7FF; };
     std::set<std::string> refused_signals;
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next)
+    for (const CANdbMessage *m : net.messages)
         if (refused(m))
-            for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+            for (const CANdbSignal *s : m->signal_list)
                 refused_signals.insert(canmatrix_name(s->name, s->attributes, "SystemSignalLongSymbol"));
     std::set<std::string> compared;
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+    for (const CANdbMessage *m : net.messages) {
         if (refused(m) || m->name == kPseudoMessageName)
             continue;
         const std::string k = key(m->extended ? m->id & 0x1FFFFFFF : m->id, m->extended);
@@ -240,7 +240,7 @@ std::vector<std::string> compare_with_canmatrix(const CANdbNetwork &net, const Q
         std::map<QString, QJsonObject> their_signals;
         for (const QJsonValue &s : them["signals"].toArray())
             their_signals[s.toObject()["name"].toString()] = s.toObject();
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+        for (const CANdbSignal *s : m->signal_list) {
             const QString signal_name =
                 candb_json::text(canmatrix_name(s->name, s->attributes, "SystemSignalLongSymbol"));
             auto sit = their_signals.find(signal_name);
@@ -341,7 +341,7 @@ TEST_F(DbcTestData, CanmatrixReadsWhatWeWrite)
     std::vector<std::string> written;
     std::vector<std::unique_ptr<CANdbNetwork>> networks;
     for (size_t i = 0; i < files_.size(); ++i) {
-        networks.emplace_back(new CANdbNetwork);
+        networks.push_back(std::make_unique<CANdbNetwork>());
         ASSERT_EQ(read_file(files_[i], *networks.back()), "");
         DbcFileIo writer(temp_path(i).c_str());
         ASSERT_EQ(writer.write(networks.back().get()), 0);
