@@ -314,10 +314,18 @@ int write_attribute_defs(DbcText &out, const CANdbNetwork &net)
     return 0;
 }
 
+// The reader gives an enumeration the default 0 without a BA_DEF_DEF_ line
+// and -1 for a default text that names no entry; a default index without an
+// entry is written in the form that reads back as it (others become -1).
+bool has_default_line(const CANdbAttributeDef *def)
+{
+    return def->value_type != CANdbAttrEnum || def->enum_name(def->int_default) || def->int_default != 0;
+}
+
 void write_attribute_defaults(DbcText &out, const CANdbNetwork &net)
 {
     for (const CANdbAttributeDef *def : net.attribute_defs) {
-        if (!is_writable(def))
+        if (!is_writable(def) || !has_default_line(def))
             continue;
         out << "BA_DEF_DEF_  ";
         out.write_quoted(def->name);
@@ -469,10 +477,14 @@ int build_text(DbcText &out, const CANdbNetwork &net)
     for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
         for (const CANdbSignal *s : m->signal_list) {
             const CANdbMuxGroup *group = s->mux_group();
-            if (!group || !group->multiplexor)
+            if (!group)
+                continue;
+            // A record whose multiplexor the file lacked keeps the name it gave.
+            const std::string &multiplexor = group->multiplexor ? group->multiplexor->name : group->multiplexor_name;
+            if (!group->multiplexor && multiplexor.empty())
                 continue;
             out << "SG_MUL_VAL_ " << message_id_text(m) << " " << s->name << " "
-                << (group->multiplexor->name.empty() ? std::string("UNDEF") : group->multiplexor->name);
+                << (multiplexor.empty() ? std::string("UNDEF") : multiplexor);
             for (size_t i = 0; i < group->ranges.size(); ++i) {
                 if (i)
                     out << ",";

@@ -149,7 +149,7 @@ int DbcLexer::next_token(bool minus_is_char)
         if (c == '/' && peek() == '*') {
             get();
             if (!skip_block_comment()) {
-                io_.error("Error: Unexpected eof in comment");
+                io_.error("Unexpected eof in comment");
                 return kDbcError;
             }
             continue;
@@ -256,7 +256,7 @@ int DbcLexer::lex_string()
     for (;;) {
         int c = get();
         if (c < 0) {
-            io_.error("Error: EOF in string detected");
+            io_.error("EOF in string detected");
             return kDbcString;
         }
         if (c == '"') {

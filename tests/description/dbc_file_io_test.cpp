@@ -304,8 +304,17 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
          "line 3: '+' or '-' expected", false, false},
         {"node list without ':'", "BU_ A\nBO_ 1 M: 8 A\n" + tail, "line 1: ':' expected", false, false},
         {"signal comment of a missing message",
-         "BU_: A\nBO_ 1 M: 8 A\nCM_ SG_ 7 S \"x\";\n" + tail, "line 3: Message (id=7) found for comment line", true,
-         true},
+         "BU_: A\nBO_ 1 M: 8 A\nCM_ SG_ 7 S \"x\";\n" + tail, "line 3: No message (id=7) found for comment line",
+         true, true},
+        {"'|' missing after the bit position", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0 8@1+ (1,0) [0|1] \"\"\n" + tail,
+         "line 3: '|' expected after bit position", false, false},
+        {"',' missing after the factor", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1 0) [0|1] \"\"\n" + tail,
+         "line 3: ',' expected after factor", false, false},
+        {"value type without ':'",
+         "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|1] \"\" A\nSIG_VALTYPE_ 1 S 1;\n" + tail,
+         "line 4: ':' expected after signal name", true, true},
+        {"value table entry without its text", "BU_: A\nBO_ 1 M: 8 A\nVAL_TABLE_ T 0 1 ;\n" + tail,
+         "line 3: String expected for table value", true, true},
         {"comment without its string", "BU_: A\nBO_ 1 M: 8 A\nCM_ BO_ 1 ;\n" + tail,
          "line 3: String expected for message comment", true, true},
         {"value line for a missing signal", "BU_: A\nBO_ 1 M: 8 A\nVAL_ 1 S 0 \"x\";\n" + tail,
@@ -316,9 +325,9 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
         {"attribute value of an undefined attribute",
          "BU_: A\nBO_ 1 M: 8 A\nBA_ \"Nothing\" BO_ 1 3;\n" + tail, "line 3: Attribute 'Nothing' not found", true,
          true},
-        {"unterminated comment", "BU_: A\nBO_ 1 M: 8 A\n/* open\n\n", "line 5: Error: Unexpected eof in comment", true,
+        {"unterminated comment", "BU_: A\nBO_ 1 M: 8 A\n/* open\n\n", "line 5: Unexpected eof in comment", true,
          false},
-        {"unterminated string", "BU_: A\nBO_ 1 M: 8 A\nCM_ \"open\n", "line 4: Error: EOF in string detected", true,
+        {"unterminated string", "BU_: A\nBO_ 1 M: 8 A\nCM_ \"open\n", "line 4: EOF in string detected", true,
          false},
         {"exponent without digits", "BU_: A\nBO_ 1 M: 8 A\n1e\n" + tail, "line 3: Exponent digits expected", true,
          false},
@@ -342,14 +351,78 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
     }
 }
 
+TEST_F(DbcFile, StatementsThatLoseTextWarnWithTheirLine)
+{
+    const std::string tail = "BO_ 9 After: 8 Vector__XXX\n";
+    const struct {
+        const char *what;
+        std::string text;
+        std::string warning;
+    } cases[] = {
+        {"comment without its ';'", "BU_: A\nBO_ 1 M: 8 A\nCM_ BO_ 1 \"no end\"\n" + tail,
+         "line 4: ';' expected after the comment of line 3"},
+        {"second holder of signals without a frame",
+         "BO_ 3221225472 VECTOR__INDEPENDENT_SIG_MSG: 0 Vector__XXX\nBO_ 3221225472 Second: 0 Vector__XXX\n" + tail,
+         "line 2: Second message of id 3221225472 ('Second') dropped"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CANdbNetwork net;
+        candb_json::Collector log;
+        put("warn.dbc", c.text);
+        DbcFileIo io(path("warn.dbc").c_str());
+        io.set_reporter(&log);
+        EXPECT_EQ(io.read(&net), 0);
+        EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+        EXPECT_EQ(log.warnings.join("\n").toStdString(), c.warning);
+        EXPECT_NE(net.find_message("After"), nullptr) << "the statement after it is read";
+    }
+}
+
+// Inputs where a file read, written and read again gave another network:
+// each keeps what the first reading made of it.
+TEST_F(DbcFile, FuzzFindingsReadBackAsRead)
+{
+    const struct {
+        const char *file;
+        std::string warning;
+    } cases[] = {
+        {"attribute_defined_twice.dbc",
+         "line 13: Attribute 'GenMsgCycleTime' defined again; the first definition is kept"},
+        {"enum_without_values.dbc", ""},
+        {"multiplexor_missing.dbc", "line 13: Multiplexor signal not found"},
+    };
+    CANdbNetwork nets[3];
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(cases[i].file);
+        DbcFileIo io((std::string(VYR_TEST_SOURCE_DIR "/fixtures/dbc_round_trip/") + cases[i].file).c_str());
+        candb_json::Collector log;
+        io.set_reporter(&log);
+        ASSERT_EQ(io.read(&nets[i]), 0);
+        EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+        EXPECT_EQ(log.warnings.join("\n").toStdString(), cases[i].warning);
+        EXPECT_EQ(round_trip(nets[i]), network_dump::network(nets[i]));
+    }
+    ASSERT_EQ(nets[0].attribute_defs.count(), 1);
+    EXPECT_EQ(nets[0].attribute_defs.first()->int_max, 1000);
+    EXPECT_EQ(nets[0].attribute_defs.first()->int_default, 20) << "the last default of the name";
+    EXPECT_EQ(nets[1].find_attribute_def("Mode")->int_default, 0) << "no default given";
+    EXPECT_EQ(nets[1].find_attribute_def("Kind")->int_default, -1) << "a default that is no entry";
+    const CANdbMuxGroup *group = nets[2].find_message("Mux")->find_signal("Value")->mux_group();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->multiplexor, nullptr);
+    EXPECT_EQ(group->multiplexor_name, "Missing");
+}
+
 TEST_F(DbcFile, WithoutReporterErrorsGoToStandardOutput)
 {
-    put("e.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nCM_ SG_ 5 S \"x\";\n");
+    put("e.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nCM_ SG_ 5 S \"x\";\nBA_ \"Nothing\" 1;\n");
     DbcFileIo io(path("e.dbc").c_str());
     CANdbNetwork net;
     testing::internal::CaptureStdout();
     EXPECT_EQ(io.read(&net), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error (line 4): Message (id=5) found for comment line\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error (line 4): No message (id=5) found for comment line\n"
+                                                      "Error (line 5): Attribute 'Nothing' not found\n");
 
     DbcFileIo quiet(path("e.dbc").c_str());
     CANdbNetwork quiet_net;

@@ -76,7 +76,8 @@ inline std::string message(const CANdbMessage &m)
                "\" receivers:" + nodes(s->receivers) + " values:" + descriptions(s->value_table.descriptions) +
                attributes(s->attributes) + "\n";
         if (const CANdbMuxGroup *g = s->mux_group()) {
-            out += "    mux_group of " + (g->multiplexor ? g->multiplexor->name : std::string("-")) + ":";
+            out += "    mux_group of " +
+                   (g->multiplexor ? g->multiplexor->name : "(unbound " + g->multiplexor_name + ")") + ":";
             for (const CANdbMuxRange &r : g->ranges)
                 out += " " + std::to_string(r.low) + "-" + std::to_string(r.high);
             out += "\n";
