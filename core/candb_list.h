@@ -10,8 +10,8 @@
 // listed: it must not change until the element leaves the list.
 #include <cstddef>
 #include <memory>
+#include <functional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 template <typename T> class CANdbList {
@@ -107,38 +107,27 @@ public:
     T *append(std::unique_ptr<T> item) { return insert_at(std::move(item), -1); }
     T *insert_at(std::unique_ptr<T> item, int position)
     {
-        const bool in_front = position >= 0 && position < Base::count();
+        const bool appended = position < 0 || position >= Base::count();
         T *raw = Base::insert_at(std::move(item), position);
         if (!raw)
             return nullptr;
-        if (!index_.empty()) {
-            auto placed = index_.emplace(raw->name, raw);
-            // A name already listed keeps its first element unless this one
-            // went in front of it.
-            if (!placed.second && in_front && position_of(raw) < position_of(placed.first->second))
-                placed.first->second = raw;
-        } else if (Base::count() > kIndexFrom) {
-            build_index();
-        }
+        if (!slots_.empty() && appended)
+            index(raw); // a name already listed keeps its first element
+        else if (Base::count() > kIndexFrom)
+            rebuild_index(); // an element placed in front may come first now
         return raw;
     }
     std::unique_ptr<T> take(const T *item)
     {
         std::unique_ptr<T> taken = Base::take(item);
-        if (taken && !index_.empty()) {
-            auto entry = index_.find(taken->name);
-            if (entry != index_.end() && entry->second == item) {
-                index_.erase(entry);
-                // Another element of the same name is found now.
-                if (T *next = scan(taken->name.c_str()))
-                    index_.emplace(next->name, next);
-            }
-        }
+        if (taken && !slots_.empty())
+            rebuild_index();
         return taken;
     }
     void clear()
     {
-        index_.clear();
+        slots_.clear();
+        used_ = 0;
         Base::clear();
     }
 
@@ -147,36 +136,64 @@ public:
     {
         if (!name)
             return nullptr;
-        if (index_.empty())
-            return scan(name);
-        auto entry = index_.find(std::string_view(name));
-        return entry == index_.end() ? nullptr : entry->second;
+        const std::string_view key(name);
+        if (slots_.empty()) {
+            for (T *item : *this)
+                if (item->name == key)
+                    return item;
+            return nullptr;
+        }
+        return slots_[slot_of(key, hash_of(key))].item;
     }
 
 private:
-    T *scan(const char *name) const
+    // An open-addressing table of the names, at most half full; its size is
+    // a power of two.
+    struct Slot {
+        size_t hash = 0;
+        T *item = nullptr; // null: free
+    };
+
+    static size_t hash_of(std::string_view name) { return std::hash<std::string_view>()(name); }
+    // The slot that holds the name, or the free slot where it would go.
+    size_t slot_of(std::string_view name, size_t hash) const
     {
-        for (T *item : *this)
-            if (item->name == name)
-                return item;
-        return nullptr;
+        const size_t mask = slots_.size() - 1;
+        size_t at = hash & mask;
+        while (slots_[at].item && (slots_[at].hash != hash || slots_[at].item->name != name))
+            at = (at + 1) & mask;
+        return at;
     }
-    int position_of(const T *item) const
+    void index(T *item)
     {
-        int position = 0;
-        for (T *listed : *this) {
-            if (listed == item)
-                return position;
-            ++position;
+        if (2 * (used_ + 1) > slots_.size()) {
+            rebuild_index();
+            return;
         }
-        return -1;
+        const size_t hash = hash_of(item->name);
+        Slot &slot = slots_[slot_of(item->name, hash)];
+        if (!slot.item) {
+            slot = {hash, item};
+            ++used_;
+        }
     }
-    void build_index()
+    void rebuild_index()
     {
-        for (T *item : *this)
-            index_.emplace(item->name, item); // keeps the first of a name
+        size_t size = 64;
+        while (size < 4 * static_cast<size_t>(Base::count()))
+            size *= 2;
+        slots_.assign(size, Slot());
+        used_ = 0;
+        for (T *item : *this) {
+            const size_t hash = hash_of(item->name);
+            Slot &slot = slots_[slot_of(item->name, hash)];
+            if (!slot.item) {
+                slot = {hash, item};
+                ++used_;
+            }
+        }
     }
 
-    // Keys view the elements' own names.
-    std::unordered_map<std::string_view, T *> index_;
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
 };

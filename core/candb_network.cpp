@@ -63,7 +63,6 @@ CANdbNetwork::CANdbNetwork() : hash_(new Bucket[kHashBuckets]) {}
 
 CANdbNetwork::~CANdbNetwork()
 {
-    clear_hash();
     schedule_tables.clear();
     encoding_types.clear();
     pseudo_message.reset();
@@ -146,9 +145,9 @@ CANdbMessage *CANdbNetwork::find_message_by_id(uint32_t id) const
     const Bucket &bucket = hash_[id % kHashBuckets];
     if (bucket.first && bucket.first->key_id() == id)
         return bucket.first;
-    for (auto it = bucket.overflow.rbegin(); it != bucket.overflow.rend(); ++it)
-        if ((*it)->key_id() == id)
-            return *it;
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        if (overflow_[i].message->key_id() == id)
+            return overflow_[i].message;
     return nullptr;
 }
 
@@ -158,9 +157,9 @@ CANdbMessage *CANdbNetwork::find_message_by_j1939_key(uint32_t pgn) const
     const Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first && bucket.first->j1939_key() == key)
         return bucket.first;
-    for (auto it = bucket.overflow.rbegin(); it != bucket.overflow.rend(); ++it)
-        if ((*it)->j1939_key() == key)
-            return *it;
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        if (overflow_[i].message->j1939_key() == key)
+            return overflow_[i].message;
     return nullptr;
 }
 
@@ -184,29 +183,29 @@ void CANdbNetwork::hash_message(CANdbMessage *message)
         hash_under(key, message);
 }
 
-// The bucket's first slot when free, else its overflow, which is searched
-// newest first. A message stands at most once in a bucket (its identifier and
-// J1939 key may fall into the same one), so a frame never decodes it twice.
+// The bucket's first slot when free, else the head of its overflow chain. A
+// message stands at most once in a bucket (its identifier and J1939 key may
+// fall into the same one), so a frame never decodes it twice.
 void CANdbNetwork::hash_under(uint32_t key, CANdbMessage *message)
 {
     Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first == message)
         return;
-    for (const CANdbMessage *m : bucket.overflow)
-        if (m == message)
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        if (overflow_[i].message == message)
             return;
-    if (!bucket.first)
+    if (!bucket.first) {
         bucket.first = message;
-    else
-        bucket.overflow.push_back(message);
+    } else {
+        overflow_.push_back({message, bucket.overflow});
+        bucket.overflow = static_cast<int32_t>(overflow_.size() - 1);
+    }
 }
 
 void CANdbNetwork::clear_hash()
 {
-    for (uint32_t i = 0; i < kHashBuckets; ++i) {
-        hash_[i].first = nullptr;
-        hash_[i].overflow.clear();
-    }
+    std::fill(hash_.get(), hash_.get() + kHashBuckets, Bucket());
+    overflow_.clear();
 }
 
 void CANdbNetwork::rehash_messages()
@@ -259,8 +258,8 @@ int CANdbNetwork::decode_bucket(uint32_t key, bool j1939_pass, uint32_t id, cons
     const Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first)
         visit(bucket.first);
-    for (auto it = bucket.overflow.rbegin(); it != bucket.overflow.rend(); ++it)
-        visit(*it);
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        visit(overflow_[i].message);
     return matched;
 }
 

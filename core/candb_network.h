@@ -104,10 +104,15 @@ public:
     int mux_group_count = 0;    // extended-multiplexing records bound to the network
 
 private:
-    // The first message of a bucket, then its overflow, newest last.
+    // A bucket holds its first message itself and chains the others, newest
+    // first, through entries of one overflow pool (-1 ends a chain).
     struct Bucket {
         CANdbMessage *first = nullptr;
-        std::vector<CANdbMessage *> overflow;
+        int32_t overflow = -1;
+    };
+    struct Overflow {
+        CANdbMessage *message;
+        int32_t next;
     };
 
     void hash_message(CANdbMessage *message);
@@ -118,5 +123,6 @@ private:
                         void *argument) const;
 
     std::unique_ptr<Bucket[]> hash_;
+    std::vector<Overflow> overflow_;
     int message_cursor_ = 0;
 };

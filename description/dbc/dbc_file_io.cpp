@@ -229,7 +229,7 @@ int DbcFileIo::parse_message()
     }
     if (lexer_->next_token() != kDbcIdent)
         return expected("Message name");
-    message->set_name(lexer_->text().c_str());
+    message->name = lexer_->text();
     if (raw_id == kCANdbPseudoMessageId && network_->pseudo_message)
         warning("Second message of id %u ('%s') dropped", raw_id, message->name.c_str());
     if (lexer_->next_token() != ':')
@@ -268,7 +268,8 @@ int DbcFileIo::parse_signal(CANdbMessage &message, bool &failed)
     failed = true;
     if (lexer_->next_token() != kDbcIdent)
         return expected("Signal name");
-    auto signal = std::make_unique<CANdbSignal>(lexer_->text().c_str());
+    auto signal = std::make_unique<CANdbSignal>();
+    signal->name = lexer_->text();
     int token = lexer_->next_token();
     if (token == kDbcIdent) {
         std::string indicator = lexer_->text();
@@ -310,7 +311,6 @@ int DbcFileIo::parse_signal(CANdbMessage &message, bool &failed)
         signal->value_type = CANdbRawSigned;
     } else
         return expected("'+' or '-'");
-    signal->update_value_kind();
 
     struct Step {
         int token;         // expected character, or 0 for a number
@@ -334,16 +334,15 @@ int DbcFileIo::parse_signal(CANdbMessage &message, bool &failed)
         token = lexer_->next_token();
         if (step.number ? !is_number(token) : token != step.token)
             return expected(step.what, step.where);
-        if (step.number) {
+        if (step.number)
             *step.number = lexer_->number();
-            // Recomputed after every number, the minimum included: an
-            // unsigned signal with a negative minimum hands out signed values.
-            signal->update_value_kind();
-        }
     }
+    // From the sign, factor, offset and minimum: an unsigned signal with a
+    // negative minimum hands out signed values.
+    signal->update_value_kind();
     if (lexer_->next_token() != kDbcString)
         return expected("Signal unit");
-    signal->set_unit(lexer_->text().c_str());
+    signal->unit = lexer_->text();
 
     token = lexer_->next_token();
     while (token == kDbcIdent) {

@@ -74,7 +74,7 @@ private:
         if (c >= 0)
             --pos_;
     }
-    int lex_number(int c);
+    int lex_number();
     int lex_string();
     bool skip_block_comment();
 
