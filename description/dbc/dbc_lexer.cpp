@@ -99,25 +99,6 @@ double DbcLexer::number() const
     return negative_ ? -magnitude : magnitude;
 }
 
-int DbcLexer::get()
-{
-    if (pos_ >= end_)
-        return -1;
-    const unsigned char c = static_cast<unsigned char>(*pos_++);
-    if (c == '\r' && pos_ < end_ && *pos_ == '\n')
-        return static_cast<unsigned char>(*pos_++);
-    return c;
-}
-
-int DbcLexer::peek() const
-{
-    if (pos_ >= end_)
-        return -1;
-    if (*pos_ == '\r' && pos_ + 1 < end_ && pos_[1] == '\n')
-        return '\n';
-    return static_cast<unsigned char>(*pos_);
-}
-
 bool DbcLexer::skip_block_comment()
 {
     for (int c = get(); c >= 0; c = get()) {
@@ -189,7 +170,7 @@ int DbcLexer::next_token(bool minus_is_char)
 }
 
 // The number starts at the byte before pos_ (a digit, or a sign or "."
-// before one). Its bytes are scanned in place and copied once.
+// before one). Its bytes are scanned in place.
 int DbcLexer::lex_number()
 {
     const char *start = pos_ - 1;
@@ -232,14 +213,13 @@ int DbcLexer::lex_number()
         io_.error("Number too long");
         return kDbcError;
     }
-    text_.assign(start, length);
     is_int_ = !is_float;
     if (is_float) {
         // from_chars is the "C" locale's strtod without its leading "+"; out
         // of range it leaves the value, and strtod gives the infinity or zero.
         const char *digits = *start == '+' ? start + 1 : start;
         if (std::from_chars(digits, p, float_value_).ec != std::errc())
-            float_value_ = c_locale_atof(text_.c_str());
+            float_value_ = c_locale_atof(std::string(start, length).c_str());
     }
     return is_float ? kDbcFloat : kDbcInt;
 }
