@@ -163,41 +163,29 @@ struct GeneratedFile {
     std::string path;
 };
 
-void BM_LoadGenerated5000Messages(benchmark::State &state)
+// The file that Text makes, written once.
+template <std::string (*Text)()> const std::string &generated_path()
 {
-    static const GeneratedFile file(generated_dbc_text());
-    load(state, file.path);
+    static const GeneratedFile file(Text());
+    return file.path;
 }
-BENCHMARK(BM_LoadGenerated5000Messages)->Unit(benchmark::kMillisecond);
 
-void BM_LoadManyAttributesAndValueTables(benchmark::State &state)
+template <std::string (*Text)()> void BM_LoadGenerated(benchmark::State &state)
 {
-    static const GeneratedFile file(attribute_heavy_dbc_text());
-    load(state, file.path);
+    load(state, generated_path<Text>());
 }
-BENCHMARK(BM_LoadManyAttributesAndValueTables)->Unit(benchmark::kMillisecond);
-
-void BM_LoadExtendedMultiplexing8000Signals(benchmark::State &state)
-{
-    static const GeneratedFile file(wide_multiplexed_dbc_text());
-    load(state, file.path);
-}
-BENCHMARK(BM_LoadExtendedMultiplexing8000Signals)->Unit(benchmark::kMillisecond);
-
-void BM_LoadManyEnvironmentVariables(benchmark::State &state)
-{
-    static const GeneratedFile file(env_var_heavy_dbc_text());
-    load(state, file.path);
-}
-BENCHMARK(BM_LoadManyEnvironmentVariables)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_LoadGenerated, generated_dbc_text)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_LoadGenerated, attribute_heavy_dbc_text)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_LoadGenerated, wide_multiplexed_dbc_text)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_LoadGenerated, env_var_heavy_dbc_text)->Unit(benchmark::kMillisecond);
 
 void BM_WriteGenerated5000Messages(benchmark::State &state)
 {
-    static const GeneratedFile file(generated_dbc_text());
+    const std::string &path = generated_path<generated_dbc_text>();
     CANdbNetwork network;
-    DbcFileIo reader(file.path.c_str());
+    DbcFileIo reader(path.c_str());
     reader.read(&network);
-    const std::string out = file.path + ".out";
+    const std::string out = path + ".out";
     DbcFileIo writer(out.c_str());
     for (auto _ : state)
         benchmark::DoNotOptimize(writer.write(&network));

@@ -51,6 +51,16 @@ protected:
         return io.read(&net_);
     }
 
+    // Reads the text as a DBC file into `net` with its messages going to
+    // `log`; true when the file was read, errors reported on the way or not.
+    bool read_case(const std::string &text, CANdbNetwork &net, candb_json::Collector &log)
+    {
+        put("case.dbc", text);
+        DbcFileIo io(path("case.dbc").c_str());
+        io.set_reporter(&log);
+        return io.read(&net) == 0 && io.loaded();
+    }
+
     // Reads the written out.dbc into `again`, expecting no reported error;
     // answers the read's result.
     int read_written(CANdbNetwork &again)
@@ -340,11 +350,7 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
         SCOPED_TRACE(c.what);
         CANdbNetwork net;
         candb_json::Collector log;
-        put("err.dbc", c.text);
-        DbcFileIo io(path("err.dbc").c_str());
-        io.set_reporter(&log);
-        EXPECT_EQ(io.read(&net), 0) << "errors never fail the reading";
-        EXPECT_TRUE(io.loaded());
+        EXPECT_TRUE(read_case(c.text, net, log)) << "errors never fail the reading";
         EXPECT_EQ(log.errors.value(0).toStdString(), c.error);
         EXPECT_EQ(net.find_message("M") != nullptr, c.message_kept);
         EXPECT_EQ(net.find_message("After") != nullptr, c.read_on);
@@ -369,10 +375,7 @@ TEST_F(DbcFile, StatementsThatLoseTextWarnWithTheirLine)
         SCOPED_TRACE(c.what);
         CANdbNetwork net;
         candb_json::Collector log;
-        put("warn.dbc", c.text);
-        DbcFileIo io(path("warn.dbc").c_str());
-        io.set_reporter(&log);
-        EXPECT_EQ(io.read(&net), 0);
+        EXPECT_TRUE(read_case(c.text, net, log));
         EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
         EXPECT_EQ(log.warnings.join("\n").toStdString(), c.warning);
         EXPECT_NE(net.find_message("After"), nullptr) << "the statement after it is read";
