@@ -9,8 +9,8 @@
 // thousands of names up stay linear. An element's name is its key while it is
 // listed: it must not change until the element leaves the list.
 #include <cstddef>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +33,11 @@ public:
     private:
         typename Items::const_iterator at_;
     };
+
+    CANdbList() = default;
+    CANdbList(const CANdbList &) = delete;
+    CANdbList &operator=(const CANdbList &) = delete;
+    ~CANdbList() { clear(); }
 
     iterator begin() const { return iterator(items_.begin()); }
     iterator end() const { return iterator(items_.end()); }
@@ -97,10 +102,20 @@ template <typename T> void erase_last_of(std::vector<T *> &references, const T *
     }
 }
 
-template <typename T> class CANdbNamedList : public CANdbList<T> {
+// Derived privately: every change goes through the index.
+template <typename T> class CANdbNamedList : private CANdbList<T> {
     using Base = CANdbList<T>;
 
 public:
+    using typename Base::iterator;
+    using Base::at;
+    using Base::begin;
+    using Base::count;
+    using Base::empty;
+    using Base::end;
+    using Base::first;
+    using Base::last;
+
     // Longest list that is searched without an index.
     static constexpr int kIndexFrom = 16;
 
