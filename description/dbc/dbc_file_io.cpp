@@ -309,8 +309,9 @@ int DbcFileIo::parse_signal(CANdbMessage &message, bool &failed)
         signal->value_type = CANdbRawUnsigned;
     } else if (token == '-') {
         signal->value_type = CANdbRawSigned;
-    } else
+    } else {
         return expected("'+' or '-'");
+    }
 
     struct Step {
         int token;         // expected character, or 0 for a number
@@ -680,10 +681,8 @@ int DbcFileIo::parse_attribute_default()
     default:
         break; // read without storing
     }
-    if (lexer_->next_token() != ';') {
-        expected("';'", "after attribute default value");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != ';')
+        return expected("';'", "after attribute default value");
     return lexer_->next_token();
 }
 
