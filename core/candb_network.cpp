@@ -59,7 +59,7 @@ const CANdbSignal *plain_multiplexor(const CANdbMessage *message)
 
 } // namespace
 
-CANdbNetwork::CANdbNetwork() : hash_(new Bucket[kHashBuckets]) {}
+CANdbNetwork::CANdbNetwork() = default;
 
 CANdbNetwork::~CANdbNetwork()
 {
@@ -142,6 +142,8 @@ CANdbMessage *CANdbNetwork::find_message_by_id(uint32_t id) const
 {
     if (id == kCANdbPseudoMessageId)
         return pseudo_message.get();
+    if (!hash_)
+        return nullptr;
     const Bucket &bucket = hash_[id % kHashBuckets];
     if (bucket.first && bucket.first->key_id() == id)
         return bucket.first;
@@ -154,6 +156,8 @@ CANdbMessage *CANdbNetwork::find_message_by_id(uint32_t id) const
 CANdbMessage *CANdbNetwork::find_message_by_j1939_key(uint32_t pgn) const
 {
     const uint32_t key = (pgn & 0x1FFFFu) | kCANdbJ1939KeyBit;
+    if (!hash_)
+        return nullptr;
     const Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first && bucket.first->j1939_key() == key)
         return bucket.first;
@@ -188,6 +192,8 @@ void CANdbNetwork::hash_message(CANdbMessage *message)
 // fall into the same one), so a frame never decodes it twice.
 void CANdbNetwork::hash_under(uint32_t key, CANdbMessage *message)
 {
+    if (!hash_)
+        hash_.reset(new Bucket[kHashBuckets]);
     Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first == message)
         return;
@@ -204,7 +210,8 @@ void CANdbNetwork::hash_under(uint32_t key, CANdbMessage *message)
 
 void CANdbNetwork::clear_hash()
 {
-    std::fill(hash_.get(), hash_.get() + kHashBuckets, Bucket());
+    if (hash_)
+        std::fill(hash_.get(), hash_.get() + kHashBuckets, Bucket());
     overflow_.clear();
 }
 
@@ -255,6 +262,8 @@ int CANdbNetwork::decode_bucket(uint32_t key, bool j1939_pass, uint32_t id, cons
         ++matched;
         decode_message(m, id & 63u, data, length, argument);
     };
+    if (!hash_)
+        return 0;
     const Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first)
         visit(bucket.first);

@@ -122,6 +122,8 @@ private:
     void decode_message(const CANdbMessage *message, uint32_t cycle, const uint8_t *data, int length,
                         void *argument) const;
 
+    // Made when the first message is hashed: a file without messages (one
+    // that only adds definitions) costs no table.
     std::unique_ptr<Bucket[]> hash_;
     std::vector<Overflow> overflow_;
     int message_cursor_ = 0;

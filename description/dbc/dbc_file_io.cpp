@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -47,6 +48,9 @@ bool read_file(const char *name, std::vector<char> &bytes)
     FILE *file = std::fopen(name, "rb");
     if (!file)
         return false;
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0 && info.st_size > 0)
+        bytes.reserve(static_cast<size_t>(info.st_size));
     char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
