@@ -7,15 +7,12 @@ CANdbNetwork *CANdbCluster::add_network(std::unique_ptr<CANdbNetwork> network)
 
 CANdbNetwork *CANdbCluster::first_network()
 {
-    network_cursor_ = 0;
-    return networks.at(network_cursor_);
+    return networks.start(network_cursor_);
 }
 
 CANdbNetwork *CANdbCluster::next_network()
 {
-    if (network_cursor_ < networks.count())
-        ++network_cursor_;
-    return networks.at(network_cursor_);
+    return networks.step(network_cursor_);
 }
 
 CANdbMessage *CANdbCluster::first_message()
@@ -74,5 +71,5 @@ int CANdbCluster::decode_frame(uint32_t id, const uint8_t *data, int length, voi
 void CANdbCluster::clear()
 {
     networks.clear();
-    network_cursor_ = 0;
+    network_cursor_ = -1;
 }

@@ -33,5 +33,5 @@ public:
     CANdbList<CANdbNetwork> networks;
 
 private:
-    int network_cursor_ = 0;
+    int network_cursor_ = -1;
 };

@@ -50,6 +50,19 @@ public:
     }
     T *first() const { return at(0); }
     T *last() const { return at(count() - 1); }
+    // Moves a cursor (a position, -1 for none) to the next element and
+    // answers it; past the last one the cursor is none.
+    T *step(int &cursor) const
+    {
+        cursor = cursor >= 0 && cursor + 1 < count() ? cursor + 1 : -1;
+        return at(cursor);
+    }
+    // Sets a cursor to the first element and answers it.
+    T *start(int &cursor) const
+    {
+        cursor = empty() ? -1 : 0;
+        return at(cursor);
+    }
 
     // Both take the element and answer it; null (and no change) for null.
     T *append(std::unique_ptr<T> item) { return insert_at(std::move(item), -1); }
@@ -115,6 +128,8 @@ public:
     using Base::end;
     using Base::first;
     using Base::last;
+    using Base::start;
+    using Base::step;
 
     // Longest list that is searched without an index.
     static constexpr int kIndexFrom = 16;

@@ -49,15 +49,12 @@ CANdbSignal *CANdbMessage::find_signal(const char *signal_name) const
 
 CANdbSignal *CANdbMessage::first_signal()
 {
-    signal_cursor_ = 0;
-    return signal_list.at(signal_cursor_);
+    return signal_list.start(signal_cursor_);
 }
 
 CANdbSignal *CANdbMessage::next_signal()
 {
-    if (signal_cursor_ < signal_list.count())
-        ++signal_cursor_;
-    return signal_list.at(signal_cursor_);
+    return signal_list.step(signal_cursor_);
 }
 
 CANdbSignal *CANdbMessage::insert_signal(std::unique_ptr<CANdbSignal> owned, int position)

@@ -81,7 +81,7 @@ public:
     std::unique_ptr<CANdbLinFrame> lin_frame; // set by the LIN reader only
 
 private:
-    int signal_cursor_ = 0;
+    int signal_cursor_ = -1;
 };
 
 // Key of the parameter group of a 29-bit identifier: a PDU1 identifier

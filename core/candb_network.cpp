@@ -224,15 +224,12 @@ void CANdbNetwork::rehash_messages()
 
 CANdbMessage *CANdbNetwork::first_message()
 {
-    message_cursor_ = 0;
-    return messages.at(message_cursor_);
+    return messages.start(message_cursor_);
 }
 
 CANdbMessage *CANdbNetwork::next_message()
 {
-    if (message_cursor_ < messages.count())
-        ++message_cursor_;
-    return messages.at(message_cursor_);
+    return messages.step(message_cursor_);
 }
 
 CANdbNode *CANdbNetwork::first_node()

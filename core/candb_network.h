@@ -126,5 +126,5 @@ private:
     // that only adds definitions) costs no table.
     std::unique_ptr<Bucket[]> hash_;
     std::vector<Overflow> overflow_;
-    int message_cursor_ = 0;
+    int message_cursor_ = -1;
 };

@@ -83,10 +83,12 @@ TEST(CANdbNetwork, FindsMessagesByIdentifierAndName)
     EXPECT_EQ(net.find_message(nullptr), nullptr);
     EXPECT_EQ(net.messages.count(), 3);
 
+    EXPECT_EQ(net.next_message(), nullptr) << "no cursor before first_message";
     std::vector<std::string> order;
     for (CANdbMessage *m = net.first_message(); m; m = net.next_message())
         order.push_back(m->name);
     EXPECT_EQ(order, (std::vector<std::string>{"Std", "Ext", "Chained"}));
+    EXPECT_EQ(net.next_message(), nullptr) << "the cursor stays past the end";
 }
 
 TEST(CANdbNetwork, InsertsAtPositions)
@@ -634,6 +636,7 @@ TEST(CANdbCluster, DecodesThroughEveryNetwork)
     EXPECT_EQ(cluster.find_message("C")->network, second);
     EXPECT_EQ(cluster.find_message_by_id(0x10)->name, "A");
 
+    EXPECT_EQ(cluster.next_message(), nullptr) << "no cursor before first_message";
     std::vector<std::string> names;
     for (CANdbMessage *m = cluster.first_message(); m; m = cluster.next_message())
         names.push_back(m->name);
