@@ -746,12 +746,10 @@ TEST_F(DbcFile, FailedWritesLeaveTheOldFile)
 
 TEST_F(DbcFile, RegistryRowReadsAndWritesDbc)
 {
-    CANdbFileIo *io = CANdbFileFormat::create_io("DBC");
-    ASSERT_NE(dynamic_cast<DbcFileIo *>(io), nullptr);
-    delete io;
+    ASSERT_NE(dynamic_cast<DbcFileIo *>(CANdbFileFormat::create_io("DBC").get()), nullptr);
     for (const char *name : {"LDF", "FIBEX"}) {
         // Their readers are not built yet: the rows answer -1.
-        std::unique_ptr<CANdbFileIo> stand_in(CANdbFileFormat::create_io(name));
+        std::unique_ptr<CANdbFileIo> stand_in = CANdbFileFormat::create_io(name);
         stand_in->set_file_name(path("in.dbc").c_str());
         EXPECT_EQ(stand_in->read(&net_), -1) << name;
         EXPECT_EQ(stand_in->write(&net_), -1) << name;

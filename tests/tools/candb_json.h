@@ -98,7 +98,7 @@ inline int load(const std::string &path, CANdbNetwork &net, Collector *collector
     const CANdbFileFormat *format = CANdbFileFormat::find_by_extension(extension.c_str());
     if (!format || !(format->flags() & CANdbFileFormat::kRead))
         return -2;
-    std::unique_ptr<CANdbFileIo> io(CANdbFileFormat::create_io(format->name()));
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io(format->name());
     if (!io)
         return -2;
     io->set_file_name(path.c_str());
