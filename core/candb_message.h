@@ -50,6 +50,7 @@ public:
     bool is_j1939() const { return j1939_mode != CANdbJ1939None; }
     // The first signal flagged as multiplexor that has no extended-multiplexing record.
     CANdbSignal *multiplexor() const;
+    // First match in list order, or null; a listed signal keeps its name.
     CANdbSignal *find_signal(const char *signal_name) const;
     // Cursor over the signals (one iteration at a time).
     CANdbSignal *first_signal();

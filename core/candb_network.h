@@ -52,7 +52,7 @@ public:
     void set_source_name(const char *text) { source_name = text ? text : ""; }
 
     // Lookups by name: exact comparison, first match in list order, or null;
-    // hashed on long lists.
+    // hashed on long lists, so a listed element keeps its name.
     CANdbMessage *find_message(const char *name) const;
     CANdbNode *find_node(const char *name) const;
     CANdbEnvVar *find_env_var(const char *name) const;
