@@ -263,12 +263,15 @@ int VyrProcess::run(int argc, char **argv)
         return 1;
     }
 
-    VyrSplash *splash = nullptr;
+    QPointer<VyrSplash> splash;
     if (!state.options.nosplash && !settings_store().read_bool("DisableSplashWindow", false))
         splash = show_splash();
 
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
+    // The main window is the application's main widget: the program ends with
+    // it, even while the splash is still up.
+    QObject::connect(main_window, &QObject::destroyed, &application, &QCoreApplication::quit);
     main_window->show();
     main_window->setup();
 
@@ -285,6 +288,7 @@ int VyrProcess::run(int argc, char **argv)
     // the exit hooks take their drivers away.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete window_guard.data();
+    delete splash.data(); // when the program ends before the splash closed itself
 
     write_recent_configurations();
     state.configuration = nullptr;

@@ -39,7 +39,8 @@ protected:
 
     // Starts vyr; answer is what the disclaimer is answered with, and a run
     // that gets through set-up reports its window and closes it.
-    void start(QProcess &process, const QStringList &arguments, const char *answer = "accept")
+    void start(QProcess &process, const QStringList &arguments, const char *answer = "accept",
+               const QString &working_directory = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -50,16 +51,16 @@ protected:
         environment.insert("VYR_TEST_REPORT", path("report"));
         environment.insert("VYR_DEBUG", "1");
         process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(dir.path());
+        process.setWorkingDirectory(working_directory.isEmpty() ? dir.path() : working_directory);
         process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments);
         ASSERT_TRUE(process.waitForStarted(10000));
     }
 
     // Runs vyr to its end and answers its exit code (-1: it did not end).
-    int run(const QStringList &arguments, const char *answer = "accept")
+    int run(const QStringList &arguments, const char *answer = "accept", const QString &working_directory = QString())
     {
         QProcess process;
-        start(process, arguments, answer);
+        start(process, arguments, answer, working_directory);
         if (!process.waitForFinished(60000)) {
             process.kill();
             process.waitForFinished();
@@ -188,4 +189,30 @@ TEST_F(VyrProcessTest, TimerCpuNeedsTwoProcessorsNotAMaskAboveThree)
         GTEST_SKIP() << "this machine lets the test use one processor only";
     EXPECT_EQ(run({"-use_timercpu", "-nosplash", "-nodisclaimer"}), 0);
     EXPECT_FALSE(errors.contains("Disable flag 'use_timercpu'")) << errors.toStdString();
+}
+
+TEST_F(VyrProcessTest, TheDemoStartsItsCanInterfaceOnTheVirtualBus)
+{
+    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    ASSERT_EQ(run({"-nosplash", "-start", "demo.vyr"}, "accept", demo), 0) << errors.toStdString();
+    const QString rows = read(path("report.rows"));
+    EXPECT_TRUE(rows.contains(": measurement started.\n")) << rows.toStdString();
+    EXPECT_TRUE(rows.contains("CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'."))
+        << rows.toStdString();
+}
+
+TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../run.sh"), QStringList());
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 1);
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains("no display")) << lines[0].toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // nothing installed or built
 }
