@@ -141,7 +141,8 @@ public:
     // Numbers the next script function: raises the count and answers it.
     int next_function_number() { return ++function_count_; }
 
-    // Data allocation during compilation; -1 when the memory could not grow.
+    // Data allocation during compilation; -1 when the memory could not grow
+    // or the data top would leave the int range.
     int allocate_data(int32_t bytes);
     int align_data();
     int32_t data_top() const { return data_top_; }

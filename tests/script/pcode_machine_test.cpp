@@ -491,6 +491,28 @@ TEST(PCodeMachineData, AllocationGrowsTheDataMemory)
     EXPECT_EQ(machine.data_capacity(), 2066 + 65536);
 }
 
+TEST(PCodeMachineData, TheRunReserveKeepsLargeDataMemoryInPlace)
+{
+    // A large global array is neither copied nor held twice when the run
+    // adds its 64 KB for locals; its contents stay.
+    PCodeMachine machine;
+    ASSERT_EQ(machine.allocate_data(16 << 20), 0);
+    machine.set_data_int((16 << 20) - 4, 77);
+    const uint8_t *before = machine.data_pointer(0, 1);
+    machine.run(nullptr, 0);
+    EXPECT_EQ(machine.data_capacity(), (16 << 20) + 1024 + 65536);
+    EXPECT_EQ(machine.data_pointer(0, 1), before);
+    EXPECT_EQ(machine.data_int((16 << 20) - 4), 77);
+}
+
+TEST(PCodeMachineData, TheDataTopStaysInTheIntRange)
+{
+    PCodeMachine machine;
+    EXPECT_EQ(machine.allocate_data(INT32_MAX - 100), -1); // the memory cannot grow past the int range
+    EXPECT_EQ(machine.allocate_data(200), -1);             // nor can the top
+    EXPECT_EQ(machine.data_top(), INT32_MAX - 100);
+}
+
 // ---------------------------------------------------------------------------
 // Hooks
 
