@@ -238,6 +238,7 @@ int PCodeMachine::append_code(const void *bytes, int32_t count)
 {
     if (count < 0 || !ensure_code_room(count))
         return -1;
+    code_changed();
     std::memcpy(code_.data() + code_length_, bytes, size_t(count));
     code_length_ += count;
     return 0;

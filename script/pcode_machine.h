@@ -14,11 +14,14 @@
 // through report_error and aborts the current run; outside a run the access
 // reads 0 or writes nothing.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 class ScriptCompiler;
 class ScriptSymbolTable;
+struct PCodeSlot;
 
 // One operand stack cell: a double in all 8 bytes, or an int in the low word
 // plus a high word. For an address the high word is its size bound, the number
@@ -228,6 +231,11 @@ public:
 
 private:
     int execute(void *context);
+    // The decoded form of the code that the interpreter runs: one slot per
+    // code byte, decoded when first reached and kept until the code changes.
+    PCodeSlot *decoded_code();
+    void decode_at(int32_t address, bool fuse);
+    void code_changed() { decoded_.reset(); }
     bool ensure_code_room(int32_t extra);
     bool grow_data_to(int64_t size);
     int bind(int number, const PCodeFunction &entry);
@@ -246,6 +254,7 @@ private:
     std::vector<PCodeCell> stack_;
     std::vector<PCodeFrame> frames_;
     std::vector<PCodeFunction> functions_;
+    std::unique_ptr<PCodeSlot, void (*)(void *)> decoded_{nullptr, std::free};
 
     int32_t pc_ = 0;
     int sp_ = 0;
