@@ -615,7 +615,8 @@ int PCodeMachine::execute(void *context)
     uint64_t data_size = data_.size();
     PCodeFrame *const frames = frames_.data();
     PCodeFrame *frame = frames + current_frame_;
-    int sp = sp_;
+    PCodeCell *sp = stack + sp_; // the next free cell
+    PCodeCell *const stack_end = stack + stack_capacity;
     // Instructions that may still run: the limit less the counter. The
     // counter is the limit less the budget, in 32 bits.
     int64_t limit = cycle_limit_;
@@ -671,7 +672,7 @@ int PCodeMachine::execute(void *context)
     // Hands the registers back to the object: before natives, hooks and
     // reports. A report sees the program counter just after the failing opcode.
 #define SYNC_AT(address)                                                                            \
-    (pc_ = (address), sp_ = sp, current_frame_ = int(frame - frames), cycle_counter_ = uint32_t(limit - budget))
+    (pc_ = (address), sp_ = int(sp - stack), current_frame_ = int(frame - frames), cycle_counter_ = uint32_t(limit - budget))
 #define SYNC_FAULT() SYNC_AT(HERE + 1)
     // Takes back what a native or hook may have changed; code that changed is
     // decoded afresh.
@@ -681,7 +682,7 @@ int PCodeMachine::execute(void *context)
         code_length = code_length_;                                                                 \
         data = data_.data();                                                                        \
         data_size = data_.size();                                                           \
-        sp = sp_;                                                                                   \
+        sp = stack + sp_;                                                                                 \
         limit = cycle_limit_;                                                                       \
         budget = limit - int64_t(cycle_counter_);                                                   \
         if (fault_)                                                                                 \
@@ -693,10 +694,10 @@ int PCodeMachine::execute(void *context)
         }                                                                                           \
     } while (0)
 #define NEED(n)                                                                                     \
-    if (VYR_UNLIKELY(sp < (n)))                                                                     \
+    if (VYR_UNLIKELY(sp - stack < (n)))                                                                     \
     goto underflow
 #define ROOM(n)                                                                                     \
-    if (VYR_UNLIKELY(sp > stack_capacity - (n)))                                                    \
+    if (VYR_UNLIKELY(sp > stack_end - (n)))                                                    \
     goto overflow
 #define DATA_OK(address, n) (uint64_t(uint32_t(address)) + uint64_t(n) <= data_size && (n) >= 0)
 #define DATA(address, n)                                                                            \
@@ -705,8 +706,8 @@ int PCodeMachine::execute(void *context)
         fault_size = (n);                                                                           \
         goto data_fault;                                                                            \
     }
-#define TOP stack[sp - 1]
-#define SECOND stack[sp - 2]
+#define TOP sp[-1]
+#define SECOND sp[-2]
 #define LOCAL(offset) add_wrapping(frame->data_base, (offset))
 #define LOAD_INT(address) read_int(data + (address))
 #define STORE_INT(address, value)                                                                   \
@@ -794,27 +795,27 @@ dispatch:
     HANDLER(PUSH_INT)
     {
         ROOM(1);
-        stack[sp++].i = s->a;
+        (*sp++).i = s->a;
         NEXT();
     }
     HANDLER(PUSH_DOUBLE)
     {
         ROOM(1);
-        std::memcpy(&stack[sp].i, &s->a, 4);
-        std::memcpy(&stack[sp].high, &s->b, 4);
+        std::memcpy(&(*sp).i, &s->a, 4);
+        std::memcpy(&(*sp).high, &s->b, 4);
         ++sp;
         NEXT();
     }
     HANDLER(PUSH_LADDR)
     {
         ROOM(1);
-        stack[sp++] = PCodeCell{LOCAL(s->a), 0};
+        (*sp++) = PCodeCell{LOCAL(s->a), 0};
         NEXT();
     }
     HANDLER(PUSH_GADDR)
     {
         ROOM(1);
-        stack[sp++] = PCodeCell{s->a, 0};
+        (*sp++) = PCodeCell{s->a, 0};
         NEXT();
     }
     HANDLER(SET_SIZE)
@@ -852,7 +853,7 @@ dispatch:
         const int32_t address = s->handler == H_INIT_LOCAL ? LOCAL(s->a) : s->a;
         DATA(address, int64_t(n));
         std::memcpy(data + address, code + HERE + 9, size_t(n));
-        stack[sp++].i = address;
+        (*sp++).i = address;
         NEXT_AT(s + 9 + n);
     }
 
@@ -863,7 +864,7 @@ dispatch:
         ROOM(1);
         const int32_t address = s->handler == H_LOAD_LI ? LOCAL(s->a) : s->a;
         DATA(address, 4);
-        stack[sp++].i = LOAD_INT(address);
+        (*sp++).i = LOAD_INT(address);
         NEXT();
     }
     HANDLER(LOAD_I)
@@ -969,7 +970,7 @@ dispatch:
             SYNC_AT(next);
             const int32_t v = hooks_.int_read(hooks_.context, address, PCODE_ACCESS_READ, s->b);
             RELOAD();
-            stack[sp++].i = v;
+            (*sp++).i = v;
             NEXT_AT(slots + std::min(next, code_length));
         }
         NEXT();
@@ -977,13 +978,13 @@ dispatch:
     HANDLER(INT_READ_HOOK)
     {
         NEED(1);
-        const int32_t address = stack[--sp].i;
+        const int32_t address = (*--sp).i;
         if (hooks_.int_read) {
             const int32_t next = HERE + s->length;
             SYNC_AT(next);
             const int32_t v = hooks_.int_read(hooks_.context, address, s->b, s->a);
             RELOAD();
-            stack[sp++].i = v;
+            (*sp++).i = v;
             NEXT_AT(slots + std::min(next, code_length));
         }
         NEXT();
@@ -991,13 +992,13 @@ dispatch:
     HANDLER(DOUBLE_READ_HOOK)
     {
         NEED(1);
-        const int32_t address = stack[--sp].i;
+        const int32_t address = (*--sp).i;
         if (hooks_.double_read) {
             const int32_t next = HERE + s->length;
             SYNC_AT(next);
             const double v = hooks_.double_read(hooks_.context, address, s->b, s->a);
             RELOAD();
-            stack[sp++].set_d(v);
+            (*sp++).set_d(v);
             NEXT_AT(slots + std::min(next, code_length));
         }
         NEXT();
@@ -1006,12 +1007,12 @@ dispatch:
     HANDLER(STORE_D_HOOK)
     {
         NEED(1);
-        const int32_t address = stack[--sp].i;
+        const int32_t address = (*--sp).i;
         // Without the hook the value stays on the stack.
         const bool is_int = s->handler == H_STORE_I_HOOK;
         if (is_int ? hooks_.int_store != nullptr : hooks_.double_store != nullptr) {
             NEED(1);
-            const PCodeCell value = stack[--sp];
+            const PCodeCell value = (*--sp);
             const int32_t next = HERE + s->length;
             SYNC_AT(next);
             if (is_int)
@@ -1026,7 +1027,7 @@ dispatch:
     HANDLER(NOTIFY_HOOK)
     {
         NEED(1);
-        const int32_t address = stack[--sp].i;
+        const int32_t address = (*--sp).i;
         if (hooks_.address_notify) {
             const int32_t next = HERE + s->length;
             SYNC_AT(next);
@@ -1049,7 +1050,7 @@ dispatch:
     }                                                                                               \
     HANDLER(name##_K)                                                                               \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp < 1 || sp > stack_capacity - 1))                                        \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                        \
             DEFUSE();                                                                               \
         const int32_t a = TOP.i, b = s->b;                                                          \
         TOP.i = (expression);                                                                       \
@@ -1067,14 +1068,14 @@ dispatch:
     }                                                                                               \
     HANDLER(name##_K)                                                                               \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp < 1 || sp > stack_capacity - 1))                                        \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                        \
             DEFUSE();                                                                               \
         TOP.i = TOP.i op s->b;                                                                      \
         NEXT();                                                                                     \
     }                                                                                               \
     HANDLER(JUMP_IF_##name)                                                                         \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp < 2))                                                                   \
+        if (VYR_UNLIKELY(sp - stack < 2))                                                                   \
             DEFUSE();                                                                               \
         const bool taken = SECOND.i op TOP.i;                                                       \
         sp -= 2;                                                                                    \
@@ -1084,7 +1085,7 @@ dispatch:
     }                                                                                               \
     HANDLER(JUMP_IF_##name##_K)                                                                     \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp < 1 || sp > stack_capacity - 1))                                        \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                        \
             DEFUSE();                                                                               \
         const bool taken = TOP.i op s->b;                                                           \
         --sp;                                                                                       \
@@ -1193,7 +1194,7 @@ dispatch:
     {
         NEED(1);
         ROOM(1);
-        stack[sp] = stack[sp - 1];
+        (*sp) = sp[-1];
         ++sp;
         NEXT();
     }
@@ -1201,7 +1202,7 @@ dispatch:
     {
         NEED(2);
         ROOM(1);
-        stack[sp] = stack[sp - 2];
+        (*sp) = sp[-2];
         ++sp;
         NEXT();
     }
@@ -1215,7 +1216,7 @@ dispatch:
     HANDLER(JNZ)
     {
         NEED(1);
-        const bool zero = stack[--sp].i == 0;
+        const bool zero = (*--sp).i == 0;
         if (zero == (s->handler == H_JZ))
             JUMP(s->a);
         NEXT();
@@ -1223,7 +1224,7 @@ dispatch:
     HANDLER(JMP_IND)
     {
         NEED(1);
-        JUMP(stack[--sp].i);
+        JUMP((*--sp).i);
     }
     HANDLER(JZ_IND)
     HANDLER(JNZ_IND)
@@ -1239,7 +1240,7 @@ dispatch:
     HANDLER(SWITCH)
     {
         NEED(1);
-        const int32_t value = stack[--sp].i;
+        const int32_t value = (*--sp).i;
         const int32_t table = s->a;
         const int table_length = table >= 0 && table < code_length && code[table] == OP_SWITCH_TABLE
                                      ? pcode_instruction_length(code + table, code_length - table)
@@ -1259,7 +1260,7 @@ dispatch:
     HANDLER(CALL)
     {
         NEED(1);
-        const int32_t number = stack[--sp].i;
+        const int32_t number = (*--sp).i;
         if (frame - frames >= frame_capacity - 1) {
             SYNC_FAULT();
             return abort_run("Error: Too many function calls in script interpreter\n");
@@ -1277,14 +1278,14 @@ dispatch:
             NEXT_AT(slots + std::min(next, code_length));
         }
         PCodeFrame *callee = frame + 1;
-        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, sp};
+        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
         frame = callee;
         JUMP(entry->code_address);
     }
     HANDLER(CALL_K)
     {
         // Everything that can fail is checked before the call.
-        if (VYR_UNLIKELY(sp > stack_capacity - 1 || frame - frames >= frame_capacity - 1))
+        if (VYR_UNLIKELY(sp > stack_end - 1 || frame - frames >= frame_capacity - 1))
             DEFUSE();
         const PCodeFunction *entry = function(s->b);
         if (VYR_UNLIKELY(!entry || !entry->bound()))
@@ -1297,7 +1298,7 @@ dispatch:
             NEXT_AT(slots + std::min(next, code_length));
         }
         PCodeFrame *callee = frame + 1;
-        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, sp};
+        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
         frame = callee;
         NEXT_AT(slots + std::min(entry->code_address, code_length));
     }
@@ -1325,7 +1326,7 @@ dispatch:
     {
         NEED(1);
         const int64_t index = int64_t(frame->stack_at_call) - TOP.i - 1;
-        if (index < 0 || index >= sp) {
+        if (index < 0 || index >= sp - stack) {
             SYNC_FAULT();
             return abort_run("Error: Argument %d outside the operand stack\n", TOP.i);
         }
@@ -1336,7 +1337,7 @@ dispatch:
     {
         NEED(2);
         const int64_t index = int64_t(frame->stack_at_call) - TOP.i;
-        if (index < 0 || index >= sp) {
+        if (index < 0 || index >= sp - stack) {
             SYNC_FAULT();
             return abort_run("Error: Result cell %d outside the operand stack\n", TOP.i);
         }
@@ -1352,19 +1353,19 @@ dispatch:
     HANDLER(LOAD_LOCAL_INT)
     {
         const int32_t address = s->handler == H_LOAD_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp > stack_capacity - 1 || !DATA_OK(address, 4)))
+        if (VYR_UNLIKELY(sp > stack_end - 1 || !DATA_OK(address, 4)))
             DEFUSE();
-        stack[sp++] = PCodeCell{LOAD_INT(address), 0};
+        (*sp++) = PCodeCell{LOAD_INT(address), 0};
         NEXT();
     }
     HANDLER(ADD_GLOBAL_INT)
     HANDLER(ADD_LOCAL_INT)
     {
         const int32_t address = s->handler == H_ADD_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp < 1 || sp > stack_capacity - 1 || !DATA_OK(address, 4)))
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || !DATA_OK(address, 4)))
             DEFUSE();
         const int32_t v = LOAD_INT(address);
-        stack[sp] = PCodeCell{v, 0};
+        (*sp) = PCodeCell{v, 0};
         TOP.i = add_wrapping(TOP.i, v);
         NEXT();
     }
@@ -1372,25 +1373,25 @@ dispatch:
     HANDLER(STORE_LOCAL_INT)
     {
         const int32_t address = s->handler == H_STORE_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp < 1 || sp > stack_capacity - 1 || !DATA_OK(address, 4)))
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || !DATA_OK(address, 4)))
             DEFUSE();
         STORE_INT(address, TOP.i);
-        stack[sp--] = PCodeCell{address, 0};
+        (*sp--) = PCodeCell{address, 0};
         NEXT();
     }
     HANDLER(STEP_GLOBAL_INT)
     HANDLER(STEP_LOCAL_INT)
     {
         const int32_t address = s->handler == H_STEP_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp > stack_capacity - 1 || !DATA_OK(address, 4)))
+        if (VYR_UNLIKELY(sp > stack_end - 1 || !DATA_OK(address, 4)))
             DEFUSE();
         STORE_INT(address, add_wrapping(LOAD_INT(address), s->b));
-        stack[sp].high = 0;
+        (*sp).high = 0;
         NEXT();
     }
     HANDLER(SCALE_ADD)
     {
-        if (VYR_UNLIKELY(sp < 2 || sp > stack_capacity - 1))
+        if (VYR_UNLIKELY(sp - stack < 2 || sp > stack_end - 1))
             DEFUSE();
         SECOND.i = add_wrapping(SECOND.i, int32_t(uint32_t(TOP.i) * uint32_t(s->b)));
         --sp;
@@ -1398,7 +1399,7 @@ dispatch:
     }
     HANDLER(SWAP_STORE_I)
     {
-        if (VYR_UNLIKELY(sp < 2 || !DATA_OK(SECOND.i, 4)))
+        if (VYR_UNLIKELY(sp - stack < 2 || !DATA_OK(SECOND.i, 4)))
             DEFUSE();
         std::swap(TOP, SECOND);
         STORE_INT(TOP.i, SECOND.i);
@@ -1408,17 +1409,17 @@ dispatch:
     HANDLER(ARG_K)
     {
         const int64_t index = int64_t(frame->stack_at_call) - s->b - 1;
-        if (VYR_UNLIKELY(sp > stack_capacity - 1 || index < 0 || index > sp))
+        if (VYR_UNLIKELY(sp > stack_end - 1 || index < 0 || index > sp - stack))
             DEFUSE();
-        stack[sp].i = s->b; // the constant's cell, which the argument may be
-        stack[sp] = stack[index];
+        (*sp).i = s->b; // the constant's cell, which the argument may be
+        (*sp) = stack[index];
         ++sp;
         NEXT();
     }
     HANDLER(SET_RESULT_K)
     {
         const int64_t index = int64_t(frame->stack_at_call) - s->b;
-        if (VYR_UNLIKELY(sp < 1 || sp > stack_capacity - 1 || index < 0 || index > sp))
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || index < 0 || index > sp - stack))
             DEFUSE();
         stack[index] = TOP;
         --sp;
