@@ -37,6 +37,9 @@
 #endif
 
 // Handlers with a body of their own; operators and comparisons follow below.
+// In the fused sequences "address" is an address push (OP_PUSH_GADDR or
+// OP_PUSH_LADDR, long or short) and "constant" any int constant push; each
+// comes in a GLOBAL and a LOCAL form.
 #define VYR_HANDLERS(X)                                                                             \
     X(DECODE) /* zeroed memory: the slot is decoded when first reached */                           \
     X(END_OF_CODE) X(TRUNCATED) X(NOP)                                                              \
@@ -57,57 +60,74 @@
     X(JMP) X(JZ) X(JNZ) X(JMP_IND) X(JZ_IND) X(JNZ_IND) X(SWITCH)                                   \
     X(CALL) X(RET) X(END) X(FRAME) X(ARG) X(SET_RESULT)                                             \
     /* fused sequences */                                                                           \
-    X(LOAD_GLOBAL_INT)  /* address push, OP_LOAD_I */                                               \
-    X(LOAD_LOCAL_INT)                                                                               \
-    X(ADD_GLOBAL_INT)   /* address push, OP_LOAD_I, OP_I_ADD */                                     \
-    X(ADD_LOCAL_INT)                                                                                \
-    X(STORE_GLOBAL_INT) /* address push, OP_STORE_I */                                              \
-    X(STORE_LOCAL_INT)                                                                              \
-    X(STEP_GLOBAL_INT)  /* address push, an int increment or decrement, OP_POP */                   \
-    X(STEP_LOCAL_INT)                                                                               \
-    X(SCALE_ADD)        /* int constant, OP_I_MUL, OP_I_ADD */                                      \
-    X(SWAP_STORE_I)     /* OP_SWAP, OP_STORE_I */                                                   \
-    X(ARG_K)            /* int constant, OP_ARG */                                                  \
-    X(SET_RESULT_K)     /* int constant, OP_SET_RESULT */                                           \
-    X(CALL_K)           /* int constant, OP_CALL */
+    X(SCALE_ADD)    /* constant, OP_I_MUL, OP_I_ADD */                                              \
+    X(SWAP_STORE_I) /* OP_SWAP, OP_STORE_I */                                                       \
+    X(ARG_K)        /* constant, OP_ARG */                                                          \
+    X(SET_RESULT_K) /* constant, OP_SET_RESULT */                                                   \
+    X(CALL_K)       /* constant, OP_CALL */                                                         \
+    VYR_VARIABLE_HANDLERS(X, GLOBAL) VYR_VARIABLE_HANDLERS(X, LOCAL)
 
-// X(name, expression of a and b): integer operators that cannot fail. Each has
-// a plain handler and one for a constant b (the constant push fused with it).
-#define VYR_INT_OPERATORS(X)                                                                        \
-    X(I_ADD, add_wrapping(a, b))                                                                    \
-    X(I_SUB, int32_t(uint32_t(a) - uint32_t(b)))                                                    \
-    X(I_MUL, int32_t(uint32_t(a) * uint32_t(b)))                                                    \
-    X(I_AND, a & b)                                                                                 \
-    X(I_OR, a | b)                                                                                  \
-    X(I_XOR, a ^ b)                                                                                 \
-    X(I_SHL, int32_t(uint32_t(a) << (b & 31)))                                                      \
-    X(I_SHR, a >> (b & 31))                                                                         \
-    X(I_LAND, a != 0 && b != 0)                                                                     \
-    X(I_LOR, a != 0 || b != 0)
+// Fused sequences on an int variable.
+#define VYR_VARIABLE_HANDLERS(X, WHERE)                                                             \
+    X(WHERE##_LOAD)       /* address, OP_LOAD_I */                                                  \
+    X(WHERE##_STORE)      /* address, OP_STORE_I */                                                 \
+    X(WHERE##_ADD)        /* address, OP_LOAD_I, OP_I_ADD */                                        \
+    X(WHERE##_ADD_INTO)   /* address, OP_LOAD_I, OP_I_ADD, the same address, OP_STORE_I */          \
+    X(WHERE##_SCALE_ADD)  /* address, OP_LOAD_I, constant, OP_I_MUL, OP_I_ADD */                    \
+    X(WHERE##_STEP)       /* address, an int increment or decrement, OP_POP */                      \
+    X(WHERE##_STEP_JUMP)  /* the same and OP_JMP */
 
-// X(name, operator, negation): integer comparisons, each with four handlers:
-// plain, with a constant b, and fused with the conditional jump that follows
-// (the jump is taken when the comparison holds; OP_JZ takes the negation).
-#define VYR_INT_COMPARISONS(X)                                                                      \
-    X(I_EQ, ==, I_NE)                                                                               \
-    X(I_NE, !=, I_EQ)                                                                               \
-    X(I_GT, >, I_LE)                                                                                \
-    X(I_GE, >=, I_LT)                                                                               \
-    X(I_LT, <, I_GE)                                                                                \
-    X(I_LE, <=, I_GT)
+// Y(name, expression of a and b, X): integer operators that cannot fail.
+// Each has a plain handler, one fused with a constant b before it, and one
+// for each kind of variable a loaded before that (address, OP_LOAD_I).
+#define VYR_INT_OPERATORS(Y, X)                                                                     \
+    Y(I_ADD, add_wrapping(a, b), X)                                                                 \
+    Y(I_SUB, int32_t(uint32_t(a) - uint32_t(b)), X)                                                 \
+    Y(I_MUL, int32_t(uint32_t(a) * uint32_t(b)), X)                                                 \
+    Y(I_AND, a & b, X)                                                                              \
+    Y(I_OR, a | b, X)                                                                               \
+    Y(I_XOR, a ^ b, X)                                                                              \
+    Y(I_SHL, int32_t(uint32_t(a) << (b & 31)), X)                                                   \
+    Y(I_SHR, a >> (b & 31), X)                                                                      \
+    Y(I_LAND, a != 0 && b != 0, X)                                                                  \
+    Y(I_LOR, a != 0 || b != 0, X)
+#define VYR_OPERATOR_NAMES(name, expression, X) X(name) X(name##_K) X(GLOBAL_##name##_K) X(LOCAL_##name##_K)
+
+// Y(name, operator, negation, X): integer comparisons. Besides the plain
+// handler and the one with a constant, each is fused with the conditional
+// jump after it, alone, after a constant and after a variable and a constant;
+// the jump is taken when the comparison holds (after OP_JZ, its negation).
+#define VYR_INT_COMPARISONS(Y, X)                                                                   \
+    Y(I_EQ, ==, I_NE, X)                                                                            \
+    Y(I_NE, !=, I_EQ, X)                                                                            \
+    Y(I_GT, >, I_LE, X)                                                                             \
+    Y(I_GE, >=, I_LT, X)                                                                            \
+    Y(I_LT, <, I_GE, X)                                                                             \
+    Y(I_LE, <=, I_GT, X)
+#define VYR_COMPARISON_NAMES(name, op, negation, X)                                                 \
+    X(name) X(name##_K) X(JUMP_IF_##name) X(JUMP_IF_##name##_K) X(JUMP_IF_GLOBAL_##name##_K)        \
+    X(JUMP_IF_LOCAL_##name##_K)
+
+#define VYR_EACH_HANDLER(X)                                                                         \
+    VYR_HANDLERS(X) VYR_INT_OPERATORS(VYR_OPERATOR_NAMES, X) VYR_INT_COMPARISONS(VYR_COMPARISON_NAMES, X)
 
 namespace {
 
 enum Handler : uint16_t {
 #define VYR_HANDLER_ENUM(name) H_##name,
-#define VYR_OPERATOR_ENUM(name, expression) H_##name, H_##name##_K,
-#define VYR_COMPARISON_ENUM(name, op, negation) H_##name, H_##name##_K, H_JUMP_IF_##name, H_JUMP_IF_##name##_K,
-    VYR_HANDLERS(VYR_HANDLER_ENUM) VYR_INT_OPERATORS(VYR_OPERATOR_ENUM) VYR_INT_COMPARISONS(VYR_COMPARISON_ENUM)
+    VYR_EACH_HANDLER(VYR_HANDLER_ENUM)
 #undef VYR_HANDLER_ENUM
-#undef VYR_OPERATOR_ENUM
-#undef VYR_COMPARISON_ENUM
         handler_count
 };
+
+// Offsets from the plain handler of an operator or comparison.
+constexpr int with_constant = 1;
+constexpr int global_with_constant = 2; // operators
+constexpr int local_with_constant = 3;
+constexpr int jump_if = 2; // comparisons
+constexpr int jump_if_constant = 3;
+constexpr int jump_if_global_constant = 4;
+constexpr int jump_if_local_constant = 5;
 
 int32_t read_int(const uint8_t *p)
 {
@@ -138,9 +158,11 @@ struct PCodeSlot {
     uint16_t handler; // a Handler; 0 while not decoded
     uint8_t length;   // code bytes to the next slot
     uint8_t cycles;   // instructions it stands for
-    int32_t a;        // first operand; a jump target, resolved to at most the code length
-    int32_t b;        // second operand; the constant of a fused operator
+    int32_t a;        // first operand
+    int32_t b;        // second operand; the constant of a fused sequence
+    int32_t c;        // the target of a fused jump
 };
+static_assert(sizeof(PCodeSlot) == 16, "slots are indexed by shifting");
 
 namespace {
 
@@ -280,10 +302,10 @@ int32_t int_step(int opcode)
 int operator_handler(int opcode)
 {
     switch (opcode) {
-#define VYR_OPERATOR_CASE(name, expression)                                                         \
+#define VYR_OPERATOR_CASE(name, expression, X)                                                      \
     case OP_##name:                                                                                 \
         return H_##name;
-        VYR_INT_OPERATORS(VYR_OPERATOR_CASE)
+        VYR_INT_OPERATORS(VYR_OPERATOR_CASE, _)
 #undef VYR_OPERATOR_CASE
     default:
         return -1;
@@ -294,19 +316,15 @@ int operator_handler(int opcode)
 int comparison_handler(int opcode, bool negated)
 {
     switch (opcode) {
-#define VYR_COMPARISON_CASE(name, op, negation)                                                     \
+#define VYR_COMPARISON_CASE(name, op, negation, X)                                                  \
     case OP_##name:                                                                                 \
         return negated ? H_##negation : H_##name;
-        VYR_INT_COMPARISONS(VYR_COMPARISON_CASE)
+        VYR_INT_COMPARISONS(VYR_COMPARISON_CASE, _)
 #undef VYR_COMPARISON_CASE
     default:
         return -1;
     }
 }
-// Offsets from a comparison's plain handler.
-constexpr int with_constant = 1;
-constexpr int jump_if = 2;
-constexpr int jump_if_constant = 3;
 
 bool conditional_jump(const Instruction &in)
 {
@@ -316,7 +334,7 @@ bool conditional_jump(const Instruction &in)
 // The handler of one instruction alone.
 PCodeSlot single_slot(const Instruction &in, int32_t code_length)
 {
-    PCodeSlot slot{H_NOP, uint8_t(in.length), 1, in.a, in.b};
+    PCodeSlot slot{H_NOP, uint8_t(in.length), 1, in.a, in.b, 0};
     if (in.cut_off) {
         slot.handler = H_TRUNCATED;
         return slot;
@@ -373,37 +391,37 @@ PCodeSlot single_slot(const Instruction &in, int32_t code_length)
     case OP_STORE_B: slot.handler = H_STORE_B; break;
     case OP_STORE_D: slot.handler = H_STORE_D; break;
     case OP_STORE_REF: slot.handler = H_STORE_REF; break;
-    case OP_PREINC_I: slot = {H_STEP_I_PRE, 1, 1, 0, 1}; break;
-    case OP_PREDEC_I: slot = {H_STEP_I_PRE, 1, 1, 0, -1}; break;
-    case OP_POSTINC_I: slot = {H_STEP_I_POST, 1, 1, 0, 1}; break;
-    case OP_POSTDEC_I: slot = {H_STEP_I_POST, 1, 1, 0, -1}; break;
-    case OP_PREINC_B: slot = {H_STEP_B_PRE, 1, 1, 0, 1}; break;
-    case OP_PREDEC_B: slot = {H_STEP_B_PRE, 1, 1, 0, -1}; break;
-    case OP_POSTINC_B: slot = {H_STEP_B_POST, 1, 1, 0, 1}; break;
-    case OP_POSTDEC_B: slot = {H_STEP_B_POST, 1, 1, 0, -1}; break;
-    case OP_PREINC_C: slot = {H_STEP_C_PRE, 1, 1, 0, 1}; break;
-    case OP_PREDEC_C: slot = {H_STEP_C_PRE, 1, 1, 0, -1}; break;
-    case OP_POSTINC_C: slot = {H_STEP_C_POST, 1, 1, 0, 1}; break;
-    case OP_POSTDEC_C: slot = {H_STEP_C_POST, 1, 1, 0, -1}; break;
-    case OP_PREINC_D: slot = {H_STEP_D_PRE, 1, 1, 0, 1}; break;
-    case OP_PREDEC_D: slot = {H_STEP_D_PRE, 1, 1, 0, -1}; break;
-    case OP_POSTINC_D: slot = {H_STEP_D_POST, 1, 1, 0, 1}; break;
-    case OP_POSTDEC_D: slot = {H_STEP_D_POST, 1, 1, 0, -1}; break;
+    case OP_PREINC_I: slot = {H_STEP_I_PRE, 1, 1, 0, 1, 0}; break;
+    case OP_PREDEC_I: slot = {H_STEP_I_PRE, 1, 1, 0, -1, 0}; break;
+    case OP_POSTINC_I: slot = {H_STEP_I_POST, 1, 1, 0, 1, 0}; break;
+    case OP_POSTDEC_I: slot = {H_STEP_I_POST, 1, 1, 0, -1, 0}; break;
+    case OP_PREINC_B: slot = {H_STEP_B_PRE, 1, 1, 0, 1, 0}; break;
+    case OP_PREDEC_B: slot = {H_STEP_B_PRE, 1, 1, 0, -1, 0}; break;
+    case OP_POSTINC_B: slot = {H_STEP_B_POST, 1, 1, 0, 1, 0}; break;
+    case OP_POSTDEC_B: slot = {H_STEP_B_POST, 1, 1, 0, -1, 0}; break;
+    case OP_PREINC_C: slot = {H_STEP_C_PRE, 1, 1, 0, 1, 0}; break;
+    case OP_PREDEC_C: slot = {H_STEP_C_PRE, 1, 1, 0, -1, 0}; break;
+    case OP_POSTINC_C: slot = {H_STEP_C_POST, 1, 1, 0, 1, 0}; break;
+    case OP_POSTDEC_C: slot = {H_STEP_C_POST, 1, 1, 0, -1, 0}; break;
+    case OP_PREINC_D: slot = {H_STEP_D_PRE, 1, 1, 0, 1, 0}; break;
+    case OP_PREDEC_D: slot = {H_STEP_D_PRE, 1, 1, 0, -1, 0}; break;
+    case OP_POSTINC_D: slot = {H_STEP_D_POST, 1, 1, 0, 1, 0}; break;
+    case OP_POSTDEC_D: slot = {H_STEP_D_POST, 1, 1, 0, -1, 0}; break;
     case OP_COPY:
     case OP_COPY_S: slot.handler = H_COPY; break;
     case OP_LOAD_LI_HOOK: slot.handler = H_LOAD_LI_HOOK; break;
     case OP_LOAD_GI_HOOK: slot.handler = H_LOAD_GI_HOOK; break;
     // The read hooks get the operand in a and the access kind in b.
-    case OP_LOAD_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_READ}; break;
-    case OP_PREINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_INCREMENT}; break;
-    case OP_PREDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_DECREMENT}; break;
-    case OP_POSTINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_INCREMENT}; break;
-    case OP_POSTDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_DECREMENT}; break;
-    case OP_LOAD_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_READ}; break;
-    case OP_PREINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_INCREMENT}; break;
-    case OP_PREDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_DECREMENT}; break;
-    case OP_POSTINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_INCREMENT}; break;
-    case OP_POSTDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_DECREMENT}; break;
+    case OP_LOAD_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_READ, 0}; break;
+    case OP_PREINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_INCREMENT, 0}; break;
+    case OP_PREDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_DECREMENT, 0}; break;
+    case OP_POSTINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_INCREMENT, 0}; break;
+    case OP_POSTDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_DECREMENT, 0}; break;
+    case OP_LOAD_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_READ, 0}; break;
+    case OP_PREINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_INCREMENT, 0}; break;
+    case OP_PREDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_DECREMENT, 0}; break;
+    case OP_POSTINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_INCREMENT, 0}; break;
+    case OP_POSTDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_DECREMENT, 0}; break;
     case OP_STORE_I_HOOK: slot.handler = H_STORE_I_HOOK; break;
     case OP_STORE_D_HOOK: slot.handler = H_STORE_D_HOOK; break;
     case OP_NOTIFY_HOOK: slot.handler = H_NOTIFY_HOOK; break;
@@ -443,11 +461,11 @@ PCodeSlot single_slot(const Instruction &in, int32_t code_length)
     case OP_D_EXP: slot.handler = H_D_EXP; break;
     case OP_D_SQRT: slot.handler = H_D_SQRT; break;
     // The pops carry their count in a.
-    case OP_POP: slot = {H_POP, 1, 1, 1, 0}; break;
+    case OP_POP: slot = {H_POP, 1, 1, 1, 0, 0}; break;
     case OP_POP2:
     case OP_POP3:
     case OP_POP4:
-    case OP_POP5: slot = {H_POP, 1, 1, in.opcode - OP_POP2 + 2, 0}; break;
+    case OP_POP5: slot = {H_POP, 1, 1, in.opcode - OP_POP2 + 2, 0, 0}; break;
     case OP_POPN: slot.handler = H_POP; break;
     case OP_SWAP: slot.handler = H_SWAP; break;
     case OP_DUP: slot.handler = H_DUP; break;
@@ -480,58 +498,102 @@ PCodeSlot single_slot(const Instruction &in, int32_t code_length)
     return slot;
 }
 
-// The fused slot for the sequence that starts with `first`, or false.
-bool fused_slot(const Instruction &first, const Instruction &second, const Instruction &third,
-                int32_t code_length, PCodeSlot *slot)
+// The instructions from an address on, as far as the longest fused sequence
+// reaches; a missing or cut-off instruction ends them.
+struct Sequence {
+    static constexpr int longest = 5;
+    Instruction in[longest];
+    int count = 0;
+
+    Sequence(const uint8_t *code, int32_t code_length, int32_t at)
+    {
+        while (count < longest) {
+            in[count] = read_instruction(code, code_length, at);
+            if (in[count].opcode < 0 || in[count].cut_off || in[count].length == 0)
+                break;
+            at += in[count++].length;
+        }
+    }
+    // The opcode of instruction k, or -1.
+    int op(int k) const { return k < count ? in[k].opcode : -1; }
+};
+
+// The fused slot for the sequence, or false. Global variables are fused only
+// when they lie in the data memory, which never shrinks; their slots need no
+// data check.
+bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PCodeSlot *slot)
 {
-    if (second.opcode < 0 || second.cut_off)
+    if (seq.count < 2)
         return false;
-    const bool third_ok = third.opcode >= 0 && !third.cut_off;
-    const auto make = [&](int handler, int count, int32_t a, int32_t b) {
-        const int32_t length = first.length + second.length + (count == 3 ? third.length : 0);
-        *slot = PCodeSlot{uint16_t(handler), uint8_t(length), uint8_t(count), a, b};
+    const Instruction &first = seq.in[0];
+    const auto make = [&](int handler, int count, int32_t a, int32_t b, int32_t c) {
+        int32_t length = 0;
+        for (int k = 0; k < count; ++k)
+            length += seq.in[k].length;
+        *slot = PCodeSlot{uint16_t(handler), uint8_t(length), uint8_t(count), a, b, c};
         return true;
     };
-    if (global_address(first) || local_address(first)) {
-        const bool local = local_address(first);
-        if (second.opcode == OP_LOAD_I) {
-            if (third_ok && third.opcode == OP_I_ADD)
-                return make(local ? H_ADD_LOCAL_INT : H_ADD_GLOBAL_INT, 3, first.a, 0);
-            return make(local ? H_LOAD_LOCAL_INT : H_LOAD_GLOBAL_INT, 2, first.a, 0);
-        }
-        if (second.opcode == OP_STORE_I)
-            return make(local ? H_STORE_LOCAL_INT : H_STORE_GLOBAL_INT, 2, first.a, 0);
-        if (int_step(second.opcode) != 0 && third_ok && third.opcode == OP_POP)
-            return make(local ? H_STEP_LOCAL_INT : H_STEP_GLOBAL_INT, 3, first.a, int_step(second.opcode));
-        return false;
-    }
+    const auto target = [code_length](const Instruction &jump) { return std::min(jump.a, code_length); };
     int32_t constant;
-    if (int_constant(first, &constant)) {
-        const int comparison = comparison_handler(second.opcode, false);
-        if (comparison >= 0) {
-            if (third_ok && conditional_jump(third))
-                return make(comparison_handler(second.opcode, third.opcode == OP_JZ) + jump_if_constant, 3,
-                            std::min(third.a, code_length), constant);
-            return make(comparison + with_constant, 2, 0, constant);
+    const bool local = local_address(first);
+    if (local || (global_address(first) && uint64_t(uint32_t(first.a)) + 4 <= data_size)) {
+        const int32_t at = first.a;
+        const int where = local ? 1 : 0; // LOCAL handlers follow their GLOBAL twins
+        const auto variable = [where](int global_handler, int local_handler) {
+            return where ? local_handler : global_handler;
+        };
+        if (seq.op(1) == OP_LOAD_I) {
+            if (seq.count >= 5 && int_constant(seq.in[2], &constant)) {
+                const int comparison = comparison_handler(seq.op(3), seq.op(4) == OP_JZ);
+                if (comparison >= 0 && conditional_jump(seq.in[4]))
+                    return make(comparison + jump_if_global_constant + where, 5, at, constant, target(seq.in[4]));
+                if (seq.op(3) == OP_I_MUL && seq.op(4) == OP_I_ADD)
+                    return make(variable(H_GLOBAL_SCALE_ADD, H_LOCAL_SCALE_ADD), 5, at, constant, 0);
+            }
+            if (seq.count >= 4 && int_constant(seq.in[2], &constant) && operator_handler(seq.op(3)) >= 0)
+                return make(operator_handler(seq.op(3)) + global_with_constant + where, 4, at, constant, 0);
+            if (seq.op(2) == OP_I_ADD) {
+                if (seq.op(4) == OP_STORE_I && local_address(seq.in[3]) == local
+                    && (local || global_address(seq.in[3])) && seq.in[3].a == at)
+                    return make(variable(H_GLOBAL_ADD_INTO, H_LOCAL_ADD_INTO), 5, at, 0, 0);
+                return make(variable(H_GLOBAL_ADD, H_LOCAL_ADD), 3, at, 0, 0);
+            }
+            return make(variable(H_GLOBAL_LOAD, H_LOCAL_LOAD), 2, at, 0, 0);
         }
-        if (second.opcode == OP_I_MUL && third_ok && third.opcode == OP_I_ADD)
-            return make(H_SCALE_ADD, 3, 0, constant);
-        const int op = operator_handler(second.opcode);
-        if (op >= 0)
-            return make(op + with_constant, 2, 0, constant);
-        if (second.opcode == OP_ARG)
-            return make(H_ARG_K, 2, 0, constant);
-        if (second.opcode == OP_SET_RESULT)
-            return make(H_SET_RESULT_K, 2, 0, constant);
-        if (second.opcode == OP_CALL)
-            return make(H_CALL_K, 2, 0, constant);
+        if (seq.op(1) == OP_STORE_I)
+            return make(variable(H_GLOBAL_STORE, H_LOCAL_STORE), 2, at, 0, 0);
+        if (int_step(seq.op(1)) != 0 && seq.op(2) == OP_POP) {
+            if (seq.op(3) == OP_JMP && seq.in[3].a >= 0)
+                return make(variable(H_GLOBAL_STEP_JUMP, H_LOCAL_STEP_JUMP), 4, at, int_step(seq.op(1)),
+                            target(seq.in[3]));
+            return make(variable(H_GLOBAL_STEP, H_LOCAL_STEP), 3, at, int_step(seq.op(1)), 0);
+        }
         return false;
     }
-    if (comparison_handler(first.opcode, false) >= 0 && conditional_jump(second))
-        return make(comparison_handler(first.opcode, second.opcode == OP_JZ) + jump_if, 2,
-                    std::min(second.a, code_length), 0);
-    if (first.opcode == OP_SWAP && second.opcode == OP_STORE_I)
-        return make(H_SWAP_STORE_I, 2, 0, 0);
+    if (int_constant(first, &constant)) {
+        const int comparison = comparison_handler(seq.op(1), false);
+        if (comparison >= 0) {
+            if (seq.count >= 3 && conditional_jump(seq.in[2]))
+                return make(comparison_handler(seq.op(1), seq.op(2) == OP_JZ) + jump_if_constant, 3, 0, constant,
+                            target(seq.in[2]));
+            return make(comparison + with_constant, 2, 0, constant, 0);
+        }
+        if (seq.op(1) == OP_I_MUL && seq.op(2) == OP_I_ADD)
+            return make(H_SCALE_ADD, 3, 0, constant, 0);
+        if (operator_handler(seq.op(1)) >= 0)
+            return make(operator_handler(seq.op(1)) + with_constant, 2, 0, constant, 0);
+        if (seq.op(1) == OP_ARG)
+            return make(H_ARG_K, 2, 0, constant, 0);
+        if (seq.op(1) == OP_SET_RESULT)
+            return make(H_SET_RESULT_K, 2, 0, constant, 0);
+        if (seq.op(1) == OP_CALL)
+            return make(H_CALL_K, 2, 0, constant, 0);
+        return false;
+    }
+    if (comparison_handler(first.opcode, false) >= 0 && conditional_jump(seq.in[1]))
+        return make(comparison_handler(first.opcode, seq.op(1) == OP_JZ) + jump_if, 2, 0, 0, target(seq.in[1]));
+    if (first.opcode == OP_SWAP && seq.op(1) == OP_STORE_I)
+        return make(H_SWAP_STORE_I, 2, 0, 0, 0);
     return false;
 }
 
@@ -543,24 +605,18 @@ PCodeSlot *PCodeMachine::decoded_code()
         // Zeroed slots are undecoded; the one past the code ends the run.
         decoded_.reset(static_cast<PCodeSlot *>(std::calloc(size_t(code_length_) + 1, sizeof(PCodeSlot))));
         if (decoded_)
-            decoded_.get()[code_length_] = PCodeSlot{H_END_OF_CODE, 0, 0, 0, 0};
+            decoded_.get()[code_length_] = PCodeSlot{H_END_OF_CODE, 0, 0, 0, 0, 0};
     }
     return decoded_.get();
 }
 
 void PCodeMachine::decode_at(int32_t address, bool fuse)
 {
-    const uint8_t *code = code_.data();
-    const Instruction first = read_instruction(code, code_length_, address);
     PCodeSlot &slot = decoded_.get()[address];
-    if (fuse && !first.cut_off) {
-        const Instruction second = read_instruction(code, code_length_, address + first.length);
-        const Instruction third =
-            second.cut_off ? Instruction{} : read_instruction(code, code_length_, address + first.length + second.length);
-        if (fused_slot(first, second, third, code_length_, &slot))
-            return;
-    }
-    slot = single_slot(first, code_length_);
+    const Sequence seq(code_.data(), code_length_, address);
+    if (fuse && fused_slot(seq, code_length_, data_.size(), &slot))
+        return;
+    slot = single_slot(read_instruction(code_.data(), code_length_, address), code_length_);
 }
 
 int PCodeMachine::abort_run(const char *format, ...)
@@ -628,14 +684,8 @@ int PCodeMachine::execute(void *context)
 #if VYR_COMPUTED_GOTO
     static const void *const labels[] = {
 #define VYR_HANDLER_LABEL(name) &&L_##name,
-#define VYR_OPERATOR_LABEL(name, expression) &&L_##name, &&L_##name##_K,
-#define VYR_COMPARISON_LABEL(name, op, negation)                                                    \
-    &&L_##name, &&L_##name##_K, &&L_JUMP_IF_##name, &&L_JUMP_IF_##name##_K,
-        VYR_HANDLERS(VYR_HANDLER_LABEL) VYR_INT_OPERATORS(VYR_OPERATOR_LABEL)
-            VYR_INT_COMPARISONS(VYR_COMPARISON_LABEL)
+        VYR_EACH_HANDLER(VYR_HANDLER_LABEL)
 #undef VYR_HANDLER_LABEL
-#undef VYR_OPERATOR_LABEL
-#undef VYR_COMPARISON_LABEL
     };
     static_assert(sizeof labels / sizeof labels[0] == handler_count, "one label per handler");
 #define HANDLER(name) L_##name:
@@ -650,9 +700,9 @@ int PCodeMachine::execute(void *context)
 #define NEXT_AT(slot)                                                                               \
     do {                                                                                            \
         s = (slot);                                                                                 \
-        budget -= s->cycles;                                                                        \
-        if (VYR_UNLIKELY(budget < 0))                                                               \
+        if (VYR_UNLIKELY(budget < s->cycles))                                                       \
             goto out_of_cycles;                                                                     \
+        budget -= s->cycles;                                                                        \
         DISPATCH();                                                                                 \
     } while (0)
 #define NEXT() NEXT_AT(s + s->length)
@@ -709,6 +759,12 @@ int PCodeMachine::execute(void *context)
 #define TOP sp[-1]
 #define SECOND sp[-2]
 #define LOCAL(offset) add_wrapping(frame->data_base, (offset))
+    // The variable of a fused slot: a global one was found inside the data
+    // memory when the slot was decoded, a local one is checked each time.
+#define GLOBAL_ADDRESS s->a
+#define GLOBAL_FITS(address) true
+#define LOCAL_ADDRESS LOCAL(s->a)
+#define LOCAL_FITS(address) DATA_OK(address, 4)
 #define LOAD_INT(address) read_int(data + (address))
 #define STORE_INT(address, value)                                                                   \
     do {                                                                                            \
@@ -1039,7 +1095,7 @@ dispatch:
     }
 
     // --- integer operators
-#define VYR_OPERATOR_HANDLERS(name, expression)                                                     \
+#define VYR_OPERATOR_HANDLERS(name, expression, X)                                                  \
     HANDLER(name)                                                                                   \
     {                                                                                               \
         NEED(2);                                                                                    \
@@ -1050,15 +1106,29 @@ dispatch:
     }                                                                                               \
     HANDLER(name##_K)                                                                               \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                        \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                     \
             DEFUSE();                                                                               \
         const int32_t a = TOP.i, b = s->b;                                                          \
         TOP.i = (expression);                                                                       \
         NEXT();                                                                                     \
+    }                                                                                               \
+    VYR_VARIABLE_OPERATOR(GLOBAL, name, expression)                                                 \
+    VYR_VARIABLE_OPERATOR(LOCAL, name, expression)
+    // The loaded value's cell keeps the address push's high word 0.
+#define VYR_VARIABLE_OPERATOR(WHERE, name, expression)                                              \
+    HANDLER(WHERE##_##name##_K)                                                                     \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp > stack_end - 2 || !WHERE##_FITS(address)))                             \
+            DEFUSE();                                                                               \
+        const int32_t a = LOAD_INT(address), b = s->b;                                              \
+        *sp++ = PCodeCell{(expression), 0};                                                         \
+        NEXT();                                                                                     \
     }
-    VYR_INT_OPERATORS(VYR_OPERATOR_HANDLERS)
+    VYR_INT_OPERATORS(VYR_OPERATOR_HANDLERS, _)
 #undef VYR_OPERATOR_HANDLERS
-#define VYR_COMPARISON_HANDLERS(name, op, negation)                                                 \
+#undef VYR_VARIABLE_OPERATOR
+#define VYR_COMPARISON_HANDLERS(name, op, negation, X)                                              \
     HANDLER(name)                                                                                   \
     {                                                                                               \
         NEED(2);                                                                                    \
@@ -1068,33 +1138,47 @@ dispatch:
     }                                                                                               \
     HANDLER(name##_K)                                                                               \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                        \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                     \
             DEFUSE();                                                                               \
         TOP.i = TOP.i op s->b;                                                                      \
         NEXT();                                                                                     \
     }                                                                                               \
     HANDLER(JUMP_IF_##name)                                                                         \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp - stack < 2))                                                                   \
+        if (VYR_UNLIKELY(sp - stack < 2))                                                           \
             DEFUSE();                                                                               \
         const bool taken = SECOND.i op TOP.i;                                                       \
         sp -= 2;                                                                                    \
         if (taken)                                                                                  \
-            NEXT_AT(slots + s->a);                                                                  \
+            NEXT_AT(slots + s->c);                                                                  \
         NEXT();                                                                                     \
     }                                                                                               \
     HANDLER(JUMP_IF_##name##_K)                                                                     \
     {                                                                                               \
-        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                        \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                     \
             DEFUSE();                                                                               \
         const bool taken = TOP.i op s->b;                                                           \
         --sp;                                                                                       \
         if (taken)                                                                                  \
-            NEXT_AT(slots + s->a);                                                                  \
+            NEXT_AT(slots + s->c);                                                                  \
+        NEXT();                                                                                     \
+    }                                                                                               \
+    VYR_VARIABLE_COMPARISON(GLOBAL, name, op)                                                       \
+    VYR_VARIABLE_COMPARISON(LOCAL, name, op)
+#define VYR_VARIABLE_COMPARISON(WHERE, name, op)                                                    \
+    HANDLER(JUMP_IF_##WHERE##_##name##_K)                                                           \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp > stack_end - 2 || !WHERE##_FITS(address)))                             \
+            DEFUSE();                                                                               \
+        sp->high = 0;                                                                               \
+        if (LOAD_INT(address) op s->b)                                                              \
+            NEXT_AT(slots + s->c);                                                                  \
         NEXT();                                                                                     \
     }
-    VYR_INT_COMPARISONS(VYR_COMPARISON_HANDLERS)
+    VYR_INT_COMPARISONS(VYR_COMPARISON_HANDLERS, _)
 #undef VYR_COMPARISON_HANDLERS
+#undef VYR_VARIABLE_COMPARISON
     HANDLER(I_DIV)
     HANDLER(I_MOD)
     {
@@ -1210,15 +1294,20 @@ dispatch:
     // --- control flow
     HANDLER(JMP)
     {
-        JUMP(s->a);
+        if (VYR_UNLIKELY(s->a < 0))
+            JUMP(s->a); // reports the address
+        NEXT_AT(slots + s->a);
     }
     HANDLER(JZ)
     HANDLER(JNZ)
     {
         NEED(1);
         const bool zero = (*--sp).i == 0;
-        if (zero == (s->handler == H_JZ))
-            JUMP(s->a);
+        if (zero == (s->handler == H_JZ)) {
+            if (VYR_UNLIKELY(s->a < 0))
+                JUMP(s->a); // reports the address
+            NEXT_AT(slots + s->a);
+        }
         NEXT();
     }
     HANDLER(JMP_IND)
@@ -1349,46 +1438,75 @@ dispatch:
     // --- fused sequences. An address push leaves {address, 0} in its cell,
     // which later pushes of the low word alone keep: the fused slots leave the
     // same high word behind in that cell.
-    HANDLER(LOAD_GLOBAL_INT)
-    HANDLER(LOAD_LOCAL_INT)
-    {
-        const int32_t address = s->handler == H_LOAD_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp > stack_end - 1 || !DATA_OK(address, 4)))
-            DEFUSE();
-        (*sp++) = PCodeCell{LOAD_INT(address), 0};
-        NEXT();
+#define VYR_VARIABLE_FUSED(WHERE)                                                                   \
+    HANDLER(WHERE##_LOAD)                                                                           \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp > stack_end - 1 || !WHERE##_FITS(address)))                             \
+            DEFUSE();                                                                               \
+        *sp++ = PCodeCell{LOAD_INT(address), 0};                                                    \
+        NEXT();                                                                                     \
+    }                                                                                               \
+    HANDLER(WHERE##_STORE)                                                                          \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || !WHERE##_FITS(address)))           \
+            DEFUSE();                                                                               \
+        STORE_INT(address, TOP.i);                                                                  \
+        *sp-- = PCodeCell{address, 0};                                                              \
+        NEXT();                                                                                     \
+    }                                                                                               \
+    HANDLER(WHERE##_ADD)                                                                            \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || !WHERE##_FITS(address)))           \
+            DEFUSE();                                                                               \
+        const int32_t v = LOAD_INT(address);                                                        \
+        *sp = PCodeCell{v, 0};                                                                      \
+        TOP.i = add_wrapping(TOP.i, v);                                                             \
+        NEXT();                                                                                     \
+    }                                                                                               \
+    HANDLER(WHERE##_ADD_INTO)                                                                       \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || !WHERE##_FITS(address)))           \
+            DEFUSE();                                                                               \
+        const int32_t sum = add_wrapping(TOP.i, LOAD_INT(address));                                 \
+        STORE_INT(address, sum);                                                                    \
+        *sp-- = PCodeCell{address, 0};                                                              \
+        NEXT();                                                                                     \
+    }                                                                                               \
+    HANDLER(WHERE##_SCALE_ADD)                                                                      \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 2 || !WHERE##_FITS(address)))           \
+            DEFUSE();                                                                               \
+        const int32_t product = int32_t(uint32_t(LOAD_INT(address)) * uint32_t(s->b));              \
+        *sp = PCodeCell{product, 0};                                                                \
+        TOP.i = add_wrapping(TOP.i, product);                                                       \
+        NEXT();                                                                                     \
+    }                                                                                               \
+    HANDLER(WHERE##_STEP)                                                                           \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp > stack_end - 1 || !WHERE##_FITS(address)))                             \
+            DEFUSE();                                                                               \
+        STORE_INT(address, add_wrapping(LOAD_INT(address), s->b));                                  \
+        sp->high = 0;                                                                               \
+        NEXT();                                                                                     \
+    }                                                                                               \
+    HANDLER(WHERE##_STEP_JUMP)                                                                      \
+    {                                                                                               \
+        const int32_t address = WHERE##_ADDRESS;                                                    \
+        if (VYR_UNLIKELY(sp > stack_end - 1 || !WHERE##_FITS(address)))                             \
+            DEFUSE();                                                                               \
+        STORE_INT(address, add_wrapping(LOAD_INT(address), s->b));                                  \
+        sp->high = 0;                                                                               \
+        NEXT_AT(slots + s->c);                                                                      \
     }
-    HANDLER(ADD_GLOBAL_INT)
-    HANDLER(ADD_LOCAL_INT)
-    {
-        const int32_t address = s->handler == H_ADD_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || !DATA_OK(address, 4)))
-            DEFUSE();
-        const int32_t v = LOAD_INT(address);
-        (*sp) = PCodeCell{v, 0};
-        TOP.i = add_wrapping(TOP.i, v);
-        NEXT();
-    }
-    HANDLER(STORE_GLOBAL_INT)
-    HANDLER(STORE_LOCAL_INT)
-    {
-        const int32_t address = s->handler == H_STORE_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || !DATA_OK(address, 4)))
-            DEFUSE();
-        STORE_INT(address, TOP.i);
-        (*sp--) = PCodeCell{address, 0};
-        NEXT();
-    }
-    HANDLER(STEP_GLOBAL_INT)
-    HANDLER(STEP_LOCAL_INT)
-    {
-        const int32_t address = s->handler == H_STEP_LOCAL_INT ? LOCAL(s->a) : s->a;
-        if (VYR_UNLIKELY(sp > stack_end - 1 || !DATA_OK(address, 4)))
-            DEFUSE();
-        STORE_INT(address, add_wrapping(LOAD_INT(address), s->b));
-        (*sp).high = 0;
-        NEXT();
-    }
+    VYR_VARIABLE_FUSED(GLOBAL)
+    VYR_VARIABLE_FUSED(LOCAL)
+#undef VYR_VARIABLE_FUSED
     HANDLER(SCALE_ADD)
     {
         if (VYR_UNLIKELY(sp - stack < 2 || sp > stack_end - 1))
@@ -1436,7 +1554,6 @@ defuse:
     decode_at(HERE, false);
     NEXT_AT(s);
 out_of_cycles:
-    budget += s->cycles;
     // Undecoded slots and the end of the code count nothing.
     if (s->cycles == 0)
         DISPATCH();
@@ -1481,6 +1598,10 @@ data_fault:
 #undef TOP
 #undef SECOND
 #undef LOCAL
+#undef GLOBAL_ADDRESS
+#undef GLOBAL_FITS
+#undef LOCAL_ADDRESS
+#undef LOCAL_FITS
 #undef LOAD_INT
 #undef STORE_INT
 #undef DOUBLE_BINARY
