@@ -29,11 +29,17 @@
 #include <cstdio>
 
 #if defined(__GNUC__)
-#define VYR_COMPUTED_GOTO 1
 #define VYR_UNLIKELY(x) __builtin_expect(!!(x), 0)
 #else
-#define VYR_COMPUTED_GOTO 0
 #define VYR_UNLIKELY(x) (x)
+#endif
+// A build may choose the switch to test it.
+#if !defined(VYR_COMPUTED_GOTO)
+#if defined(__GNUC__)
+#define VYR_COMPUTED_GOTO 1
+#else
+#define VYR_COMPUTED_GOTO 0
+#endif
 #endif
 
 // Handlers with a body of their own; operators and comparisons follow below.
