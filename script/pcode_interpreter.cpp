@@ -1382,7 +1382,7 @@ dispatch:
         // Everything that can fail is checked before the call.
         if (VYR_UNLIKELY(sp > stack_end - 1 || frame - frames >= frame_capacity - 1))
             DEFUSE();
-        const PCodeFunction *entry = function(s->b);
+        const PCodeFunction *entry = uint32_t(s->b) < functions_.size() ? &functions_[size_t(s->b)] : nullptr;
         if (VYR_UNLIKELY(!entry || !entry->bound()))
             DEFUSE();
         const int32_t next = HERE + s->length;
@@ -1403,9 +1403,9 @@ dispatch:
             SYNC_FAULT();
             return abort_run("Error: Return without a call in script interpreter\n");
         }
-        const int32_t back = frame->return_address;
+        const int32_t back = frame->return_address; // never negative: set by a call
         --frame;
-        JUMP(back);
+        NEXT_AT(slots + std::min(back, code_length));
     }
     HANDLER(END)
     {
