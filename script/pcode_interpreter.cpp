@@ -8,7 +8,9 @@
 // targets resolved to slots, the distance to the next slot and the number of
 // instructions it stands for: a few common sequences (an address push with a
 // load, store or increment; a constant with an operator; a comparison with a
-// conditional jump) become one slot that does the work of all of them.
+// conditional jump) become one slot that does the work of all of them. The
+// slot after the last code byte ends the run; jump targets past it lead there.
+// Each slot charges the cycle counter with the instructions it stands for.
 //
 // Every instruction keeps its checks: operands inside the code (settled when
 // the slot is decoded), stack cells against the stack pointer and capacity,
@@ -176,7 +178,7 @@ namespace {
 struct Instruction {
     int opcode = -1;      // -1: none, the code ends here
     bool cut_off = false; // its operands run past the end of the code
-    int32_t length = 0;
+    int32_t length = 0;   // 0 for the initialisers, whose handlers step over their data bytes
     int32_t a = 0;
     int32_t b = 0;
 };
@@ -505,7 +507,8 @@ PCodeSlot single_slot(const Instruction &in, int32_t code_length)
 }
 
 // The instructions from an address on, as far as the longest fused sequence
-// reaches; a missing or cut-off instruction ends them.
+// reaches; the end of the code, a cut-off instruction or an initialiser ends
+// them.
 struct Sequence {
     static constexpr int longest = 5;
     Instruction in[longest];
