@@ -9,7 +9,7 @@
 // instructions it stands for: a few common sequences (an address push with a
 // load, store or increment; a constant with an operator; a comparison with a
 // conditional jump) become one slot that does the work of all of them. The
-// slot after the last code byte ends the run; jump targets past it lead there.
+// slot after the last code byte ends the run.
 // Each slot charges the cycle counter with the instructions it stands for.
 //
 // Every instruction keeps its checks: operands inside the code (settled when
@@ -82,8 +82,10 @@
     X(WHERE##_ADD)        /* address, OP_LOAD_I, OP_I_ADD */                                        \
     X(WHERE##_ADD_INTO)   /* address, OP_LOAD_I, OP_I_ADD, the same address, OP_STORE_I */          \
     X(WHERE##_SCALE_ADD)  /* address, OP_LOAD_I, constant, OP_I_MUL, OP_I_ADD */                    \
-    X(WHERE##_STEP)       /* address, an int increment or decrement, OP_POP */                      \
-    X(WHERE##_STEP_JUMP)  /* the same and OP_JMP */
+    X(WHERE##_PRE_STEP)   /* address, an int pre-increment or pre-decrement, OP_POP */              \
+    X(WHERE##_POST_STEP)  /* address, an int post-increment or post-decrement, OP_POP */            \
+    X(WHERE##_PRE_STEP_JUMP)  /* the same and OP_JMP */                                             \
+    X(WHERE##_POST_STEP_JUMP)
 
 // Y(name, expression of a and b, X): integer operators that cannot fail.
 // Each has a plain handler, one fused with a constant b before it, and one
@@ -101,20 +103,22 @@
     Y(I_LOR, a != 0 || b != 0, X)
 #define VYR_OPERATOR_NAMES(name, expression, X) X(name) X(name##_K) X(GLOBAL_##name##_K) X(LOCAL_##name##_K)
 
-// Y(name, operator, negation, X): integer comparisons. Besides the plain
-// handler and the one with a constant, each is fused with the conditional
-// jump after it, alone, after a constant and after a variable and a constant;
-// the jump is taken when the comparison holds (after OP_JZ, its negation).
+// Y(name, operator, X): integer comparisons. Besides the plain handler and
+// the one with a constant, each is fused with the conditional jump after it:
+// alone, after a constant, and after a variable and a constant. JUMP_IF jumps
+// when the comparison holds (OP_JNZ), JUMP_UNLESS when it fails (OP_JZ).
 #define VYR_INT_COMPARISONS(Y, X)                                                                   \
-    Y(I_EQ, ==, I_NE, X)                                                                            \
-    Y(I_NE, !=, I_EQ, X)                                                                            \
-    Y(I_GT, >, I_LE, X)                                                                             \
-    Y(I_GE, >=, I_LT, X)                                                                            \
-    Y(I_LT, <, I_GE, X)                                                                             \
-    Y(I_LE, <=, I_GT, X)
-#define VYR_COMPARISON_NAMES(name, op, negation, X)                                                 \
-    X(name) X(name##_K) X(JUMP_IF_##name) X(JUMP_IF_##name##_K) X(JUMP_IF_GLOBAL_##name##_K)        \
-    X(JUMP_IF_LOCAL_##name##_K)
+    Y(I_EQ, ==, X)                                                                                  \
+    Y(I_NE, !=, X)                                                                                  \
+    Y(I_GT, >, X)                                                                                   \
+    Y(I_GE, >=, X)                                                                                  \
+    Y(I_LT, <, X)                                                                                   \
+    Y(I_LE, <=, X)
+#define VYR_COMPARISON_NAMES(name, op, X)                                                           \
+    X(name) X(name##_K) VYR_COMPARISON_JUMP_NAMES(IF, name, X) VYR_COMPARISON_JUMP_NAMES(UNLESS, name, X)
+#define VYR_COMPARISON_JUMP_NAMES(SENSE, name, X)                                                   \
+    X(JUMP_##SENSE##_##name) X(JUMP_##SENSE##_##name##_K) X(JUMP_##SENSE##_GLOBAL_##name##_K)       \
+    X(JUMP_##SENSE##_LOCAL_##name##_K)
 
 #define VYR_EACH_HANDLER(X)                                                                         \
     VYR_HANDLERS(X) VYR_INT_OPERATORS(VYR_OPERATOR_NAMES, X) VYR_INT_COMPARISONS(VYR_COMPARISON_NAMES, X)
@@ -135,7 +139,7 @@ constexpr int local_with_constant = 3;
 constexpr int jump_if = 2; // comparisons
 constexpr int jump_if_constant = 3;
 constexpr int jump_if_global_constant = 4;
-constexpr int jump_if_local_constant = 5;
+constexpr int jump_unless = 4; // from the JUMP_IF handler to its JUMP_UNLESS twin
 
 int32_t read_int(const uint8_t *p)
 {
@@ -320,13 +324,12 @@ int operator_handler(int opcode)
     }
 }
 
-// The plain handler of a comparison; `negated` gives that of its negation.
-int comparison_handler(int opcode, bool negated)
+int comparison_handler(int opcode)
 {
     switch (opcode) {
-#define VYR_COMPARISON_CASE(name, op, negation, X)                                                  \
+#define VYR_COMPARISON_CASE(name, op, X)                                                            \
     case OP_##name:                                                                                 \
-        return negated ? H_##negation : H_##name;
+        return H_##name;
         VYR_INT_COMPARISONS(VYR_COMPARISON_CASE, _)
 #undef VYR_COMPARISON_CASE
     default:
@@ -334,13 +337,25 @@ int comparison_handler(int opcode, bool negated)
     }
 }
 
-bool conditional_jump(const Instruction &in)
+// Fused jumps lead to a slot: their target lies inside the code or at its end.
+bool jump_inside(const Instruction &in, int32_t code_length)
 {
-    return (in.opcode == OP_JZ || in.opcode == OP_JNZ) && in.a >= 0;
+    return in.a >= 0 && in.a <= code_length;
+}
+
+bool conditional_jump(const Instruction &in, int32_t code_length)
+{
+    return (in.opcode == OP_JZ || in.opcode == OP_JNZ) && jump_inside(in, code_length);
+}
+
+// The offset to the JUMP_UNLESS handler for OP_JZ.
+int unless(const Instruction &jump)
+{
+    return jump.opcode == OP_JZ ? jump_unless : 0;
 }
 
 // The handler of one instruction alone.
-PCodeSlot single_slot(const Instruction &in, int32_t code_length)
+PCodeSlot single_slot(const Instruction &in)
 {
     PCodeSlot slot{H_NOP, uint8_t(in.length), 1, in.a, in.b, 0};
     if (in.cut_off) {
@@ -358,7 +373,7 @@ PCodeSlot single_slot(const Instruction &in, int32_t code_length)
         slot.handler = uint16_t(op);
         return slot;
     }
-    const int comparison = comparison_handler(in.opcode, false);
+    const int comparison = comparison_handler(in.opcode);
     if (comparison >= 0) {
         slot.handler = uint16_t(comparison);
         return slot;
@@ -478,19 +493,9 @@ PCodeSlot single_slot(const Instruction &in, int32_t code_length)
     case OP_SWAP: slot.handler = H_SWAP; break;
     case OP_DUP: slot.handler = H_DUP; break;
     case OP_OVER: slot.handler = H_OVER; break;
-    // Targets past the end of the code end the run there.
-    case OP_JMP:
-        slot.handler = H_JMP;
-        slot.a = std::min(in.a, code_length);
-        break;
-    case OP_JZ:
-        slot.handler = H_JZ;
-        slot.a = std::min(in.a, code_length);
-        break;
-    case OP_JNZ:
-        slot.handler = H_JNZ;
-        slot.a = std::min(in.a, code_length);
-        break;
+    case OP_JMP: slot.handler = H_JMP; break;
+    case OP_JZ: slot.handler = H_JZ; break;
+    case OP_JNZ: slot.handler = H_JNZ; break;
     case OP_JMP_IND: slot.handler = H_JMP_IND; break;
     case OP_JZ_IND: slot.handler = H_JZ_IND; break;
     case OP_JNZ_IND: slot.handler = H_JNZ_IND; break;
@@ -542,7 +547,6 @@ bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PC
         *slot = PCodeSlot{uint16_t(handler), uint8_t(length), uint8_t(count), a, b, c};
         return true;
     };
-    const auto target = [code_length](const Instruction &jump) { return std::min(jump.a, code_length); };
     int32_t constant;
     const bool local = local_address(first);
     if (local || (global_address(first) && uint64_t(uint32_t(first.a)) + 4 <= data_size)) {
@@ -553,9 +557,10 @@ bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PC
         };
         if (seq.op(1) == OP_LOAD_I) {
             if (seq.count >= 5 && int_constant(seq.in[2], &constant)) {
-                const int comparison = comparison_handler(seq.op(3), seq.op(4) == OP_JZ);
-                if (comparison >= 0 && conditional_jump(seq.in[4]))
-                    return make(comparison + jump_if_global_constant + where, 5, at, constant, target(seq.in[4]));
+                const int comparison = comparison_handler(seq.op(3));
+                if (comparison >= 0 && conditional_jump(seq.in[4], code_length))
+                    return make(comparison + jump_if_global_constant + where + unless(seq.in[4]), 5, at, constant,
+                                seq.in[4].a);
                 if (seq.op(3) == OP_I_MUL && seq.op(4) == OP_I_ADD)
                     return make(variable(H_GLOBAL_SCALE_ADD, H_LOCAL_SCALE_ADD), 5, at, constant, 0);
             }
@@ -572,19 +577,22 @@ bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PC
         if (seq.op(1) == OP_STORE_I)
             return make(variable(H_GLOBAL_STORE, H_LOCAL_STORE), 2, at, 0, 0);
         if (int_step(seq.op(1)) != 0 && seq.op(2) == OP_POP) {
-            if (seq.op(3) == OP_JMP && seq.in[3].a >= 0)
-                return make(variable(H_GLOBAL_STEP_JUMP, H_LOCAL_STEP_JUMP), 4, at, int_step(seq.op(1)),
-                            target(seq.in[3]));
-            return make(variable(H_GLOBAL_STEP, H_LOCAL_STEP), 3, at, int_step(seq.op(1)), 0);
+            const bool post = seq.op(1) == OP_POSTINC_I || seq.op(1) == OP_POSTDEC_I;
+            if (seq.op(3) == OP_JMP && jump_inside(seq.in[3], code_length))
+                return make(post ? variable(H_GLOBAL_POST_STEP_JUMP, H_LOCAL_POST_STEP_JUMP)
+                                 : variable(H_GLOBAL_PRE_STEP_JUMP, H_LOCAL_PRE_STEP_JUMP),
+                            4, at, int_step(seq.op(1)), seq.in[3].a);
+            return make(post ? variable(H_GLOBAL_POST_STEP, H_LOCAL_POST_STEP)
+                             : variable(H_GLOBAL_PRE_STEP, H_LOCAL_PRE_STEP),
+                        3, at, int_step(seq.op(1)), 0);
         }
         return false;
     }
     if (int_constant(first, &constant)) {
-        const int comparison = comparison_handler(seq.op(1), false);
+        const int comparison = comparison_handler(seq.op(1));
         if (comparison >= 0) {
-            if (seq.count >= 3 && conditional_jump(seq.in[2]))
-                return make(comparison_handler(seq.op(1), seq.op(2) == OP_JZ) + jump_if_constant, 3, 0, constant,
-                            target(seq.in[2]));
+            if (seq.count >= 3 && conditional_jump(seq.in[2], code_length))
+                return make(comparison + jump_if_constant + unless(seq.in[2]), 3, 0, constant, seq.in[2].a);
             return make(comparison + with_constant, 2, 0, constant, 0);
         }
         if (seq.op(1) == OP_I_MUL && seq.op(2) == OP_I_ADD)
@@ -599,8 +607,8 @@ bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PC
             return make(H_CALL_K, 2, 0, constant, 0);
         return false;
     }
-    if (comparison_handler(first.opcode, false) >= 0 && conditional_jump(seq.in[1]))
-        return make(comparison_handler(first.opcode, seq.op(1) == OP_JZ) + jump_if, 2, 0, 0, target(seq.in[1]));
+    if (comparison_handler(first.opcode) >= 0 && conditional_jump(seq.in[1], code_length))
+        return make(comparison_handler(first.opcode) + jump_if + unless(seq.in[1]), 2, 0, 0, seq.in[1].a);
     if (first.opcode == OP_SWAP && seq.op(1) == OP_STORE_I)
         return make(H_SWAP_STORE_I, 2, 0, 0, 0);
     return false;
@@ -625,7 +633,7 @@ void PCodeMachine::decode_at(int32_t address, bool fuse)
     const Sequence seq(code_.data(), code_length_, address);
     if (fuse && fused_slot(seq, code_length_, data_.size(), &slot))
         return;
-    slot = single_slot(read_instruction(code_.data(), code_length_, address), code_length_);
+    slot = single_slot(read_instruction(code_.data(), code_length_, address));
 }
 
 int PCodeMachine::abort_run(const char *format, ...)
@@ -715,15 +723,20 @@ int PCodeMachine::execute(void *context)
         DISPATCH();                                                                                 \
     } while (0)
 #define NEXT() NEXT_AT(s + s->length)
-    // A run-time jump target; past the end of the code the run ends there.
+    // A jump to any address; at or past the end of the code the run ends
+    // with the program counter there.
 #define JUMP(target)                                                                                \
     do {                                                                                            \
         const int32_t t_ = (target);                                                                \
-        if (VYR_UNLIKELY(t_ < 0)) {                                                                 \
-            SYNC_FAULT();                                                                           \
-            return abort_run("Error: Jump to invalid code address %d\n", t_);                      \
+        if (VYR_UNLIKELY(uint32_t(t_) >= uint32_t(code_length))) {                                  \
+            if (t_ < 0) {                                                                           \
+                SYNC_FAULT();                                                                       \
+                return abort_run("Error: Jump to invalid code address %d\n", t_);                  \
+            }                                                                                       \
+            SYNC_AT(t_);                                                                            \
+            return 0;                                                                               \
         }                                                                                           \
-        NEXT_AT(slots + std::min(t_, code_length));                                                 \
+        NEXT_AT(slots + t_);                                                                        \
     } while (0)
     // A fused slot whose check failed runs again instruction by instruction.
 #define DEFUSE() goto defuse
@@ -830,7 +843,7 @@ int PCodeMachine::execute(void *context)
         NEXT();                                                                                     \
     }
 
-    NEXT_AT(slots + std::min(pc_, code_length));
+    JUMP(pc_);
 
 #if !VYR_COMPUTED_GOTO
 dispatch:
@@ -1036,7 +1049,7 @@ dispatch:
             const int32_t v = hooks_.int_read(hooks_.context, address, PCODE_ACCESS_READ, s->b);
             RELOAD();
             (*sp++).i = v;
-            NEXT_AT(slots + std::min(next, code_length));
+            JUMP(next);
         }
         NEXT();
     }
@@ -1050,7 +1063,7 @@ dispatch:
             const int32_t v = hooks_.int_read(hooks_.context, address, s->b, s->a);
             RELOAD();
             (*sp++).i = v;
-            NEXT_AT(slots + std::min(next, code_length));
+            JUMP(next);
         }
         NEXT();
     }
@@ -1064,7 +1077,7 @@ dispatch:
             const double v = hooks_.double_read(hooks_.context, address, s->b, s->a);
             RELOAD();
             (*sp++).set_d(v);
-            NEXT_AT(slots + std::min(next, code_length));
+            JUMP(next);
         }
         NEXT();
     }
@@ -1085,7 +1098,7 @@ dispatch:
             else
                 hooks_.double_store(hooks_.context, address, s->a, value.d());
             RELOAD();
-            NEXT_AT(slots + std::min(next, code_length));
+            JUMP(next);
         }
         NEXT();
     }
@@ -1098,7 +1111,7 @@ dispatch:
             SYNC_AT(next);
             hooks_.address_notify(hooks_.context, address, s->a);
             RELOAD();
-            NEXT_AT(slots + std::min(next, code_length));
+            JUMP(next);
         }
         NEXT();
     }
@@ -1119,6 +1132,7 @@ dispatch:
             DEFUSE();                                                                               \
         const int32_t a = TOP.i, b = s->b;                                                          \
         TOP.i = (expression);                                                                       \
+        sp->i = b;                                                                                  \
         NEXT();                                                                                     \
     }                                                                                               \
     VYR_VARIABLE_OPERATOR(GLOBAL, name, expression)                                                 \
@@ -1131,13 +1145,14 @@ dispatch:
         if (VYR_UNLIKELY(sp > stack_end - 2 || !WHERE##_FITS(address)))                             \
             DEFUSE();                                                                               \
         const int32_t a = LOAD_INT(address), b = s->b;                                              \
+        sp[1].i = b;                                                                                \
         *sp++ = PCodeCell{(expression), 0};                                                         \
         NEXT();                                                                                     \
     }
     VYR_INT_OPERATORS(VYR_OPERATOR_HANDLERS, _)
 #undef VYR_OPERATOR_HANDLERS
 #undef VYR_VARIABLE_OPERATOR
-#define VYR_COMPARISON_HANDLERS(name, op, negation, X)                                              \
+#define VYR_COMPARISON_HANDLERS(name, op, X)                                                        \
     HANDLER(name)                                                                                   \
     {                                                                                               \
         NEED(2);                                                                                    \
@@ -1150,43 +1165,54 @@ dispatch:
         if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                     \
             DEFUSE();                                                                               \
         TOP.i = TOP.i op s->b;                                                                      \
+        sp->i = s->b;                                                                               \
         NEXT();                                                                                     \
     }                                                                                               \
-    HANDLER(JUMP_IF_##name)                                                                         \
+    VYR_COMPARISON_JUMPS(IF, true, name, op)                                                        \
+    VYR_COMPARISON_JUMPS(UNLESS, false, name, op)
+    // The comparison's result stays in the cell that the jump popped.
+#define VYR_COMPARISON_JUMPS(SENSE, jump_when, name, op)                                            \
+    HANDLER(JUMP_##SENSE##_##name)                                                                  \
     {                                                                                               \
         if (VYR_UNLIKELY(sp - stack < 2))                                                           \
             DEFUSE();                                                                               \
-        const bool taken = SECOND.i op TOP.i;                                                       \
+        const bool result = SECOND.i op TOP.i;                                                      \
+        SECOND.i = result;                                                                          \
         sp -= 2;                                                                                    \
-        if (taken)                                                                                  \
+        if (result == jump_when)                                                                    \
             NEXT_AT(slots + s->c);                                                                  \
         NEXT();                                                                                     \
     }                                                                                               \
-    HANDLER(JUMP_IF_##name##_K)                                                                     \
+    HANDLER(JUMP_##SENSE##_##name##_K)                                                              \
     {                                                                                               \
         if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1))                                     \
             DEFUSE();                                                                               \
-        const bool taken = TOP.i op s->b;                                                           \
+        const bool result = TOP.i op s->b;                                                          \
+        TOP.i = result;                                                                             \
+        sp->i = s->b;                                                                               \
         --sp;                                                                                       \
-        if (taken)                                                                                  \
+        if (result == jump_when)                                                                    \
             NEXT_AT(slots + s->c);                                                                  \
         NEXT();                                                                                     \
     }                                                                                               \
-    VYR_VARIABLE_COMPARISON(GLOBAL, name, op)                                                       \
-    VYR_VARIABLE_COMPARISON(LOCAL, name, op)
-#define VYR_VARIABLE_COMPARISON(WHERE, name, op)                                                    \
-    HANDLER(JUMP_IF_##WHERE##_##name##_K)                                                           \
+    VYR_VARIABLE_COMPARISON(SENSE, jump_when, GLOBAL, name, op)                                     \
+    VYR_VARIABLE_COMPARISON(SENSE, jump_when, LOCAL, name, op)
+#define VYR_VARIABLE_COMPARISON(SENSE, jump_when, WHERE, name, op)                                  \
+    HANDLER(JUMP_##SENSE##_##WHERE##_##name##_K)                                                    \
     {                                                                                               \
         const int32_t address = WHERE##_ADDRESS;                                                    \
         if (VYR_UNLIKELY(sp > stack_end - 2 || !WHERE##_FITS(address)))                             \
             DEFUSE();                                                                               \
-        sp->high = 0;                                                                               \
-        if (LOAD_INT(address) op s->b)                                                              \
+        const bool result = LOAD_INT(address) op s->b;                                              \
+        *sp = PCodeCell{result, 0};                                                                 \
+        sp[1].i = s->b;                                                                             \
+        if (result == jump_when)                                                                    \
             NEXT_AT(slots + s->c);                                                                  \
         NEXT();                                                                                     \
     }
     VYR_INT_COMPARISONS(VYR_COMPARISON_HANDLERS, _)
 #undef VYR_COMPARISON_HANDLERS
+#undef VYR_COMPARISON_JUMPS
 #undef VYR_VARIABLE_COMPARISON
     HANDLER(I_DIV)
     HANDLER(I_MOD)
@@ -1303,20 +1329,15 @@ dispatch:
     // --- control flow
     HANDLER(JMP)
     {
-        if (VYR_UNLIKELY(s->a < 0))
-            JUMP(s->a); // reports the address
-        NEXT_AT(slots + s->a);
+        JUMP(s->a);
     }
     HANDLER(JZ)
     HANDLER(JNZ)
     {
         NEED(1);
         const bool zero = (*--sp).i == 0;
-        if (zero == (s->handler == H_JZ)) {
-            if (VYR_UNLIKELY(s->a < 0))
-                JUMP(s->a); // reports the address
-            NEXT_AT(slots + s->a);
-        }
+        if (zero == (s->handler == H_JZ))
+            JUMP(s->a);
         NEXT();
     }
     HANDLER(JMP_IND)
@@ -1373,7 +1394,7 @@ dispatch:
             SYNC_AT(next);
             entry->entry(context);
             RELOAD();
-            NEXT_AT(slots + std::min(next, code_length));
+            JUMP(next);
         }
         PCodeFrame *callee = frame + 1;
         *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
@@ -1388,17 +1409,18 @@ dispatch:
         const PCodeFunction *entry = uint32_t(s->b) < functions_.size() ? &functions_[size_t(s->b)] : nullptr;
         if (VYR_UNLIKELY(!entry || !entry->bound()))
             DEFUSE();
+        sp->i = s->b;
         const int32_t next = HERE + s->length;
         if (entry->kind == PCodeFunction::native) {
             SYNC_AT(next);
             entry->entry(context);
             RELOAD();
-            NEXT_AT(slots + std::min(next, code_length));
+            JUMP(next);
         }
         PCodeFrame *callee = frame + 1;
         *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
         frame = callee;
-        NEXT_AT(slots + std::min(entry->code_address, code_length));
+        JUMP(entry->code_address);
     }
     HANDLER(RET)
     {
@@ -1406,9 +1428,9 @@ dispatch:
             SYNC_FAULT();
             return abort_run("Error: Return without a call in script interpreter\n");
         }
-        const int32_t back = frame->return_address; // never negative: set by a call
+        const int32_t back = frame->return_address;
         --frame;
-        NEXT_AT(slots + std::min(back, code_length));
+        JUMP(back);
     }
     HANDLER(END)
     {
@@ -1444,9 +1466,9 @@ dispatch:
         NEXT();
     }
 
-    // --- fused sequences. An address push leaves {address, 0} in its cell,
-    // which later pushes of the low word alone keep: the fused slots leave the
-    // same high word behind in that cell.
+    // --- fused sequences. They leave in the cells above the stack what their
+    // instructions leave there: an aborted run hands back cells that it popped,
+    // and later pushes of the low word alone keep the high word.
 #define VYR_VARIABLE_FUSED(WHERE)                                                                   \
     HANDLER(WHERE##_LOAD)                                                                           \
     {                                                                                               \
@@ -1482,6 +1504,7 @@ dispatch:
             DEFUSE();                                                                               \
         const int32_t sum = add_wrapping(TOP.i, LOAD_INT(address));                                 \
         STORE_INT(address, sum);                                                                    \
+        TOP.i = sum;                                                                                \
         *sp-- = PCodeCell{address, 0};                                                              \
         NEXT();                                                                                     \
     }                                                                                               \
@@ -1492,35 +1515,38 @@ dispatch:
             DEFUSE();                                                                               \
         const int32_t product = int32_t(uint32_t(LOAD_INT(address)) * uint32_t(s->b));              \
         *sp = PCodeCell{product, 0};                                                                \
+        sp[1].i = s->b;                                                                             \
         TOP.i = add_wrapping(TOP.i, product);                                                       \
         NEXT();                                                                                     \
     }                                                                                               \
-    HANDLER(WHERE##_STEP)                                                                           \
+    VYR_VARIABLE_STEP(WHERE, WHERE##_PRE_STEP, false, NEXT())                                              \
+    VYR_VARIABLE_STEP(WHERE, WHERE##_POST_STEP, true, NEXT())                                              \
+    VYR_VARIABLE_STEP(WHERE, WHERE##_PRE_STEP_JUMP, false, NEXT_AT(slots + s->c))                          \
+    VYR_VARIABLE_STEP(WHERE, WHERE##_POST_STEP_JUMP, true, NEXT_AT(slots + s->c))
+    // The popped cell held the new (pre) or old (post) value.
+#define VYR_VARIABLE_STEP(WHERE, name, post, next)                                                    \
+    HANDLER(name)                                                                                   \
     {                                                                                               \
         const int32_t address = WHERE##_ADDRESS;                                                    \
         if (VYR_UNLIKELY(sp > stack_end - 1 || !WHERE##_FITS(address)))                             \
             DEFUSE();                                                                               \
-        STORE_INT(address, add_wrapping(LOAD_INT(address), s->b));                                  \
-        sp->high = 0;                                                                               \
-        NEXT();                                                                                     \
-    }                                                                                               \
-    HANDLER(WHERE##_STEP_JUMP)                                                                      \
-    {                                                                                               \
-        const int32_t address = WHERE##_ADDRESS;                                                    \
-        if (VYR_UNLIKELY(sp > stack_end - 1 || !WHERE##_FITS(address)))                             \
-            DEFUSE();                                                                               \
-        STORE_INT(address, add_wrapping(LOAD_INT(address), s->b));                                  \
-        sp->high = 0;                                                                               \
-        NEXT_AT(slots + s->c);                                                                      \
+        const int32_t old = LOAD_INT(address), now = add_wrapping(old, s->b);                       \
+        STORE_INT(address, now);                                                                    \
+        *sp = PCodeCell{post ? old : now, 0};                                                       \
+        next;                                                                                       \
     }
     VYR_VARIABLE_FUSED(GLOBAL)
     VYR_VARIABLE_FUSED(LOCAL)
 #undef VYR_VARIABLE_FUSED
+#undef VYR_VARIABLE_STEP
     HANDLER(SCALE_ADD)
     {
         if (VYR_UNLIKELY(sp - stack < 2 || sp > stack_end - 1))
             DEFUSE();
-        SECOND.i = add_wrapping(SECOND.i, int32_t(uint32_t(TOP.i) * uint32_t(s->b)));
+        const int32_t product = int32_t(uint32_t(TOP.i) * uint32_t(s->b));
+        SECOND.i = add_wrapping(SECOND.i, product);
+        TOP.i = product;
+        sp->i = s->b;
         --sp;
         NEXT();
     }
@@ -1548,6 +1574,7 @@ dispatch:
         const int64_t index = int64_t(frame->stack_at_call) - s->b;
         if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || index < 0 || index > sp - stack))
             DEFUSE();
+        sp->i = s->b;
         stack[index] = TOP;
         --sp;
         NEXT();
