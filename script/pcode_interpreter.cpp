@@ -132,14 +132,16 @@ enum Handler : uint16_t {
         handler_count
 };
 
-// Offsets from the plain handler of an operator or comparison.
+// Offsets from the plain handler of an operator or comparison, in the order
+// of the name lists above; a LOCAL handler follows its GLOBAL twin.
 constexpr int with_constant = 1;
 constexpr int global_with_constant = 2; // operators
-constexpr int local_with_constant = 3;
-constexpr int jump_if = 2; // comparisons
+constexpr int jump_if = 2;              // comparisons
 constexpr int jump_if_constant = 3;
 constexpr int jump_if_global_constant = 4;
-constexpr int jump_unless = 4; // from the JUMP_IF handler to its JUMP_UNLESS twin
+constexpr int jump_unless = 4; // from a JUMP_IF handler to its JUMP_UNLESS twin
+static_assert(H_I_ADD_K - H_I_ADD == with_constant && H_LOCAL_I_ADD_K - H_GLOBAL_I_ADD_K == 1, "operator order");
+static_assert(H_JUMP_UNLESS_LOCAL_I_LT_K - H_I_LT == jump_if_global_constant + 1 + jump_unless, "comparison order");
 
 int32_t read_int(const uint8_t *p)
 {

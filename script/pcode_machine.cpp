@@ -82,6 +82,8 @@ void PCodeMachine::set_data_double(int32_t address, double value)
         std::memcpy(p, &value, sizeof value);
 }
 
+// The data memory only ever grows: the interpreter checks a global address of
+// its decoded code once, when it decodes it.
 bool PCodeMachine::grow_data_to(int64_t size)
 {
     if (size > INT32_MAX)
