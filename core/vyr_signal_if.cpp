@@ -185,6 +185,15 @@ void report_error(VyrSignalIf *signal_if, int code)
 
 // --- Construction -------------------------------------------------------------------
 
+namespace {
+std::atomic<VyrScriptHostingFactory> g_script_hosting_factory{nullptr};
+}
+
+void set_script_hosting_factory(VyrScriptHostingFactory factory)
+{
+    g_script_hosting_factory = factory;
+}
+
 VyrSignalIf::VyrSignalIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification)
     : m_owner(owner),
       m_notification(notification),
@@ -206,6 +215,8 @@ VyrSignalIf::VyrSignalIf(const char *type_name, QObject *owner, VyrSignalIfNotif
     m_request_read = m_request_nodes[0].get();
     m_request_write = m_request_nodes[0].get();
 
+    if (VyrScriptHostingFactory factory = g_script_hosting_factory.load())
+        m_hosting = factory(this);
     SignalIfList::link(this);
 }
 
@@ -221,6 +232,8 @@ VyrSignalIf::~VyrSignalIf()
             m_thread.join();
         }
     }
+    // Its triggers go before the wheel, the variables and the signals they refer to.
+    m_hosting.reset();
     SignalIfList::unlink(this);
     if (VyrEnvVarList *variables = VyrEnvVarList::instance())
         variables->remove_definer(&m_definer);
@@ -308,14 +321,51 @@ void VyrSignalIf::set_signal_list(std::unique_ptr<VyrSignalList> list)
     m_signals = std::move(list);
 }
 
-int VyrSignalIf::read_script_signal(VyrSignalEntry *, SignalValue &)
+int VyrSignalIf::sclib_init()
 {
-    return -1;
+    return m_hosting ? m_hosting->sclib_init() : 0;
 }
 
-int VyrSignalIf::write_script_signal(VyrSignalEntry *, const SignalValue &)
+int VyrSignalIf::after_reload()
 {
-    return -1;
+    return m_hosting ? m_hosting->after_reload() : 0;
+}
+
+int VyrSignalIf::check_script_file_modified(QWidget *parent)
+{
+    return m_hosting ? m_hosting->check_script_file_modified(parent) : 0;
+}
+
+int VyrSignalIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
+{
+    return m_hosting ? m_hosting->read_script_signal(entry, value) : -1;
+}
+
+int VyrSignalIf::write_script_signal(VyrSignalEntry *entry, const SignalValue &value)
+{
+    return m_hosting ? m_hosting->write_script_signal(entry, value) : -1;
+}
+
+bool VyrSignalIf::has_script_machine() const
+{
+    return m_hosting && m_hosting->has_machine();
+}
+
+void VyrSignalIf::store_script_argument(const ScriptTrigger &item)
+{
+    if (m_hosting)
+        m_hosting->store_argument(item);
+}
+
+int VyrSignalIf::run_script_function(int function_id)
+{
+    return m_hosting ? m_hosting->run_function(function_id) : 0;
+}
+
+void VyrSignalIf::drop_script_run_state()
+{
+    if (m_hosting)
+        m_hosting->drop_run_state();
 }
 
 SignalRecord *VyrSignalIf::new_signal(const char *name, uint32_t flags)
@@ -449,10 +499,8 @@ int VyrSignalIf::run_script_functions(const std::vector<int> &functions)
     if (!has_script_machine())
         return 0;
     for (int function_id : functions) {
-        std::lock_guard<std::mutex> lock(m_script_mutex);
-        ++m_script_busy;
+        ScriptRunLock lock(*this);
         run_script_function(function_id);
-        --m_script_busy;
     }
     return 0;
 }
@@ -644,8 +692,7 @@ int VyrSignalIf::process_output_queue()
             item->m_output_next = nullptr;
             item->m_output_queued = false;
         }
-        std::lock_guard<std::mutex> lock(m_script_mutex);
-        ++m_script_busy;
+        ScriptRunLock lock(*this);
         item->set_pending(false);
         if ((item->type() & 0xFFFF) != 0 && item->function_id() > 0) {
             store_script_argument(*item);
@@ -653,8 +700,25 @@ int VyrSignalIf::process_output_queue()
         }
         if (item->type() >= ScriptTrigger::internal_base)
             execute_internal_script_trigger(item->type(), item->address(), item->argument());
-        --m_script_busy;
     }
+}
+
+void VyrSignalIf::remove_output(ScriptTrigger *item)
+{
+    std::lock_guard<std::mutex> lock(m_output_mutex);
+    if (!item->m_output_queued)
+        return;
+    ScriptTrigger *previous = nullptr;
+    for (ScriptTrigger *p = m_output_head; p; previous = p, p = p->m_output_next) {
+        if (p != item)
+            continue;
+        (previous ? previous->m_output_next : m_output_head) = p->m_output_next;
+        if (m_output_tail == p)
+            m_output_tail = previous;
+        break;
+    }
+    item->m_output_next = nullptr;
+    item->m_output_queued = false;
 }
 
 void VyrSignalIf::unlink_deferred_locked(VyrDeferredCall *call)
