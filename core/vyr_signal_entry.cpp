@@ -120,6 +120,16 @@ void VyrSignalEntry::notify_signal_gone()
     }
 }
 
+void VyrSignalEntry::notify_value_reset()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
+    for (VyrSignalListener *listener = m_first_listener; listener;) {
+        VyrSignalListener *next = listener->m_next;
+        listener->value_reset();
+        listener = next;
+    }
+}
+
 void VyrSignalEntry::reset()
 {
     bind(nullptr);
