@@ -14,6 +14,7 @@
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_list.h"
 #include "core/vyr_trigger.h"
+#include "script/pcode_ops.h"
 #include "script/script_file_source.h"
 #include "script/script_hook_trigger.h"
 #include "script/script_source.h"
@@ -215,6 +216,15 @@ ScriptTrigger *VyrScriptRuntime::find_script_trigger(uint32_t type, uintptr_t ad
     return nullptr;
 }
 
+ScriptTrigger *VyrScriptRuntime::find_script_trigger_by_name(uint32_t type, const std::string &name) const
+{
+    std::lock_guard<std::mutex> lock(m_triggers_mutex);
+    for (const auto &trigger : m_triggers)
+        if (trigger->type() == type && trigger->name() == name)
+            return trigger.get();
+    return nullptr;
+}
+
 void VyrScriptRuntime::remove_script_triggers(uint32_t mask)
 {
     std::vector<std::unique_ptr<ScriptTrigger>> removed;
@@ -378,6 +388,10 @@ int VyrScriptRuntime::sclib_init()
         m_signal_if->set_script_ok(0);
         return r;
     }
+    // Handlers are found by their code address, and 0 means none: the code
+    // starts with an end instruction, so that no handler begins there.
+    if (m_machine->code_length() == 0)
+        m_machine->emit_opcode(OP_END);
     map_script_triggers(host);
     QObject::disconnect(m_trigger_removed_connection);
     if (VyrTriggerList *triggers = VyrTriggerList::instance())

@@ -86,6 +86,8 @@ public:
     // event handlers; found by kind and address from any thread.
     ScriptTrigger *add_script_trigger(std::unique_ptr<ScriptTrigger> trigger);
     ScriptTrigger *find_script_trigger(uint32_t type, uintptr_t address) const;
+    // An action by its name (the panels and menus fire actions by name).
+    ScriptTrigger *find_script_trigger_by_name(uint32_t type, const std::string &name) const;
     // Removes (and deletes) the triggers whose type shares a bit with the mask:
     // timers cancelled, keys unregistered, queued runs dropped first.
     void remove_script_triggers(uint32_t mask);

@@ -29,6 +29,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace vyr_test;
@@ -193,4 +194,164 @@ TEST_F(VyrScriptRuntimeTest, TimerArmedAtStartFiresOnTheWheelAndIsArmedAgain)
     tick(signal_if, 100);
     EXPECT_EQ(signal_if.stop(), 0);
     EXPECT_FALSE(shell.has_line("SCRIPT 1: fired 3 at 60\n"));
+}
+
+TEST_F(VyrScriptRuntimeTest, KeyEnvVarAndActionHooksRunThroughTheirTables)
+{
+    ScriptedInterface &signal_if = compiled("envvar { int Speed; }\n"
+                                            "on key 'A' { printf(\"key A %x\\n\", this); }\n"
+                                            "on key ctrl+F1 { printf(\"key ctrl %x\\n\", this); }\n"
+                                            "on key * { printf(\"any %x\\n\", this); }\n"
+                                            "on envvar Speed { printf(\"speed %d\\n\", envvarGetValueInt(Speed)); }\n"
+                                            "on action \"Go\" { printf(\"action %d\\n\", this); }\n"
+                                            "on start { printf(\"started\\n\"); }\n");
+    VyrScriptRuntime *runtime = signal_if.runtime();
+    EXPECT_EQ(runtime->script_trigger_count(), 5);
+    ASSERT_NE(runtime->find_script_trigger(ScriptTrigger::key, 0x41), nullptr);
+    ASSERT_NE(runtime->find_script_trigger(ScriptTrigger::key, VyrGlobalAccel::any_key), nullptr);
+    start(signal_if);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: started\n"));
+
+    accel.key_pressed('A');
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: key A 41\n")) << lines_text();
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: any 41\n")) << lines_text();
+    accel.key_pressed(0x400000 | 0x1030);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: key ctrl 401030\n")) << lines_text();
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: any 401030\n")) << lines_text();
+
+    variables.find_by_name("Speed")->set_value_int(77);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: speed 77\n")) << lines_text();
+
+    ScriptTrigger *action = runtime->find_script_trigger_by_name(ScriptTrigger::action, "Go");
+    ASSERT_NE(action, nullptr);
+    action->set_argument(5);
+    signal_if.post_output(action);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: action 5\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
+}
+
+namespace {
+
+struct NativeCase
+{
+    const char *call;     // a script expression
+    const char *expected; // what printf("%s") of its value shows
+};
+
+} // namespace
+
+// Every native of the common library once, with its result, including the
+// cases of an unknown variable, signal, timer or trigger.
+TEST_F(VyrScriptRuntimeTest, NativesAnswerTheirResults)
+{
+    auto *level = variables.insert(std::make_unique<EnvVarRecord>(EnvVarRecord::Double, "Level", nullptr));
+    level->set_value_double(2.5);
+    auto *label = variables.insert(std::make_unique<EnvVarRecord>(EnvVarRecord::String, "Label", nullptr));
+    label->set_value_string("pump");
+    const std::string ids = "const int LEVEL = " + std::to_string(level->id()) + "; const int LABEL = " +
+                            std::to_string(label->id()) + ";";
+    const NativeCase cases[] = {
+        {"timerStart(t)", "0"},
+        {"timerIsPending(t)", "1"},
+        {"timerCancel(t)", "0"},
+        {"timerIsPending(t)", "0"},
+        {"timerStart(other)", "0"}, // no hook: nothing armed
+        {"timerIsPending(other)", "0"},
+        {"timerCancel(other)", "0"},
+        {"getSimulationTime()", "0"},
+        {"resetCycleCounter()", "0"},
+        {"envvarSetValueInt(Count, 12)", "0"},
+        {"envvarGetValueInt(Count)", "12"},
+        {"envvarSetValueDouble(LEVEL, 4.25)", "0"},
+        {"envvarGetValueInt(LEVEL)", "4"},
+        {"envvarSetValueString(LABEL, \"valve\")", "0"},
+        {"envvarSetValueInt(9999, 1)", "-1"},
+        {"envvarSetValueDouble(9999, 1)", "-1"},
+        {"envvarSetValueString(9999, \"x\")", "-1"},
+        {"envvarGetValueInt(9999)", "0"},
+        {"signalResetValue(Volts)", "0"},
+        {"signalSetValueInt(Volts, 3)", "0"},
+        {"signalSetValueDouble(Volts, 1.5)", "0"},
+        {"signalSetValueIntWithTimestamp(Volts, 4, 2500)", "0"},
+        {"signalSetValueDoubleWithTimestamp(Volts, 0.5, 7)", "0"},
+        {"signalResetValue(999)", "-1"},
+        {"signalSetValueInt(999, 1)", "-1"},
+        {"signalSetValueDouble(999, 1)", "-1"},
+        {"signalSetValueIntWithTimestamp(999, 1, 1)", "-1"},
+        {"signalSetValueDoubleWithTimestamp(999, 1, 1)", "-1"},
+        {"triggerSet(Motor)", "0"},
+        {"triggerReset(Running)", "0"},
+        {"triggerReset(unmapped)", "0"},
+        {"seedkeyComputeKey(seed, 4, key, 8)", "-1"}, // no library loaded
+    };
+    std::string script = "variables { timer t; timer other; trigger unmapped; char seed[4]; char key[8]; " + ids +
+                         " }\n"
+                         "envvar { int Count; }\n"
+                         "signal \"Volts\";\n"
+                         "on timer t { }\n"
+                         "on start {\n"
+                         "    t.timeout = 100;\n";
+    for (const NativeCase &c : cases) {
+        const QString shown = QString(c.call).replace("\"", "'");
+        script += "    printf(\"" + shown.toStdString() + " = %d\\n\", " + c.call + ");\n";
+    }
+    script += "    printf(\"double %g %g\\n\", envvarGetValueDouble(LEVEL), envvarGetValueDouble(9999));\n"
+              "}\n";
+    ScriptedInterface &signal_if = compiled(script);
+    triggers.find("Running")->set();
+
+    SignalRecord *volts = signal_if.signal_list()->find("Volts");
+    ASSERT_NE(volts, nullptr);
+    ValueListener listener;
+    ASSERT_EQ(signal_if.add_signal_listener(&listener, volts), 0);
+    start(signal_if);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: double 4.25 0\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
+
+    for (const NativeCase &c : cases)
+        EXPECT_TRUE(shell.has_line("SCRIPT 1: " + QString(c.call).replace("\"", "'").toStdString() + " = " +
+                                   c.expected + "\n"))
+            << c.call << "\n" << lines_text();
+    EXPECT_EQ(variables.find_by_name("Count")->value_int(), 12);
+    EXPECT_EQ(label->value_string(), std::string("valve"));
+    EXPECT_EQ(triggers.find("Motor")->state(), 1);
+    EXPECT_EQ(triggers.find("Running")->state(), 0);
+    EXPECT_EQ(listener.resets.load(), 1);
+    ASSERT_EQ(listener.values.size(), 4u);
+    EXPECT_EQ(listener.values[0].int_value, 3);
+    EXPECT_EQ(listener.values[1].double_value, 1.5);
+    EXPECT_EQ(listener.values[2].int_value, 4);
+    EXPECT_EQ(listener.values[2].seconds, 2u);
+    EXPECT_EQ(listener.values[2].microseconds, 500000u);
+    EXPECT_EQ(listener.values[3].microseconds, 7000u);
+    EXPECT_EQ(volts->state(), SignalRecord::NoValue); // the record itself is not changed
+}
+
+TEST_F(VyrScriptRuntimeTest, SystemFunctionsPostTheirEventsToTheOwner)
+{
+    ScriptedInterface &signal_if = compiled("variables { char name[16]; char cut[4]; }\n"
+                                            "on start {\n"
+                                            "    sysStopMeasurement(); sysRestartMeasurement(3); sysExitProgram(2);\n"
+                                            "    sysMinimizeProgram(); sysRestoreProgram(); sysBeep(440, 200);\n"
+                                            "    _sysSetWorkspace(4); sysShutdownPC(1); sysSaveLog(SYS_LOG_CLEAR, \"x.log\");\n"
+                                            "    sysGetInterfaceName(name, elCount(name));\n"
+                                            "    sysGetInterfaceName(cut, elCount(cut));\n"
+                                            "    printf(\"[%s] [%s]\\n\", name, cut);\n"
+                                            "}\n");
+    start(signal_if);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: [SCRIPT 1] [SCR]\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
+    ASSERT_TRUE(shell.wait_until([&] { return shell.events.size() >= 9; }));
+    const std::vector<std::tuple<int, uint32_t, uint32_t, QString>> expected = {
+        {10004, 0, 0, ""}, {10011, 3, 0, ""}, {10005, 2, 0, ""},      {10006, 0, 0, ""},
+        {10007, 0, 0, ""}, {10009, 440, 200, ""}, {11000, 4, 0, ""}, {10012, 1, 0, ""},
+        {10013, 3, 0, "x.log"},
+    };
+    ASSERT_EQ(shell.events.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(shell.events[i].type, std::get<0>(expected[i])) << i;
+        EXPECT_EQ(shell.events[i].word1, std::get<1>(expected[i])) << i;
+        EXPECT_EQ(shell.events[i].word2, std::get<2>(expected[i])) << i;
+        EXPECT_EQ(shell.events[i].text, std::get<3>(expected[i])) << i;
+    }
 }
