@@ -413,6 +413,10 @@ int VyrScriptRuntime::sclib_init()
     host.source = &source;
     r = host.compile();
     host.source = nullptr;
+    // Some errors leave the parse going (an environment variable of another
+    // type, refused signal attributes): the script still failed.
+    if (r == 0 && host.error_reported)
+        r = -1;
     if (r != 0) {
         m_signal_if->error_printf("Failed to compile script file (r=%d)\n", r);
         m_signal_if->set_script_ok(0);

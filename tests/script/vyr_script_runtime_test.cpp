@@ -355,3 +355,150 @@ TEST_F(VyrScriptRuntimeTest, SystemFunctionsPostTheirEventsToTheOwner)
         EXPECT_EQ(shell.events[i].text, std::get<3>(expected[i])) << i;
     }
 }
+
+TEST_F(VyrScriptRuntimeTest, SeedAndKeyThroughTheLibraryTheScriptLoads)
+{
+    const std::string bin = VYR_BIN_DIR;
+    struct Case
+    {
+        std::string library;
+        const char *load_result;
+        const char *key_result;
+        std::string log; // a line the load leaves in the message window
+    };
+    const Case cases[] = {
+        {bin + "/libvyr_test_seedkey.so", "0", "4 [1b5a6e59]", "SCRIPT 1: Key:  1b 5a 6e 59\n"},
+        {bin + "/libvyr_test_seedkey_without_key.so", "-2", "0 [00000000]",
+         "Error in SCRIPT 1: Diag: Unable to resolve function 'ASAP1A_CCP_ComputeKeyFromSeed'\n"},
+        {dir.filePath("missing.so").toStdString(), "-1", "-1 [00000000]",
+         "Warning in SCRIPT 1: Load Seed&Key DLL '" + dir.filePath("missing.so").toStdString() +
+             "' - FILE NOT FOUND."},
+    };
+    for (const Case &c : cases) {
+        shell.lines.clear();
+        interfaces.clear();
+        ScriptedInterface &signal_if =
+            compiled("variables { byte seed[4] = {0x41, 0x00, 0x34, 0x03}; byte key[4]; }\n"
+                     "on start {\n"
+                     "    printf(\"load %d\\n\", seedkeyLoadDll(\"" + c.library + "\"));\n"
+                     "    printf(\"key %d [%02x%02x%02x%02x]\\n\", seedkeyComputeKey(seed, 4, key, 4),\n"
+                     "           key[0], key[1], key[2], key[3]);\n"
+                     "}\n");
+        start(signal_if);
+        ASSERT_TRUE(wait_for_line(std::string("SCRIPT 1: key ") + c.key_result + "\n")) << c.library << lines_text();
+        EXPECT_TRUE(shell.has_line(std::string("SCRIPT 1: load ") + c.load_result + "\n")) << lines_text();
+        EXPECT_TRUE(shell.has_line(c.log)) << lines_text();
+        EXPECT_EQ(signal_if.stop(), 0);
+        EXPECT_EQ(signal_if.seedkey_library(), nullptr); // stop deletes it
+    }
+    EXPECT_TRUE(shell.has_line("Warning in SCRIPT 1: Seed&Key: DLL NOT LOADED."));
+}
+
+// The messages of the declaration host, each with the line it names.
+TEST_F(VyrScriptRuntimeTest, DeclarationErrorsNameTheirLine)
+{
+    ScriptedInterface &other = make_interface();
+    other.set_script_file(write_script("envvar { double Shared; }\n", "other.vys"));
+    ASSERT_EQ(other.sclib_init(), 0);
+    struct Case
+    {
+        const char *script;
+        const char *error;
+    };
+    const Case cases[] = {
+        {"\nenvvar { int Shared; }\n", "Error (line 2): EnvVar 'Shared' already defined with different type.\n"},
+        {"envvar { int Twice; }\nenvvar { int Twice; }\n",
+         "Error (line 2): EnvVar 'Twice' defined twice (use 'extern' keyword).\n"},
+        {"on action 5 { }\n", "Error (line 1): Expected string after a action hook\n"},
+        {"\n\non key Nokey { }\n", "Error (line 3): Invalid key code 'Nokey'.\n"},
+        {"on envvar Nothing { }\n", "Error (line 1): EnvVar 'Nothing' not found\n"},
+        {"on timer tick { }\n", "Error (line 1): Timer tick not defined\n"},
+        {"variables { const int tick = 1; }\non timer tick { }\n", "Error (line 2): Timer tick is not a variable\n"},
+        {"variables { int tick; }\non timer tick { }\n", "Error (line 2): Variable 'tick' is not of type 'timer'\n"},
+        {"signal (digital) \"A\";\nsignal (digital) \"A\";\n", "Error (line 2): Signal 'A' is already defined\n"},
+        {"input (10 ms, wobbly, polling) \"B\" { }\n", "Error (line 1): Invalid signal type 'wobbly'\n"},
+        {"input (10 ms, digital, sometimes) \"B\" { }\n", "Error (line 1): Invalid signal mode 'sometimes'\n"},
+        {"variables { int C; }\nsignal \"C\";\n",
+         "Error (line 2): Unable to reserve a symbolic id for signal 'C' -  symbol does already exist.\n"},
+    };
+    for (const Case &c : cases) {
+        shell.lines.clear();
+        int result = 0;
+        ScriptedInterface &signal_if = compiled(c.script, &result);
+        EXPECT_NE(result, 0) << c.script;
+        EXPECT_EQ(signal_if.script_ok(), 0) << c.script;
+        ASSERT_FALSE(shell.lines.empty()) << c.script;
+        EXPECT_EQ(shell.lines[0].text, c.error) << c.script << lines_text();
+        interfaces.pop_back();
+    }
+}
+
+TEST_F(VyrScriptRuntimeTest, SignalAttributesMayComeInEitherOrderAndExternSharesAVariable)
+{
+    ScriptedInterface &first = compiled("envvar { int Shared; }\n"
+                                        "input (50 ms, polling, digital) \"Lamp\" { }\n");
+    SignalRecord *lamp = first.signal_list()->find("Lamp");
+    ASSERT_NE(lamp, nullptr);
+    EXPECT_EQ(lamp->characteristic(), SignalRecord::Digital);
+    EXPECT_EQ(lamp->mode(), SignalRecord::Polling);
+    EXPECT_EQ(lamp->rate(), 50);
+    ScriptedInterface &second = compiled("envvar { extern int Shared; }\n");
+    EnvVarRecord *shared = variables.find_by_name("Shared");
+    EXPECT_TRUE(shared->has_definer(first.definer()));
+    EXPECT_TRUE(shared->has_definer(second.definer()));
+    EXPECT_EQ(shared->owner(), first.definer());
+}
+
+TEST_F(VyrScriptRuntimeTest, ScriptSignalsAreReadAndWrittenThroughTheirFunctions)
+{
+    ScriptedInterface &signal_if = compiled("variables { double stored; }\n"
+                                            "input [0, 100] (20 ms, continuous, polling) \"Temp\" { this = 21.5; }\n"
+                                            "output \"Setpoint\" { stored = this; printf(\"set %g\\n\", this); }\n"
+                                            "signal \"Plain\";\n"
+                                            "on start { printf(\"ids %d %d %d\\n\", Temp, Setpoint, Plain); }\n");
+    VyrSignalList *list = signal_if.signal_list();
+    SignalRecord *temp = list->find("Temp");
+    SignalRecord *setpoint = list->find("Setpoint");
+    ASSERT_TRUE(temp && setpoint && list->find("Plain"));
+    EXPECT_EQ(temp->flags() & 0x7, 0x5u); // defined by this compile, backed by a function
+    EXPECT_EQ(temp->direction(), SignalRecord::Input);
+    EXPECT_EQ(setpoint->direction(), SignalRecord::Output);
+    EXPECT_EQ(temp->value_type(), SignalValue::Double);
+    EXPECT_EQ(temp->max(), 100.0);
+
+    ValueListener temp_values, setpoint_values;
+    ASSERT_EQ(signal_if.add_signal_listener(&temp_values, temp), 0);
+    ASSERT_EQ(signal_if.add_signal_listener(&setpoint_values, setpoint), 0);
+    start(signal_if);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: ids " + std::to_string(temp->slot()) + " " +
+                              std::to_string(setpoint->slot()) + " " + std::to_string(list->find("Plain")->slot()) +
+                              "\n"))
+        << lines_text();
+    // The polled input is read by its function on the interface's thread.
+    tick(signal_if, 20);
+    ASSERT_TRUE(shell.wait_until([&] {
+        std::lock_guard<std::mutex> lock(temp_values.mutex);
+        return !temp_values.values.empty();
+    }));
+    {
+        std::lock_guard<std::mutex> lock(temp_values.mutex);
+        EXPECT_EQ(temp_values.values[0].double_value, 21.5);
+        EXPECT_EQ(temp_values.values[0].microseconds, 20000u);
+    }
+    SignalValue value;
+    value.set_double(7.25);
+    ASSERT_EQ(signal_if.post_write_request(setpoint, value), 0);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: set 7.25\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
+
+    // Direct calls: a signal not backed by a function, and no entry.
+    auto *foreign = new SignalRecord;
+    foreign->set_name("Foreign");
+    foreign->add_flags(SignalRecord::DefinedByCompile);
+    list->insert(foreign);
+    ValueListener foreign_values;
+    ASSERT_EQ(signal_if.add_signal_listener(&foreign_values, foreign), 0);
+    EXPECT_EQ(signal_if.write_script_signal(foreign->entry(), value), -2);
+    EXPECT_EQ(signal_if.read_script_signal(foreign->entry(), value), -1);
+    EXPECT_EQ(signal_if.write_script_signal(nullptr, value), -1);
+}
