@@ -23,9 +23,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -476,7 +479,7 @@ TEST_F(VyrScriptRuntimeTest, ScriptSignalsAreReadAndWrittenThroughTheirFunctions
         << lines_text();
     // The polled input is read by its function on the interface's thread.
     tick(signal_if, 20);
-    ASSERT_TRUE(shell.wait_until([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         std::lock_guard<std::mutex> lock(temp_values.mutex);
         return !temp_values.values.empty();
     }));
@@ -501,4 +504,147 @@ TEST_F(VyrScriptRuntimeTest, ScriptSignalsAreReadAndWrittenThroughTheirFunctions
     EXPECT_EQ(signal_if.write_script_signal(foreign->entry(), value), -2);
     EXPECT_EQ(signal_if.read_script_signal(foreign->entry(), value), -1);
     EXPECT_EQ(signal_if.write_script_signal(nullptr, value), -1);
+}
+
+namespace {
+
+// Gives the file a modification time `offset_ns` nanoseconds after the time it has.
+void touch_later(const QString &path, long offset_ns)
+{
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    struct timespec times[2] = {info.st_atim, info.st_mtim};
+    times[1].tv_nsec += offset_ns;
+    if (times[1].tv_nsec >= 1000000000L) {
+        times[1].tv_nsec -= 1000000000L;
+        times[1].tv_sec += 1;
+    }
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+} // namespace
+
+TEST_F(VyrScriptRuntimeTest, ScriptChangedOnDiskAsksWhatToDo)
+{
+    struct Case
+    {
+        int answer; // -1: the preference reloads without asking
+        int result;
+        bool reloaded;
+        bool asked_again; // a second check asks again
+    };
+    const Case cases[] = {
+        {0, 0, true, false},
+        {1, 0, false, false},
+        {2, 1, false, true},
+        {-1, 0, true, false},
+    };
+    for (const Case &c : cases) {
+        interfaces.clear();
+        ScriptedInterface &signal_if = compiled("signal \"Before\";\n");
+        const QString path = signal_if.script_file();
+        EXPECT_EQ(signal_if.check_script_file_modified(nullptr), 0); // unchanged
+        write_script("signal \"After\";\n");
+        touch_later(path, 1); // one nanosecond is enough
+
+        std::vector<QString> questions;
+        set_vyr_question_function([&](QWidget *, const QString &title, const QString &text, const QStringList &buttons) {
+            questions.push_back(title + "|" + text + "|" + buttons.join(","));
+            return c.answer;
+        });
+        vyr_user_preferences().reload_changed_files = c.answer < 0;
+        EXPECT_EQ(signal_if.check_script_file_modified(nullptr), c.result) << c.answer;
+        EXPECT_EQ(signal_if.signal_list()->find("After") != nullptr, c.reloaded) << c.answer;
+        if (c.answer >= 0) {
+            ASSERT_EQ(questions.size(), 1u);
+            EXPECT_EQ(questions[0], "Warning|Script file '" + path +
+                                        "' has been altered on disk.\nDo you want to reload ?|YES,No,Cancel");
+        } else {
+            EXPECT_TRUE(questions.empty());
+        }
+        questions.clear();
+        signal_if.check_script_file_modified(nullptr);
+        EXPECT_EQ(!questions.empty(), c.asked_again) << c.answer;
+    }
+}
+
+TEST_F(VyrScriptRuntimeTest, FailedScriptIsReloadedAtTheNextCheck)
+{
+    int result = 0;
+    ScriptedInterface &signal_if = compiled("on start { syntax error }\n", &result);
+    EXPECT_NE(result, 0);
+    write_script("signal \"Fixed\";\n");
+    shell.lines.clear();
+    EXPECT_EQ(signal_if.check_script_file_modified(nullptr), 0);
+    EXPECT_EQ(shell.lines[0].text, "SCRIPT 1: Reload script file '" + signal_if.script_file().toStdString() + "'.\n");
+    EXPECT_NE(signal_if.signal_list()->find("Fixed"), nullptr);
+    EXPECT_EQ(signal_if.script_ok(), 1);
+    write_script("on start { still broken }\n");
+    touch_later(signal_if.script_file(), 1);
+    vyr_user_preferences().reload_changed_files = true;
+    EXPECT_EQ(signal_if.check_script_file_modified(nullptr), -1);
+}
+
+TEST_F(VyrScriptRuntimeTest, ReloadKeepsSignalsInUseAndDropsTheOthers)
+{
+    QSignalSpy changed(&shell.notification, &VyrSignalIfNotification::signal_changed);
+    ScriptedInterface &signal_if = compiled("signal \"Shown\";\nsignal \"Unused\";\nsignal \"Stays\";\n");
+    signal_if.signal_list()->find("Shown")->add_use();
+    write_script("signal \"Stays\";\nsignal \"New\";\n");
+    ASSERT_EQ(signal_if.reload_script(), 0) << lines_text();
+    VyrSignalList *list = signal_if.signal_list();
+    EXPECT_NE(list->find("Shown"), nullptr);
+    EXPECT_EQ(list->find("Unused"), nullptr);
+    EXPECT_NE(list->find("Stays"), nullptr);
+    EXPECT_NE(list->find("New"), nullptr);
+    std::vector<QString> names;
+    for (const QList<QVariant> &arguments : changed)
+        names.push_back(arguments.at(1).toString());
+    // The redefined one (changed by losing its old definition), the shown one, the new one.
+    EXPECT_EQ(names, (std::vector<QString>{"Shown", "Stays", "New"}));
+}
+
+// A stopped interface whose script is reloaded while another interface still
+// drives the wheel: the old script's timer must not fire, and the old key,
+// trigger map and environment-variable hooks are gone with it.
+TEST_F(VyrScriptRuntimeTest, ReloadCancelsTheOldScriptsTimersAndHooks)
+{
+    ScriptedInterface &driver = make_interface();
+    driver.set_timer(&shell.wheel, true);
+    driver.set_wait_function(wait_on_events_only);
+    ASSERT_EQ(driver.start(), 0);
+
+    ScriptedInterface &signal_if = compiled("variables { timer t; }\n"
+                                            "envvar { int Level; }\n"
+                                            "on timer t { printf(\"old timer\\n\"); }\n"
+                                            "on key 'K' { printf(\"old key\\n\"); }\n"
+                                            "on envvar Level { printf(\"old envvar\\n\"); }\n"
+                                            "on start { t.timeout = 50; timerStart(t); printf(\"started\\n\"); }\n");
+    signal_if.set_timer(&shell.wheel, false);
+    signal_if.set_wait_function(wait_on_events_only);
+    ASSERT_EQ(signal_if.start(), 0);
+    ASSERT_TRUE(wait_for_line("SCRIPT 2: started\n")) << lines_text();
+    ASSERT_EQ(signal_if.stop(), 0);
+
+    write_script("variables { timer t; }\n"
+                 "envvar { int Level; }\n"
+                 "on timer t { printf(\"new timer\\n\"); }\n"
+                 "on start { printf(\"restarted\\n\"); }\n");
+    ASSERT_EQ(signal_if.reload_script(), 0) << lines_text();
+    ASSERT_EQ(signal_if.start(), 0);
+    ASSERT_TRUE(wait_for_line("SCRIPT 2: restarted\n")) << lines_text();
+    accel.key_pressed('K');
+    variables.find_by_name("Level")->set_value_int(3);
+    time.clock.set_ms(100);
+    driver.tick_event().set();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shell.wheel.current_time() >= 100; }));
+    // Whatever the old hooks queued would have run by the time this line comes.
+    signal_if.post_output(signal_if.runtime()->find_script_trigger_by_name(ScriptTrigger::timer, "t"));
+    ASSERT_TRUE(wait_for_line("SCRIPT 2: new timer\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
+    EXPECT_EQ(driver.stop(), 0);
+    EXPECT_FALSE(shell.has_line("SCRIPT 2: old timer\n"));
+    EXPECT_FALSE(shell.has_line("SCRIPT 2: old key\n"));
+    EXPECT_FALSE(shell.has_line("SCRIPT 2: old envvar\n"));
+    EXPECT_EQ(signal_if.runtime()->script_trigger_count(), 1); // the new timer hook
 }
