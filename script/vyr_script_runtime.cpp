@@ -71,15 +71,15 @@ void set_panel_script_api(VyrPanelScriptApi api)
 
 void VyrScriptMachine::report_error(const char *text)
 {
-    char line[600];
-    const int position = program_counter() - 1;
-    const std::string name = m_signal_if ? m_signal_if->name() : std::string();
-    if (m_signal_if)
-        std::snprintf(line, sizeof line, "%s: %s @%d\n", name.c_str(), text, position);
-    else
-        std::snprintf(line, sizeof line, "%s @%d\n", text, position);
     if (!m_signal_if)
         return;
+    // The machine's texts end with a line end; the position follows on the same line.
+    std::string message = text ? text : "";
+    while (!message.empty() && message.back() == '\n')
+        message.pop_back();
+    char line[600];
+    std::snprintf(line, sizeof line, "%s: %s @%d\n", m_signal_if->name().c_str(), message.c_str(),
+                  program_counter() - 1);
     if (VyrSignalIfNotification *notification = m_signal_if->notification())
         notification->log(VyrMessageLog::error, line);
     post_vyr_event(m_signal_if->owner(), new VyrCustomEvent(vyr_event_stop));

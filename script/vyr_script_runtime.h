@@ -27,7 +27,7 @@ class VyrTrigger;
 class VyrScriptRuntime;
 
 // The machine of an interface: a run-time error is logged with the
-// interface's name and stops the measurement.
+// interface's name and the code position, and stops the measurement.
 class VyrScriptMachine : public PCodeMachine
 {
 public:

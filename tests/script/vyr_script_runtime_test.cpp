@@ -648,3 +648,75 @@ TEST_F(VyrScriptRuntimeTest, ReloadCancelsTheOldScriptsTimersAndHooks)
     EXPECT_FALSE(shell.has_line("SCRIPT 2: old envvar\n"));
     EXPECT_EQ(signal_if.runtime()->script_trigger_count(), 1); // the new timer hook
 }
+
+// The text functions write at most maxlen bytes, the terminating zero
+// included, so a buffer sized with elCount keeps its neighbour; a length that
+// reaches past the data memory stops the run with the error line and event
+// 10004 to the owner.
+TEST_F(VyrScriptRuntimeTest, TextFunctionsStayInsideTheirBuffer)
+{
+    auto *label = variables.insert(std::make_unique<EnvVarRecord>(EnvVarRecord::String, "Label", nullptr));
+    label->set_value_string("pump motor");
+    ScriptedInterface &signal_if =
+        compiled("variables { const int LABEL = " + std::to_string(label->id()) +
+                 "; char text[8]; char after[4] = \"ok\"; char name[4]; char after_name[4] = \"ok\"; }\n"
+                 "on start {\n"
+                 "    envvarGetValueString(LABEL, text, elCount(text));\n"
+                 "    sysGetInterfaceName(name, elCount(name));\n"
+                 "    printf(\"[%s] [%s] [%s] [%s]\\n\", text, after, name, after_name);\n"
+                 "    envvarGetValueString(LABEL, text, 100000000);\n"
+                 "    printf(\"not reached\\n\");\n"
+                 "}\n");
+    start(signal_if);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: [pump mo] [ok] [SCR] [ok]\n")) << lines_text();
+    ASSERT_TRUE(shell.wait_until([&] { return !shell.events.empty(); }));
+    EXPECT_EQ(shell.events[0].type, 10004);
+    EXPECT_EQ(signal_if.stop(), 0);
+    EXPECT_FALSE(shell.has_line("SCRIPT 1: not reached\n"));
+    bool error_line = false;
+    for (const auto &line : shell.lines)
+        error_line |= line.level == 4 && line.text.rfind("SCRIPT 1: Error: Access to data address ", 0) == 0 &&
+                      line.text.find(" bytes @") != std::string::npos && line.text.find('\n') == line.text.size() - 1;
+    EXPECT_TRUE(error_line) << lines_text();
+}
+
+TEST_F(VyrScriptRuntimeTest, IncludesNestEightFilesDeep)
+{
+    // main.vys includes inc1.vys, which includes inc2.vys, ... up to the file
+    // at depth `depth`; the innermost defines a signal.
+    auto write_chain = [this](int depth) {
+        for (int i = 1; i < depth; ++i)
+            write_script("#include \"" + dir.filePath(QString("inc%1.vys").arg(i)).toStdString() + "\"\n",
+                         i == 1 ? "main.vys" : QString("inc%1.vys").arg(i - 1).toUtf8().constData());
+        write_script("\n\nsignal \"Deep\";\n", QString("inc%1.vys").arg(depth - 1).toUtf8().constData());
+    };
+    write_chain(8);
+    ScriptedInterface &deep = make_interface();
+    deep.set_script_file(dir.filePath("main.vys"));
+    EXPECT_EQ(deep.sclib_init(), 0) << lines_text();
+    EXPECT_NE(deep.signal_list()->find("Deep"), nullptr);
+
+    write_chain(9);
+    shell.lines.clear();
+    ScriptedInterface &too_deep = make_interface();
+    too_deep.set_script_file(dir.filePath("main.vys"));
+    EXPECT_NE(too_deep.sclib_init(), 0);
+    ASSERT_FALSE(shell.lines.empty());
+    EXPECT_EQ(shell.lines[0].text, "Error (line 1): Can not include file '" + dir.filePath("inc8.vys").toStdString() +
+                                       "' - no more than 8 files can be recursively included.\n");
+}
+
+TEST_F(VyrScriptRuntimeTest, RemovedTriggerLeavesTheScriptsMap)
+{
+    ScriptedInterface &signal_if = compiled("on start { triggerSet(Motor); }\n");
+    VyrTrigger *motor = triggers.find("Motor");
+    shell.lines.clear();
+    delete motor;
+    ASSERT_TRUE(shell.wait_until([&] { return shell.lines.size() >= 2; }));
+    EXPECT_EQ(shell.lines[0].text, "SCRIPT 1: Script::trigger 'Motor' removed\n");
+    EXPECT_EQ(shell.lines[1].text.rfind("SCRIPT 1: Address ", 0), 0u);
+    EXPECT_NE(shell.lines[1].text.find(" removed from map\n"), std::string::npos);
+    EXPECT_EQ(signal_if.script_ok(), 0);
+    // The next check reloads the script, which names a trigger that is gone.
+    EXPECT_EQ(signal_if.check_script_file_modified(nullptr), -1);
+}
