@@ -609,10 +609,11 @@ TEST_F(VyrScriptRuntimeTest, ReloadKeepsSignalsInUseAndDropsTheOthers)
 // trigger map and environment-variable hooks are gone with it.
 TEST_F(VyrScriptRuntimeTest, ReloadCancelsTheOldScriptsTimersAndHooks)
 {
-    ScriptedInterface &driver = make_interface();
+    ScriptedInterface &driver = compiled("on start { printf(\"driving\\n\"); }\n");
     driver.set_timer(&shell.wheel, true);
     driver.set_wait_function(wait_on_events_only);
     ASSERT_EQ(driver.start(), 0);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: driving\n")); // its thread took its start time
 
     ScriptedInterface &signal_if = compiled("variables { timer t; }\n"
                                             "envvar { int Level; }\n"
