@@ -181,11 +181,6 @@ void VyrScriptRuntime::reset()
     m_this_value_i = m_this_value_d = m_this_value_control_item_info = -1;
 }
 
-ScriptCompiler *VyrScriptRuntime::compiler() const
-{
-    return m_host;
-}
-
 int VyrScriptRuntime::compile_prelude(const char *text)
 {
     if (!m_host)
@@ -305,7 +300,7 @@ int VyrScriptRuntime::compile_headers(VyrDeclarationHost &host)
     return compile_prelude(header.c_str());
 }
 
-void VyrScriptRuntime::map_script_triggers(VyrDeclarationHost &)
+void VyrScriptRuntime::map_script_triggers()
 {
     VyrTriggerList *triggers = VyrTriggerList::instance();
     if (!triggers)
@@ -392,7 +387,7 @@ int VyrScriptRuntime::sclib_init()
     // starts with an end instruction, so that no handler begins there.
     if (m_machine->code_length() == 0)
         m_machine->emit_opcode(OP_END);
-    map_script_triggers(host);
+    map_script_triggers();
     QObject::disconnect(m_trigger_removed_connection);
     if (VyrTriggerList *triggers = VyrTriggerList::instance())
         m_trigger_removed_connection =

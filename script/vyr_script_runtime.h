@@ -17,7 +17,6 @@
 #include <mutex>
 #include <vector>
 
-class ScriptCompiler;
 class ScriptSymbolTable;
 class ScriptTrigger;
 class VyrDeclarationHost;
@@ -79,8 +78,6 @@ public:
     // While sclib_init runs: compiles a prelude text into the machine (the
     // interfaces' basic_definitions use it). -3 outside a compile.
     int compile_prelude(const char *text);
-    // The compiler of the running sclib_init (for script_struct_type), or null.
-    ScriptCompiler *compiler() const;
 
     // Script triggers, owned: added by the hooks and by the interfaces' own
     // event handlers; found by kind and address from any thread.
@@ -120,7 +117,7 @@ private:
     };
     static bool read_file_time(const QString &path, FileTime &time);
     int compile_headers(VyrDeclarationHost &host);
-    void map_script_triggers(VyrDeclarationHost &host);
+    void map_script_triggers();
     void bind_natives();
     void trigger_removed(VyrTrigger *trigger);
     // The script variable of a trigger's name, when it is a "trigger" variable;

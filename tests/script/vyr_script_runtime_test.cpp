@@ -17,6 +17,7 @@
 #include "core/vyr_signal_listener.h"
 #include "core/vyr_trigger.h"
 #include "script/script_hook_trigger.h"
+#include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
 #include "vyr_test_shell.h"
 
@@ -181,7 +182,10 @@ protected:
 
 TEST_F(VyrScriptRuntimeTest, TimerArmedAtStartFiresOnTheWheelAndIsArmedAgain)
 {
-    ScriptedInterface &signal_if = compiled("variables { timer t; int fired; }\n"
+    ScriptedInterface &signal_if = compiled("variables { timer t; int fired; int base = 7; }\n"
+                                            "init { printf(\"init %d\\n\", base); }\n"
+                                            "stop { printf(\"stop\\n\"); }\n"
+                                            "on stopped { printf(\"stopped\\n\"); }\n"
                                             "on start { t.timeout = 20; timerStart(t); printf(\"started\\n\"); }\n"
                                             "on timer t {\n"
                                             "    fired = fired + 1;\n"
@@ -196,7 +200,34 @@ TEST_F(VyrScriptRuntimeTest, TimerArmedAtStartFiresOnTheWheelAndIsArmedAgain)
     ASSERT_TRUE(wait_for_line("SCRIPT 1: fired 2 at 40\n")) << lines_text();
     tick(signal_if, 100);
     EXPECT_EQ(signal_if.stop(), 0);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: stopped\n"));
     EXPECT_FALSE(shell.has_line("SCRIPT 1: fired 3 at 60\n"));
+    // "variables" and "init" in prepare_start, "start" first and "stop"/"stopped" last on the thread.
+    std::vector<std::string> order;
+    for (const auto &line : shell.lines)
+        if (line.text.rfind("SCRIPT 1: ", 0) == 0)
+            order.push_back(line.text.substr(10));
+    EXPECT_EQ(order, (std::vector<std::string>{"init 7\n", "started\n", "fired 1 at 20\n", "fired 2 at 40\n",
+                                               "stop\n", "stopped\n"}));
+}
+
+TEST_F(VyrScriptRuntimeTest, PanelFunctionsAreRegisteredBetweenThePreludeAndTheScript)
+{
+    static std::string seen;
+    set_panel_script_api([](PCodeMachine *, ScriptSymbolTable *symbols, VyrSignalIfNotification *) {
+        seen = symbols->find("this_value_i", 0) && !symbols->find("Late", 0) ? "after header, before script" : "?";
+    });
+    compiled("signal \"Late\";\n");
+    set_panel_script_api(nullptr);
+    EXPECT_EQ(seen, "after header, before script");
+
+    ScriptedInterface &missing = make_interface();
+    missing.set_script_file(dir.filePath("missing.vys"));
+    shell.lines.clear();
+    EXPECT_EQ(missing.sclib_init(), -1);
+    EXPECT_EQ(missing.script_ok(), 0);
+    EXPECT_EQ(shell.lines.at(0).text, "Error in SCRIPT 2: Unable to open script file '" +
+                                          dir.filePath("missing.vys").toStdString() + "'");
 }
 
 TEST_F(VyrScriptRuntimeTest, KeyEnvVarAndActionHooksRunThroughTheirTables)
