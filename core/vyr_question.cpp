@@ -1,29 +1,13 @@
 #include "core/vyr_question.h"
 
-#include <QPushButton>
-#include <QCoreApplication>
-#include <QMessageBox>
-#include <QThread>
-
-#include <vector>
+#include <mutex>
 
 namespace {
 
-int ask_with_message_box(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
+std::mutex &question_mutex()
 {
-    const int last = buttons.size() - 1;
-    QCoreApplication *application = QCoreApplication::instance();
-    if (!application || QThread::currentThread() != application->thread())
-        return last;
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
-    std::vector<QPushButton *> added;
-    for (const QString &button : buttons)
-        added.push_back(box.addButton(button, QMessageBox::ActionRole));
-    box.exec();
-    for (size_t i = 0; i < added.size(); ++i)
-        if (box.clickedButton() == static_cast<QAbstractButton *>(added[i]))
-            return int(i);
-    return last;
+    static std::mutex mutex;
+    return mutex;
 }
 
 VyrQuestionFunction &question_function()
@@ -36,11 +20,16 @@ VyrQuestionFunction &question_function()
 
 int vyr_ask_question(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
 {
-    const VyrQuestionFunction &function = question_function();
-    return function ? function(parent, title, text, buttons) : ask_with_message_box(parent, title, text, buttons);
+    VyrQuestionFunction function;
+    {
+        std::lock_guard<std::mutex> lock(question_mutex());
+        function = question_function();
+    }
+    return function ? function(parent, title, text, buttons) : int(buttons.size()) - 1;
 }
 
 void set_vyr_question_function(VyrQuestionFunction function)
 {
+    std::lock_guard<std::mutex> lock(question_mutex());
     question_function() = std::move(function);
 }

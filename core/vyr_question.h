@@ -1,7 +1,7 @@
 #pragma once
 // The questions the program puts to the user in a message box ("Script file
-// ... has been altered on disk"), behind one replaceable function: the
-// program shows a real box on the GUI thread, tests answer from a table.
+// ... has been altered on disk"), behind one replaceable function: the shell
+// installs the message box of the widgets library, tests answer from a table.
 #include <QString>
 #include <QStringList>
 
@@ -13,9 +13,8 @@ class QWidget;
 using VyrQuestionFunction =
     std::function<int(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)>;
 
-// A warning box with the buttons in this order. Off the GUI thread, and when
-// the box is closed without a button, the answer is the last button: a modal
-// box never opens on another thread.
+// Asks through the installed function; with none installed (no GUI) the
+// answer is the last button, the one that changes nothing.
 int vyr_ask_question(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons);
-// Replaces the box; an empty function brings it back.
+// An empty function takes the installed one away.
 void set_vyr_question_function(VyrQuestionFunction function);

@@ -1,7 +1,7 @@
 #include "core/vyr_trigger.h"
 
 #include "core/debug_trace.h"
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 
 #include <QRegularExpression>
 

@@ -2,7 +2,7 @@
 // between the realtime and the GUI side, and the trigger and condition groups
 // of the configuration.
 #include "core/debug_trace.h"
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
 
