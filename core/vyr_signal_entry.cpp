@@ -100,34 +100,31 @@ VyrSignalListener *VyrSignalEntry::next_listener()
     return m_listener_cursor;
 }
 
-void VyrSignalEntry::notify_listeners(const SignalValue &value)
+// One walk for every notification: the next listener is taken before the
+// current one runs, since a listener may remove itself.
+template <typename Notify> void VyrSignalEntry::notify_each(Notify notify)
 {
     std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     for (VyrSignalListener *listener = m_first_listener; listener;) {
         VyrSignalListener *next = listener->m_next;
-        listener->value_changed(value);
+        notify(listener);
         listener = next;
     }
+}
+
+void VyrSignalEntry::notify_listeners(const SignalValue &value)
+{
+    notify_each([&value](VyrSignalListener *listener) { listener->value_changed(value); });
 }
 
 void VyrSignalEntry::notify_signal_gone()
 {
-    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-    for (VyrSignalListener *listener = m_first_listener; listener;) {
-        VyrSignalListener *next = listener->m_next;
-        listener->signal_gone();
-        listener = next;
-    }
+    notify_each([](VyrSignalListener *listener) { listener->signal_gone(); });
 }
 
 void VyrSignalEntry::notify_value_reset()
 {
-    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-    for (VyrSignalListener *listener = m_first_listener; listener;) {
-        VyrSignalListener *next = listener->m_next;
-        listener->value_reset();
-        listener = next;
-    }
+    notify_each([](VyrSignalListener *listener) { listener->value_reset(); });
 }
 
 void VyrSignalEntry::reset()

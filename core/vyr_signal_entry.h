@@ -55,6 +55,8 @@ public:
     std::unique_ptr<TimerEntry> polling_timer;
 
 private:
+    template <typename Notify> void notify_each(Notify notify);
+
     SignalRecord *m_signal = nullptr;
     // Guards the listener chain and the cursor; recursive, since a listener
     // may remove itself (or another) from inside its notification.
