@@ -1,6 +1,6 @@
 #include "core/vyr_trigger.h"
 
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 
 #include <QRegularExpression>
