@@ -261,31 +261,25 @@ bool VyrScriptRuntime::read_file_time(const QString &path, FileTime &time)
 
 int32_t VyrScriptRuntime::trigger_variable_address(const char *name, bool as_error)
 {
-    auto report = [this, as_error](const char *format, const char *argument) {
+    auto fail = [this, as_error](const QString &text) {
+        const QByteArray line = text.toUtf8();
         if (as_error)
-            m_signal_if->error_printf(format, argument);
+            m_signal_if->error_printf("%s\n", line.constData());
         else
-            m_signal_if->message_printf(format, argument);
+            m_signal_if->message_printf("%s\n", line.constData());
+        return -1;
     };
     ScriptSymbol *symbol = m_symbols->find(name, 0);
-    if (!symbol) {
-        report("Trigger %s not available in symbol table\n", name);
-        return -1;
-    }
-    if (symbol->kind() != SYMBOL_VARIABLE) {
-        report("Trigger %s is not a variable\n", name);
-        return -1;
-    }
+    if (!symbol)
+        return fail(QString("Trigger %1 not available in symbol table").arg(name));
+    if (symbol->kind() != SYMBOL_VARIABLE)
+        return fail(QString("Trigger %1 is not a variable").arg(name));
     ScriptSymbol *type = m_symbols->find("trigger", 0);
-    if (!type || type->kind() != SYMBOL_STRUCT_TYPE) {
-        report("%sInternal 'trigger' struct not defined\n", "");
-        return -1;
-    }
+    if (!type || type->kind() != SYMBOL_STRUCT_TYPE)
+        return fail("Internal 'trigger' struct not defined");
     auto *variable = static_cast<ScriptVariable *>(symbol);
-    if (variable->type != TYPE_STRUCT || variable->struct_type != type) {
-        report("Variable '%s' is not of type 'trigger'\n", name);
-        return -1;
-    }
+    if (variable->type != TYPE_STRUCT || variable->struct_type != type)
+        return fail(QString("Variable '%1' is not of type 'trigger'").arg(name));
     return int32_t(variable->address);
 }
 
