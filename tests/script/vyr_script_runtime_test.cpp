@@ -211,15 +211,23 @@ TEST_F(VyrScriptRuntimeTest, TimerArmedAtStartFiresOnTheWheelAndIsArmedAgain)
                                                "stop\n", "stopped\n"}));
 }
 
-TEST_F(VyrScriptRuntimeTest, PanelFunctionsAreRegisteredBetweenThePreludeAndTheScript)
+TEST_F(VyrScriptRuntimeTest, PreludeAndPanelFunctionsComeBeforeTheScript)
 {
     static std::string seen;
     set_panel_script_api([](PCodeMachine *, ScriptSymbolTable *symbols, VyrSignalIfNotification *) {
-        seen = symbols->find("this_value_i", 0) && !symbols->find("Late", 0) ? "after header, before script" : "?";
+        seen = symbols->find("this_value_i", 0) && symbols->find("PRELUDE", 0) && !symbols->find("Late", 0)
+                   ? "after the prelude, before the script"
+                   : "?";
     });
-    compiled("signal \"Late\";\n");
+    ScriptedInterface &signal_if = make_interface();
+    signal_if.prelude = "__pragma_internal;\nconst int PRELUDE = 42;\n";
+    signal_if.set_script_file(write_script("signal \"Late\";\non start { printf(\"prelude %d\\n\", PRELUDE); }\n"));
+    ASSERT_EQ(signal_if.sclib_init(), 0) << lines_text();
     set_panel_script_api(nullptr);
-    EXPECT_EQ(seen, "after header, before script");
+    EXPECT_EQ(seen, "after the prelude, before the script");
+    start(signal_if);
+    EXPECT_TRUE(wait_for_line("SCRIPT 1: prelude 42\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
 
     ScriptedInterface &missing = make_interface();
     missing.set_script_file(dir.filePath("missing.vys"));
