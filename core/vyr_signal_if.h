@@ -295,6 +295,8 @@ protected:
     std::mutex &script_mutex() { return m_script_mutex; }
     // Clears the state of every signal (at measurement start).
     void reset_signal_states();
+    // The entries of the followed signals, in creation order.
+    std::vector<VyrSignalEntry *> signal_entries() const;
 
 private:
     friend void report_error(VyrSignalIf *signal_if, int code);
