@@ -186,7 +186,11 @@ TEST_F(VyrScriptRuntimeTest, TimerArmedAtStartFiresOnTheWheelAndIsArmedAgain)
                                             "init { printf(\"init %d\\n\", base); }\n"
                                             "stop { printf(\"stop\\n\"); }\n"
                                             "on stopped { printf(\"stopped\\n\"); }\n"
-                                            "on start { t.timeout = 20; timerStart(t); printf(\"started\\n\"); }\n"
+                                            "on start {\n"
+                                            "    t.timeout = 50; timerStart(t);\n"
+                                            "    t.timeout = 20; timerStart(t); // restarts: the 50 ms expiry is gone\n"
+                                            "    printf(\"started\\n\");\n"
+                                            "}\n"
                                             "on timer t {\n"
                                             "    fired = fired + 1;\n"
                                             "    printf(\"fired %d at %d\\n\", fired, getSimulationTime());\n"
@@ -458,6 +462,7 @@ TEST_F(VyrScriptRuntimeTest, DeclarationErrorsNameTheirLine)
         {"variables { const int tick = 1; }\non timer tick { }\n", "Error (line 2): Timer tick is not a variable\n"},
         {"variables { int tick; }\non timer tick { }\n", "Error (line 2): Variable 'tick' is not of type 'timer'\n"},
         {"signal (digital) \"A\";\nsignal (digital) \"A\";\n", "Error (line 2): Signal 'A' is already defined\n"},
+        {"\nsignal \"Own\";\n", "Error (line 2): Signal 'Own' is pre defined\n"},
         {"input (10 ms, wobbly, polling) \"B\" { }\n", "Error (line 1): Invalid signal type 'wobbly'\n"},
         {"input (10 ms, digital, sometimes) \"B\" { }\n", "Error (line 1): Invalid signal mode 'sometimes'\n"},
         {"variables { int C; }\nsignal \"C\";\n",
@@ -466,7 +471,13 @@ TEST_F(VyrScriptRuntimeTest, DeclarationErrorsNameTheirLine)
     for (const Case &c : cases) {
         shell.lines.clear();
         int result = 0;
-        ScriptedInterface &signal_if = compiled(c.script, &result);
+        ScriptedInterface &signal_if = make_interface();
+        auto *predefined = new SignalRecord; // one the interface defines itself
+        predefined->set_name("Own");
+        predefined->add_flags(SignalRecord::Predefined);
+        signal_if.signal_list()->insert(predefined);
+        signal_if.set_script_file(write_script(c.script));
+        result = signal_if.sclib_init();
         EXPECT_NE(result, 0) << c.script;
         EXPECT_EQ(signal_if.script_ok(), 0) << c.script;
         ASSERT_FALSE(shell.lines.empty()) << c.script;
