@@ -13,6 +13,8 @@
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
+#include "core/vyr_trigger_cond.h"
 
 #include <QDockWidget>
 #include <QEvent>
@@ -44,6 +46,12 @@ VyrMain::VyrMain(QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     working_directory = QDir::current();
+    if (VyrTriggerList *triggers = VyrTriggerList::instance()) {
+        if (VyrTriggerCondList *conditions = VyrTriggerCondList::instance())
+            connect(triggers, &VyrTriggerList::trigger_removed, conditions, &VyrTriggerCondList::trigger_removed);
+        if (VyrTrigger *running = triggers->find(QStringLiteral("Running")))
+            running->set_comment(tr("Is set when measurement is started"));
+    }
 
     listen_socket = new VyrListenSocket(1, this, "listen_socket");
     connect(listen_socket, &VyrListenSocket::connected, this, &VyrMain::listen_socket_connected);

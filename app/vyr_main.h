@@ -27,6 +27,7 @@ class VyrPrefixLabel;
 class VyrRtLog;
 class VyrSignalIf;
 class VyrSignalIfNotification;
+class VyrTrigger;
 class VyrTabBar;
 class VyrWorkspace;
 
@@ -108,6 +109,8 @@ private:
     void delete_interfaces();
     // Applies the operation to every active interface of each start rank
     // from 0 up to 998, in list order within a rank.
+    // The trigger "Running" of the program's trigger list, or null.
+    VyrTrigger *running_trigger() const;
     void for_each_by_ascending_rank(const std::function<void(VyrSignalIf *)> &operation);
 
     static constexpr int message_dock_height = 100;

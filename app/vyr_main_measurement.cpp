@@ -6,6 +6,7 @@
 #include "core/vyr_custom_event.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
 
 #include <QDateTime>
 #include <QThread>
@@ -38,6 +39,10 @@ void VyrMain::start()
     for (VyrSignalIf *interface = get_first_signal_if(); interface && check == 0; interface = interface->next())
         if (interface->active())
             check = interface->check_script_file_modified(this);
+    VyrTriggerList *triggers = VyrTriggerList::instance();
+    if (triggers)
+        for (VyrTrigger *trigger = triggers->first(); trigger; trigger = triggers->next())
+            trigger->reset();
     if (check < 0)
         log_message_error(tr("Start failed !") + QLatin1Char('\n'));
     if (check != 0)
@@ -66,12 +71,22 @@ void VyrMain::start()
     }
     for_each_by_ascending_rank([](VyrSignalIf *interface) { interface->start(); });
     QThread::msleep(1);
+    if (VyrTrigger *running = running_trigger())
+        running->set();
+}
+
+VyrTrigger *VyrMain::running_trigger() const
+{
+    VyrTriggerList *triggers = VyrTriggerList::instance();
+    return triggers ? triggers->find(QStringLiteral("Running")) : nullptr;
 }
 
 void VyrMain::stop()
 {
     if (!measurement_running)
         return;
+    if (VyrTrigger *running = running_trigger())
+        running->reset();
     for (int rank = m_stop_rank; rank >= 0;) {
         int next_rank = -1;
         for (VyrSignalIf *interface = get_first_signal_if(); interface; interface = interface->next()) {

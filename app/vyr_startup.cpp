@@ -15,6 +15,8 @@
 #include "core/vyr_os_version.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
+#include "core/vyr_trigger_cond.h"
 #include "platform/named_mutex.h"
 #include "platform/rt_clock_device.h"
 #include "widgets/vyr_splash.h"
@@ -150,10 +152,18 @@ void VyrProcess::write_recent_configurations()
 void VyrProcess::create_global_lists()
 {
     VyrEnvVarList::set_instance(new VyrEnvVarList());
+    VyrTriggerList::set_instance(new VyrTriggerList());
+    add_running_trigger(VyrTriggerList::instance())
+        ->set_comment(QCoreApplication::translate("VyrMain", "Is set when measurement is started"));
+    VyrTriggerCondList::set_instance(new VyrTriggerCondList());
 }
 
 void VyrProcess::delete_global_lists()
 {
+    delete VyrTriggerList::instance();
+    VyrTriggerList::set_instance(nullptr);
+    delete VyrTriggerCondList::instance();
+    VyrTriggerCondList::set_instance(nullptr);
     delete VyrEnvVarList::instance();
     VyrEnvVarList::set_instance(nullptr);
 }

@@ -13,8 +13,9 @@
 
 namespace {
 
-// Time for the message window to show the rows set-up logged.
-constexpr int report_delay_ms = 500;
+// Time for the message window to show the rows set-up logged, unless
+// VYR_TEST_REPORT_DELAY_MS asks for longer.
+constexpr int default_report_delay_ms = 500;
 
 } // namespace
 
@@ -31,7 +32,8 @@ void report_main_window_when_asked(VyrMain *main_window)
     const QString report = QString::fromLocal8Bit(qgetenv("VYR_TEST_REPORT"));
     if (report.isEmpty())
         return;
-    QTimer::singleShot(report_delay_ms, main_window, [main_window, report] {
+    const int delay_ms = qEnvironmentVariableIntValue("VYR_TEST_REPORT_DELAY_MS");
+    QTimer::singleShot(std::max(delay_ms, default_report_delay_ms), main_window, [main_window, report] {
         QFile file(report);
         if (file.open(QIODevice::WriteOnly)) {
             QTextStream out(&file);

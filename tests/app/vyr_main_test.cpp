@@ -4,6 +4,7 @@
 #include "app/vyr_rt_log_stand_in.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
 #include "tests/core/signal_if_test_support.h"
 
 #include <QDockWidget>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -147,6 +149,80 @@ TEST(VyrMain, PiecesFromTwoInterfaceThreadsAreJoinedPerThread)
     QCoreApplication::sendPostedEvents();
     const QStringList rows = message_rows(window);
     EXPECT_EQ(rows, QStringList({"CAN 1: from A done", "CAN 2: from B done"}));
+}
+
+namespace {
+
+// Writes what the measurement does with it into a shared list.
+class RankedInterface : public vyr_test::TestInterface
+{
+public:
+    RankedInterface(int rank, bool fail_startup, std::vector<std::string> &calls)
+        : TestInterface(nullptr, nullptr), m_rank(rank), m_fail_startup(fail_startup), m_calls(calls)
+    {
+        set_active(true);
+        link_signal_if(this); // as the registry does with what it creates
+    }
+    int start_order() const override { return m_rank; }
+    int prepare_start() override { return note("prepare_start"); }
+    int startup() override { return note("startup") + (m_fail_startup ? 1 : 0); }
+    int go_online() override { return note("go_online"); }
+    int start() override { return note("start"); }
+    int stop() override { return note("stop"); }
+
+private:
+    int note(const char *what)
+    {
+        m_calls.push_back(std::string(what) + " " + std::to_string(m_rank));
+        return 0;
+    }
+    const int m_rank;
+    const bool m_fail_startup;
+    std::vector<std::string> &m_calls;
+};
+
+} // namespace
+
+TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
+{
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    VyrTrigger *running = add_running_trigger(&triggers);
+    std::vector<std::string> calls;
+    {
+        VyrMain window;
+        // Created in this order; ranks 999 and -1 never start (999 is told to stop),
+        // nor does an inactive one.
+        new RankedInterface(5, false, calls);
+        new RankedInterface(0, false, calls);
+        new RankedInterface(999, false, calls);
+        new RankedInterface(-1, false, calls);
+        (new RankedInterface(3, false, calls))->set_active(false);
+        new RankedInterface(5, false, calls);
+
+        window.start();
+        EXPECT_TRUE(window.measurement_running);
+        EXPECT_NE(running->state(), 0);
+        window.stop();
+        EXPECT_EQ(running->state(), 0);
+        EXPECT_EQ(calls, std::vector<std::string>({"prepare_start 0", "prepare_start 5", "prepare_start 5",
+                                                   "startup 0", "startup 5", "startup 5", "go_online 0",
+                                                   "go_online 5", "go_online 5", "start 0", "start 5", "start 5",
+                                                   "stop 999", "stop 5", "stop 5", "stop 0"}));
+        EXPECT_TRUE(message_rows(window).last().endsWith(": measurement stopped."));
+
+        // A failed hardware open skips the later passes and stops what there is.
+        calls.clear();
+        new RankedInterface(7, true, calls);
+        window.start();
+        EXPECT_FALSE(window.measurement_running);
+        EXPECT_EQ(running->state(), 0);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "go_online 5"), 0);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "start 5"), 0);
+        EXPECT_EQ(calls.back(), "stop 0");
+        calls.clear(); // the interfaces' own destructors stop them once more
+    }
+    VyrTriggerList::set_instance(nullptr);
 }
 
 TEST(VyrMain, AnUnknownTabLeavesTheWorkspaceIdAlone)
