@@ -38,14 +38,6 @@ void VyrTabBar::set_workspace_id(int index, int id)
     setTabData(index, id);
 }
 
-int VyrTabBar::index_of_workspace(int id) const
-{
-    for (int i = 0; i < count(); ++i)
-        if (workspace_id(i) == id)
-            return i;
-    return -1;
-}
-
 void VyrTabBar::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTabBar::mouseDoubleClickEvent(event);

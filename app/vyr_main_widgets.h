@@ -34,8 +34,6 @@ public:
     // The workspace id of the tab at the index, or -1.
     int workspace_id(int index) const;
     void set_workspace_id(int index, int id);
-    // The index of the tab with that workspace id, or -1.
-    int index_of_workspace(int id) const;
 
 signals:
     // The workspace id of the current tab, after a left double click.
