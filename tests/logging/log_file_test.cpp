@@ -1,0 +1,399 @@
+#include "core/settings/qtb_config.h"
+#include "core/vyr_signal_if.h"
+#include "logging_test_support.h"
+#include "test_support.h"
+#include "windows/logging/ascii_log_file.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace vyr_test;
+
+namespace {
+
+class LogFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        use_utc();
+        ASSERT_TRUE(m_dir.isValid());
+    }
+    std::string path(const char *name) const { return m_dir.filePath(name).toStdString(); }
+
+    QTemporaryDir m_dir;
+};
+
+VyrCanMessage numbered_frame(uint32_t number)
+{
+    VyrCanMessage message;
+    message.time = number * 10;
+    message.id = 0x100 + number;
+    message.dlc = 1;
+    message.data[0] = uint8_t(number);
+    return message;
+}
+
+// The comment texts of an ASCII log, in order, without their dates.
+std::vector<std::string> comments(const std::string &text)
+{
+    std::vector<std::string> found;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("# ", 0) == 0)
+            found.push_back(line.substr(2, line.find(" (") - 2));
+    return found;
+}
+
+std::unique_ptr<AsciiLogFile> ascii_log()
+{
+    std::unique_ptr<LogFile> log = LogFileFormat::create("ASCII");
+    return std::unique_ptr<AsciiLogFile>(static_cast<AsciiLogFile *>(log.release()));
+}
+
+TEST(LogFileFormat, RegistryHoldsItsRowsInOrder)
+{
+    struct Row
+    {
+        const char *name, *extension, *description;
+        uint32_t flags;
+    };
+    const Row rows[] = {
+        {"ASCII", "txt", "Logging of CAN messages in ASCII format", 0x1F},
+    };
+    const LogFileFormat *format = LogFileFormat::first();
+    for (const Row &row : rows) {
+        ASSERT_NE(format, nullptr) << row.name;
+        EXPECT_EQ(format->name(), row.name);
+        EXPECT_EQ(format->extension(), row.extension);
+        EXPECT_EQ(format->short_description(), row.description);
+        EXPECT_EQ(format->long_description(), std::string(row.description) + "\n");
+        EXPECT_EQ(format->flags(), row.flags);
+        std::unique_ptr<LogFile> log = format->create_log_file(nullptr);
+        ASSERT_NE(log, nullptr);
+        EXPECT_EQ(log->format(), format);
+        format = format->next();
+    }
+    EXPECT_EQ(format, nullptr);
+}
+
+TEST(LogFileFormat, LookupByExtensionIgnoresCaseByNameDoesNot)
+{
+    EXPECT_EQ(LogFileFormat::find_by_extension("TXT"), LogFileFormat::find_by_name("ASCII"));
+    EXPECT_NE(LogFileFormat::find_by_extension("txt"), nullptr);
+    EXPECT_EQ(LogFileFormat::find_by_extension(nullptr), nullptr);
+    EXPECT_EQ(LogFileFormat::find_by_extension("doc"), nullptr);
+    EXPECT_EQ(LogFileFormat::find_by_name("ascii"), nullptr);
+    EXPECT_EQ(LogFileFormat::find_by_name(nullptr), nullptr);
+    EXPECT_EQ(LogFileFormat::create(nullptr), nullptr);
+    EXPECT_EQ(LogFileFormat::create("Unknown"), nullptr);
+}
+
+TEST(LogFile, ResultNames)
+{
+    const std::pair<int, const char *> names[] = {
+        {0, "Success"},           {-1, "NotImplemented"}, {-2, "NoFilename"},      {-3, "WriteError"},
+        {-4, "ReadError"},        {-5, "FileNotFound"},   {-6, "UnableToOpenFile"}, {-7, "LimitReached"},
+        {-8, "Failure"},          {-9, "EndOfFile"},      {-10, "InvalidTimestamp"}, {-11, "InvalidFlags"},
+        {-12, "InvalidId"},       {-13, "InvalidData"},   {-14, "InvalidDlc"},     {-15, "IdLookupError"},
+        {-16, "InvalidContents"}, {-17, "LogFormatError8"}, {-18, "Unkonwn"},      {-19, "Unkonwn"},
+        {-20, "Unkonwn"},         {1, "Unkonwn"},
+    };
+    for (const auto &[code, name] : names)
+        EXPECT_STREQ(LogFile::result_name(code), name) << code;
+}
+
+TEST(LogFile, ConfigurationKeysInOrderWithBothSetsOfDefaults)
+{
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    EXPECT_EQ(log->write_mode(), LogFile::Append);
+    EXPECT_FALSE(log->active());
+    EXPECT_TRUE(log->stopped());
+    EXPECT_EQ(log->max_messages(), 1000u);
+    EXPECT_EQ(log->max_bytes(), 1000u);
+    EXPECT_EQ(log->max_pretrigger_messages(), 1000u);
+
+    log->set_file_name("/logs/Motor\xc3\xb6l.txt");
+    log->set_active(true);
+    log->set_write_mode(LogFile::Numbered);
+    log->set_size_mode(LogFile::LimitBytes);
+    log->set_max_messages(7);
+    log->set_max_bytes(4096);
+    log->set_delete_empty_files(true);
+    log->set_max_pretrigger_messages(3);
+    log->set_enable_trigger(true);
+    QtbConfigGroup group;
+    log->write_options(&group);
+    std::vector<std::string> names;
+    for (QtbConfigValue *value = group.first_value(); value; value = group.next_value())
+        names.push_back(group.current_name());
+    const std::vector<std::string> facility_keys = {
+        "facility",  "active",       "filename",           "filename_utf8",           "write_mode",     "size_mode",
+        "max_messages", "max_bytes", "delete_empty_files", "max_pretrigger_messages", "enable_trigger", "trigger_name"};
+    ASSERT_GE(names.size(), facility_keys.size());
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 12), facility_keys);
+
+    std::unique_ptr<LogFile> copy = LogFileFormat::create_from_config(&group);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->format(), LogFileFormat::find_by_name("ASCII"));
+    EXPECT_EQ(copy->file_name(), "/logs/Motor\xc3\xb6l.txt");
+    EXPECT_TRUE(copy->active());
+    EXPECT_EQ(copy->write_mode(), LogFile::Numbered);
+    EXPECT_EQ(copy->size_mode(), LogFile::LimitBytes);
+    EXPECT_EQ(copy->max_messages(), 7u);
+    EXPECT_EQ(copy->max_bytes(), 4096u);
+    EXPECT_TRUE(copy->delete_empty_files());
+    EXPECT_EQ(copy->max_pretrigger_messages(), 3u);
+    EXPECT_TRUE(copy->enable_trigger());
+
+    // A missing key reads as its default, not as the construction value.
+    QtbConfigGroup only_facility;
+    only_facility.write_string("facility", "ASCII");
+    only_facility.write_string("filename", "plain.txt");
+    std::unique_ptr<LogFile> defaults = LogFileFormat::create_from_config(&only_facility);
+    ASSERT_NE(defaults, nullptr);
+    EXPECT_EQ(defaults->file_name(), "plain.txt");
+    EXPECT_EQ(defaults->max_messages(), 0u);
+    EXPECT_EQ(defaults->max_bytes(), 0u);
+    EXPECT_EQ(defaults->max_pretrigger_messages(), 0u);
+
+    QtbConfigGroup no_facility;
+    EXPECT_EQ(LogFileFormat::create_from_config(&no_facility), nullptr);
+    no_facility.write_string("facility", "Nope");
+    EXPECT_EQ(LogFileFormat::create_from_config(&no_facility), nullptr);
+}
+
+TEST_F(LogFileTest, NumberedFilesTakeTheNextFreeNumber)
+{
+    struct Case
+    {
+        const char *configured;
+        std::vector<std::string> opened;
+    };
+    for (const Case &c : {Case{"trace.TXT", {"trace000.txt", "trace001.txt"}},
+                          Case{"other", {"other000.txt", "other001.txt"}}}) {
+        for (const std::string &expected : c.opened) {
+            std::unique_ptr<AsciiLogFile> log = ascii_log();
+            log->set_file_name(path(c.configured).c_str());
+            log->set_write_mode(LogFile::Numbered);
+            ASSERT_EQ(log->open(), 0);
+            EXPECT_EQ(log->actual_file_name(), path(expected.c_str()));
+            EXPECT_EQ(log->open_mode(), "w");
+            EXPECT_EQ(log->close(), 0);
+        }
+    }
+
+    // With all thousand numbers taken, opening fails.
+    for (int number = 2; number < 1000; ++number) {
+        char name[32];
+        snprintf(name, sizeof name, "trace%03d.txt", number);
+        write_file(path(name), "");
+    }
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_file_name(path("trace.txt").c_str());
+    log->set_write_mode(LogFile::Numbered);
+    EXPECT_EQ(log->open(), LogFile::UnableToOpenFile);
+    EXPECT_EQ(log->actual_file_name(), "");
+    EXPECT_FALSE(log->is_open());
+}
+
+TEST_F(LogFileTest, OpenFailures)
+{
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    EXPECT_EQ(log->open(), LogFile::NoFilename);
+    log->set_file_name(path("missing/dir.txt").c_str());
+    EXPECT_EQ(log->open(), LogFile::UnableToOpenFile);
+    log->set_write_mode(LogFile::ReadMode);
+    log->set_file_name(path("absent.txt").c_str());
+    EXPECT_EQ(log->open(), LogFile::UnableToOpenFile);
+    log->set_write_mode(LogFile::Numbered);
+    log->set_file_name(path("missing/numbered.txt").c_str());
+    EXPECT_EQ(log->open(), LogFile::UnableToOpenFile);
+}
+
+TEST_F(LogFileTest, AppendKeepsWhatTheFileHeld)
+{
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_file_name(path("append.txt").c_str());
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(log->open(), 0);
+        log->set_stopped(false);
+        ASSERT_EQ(log->log_message(numbered_frame(run)), 0);
+        ASSERT_EQ(log->close(), 0);
+    }
+    AsciiLogFile reader;
+    EXPECT_EQ(read_log(reader, path("append.txt")).size(), 2u);
+}
+
+TEST_F(LogFileTest, EmptyFilesAreDeletedOnlyWhenAsked)
+{
+    for (const bool delete_empty : {false, true}) {
+        for (const bool with_message : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "delete " << delete_empty << " message " << with_message);
+            const std::string name = path("empty.txt");
+            std::unique_ptr<AsciiLogFile> log = ascii_log();
+            log->set_file_name(name.c_str());
+            log->set_write_mode(LogFile::Overwrite);
+            log->set_delete_empty_files(delete_empty);
+            ASSERT_EQ(log->open(), 0);
+            log->set_stopped(false);
+            if (with_message) {
+                ASSERT_EQ(log->log_message(numbered_frame(1)), 0);
+            }
+            ASSERT_EQ(log->close(), 0);
+            EXPECT_EQ(access(name.c_str(), F_OK) == 0, !delete_empty || with_message);
+            unlink(name.c_str());
+        }
+    }
+}
+
+// Size mode 1 with 10 messages: the tenth is written, then the limit comment
+// and -7; the eleventh is refused without writing. The byte limit likewise.
+TEST_F(LogFileTest, LimitStopsLoggingWithItsReason)
+{
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_file_name(path("limit.txt").c_str());
+    log->set_write_mode(LogFile::Overwrite);
+    log->set_size_mode(LogFile::LimitMessages);
+    log->set_max_messages(10);
+    ASSERT_EQ(log->open(), 0);
+    log->set_stopped(false);
+    std::string reason;
+    for (uint32_t i = 1; i < 10; ++i)
+        ASSERT_EQ(log->log_message(numbered_frame(i)), 0) << i;
+    EXPECT_FALSE(log->stop_reason(reason));
+    EXPECT_EQ(log->log_message(numbered_frame(10)), LogFile::LimitReached);
+    EXPECT_EQ(log->log_message(numbered_frame(11)), LogFile::LimitReached);
+    EXPECT_EQ(log->message_count(), 10u);
+    ASSERT_TRUE(log->stop_reason(reason));
+    EXPECT_EQ(reason, "Logging to file stopped; max number of messages reached!\n");
+    ASSERT_EQ(log->close(), 0);
+    const std::string text = read_file(path("limit.txt"));
+    EXPECT_EQ(comments(text), std::vector<std::string>{"Log-File Limit reached"});
+    AsciiLogFile reader;
+    const std::vector<ReadRecord> records = read_log(reader, path("limit.txt"));
+    ASSERT_EQ(records.size(), 10u);
+    EXPECT_EQ(records.back().message.id, 0x100u + 10);
+
+    // Lines count their length plus the line end; the limit is reached by
+    // the line that makes the count reach it.
+    log->set_size_mode(LogFile::LimitBytes);
+    ASSERT_EQ(log->open(), 0);
+    log->set_stopped(false);
+    ASSERT_EQ(log->log_message(numbered_frame(1)), 0);
+    const uint32_t line_bytes = log->byte_count();
+    log->set_max_bytes(3 * line_bytes);
+    EXPECT_EQ(log->log_message(numbered_frame(2)), 0);
+    EXPECT_EQ(log->log_message(numbered_frame(3)), LogFile::LimitReached);
+    EXPECT_EQ(log->byte_count(), 3 * line_bytes);
+    ASSERT_TRUE(log->stop_reason(reason));
+    EXPECT_EQ(reason, "Logging to file stopped; max file size reached!\n");
+    ASSERT_EQ(log->close(), 0);
+    // Opening again clears the latched flag.
+    ASSERT_EQ(log->open(), 0);
+    EXPECT_FALSE(log->stop_reason(reason));
+    ASSERT_EQ(log->close(), 0);
+}
+
+// A file system that takes no more bytes: the write that fails latches the
+// error, logging stops and says the disc may be full.
+TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
+{
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*saved_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 200 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_file_name(path("full.txt").c_str());
+    log->set_write_mode(LogFile::Overwrite);
+    int result = log->open();
+    log->set_stopped(false);
+    uint32_t written = 0;
+    while (result == 0 && written < 1000000)
+        result = log->log_message(numbered_frame(written++));
+    const int repeated = log->log_message(numbered_frame(written));
+    std::string reason;
+    const bool has_reason = log->stop_reason(reason);
+    const int closed = log->close();
+
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, saved_handler);
+    EXPECT_EQ(result, LogFile::WriteError);
+    EXPECT_EQ(repeated, LogFile::LimitReached);
+    ASSERT_TRUE(has_reason);
+    EXPECT_EQ(reason, "Logging to file stopped due to write error; the disc may be full!\n");
+    EXPECT_EQ(closed, LogFile::WriteError);
+}
+
+// A real interface thread runs the start and stop requests as deferred calls.
+class LoggingInterface : public VyrSignalIf
+{
+public:
+    LoggingInterface() : VyrSignalIf("LOGTEST", nullptr, nullptr) {}
+    ~LoggingInterface() override { stop(); }
+    int basic_definitions() override { return 0; }
+    int script_struct_type(const char *, void *) override { return -1; }
+    int prepare_start() override { return 0; }
+    void write_configuration(QtbConfig &config) override { write_config_common(config); }
+    bool configure(QWidget *) override { return false; }
+    // The thread drops the calls posted before it ran: tests wait for this.
+    int open() override
+    {
+        opened = true;
+        return 0;
+    }
+    std::atomic<bool> opened{false};
+};
+
+bool wait_until(const std::function<bool()> &condition)
+{
+    for (int i = 0; i < 5000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+TEST_F(LogFileTest, StartAndStopRequestsRunOnTheInterfaceThread)
+{
+    LoggingInterface signal_if;
+    ASSERT_EQ(signal_if.start(), 0);
+    ASSERT_TRUE(wait_until([&] { return signal_if.opened.load(); }));
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_interface(&signal_if, nullptr);
+    log->set_file_name(path("requests.txt").c_str());
+    log->set_write_mode(LogFile::Overwrite);
+    ASSERT_EQ(log->open(), 0);
+    EXPECT_EQ(log->log_message(numbered_frame(1)), 0); // stopped: not written
+    log->post_start();
+    ASSERT_TRUE(wait_until([&] { return !log->stopped(); }));
+    EXPECT_EQ(log->log_message(numbered_frame(2)), 0);
+    log->post_stop();
+    ASSERT_TRUE(wait_until([&] { return log->stopped(); }));
+    EXPECT_EQ(log->log_message(numbered_frame(3)), 0);
+    EXPECT_EQ(log->measurement_stopped(), 0);
+    EXPECT_EQ(log->close(), 0);
+    signal_if.stop();
+
+    const std::string text = read_file(path("requests.txt"));
+    EXPECT_EQ(comments(text), (std::vector<std::string>{"Logging STARTED", "Logging STOPPED", "Measurement STOPPED"}));
+    AsciiLogFile reader;
+    const std::vector<ReadRecord> records = read_log(reader, path("requests.txt"));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].message.id, 0x102u);
+}
+
+} // namespace

@@ -1,0 +1,460 @@
+#include "windows/logging/ascii_log_file.h"
+
+#include "core/candb_cluster.h"
+#include "core/settings/qtb_config.h"
+
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr int separator_length = 88;
+constexpr int hex_data_width = 25;
+constexpr int decimal_data_width = 33;
+constexpr uint32_t extended_key_bit = 0x80000000u;
+
+const char *const g_week_days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char *const g_months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char g_hex_digits[] = "0123456789abcdef";
+
+char *put_text(char *out, const char *text)
+{
+    const size_t length = strlen(text);
+    memcpy(out, text, length);
+    return out + length;
+}
+
+char *put_blanks(char *out, int count)
+{
+    for (; count > 0; --count)
+        *out++ = ' ';
+    return out;
+}
+
+// value in base 10 or 16, right-aligned in `width` characters filled with `fill`.
+char *put_number(char *out, uint32_t value, int width, unsigned base = 10, char fill = ' ')
+{
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = g_hex_digits[value % base];
+        value /= base;
+    } while (value);
+    out = count < width ? (memset(out, fill, size_t(width - count)), out + width - count) : out;
+    while (count)
+        *out++ = digits[--count];
+    return out;
+}
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+const char *skip_blanks(const char *cursor)
+{
+    while (is_blank(*cursor))
+        ++cursor;
+    return cursor;
+}
+
+int hex_digit_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A number that begins with a hexadecimal digit and ends at the first
+// character that is not one; false when it has a digit its base lacks.
+bool parse_number(const char *&cursor, int base, uint32_t &value)
+{
+    int digit = hex_digit_value(*cursor);
+    if (digit < 0)
+        return false;
+    value = 0;
+    for (; digit >= 0; digit = hex_digit_value(*++cursor)) {
+        if (digit >= base)
+            return false;
+        value = value * uint32_t(base) + uint32_t(digit);
+    }
+    return true;
+}
+
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+std::string AsciiLogFile::date_time_text(time_t time)
+{
+    tm local {};
+    localtime_r(&time, &local);
+    char text[64];
+    snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d %d", g_week_days[local.tm_wday], g_months[local.tm_mon],
+             local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+    return text;
+}
+
+bool AsciiLogFile::write_line(const char *text, size_t length)
+{
+    char line[line_size + 2];
+    if (length > line_size)
+        length = line_size;
+    memcpy(line, text, length);
+    line[length] = '\r';
+    line[length + 1] = '\n';
+    return write_text(line, length + 2);
+}
+
+int AsciiLogFile::open()
+{
+    if (const int result = LogFile::open())
+        return result;
+    m_counter = 0;
+    m_first_message = true;
+    if (write_mode() == ReadMode) {
+        m_data_hex = true;
+        m_id_hex = true;
+        m_use_candb_for_id = true;
+        m_abs_time = false;
+        m_header_mode = true;
+        m_line_counter = 0;
+        m_accumulated_ms = 0;
+        m_accumulated_us = 0;
+        return Success;
+    }
+    return write_header();
+}
+
+int AsciiLogFile::write_header()
+{
+    const std::string created = "Created: " + date_time_text(time(nullptr));
+    const std::string lines[] = {
+        std::string(33, ' ') + "Vyr CAN Log",
+        std::string(33, ' ') + "===========",
+        "",
+        created,
+        "",
+        "Settings:",
+        std::string("   Format of data field: ") + (m_data_hex ? "HEX" : "DEC"),
+        std::string("   Format of id field: ") + (m_id_hex ? "HEX" : "DEC"),
+        std::string("   Time: ") + (m_abs_time ? "Absolute" : "Relative"),
+        std::string("   CAN Database for Id: ") + (m_use_candb_for_id ? "ON" : "OFF"),
+        "",
+        "        Time        CAN Identifier  Flags   DLC Data                          Counter Ch",
+        std::string(separator_length, '='),
+    };
+    for (const std::string &line : lines)
+        if (!write_line(line.data(), line.size()))
+            return WriteError;
+    return Success;
+}
+
+int AsciiLogFile::close()
+{
+    if (file()) {
+        const std::string footer = std::string(separator_length, '=') + "\r\n\r\n";
+        write_text(footer.data(), footer.size());
+    }
+    return LogFile::close();
+}
+
+int AsciiLogFile::write_comment(const char *text)
+{
+    if (!file())
+        return Success;
+    const std::string line = std::string("# ") + text + " (" + date_time_text(time(nullptr)) + ")";
+    return write_line(line.data(), line.size()) ? Success : WriteError;
+}
+
+char *AsciiLogFile::put_identifier(char *out, const VyrCanMessage &message) const
+{
+    constexpr int width = 20;
+    const bool extended = message.flags & VyrCanMessage::Extended;
+    if (m_use_candb_for_id && database()) {
+        const CANdbMessage *found = database()->find_message_by_id(message.id | (extended ? extended_key_bit : 0));
+        if (found && !found->name.empty()) {
+            const int length = std::min(int(found->name.size()), width);
+            memcpy(out, found->name.data(), size_t(length));
+            return put_blanks(out + length, width - length);
+        }
+    }
+    return put_number(out, message.id, width, m_id_hex ? 16 : 10);
+}
+
+int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_written)
+{
+    bytes_written = 0;
+    if (!file())
+        return Success;
+    if (m_first_message) {
+        m_base_time = message.time;
+        m_first_message = false;
+    }
+    ++m_counter;
+    char line[line_size];
+    char *out = line;
+
+    const uint32_t t = m_abs_time ? message.time : message.time - m_base_time;
+    if (m_time_format == HoursMinutesSeconds) {
+        // The hours take as many digits as they need: a measurement may run past 99 hours.
+        out = put_number(out, t / 3600000, 2);
+        *out++ = ':';
+        out = put_number(out, t / 60000 % 60, 2, 10, '0');
+        *out++ = ':';
+        out = put_number(out, t / 1000 % 60, 2, 10, '0');
+        *out++ = '.';
+        out = put_number(out, t % 1000, 3, 10, '0');
+    } else if (m_time_format == Seconds) {
+        out = put_number(out, t / 1000 % 100000000, 8);
+        *out++ = '.';
+        out = put_number(out, t % 1000, 3, 10, '0');
+    }
+    out = put_blanks(out, 2);
+
+    const uint32_t flags = message.flags;
+    const bool error_frame = flags & VyrCanMessage::ErrorFrame;
+    out = error_frame ? put_blanks(out, 20) : put_identifier(out, message);
+
+    out = put_blanks(out, 2);
+    *out++ = flags & VyrCanMessage::Extended ? 'X' : ' ';
+    *out++ = flags & VyrCanMessage::WakeUp             ? 'W'
+             : flags & VyrCanMessage::TransceiverError ? 'E'
+             : flags & VyrCanMessage::FdFrame          ? 'L'
+                                                       : ' ';
+    *out++ = flags & VyrCanMessage::Remote ? 'R' : flags & VyrCanMessage::BitRateSwitch ? '+' : ' ';
+    *out++ = flags & VyrCanMessage::TxAck ? 'T' : flags & VyrCanMessage::TxRequest ? 'Q' : ' ';
+    *out++ = flags & VyrCanMessage::SoftwareOverrun ? 'o' : flags & VyrCanMessage::HardwareOverrun ? '#' : ' ';
+    out = put_blanks(out, 2);
+
+    char *data;
+    if (error_frame) {
+        out = put_blanks(out, 5);
+        data = out;
+        out = put_text(out, "ERROR FRAME");
+    } else {
+        const int length = message.dlc > VyrCanMessage::max_data ? VyrCanMessage::max_data : message.dlc;
+        out = put_number(out, uint32_t(length), 3);
+        out = put_blanks(out, 2);
+        data = out;
+        for (int i = 0; i < length; ++i) {
+            if (i)
+                *out++ = ' ';
+            if (m_data_hex) {
+                *out++ = g_hex_digits[message.data[i] >> 4];
+                *out++ = g_hex_digits[message.data[i] & 0xF];
+            } else {
+                out = put_number(out, message.data[i], 3);
+            }
+        }
+    }
+    out = put_blanks(out, int(data - out) + (m_data_hex ? hex_data_width : decimal_data_width));
+    out = put_number(out, m_counter, 12);
+    out = put_number(out, message.channel, 3);
+
+    m_base_time = message.time;
+    const size_t length = size_t(out - line);
+    if (!write_line(line, length))
+        return WriteError;
+    bytes_written = uint32_t(length + 2);
+    return Success;
+}
+
+int AsciiLogFile::read_message(VyrCanMessage &message)
+{
+    message = VyrCanMessage();
+    if (!file())
+        return NoFilename;
+    char line[line_size];
+    const char *cursor;
+    for (;;) {
+        if (!fgets(line, sizeof line, file()))
+            return EndOfFile;
+        cursor = skip_blanks(line);
+        if (m_header_mode) {
+            if (strstr(cursor, "Converted from Archivant"))
+                m_abs_time = true;
+            if (strstr(cursor, "Format of data field:")) {
+                if (strstr(cursor, "HEX"))
+                    m_data_hex = true;
+                else if (strstr(cursor, "DEC"))
+                    m_data_hex = false;
+            }
+            if (strstr(cursor, "Format of id field:")) {
+                if (strstr(cursor, "HEX"))
+                    m_id_hex = true;
+                else if (strstr(cursor, "DEC"))
+                    m_id_hex = false;
+            }
+            if (strstr(cursor, "Time:")) {
+                if (strstr(cursor, "Absolute"))
+                    m_abs_time = true;
+                else if (strstr(cursor, "Relative"))
+                    m_abs_time = false;
+            }
+            if (strstr(cursor, "CAN Database for Id:")) {
+                if (strstr(cursor, "ON"))
+                    m_use_candb_for_id = true;
+                else if (strstr(cursor, "OFF"))
+                    m_use_candb_for_id = false;
+            }
+            if (is_digit(*cursor))
+                m_header_mode = false;
+        }
+        if (is_digit(*cursor))
+            break;
+    }
+    ++m_line_counter;
+
+    // Time stamp: [[hours:]minutes:]seconds[.fraction], up to six fraction digits.
+    uint64_t number = 0, hours = 0, minutes = 0, seconds = 0;
+    uint32_t microseconds = 0, weight = 100000;
+    int colons = 0;
+    bool fraction = false;
+    for (;; ++cursor) {
+        const char c = *cursor;
+        if (is_digit(c)) {
+            if (fraction) {
+                microseconds += uint32_t(c - '0') * weight;
+                weight /= 10;
+            } else {
+                number = number * 10 + uint64_t(c - '0');
+            }
+        } else if (c == ':') {
+            if (fraction || colons == 2)
+                return InvalidTimestamp;
+            if (colons++ == 1)
+                hours = minutes;
+            minutes = number;
+            number = 0;
+        } else if (c == '.') {
+            if (fraction)
+                return InvalidTimestamp;
+            fraction = true;
+            seconds = number;
+        } else {
+            break;
+        }
+    }
+    if (!fraction)
+        seconds = number;
+    message.time = uint32_t((seconds + minutes * 60 + hours * 3600) * 1000 + microseconds / 1000);
+    message.time_fraction = uint8_t(microseconds % 1000 / 10);
+    message.channel = 0;
+
+    const int result = parse_after_time(cursor, message);
+    if (result == Success)
+        accumulate_relative_time(message);
+    return result;
+}
+
+int AsciiLogFile::parse_after_time(const char *cursor, VyrCanMessage &message)
+{
+    const char *start = cursor;
+    cursor = skip_blanks(cursor);
+    const long blanks = cursor - start;
+    if (strstr(cursor, "ERROR FRAME")) {
+        message.flags = VyrCanMessage::ErrorFrame;
+        return Success;
+    }
+
+    uint32_t id = 0;
+    if (is_digit(*cursor) || blanks > 3) {
+        if (!parse_number(cursor, m_id_hex ? 16 : 10, id))
+            return InvalidId;
+    } else {
+        if (!database())
+            return InvalidId;
+        const char *end = cursor;
+        while (*end && !is_blank(*end) && *end != '\r' && *end != '\n')
+            ++end;
+        const std::string name(cursor, size_t(end - cursor));
+        const CANdbMessage *found = database()->find_message(name.c_str());
+        if (!found)
+            return IdLookupError;
+        id = found->id;
+        cursor = end;
+    }
+    message.id = id;
+
+    for (cursor = skip_blanks(cursor);; cursor = skip_blanks(cursor + 1)) {
+        const char c = *cursor;
+        if (c == 'T')
+            message.flags |= VyrCanMessage::TxAck;
+        else if (c == 'Q')
+            message.flags |= VyrCanMessage::TxRequest;
+        else if (c == 'X')
+            message.flags |= VyrCanMessage::Extended;
+        else if (c == 'W')
+            message.flags |= VyrCanMessage::WakeUp;
+        else if (c == 'R')
+            message.flags |= VyrCanMessage::Remote;
+        else if (c == '+')
+            message.flags |= VyrCanMessage::BitRateSwitch;
+        else if (c == 'L')
+            message.flags |= VyrCanMessage::FdFrame;
+        else if (c != 'E' && c != 'o' && c != '#')
+            break;
+    }
+
+    if (!is_digit(*cursor))
+        return InvalidFlags;
+    int length = *cursor++ - '0';
+    if (is_digit(*cursor))
+        length = length * 10 + (*cursor++ - '0');
+    if (length > VyrCanMessage::max_data)
+        length = VyrCanMessage::max_data;
+    message.dlc = uint8_t(length);
+
+    const int base = m_data_hex ? 16 : 10;
+    for (int i = 0; i < length; ++i) {
+        cursor = skip_blanks(cursor);
+        uint32_t value;
+        if (!parse_number(cursor, base, value))
+            return InvalidData;
+        message.data[i] = uint8_t(value);
+    }
+    return Success;
+}
+
+void AsciiLogFile::accumulate_relative_time(VyrCanMessage &message)
+{
+    if (m_abs_time)
+        return;
+    m_accumulated_ms += message.time;
+    m_accumulated_us += uint32_t(message.time_fraction) * 10;
+    if (m_accumulated_us >= 1000) {
+        m_accumulated_ms += m_accumulated_us / 1000;
+        m_accumulated_us %= 1000;
+    }
+    message.time = m_accumulated_ms;
+    message.time_fraction = uint8_t(m_accumulated_us / 10);
+}
+
+void AsciiLogFile::write_options(QtbConfigGroup *group)
+{
+    LogFile::write_options(group);
+    group->write_int("time_format", m_time_format);
+    group->write_bool("data_hex", m_data_hex);
+    group->write_bool("id_hex", m_id_hex);
+    group->write_bool("use_candb_for_id", m_use_candb_for_id);
+    group->write_bool("abs_time", m_abs_time);
+}
+
+void AsciiLogFile::read_options(QtbConfigGroup *group)
+{
+    LogFile::read_options(group);
+    m_time_format = group->read_int("time_format", Seconds);
+    m_data_hex = group->read_bool("data_hex", true);
+    m_id_hex = group->read_bool("id_hex", true);
+    m_use_candb_for_id = group->read_bool("use_candb_for_id", false);
+    m_abs_time = group->read_bool("abs_time", true);
+}
