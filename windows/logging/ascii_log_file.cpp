@@ -25,26 +25,81 @@ char *put_text(char *out, const char *text)
     return out + length;
 }
 
+// Blank runs in a line are at most this long. They are copied whole into
+// the line buffer, which has room beyond any line, and the line goes on
+// after the run: one fixed-size copy instead of a loop.
+constexpr int max_blank_run = 40;
+const char g_blanks[max_blank_run + 1] = "                                        ";
+
 char *put_blanks(char *out, int count)
 {
-    for (; count > 0; --count)
-        *out++ = ' ';
-    return out;
+    memcpy(out, g_blanks, max_blank_run);
+    return count > 0 ? out + count : out;
 }
 
-// value in base 10 or 16, right-aligned in `width` characters filled with `fill`.
-char *put_number(char *out, uint32_t value, int width, unsigned base = 10, char fill = ' ')
+// value in hexadecimal, right-aligned in `width` characters filled with blanks.
+char *put_hex(char *out, uint32_t value, int width)
 {
-    char digits[12];
+    char digits[8];
     int count = 0;
     do {
-        digits[count++] = g_hex_digits[value % base];
-        value /= base;
+        digits[count++] = g_hex_digits[value & 0xF];
+        value >>= 4;
     } while (value);
-    out = count < width ? (memset(out, fill, size_t(width - count)), out + width - count) : out;
+    out = put_blanks(out, width - count);
     while (count)
         *out++ = digits[--count];
     return out;
+}
+
+// "00" to "99": decimal numbers are written two digits per division.
+struct TwoDigits
+{
+    char text[200];
+    constexpr TwoDigits() : text()
+    {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = char('0' + i / 10);
+            text[2 * i + 1] = char('0' + i % 10);
+        }
+    }
+};
+constexpr TwoDigits g_two_digits;
+
+// value below 100 as two digits.
+char *put_two_digits(char *out, uint32_t value)
+{
+    memcpy(out, g_two_digits.text + 2 * value, 2);
+    return out + 2;
+}
+
+// value below 1000 as three digits.
+char *put_three_digits(char *out, uint32_t value)
+{
+    *out++ = char('0' + value / 100);
+    return put_two_digits(out, value % 100);
+}
+
+char *put_decimal(char *out, uint32_t value, int width)
+{
+    char digits[12];
+    char *const end = digits + sizeof digits;
+    char *first = end;
+    while (value >= 100) {
+        first -= 2;
+        memcpy(first, g_two_digits.text + 2 * (value % 100), 2);
+        value /= 100;
+    }
+    if (value >= 10) {
+        first -= 2;
+        memcpy(first, g_two_digits.text + 2 * value, 2);
+    } else {
+        *--first = char('0' + value);
+    }
+    const int count = int(end - first);
+    out = put_blanks(out, width - count);
+    memcpy(out, first, size_t(count));
+    return out + count;
 }
 
 bool is_blank(char c)
@@ -105,13 +160,7 @@ std::string AsciiLogFile::date_time_text(time_t time)
 
 bool AsciiLogFile::write_line(const char *text, size_t length)
 {
-    char line[line_size + 2];
-    if (length > line_size)
-        length = line_size;
-    memcpy(line, text, length);
-    line[length] = '\r';
-    line[length + 1] = '\n';
-    return write_text(line, length + 2);
+    return write_text(text, length) && write_text("\r\n", 2);
 }
 
 int AsciiLogFile::open()
@@ -187,7 +236,7 @@ char *AsciiLogFile::put_identifier(char *out, const VyrCanMessage &message) cons
             return put_blanks(out + length, width - length);
         }
     }
-    return put_number(out, message.id, width, m_id_hex ? 16 : 10);
+    return m_id_hex ? put_hex(out, message.id, width) : put_decimal(out, message.id, width);
 }
 
 int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_written)
@@ -200,23 +249,23 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
         m_first_message = false;
     }
     ++m_counter;
-    char line[line_size];
+    char line[line_size + 2];
     char *out = line;
 
     const uint32_t t = m_abs_time ? message.time : message.time - m_base_time;
     if (m_time_format == HoursMinutesSeconds) {
         // The hours take as many digits as they need: a measurement may run past 99 hours.
-        out = put_number(out, t / 3600000, 2);
+        out = put_decimal(out, t / 3600000, 2);
         *out++ = ':';
-        out = put_number(out, t / 60000 % 60, 2, 10, '0');
+        out = put_two_digits(out, t / 60000 % 60);
         *out++ = ':';
-        out = put_number(out, t / 1000 % 60, 2, 10, '0');
+        out = put_two_digits(out, t / 1000 % 60);
         *out++ = '.';
-        out = put_number(out, t % 1000, 3, 10, '0');
+        out = put_three_digits(out, t % 1000);
     } else if (m_time_format == Seconds) {
-        out = put_number(out, t / 1000 % 100000000, 8);
+        out = put_decimal(out, t / 1000 % 100000000, 8);
         *out++ = '.';
-        out = put_number(out, t % 1000, 3, 10, '0');
+        out = put_three_digits(out, t % 1000);
     }
     out = put_blanks(out, 2);
 
@@ -242,7 +291,7 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
         out = put_text(out, "ERROR FRAME");
     } else {
         const int length = message.dlc > VyrCanMessage::max_data ? VyrCanMessage::max_data : message.dlc;
-        out = put_number(out, uint32_t(length), 3);
+        out = put_decimal(out, uint32_t(length), 3);
         out = put_blanks(out, 2);
         data = out;
         for (int i = 0; i < length; ++i) {
@@ -252,17 +301,19 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
                 *out++ = g_hex_digits[message.data[i] >> 4];
                 *out++ = g_hex_digits[message.data[i] & 0xF];
             } else {
-                out = put_number(out, message.data[i], 3);
+                out = put_decimal(out, message.data[i], 3);
             }
         }
     }
     out = put_blanks(out, int(data - out) + (m_data_hex ? hex_data_width : decimal_data_width));
-    out = put_number(out, m_counter, 12);
-    out = put_number(out, message.channel, 3);
+    out = put_decimal(out, m_counter, 12);
+    out = put_decimal(out, message.channel, 3);
 
     m_base_time = message.time;
     const size_t length = size_t(out - line);
-    if (!write_line(line, length))
+    *out++ = '\r';
+    *out++ = '\n';
+    if (!write_text(line, length + 2))
         return WriteError;
     bytes_written = uint32_t(length + 2);
     return Success;

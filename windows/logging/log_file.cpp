@@ -14,7 +14,7 @@
 namespace {
 
 // Every open file gets a buffer this large: log lines are short and many.
-constexpr size_t file_buffer_size = 64 * 1024;
+constexpr size_t file_buffer_size = 256 * 1024;
 
 LogFileFormat *g_first_format = nullptr;
 
@@ -196,7 +196,9 @@ int LogFile::write_comment(const char *)
 
 bool LogFile::write_text(const char *text, size_t length)
 {
-    return fwrite(text, 1, length, m_file) == length;
+    // One thread writes at a time (the per-file mutex or the window's own
+    // thread), so the stream's own lock is not needed.
+    return fwrite_unlocked(text, 1, length, m_file) == length;
 }
 
 void LogFile::write_options(QtbConfigGroup *group)
