@@ -249,10 +249,14 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
         m_first_message = false;
     }
     ++m_counter;
-    char line[line_size + 2];
+    const uint32_t t = m_abs_time ? message.time : message.time - m_base_time;
+    m_base_time = message.time;
+    // The line is built in place; blank runs may reach past its end.
+    char *const line = output_space(line_size + 2 + max_blank_run);
+    if (!line)
+        return WriteError;
     char *out = line;
 
-    const uint32_t t = m_abs_time ? message.time : message.time - m_base_time;
     if (m_time_format == HoursMinutesSeconds) {
         // The hours take as many digits as they need: a measurement may run past 99 hours.
         out = put_decimal(out, t / 3600000, 2);
@@ -309,13 +313,10 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
     out = put_decimal(out, m_counter, 12);
     out = put_decimal(out, message.channel, 3);
 
-    m_base_time = message.time;
-    const size_t length = size_t(out - line);
     *out++ = '\r';
     *out++ = '\n';
-    if (!write_text(line, length + 2))
-        return WriteError;
-    bytes_written = uint32_t(length + 2);
+    bytes_written = uint32_t(out - line);
+    commit_output(bytes_written);
     return Success;
 }
 
@@ -327,7 +328,7 @@ int AsciiLogFile::read_message(VyrCanMessage &message)
     char line[line_size];
     const char *cursor;
     for (;;) {
-        if (!fgets(line, sizeof line, file()))
+        if (!fgets_unlocked(line, sizeof line, file()))
             return EndOfFile;
         cursor = skip_blanks(line);
         if (m_header_mode) {

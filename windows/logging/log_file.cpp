@@ -13,9 +13,6 @@
 
 namespace {
 
-// Every open file gets a buffer this large: log lines are short and many.
-constexpr size_t file_buffer_size = 256 * 1024;
-
 LogFileFormat *g_first_format = nullptr;
 
 bool ends_with_ignoring_case(const std::string &text, const std::string &suffix)
@@ -39,8 +36,10 @@ LogFile::~LogFile()
         m_interface->remove_deferred_call(m_start_request.get());
         m_interface->remove_deferred_call(m_stop_request.get());
     }
-    if (m_file)
+    if (m_file) {
+        flush_output();
         fclose(m_file);
+    }
 }
 
 void LogFile::set_interface(VyrSignalIf *signal_if, const CANdbCluster *database)
@@ -91,7 +90,13 @@ int LogFile::open()
         if (!m_file)
             return UnableToOpenFile;
     }
-    setvbuf(m_file, nullptr, _IOFBF, file_buffer_size);
+    if (m_write_mode != ReadMode) {
+        // Lines collect in the output buffer, which is written out whole.
+        setvbuf(m_file, nullptr, _IONBF, 0);
+        if (!m_output)
+            m_output.reset(new char[output_buffer_size]);
+    }
+    m_output_length = 0;
     m_message_count = 0;
     m_byte_count = 0;
     m_limit_reached = false;
@@ -135,7 +140,8 @@ int LogFile::close()
 {
     int result = Success;
     if (m_file) {
-        if (fclose(m_file) != 0) {
+        const bool flushed = flush_output();
+        if (fclose(m_file) != 0 || !flushed) {
             m_write_error = true;
             result = WriteError;
         }
@@ -194,11 +200,28 @@ int LogFile::write_comment(const char *)
     return Success;
 }
 
+bool LogFile::flush_output()
+{
+    const size_t length = m_output_length;
+    m_output_length = 0;
+    return length == 0 || fwrite(m_output.get(), 1, length, m_file) == length;
+}
+
+char *LogFile::output_space(size_t size)
+{
+    if (m_output_length + size > output_buffer_size && !flush_output())
+        return nullptr;
+    return m_output.get() + m_output_length;
+}
+
 bool LogFile::write_text(const char *text, size_t length)
 {
-    // One thread writes at a time (the per-file mutex or the window's own
-    // thread), so the stream's own lock is not needed.
-    return fwrite_unlocked(text, 1, length, m_file) == length;
+    char *space = output_space(length);
+    if (!space)
+        return false;
+    memcpy(space, text, length);
+    commit_output(length);
+    return true;
 }
 
 void LogFile::write_options(QtbConfigGroup *group)

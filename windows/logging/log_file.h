@@ -52,6 +52,7 @@ public:
     static constexpr uint32_t pretrigger_max = 500000;
     // Numbered mode tries the numbers 000 to 999.
     static constexpr int numbered_files = 1000;
+    static constexpr size_t output_buffer_size = 256 * 1024;
 
     LogFile();
     virtual ~LogFile();
@@ -131,7 +132,14 @@ public:
 
 protected:
     FILE *file() const { return m_file; }
-    // fwrite of the whole text; false when the file took less.
+    // Written lines collect in an output buffer that goes to the file when
+    // full and at close. output_space gives room for up to `size` bytes
+    // (at most output_buffer_size) at its end, writing out what it held
+    // first when needed; null when that write failed. commit_output keeps
+    // the bytes the caller put there.
+    char *output_space(size_t size);
+    void commit_output(size_t length) { m_output_length += length; }
+    // The text into the output; false when writing out failed.
     bool write_text(const char *text, size_t length);
 
 private:
@@ -144,11 +152,14 @@ private:
     // Writes the record and counts it; the write's result.
     int write_counted(const VyrCanMessage &message);
     int open_numbered(const std::string &mode);
+    bool flush_output();
 
     std::string m_file_name;
     std::string m_open_mode;
     std::string m_actual_file_name;
     FILE *m_file = nullptr;
+    std::unique_ptr<char[]> m_output;
+    size_t m_output_length = 0;
     int m_write_mode = Append;
     bool m_active = false;
     bool m_stopped = true;
