@@ -7,11 +7,6 @@
 
 namespace {
 
-// The registry list. Plain pointers, constant-initialised, so records built
-// before main() can link themselves in whatever order their files start.
-VyrSignalIfType *registry_head = nullptr;
-VyrSignalIfType *registry_tail = nullptr;
-
 int returns_zero()
 {
     return 0;
@@ -61,6 +56,8 @@ void ensure_builtin_rows()
 
 } // namespace
 
+VyrSignalIfType::Registry VyrSignalIfType::s_registry;
+
 VyrSignalIfType::VyrSignalIfType(const char *type_name, const char *display_name, const char *description,
                                  CreateFunction create, Hook start_up, Hook exit, Hook fourth,
                                  Hook measurement_start)
@@ -76,24 +73,12 @@ VyrSignalIfType::VyrSignalIfType(const char *type_name, const char *display_name
       m_fourth(fourth)
 {
     ensure_builtin_rows();
-    if (registry_tail)
-        registry_tail->m_next = this;
-    else
-        registry_head = this;
-    registry_tail = this;
+    s_registry.push_back(this);
 }
 
 VyrSignalIfType::~VyrSignalIfType()
 {
-    VyrSignalIfType *previous = nullptr;
-    for (VyrSignalIfType *type = registry_head; type; previous = type, type = type->m_next) {
-        if (type != this)
-            continue;
-        (previous ? previous->m_next : registry_head) = m_next;
-        if (registry_tail == this)
-            registry_tail = previous;
-        break;
-    }
+    s_registry.remove(this);
 }
 
 void VyrSignalIfType::attach(CreateFunction create, Hook start_up, Hook exit, Hook fourth, Hook measurement_start)
@@ -112,7 +97,7 @@ void VyrSignalIfType::attach(CreateFunction create, Hook start_up, Hook exit, Ho
 VyrSignalIfType *get_first_signal_if_type()
 {
     ensure_builtin_rows();
-    return registry_head;
+    return VyrSignalIfType::s_registry.first();
 }
 
 VyrSignalIfType *find_signal_if_type(const char *type_name)
