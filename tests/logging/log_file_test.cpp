@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <set>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -367,33 +368,185 @@ bool wait_until(const std::function<bool()> &condition)
     return false;
 }
 
-TEST_F(LogFileTest, StartAndStopRequestsRunOnTheInterfaceThread)
+// A running interface with a log file attached to it.
+class RequestTest : public LogFileTest
 {
-    LoggingInterface signal_if;
-    ASSERT_EQ(signal_if.start(), 0);
-    ASSERT_TRUE(wait_until([&] { return signal_if.opened.load(); }));
-    std::unique_ptr<AsciiLogFile> log = ascii_log();
-    log->set_interface(&signal_if, nullptr);
-    log->set_file_name(path("requests.txt").c_str());
-    log->set_write_mode(LogFile::Overwrite);
-    ASSERT_EQ(log->open(), 0);
-    EXPECT_EQ(log->log_message(numbered_frame(1)), 0); // stopped: not written
-    log->post_start();
-    ASSERT_TRUE(wait_until([&] { return !log->stopped(); }));
-    EXPECT_EQ(log->log_message(numbered_frame(2)), 0);
-    log->post_stop();
-    ASSERT_TRUE(wait_until([&] { return log->stopped(); }));
-    EXPECT_EQ(log->log_message(numbered_frame(3)), 0);
-    EXPECT_EQ(log->measurement_stopped(), 0);
-    EXPECT_EQ(log->close(), 0);
-    signal_if.stop();
+protected:
+    void SetUp() override
+    {
+        LogFileTest::SetUp();
+        ASSERT_EQ(m_interface.start(), 0);
+        ASSERT_TRUE(wait_until([&] { return m_interface.opened.load(); }));
+        m_log->set_interface(&m_interface, nullptr);
+        m_log->set_file_name(path("requests.txt").c_str());
+        m_log->set_write_mode(LogFile::Overwrite);
+    }
+    void TearDown() override
+    {
+        m_interface.stop();
+        m_log.reset();
+    }
+    void start_on_thread()
+    {
+        m_log->post_start();
+        ASSERT_TRUE(wait_until([&] { return !m_log->stopped(); }));
+    }
+    void stop_on_thread()
+    {
+        m_log->post_stop();
+        ASSERT_TRUE(wait_until([&] { return m_log->stopped(); }));
+    }
+    std::string text() const { return read_file(path("requests.txt")); }
 
-    const std::string text = read_file(path("requests.txt"));
-    EXPECT_EQ(comments(text), (std::vector<std::string>{"Logging STARTED", "Logging STOPPED", "Measurement STOPPED"}));
+    LoggingInterface m_interface;
+    std::unique_ptr<AsciiLogFile> m_log = ascii_log();
+};
+
+TEST_F(RequestTest, StartAndStopRunOnTheInterfaceThread)
+{
+    ASSERT_EQ(m_log->open(), 0);
+    EXPECT_EQ(m_log->log_message(numbered_frame(1)), 0); // stopped: not written
+    start_on_thread();
+    EXPECT_EQ(m_log->log_message(numbered_frame(2)), 0);
+    stop_on_thread();
+    EXPECT_EQ(m_log->log_message(numbered_frame(3)), 0);
+    EXPECT_EQ(m_log->measurement_stopped(), 0);
+    EXPECT_EQ(m_log->close(), 0);
+
+    EXPECT_EQ(comments(text()), (std::vector<std::string>{"Logging STARTED", "Logging STOPPED", "Measurement STOPPED"}));
     AsciiLogFile reader;
     const std::vector<ReadRecord> records = read_log(reader, path("requests.txt"));
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].message.id, 0x102u);
+}
+
+// Requests that wait for the next message run in the order they were posted.
+TEST_F(LogFileTest, PendingRequestsRunInTheirOrder)
+{
+    LoggingInterface idle; // its thread does not run: the next message takes the requests
+    for (const bool stop_last : {true, false}) {
+        std::unique_ptr<AsciiLogFile> log = ascii_log();
+        log->set_interface(&idle, nullptr);
+        log->set_enable_trigger(true);
+        log->set_max_pretrigger_messages(5);
+        log->set_file_name(path("order.txt").c_str());
+        log->set_write_mode(LogFile::Overwrite);
+        ASSERT_EQ(log->open(), 0);
+        if (stop_last) {
+            log->post_start();
+            log->post_stop();
+        } else {
+            log->post_stop();
+            log->post_start();
+        }
+        ASSERT_EQ(log->log_message(numbered_frame(1)), 0);
+        EXPECT_EQ(log->stopped(), stop_last);
+        ASSERT_EQ(log->close(), 0);
+        const std::vector<std::string> started_stopped = {"Logging STARTED", "Logging STOPPED"};
+        const std::vector<std::string> stopped_started = {"Logging STOPPED", "Logging STARTED"};
+        EXPECT_EQ(comments(read_file(path("order.txt"))), stop_last ? started_stopped : stopped_started);
+    }
+}
+
+// Three pre-trigger messages kept of five: the start writes them between its
+// comments, the messages after it follow, the stop ends the file's part.
+TEST_F(RequestTest, PretriggerKeepsTheLastMessagesBeforeTheStart)
+{
+    m_log->set_enable_trigger(true);
+    m_log->set_max_pretrigger_messages(3);
+    ASSERT_EQ(m_log->open(), 0);
+    for (uint32_t i = 1; i <= 5; ++i)
+        ASSERT_EQ(m_log->log_message(numbered_frame(i)), 0);
+    EXPECT_EQ(m_log->pretrigger_count(), 3u);
+    start_on_thread();
+    EXPECT_EQ(m_log->message_count(), 3u);
+    for (uint32_t i = 6; i <= 7; ++i)
+        ASSERT_EQ(m_log->log_message(numbered_frame(i)), 0);
+    stop_on_thread();
+    ASSERT_EQ(m_log->log_message(numbered_frame(8)), 0);
+    ASSERT_EQ(m_log->close(), 0);
+
+    std::vector<std::string> order;
+    std::istringstream in(text());
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("# ", 0) == 0)
+            order.push_back(line.substr(2, line.find(" (") - 2));
+        else if (!line.empty() && isdigit(static_cast<unsigned char>(line[line.find_first_not_of(' ')])))
+            order.push_back(std::to_string(std::stoul(line.substr(14, 20), nullptr, 16) - 0x100));
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"Logging STARTED", "Dumping Pre-Trigger Events ....", "3", "4", "5",
+                                               "Logging Post-Trigger Events ....", "6", "7", "Logging STOPPED"}));
+}
+
+// A write that fails while the pre-trigger messages are written out stops
+// logging with the disc-full reason.
+TEST_F(LogFileTest, FailedPretriggerDumpIsReported)
+{
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_file_name(path("dump.txt").c_str());
+    log->set_write_mode(LogFile::Overwrite);
+    log->set_enable_trigger(true);
+    log->set_max_pretrigger_messages(20000);
+    ASSERT_EQ(log->open(), 0);
+    for (uint32_t i = 0; i < 20000; ++i)
+        ASSERT_EQ(log->log_message(numbered_frame(i)), 0);
+
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*saved_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 100 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    log->start_logging();
+    const bool failed = log->write_error();
+    const int next = log->log_message(numbered_frame(20000));
+    log->close();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, saved_handler);
+
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(next, LogFile::LimitReached);
+    std::string reason;
+    ASSERT_TRUE(log->stop_reason(reason));
+    EXPECT_EQ(reason, "Logging to file stopped due to write error; the disc may be full!\n");
+}
+
+// Messages arrive on one thread while the interface thread starts and stops
+// logging again and again: every request runs once, never in the middle of a
+// message, and the file reads back whole.
+TEST_F(RequestTest, RequestsAndMessagesOnTwoThreads)
+{
+    m_log->set_enable_trigger(true);
+    m_log->set_max_pretrigger_messages(50);
+    ASSERT_EQ(m_log->open(), 0);
+    std::atomic<bool> done{false};
+    std::thread receiver([&] {
+        for (uint32_t i = 0; !done.load(); ++i)
+            ASSERT_EQ(m_log->log_message(numbered_frame(i % 1000)), 0);
+    });
+    for (int round = 0; round < 200; ++round) {
+        m_log->post_start();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        m_log->post_stop();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ASSERT_TRUE(wait_until([&] { return m_log->stopped(); }));
+    done = true;
+    receiver.join();
+    ASSERT_EQ(m_log->close(), 0);
+
+    const std::set<std::string> known = {"Logging STARTED", "Dumping Pre-Trigger Events ....",
+                                         "Logging Post-Trigger Events ....", "Logging STOPPED"};
+    const std::vector<std::string> texts = comments(text());
+    ASSERT_FALSE(texts.empty());
+    for (const std::string &comment : texts)
+        EXPECT_EQ(known.count(comment), 1u) << comment;
+    EXPECT_EQ(texts.back(), "Logging STOPPED");
+    AsciiLogFile reader;
+    const std::vector<ReadRecord> records = read_log(reader, path("requests.txt"));
+    EXPECT_EQ(records.size(), m_log->message_count());
+    for (const ReadRecord &record : records)
+        ASSERT_EQ(record.result, 0);
 }
 
 } // namespace

@@ -24,8 +24,8 @@ bool ends_with_ignoring_case(const std::string &text, const std::string &suffix)
 } // namespace
 
 LogFile::LogFile()
-    : m_start_request(new VyrDeferredCall(&LogFile::run_start_request, this)),
-      m_stop_request(new VyrDeferredCall(&LogFile::run_stop_request, this))
+    : m_start_request(new VyrDeferredCall(&LogFile::run_requests, this)),
+      m_stop_request(new VyrDeferredCall(&LogFile::run_requests, this))
 {
 }
 
@@ -301,9 +301,13 @@ int LogFile::log_message(const VyrCanMessage &message)
 
 void LogFile::take_requests_locked()
 {
-    if (m_start_pending.exchange(false))
+    const uint64_t start = m_start_pending.exchange(0);
+    const uint64_t stop = m_stop_pending.exchange(0);
+    if (stop && stop < start)
+        stop_logging_locked();
+    if (start)
         start_logging_locked();
-    if (m_stop_pending.exchange(false))
+    if (stop && stop > start)
         stop_logging_locked();
 }
 
@@ -342,27 +346,18 @@ void LogFile::stop_logging_locked()
     write_comment("Logging STOPPED");
 }
 
-void LogFile::run_start_request(VyrDeferredCall *call)
+void LogFile::run_requests(VyrDeferredCall *call)
 {
     LogFile *log = static_cast<LogFile *>(call->context());
     std::lock_guard<std::mutex> lock(log->m_mutex);
-    if (log->m_start_pending.exchange(false))
-        log->start_logging_locked();
-}
-
-void LogFile::run_stop_request(VyrDeferredCall *call)
-{
-    LogFile *log = static_cast<LogFile *>(call->context());
-    std::lock_guard<std::mutex> lock(log->m_mutex);
-    if (log->m_stop_pending.exchange(false))
-        log->stop_logging_locked();
+    log->take_requests_locked();
 }
 
 void LogFile::post_start()
 {
     if (!m_interface)
         return;
-    m_start_pending.store(true);
+    m_start_pending.store(++m_request_number);
     m_interface->post_deferred_call(m_start_request.get());
 }
 
@@ -370,7 +365,7 @@ void LogFile::post_stop()
 {
     if (!m_interface)
         return;
-    m_stop_pending.store(true);
+    m_stop_pending.store(++m_request_number);
     m_interface->post_deferred_call(m_stop_request.get());
 }
 

@@ -143,8 +143,8 @@ protected:
     bool write_text(const char *text, size_t length);
 
 private:
-    static void run_start_request(VyrDeferredCall *call);
-    static void run_stop_request(VyrDeferredCall *call);
+    // The callback of both deferred calls.
+    static void run_requests(VyrDeferredCall *call);
     // Under m_mutex.
     void take_requests_locked();
     void start_logging_locked();
@@ -167,9 +167,12 @@ private:
     VyrMessageRing<VyrCanMessage> m_pretrigger{pretrigger_initial, pretrigger_block, pretrigger_max};
     std::unique_ptr<VyrDeferredCall> m_start_request;
     std::unique_ptr<VyrDeferredCall> m_stop_request;
-    // Raised by post_start/post_stop; whoever exchanges a flag back runs the request.
-    std::atomic<bool> m_start_pending{false};
-    std::atomic<bool> m_stop_pending{false};
+    // The pending requests, each as the number of its post (0: none). Whoever
+    // exchanges a number back to 0 runs that request; when both are pending
+    // they run in the order they were posted.
+    std::atomic<uint64_t> m_request_number{0};
+    std::atomic<uint64_t> m_start_pending{0};
+    std::atomic<uint64_t> m_stop_pending{0};
     std::mutex m_mutex;
     uint32_t m_message_count = 0;
     uint32_t m_byte_count = 0;
