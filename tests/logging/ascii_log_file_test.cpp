@@ -13,18 +13,7 @@ using namespace vyr_test;
 
 namespace {
 
-class AsciiLogFileTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        use_utc();
-        ASSERT_TRUE(m_dir.isValid());
-    }
-    std::string path(const char *name) const { return m_dir.filePath(name).toStdString(); }
-
-    QTemporaryDir m_dir;
-};
+using AsciiLogFileTest = LogDirTest;
 
 VyrCanMessage frame(uint32_t time, uint32_t id, uint32_t flags, std::vector<uint8_t> data, uint8_t channel = 0)
 {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <set>
 #include <sys/resource.h>
 #include <thread>
@@ -21,18 +22,7 @@ using namespace vyr_test;
 
 namespace {
 
-class LogFileTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        use_utc();
-        ASSERT_TRUE(m_dir.isValid());
-    }
-    std::string path(const char *name) const { return m_dir.filePath(name).toStdString(); }
-
-    QTemporaryDir m_dir;
-};
+using LogFileTest = LogDirTest;
 
 VyrCanMessage numbered_frame(uint32_t number)
 {
@@ -305,16 +295,38 @@ TEST_F(LogFileTest, LimitStopsLoggingWithItsReason)
     ASSERT_EQ(log->close(), 0);
 }
 
+// While it lives, files of this process take no more than `bytes` bytes: a
+// write beyond fails as on a full disc.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_saved_handler = signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = m_saved;
+        small.rlim_cur = bytes;
+        m_set = setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        signal(SIGXFSZ, m_saved_handler);
+    }
+    bool set() const { return m_set; }
+
+private:
+    struct rlimit m_saved;
+    void (*m_saved_handler)(int);
+    bool m_set;
+};
+
 // A file system that takes no more bytes: the write that fails latches the
 // error, logging stops and says the disc may be full.
 TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
 {
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    void (*saved_handler)(int) = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 200 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::optional<FileSizeLimit> limit(std::in_place, 200 * 1024);
+    ASSERT_TRUE(limit->set());
 
     std::unique_ptr<AsciiLogFile> log = ascii_log();
     log->set_file_name(path("full.txt").c_str());
@@ -329,8 +341,7 @@ TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
     const bool has_reason = log->stop_reason(reason);
     const int closed = log->close();
 
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, saved_handler);
+    limit.reset();
     EXPECT_EQ(result, LogFile::WriteError);
     EXPECT_EQ(repeated, LogFile::LimitReached);
     ASSERT_TRUE(has_reason);
@@ -491,18 +502,13 @@ TEST_F(LogFileTest, FailedPretriggerDumpIsReported)
     for (uint32_t i = 0; i < 20000; ++i)
         ASSERT_EQ(log->log_message(numbered_frame(i)), 0);
 
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    void (*saved_handler)(int) = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 100 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::optional<FileSizeLimit> limit(std::in_place, 100 * 1024);
+    ASSERT_TRUE(limit->set());
     log->start_logging();
     const bool failed = log->write_error();
     const int next = log->log_message(numbered_frame(20000));
     log->close();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, saved_handler);
+    limit.reset();
 
     EXPECT_TRUE(failed);
     EXPECT_EQ(next, LogFile::LimitReached);

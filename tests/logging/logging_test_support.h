@@ -7,6 +7,9 @@
 #include "interfaces/hardware/vyr_can_message.h"
 #include "windows/logging/log_file.h"
 
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -23,6 +26,20 @@ inline void use_utc()
     setenv("TZ", "UTC", 1);
     tzset();
 }
+
+// A test with a folder of its own for its files, and dates in UTC.
+class LogDirTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        use_utc();
+        ASSERT_TRUE(m_dir.isValid());
+    }
+    std::string path(const char *name) const { return m_dir.filePath(name).toStdString(); }
+
+    QTemporaryDir m_dir;
+};
 
 inline std::string read_file(const std::string &path)
 {

@@ -2,6 +2,7 @@
 
 #include "core/candb_cluster.h"
 #include "core/settings/qtb_config.h"
+#include "core/settings/text_util.h"
 
 #include <cstring>
 #include <ctime>
@@ -114,15 +115,16 @@ const char *skip_blanks(const char *cursor)
     return cursor;
 }
 
-int hex_digit_value(char c)
+// A header line that records a setting: the flag is set by the first word
+// and cleared by the second.
+void read_setting(const char *line, const char *key, const char *on_word, const char *off_word, bool &flag)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    if (!strstr(line, key))
+        return;
+    if (strstr(line, on_word))
+        flag = true;
+    else if (strstr(line, off_word))
+        flag = false;
 }
 
 // A number that begins with a hexadecimal digit and ends at the first
@@ -334,30 +336,10 @@ int AsciiLogFile::read_message(VyrCanMessage &message)
         if (m_header_mode) {
             if (strstr(cursor, "Converted from Archivant"))
                 m_abs_time = true;
-            if (strstr(cursor, "Format of data field:")) {
-                if (strstr(cursor, "HEX"))
-                    m_data_hex = true;
-                else if (strstr(cursor, "DEC"))
-                    m_data_hex = false;
-            }
-            if (strstr(cursor, "Format of id field:")) {
-                if (strstr(cursor, "HEX"))
-                    m_id_hex = true;
-                else if (strstr(cursor, "DEC"))
-                    m_id_hex = false;
-            }
-            if (strstr(cursor, "Time:")) {
-                if (strstr(cursor, "Absolute"))
-                    m_abs_time = true;
-                else if (strstr(cursor, "Relative"))
-                    m_abs_time = false;
-            }
-            if (strstr(cursor, "CAN Database for Id:")) {
-                if (strstr(cursor, "ON"))
-                    m_use_candb_for_id = true;
-                else if (strstr(cursor, "OFF"))
-                    m_use_candb_for_id = false;
-            }
+            read_setting(cursor, "Format of data field:", "HEX", "DEC", m_data_hex);
+            read_setting(cursor, "Format of id field:", "HEX", "DEC", m_id_hex);
+            read_setting(cursor, "Time:", "Absolute", "Relative", m_abs_time);
+            read_setting(cursor, "CAN Database for Id:", "ON", "OFF", m_use_candb_for_id);
             if (is_digit(*cursor))
                 m_header_mode = false;
         }
