@@ -162,8 +162,9 @@ int LogFile::write_counted(const VyrCanMessage &message)
     uint32_t bytes = 0;
     const int result = write_message(message, bytes);
     if (result == Success) {
-        ++m_message_count;
-        m_byte_count += bytes;
+        // One thread writes at a time: no read-modify-write needed.
+        m_message_count.store(m_message_count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        m_byte_count.store(m_byte_count.load(std::memory_order_relaxed) + bytes, std::memory_order_relaxed);
     }
     return result;
 }

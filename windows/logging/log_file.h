@@ -162,7 +162,8 @@ private:
     size_t m_output_length = 0;
     int m_write_mode = Append;
     bool m_active = false;
-    bool m_stopped = true;
+    // Read by other threads (the window shows the state): atomics.
+    std::atomic<bool> m_stopped{true};
     bool m_delete_empty_files = false;
     VyrMessageRing<VyrCanMessage> m_pretrigger{pretrigger_initial, pretrigger_block, pretrigger_max};
     std::unique_ptr<VyrDeferredCall> m_start_request;
@@ -174,14 +175,14 @@ private:
     std::atomic<uint64_t> m_start_pending{0};
     std::atomic<uint64_t> m_stop_pending{0};
     std::mutex m_mutex;
-    uint32_t m_message_count = 0;
-    uint32_t m_byte_count = 0;
+    std::atomic<uint32_t> m_message_count{0};
+    std::atomic<uint32_t> m_byte_count{0};
     int m_size_mode = Unlimited;
     uint32_t m_max_messages = 1000;
     uint32_t m_max_bytes = 1000;
     uint32_t m_max_pretrigger = 1000;
-    bool m_limit_reached = false;
-    bool m_write_error = false;
+    std::atomic<bool> m_limit_reached{false};
+    std::atomic<bool> m_write_error{false};
     const LogFileFormat *m_format = nullptr;
     VyrSignalIf *m_interface = nullptr;
     const CANdbCluster *m_database = nullptr;
