@@ -137,7 +137,7 @@ TEST_F(AsciiLogFileTest, EveryOptionCombinationReadsBack)
     frames.push_back(frame(150 * hour + 12345, 0x2, VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch, {1}));
     frames.push_back(frame(1000 * hour + 7, 0x7ff, 0, {2, 3}));
     frames.push_back(frame(1000 * hour + 7, 0x123, 0, {}));
-    const std::unique_ptr<CANdbCluster> database = make_database({{"EngineData", 0x123, false}});
+    const std::unique_ptr<VyrCanIf> can_if = interface_with_database({{"EngineData", 0x123, false}});
 
     for (int options = 0; options < 32; ++options) {
         const int time_format = options & 1;
@@ -145,7 +145,7 @@ TEST_F(AsciiLogFileTest, EveryOptionCombinationReadsBack)
         SCOPED_TRACE(testing::Message() << "time format " << time_format << " data hex " << data_hex << " id hex "
                                         << id_hex << " absolute " << abs_time << " database " << use_database);
         AsciiLogFile writer;
-        writer.set_interface(nullptr, database.get());
+        writer.set_interface(can_if.get());
         writer.set_time_format(time_format);
         writer.set_data_hex(data_hex);
         writer.set_id_hex(id_hex);
@@ -157,7 +157,7 @@ TEST_F(AsciiLogFileTest, EveryOptionCombinationReadsBack)
         }
 
         AsciiLogFile reader;
-        reader.set_interface(nullptr, database.get());
+        reader.set_interface(can_if.get());
         const std::vector<ReadRecord> records = read_log(reader, path("round.txt"));
         ASSERT_EQ(records.size(), frames.size());
         for (size_t i = 0; i < frames.size(); ++i) {
@@ -184,7 +184,7 @@ TEST_F(AsciiLogFileTest, EveryOptionCombinationReadsBack)
 TEST_F(AsciiLogFileTest, ReaderRefusesMalformedLines)
 {
     const std::string header = "   Format of data field: DEC\r\n   Format of id field: DEC\r\n   Time: Absolute\r\n";
-    const std::unique_ptr<CANdbCluster> database = make_database({{"Known", 0x10, false}});
+    const std::unique_ptr<VyrCanIf> can_if = interface_with_database({{"Known", 0x10, false}});
     struct Case
     {
         const char *line;
@@ -208,7 +208,7 @@ TEST_F(AsciiLogFileTest, ReaderRefusesMalformedLines)
         SCOPED_TRACE(c.line);
         write_file(path("bad.txt"), header + "# a comment line\r\n1.000  291  1  7\r\n" + c.line + "\r\n");
         AsciiLogFile reader;
-        reader.set_interface(nullptr, c.with_database ? database.get() : nullptr);
+        reader.set_interface(c.with_database ? can_if.get() : nullptr);
         const std::vector<ReadRecord> records = read_log(reader, path("bad.txt"));
         ASSERT_EQ(records.size(), 2u);
         EXPECT_EQ(records[0].result, 0);
@@ -225,7 +225,7 @@ TEST_F(AsciiLogFileTest, ReaderRefusesMalformedLines)
 
 TEST_F(AsciiLogFileTest, ReaderTakesTheTimeAndNamesAsWritten)
 {
-    const std::unique_ptr<CANdbCluster> database = make_database({{"Known", 0x10, false}});
+    const std::unique_ptr<VyrCanIf> can_if = interface_with_database({{"Known", 0x10, false}});
     // 64 data bytes for the length 70, which reads as 64.
     std::string data;
     for (int i = 0; i < 64; ++i)
@@ -235,7 +235,7 @@ TEST_F(AsciiLogFileTest, ReaderTakesTheTimeAndNamesAsWritten)
                                "\t2:03.5\tKnown  X T 1 ff\n"
                                "  7     abc  70" + data + "\n");
     AsciiLogFile reader;
-    reader.set_interface(nullptr, database.get());
+    reader.set_interface(can_if.get());
     const std::vector<ReadRecord> records = read_log(reader, path("in.txt"));
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].result, 0);

@@ -1,5 +1,9 @@
 #include "core/settings/qtb_config.h"
-#include "core/vyr_signal_if.h"
+#include "core/timer_wheel.h"
+#include "core/vyr_deferred_call.h"
+#include "core/vyr_signal_if_type.h"
+#include "interfaces/can/vyr_can_if.h"
+#include "../interfaces/hw_test_support.h"
 #include "logging_test_support.h"
 #include "test_support.h"
 #include "windows/logging/ascii_log_file.h"
@@ -349,25 +353,28 @@ TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
     EXPECT_EQ(closed, LogFile::WriteError);
 }
 
-// A real interface thread runs the start and stop requests as deferred calls.
-class LoggingInterface : public VyrSignalIf
+constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
+
+// The CAN type's start-up hook starts the vrbus daemon with its virtual
+// channels, as the program does; its exit hook removes it.
+class VirtualBusEnvironment : public ::testing::Environment
 {
 public:
-    LoggingInterface() : VyrSignalIf("LOGTEST", nullptr, nullptr) {}
-    ~LoggingInterface() override { stop(); }
-    int basic_definitions() override { return 0; }
-    int script_struct_type(const char *, void *) override { return -1; }
-    int prepare_start() override { return 0; }
-    void write_configuration(QtbConfig &config) override { write_config_common(config); }
-    bool configure(QWidget *) override { return false; }
-    // The thread drops the calls posted before it ran: tests wait for this.
-    int open() override
+    void SetUp() override
     {
-        opened = true;
-        return 0;
+        m_dirs = std::make_unique<hw_test::PrivateDirectories>();
+        CANhwProviderVindra *provider = hw_test::vindra_provider();
+        ASSERT_NE(provider, nullptr);
+        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        ASSERT_EQ(call_start_up_hook(find_signal_if_type("CAN")), 0);
     }
-    std::atomic<bool> opened{false};
+    void TearDown() override { EXPECT_EQ(call_exit_hook(find_signal_if_type("CAN")), 0); }
+
+private:
+    std::unique_ptr<hw_test::PrivateDirectories> m_dirs;
 };
+
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new VirtualBusEnvironment);
 
 bool wait_until(const std::function<bool()> &condition)
 {
@@ -379,16 +386,36 @@ bool wait_until(const std::function<bool()> &condition)
     return false;
 }
 
-// A running interface with a log file attached to it.
+// Runs when the interface's thread serves its deferred calls.
+struct ThreadProbe
+{
+    std::atomic<bool> ran{false};
+    VyrDeferredCall call{[](VyrDeferredCall *c) { static_cast<ThreadProbe *>(c->context())->ran = true; }, this};
+};
+
+// A CAN interface on a channel of the virtual bus, through the measurement
+// passes up to its running thread, with a log file attached to it.
 class RequestTest : public LogFileTest
 {
 protected:
     void SetUp() override
     {
         LogFileTest::SetUp();
+        ASSERT_EQ(call_measurement_start_hook(find_signal_if_type("CAN")), 0);
+        m_interface.set_channel_name(virtual_channel);
+        ASSERT_EQ(m_interface.prepare_start(), 0);
+        m_interface.set_timer(&m_wheel, false);
+        ASSERT_EQ(m_interface.startup(), 0);
+        ASSERT_EQ(m_interface.go_online(), 0);
         ASSERT_EQ(m_interface.start(), 0);
-        ASSERT_TRUE(wait_until([&] { return m_interface.opened.load(); }));
-        m_log->set_interface(&m_interface, nullptr);
+        // The thread drops the calls posted before it ran.
+        ThreadProbe probe;
+        ASSERT_TRUE(wait_until([&] {
+            m_interface.post_deferred_call(&probe.call);
+            return probe.ran.load();
+        }));
+        m_interface.remove_deferred_call(&probe.call);
+        m_log->set_interface(&m_interface);
         m_log->set_file_name(path("requests.txt").c_str());
         m_log->set_write_mode(LogFile::Overwrite);
     }
@@ -409,7 +436,8 @@ protected:
     }
     std::string text() const { return read_file(path("requests.txt")); }
 
-    LoggingInterface m_interface;
+    TimerWheel m_wheel{1024, 0, 1, 200};
+    VyrCanIf m_interface{"CAN", nullptr, nullptr};
     std::unique_ptr<AsciiLogFile> m_log = ascii_log();
 };
 
@@ -434,10 +462,10 @@ TEST_F(RequestTest, StartAndStopRunOnTheInterfaceThread)
 // Requests that wait for the next message run in the order they were posted.
 TEST_F(LogFileTest, PendingRequestsRunInTheirOrder)
 {
-    LoggingInterface idle; // its thread does not run: the next message takes the requests
+    VyrCanIf idle("CAN", nullptr, nullptr); // its thread does not run: the next message takes the requests
     for (const bool stop_last : {true, false}) {
         std::unique_ptr<AsciiLogFile> log = ascii_log();
-        log->set_interface(&idle, nullptr);
+        log->set_interface(&idle);
         log->set_enable_trigger(true);
         log->set_max_pretrigger_messages(5);
         log->set_file_name(path("order.txt").c_str());

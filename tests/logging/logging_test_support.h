@@ -4,6 +4,7 @@
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
 #include "core/candb_network.h"
+#include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/vyr_can_message.h"
 #include "windows/logging/log_file.h"
 
@@ -91,8 +92,9 @@ inline std::vector<VyrCanMessage> read_candump(const std::string &path)
     return frames;
 }
 
-// A database of one network with the messages (name, identifier, extended).
-inline std::unique_ptr<CANdbCluster> make_database(
+// A CAN interface whose database has one network with the messages (name,
+// identifier, extended).
+inline std::unique_ptr<VyrCanIf> interface_with_database(
     const std::vector<std::tuple<const char *, uint32_t, bool>> &messages)
 {
     auto cluster = std::make_unique<CANdbCluster>();
@@ -104,7 +106,9 @@ inline std::unique_ptr<CANdbCluster> make_database(
         network->insert_message(message);
     }
     cluster->add_network(network);
-    return cluster;
+    auto can_if = std::make_unique<VyrCanIf>("CAN", nullptr, nullptr);
+    can_if->set_databases(std::move(cluster));
+    return can_if;
 }
 
 // Logs the frames into a new file (logging starts at once) and closes it.

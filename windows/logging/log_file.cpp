@@ -2,7 +2,7 @@
 
 #include "core/settings/qtb_config.h"
 #include "core/vyr_deferred_call.h"
-#include "core/vyr_signal_if.h"
+#include "interfaces/can/vyr_can_if.h"
 
 #include <QString>
 
@@ -42,14 +42,18 @@ LogFile::~LogFile()
     }
 }
 
-void LogFile::set_interface(VyrSignalIf *signal_if, const CANdbCluster *database)
+void LogFile::set_interface(VyrCanIf *can_if)
 {
-    if (m_interface && m_interface != signal_if) {
+    if (m_interface && m_interface != can_if) {
         m_interface->remove_deferred_call(m_start_request.get());
         m_interface->remove_deferred_call(m_stop_request.get());
     }
-    m_interface = signal_if;
-    m_database = database;
+    m_interface = can_if;
+}
+
+const CANdbCluster *LogFile::database() const
+{
+    return m_interface ? m_interface->databases() : nullptr;
 }
 
 void LogFile::clear_pretrigger()

@@ -19,8 +19,8 @@
 class CANdbCluster;
 class LogFileFormat;
 class QtbConfigGroup;
+class VyrCanIf;
 class VyrDeferredCall;
-class VyrSignalIf;
 
 class LogFile
 {
@@ -93,11 +93,13 @@ public:
     bool stop_reason(std::string &text) const;
 
     // --- Settings ------------------------------------------------------------
-    // The interface whose thread runs the requests, and its network database
-    // for the text formats (either may be null). Set before opening.
-    void set_interface(VyrSignalIf *signal_if, const CANdbCluster *database);
-    VyrSignalIf *signal_interface() const { return m_interface; }
-    const CANdbCluster *database() const { return m_database; }
+    // The CAN interface whose messages are logged: its thread runs the
+    // requests, its network database names messages in the text formats.
+    // Set before opening; null for none.
+    void set_interface(VyrCanIf *can_if);
+    VyrCanIf *can_interface() const { return m_interface; }
+    // The interface's network database, or null.
+    const CANdbCluster *database() const;
     const LogFileFormat *format() const { return m_format; }
     void set_format(const LogFileFormat *format) { m_format = format; }
     // Null or empty clears the name.
@@ -184,8 +186,7 @@ private:
     std::atomic<bool> m_limit_reached{false};
     std::atomic<bool> m_write_error{false};
     const LogFileFormat *m_format = nullptr;
-    VyrSignalIf *m_interface = nullptr;
-    const CANdbCluster *m_database = nullptr;
+    VyrCanIf *m_interface = nullptr;
     bool m_enable_trigger = false;
 };
 
