@@ -98,14 +98,14 @@ inline std::unique_ptr<VyrCanIf> interface_with_database(
     const std::vector<std::tuple<const char *, uint32_t, bool>> &messages)
 {
     auto cluster = std::make_unique<CANdbCluster>();
-    auto *network = new CANdbNetwork();
+    auto network = std::make_unique<CANdbNetwork>();
     for (const auto &[name, id, extended] : messages) {
-        auto *message = new CANdbMessage(name);
+        auto message = std::make_unique<CANdbMessage>(name);
         message->id = id;
         message->extended = extended;
-        network->insert_message(message);
+        network->insert_message(std::move(message));
     }
-    cluster->add_network(network);
+    cluster->add_network(std::move(network));
     auto can_if = std::make_unique<VyrCanIf>("CAN", nullptr, nullptr);
     can_if->set_databases(std::move(cluster));
     return can_if;
