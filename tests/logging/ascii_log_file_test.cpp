@@ -1,4 +1,6 @@
 #include "core/settings/qtb_config.h"
+#include "interfaces/can/id_formatter.h"
+#include "interfaces/can/vyr_can_if.h"
 #include "logging_test_support.h"
 #include "test_support.h"
 #include "windows/logging/ascii_log_file.h"
@@ -61,6 +63,30 @@ TEST_F(AsciiLogFileTest, LineOfTheDocumentedExample)
     EXPECT_EQ(log.byte_count(), lines[0].size() + 2);
 }
 
+// A formatter of a protocol: the group number before the data, the source
+// address after the counter; it takes an "id" field as a group number.
+class GroupFormatter : public IdFormatter
+{
+public:
+    GroupFormatter() : IdFormatter("Groups") {}
+    bool set_id_field(uint32_t &id, const char *field, uint32_t value) const override
+    {
+        if (strcmp(field, "id") != 0)
+            return false;
+        id = value << 8;
+        return true;
+    }
+    int column_count() const override { return 2; }
+    const char *column_title(int index) const override { return index == 0 ? " PGN" : " SA"; }
+    int column_text(const VyrCanMessage &message, int index, char *buffer) const override
+    {
+        return snprintf(buffer, IdFormatter::max_column_text + 1, index == 0 ? " %x" : " %02x",
+                        index == 0 ? (message.id >> 8) & 0x1FFFF : message.id & 0xFF);
+    }
+    int column_width(int index) const override { return index == 0 ? 6 : 3; }
+    bool column_after_counter(int index) const override { return index == 1; }
+};
+
 // Golden files hold whole logs byte for byte (dates masked): the header with
 // its settings, every flag letter, an error frame, CAN FD data, comments,
 // the counter and channel columns and the footer.
@@ -81,12 +107,16 @@ TEST_F(AsciiLogFileTest, WholeFilesMatchTheGoldenFiles)
     {
         const char *golden;
         int time_format;
-        bool data_hex, id_hex, abs_time;
+        bool data_hex, id_hex, abs_time, formatter;
     };
-    for (const Case &c : {Case{"ascii_hex_absolute.txt", 1, true, true, true},
-                          Case{"ascii_decimal_relative.txt", 0, false, false, false}}) {
+    VyrCanIf can_if("CAN", nullptr, nullptr);
+    for (const Case &c : {Case{"ascii_hex_absolute.txt", 1, true, true, true, false},
+                          Case{"ascii_decimal_relative.txt", 0, false, false, false, false},
+                          Case{"ascii_formatter_columns.txt", 1, true, true, true, true}}) {
         SCOPED_TRACE(c.golden);
+        can_if.set_id_formatter(c.formatter ? std::make_unique<GroupFormatter>() : nullptr);
         AsciiLogFile log;
+        log.set_interface(&can_if);
         log.set_time_format(c.time_format);
         log.set_data_hex(c.data_hex);
         log.set_id_hex(c.id_hex);
@@ -104,6 +134,19 @@ TEST_F(AsciiLogFileTest, WholeFilesMatchTheGoldenFiles)
         EXPECT_EQ(without_dates(read_file(path(c.golden))),
                   read_file(std::string(VYR_TEST_SOURCE_DIR "/golden/") + c.golden));
     }
+}
+
+TEST_F(AsciiLogFileTest, ReaderOffersTheIdentifierToTheFormatter)
+{
+    write_file(path("group.txt"), "   1.000          fea00  X 1  5\r\n");
+    VyrCanIf can_if("CAN", nullptr, nullptr);
+    can_if.set_id_formatter(std::make_unique<GroupFormatter>());
+    AsciiLogFile reader;
+    reader.set_interface(&can_if);
+    const std::vector<ReadRecord> records = read_log(reader, path("group.txt"));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].result, 0);
+    EXPECT_EQ(records[0].message.id, 0xfea0000u);
 }
 
 // Names in English whatever the locale says, times in the local zone.

@@ -3,7 +3,9 @@
 #include "core/candb_cluster.h"
 #include "core/settings/qtb_config.h"
 #include "core/settings/text_util.h"
+#include "interfaces/can/id_formatter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -185,24 +187,45 @@ int AsciiLogFile::open()
     return write_header();
 }
 
+std::string AsciiLogFile::separator() const
+{
+    int length = separator_length;
+    if (const IdFormatter *formatter = id_formatter())
+        for (int column = 0; column < formatter->column_count(); ++column)
+            length += std::max(formatter->column_width(column), 0);
+    return std::string(size_t(length), '=');
+}
+
 int AsciiLogFile::write_header()
 {
-    const std::string created = "Created: " + date_time_text(time(nullptr));
-    const std::string lines[] = {
+    const IdFormatter *formatter = id_formatter();
+    std::vector<std::string> lines = {
         std::string(33, ' ') + "Vyr CAN Log",
         std::string(33, ' ') + "===========",
         "",
-        created,
+        "Created: " + date_time_text(time(nullptr)),
         "",
         "Settings:",
         std::string("   Format of data field: ") + (m_data_hex ? "HEX" : "DEC"),
         std::string("   Format of id field: ") + (m_id_hex ? "HEX" : "DEC"),
         std::string("   Time: ") + (m_abs_time ? "Absolute" : "Relative"),
         std::string("   CAN Database for Id: ") + (m_use_candb_for_id ? "ON" : "OFF"),
-        "",
-        "        Time        CAN Identifier  Flags   DLC Data                          Counter Ch",
-        std::string(separator_length, '='),
     };
+    if (formatter && !formatter->name().empty())
+        lines.push_back("   Plugin: " + formatter->name());
+    lines.push_back("");
+    // The titles of the formatter's columns before the data and after the counter.
+    std::string titles[2];
+    if (formatter) {
+        for (int column = 0; column < formatter->column_count(); ++column) {
+            std::string title = formatter->column_title(column) ? formatter->column_title(column) : "";
+            title.resize(std::max(title.size(), size_t(std::max(formatter->column_width(column), 0))), ' ');
+            titles[formatter->column_after_counter(column)] += title;
+        }
+    }
+    lines.push_back("        Time        CAN Identifier  Flags  " + titles[0]
+                    + " DLC Data                          Counter Ch" + titles[1]);
+    lines.push_back(separator());
     for (const std::string &line : lines)
         if (!write_line(line.data(), line.size()))
             return WriteError;
@@ -212,7 +235,7 @@ int AsciiLogFile::write_header()
 int AsciiLogFile::close()
 {
     if (file()) {
-        const std::string footer = std::string(separator_length, '=') + "\r\n\r\n";
+        const std::string footer = separator() + "\r\n\r\n";
         write_text(footer.data(), footer.size());
     }
     return LogFile::close();
@@ -232,6 +255,8 @@ char *AsciiLogFile::put_identifier(char *out, const VyrCanMessage &message) cons
     const bool extended = message.flags & VyrCanMessage::Extended;
     if (m_use_candb_for_id && database()) {
         const CANdbMessage *found = database()->find_message_by_id(message.id | (extended ? extended_key_bit : 0));
+        if (!found && id_formatter())
+            found = database()->find_message_by_id(id_formatter()->display_id(message));
         if (found && !found->name.empty()) {
             const int length = std::min(int(found->name.size()), width);
             memcpy(out, found->name.data(), size_t(length));
@@ -239,6 +264,26 @@ char *AsciiLogFile::put_identifier(char *out, const VyrCanMessage &message) cons
         }
     }
     return m_id_hex ? put_hex(out, message.id, width) : put_decimal(out, message.id, width);
+}
+
+char *AsciiLogFile::put_columns(char *out, const VyrCanMessage &message, bool after_counter) const
+{
+    const IdFormatter *formatter = id_formatter();
+    for (int column = 0; column < formatter->column_count(); ++column) {
+        if (formatter->column_after_counter(column) != after_counter)
+            continue;
+        char text[IdFormatter::max_column_text + 1];
+        const int length = std::min(formatter->column_text(message, column, text), IdFormatter::max_column_text);
+        if (after_counter) {
+            *out++ = ' ';
+        } else {
+            for (int pad = formatter->column_width(column) - length; pad > 0; --pad)
+                *out++ = ' ';
+        }
+        memcpy(out, text, size_t(length));
+        out += length;
+    }
+    return out;
 }
 
 int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_written)
@@ -290,6 +335,10 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
     *out++ = flags & VyrCanMessage::SoftwareOverrun ? 'o' : flags & VyrCanMessage::HardwareOverrun ? '#' : ' ';
     out = put_blanks(out, 2);
 
+    const IdFormatter *formatter = id_formatter();
+    if (formatter)
+        out = put_columns(out, message, false);
+
     char *data;
     if (error_frame) {
         out = put_blanks(out, 5);
@@ -314,6 +363,8 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
     out = put_blanks(out, int(data - out) + (m_data_hex ? hex_data_width : decimal_data_width));
     out = put_decimal(out, m_counter, 12);
     out = put_decimal(out, message.channel, 3);
+    if (formatter)
+        out = put_columns(out, message, true);
 
     *out++ = '\r';
     *out++ = '\n';
@@ -417,7 +468,9 @@ int AsciiLogFile::parse_after_time(const char *cursor, VyrCanMessage &message)
         id = found->id;
         cursor = end;
     }
-    message.id = id;
+    const IdFormatter *formatter = id_formatter();
+    if (!formatter || !formatter->set_id_field(message.id, "id", id))
+        message.id = id;
 
     for (cursor = skip_blanks(cursor);; cursor = skip_blanks(cursor + 1)) {
         const char c = *cursor;

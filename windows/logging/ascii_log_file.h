@@ -39,8 +39,12 @@ public:
 private:
     bool write_line(const char *text, size_t length);
     int write_header();
+    // The line under the column titles and at the end.
+    std::string separator() const;
     // Appends the identifier field of the message to the line.
     char *put_identifier(char *out, const VyrCanMessage &message) const;
+    // Appends the formatter's columns that stand before the data or after the counter.
+    char *put_columns(char *out, const VyrCanMessage &message, bool after_counter) const;
     // The rest of a message line after its time stamp.
     int parse_after_time(const char *cursor, VyrCanMessage &message);
     // Relative times add up to the message's time.

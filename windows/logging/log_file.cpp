@@ -56,6 +56,11 @@ const CANdbCluster *LogFile::database() const
     return m_interface ? m_interface->databases() : nullptr;
 }
 
+const IdFormatter *LogFile::id_formatter() const
+{
+    return m_interface ? m_interface->id_formatter() : nullptr;
+}
+
 void LogFile::clear_pretrigger()
 {
     m_pretrigger.discard_all();

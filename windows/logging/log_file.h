@@ -17,6 +17,7 @@
 #include <string>
 
 class CANdbCluster;
+class IdFormatter;
 class LogFileFormat;
 class QtbConfigGroup;
 class VyrCanIf;
@@ -98,8 +99,9 @@ public:
     // Set before opening; null for none.
     void set_interface(VyrCanIf *can_if);
     VyrCanIf *can_interface() const { return m_interface; }
-    // The interface's network database, or null.
+    // The interface's network database and identifier formatter, or null.
     const CANdbCluster *database() const;
+    const IdFormatter *id_formatter() const;
     const LogFileFormat *format() const { return m_format; }
     void set_format(const LogFileFormat *format) { m_format = format; }
     // Null or empty clears the name.
