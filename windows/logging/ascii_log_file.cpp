@@ -234,11 +234,13 @@ int AsciiLogFile::write_header()
 
 int AsciiLogFile::close()
 {
+    bool footer_written = true;
     if (file()) {
         const std::string footer = separator() + "\r\n\r\n";
-        write_text(footer.data(), footer.size());
+        footer_written = write_text(footer.data(), footer.size());
     }
-    return LogFile::close();
+    const int result = LogFile::close();
+    return result == Success && !footer_written ? WriteError : result;
 }
 
 int AsciiLogFile::write_comment(const char *text)
