@@ -2,6 +2,7 @@
 #include "core/timer_wheel.h"
 #include "core/vyr_deferred_call.h"
 #include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "../interfaces/hw_test_support.h"
 #include "logging_test_support.h"
@@ -436,8 +437,19 @@ protected:
     }
     std::string text() const { return read_file(path("requests.txt")); }
 
+    // Logging that the trigger starts and stops.
+    void use_trigger(uint32_t pretrigger_messages)
+    {
+        m_log->set_active(true);
+        m_log->set_enable_trigger(true);
+        m_log->set_max_pretrigger_messages(pretrigger_messages);
+        m_log->set_trigger(m_trigger);
+    }
+
     TimerWheel m_wheel{1024, 0, 1, 200};
     VyrCanIf m_interface{"CAN", nullptr, nullptr};
+    VyrTriggerList m_triggers;
+    VyrTrigger *m_trigger = new VyrTrigger(&m_triggers, "Go");
     std::unique_ptr<AsciiLogFile> m_log = ascii_log();
 };
 
@@ -459,15 +471,73 @@ TEST_F(RequestTest, StartAndStopRunOnTheInterfaceThread)
     EXPECT_EQ(records[0].message.id, 0x102u);
 }
 
+// The trigger posts its requests only for an active log file with its
+// trigger enabled and an interface set. The interface's thread does not run
+// here: the next message takes the requests.
+TEST_F(LogFileTest, TriggerStartsOnlyAnActiveTriggeredLog)
+{
+    VyrCanIf idle("CAN", nullptr, nullptr);
+    VyrTriggerList triggers;
+    VyrTrigger *trigger = new VyrTrigger(&triggers, "Go");
+    for (int settings = 0; settings < 8; ++settings) {
+        const bool active = settings & 1, enabled = settings & 2, with_interface = settings & 4;
+        SCOPED_TRACE(testing::Message() << "active " << active << " enabled " << enabled << " interface "
+                                        << with_interface);
+        std::unique_ptr<AsciiLogFile> log = ascii_log();
+        log->set_interface(with_interface ? &idle : nullptr);
+        log->set_active(active);
+        log->set_enable_trigger(enabled);
+        log->set_max_pretrigger_messages(5);
+        log->set_trigger(trigger);
+        EXPECT_EQ(log->trigger_name(), "Go");
+        log->set_file_name(path("trigger.txt").c_str());
+        log->set_write_mode(LogFile::Overwrite);
+        ASSERT_EQ(log->open(), 0);
+        trigger->set();
+        ASSERT_EQ(log->log_message(numbered_frame(1)), 0);
+        EXPECT_EQ(log->stopped(), !(active && enabled && with_interface));
+        trigger->reset();
+        ASSERT_EQ(log->log_message(numbered_frame(2)), 0);
+        EXPECT_TRUE(log->stopped());
+        ASSERT_EQ(log->close(), 0);
+    }
+    // A deleted trigger leaves the log file without one.
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_trigger(trigger);
+    delete trigger;
+    EXPECT_EQ(log->trigger_name(), "");
+}
+
+TEST(LogFile, TriggerIsFoundByItsConfiguredName)
+{
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    VyrTrigger *trigger = new VyrTrigger(&triggers, "Start_Logging");
+    std::unique_ptr<AsciiLogFile> log = ascii_log();
+    log->set_trigger(trigger);
+    QtbConfigGroup group;
+    log->write_options(&group);
+    EXPECT_EQ(group.read_string("trigger_name", QString()), "Start_Logging");
+    std::unique_ptr<LogFile> copy = LogFileFormat::create_from_config(&group);
+    EXPECT_EQ(copy->trigger_name(), "Start_Logging");
+    ASSERT_EQ(trigger->listeners().size(), 2u);
+    group.write_string("trigger_name", "Missing");
+    EXPECT_EQ(LogFileFormat::create_from_config(&group)->trigger_name(), "");
+    VyrTriggerList::set_instance(nullptr);
+}
+
 // Requests that wait for the next message run in the order they were posted.
 TEST_F(LogFileTest, PendingRequestsRunInTheirOrder)
 {
     VyrCanIf idle("CAN", nullptr, nullptr); // its thread does not run: the next message takes the requests
+    VyrTriggerList triggers;
+    VyrTrigger *trigger = new VyrTrigger(&triggers, "Go");
     for (const bool stop_last : {true, false}) {
         std::unique_ptr<AsciiLogFile> log = ascii_log();
         log->set_interface(&idle);
         log->set_enable_trigger(true);
         log->set_max_pretrigger_messages(5);
+        log->set_trigger(trigger);
         log->set_file_name(path("order.txt").c_str());
         log->set_write_mode(LogFile::Overwrite);
         ASSERT_EQ(log->open(), 0);
@@ -487,21 +557,23 @@ TEST_F(LogFileTest, PendingRequestsRunInTheirOrder)
     }
 }
 
-// Three pre-trigger messages kept of five: the start writes them between its
-// comments, the messages after it follow, the stop ends the file's part.
-TEST_F(RequestTest, PretriggerKeepsTheLastMessagesBeforeTheStart)
+// Three pre-trigger messages kept of five: the trigger's start (run by the
+// interface's thread) writes them between its comments, the messages after
+// it follow, the trigger's stop ends the file's part.
+TEST_F(RequestTest, PretriggerKeepsTheLastMessagesBeforeTheTrigger)
 {
-    m_log->set_enable_trigger(true);
-    m_log->set_max_pretrigger_messages(3);
+    use_trigger(3);
     ASSERT_EQ(m_log->open(), 0);
     for (uint32_t i = 1; i <= 5; ++i)
         ASSERT_EQ(m_log->log_message(numbered_frame(i)), 0);
     EXPECT_EQ(m_log->pretrigger_count(), 3u);
-    start_on_thread();
+    m_trigger->set();
+    ASSERT_TRUE(wait_until([&] { return !m_log->stopped(); }));
     EXPECT_EQ(m_log->message_count(), 3u);
     for (uint32_t i = 6; i <= 7; ++i)
         ASSERT_EQ(m_log->log_message(numbered_frame(i)), 0);
-    stop_on_thread();
+    m_trigger->reset();
+    ASSERT_TRUE(wait_until([&] { return m_log->stopped(); }));
     ASSERT_EQ(m_log->log_message(numbered_frame(8)), 0);
     ASSERT_EQ(m_log->close(), 0);
 
@@ -526,6 +598,8 @@ TEST_F(LogFileTest, FailedPretriggerDumpIsReported)
     log->set_write_mode(LogFile::Overwrite);
     log->set_enable_trigger(true);
     log->set_max_pretrigger_messages(20000);
+    VyrTriggerList triggers;
+    log->set_trigger(new VyrTrigger(&triggers, "Go"));
     ASSERT_EQ(log->open(), 0);
     for (uint32_t i = 0; i < 20000; ++i)
         ASSERT_EQ(log->log_message(numbered_frame(i)), 0);
@@ -545,25 +619,28 @@ TEST_F(LogFileTest, FailedPretriggerDumpIsReported)
     EXPECT_EQ(reason, "Logging to file stopped due to write error; the disc may be full!\n");
 }
 
-// Messages arrive on one thread while the interface thread starts and stops
-// logging again and again: every request runs once, never in the middle of a
-// message, and the file reads back whole.
-TEST_F(RequestTest, RequestsAndMessagesOnTwoThreads)
+// Messages arrive on one thread while a trigger set and reset on another
+// starts and stops logging on the interface's thread again and again: every
+// request runs once, never in the middle of a message, and the file reads
+// back whole.
+TEST_F(RequestTest, TriggerAndMessagesOnThreeThreads)
 {
-    m_log->set_enable_trigger(true);
-    m_log->set_max_pretrigger_messages(50);
+    use_trigger(50);
     ASSERT_EQ(m_log->open(), 0);
     std::atomic<bool> done{false};
     std::thread receiver([&] {
         for (uint32_t i = 0; !done.load(); ++i)
             ASSERT_EQ(m_log->log_message(numbered_frame(i % 1000)), 0);
     });
-    for (int round = 0; round < 200; ++round) {
-        m_log->post_start();
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-        m_log->post_stop();
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    std::thread condition([&] {
+        for (int round = 0; round < 200; ++round) {
+            m_trigger->set();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            m_trigger->reset();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    condition.join();
     ASSERT_TRUE(wait_until([&] { return m_log->stopped(); }));
     done = true;
     receiver.join();

@@ -2,6 +2,7 @@
 
 #include "core/settings/qtb_config.h"
 #include "core/vyr_deferred_call.h"
+#include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
 
 #include <QString>
@@ -40,6 +41,7 @@ LogFile::~LogFile()
         flush_output();
         fclose(m_file);
     }
+    set_trigger(nullptr);
 }
 
 void LogFile::set_interface(VyrCanIf *can_if)
@@ -248,7 +250,7 @@ void LogFile::write_options(QtbConfigGroup *group)
     group->write_bool("delete_empty_files", m_delete_empty_files);
     group->write_int("max_pretrigger_messages", int32_t(m_max_pretrigger));
     group->write_bool("enable_trigger", m_enable_trigger);
-    group->write_string("trigger_name", QString());
+    group->write_string("trigger_name", trigger_name());
 }
 
 void LogFile::read_options(QtbConfigGroup *group)
@@ -263,6 +265,8 @@ void LogFile::read_options(QtbConfigGroup *group)
     m_delete_empty_files = group->read_int("delete_empty_files", 0) != 0;
     m_max_pretrigger = uint32_t(group->read_int("max_pretrigger_messages", 0));
     m_enable_trigger = group->read_bool("enable_trigger", false);
+    const VyrTriggerList *triggers = VyrTriggerList::instance();
+    set_trigger(triggers ? triggers->find(group->read_string("trigger_name", QString())) : nullptr);
 }
 
 const char *LogFile::result_name(int code)
@@ -283,7 +287,7 @@ int LogFile::log_message(const VyrCanMessage &message)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_limit_reached || m_write_error)
         return LimitReached;
-    if (m_enable_trigger && m_max_pretrigger > 0) {
+    if (triggered()) {
         take_requests_locked();
         m_pretrigger.put(message);
         if (!m_stopped) {
@@ -377,6 +381,39 @@ void LogFile::post_stop()
         return;
     m_stop_pending.store(++m_request_number);
     m_interface->post_deferred_call(m_stop_request.get());
+}
+
+void LogFile::set_trigger(VyrTrigger *trigger)
+{
+    // A trigger's listener list changes only while its realtime side is out.
+    if (m_trigger_listener) {
+        VyrTrigger *old = m_trigger_listener->trigger();
+        const bool locked = old && old->gui_lock() == 0;
+        m_trigger_listener.reset();
+        if (locked)
+            old->gui_unlock();
+    }
+    if (!trigger || trigger->gui_lock() != 0)
+        return;
+    m_trigger_listener = std::make_unique<VyrTriggerListener>(trigger, QStringLiteral("LogToFile"));
+    m_trigger_listener->set_callback(&LogFile::trigger_changed, this);
+    trigger->gui_unlock();
+}
+
+QString LogFile::trigger_name() const
+{
+    return m_trigger_listener && m_trigger_listener->trigger() ? m_trigger_listener->trigger()->name() : QString();
+}
+
+void LogFile::trigger_changed(VyrTriggerListener *listener, void *context)
+{
+    LogFile *log = static_cast<LogFile *>(context);
+    if (!log->m_active || !log->m_enable_trigger || !log->m_interface)
+        return;
+    if (listener->trigger()->state())
+        log->post_start();
+    else
+        log->post_stop();
 }
 
 bool LogFile::stop_reason(std::string &text) const

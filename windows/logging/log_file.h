@@ -9,6 +9,8 @@
 #include "core/vyr_message_ring.h"
 #include "interfaces/hardware/vyr_can_message.h"
 
+#include <QString>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +24,8 @@ class LogFileFormat;
 class QtbConfigGroup;
 class VyrCanIf;
 class VyrDeferredCall;
+class VyrTrigger;
+class VyrTriggerListener;
 
 class LogFile
 {
@@ -92,6 +96,12 @@ public:
     void post_stop();
     // The text that says why logging stopped; false when it did not.
     bool stop_reason(std::string &text) const;
+    // Starts and stops logging with the trigger (null: none): while the log
+    // file is active, triggered and has an interface, the trigger becoming
+    // active posts the start request, becoming inactive the stop request.
+    void set_trigger(VyrTrigger *trigger);
+    // The name of the attached trigger; empty when none.
+    QString trigger_name() const;
 
     // --- Settings ------------------------------------------------------------
     // The CAN interface whose messages are logged: its thread runs the
@@ -149,6 +159,9 @@ protected:
 private:
     // The callback of both deferred calls.
     static void run_requests(VyrDeferredCall *call);
+    static void trigger_changed(VyrTriggerListener *listener, void *context);
+    // Messages go through the pre-trigger window.
+    bool triggered() const { return m_enable_trigger && m_trigger_listener && m_max_pretrigger > 0; }
     // Under m_mutex.
     void take_requests_locked();
     void start_logging_locked();
@@ -190,6 +203,7 @@ private:
     const LogFileFormat *m_format = nullptr;
     VyrCanIf *m_interface = nullptr;
     bool m_enable_trigger = false;
+    std::unique_ptr<VyrTriggerListener> m_trigger_listener;
 };
 
 // One log-file format. The rows are static objects of one source file,
