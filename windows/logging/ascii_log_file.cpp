@@ -268,7 +268,7 @@ char *AsciiLogFile::put_identifier(char *out, const VyrCanMessage &message) cons
     return m_id_hex ? put_hex(out, message.id, width) : put_decimal(out, message.id, width);
 }
 
-char *AsciiLogFile::put_columns(char *out, const VyrCanMessage &message, bool after_counter) const
+char *AsciiLogFile::put_columns(char *out, const char *end, const VyrCanMessage &message, bool after_counter) const
 {
     const IdFormatter *formatter = id_formatter();
     for (int column = 0; column < formatter->column_count(); ++column) {
@@ -276,6 +276,8 @@ char *AsciiLogFile::put_columns(char *out, const VyrCanMessage &message, bool af
             continue;
         char text[IdFormatter::max_column_text + 1];
         const int length = std::min(formatter->column_text(message, column, text), IdFormatter::max_column_text);
+        if (out + 1 + std::max(formatter->column_width(column), length) > end)
+            break; // the line is full
         if (after_counter) {
             *out++ = ' ';
         } else {
@@ -339,7 +341,7 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
 
     const IdFormatter *formatter = id_formatter();
     if (formatter)
-        out = put_columns(out, message, false);
+        out = put_columns(out, line + line_size, message, false);
 
     char *data;
     if (error_frame) {
@@ -366,7 +368,7 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
     out = put_decimal(out, m_counter, 12);
     out = put_decimal(out, message.channel, 3);
     if (formatter)
-        out = put_columns(out, message, true);
+        out = put_columns(out, line + line_size, message, true);
 
     *out++ = '\r';
     *out++ = '\n';

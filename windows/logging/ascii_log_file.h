@@ -43,8 +43,9 @@ private:
     std::string separator() const;
     // Appends the identifier field of the message to the line.
     char *put_identifier(char *out, const VyrCanMessage &message) const;
-    // Appends the formatter's columns that stand before the data or after the counter.
-    char *put_columns(char *out, const VyrCanMessage &message, bool after_counter) const;
+    // Appends the formatter's columns that stand before the data or after the
+    // counter, as many as fit before `end`.
+    char *put_columns(char *out, const char *end, const VyrCanMessage &message, bool after_counter) const;
     // The rest of a message line after its time stamp.
     int parse_after_time(const char *cursor, VyrCanMessage &message);
     // Relative times add up to the message's time.
