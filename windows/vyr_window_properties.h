@@ -7,6 +7,7 @@ class QIntValidator;
 
 class VyrWindowProperties : public WindowPropertiesBase
 {
+    Q_OBJECT
 public:
     VyrWindowProperties(QWidget *parent, const char *name);
 

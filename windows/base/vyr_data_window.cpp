@@ -195,6 +195,22 @@ QWidget *VyrDataWindow::frame() const
     return const_cast<VyrDataWindow *>(this);
 }
 
+QMargins VyrDataWindow::frame_margins() const
+{
+    QMdiSubWindow *sub = sub_window();
+    if (!sub)
+        return QMargins();
+    sub->ensurePolished();
+    return sub->contentsMargins();
+}
+
+void VyrDataWindow::fit_frame_to(const QSize &window_size)
+{
+    resize(window_size);
+    if (QMdiSubWindow *sub = sub_window())
+        sub->resize(window_size.grownBy(frame_margins()));
+}
+
 void VyrDataWindow::watch_sub_window()
 {
     if (QMdiSubWindow *sub = sub_window())
@@ -262,16 +278,16 @@ QString VyrDataWindow::description_text() const
 void VyrDataWindow::set_update_rate(int ms)
 {
     m_update_rate = ms;
-    if (!m_timer_active)
-        return;
-    killTimer(m_timer_id);
-    m_timer_id = 0;
-    m_timer_active = false;
-    start_timer();
+    if (m_started)
+        restart_timer();
 }
 
-void VyrDataWindow::start_timer()
+void VyrDataWindow::restart_timer()
 {
+    if (m_timer_active)
+        killTimer(m_timer_id);
+    m_timer_id = 0;
+    m_timer_active = false;
     if (m_update_rate < 1)
         return;
     m_timer_interval = std::max(m_update_rate, min_update_interval);
@@ -294,11 +310,8 @@ void VyrDataWindow::startup()
 
 void VyrDataWindow::start()
 {
-    if (m_timer_active)
-        killTimer(m_timer_id);
-    m_timer_id = 0;
-    m_timer_active = false;
-    start_timer();
+    m_started = true;
+    restart_timer();
 }
 
 void VyrDataWindow::stop()
@@ -306,6 +319,7 @@ void VyrDataWindow::stop()
     if (m_timer_active)
         killTimer(m_timer_id);
     update_signals();
+    m_started = false;
     m_running = false;
     m_timer_id = 0;
     m_timer_active = false;
@@ -531,7 +545,7 @@ int VyrDataWindow::read_base_configuration(QtbConfigGroup *group)
     m_normal_geometry = geometry;
     if (QMdiSubWindow *sub = sub_window()) {
         // The frame keeps the stored position and width, the window the height.
-        sub->resize(geometry.width(), sub->height() - height() + geometry.height());
+        fit_frame_to(QSize(geometry.width() - frame_margins().left() - frame_margins().right(), geometry.height()));
         sub->move(geometry.topLeft());
     } else {
         resize(geometry.size());
@@ -649,16 +663,13 @@ void VyrDataWindow::attach_to_workspace()
         return;
     const bool visible = isVisible();
     const QSize window_size = size();
-    hide();
-    setParent(nullptr);
     QMdiSubWindow *sub = area->addSubWindow(this);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     watch_sub_window();
-    resize(window_size);
-    sub->adjustSize();
+    fit_frame_to(window_size);
     sub->move(20, 20);
     if (visible)
-        sub->show();
+        show();
     m_detached = false;
     m_workspace_id = shell->active_workspace_id();
 }

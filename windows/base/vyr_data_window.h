@@ -69,8 +69,9 @@ public:
     void create_standard_tool_buttons();
     // The content widget, below the top dock area.
     void insert_tool_widget(QWidget *widget);
-    // Rates above 0 run at least every 10 ms; 0 or less runs no timer. A
-    // running timer starts again with the new period.
+    // Rates above 0 run at least every 10 ms; 0 or less runs no timer.
+    // Between start() and stop() the timer starts again with the new rate,
+    // also after a rate of 0 had switched it off.
     void set_update_rate(int ms);
     int update_rate() const { return m_update_rate; }
     // The Pause button exists and is on.
@@ -158,7 +159,11 @@ private:
     void store_normal_geometry();
     void window_state_changed(Qt::WindowStates states);
     void watch_sub_window();
-    void start_timer();
+    // The sub-window's title bar and borders around the window.
+    QMargins frame_margins() const;
+    // The window takes that size, its sub-window the size around it.
+    void fit_frame_to(const QSize &window_size);
+    void restart_timer();
     QWidget *frame() const;
 
     QToolButton *m_pause_button = nullptr;
@@ -175,6 +180,7 @@ private:
     int m_timer_id = 0;
     int m_timer_interval = 0;
     bool m_timer_active = false;
+    bool m_started = false; // between start() and stop()
     int m_index = 1;
     std::string m_class_key;
     VyrDataWindow *m_next = nullptr;
