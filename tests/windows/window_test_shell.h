@@ -3,6 +3,8 @@
 // window with one workspace page (a QMdiArea, workspace id 0) that answers
 // the shell's services, collects the windows' log lines and help requests,
 // and a test window type "X" whose windows count their updates.
+#include "core/vyr_packet.h"
+#include "core/vyr_signal_if.h"
 #include "windows/base/data_window_type_info.h"
 #include "windows/base/vyr_data_window.h"
 #include "windows/base/vyr_shell_services.h"
@@ -58,6 +60,26 @@ struct TestWindowTypes
     TestWindowTypes();
     DataWindowTypeInfo x;
     DataWindowTypeInfo single;
+};
+
+// An interface with no thread of its own, optionally with one packet source.
+class TestInterface : public VyrSignalIf
+{
+public:
+    explicit TestInterface(const char *type_name, VyrPacketSource *source = nullptr)
+        : VyrSignalIf(type_name, nullptr, nullptr), m_source(source)
+    {
+    }
+    int basic_definitions() override { return 0; }
+    int script_struct_type(const char *, void *) override { return -1; }
+    int prepare_start() override { return 0; }
+    void write_configuration(QtbConfig &) override {}
+    bool configure(QWidget *) override { return false; }
+    int packet_source_count() const override { return m_source ? 1 : 0; }
+    VyrPacketSource *packet_source(int index) const override { return index == 0 ? m_source : nullptr; }
+
+private:
+    VyrPacketSource *m_source;
 };
 
 } // namespace vyr_test
