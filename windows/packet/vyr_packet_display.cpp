@@ -343,7 +343,8 @@ QString VyrPacketDisplay::cell_text(const VyrPacket &packet, int column, int cha
     case VyrPacketLayout::Utf8Text:
         return QString::fromUtf8(cut_text(data, length, chars));
     case VyrPacketLayout::Bytes: {
-        if (3 * length > max_cell)
+        // Three characters a byte would fill the cell's buffer.
+        if (3 * length >= max_cell)
             length = std::min(length, 74);
         QString text;
         for (int i = 0; i < length; ++i) {
