@@ -8,13 +8,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QLabel *make_label(QWidget *parent, const char *name)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setMinimumWidth(50);
     return label;
 }
 
@@ -79,8 +80,11 @@ WindowPropertiesBase::WindowPropertiesBase(QWidget *parent, const char *name) : 
     box->addLayout(buttons);
 
     languageChange();
-    for (QLabel *label : {tl_title, tl_update_rate, tl_identifier})
+    // At least 50 pixels, and never narrower than the text.
+    for (QLabel *label : {tl_title, tl_update_rate, tl_identifier}) {
+        label->setMinimumWidth(std::max(50, label->sizeHint().width()));
         label->setFixedHeight(label->sizeHint().height());
+    }
     for (QPushButton *button : {pb_ok, pb_cancel})
         button->setFixedSize(button->sizeHint());
     resize(350, 100);
