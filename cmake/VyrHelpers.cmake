@@ -1,6 +1,7 @@
 # vyr_add_library(<target> [WHOLE_ARCHIVE] [LIBS ...])
 # One library per source folder: every .cpp below the folder belongs to it,
-# except those in its main/ folder, which hold the mains of its programs.
+# except those in its main/ folder, which hold the mains of its programs, and
+# those below a subfolder with its own CMakeLists.txt, a library of its own.
 # WHOLE_ARCHIVE is for folders with static registration objects (registries
 # filled before main()): the archive is then built as <target>_archive and
 # <target> links it whole into every program, so no row is dropped.
@@ -8,13 +9,24 @@ function(vyr_add_library target)
   cmake_parse_arguments(ARG "WHOLE_ARCHIVE" "" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  # Compared as a prefix, not a pattern: the checkout's own path may contain "main".
-  set(mains_prefix "${CMAKE_CURRENT_SOURCE_DIR}/main/")
-  string(LENGTH "${mains_prefix}" mains_prefix_length)
+  set(excluded_prefixes "${CMAKE_CURRENT_SOURCE_DIR}/main/")
+  file(GLOB_RECURSE sublibrary_lists CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(list_file ${sublibrary_lists})
+    get_filename_component(sublibrary_dir ${list_file} DIRECTORY)
+    list(APPEND excluded_prefixes "${sublibrary_dir}/")
+  endforeach()
+  # Compared as prefixes, not patterns: the checkout's own path may contain "main".
   set(library_sources "")
   foreach(source ${sources})
-    string(SUBSTRING "${source}" 0 ${mains_prefix_length} source_prefix)
-    if(NOT source_prefix STREQUAL mains_prefix)
+    set(excluded FALSE)
+    foreach(prefix ${excluded_prefixes})
+      string(LENGTH "${prefix}" prefix_length)
+      string(SUBSTRING "${source}" 0 ${prefix_length} source_prefix)
+      if(source_prefix STREQUAL prefix)
+        set(excluded TRUE)
+      endif()
+    endforeach()
+    if(NOT excluded)
       list(APPEND library_sources ${source})
     endif()
   endforeach()
@@ -36,6 +48,7 @@ endfunction()
 # with the label of its folder. GUI tests run on the offscreen platform.
 function(vyr_add_tests folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  set(environment QT_QPA_PLATFORM=offscreen ${VYR_SANITIZER_TEST_ENVIRONMENT})
   file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   foreach(src ${test_sources})
     get_filename_component(name ${src} NAME_WE)
@@ -50,7 +63,7 @@ function(vyr_add_tests folder)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES
       LABELS ${folder}
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      ENVIRONMENT "${environment}"
       TIMEOUT 300)
   endforeach()
 endfunction()

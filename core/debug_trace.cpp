@@ -1,6 +1,6 @@
 #include "core/debug_trace.h"
 
-#include "core/text_util.h"
+#include "core/settings/text_util.h"
 
 #include <atomic>
 #include <cstdarg>

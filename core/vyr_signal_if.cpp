@@ -2,7 +2,7 @@
 
 #include "core/debug_trace.h"
 #include "core/path_util.h"
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 #include "core/script_trigger.h"
 #include "core/seed_key_library.h"
 #include "core/signal_record.h"

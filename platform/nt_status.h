@@ -1,7 +1,7 @@
 #pragma once
 // NTSTATUS values that the vrbus devices answer with, and the system error
-// numbers that the client side turns them into, as the I/O manager of the
-// original platform would, so that the driver access layer keeps its tables.
+// numbers that the client side turns them into: both belong to the driver's
+// contract, and the driver access layer's tables are written in them.
 #include <cstdint>
 
 namespace platform {
@@ -26,7 +26,7 @@ constexpr NTSTATUS STATUS_INSUFFICIENT_RESOURCES = 0xC000009A;
 constexpr NTSTATUS STATUS_DEVICE_NOT_READY = 0xC00000A3;
 } // namespace nt_status
 
-// System error numbers of the original platform that the mapping produces.
+// The system error numbers that the mapping produces.
 namespace system_error {
 constexpr int NO_ERROR = 0;
 constexpr int FILE_NOT_FOUND = 2;

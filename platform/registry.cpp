@@ -1,6 +1,6 @@
 #include "platform/registry.h"
 
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 #include "platform/runtime_directory.h"
 
 #include <QFile>

@@ -13,7 +13,7 @@
 
 namespace platform {
 
-// Results: 0 or one of these system error numbers of the original platform.
+// Results: 0 or one of these system error numbers.
 namespace service_error {
 constexpr int FILE_NOT_FOUND = 2;             // the service's file is missing
 constexpr int ACCESS_DENIED = 5;              // the registry can't be written

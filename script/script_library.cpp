@@ -1,7 +1,7 @@
 #include "script/script_library.h"
 
-#include "core/qtb_config.h"
-#include "core/text_util.h"
+#include "core/settings/qtb_config.h"
+#include "core/settings/text_util.h"
 #include "script/pcode_machine.h"
 #include "script/script_compiler.h"
 #include "script/script_source.h"

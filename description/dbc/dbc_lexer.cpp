@@ -2,7 +2,7 @@
 
 #include "core/candb_file_io.h"
 #include "core/keyword_hash.h"
-#include "core/text_util.h"
+#include "core/settings/text_util.h"
 
 #include <cstdlib>
 #include <cstring>

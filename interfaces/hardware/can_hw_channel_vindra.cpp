@@ -388,7 +388,7 @@ CANhwChannelVindra::EntryTime CANhwChannelVindra::convert_time(uint32_t units)
         milliseconds_of_seconds_ = 0;
     }
     uint32_t rest = units - time_base_;
-    if (rest > units_per_second) {
+    if (rest >= units_per_second) {
         const uint32_t whole = rest / units_per_second;
         seconds_ += whole;
         time_base_ += whole * units_per_second;

@@ -88,6 +88,12 @@ TEST(CANdbCoding, SignedFieldsAreSignExtended)
     EXPECT_EQ(out[0], 0xAD);
     ASSERT_EQ(s.decode_signed(out, 1, value), 0);
     EXPECT_EQ(value, -3);
+
+    // A 64-bit field already fills the value: its sign bit needs no extension.
+    const uint8_t wide_payload[] = {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    TestSignal wide(CANdbIntel, 0, 64, CANdbRawSigned);
+    ASSERT_EQ(wide.decode_signed(wide_payload, 8, value), 0);
+    EXPECT_EQ(value, -2);
 }
 
 TEST(CANdbCoding, FieldsOutsideThePayloadFail)

@@ -1,4 +1,4 @@
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 #include "test_support.h"
 
 #include <QFile>
@@ -116,6 +116,9 @@ const FileCase file_cases[] = {
     {"nested and named groups", "[S]\ng=( 1 {name}\"v\" ( 2 ( 3 ) ) {sub}( true ) {d}-0.25 word )\n",
      "[S] g=(i1 {name}s\"v\" (i2 (i3)) {sub}(b1) {d}d-0.25 s\"word\")"},
     {"empty groups", "[S]\na=()\nb=( )\n", "[S] a=() b=()"},
+    {"lists nest 200 deep, a list deeper still is passed over",
+     "[S]\ng=" + std::string(201, '(') + std::string(201, ')') + "\n",
+     "[S] g=" + std::string(200, '(') + std::string(200, ')')},
     {"group continued on the next lines", "[S]\ng=( 1 2\n    3\n  \"x\" )\nh=4\n", "[S] g=(i1 i2 i3 s\"x\") h=i4"},
     {"comments and blanks", "# top\n; also\n[S]\n   # indented\n\tk = 1 ; trailing text\n\r\n", "[S] k=i1"},
     {"duplicate sections and keys", "[CAN]\na=1\na=2\n[CAN]\na=3\n", "[CAN] a=i2 | [CAN] a=i3"},

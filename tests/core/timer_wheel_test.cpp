@@ -101,23 +101,27 @@ TEST_F(TimerWheelTest, ReschedulingAnArmedEntryKeepsItsDueTimeUntilCancelled)
     EXPECT_EQ(wheel.cancel(&other), 0); // never scheduled
     wheel.schedule(&e, 50);
     EXPECT_EQ(e.due_time(), 50u);
+    // The cancel emptied the bucket of slot 5: an entry scheduled there still fires.
+    wheel.schedule(&other, 5);
 
     wheel.advance(49);
-    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(log, (std::vector<Firing>{{"other", 5, 49}}));
     wheel.advance(50);
-    EXPECT_EQ(log, (std::vector<Firing>{{"e", 50, 50}}));
+    EXPECT_EQ(log, (std::vector<Firing>{{"other", 5, 49}, {"e", 50, 50}}));
 }
 
-// One bucket holds x (a later turn), a and b (both due at 5). a's expiry
+// One bucket holds x (a later turn), a, b and d (all due at 5). a's expiry
 // cancels x, which sits before it in the chain, and b, which is due in the
-// same step, schedules c with delay 0 and reschedules itself.
+// same step, schedules c with delay 0 and reschedules itself; d still fires
+// in that step.
 TEST_F(TimerWheelTest, AnExpiryMayScheduleAndCancelOnTheSameWheel)
 {
-    RecordingEntry x("x", log), a("a", log), b("b", log), c("c", log);
+    RecordingEntry x("x", log), a("a", log), b("b", log), c("c", log), d("d", log);
     TimerWheel wheel(1024, 0, 1, 0);
     wheel.schedule(&x, 5 + 1024);
     wheel.schedule(&a, 5);
     wheel.schedule(&b, 5);
+    wheel.schedule(&d, 5);
     int runs = 0;
     a.action = [&] {
         wheel.cancel(&x);
@@ -127,10 +131,12 @@ TEST_F(TimerWheelTest, AnExpiryMayScheduleAndCancelOnTheSameWheel)
             wheel.schedule(&a, 2);
     };
     wheel.advance(20);
-    const std::vector<Firing> expected = {{"a", 5, 20}, {"c", 6, 20}, {"a", 7, 20}, {"c", 8, 20}, {"a", 9, 20}, {"c", 10, 20}};
+    const std::vector<Firing> expected = {{"a", 5, 20}, {"d", 5, 20}, {"c", 6, 20}, {"a", 7, 20},
+                                          {"c", 8, 20}, {"a", 9, 20}, {"c", 10, 20}};
     EXPECT_EQ(log, expected);
     EXPECT_FALSE(x.armed());
     EXPECT_FALSE(b.armed());
+    EXPECT_FALSE(d.armed());
     wheel.advance(5000);
     EXPECT_EQ(log.size(), expected.size());
 }

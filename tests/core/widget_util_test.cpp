@@ -1,4 +1,4 @@
-#include "core/widget_util.h"
+#include "core/widgets/widget_util.h"
 
 #include <QComboBox>
 #include <QHeaderView>

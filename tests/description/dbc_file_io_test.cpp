@@ -465,6 +465,31 @@ TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
     EXPECT_EQ(round_trip(net_), network_dump::network(net_));
 }
 
+TEST_F(DbcFile, EnvironmentVariableAccessWords)
+{
+    const struct {
+        const char *word;
+        int access_code;
+        int type;
+    } cases[] = {
+        {"DUMMY_NODE_VECTOR0", 1, CANdbEnvVarInt},    {"DUMMY_NODE_VECTOR1", 2, CANdbEnvVarInt},
+        {"DUMMY_NODE_VECTOR2", 3, CANdbEnvVarInt},    {"DUMMY_NODE_VECTOR3", 4, CANdbEnvVarInt},
+        {"DUMMY_NODE_VECTOR8000", 1, CANdbEnvVarString}, {"DUMMY_NODE_VECTOR8003", 4, CANdbEnvVarString},
+        {"DUMMY_NODE_VECTOR4", 0, CANdbEnvVarInt},    {"DUMMY_NODE_VECTOR8004", 0, CANdbEnvVarInt},
+    };
+    std::string text = kHeader;
+    for (const auto &c : cases)
+        text += std::string("EV_ ") + c.word + ": 0 [0|1] \"\" 0 1 " + c.word + " Vector__XXX;\n";
+    ASSERT_EQ(read(text), 0);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.word);
+        const CANdbEnvVar *var = net_.find_env_var(c.word);
+        ASSERT_NE(var, nullptr);
+        EXPECT_EQ(var->access_code, c.access_code);
+        EXPECT_EQ(var->type, c.type);
+    }
+}
+
 TEST_F(DbcFile, ExtendedMultiplexingAndFrameFormats)
 {
     ASSERT_EQ(read(std::string(kHeader) +

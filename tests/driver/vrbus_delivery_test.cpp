@@ -125,6 +125,10 @@ TEST_F(VrbusDelivery, StandardAndExtendedAcceptance)
     EXPECT_EQ(uint32_t(passed.front().id), 0x120u);
     EXPECT_EQ(uint32_t(passed.back().id), 0x12Fu);
     EXPECT_EQ(b_receives(frame(0x80000120)).size(), 1u); // extended frames are not filtered yet
+    // The highest standard identifier passes once it is accepted.
+    EXPECT_TRUE(b_receives(frame(0x7FF)).empty());
+    ASSERT_EQ(control(*b, kSetAcceptance, {0x7FF, 0x7FF}).status, STATUS_SUCCESS);
+    EXPECT_EQ(b_receives(frame(0x7FF)).size(), 1u);
 
     ASSERT_EQ(control(*b, kAcceptStdRange, {0x300, 0x301}).status, STATUS_SUCCESS);
     EXPECT_EQ(b_receives(frame(0x301)).size(), 1u);
@@ -169,6 +173,11 @@ TEST_F(VrbusDelivery, FullQueueOverrunsAndMarksTheNextStoredRecord)
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(uint32_t(kept[0].id), 6u);
     EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
+    // The mark goes with that one record only.
+    ASSERT_EQ(write_records(*a, {frame(0x6)}), STATUS_SUCCESS);
+    kept = read_all(*small);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].flags, 0);
 }
 
 TEST_F(VrbusDelivery, OverwriteModeDropsTheOldestOnlyWhileNoClientMapsTheQueue)
@@ -260,6 +269,20 @@ TEST_F(VrbusDelivery, ChipStateAndStatisticsOnRequest)
     EXPECT_EQ(word, 1u); // extended data
     std::memcpy(&word, records[1].bytes() + 12, 4);
     EXPECT_EQ(word, 1u); // extended remote, b's own
+
+    // Both reports go into a queue with room for both, or neither does.
+    auto small = open_on_bus("vrbus0a.3", 4); // holds three
+    read_all(*small);
+    ASSERT_EQ(write_records(*a, {frame(0x1)}), STATUS_SUCCESS);
+    ASSERT_EQ(control(*small, kRequestStatistics).status, STATUS_SUCCESS);
+    EXPECT_EQ(read_all(*small).size(), 3u);
+    ASSERT_EQ(write_records(*a, {frame(0x1), frame(0x2)}), STATUS_SUCCESS);
+    ASSERT_EQ(control(*small, kRequestStatistics).status, STATUS_SUCCESS);
+    EXPECT_EQ(read_all(*small).size(), 2u);
+    ASSERT_EQ(write_records(*a, {frame(0x3)}), STATUS_SUCCESS);
+    records = read_all(*small);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].flags, 0) << "nothing overran";
 }
 
 TEST_F(VrbusDelivery, SuppressionKeepsOutErrorFramesAndBroadcastsButNotRequests)

@@ -260,6 +260,18 @@ TEST_F(VrbusDevices, MappedReaderSeesTheRecordsAndTheNotificationFiresOnTheEdge)
     ASSERT_EQ(control(*receiver, kSetNotification, {uint32_t(event.fd()), 2}).status, STATUS_SUCCESS);
     ASSERT_EQ(write_records(*sender, {frame(0x14)}), STATUS_SUCCESS);
     EXPECT_EQ(take_event_count(event), 1u);
+
+    // The driver's own records set it on the edge too: the two statistics
+    // records once.
+    queue.take_all();
+    ASSERT_EQ(control(*receiver, kSetNotification, {uint32_t(event.fd()), 1}).status, STATUS_SUCCESS);
+    ASSERT_EQ(control(*receiver, kRequestStatistics).status, STATUS_SUCCESS);
+    EXPECT_EQ(take_event_count(event), 1u);
+
+    // A read index at the capacity lies outside the entries: it counts as
+    // everything read, and nothing is handed out again.
+    queue.set_header(64, queue.capacity());
+    EXPECT_TRUE(read_all(*receiver).empty());
 }
 
 TEST_F(VrbusDevices, NotificationTakesOnlyEventDescriptors)

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <spawn.h>
@@ -616,6 +617,28 @@ TEST_F(QueueReaderTest, ChipStates)
         EXPECT_EQ(reports[3 * i], (Report{canhwStatBusStatus, 1, 500000, states[i].second}));
         EXPECT_EQ(reports[3 * i + 1], (Report{canhwStatTxErrorCounter, 1, 500000, 17}));
         EXPECT_EQ(reports[3 * i + 2], (Report{canhwStatRxErrorCounter, 1, 500000, 42}));
+    }
+}
+
+// Reports carry the entry's time as seconds and microseconds: a whole second
+// is the next second with 0 microseconds.
+TEST_F(QueueReaderTest, ReportTimesSplitIntoSecondsAndMicroseconds)
+{
+    open(false);
+    const struct {
+        uint32_t units; // of 10 µs
+        uint32_t seconds, microseconds;
+    } cases[] = {{99999, 0, 999990}, {100000, 1, 0}, {100001, 1, 10}, {200000, 2, 0}, {350000, 3, 500000}};
+    for (const auto &c : cases) {
+        uint8_t *entry = filler->add(chip_state, 3, c.units);
+        entry[8] = 8;
+        filler->commit();
+    }
+    EXPECT_EQ(channel->read_can_message(&got), canhwNoMessage);
+    ASSERT_EQ(reports.size(), 3 * std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(reports[3 * i].seconds, cases[i].seconds) << cases[i].units;
+        EXPECT_EQ(reports[3 * i].microseconds, cases[i].microseconds) << cases[i].units;
     }
 }
 

@@ -20,7 +20,12 @@ class RecordingMachine : public PCodeMachine
 {
 public:
     std::vector<std::string> errors;
-    void report_error(const char *text) override { errors.push_back(text); }
+    int depth_at_last_error = -1; // the stack pointer the last report saw
+    void report_error(const char *text) override
+    {
+        errors.push_back(text);
+        depth_at_last_error = stack_pointer();
+    }
 };
 
 class PCodeMachineTest : public testing::Test
@@ -605,6 +610,7 @@ TEST_F(PCodeMachineTest, ArrayBoundsAreReportedAndTheRunContinues)
 struct FaultCase {
     const char *program;
     const char *message; // the start of the report
+    int depth = -1;      // the stack depth the report sees, where the case checks it
 };
 
 void PrintTo(const FaultCase &c, std::ostream *out)
@@ -629,6 +635,9 @@ TEST_P(PCodeFaultTest, AbortsWithAMessage)
     ASSERT_EQ(machine.errors.size(), 1u);
     EXPECT_TRUE(starts_with(machine.errors[0], c.message)) << machine.errors[0];
     EXPECT_EQ(machine.errors[0].back(), '\n');
+    if (c.depth >= 0) {
+        EXPECT_EQ(machine.depth_at_last_error, c.depth);
+    }
     EXPECT_EQ(machine.stack_pointer(), 0);
 }
 
@@ -653,7 +662,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"POP3", "Error: Stack underflow in script interpreter"},
         FaultCase{"POPN 200", "Error: Stack underflow in script interpreter"},
         FaultCase{"POP2;I_ADD", "Error: Stack underflow in script interpreter"},
-        FaultCase{"loop:;PUSH_I0;JMP @loop", "Error: Stack overflow in script interpreter"},
+        FaultCase{"loop:;PUSH_I0;JMP @loop", "Error: Stack overflow in script interpreter",
+                  PCodeMachine::stack_capacity},
         FaultCase{"PUSH_I 7777;CALL", "Error: Call of undefined function 7777"},
         FaultCase{"PUSH_IM1;CALL", "Error: Call of undefined function -1"},
         FaultCase{"PUSH_I 4;CALL", "Error: Call of undefined function 4"},

@@ -1,4 +1,4 @@
-#include "core/vyr_signal_select_list_view.h"
+#include "core/widgets/vyr_signal_select_list_view.h"
 
 #include <QKeyEvent>
 

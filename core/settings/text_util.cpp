@@ -1,4 +1,4 @@
-#include "core/text_util.h"
+#include "core/settings/text_util.h"
 
 #include <charconv>
 #include <chrono>

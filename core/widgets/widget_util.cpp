@@ -1,4 +1,4 @@
-#include "core/widget_util.h"
+#include "core/widgets/widget_util.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/text_util.h"
+#include "core/settings/text_util.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "core/qtb_config.h"
+#include "core/settings/qtb_config.h"
 
-#include "core/text_util.h"
+#include "core/settings/text_util.h"
 
 #include <QFile>
 

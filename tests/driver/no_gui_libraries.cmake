@@ -1,0 +1,27 @@
+# cmake -DREADELF=<readelf> -DPROGRAM=<file> -P no_gui_libraries.cmake
+# Fails when the program needs a GUI library: the daemon runs where no display
+# exists and must not pull in the toolkit's GUI modules or a window system.
+execute_process(COMMAND ${READELF} --dynamic ${PROGRAM}
+                OUTPUT_VARIABLE dynamic_section RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${READELF} could not read ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "\\(NEEDED\\)[^[]*\\[[^]]+\\]" needed_entries "${dynamic_section}")
+set(needed "")
+foreach(entry ${needed_entries})
+  string(REGEX REPLACE ".*\\[(.+)\\]" "\\1" library "${entry}")
+  list(APPEND needed ${library})
+endforeach()
+if(NOT needed MATCHES "libc\\.so")
+  message(FATAL_ERROR "no NEEDED entries read from ${PROGRAM}:\n${dynamic_section}")
+endif()
+set(gui_libraries "")
+foreach(library ${needed})
+  if(library MATCHES "^lib(Qt5(Gui|Widgets|OpenGL|PrintSupport|Svg|Xcb)|qwt|X11|xcb|GL|EGL|wayland)")
+    list(APPEND gui_libraries ${library})
+  endif()
+endforeach()
+if(gui_libraries)
+  message(FATAL_ERROR "${PROGRAM} needs GUI libraries: ${gui_libraries}")
+endif()
+message(STATUS "${PROGRAM} needs ${needed}")
