@@ -1,5 +1,7 @@
 #include "core/vyr_packet.h"
 
+#include "core/intrusive_list.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -266,27 +268,13 @@ void VyrPacketSource::add_listener(VyrPacketListener *listener)
     for (VyrPacketListener *l = m_first; l; l = l->m_next)
         if (l == listener)
             return;
-    listener->m_next = nullptr;
-    if (m_last)
-        m_last->m_next = listener;
-    else
-        m_first = listener;
-    m_last = listener;
+    intrusive_append(m_first, m_last, listener, &VyrPacketListener::m_next);
 }
 
 void VyrPacketSource::remove_listener(VyrPacketListener *listener)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    VyrPacketListener *previous = nullptr;
-    for (VyrPacketListener *l = m_first; l; previous = l, l = l->m_next) {
-        if (l != listener)
-            continue;
-        (previous ? previous->m_next : m_first) = l->m_next;
-        if (m_last == l)
-            m_last = previous;
-        l->m_next = nullptr;
-        return;
-    }
+    intrusive_unlink(m_first, m_last, listener, &VyrPacketListener::m_next);
 }
 
 void VyrPacketSource::notify_listeners(const VyrPacket &packet)

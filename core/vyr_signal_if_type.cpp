@@ -1,5 +1,7 @@
 #include "core/vyr_signal_if_type.h"
 
+#include "core/intrusive_list.h"
+
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
 
@@ -76,24 +78,12 @@ VyrSignalIfType::VyrSignalIfType(const char *type_name, const char *display_name
       m_fourth(fourth)
 {
     ensure_builtin_rows();
-    if (registry_tail)
-        registry_tail->m_next = this;
-    else
-        registry_head = this;
-    registry_tail = this;
+    intrusive_append(registry_head, registry_tail, this, &VyrSignalIfType::m_next);
 }
 
 VyrSignalIfType::~VyrSignalIfType()
 {
-    VyrSignalIfType *previous = nullptr;
-    for (VyrSignalIfType *type = registry_head; type; previous = type, type = type->m_next) {
-        if (type != this)
-            continue;
-        (previous ? previous->m_next : registry_head) = m_next;
-        if (registry_tail == this)
-            registry_tail = previous;
-        break;
-    }
+    intrusive_unlink(registry_head, registry_tail, this, &VyrSignalIfType::m_next);
 }
 
 void VyrSignalIfType::attach(CreateFunction create, Hook start_up, Hook exit, Hook fourth, Hook measurement_start)

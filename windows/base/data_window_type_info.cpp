@@ -1,5 +1,6 @@
 #include "windows/base/data_window_type_info.h"
 
+#include "core/intrusive_list.h"
 #include "windows/base/vyr_data_window.h"
 
 #include <QObject>
@@ -41,24 +42,12 @@ DataWindowTypeInfo::DataWindowTypeInfo(const char *class_key, const char *menu_n
       m_flags(flags),
       m_type_number(type_number)
 {
-    if (registry_tail)
-        registry_tail->m_next = this;
-    else
-        registry_head = this;
-    registry_tail = this;
+    intrusive_append(registry_head, registry_tail, this, &DataWindowTypeInfo::m_next);
 }
 
 DataWindowTypeInfo::~DataWindowTypeInfo()
 {
-    DataWindowTypeInfo *previous = nullptr;
-    for (DataWindowTypeInfo *t = registry_head; t; previous = t, t = t->m_next) {
-        if (t != this)
-            continue;
-        (previous ? previous->m_next : registry_head) = m_next;
-        if (registry_tail == this)
-            registry_tail = previous;
-        return;
-    }
+    intrusive_unlink(registry_head, registry_tail, this, &DataWindowTypeInfo::m_next);
 }
 
 DataWindowTypeInfo *DataWindowTypeInfo::first()

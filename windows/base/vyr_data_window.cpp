@@ -1,5 +1,6 @@
 #include "windows/base/vyr_data_window.h"
 
+#include "core/intrusive_list.h"
 #include "core/settings/qtb_config.h"
 #include "core/signal_record.h"
 #include "core/vyr_signal_if.h"
@@ -138,11 +139,7 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
     setCaption(QCoreApplication::translate("VyrMain", m_class_key.c_str()) + QLatin1Char(' ') +
                QString::number(m_index));
 
-    if (list_tail)
-        list_tail->m_next = this;
-    else
-        list_head = this;
-    list_tail = this;
+    intrusive_append(list_head, list_tail, this, &VyrDataWindow::m_next);
     emit data_window_notification()->window_list_changed();
 
     if (auto *area = qobject_cast<QMdiArea *>(parent)) {
@@ -156,15 +153,7 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
 VyrDataWindow::~VyrDataWindow()
 {
     emit configuration_changed();
-    VyrDataWindow *previous = nullptr;
-    for (VyrDataWindow *w = list_head; w; previous = w, w = w->m_next) {
-        if (w != this)
-            continue;
-        (previous ? previous->m_next : list_head) = m_next;
-        if (list_tail == this)
-            list_tail = previous;
-        break;
-    }
+    intrusive_unlink(list_head, list_tail, this, &VyrDataWindow::m_next);
     emit data_window_notification()->window_list_changed();
 }
 
