@@ -146,6 +146,22 @@ TEST_F(DataWindowTest, PauseChangesTheStatusAndIsOffAtStop)
     EXPECT_EQ(window->findChild<QToolButton *>("log_to_file_button"), nullptr);
 }
 
+TEST_F(DataWindowTest, AWidgetMadeOnTheToolBarJoinsItsRow)
+{
+    TestWindow *window = create();
+    VyrToolBar *bar = window->tool_bar();
+    const int actions = bar->actions().size();
+    EXPECT_EQ(actions, 3) << "Window Properties, Pause and Help";
+    auto *label = new QLabel("Find: ", bar);
+    QApplication::processEvents();
+    ASSERT_EQ(bar->actions().size(), actions + 1);
+    EXPECT_EQ(bar->widgetForAction(bar->actions().last()), label);
+    EXPECT_TRUE(label->isVisible());
+    bar->add_separator();
+    QApplication::processEvents();
+    EXPECT_EQ(bar->actions().size(), actions + 2) << "the separator is added once";
+}
+
 TEST_F(DataWindowTest, ARunningWindowRefusesToClose)
 {
     TestWindow *window = create();

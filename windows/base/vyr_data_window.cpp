@@ -20,6 +20,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -73,6 +74,29 @@ VyrToolBar::VyrToolBar(QWidget *parent) : QToolBar(parent)
     // Hidden only with its window: no entry in the window's context menu.
     toggleViewAction()->setEnabled(false);
     toggleViewAction()->setVisible(false);
+}
+
+void VyrToolBar::childEvent(QChildEvent *event)
+{
+    QToolBar::childEvent(event);
+    auto *child = qobject_cast<QWidget *>(event->child());
+    // Checked once the child is built and the bar has mapped its own widgets.
+    if (event->type() == QEvent::ChildAdded && child)
+        QMetaObject::invokeMethod(
+            this, [this, guard = QPointer<QWidget>(child)] { take_child(guard.data()); }, Qt::QueuedConnection);
+}
+
+void VyrToolBar::take_child(QWidget *child)
+{
+    if (!child || child->parentWidget() != this || child->isWindow() ||
+        child->objectName().startsWith(QLatin1String("qt_")))
+        return;
+    for (QAction *action : actions())
+        if (widgetForAction(action) == child)
+            return;
+    addWidget(child);
+    if (isVisible())
+        child->show();
 }
 
 void VyrToolBar::add_separator()

@@ -23,7 +23,8 @@ class QtbConfigGroup;
 class VyrSignalDisplayList;
 
 // The tool bar of a data window: fixed in the top area, never closed or
-// moved by the user.
+// moved by the user. A widget made with the tool bar as its parent joins
+// the bar's row by itself, after the widgets before it.
 class VyrToolBar : public QToolBar
 {
     Q_OBJECT
@@ -31,6 +32,13 @@ public:
     explicit VyrToolBar(QWidget *parent);
     // A vertical sunken line.
     void add_separator();
+
+protected:
+    void childEvent(QChildEvent *event) override;
+
+private:
+    // Adds the child unless it is the bar's own or holds an action already.
+    void take_child(QWidget *child);
 };
 
 // Tells the main window that the list of open data windows changed.
