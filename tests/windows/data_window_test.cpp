@@ -226,6 +226,17 @@ TEST_F(DataWindowTest, BaseKeysRoundTripInTheirOrder)
     EXPECT_EQ(second->read_rect("geometry", QRect()), geometry);
 }
 
+TEST_F(DataWindowTest, StoredIndicesAreTakenAsTheyStand)
+{
+    QtbConfig config;
+    QtbConfigGroup *group = config.add_group("X");
+    group->write_int("index", 1);
+    TestWindow *first = create("X", group);
+    TestWindow *second = create("X", group);
+    EXPECT_EQ(first->index(), 1);
+    EXPECT_EQ(second->index(), 1);
+}
+
 TEST_F(DataWindowTest, ATitleWithoutItsUtf8TwinIsTakenAsItStands)
 {
     QtbConfig config;

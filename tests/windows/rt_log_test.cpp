@@ -3,7 +3,11 @@
 #include "windows/packet/vyr_rt_log.h"
 
 #include <QFile>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -177,6 +181,38 @@ TEST_F(RtLogTest, DisplaySettingsLiveInTheirSubGroup)
     again.read_configuration(&group);
     EXPECT_EQ(again.display()->font_size(), 14);
     EXPECT_EQ(again.display()->header()->count(), 3) << "the columns stay: the log has no packet source";
+}
+
+TEST_F(RtLogTest, ContextMenuOffersClearFontSizesAndCopies)
+{
+    log.display()->set_font_size(12);
+    log.add_message(0, "a", "b");
+    log.display()->update();
+    QStringList entries;
+    QStringList sizes;
+    QString checked;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction *action : menu->actions()) {
+            entries << (action->isSeparator() ? "-" : action->text());
+            if (action->menu())
+                for (QAction *size : action->menu()->actions()) {
+                    sizes << size->text();
+                    if (size->isChecked())
+                        checked = size->text();
+                }
+        }
+        menu->actions().first()->trigger(); // Clear
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 30), log.display()->mapToGlobal(QPoint(5, 30)));
+    QApplication::sendEvent(log.display()->viewport(), &event);
+    EXPECT_EQ(entries, (QStringList{"Clear", "-", "Font Size", "-", "Copy Selected Messages to Clipboard",
+                                    "Copy All Messages to Clipboard", "Clear Selection", "-"}));
+    EXPECT_EQ(sizes, (QStringList{"5", "6", "7", "8", "10", "11", "12", "14", "16"}));
+    EXPECT_EQ(checked, "12");
+    EXPECT_EQ(log.display()->total(), 0) << "Clear ran";
 }
 
 } // namespace
