@@ -146,6 +146,20 @@ TEST_F(DataWindowTest, PauseChangesTheStatusAndIsOffAtStop)
     EXPECT_EQ(window->findChild<QToolButton *>("log_to_file_button"), nullptr);
 }
 
+TEST_F(DataWindowTest, TheLogToFileButtonIsThereForWindowsThatLogAndOffDuringAMeasurement)
+{
+    TestWindow window(shell.workspace, "X", true);
+    auto *log = window.findChild<QToolButton *>("log_to_file_button");
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(window.tool_bar()->actions().size(), 5) << "Log to File, its separator and three buttons";
+    EXPECT_EQ(log->toolTip(),
+              "<p><h3>Log to File</h3>Opens a dialog for setting up the Log to File function.</p>");
+    window.startup();
+    EXPECT_FALSE(log->isEnabled());
+    window.stop();
+    EXPECT_TRUE(log->isEnabled());
+}
+
 TEST_F(DataWindowTest, AWidgetMadeOnTheToolBarJoinsItsRow)
 {
     TestWindow *window = create();
@@ -245,6 +259,27 @@ TEST_F(DataWindowTest, ATitleWithoutItsUtf8TwinIsTakenAsItStands)
     EXPECT_EQ(create("X", group)->windowTitle(), "Plain");
     group->write_string_utf8("title_utf8", "Twin");
     EXPECT_EQ(create("X", group)->windowTitle(), "Twin");
+}
+
+TEST_F(DataWindowTest, MaximisingKeepsTheNormalGeometryForTheConfiguration)
+{
+    TestWindow *window = create();
+    window->sub_window()->setGeometry(40, 30, 300, 200);
+    const QRect normal(40, 30, 300, window->height());
+    window->sub_window()->showMaximized();
+    EXPECT_TRUE(window->maximized());
+    EXPECT_FALSE(window->minimized());
+
+    QtbConfig config;
+    QtbConfigGroup *group = window->write_base_configuration(&config);
+    EXPECT_EQ(group->read_rect("geometry", QRect()), normal);
+    EXPECT_TRUE(group->read_bool("maximized", false));
+    EXPECT_TRUE(group->read_bool("maximized_qt", false));
+
+    window->sub_window()->showNormal();
+    EXPECT_FALSE(window->maximized());
+    window->sub_window()->showMinimized();
+    EXPECT_TRUE(window->minimized());
 }
 
 TEST_F(DataWindowTest, DetachAndAttachKeepTheWindowsSize)

@@ -19,9 +19,11 @@ WindowTestShell::~WindowTestShell()
     set_shell_services(nullptr);
 }
 
-TestWindow::TestWindow(QWidget *parent, const char *key) : VyrDataWindow(key, parent)
+TestWindow::TestWindow(QWidget *parent, const char *key, bool logs) : VyrDataWindow(key, parent)
 {
     set_help_key(QStringLiteral("TestWindow"));
+    if (logs)
+        enable_log_to_file_button();
     create_standard_tool_buttons();
 }
 

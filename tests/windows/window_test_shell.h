@@ -44,7 +44,8 @@ class TestWindow : public VyrDataWindow
 {
     Q_OBJECT
 public:
-    TestWindow(QWidget *parent, const char *key = "X");
+    // A window that logs gets the Log to File button.
+    TestWindow(QWidget *parent, const char *key = "X", bool logs = false);
 
     void state_changed() override { ++state_changes; }
     void update_signals() override { ++updates; }
