@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMetaMethod>
 #include <QPixmap>
 #include <QPointer>
 #include <QStatusBar>
@@ -33,12 +34,18 @@ namespace {
 VyrDataWindow *list_head = nullptr;
 VyrDataWindow *list_tail = nullptr;
 
-// Connects sender's signal to the receiver's slot when the receiver has it.
-void connect_if_slot(QObject *sender, const char *signal, QObject *receiver, const char *slot_signature,
-                     const char *slot)
+// Connects the sender's signal to the receiver's slot when the receiver has
+// it (both given by their normalised signatures).
+void connect_if_slot(QObject *sender, const char *signal, QObject *receiver, const char *slot)
 {
-    if (receiver && receiver->metaObject()->indexOfSlot(slot_signature) >= 0)
-        QObject::connect(sender, signal, receiver, slot);
+    if (!receiver)
+        return;
+    const int slot_index = receiver->metaObject()->indexOfSlot(slot);
+    if (slot_index < 0)
+        return;
+    const QMetaObject *meta = sender->metaObject();
+    QObject::connect(sender, meta->method(meta->indexOfSignal(signal)), receiver,
+                     receiver->metaObject()->method(slot_index));
 }
 
 QToolButton *make_tool_button(VyrToolBar *bar, const char *name, const char *const *xpm, const QString &tip)
@@ -123,12 +130,9 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
     setObjectName(QString::fromLatin1(m_class_key.c_str()));
 
     QObject *receiver = DataWindowTypeInfo::message_receiver();
-    connect_if_slot(this, SIGNAL(signal_log_message_info(QString)), receiver, "log_message_info(QString)",
-                    SLOT(log_message_info(QString)));
-    connect_if_slot(this, SIGNAL(signal_log_message_warning(QString)), receiver, "log_message_warning(QString)",
-                    SLOT(log_message_warning(QString)));
-    connect_if_slot(this, SIGNAL(signal_log_message_error(QString)), receiver, "log_message_error(QString)",
-                    SLOT(log_message_error(QString)));
+    connect_if_slot(this, "signal_log_message_info(QString)", receiver, "log_message_info(QString)");
+    connect_if_slot(this, "signal_log_message_warning(QString)", receiver, "log_message_warning(QString)");
+    connect_if_slot(this, "signal_log_message_error(QString)", receiver, "log_message_error(QString)");
 
     while (find_window(m_class_key.c_str(), m_index))
         ++m_index;
@@ -157,8 +161,8 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
     statusBar()->hide();
 
     if (VyrShellServices *shell = shell_services())
-        connect_if_slot(this, SIGNAL(activate_help_context(QString)), shell->main_window(),
-                        "activate_help_context(QString)", SLOT(activate_help_context(QString)));
+        connect_if_slot(this, "activate_help_context(QString)", shell->main_window(),
+                        "activate_help_context(QString)");
 
     setCaption(QCoreApplication::translate("VyrMain", m_class_key.c_str()) + QLatin1Char(' ') +
                QString::number(m_index));
