@@ -231,14 +231,11 @@ int VyrPacket::append_variable(int index, const uint8_t *bytes, int count, bool 
     put_u16(&m_buffer[size_t(m_layout->field_offset(index))], uint16_t(position));
     put_u16(&m_buffer[size_t(position)], uint16_t(stored));
     uint8_t *out = &m_buffer[size_t(position) + 2];
-    if (zero_terminated) {
-        if (stored > 0) {
-            std::memcpy(out, bytes, size_t(stored - 1));
-            out[stored - 1] = 0;
-        }
-    } else {
-        std::memcpy(out, bytes, size_t(stored));
-    }
+    const int copied = zero_terminated ? stored - 1 : stored;
+    if (copied > 0)
+        std::memcpy(out, bytes, size_t(copied));
+    if (zero_terminated && stored > 0)
+        out[stored - 1] = 0;
     m_length = position + 2 + stored;
     return 0;
 }
