@@ -3,6 +3,8 @@
 // interface carries it to the realtime thread: a key, timer, action or
 // environment-variable hook, or (type above 65535) an internal trigger of
 // the interface itself. Script hosting creates the triggers of a script.
+#include "core/intrusive_list.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -59,6 +61,5 @@ private:
     std::vector<uint8_t> m_argument_buffer;
     uint32_t m_data_offset = 0;
     bool m_pending = false;
-    ScriptTrigger *m_output_next = nullptr;
-    bool m_output_queued = false;
+    IntrusiveLink<ScriptTrigger> m_output_link;
 };

@@ -2,6 +2,8 @@
 // A piece of work handed to an interface's realtime thread from any thread
 // (VyrSignalIf::post_deferred_call); the thread runs it when it serves its
 // wake-up event.
+#include "core/intrusive_list.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -35,5 +37,5 @@ private:
     // Written under the deferred list's mutex, read by the call's owner.
     std::atomic<bool> m_pending{false};
     std::atomic<bool> m_queued{false};
-    VyrDeferredCall *m_next = nullptr;
+    IntrusiveLink<VyrDeferredCall> m_link;
 };

@@ -1,7 +1,5 @@
 #include "core/vyr_packet.h"
 
-#include "core/intrusive_list.h"
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -262,22 +260,19 @@ VyrPacketSource::VyrPacketSource(const std::string &name, const VyrPacketLayout 
 void VyrPacketSource::add_listener(VyrPacketListener *listener)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (VyrPacketListener *l = m_first; l; l = l->m_next)
-        if (l == listener)
-            return;
-    intrusive_append(m_first, m_last, listener, &VyrPacketListener::m_next);
+    m_listeners.push_back(listener);
 }
 
 void VyrPacketSource::remove_listener(VyrPacketListener *listener)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    intrusive_unlink(m_first, m_last, listener, &VyrPacketListener::m_next);
+    m_listeners.remove(listener);
 }
 
 void VyrPacketSource::notify_listeners(const VyrPacket &packet)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (VyrPacketListener *l = m_first; l; l = l->m_next)
+    for (VyrPacketListener *l = m_listeners.first(); l; l = m_listeners.next(l))
         l->on_packet(packet);
 }
 

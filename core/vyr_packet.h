@@ -6,6 +6,8 @@
 // fields:
 //   0 flags, 1 cleared marker, 2..3 record length, 4..5 previous record's
 //   length, 6..9 seconds, 10..13 microseconds, 14..17 message counter.
+#include "core/intrusive_list.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -137,7 +139,7 @@ public:
 
 private:
     friend class VyrPacketSource;
-    VyrPacketListener *m_next = nullptr;
+    IntrusiveLink<VyrPacketListener> m_link;
 };
 
 // A named producer ("Transport Layer", "Received UDP-Packets", ...). The
@@ -165,8 +167,7 @@ private:
     std::string m_name;
     const VyrPacketLayout *m_layout;
     std::mutex m_mutex;
-    VyrPacketListener *m_first = nullptr;
-    VyrPacketListener *m_last = nullptr;
+    IntrusiveList<VyrPacketListener, &VyrPacketListener::m_link> m_listeners;
 };
 
 // Records kept back to back in a circular list of chunks, never overwritten:

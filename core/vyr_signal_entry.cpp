@@ -34,20 +34,13 @@ void VyrSignalEntry::add_listener(VyrSignalListener *listener)
 {
     if (!listener || listener->m_entry == this)
         return;
-    // A listener follows one signal: its links must leave the other entry's
-    // chain before they are reused here.
+    // A listener follows one signal: its link must leave the other entry's
+    // list before it is reused here.
     if (listener->m_entry)
         listener->m_entry->remove_listener(listener);
     std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     listener->m_entry = this;
-    listener->m_next = nullptr;
-    listener->m_previous = m_last_listener;
-    if (m_last_listener)
-        m_last_listener->m_next = listener;
-    else
-        m_first_listener = listener;
-    m_last_listener = listener;
-    ++m_listener_count;
+    m_listeners.push_back(listener);
 }
 
 void VyrSignalEntry::remove_listener(VyrSignalListener *listener)
@@ -57,67 +50,45 @@ void VyrSignalEntry::remove_listener(VyrSignalListener *listener)
     std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
     if (listener->m_entry != this)
         return;
-    if (m_listener_cursor == listener) {
-        m_listener_cursor = listener->m_previous;
-        m_cursor_before_first = !m_listener_cursor;
-    }
-    if (listener->m_previous)
-        listener->m_previous->m_next = listener->m_next;
-    else
-        m_first_listener = listener->m_next;
-    if (listener->m_next)
-        listener->m_next->m_previous = listener->m_previous;
-    else
-        m_last_listener = listener->m_previous;
-    listener->m_next = listener->m_previous = nullptr;
+    m_listeners.remove(listener);
     listener->m_entry = nullptr;
-    --m_listener_count;
 }
 
 int VyrSignalEntry::listener_count() const
 {
     std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-    return m_listener_count;
+    return m_listeners.size();
 }
 
 VyrSignalListener *VyrSignalEntry::first_listener()
 {
     std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-    m_listener_cursor = m_first_listener;
-    m_cursor_before_first = false;
-    return m_listener_cursor;
+    m_listener_cursor.restart();
+    return m_listener_cursor.next();
 }
 
 VyrSignalListener *VyrSignalEntry::next_listener()
 {
     std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-    if (m_cursor_before_first) {
-        m_cursor_before_first = false;
-        m_listener_cursor = m_first_listener;
-    } else if (m_listener_cursor) {
-        m_listener_cursor = m_listener_cursor->m_next;
-    }
-    return m_listener_cursor;
+    return m_listener_cursor.next();
+}
+
+template <typename Notify> void VyrSignalEntry::notify_each(Notify notify)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
+    ListenerList::Walk walk(m_listeners);
+    while (VyrSignalListener *listener = walk.next())
+        notify(listener);
 }
 
 void VyrSignalEntry::notify_listeners(const SignalValue &value)
 {
-    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-    for (VyrSignalListener *listener = m_first_listener; listener;) {
-        VyrSignalListener *next = listener->m_next;
-        listener->value_changed(value);
-        listener = next;
-    }
+    notify_each([&value](VyrSignalListener *listener) { listener->value_changed(value); });
 }
 
 void VyrSignalEntry::notify_signal_gone()
 {
-    std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-    for (VyrSignalListener *listener = m_first_listener; listener;) {
-        VyrSignalListener *next = listener->m_next;
-        listener->signal_gone();
-        listener = next;
-    }
+    notify_each([](VyrSignalListener *listener) { listener->signal_gone(); });
 }
 
 void VyrSignalEntry::reset()
@@ -125,14 +96,9 @@ void VyrSignalEntry::reset()
     bind(nullptr);
     {
         std::lock_guard<std::recursive_mutex> lock(m_listeners_mutex);
-        while (m_first_listener)
-            remove_listener(m_first_listener);
-        m_listener_cursor = nullptr;
-        m_cursor_before_first = false;
+        while (VyrSignalListener *listener = m_listeners.first())
+            remove_listener(listener);
     }
-    polling_next = nullptr;
-    poll_queue_next = nullptr;
-    queued = false;
     pending = SignalValue();
     polling_timer.reset();
 }

@@ -3,13 +3,14 @@
 // it, the value waiting in the interface's request ring and the polling timer.
 // The interface owns its entries and keeps the links of its polling list and
 // poll queue in them.
+#include "core/intrusive_list.h"
 #include "core/signal_record.h"
+#include "core/vyr_signal_listener.h"
 
 #include <memory>
 #include <mutex>
 
 class TimerEntry;
-class VyrSignalListener;
 
 class VyrSignalEntry
 {
@@ -32,8 +33,9 @@ public:
     VyrSignalListener *next_listener();
     int listener_count() const;
 
-    // value_changed of every listener in order (a listener may remove itself).
-    // Runs in the interface's thread while windows attach and detach their
+    // value_changed of every listener in order. A listener may remove any
+    // listener, itself included: a removed one that was not notified yet is
+    // not notified. Runs in the interface's thread while windows attach and detach their
     // listeners on the GUI thread: a listener that is being removed (or
     // destroyed) waits until the notification in progress is done.
     void notify_listeners(const SignalValue &value);
@@ -41,25 +43,27 @@ public:
     void notify_signal_gone();
 
     // Unbinds the signal, detaches every listener (they belong to their
-    // windows), clears the links and the pending value and deletes the polling
-    // timer, which must not be scheduled any more (cancel it first).
+    // windows), clears the pending value and deletes the polling timer,
+    // which must not be scheduled any more (cancel it first).
     void reset();
 
     // Kept by the owning interface.
-    VyrSignalEntry *polling_next = nullptr;    // its list of entries with a polling timer
-    VyrSignalEntry *poll_queue_next = nullptr; // its queue of entries whose timer fired
-    bool queued = false;                       // the entry is in the poll queue
-    SignalValue pending;                       // the value the request ring writes
+    IntrusiveLink<VyrSignalEntry> polling_link;    // its list of entries with a polling timer
+    IntrusiveLink<VyrSignalEntry> poll_queue_link; // its queue of entries whose timer fired
+    SignalValue pending;                           // the value the request ring writes
     std::unique_ptr<TimerEntry> polling_timer;
 
 private:
+    using ListenerList = IntrusiveList<VyrSignalListener, &VyrSignalListener::m_link>;
+
+    // Calls the notification on every listener through a walk that survives
+    // the removals the listeners make.
+    template <typename Notify> void notify_each(Notify notify);
+
     SignalRecord *m_signal = nullptr;
-    // Guards the listener chain and the cursor; recursive, since a listener
+    // Guards the listener list and the cursor; recursive, since a listener
     // may remove itself (or another) from inside its notification.
     mutable std::recursive_mutex m_listeners_mutex;
-    VyrSignalListener *m_first_listener = nullptr;
-    VyrSignalListener *m_last_listener = nullptr;
-    VyrSignalListener *m_listener_cursor = nullptr;
-    bool m_cursor_before_first = false; // the listener at the cursor was the first and went
-    int m_listener_count = 0;
+    ListenerList m_listeners;
+    ListenerList::Walk m_listener_cursor{m_listeners}; // first_listener / next_listener
 };

@@ -1,10 +1,10 @@
 #include "core/vyr_signal_if.h"
 
-#include "core/debug_trace.h"
 #include "core/path_util.h"
-#include "core/settings/qtb_config.h"
 #include "core/script_trigger.h"
 #include "core/seed_key_library.h"
+#include "core/settings/debug_trace.h"
+#include "core/settings/qtb_config.h"
 #include "core/signal_record.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_app_globals.h"
@@ -34,49 +34,41 @@
 // interface threads, so the links change under a mutex.
 struct SignalIfList
 {
+    using List = IntrusiveList<VyrSignalIf, &VyrSignalIf::m_list_link>;
+
     static std::mutex &mutex()
     {
         static std::mutex m;
         return m;
     }
-    static VyrSignalIf *&head()
+    static List &list()
     {
-        static VyrSignalIf *h = nullptr;
-        return h;
-    }
-    static VyrSignalIf *&tail()
-    {
-        static VyrSignalIf *t = nullptr;
-        return t;
+        static List interfaces;
+        return interfaces;
     }
 
     static void link(VyrSignalIf *signal_if)
     {
         std::lock_guard<std::mutex> lock(mutex());
-        signal_if->m_next = nullptr;
-        (tail() ? tail()->m_next : head()) = signal_if;
-        tail() = signal_if;
+        list().push_back(signal_if);
     }
 
     static void unlink(VyrSignalIf *signal_if)
     {
         std::lock_guard<std::mutex> lock(mutex());
-        VyrSignalIf *previous = nullptr;
-        for (VyrSignalIf *p = head(); p; previous = p, p = p->m_next) {
-            if (p != signal_if)
-                continue;
-            (previous ? previous->m_next : head()) = p->m_next;
-            if (tail() == p)
-                tail() = previous;
-            p->m_next = nullptr;
-            return;
-        }
+        list().remove(signal_if);
+    }
+
+    static VyrSignalIf *next(const VyrSignalIf *signal_if)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return List::next(signal_if);
     }
 
     template <typename Match> static VyrSignalIf *find(Match match)
     {
         std::lock_guard<std::mutex> lock(mutex());
-        for (VyrSignalIf *p = head(); p; p = p->m_next)
+        for (VyrSignalIf *p = list().first(); p; p = List::next(p))
             if (match(p))
                 return p;
         return nullptr;
@@ -86,7 +78,12 @@ struct SignalIfList
 VyrSignalIf *get_first_signal_if()
 {
     std::lock_guard<std::mutex> lock(SignalIfList::mutex());
-    return SignalIfList::head();
+    return SignalIfList::list().first();
+}
+
+VyrSignalIf *VyrSignalIf::next() const
+{
+    return SignalIfList::next(this);
 }
 
 VyrSignalIf *find_signal_if_by_name(const char *name)
@@ -416,13 +413,7 @@ int VyrSignalIf::stop()
         m_timer_wheel->clear();
     {
         std::lock_guard<std::mutex> lock(m_output_mutex);
-        for (ScriptTrigger *item = m_output_head; item;) {
-            ScriptTrigger *next = item->m_output_next;
-            item->m_output_next = nullptr;
-            item->m_output_queued = false;
-            item = next;
-        }
-        m_output_head = m_output_tail = nullptr;
+        m_output_queue.clear();
     }
     clear_deferred_calls();
     if (m_reconnect_timer && m_timer_wheel)
@@ -526,8 +517,7 @@ int VyrSignalIf::add_signal_listener(VyrSignalListener *listener, SignalRecord *
             const uint32_t period = signal->rate() < 10 ? 1000u : uint32_t(signal->rate());
             entry->polling_timer = std::make_unique<VyrPollingTimer>(this, entry, period);
             std::lock_guard<std::mutex> poll_lock(m_poll_mutex);
-            (m_polling_tail ? m_polling_tail->polling_next : m_polling_head) = entry;
-            m_polling_tail = entry;
+            m_polling_entries.push_back(entry);
         }
     }
     // Outside the entries' mutex: a listener's notification holds the
@@ -549,8 +539,8 @@ void VyrSignalIf::clear_signal_listeners()
             m_timer_wheel->cancel(entry->polling_timer.get());
     {
         std::lock_guard<std::mutex> lock(m_poll_mutex);
-        m_poll_head = m_poll_tail = nullptr;
-        m_polling_head = m_polling_tail = nullptr;
+        m_poll_queue.clear();
+        m_polling_entries.clear();
     }
     entries.swap(m_entries);
     std::lock_guard<std::mutex> lock(m_request_producer_mutex);
@@ -563,12 +553,9 @@ void VyrSignalIf::queue_poll(VyrSignalEntry *entry)
 {
     {
         std::lock_guard<std::mutex> lock(m_poll_mutex);
-        if (entry->queued)
+        if (m_poll_queue.contains(entry))
             return;
-        entry->queued = true;
-        entry->poll_queue_next = nullptr;
-        (m_poll_tail ? m_poll_tail->poll_queue_next : m_poll_head) = entry;
-        m_poll_tail = entry;
+        m_poll_queue.push_back(entry);
     }
     m_wakeup_event.set();
 }
@@ -584,14 +571,8 @@ void VyrSignalIf::rearm_polling_timers()
     std::vector<VyrPollingTimer *> timers;
     {
         std::lock_guard<std::mutex> lock(m_poll_mutex);
-        for (VyrSignalEntry *entry = m_poll_head; entry;) {
-            VyrSignalEntry *next = entry->poll_queue_next;
-            entry->poll_queue_next = nullptr;
-            entry = next;
-        }
-        m_poll_head = m_poll_tail = nullptr;
-        for (VyrSignalEntry *entry = m_polling_head; entry; entry = entry->polling_next) {
-            entry->queued = false;
+        m_poll_queue.clear();
+        for (VyrSignalEntry *entry = m_polling_entries.first(); entry; entry = m_polling_entries.next(entry)) {
             if (entry->polling_timer)
                 timers.push_back(static_cast<VyrPollingTimer *>(entry->polling_timer.get()));
         }
@@ -615,13 +596,10 @@ void VyrSignalIf::post_output(ScriptTrigger *item)
         // which empties the queue; it must not wait there, since a script reload
         // in between deletes the script's triggers (a script timer of a stopped
         // interface still fires while the wheel's driver runs on).
-        if (m_finished.load() || item->m_output_queued)
+        if (m_finished.load() || m_output_queue.contains(item))
             return;
-        item->m_output_queued = true;
-        item->m_output_next = nullptr;
-        was_empty = m_output_head == nullptr;
-        (m_output_tail ? m_output_tail->m_output_next : m_output_head) = item;
-        m_output_tail = item;
+        was_empty = m_output_queue.empty();
+        m_output_queue.push_back(item);
     }
     if (was_empty)
         m_output_event.set();
@@ -635,14 +613,9 @@ int VyrSignalIf::process_output_queue()
         ScriptTrigger *item;
         {
             std::lock_guard<std::mutex> lock(m_output_mutex);
-            item = m_output_head;
+            item = m_output_queue.pop_front();
             if (!item)
                 return 0;
-            m_output_head = item->m_output_next;
-            if (!m_output_head)
-                m_output_tail = nullptr;
-            item->m_output_next = nullptr;
-            item->m_output_queued = false;
         }
         std::lock_guard<std::mutex> lock(m_script_mutex);
         ++m_script_busy;
@@ -659,18 +632,8 @@ int VyrSignalIf::process_output_queue()
 
 void VyrSignalIf::unlink_deferred_locked(VyrDeferredCall *call)
 {
-    for (VyrDeferredCall **list : {&m_deferred_head, &m_deferred_batch}) {
-        VyrDeferredCall *previous = nullptr;
-        for (VyrDeferredCall *p = *list; p; previous = p, p = p->m_next) {
-            if (p != call)
-                continue;
-            (previous ? previous->m_next : *list) = p->m_next;
-            if (list == &m_deferred_head && m_deferred_tail == p)
-                m_deferred_tail = previous;
-            p->m_next = nullptr;
-            return;
-        }
-    }
+    m_deferred_posted.remove(call);
+    m_deferred_batch.remove(call);
 }
 
 void VyrSignalIf::post_deferred_call(VyrDeferredCall *call)
@@ -678,9 +641,7 @@ void VyrSignalIf::post_deferred_call(VyrDeferredCall *call)
     std::lock_guard<std::mutex> lock(m_deferred_mutex);
     if (call->m_queued)
         unlink_deferred_locked(call);
-    call->m_next = nullptr;
-    (m_deferred_tail ? m_deferred_tail->m_next : m_deferred_head) = call;
-    m_deferred_tail = call;
+    m_deferred_posted.push_back(call);
     call->m_queued = true;
     call->m_pending = true;
     m_wakeup_event.set();
@@ -702,17 +663,12 @@ void VyrSignalIf::remove_deferred_call(VyrDeferredCall *call)
 void VyrSignalIf::clear_deferred_calls()
 {
     std::unique_lock<std::mutex> lock(m_deferred_mutex);
-    for (VyrDeferredCall **list : {&m_deferred_head, &m_deferred_batch}) {
-        for (VyrDeferredCall *p = *list; p;) {
-            VyrDeferredCall *next = p->m_next;
-            p->m_next = nullptr;
-            p->m_queued = false;
-            p->m_pending = false;
-            p = next;
+    for (auto *list : {&m_deferred_posted, &m_deferred_batch}) {
+        while (VyrDeferredCall *call = list->pop_front()) {
+            call->m_queued = false;
+            call->m_pending = false;
         }
-        *list = nullptr;
     }
-    m_deferred_tail = nullptr;
     if (std::this_thread::get_id() != m_thread_id)
         m_deferred_done.wait(lock, [this] { return m_deferred_running == nullptr; });
 }
@@ -722,11 +678,8 @@ void VyrSignalIf::run_deferred_calls()
     std::unique_lock<std::mutex> lock(m_deferred_mutex);
     // The posted calls become this round's batch; calls posted while the
     // batch runs (also by the calls themselves) wait for the next wake-up.
-    m_deferred_batch = m_deferred_head;
-    m_deferred_head = m_deferred_tail = nullptr;
-    while (VyrDeferredCall *call = m_deferred_batch) {
-        m_deferred_batch = call->m_next;
-        call->m_next = nullptr;
+    m_deferred_batch.append_all(m_deferred_posted);
+    while (VyrDeferredCall *call = m_deferred_batch.pop_front()) {
         call->m_pending = false;
         if (!call->m_queued)
             continue;
@@ -796,9 +749,7 @@ void VyrSignalIf::run()
 
     {
         std::lock_guard<std::mutex> lock(m_output_mutex);
-        for (ScriptTrigger *item = m_output_head; item; item = item->m_output_next)
-            item->m_output_queued = false;
-        m_output_head = m_output_tail = nullptr;
+        m_output_queue.clear();
     }
     clear_deferred_calls();
     m_thread_start = get_current_time();
@@ -889,7 +840,7 @@ void VyrSignalIf::run()
             bool deferred_waiting;
             {
                 std::lock_guard<std::mutex> lock(m_deferred_mutex);
-                deferred_waiting = m_deferred_head != nullptr;
+                deferred_waiting = !m_deferred_posted.empty();
             }
             if (deferred_waiting)
                 service_wakeup();
@@ -955,16 +906,10 @@ void VyrSignalIf::serve_poll_queue()
     std::vector<VyrSignalEntry *> polled;
     {
         std::lock_guard<std::mutex> lock(m_poll_mutex);
-        if (!m_poll_head || m_last_error != 0)
+        if (m_poll_queue.empty() || m_last_error != 0)
             return;
-        for (VyrSignalEntry *entry = m_poll_head; entry;) {
-            VyrSignalEntry *next = entry->poll_queue_next;
-            entry->poll_queue_next = nullptr;
-            entry->queued = false;
+        while (VyrSignalEntry *entry = m_poll_queue.pop_front())
             polled.push_back(entry);
-            entry = next;
-        }
-        m_poll_head = m_poll_tail = nullptr;
     }
     for (VyrSignalEntry *entry : polled) {
         if (m_last_error != 0)

@@ -4,9 +4,13 @@
 // list, the signal list, and the realtime thread that serves the interface's
 // events, queues, deferred calls, signal polling, reconnects and, for one
 // interface, the main timer wheel. Subclasses supply the bus-specific work.
+#include "core/intrusive_list.h"
+#include "core/script_trigger.h"
 #include "core/signal_record.h"
 #include "core/time_base.h"
 #include "core/vyr_definer.h"
+#include "core/vyr_deferred_call.h"
+#include "core/vyr_signal_entry.h"
 #include "platform/event.h"
 #include "platform/wait.h"
 
@@ -203,7 +207,8 @@ public:
     bool abort_requested() const { return m_abort.load(); }
     // "???", "RTCLOCKX", "NOTIFICATION" or "TIMEOUT": why cyclic last ran.
     std::string state_text() const;
-    VyrSignalIf *next() const { return m_next; }
+    // The next interface of the global list.
+    VyrSignalIf *next() const;
     bool thread_running() const { return m_thread.joinable() && !m_finished.load(); }
     SeedKeyLibrary *seedkey_library() const { return m_seedkey.get(); }
     void set_seedkey_library(std::unique_ptr<SeedKeyLibrary> library);
@@ -323,8 +328,7 @@ private:
 
     // Output queue of script triggers.
     std::mutex m_output_mutex;
-    ScriptTrigger *m_output_head = nullptr;
-    ScriptTrigger *m_output_tail = nullptr;
+    IntrusiveList<ScriptTrigger, &ScriptTrigger::m_output_link> m_output_queue;
 
     std::mutex m_script_mutex;
     std::atomic<int> m_script_busy{0};
@@ -332,9 +336,8 @@ private:
     // Deferred calls: the posted list, and the batch the thread is running.
     std::mutex m_deferred_mutex;
     std::condition_variable m_deferred_done;
-    VyrDeferredCall *m_deferred_head = nullptr;
-    VyrDeferredCall *m_deferred_tail = nullptr;
-    VyrDeferredCall *m_deferred_batch = nullptr;
+    IntrusiveList<VyrDeferredCall, &VyrDeferredCall::m_link> m_deferred_posted;
+    IntrusiveList<VyrDeferredCall, &VyrDeferredCall::m_link> m_deferred_batch;
     VyrDeferredCall *m_deferred_running = nullptr;
 
     // Followed signals, in creation order. Windows add entries on the GUI
@@ -346,10 +349,8 @@ private:
     // re-arms the timers (at start and on a reconnect) while the GUI thread
     // may add to it.
     std::mutex m_poll_mutex;
-    VyrSignalEntry *m_polling_head = nullptr;
-    VyrSignalEntry *m_polling_tail = nullptr;
-    VyrSignalEntry *m_poll_head = nullptr;
-    VyrSignalEntry *m_poll_tail = nullptr;
+    IntrusiveList<VyrSignalEntry, &VyrSignalEntry::polling_link> m_polling_entries;
+    IntrusiveList<VyrSignalEntry, &VyrSignalEntry::poll_queue_link> m_poll_queue;
 
     platform::Event m_stop_event;
     platform::Event m_finished_event;
@@ -372,7 +373,7 @@ private:
     std::mutex m_handlers_mutex;
     std::vector<VyrSignalIfHandler *> m_handlers;
 
-    VyrSignalIf *m_next = nullptr; // global interface list
+    IntrusiveLink<VyrSignalIf> m_list_link; // global interface list
     friend struct SignalIfList;
 };
 

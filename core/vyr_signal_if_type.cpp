@@ -1,18 +1,11 @@
 #include "core/vyr_signal_if_type.h"
 
-#include "core/intrusive_list.h"
-
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
 
 #include <cstring>
 
 namespace {
-
-// The registry list. Plain pointers, constant-initialised, so records built
-// before main() can link themselves in whatever order their files start.
-VyrSignalIfType *registry_head = nullptr;
-VyrSignalIfType *registry_tail = nullptr;
 
 int returns_zero()
 {
@@ -63,6 +56,8 @@ void ensure_builtin_rows()
 
 } // namespace
 
+VyrSignalIfType::Registry VyrSignalIfType::s_registry;
+
 VyrSignalIfType::VyrSignalIfType(const char *type_name, const char *display_name, const char *description,
                                  CreateFunction create, Hook start_up, Hook exit, Hook fourth,
                                  Hook measurement_start)
@@ -78,12 +73,12 @@ VyrSignalIfType::VyrSignalIfType(const char *type_name, const char *display_name
       m_fourth(fourth)
 {
     ensure_builtin_rows();
-    intrusive_append(registry_head, registry_tail, this, &VyrSignalIfType::m_next);
+    s_registry.push_back(this);
 }
 
 VyrSignalIfType::~VyrSignalIfType()
 {
-    intrusive_unlink(registry_head, registry_tail, this, &VyrSignalIfType::m_next);
+    s_registry.remove(this);
 }
 
 void VyrSignalIfType::attach(CreateFunction create, Hook start_up, Hook exit, Hook fourth, Hook measurement_start)
@@ -102,7 +97,7 @@ void VyrSignalIfType::attach(CreateFunction create, Hook start_up, Hook exit, Ho
 VyrSignalIfType *get_first_signal_if_type()
 {
     ensure_builtin_rows();
-    return registry_head;
+    return VyrSignalIfType::s_registry.first();
 }
 
 VyrSignalIfType *find_signal_if_type(const char *type_name)

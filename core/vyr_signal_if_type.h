@@ -2,6 +2,8 @@
 // The interface-type registry: one record per interface type, in a fixed
 // order, through which the main window creates interfaces by type name from
 // the configuration and from its interface menu.
+#include "core/intrusive_list.h"
+
 #include <memory>
 #include <string>
 
@@ -32,7 +34,7 @@ public:
     const char *display_name() const { return m_has_display_name ? m_display_name.c_str() : nullptr; }
     const char *description() const { return m_has_description ? m_description.c_str() : nullptr; }
     CreateFunction create() const { return m_create; }
-    VyrSignalIfType *next() const { return m_next; }
+    VyrSignalIfType *next() const { return Registry::next(this); }
 
     // The built-in rows are registered with their texts before the code of
     // their interfaces is linked in; that code hands over its factory and
@@ -53,13 +55,19 @@ public:
     void set_enabled(bool enabled) { m_enabled = enabled; }
 
 private:
+    friend VyrSignalIfType *get_first_signal_if_type();
+    IntrusiveLink<VyrSignalIfType> m_link;
+    using Registry = IntrusiveList<VyrSignalIfType, &VyrSignalIfType::m_link>;
+    // Constant-initialised, so that records built before main() can link
+    // themselves in whatever order their files start.
+    static Registry s_registry;
+
     std::string m_type_name;
     std::string m_display_name;
     std::string m_description;
     bool m_has_display_name;
     bool m_has_description;
     CreateFunction m_create;
-    VyrSignalIfType *m_next = nullptr;
     Hook m_start_up;
     Hook m_exit;
     Hook m_measurement_start;

@@ -1,6 +1,7 @@
 #pragma once
 // Base of everything that follows a signal (window curves, panel items,
 // trigger conditions). A listener is attached to at most one signal entry.
+#include "core/intrusive_list.h"
 #include "core/signal_record.h"
 
 class VyrSignalEntry;
@@ -28,13 +29,10 @@ public:
     // object.
     void detach();
 
-    VyrSignalListener *next() const { return m_next; }
-    VyrSignalListener *previous() const { return m_previous; }
     VyrSignalEntry *entry() const { return m_entry; }
 
 private:
     friend class VyrSignalEntry;
-    VyrSignalListener *m_next = nullptr;
-    VyrSignalListener *m_previous = nullptr;
+    IntrusiveLink<VyrSignalListener> m_link;
     VyrSignalEntry *m_entry = nullptr;
 };

@@ -73,8 +73,13 @@ bool VrbusServer::start(std::string *error)
     // The lock file marks the directory's daemon; a second one stops here.
     const std::string lock_path = dir + "/vrbus.lock";
     lock_fd_ = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lock_fd_ < 0 || flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
-        *error = "another vrbus daemon serves " + dir;
+    if (lock_fd_ < 0) {
+        *error = "cannot open " + lock_path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
+        *error = errno == EWOULDBLOCK ? "another vrbus daemon serves " + dir
+                                      : "cannot lock " + lock_path + ": " + std::strerror(errno);
         return false;
     }
     const NTSTATUS status = driver_.driver_entry();

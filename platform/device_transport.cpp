@@ -1,5 +1,6 @@
 #include "platform/device_transport.h"
 
+#include "core/settings/debug_trace.h"
 #include "platform/runtime_directory.h"
 
 #include <algorithm>
@@ -70,9 +71,12 @@ int DeviceFile::open(const std::string &device_name)
         return system_error::FILE_NOT_FOUND;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     socket_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (socket_ < 0)
+    if (socket_ < 0) {
+        debug_trace("DeviceFile::open: socket failed: %s", std::strerror(errno));
         return system_error::NOT_READY;
+    }
     if (connect(socket_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0) {
+        debug_trace("DeviceFile::open: connect to %s failed: %s", path.c_str(), std::strerror(errno));
         ::close(socket_);
         socket_ = -1;
         last_status_ = nt_status::STATUS_OBJECT_NAME_NOT_FOUND; // no daemon: no such device
@@ -194,7 +198,11 @@ int DeviceFile::map_rx_queue(void **address)
                                                          : system_error::GEN_FAILURE;
     }
     struct stat queue_file;
-    fstat(reply.fd, &queue_file);
+    if (fstat(reply.fd, &queue_file) != 0) {
+        debug_trace("DeviceFile::map_rx_queue: fstat of the queue failed: %s", std::strerror(errno));
+        ::close(reply.fd);
+        return system_error::GEN_FAILURE;
+    }
     if (mapping_) {
         // The same queue keeps its address; a queue that replaced it is mapped anew.
         if (mapped_device_ == queue_file.st_dev && mapped_inode_ == queue_file.st_ino) {
@@ -206,6 +214,9 @@ int DeviceFile::map_rx_queue(void **address)
     }
     const size_t size = get_u32(size_bytes);
     void *memory = size ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, reply.fd, 0) : MAP_FAILED;
+    if (memory == MAP_FAILED)
+        debug_trace("DeviceFile::map_rx_queue: mmap of %zu bytes failed: %s", size,
+                    size ? std::strerror(errno) : "the queue is empty");
     ::close(reply.fd);
     if (memory == MAP_FAILED)
         return system_error::GEN_FAILURE;
@@ -257,8 +268,11 @@ int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t
     do
         sent = sendmsg(socket_, &message, MSG_NOSIGNAL);
     while (sent < 0 && errno == EINTR);
-    if (sent < 0)
-        return errno == EBADF ? system_error::INVALID_HANDLE : system_error::NOT_READY;
+    if (sent < 0) {
+        const int error = errno;
+        debug_trace("DeviceFile::transact: sendmsg failed: %s", std::strerror(error));
+        return error == EBADF ? system_error::INVALID_HANDLE : system_error::NOT_READY;
+    }
 
     uint8_t reply_header[kReplyHeaderSize];
     uint8_t overflow; // receives a byte only when a reply is longer than asked for
@@ -294,6 +308,11 @@ int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t
     // A lost daemon or a malformed reply leaves the device unusable.
     if (received < ssize_t(kReplyHeaderSize) || size_t(received) > kReplyHeaderSize + out_len
         || (answer.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
+        if (received < 0)
+            debug_trace("DeviceFile::transact: recvmsg failed: %s", std::strerror(errno));
+        else
+            debug_trace("DeviceFile::transact: reply of %zd bytes to op %u is no reply of at most %u bytes",
+                        received, op, unsigned(kReplyHeaderSize + out_len));
         if (reply->fd >= 0) {
             ::close(reply->fd);
             reply->fd = -1;

@@ -1,7 +1,10 @@
 #include "platform/event.h"
 
+#include "core/settings/debug_trace.h"
+
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -11,6 +14,8 @@ namespace platform {
 Event::Event(Reset reset, bool initially_set) : reset_(reset)
 {
     fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd_ < 0)
+        debug_trace("Event::Event: eventfd failed: %s", std::strerror(errno));
     if (initially_set)
         set();
 }

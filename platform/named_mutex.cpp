@@ -1,8 +1,10 @@
 #include "platform/named_mutex.h"
 
+#include "core/settings/debug_trace.h"
 #include "platform/runtime_directory.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -56,11 +58,14 @@ bool NamedMutex::create(const std::string &name)
     if (path.empty())
         return false;
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    if (fd < 0) {
+        debug_trace("NamedMutex::create: open of %s failed: %s", path.c_str(), std::strerror(errno));
         return false;
+    }
     // Holders share the lock; only the probe in exists() asks for it alone.
     // A probe holds it for an instant, so a blocking wait is short.
     if (flock_retrying(fd, LOCK_SH) != 0) {
+        debug_trace("NamedMutex::create: flock of %s failed: %s", path.c_str(), std::strerror(errno));
         ::close(fd);
         return false;
     }
@@ -87,11 +92,21 @@ bool NamedMutex::exists(const std::string &name)
     // The test takes the holders' lock alone for an instant, so a second probe
     // at that instant would take the first for a holder: probes of one name
     // queue on their own lock file, which holders never touch.
-    const int probe_fd = ::open(probe_file_path(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (probe_fd >= 0)
-        flock_retrying(probe_fd, LOCK_EX);
+    // Without that queue the answer may be wrong while another probe runs,
+    // which the trace says.
+    const std::string probe_path = probe_file_path(name);
+    const int probe_fd = ::open(probe_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (probe_fd < 0)
+        debug_trace("NamedMutex::exists: open of %s failed: %s", probe_path.c_str(), std::strerror(errno));
+    else if (flock_retrying(probe_fd, LOCK_EX) != 0)
+        debug_trace("NamedMutex::exists: flock of %s failed: %s", probe_path.c_str(), std::strerror(errno));
     // A separate open file description, so this process's own holders count too.
-    const bool held = flock_retrying(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    bool held = false;
+    if (flock_retrying(fd, LOCK_EX | LOCK_NB) != 0) {
+        held = errno == EWOULDBLOCK;
+        if (!held)
+            debug_trace("NamedMutex::exists: flock of %s failed: %s", path.c_str(), std::strerror(errno));
+    }
     ::close(fd);
     if (probe_fd >= 0)
         ::close(probe_fd);

@@ -1,13 +1,15 @@
 #include "platform/registry.h"
 
+#include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "platform/runtime_directory.h"
 
 #include <QFile>
 
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <pwd.h>
@@ -69,7 +71,12 @@ bool storable_name(const std::string &name)
 std::unique_ptr<QtbConfig> load(const std::string &file)
 {
     auto config = std::make_unique<QtbConfig>(QFile::decodeName(file.c_str()));
-    config->read(); // a missing file is an empty hive
+    // A missing file is an empty hive; what the reader skipped in a file it
+    // read goes to the trace.
+    if (config->read() > 0) {
+        for (const std::string &warning : config->warnings())
+            debug_trace("Registry::load: %s", warning.c_str());
+    }
     return config;
 }
 
@@ -132,21 +139,24 @@ int update(const std::string &file, const std::function<int(QtbConfig &)> &chang
     make_parent_directory(file);
     const std::string lock_path = file + ".lock";
     const int lock = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lock < 0)
+    if (lock < 0) {
+        debug_trace("Registry::update: open of %s failed: %s", lock_path.c_str(), std::strerror(errno));
         return -2;
-    flock(lock, LOCK_EX);
+    }
+    // Without the lock another process's change could be lost: no write.
+    int locked;
+    while ((locked = flock(lock, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) {
+        debug_trace("Registry::update: flock of %s failed: %s", lock_path.c_str(), std::strerror(errno));
+        close(lock);
+        return -2;
+    }
     auto config = load(file);
     int result = change(*config);
-    if (result == 0) {
-        const std::string temporary = file + ".new." + std::to_string(getpid());
-        if (config->write_file(QFile::decodeName(temporary.c_str())) != 0
-            || std::rename(temporary.c_str(), file.c_str()) != 0) {
-            std::remove(temporary.c_str());
-            result = -2;
-        }
-    }
-    flock(lock, LOCK_UN);
-    close(lock);
+    if (result == 0 && config->write() != 0)
+        result = -2;
+    close(lock); // drops the lock
     return result;
 }
 

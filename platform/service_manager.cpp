@@ -1,5 +1,6 @@
 #include "platform/service_manager.h"
 
+#include "core/settings/debug_trace.h"
 #include "platform/registry.h"
 #include "platform/runtime_directory.h"
 
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -175,14 +177,20 @@ int ServiceManager::start_service(const std::string &name)
         return service_error::ACCESS_DENIED;
 
     const pid_t pid = spawn_daemon(config.binary_path, runtime_dir);
-    if (pid < 0)
+    if (pid < 0) {
+        debug_trace("ServiceManager::start_service: fork for %s failed: %s", config.binary_path.c_str(),
+                    std::strerror(errno));
         return service_error::SPECIFIC_ERROR;
+    }
     const std::string socket = socket_path_of(name);
     for (int waited = 0;; waited += poll_interval_ms) {
         if (socket_answers(socket))
             break;
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            debug_trace("ServiceManager::start_service: %s ended before it answered on %s",
+                        config.binary_path.c_str(), socket.c_str());
             return service_error::SPECIFIC_ERROR;
+        }
         if (waited >= timeout_ms_) {
             kill(pid, SIGKILL);
             reap_within(pid, timeout_ms_);

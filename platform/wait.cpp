@@ -1,8 +1,11 @@
 #include "platform/wait.h"
 
+#include "core/settings/debug_trace.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <poll.h>
 #include <time.h>
 #include <unistd.h>
@@ -46,15 +49,19 @@ int wait_any(const std::vector<WaitHandle> &handles, int timeout_ms)
     int remaining = timeout_ms;
     for (;;) {
         const int n = poll(fds.data(), count, remaining);
-        if (n < 0 && errno != EINTR)
+        if (n < 0 && errno != EINTR) {
+            debug_trace("wait_any: poll failed: %s", std::strerror(errno));
             return wait_failed;
+        }
         if (n > 0) {
             for (size_t i = 0; i < count; ++i) {
                 const short revents = fds[i].revents;
                 if (revents == 0)
                     continue;
-                if (revents & POLLNVAL)
+                if (revents & POLLNVAL) {
+                    debug_trace("wait_any: handle %d is not open", handles[i].fd);
                     return wait_failed;
+                }
                 if (!handles[i].auto_reset || consume(handles[i].fd))
                     return int(i);
                 // Another thread took this event's signal; keep waiting.

@@ -1,5 +1,6 @@
 #include "script/script_library.h"
 
+#include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/settings/text_util.h"
 #include "script/pcode_machine.h"
@@ -11,7 +12,9 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 const char *script_builtin_header()
 {
@@ -160,7 +163,12 @@ QtbConfig &ScriptLibrary::ini_file(const char *file_name)
     if (!ini_ || ini_name_ != file_name) {
         ini_name_ = file_name;
         ini_ = std::make_unique<QtbConfig>(QFile::decodeName(file_name));
-        ini_->read(); // a missing file leaves the configuration empty
+        // A missing file leaves the configuration empty; what the reader
+        // had to skip in a file it read goes to the debug trace.
+        if (ini_->read() > 0) {
+            for (const std::string &warning : ini_->warnings())
+                debug_trace("ScriptLibrary::ini_file: %s", warning.c_str());
+        }
     }
     return *ini_;
 }
@@ -174,8 +182,11 @@ void ScriptLibrary::reset_ini_file()
 int ScriptLibrary::open_file(const char *file_name, const char *mode)
 {
     std::FILE *stream = std::fopen(file_name, mode);
-    if (!stream)
+    if (!stream) {
+        debug_trace("ScriptLibrary::open_file: fopen of %s failed: %s", file_name ? file_name : "(null)",
+                    std::strerror(errno));
         return 0;
+    }
     // Handles count up from 1 and wrap before 0x80000000, skipping those in use.
     while (files_.count(next_handle_))
         next_handle_ = next_handle_ == INT32_MAX ? 1 : next_handle_ + 1;

@@ -1,5 +1,6 @@
 #include "core/settings/qtb_config.h"
 
+#include "core/settings/save_file.h"
 #include "core/settings/text_util.h"
 
 #include <QFile>
@@ -80,8 +81,9 @@ bool is_word_char(int c)
 class Reader
 {
 public:
-    Reader(const QByteArray &text, QtbConfig &config, int &line)
-        : m_text(text), m_config(config), m_line(line)
+    Reader(const QByteArray &text, QtbConfig &config, int &line, std::vector<std::string> &warnings)
+        : m_text(text), m_config(config), m_line(line), m_file_name(QFile::encodeName(config.file_name())),
+          m_warnings(warnings)
     {
     }
 
@@ -97,23 +99,28 @@ public:
             } else if (c == '#' || c == ';') {
                 skip_line();
             } else if (c == '[') {
+                const int section_line = m_line;
                 get();
                 std::string name;
                 while (peek() != EOF && peek() != ']')
-                    keep(name, read_char(), kMaxNameLength);
-                if (peek() == EOF)
+                    keep(name, read_char(), kMaxNameLength, "name");
+                if (peek() == EOF) {
+                    warn("section name without closing \"]\" up to the end of the file: section dropped",
+                         section_line);
                     return;
+                }
                 get();
                 section = m_config.add_group(name.c_str());
                 skip_line();
             } else {
                 std::string key;
                 while (is_key_char(peek()))
-                    keep(key, get(), kMaxNameLength);
+                    keep(key, get(), kMaxNameLength, "name");
                 skip_blanks();
                 if (peek() != '=') {
                     // Not an entry: read on from here as new items, but never
                     // stall on a character nothing else takes.
+                    warn("text that is no section, entry or comment skipped");
                     if (key.empty())
                         get();
                     continue;
@@ -121,6 +128,8 @@ public:
                 get();
                 if (section)
                     read_entry(*section, key);
+                else
+                    warn("entry before the first section dropped");
                 skip_line();
             }
         }
@@ -163,10 +172,26 @@ private:
         while (peek() != EOF && peek() != '\n')
             get();
     }
-    static void keep(std::string &text, int c, size_t limit)
+    // Appends the character to a name, number or text of at most `limit`
+    // characters; `kind` names it in the warning when it is cut.
+    void keep(std::string &text, int c, size_t limit, const char *kind)
     {
         if (text.size() < limit)
             text.push_back(static_cast<char>(c));
+        else
+            warn(string_printf("%s longer than %zu characters cut", kind, limit));
+    }
+
+    // One warning of each kind per line, "file:line: text".
+    void warn(const std::string &what, int line = 0)
+    {
+        if (line == 0)
+            line = m_line;
+        if (line == m_last_warning_line && what == m_last_warning)
+            return;
+        m_last_warning_line = line;
+        m_last_warning = what;
+        m_warnings.push_back(string_printf("%s:%d: %s", m_file_name.constData(), line, what.c_str()));
     }
 
     void read_entry(QtbConfigGroup &section, const std::string &key)
@@ -192,7 +217,7 @@ private:
     {
         std::string run;
         while (is_number_char(peek()))
-            keep(run, get(), kMaxNumberLength);
+            keep(run, get(), kMaxNumberLength, "number");
         if (run.find_first_of(".eE") != std::string::npos)
             return QtbConfigValue(c_locale_atof(run.c_str()));
         return QtbConfigValue(text_to_int(run.c_str()));
@@ -220,7 +245,7 @@ private:
     {
         std::string word;
         while (is_word_char(peek()))
-            keep(word, get(), kMaxTextLength);
+            keep(word, get(), kMaxTextLength, "text");
         return word;
     }
 
@@ -266,7 +291,7 @@ private:
                     c = high * 16 + low;
                 }
             }
-            keep(text, c, kMaxTextLength);
+            keep(text, c, kMaxTextLength, "text");
         }
         if (peek() == '"')
             get();
@@ -293,7 +318,7 @@ private:
             if (c == '{') {
                 get();
                 while (peek() != EOF && peek() != '}')
-                    keep(name, read_char(), kMaxNameLength);
+                    keep(name, read_char(), kMaxNameLength, "name");
                 if (peek() == EOF)
                     break;
                 get();
@@ -307,17 +332,26 @@ private:
                 group->append_entry(read_list(depth + 1), name.c_str());
             else if (is_word_char(first))
                 group->append_entry(word_value(read_word_text()), name.c_str());
-            else if (first != EOF && first != ')' && first != '\n')
+            else if (first != EOF && first != ')' && first != '\n') {
+                warn(first == '(' ? string_printf("list nested deeper than %d levels skipped", kMaxListDepth)
+                                  : std::string("text that is no list element skipped"));
                 get(); // nothing takes this character
+            }
         }
         if (peek() == ')')
             get();
+        else
+            warn("list without closing \")\" up to the end of the file");
         return QtbConfigValue(std::move(group));
     }
 
     const QByteArray &m_text;
     QtbConfig &m_config;
     int &m_line;
+    const QByteArray m_file_name;
+    std::vector<std::string> &m_warnings;
+    int m_last_warning_line = 0;
+    std::string m_last_warning;
     size_t m_pos = 0;
 };
 
@@ -399,10 +433,10 @@ private:
         const int start = column;
         column += write_text("( ");
         const int indent = column;
-        for (const QtbConfigEntry *entry = group.first_entry(); entry; entry = entry->next.get()) {
-            if (!entry->name.empty())
-                column += write_text("{" + entry->name + "}");
-            column = write_value(entry->value, column);
+        for (const QtbConfigEntry &entry : group.entries()) {
+            if (!entry.name.empty())
+                column += write_text("{" + entry.name + "}");
+            column = write_value(entry.value, column);
             if (column > kWrapColumn) {
                 m_out += '\n';
                 write_text(std::string(size_t(indent), ' '));
@@ -560,54 +594,45 @@ QtbConfigGroup::~QtbConfigGroup()
 
 QtbConfigValue *QtbConfigGroup::append_entry(QtbConfigValue value, const char *name)
 {
-    auto entry = std::make_unique<QtbConfigEntry>();
-    if (name)
-        entry->name = name;
-    entry->value = std::move(value);
-    QtbConfigEntry *added = entry.get();
-    if (m_last)
-        m_last->next = std::move(entry);
-    else
-        m_first = std::move(entry);
-    m_last = added;
-    ++m_count;
+    m_entries.push_back(QtbConfigEntry{name ? name : "", std::move(value)});
+    const Position added = std::prev(m_entries.end());
+    if (!added->name.empty())
+        m_first_of_name.emplace(added->name, added); // an earlier entry of the name stays first
     return &added->value;
 }
 
 QtbConfigValue *QtbConfigGroup::find_entry(const char *name)
 {
-    m_cursor = nullptr;
+    m_cursor = m_entries.end();
     if (!name || !*name)
         return nullptr;
-    for (QtbConfigEntry *entry = m_first.get(); entry; entry = entry->next.get()) {
-        if (entry->name == name) {
-            m_cursor = entry;
-            return &entry->value;
-        }
-    }
-    return nullptr;
+    const auto found = m_first_of_name.find(name);
+    if (found == m_first_of_name.end())
+        return nullptr;
+    m_cursor = found->second;
+    return &m_cursor->value;
 }
 
 const char *QtbConfigGroup::current_name() const
 {
-    return m_cursor && !m_cursor->name.empty() ? m_cursor->name.c_str() : nullptr;
+    return m_cursor != m_entries.end() && !m_cursor->name.empty() ? m_cursor->name.c_str() : nullptr;
 }
 
 QtbConfigValue *QtbConfigGroup::current_value() const
 {
-    return m_cursor ? &m_cursor->value : nullptr;
+    return m_cursor != m_entries.end() ? &m_cursor->value : nullptr;
 }
 
 QtbConfigValue *QtbConfigGroup::first_value()
 {
-    m_cursor = m_first.get();
+    m_cursor = m_entries.begin();
     return current_value();
 }
 
 QtbConfigValue *QtbConfigGroup::next_value()
 {
-    if (m_cursor)
-        m_cursor = m_cursor->next.get();
+    if (m_cursor != m_entries.end())
+        ++m_cursor;
     return current_value();
 }
 
@@ -617,22 +642,22 @@ QtbConfigGroup *QtbConfigGroup::get_group(const char *name)
     return value && value->type() == QtbConfigValue::Group ? value->group() : nullptr;
 }
 
-QtbConfigGroup *QtbConfigGroup::group_from(QtbConfigEntry *entry)
+QtbConfigGroup *QtbConfigGroup::group_from(Position position)
 {
-    while (entry && entry->value.type() != QtbConfigValue::Group)
-        entry = entry->next.get();
-    m_cursor = entry;
-    return entry ? entry->value.group() : nullptr;
+    while (position != m_entries.end() && position->value.type() != QtbConfigValue::Group)
+        ++position;
+    m_cursor = position;
+    return position != m_entries.end() ? position->value.group() : nullptr;
 }
 
 QtbConfigGroup *QtbConfigGroup::first_group()
 {
-    return group_from(m_first.get());
+    return group_from(m_entries.begin());
 }
 
 QtbConfigGroup *QtbConfigGroup::next_group()
 {
-    return group_from(m_cursor ? m_cursor->next.get() : nullptr);
+    return group_from(m_cursor != m_entries.end() ? std::next(m_cursor) : m_cursor);
 }
 
 QtbConfigGroup *QtbConfigGroup::current_or_next_group()
@@ -682,11 +707,11 @@ QRect QtbConfigGroup::read_rect(const char *name, const QRect &def)
         return def;
     int32_t numbers[4];
     int n = 0;
-    for (const QtbConfigEntry *entry = value->group()->first_entry(); entry; entry = entry->next.get()) {
-        const int type = entry->value.type();
+    for (const QtbConfigEntry &entry : value->group()->entries()) {
+        const int type = entry.value.type();
         if (type != QtbConfigValue::Int && type != QtbConfigValue::Double)
             return def;
-        numbers[n++] = entry->value.to_int();
+        numbers[n++] = entry.value.to_int();
     }
     return QRect(numbers[0], numbers[1], numbers[2], numbers[3]);
 }
@@ -760,32 +785,35 @@ QtbConfigGroup *QtbConfigGroup::get_or_add_group(const char *name)
 
 int QtbConfigGroup::remove_value(const QtbConfigValue *value)
 {
-    QtbConfigEntry *previous = nullptr;
-    std::unique_ptr<QtbConfigEntry> *link = &m_first;
-    while (*link && &(*link)->value != value) {
-        previous = link->get();
-        link = &(*link)->next;
+    for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry) {
+        if (&entry->value != value)
+            continue;
+        const bool cursor_on_it = m_cursor == entry;
+        if (!entry->name.empty()) {
+            // The next entry of the name, if any, becomes its first.
+            const auto indexed = m_first_of_name.find(entry->name);
+            if (indexed->second == entry) {
+                m_first_of_name.erase(indexed); // its key views the name that goes
+                auto same = std::next(entry);
+                while (same != m_entries.end() && same->name != entry->name)
+                    ++same;
+                if (same != m_entries.end())
+                    m_first_of_name.emplace(same->name, same);
+            }
+        }
+        const Position following = m_entries.erase(entry);
+        if (cursor_on_it)
+            m_cursor = following;
+        return 0;
     }
-    if (!*link)
-        return -1;
-    std::unique_ptr<QtbConfigEntry> removed = std::move(*link);
-    *link = std::move(removed->next);
-    if (m_cursor == removed.get())
-        m_cursor = link->get();
-    if (m_last == removed.get())
-        m_last = previous;
-    --m_count;
-    return 0;
+    return -1;
 }
 
 void QtbConfigGroup::clear()
 {
-    // Unlink node by node so that a long list is not freed by deep recursion.
-    while (m_first)
-        m_first = std::move(m_first->next);
-    m_last = nullptr;
-    m_cursor = nullptr;
-    m_count = 0;
+    m_first_of_name.clear();
+    m_entries.clear();
+    m_cursor = m_entries.end();
 }
 
 // ---------------------------------------------------------------------------
@@ -807,34 +835,30 @@ int QtbConfig::read()
         return -1;
     const QByteArray text = file.readAll();
     file.close();
-    Reader(text, *this, m_line).parse();
-    return 0;
+    m_line = 1;
+    m_warnings.clear();
+    Reader(text, *this, m_line, m_warnings).parse();
+    return int(m_warnings.size());
 }
 
 int QtbConfig::write_file(const QString &path)
 {
     std::string text;
     Writer writer(text);
-    for (const QtbConfigEntry *section = first_entry(); section; section = section->next.get()) {
+    for (const QtbConfigEntry &section : entries()) {
         // Only groups are sections; a loose value has no place in the file.
-        if (section->value.type() != QtbConfigValue::Group)
+        if (section.value.type() != QtbConfigValue::Group)
             continue;
-        text += "[" + section->name + "]\n";
-        for (const QtbConfigEntry *entry = section->value.group()->first_entry(); entry;
-             entry = entry->next.get()) {
-            text += entry->name + "=";
-            writer.write_value(entry->value, int(entry->name.size()) + 1);
+        text += "[" + section.name + "]\n";
+        for (const QtbConfigEntry &entry : section.value.group()->entries()) {
+            text += entry.name + "=";
+            writer.write_value(entry.value, int(entry.name.size()) + 1);
             text += '\n';
         }
         text += '\n';
     }
 
-    std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "w+");
-    if (!file)
-        return -1;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? 0 : -1;
+    return save_file(path, text);
 }
 
 int QtbConfig::write()

@@ -8,8 +8,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 class QtbConfigGroup;
 
@@ -65,12 +69,11 @@ private:
     std::unique_ptr<QtbConfigGroup> m_group;
 };
 
-// A list node: the name (empty for an unnamed entry) and the owned value.
+// One entry of a group: the name (empty for an unnamed entry) and the owned value.
 struct QtbConfigEntry
 {
     std::string name;
     QtbConfigValue value;
-    std::unique_ptr<QtbConfigEntry> next;
 };
 
 // An ordered list of entries. Names need not be unique; lookups take the first
@@ -84,7 +87,7 @@ public:
     QtbConfigGroup(const QtbConfigGroup &) = delete;
     QtbConfigGroup &operator=(const QtbConfigGroup &) = delete;
 
-    int count() const { return m_count; }
+    int count() const { return int(m_entries.size()); }
 
     // Appends a new entry holding the value; an empty or null name makes it unnamed.
     // Returns the stored value.
@@ -134,20 +137,23 @@ public:
     int remove_value(const QtbConfigValue *value);
     void clear();
 
-    // First entry of the list, for writers walking it without moving the cursor.
-    const QtbConfigEntry *first_entry() const { return m_first.get(); }
+    // The entries in order, for writers walking them without moving the cursor.
+    const std::list<QtbConfigEntry> &entries() const { return m_entries; }
 
 private:
+    using Position = std::list<QtbConfigEntry>::iterator;
+
     // The value a read addresses: the cursor's for a null name, else the named one.
     QtbConfigValue *value_for_read(const char *name);
     // The value of the named entry, appended empty when missing.
     QtbConfigValue *value_for_write(const char *name);
-    QtbConfigGroup *group_from(QtbConfigEntry *entry);
+    QtbConfigGroup *group_from(Position position);
 
-    int m_count = 0;
-    std::unique_ptr<QtbConfigEntry> m_first;
-    QtbConfigEntry *m_last = nullptr;
-    QtbConfigEntry *m_cursor = nullptr;
+    std::list<QtbConfigEntry> m_entries;
+    Position m_cursor = m_entries.end(); // end(): no cursor
+    // The first entry of every name, so that a lookup in a large section
+    // takes constant time; the keys view the names inside the entries.
+    std::unordered_map<std::string_view, Position> m_first_of_name;
 };
 
 // A whole settings file: the entries are its sections, each a named group.
@@ -162,13 +168,19 @@ public:
     // Line number the reader reached (counts from 1).
     int line_number() const { return m_line; }
 
-    // Parses the file and appends its sections; -1 when it cannot be opened.
+    // Parses the file and appends its sections. The reader takes whatever it
+    // can; what it has to skip, drop or cut is listed in warnings(), one text
+    // "file:line: what" each. -1 when the file cannot be opened, else the
+    // number of warnings (0 for a clean file).
     int read();
-    // Writes every section; -1 when the file cannot be opened or written.
+    const std::vector<std::string> &warnings() const { return m_warnings; }
+    // Writes every section through save_file: the old file is replaced only
+    // once the new one is whole on the disc. -1 when it cannot be written.
     int write_file(const QString &path);
     int write();
 
 private:
     QString m_file_name;
     int m_line = 1;
+    std::vector<std::string> m_warnings;
 };

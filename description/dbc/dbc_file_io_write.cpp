@@ -4,8 +4,10 @@
 
 #include "core/candb_mux_group.h"
 #include "core/candb_network.h"
+#include "core/settings/save_file.h"
 
-#include <cerrno>
+#include <QFile>
+
 #include <cfloat>
 #include <cmath>
 #include <charconv>
@@ -13,8 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -491,37 +491,6 @@ int build_text(DbcText &out, const CANdbNetwork &net)
     return 0;
 }
 
-// Writes the text to a temporary file beside the target and renames it over
-// the target only when every byte reached the disk, so that a failed write
-// (a full disk) leaves the old file as it was.
-bool store_file(const char *target, const std::string &text)
-{
-    std::string temp_name = std::string(target) + ".XXXXXX";
-    const int fd = mkstemp(&temp_name[0]);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<size_t>(n);
-    }
-    // The new file gets the permissions of the old one, or the usual ones.
-    struct stat old_stat;
-    const mode_t umask_now = umask(0);
-    umask(umask_now);
-    const mode_t mode = ::stat(target, &old_stat) == 0 ? (old_stat.st_mode & 07777) : (0666 & ~umask_now);
-    ok = ok && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(temp_name.c_str(), target) == 0;
-    if (!ok)
-        std::remove(temp_name.c_str());
-    return ok;
-}
-
 } // namespace
 
 int DbcFileIo::write(CANdbNetwork *network)
@@ -531,5 +500,5 @@ int DbcFileIo::write(CANdbNetwork *network)
     DbcText text;
     if (build_text(text, *network))
         return 1;
-    return store_file(file_name(), text.str()) ? 0 : -1;
+    return save_file(QFile::decodeName(file_name()), text.str());
 }

@@ -1,5 +1,6 @@
 #include "interfaces/hardware/can_hw_provider.h"
 
+#include "core/settings/debug_trace.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 
 CANhwProvider::CANhwProvider(const char *short_name, const char *description)
@@ -8,6 +9,11 @@ CANhwProvider::CANhwProvider(const char *short_name, const char *description)
 }
 
 CANhwProvider::~CANhwProvider() = default;
+
+CANhwProvider *CANhwProvider::next() const
+{
+    return CANhwProviderList::List::next(this);
+}
 
 void CANhwProvider::link_into_list()
 {
@@ -28,45 +34,40 @@ CANhwProviderList &CANhwProviderList::global()
 
 void CANhwProviderList::append(CANhwProvider *provider)
 {
-    provider->next_ = nullptr;
-    if (tail_)
-        tail_->next_ = provider;
-    else
-        head_ = provider;
-    tail_ = provider;
-    ++count_;
+    providers_.push_back(provider);
 }
 
 void CANhwProviderList::remove(CANhwProvider *provider)
 {
-    CANhwProvider *previous = nullptr;
-    for (CANhwProvider *p = head_; p; previous = p, p = p->next_) {
-        if (p != provider)
-            continue;
-        (previous ? previous->next_ : head_) = p->next_;
-        if (tail_ == p)
-            tail_ = previous;
-        p->next_ = nullptr;
-        --count_;
-        return;
+    providers_.remove(provider);
+}
+
+int CANhwProviderList::call_each(const char *what, int (CANhwProvider::*call)())
+{
+    int failed = 0;
+    for (CANhwProvider *p = head(); p; p = p->next()) {
+        const int result = (p->*call)();
+        if (result != 0) {
+            debug_trace("CANhwProviderList::call_each: %s of provider %s -> %d", what, p->short_name().c_str(),
+                        result);
+            ++failed;
+        }
     }
+    return failed;
 }
 
-void CANhwProviderList::initialize_all_providers()
+int CANhwProviderList::initialize_all_providers()
 {
-    for (CANhwProvider *p = head_; p; p = p->next_)
-        p->initialize_driver();
+    return call_each("initialize_driver", &CANhwProvider::initialize_driver);
 }
 
-void CANhwProviderList::uninitialize_all_providers()
+int CANhwProviderList::uninitialize_all_providers()
 {
-    for (CANhwProvider *p = head_; p; p = p->next_)
-        p->uninitialize_driver();
+    return call_each("uninitialize_driver", &CANhwProvider::uninitialize_driver);
 }
 
-void CANhwProviderList::enumerate_all_channels()
+int CANhwProviderList::enumerate_all_channels()
 {
     CANhwChannelInfoList::global().clear();
-    for (CANhwProvider *p = head_; p; p = p->next_)
-        p->enumerate_channels();
+    return call_each("enumerate_channels", &CANhwProvider::enumerate_channels);
 }

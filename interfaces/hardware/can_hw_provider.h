@@ -4,6 +4,8 @@
 // the global provider list; at program start every provider loads its driver
 // and lists its channels into the global channel-info list, and later creates
 // the channel objects for the channels it found.
+#include "core/intrusive_list.h"
+
 #include <memory>
 #include <string>
 
@@ -28,7 +30,7 @@ public:
     // Empty when absent.
     const std::string &short_name() const { return short_name_; }
     const std::string &description() const { return description_; }
-    CANhwProvider *next() const { return next_; }
+    CANhwProvider *next() const;
 
 protected:
     // Called by the concrete provider's constructor once it is fully built,
@@ -40,7 +42,7 @@ private:
     friend class CANhwProviderList;
     std::string short_name_;
     std::string description_;
-    CANhwProvider *next_ = nullptr;
+    IntrusiveLink<CANhwProvider> link_;
 };
 
 // The global provider list, in construction order.
@@ -49,22 +51,27 @@ class CANhwProviderList
 public:
     static CANhwProviderList &global();
 
-    CANhwProvider *head() const { return head_; }
-    int count() const { return count_; }
+    CANhwProvider *head() const { return providers_.first(); }
+    int count() const { return providers_.size(); }
 
     void append(CANhwProvider *provider);
     void remove(CANhwProvider *provider);
 
-    // initialize_driver of every provider in list order (program start).
-    void initialize_all_providers();
+    // Each of these calls every provider in list order, also after one
+    // failed, and answers how many failed (answered non-zero); each failure
+    // goes to the debug trace with the provider and its result.
+    // initialize_driver of every provider (program start).
+    int initialize_all_providers();
     // uninitialize_driver of every provider (program exit).
-    void uninitialize_all_providers();
-    // Clears the global channel-info list, then lets every provider in list
-    // order enumerate its channels into it.
-    void enumerate_all_channels();
+    int uninitialize_all_providers();
+    // Clears the global channel-info list, then lets every provider
+    // enumerate its channels into it.
+    int enumerate_all_channels();
 
 private:
-    CANhwProvider *head_ = nullptr;
-    CANhwProvider *tail_ = nullptr;
-    int count_ = 0;
+    int call_each(const char *what, int (CANhwProvider::*call)());
+
+    friend class CANhwProvider;
+    using List = IntrusiveList<CANhwProvider, &CANhwProvider::link_>;
+    List providers_;
 };

@@ -1,6 +1,6 @@
 #include "interfaces/hardware/canio_device.h"
 
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <clocale>
+#include <csignal>
 #include <string>
+#include <sys/resource.h>
 
 namespace vyr_test {
 
@@ -36,6 +38,33 @@ inline bool use_decimal_comma_locale(const QString &dir)
     qunsetenv("LOCPATH");
     return ok;
 }
+
+// While it lives, a write that would make a file of this process larger than
+// `bytes` fails with EFBIG (the signal the kernel would send is ignored): a
+// full disc for the one test that sets it.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_limit_);
+        saved_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_limit_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_limit_);
+        std::signal(SIGXFSZ, saved_handler_);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit saved_limit_{};
+    void (*saved_handler_)(int) = SIG_DFL;
+};
 
 } // namespace vyr_test
 

@@ -23,10 +23,10 @@ std::string dump_value(const QtbConfigValue &value);
 std::string dump_entries(const QtbConfigGroup &group)
 {
     std::string out;
-    for (const QtbConfigEntry *entry = group.first_entry(); entry; entry = entry->next.get()) {
+    for (const QtbConfigEntry &entry : group.entries()) {
         if (!out.empty())
             out += ' ';
-        out += entry->name + "=" + dump_value(entry->value);
+        out += entry.name + "=" + dump_value(entry.value);
     }
     return out;
 }
@@ -44,12 +44,12 @@ std::string dump_value(const QtbConfigValue &value)
         return "d" + QByteArray::number(value.double_value(), 'g', 17).toStdString();
     case QtbConfigValue::Group: {
         std::string out = "(";
-        for (const QtbConfigEntry *e = value.group()->first_entry(); e; e = e->next.get()) {
+        for (const QtbConfigEntry &e : value.group()->entries()) {
             if (out.size() > 1)
                 out += ' ';
-            if (!e->name.empty())
-                out += "{" + e->name + "}";
-            out += dump_value(e->value);
+            if (!e.name.empty())
+                out += "{" + e.name + "}";
+            out += dump_value(e.value);
         }
         return out + ")";
     }
@@ -62,10 +62,10 @@ std::string dump_value(const QtbConfigValue &value)
 std::string dump_config(const QtbConfig &config)
 {
     std::string out;
-    for (const QtbConfigEntry *s = config.first_entry(); s; s = s->next.get()) {
+    for (const QtbConfigEntry &s : config.entries()) {
         if (!out.empty())
             out += " | ";
-        out += "[" + s->name + "] " + dump_entries(*s->value.group());
+        out += "[" + s.name + "] " + dump_entries(*s.value.group());
     }
     return out;
 }
@@ -98,6 +98,7 @@ struct FileCase
     const char *what;
     std::string text;
     std::string tree;
+    std::vector<std::string> warnings = {}; // "line: what", without the file name
 };
 
 const std::string long_name(150, 'k');
@@ -118,16 +119,34 @@ const FileCase file_cases[] = {
     {"empty groups", "[S]\na=()\nb=( )\n", "[S] a=() b=()"},
     {"lists nest 200 deep, a list deeper still is passed over",
      "[S]\ng=" + std::string(201, '(') + std::string(201, ')') + "\n",
-     "[S] g=" + std::string(200, '(') + std::string(200, ')')},
+     "[S] g=" + std::string(200, '(') + std::string(200, ')'), {"2: list nested deeper than 200 levels skipped"}},
     {"group continued on the next lines", "[S]\ng=( 1 2\n    3\n  \"x\" )\nh=4\n", "[S] g=(i1 i2 i3 s\"x\") h=i4"},
     {"comments and blanks", "# top\n; also\n[S]\n   # indented\n\tk = 1 ; trailing text\n\r\n", "[S] k=i1"},
     {"duplicate sections and keys", "[CAN]\na=1\na=2\n[CAN]\na=3\n", "[CAN] a=i2 | [CAN] a=i3"},
-    {"entries before the first section are dropped", "x=1\n[S]\ny=2\n", "[S] y=i2"},
-    {"section without closing bracket adds nothing", "[S]\na=1\n[T", "[S] a=i1"},
+    {"entries before the first section are dropped", "x=1\n[S]\ny=2\n", "[S] y=i2",
+     {"1: entry before the first section dropped"}},
+    {"section without closing bracket adds nothing", "[S]\na=1\n[T\nb=2\n", "[S] a=i1",
+     {"3: section name without closing \"]\" up to the end of the file: section dropped"}},
     {"long names and strings are cut", "[" + long_name + "]\n" + long_name + "=\"" + long_text + "\"\n",
-     "[" + long_name.substr(0, 100) + "] " + long_name.substr(0, 100) + "=s\"" + long_text.substr(0, 1000) + "\""},
-    {"unexpected characters are skipped", "[S]\n+-+ a=1\n", "[S] a=i1"},
+     "[" + long_name.substr(0, 100) + "] " + long_name.substr(0, 100) + "=s\"" + long_text.substr(0, 1000) + "\"",
+     {"1: name longer than 100 characters cut", "2: name longer than 100 characters cut",
+      "2: text longer than 1000 characters cut"}},
+    {"unexpected characters are skipped", "[S]\n+-+ a=1\nstray\nb=2\n", "[S] a=i1 b=i2",
+     {"2: text that is no section, entry or comment skipped",
+      "3: text that is no section, entry or comment skipped"}},
+    {"list cut off by the end of the file", "[S]\na=( 1 ?\n  2", "[S] a=(i1 i2)",
+     {"2: text that is no list element skipped", "3: list without closing \")\" up to the end of the file"}},
 };
+
+// The warnings without the file name in front.
+std::vector<std::string> warnings_of(const QtbConfig &config)
+{
+    const std::string prefix = QFile::encodeName(config.file_name()).toStdString() + ":";
+    std::vector<std::string> lines;
+    for (const std::string &warning : config.warnings())
+        lines.push_back(warning.rfind(prefix, 0) == 0 ? warning.substr(prefix.size()) : "no file name: " + warning);
+    return lines;
+}
 
 class QtbConfigRoundTrip : public QtbConfigFile, public ::testing::WithParamInterface<FileCase>
 {
@@ -137,8 +156,9 @@ TEST_P(QtbConfigRoundTrip, ReadsWritesAndReadsAgain)
 {
     const FileCase &c = GetParam();
     QtbConfig config(write_text("in.vyr", c.text));
-    ASSERT_EQ(config.read(), 0);
+    ASSERT_EQ(config.read(), int(c.warnings.size())) << c.what;
     EXPECT_EQ(dump_config(config), c.tree) << c.what;
+    EXPECT_EQ(warnings_of(config), c.warnings) << c.what;
 
     ASSERT_EQ(config.write_file(path("out.vyr")), 0);
     QtbConfig again(path("out.vyr"));
@@ -213,6 +233,24 @@ TEST_F(QtbConfigFile, UnopenableFilesLeaveTheTreeUntouched)
     EXPECT_EQ(dump_config(config), "[Kept] a=i1");
     EXPECT_EQ(config.write_file(path("no/such/dir/x.vyr")), -1);
     EXPECT_EQ(dump_config(config), "[Kept] a=i1");
+}
+
+TEST_F(QtbConfigFile, SaveThatFailsPartWayKeepsTheOldFile)
+{
+    QtbConfig config(path("kept.vyr"));
+    config.add_group("Old")->write_int("a", 1);
+    ASSERT_EQ(config.write(), 0);
+    const std::string old_text = read_text(path("kept.vyr"));
+
+    config.clear();
+    QtbConfigGroup *section = config.add_group("New");
+    for (int i = 0; i < 1000; ++i)
+        section->write_int(("key_" + std::to_string(i)).c_str(), i);
+    {
+        vyr_test::FileSizeLimit disc_full(1024);
+        EXPECT_EQ(config.write(), -1);
+    }
+    EXPECT_EQ(read_text(path("kept.vyr")), old_text);
 }
 
 TEST_F(QtbConfigFile, DoublesReadBackExactly)
@@ -370,6 +408,28 @@ TEST(QtbConfigGroupTest, WritesReplaceTheFirstMatchAndNullNamesDoNothing)
     EXPECT_EQ(group.add_group(nullptr), nullptr);
     EXPECT_EQ(dump_entries(group), "a=b0 a=i2 =i3 s=s\"\"");
     EXPECT_EQ(group.count(), 4);
+}
+
+TEST(QtbConfigGroupTest, LookupsFindTheFirstEntryOfANameThroughRemovals)
+{
+    QtbConfigGroup group;
+    QtbConfigValue *first = group.append_entry(QtbConfigValue(int32_t(1)), "k");
+    group.append_entry(QtbConfigValue(int32_t(9)), "other");
+    QtbConfigValue *second = group.append_entry(QtbConfigValue(int32_t(2)), "k");
+    QtbConfigValue *third = group.append_entry(QtbConfigValue(int32_t(3)), "k");
+
+    EXPECT_EQ(group.remove_value(second), 0); // a later one goes: the first stays first
+    EXPECT_EQ(group.find_entry("k"), first);
+    EXPECT_EQ(group.remove_value(first), 0); // the first goes: the next of the name follows
+    EXPECT_EQ(group.find_entry("k"), third);
+    group.write_int("k", 4);
+    EXPECT_EQ(dump_entries(group), "other=i9 k=i4");
+    EXPECT_EQ(group.remove_value(third), 0);
+    EXPECT_EQ(group.find_entry("k"), nullptr);
+    group.write_int("k", 5); // a name that went comes back as a new entry
+    EXPECT_EQ(group.read_int("k", 0), 5);
+    group.clear();
+    EXPECT_EQ(group.find_entry("other"), nullptr);
 }
 
 TEST(QtbConfigGroupTest, GroupWalkAndRemoval)

@@ -104,6 +104,66 @@ TEST(VyrSignalEntryTest, ListenerCursorSurvivesRemovalOfTheCurrentListener)
     EXPECT_EQ(entry.first_listener(), &b);
 }
 
+// Removes the listeners it is given from its entry when it is told a value.
+class RemovingListener : public LoggingListener
+{
+public:
+    using LoggingListener::LoggingListener;
+    void value_changed(const SignalValue &value) override
+    {
+        LoggingListener::value_changed(value);
+        VyrSignalEntry *own_entry = entry();
+        for (VyrSignalListener *listener : to_remove)
+            own_entry->remove_listener(listener);
+    }
+    std::vector<VyrSignalListener *> to_remove;
+};
+
+TEST(VyrSignalEntryTest, ListenerThatRemovesListenersWhileNotifiedLeavesTheOthersNotified)
+{
+    struct Case
+    {
+        const char *what;
+        std::vector<int> removed; // positions among the five listeners; the remover is 2
+        std::vector<std::string> notified;
+    };
+    const Case cases[] = {
+        {"itself", {2}, {"l0=7", "l1=7", "l2=7", "l3=7", "l4=7"}},
+        {"the next", {3}, {"l0=7", "l1=7", "l2=7", "l4=7"}},
+        {"the previous", {1}, {"l0=7", "l1=7", "l2=7", "l3=7", "l4=7"}},
+        {"itself, then the next", {2, 3}, {"l0=7", "l1=7", "l2=7", "l4=7"}},
+        {"the next, then itself", {3, 2}, {"l0=7", "l1=7", "l2=7", "l4=7"}},
+        {"all five", {0, 1, 2, 3, 4}, {"l0=7", "l1=7", "l2=7"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> log;
+        LoggingListener l0("l0", &log), l1("l1", &log), l3("l3", &log), l4("l4", &log);
+        RemovingListener l2("l2", &log);
+        VyrSignalListener *listeners[] = {&l0, &l1, &l2, &l3, &l4};
+        VyrSignalEntry entry;
+        for (VyrSignalListener *listener : listeners)
+            entry.add_listener(listener);
+        for (int position : c.removed)
+            l2.to_remove.push_back(listeners[position]);
+
+        SignalValue value;
+        value.set_int(7);
+        entry.notify_listeners(value);
+        EXPECT_EQ(log, c.notified);
+        EXPECT_EQ(entry.listener_count(), 5 - int(c.removed.size()));
+
+        // The list stays whole: the next notification reaches exactly the rest.
+        for (VyrSignalListener *listener : l2.to_remove)
+            if (listener != &l2)
+                entry.add_listener(listener);
+        l2.to_remove.clear();
+        log.clear();
+        entry.notify_listeners(value);
+        EXPECT_EQ(log.size(), size_t(entry.listener_count()));
+    }
+}
+
 TEST(VyrSignalEntryTest, DestroyedListenerLeavesItsEntry)
 {
     std::vector<std::string> log;
@@ -151,9 +211,6 @@ TEST(VyrSignalEntryTest, ResetClearsEverythingAndDeletesThePollingTimer)
     entry.bind(&signal);
     entry.add_listener(&listener);
     entry.polling_timer = std::make_unique<CountedTimer>(&timers_deleted);
-    entry.polling_next = &other;
-    entry.poll_queue_next = &other;
-    entry.queued = true;
     entry.pending.set_int(9);
 
     entry.reset();
@@ -164,9 +221,6 @@ TEST(VyrSignalEntryTest, ResetClearsEverythingAndDeletesThePollingTimer)
     EXPECT_EQ(entry.listener_count(), 0);
     EXPECT_EQ(entry.first_listener(), nullptr);
     EXPECT_EQ(listener.entry(), nullptr);
-    EXPECT_EQ(entry.polling_next, nullptr);
-    EXPECT_EQ(entry.poll_queue_next, nullptr);
-    EXPECT_FALSE(entry.queued);
     EXPECT_EQ(entry.pending.type, 0u);
 
     // The listener can follow another signal afterwards.

@@ -1,4 +1,4 @@
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 #include "core/signal_record.h"
 #include "core/vyr_signal_list.h"
 

@@ -1,6 +1,7 @@
 // The DBC reader and writer on small files made for one rule each.
 #include "description/dbc/dbc_file_io.h"
 #include "network_dump.h"
+#include "test_support.h"
 #include "tests/tools/candb_json.h"
 
 #include "core/candb_file_format.h"
@@ -14,12 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <csignal>
 #include <fstream>
 #include <limits>
 #include <memory>
 #include <sstream>
-#include <sys/resource.h>
 
 namespace {
 
@@ -658,16 +657,10 @@ TEST_F(DbcFile, FailedWritesLeaveTheOldFile)
     odd->object_kind = CANdbObjectMessage;
 
     // A full disk, made by a file size limit: the write fails and the old file stays.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
-    small.rlim_cur = 100;
-    auto *previous = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int result = writer.write(&net);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(result, -1);
+    {
+        vyr_test::FileSizeLimit disc_full(100);
+        EXPECT_EQ(writer.write(&net), -1);
+    }
     EXPECT_EQ(get("out.dbc"), "old contents");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"out.dbc"}) << "no temporary file is left";
 

@@ -108,7 +108,7 @@ public:
         : CANhwProvider(name, nullptr), channels_(std::move(channels)), calls_(calls)
     {
     }
-    int initialize_driver() override { return record("init"); }
+    int initialize_driver() override { return record("init") + init_result; }
     int uninitialize_driver() override { return record("exit"); }
     int enumerate_channels() override
     {
@@ -123,6 +123,7 @@ public:
         record("create");
         return std::make_unique<BareChannel>();
     }
+    int init_result = 0;
 
 private:
     int record(const char *what)
@@ -154,9 +155,10 @@ TEST_F(ProviderListTest, ProvidersRunInListOrderAndRemovalRelinks)
     list.append(&first);
     list.append(&second);
     ASSERT_EQ(list.count(), 2);
-    list.initialize_all_providers();
-    list.enumerate_all_channels();
-    list.uninitialize_all_providers();
+    first.init_result = -3; // a failed start-up is counted and stops nobody
+    EXPECT_EQ(list.initialize_all_providers(), 1);
+    EXPECT_EQ(list.enumerate_all_channels(), 0);
+    EXPECT_EQ(list.uninitialize_all_providers(), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"A:init", "B:init", "A:enum", "B:enum", "A:exit", "B:exit"}));
 
     list.remove(&first);

@@ -1,9 +1,14 @@
 #include "platform/device_transport.h"
 
+#include "core/settings/debug_trace.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -43,7 +48,17 @@ TEST(DeviceTransport, WithoutDaemonADeviceIsNotFound)
     QTemporaryDir dir;
     setenv("VRBUS_RUNTIME_DIR", dir.path().toUtf8().constData(), 1);
     DeviceFile device;
+    // The mapped code for the driver access layer, the call and its reason in the trace.
+    const bool tracing = debug_trace_enabled();
+    set_debug_trace_enabled(true);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(device.open("vrbus0a.init"), system_error::FILE_NOT_FOUND);
+    const std::string trace = testing::internal::GetCapturedStderr();
+    set_debug_trace_enabled(tracing);
+    EXPECT_NE(trace.find("DeviceFile::open: connect to " + dir.path().toStdString() + "/vrbus.sock failed: "
+                         + std::strerror(ENOENT)),
+              std::string::npos)
+        << trace;
     EXPECT_FALSE(device.is_open());
     uint32_t bytes = 1;
     char buffer[22];

@@ -1,4 +1,5 @@
 #include "platform/registry.h"
+#include "test_support.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -89,6 +90,19 @@ TEST_F(RegistryFiles, WritesNeedAKeyAndAStorableName)
     EXPECT_TRUE(registry.read_int(key, "MaxCards", &number));
     EXPECT_EQ(number, 3u);
     EXPECT_EQ(file_text("machine.conf"), "[" + key + "]\nMaxCards=3\n\n");
+}
+
+TEST_F(RegistryFiles, WriteThatFailsKeepsTheFile)
+{
+    const std::string key = std::string(kDrivers) + "\\vrbus";
+    ASSERT_EQ(registry.create_key(key), 0);
+    ASSERT_EQ(registry.write_int(key, "MaxCards", 2), 0);
+    const std::string before = file_text("machine.conf");
+    {
+        vyr_test::FileSizeLimit disc_full(before.size() + 10);
+        EXPECT_EQ(registry.write_string(key, "Description", std::string(500, 'd')), -2);
+    }
+    EXPECT_EQ(file_text("machine.conf"), before);
 }
 
 TEST_F(RegistryFiles, DeletesValuesAndKeysWithoutSubkeys)

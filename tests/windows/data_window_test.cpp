@@ -215,8 +215,8 @@ TEST_F(DataWindowTest, BaseKeysRoundTripInTheirOrder)
     QtbConfig config;
     QtbConfigGroup *group = window->write_base_configuration(&config);
     std::vector<std::string> keys;
-    for (const QtbConfigEntry *entry = group->first_entry(); entry; entry = entry->next.get())
-        keys.push_back(entry->name);
+    for (QtbConfigValue *value = group->first_value(); value; value = group->next_value())
+        keys.push_back(group->current_name());
     const std::vector<std::string> expected = {
         "geometry",     "title",        "title_utf8", "wid",       "update_rate", "index",
         "startup_hidden", "top_dock_config", "maximized_qt", "minimized_qt", "maximized", "minimized",

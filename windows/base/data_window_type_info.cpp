@@ -1,17 +1,13 @@
 #include "windows/base/data_window_type_info.h"
 
-#include "core/intrusive_list.h"
 #include "windows/base/vyr_data_window.h"
 
 #include <QObject>
 #include <QPointer>
 
-namespace {
+DataWindowTypeInfo::Registry DataWindowTypeInfo::s_registry;
 
-// Constant-initialised, so records built before main() link themselves in
-// whatever order their files start.
-DataWindowTypeInfo *registry_head = nullptr;
-DataWindowTypeInfo *registry_tail = nullptr;
+namespace {
 
 QPointer<QObject> &receiver_slot()
 {
@@ -42,17 +38,17 @@ DataWindowTypeInfo::DataWindowTypeInfo(const char *class_key, const char *menu_n
       m_flags(flags),
       m_type_number(type_number)
 {
-    intrusive_append(registry_head, registry_tail, this, &DataWindowTypeInfo::m_next);
+    s_registry.push_back(this);
 }
 
 DataWindowTypeInfo::~DataWindowTypeInfo()
 {
-    intrusive_unlink(registry_head, registry_tail, this, &DataWindowTypeInfo::m_next);
+    s_registry.remove(this);
 }
 
 DataWindowTypeInfo *DataWindowTypeInfo::first()
 {
-    return registry_head;
+    return s_registry.first();
 }
 
 QObject *DataWindowTypeInfo::message_receiver()
@@ -66,9 +62,9 @@ VyrDataWindow *DataWindowTypeInfo::create_window(const char *class_key, QWidget 
     receiver_slot() = message_receiver;
     if (!class_key)
         return nullptr;
-    DataWindowTypeInfo *type = registry_head;
+    DataWindowTypeInfo *type = s_registry.first();
     while (type && !(type->m_enabled && type->m_class_key == class_key))
-        type = type->m_next;
+        type = type->next();
     if (!type)
         return nullptr;
     if ((type->m_flags & SingleInstance) && find_window(class_key, 1))

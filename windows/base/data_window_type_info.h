@@ -2,6 +2,8 @@
 // The window-type registry: one record per data-window type, appended by a
 // static registration object, through which the configuration loader and
 // the menus create every data window by its class key.
+#include "core/intrusive_list.h"
+
 #include <string>
 
 class QObject;
@@ -56,7 +58,7 @@ public:
     void set_enabled(bool enabled) { m_enabled = enabled; }
     bool listed() const { return m_listed; }
     void set_listed(bool listed) { m_listed = listed; }
-    DataWindowTypeInfo *next() const { return m_next; }
+    DataWindowTypeInfo *next() const { return Registry::next(this); }
 
 private:
     struct OptionalText
@@ -73,7 +75,11 @@ private:
     OptionalText m_description;
     const char *const *m_icon;
     Factory m_factory;
-    DataWindowTypeInfo *m_next = nullptr;
+    IntrusiveLink<DataWindowTypeInfo> m_link;
+    using Registry = IntrusiveList<DataWindowTypeInfo, &DataWindowTypeInfo::m_link>;
+    // Constant-initialised, so that records built before main() can link
+    // themselves in whatever order their files start.
+    static Registry s_registry;
     unsigned m_flags;
     int m_type_number;
     bool m_enabled = true;

@@ -1,6 +1,5 @@
 #include "windows/base/vyr_data_window.h"
 
-#include "core/intrusive_list.h"
 #include "core/settings/qtb_config.h"
 #include "core/signal_record.h"
 #include "core/vyr_signal_if.h"
@@ -29,10 +28,6 @@
 #include <algorithm>
 
 namespace {
-
-// The open windows in order of creation.
-VyrDataWindow *list_head = nullptr;
-VyrDataWindow *list_tail = nullptr;
 
 // Connects the sender's signal to the receiver's slot when the receiver has
 // it (both given by their normalised signatures).
@@ -167,7 +162,7 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
     setCaption(QCoreApplication::translate("VyrMain", m_class_key.c_str()) + QLatin1Char(' ') +
                QString::number(m_index));
 
-    intrusive_append(list_head, list_tail, this, &VyrDataWindow::m_next);
+    s_open_windows.push_back(this);
     emit data_window_notification()->window_list_changed();
 
     if (auto *area = qobject_cast<QMdiArea *>(parent)) {
@@ -181,7 +176,7 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
 VyrDataWindow::~VyrDataWindow()
 {
     emit configuration_changed();
-    intrusive_unlink(list_head, list_tail, this, &VyrDataWindow::m_next);
+    s_open_windows.remove(this);
     emit data_window_notification()->window_list_changed();
 }
 
@@ -189,15 +184,17 @@ VyrDataWindow *find_window(const char *class_key, int index)
 {
     if (!class_key)
         return nullptr;
-    for (VyrDataWindow *w = list_head; w; w = w->next_window())
+    for (VyrDataWindow *w = first_window(); w; w = w->next_window())
         if (w->index() == index && w->class_key() == class_key)
             return w;
     return nullptr;
 }
 
+VyrDataWindow::OpenWindows VyrDataWindow::s_open_windows;
+
 VyrDataWindow *first_window()
 {
-    return list_head;
+    return VyrDataWindow::s_open_windows.first();
 }
 
 QMdiSubWindow *VyrDataWindow::sub_window() const

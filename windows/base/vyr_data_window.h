@@ -7,6 +7,8 @@
 // properties dialog, help, log lines to the message window, and moving out
 // of the workspace and back. Inside a workspace the window sits in a
 // sub-window of the workspace page; detached it is a top-level window.
+#include "core/intrusive_list.h"
+
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
@@ -107,7 +109,7 @@ public:
     VyrToolBar *tool_bar() const { return m_tool_bar; }
     QLabel *status_label() const { return m_status_label; }
     QLabel *info_label() const { return m_info_label; }
-    VyrDataWindow *next_window() const { return m_next; }
+    VyrDataWindow *next_window() const { return OpenWindows::next(this); }
     // The sub-window around an attached window, or null.
     QMdiSubWindow *sub_window() const;
 
@@ -191,7 +193,11 @@ private:
     bool m_started = false; // between start() and stop()
     int m_index = 1;
     std::string m_class_key;
-    VyrDataWindow *m_next = nullptr;
+    IntrusiveLink<VyrDataWindow> m_list_link;
+    using OpenWindows = IntrusiveList<VyrDataWindow, &VyrDataWindow::m_list_link>;
+    // The open windows in order of creation.
+    static OpenWindows s_open_windows;
+    friend VyrDataWindow *first_window();
     QString m_help_key;
     QString m_window_identifier;
     int m_workspace_id = 0;

@@ -1,4 +1,4 @@
-#include "core/debug_trace.h"
+#include "core/settings/debug_trace.h"
 
 #include "core/settings/text_util.h"
 
