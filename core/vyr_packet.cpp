@@ -143,12 +143,9 @@ int VyrPacketLayout::field_offset(int index) const
 // --- VyrPacket ----------------------------------------------------------------
 
 VyrPacket::VyrPacket(const VyrPacketLayout *layout)
-    : m_layout(layout),
-      m_max_size(layout ? layout->max_size() : header_size),
-      m_length(layout ? layout->fixed_size() : header_size),
-      m_buffer(size_t(m_max_size + 10), 0)
-{
-}
+    : m_layout(layout), m_max_size(layout ? layout->max_size() : header_size),
+      m_length(layout ? layout->fixed_size() : header_size), m_buffer(size_t(m_max_size + 10), 0)
+{}
 
 void VyrPacket::clear()
 {
@@ -211,8 +208,7 @@ void VyrPacket::set_int_field(int index, uint32_t value)
 {
     if (!m_layout || m_layout->field_variable(index) || index < 0 || index >= m_layout->field_count())
         return;
-    put_u32(&m_buffer[size_t(m_layout->field_offset(index))], value,
-            std::min(m_layout->field_max_size(index), 4));
+    put_u32(&m_buffer[size_t(m_layout->field_offset(index))], value, std::min(m_layout->field_max_size(index), 4));
 }
 
 int VyrPacket::append_variable(int index, const uint8_t *bytes, int count, bool zero_terminated)
@@ -254,8 +250,7 @@ int VyrPacket::set_data_field(int index, const uint8_t *bytes, int count)
 
 VyrPacketSource::VyrPacketSource(const std::string &name, const VyrPacketLayout *layout)
     : m_name(name), m_layout(layout)
-{
-}
+{}
 
 void VyrPacketSource::add_listener(VyrPacketListener *listener)
 {

@@ -26,7 +26,8 @@ TEST(KeyCodes, KeyTextsGiveModifierPlusKeyCode)
 
 TEST(KeyCodes, KeyCodesGiveTheirTexts)
 {
-    const struct {
+    const struct
+    {
         int code;
         const char *text;
     } cases[] = {

@@ -62,11 +62,12 @@ TEST(VyrPacketLayout, PlacesFixedFieldsAndVariableSlots)
 
 TEST(VyrPacketLayout, NegativeSizesTakeTheTypeDefaults)
 {
-    const struct {
+    const struct
+    {
         int type;
         int max_size;
         bool variable;
-    } cases[] = {{0, 0, false}, {1, 4, false}, {2, 4, false}, {3, 8, false},
+    } cases[] = {{0, 0, false},  {1, 4, false},  {2, 4, false}, {3, 8, false},
                  {4, 250, true}, {5, 256, true}, {6, 250, true}};
     for (const auto &c : cases) {
         VyrPacketLayout layout(1);
@@ -273,16 +274,16 @@ TEST(VyrPacketRing, OneWriterAndOneDroppingReaderWithoutALock)
 
 TEST(FormatUnsignedPadded, RightAlignsCutsAndFills)
 {
-    const struct {
+    const struct
+    {
         uint32_t value;
         int width;
         char fill;
         int base;
         const char *text;
     } cases[] = {
-        {42, 5, ' ', 10, "   42"}, {0, 3, '0', 10, "000"},   {255, 4, '0', 16, "00ff"},
-        {123456, 3, ' ', 10, "456"}, {5, 0, ' ', 10, ""},    {5, -2, ' ', 10, ""},
-        {5, 4, '.', 2, ".101"},      {0xABCDEF, 6, ' ', 16, "abcdef"},
+        {42, 5, ' ', 10, "   42"}, {0, 3, '0', 10, "000"}, {255, 4, '0', 16, "00ff"}, {123456, 3, ' ', 10, "456"},
+        {5, 0, ' ', 10, ""},       {5, -2, ' ', 10, ""},   {5, 4, '.', 2, ".101"},    {0xABCDEF, 6, ' ', 16, "abcdef"},
     };
     for (const auto &c : cases) {
         char buffer[16];

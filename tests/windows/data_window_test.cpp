@@ -152,8 +152,7 @@ TEST_F(DataWindowTest, TheLogToFileButtonIsThereForWindowsThatLogAndOffDuringAMe
     auto *log = window.findChild<QToolButton *>("log_to_file_button");
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(window.tool_bar()->actions().size(), 5) << "Log to File, its separator and three buttons";
-    EXPECT_EQ(log->toolTip(),
-              "<p><h3>Log to File</h3>Opens a dialog for setting up the Log to File function.</p>");
+    EXPECT_EQ(log->toolTip(), "<p><h3>Log to File</h3>Opens a dialog for setting up the Log to File function.</p>");
     window.startup();
     EXPECT_FALSE(log->isEnabled());
     window.stop();
@@ -218,9 +217,8 @@ TEST_F(DataWindowTest, BaseKeysRoundTripInTheirOrder)
     for (QtbConfigValue *value = group->first_value(); value; value = group->next_value())
         keys.push_back(group->current_name());
     const std::vector<std::string> expected = {
-        "geometry",     "title",        "title_utf8", "wid",       "update_rate", "index",
-        "startup_hidden", "top_dock_config", "maximized_qt", "minimized_qt", "maximized", "minimized",
-        "detached",     "workspace_id"};
+        "geometry",        "title",        "title_utf8",   "wid",       "update_rate", "index",    "startup_hidden",
+        "top_dock_config", "maximized_qt", "minimized_qt", "maximized", "minimized",   "detached", "workspace_id"};
     EXPECT_EQ(keys, expected);
     const QRect geometry = group->read_rect("geometry", QRect());
     EXPECT_EQ(geometry, QRect(30, 40, 400, window->height()));

@@ -71,7 +71,9 @@ protected:
     }
 
     UdpSource udp;
-    vyr_test::TestInterface interface{"Udp", &udp.source};
+    vyr_test::TestInterface interface {
+        "Udp", &udp.source
+    };
     VyrPacketDisplay display{nullptr};
 };
 
@@ -138,7 +140,7 @@ TEST_F(PacketDisplayTest, ExportTextLineByLine)
 {
     udp.send(80, "web", {0x01, 0x02, 0xff}, 7, 1234567);
     udp.send(53, "line\nbreak\x01", {}, -1, 1234600); // no counter
-    udp.send(0xFFFFFFFF, "", {0xAA}, 9, -1);       // no time
+    udp.send(0xFFFFFFFF, "", {0xAA}, 9, -1);          // no time
     display.update();
     const QString port_80 = QString("%1").arg(80, 249);
     const QStringList expected = {

@@ -89,8 +89,8 @@ TEST_F(RtLogTest, RowsFromFourThreadsArriveOnceInOrderAndInTheFile)
     for (int t = 0; t < threads; ++t)
         EXPECT_EQ(next["thread " + std::to_string(t)], rows_per_thread);
     const QString stopped = "Log to File '" + path + "' stopped";
-    EXPECT_EQ(written.last().toStdString(), QString::asprintf("%6d\t       \t", shown.size()).toStdString() +
-                                               stopped.toStdString());
+    EXPECT_EQ(written.last().toStdString(),
+              QString::asprintf("%6d\t       \t", shown.size()).toStdString() + stopped.toStdString());
     EXPECT_TRUE(shown.last().split('\t')[2].startsWith("Log to File '")) << "cut to the first column";
 }
 
@@ -208,8 +208,9 @@ TEST_F(RtLogTest, ContextMenuOffersClearFontSizesAndCopies)
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 30), log.display()->mapToGlobal(QPoint(5, 30)));
     QApplication::sendEvent(log.display()->viewport(), &event);
-    EXPECT_EQ(entries, (QStringList{"Clear", "-", "Font Size", "-", "Copy Selected Messages to Clipboard",
-                                    "Copy All Messages to Clipboard", "Clear Selection", "-"}));
+    EXPECT_EQ(entries,
+              (QStringList{"Clear", "-", "Font Size", "-", "Copy Selected Messages to Clipboard",
+                           "Copy All Messages to Clipboard", "Clear Selection", "-"}));
     EXPECT_EQ(sizes, (QStringList{"5", "6", "7", "8", "10", "11", "12", "14", "16"}));
     EXPECT_EQ(checked, "12");
     EXPECT_EQ(log.display()->total(), 0) << "Clear ran";

@@ -53,7 +53,9 @@ protected:
         rpm = interface.signal_list()->find("rpm");
     }
 
-    TestInterface interface{"SIG"};
+    TestInterface interface {
+        "SIG"
+    };
     SignalRecord *speed;
     SignalRecord *rpm;
     SignalWindow window;
@@ -121,7 +123,8 @@ TEST_F(DisplayListTest, SignalChangesAndRemovedInterfacesReachTheEntries)
 
 TEST(VyrSelectKey, ShowsAndReturnsKeyCodes)
 {
-    const struct {
+    const struct
+    {
         int code;
         const char *modifier;
         const char *key;
@@ -162,7 +165,8 @@ TEST(HeaderToolTip, TheFirstSectionHoldingThePointGivesItsTip)
     tips->set_tip(2, "old");
     tips->set_tip(2, "third");
 
-    const struct {
+    const struct
+    {
         int x;
         bool shown;
         const char *text;

@@ -29,8 +29,7 @@ TestWindow::TestWindow(QWidget *parent, const char *key, bool logs) : VyrDataWin
 
 namespace {
 
-template <const char *Key>
-VyrDataWindow *make_window(QWidget *parent, QtbConfigGroup *group)
+template <const char *Key> VyrDataWindow *make_window(QWidget *parent, QtbConfigGroup *group)
 {
     auto *window = new TestWindow(parent, Key);
     window->read_base_configuration(group);
@@ -46,7 +45,6 @@ TestWindowTypes::TestWindowTypes()
     : x("X", "X", "Test Window", "A window for tests", 99, nullptr, 0, make_window<x_key>),
       single("XSingle", "XSingle", "Single Test Window", "One at a time", 98, nullptr,
              DataWindowTypeInfo::SingleInstance, make_window<single_key>)
-{
-}
+{}
 
 } // namespace vyr_test

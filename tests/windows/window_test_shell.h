@@ -69,8 +69,7 @@ class TestInterface : public VyrSignalIf
 public:
     explicit TestInterface(const char *type_name, VyrPacketSource *source = nullptr)
         : VyrSignalIf(type_name, nullptr, nullptr), m_source(source)
-    {
-    }
+    {}
     int basic_definitions() override { return 0; }
     int script_struct_type(const char *, void *) override { return -1; }
     int prepare_start() override { return 0; }

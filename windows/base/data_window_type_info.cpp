@@ -29,14 +29,8 @@ DataWindowTypeInfo::OptionalText DataWindowTypeInfo::copy(const char *text)
 DataWindowTypeInfo::DataWindowTypeInfo(const char *class_key, const char *menu_name, const char *title,
                                        const char *description, int type_number, const char *const *icon,
                                        unsigned flags, Factory factory)
-    : m_class_key(class_key ? class_key : ""),
-      m_menu_name(copy(menu_name)),
-      m_title(copy(title)),
-      m_description(copy(description)),
-      m_icon(icon),
-      m_factory(factory),
-      m_flags(flags),
-      m_type_number(type_number)
+    : m_class_key(class_key ? class_key : ""), m_menu_name(copy(menu_name)), m_title(copy(title)),
+      m_description(copy(description)), m_icon(icon), m_factory(factory), m_flags(flags), m_type_number(type_number)
 {
     s_registry.push_back(this);
 }

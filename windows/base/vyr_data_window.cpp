@@ -60,7 +60,7 @@ QToolButton *make_tool_button(VyrToolBar *bar, const char *name, const char *con
 bool has_dock_layout(const QMainWindow *window)
 {
     return !window->findChildren<QToolBar *>(QString(), Qt::FindDirectChildrenOnly).isEmpty() ||
-           !window->findChildren<QDockWidget *>(QString(), Qt::FindDirectChildrenOnly).isEmpty();
+        !window->findChildren<QDockWidget *>(QString(), Qt::FindDirectChildrenOnly).isEmpty();
 }
 
 } // namespace
@@ -156,8 +156,7 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
     statusBar()->hide();
 
     if (VyrShellServices *shell = shell_services())
-        connect_if_slot(this, "activate_help_context(QString)", shell->main_window(),
-                        "activate_help_context(QString)");
+        connect_if_slot(this, "activate_help_context(QString)", shell->main_window(), "activate_help_context(QString)");
 
     setCaption(QCoreApplication::translate("VyrMain", m_class_key.c_str()) + QLatin1Char(' ') +
                QString::number(m_index));
@@ -236,9 +235,9 @@ void VyrDataWindow::watch_sub_window()
 void VyrDataWindow::create_standard_tool_buttons()
 {
     if (m_has_log_button) {
-        m_log_button = make_tool_button(
-            m_tool_bar, "log_to_file_button", log_to_file_xpm,
-            tr("<p><h3>Log to File</h3>Opens a dialog for setting up the Log to File function.</p>"));
+        m_log_button =
+            make_tool_button(m_tool_bar, "log_to_file_button", log_to_file_xpm,
+                             tr("<p><h3>Log to File</h3>Opens a dialog for setting up the Log to File function.</p>"));
         connect(m_log_button, &QToolButton::clicked, this, &VyrDataWindow::open_log_to_file_dialog);
         m_tool_bar->add_separator();
     }
@@ -246,9 +245,9 @@ void VyrDataWindow::create_standard_tool_buttons()
         m_tool_bar, "properties_button", window_properties_xpm,
         tr("<p><h3>Window Properties</h3>Opens the dialog for setting the window title and update rate.</p>"));
     connect(m_properties_button, &QToolButton::clicked, this, &VyrDataWindow::open_properties_dialog);
-    m_pause_button = make_tool_button(
-        m_tool_bar, "pause_button", pause_xpm,
-        tr("<p><h3>Pause</h3>Stops updating the window contents during measurement.</p>"));
+    m_pause_button =
+        make_tool_button(m_tool_bar, "pause_button", pause_xpm,
+                         tr("<p><h3>Pause</h3>Stops updating the window contents during measurement.</p>"));
     m_pause_button->setCheckable(true);
     connect(m_pause_button, &QToolButton::toggled, this, &VyrDataWindow::signal_pause);
     m_help_button = make_tool_button(m_tool_bar, "help_button", help_xpm, tr("Help"));
@@ -283,8 +282,8 @@ void VyrDataWindow::setCaption(const QString &text)
 QString VyrDataWindow::description_text() const
 {
     return tr("<h3>Window \"%1\"</h3>").arg(caption()) +
-           tr("<p>Belongs to class \"%1\".</p>").arg(QString::fromLatin1(m_class_key.c_str())) +
-           tr("<p>Update interval: %1 ms</p>").arg(m_update_rate);
+        tr("<p>Belongs to class \"%1\".</p>").arg(QString::fromLatin1(m_class_key.c_str())) +
+        tr("<p>Update interval: %1 ms</p>").arg(m_update_rate);
 }
 
 // --- Measurement -------------------------------------------------------------------------

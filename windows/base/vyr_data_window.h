@@ -113,7 +113,6 @@ public:
     // The sub-window around an attached window, or null.
     QMdiSubWindow *sub_window() const;
 
-
 public slots:
     void setCaption(const QString &text);
     virtual void write_configuration(QtbConfig *config) {}

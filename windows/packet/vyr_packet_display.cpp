@@ -324,7 +324,7 @@ QString VyrPacketDisplay::cell_text(const VyrPacket &packet, int column, int cha
             return QString();
         const int width = std::min(chars, 14);
         return padded_unsigned(shown_time / 1000, width - 4) + QLatin1Char('.') +
-               padded_unsigned(shown_time % 1000, 3, '0');
+            padded_unsigned(shown_time % 1000, 3, '0');
     }
     const int field = column - first_field_column;
     int length = 0;
@@ -580,7 +580,7 @@ QString VyrPacketDisplay::export_text(bool only_selected)
         for (int visual = 0; visual < m_header->count(); ++visual) {
             const int column = m_header->logicalIndex(visual);
             const int chars = column == counter_column ? export_counter_chars
-                              : column == time_column  ? export_time_chars
+                : column == time_column                ? export_time_chars
                                                        : export_field_chars;
             if (!line.isEmpty())
                 line += QLatin1Char('\t');
@@ -638,7 +638,8 @@ void VyrPacketDisplay::read_configuration(QtbConfigGroup *group)
 {
     if (!group)
         return;
-    VyrSignalIf *signal_if = find_signal_if_by_id(group->read_string("sif", QStringLiteral("CAN1")).toLatin1().constData());
+    VyrSignalIf *signal_if =
+        find_signal_if_by_id(group->read_string("sif", QStringLiteral("CAN1")).toLatin1().constData());
     set_source(signal_if, signal_if && signal_if->packet_source_count() > 0 ? signal_if->packet_source(0) : nullptr);
     set_font_size(group->read_int("font_size", font_size()));
     if (QtbConfigGroup *columns = group->get_group("col_params")) {

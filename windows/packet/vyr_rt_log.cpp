@@ -195,8 +195,7 @@ void VyrRtLog::show_context_menu(const QPoint &global_position)
     menu.addSeparator();
     menu.addAction(tr("Copy Selected Messages to Clipboard"), m_display,
                    &VyrPacketDisplay::copy_selected_messages_to_clipboard);
-    menu.addAction(tr("Copy All Messages to Clipboard"), m_display,
-                   &VyrPacketDisplay::copy_all_messages_to_clipboard);
+    menu.addAction(tr("Copy All Messages to Clipboard"), m_display, &VyrPacketDisplay::copy_all_messages_to_clipboard);
     menu.addAction(tr("Clear Selection"), m_display, &VyrPacketDisplay::deselect_all);
     menu.addSeparator();
     menu.exec(global_position);
