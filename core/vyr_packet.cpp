@@ -377,7 +377,7 @@ int64_t VyrPacketRing::stored_bytes() const
 VyrPacketRing::Position VyrPacketRing::advanced(const Position &from, int count) const
 {
     Position to = from;
-    auto *chunk = static_cast<Chunk *>(to.chunk);
+    Chunk *chunk = to.chunk;
     int left = count;
     while (left > 0) {
         if (to.offset == chunk->size) {
@@ -396,7 +396,7 @@ VyrPacketRing::Position VyrPacketRing::advanced(const Position &from, int count)
 VyrPacketRing::Position VyrPacketRing::stepped_back(const Position &from, int count) const
 {
     Position to = from;
-    auto *chunk = static_cast<Chunk *>(to.chunk);
+    Chunk *chunk = to.chunk;
     to.offset -= count;
     while (to.offset < 0) {
         chunk = chunk->previous;
@@ -409,7 +409,7 @@ VyrPacketRing::Position VyrPacketRing::stepped_back(const Position &from, int co
 
 void VyrPacketRing::copy_out(const Position &from, uint8_t *out, int count) const
 {
-    auto *chunk = static_cast<Chunk *>(from.chunk);
+    Chunk *chunk = from.chunk;
     int offset = from.offset;
     while (count > 0) {
         if (offset == chunk->size) {
@@ -458,7 +458,7 @@ uint8_t *VyrPacketRing::record_flags()
     if (at_end())
         return nullptr;
     Position at = m_read;
-    auto *chunk = static_cast<Chunk *>(at.chunk);
+    Chunk *chunk = at.chunk;
     if (at.offset == chunk->size) {
         chunk = chunk->next;
         at.offset = 0;
@@ -496,7 +496,7 @@ int VyrPacketRing::seek_begin(int n)
         m_oldest = advanced(m_oldest, read_u16(m_oldest, 2));
         if (m_read.count < m_oldest.count)
             m_read = m_oldest;
-        m_oldest_chunk.store(static_cast<Chunk *>(m_oldest.chunk), std::memory_order_release);
+        m_oldest_chunk.store(m_oldest.chunk, std::memory_order_release);
     }
     return 0;
 }

@@ -214,10 +214,11 @@ public:
     // Drops every record.
     void discard_all();
 
+    struct Chunk;
     // A saved read cursor, for a reader that walks and comes back.
     struct Position
     {
-        void *chunk = nullptr;
+        Chunk *chunk = nullptr;
         int offset = 0;
         uint64_t count = 0;
     };
@@ -231,7 +232,6 @@ public:
     int64_t stored_bytes() const;
 
 private:
-    struct Chunk;
     void copy_out(const Position &from, uint8_t *out, int count) const;
     uint16_t read_u16(const Position &at, int offset) const;
     Position advanced(const Position &from, int count) const;
