@@ -459,6 +459,15 @@ int VyrSignalIf::set_thread_priority(bool realtime)
 
 // --- Signals followed by windows ---------------------------------------------------------
 
+std::vector<VyrSignalEntry *> VyrSignalIf::signal_entries() const
+{
+    std::lock_guard<std::mutex> entries_lock(m_entries_mutex);
+    std::vector<VyrSignalEntry *> entries;
+    for (const auto &entry : m_entries)
+        entries.push_back(entry.get());
+    return entries;
+}
+
 VyrSignalEntry *VyrSignalIf::find_entry_locked(SignalRecord *signal) const
 {
     for (const auto &entry : m_entries)

@@ -264,6 +264,8 @@ protected:
     std::vector<int> &stop_functions() { return m_stop_functions; }
     // Clears the state of every signal (at measurement start).
     void reset_signal_states();
+    // The entries of the followed signals, in creation order.
+    std::vector<VyrSignalEntry *> signal_entries() const;
 
 private:
     friend void report_error(VyrSignalIf *signal_if, int code);

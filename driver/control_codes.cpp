@@ -10,6 +10,7 @@
 #include <utility>
 
 using namespace platform::nt_status;
+using namespace vrbus::code;
 
 namespace {
 
@@ -73,69 +74,69 @@ struct VrbusDriver::ControlCode
 };
 
 const VrbusDriver::ControlCode VrbusDriver::kControlCodes[] = {
-    {0x80002004, "VCAN_IOCTL_SET_DEBUG_FLAGS", 0, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_set_debug_flags},
-    {0x80002008, "VCAN_IOCTL_GET_DEBUG_FLAGS", 0, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_debug_flags},
-    {0x8000200C, "VCAN_IOCTL_SET_BITRATE", kChannel | kHandle | kInit, STATUS_ACCESS_DENIED, exact(8), exact(8), &VrbusDriver::ioctl_set_bitrate},
-    {0x80002010, "VCAN_IOCTL_SET_CHIP_PARAMS", kChannel | kHandle | kInit, STATUS_ACCESS_DENIED, exact(24), any, &VrbusDriver::ioctl_set_chip_params},
-    {0x80002014, "VCAN_IOCTL_GET_CHIP_PARAMS", kChannel, STATUS_UNSUCCESSFUL, any, exact(24), &VrbusDriver::ioctl_get_chip_params},
-    {0x80002018, "VCAN_IOCTL_SET_ACCEPTANCE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_acceptance},
-    {0x8000201C, "VCAN_IOCTL_CLEAR_ACCEPTANCE_STD", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_clear_acceptance_std},
-    {0x80002020, "VCAN_IOCTL_CLEAR_ACCEPTANCE_EXT", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_clear_acceptance_ext},
-    {0x8000202C, "VCAN_IOCTL_REQUEST_STATISTICS", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_request_statistics},
-    {0x80002038, "VCAN_IOCTL_REQUEST_CHIP_STATE", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_request_chip_state},
-    {0x8000203C, "VCAN_IOCTL_RESET_CLOCK", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_reset_clock},
-    {0x80002040, "VCAN_IOCTL_GET_CLOCK_OFFSET", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(8), &VrbusDriver::ioctl_get_clock_offset},
-    {0x80002044, "VCAN_IOCTL_SET_CLOCK_OFFSET", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_clock_offset},
-    {0x80002048, "VCAN_IOCTL_BUSON", kChannel | kHandle, STATUS_ACCESS_DENIED, any, any, &VrbusDriver::ioctl_buson},
-    {0x8000204C, "VCAN_IOCTL_BUSOFF", kChannel | kHandle, STATUS_ACCESS_DENIED, any, any, &VrbusDriver::ioctl_busoff},
-    {0x80002050, "VCAN_IOCTL_SET_TRANSCEIVER_MODE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(12), any, &VrbusDriver::ioctl_set_transceiver_mode},
-    {0x80002054, "VCAN_IOCTL_GET_CHANNEL_WORDS", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(12), &VrbusDriver::ioctl_get_channel_words},
-    {0x80002058, "VCAN_IOCTL_SET_TIMER_RATE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_set_timer_rate},
-    {0x8000205C, "VCAN_IOCTL_GET_TIMER_RATE", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_timer_rate},
-    {0x80002060, "VCAN_IOCTL_MAP_RX_QUEUE", kChannel | kHandle | kQueue, STATUS_UNSUCCESSFUL, exact(4), exact(4), &VrbusDriver::ioctl_map_rx_queue},
-    {0x80002064, "VCAN_IOCTL_UNMAP_RX_QUEUE", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_unmap_rx_queue},
-    {0x80002068, "VCAN_IOCTL_GET_RX_QUEUE", kHandle, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_rx_queue},
-    {0x8000206C, "VCAN_IOCTL_REUSE_RX_QUEUE", kHandle, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_reuse_rx_queue},
-    {0x80002070, "VCAN_IOCTL_SET_RX_QUEUE_SIZE", kHandle, STATUS_ACCESS_DENIED, exact(4), any, &VrbusDriver::ioctl_set_rx_queue_size},
-    {0x80002074, "VCAN_IOCTL_FLUSH_RX_QUEUE", kHandle | kQueue, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_flush_rx_queue},
-    {0x80002078, "VCAN_IOCTL_FLUSH_TX_QUEUE", kChannel, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_flush_tx_queue},
-    {0x8000207C, "VCAN_IOCTL_GET_RX_QUEUE_LEVEL", kHandle | kQueue, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_rx_queue_level},
-    {0x80002080, "VCAN_IOCTL_GET_TX_QUEUE_LEVEL", kChannel, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_tx_queue_level},
-    {0x80002084, "VCAN_IOCTL_SET_NOTIFICATION", kHandle | kQueue, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_notification},
-    {0x80002090, "VCAN_IOCTL_SET_CHANNEL_INDEX", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_set_channel_index},
-    {0x80002094, "VCAN_IOCTL_SET_HANDLE_NAME", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(65), any, &VrbusDriver::ioctl_set_handle_name},
-    {0x80002098, "VCAN_IOCTL_GET_HANDLE_INFO", 0, STATUS_UNSUCCESSFUL, exact(92), exact(92), &VrbusDriver::ioctl_get_handle_info},
-    {0x8000209C, "VCAN_IOCTL_GET_CARD_INFO", 0, STATUS_UNSUCCESSFUL, any, exact(376), &VrbusDriver::ioctl_get_card_info},
-    {0x800020A0, "VCAN_IOCTL_GET_CHANNEL_INFO", kChannel, STATUS_UNSUCCESSFUL, any, exact(320), &VrbusDriver::ioctl_get_channel_info},
-    {0x800020A4, "VCAN_IOCTL_GET_CHANNEL_COUNTERS", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(32), &VrbusDriver::ioctl_get_channel_counters},
-    {0x800020A8, "VCAN_IOCTL_LOCK_RX_QUEUE", kChannel | kHandle | kQueue, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_lock_rx_queue},
-    {0x800020AC, "VCAN_IOCTL_UNLOCK_RX_QUEUE", kChannel | kHandle | kQueue, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_unlock_rx_queue},
-    {0x800020B0, "VCAN_IOCTL_SET_CHANNEL_MODE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_channel_mode, true},
-    {0x800020B4, "VCAN_IOCTL_GET_CHANNEL_MODE", kHandle, STATUS_UNSUCCESSFUL, any, exact(8), &VrbusDriver::ioctl_get_channel_mode},
-    {0x800020B8, "VCAN_IOCTL_GET_LOG_MESSAGE", 0, STATUS_UNSUCCESSFUL, any, exact(81), &VrbusDriver::ioctl_get_log_message},
-    {0x800020BC, "VCAN_IOCTL_SET_OUTPUT_MODE", kChannel | kHandle | kInit, STATUS_ACCESS_DENIED, exact(4), any, &VrbusDriver::ioctl_set_output_mode},
-    {0x800020C0, "VCAN_IOCTL_GET_OUTPUT_MODE", kChannel, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_output_mode},
-    {0x800020C4, "VCAN_IOCTL_SET_EVENT_SUPPRESSION", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_event_suppression},
-    {0x800020C8, "VCAN_IOCTL_GET_EVENT_SUPPRESSION", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(8), &VrbusDriver::ioctl_get_event_suppression},
-    {0x800020CC, "VCAN_IOCTL_ACCEPT_STD_RANGE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_accept_std_range},
-    {0x800020D0, "VCAN_IOCTL_GET_CHANNEL_NAME", 0, STATUS_UNSUCCESSFUL, exact(4), exact(552), &VrbusDriver::ioctl_get_channel_name},
-    {0x800020D4, "VCAN_IOCTL_REJECT_STD_RANGE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_reject_std_range},
-    {0x80002804, "VRBS_IOCTL_SET_EVENTS", kHandle | kQueue, STATUS_UNSUCCESSFUL, exact(16), any, &VrbusDriver::ioctl_set_events},
-    {0x8000280C, "VRBS_IOCTL_SET_USER_DEFINED_RX_QUEUE", kHandle, STATUS_ACCESS_DENIED, exact(8), any, &VrbusDriver::ioctl_set_user_defined_rx_queue},
-    {0x80002810, "VRBS_IOCTL_GET_CARD_INFO2", 0, STATUS_UNSUCCESSFUL, any, exact(128), &VrbusDriver::ioctl_get_card_info2},
-    {0x80002814, "VRBS_IOCTL_GET_CHANNEL_INFO2", kChannel, STATUS_UNSUCCESSFUL, any, exact(428), &VrbusDriver::ioctl_get_channel_info2},
-    {0x80002818, "VRBS_IOCTL_CLEAR_AUTO_RESPONSES", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_clear_auto_responses},
-    {0x8000281C, "VRBS_IOCTL_ALLOC_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), exact(20), &VrbusDriver::ioctl_alloc_auto_response},
-    {0x80002820, "VRBS_IOCTL_FREE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_free_auto_response},
-    {0x80002824, "VRBS_IOCTL_WRITE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(24), any, &VrbusDriver::ioctl_write_auto_response},
-    {0x80002828, "VRBS_IOCTL_SET_AUTO_RESPONSE_FILTER", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_set_auto_response_filter},
-    {0x8000282C, "VRBS_IOCTL_SET_AUTO_RESPONSE_FLAGS", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_set_auto_response_flags},
-    {0x80002830, "VRBS_IOCTL_ENABLE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_enable_auto_response},
-    {0x80002834, "VRBS_IOCTL_DISABLE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_disable_auto_response},
-    {0x80002848, "VRBS_IOCTL_LIST_CHANNELS", 0, STATUS_UNSUCCESSFUL, any, exact(516), &VrbusDriver::ioctl_list_channels},
-    {0x8000284C, "VRBS_IOCTL_GET_CARD_TEXT1", 0, STATUS_UNSUCCESSFUL, any, at_least(2), &VrbusDriver::ioctl_get_card_text1},
-    {0x80002850, "VRBS_IOCTL_GET_CARD_TEXT2", 0, STATUS_UNSUCCESSFUL, any, at_least(2), &VrbusDriver::ioctl_get_card_text2},
-    {0x80002854, "VRBS_IOCTL_SET_OVERWRITE_MODE", kHandle, STATUS_UNSUCCESSFUL, at_least(1), any, &VrbusDriver::ioctl_set_overwrite_mode},
+    {kSetDebugFlags, "VCAN_IOCTL_SET_DEBUG_FLAGS", 0, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_set_debug_flags},
+    {kGetDebugFlags, "VCAN_IOCTL_GET_DEBUG_FLAGS", 0, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_debug_flags},
+    {kSetBitrate, "VCAN_IOCTL_SET_BITRATE", kChannel | kHandle | kInit, STATUS_ACCESS_DENIED, exact(8), exact(8), &VrbusDriver::ioctl_set_bitrate},
+    {kSetChipParams, "VCAN_IOCTL_SET_CHIP_PARAMS", kChannel | kHandle | kInit, STATUS_ACCESS_DENIED, exact(24), any, &VrbusDriver::ioctl_set_chip_params},
+    {kGetChipParams, "VCAN_IOCTL_GET_CHIP_PARAMS", kChannel, STATUS_UNSUCCESSFUL, any, exact(24), &VrbusDriver::ioctl_get_chip_params},
+    {kSetAcceptance, "VCAN_IOCTL_SET_ACCEPTANCE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_acceptance},
+    {kClearAcceptanceStd, "VCAN_IOCTL_CLEAR_ACCEPTANCE_STD", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_clear_acceptance_std},
+    {kClearAcceptanceExt, "VCAN_IOCTL_CLEAR_ACCEPTANCE_EXT", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_clear_acceptance_ext},
+    {kRequestStatistics, "VCAN_IOCTL_REQUEST_STATISTICS", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_request_statistics},
+    {kRequestChipState, "VCAN_IOCTL_REQUEST_CHIP_STATE", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_request_chip_state},
+    {kResetClock, "VCAN_IOCTL_RESET_CLOCK", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_reset_clock},
+    {kGetClockOffset, "VCAN_IOCTL_GET_CLOCK_OFFSET", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(8), &VrbusDriver::ioctl_get_clock_offset},
+    {kSetClockOffset, "VCAN_IOCTL_SET_CLOCK_OFFSET", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_clock_offset},
+    {kBusOn, "VCAN_IOCTL_BUSON", kChannel | kHandle, STATUS_ACCESS_DENIED, any, any, &VrbusDriver::ioctl_buson},
+    {kBusOff, "VCAN_IOCTL_BUSOFF", kChannel | kHandle, STATUS_ACCESS_DENIED, any, any, &VrbusDriver::ioctl_busoff},
+    {kSetTransceiverMode, "VCAN_IOCTL_SET_TRANSCEIVER_MODE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(12), any, &VrbusDriver::ioctl_set_transceiver_mode},
+    {kGetChannelWords, "VCAN_IOCTL_GET_CHANNEL_WORDS", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(12), &VrbusDriver::ioctl_get_channel_words},
+    {kSetTimerRate, "VCAN_IOCTL_SET_TIMER_RATE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_set_timer_rate},
+    {kGetTimerRate, "VCAN_IOCTL_GET_TIMER_RATE", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_timer_rate},
+    {kMapRxQueue, "VCAN_IOCTL_MAP_RX_QUEUE", kChannel | kHandle | kQueue, STATUS_UNSUCCESSFUL, exact(4), exact(4), &VrbusDriver::ioctl_map_rx_queue},
+    {kUnmapRxQueue, "VCAN_IOCTL_UNMAP_RX_QUEUE", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_unmap_rx_queue},
+    {kGetRxQueue, "VCAN_IOCTL_GET_RX_QUEUE", kHandle, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_rx_queue},
+    {kReuseRxQueue, "VCAN_IOCTL_REUSE_RX_QUEUE", kHandle, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_reuse_rx_queue},
+    {kSetRxQueueSize, "VCAN_IOCTL_SET_RX_QUEUE_SIZE", kHandle, STATUS_ACCESS_DENIED, exact(4), any, &VrbusDriver::ioctl_set_rx_queue_size},
+    {kFlushRxQueue, "VCAN_IOCTL_FLUSH_RX_QUEUE", kHandle | kQueue, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_flush_rx_queue},
+    {kFlushTxQueue, "VCAN_IOCTL_FLUSH_TX_QUEUE", kChannel, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_flush_tx_queue},
+    {kGetRxQueueLevel, "VCAN_IOCTL_GET_RX_QUEUE_LEVEL", kHandle | kQueue, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_rx_queue_level},
+    {kGetTxQueueLevel, "VCAN_IOCTL_GET_TX_QUEUE_LEVEL", kChannel, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_tx_queue_level},
+    {kSetNotification, "VCAN_IOCTL_SET_NOTIFICATION", kHandle | kQueue, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_notification},
+    {kSetChannelIndex, "VCAN_IOCTL_SET_CHANNEL_INDEX", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(4), any, &VrbusDriver::ioctl_set_channel_index},
+    {kSetHandleName, "VCAN_IOCTL_SET_HANDLE_NAME", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(65), any, &VrbusDriver::ioctl_set_handle_name},
+    {kGetHandleInfo, "VCAN_IOCTL_GET_HANDLE_INFO", 0, STATUS_UNSUCCESSFUL, exact(92), exact(92), &VrbusDriver::ioctl_get_handle_info},
+    {kGetCardInfo, "VCAN_IOCTL_GET_CARD_INFO", 0, STATUS_UNSUCCESSFUL, any, exact(vrbus::card_info::kSize), &VrbusDriver::ioctl_get_card_info},
+    {kGetChannelInfo, "VCAN_IOCTL_GET_CHANNEL_INFO", kChannel, STATUS_UNSUCCESSFUL, any, exact(vrbus::channel_info::kSize), &VrbusDriver::ioctl_get_channel_info},
+    {kGetChannelCounters, "VCAN_IOCTL_GET_CHANNEL_COUNTERS", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(32), &VrbusDriver::ioctl_get_channel_counters},
+    {kLockRxQueue, "VCAN_IOCTL_LOCK_RX_QUEUE", kChannel | kHandle | kQueue, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_lock_rx_queue},
+    {kUnlockRxQueue, "VCAN_IOCTL_UNLOCK_RX_QUEUE", kChannel | kHandle | kQueue, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_unlock_rx_queue},
+    {kSetChannelMode, "VCAN_IOCTL_SET_CHANNEL_MODE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_channel_mode, true},
+    {kGetChannelMode, "VCAN_IOCTL_GET_CHANNEL_MODE", kHandle, STATUS_UNSUCCESSFUL, any, exact(8), &VrbusDriver::ioctl_get_channel_mode},
+    {kGetLogMessage, "VCAN_IOCTL_GET_LOG_MESSAGE", 0, STATUS_UNSUCCESSFUL, any, exact(81), &VrbusDriver::ioctl_get_log_message},
+    {kSetOutputMode, "VCAN_IOCTL_SET_OUTPUT_MODE", kChannel | kHandle | kInit, STATUS_ACCESS_DENIED, exact(4), any, &VrbusDriver::ioctl_set_output_mode},
+    {kGetOutputMode, "VCAN_IOCTL_GET_OUTPUT_MODE", kChannel, STATUS_UNSUCCESSFUL, any, exact(4), &VrbusDriver::ioctl_get_output_mode},
+    {kSetEventSuppression, "VCAN_IOCTL_SET_EVENT_SUPPRESSION", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_set_event_suppression},
+    {kGetEventSuppression, "VCAN_IOCTL_GET_EVENT_SUPPRESSION", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, exact(8), &VrbusDriver::ioctl_get_event_suppression},
+    {kAcceptStdRange, "VCAN_IOCTL_ACCEPT_STD_RANGE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_accept_std_range},
+    {kGetChannelName, "VCAN_IOCTL_GET_CHANNEL_NAME", 0, STATUS_UNSUCCESSFUL, exact(4), exact(552), &VrbusDriver::ioctl_get_channel_name},
+    {kRejectStdRange, "VCAN_IOCTL_REJECT_STD_RANGE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(8), any, &VrbusDriver::ioctl_reject_std_range},
+    {kSetEvents, "VRBS_IOCTL_SET_EVENTS", kHandle | kQueue, STATUS_UNSUCCESSFUL, exact(16), any, &VrbusDriver::ioctl_set_events},
+    {kSetUserDefinedRxQueue, "VRBS_IOCTL_SET_USER_DEFINED_RX_QUEUE", kHandle, STATUS_ACCESS_DENIED, exact(8), any, &VrbusDriver::ioctl_set_user_defined_rx_queue},
+    {kGetCardInfo2, "VRBS_IOCTL_GET_CARD_INFO2", 0, STATUS_UNSUCCESSFUL, any, exact(128), &VrbusDriver::ioctl_get_card_info2},
+    {kGetChannelInfo2, "VRBS_IOCTL_GET_CHANNEL_INFO2", kChannel, STATUS_UNSUCCESSFUL, any, exact(428), &VrbusDriver::ioctl_get_channel_info2},
+    {kClearAutoResponses, "VRBS_IOCTL_CLEAR_AUTO_RESPONSES", kChannel | kHandle, STATUS_UNSUCCESSFUL, any, any, &VrbusDriver::ioctl_clear_auto_responses},
+    {kAllocAutoResponse, "VRBS_IOCTL_ALLOC_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), exact(20), &VrbusDriver::ioctl_alloc_auto_response},
+    {kFreeAutoResponse, "VRBS_IOCTL_FREE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_free_auto_response},
+    {kWriteAutoResponse, "VRBS_IOCTL_WRITE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(24), any, &VrbusDriver::ioctl_write_auto_response},
+    {kSetAutoResponseFilter, "VRBS_IOCTL_SET_AUTO_RESPONSE_FILTER", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_set_auto_response_filter},
+    {kSetAutoResponseFlags, "VRBS_IOCTL_SET_AUTO_RESPONSE_FLAGS", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_set_auto_response_flags},
+    {kEnableAutoResponse, "VRBS_IOCTL_ENABLE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_enable_auto_response},
+    {kDisableAutoResponse, "VRBS_IOCTL_DISABLE_AUTO_RESPONSE", kChannel | kHandle, STATUS_UNSUCCESSFUL, exact(20), any, &VrbusDriver::ioctl_disable_auto_response},
+    {kListChannels, "VRBS_IOCTL_LIST_CHANNELS", 0, STATUS_UNSUCCESSFUL, any, exact(516), &VrbusDriver::ioctl_list_channels},
+    {kGetCardText1, "VRBS_IOCTL_GET_CARD_TEXT1", 0, STATUS_UNSUCCESSFUL, any, at_least(2), &VrbusDriver::ioctl_get_card_text1},
+    {kGetCardText2, "VRBS_IOCTL_GET_CARD_TEXT2", 0, STATUS_UNSUCCESSFUL, any, at_least(2), &VrbusDriver::ioctl_get_card_text2},
+    {kSetOverwriteMode, "VRBS_IOCTL_SET_OVERWRITE_MODE", kHandle, STATUS_UNSUCCESSFUL, at_least(1), any, &VrbusDriver::ioctl_set_overwrite_mode},
 };
 
 NTSTATUS VrbusDriver::device_control(device_object *device, IoControlRequest &request)
@@ -163,7 +164,9 @@ NTSTATUS VrbusDriver::device_control(device_object *device, IoControlRequest &re
     if (!lengths_fit)
         return STATUS_INVALID_PARAMETER;
     Call call{request, ext.card, ext.chip, ext.handle};
-    return (this->*entry->handler)(call);
+    const NTSTATUS status = (this->*entry->handler)(call);
+    queues_.send_due_signals(); // of the events that bus on or off and the requests for reports stored
+    return status;
 }
 
 // ---- Debug flags and bit timing ----
@@ -232,7 +235,7 @@ NTSTATUS VrbusDriver::ioctl_get_chip_params(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_set_acceptance(Call &call)
 {
-    set_acceptance(call.handle, call.in(0), call.in(1));
+    call.handle->set_acceptance(call.in(0), call.in(1));
     return STATUS_SUCCESS;
 }
 
@@ -280,29 +283,26 @@ NTSTATUS VrbusDriver::ioctl_reject_std_range(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_request_statistics(Call &call)
 {
-    update_bus_load(call.chip, call.handle);
-    run_operation(operations_->request_statistics, call.card, call.chip, call.handle);
+    call.handle->update_bus_load(call.chip->bitrate, time_base_.now());
+    card_.request_statistics(call.chip, call.handle);
     return STATUS_SUCCESS;
 }
 
 NTSTATUS VrbusDriver::ioctl_request_chip_state(Call &call)
 {
-    run_operation(operations_->request_chip_state, call.card, call.chip, call.handle);
+    card_.broadcast_chip_state(call.chip, call.handle);
     return STATUS_SUCCESS;
 }
 
 NTSTATUS VrbusDriver::ioctl_reset_clock(Call &call)
 {
     dev_handle *handle = call.handle;
-    const int result = operations_->read_clock ? (this->*operations_->read_clock)(
-                                                     call.card, &handle->clock_offset_seconds,
-                                                     &handle->clock_offset_microseconds)
-                                               : -1;
+    card_.read_clock(&handle->clock_offset_seconds, &handle->clock_offset_microseconds);
     handle->clock_offset = handle->clock_offset_microseconds / 10 + handle->clock_offset_seconds * 100000;
     debug_print(debug_flags_, kDebugClock, "ResetTime 10us=%u\n", handle->clock_offset);
     handle->clock_offset_seconds = handle->clock_offset / 100000;
     handle->clock_offset_microseconds = handle->clock_offset % 100000 * 10;
-    return result == 0 ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
+    return STATUS_SUCCESS;
 }
 
 NTSTATUS VrbusDriver::ioctl_get_clock_offset(Call &call)
@@ -323,18 +323,17 @@ NTSTATUS VrbusDriver::ioctl_set_clock_offset(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_buson(Call &call)
 {
-    return bus_on(call.card, call.chip, call.handle);
+    return bus_on(call.chip, call.handle);
 }
 
 NTSTATUS VrbusDriver::ioctl_busoff(Call &call)
 {
-    return bus_off(call.card, call.chip, call.handle);
+    return bus_off(call.chip, call.handle);
 }
 
 NTSTATUS VrbusDriver::ioctl_set_transceiver_mode(Call &call)
 {
-    run_operation(operations_->set_transceiver_mode, call.card, call.chip, call.in(1), call.in(2));
-    return STATUS_SUCCESS;
+    return STATUS_SUCCESS; // the virtual card has no transceiver to set
 }
 
 NTSTATUS VrbusDriver::ioctl_get_channel_words(Call &call)
@@ -389,10 +388,9 @@ NTSTATUS VrbusDriver::ioctl_get_rx_queue(Call &call)
 NTSTATUS VrbusDriver::ioctl_reuse_rx_queue(Call &call)
 {
     // The reference is an id of this daemon's own live queues, never an address.
-    const auto found = queues_.find(call.in(0));
-    if (found == queues_.end())
+    RxQueue *queue = queues_.find(call.in(0));
+    if (!queue)
         return STATUS_UNSUCCESSFUL;
-    RxQueue *queue = found->second.get();
     if (!queue->layout_matches()) {
         log_.add("ybusx: Drivers not compatible (Queue Layout is different)\n");
         return STATUS_UNSUCCESSFUL;
@@ -411,14 +409,12 @@ NTSTATUS VrbusDriver::ioctl_set_rx_queue_size(Call &call)
     dev_handle *handle = call.handle;
     if (handle->queue && handle->queue->references() > 1)
         return STATUS_ACCESS_DENIED;
-    const uint32_t id = new_queue_id();
-    std::unique_ptr<RxQueue> queue = RxQueue::create(call.in(0), id);
+    RxQueue *queue = queues_.create(call.in(0));
     if (!queue)
         return STATUS_UNSUCCESSFUL;
     release_queue(handle);
     queue->add_reference();
-    handle->queue = queue.get();
-    queues_.emplace(id, std::move(queue));
+    handle->queue = queue;
     return STATUS_SUCCESS;
 }
 
@@ -432,9 +428,7 @@ NTSTATUS VrbusDriver::ioctl_flush_rx_queue(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_flush_tx_queue(Call &call)
 {
-    // The virtual card keeps no transmit buffers.
-    run_operation(operations_->flush_transmit_buffers, call.card, call.chip);
-    return STATUS_SUCCESS;
+    return STATUS_SUCCESS; // the virtual card keeps no transmit buffers
 }
 
 NTSTATUS VrbusDriver::ioctl_get_rx_queue_level(Call &call)
@@ -571,9 +565,7 @@ NTSTATUS VrbusDriver::ioctl_get_channel_mode(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_set_output_mode(Call &call)
 {
-    call.chip->output_mode = call.in(0);
-    if (call.chip->on_bus_count > 0)
-        run_operation(operations_->set_output_mode, call.card, call.chip);
+    call.chip->output_mode = call.in(0); // recorded: the virtual card has no output stage to set
     return STATUS_SUCCESS;
 }
 
@@ -622,20 +614,20 @@ NTSTATUS VrbusDriver::ioctl_get_handle_info(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_get_card_info(Call &call)
 {
+    using namespace vrbus::card_info;
     uint8_t *out = call.buffer();
-    std::memset(out, 0, 64);
-    std::snprintf(reinterpret_cast<char *>(out), 32, "%s", kCardName);
-    std::snprintf(reinterpret_cast<char *>(out) + 32, 32, "%s.sys", kDriverName);
-    call.out(16, 1); // driver type
-    call.out(17, call.card->channel_count);
-    call.out(18, kVersion[0]);
-    call.out(19, kVersion[1]);
-    call.out(20, kVersion[2]);
-    for (int word = 21; word <= 27; ++word)
+    std::memset(out, 0, kCardTypeAt);
+    std::snprintf(reinterpret_cast<char *>(out) + kCardNameAt, 32, "%s", kCardName);
+    std::snprintf(reinterpret_cast<char *>(out) + kDriverNameAt, 32, "%s.sys", kDriverName);
+    call.out(kCardTypeAt / 4, 1);
+    call.out(kChannelCountAt / 4, call.card->channel_count);
+    for (int i = 0; i < 3; ++i)
+        call.out(kVersionAt / 4 + i, kVersion[i]);
+    for (int word = kVersionAt / 4 + 3; word < kCardNumberAt / 4; ++word)
         call.out(word, 0); // card hardware words: none on the virtual card
-    call.out(28, call.card->number);
-    call.out(29, 0);
-    call.out(30, call.card->timer_rate);
+    call.out(kCardNumberAt / 4, call.card->number);
+    call.out(kSerialNumberAt / 4, 0);
+    call.out(kTimerRateAt / 4, call.card->timer_rate);
     call.out(47, 3);
     call.out(48, 0);
     for (int word = 49; word <= 93; ++word)
@@ -645,22 +637,23 @@ NTSTATUS VrbusDriver::ioctl_get_card_info(Call &call)
 
 NTSTATUS VrbusDriver::ioctl_get_channel_info(Call &call)
 {
+    using namespace vrbus::channel_info;
     const chip_info *chip = call.chip;
     call.zero_output();
-    std::snprintf(reinterpret_cast<char *>(call.buffer()), 32, "%s Channel %c", kCardName,
+    std::snprintf(reinterpret_cast<char *>(call.buffer()) + kNameAt, 32, "%s Channel %c", kCardName,
                   chip->index <= 8 ? char('1' + chip->index) : 'X');
-    call.out(8, chip->index);
+    call.out(kChannelIndexAt / 4, chip->index);
     call.out(11, 2);
     call.out(12, 16000000);
-    call.out(13, chip->capabilities);
-    call.out(14, (chip->on_bus_count > 0 ? 0x08 : 0) | (chip->chip_state != kChipBusOff ? 0x04 : 0));
+    call.out(kCapabilityAt / 4, chip->capabilities);
+    call.out(kStatusAt / 4,
+             (chip->on_bus_count > 0 ? 0x08 : 0) | (chip->chip_state != vrbus::record::kChipBusOff ? 0x04 : 0));
     return STATUS_SUCCESS;
 }
 
 NTSTATUS VrbusDriver::ioctl_get_channel_counters(Call &call)
 {
-    run_operation(operations_->read_channel_counters, call.card, call.chip);
-    call.zero_output();
+    call.zero_output(); // the virtual card has no channel counters
     return STATUS_SUCCESS;
 }
 
@@ -783,7 +776,7 @@ NTSTATUS VrbusDriver::ioctl_write_auto_response(Call &call)
         return STATUS_UNSUCCESSFUL;
     MessageRecord &record = response->record;
     record = MessageRecord();
-    record.kind = record_kind::kAutoResponse;
+    record.kind = vrbus::record::kTxFrame;
     record.channel = uint8_t(call.handle->channel_tag);
     record.id = call.in(1);
     record.length = uint8_t(call.in(2));

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <poll.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -60,9 +61,6 @@ void queue_work_item(EventLoop &loop, std::function<void()> routine)
 
 EventReference::EventReference(int fd) : fd_(fd)
 {
-    const int flags = fcntl(fd_, F_GETFL);
-    if (flags >= 0 && !(flags & O_NONBLOCK))
-        fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
 }
 
 EventReference::~EventReference()
@@ -90,6 +88,13 @@ EventReference &EventReference::operator=(EventReference &&other) noexcept
 void EventReference::signal() const
 {
     if (fd_ < 0)
+        return;
+    // The descriptor may be blocking, and no call writes it without
+    // blocking but for this test: an eventfd is writable while adding 1
+    // cannot overflow its counter. Only the client itself, writing to its
+    // own event between the test and the write, could still fill it.
+    pollfd writable{fd_, POLLOUT, 0};
+    if (poll(&writable, 1, 0) != 1 || !(writable.revents & POLLOUT))
         return;
     const uint64_t one = 1;
     ssize_t written;

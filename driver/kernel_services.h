@@ -46,15 +46,15 @@ class EventReference
 {
 public:
     EventReference() = default;
-    // Takes ownership of fd and makes it non-blocking (for the client too,
-    // as they share the open file): a counter that the client filled to the
-    // limit must not hold the loop in a blocking write.
+    // Takes ownership of fd. Its file flags stay as they are: the client
+    // shares the open file and may wait on it with a blocking read.
     explicit EventReference(int fd);
     ~EventReference();
     EventReference(EventReference &&other) noexcept;
     EventReference &operator=(EventReference &&other) noexcept;
 
-    // Sets the event: writes 1 to the eventfd.
+    // Sets the event: writes 1 to the eventfd, unless its counter is at the
+    // limit (the event is set then), which would hold the loop in the write.
     void signal() const;
 
 private:

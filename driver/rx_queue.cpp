@@ -3,20 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+using namespace vrbus::queue;
 
-// Header offsets.
-constexpr unsigned kVersionAt = 0;
-constexpr unsigned kEntrySizeAt = 4;
-constexpr unsigned kStateAt = 8;
-constexpr unsigned kReferencesAt = 12;
-constexpr unsigned kNotifyLevelAt = 16;
-constexpr unsigned kTagAt = 24;
-constexpr unsigned kControlBlockAt = 56;
-constexpr unsigned kWriteIndexAt = 60;
-constexpr unsigned kReadIndexAt = 64;
-constexpr unsigned kCapacityAt = 68;
-constexpr unsigned kSuspendedAt = 72;
+namespace {
 
 constexpr char kTag[] = "vector rx queue 1.10";
 
@@ -27,7 +16,7 @@ std::unique_ptr<RxQueue> RxQueue::create(uint32_t capacity, uint32_t id)
     // A queue of no entries has no valid index at all.
     if (capacity == 0 || capacity > kMaxCapacity)
         return nullptr;
-    auto block = SharedBlock::allocate(size_t(capacity) * kEntrySize + kHeaderSize + kBlockSpare, "vrbus rx queue");
+    auto block = SharedBlock::allocate(size_t(capacity) * kEntrySize + kEntriesAt + kBlockSpare, "vrbus rx queue");
     if (!block)
         return nullptr;
     return std::unique_ptr<RxQueue>(new RxQueue(std::move(block), capacity, id));
@@ -38,11 +27,11 @@ RxQueue::RxQueue(std::unique_ptr<SharedBlock> block, uint32_t capacity, uint32_t
 {
     put_header(kVersionAt, kLayoutVersion);
     put_header(kEntrySizeAt, kEntrySize);
-    put_header(kStateAt, 1);
+    put_header(kStatusAt, 1);
     put_header(kReferencesAt, 0);
     put_header(kNotifyLevelAt, notify_level_);
     std::memcpy(block_->data() + kTagAt, kTag, sizeof kTag);
-    // Where the original layout has the control block's address, the id that names it.
+    // The header word of the control block names it by its id.
     put_header(kControlBlockAt, id_);
     put_header(kCapacityAt, capacity_);
 }
@@ -54,8 +43,9 @@ bool RxQueue::layout_matches() const
 
 uint32_t RxQueue::read_index() const
 {
+    // Sequentially consistent: see push().
     const uint32_t index = __atomic_load_n(reinterpret_cast<uint32_t *>(block_->data() + kReadIndexAt),
-                                           __ATOMIC_ACQUIRE);
+                                           __ATOMIC_SEQ_CST);
     return index < capacity_ ? index : write_;
 }
 
@@ -74,7 +64,9 @@ void RxQueue::push(const MessageRecord &record)
 {
     std::memcpy(entry(write_), &record, kEntrySize);
     write_ = (write_ + 1) % capacity_;
-    __atomic_store_n(reinterpret_cast<uint32_t *>(block_->data() + kWriteIndexAt), write_, __ATOMIC_RELEASE);
+    __atomic_exchange_n(reinterpret_cast<uint32_t *>(block_->data() + kWriteIndexAt), write_, __ATOMIC_SEQ_CST);
+    if (fill_level() == notify_level_)
+        due_ |= kNotificationDue;
 }
 
 bool RxQueue::store(const MessageRecord &record)
@@ -82,8 +74,6 @@ bool RxQueue::store(const MessageRecord &record)
     if (is_full())
         return false;
     push(record);
-    if (fill_level() == notify_level_)
-        notify();
     return true;
 }
 
@@ -122,14 +112,23 @@ void RxQueue::set_notification(EventReference event, uint32_t level)
 void RxQueue::set_event(int slot, EventReference event)
 {
     if (!event_table_)
-        event_table_ = std::make_unique<std::array<EventReference, 4>>();
+        event_table_ = std::make_unique<std::array<EventReference, vrbus::event_slot::kCount>>();
     (*event_table_)[slot] = std::move(event);
 }
 
-void RxQueue::signal_event(EventSlot slot) const
+void RxQueue::send_due_signals()
 {
-    if (event_table_)
-        (*event_table_)[slot].signal();
+    if (!due_)
+        return;
+    if (due_ & kNotificationDue)
+        notification_.signal();
+    if (event_table_) {
+        for (int slot = 0; slot < int(event_table_->size()); ++slot) {
+            if (due_ & (1u << slot))
+                (*event_table_)[slot].signal();
+        }
+    }
+    due_ = 0;
 }
 
 void RxQueue::set_delivery_suspended(bool suspended)
@@ -146,4 +145,48 @@ void RxQueue::put_header(unsigned offset, uint32_t value)
 uint32_t RxQueue::header(unsigned offset) const
 {
     return __atomic_load_n(reinterpret_cast<uint32_t *>(block_->data() + offset), __ATOMIC_ACQUIRE);
+}
+
+RxQueue *RxQueueTable::create(uint32_t capacity)
+{
+    // Ids are not handed out twice while a queue may still be named by one;
+    // 0 means "no queue".
+    do
+        ++last_id_;
+    while (last_id_ == 0 || queues_.count(last_id_));
+    std::unique_ptr<RxQueue> queue = RxQueue::create(capacity, last_id_);
+    RxQueue *made = queue.get();
+    if (made)
+        queues_.emplace(last_id_, std::move(queue));
+    return made;
+}
+
+RxQueue *RxQueueTable::find(uint32_t id) const
+{
+    const auto found = queues_.find(id);
+    return found == queues_.end() ? nullptr : found->second.get();
+}
+
+void RxQueueTable::release_reference(RxQueue *queue)
+{
+    queue->release_reference();
+    free_if_unused(queue);
+}
+
+void RxQueueTable::release_mapping(RxQueue *queue)
+{
+    queue->release_mapping();
+    free_if_unused(queue);
+}
+
+void RxQueueTable::free_if_unused(RxQueue *queue)
+{
+    if (queue->is_unused())
+        queues_.erase(queue->id());
+}
+
+void RxQueueTable::send_due_signals()
+{
+    for (auto &queue : queues_)
+        queue.second->send_due_signals();
 }

@@ -14,10 +14,8 @@ constexpr uint32_t kDebugWrite = 0x02;
 constexpr uint32_t kDebugReadResult = 0x04;
 constexpr uint32_t kDebugReadWrite = 0x08;
 constexpr uint32_t kDebugLoad = 0x20;
+constexpr uint32_t kDebugTimerRate = 0x80;
 constexpr uint32_t kDebugClose = 0x800;
-
-// The status of a write that the card cannot take.
-constexpr NTSTATUS kStatusWriteRefused = 0xC000025E;
 
 constexpr uint32_t kDefaultChannels = 2;
 constexpr uint32_t kMaxChannels = 8;
@@ -38,34 +36,13 @@ std::string lower_case(std::string text)
 
 } // namespace
 
-VrbusDriver::VrbusDriver(EventLoop &loop) : loop_(loop), operations_(&virtual_card())
+VrbusDriver::VrbusDriver(EventLoop &loop) : loop_(loop)
 {
 }
 
 VrbusDriver::~VrbusDriver()
 {
     unload();
-}
-
-const card_operations &VrbusDriver::virtual_card()
-{
-    static const card_operations operations = {
-        &VrbusDriver::vcard_start,
-        &VrbusDriver::vcard_go_bus_on,
-        &VrbusDriver::vcard_go_bus_off,
-        &VrbusDriver::vcard_request_chip_state,
-        &VrbusDriver::vcard_request_statistics,
-        &VrbusDriver::vcard_read_clock,
-        nullptr, // set bus parameters
-        nullptr, // set output mode
-        nullptr, // set transceiver mode
-        nullptr, // read channel counters
-        nullptr, // flush transmit buffers
-        &VrbusDriver::vcard_set_timer_rate,
-        &VrbusDriver::vcard_transmit,
-        &VrbusDriver::vcard_stop_timer,
-    };
-    return operations;
 }
 
 NTSTATUS VrbusDriver::driver_entry()
@@ -106,7 +83,7 @@ NTSTATUS VrbusDriver::driver_entry()
 void VrbusDriver::unload()
 {
     for (auto &card : cards_) {
-        run_operation(operations_->stop_timer, card.get());
+        card_.stop_timer(card.get());
         for (auto &device : card->links) {
             if (device->is_open)
                 close_device(device.get());
@@ -128,12 +105,12 @@ card_info *VrbusDriver::make_card(uint32_t number, uint32_t channel_count)
         card->chips.push_back(std::move(chip));
     }
     card_info *made = card.get();
-    card->timer = std::make_unique<KernelTimer>(loop_, [this, made] { card_timer_tick(made); });
+    card->timer = std::make_unique<KernelTimer>(loop_, [this, made] { card_.timer_tick(made); });
     // The first tick finds no rate and leaves the timer idle.
     card->timer->set(kFirstTimerPeriod);
     cards_.push_back(std::move(card));
     made->present = true;
-    run_operation(operations_->start_card, made);
+    card_.start(made);
     return made;
 }
 
@@ -249,6 +226,7 @@ void VrbusDriver::close_device(device_object *device)
         return;
     close(device);
     device->is_open = false;
+    queues_.send_due_signals(); // the chip state of a channel that went off bus
 }
 
 NTSTATUS VrbusDriver::create(device_object *device)
@@ -292,10 +270,8 @@ void VrbusDriver::close(device_object *device)
 
     if (handle->on_bus) {
         handle->on_bus = false;
-        if (--chip->on_bus_count == 0 && card->present && card->started) {
-            run_operation(operations_->go_bus_off, card, chip);
-            run_operation(operations_->flush_transmit_buffers, card, chip);
-        }
+        if (--chip->on_bus_count == 0 && card->present && card->started)
+            card_.go_bus_off(chip);
     }
     if (handle->timer_rate != 0) {
         handle->timer_rate = 0;
@@ -315,34 +291,18 @@ void VrbusDriver::close(device_object *device)
 
 void VrbusDriver::release_queue(dev_handle *handle)
 {
-    RxQueue *queue = handle->queue;
-    if (!queue)
-        return;
-    handle->queue = nullptr;
-    queue->release_reference();
-    if (queue->is_unused())
-        queues_.erase(queue->id());
+    if (RxQueue *queue = handle->queue) {
+        handle->queue = nullptr;
+        queues_.release_reference(queue);
+    }
 }
 
 void VrbusDriver::unmap_queue(dev_handle *handle)
 {
-    RxQueue *queue = handle->mapped_queue;
-    if (!queue)
-        return;
-    handle->mapped_queue = nullptr;
-    queue->release_mapping();
-    if (queue->is_unused())
-        queues_.erase(queue->id());
-}
-
-uint32_t VrbusDriver::new_queue_id()
-{
-    // Ids are not handed out twice while a queue may still be named by one;
-    // 0 means "no queue".
-    do
-        ++last_queue_id_;
-    while (last_queue_id_ == 0 || queues_.count(last_queue_id_));
-    return last_queue_id_;
+    if (RxQueue *queue = handle->mapped_queue) {
+        handle->mapped_queue = nullptr;
+        queues_.release_mapping(queue);
+    }
 }
 
 NTSTATUS VrbusDriver::read(device_object *device, uint8_t *buffer, uint32_t length, uint32_t *information)
@@ -366,7 +326,7 @@ NTSTATUS VrbusDriver::write(device_object *device, const uint8_t *buffer, uint32
     if (!ext.card || !ext.chip || !ext.handle || !ext.handle->on_bus)
         return STATUS_SUCCESS;
     if (!ext.card->present || !ext.card->started)
-        return kStatusWriteRefused;
+        return STATUS_WRITE_REFUSED;
 
     const uint32_t count = length / RxQueue::kEntrySize;
     std::vector<MessageRecord> records(count);
@@ -375,16 +335,102 @@ NTSTATUS VrbusDriver::write(device_object *device, const uint8_t *buffer, uint32
     // The virtual bus carries classic frames only: a CAN FD frame or one of
     // its continuation records would turn into classic frames of garbage.
     for (const MessageRecord &record : records) {
-        if (record.kind == record_kind::kFdContinuation || (record.flags & record_flag::kCanFd))
+        if (record.kind == vrbus::record::kContinuation || (record.flags & vrbus::record::kFdFrame))
             return STATUS_INVALID_PARAMETER;
     }
-    const int sent = operations_->transmit
-                         ? (this->*operations_->transmit)(ext.card, ext.chip, ext.handle, records.data(), count)
-                         : -1;
-    if (sent < 0)
-        return kStatusWriteRefused;
+    card_.transmit(ext.card, ext.chip, ext.handle, records.data(), count);
+    queues_.send_due_signals();
     *information = count * RxQueue::kEntrySize;
     debug_print(debug_flags_, kDebugWrite, "%s_write (%p, %u)\n", kDriverName, static_cast<void *>(ext.handle),
                 *information);
     return STATUS_SUCCESS;
+}
+
+// ---- Bus on and off, the card timer's rate, bit timing ----
+
+NTSTATUS VrbusDriver::bus_on(chip_info *chip, dev_handle *handle)
+{
+    debug_print(debug_flags_, kDebugBusOn, "VCAN_IOCTL_BUSON:\n");
+    handle->counters = handle_counters();
+    handle->load_bits = 0;
+    handle->bus_load = 0;
+    handle->load_time = time_base_.now();
+
+    if (handle->on_bus) {
+        if (chip->chip_state == vrbus::record::kChipBusOff) {
+            debug_print(debug_flags_, kDebugBusOn, "Reactivate busoff-channel\n");
+            card_.go_bus_off(chip);
+            card_.go_bus_on(chip);
+        }
+        return STATUS_UNSUCCESSFUL;
+    }
+    debug_print(debug_flags_, kDebugBusOn, "VCAN_IOCTL_BUSON: INIT\n");
+    handle->on_bus = true;
+    ++chip->on_bus_count;
+    // The virtual card has no bus parameters or output mode to set and no
+    // transmit buffers to flush: the first handle on bus starts the bus.
+    if (chip->on_bus_count == 1) {
+        debug_print(debug_flags_, kDebugBusOn, "VCAN_IOCTL_BUSON: FLUSH QUEUEs\n");
+        debug_print(debug_flags_, kDebugBusOn, "VCAN_IOCTL_BUSON: BUSON\n");
+        card_.go_bus_on(chip);
+    }
+    debug_print(debug_flags_, kDebugBusOn, "VCAN_IOCTL_BUSON: DONE\n");
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS VrbusDriver::bus_off(chip_info *chip, dev_handle *handle)
+{
+    if (!handle->on_bus)
+        return STATUS_UNSUCCESSFUL;
+    if (--chip->on_bus_count == 0)
+        card_.go_bus_off(chip);
+    handle->on_bus = false;
+    return STATUS_SUCCESS;
+}
+
+void VrbusDriver::recompute_card_timer(card_info *card)
+{
+    uint32_t rate = 0;
+    for (auto &chip : card->chips) {
+        for (const dev_handle *handle : chip->handles) {
+            debug_print(debug_flags_, kDebugTimerRate, "set_minimal_timer_rate (TEST): %u\n", handle->timer_rate);
+            if (handle->timer_rate != 0 && (rate == 0 || handle->timer_rate < rate))
+                rate = handle->timer_rate;
+        }
+    }
+    debug_print(debug_flags_, kDebugTimerRate, "set_minimal_timer_rate: %u\n", rate);
+    if (card->present && card->started)
+        card_.set_timer_rate(card, rate);
+}
+
+bool VrbusDriver::valid_bus_timing(uint32_t bitrate, uint32_t tseg1, uint32_t tseg2, uint32_t sjw)
+{
+    // The ranges of the CAN controllers the program configures; they keep
+    // every division by the bit rate and the bit-time sum well defined.
+    return bitrate >= kMinBitrate && bitrate <= kMaxBitrate && tseg1 >= 1 && tseg1 <= 256 && tseg2 >= 1
+           && tseg2 <= 128 && sjw >= 1 && sjw <= 128;
+}
+
+bool VrbusDriver::find_bit_timing(uint32_t bitrate, uint32_t sample_point, uint32_t *best_tseg1,
+                                  uint32_t *best_tseg2)
+{
+    bool found = false;
+    uint32_t best_distance = 0;
+    for (uint32_t tseg1 = 3; tseg1 <= 16; ++tseg1) {
+        for (uint32_t tseg2 = 2; tseg2 <= 8; ++tseg2) {
+            const uint32_t bit_time = 1 + tseg1 + tseg2;
+            const uint32_t q = 512000000 / (bitrate * bit_time);
+            if (q % 64 != 0 || q >= 4096 || q == 0)
+                continue;
+            const uint32_t point = (tseg1 + 1) * 100 / bit_time;
+            const uint32_t distance = point > sample_point ? point - sample_point : sample_point - point;
+            if (!found || distance < best_distance) {
+                found = true;
+                best_distance = distance;
+                *best_tseg1 = tseg1;
+                *best_tseg2 = tseg2;
+            }
+        }
+    }
+    return found;
 }

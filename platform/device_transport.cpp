@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <sys/mman.h>
@@ -52,6 +54,29 @@ uint32_t get_u32(const uint8_t *from)
     return uint32_t(from[0]) | uint32_t(from[1]) << 8 | uint32_t(from[2]) << 16 | uint32_t(from[3]) << 24;
 }
 
+int reply_timeout_from_environment()
+{
+    const char *value = std::getenv("VRBUS_REPLY_TIMEOUT_MS");
+    const long ms = value ? std::strtol(value, nullptr, 10) : 0;
+    return ms > 0 && ms <= 24 * 3600 * 1000 ? int(ms) : kDefaultReplyTimeoutMs;
+}
+
+// Waits until the socket has a reply to take; false after timeout_ms.
+bool wait_for_reply(int socket, int timeout_ms)
+{
+    pollfd reply{socket, POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int ready = poll(&reply, 1, int(std::max<int64_t>(left.count(), 0)));
+        if (ready != 0 && !(ready < 0 && errno == EINTR))
+            return true; // a reply, a hang-up or an error: recvmsg tells which
+        if (ready == 0)
+            return false;
+    }
+}
+
 } // namespace
 
 DeviceFile::~DeviceFile()
@@ -75,6 +100,7 @@ int DeviceFile::open(const std::string &device_name)
         debug_trace("DeviceFile::open: socket failed: %s", std::strerror(errno));
         return system_error::NOT_READY;
     }
+    reply_timeout_ms_ = reply_timeout_from_environment();
     if (connect(socket_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0) {
         debug_trace("DeviceFile::open: connect to %s failed: %s", path.c_str(), std::strerror(errno));
         ::close(socket_);
@@ -120,7 +146,7 @@ int DeviceFile::io_control(uint32_t code, const void *input, uint32_t in_len, vo
 {
     if (bytes_returned)
         *bytes_returned = 0;
-    if (code == kMapRxQueueCode || in_len > kMaxPayload || out_len > kMaxPayload || (in_len && !input)
+    if (code == vrbus::code::kMapRxQueue || in_len > kMaxPayload || out_len > kMaxPayload || (in_len && !input)
         || (out_len && !output))
         return system_error::INVALID_PARAMETER;
     // Event handle words become descriptors passed with the request.
@@ -141,7 +167,7 @@ int DeviceFile::io_control(uint32_t code, const void *input, uint32_t in_len, vo
         return error;
     if (bytes_returned)
         *bytes_returned = reply.information;
-    if (code == kUnmapRxQueueCode && reply.status == nt_status::STATUS_SUCCESS)
+    if (code == vrbus::code::kUnmapRxQueue && reply.status == nt_status::STATUS_SUCCESS)
         unmap_locked();
     return system_error_from_ntstatus(reply.status);
 }
@@ -149,7 +175,7 @@ int DeviceFile::io_control(uint32_t code, const void *input, uint32_t in_len, vo
 int DeviceFile::read(void *buffer, uint32_t length, uint32_t *bytes_read)
 {
     *bytes_read = 0;
-    const uint32_t wanted = std::min(length, kMaxPayload - kMaxPayload % kRecordSize);
+    const uint32_t wanted = std::min(length, kMaxPayload - kMaxPayload % vrbus::record::kSize);
     std::lock_guard<std::mutex> lock(mutex_);
     Reply reply;
     const int error = transact(kOpRead, 0, nullptr, 0, nullptr, 0, buffer, wanted, &reply);
@@ -162,7 +188,7 @@ int DeviceFile::read(void *buffer, uint32_t length, uint32_t *bytes_read)
 int DeviceFile::write(const void *buffer, uint32_t length, uint32_t *bytes_written)
 {
     *bytes_written = 0;
-    const uint32_t chunk = kMaxPayload - kMaxPayload % kRecordSize;
+    const uint32_t chunk = kMaxPayload - kMaxPayload % vrbus::record::kSize;
     const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
     std::lock_guard<std::mutex> lock(mutex_);
     uint32_t done = 0;
@@ -187,7 +213,7 @@ int DeviceFile::map_rx_queue(void **address)
     const uint32_t reserved = 0;
     uint8_t size_bytes[4] = {};
     Reply reply;
-    const int error = transact(kOpIoctl, kMapRxQueueCode, &reserved, 4, nullptr, 0, size_bytes, 4, &reply);
+    const int error = transact(kOpIoctl, vrbus::code::kMapRxQueue, &reserved, 4, nullptr, 0, size_bytes, 4, &reply);
     if (error != 0)
         return error;
     if (reply.status != nt_status::STATUS_SUCCESS || reply.fd < 0) {
@@ -240,6 +266,14 @@ NTSTATUS DeviceFile::last_status() const
     return last_status_;
 }
 
+bool DeviceFile::connection_lost() const
+{
+    // A hang-up of the daemon, or the shutdown after a time-out, shuts both
+    // directions; a reply on its way only makes the socket readable.
+    pollfd state{socket_.load(), POLLIN, 0};
+    return state.fd >= 0 && poll(&state, 1, 0) == 1 && (state.revents & (POLLHUP | POLLERR));
+}
+
 int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t in_len, const int *fds,
                          int fd_count, void *output, uint32_t out_len, Reply *reply)
 {
@@ -271,7 +305,16 @@ int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t
     if (sent < 0) {
         const int error = errno;
         debug_trace("DeviceFile::transact: sendmsg failed: %s", std::strerror(error));
+        last_status_ = nt_status::STATUS_DEVICE_NOT_READY;
         return error == EBADF ? system_error::INVALID_HANDLE : system_error::NOT_READY;
+    }
+    if (!wait_for_reply(socket_, reply_timeout_ms_)) {
+        debug_trace("DeviceFile::transact: no reply to request %u (code 0x%x) within %d ms: the daemon is stopped "
+                    "or hangs; the handle is given up",
+                    op, code, reply_timeout_ms_);
+        shutdown(socket_, SHUT_RDWR);
+        last_status_ = nt_status::STATUS_DEVICE_NOT_READY;
+        return system_error::NOT_READY;
     }
 
     uint8_t reply_header[kReplyHeaderSize];
@@ -310,6 +353,8 @@ int DeviceFile::transact(uint32_t op, uint32_t code, const void *input, uint32_t
         || (answer.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
         if (received < 0)
             debug_trace("DeviceFile::transact: recvmsg failed: %s", std::strerror(errno));
+        else if (received == 0)
+            debug_trace("DeviceFile::transact: no reply to op %u: the daemon hung up", op);
         else
             debug_trace("DeviceFile::transact: reply of %zd bytes to op %u is no reply of at most %u bytes",
                         received, op, unsigned(kReplyHeaderSize + out_len));

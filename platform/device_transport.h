@@ -8,7 +8,10 @@
 // a packet as SCM_RIGHTS: event fds with the control codes that name events,
 // the receive queue's memfd with the reply of the map control code.
 #include "platform/nt_status.h"
+#include "platform/vrbus_contract.h"
+#include "platform/wait.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstddef>
 #include <mutex>
@@ -32,26 +35,18 @@ constexpr uint32_t kReplyHeaderSize = 8;
 
 // The largest input or output a packet carries. A read asking for more gets
 // at most this many bytes; the client splits longer writes into packets of
-// whole 22-byte records below it.
+// whole records below it.
 constexpr uint32_t kMaxPayload = 32 * 1024;
-constexpr uint32_t kRecordSize = 22;
 
-// Control codes whose input holds event handles: on the wire every non-zero
-// handle word is replaced by an eventfd passed with the packet, in word order.
-constexpr uint32_t kSetNotificationCode = 0x80002084; // word 0
-constexpr uint32_t kSetEventsCode = 0x80002804;       // words 0 to 3
-// The control code whose reply carries the receive queue's memfd; its 4-byte
-// output is the queue's size in bytes.
-constexpr uint32_t kMapRxQueueCode = 0x80002060;
-// The control code that ends the mapping again.
-constexpr uint32_t kUnmapRxQueueCode = 0x80002064;
-
-// Number of leading input words of a control code that name events.
+// Number of leading input words of a control code that name events: on the
+// wire every non-zero handle word is replaced by an eventfd passed with the
+// packet, in word order. The map code's reply carries the receive queue's
+// memfd instead, its 4-byte output being the queue's size in bytes.
 inline uint32_t event_words_of(uint32_t code)
 {
     switch (code) {
-    case kSetNotificationCode: return 1;
-    case kSetEventsCode: return 4;
+    case vrbus::code::kSetNotification: return 1;
+    case vrbus::code::kSetEvents: return vrbus::event_slot::kCount;
     default: return 0;
     }
 }
@@ -63,12 +58,19 @@ std::string canonical_device_name(const std::string &name);
 // The daemon's socket path in the runtime directory.
 std::string socket_path();
 
+// How long a call waits for the daemon's reply unless the environment
+// variable VRBUS_REPLY_TIMEOUT_MS names another time (a daemon under a
+// debugger or a memory checker needs more).
+constexpr int kDefaultReplyTimeoutMs = 5000;
+
 } // namespace device_transport
 
 // One open handle of a daemon-owned device, the client end of the transport.
 // Calls return a system error number (0 on success) made from the reply's
 // NTSTATUS (last_status()); the calls of one object are serialised, so
-// several threads may share it.
+// several threads may share it. A call whose reply does not come within the
+// reply time-out fails with the not-ready error (21) and ends the
+// connection, since a late reply would answer the next call.
 class DeviceFile
 {
 public:
@@ -103,6 +105,15 @@ public:
     // The NTSTATUS of the last reply.
     NTSTATUS last_status() const;
 
+    // The handle's socket for a wait set: ready when the daemon hung up (and
+    // for a moment while another thread's reply arrives), so that a thread
+    // that waits on its notification event also learns that the daemon is
+    // gone. It stays ready once the connection is lost; fd -1 when closed.
+    WaitHandle connection_handle() const { return WaitHandle{socket_.load(), false}; }
+    // True when the daemon hung up or a call timed out: every call fails
+    // with the not-ready error from then on. Does not wait for other calls.
+    bool connection_lost() const;
+
 private:
     struct Reply
     {
@@ -116,7 +127,8 @@ private:
     void unmap_locked();
 
     mutable std::mutex mutex_;
-    int socket_ = -1;
+    std::atomic<int> socket_{-1}; // read without the lock by connection_handle() and connection_lost()
+    int reply_timeout_ms_ = device_transport::kDefaultReplyTimeoutMs;
     NTSTATUS last_status_ = nt_status::STATUS_SUCCESS;
     void *mapping_ = nullptr;
     size_t mapping_size_ = 0;

@@ -24,6 +24,7 @@ constexpr NTSTATUS STATUS_OBJECT_NAME_NOT_FOUND = 0xC0000034;
 constexpr NTSTATUS STATUS_OBJECT_NAME_COLLISION = 0xC0000035;
 constexpr NTSTATUS STATUS_INSUFFICIENT_RESOURCES = 0xC000009A;
 constexpr NTSTATUS STATUS_DEVICE_NOT_READY = 0xC00000A3;
+constexpr NTSTATUS STATUS_WRITE_REFUSED = 0xC000025E; // a write that the card cannot take
 } // namespace nt_status
 
 // The system error numbers that the mapping produces.

@@ -219,9 +219,9 @@ void scan_devices(Layer &l, bool virtual_pass)
 // Chip state report: the handle keeps the state and the error counters.
 void take_chip_state(HandleRecord &h, const uint8_t *record)
 {
-    h.chip_state = record[canio_record::id];
-    h.tx_errors = record[canio_record::id + 1];
-    h.rx_errors = record[canio_record::id + 2];
+    h.chip_state = record[vrbus::record::kIdAt];
+    h.tx_errors = record[vrbus::record::kIdAt + 1];
+    h.rx_errors = record[vrbus::record::kIdAt + 2];
 }
 
 } // namespace
@@ -577,8 +577,8 @@ int buslibAccept(int handle, long value, int kind)
     switch (kind) {
     case 3: code = int32_t(value & 0xFFFF); mask = h->std_mask; break;
     case 4: code = h->std_code; mask = int32_t(value & 0xFFFF); break;
-    case 5: code = int32_t(uint32_t(value) | canio_record::extended_id); mask = h->ext_mask; break;
-    case 6: code = h->ext_code; mask = int32_t(uint32_t(value) | canio_record::extended_id); break;
+    case 5: code = int32_t(uint32_t(value) | vrbus::record::kExtendedId); mask = h->ext_mask; break;
+    case 6: code = h->ext_code; mask = int32_t(uint32_t(value) | vrbus::record::kExtendedId); break;
     default: return buslibErrParam;
     }
     result = device_result(*h, canio_set_acceptance(*h->device, code, mask));
@@ -667,44 +667,44 @@ int buslibIoControl(int handle, int item, void *buffer, size_t size)
 
 int buslib_encode_frame(long id, const void *data, unsigned length, unsigned flags, uint8_t *records)
 {
-    using namespace canio_record;
+    using namespace vrbus::record;
     if (length > 64 || ((flags & buslib_msg::standard) && (flags & buslib_msg::extended)))
         return -1;
     const auto *bytes = static_cast<const uint8_t *>(data);
     uint8_t driver_flags = 0;
-    if (flags & buslib_msg::tx_ack) driver_flags |= tx_ack;
-    if (flags & buslib_msg::tx_request) driver_flags |= tx_request;
-    if (flags & buslib_msg::remote) driver_flags |= remote;
-    if (flags & buslib_msg::wake_up) driver_flags |= wake_up;
-    if (flags & buslib_msg::transceiver_error) driver_flags |= transceiver_error;
+    if (flags & buslib_msg::tx_ack) driver_flags |= kTxAcknowledge;
+    if (flags & buslib_msg::tx_request) driver_flags |= kTxRequest;
+    if (flags & buslib_msg::remote) driver_flags |= kRemote;
+    if (flags & buslib_msg::wake_up) driver_flags |= kWakeUp;
+    if (flags & buslib_msg::transceiver_error) driver_flags |= kTransceiverError;
     const bool fd = flags & buslib_msg::can_fd;
     if (flags & buslib_msg::error_frame) {
-        driver_flags = error_frame; // an error frame carries nothing else
+        driver_flags = kErrorFrame; // an error frame carries nothing else
         length = 0;
     } else if (fd) {
-        driver_flags |= fd_frame;
+        driver_flags |= kFdFrame;
     }
-    const uint8_t fd_byte = (flags & buslib_msg::bit_rate_switch) && fd ? bit_rate_switch : 0;
+    const uint8_t fd_byte = (flags & buslib_msg::bit_rate_switch) && fd ? kBitRateSwitch : 0;
 
-    std::memset(records, 0, size);
-    records[type] = tx_frame;
-    records[fd_flags] = fd_byte;
-    canio_put_u32(records + canio_record::id,
-                  uint32_t(id) | ((flags & buslib_msg::extended) ? extended_id : 0u));
-    records[canio_record::flags] = driver_flags;
-    records[canio_record::length] = uint8_t(length);
-    unsigned copied = std::min(length, unsigned(data_bytes));
+    std::memset(records, 0, kSize);
+    records[kKindAt] = kTxFrame;
+    records[kFdFlagsAt] = fd_byte;
+    canio_put_u32(records + kIdAt,
+                  uint32_t(id) | ((flags & buslib_msg::extended) ? kExtendedId : 0u));
+    records[kFlagsAt] = driver_flags;
+    records[kLengthAt] = uint8_t(length);
+    unsigned copied = std::min(length, unsigned(kDataBytes));
     if (bytes)
-        std::memcpy(records + canio_record::data, bytes, copied);
+        std::memcpy(records + kDataAt, bytes, copied);
     int count = 1;
     while (fd && copied < length) {
-        uint8_t *record = records + size * count++;
-        std::memset(record, 0, size);
-        record[type] = continuation;
-        record[fd_flags] = fd_byte;
-        const unsigned n = std::min(length - copied, unsigned(continuation_bytes));
+        uint8_t *record = records + kSize * count++;
+        std::memset(record, 0, kSize);
+        record[kKindAt] = kContinuation;
+        record[kFdFlagsAt] = fd_byte;
+        const unsigned n = std::min(length - copied, unsigned(kContinuationBytes));
         if (bytes)
-            std::memcpy(record + continuation_data, bytes + copied, n);
+            std::memcpy(record + kContinuationDataAt, bytes + copied, n);
         copied += n;
     }
     return count;
@@ -716,12 +716,12 @@ int buslibWrite(int handle, long id, const void *data, unsigned length, unsigned
     HandleRecord *h = valid_handle(handle, &result);
     if (!h)
         return result;
-    uint8_t records[5 * canio_record::size];
+    uint8_t records[5 * vrbus::record::kSize];
     const int count = buslib_encode_frame(id, data, length, flags, records);
     if (count < 0)
         return buslibErrParam;
     uint32_t written = 0;
-    const int error = h->device->write(records, uint32_t(count * canio_record::size), &written);
+    const int error = h->device->write(records, uint32_t(count * vrbus::record::kSize), &written);
     if (error == 234)
         return buslibErrTxQueueFull;
     if (error != 0)
@@ -735,11 +735,11 @@ int buslibRead(int handle, long *id, void *data, unsigned *length, unsigned *fla
     HandleRecord *h = valid_handle(handle, &result);
     if (!h)
         return result;
-    using namespace canio_record;
+    using namespace vrbus::record;
     for (;;) {
-        uint8_t record[size];
+        uint8_t record[kSize];
         uint32_t read = 0;
-        const int error = h->device->read(record, size, &read);
+        const int error = h->device->read(record, kSize, &read);
         if (error != 0) {
             const int internal = internal_from_system_error(error);
             if (internal == 10 || internal == 113)
@@ -747,36 +747,36 @@ int buslibRead(int handle, long *id, void *data, unsigned *length, unsigned *fla
             debug_trace("buslibRead: RX vErr=%d", error);
             return buslibErrInternal;
         }
-        if (read < unsigned(size))
+        if (read < unsigned(kSize))
             return buslibErrNoMsg;
-        if (record[type] == chip_state) {
+        if (record[kKindAt] == kChipState) {
             take_chip_state(*h, record);
             continue;
         }
-        if (record[type] != rx_frame)
+        if (record[kKindAt] != kFrame)
             continue;
-        const uint8_t driver_flags = record[canio_record::flags];
-        if ((driver_flags & tx_request) && !(h->mode_word & mode_tx_request_delivered))
+        const uint8_t driver_flags = record[kFlagsAt];
+        if ((driver_flags & kTxRequest) && !(h->mode_word & mode_tx_request_delivered))
             continue;
-        if ((driver_flags & tx_ack) && !(h->mode_word & mode_tx_ack_delivered))
+        if ((driver_flags & kTxAcknowledge) && !(h->mode_word & mode_tx_ack_delivered))
             continue;
-        const uint32_t raw_id = canio_get_u32(record + canio_record::id);
-        unsigned out_flags = (raw_id & extended_id) ? buslib_msg::extended : buslib_msg::standard;
-        if (driver_flags & error_frame)
+        const uint32_t raw_id = canio_get_u32(record + kIdAt);
+        unsigned out_flags = (raw_id & kExtendedId) ? buslib_msg::extended : buslib_msg::standard;
+        if (driver_flags & kErrorFrame)
             out_flags = buslib_msg::error_frame;
-        if (driver_flags & overrun) {
+        if (driver_flags & kOverrun) {
             out_flags |= buslib_msg::overrun;
             ++h->overrun_count;
         }
-        if (driver_flags & remote) out_flags |= buslib_msg::remote;
-        if (driver_flags & transceiver_error) out_flags |= buslib_msg::transceiver_error;
-        if (driver_flags & wake_up) out_flags |= buslib_msg::wake_up;
-        if (driver_flags & tx_request) out_flags |= buslib_msg::tx_request;
-        if (driver_flags & tx_ack) out_flags |= buslib_msg::tx_ack;
-        const unsigned n = std::min<unsigned>(record[canio_record::length], data_bytes);
-        if (id) *id = long(raw_id & ~extended_id);
-        if (data) std::memcpy(data, record + canio_record::data, n);
-        if (length) *length = record[canio_record::length] > data_bytes ? data_bytes : record[canio_record::length];
+        if (driver_flags & kRemote) out_flags |= buslib_msg::remote;
+        if (driver_flags & kTransceiverError) out_flags |= buslib_msg::transceiver_error;
+        if (driver_flags & kWakeUp) out_flags |= buslib_msg::wake_up;
+        if (driver_flags & kTxRequest) out_flags |= buslib_msg::tx_request;
+        if (driver_flags & kTxAcknowledge) out_flags |= buslib_msg::tx_ack;
+        const unsigned n = std::min<unsigned>(record[kLengthAt], kDataBytes);
+        if (id) *id = long(raw_id & ~kExtendedId);
+        if (data) std::memcpy(data, record + kDataAt, n);
+        if (length) *length = record[kLengthAt] > kDataBytes ? kDataBytes : record[kLengthAt];
         if (flags) *flags = out_flags;
         if (time) *time = 0;
         return buslibOK;

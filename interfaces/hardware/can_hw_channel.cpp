@@ -26,3 +26,10 @@ CANhwStatus CANhwChannel::set_bus_params_fd(long, unsigned, unsigned, unsigned)
 {
     return canhwErrorNotImplemented;
 }
+
+CANhwStatus CANhwChannel::get_connection_handle(platform::WaitHandle *handle)
+{
+    if (handle)
+        *handle = platform::WaitHandle{};
+    return canhwErrorNotImplemented;
+}

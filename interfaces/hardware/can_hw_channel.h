@@ -87,10 +87,16 @@ public:
     virtual CANhwStatus request_chip_state(int period) = 0;
     // The event signalled when frames or reports wait.
     virtual CANhwStatus get_event_handle(platform::WaitHandle *handle) = 0;
+    // A handle that the receive thread waits on beside the event: ready when
+    // the channel's driver connection is lost, which read_can_message then
+    // reports as canhwErrorBrokenLink. It stays ready until the channel
+    // closes. fd -1 and canhwErrorNotImplemented for a channel without one.
+    virtual CANhwStatus get_connection_handle(platform::WaitHandle *handle);
     // Transmits one frame; a channel may add flags to the record (the FD flag
     // for more than 8 data bytes).
     virtual CANhwStatus write(VyrCanMessage &message) = 0;
-    // canhwSuccess when a frame was read, canhwNoMessage when none waits.
+    // canhwSuccess when a frame was read, canhwNoMessage when none waits,
+    // canhwErrorBrokenLink when none waits and the driver connection is lost.
     virtual CANhwStatus read_can_message(VyrCanMessage *message) = 0;
     // The index by which received entries name this channel.
     virtual CANhwStatus set_channel_index(int index) = 0;

@@ -3,6 +3,7 @@
 #include "core/settings/debug_trace.h"
 #include "interfaces/hardware/buslib.h"
 #include "interfaces/hardware/canio_device.h"
+#include "platform/device_transport.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,9 +19,13 @@ constexpr uint32_t rate_window_ms = 500000;
 
 // The receive queue header's words; the driver writes the write index, this
 // side the status mark and the read index, each with an atomic exchange.
+// Loads and exchanges are sequentially consistent: the read index stored
+// before the write index is loaded again, as the driver stores the write
+// index before it loads the read index, lets one side always see the other,
+// so the driver cannot skip the notification of a reader about to sleep.
 uint32_t load_word(const uint8_t *queue, int offset)
 {
-    return __atomic_load_n(reinterpret_cast<const uint32_t *>(queue + offset), __ATOMIC_ACQUIRE);
+    return __atomic_load_n(reinterpret_cast<const uint32_t *>(queue + offset), __ATOMIC_SEQ_CST);
 }
 
 void exchange_word(uint8_t *queue, int offset, uint32_t value)
@@ -33,33 +38,34 @@ void exchange_word(uint8_t *queue, int offset, uint32_t value)
 void consume_entry(uint8_t *queue, uint32_t read, uint32_t capacity)
 {
     const uint32_t next = (read + 1) % capacity;
-    if (next == load_word(queue, canio_queue::write_index))
-        exchange_word(queue, canio_queue::status, load_word(queue, canio_queue::status) | canio_queue::drained);
-    exchange_word(queue, canio_queue::read_index, next);
+    if (next == load_word(queue, vrbus::queue::kWriteIndexAt))
+        exchange_word(queue, vrbus::queue::kStatusAt, load_word(queue, vrbus::queue::kStatusAt) | vrbus::queue::kDrained);
+    exchange_word(queue, vrbus::queue::kReadIndexAt, next);
 }
 
 // Record flags of a received frame entry.
 uint32_t message_flags(uint8_t driver_flags)
 {
-    using namespace canio_record;
+    using namespace vrbus::record;
     uint32_t flags = 0;
-    if (driver_flags & remote) flags |= VyrCanMessage::Remote;
-    if (driver_flags & wake_up) flags |= VyrCanMessage::WakeUp;
-    if (driver_flags & transceiver_error) flags |= VyrCanMessage::TransceiverError;
-    if (driver_flags & error_frame) flags |= VyrCanMessage::ErrorFrame;
-    if (driver_flags & tx_ack) flags |= VyrCanMessage::TxAck;
-    if (driver_flags & tx_request) flags |= VyrCanMessage::TxRequest;
-    if (driver_flags & overrun) flags |= VyrCanMessage::HardwareOverrun;
+    if (driver_flags & kRemote) flags |= VyrCanMessage::Remote;
+    if (driver_flags & kWakeUp) flags |= VyrCanMessage::WakeUp;
+    if (driver_flags & kTransceiverError) flags |= VyrCanMessage::TransceiverError;
+    if (driver_flags & kErrorFrame) flags |= VyrCanMessage::ErrorFrame;
+    if (driver_flags & kTxAcknowledge) flags |= VyrCanMessage::TxAck;
+    if (driver_flags & kTxRequest) flags |= VyrCanMessage::TxRequest;
+    if (driver_flags & kOverrun) flags |= VyrCanMessage::HardwareOverrun;
     return flags;
 }
 
 int32_t bus_status_of_chip_state(uint8_t state)
 {
+    using namespace vrbus::record;
     switch (state) {
-    case 1: return canhwBusOff;
-    case 2: return canhwBusErrorPassive;
-    case 4: return canhwBusWarning;
-    case 6: return canhwBusErrorPassive; // passive and warning
+    case kChipBusOff: return canhwBusOff;
+    case kChipErrorPassive: return canhwBusErrorPassive;
+    case kChipWarning: return canhwBusWarning;
+    case kChipErrorPassive | kChipWarning: return canhwBusErrorPassive;
     default: return canhwBusErrorActive;
     }
 }
@@ -351,6 +357,14 @@ CANhwStatus CANhwChannelVindra::get_event_handle(platform::WaitHandle *handle)
     return canhwSuccess;
 }
 
+CANhwStatus CANhwChannelVindra::get_connection_handle(platform::WaitHandle *handle)
+{
+    const platform::WaitHandle connection = has_device() ? device_->connection_handle() : platform::WaitHandle{};
+    if (handle)
+        *handle = connection;
+    return connection.fd >= 0 ? canhwSuccess : canhwErrorInvalidHandle;
+}
+
 CANhwStatus CANhwChannelVindra::write(VyrCanMessage &message)
 {
     unsigned flags;
@@ -494,69 +508,74 @@ CANhwStatus CANhwChannelVindra::read_can_message(VyrCanMessage *message)
         return canhwSuccess;
     }
 
-    using namespace canio_record;
+    using namespace vrbus::record;
     std::lock_guard<std::mutex> lock(connected_mutex_);
     uint8_t *const queue = rx_queue_;
     bool taken = false;
     unsigned filled = 0; // data bytes of the taken frame so far
     for (;;) {
-        const uint32_t capacity = load_word(queue, canio_queue::capacity);
-        const uint32_t write = load_word(queue, canio_queue::write_index);
-        const uint32_t read = load_word(queue, canio_queue::read_index);
-        if (read == write || capacity == 0 || read >= capacity || write >= capacity)
-            return taken ? canhwSuccess : canhwNoMessage;
-        const uint8_t *entry = queue + canio_queue::entries + size_t(read) * size;
+        const uint32_t capacity = load_word(queue, vrbus::queue::kCapacityAt);
+        const uint32_t write = load_word(queue, vrbus::queue::kWriteIndexAt);
+        const uint32_t read = load_word(queue, vrbus::queue::kReadIndexAt);
+        if (read == write || capacity == 0 || read >= capacity || write >= capacity) {
+            if (taken)
+                return canhwSuccess;
+            // The mapping outlives the daemon: only the socket tells that no
+            // frame will come any more.
+            return device_ && device_->connection_lost() ? canhwErrorBrokenLink : canhwNoMessage;
+        }
+        const uint8_t *entry = queue + vrbus::queue::kEntriesAt + size_t(read) * kSize;
 
         if (taken) {
             // Only continuations of the CAN FD frame taken go on; anything
             // else stays in the queue for the next call.
-            if (entry[type] != continuation)
+            if (entry[kKindAt] != kContinuation)
                 return canhwSuccess;
             const unsigned at = std::min<unsigned>(filled, VyrCanMessage::max_data);
-            std::memcpy(message->data + at, entry + continuation_data,
-                        std::min<unsigned>(VyrCanMessage::max_data - at, continuation_bytes));
-            filled += continuation_bytes;
+            std::memcpy(message->data + at, entry + kContinuationDataAt,
+                        std::min<unsigned>(VyrCanMessage::max_data - at, kContinuationBytes));
+            filled += kContinuationBytes;
             consume_entry(queue, read, capacity);
             if (filled >= message->dlc)
                 return canhwSuccess;
             continue;
         }
 
-        if (entry[type] == continuation) { // no frame of this call to continue: dropped
+        if (entry[kKindAt] == kContinuation) { // no frame of this call to continue: dropped
             consume_entry(queue, read, capacity);
             continue;
         }
-        CANhwChannelVindra *target = channel_of_entry(entry[canio_record::channel]);
+        CANhwChannelVindra *target = channel_of_entry(entry[kChannelAt]);
         if (!target) {
             debug_trace("CANhwChannelVindra::read_can_message: No handle (evIdx=%d, myIdx=%d)",
-                        entry[canio_record::channel], own_index_.load());
+                        entry[kChannelAt], own_index_.load());
             consume_entry(queue, read, capacity);
             continue;
         }
-        const EntryTime time = target->convert_time(canio_get_u32(entry + canio_record::time));
-        switch (entry[type]) {
-        case rx_frame: {
-            const uint32_t raw_id = canio_get_u32(entry + id);
-            const uint8_t driver_flags = entry[canio_record::flags];
-            message->id = raw_id & ~extended_id;
+        const EntryTime time = target->convert_time(canio_get_u32(entry + kTimeAt));
+        switch (entry[kKindAt]) {
+        case kFrame: {
+            const uint32_t raw_id = canio_get_u32(entry + kIdAt);
+            const uint8_t driver_flags = entry[kFlagsAt];
+            message->id = raw_id & ~kExtendedId;
             message->time = time.ms;
             message->time_fraction = time.fraction;
-            message->channel = entry[canio_record::channel];
+            message->channel = entry[kChannelAt];
             // A length byte above 64 is cut so no data lands beyond the record.
-            message->dlc = std::min<uint8_t>(entry[length], VyrCanMessage::max_data);
+            message->dlc = std::min<uint8_t>(entry[kLengthAt], VyrCanMessage::max_data);
             message->flags = message_flags(driver_flags);
-            if (raw_id & extended_id)
+            if (raw_id & kExtendedId)
                 message->flags |= VyrCanMessage::Extended;
-            if (opened_for_fd_ && (driver_flags & fd_frame)) {
+            if (opened_for_fd_ && (driver_flags & kFdFrame)) {
                 message->flags |= VyrCanMessage::FdFrame;
-                if (entry[fd_flags] & error_state_indicator)
+                if (entry[kFdFlagsAt] & kErrorStateIndicator)
                     message->flags |= VyrCanMessage::ErrorStateIndicator;
-                if (entry[fd_flags] & bit_rate_switch)
+                if (entry[kFdFlagsAt] & kBitRateSwitch)
                     message->flags |= VyrCanMessage::BitRateSwitch;
             }
             std::memset(message->data, 0, sizeof message->data);
-            std::memcpy(message->data, entry + data, data_bytes);
-            filled = data_bytes;
+            std::memcpy(message->data, entry + kDataAt, kDataBytes);
+            filled = kDataBytes;
             taken = true;
             consume_entry(queue, read, capacity);
             const bool continues = opened_for_fd_ && (message->flags & VyrCanMessage::FdFrame) && message->dlc > 8;
@@ -564,13 +583,13 @@ CANhwStatus CANhwChannelVindra::read_can_message(VyrCanMessage *message)
                 return canhwSuccess;
             continue;
         }
-        case frame_counters:
+        case kFrameCounters:
             target->take_frame_counters(entry, time);
             break;
-        case ext_frame_counters:
+        case kExtFrameCounters:
             target->take_ext_frame_counters(entry, time);
             break;
-        case chip_state:
+        case kChipState:
             target->take_chip_state(entry, time);
             break;
         default:

@@ -49,6 +49,8 @@ public:
     CANhwStatus request_statistic(int period) override;
     CANhwStatus request_chip_state(int period) override;
     CANhwStatus get_event_handle(platform::WaitHandle *handle) override;
+    // The device's socket to the vrbus daemon.
+    CANhwStatus get_connection_handle(platform::WaitHandle *handle) override;
     CANhwStatus write(VyrCanMessage &message) override;
     CANhwStatus read_can_message(VyrCanMessage *message) override;
     CANhwStatus set_channel_index(int index) override;

@@ -68,12 +68,12 @@ void canio_put_u32(uint8_t *bytes, uint32_t value)
 
 std::string CanioCardInfo::card_name() const
 {
-    return text_at(raw, 32);
+    return text_at(raw + vrbus::card_info::kCardNameAt, 32);
 }
 
 std::string CanioCardInfo::driver_name() const
 {
-    return text_at(raw + 32, 32);
+    return text_at(raw + vrbus::card_info::kDriverNameAt, 32);
 }
 
 uint32_t canio_capability_from_driver(uint32_t driver_bits)
@@ -120,12 +120,12 @@ int canio_set_bit_timing(DeviceFile &device, uint32_t bitrate, uint32_t tseg1, u
                          uint32_t samples)
 {
     // The sixth word is reserved and carries no value.
-    return control_words(device, canio_code::set_bit_timing, {bitrate, tseg1, tseg2, sjw, samples, 0u});
+    return control_words(device, vrbus::code::kSetChipParams, {bitrate, tseg1, tseg2, sjw, samples, 0u});
 }
 
 int canio_set_bit_timing_fd(DeviceFile &device, uint32_t bitrate, uint32_t tseg1, uint32_t tseg2, uint32_t sjw)
 {
-    return control_words(device, canio_code::set_bit_timing_fd, {bitrate, tseg1, tseg2, sjw, 0u, 0u});
+    return control_words(device, vrbus::code::kSetChipParamsFd, {bitrate, tseg1, tseg2, sjw, 0u, 0u});
 }
 
 int canio_set_open_mode(DeviceFile &device, uint32_t mode)
@@ -134,7 +134,7 @@ int canio_set_open_mode(DeviceFile &device, uint32_t mode)
     canio_put_u32(buffer, mode);
     canio_put_u32(buffer + 4, 1); // action: set
     uint32_t returned = 0;
-    if (control(device, canio_code::set_open_mode, buffer, sizeof buffer, buffer, sizeof buffer, &returned) != 0)
+    if (control(device, vrbus::code::kSetOpenMode, buffer, sizeof buffer, buffer, sizeof buffer, &returned) != 0)
         return -1;
     // The driver answers its verdict at byte 12; anything but 0 refuses the mode.
     return returned >= 16 && canio_get_u32(buffer + 12) == 0 ? 0 : -1;
@@ -142,48 +142,48 @@ int canio_set_open_mode(DeviceFile &device, uint32_t mode)
 
 int canio_set_notification_event(DeviceFile &device, int event_fd)
 {
-    return control_words(device, canio_code::set_notification_event, {uint32_t(event_fd), 1u});
+    return control_words(device, vrbus::code::kSetNotification, {uint32_t(event_fd), 1u});
 }
 
 int canio_set_rx_queue_size(DeviceFile &device, uint32_t entries)
 {
-    return control_words(device, canio_code::set_rx_queue_size, {entries});
+    return control_words(device, vrbus::code::kSetRxQueueSize, {entries});
 }
 
 int canio_set_channel_index(DeviceFile &device, uint32_t index)
 {
-    return control_words(device, canio_code::set_channel_index, {index});
+    return control_words(device, vrbus::code::kSetChannelIndex, {index});
 }
 
 int canio_activate(DeviceFile &device)
 {
-    return control(device, canio_code::activate);
+    return control(device, vrbus::code::kBusOn);
 }
 
 int canio_deactivate(DeviceFile &device)
 {
-    return control(device, canio_code::deactivate);
+    return control(device, vrbus::code::kBusOff);
 }
 
 int canio_request_statistic(DeviceFile &device)
 {
-    return control(device, canio_code::request_statistic);
+    return control(device, vrbus::code::kRequestStatistics);
 }
 
 int canio_request_chip_state(DeviceFile &device)
 {
-    return control(device, canio_code::request_chip_state);
+    return control(device, vrbus::code::kRequestChipState);
 }
 
 int canio_reset_clock(DeviceFile &device)
 {
-    return control(device, canio_code::reset_clock);
+    return control(device, vrbus::code::kResetClock);
 }
 
 int canio_read_clock(DeviceFile &device, uint32_t *seconds, uint32_t *microseconds)
 {
     uint8_t buffer[8] = {};
-    if (control(device, canio_code::read_clock, nullptr, 0, buffer, sizeof buffer) != 0)
+    if (control(device, vrbus::code::kGetClockOffset, nullptr, 0, buffer, sizeof buffer) != 0)
         return -1;
     *seconds = canio_get_u32(buffer);
     *microseconds = canio_get_u32(buffer + 4);
@@ -192,55 +192,55 @@ int canio_read_clock(DeviceFile &device, uint32_t *seconds, uint32_t *microsecon
 
 int canio_write_clock(DeviceFile &device, uint32_t seconds, uint32_t microseconds)
 {
-    return control_words(device, canio_code::write_clock, {seconds, microseconds});
+    return control_words(device, vrbus::code::kSetClockOffset, {seconds, microseconds});
 }
 
 int canio_rx_queue_level(DeviceFile &device, uint32_t *level)
 {
-    return control_out_u32(device, canio_code::rx_queue_level, level);
+    return control_out_u32(device, vrbus::code::kGetRxQueueLevel, level);
 }
 
 int canio_flush_rx_queue(DeviceFile &device)
 {
-    return control(device, canio_code::flush_rx_queue);
+    return control(device, vrbus::code::kFlushRxQueue);
 }
 
 int canio_flush_tx_queue(DeviceFile &device)
 {
-    return control(device, canio_code::flush_tx_queue);
+    return control(device, vrbus::code::kFlushTxQueue);
 }
 
 int canio_set_acceptance(DeviceFile &device, int32_t code, int32_t mask)
 {
     const bool extended = code < 0 || mask < 0;
-    if (control(device, extended ? canio_code::select_ext_acceptance : canio_code::select_std_acceptance) != 0)
+    if (control(device, extended ? vrbus::code::kClearAcceptanceExt : vrbus::code::kClearAcceptanceStd) != 0)
         return -1;
-    return control_words(device, canio_code::set_acceptance, {uint32_t(mask), uint32_t(code)});
+    return control_words(device, vrbus::code::kSetAcceptance, {uint32_t(mask), uint32_t(code)});
 }
 
 int canio_set_transceiver_mode(DeviceFile &device, uint32_t mode, uint32_t flags)
 {
-    return control_words(device, canio_code::set_transceiver_mode, {0u, mode, flags});
+    return control_words(device, vrbus::code::kSetTransceiverMode, {0u, mode, flags});
 }
 
 int canio_set_channel_mode(DeviceFile &device, bool tx_ack, bool tx_request)
 {
-    return control_words(device, canio_code::set_channel_mode, {uint32_t(tx_ack), uint32_t(tx_request)});
+    return control_words(device, vrbus::code::kSetChannelMode, {uint32_t(tx_ack), uint32_t(tx_request)});
 }
 
 int canio_set_output_mode(DeviceFile &device, uint32_t mode)
 {
-    return control_words(device, canio_code::set_output_mode, {mode});
+    return control_words(device, vrbus::code::kSetOutputMode, {mode});
 }
 
 int canio_lock_queue(DeviceFile &device)
 {
-    return control(device, canio_code::lock_queue);
+    return control(device, vrbus::code::kLockRxQueue);
 }
 
 int canio_unlock_queue(DeviceFile &device)
 {
-    return control(device, canio_code::unlock_queue);
+    return control(device, vrbus::code::kUnlockRxQueue);
 }
 
 uint8_t *canio_map_rx_queue(DeviceFile &device)
@@ -253,33 +253,35 @@ uint8_t *canio_map_rx_queue(DeviceFile &device)
 
 int canio_enable_timer_events(DeviceFile &device, bool on)
 {
-    return control_words(device, canio_code::timer_events, {uint32_t(on)});
+    return control_words(device, vrbus::code::kSetTimerRate, {uint32_t(on)});
 }
 
 int canio_set_handle_name(DeviceFile &device, const std::string &name)
 {
     char buffer[65] = {};
     name.copy(buffer, 64);
-    return control(device, canio_code::set_handle_name, buffer, sizeof buffer);
+    return control(device, vrbus::code::kSetHandleName, buffer, sizeof buffer);
 }
 
 int canio_get_card_info(DeviceFile &device, CanioCardInfo *info)
 {
-    return control(device, canio_code::card_info, nullptr, 0, info->raw, sizeof info->raw);
+    return control(device, vrbus::code::kGetCardInfo, nullptr, 0, info->raw, sizeof info->raw);
 }
 
 int canio_get_channel_info(DeviceFile &device, CanioChannelInfo *info)
 {
+    using namespace vrbus::channel_info;
     std::memset(info->raw, 0, sizeof info->raw);
-    // Newer drivers answer 324 bytes; older ones 320 or 312, in whose layout
-    // everything from byte 56 on stands 4 bytes earlier.
-    for (uint32_t size : {324u, 320u, 312u}) {
-        uint8_t answer[324] = {};
+    // Newer drivers answer 324 bytes; older ones and the virtual driver 320,
+    // the oldest 312, in whose layout everything from byte 56 on stands 4
+    // bytes earlier.
+    for (uint32_t size : {kNewSize, kSize, 312u}) {
+        uint8_t answer[kNewSize] = {};
         uint32_t returned = 0;
-        if (control(device, canio_code::channel_info, nullptr, 0, answer, size, &returned) != 0)
+        if (control(device, vrbus::code::kGetChannelInfo, nullptr, 0, answer, size, &returned) != 0)
             continue;
-        if (returned >= 324) {
-            std::memcpy(info->raw, answer, 324);
+        if (returned >= kNewSize) {
+            std::memcpy(info->raw, answer, kNewSize);
         } else {
             std::memcpy(info->raw, answer, 40);
             std::memcpy(info->raw + 44, answer + 44, 12);
@@ -294,19 +296,19 @@ int canio_get_channel_info(DeviceFile &device, CanioChannelInfo *info)
 
 int canio_get_transceiver_info(DeviceFile &device, CanioTransceiverInfo *info)
 {
-    return control(device, canio_code::transceiver_info, nullptr, 0, info->raw, sizeof info->raw);
+    return control(device, vrbus::code::kGetChannelCounters, nullptr, 0, info->raw, sizeof info->raw);
 }
 
 int canio_get_card_info2(DeviceFile &device, CanioCardInfo2 *info)
 {
-    return control(device, canio_code::card_info2, nullptr, 0, info->raw, sizeof info->raw);
+    return control(device, vrbus::code::kGetCardInfo2, nullptr, 0, info->raw, sizeof info->raw);
 }
 
 int canio_get_user_channel_name(DeviceFile &device, uint32_t channel, std::string *name)
 {
     uint8_t buffer[72] = {};
     canio_put_u32(buffer + 4, channel);
-    if (control(device, canio_code::user_channel_name, buffer, sizeof buffer, buffer, sizeof buffer) != 0)
+    if (control(device, vrbus::code::kGetUserChannelName, buffer, sizeof buffer, buffer, sizeof buffer) != 0)
         return -1;
     if (canio_get_u32(buffer) != 0) // no name stored
         return -1;
@@ -340,18 +342,18 @@ int canio_connect(DeviceFile &target, DeviceFile &source)
 {
     uint8_t reference[8] = {};
     uint32_t returned = 0;
-    int result = control(source, canio_code::get_rx_queue, nullptr, 0, reference, 4, &returned);
+    int result = control(source, vrbus::code::kGetRxQueue, nullptr, 0, reference, 4, &returned);
     debug_trace("canio_connect: get_rx_queue() -> %d, %u: %#x", result, returned, canio_get_u32(reference));
     if (result == 0) {
-        result = control(target, canio_code::reuse_rx_queue, reference, 4);
+        result = control(target, vrbus::code::kReuseRxQueue, reference, 4);
         debug_trace("canio_connect: reuse_rx_queue() -> %d", result);
         return result;
     }
-    result = control(source, canio_code::get_rx_queue, nullptr, 0, reference, 8, &returned);
+    result = control(source, vrbus::code::kGetRxQueue, nullptr, 0, reference, 8, &returned);
     debug_trace("canio_connect: get_rx_queue64() -> %d, %u", result, returned);
     if (result != 0)
         return -1;
-    result = control(target, canio_code::reuse_rx_queue, reference, 8);
+    result = control(target, vrbus::code::kReuseRxQueue, reference, 8);
     debug_trace("canio_connect: reuse_rx_queue64() -> %d", result);
     return result;
 }

@@ -5,118 +5,34 @@
 // (their buffers are the drivers' contract). Every wrapper answers 0 on
 // success and -1 on failure unless said otherwise.
 #include "platform/device_transport.h"
+#include "platform/vrbus_contract.h"
 
 #include <cstdint>
 #include <string>
 
-// Control codes of the card drivers.
-namespace canio_code {
-constexpr uint32_t set_bit_timing = 0x80002010;
-constexpr uint32_t set_acceptance = 0x80002018;
-constexpr uint32_t select_std_acceptance = 0x8000201C;
-constexpr uint32_t select_ext_acceptance = 0x80002020;
-constexpr uint32_t request_statistic = 0x8000202C;
-constexpr uint32_t request_chip_state = 0x80002038;
-constexpr uint32_t reset_clock = 0x8000203C;
-constexpr uint32_t read_clock = 0x80002040;
-constexpr uint32_t write_clock = 0x80002044;
-constexpr uint32_t activate = 0x80002048;
-constexpr uint32_t deactivate = 0x8000204C;
-constexpr uint32_t set_transceiver_mode = 0x80002050;
-constexpr uint32_t timer_events = 0x80002058;
-constexpr uint32_t map_rx_queue = 0x80002060;
-constexpr uint32_t get_rx_queue = 0x80002068;
-constexpr uint32_t reuse_rx_queue = 0x8000206C;
-constexpr uint32_t set_rx_queue_size = 0x80002070;
-constexpr uint32_t flush_rx_queue = 0x80002074;
-constexpr uint32_t flush_tx_queue = 0x80002078;
-constexpr uint32_t rx_queue_level = 0x8000207C;
-constexpr uint32_t set_notification_event = 0x80002084;
-constexpr uint32_t set_channel_index = 0x80002090;
-constexpr uint32_t set_handle_name = 0x80002094;
-constexpr uint32_t card_info = 0x8000209C;
-constexpr uint32_t channel_info = 0x800020A0;
-constexpr uint32_t transceiver_info = 0x800020A4;
-constexpr uint32_t lock_queue = 0x800020A8;
-constexpr uint32_t unlock_queue = 0x800020AC;
-constexpr uint32_t set_channel_mode = 0x800020B0;
-constexpr uint32_t set_output_mode = 0x800020BC;
-constexpr uint32_t set_bit_timing_fd = 0x800020E4;
-constexpr uint32_t card_info2 = 0x80002810;
-constexpr uint32_t set_open_mode = 0x80002914;
-constexpr uint32_t user_channel_name = 0x80002924;
-} // namespace canio_code
-
-// The driver record: the unit of every file write and read, and an entry of
-// the receive queue. All integers little-endian.
-namespace canio_record {
-constexpr int size = 22;
-// Byte offsets.
-constexpr int type = 0;
-constexpr int channel = 1;
-constexpr int fd_flags = 3;
-constexpr int time = 4;
-constexpr int id = 8;
-constexpr int flags = 12;
-constexpr int length = 13;
-constexpr int data = 14;
-constexpr int continuation_data = 8; // the 14 data bytes of a continuation
-constexpr int data_bytes = 8;
-constexpr int continuation_bytes = 14;
-// Record types.
-constexpr uint8_t rx_frame = 1;
-constexpr uint8_t frame_counters = 2;
-constexpr uint8_t ext_frame_counters = 3;
-constexpr uint8_t chip_state = 4;
-constexpr uint8_t tx_frame = 10;
-constexpr uint8_t continuation = 20;
-// Driver frame flags (byte 12).
-constexpr uint8_t error_frame = 0x1;
-constexpr uint8_t overrun = 0x2;
-constexpr uint8_t transceiver_error = 0x4;
-constexpr uint8_t wake_up = 0x8;
-constexpr uint8_t remote = 0x10;
-constexpr uint8_t fd_frame = 0x20;
-constexpr uint8_t tx_ack = 0x40;
-constexpr uint8_t tx_request = 0x80;
-// FD flags (byte 3).
-constexpr uint8_t bit_rate_switch = 0x1;
-constexpr uint8_t error_state_indicator = 0x2;
-// Identifier bit 31 marks an extended identifier.
-constexpr uint32_t extended_id = 0x80000000u;
-} // namespace canio_record
-
-// The receive queue the driver maps into the process: a header, then the
-// 22-byte entries.
-namespace canio_queue {
-constexpr int status = 8;       // bit 31: the reader drained the queue
-constexpr int write_index = 60;
-constexpr int read_index = 64;
-constexpr int capacity = 68;    // in entries
-constexpr int entries = 76;
-constexpr uint32_t drained = 0x80000000u;
-} // namespace canio_queue
+// The control codes, the record and the receive queue: vrbus_contract.h
+// (the maker's card drivers share the virtual driver's contract).
 
 uint32_t canio_get_u32(const uint8_t *bytes);
 void canio_put_u32(uint8_t *bytes, uint32_t value);
 
-// What the driver tells about a card (376 bytes).
+// What the driver tells about a card (vrbus::card_info).
 struct CanioCardInfo
 {
-    uint8_t raw[376] = {};
-    std::string card_name() const;   // text at 0
-    std::string driver_name() const; // text at 32
-    uint32_t card_type() const { return canio_get_u32(raw + 64); }
-    uint32_t card_number() const { return canio_get_u32(raw + 112); }
-    uint32_t serial_number() const { return canio_get_u32(raw + 116); }
+    uint8_t raw[vrbus::card_info::kSize] = {};
+    std::string card_name() const;
+    std::string driver_name() const;
+    uint32_t card_type() const { return canio_get_u32(raw + vrbus::card_info::kCardTypeAt); }
+    uint32_t card_number() const { return canio_get_u32(raw + vrbus::card_info::kCardNumberAt); }
+    uint32_t serial_number() const { return canio_get_u32(raw + vrbus::card_info::kSerialNumberAt); }
 };
 
-// What the driver tells about a channel, in the layout of 324 bytes.
+// What the driver tells about a channel, in the newer layout (vrbus::channel_info).
 struct CanioChannelInfo
 {
-    uint8_t raw[324] = {};
-    uint32_t channel_on_card() const { return canio_get_u32(raw + 32); }
-    uint32_t capability() const { return canio_get_u32(raw + 52); }
+    uint8_t raw[vrbus::channel_info::kNewSize] = {};
+    uint32_t channel_on_card() const { return canio_get_u32(raw + vrbus::channel_info::kChannelIndexAt); }
+    uint32_t capability() const { return canio_get_u32(raw + vrbus::channel_info::kCapabilityAt); }
 };
 
 struct CanioTransceiverInfo

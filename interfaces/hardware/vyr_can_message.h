@@ -35,6 +35,13 @@ struct VyrCanMessage
     uint8_t time_fraction = 0; // hundredths of a millisecond beyond `time` (0-99)
     uint32_t flags = 0;
     uint8_t data[max_data] = {};
+
+    // Parses an identifier literal ("100", "100h", "1FFhx", "7E0hr", "12s+",
+    // "ERR") into id and flags (an error frame also gets length 0). 0 on
+    // success, -1 when the text is empty or holds no digit.
+    static int parse_id(VyrCanMessage &message, const char *text);
+    // Zeroes identifier, time, channel, length and data; the flags stay.
+    static void clear(VyrCanMessage &message);
 };
 
 static_assert(sizeof(VyrCanMessage) == 80, "the CAN message record is 80 bytes");

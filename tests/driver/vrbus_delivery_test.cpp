@@ -46,7 +46,7 @@ TEST_F(VrbusDelivery, FramesTravelBothWaysWithTheSendersEchoes)
 
     const auto received = read_all(*b);
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].kind, record_kind::kFrame);
+    EXPECT_EQ(received[0].kind, vrbus::record::kFrame);
     EXPECT_EQ(received[0].channel, 0x07); // the low byte of b's channel index
     EXPECT_EQ(uint32_t(received[0].id), 0x123u);
     EXPECT_EQ(received[0].flags, 0);
@@ -54,15 +54,15 @@ TEST_F(VrbusDelivery, FramesTravelBothWaysWithTheSendersEchoes)
     EXPECT_EQ(received[0].data[7], 8);
     const auto echo = read_all(*a);
     ASSERT_EQ(echo.size(), 1u);
-    EXPECT_EQ(echo[0].flags, record_flag::kTxAcknowledge); // the default channel mode
+    EXPECT_EQ(echo[0].flags, vrbus::record::kTxAcknowledge); // the default channel mode
 
     // With transmit requests on, the sender sees its frame twice.
     ASSERT_EQ(control(*a, kSetChannelMode, {1, 1}).status, STATUS_SUCCESS);
     ASSERT_EQ(write_records(*a, {frame(0x124)}), STATUS_SUCCESS);
     const auto echoes = read_all(*a);
     ASSERT_EQ(echoes.size(), 2u);
-    EXPECT_EQ(echoes[0].flags, record_flag::kTxRequest);
-    EXPECT_EQ(echoes[1].flags, record_flag::kTxAcknowledge);
+    EXPECT_EQ(echoes[0].flags, vrbus::record::kTxRequest);
+    EXPECT_EQ(echoes[1].flags, vrbus::record::kTxAcknowledge);
     EXPECT_EQ(frames_of(read_all(*b)).size(), 1u);
 
     // Without either mode a sender gets its frame back as an ordinary one.
@@ -73,11 +73,11 @@ TEST_F(VrbusDelivery, FramesTravelBothWaysWithTheSendersEchoes)
     EXPECT_EQ(plain[0].flags, 0);
 
     // The other way, extended, remote.
-    ASSERT_EQ(write_records(*b, {frame(0x80012345, {}, record_flag::kRemote)}), STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*b, {frame(0x80012345, {}, vrbus::record::kRemote)}), STATUS_SUCCESS);
     const auto back = frames_of(read_all(*a));
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(uint32_t(back[0].id), 0x80012345u);
-    EXPECT_EQ(back[0].flags, record_flag::kRemote);
+    EXPECT_EQ(back[0].flags, vrbus::record::kRemote);
 }
 
 TEST_F(VrbusDelivery, IdentifiersAndFlagsAreCutToWhatTheBusCarries)
@@ -172,7 +172,7 @@ TEST_F(VrbusDelivery, FullQueueOverrunsAndMarksTheNextStoredRecord)
     kept = read_all(*small);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(uint32_t(kept[0].id), 6u);
-    EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
+    EXPECT_EQ(kept[0].flags, vrbus::record::kOverrun);
     // The mark goes with that one record only.
     ASSERT_EQ(write_records(*a, {frame(0x6)}), STATUS_SUCCESS);
     kept = read_all(*small);
@@ -192,9 +192,9 @@ TEST_F(VrbusDelivery, OverwriteModeDropsTheOldestOnlyWhileNoClientMapsTheQueue)
     auto kept = read_all(*reader);
     ASSERT_EQ(kept.size(), 3u);
     EXPECT_EQ(uint32_t(kept[0].id), 3u);
-    EXPECT_EQ(kept[1].flags, record_flag::kOverrun);
+    EXPECT_EQ(kept[1].flags, vrbus::record::kOverrun);
     EXPECT_EQ(uint32_t(kept[2].id), 5u);
-    EXPECT_EQ(kept[2].flags, record_flag::kOverrun);
+    EXPECT_EQ(kept[2].flags, vrbus::record::kOverrun);
 
     // A mapped queue's read index is the reader's: the new record is dropped.
     void *address = nullptr;
@@ -208,7 +208,7 @@ TEST_F(VrbusDelivery, OverwriteModeDropsTheOldestOnlyWhileNoClientMapsTheQueue)
     ASSERT_EQ(write_records(*a, {frame(9)}), STATUS_SUCCESS);
     ASSERT_TRUE(queue.take(&kept[0]));
     EXPECT_EQ(uint32_t(kept[0].id), 9u);
-    EXPECT_EQ(kept[0].flags, record_flag::kOverrun);
+    EXPECT_EQ(kept[0].flags, vrbus::record::kOverrun);
 }
 
 TEST_F(VrbusDelivery, LockedQueueTakesNothingAndFlushClearsTheOverrun)
@@ -241,21 +241,21 @@ TEST_F(VrbusDelivery, ChipStateAndStatisticsOnRequest)
     ASSERT_EQ(control(*b, kRequestChipState).status, STATUS_SUCCESS);
     auto records = read_all(*b);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].kind, record_kind::kChipState);
-    EXPECT_EQ(records[0].bytes()[8], kChipErrorActive);
+    EXPECT_EQ(records[0].kind, vrbus::record::kChipState);
+    EXPECT_EQ(records[0].bytes()[8], vrbus::record::kChipErrorActive);
     EXPECT_TRUE(read_all(*a).empty()); // only the requester
 
-    ASSERT_EQ(write_records(*a, {frame(0x1, {1, 2}), frame(0x2, {}, record_flag::kRemote),
-                                 frame(0x80000003, {1}), frame(0x0, {}, record_flag::kErrorFrame)}),
+    ASSERT_EQ(write_records(*a, {frame(0x1, {1, 2}), frame(0x2, {}, vrbus::record::kRemote),
+                                 frame(0x80000003, {1}), frame(0x0, {}, vrbus::record::kErrorFrame)}),
               STATUS_SUCCESS);
-    ASSERT_EQ(write_records(*b, {frame(0x80000004, {}, record_flag::kRemote)}), STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*b, {frame(0x80000004, {}, vrbus::record::kRemote)}), STATUS_SUCCESS);
     read_all(*b);
     ASSERT_EQ(control(*b, kRequestStatistics).status, STATUS_SUCCESS);
     records = read_all(*b);
     ASSERT_EQ(records.size(), 2u);
     uint32_t word;
     uint16_t load;
-    EXPECT_EQ(records[0].kind, record_kind::kStatisticsStandard);
+    EXPECT_EQ(records[0].kind, vrbus::record::kFrameCounters);
     std::memcpy(&word, records[0].bytes() + 8, 4);
     EXPECT_EQ(word, 1u); // standard data
     std::memcpy(&word, records[0].bytes() + 12, 4);
@@ -264,7 +264,7 @@ TEST_F(VrbusDelivery, ChipStateAndStatisticsOnRequest)
     EXPECT_EQ(word, 1u); // error frames
     std::memcpy(&load, records[0].bytes() + 20, 2);
     EXPECT_LE(load, 10000);
-    EXPECT_EQ(records[1].kind, record_kind::kStatisticsExtended);
+    EXPECT_EQ(records[1].kind, vrbus::record::kExtFrameCounters);
     std::memcpy(&word, records[1].bytes() + 8, 4);
     EXPECT_EQ(word, 1u); // extended data
     std::memcpy(&word, records[1].bytes() + 12, 4);
@@ -289,7 +289,7 @@ TEST_F(VrbusDelivery, SuppressionKeepsOutErrorFramesAndBroadcastsButNotRequests)
 {
     ASSERT_EQ(control(*b, kSetEventSuppression, {1, 1}).status, STATUS_SUCCESS);
     EXPECT_EQ(control(*b, 0x800020C8, {}, 8).word(1), 1u);
-    EXPECT_TRUE(b_receives(frame(0, {}, record_flag::kErrorFrame)).empty());
+    EXPECT_TRUE(b_receives(frame(0, {}, vrbus::record::kErrorFrame)).empty());
     auto c = open_on_bus("vrbus0a.3");
     ASSERT_EQ(control(*b, kBusOff).status, STATUS_SUCCESS);
     ASSERT_EQ(control(*c, kBusOff).status, STATUS_SUCCESS);
@@ -377,7 +377,7 @@ TEST_F(VrbusDelivery, AutoResponseAnswersARemoteFrameInTheDefaultChannelMode)
     ASSERT_EQ(control(*b, kSetAutoResponseFlags, {n, 0, 0, 1, 0}).status, STATUS_SUCCESS); // remote only
     ASSERT_EQ(control(*b, kEnableAutoResponse, {n, 0, 0, 0, 0}).status, STATUS_SUCCESS);
 
-    ASSERT_EQ(write_records(*a, {frame(0x320, {}, record_flag::kRemote)}), STATUS_SUCCESS);
+    ASSERT_EQ(write_records(*a, {frame(0x320, {}, vrbus::record::kRemote)}), STATUS_SUCCESS);
     auto at_a = frames_of(read_all(*a));
     ASSERT_EQ(at_a.size(), 2u);
     EXPECT_EQ(uint32_t(at_a[0].id), 0x320u); // a's acknowledgement
@@ -388,14 +388,14 @@ TEST_F(VrbusDelivery, AutoResponseAnswersARemoteFrameInTheDefaultChannelMode)
     EXPECT_EQ(at_a[1].data[1], 0xBB);
     const auto at_b = frames_of(read_all(*b));
     ASSERT_EQ(at_b.size(), 2u);
-    EXPECT_EQ(at_b[1].flags, record_flag::kTxAcknowledge); // b's own answer echoed
+    EXPECT_EQ(at_b[1].flags, vrbus::record::kTxAcknowledge); // b's own answer echoed
 
     // A data frame does not match a remote-only slot.
     ASSERT_EQ(write_records(*a, {frame(0x320, {1})}), STATUS_SUCCESS);
     EXPECT_EQ(frames_of(read_all(*a)).size(), 1u);
 
     // Frames that arrive before the answer goes out mark the slot once: one answer.
-    const MessageRecord request = frame(0x320, {}, record_flag::kRemote);
+    const MessageRecord request = frame(0x320, {}, vrbus::record::kRemote);
     ASSERT_EQ(write_records(*a, {request, request, request}), STATUS_SUCCESS);
     const auto burst = frames_of(read_all(*a));
     EXPECT_EQ(std::count_if(burst.begin(), burst.end(), [](const MessageRecord &r) { return r.id == 0x321; }), 1);
@@ -449,11 +449,11 @@ TEST_F(VrbusDelivery, AnEventThatTakesNoMoreDoesNotStallTheDaemon)
 TEST_F(VrbusDelivery, CanFdRecordsAreRefused)
 {
     MessageRecord continuation = frame(0);
-    continuation.kind = record_kind::kFdContinuation;
+    continuation.kind = vrbus::record::kContinuation;
     uint32_t bytes = 99;
     EXPECT_EQ(write_records(*a, {frame(0x1), continuation}, &bytes), STATUS_INVALID_PARAMETER);
     EXPECT_EQ(bytes, 0u);
-    EXPECT_EQ(write_records(*a, {frame(0x2, {1, 2, 3}, record_flag::kCanFd)}), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(write_records(*a, {frame(0x2, {1, 2, 3}, vrbus::record::kFdFrame)}), STATUS_INVALID_PARAMETER);
     EXPECT_TRUE(read_all(*b).empty()); // nothing of either write went out
 }
 

@@ -246,7 +246,7 @@ TEST_F(VrbusDevices, MappedReaderSeesTheRecordsAndTheNotificationFiresOnTheEdge)
     EXPECT_EQ(take_event_count(event), 1u); // set when the level reached 1, not again at 2 and 3
     auto records = queue.take_all();
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[0].kind, record_kind::kFrame);
+    EXPECT_EQ(records[0].kind, vrbus::record::kFrame);
     EXPECT_EQ(uint32_t(records[0].id), 0x10u);
     EXPECT_EQ(records[0].length, 2);
     EXPECT_EQ(records[0].data[1], 2);
@@ -328,7 +328,7 @@ TEST_F(VrbusDevices, ClockOffsetsGiveEveryHandleItsOwnTime)
     EXPECT_EQ(offset.word(1), 123456u);
     ASSERT_EQ(control(*receiver, kSetClockOffset, {1, 0}).status, STATUS_SUCCESS);
     MessageRecord stamped = frame(0x300);
-    stamped.flags = record_flag::kOverrun; // "the time stamp is mine"
+    stamped.flags = vrbus::record::kOverrun; // "the time stamp is mine"
     stamped.time = 1000;
     read_all(*receiver);
     ASSERT_EQ(write_records(*sender, {stamped}), STATUS_SUCCESS);
@@ -373,7 +373,7 @@ TEST_F(VrbusDevices, CardTimerRunsAtTheSmallestRateAndFillsOnlyEmptyQueues)
         ASSERT_TRUE(tick.wait(5000));
         const auto records = read_all(*clock);
         ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].kind, record_kind::kTimer);
+        EXPECT_EQ(records[0].kind, vrbus::record::kTimer);
     }
     const auto waiting = read_all(*ticked);
     ASSERT_EQ(waiting.size(), 1u);
@@ -386,7 +386,7 @@ TEST_F(VrbusDevices, CardTimerRunsAtTheSmallestRateAndFillsOnlyEmptyQueues)
     ASSERT_TRUE(tick.wait(5000));
     const auto timer_records = read_all(*ticked);
     ASSERT_EQ(timer_records.size(), 1u);
-    EXPECT_EQ(timer_records[0].kind, record_kind::kTimer);
+    EXPECT_EQ(timer_records[0].kind, vrbus::record::kTimer);
 
     clock.reset();
     EXPECT_EQ(control(info, kGetCardInfo, {}, 376).word(30), 20u);

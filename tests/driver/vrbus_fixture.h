@@ -5,6 +5,7 @@
 // through the real socket.
 #include "driver/message_record.h"
 #include "platform/device_transport.h"
+#include "platform/vrbus_contract.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -163,47 +164,8 @@ inline ControlReply control(DeviceFile &device, uint32_t code, const std::vector
     return control_bytes(device, code, input, out_len);
 }
 
-// Control codes used by the tests.
-constexpr uint32_t kSetBitrate = 0x8000200C;
-constexpr uint32_t kSetChipParams = 0x80002010;
-constexpr uint32_t kGetChipParams = 0x80002014;
-constexpr uint32_t kSetAcceptance = 0x80002018;
-constexpr uint32_t kClearAcceptanceStd = 0x8000201C;
-constexpr uint32_t kRequestStatistics = 0x8000202C;
-constexpr uint32_t kRequestChipState = 0x80002038;
-constexpr uint32_t kResetClock = 0x8000203C;
-constexpr uint32_t kGetClockOffset = 0x80002040;
-constexpr uint32_t kSetClockOffset = 0x80002044;
-constexpr uint32_t kBusOn = 0x80002048;
-constexpr uint32_t kBusOff = 0x8000204C;
-constexpr uint32_t kSetTimerRate = 0x80002058;
-constexpr uint32_t kUnmapRxQueue = 0x80002064;
-constexpr uint32_t kGetRxQueue = 0x80002068;
-constexpr uint32_t kReuseRxQueue = 0x8000206C;
-constexpr uint32_t kSetRxQueueSize = 0x80002070;
-constexpr uint32_t kFlushRxQueue = 0x80002074;
-constexpr uint32_t kGetRxQueueLevel = 0x8000207C;
-constexpr uint32_t kSetNotification = 0x80002084;
-constexpr uint32_t kSetChannelIndex = 0x80002090;
-constexpr uint32_t kSetHandleName = 0x80002094;
-constexpr uint32_t kGetHandleInfo = 0x80002098;
-constexpr uint32_t kGetCardInfo = 0x8000209C;
-constexpr uint32_t kGetChannelInfo = 0x800020A0;
-constexpr uint32_t kSetChannelMode = 0x800020B0;
-constexpr uint32_t kGetLogMessage = 0x800020B8;
-constexpr uint32_t kSetEventSuppression = 0x800020C4;
-constexpr uint32_t kAcceptStdRange = 0x800020CC;
-constexpr uint32_t kGetChannelName = 0x800020D0;
-constexpr uint32_t kRejectStdRange = 0x800020D4;
-constexpr uint32_t kSetEvents = 0x80002804;
-constexpr uint32_t kAllocAutoResponse = 0x8000281C;
-constexpr uint32_t kWriteAutoResponse = 0x80002824;
-constexpr uint32_t kSetAutoResponseFilter = 0x80002828;
-constexpr uint32_t kSetAutoResponseFlags = 0x8000282C;
-constexpr uint32_t kEnableAutoResponse = 0x80002830;
-constexpr uint32_t kDisableAutoResponse = 0x80002834;
-constexpr uint32_t kListChannels = 0x80002848;
-constexpr uint32_t kSetOverwriteMode = 0x80002854;
+// The control codes by their names (kBusOn, ...).
+using namespace vrbus::code;
 
 // Runs a request against the daemon on a thread of its own and answers
 // whether the daemon served it within a generous time. A daemon that hangs is
@@ -248,7 +210,7 @@ inline std::unique_ptr<DeviceFile> open_on_bus(const std::string &name, uint32_t
 inline MessageRecord frame(uint32_t id, const std::vector<uint8_t> &data = {}, uint8_t flags = 0)
 {
     MessageRecord record;
-    record.kind = record_kind::kAutoResponse;
+    record.kind = vrbus::record::kTxFrame;
     record.id = id;
     record.flags = flags;
     record.length = uint8_t(data.size());
@@ -281,13 +243,15 @@ inline std::vector<MessageRecord> frames_of(const std::vector<MessageRecord> &re
 {
     std::vector<MessageRecord> frames;
     for (const MessageRecord &record : records) {
-        if (record.kind == record_kind::kFrame)
+        if (record.kind == vrbus::record::kFrame)
             frames.push_back(record);
     }
     return frames;
 }
 
-// A receive queue mapped into this process, read the way the program does.
+// A receive queue mapped into this process, read the way the program does:
+// sequentially consistent, so that the read index stored is ordered before
+// the write index loaded next, as a reader that goes to sleep needs.
 class MappedQueue
 {
 public:
@@ -295,26 +259,27 @@ public:
 
     uint32_t header(unsigned offset) const
     {
-        return __atomic_load_n(reinterpret_cast<uint32_t *>(base_ + offset), __ATOMIC_ACQUIRE);
+        return __atomic_load_n(reinterpret_cast<uint32_t *>(base_ + offset), __ATOMIC_SEQ_CST);
     }
     void set_header(unsigned offset, uint32_t value)
     {
         __atomic_store_n(reinterpret_cast<uint32_t *>(base_ + offset), value, __ATOMIC_RELEASE);
     }
-    uint32_t capacity() const { return header(68); }
+    uint32_t capacity() const { return header(vrbus::queue::kCapacityAt); }
 
     // Takes the next entry; false when none waits.
     bool take(MessageRecord *record)
     {
-        const uint32_t read = header(64);
-        const uint32_t write = header(60);
+        using namespace vrbus::queue;
+        const uint32_t read = header(kReadIndexAt);
+        const uint32_t write = header(kWriteIndexAt);
         if (read == write)
             return false;
-        std::memcpy(record, base_ + 76 + size_t(read) * 22, 22);
+        std::memcpy(record, base_ + kEntriesAt + size_t(read) * vrbus::record::kSize, vrbus::record::kSize);
         const uint32_t next = (read + 1) % capacity();
         if (next == write)
-            __atomic_fetch_or(reinterpret_cast<uint32_t *>(base_ + 8), 0x80000000u, __ATOMIC_ACQ_REL);
-        __atomic_exchange_n(reinterpret_cast<uint32_t *>(base_ + 64), next, __ATOMIC_ACQ_REL);
+            __atomic_fetch_or(reinterpret_cast<uint32_t *>(base_ + kStatusAt), kDrained, __ATOMIC_SEQ_CST);
+        __atomic_exchange_n(reinterpret_cast<uint32_t *>(base_ + kReadIndexAt), next, __ATOMIC_SEQ_CST);
         return true;
     }
 

@@ -37,33 +37,33 @@ std::vector<uint8_t> data_bytes(unsigned count)
 
 TEST(Canio, ClassicFramesAreOneRecord)
 {
-    using namespace canio_record;
-    uint8_t records[5 * size];
+    using namespace vrbus::record;
+    uint8_t records[5 * kSize];
     const std::vector<uint8_t> data = data_bytes(8);
 
     ASSERT_EQ(buslib_encode_frame(0x1ABCDEF, data.data(), 8, buslib_msg::extended | buslib_msg::tx_request, records), 1);
-    EXPECT_EQ(records[type], tx_frame);
-    EXPECT_EQ(canio_get_u32(records + id), 0x1ABCDEFu | extended_id);
-    EXPECT_EQ(records[flags], tx_request);
-    EXPECT_EQ(records[length], 8);
-    EXPECT_EQ(std::vector<uint8_t>(records + canio_record::data, records + canio_record::data + 8), data);
+    EXPECT_EQ(records[kKindAt], kTxFrame);
+    EXPECT_EQ(canio_get_u32(records + kIdAt), 0x1ABCDEFu | kExtendedId);
+    EXPECT_EQ(records[kFlagsAt], kTxRequest);
+    EXPECT_EQ(records[kLengthAt], 8);
+    EXPECT_EQ(std::vector<uint8_t>(records + kDataAt, records + kDataAt + 8), data);
     for (int unused : {1, 2, 3, 4, 5, 6, 7})
         EXPECT_EQ(records[unused], 0) << unused;
 
     ASSERT_EQ(buslib_encode_frame(0x123, data.data(), 2, buslib_msg::standard | buslib_msg::remote
                                   | buslib_msg::wake_up | buslib_msg::transceiver_error, records), 1);
-    EXPECT_EQ(canio_get_u32(records + id), 0x123u);
-    EXPECT_EQ(records[flags], remote | wake_up | transceiver_error);
+    EXPECT_EQ(canio_get_u32(records + kIdAt), 0x123u);
+    EXPECT_EQ(records[kFlagsAt], kRemote | kWakeUp | kTransceiverError);
 
     // An error frame carries only its flag and no data.
     ASSERT_EQ(buslib_encode_frame(0, data.data(), 8, buslib_msg::error_frame | buslib_msg::remote, records), 1);
-    EXPECT_EQ(records[flags], error_frame);
-    EXPECT_EQ(records[length], 0);
+    EXPECT_EQ(records[kFlagsAt], kErrorFrame);
+    EXPECT_EQ(records[kLengthAt], 0);
 }
 
 TEST(Canio, WrongFramesAreRefused)
 {
-    uint8_t records[5 * canio_record::size];
+    uint8_t records[5 * vrbus::record::kSize];
     const std::vector<uint8_t> data = data_bytes(64);
     EXPECT_EQ(buslib_encode_frame(1, data.data(), 4, buslib_msg::standard | buslib_msg::extended, records), -1);
     EXPECT_EQ(buslib_encode_frame(1, data.data(), 65, buslib_msg::standard | buslib_msg::can_fd, records), -1);
@@ -71,7 +71,7 @@ TEST(Canio, WrongFramesAreRefused)
 
 TEST(Canio, CanFdFramesAreRunsOfRecords)
 {
-    using namespace canio_record;
+    using namespace vrbus::record;
     struct Case
     {
         unsigned length;
@@ -79,32 +79,32 @@ TEST(Canio, CanFdFramesAreRunsOfRecords)
     };
     for (const Case &c : {Case{8, 1}, Case{9, 2}, Case{20, 2}, Case{22, 2}, Case{23, 3}, Case{64, 5}}) {
         SCOPED_TRACE(c.length);
-        uint8_t records[5 * size];
+        uint8_t records[5 * kSize];
         const std::vector<uint8_t> data = data_bytes(c.length);
         const unsigned flags = buslib_msg::standard | buslib_msg::can_fd | buslib_msg::bit_rate_switch;
         ASSERT_EQ(buslib_encode_frame(0x55, data.data(), c.length, flags, records), c.records);
-        EXPECT_EQ(records[type], tx_frame);
-        EXPECT_EQ(records[canio_record::flags], fd_frame);
-        EXPECT_EQ(records[length], c.length);
+        EXPECT_EQ(records[kKindAt], kTxFrame);
+        EXPECT_EQ(records[kFlagsAt], kFdFrame);
+        EXPECT_EQ(records[kLengthAt], c.length);
         // The data runs on through the continuations, 8 + 14 + 14 ...
-        std::vector<uint8_t> joined(records + canio_record::data, records + canio_record::data + 8);
+        std::vector<uint8_t> joined(records + kDataAt, records + kDataAt + 8);
         for (int r = 1; r < c.records; ++r) {
-            const uint8_t *record = records + r * size;
-            EXPECT_EQ(record[type], continuation);
-            joined.insert(joined.end(), record + continuation_data, record + continuation_data + continuation_bytes);
+            const uint8_t *record = records + r * kSize;
+            EXPECT_EQ(record[kKindAt], kContinuation);
+            joined.insert(joined.end(), record + kContinuationDataAt, record + kContinuationDataAt + kContinuationBytes);
         }
         for (int r = 0; r < c.records; ++r)
-            EXPECT_EQ(records[r * size + fd_flags], bit_rate_switch) << "record " << r;
+            EXPECT_EQ(records[r * kSize + kFdFlagsAt], kBitRateSwitch) << "record " << r;
         joined.resize(c.length);
         EXPECT_EQ(joined, data);
     }
 
     // Without the bit-rate switch byte 3 stays 0.
-    uint8_t records[5 * size];
+    uint8_t records[5 * kSize];
     const std::vector<uint8_t> data = data_bytes(20);
     ASSERT_EQ(buslib_encode_frame(0x55, data.data(), 20, buslib_msg::standard | buslib_msg::can_fd, records), 2);
-    EXPECT_EQ(records[fd_flags], 0);
-    EXPECT_EQ(records[size + fd_flags], 0);
+    EXPECT_EQ(records[kFdFlagsAt], 0);
+    EXPECT_EQ(records[kSize + kFdFlagsAt], 0);
 }
 
 TEST(Canio, HandleCallsBeforeInitialisation)

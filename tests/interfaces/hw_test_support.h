@@ -106,13 +106,14 @@ public:
     // An entry of 22 bytes: type, channel index, FD flags, time (10 µs units).
     uint8_t *add(uint8_t type, uint8_t channel, uint32_t time, uint8_t fd_flags = 0)
     {
-        const uint32_t slot = (word(canio_queue::write_index) + uint32_t(pending_.size())) % word(canio_queue::capacity);
-        uint8_t *entry = queue_ + canio_queue::entries + size_t(slot) * canio_record::size;
-        std::memset(entry, 0, canio_record::size);
-        entry[canio_record::type] = type;
-        entry[canio_record::channel] = channel;
-        entry[canio_record::fd_flags] = fd_flags;
-        canio_put_u32(entry + canio_record::time, time);
+        const uint32_t slot =
+            (word(vrbus::queue::kWriteIndexAt) + uint32_t(pending_.size())) % word(vrbus::queue::kCapacityAt);
+        uint8_t *entry = queue_ + vrbus::queue::kEntriesAt + size_t(slot) * vrbus::record::kSize;
+        std::memset(entry, 0, vrbus::record::kSize);
+        entry[vrbus::record::kKindAt] = type;
+        entry[vrbus::record::kChannelAt] = channel;
+        entry[vrbus::record::kFdFlagsAt] = fd_flags;
+        canio_put_u32(entry + vrbus::record::kTimeAt, time);
         pending_.push_back(entry);
         return entry;
     }
@@ -120,31 +121,31 @@ public:
     uint8_t *frame(uint8_t channel, uint32_t time, uint32_t id, uint8_t flags, uint8_t length, uint8_t first_byte,
                    uint8_t fd_flags = 0)
     {
-        uint8_t *entry = add(canio_record::rx_frame, channel, time, fd_flags);
-        canio_put_u32(entry + canio_record::id, id);
-        entry[canio_record::flags] = flags;
-        entry[canio_record::length] = length;
-        for (int i = 0; i < canio_record::data_bytes; ++i)
-            entry[canio_record::data + i] = uint8_t(first_byte + i);
+        uint8_t *entry = add(vrbus::record::kFrame, channel, time, fd_flags);
+        canio_put_u32(entry + vrbus::record::kIdAt, id);
+        entry[vrbus::record::kFlagsAt] = flags;
+        entry[vrbus::record::kLengthAt] = length;
+        for (int i = 0; i < vrbus::record::kDataBytes; ++i)
+            entry[vrbus::record::kDataAt + i] = uint8_t(first_byte + i);
         commit();
         return entry;
     }
 
     void continuation(uint8_t channel, uint8_t first_byte)
     {
-        uint8_t *entry = add(canio_record::continuation, channel, 0);
-        for (int i = 0; i < canio_record::continuation_bytes; ++i)
-            entry[canio_record::continuation_data + i] = uint8_t(first_byte + i);
+        uint8_t *entry = add(vrbus::record::kContinuation, channel, 0);
+        for (int i = 0; i < vrbus::record::kContinuationBytes; ++i)
+            entry[vrbus::record::kContinuationDataAt + i] = uint8_t(first_byte + i);
         commit();
     }
 
     // Makes the entries written so far visible to the reader.
     void commit()
     {
-        const uint32_t capacity = word(canio_queue::capacity);
-        const uint32_t write = (word(canio_queue::write_index) + uint32_t(pending_.size())) % capacity;
+        const uint32_t capacity = word(vrbus::queue::kCapacityAt);
+        const uint32_t write = (word(vrbus::queue::kWriteIndexAt) + uint32_t(pending_.size())) % capacity;
         pending_.clear();
-        __atomic_store_n(reinterpret_cast<uint32_t *>(queue_ + canio_queue::write_index), write, __ATOMIC_RELEASE);
+        __atomic_store_n(reinterpret_cast<uint32_t *>(queue_ + vrbus::queue::kWriteIndexAt), write, __ATOMIC_RELEASE);
     }
 
 private:

@@ -27,7 +27,7 @@
 
 namespace {
 
-using namespace canio_record;
+using namespace vrbus::record;
 
 // The daemon of this program, started by the provider before the tests and
 // stopped by it after them. A peer process shares it and only opens the
@@ -422,8 +422,8 @@ TEST_F(QueueReaderTest, TimesComeFromTenMicrosecondUnits)
 {
     open(false);
     filler->frame(3, 123456, 0x10, 0, 1, 0);     // 1.23456 s
-    filler->frame(3, 345678, 0x11 | extended_id, remote, 0, 0); // 3.45678 s
-    filler->frame(3, 345699, 0x12, tx_ack | overrun | error_frame | wake_up | transceiver_error, 0, 0);
+    filler->frame(3, 345678, 0x11 | kExtendedId, kRemote, 0, 0); // 3.45678 s
+    filler->frame(3, 345699, 0x12, kTxAcknowledge | kOverrun | kErrorFrame | kWakeUp | kTransceiverError, 0, 0);
     ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
     EXPECT_EQ(got.time, 1234u);
     EXPECT_EQ(got.time_fraction, 56);
@@ -439,8 +439,8 @@ TEST_F(QueueReaderTest, TimesComeFromTenMicrosecondUnits)
                                   | VyrCanMessage::WakeUp | VyrCanMessage::TransceiverError));
     EXPECT_EQ(channel->read_can_message(&got), canhwNoMessage);
     // The drained queue is marked for the driver.
-    EXPECT_NE(filler->word(canio_queue::status) & canio_queue::drained, 0u);
-    EXPECT_EQ(filler->word(canio_queue::read_index), filler->word(canio_queue::write_index));
+    EXPECT_NE(filler->word(vrbus::queue::kStatusAt) & vrbus::queue::kDrained, 0u);
+    EXPECT_EQ(filler->word(vrbus::queue::kReadIndexAt), filler->word(vrbus::queue::kWriteIndexAt));
 
     // After a clock reset the time line starts again at the next entry.
     ASSERT_EQ(channel->reset_clock(), canhwSuccess);
@@ -474,8 +474,8 @@ TEST_F(QueueReaderTest, ClassicFrameEndsTheReadAndEntriesOfNoChannelAreDropped)
     EXPECT_EQ(got.id, 0x21u);
     EXPECT_EQ(got.data[0], 10);
     // The next entry is still there, untouched.
-    EXPECT_EQ((filler->word(canio_queue::write_index) + filler->word(canio_queue::capacity)
-               - filler->word(canio_queue::read_index)) % filler->word(canio_queue::capacity), 1u);
+    EXPECT_EQ((filler->word(vrbus::queue::kWriteIndexAt) + filler->word(vrbus::queue::kCapacityAt)
+               - filler->word(vrbus::queue::kReadIndexAt)) % filler->word(vrbus::queue::kCapacityAt), 1u);
     ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
     EXPECT_EQ(got.id, 0x22u);
 }
@@ -484,9 +484,9 @@ TEST_F(QueueReaderTest, CanFdFramesAreAssembledFromContinuations)
 {
     open(true);
     // 20 bytes: a frame entry and one continuation; 64 bytes: four continuations.
-    filler->frame(3, 100, 0x30, fd_frame, 20, 1, bit_rate_switch);
+    filler->frame(3, 100, 0x30, kFdFrame, 20, 1, kBitRateSwitch);
     filler->continuation(3, 9);
-    filler->frame(3, 200, 0x31 | extended_id, fd_frame, 64, 1, error_state_indicator);
+    filler->frame(3, 200, 0x31 | kExtendedId, kFdFrame, 64, 1, kErrorStateIndicator);
     for (int i = 0; i < 4; ++i)
         filler->continuation(3, uint8_t(9 + 14 * i));
 
@@ -511,7 +511,7 @@ TEST_F(QueueReaderTest, BrokenRunsStayWithinTheRecord)
     open(true);
     // A continuation before any frame is dropped and shifts nothing.
     filler->continuation(3, 100);
-    filler->frame(3, 100, 0x40, fd_frame, 12, 1);
+    filler->frame(3, 100, 0x40, kFdFrame, 12, 1);
     filler->continuation(3, 9);
     ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
     EXPECT_EQ(got.id, 0x40u);
@@ -521,7 +521,7 @@ TEST_F(QueueReaderTest, BrokenRunsStayWithinTheRecord)
     // A length byte above 64 reads as 64; further continuations go nowhere.
     VyrCanMessage guarded[2];
     std::memset(static_cast<void *>(&guarded[1]), 0xEE, sizeof guarded[1]);
-    filler->frame(3, 200, 0x41, fd_frame, 200, 1);
+    filler->frame(3, 200, 0x41, kFdFrame, 200, 1);
     for (int i = 0; i < 6; ++i)
         filler->continuation(3, uint8_t(9 + 14 * i));
     ASSERT_EQ(channel->read_can_message(&guarded[0]), canhwSuccess);
@@ -532,7 +532,7 @@ TEST_F(QueueReaderTest, BrokenRunsStayWithinTheRecord)
     EXPECT_EQ(channel->read_can_message(&got), canhwNoMessage);
 
     // A frame cut short by another entry ends there; that entry stays for the next read.
-    filler->frame(3, 300, 0x42, fd_frame, 30, 1);
+    filler->frame(3, 300, 0x42, kFdFrame, 30, 1);
     filler->continuation(3, 9);
     filler->frame(3, 400, 0x43, 0, 1, 50);
     ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
@@ -546,7 +546,7 @@ TEST_F(QueueReaderTest, BrokenRunsStayWithinTheRecord)
 TEST_F(QueueReaderTest, WithoutCanFdTheFrameEntryStandsAlone)
 {
     open(false);
-    filler->frame(3, 100, 0x50, fd_frame, 20, 1);
+    filler->frame(3, 100, 0x50, kFdFrame, 20, 1);
     filler->continuation(3, 9);
     ASSERT_EQ(channel->read_can_message(&got), canhwSuccess);
     EXPECT_EQ(got.flags, 0u);
@@ -571,11 +571,11 @@ TEST_F(QueueReaderTest, StatisticsWithBaselinesAndRates)
 {
     open(false);
     // First reports at 1.5 s: baselines; only the bus load is reported.
-    counters(*filler, frame_counters, 150000, 10, 5, 2, 123);
-    counters(*filler, ext_frame_counters, 150000, 7, 3);
+    counters(*filler, kFrameCounters, 150000, 10, 5, 2, 123);
+    counters(*filler, kExtFrameCounters, 150000, 7, 3);
     // Second reports at 3.5 s: counts since the first, and the rate over 2 s.
-    counters(*filler, frame_counters, 350000, 110, 25, 6, 456);
-    counters(*filler, ext_frame_counters, 350000, 27, 23);
+    counters(*filler, kFrameCounters, 350000, 110, 25, 6, 456);
+    counters(*filler, kExtFrameCounters, 350000, 27, 23);
     EXPECT_EQ(channel->read_can_message(&got), canhwNoMessage);
     const std::vector<Report> expected = {
         {canhwStatBusLoad, 1, 500000, 1230},
@@ -590,9 +590,9 @@ TEST_F(QueueReaderTest, StatisticsWithBaselinesAndRates)
     // Reports of different times give no rate; nor does a pair more than
     // 500 s after the last rate.
     reports.clear();
-    counters(*filler, frame_counters, 400000, 120, 25, 6, 0);
-    counters(*filler, ext_frame_counters, 50400000, 27, 23);
-    counters(*filler, frame_counters, 50400000, 120, 25, 6, 0);
+    counters(*filler, kFrameCounters, 400000, 120, 25, 6, 0);
+    counters(*filler, kExtFrameCounters, 50400000, 27, 23);
+    counters(*filler, kFrameCounters, 50400000, 120, 25, 6, 0);
     EXPECT_EQ(channel->read_can_message(&got), canhwNoMessage);
     ASSERT_FALSE(reports.empty());
     for (const Report &r : reports)
@@ -605,7 +605,7 @@ TEST_F(QueueReaderTest, ChipStates)
     const std::pair<uint8_t, int32_t> states[] = {{1, canhwBusOff}, {2, canhwBusErrorPassive}, {4, canhwBusWarning},
                                                   {6, canhwBusErrorPassive}, {8, canhwBusErrorActive}};
     for (const auto &state : states) {
-        uint8_t *entry = filler->add(chip_state, 3, 150000);
+        uint8_t *entry = filler->add(kChipState, 3, 150000);
         entry[8] = state.first;
         entry[9] = 17;
         entry[10] = 42;
@@ -630,7 +630,7 @@ TEST_F(QueueReaderTest, ReportTimesSplitIntoSecondsAndMicroseconds)
         uint32_t seconds, microseconds;
     } cases[] = {{99999, 0, 999990}, {100000, 1, 0}, {100001, 1, 10}, {200000, 2, 0}, {350000, 3, 500000}};
     for (const auto &c : cases) {
-        uint8_t *entry = filler->add(chip_state, 3, c.units);
+        uint8_t *entry = filler->add(kChipState, 3, c.units);
         entry[8] = 8;
         filler->commit();
     }
@@ -659,7 +659,7 @@ TEST(VindraChannel, ConnectedChannelsFollowTheirPartner)
     // The partner's reader serves entries of the connected channel.
     hw_test::QueueFiller filler(partner->rx_queue());
     filler.frame(5, 100, 0x60, 0, 1, 0);
-    uint8_t *chip = filler.add(chip_state, 5, 100);
+    uint8_t *chip = filler.add(kChipState, 5, 100);
     chip[8] = 8;
     filler.commit();
     VyrCanMessage got;
@@ -714,7 +714,7 @@ TEST(VindraChannel, ConnectedChannelsStopWhileThePartnerReads)
     reader.thread = std::thread([&] {
         VyrCanMessage got;
         while (!reader.done) {
-            uint8_t *chip = filler.add(chip_state, 5, 100);
+            uint8_t *chip = filler.add(kChipState, 5, 100);
             chip[8] = 8;
             filler.commit();
             partner->read_can_message(&got);

@@ -1,0 +1,227 @@
+#pragma once
+// The interface of a CAN or CAN FD channel ("CAN", "CAN-RX" and, in LIN mode,
+// "LIN"): its configuration, the channel start that opens and sets up its
+// hardware channel through the hardware framework, going on bus, stop, the
+// bus statistics that the channel reports and the global CAN channel table.
+#include "core/time_base.h"
+#include "core/vyr_signal_if.h"
+#include "interfaces/can/vyr_acceptance_filter.h"
+#include "interfaces/hardware/can_hw_channel.h"
+
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+class CANdbCluster;
+class CANhwChannelInfo;
+class VyrStatisticTimer;
+
+class VyrCanIf : public VyrSignalIf
+{
+public:
+    // Kinds of the statistics reports, in the order of their notification codes.
+    enum Statistic {
+        BusLoad,
+        StandardMessages,
+        ExtendedMessages,
+        ErrorFrames,
+        RxErr,
+        TxErr,
+        BusStatus,
+        MessageRate,
+        statistic_count
+    };
+    static constexpr int statistic_period_ms = 1000;
+    static constexpr const char *not_assigned_channel = "--- Not Assigned ---";
+
+    // type_name "CAN", "CAN-RX" or "LIN"; the registry factories build every
+    // CAN interface and then read its configuration group.
+    VyrCanIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification);
+    ~VyrCanIf() override;
+
+    // Reads the interface's configuration group (null for a new interface).
+    void read_configuration(QtbConfigGroup *group);
+
+    // --- Operations of the interface kinds ----------------------------------
+    // Connected interfaces start after the others.
+    int start_order() const override;
+    int basic_definitions() override;
+    // Preselects the first free channel.
+    void init_new() override;
+    QString info_text() const override;
+    int script_struct_type(const char *name, void *parser_context) override;
+    // Reads as the base class does, and always succeeds.
+    int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
+    int prepare_start() override;
+    // The channel start.
+    int startup() override;
+    // Bus on and the statistics timer.
+    int go_online() override;
+    // The thread, unless a partner interface serves this one's channel.
+    int start() override;
+    int stop() override;
+    void write_configuration(QtbConfig &config) override;
+    bool configure(QWidget *parent) override;
+
+    // --- Settings -------------------------------------------------------------
+    void set_bit_timing(int bitrate, int tseg1, int tseg2, int sjw, int samples);
+    void set_fd_timing(bool enabled, int clock, int prescaler, int tseg1, int tseg2, int sjw);
+    // Sets the hardware channel name and forgets the substitute.
+    void set_channel_name(const QString &name);
+    void set_channel_user_name(const QString &name) { m_channel_user_name = name; }
+    void set_lin_mode(int mode) { m_lin_mode = mode; }
+    void set_protocol_mode(int mode) { m_protocol_mode = mode; }
+    void set_protocol_plugin_name(const QString &name) { m_protocol_plugin_name = name; }
+    void set_silent_mode(bool silent) { m_silent_mode = silent; }
+    void set_connect_to_channel(const QString &id) { m_connect_to_channel = id; }
+    void set_database_files(const QStringList &files) { m_database_files = files; }
+
+    int bitrate() const { return m_bitrate; }
+    int tseg1() const { return m_tseg1; }
+    int tseg2() const { return m_tseg2; }
+    int sjw() const { return m_sjw; }
+    int samples() const { return m_samples; }
+    bool silent_mode() const { return m_silent_mode; }
+    bool canfd_enabled() const { return m_canfd_enabled; }
+    int canfd_mode() const { return m_canfd_mode; }
+    int brs_clock() const { return m_brs_clock; }
+    int brs_prescaler() const { return m_brs_prescaler; }
+    int brs_tseg1() const { return m_brs_tseg1; }
+    int brs_tseg2() const { return m_brs_tseg2; }
+    int brs_sjw() const { return m_brs_sjw; }
+    int lin_mode() const { return m_lin_mode; }
+    int protocol_mode() const { return m_protocol_mode; }
+    int subsystem_bitrate() const { return m_subsystem_bitrate; }
+    int lin_break_length() const { return m_lin_break_length; }
+    const QString &enhanced_csum_mask() const { return m_enhanced_csum_mask; }
+    bool enable_enhanced_csum() const { return m_enable_enhanced_csum; }
+    const QString &protocol_plugin_name() const { return m_protocol_plugin_name; }
+    const QString &channel_name() const { return m_channel_name; }
+    // The channel used in place of a configured one that is missing; empty when none.
+    const QString &substitute_channel_name() const { return m_substitute_channel; }
+    const QString &channel_user_name() const { return m_channel_user_name; }
+    int channel_number() const { return m_channel_number; }
+    const QString &connect_to_channel() const { return m_connect_to_channel; }
+    const QStringList &database_files() const { return m_database_files; }
+    VyrAcceptanceFilter &filter_std() { return m_filter_std; }
+    VyrAcceptanceFilter &filter_ext() { return m_filter_ext; }
+    bool transmit_allowed() const { return m_transmit_allowed; }
+    void set_transmit_allowed(bool allowed) { m_transmit_allowed = allowed; }
+
+    // --- State of a measurement -------------------------------------------------
+    // 3 online, 0 stopped, else the bus status the channel last reported.
+    int bus_state() const { return m_bus_state.load(); }
+    // This interface's index in the global CAN channel table, stamped into
+    // every frame its channel receives.
+    int message_channel_number() const { return m_message_channel; }
+    // The open hardware channel; null outside a measurement.
+    CANhwChannel *channel() const { return m_channel.get(); }
+    // The interface whose channel serves this one's; null when unconnected.
+    VyrCanIf *partner() const { return m_partner; }
+    bool requests_statistics() const { return m_requests_statistics; }
+    // The statistic signals in the order of Statistic.
+    SignalRecord *statistic_signal(Statistic which) const { return m_statistic_signals[which]; }
+
+    // The network databases that decode this interface's frames; null when none.
+    CANdbCluster *databases() const { return m_databases.get(); }
+    void set_databases(std::unique_ptr<CANdbCluster> databases);
+
+    // Names of the channel list that this interface's settings offer: the
+    // CAN-capable channels (lin_mode 0) or the LIN-capable ones (1), with the
+    // user channel name in brackets when asked for.
+    static QStringList channel_name_list(int lin_mode, bool with_user_names);
+    // The statistics callback of the hardware channels; context is the interface.
+    static void notify(int32_t code, void *context, uint32_t seconds, uint32_t microseconds, int32_t value);
+
+private:
+    friend class VyrStatisticTimer;
+
+    // Rebuilds the global CAN channel table without `leaving` (an interface
+    // being destroyed, or null) and numbers its interfaces.
+    static void rebuild_channel_table(const VyrCanIf *leaving);
+    void create_statistic_signals();
+    // Index in the channel-info list of this interface's channel, substituting
+    // the first free one for a missing channel; -1 after reporting the error.
+    int find_channel();
+    bool channel_used_by_other(const QString &name) const;
+    void force_lin_cable_timing();
+    // Another CAN interface uses this one's channel in the other mode.
+    bool hybrid_mode_conflict() const;
+    // Bit timing, driver mode and acceptance filters of the open channel.
+    void set_up_bus(bool fd_wanted);
+    // Step of the channel start that connects this channel to a partner's;
+    // -1 after reporting the error.
+    int connect_to_partner();
+    void align_clocks();
+    void find_statistic_entries();
+    void request_statistics_report();
+    // Takes the statistics timer off its wheel (waiting for an expiry in
+    // progress) and deletes it.
+    void cancel_statistic_timer();
+
+    VyrAcceptanceFilter m_filter_std{false};
+    VyrAcceptanceFilter m_filter_ext{true};
+    QStringList m_database_files;
+    std::unique_ptr<CANdbCluster> m_databases;
+
+    // Between the channel start and stop.
+    CANhwChannelInfo *m_channel_info = nullptr;
+    std::unique_ptr<CANhwChannel> m_channel;
+    int m_transceiver_type = 0;
+    int m_card_type = 0;
+    int m_card_number = -1;
+    VyrCanIf *m_partner = nullptr;
+    TimeValue m_start_time;
+
+    QString m_connect_to_channel;
+    int m_channel_number = -1;
+    std::atomic<int> m_bus_state{0};
+
+    int m_bitrate = 1000000;
+    int m_tseg1 = 4;
+    int m_tseg2 = 3;
+    int m_sjw = 1;
+    int m_samples = 1;
+    bool m_silent_mode = false;
+    int m_message_channel = -1;
+    bool m_canfd_enabled = false;
+    int m_canfd_mode = 0;
+    int m_brs_clock = 80000000;
+    int m_brs_prescaler = 1;
+    int m_brs_tseg1 = 2;
+    int m_brs_tseg2 = 1;
+    int m_brs_sjw = 1;
+    int m_lin_mode = 0;
+    int m_protocol_mode = 0;
+    int m_subsystem_bitrate = 20000;
+    QString m_enhanced_csum_mask;
+    bool m_enable_enhanced_csum = false;
+    int m_lin_break_length = 0;
+
+    QString m_channel_name;
+    QString m_substitute_channel;
+    QString m_channel_user_name;
+
+    std::array<SignalRecord *, statistic_count> m_statistic_signals{};
+    // The entries of windows that follow a statistic, found at channel start.
+    std::array<std::atomic<VyrSignalEntry *>, statistic_count> m_statistic_entries{};
+    bool m_requests_statistics = true;
+    bool m_transmit_allowed = true;
+    std::unique_ptr<VyrStatisticTimer> m_statistic_timer;
+
+    QString m_protocol_plugin_name;
+};
+
+// The CAN interfaces ("CAN", "CAN-RX", "LIN") in the order of the global
+// interface list. Rebuilt when a CAN interface is built or destroyed; each
+// interface's index is its message channel number.
+int can_channel_count();
+// Null when the number is negative or not below the count.
+VyrCanIf *can_interface_by_channel(int number);
+
+// The message of that name in the interface's databases (identifier with bit
+// 31 when extended, flags 0, its length), else the identifier literal. 0 on
+// success, -1 when the text is neither.
+int id_by_database_name(const VyrCanIf *signal_if, const char *text, VyrCanMessage &message);
