@@ -66,6 +66,7 @@ protected:
 
 TEST_F(DataWindowTest, CaptionsNumberTheWindowsOfAClassAndReuseFreedNumbers)
 {
+    QSignalSpy list_changed(data_window_notification(), &VyrDataWindowNotification::window_list_changed);
     TestWindow *first = create();
     TestWindow *second = create();
     TestWindow *third = create();
@@ -76,7 +77,12 @@ TEST_F(DataWindowTest, CaptionsNumberTheWindowsOfAClassAndReuseFreedNumbers)
     EXPECT_EQ(first->tool_bar()->windowTitle(), "Toolbar <X 1>");
     EXPECT_EQ(first->sub_window()->mdiArea(), shell.workspace);
 
+    EXPECT_EQ(first_window(), first);
+    EXPECT_EQ(first->next_window(), second);
+    EXPECT_EQ(list_changed.count(), 3);
     close_and_delete(first);
+    EXPECT_EQ(list_changed.count(), 4);
+    EXPECT_EQ(first_window(), second);
     EXPECT_EQ(shell.workspace->subWindowList().size(), 2) << "the frame went with its window";
     EXPECT_EQ(create()->windowTitle(), "X 1");
     close_and_delete(second);
