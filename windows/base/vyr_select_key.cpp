@@ -46,7 +46,6 @@ VyrSelectKey::VyrSelectKey(QWidget *parent, int code) : QWidget(parent)
 
 void VyrSelectKey::set_key(int code)
 {
-    m_code = code;
     if (const char *name = key_code_to_name(code))
         m_key_box->setCurrentText(QString::fromLatin1(name));
     int modifier_index = 0;
@@ -56,14 +55,13 @@ void VyrSelectKey::set_key(int code)
     m_modifier_box->setCurrentIndex(modifier_index);
 }
 
-int VyrSelectKey::key()
+int VyrSelectKey::key() const
 {
     int modifier = 0;
     const int index = m_modifier_box->currentIndex();
     if (index > 0)
         modifier = modifier_items[index - 1].bit;
-    m_code = modifier + key_name_to_code(m_key_box->currentText().toStdString());
-    return m_code;
+    return modifier + key_name_to_code(m_key_box->currentText().toStdString());
 }
 
 QString VyrSelectKey::text() const

@@ -17,7 +17,7 @@ public:
     // empty item.
     void set_key(int code);
     // The selected modifier's bit plus the selected key's code.
-    int key();
+    int key() const;
     // The key name, or the modifier, "+" and the key name.
     QString text() const;
 
@@ -27,5 +27,4 @@ public:
 private:
     QComboBox *m_modifier_box;
     QComboBox *m_key_box;
-    int m_code = 0;
 };
