@@ -346,13 +346,16 @@ QString VyrPacketDisplay::cell_text(const VyrPacket &packet, int column, int cha
         // Three characters a byte would fill the cell's buffer.
         if (3 * length >= max_cell)
             length = std::min(length, 74);
-        QString text;
+        static const char digits[] = "0123456789abcdef";
+        char text[max_cell + 1];
+        int written = 0;
         for (int i = 0; i < length; ++i) {
             if (i)
-                text += QLatin1Char(' ');
-            text += QString::asprintf("%02x", data[i]);
+                text[written++] = ' ';
+            text[written++] = digits[data[i] >> 4];
+            text[written++] = digits[data[i] & 0xF];
         }
-        return text.left(chars);
+        return QString::fromLatin1(text, std::min(written, chars));
     }
     default:
         return QString();
