@@ -16,6 +16,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
 namespace {
 
 // A source "Received UDP-Packets" with a port (int), a name (text, 16), a
@@ -229,6 +232,48 @@ TEST_F(PacketDisplayTest, CursorAndSelectionFollowMouseAndKeys)
     EXPECT_EQ(display.total(), 0);
     EXPECT_EQ(display.selected_count(), 0);
     EXPECT_EQ(display.cursor_pos(), 0);
+}
+
+// The rows of the viewport that hold pixels of the colour.
+std::pair<int, int> rows_with(const QImage &image, const std::function<bool(QColor)> &match)
+{
+    int first = -1;
+    int last = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (match(image.pixelColor(x, y))) {
+                if (first < 0)
+                    first = y;
+                last = y;
+                break;
+            }
+    return {first, last};
+}
+
+TEST_F(PacketDisplayTest, MarkedLinesAreRedAndSelectedLinesHighlighted)
+{
+    udp.send(1, "plain", {1}, 1, 1000);
+    udp.packet.clear(); // a marked packet, as the log draws its errors
+    udp.packet.set_counter(2);
+    udp.packet.set_string_field(1, "marked");
+    udp.packet.set_flags(udp.packet.flags() | VyrPacket::Marked);
+    udp.source.notify_listeners(udp.packet);
+    udp.send(3, "selected", {3}, 3, 3000);
+    display.update();
+    display.set_cursor_pos(3);
+    display.toggle_selection_on_cursor_pos();
+
+    const QImage image = display.viewport()->grab().toImage();
+    const auto red = rows_with(image, [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; });
+    const QColor highlight = display.palette().color(QPalette::Highlight);
+    const auto selected = rows_with(image, [&](QColor c) { return c == highlight; });
+    ASSERT_GE(red.first, 0) << "the marked line is drawn in red";
+    ASSERT_GE(selected.first, 0) << "the selected line is highlighted";
+    EXPECT_LT(red.second, selected.first) << "newest at the bottom: the selected third below the marked second";
+
+    display.deselect_all();
+    const QImage plain = display.viewport()->grab().toImage();
+    EXPECT_LT(rows_with(plain, [&](QColor c) { return c == highlight; }).first, 0);
 }
 
 TEST_F(PacketDisplayTest, ADetachedStoreTakesNoPackets)
