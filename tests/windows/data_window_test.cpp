@@ -145,12 +145,16 @@ TEST_F(DataWindowTest, PauseChangesTheStatusAndIsOffAtStop)
     EXPECT_FALSE(pause->isEnabled());
     window->startup();
     EXPECT_TRUE(pause->isEnabled());
+    EXPECT_EQ(window->state_changes, 1);
     pause->click();
     EXPECT_TRUE(window->is_paused());
     EXPECT_EQ(window->status_label()->text(), "Status: Paused");
+    EXPECT_EQ(window->state_changes, 2);
     window->stop();
     EXPECT_FALSE(window->is_paused());
     EXPECT_FALSE(pause->isEnabled());
+    EXPECT_EQ(window->status_label()->text(), "Status: Offline");
+    EXPECT_EQ(window->state_changes, 4) << "Pause switched off, then the stop itself";
     EXPECT_EQ(window->findChild<QToolButton *>("log_to_file_button"), nullptr);
 }
 
