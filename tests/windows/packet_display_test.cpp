@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -274,6 +275,30 @@ TEST_F(PacketDisplayTest, MarkedLinesAreRedAndSelectedLinesHighlighted)
     display.deselect_all();
     const QImage plain = display.viewport()->grab().toImage();
     EXPECT_LT(rows_with(plain, [&](QColor c) { return c == highlight; }).first, 0);
+}
+
+// The producer's thread stores packets while the GUI thread takes them
+// over, draws and selects: every packet arrives once and in order.
+TEST_F(PacketDisplayTest, PacketsFromTheProducersThreadWhileTheDisplayDraws)
+{
+    const int count = 20000;
+    std::thread producer([this] {
+        UdpSource &source = udp;
+        for (int i = 1; i <= count; ++i)
+            source.send(uint32_t(i), "t", {uint8_t(i)}, i, i);
+    });
+    while (display.total() < count) {
+        display.update();
+        display.set_cursor_pos(display.total());
+        display.toggle_selection_on_cursor_pos();
+        display.viewport()->grab();
+    }
+    producer.join();
+    display.deselect_all();
+    const QStringList lines = export_lines();
+    ASSERT_EQ(lines.size(), count);
+    for (int i = 0; i < count; ++i)
+        ASSERT_TRUE(lines[i].startsWith(QString("%1\t").arg(i + 1, 9))) << i;
 }
 
 TEST_F(PacketDisplayTest, ADetachedStoreTakesNoPackets)
