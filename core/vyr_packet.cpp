@@ -518,18 +518,14 @@ VyrPacketStore::VyrPacketStore() : m_ring(max_bytes) {}
 
 void VyrPacketStore::on_packet(const VyrPacket &packet)
 {
-    if (m_ring.append(packet) != 0) {
+    if (m_ring.append(packet) != 0)
         m_full.store(true);
-        return;
-    }
-    m_new_data.store(true);
 }
 
 void VyrPacketStore::clear()
 {
     m_ring.discard_all();
     m_full.store(false);
-    m_new_data.store(false);
 }
 
 // --- Formatting -------------------------------------------------------------------

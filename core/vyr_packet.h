@@ -227,7 +227,6 @@ public:
 
     int chunk_count() const { return m_chunk_count.load(); }
     int64_t total_bytes() const { return m_total_bytes.load(); }
-    int64_t max_bytes() const { return m_max_bytes; }
     // Bytes of the records kept.
     int64_t stored_bytes() const;
 
@@ -237,7 +236,6 @@ private:
     Position advanced(const Position &from, int count) const;
     Position stepped_back(const Position &from, int count) const;
     uint64_t write_count() const;
-    int last_length() const;
 
     int64_t m_max_bytes;
     std::atomic<int64_t> m_total_bytes{0};
@@ -268,16 +266,12 @@ public:
 
     VyrPacketRing &ring() { return m_ring; }
     bool full() const { return m_full.load(); }
-    // Set by every stored packet; the reader clears it.
-    bool new_data() const { return m_new_data.load(); }
-    void clear_new_data() { m_new_data.store(false); }
-    // Drops every record and clears both flags.
+    // Drops every record and clears the full flag.
     void clear();
 
 private:
     VyrPacketRing m_ring;
     std::atomic<bool> m_full{false};
-    std::atomic<bool> m_new_data{false};
 };
 
 // Writes value right-aligned in `width` characters in `base` (digits above 9

@@ -227,7 +227,6 @@ void VyrPacketDisplay::update()
         }
         ring.seek(1);
     }
-    m_store->clear_new_data();
     const int added = m_kept - kept_before;
     if (added < 1) {
         viewport()->update();
