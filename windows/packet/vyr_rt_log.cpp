@@ -137,12 +137,6 @@ void VyrRtLog::stop_logging_to_file()
     m_file_name.clear();
 }
 
-bool VyrRtLog::logging_to_file() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_file != nullptr;
-}
-
 void VyrRtLog::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_timer_id)

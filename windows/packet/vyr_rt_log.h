@@ -52,7 +52,6 @@ public:
     // Adds the row "Log to File '<name>' stopped", the file's last line,
     // and closes the file.
     void stop_logging_to_file();
-    bool logging_to_file() const;
 
     // The name of the sub-group that keeps the display's settings; empty:
     // they are not kept.
@@ -76,7 +75,7 @@ private:
     // Being set up by set_column_count and set_column.
     std::unique_ptr<VyrPacketLayout> m_new_layout;
     // Applied: rows are built on them, under the mutex.
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::unique_ptr<VyrPacketLayout> m_layout;
     std::unique_ptr<VyrPacket> m_packet;
     int m_row_counter = 1;
