@@ -7,7 +7,10 @@
 #include "windows/base/vyr_select_key.h"
 #include "windows/base/vyr_signal_display_list.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -178,6 +181,11 @@ TEST(HeaderToolTip, TheFirstSectionHoldingThePointGivesItsTip)
         {110, true, "third", QRect(QPoint(110, 0), QPoint(179, 19))},
         {180, false, "", QRect()}, // right of the last section
     };
+    header.show();
+    QHelpEvent help(QEvent::ToolTip, QPoint(120, 5), header.viewport()->mapToGlobal(QPoint(120, 5)));
+    QApplication::sendEvent(header.viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), "third") << "the header's tool-tip event shows the tip";
+
     for (const auto &c : cases) {
         QString text;
         QRect rect;
