@@ -3,7 +3,7 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
-#include "app/vyr_rt_log_stand_in.h"
+#include "windows/packet/vyr_rt_log.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
@@ -122,7 +122,7 @@ void VyrMain::build_message_area()
     message_window->set_column_count(1);
     message_window->set_column(0, QStringLiteral("Message"), QStringLiteral("Output Message"), 250);
     message_window->apply_columns();
-    // Low enough for the dock's 100 pixels; the user may pull it higher.
+    // Low enough for its 100 pixels; the user may pull the dock higher or lower.
     message_window->setMinimumHeight(20);
     message_tabs->addTab(message_window, tr("All Messages"));
 
@@ -285,9 +285,13 @@ void VyrMain::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_message_dock_sized) {
-        // The dock takes its height once the window is laid out.
+        // The message window gets its 100 pixels once the window is laid out;
+        // the dock adds its title and the tab bar, which with today's fonts
+        // would otherwise leave no room for a single row.
         m_message_dock_sized = true;
-        resizeDocks({message_dock}, {message_dock_height}, Qt::Vertical);
+        layout()->activate();
+        const int chrome = message_dock->height() - message_window->height();
+        resizeDocks({message_dock}, {message_window_height + chrome}, Qt::Vertical);
     }
 }
 

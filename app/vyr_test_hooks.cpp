@@ -3,7 +3,7 @@
 #include "app/vyr_dialog_disclaimer.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "app/vyr_rt_log_stand_in.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "app/vyr_rt_log_stand_in.h"
+#include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
@@ -23,15 +23,20 @@
 
 namespace {
 
-// The rows of the message window, as its copy to a file gives them.
+// The texts of the message window's rows, once it has shown what was logged
+// (it takes new rows on its timer). A row is "counter<TAB>time<TAB>text".
 QStringList message_rows(VyrMain &window)
 {
+    QTest::qWait(VyrRtLog::pull_interval_ms * 2);
     QTemporaryDir dir;
     const QString path = dir.filePath("rows.txt");
     EXPECT_TRUE(window.message_window->copy_all_messages_to_file(path));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QStringList texts;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        texts << line.section('\t', 2).trimmed();
+    return texts;
 }
 
 int defaults_given = 0;
@@ -72,7 +77,7 @@ TEST(VyrMain, AFreshWindowHasTheDefaultWorkspaceAndTheMessageDockBelow)
     EXPECT_EQ(window.dockWidgetArea(window.message_dock), Qt::BottomDockWidgetArea);
     EXPECT_EQ(window.message_dock->windowTitle(), "Message Window");
     EXPECT_TRUE(window.message_dock->features() & QDockWidget::DockWidgetClosable);
-    EXPECT_EQ(window.message_dock->height(), 100);
+    EXPECT_EQ(window.message_window->height(), 100);
     EXPECT_EQ(window.message_tabs->count(), 1);
     EXPECT_EQ(window.message_tabs->tabText(0), "All Messages");
     EXPECT_EQ(window.message_tabs->widget(0), window.message_window);
