@@ -3,18 +3,18 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
-#include "windows/packet/vyr_rt_log.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
-#include "core/vyr_custom_event.h"
 #include "core/timer_wheel.h"
+#include "core/vyr_custom_event.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
 #include <QEvent>
@@ -37,8 +37,7 @@ constexpr int release_year = 2021;
 } // namespace
 
 VyrMain::VyrMain(QWidget *parent)
-    : QMainWindow(parent),
-      m_message_lines([this](int flags, const std::string &row) {
+    : QMainWindow(parent), m_message_lines([this](int flags, const std::string &row) {
           // The message window takes rows from any thread under its own mutex.
           if (message_window)
               message_window->add_message(flags, row.c_str());
@@ -62,8 +61,7 @@ VyrMain::VyrMain(QWidget *parent)
     signal_if_notification = new VyrSignalIfNotification(this, this);
     connect(signal_if_notification, &VyrSignalIfNotification::interface_configuration_changed, this,
             &VyrMain::configuration_changed);
-    connect(signal_if_notification, &VyrSignalIfNotification::interface_removed, this,
-            &VyrMain::configuration_changed);
+    connect(signal_if_notification, &VyrSignalIfNotification::interface_removed, this, &VyrMain::configuration_changed);
 
     build_central_area();
     build_message_area();

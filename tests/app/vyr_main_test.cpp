@@ -1,11 +1,11 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "tests/core/signal_if_test_support.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
 #include <QFile>
@@ -46,13 +46,11 @@ class DefaultCanInterface : public vyr_test::TestInterface
 public:
     DefaultCanInterface(QObject *owner, VyrSignalIfNotification *notification)
         : TestInterface(owner, notification, "CAN")
-    {
-    }
+    {}
     void init_new() override { ++defaults_given; }
 };
 
-std::unique_ptr<VyrSignalIf> create_default_can(QtbConfigGroup *, QObject *owner,
-                                                VyrSignalIfNotification *notification)
+std::unique_ptr<VyrSignalIf> create_default_can(QtbConfigGroup *, QObject *owner, VyrSignalIfNotification *notification)
 {
     return std::make_unique<DefaultCanInterface>(owner, notification);
 }
@@ -210,10 +208,11 @@ TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
         EXPECT_NE(running->state(), 0);
         window.stop();
         EXPECT_EQ(running->state(), 0);
-        EXPECT_EQ(calls, std::vector<std::string>({"prepare_start 0", "prepare_start 5", "prepare_start 5",
-                                                   "startup 0", "startup 5", "startup 5", "go_online 0",
-                                                   "go_online 5", "go_online 5", "start 0", "start 5", "start 5",
-                                                   "stop 999", "stop 5", "stop 5", "stop 0"}));
+        EXPECT_EQ(
+            calls,
+            std::vector<std::string>({"prepare_start 0", "prepare_start 5", "prepare_start 5", "startup 0", "startup 5",
+                                      "startup 5", "go_online 0", "go_online 5", "go_online 5", "start 0", "start 5",
+                                      "start 5", "stop 999", "stop 5", "stop 5", "stop 0"}));
         EXPECT_TRUE(message_rows(window).last().endsWith(": measurement stopped."));
 
         // A failed hardware open skips the later passes and stops what there is.
