@@ -6,15 +6,20 @@
 #include "core/time_base.h"
 #include "core/vyr_signal_if.h"
 #include "interfaces/can/vyr_acceptance_filter.h"
+#include "interfaces/can/vyr_message_queue.h"
 #include "interfaces/hardware/can_hw_channel.h"
 
+#include <QDateTime>
 #include <QStringList>
 
 #include <array>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class CANdbCluster;
+class CANdbMessageDataTable;
+struct CANdbSignalValue;
 class CANhwChannelInfo;
 class VyrStatisticTimer;
 
@@ -35,6 +40,9 @@ public:
     };
     static constexpr int statistic_period_ms = 1000;
     static constexpr const char *not_assigned_channel = "--- Not Assigned ---";
+    // Bit 31 of a message key marks an extended identifier.
+    static constexpr uint32_t extended_key_bit = 0x80000000;
+    static constexpr int send_buffer_buckets = 2048;
 
     // type_name "CAN", "CAN-RX" or "LIN"; the registry factories build every
     // CAN interface and then read its configuration group.
@@ -54,6 +62,17 @@ public:
     int script_struct_type(const char *name, void *parser_context) override;
     // Reads as the base class does, and always succeeds.
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
+    // A database signal's value goes into its message's send buffer.
+    int write_script_signal(VyrSignalEntry *entry, const SignalValue &value) override;
+    // The database files count as script files: they are watched and reloaded.
+    bool has_script_file() const override;
+    int reload_script() override;
+    // Relative database file names become absolute against old_dir.
+    void rebase_script_file_path(const QString &old_dir, const QString &new_dir) override;
+    // Flag DatabaseBound makes a signal bound to a database signal.
+    SignalRecord *new_signal(const char *name, uint32_t flags) override;
+    // The receive loop: reads and dispatches every waiting frame.
+    int cyclic() override;
     int prepare_start() override;
     // The channel start.
     int startup() override;
@@ -127,6 +146,25 @@ public:
     // The network databases that decode this interface's frames; null when none.
     CANdbCluster *databases() const { return m_databases.get(); }
     void set_databases(std::unique_ptr<CANdbCluster> databases);
+    // Reads the database files into a new database set and binds the
+    // interface's database signals to it. 0, or -1 after reporting a failure.
+    int load_databases();
+    // The send buffer of every database message, by identifier.
+    CANdbMessageDataTable *send_buffers() const { return m_send_buffers.get(); }
+
+    // --- Receive and send -------------------------------------------------------
+    // Listeners get a copy of every frame that no script handler filtered, on
+    // the receive thread. Attach and detach them while no measurement runs.
+    void add_message_listener(VyrMessageQueue *listener);
+    void remove_message_listener(VyrMessageQueue *listener);
+    // Writes the frame to the channel (in LIN mode a send identifier is cut
+    // to 6 bits in the caller's record); its echo comes back on the receive
+    // road. 0, or -1 without a channel, when the channel refuses it or when
+    // this interface may not transmit. update_send_buffer asks for the frame
+    // to update its message's send buffer when a schedule table sends it.
+    int send_message(VyrCanMessage *message, bool update_send_buffer);
+    // The identifier with extended_key_bit for an extended frame.
+    static uint32_t message_key(const VyrCanMessage &frame);
 
     // Names of the channel list that this interface's settings offer: the
     // CAN-capable channels (lin_mode 0) or the LIN-capable ones (1), with the
@@ -157,6 +195,21 @@ private:
     void align_clocks();
     void find_statistic_entries();
     void request_statistics_report();
+    // Hands one frame to everything that follows this interface's frames.
+    void dispatch(VyrCanMessage &frame);
+    void report_lost_connection();
+    // Observer of the database signals: context is the signal's entry, argument the frame's time.
+    static void on_signal_decoded(void *context, const CANdbSignalValue *decoded, void *argument);
+    // Binds the interface signals to the loaded databases and gives every
+    // message a send buffer; names that get a definition again leave `lost`.
+    void bind_database_signals(std::vector<std::string> &lost);
+    // Tells the windows of the signals that lost their definition.
+    void report_lost_signals(const std::vector<std::string> &lost);
+    // Registers (or, with false, unregisters) the entries of defined database
+    // signals as observers of their database signals.
+    void observe_database_signals(bool observe);
+    // A database file's modification time; invalid when it cannot be read.
+    static QDateTime file_time(const QString &path);
     // Takes the statistics timer off its wheel (waiting for an expiry in
     // progress) and deletes it.
     void cancel_statistic_timer();
@@ -164,7 +217,13 @@ private:
     VyrAcceptanceFilter m_filter_std{false};
     VyrAcceptanceFilter m_filter_ext{true};
     QStringList m_database_files;
+    // The modification time of each database file when it was last read.
+    std::vector<QDateTime> m_database_times;
     std::unique_ptr<CANdbCluster> m_databases;
+    std::unique_ptr<CANdbMessageDataTable> m_send_buffers;
+    bool m_sw_overrun_reported = false;
+    bool m_hw_overrun_reported = false;
+    std::vector<VyrMessageQueue *> m_message_listeners;
 
     // Between the channel start and stop.
     CANhwChannelInfo *m_channel_info = nullptr;
@@ -174,6 +233,8 @@ private:
     int m_card_number = -1;
     VyrCanIf *m_partner = nullptr;
     TimeValue m_start_time;
+    // Ready when the channel's driver connection is lost; invalid once reported.
+    platform::WaitHandle m_connection_handle;
 
     QString m_connect_to_channel;
     int m_channel_number = -1;
