@@ -99,6 +99,7 @@ int VyrCanIf::load_databases()
         message(QStringLiteral("Reading file '%1' using format '%2'").arg(file, QLatin1String(format->name()))
                     .toStdString());
         reader->set_file_name(QFile::encodeName(file).constData());
+        reader->set_source_name(network);
         const int read = reader->read(network);
         if (read != 0) {
             error(QStringLiteral("Reader for file type '%1' returned %2.").arg(extension).arg(read).toStdString());
