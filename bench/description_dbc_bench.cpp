@@ -1,6 +1,8 @@
-// Load speed of the DBC reader in MB/s: the largest DBC file of the test data
-// and a generated file of 5,000 messages. Writing the generated network is
-// measured too.
+// Load speed of the DBC reader in MB/s: the largest DBC file of the test data,
+// a generated file of 5,000 messages, and generated files of the shapes where
+// name lookups dominate (many attribute values and value tables, extended
+// multiplexing over one wide message, many environment variables). Writing
+// the generated network is measured too.
 #include "core/candb_network.h"
 #include "description/dbc/dbc_file_io.h"
 
@@ -59,6 +61,64 @@ std::string generated_dbc_text()
     return text;
 }
 
+// 7,000 attribute values over 300 definitions and 771 value tables, as a
+// database exported with every attribute spelt out has them.
+std::string attribute_heavy_dbc_text()
+{
+    std::string text = "VERSION \"\"\n\nNS_ :\n\tCM_\n\nBS_:\n\nBU_: Engine\n\n";
+    for (int t = 0; t < 771; ++t)
+        text += "VAL_TABLE_ Table_" + std::to_string(t) + " 2 \"Error\" 1 \"On\" 0 \"Off\" ;\n";
+    for (int m = 0; m < 700; ++m) {
+        text += "BO_ " + std::to_string(0x100 + m) + " Message_" + std::to_string(m) + ": 8 Engine\n";
+        text += " SG_ Signal_" + std::to_string(m) + " : 0|8@1+ (1,0) [0|255] \"\" Engine\n\n";
+    }
+    for (int a = 0; a < 300; ++a) {
+        const std::string name = "\"GenMsgAttribute_" + std::to_string(a) + "\"";
+        text += "BA_DEF_ BO_ " + name + " INT 0 1000;\nBA_DEF_DEF_ " + name + " 0;\n";
+    }
+    for (int v = 0; v < 7000; ++v)
+        text += "BA_ \"GenMsgAttribute_" + std::to_string((v * 7) % 300) + "\" BO_ " + std::to_string(0x100 + v % 700) +
+                " " + std::to_string(v % 1000) + ";\n";
+    return text;
+}
+
+// One message of 8,000 signals, each selected by an SG_MUL_VAL_ line through
+// the same multiplexor.
+std::string wide_multiplexed_dbc_text()
+{
+    std::string text = "VERSION \"\"\n\nNS_ :\n\tCM_\n\nBS_:\n\nBU_: Engine\n\n";
+    text += "BO_ 2566914048 Wide: 64 Engine\n SG_ Selector M : 0|16@1+ (1,0) [0|0] \"\" Engine\n";
+    for (int s = 0; s < 8000; ++s)
+        text += " SG_ Signal_" + std::to_string(s) + " m" + std::to_string(s) + " : 16|8@1+ (1,0) [0|255] \"\" Engine\n";
+    text += "\n";
+    for (int s = 0; s < 8000; ++s)
+        text += "SG_MUL_VAL_ 2566914048 Signal_" + std::to_string(s) + " Selector " + std::to_string(s) + "-" +
+                std::to_string(s) + ";\n";
+    return text;
+}
+
+// 5,000 environment variables, each with value descriptions, an attribute
+// value and a data size; 500 environment-variable attributes with defaults.
+std::string env_var_heavy_dbc_text()
+{
+    std::string text = "VERSION \"\"\n\nNS_ :\n\tCM_\n\nBS_:\n\nBU_: Engine\n\n";
+    for (int v = 0; v < 5000; ++v)
+        text += "EV_ EnvVar_" + std::to_string(v) + ": 0 [0|100] \"\" 0 " + std::to_string(v + 1) +
+                " DUMMY_NODE_VECTOR0 Engine;\n";
+    for (int v = 0; v < 5000; ++v)
+        text += "ENVVAR_DATA_ EnvVar_" + std::to_string(v) + ": 4;\n";
+    for (int a = 0; a < 500; ++a) {
+        const std::string name = "\"EnvVarAttribute_" + std::to_string(a) + "\"";
+        text += "BA_DEF_ EV_ " + name + " INT 0 1000;\nBA_DEF_DEF_ " + name + " 1;\n";
+    }
+    for (int v = 0; v < 5000; ++v) {
+        const std::string var = "EnvVar_" + std::to_string(v);
+        text += "BA_ \"EnvVarAttribute_" + std::to_string(v % 500) + "\" EV_ " + var + " 7;\n";
+        text += "VAL_ " + var + " 0 \"Off\" 1 \"On\" ;\n";
+    }
+    return text;
+}
+
 std::string temp_file_with(const std::string &text)
 {
     char name[] = "/tmp/description_dbc_bench_XXXXXX";
@@ -84,7 +144,7 @@ void load(benchmark::State &state, const std::string &path)
             state.SkipWithError("the file could not be read");
             return;
         }
-        benchmark::DoNotOptimize(network.messages.count);
+        benchmark::DoNotOptimize(network.messages.count());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
@@ -98,24 +158,34 @@ void BM_LoadLargestTestDataDbc(benchmark::State &state)
 BENCHMARK(BM_LoadLargestTestDataDbc)->Unit(benchmark::kMillisecond);
 
 struct GeneratedFile {
-    std::string path = temp_file_with(generated_dbc_text());
+    explicit GeneratedFile(const std::string &text) : path(temp_file_with(text)) {}
     ~GeneratedFile() { std::remove(path.c_str()); }
+    std::string path;
 };
 
-void BM_LoadGenerated5000Messages(benchmark::State &state)
+// The file that Text makes, written once.
+template <std::string (*Text)()> const std::string &generated_path()
 {
-    static const GeneratedFile file;
-    load(state, file.path);
+    static const GeneratedFile file(Text());
+    return file.path;
 }
-BENCHMARK(BM_LoadGenerated5000Messages)->Unit(benchmark::kMillisecond);
+
+template <std::string (*Text)()> void BM_LoadGenerated(benchmark::State &state)
+{
+    load(state, generated_path<Text>());
+}
+BENCHMARK_TEMPLATE(BM_LoadGenerated, generated_dbc_text)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_LoadGenerated, attribute_heavy_dbc_text)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_LoadGenerated, wide_multiplexed_dbc_text)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_LoadGenerated, env_var_heavy_dbc_text)->Unit(benchmark::kMillisecond);
 
 void BM_WriteGenerated5000Messages(benchmark::State &state)
 {
-    static const GeneratedFile file;
+    const std::string &path = generated_path<generated_dbc_text>();
     CANdbNetwork network;
-    DbcFileIo reader(file.path.c_str());
+    DbcFileIo reader(path.c_str());
     reader.read(&network);
-    const std::string out = file.path + ".out";
+    const std::string out = path + ".out";
     DbcFileIo writer(out.c_str());
     for (auto _ : state)
         benchmark::DoNotOptimize(writer.write(&network));

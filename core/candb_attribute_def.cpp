@@ -7,24 +7,9 @@ CANdbAttributeDef::CANdbAttributeDef(const char *def_name, int type, int kind)
         name = def_name;
 }
 
-CANdbAttributeDef::~CANdbAttributeDef()
-{
-    clear_enum();
-}
-
-void CANdbAttributeDef::clear_enum()
-{
-    while (first_enum) {
-        CANdbEnumValue *next_entry = first_enum->next;
-        delete first_enum;
-        first_enum = next_entry;
-    }
-    last_enum = nullptr;
-}
-
 void CANdbAttributeDef::set_type(int type)
 {
-    clear_enum();
+    enum_values.clear();
     default_string.clear();
     int_min = int_max = int_default = 0;
     float_min = float_max = float_default = 0.0;
@@ -35,9 +20,9 @@ int CANdbAttributeDef::enum_index(const char *entry_name) const
 {
     if (value_type != CANdbAttrEnum || !entry_name)
         return -1;
-    for (const CANdbEnumValue *e = first_enum; e; e = e->next)
-        if (e->name == entry_name)
-            return e->index;
+    for (const CANdbEnumValue &e : enum_values)
+        if (e.name == entry_name)
+            return e.index;
     return -1;
 }
 
@@ -45,9 +30,9 @@ const char *CANdbAttributeDef::enum_name(int index) const
 {
     if (value_type != CANdbAttrEnum)
         return nullptr;
-    for (const CANdbEnumValue *e = first_enum; e; e = e->next)
-        if (e->index == index)
-            return e->name.c_str();
+    for (const CANdbEnumValue &e : enum_values)
+        if (e.index == index)
+            return e.name.c_str();
     return nullptr;
 }
 
@@ -55,14 +40,7 @@ int CANdbAttributeDef::add_enum_value(const char *entry_name, int index)
 {
     if (value_type != CANdbAttrEnum || !entry_name)
         return -1;
-    auto *e = new CANdbEnumValue;
-    e->name = entry_name;
-    e->index = index;
-    if (last_enum)
-        last_enum->next = e;
-    else
-        first_enum = e;
-    last_enum = e;
+    enum_values.push_back({entry_name, index});
     return 0;
 }
 

@@ -4,6 +4,7 @@
 // environment variables may carry, with its range and default.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Value types of attribute definitions and values.
 enum CANdbAttributeType : int {
@@ -27,7 +28,6 @@ enum CANdbObjectKind : int {
 struct CANdbEnumValue {
     std::string name;
     int32_t index = 0;
-    CANdbEnumValue *next = nullptr;
 };
 
 class CANdbAttributeDef {
@@ -35,7 +35,6 @@ public:
     CANdbAttributeDef(const char *name = nullptr, int type = CANdbAttrNone, int object_kind = CANdbObjectNetwork);
     CANdbAttributeDef(const CANdbAttributeDef &) = delete;
     CANdbAttributeDef &operator=(const CANdbAttributeDef &) = delete;
-    ~CANdbAttributeDef();
 
     // Changes the value type: the enumeration and the default text go, the
     // range and default words are zeroed.
@@ -51,7 +50,6 @@ public:
     int value_type = CANdbAttrNone;
     int object_kind = CANdbObjectNetwork;
     std::string name;
-    CANdbAttributeDef *next = nullptr;
     // INT and HEX: range and default; ENUM: the default index in int_default.
     int32_t int_min = 0;
     int32_t int_max = 0;
@@ -61,11 +59,7 @@ public:
     double float_max = 0.0;
     double float_default = 0.0;
     // ENUM: the entries in the order they were added.
-    CANdbEnumValue *first_enum = nullptr;
-    CANdbEnumValue *last_enum = nullptr;
+    std::vector<CANdbEnumValue> enum_values;
     // STRING: the default text.
     std::string default_string;
-
-private:
-    void clear_enum();
 };

@@ -11,32 +11,11 @@ void CANdbAttributeValue::set_string(const char *text)
         string_value = text ? text : "";
 }
 
-CANdbAttributeValueList::~CANdbAttributeValueList()
-{
-    while (first) {
-        CANdbAttributeValue *next = first->next;
-        delete first;
-        first = next;
-    }
-}
-
-void CANdbAttributeValueList::append(CANdbAttributeValue *value)
-{
-    if (!value)
-        return;
-    value->next = nullptr;
-    if (last)
-        last->next = value;
-    else
-        first = value;
-    last = value;
-}
-
 CANdbAttributeValue *CANdbAttributeValueList::find_by_name(const char *name) const
 {
     if (!name)
         return nullptr;
-    for (CANdbAttributeValue *v = first; v; v = v->next)
+    for (CANdbAttributeValue *v : *this)
         if (v->definition && v->definition->name == name)
             return v;
     return nullptr;
@@ -44,7 +23,7 @@ CANdbAttributeValue *CANdbAttributeValueList::find_by_name(const char *name) con
 
 CANdbAttributeValue *CANdbAttributeValueList::find_by_def(const CANdbAttributeDef *def) const
 {
-    for (CANdbAttributeValue *v = first; v; v = v->next)
+    for (CANdbAttributeValue *v : *this)
         if (v->definition == def)
             return v;
     return nullptr;

@@ -2,6 +2,7 @@
 // Attribute values of the network database (BA_ of a DBC file) and the lists
 // in which networks, messages, nodes, signals and environment variables keep them.
 #include "core/candb_attribute_def.h"
+#include "core/candb_list.h"
 
 #include <cstdint>
 #include <string>
@@ -18,25 +19,15 @@ public:
 
     CANdbAttributeDef *definition = nullptr;
     int value_type = CANdbAttrNone;
-    CANdbAttributeValue *next = nullptr;
     int32_t int_value = 0;     // INT, HEX, and the index of an ENUM value
     double double_value = 0.0; // FLOAT
     std::string string_value;  // STRING
 };
 
-class CANdbAttributeValueList {
+class CANdbAttributeValueList : public CANdbList<CANdbAttributeValue> {
 public:
-    CANdbAttributeValueList() = default;
-    CANdbAttributeValueList(const CANdbAttributeValueList &) = delete;
-    CANdbAttributeValueList &operator=(const CANdbAttributeValueList &) = delete;
-    ~CANdbAttributeValueList();
-
-    void append(CANdbAttributeValue *value);
     // The first value whose definition has that name, or null.
     CANdbAttributeValue *find_by_name(const char *name) const;
     // The first value of that definition, or null.
     CANdbAttributeValue *find_by_def(const CANdbAttributeDef *definition) const;
-
-    CANdbAttributeValue *first = nullptr;
-    CANdbAttributeValue *last = nullptr;
 };

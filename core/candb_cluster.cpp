@@ -1,22 +1,18 @@
 #include "core/candb_cluster.h"
 
-void CANdbCluster::add_network(CANdbNetwork *network)
+CANdbNetwork *CANdbCluster::add_network(std::unique_ptr<CANdbNetwork> network)
 {
-    if (network)
-        networks.append(network);
+    return networks.append(std::move(network));
 }
 
 CANdbNetwork *CANdbCluster::first_network()
 {
-    network_cursor_ = networks.first;
-    return network_cursor_;
+    return networks.start(network_cursor_);
 }
 
 CANdbNetwork *CANdbCluster::next_network()
 {
-    if (network_cursor_)
-        network_cursor_ = network_cursor_->next;
-    return network_cursor_;
+    return networks.step(network_cursor_);
 }
 
 CANdbMessage *CANdbCluster::first_message()
@@ -29,9 +25,10 @@ CANdbMessage *CANdbCluster::first_message()
 
 CANdbMessage *CANdbCluster::next_message()
 {
-    if (!network_cursor_)
+    CANdbNetwork *current = networks.at(network_cursor_);
+    if (!current)
         return nullptr;
-    if (CANdbMessage *m = network_cursor_->next_message())
+    if (CANdbMessage *m = current->next_message())
         return m;
     for (CANdbNetwork *n = next_network(); n; n = next_network())
         if (CANdbMessage *m = n->first_message())
@@ -41,7 +38,7 @@ CANdbMessage *CANdbCluster::next_message()
 
 CANdbMessage *CANdbCluster::find_message(const char *name) const
 {
-    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+    for (const CANdbNetwork *n : networks)
         if (CANdbMessage *m = n->find_message(name))
             return m;
     return nullptr;
@@ -49,7 +46,7 @@ CANdbMessage *CANdbCluster::find_message(const char *name) const
 
 CANdbMessage *CANdbCluster::find_message_by_id(uint32_t id) const
 {
-    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+    for (const CANdbNetwork *n : networks)
         if (CANdbMessage *m = n->find_message_by_id(id))
             return m;
     return nullptr;
@@ -57,7 +54,7 @@ CANdbMessage *CANdbCluster::find_message_by_id(uint32_t id) const
 
 CANdbMessage *CANdbCluster::find_message_by_j1939_key(uint32_t pgn) const
 {
-    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+    for (const CANdbNetwork *n : networks)
         if (CANdbMessage *m = n->find_message_by_j1939_key(pgn))
             return m;
     return nullptr;
@@ -66,13 +63,13 @@ CANdbMessage *CANdbCluster::find_message_by_j1939_key(uint32_t pgn) const
 int CANdbCluster::decode_frame(uint32_t id, const uint8_t *data, int length, void *argument) const
 {
     int matched = 0;
-    for (const CANdbNetwork *n = networks.first; n; n = n->next)
+    for (const CANdbNetwork *n : networks)
         matched += n->decode_frame(id, data, length, argument);
     return matched;
 }
 
 void CANdbCluster::clear()
 {
-    networks.delete_all();
-    network_cursor_ = nullptr;
+    networks.clear();
+    network_cursor_ = -1;
 }

@@ -5,6 +5,7 @@
 #include "core/candb_network.h"
 
 #include <cstdint>
+#include <memory>
 
 class CANdbCluster {
 public:
@@ -13,8 +14,8 @@ public:
     CANdbCluster &operator=(const CANdbCluster &) = delete;
     ~CANdbCluster() { clear(); }
 
-    // Appends the network; the cluster owns it from then on.
-    void add_network(CANdbNetwork *network);
+    // Appends the network and answers it; null is ignored.
+    CANdbNetwork *add_network(std::unique_ptr<CANdbNetwork> network);
     CANdbNetwork *first_network();
     CANdbNetwork *next_network();
     // Cursor over the messages of all networks in order.
@@ -32,5 +33,5 @@ public:
     CANdbList<CANdbNetwork> networks;
 
 private:
-    CANdbNetwork *network_cursor_ = nullptr;
+    int network_cursor_ = -1;
 };

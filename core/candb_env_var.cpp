@@ -6,11 +6,6 @@ CANdbEnvVar::CANdbEnvVar(const char *var_name)
         name = var_name;
 }
 
-CANdbEnvVar::~CANdbEnvVar()
-{
-    access_nodes.delete_all();
-}
-
 const char *CANdbEnvVar::value_description(int32_t value) const
 {
     const CANdbValueDescription *d = values.find(value);
@@ -26,5 +21,5 @@ void CANdbEnvVar::add_access_node(CANdbNode *node)
 {
     if (!node)
         return;
-    access_nodes.append(new CANdbNodeRef{node, nullptr});
+    access_nodes.push_back(node);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CANdbNetwork;
 
@@ -21,7 +22,6 @@ public:
     explicit CANdbEnvVar(const char *name = nullptr);
     CANdbEnvVar(const CANdbEnvVar &) = delete;
     CANdbEnvVar &operator=(const CANdbEnvVar &) = delete;
-    ~CANdbEnvVar();
 
     // The text for the value, or null.
     const char *value_description(int32_t value) const;
@@ -42,9 +42,8 @@ public:
     double data_size = 0.0; // ENVVAR_DATA_ of a DBC file
     bool has_data = false;  // set when a data size was given
     uint32_t identifier = 0;
-    CANdbList<CANdbNodeRef> access_nodes;
+    std::vector<CANdbNode *> access_nodes;
     CANdbValueDescriptionList values;
     CANdbAttributeValueList attributes;
-    CANdbEnvVar *next = nullptr;
     CANdbNetwork *network = nullptr;
 };

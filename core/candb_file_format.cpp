@@ -68,12 +68,12 @@ const CANdbFileFormat *CANdbFileFormat::find_by_name(const char *name)
     return nullptr;
 }
 
-CANdbFileIo *CANdbFileFormat::create_io(const char *name)
+std::unique_ptr<CANdbFileIo> CANdbFileFormat::create_io(const char *name)
 {
     const CANdbFileFormat *format = find_by_name(name);
     if (!format || !format->factory_)
         return nullptr;
-    CANdbFileIo *io = format->factory_();
+    std::unique_ptr<CANdbFileIo> io(format->factory_());
     if (io)
         io->format_ = format;
     return io;

@@ -3,9 +3,10 @@
 // record before main() runs (all rows in description/candb_file_formats.cpp); an
 // interface picks the format by the file's extension and builds its reader
 // through the record's factory.
-#include <string>
+#include "core/candb_file_io.h"
 
-class CANdbFileIo;
+#include <memory>
+#include <string>
 
 class CANdbFileFormat {
 public:
@@ -31,8 +32,8 @@ public:
     // The first record whose name equals the text exactly; null for null or no match.
     static const CANdbFileFormat *find_by_name(const char *name);
     // A new reader of the named format, or null when the name is not
-    // registered or the format has no factory. The caller deletes it.
-    static CANdbFileIo *create_io(const char *name);
+    // registered or the format has no factory.
+    static std::unique_ptr<CANdbFileIo> create_io(const char *name);
 
     const char *name() const { return name_.c_str(); }
     // Null where the registration gave none.

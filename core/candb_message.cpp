@@ -17,7 +17,7 @@ CANdbMessage::~CANdbMessage()
     if (default_data)
         default_data->message = nullptr;
     set_transmitter(nullptr);
-    signal_list.delete_all();
+    signal_list.clear();
 }
 
 uint32_t CANdbMessage::j1939_key() const
@@ -36,47 +36,39 @@ uint32_t CANdbMessage::j1939_key() const
 
 CANdbSignal *CANdbMessage::multiplexor() const
 {
-    for (CANdbSignal *s = signal_list.first; s; s = s->next)
-        if (s->is_multiplexor && !s->mux_group)
+    for (CANdbSignal *s : signal_list)
+        if (s->is_multiplexor && !s->mux_group())
             return s;
     return nullptr;
 }
 
 CANdbSignal *CANdbMessage::find_signal(const char *signal_name) const
 {
-    if (!signal_name)
-        return nullptr;
-    for (CANdbSignal *s = signal_list.first; s; s = s->next)
-        if (s->name == signal_name)
-            return s;
-    return nullptr;
+    return signal_list.find(signal_name);
 }
 
 CANdbSignal *CANdbMessage::first_signal()
 {
-    signal_cursor_ = signal_list.first;
-    return signal_cursor_;
+    return signal_list.start(signal_cursor_);
 }
 
 CANdbSignal *CANdbMessage::next_signal()
 {
-    if (signal_cursor_)
-        signal_cursor_ = signal_cursor_->next;
-    return signal_cursor_;
+    return signal_list.step(signal_cursor_);
 }
 
-int CANdbMessage::insert_signal(CANdbSignal *signal, int position)
+CANdbSignal *CANdbMessage::insert_signal(std::unique_ptr<CANdbSignal> owned, int position)
 {
+    CANdbSignal *signal = signal_list.insert_at(std::move(owned), position);
     if (!signal)
-        return -1;
-    signal_list.insert_at(signal, position);
+        return nullptr;
     signal->message = this;
-    CANdbMuxGroup *group = signal->mux_group;
+    CANdbMuxGroup *group = signal->mux_group();
     if (group && !group->multiplexor_name.empty()) {
         if (CANdbSignal *mux = find_signal(group->multiplexor_name.c_str()))
             group->set_multiplexor(mux);
     }
-    return 0;
+    return signal;
 }
 
 void CANdbMessage::set_transmitter(CANdbNode *node)
@@ -84,12 +76,12 @@ void CANdbMessage::set_transmitter(CANdbNode *node)
     if (node == transmitter)
         return;
     if (transmitter)
-        delete transmitter->transmitted.unlink_first([this](const CANdbMessageRef *r) { return r->message == this; });
+        erase_last_of(transmitter->transmitted, this);
     transmitter = node;
     // A message stands in exactly its transmitter's list, so the new list
     // needs no search.
     if (node)
-        node->transmitted.append(new CANdbMessageRef{this, nullptr});
+        node->transmitted.push_back(this);
 }
 
 void CANdbMessage::apply_frame_format()

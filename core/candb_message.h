@@ -50,13 +50,15 @@ public:
     bool is_j1939() const { return j1939_mode != CANdbJ1939None; }
     // The first signal flagged as multiplexor that has no extended-multiplexing record.
     CANdbSignal *multiplexor() const;
+    // First match in list order, or null; a listed signal keeps its name.
     CANdbSignal *find_signal(const char *signal_name) const;
     // Cursor over the signals (one iteration at a time).
     CANdbSignal *first_signal();
     CANdbSignal *next_signal();
-    // Links the signal at the 0-based position (appends when out of range) and
-    // binds its extended-multiplexing record to the multiplexor it names.
-    int insert_signal(CANdbSignal *signal, int position = -1);
+    // Places the signal at the 0-based position (appends when out of range)
+    // and binds its extended-multiplexing record to the multiplexor it names;
+    // answers the signal, null for null.
+    CANdbSignal *insert_signal(std::unique_ptr<CANdbSignal> signal, int position = -1);
     void set_transmitter(CANdbNode *node);
     // Sets the CAN FD and extended flags and the J1939 mode from the message's
     // "VFrameFormat" value (the post-load pass of the network).
@@ -68,20 +70,19 @@ public:
     uint32_t id = 0; // 11 or 29 bits without the extended marker; the slot on FlexRay
     int32_t cycle_repetition = 0; // FlexRay: 0 means every cycle
     int32_t base_cycle = 0;       // FlexRay
-    CANdbList<CANdbSignal> signal_list;
+    CANdbNamedList<CANdbSignal> signal_list;
     int32_t dlc = 0; // data length in bytes
     bool extended = false;
     bool can_fd = false;
     bool bit_rate_switch = false;
     CANdbAttributeValueList attributes;
-    CANdbMessage *next = nullptr;
     CANdbDefaultMessageData *default_data = nullptr;
     CANdbNetwork *network = nullptr;
     uint8_t j1939_mode = CANdbJ1939None;
     std::unique_ptr<CANdbLinFrame> lin_frame; // set by the LIN reader only
 
 private:
-    CANdbSignal *signal_cursor_ = nullptr;
+    int signal_cursor_ = -1;
 };
 
 // Key of the parameter group of a 29-bit identifier: a PDU1 identifier

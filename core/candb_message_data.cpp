@@ -50,11 +50,6 @@ void CANdbMessageData::clear()
 
 CANdbMessageDataTable::CANdbMessageDataTable(int bucket_count) : buckets_(bucket_count > 0 ? bucket_count : 1) {}
 
-CANdbMessageDataTable::~CANdbMessageDataTable()
-{
-    clear();
-}
-
 CANdbMessageData *CANdbMessageDataTable::find(uint32_t id) const
 {
     for (CANdbMessageData *entry : buckets_[id % buckets_.size()])
@@ -70,24 +65,23 @@ CANdbMessageData *CANdbMessageDataTable::find_or_add(uint32_t id, int capacity)
     for (CANdbMessageData *entry : buckets_[id % buckets_.size()])
         if (entry->message ? entry->message->id == id : entry->id == static_cast<int64_t>(id))
             return entry;
-    auto *entry = new CANdbMessageData(capacity);
+    auto owned = std::make_unique<CANdbMessageData>(capacity);
+    CANdbMessageData *entry = owned.get();
     entry->id = id;
     auto &bucket = buckets_[id % buckets_.size()];
     bucket.insert(bucket.begin(), entry);
-    entries_.push_back(entry);
+    entries_.push_back(std::move(owned));
     return entry;
 }
 
 void CANdbMessageDataTable::clear_all()
 {
-    for (CANdbMessageData *entry : entries_)
+    for (const auto &entry : entries_)
         entry->clear();
 }
 
 void CANdbMessageDataTable::clear()
 {
-    for (CANdbMessageData *entry : entries_)
-        delete entry;
     entries_.clear();
     for (auto &bucket : buckets_)
         bucket.clear();

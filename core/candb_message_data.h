@@ -2,6 +2,7 @@
 // The latest transmit data of one identifier (the send buffer that a CAN
 // interface keeps for every database message), and the table of them.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CANdbMessage;
@@ -44,7 +45,6 @@ public:
     explicit CANdbMessageDataTable(int bucket_count);
     CANdbMessageDataTable(const CANdbMessageDataTable &) = delete;
     CANdbMessageDataTable &operator=(const CANdbMessageDataTable &) = delete;
-    ~CANdbMessageDataTable();
 
     // The first entry whose bound message has that identifier; entries
     // without a message never match.
@@ -58,9 +58,9 @@ public:
 
     int bucket_count() const { return static_cast<int>(buckets_.size()); }
     // All entries in the order they were added.
-    const std::vector<CANdbMessageData *> &entries() const { return entries_; }
+    const std::vector<std::unique_ptr<CANdbMessageData>> &entries() const { return entries_; }
 
 private:
     std::vector<std::vector<CANdbMessageData *>> buckets_; // newest first
-    std::vector<CANdbMessageData *> entries_;               // owned
+    std::vector<std::unique_ptr<CANdbMessageData>> entries_;
 };

@@ -29,22 +29,16 @@ void CANdbMuxGroup::set_multiplexor(CANdbSignal *signal)
 
 int CANdbMuxGroup::add_range(uint32_t low, uint32_t high)
 {
-    auto *range = new CANdbMuxRange;
-    range->low = low;
-    range->high = high;
-    ranges.append(range);
+    ranges.push_back({low, high});
     return 0;
 }
 
 bool CANdbMuxGroup::range_at(int index, uint32_t &low, uint32_t &high) const
 {
-    if (index < 0 || index >= ranges.count)
+    if (index < 0 || index >= range_count())
         return false;
-    const CANdbMuxRange *range = ranges.first;
-    for (int i = 0; i < index; ++i)
-        range = range->next;
-    low = range->low;
-    high = range->high;
+    low = ranges[static_cast<size_t>(index)].low;
+    high = ranges[static_cast<size_t>(index)].high;
     return true;
 }
 

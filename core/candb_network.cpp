@@ -2,19 +2,10 @@
 
 #include "core/candb_mux_group.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
-
-template <typename T> T *find_by_name(const CANdbList<T> &list, const char *name)
-{
-    if (!name)
-        return nullptr;
-    for (T *item = list.first; item; item = item->next)
-        if (item->name == name)
-            return item;
-    return nullptr;
-}
 
 bool is_nonzero(const CANdbAttributeValue *value)
 {
@@ -36,16 +27,15 @@ bool is_nonzero(const CANdbAttributeValue *value)
 bool is_present(const CANdbMessage *message, const CANdbSignal *signal, bool plain_read, uint64_t plain_value,
                 const uint8_t *data, int length)
 {
-    for (int hops = 0; signal->mux_group && signal->mux_group->multiplexor; ++hops) {
-        if (hops >= message->signal_list.count)
+    for (int hops = 0; signal->mux_group() && signal->mux_group()->multiplexor; ++hops) {
+        if (hops >= message->signal_list.count())
             return false;
-        const CANdbMuxGroup *group = signal->mux_group;
+        const CANdbMuxGroup *group = signal->mux_group();
         uint64_t value;
         if (group->multiplexor->decode_unsigned(data, length, value))
             return false;
-        bool in_range = false;
-        for (const CANdbMuxRange *r = group->ranges.first; r && !in_range; r = r->next)
-            in_range = value >= r->low && value <= r->high;
+        const bool in_range = std::any_of(group->ranges.begin(), group->ranges.end(),
+                                          [value](const CANdbMuxRange &r) { return value >= r.low && value <= r.high; });
         if (!in_range)
             return false;
         signal = group->multiplexor;
@@ -61,126 +51,119 @@ const CANdbSignal *plain_multiplexor(const CANdbMessage *message)
 {
     if (const CANdbSignal *mux = message->multiplexor())
         return mux;
-    for (const CANdbSignal *s = message->signal_list.first; s; s = s->next)
-        if (s->has_dependents() && !s->mux_group && s->mux_value == -1)
+    for (const CANdbSignal *s : message->signal_list)
+        if (s->has_dependents() && !s->mux_group() && s->mux_value == -1)
             return s;
     return nullptr;
 }
 
 } // namespace
 
-CANdbNetwork::CANdbNetwork() : hash_(new Bucket[kHashBuckets]) {}
+CANdbNetwork::CANdbNetwork() = default;
 
 CANdbNetwork::~CANdbNetwork()
 {
-    clear_hash();
-    hash_.reset();
-    schedule_tables.delete_all();
-    encoding_types.delete_all();
-    delete pseudo_message;
-    pseudo_message = nullptr;
+    schedule_tables.clear();
+    encoding_types.clear();
+    pseudo_message.reset();
     // Messages go before the nodes: a message leaves its transmitter's list
     // and its signals their receivers' lists as they go.
-    messages.delete_all();
-    env_vars.delete_all();
-    value_tables.delete_all();
-    attribute_defs.delete_all();
-    nodes.delete_all();
+    messages.clear();
+    env_vars.clear();
+    value_tables.clear();
+    attribute_defs.clear();
+    nodes.clear();
 }
 
-int CANdbNetwork::insert_message(CANdbMessage *message, int position)
+CANdbMessage *CANdbNetwork::insert_message(std::unique_ptr<CANdbMessage> owned, int position)
 {
-    if (!message)
-        return -1;
-    hash_message(message);
-    messages.insert_at(message, position);
-    message->network = this;
-    return 0;
+    CANdbMessage *message = messages.insert_at(std::move(owned), position);
+    if (message) {
+        hash_message(message);
+        message->network = this;
+    }
+    return message;
 }
 
-int CANdbNetwork::insert_node(CANdbNode *node, int position)
+CANdbNode *CANdbNetwork::insert_node(std::unique_ptr<CANdbNode> node, int position)
 {
-    if (!node)
-        return -1;
-    nodes.insert_at(node, position);
-    return 0;
+    return nodes.insert_at(std::move(node), position);
 }
 
-int CANdbNetwork::add_env_var(CANdbEnvVar *var)
+CANdbEnvVar *CANdbNetwork::add_env_var(std::unique_ptr<CANdbEnvVar> owned)
 {
-    if (!var)
-        return -1;
-    env_vars.append(var);
-    var->network = this;
-    return 0;
+    CANdbEnvVar *var = env_vars.append(std::move(owned));
+    if (var)
+        var->network = this;
+    return var;
 }
 
-int CANdbNetwork::add_value_table(CANdbValueTable *table)
+CANdbValueTable *CANdbNetwork::add_value_table(std::unique_ptr<CANdbValueTable> owned)
 {
-    if (!table)
-        return -1;
-    value_tables.append(table);
-    table->network = this;
-    return 0;
-}
-
-void CANdbNetwork::add_attribute_def(CANdbAttributeDef *definition)
-{
-    if (definition)
-        attribute_defs.append(definition);
-}
-
-void CANdbNetwork::add_schedule_table(LinScheduleTable *table)
-{
+    CANdbValueTable *table = value_tables.append(std::move(owned));
     if (table)
-        schedule_tables.append(table);
+        table->network = this;
+    return table;
 }
 
-void CANdbNetwork::add_encoding_type(LinEncodingType *type)
+CANdbAttributeDef *CANdbNetwork::add_attribute_def(std::unique_ptr<CANdbAttributeDef> definition)
 {
-    if (type)
-        encoding_types.append(type);
+    return attribute_defs.append(std::move(definition));
 }
 
-int CANdbNetwork::set_pseudo_message(CANdbMessage *message)
+LinScheduleTable *CANdbNetwork::add_schedule_table(std::unique_ptr<LinScheduleTable> table)
+{
+    return schedule_tables.append(std::move(table));
+}
+
+LinEncodingType *CANdbNetwork::add_encoding_type(std::unique_ptr<LinEncodingType> type)
+{
+    return encoding_types.append(std::move(type));
+}
+
+int CANdbNetwork::set_pseudo_message(std::unique_ptr<CANdbMessage> message)
 {
     if (pseudo_message)
         return -1;
-    pseudo_message = message;
-    if (message)
-        message->network = this;
+    pseudo_message = std::move(message);
+    if (pseudo_message)
+        pseudo_message->network = this;
     return 0;
 }
 
-CANdbMessage *CANdbNetwork::find_message(const char *name) const { return find_by_name(messages, name); }
-CANdbNode *CANdbNetwork::find_node(const char *name) const { return find_by_name(nodes, name); }
-CANdbEnvVar *CANdbNetwork::find_env_var(const char *name) const { return find_by_name(env_vars, name); }
-CANdbValueTable *CANdbNetwork::find_value_table(const char *name) const { return find_by_name(value_tables, name); }
-CANdbAttributeDef *CANdbNetwork::find_attribute_def(const char *name) const { return find_by_name(attribute_defs, name); }
-LinEncodingType *CANdbNetwork::find_encoding_type(const char *name) const { return find_by_name(encoding_types, name); }
+CANdbMessage *CANdbNetwork::find_message(const char *name) const { return messages.find(name); }
+CANdbNode *CANdbNetwork::find_node(const char *name) const { return nodes.find(name); }
+CANdbEnvVar *CANdbNetwork::find_env_var(const char *name) const { return env_vars.find(name); }
+CANdbValueTable *CANdbNetwork::find_value_table(const char *name) const { return value_tables.find(name); }
+CANdbAttributeDef *CANdbNetwork::find_attribute_def(const char *name) const { return attribute_defs.find(name); }
+LinEncodingType *CANdbNetwork::find_encoding_type(const char *name) const { return encoding_types.find(name); }
 
 CANdbMessage *CANdbNetwork::find_message_by_id(uint32_t id) const
 {
     if (id == kCANdbPseudoMessageId)
-        return pseudo_message;
+        return pseudo_message.get();
+    if (!hash_)
+        return nullptr;
     const Bucket &bucket = hash_[id % kHashBuckets];
     if (bucket.first && bucket.first->key_id() == id)
         return bucket.first;
-    for (const HashNode *n = bucket.chain; n; n = n->next)
-        if (n->message->key_id() == id)
-            return n->message;
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        if (overflow_[i].message->key_id() == id)
+            return overflow_[i].message;
     return nullptr;
 }
 
 CANdbMessage *CANdbNetwork::find_message_by_j1939_key(uint32_t pgn) const
 {
     const uint32_t key = (pgn & 0x1FFFFu) | kCANdbJ1939KeyBit;
+    if (!hash_)
+        return nullptr;
     const Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first && bucket.first->j1939_key() == key)
         return bucket.first;
-    for (const HashNode *n = bucket.chain; n; n = n->next)
-        if (n->message->j1939_key() == key)
-            return n->message;
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        if (overflow_[i].message->j1939_key() == key)
+            return overflow_[i].message;
     return nullptr;
 }
 
@@ -204,61 +187,54 @@ void CANdbNetwork::hash_message(CANdbMessage *message)
         hash_under(key, message);
 }
 
-// The bucket's first slot when free, else a node at the head of its overflow
-// chain. A message stands at most once in a bucket (its identifier and J1939
-// key may fall into the same one), so a frame never decodes it twice.
+// The bucket's first slot when free, else the head of its overflow chain. A
+// message stands at most once in a bucket (its identifier and J1939 key may
+// fall into the same one), so a frame never decodes it twice.
 void CANdbNetwork::hash_under(uint32_t key, CANdbMessage *message)
 {
+    if (!hash_)
+        hash_.reset(new Bucket[kHashBuckets]);
     Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first == message)
         return;
-    for (const HashNode *n = bucket.chain; n; n = n->next)
-        if (n->message == message)
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        if (overflow_[i].message == message)
             return;
-    if (!bucket.first)
+    if (!bucket.first) {
         bucket.first = message;
-    else
-        bucket.chain = new HashNode{message, bucket.chain};
+    } else {
+        overflow_.push_back({message, bucket.overflow});
+        bucket.overflow = static_cast<int32_t>(overflow_.size() - 1);
+    }
 }
 
 void CANdbNetwork::clear_hash()
 {
-    if (!hash_)
-        return;
-    for (uint32_t i = 0; i < kHashBuckets; ++i) {
-        Bucket &bucket = hash_[i];
-        while (bucket.chain) {
-            HashNode *next = bucket.chain->next;
-            delete bucket.chain;
-            bucket.chain = next;
-        }
-        bucket.first = nullptr;
-    }
+    if (hash_)
+        std::fill(hash_.get(), hash_.get() + kHashBuckets, Bucket());
+    overflow_.clear();
 }
 
 void CANdbNetwork::rehash_messages()
 {
     clear_hash();
-    for (CANdbMessage *m = messages.first; m; m = m->next)
+    for (CANdbMessage *m : messages)
         hash_message(m);
 }
 
 CANdbMessage *CANdbNetwork::first_message()
 {
-    message_cursor_ = messages.first;
-    return message_cursor_;
+    return messages.start(message_cursor_);
 }
 
 CANdbMessage *CANdbNetwork::next_message()
 {
-    if (message_cursor_)
-        message_cursor_ = message_cursor_->next;
-    return message_cursor_;
+    return messages.step(message_cursor_);
 }
 
 CANdbNode *CANdbNetwork::first_node()
 {
-    return nodes.first;
+    return nodes.first();
 }
 
 int CANdbNetwork::decode_frame(uint32_t id, const uint8_t *data, int length, void *argument) const
@@ -283,11 +259,13 @@ int CANdbNetwork::decode_bucket(uint32_t key, bool j1939_pass, uint32_t id, cons
         ++matched;
         decode_message(m, id & 63u, data, length, argument);
     };
+    if (!hash_)
+        return 0;
     const Bucket &bucket = hash_[key % kHashBuckets];
     if (bucket.first)
         visit(bucket.first);
-    for (const HashNode *n = bucket.chain; n; n = n->next)
-        visit(n->message);
+    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+        visit(overflow_[i].message);
     return matched;
 }
 
@@ -304,7 +282,7 @@ void CANdbNetwork::decode_message(const CANdbMessage *m, uint32_t cycle, const u
     uint64_t mux_value = 0;
     const CANdbSignal *mux = plain_multiplexor(m);
     const bool mux_read = mux && mux->decode_unsigned(data, length, mux_value) == 0;
-    for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+    for (const CANdbSignal *s : m->signal_list)
         if (is_present(m, s, mux_read, mux_value, data, length))
             s->decode_and_notify(data, length, argument);
 }
@@ -322,7 +300,7 @@ void CANdbNetwork::apply_can_fd_attributes()
     const CANdbAttributeDef *format = find_attribute_def("VFrameFormat");
     if (!format || format->value_type != CANdbAttrEnum || format->object_kind != CANdbObjectMessage)
         return;
-    for (CANdbMessage *m = messages.first; m; m = m->next) {
+    for (CANdbMessage *m : messages) {
         const CANdbAttributeValue *value = m->attributes.find_by_def(format);
         const char *entry = value ? format->enum_name(value->int_value) : nullptr;
         if (entry && std::strstr(entry, "CAN_FD"))
@@ -337,7 +315,7 @@ void CANdbNetwork::apply_j1939_attributes()
     const CANdbAttributeValue *pgn = attributes.find_by_name("J1939PGN");
     if (pgn && pgn->value_type == CANdbAttrInt && pgn->int_value == 1) {
         j1939_network = true;
-        for (CANdbMessage *m = messages.first; m; m = m->next)
+        for (CANdbMessage *m : messages)
             m->j1939_mode = CANdbJ1939Network;
     }
     bool frame_format_mode = false;
@@ -346,7 +324,7 @@ void CANdbNetwork::apply_j1939_attributes()
     if (format && format->value_type == CANdbAttrEnum && format->object_kind == CANdbObjectMessage) {
         if (format->enum_index("J1939PG") >= 0)
             j1939_frames = true;
-        for (CANdbMessage *m = messages.first; m; m = m->next) {
+        for (CANdbMessage *m : messages) {
             const bool was_extended = m->extended;
             m->apply_frame_format();
             frame_format_mode |= m->j1939_mode == CANdbJ1939FrameFormat;
@@ -362,7 +340,7 @@ void CANdbNetwork::resolve_sign_signals(CANdbMessage *message)
 {
     if (!message)
         return;
-    for (CANdbSignal *s = message->signal_list.first; s; s = s->next) {
+    for (CANdbSignal *s : message->signal_list) {
         if (s->name.empty())
             continue;
         const CANdbAttributeValue *value = s->attributes.find_by_name("VorzeichenSignal");

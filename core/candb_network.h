@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CANdbNetwork {
 public:
@@ -32,22 +33,26 @@ public:
     CANdbNetwork &operator=(const CANdbNetwork &) = delete;
     ~CANdbNetwork();
 
-    // Registers the message in the identifier hash and links it at the
-    // 0-based position (appends when out of range); -1 for null.
-    int insert_message(CANdbMessage *message, int position = -1);
-    int insert_node(CANdbNode *node, int position = -1);
-    // Each appends and sets the owner; -1 for null.
-    int add_env_var(CANdbEnvVar *var);
-    int add_value_table(CANdbValueTable *table);
-    void add_attribute_def(CANdbAttributeDef *definition);
-    void add_schedule_table(LinScheduleTable *table);
-    void add_encoding_type(LinEncodingType *type);
-    // Stores the holder of signals that belong to no frame once; -1 when one is set.
-    int set_pseudo_message(CANdbMessage *message);
+    // The network takes what it is given; each adder answers the element,
+    // or null (and no change) for null.
+    // Registers the message in the identifier hash and places it at the
+    // 0-based position (appends when out of range).
+    CANdbMessage *insert_message(std::unique_ptr<CANdbMessage> message, int position = -1);
+    CANdbNode *insert_node(std::unique_ptr<CANdbNode> node, int position = -1);
+    // Each appends and sets the owner.
+    CANdbEnvVar *add_env_var(std::unique_ptr<CANdbEnvVar> var);
+    CANdbValueTable *add_value_table(std::unique_ptr<CANdbValueTable> table);
+    CANdbAttributeDef *add_attribute_def(std::unique_ptr<CANdbAttributeDef> definition);
+    LinScheduleTable *add_schedule_table(std::unique_ptr<LinScheduleTable> table);
+    LinEncodingType *add_encoding_type(std::unique_ptr<LinEncodingType> type);
+    // Stores the holder of signals that belong to no frame once; -1 (and the
+    // message destroyed) when one is set.
+    int set_pseudo_message(std::unique_ptr<CANdbMessage> message);
     void set_comment(const char *text) { comment = text ? text : ""; }
     void set_source_name(const char *text) { source_name = text ? text : ""; }
 
-    // Lookups by name: exact comparison, first match in list order, or null.
+    // Lookups by name: exact comparison, first match in list order, or null;
+    // hashed on long lists, so a listed element keeps its name.
     CANdbMessage *find_message(const char *name) const;
     CANdbNode *find_node(const char *name) const;
     CANdbEnvVar *find_env_var(const char *name) const;
@@ -83,30 +88,31 @@ public:
     std::string comment;
     std::string reader_text_1; // free for the readers
     std::string reader_text_2;
-    CANdbMessage *pseudo_message = nullptr;
-    CANdbList<CANdbMessage> messages;
-    CANdbList<CANdbEnvVar> env_vars;
-    CANdbList<CANdbValueTable> value_tables;
-    CANdbList<CANdbNode> nodes;
-    CANdbList<CANdbAttributeDef> attribute_defs;
+    std::unique_ptr<CANdbMessage> pseudo_message;
+    CANdbNamedList<CANdbMessage> messages;
+    CANdbNamedList<CANdbEnvVar> env_vars;
+    CANdbNamedList<CANdbValueTable> value_tables;
+    CANdbNamedList<CANdbNode> nodes;
+    CANdbNamedList<CANdbAttributeDef> attribute_defs;
     CANdbAttributeValueList attributes;
     CANdbList<LinScheduleTable> schedule_tables;
-    CANdbList<LinEncodingType> encoding_types;
+    CANdbNamedList<LinEncodingType> encoding_types;
     bool j1939_network = false; // network attribute "J1939PGN" = 1
     bool j1939_frames = false;  // the "VFrameFormat" enumeration has "J1939PG"
     bool flexray = false;       // messages hashed by slot and cycle
     bool can_fd = false;        // network attribute "BusType" = "CAN FD"
     int mux_group_count = 0;    // extended-multiplexing records bound to the network
-    CANdbNetwork *next = nullptr; // next network of the cluster
 
 private:
-    struct HashNode {
-        CANdbMessage *message;
-        HashNode *next;
-    };
+    // A bucket holds its first message itself and chains the others, newest
+    // first, through entries of one overflow pool (-1 ends a chain).
     struct Bucket {
         CANdbMessage *first = nullptr;
-        HashNode *chain = nullptr;
+        int32_t overflow = -1;
+    };
+    struct Overflow {
+        CANdbMessage *message;
+        int32_t next;
     };
 
     void hash_message(CANdbMessage *message);
@@ -116,6 +122,9 @@ private:
     void decode_message(const CANdbMessage *message, uint32_t cycle, const uint8_t *data, int length,
                         void *argument) const;
 
+    // Made when the first message is hashed: a file without messages (one
+    // that only adds definitions) costs no table.
     std::unique_ptr<Bucket[]> hash_;
-    CANdbMessage *message_cursor_ = nullptr;
+    std::vector<Overflow> overflow_;
+    int message_cursor_ = -1;
 };

@@ -5,9 +5,3 @@ CANdbNode::CANdbNode(const char *node_name)
     if (node_name)
         name = node_name;
 }
-
-CANdbNode::~CANdbNode()
-{
-    transmitted.delete_all();
-    received.delete_all();
-}

@@ -1,6 +1,6 @@
 #include "core/candb_signal.h"
 
-#include "core/candb_mux_group.h"
+#include <algorithm>
 
 CANdbSignal::CANdbSignal(const char *signal_name)
 {
@@ -25,7 +25,6 @@ void CANdbSignal::reset()
     byte_order = CANdbIntel;
     value_type = CANdbRawUnset;
     value_kind = CANdbKindNone;
-    next = nullptr;
     sign_signal = nullptr;
     message = nullptr;
     clear_observers();
@@ -36,84 +35,63 @@ void CANdbSignal::reset()
 
 void CANdbSignal::add_receiver(CANdbNode *node)
 {
-    if (!node)
+    if (!node || std::find(receivers.begin(), receivers.end(), node) != receivers.end())
         return;
-    for (const CANdbNodeRef *r = receivers.first; r; r = r->next)
-        if (r->node == node)
-            return;
-    receivers.append(new CANdbNodeRef{node, nullptr});
+    receivers.push_back(node);
     // The node lists a signal exactly when the signal lists the node, so the
     // node's (possibly long) list needs no search.
-    node->received.append(new CANdbSignalRef{this, nullptr});
+    node->received.push_back(this);
 }
 
-void CANdbSignal::set_mux_group(CANdbMuxGroup *group)
+void CANdbSignal::set_mux_group(std::unique_ptr<CANdbMuxGroup> group)
 {
-    if (group == mux_group)
-        return;
-    delete mux_group;
-    mux_group = group;
+    if (group != mux_group_)
+        mux_group_ = std::move(group);
 }
 
 void CANdbSignal::add_dependent(CANdbMuxGroup *group)
 {
-    if (!group || group->multiplexor != this || has_dependent(group))
-        return;
-    group->next_dependent = first_dependent;
-    first_dependent = group;
+    if (group && group->multiplexor == this)
+        dependents_.insert(group);
 }
 
 void CANdbSignal::remove_dependent(CANdbMuxGroup *group)
 {
-    for (CANdbMuxGroup **link = &first_dependent; *link; link = &(*link)->next_dependent) {
-        if (*link == group) {
-            *link = group->next_dependent;
-            group->next_dependent = nullptr;
-            return;
-        }
-    }
+    dependents_.erase(group);
 }
 
 bool CANdbSignal::has_dependent(const CANdbMuxGroup *group) const
 {
-    for (const CANdbMuxGroup *g = first_dependent; g; g = g->next_dependent)
-        if (g == group)
-            return true;
-    return false;
+    return dependents_.count(const_cast<CANdbMuxGroup *>(group)) != 0;
 }
 
-// Takes the signal out of its receivers' lists. Signals usually go in the
-// order they were added, so each is found at the head of those lists.
+// Takes the signal out of its receivers' lists. Lists of the network
+// database destroy their elements from the last to the first, so each signal
+// is found at the tail of those lists, where it is taken out at no cost.
 void CANdbSignal::remove_receivers()
 {
-    for (const CANdbNodeRef *r = receivers.first; r; r = r->next)
-        delete r->node->received.unlink_first([this](const CANdbSignalRef *e) { return e->signal == this; });
-    receivers.delete_all();
+    for (CANdbNode *node : receivers)
+        erase_last_of(node->received, this);
+    receivers.clear();
 }
 
 // A signal that goes away leaves the records that named it as multiplexor
 // without one, so that they never reach back to it.
 void CANdbSignal::detach_dependents()
 {
-    while (first_dependent) {
-        CANdbMuxGroup *group = first_dependent;
-        first_dependent = group->next_dependent;
-        group->next_dependent = nullptr;
+    for (CANdbMuxGroup *group : dependents_)
         group->multiplexor = nullptr;
-    }
+    dependents_.clear();
 }
 
 int CANdbSignal::add_observer(CANdbObserverCallback callback, void *context)
 {
-    auto *observer = new CANdbSignalObserver;
-    observer->callback = callback;
-    observer->context = context;
-    observers.append(observer);
+    observers.push_back({callback, context});
     return 0;
 }
 
 int CANdbSignal::clear_observers()
 {
-    observers.delete_all();
+    observers.clear();
     return 0;
 }

@@ -9,15 +9,17 @@
 // then continue at bit 0 of the previous byte, so their most significant part
 // lies in the lowest byte touched.
 #include "core/candb_attribute_value.h"
-#include "core/candb_list.h"
+#include "core/candb_mux_group.h"
 #include "core/candb_node.h"
 #include "core/candb_value_table.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 class CANdbMessage;
-class CANdbMuxGroup;
 
 enum CANdbByteOrder : uint8_t { CANdbIntel = 0, CANdbMotorola = 1 };
 
@@ -59,7 +61,6 @@ using CANdbObserverCallback = void (*)(void *context, const CANdbSignalValue *va
 struct CANdbSignalObserver {
     CANdbObserverCallback callback = nullptr;
     void *context = nullptr;
-    CANdbSignalObserver *next = nullptr;
 };
 
 class CANdbSignal {
@@ -83,13 +84,14 @@ public:
     // Adds the node once to the receivers and the signal once to the node's received signals.
     void add_receiver(CANdbNode *node);
     // Replaces (and destroys) the extended-multiplexing record.
-    void set_mux_group(CANdbMuxGroup *group);
+    void set_mux_group(std::unique_ptr<CANdbMuxGroup> group);
+    CANdbMuxGroup *mux_group() const { return mux_group_.get(); }
 
     // Extended-multiplexing records whose multiplexor is this signal.
     void add_dependent(CANdbMuxGroup *group);
     void remove_dependent(CANdbMuxGroup *group);
     bool has_dependent(const CANdbMuxGroup *group) const;
-    bool has_dependents() const { return first_dependent != nullptr; }
+    bool has_dependents() const { return !dependents_.empty(); }
 
     // Coding. data is the payload, length its size in bytes. Results are 0 for
     // success and -1 for failure. Raw values are up to 64 bits wide.
@@ -112,7 +114,7 @@ public:
 
     int add_observer(CANdbObserverCallback callback, void *context);
     int clear_observers();
-    bool has_observers() const { return observers.first != nullptr; }
+    bool has_observers() const { return !observers.empty(); }
     // Decodes the physical value and hands it to every observer; -1 (and no
     // call) when there is no observer or the payload does not hold the signal.
     int decode_and_notify(const uint8_t *data, int length, void *argument) const;
@@ -132,16 +134,17 @@ public:
     uint8_t value_type = CANdbRawUnset;
     uint8_t value_kind = CANdbKindNone;
     CANdbValueTable value_table;
-    CANdbSignal *next = nullptr;
     CANdbSignal *sign_signal = nullptr; // sign of a sign-magnitude value, same message
-    CANdbList<CANdbSignalObserver> observers;
+    std::vector<CANdbSignalObserver> observers;
     CANdbAttributeValueList attributes;
     CANdbMessage *message = nullptr;
-    CANdbList<CANdbNodeRef> receivers;
-    CANdbMuxGroup *mux_group = nullptr;     // owned
-    CANdbMuxGroup *first_dependent = nullptr; // chain through CANdbMuxGroup::next_dependent
+    std::vector<CANdbNode *> receivers;
 
 private:
     void remove_receivers();
     void detach_dependents();
+
+    std::unique_ptr<CANdbMuxGroup> mux_group_;
+    // A set: one multiplexor may select thousands of signals.
+    std::unordered_set<CANdbMuxGroup *> dependents_;
 };

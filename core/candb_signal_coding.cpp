@@ -177,7 +177,7 @@ void CANdbSignal::update_value_kind()
 
 int CANdbSignal::decode_and_notify(const uint8_t *data, int payload_length, void *argument) const
 {
-    if (!observers.first)
+    if (observers.empty())
         return -1;
     CANdbSignalValue record;
     record.kind = value_kind;
@@ -224,7 +224,7 @@ int CANdbSignal::decode_and_notify(const uint8_t *data, int payload_length, void
         else
             record.int_value = truncate_to_int32(physical);
     }
-    for (const CANdbSignalObserver *o = observers.first; o; o = o->next)
-        o->callback(o->context, &record, argument);
+    for (const CANdbSignalObserver &o : observers)
+        o.callback(o.context, &record, argument);
     return 0;
 }

@@ -2,9 +2,9 @@
 
 const CANdbValueDescription *CANdbValueDescriptionList::find(int32_t value) const
 {
-    for (const CANdbValueDescription *d = first; d; d = d->next)
-        if (d->value == value)
-            return d;
+    for (const CANdbValueDescription &d : entries_)
+        if (d.value == value)
+            return &d;
     return nullptr;
 }
 
@@ -12,14 +12,7 @@ int CANdbValueDescriptionList::append(int32_t value, const char *text)
 {
     if (!text)
         return -1;
-    auto *d = new CANdbValueDescription;
-    d->text = text;
-    d->value = value;
-    if (last)
-        last->next = d;
-    else
-        first = d;
-    last = d;
+    entries_.push_back({text, value});
     return 0;
 }
 
@@ -28,16 +21,6 @@ int CANdbValueDescriptionList::append_unique(int32_t value, const char *text)
     if (!text || find(value))
         return -1;
     return append(value, text);
-}
-
-void CANdbValueDescriptionList::clear()
-{
-    while (first) {
-        CANdbValueDescription *next = first->next;
-        delete first;
-        first = next;
-    }
-    last = nullptr;
 }
 
 CANdbValueTable::CANdbValueTable(const char *table_name)

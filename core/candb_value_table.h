@@ -4,22 +4,18 @@
 // named value table.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CANdbNetwork;
 
 struct CANdbValueDescription {
     std::string text;
     int32_t value = 0;
-    CANdbValueDescription *next = nullptr;
 };
 
-// A singly linked list of value descriptions in the order they were added.
+// Value descriptions in the order they were added.
 class CANdbValueDescriptionList {
 public:
-    CANdbValueDescriptionList() = default;
-    CANdbValueDescriptionList(const CANdbValueDescriptionList &) = delete;
-    CANdbValueDescriptionList &operator=(const CANdbValueDescriptionList &) = delete;
-    ~CANdbValueDescriptionList() { clear(); }
 
     // The entry for the value, or null.
     const CANdbValueDescription *find(int32_t value) const;
@@ -27,11 +23,14 @@ public:
     int append(int32_t value, const char *text);
     // Appends an entry unless the value is present; -1 for a null text or a present value.
     int append_unique(int32_t value, const char *text);
-    void clear();
-    bool empty() const { return first == nullptr; }
+    void clear() { entries_.clear(); }
+    bool empty() const { return entries_.empty(); }
+    int count() const { return static_cast<int>(entries_.size()); }
+    std::vector<CANdbValueDescription>::const_iterator begin() const { return entries_.begin(); }
+    std::vector<CANdbValueDescription>::const_iterator end() const { return entries_.end(); }
 
-    CANdbValueDescription *first = nullptr;
-    CANdbValueDescription *last = nullptr;
+private:
+    std::vector<CANdbValueDescription> entries_;
 };
 
 // A value table: named (VAL_TABLE_ of a DBC file) or embedded in a signal for
@@ -49,6 +48,5 @@ public:
 
     std::string name;
     CANdbValueDescriptionList descriptions;
-    CANdbValueTable *next = nullptr;
     CANdbNetwork *network = nullptr;
 };

@@ -6,11 +6,6 @@ LinEncodingType::LinEncodingType(const char *type_name)
         name = type_name;
 }
 
-LinEncodingType::~LinEncodingType()
-{
-    physical_ranges.delete_all();
-}
-
 int LinEncodingType::add_logical_value(int32_t value, const char *text)
 {
     return logical_values.append(value, text);
@@ -18,5 +13,5 @@ int LinEncodingType::add_logical_value(int32_t value, const char *text)
 
 void LinEncodingType::add_physical_range(int32_t minimum, int32_t maximum, double scale, double offset)
 {
-    physical_ranges.append(new LinPhysicalRange{minimum, maximum, scale, offset, nullptr});
+    physical_ranges.push_back({minimum, maximum, scale, offset});
 }

@@ -1,18 +1,17 @@
 #pragma once
 // A signal encoding type of a LIN description file: logical values (texts for
 // raw values) and physical ranges (scaling of raw ranges).
-#include "core/candb_list.h"
 #include "core/candb_value_table.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct LinPhysicalRange {
     int32_t minimum = 0;
     int32_t maximum = 0;
     double scale = 1.0;
     double offset = 0.0;
-    LinPhysicalRange *next = nullptr;
 };
 
 class LinEncodingType {
@@ -20,7 +19,6 @@ public:
     explicit LinEncodingType(const char *name = nullptr);
     LinEncodingType(const LinEncodingType &) = delete;
     LinEncodingType &operator=(const LinEncodingType &) = delete;
-    ~LinEncodingType();
 
     // Appends a logical value (repeated values are kept); -1 for a null text.
     int add_logical_value(int32_t value, const char *text);
@@ -29,6 +27,5 @@ public:
     std::string name;
     std::string unit;
     CANdbValueDescriptionList logical_values;
-    CANdbList<LinPhysicalRange> physical_ranges;
-    LinEncodingType *next = nullptr;
+    std::vector<LinPhysicalRange> physical_ranges;
 };

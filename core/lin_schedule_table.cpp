@@ -6,12 +6,7 @@ LinScheduleTable::LinScheduleTable(const char *table_name)
         name = table_name;
 }
 
-LinScheduleTable::~LinScheduleTable()
-{
-    entries.delete_all();
-}
-
 void LinScheduleTable::add_entry(CANdbMessage *frame, double delay)
 {
-    entries.append(new LinScheduleEntry{frame, delay, nullptr});
+    entries.push_back({frame, delay});
 }

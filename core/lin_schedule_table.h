@@ -1,16 +1,14 @@
 #pragma once
 // A schedule table of a LIN description file: the frames the master sends in
 // turn, each followed by its delay.
-#include "core/candb_list.h"
-
 #include <string>
+#include <vector>
 
 class CANdbMessage;
 
 struct LinScheduleEntry {
     CANdbMessage *frame = nullptr;
     double delay = 0.0; // milliseconds
-    LinScheduleEntry *next = nullptr;
 };
 
 class LinScheduleTable {
@@ -18,11 +16,9 @@ public:
     explicit LinScheduleTable(const char *name = nullptr);
     LinScheduleTable(const LinScheduleTable &) = delete;
     LinScheduleTable &operator=(const LinScheduleTable &) = delete;
-    ~LinScheduleTable();
 
     void add_entry(CANdbMessage *frame, double delay);
 
     std::string name;
-    CANdbList<LinScheduleEntry> entries;
-    LinScheduleTable *next = nullptr;
+    std::vector<LinScheduleEntry> entries;
 };

@@ -10,6 +10,12 @@ VyrAppOptions &vyr_app_options()
     return app_options;
 }
 
+VyrUserPreferences &vyr_user_preferences()
+{
+    static VyrUserPreferences preferences;
+    return preferences;
+}
+
 platform::RtClockDevice *clock_driver_handle()
 {
     return clock_driver.load();

@@ -23,6 +23,15 @@ struct VyrAppOptions
 // The switches of this process; the shell sets them at start-up.
 VyrAppOptions &vyr_app_options();
 
+// The user preferences that interfaces read; the shell loads them.
+struct VyrUserPreferences
+{
+    // A script or description file changed on disk is reloaded at measurement
+    // start without asking.
+    std::atomic<bool> reload_changed_files{false};
+};
+VyrUserPreferences &vyr_user_preferences();
+
 // The open clock driver "rtclockx", or null when it is not open (the shell
 // opens it at start-up unless told not to, and owns it).
 platform::RtClockDevice *clock_driver_handle();

@@ -91,6 +91,11 @@ void VyrSignalEntry::notify_signal_gone()
     notify_each([](VyrSignalListener *listener) { listener->signal_gone(); });
 }
 
+void VyrSignalEntry::notify_value_reset()
+{
+    notify_each([](VyrSignalListener *listener) { listener->value_reset(); });
+}
+
 void VyrSignalEntry::reset()
 {
     bind(nullptr);

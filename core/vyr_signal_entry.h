@@ -41,6 +41,8 @@ public:
     void notify_listeners(const SignalValue &value);
     // signal_gone of every listener in order.
     void notify_signal_gone();
+    // value_reset of every listener in order.
+    void notify_value_reset();
 
     // Unbinds the signal, detaches every listener (they belong to their
     // windows), clears the pending value and deletes the polling timer,

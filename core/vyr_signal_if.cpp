@@ -182,6 +182,15 @@ void report_error(VyrSignalIf *signal_if, int code)
 
 // --- Construction -------------------------------------------------------------------
 
+namespace {
+std::atomic<VyrScriptHostingFactory> g_script_hosting_factory{nullptr};
+}
+
+void set_script_hosting_factory(VyrScriptHostingFactory factory)
+{
+    g_script_hosting_factory = factory;
+}
+
 VyrSignalIf::VyrSignalIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification)
     : m_owner(owner),
       m_notification(notification),
@@ -203,6 +212,8 @@ VyrSignalIf::VyrSignalIf(const char *type_name, QObject *owner, VyrSignalIfNotif
     m_request_read = m_request_nodes[0].get();
     m_request_write = m_request_nodes[0].get();
 
+    if (VyrScriptHostingFactory factory = g_script_hosting_factory.load())
+        m_hosting = factory(this);
     SignalIfList::link(this);
 }
 
@@ -218,6 +229,8 @@ VyrSignalIf::~VyrSignalIf()
             m_thread.join();
         }
     }
+    // Its triggers go before the wheel, the variables and the signals they refer to.
+    m_hosting.reset();
     SignalIfList::unlink(this);
     if (VyrEnvVarList *variables = VyrEnvVarList::instance())
         variables->remove_definer(&m_definer);
@@ -305,14 +318,51 @@ void VyrSignalIf::set_signal_list(std::unique_ptr<VyrSignalList> list)
     m_signals = std::move(list);
 }
 
-int VyrSignalIf::read_script_signal(VyrSignalEntry *, SignalValue &)
+int VyrSignalIf::sclib_init()
 {
-    return -1;
+    return m_hosting ? m_hosting->sclib_init() : 0;
 }
 
-int VyrSignalIf::write_script_signal(VyrSignalEntry *, const SignalValue &)
+int VyrSignalIf::after_reload()
 {
-    return -1;
+    return m_hosting ? m_hosting->after_reload() : 0;
+}
+
+int VyrSignalIf::check_script_file_modified(QWidget *parent)
+{
+    return m_hosting ? m_hosting->check_script_file_modified(parent) : 0;
+}
+
+int VyrSignalIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
+{
+    return m_hosting ? m_hosting->read_script_signal(entry, value) : -1;
+}
+
+int VyrSignalIf::write_script_signal(VyrSignalEntry *entry, const SignalValue &value)
+{
+    return m_hosting ? m_hosting->write_script_signal(entry, value) : -1;
+}
+
+bool VyrSignalIf::has_script_machine() const
+{
+    return m_hosting && m_hosting->has_machine();
+}
+
+void VyrSignalIf::store_script_argument(const ScriptTrigger &item)
+{
+    if (m_hosting)
+        m_hosting->store_argument(item);
+}
+
+int VyrSignalIf::run_script_function(int function_id)
+{
+    return m_hosting ? m_hosting->run_function(function_id) : 0;
+}
+
+void VyrSignalIf::drop_script_run_state()
+{
+    if (m_hosting)
+        m_hosting->drop_run_state();
 }
 
 SignalRecord *VyrSignalIf::new_signal(const char *name, uint32_t flags)
@@ -440,10 +490,8 @@ int VyrSignalIf::run_script_functions(const std::vector<int> &functions)
     if (!has_script_machine())
         return 0;
     for (int function_id : functions) {
-        std::lock_guard<std::mutex> lock(m_script_mutex);
-        ++m_script_busy;
+        ScriptRunLock lock(*this);
         run_script_function(function_id);
-        --m_script_busy;
     }
     return 0;
 }
@@ -626,8 +674,7 @@ int VyrSignalIf::process_output_queue()
             if (!item)
                 return 0;
         }
-        std::lock_guard<std::mutex> lock(m_script_mutex);
-        ++m_script_busy;
+        ScriptRunLock lock(*this);
         item->set_pending(false);
         if ((item->type() & 0xFFFF) != 0 && item->function_id() > 0) {
             store_script_argument(*item);
@@ -635,8 +682,13 @@ int VyrSignalIf::process_output_queue()
         }
         if (item->type() >= ScriptTrigger::internal_base)
             execute_internal_script_trigger(item->type(), item->address(), item->argument());
-        --m_script_busy;
     }
+}
+
+void VyrSignalIf::remove_output(ScriptTrigger *item)
+{
+    std::lock_guard<std::mutex> lock(m_output_mutex);
+    m_output_queue.remove(item);
 }
 
 void VyrSignalIf::unlink_deferred_locked(VyrDeferredCall *call)

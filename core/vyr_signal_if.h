@@ -10,6 +10,7 @@
 #include "core/time_base.h"
 #include "core/vyr_definer.h"
 #include "core/vyr_deferred_call.h"
+#include "core/vyr_script_hosting.h"
 #include "core/vyr_signal_entry.h"
 #include "platform/event.h"
 #include "platform/wait.h"
@@ -121,10 +122,11 @@ public:
     virtual void init_new() {}
     virtual void before_reload() {}
     // Script hosting: compile the script library and file; reload them.
-    virtual int sclib_init() { return 0; }
-    virtual int after_reload() { return 0; }
+    virtual int sclib_init();
+    virtual int after_reload();
     virtual bool has_script_file() const;
-    virtual int check_script_file_modified(QWidget *parent) { return 0; }
+    // 1 when the user abandoned the start, -1 when a reload failed.
+    virtual int check_script_file_modified(QWidget *parent);
     virtual int reload_script();
     virtual void rebase_script_file_path(const QString &old_dir, const QString &new_dir);
     virtual int process_output_queue();
@@ -137,7 +139,7 @@ public:
     virtual void set_signal_list(std::unique_ptr<VyrSignalList> list);
     virtual VyrSignalList *signal_list() const { return m_signals.get(); }
     // Script-defined signals: run the signal's script function. Without a
-    // script machine (the base class) -1.
+    // script machine -1.
     virtual int read_script_signal(VyrSignalEntry *entry, SignalValue &value);
     virtual int write_script_signal(VyrSignalEntry *entry, const SignalValue &value);
     // Id of a script struct or event name of this interface; -1 when not its own.
@@ -193,6 +195,7 @@ public:
     const QString &script_file() const { return m_script_file; }
     void set_script_file(const QString &path) { m_script_file = path; }
     int script_ok() const { return m_script_ok; }
+    void set_script_ok(int ok) { m_script_ok = ok; }
     int reconnect_time() const { return m_reconnect_time; }
     // Only positive values are taken.
     void set_reconnect_time(int seconds);
@@ -212,6 +215,39 @@ public:
     void set_seedkey_library(std::unique_ptr<SeedKeyLibrary> library);
     // Nodes of the request ring (it starts with 8 and grows by 4 when full).
     int request_node_count() const { return m_request_node_count; }
+
+    // --- Script hosting -----------------------------------------------------------
+    // Null when no script engine is installed.
+    VyrScriptHosting *script_hosting() const { return m_hosting.get(); }
+    // Held around every run of the script machine: the script mutex, with
+    // the busy counter raised.
+    class ScriptRunLock
+    {
+    public:
+        explicit ScriptRunLock(VyrSignalIf &signal_if) : m_signal_if(signal_if), m_lock(signal_if.m_script_mutex)
+        {
+            ++m_signal_if.m_script_busy;
+        }
+        ~ScriptRunLock() { --m_signal_if.m_script_busy; }
+        ScriptRunLock(const ScriptRunLock &) = delete;
+        ScriptRunLock &operator=(const ScriptRunLock &) = delete;
+
+    private:
+        VyrSignalIf &m_signal_if;
+        std::lock_guard<std::mutex> m_lock;
+    };
+    // Script function ids of the "variables", "init", "start" and "stop"
+    // hooks, in the order the script defines them. open runs "start", close
+    // runs "stop"; the interfaces run "variables" and "init" in prepare_start.
+    std::vector<int> &variables_functions() { return m_variables_functions; }
+    std::vector<int> &init_functions() { return m_init_functions; }
+    std::vector<int> &start_functions() { return m_start_functions; }
+    std::vector<int> &stop_functions() { return m_stop_functions; }
+    // Runs the functions in order, each under the script lock.
+    int run_script_functions(const std::vector<int> &functions);
+    // Takes a trigger out of the output queue (a timer restarted or cancelled,
+    // a trigger about to be deleted).
+    void remove_output(ScriptTrigger *item);
 
     // Appends the interface's section (named by its type) to the
     // configuration and writes the common keys; the subclass adds its own.
@@ -238,13 +274,13 @@ protected:
     // The thread body.
     virtual void run();
 
-    // Script hosting runs script functions through these; the base class has
-    // no script machine.
-    virtual bool has_script_machine() const { return false; }
-    virtual void store_script_argument(const ScriptTrigger &item) {}
-    virtual int run_script_function(int function_id) { return 0; }
+    // The output queue and open/close run script functions through these,
+    // which hand them to the script hosting.
+    virtual bool has_script_machine() const;
+    virtual void store_script_argument(const ScriptTrigger &item);
+    virtual int run_script_function(int function_id);
     // Called by stop(): the script context forgets the state of its last run.
-    virtual void drop_script_run_state() {}
+    virtual void drop_script_run_state();
 
     void set_cycle_time(int ms) { m_cycle_time = ms; }
     // The next `count` waits of the thread use a 1 ms time-out.
@@ -257,9 +293,6 @@ protected:
     platform::Event &tick_event() { return m_tick_event; }
     // script_busy is raised around every run of the script machine.
     std::mutex &script_mutex() { return m_script_mutex; }
-    // Script function ids run by open ("start") and close ("stop").
-    std::vector<int> &start_functions() { return m_start_functions; }
-    std::vector<int> &stop_functions() { return m_stop_functions; }
     // Clears the state of every signal (at measurement start).
     void reset_signal_states();
     // The entries of the followed signals, in creation order.
@@ -286,7 +319,6 @@ private:
     void reconnect();
     void catch_up_timer_wheel(bool &behind);
     void rearm_polling_timers();
-    int run_script_functions(const std::vector<int> &functions);
     void unlink_deferred_locked(VyrDeferredCall *call);
     void log_prefixed(int level, const std::string &prefix, const std::string &text);
     void vlog_printf(int level, const char *prefix, const char *format, va_list args);
@@ -367,8 +399,13 @@ private:
     std::atomic<bool> m_finished{true};
     std::atomic<std::thread::id> m_thread_id{};
 
+    std::vector<int> m_variables_functions;
+    std::vector<int> m_init_functions;
     std::vector<int> m_start_functions;
     std::vector<int> m_stop_functions;
+    // Made last and destroyed first: it refers to the interface's definer,
+    // timer wheel and signals.
+    std::unique_ptr<VyrScriptHosting> m_hosting;
 
     std::mutex m_handlers_mutex;
     std::vector<VyrSignalIfHandler *> m_handlers;

@@ -21,6 +21,8 @@ public:
     virtual void value_changed(const SignalValue &value) = 0;
     // The followed signal is gone; the listener must not use it any more.
     virtual void signal_gone() {}
+    // The signal's value was reset (a script's signalResetValue).
+    virtual void value_reset() {}
 
     // Leaves the entry, waiting for a notification of this listener in
     // progress. A listener that another thread notifies calls it first thing

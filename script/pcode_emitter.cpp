@@ -17,6 +17,7 @@ PCodeMachine::Placement PCodeMachine::place_code(const void *bytes, int32_t coun
         position = insert_position_;
     if (count < 0 || !ensure_code_room(count))
         return Placement::failed;
+    code_changed();
     uint8_t *code = code_.data();
     if (position >= 0 && position < code_length_) {
         std::memmove(code + position + count, code + position, size_t(code_length_ - position));
@@ -101,6 +102,7 @@ int PCodeMachine::reserve_code(int32_t n, int32_t position)
         return 0;
     if (!ensure_code_room(n))
         return -1;
+    code_changed();
     std::memset(code_.data() + code_length_, 0, size_t(n));
     code_length_ += n;
     return 0;
@@ -118,6 +120,7 @@ int PCodeMachine::patch_bytes(int32_t value, int n, int32_t position)
 {
     if (n < 1 || n > 4 || position < 0 || int64_t(position) + n > code_length_)
         return -1;
+    code_changed();
     std::memcpy(code_.data() + position, &value, size_t(n));
     return 0;
 }
@@ -131,6 +134,7 @@ int PCodeMachine::patch_double(double value, int32_t position)
 {
     if (position < 0 || int64_t(position) + 8 > code_length_)
         return -1;
+    code_changed();
     std::memcpy(code_.data() + position, &value, sizeof value);
     return 0;
 }
@@ -141,6 +145,7 @@ int PCodeMachine::or_opcode(int bits, int32_t position)
         position = code_length_ - 1;
     if (position < 0 || position >= code_length_)
         return -1;
+    code_changed();
     code_[size_t(position)] |= uint8_t(bits);
     return 0;
 }
@@ -157,6 +162,7 @@ int PCodeMachine::resolve_label(int32_t start, int32_t label, int32_t target)
             int32_t operand;
             std::memcpy(&operand, code + pc + 1, sizeof operand);
             if (operand == label) {
+                code_changed();
                 code[pc] = uint8_t(op & ~1);
                 std::memcpy(code + pc + 1, &target, sizeof target);
             }
@@ -205,6 +211,7 @@ void PCodeMachine::drop_instructions(int n)
     if (n < 1)
         return;
     n = std::min(n, window_size - 1);
+    code_changed();
     code_length_ = std::clamp(window_[n - 1].position, 0, code_length_);
     std::copy(window_ + n, window_ + window_size, window_);
     std::fill(window_ + window_size - n, window_ + window_size, PCodeWindowEntry{});

@@ -82,11 +82,18 @@ void PCodeMachine::set_data_double(int32_t address, double value)
         std::memcpy(p, &value, sizeof value);
 }
 
+// The data memory only ever grows: the interpreter checks a global address of
+// its decoded code once, when it decodes it.
 bool PCodeMachine::grow_data_to(int64_t size)
 {
     if (size > INT32_MAX)
         return false;
     try {
+        // The room that a run adds for its locals comes with every new
+        // buffer, so that the run neither copies large data memory again nor
+        // needs it twice over; the new bytes are zeroed once, by the resize.
+        if (size_t(size) > data_.capacity())
+            data_.reserve(std::max(size_t(size) + run_data_reserve, data_.capacity() + data_.capacity() / 2));
         data_.resize(size_t(size));
     } catch (const std::bad_alloc &) {
         return false;
@@ -96,7 +103,10 @@ bool PCodeMachine::grow_data_to(int64_t size)
 
 int PCodeMachine::allocate_data(int32_t bytes)
 {
-    data_top_ += bytes;
+    const int64_t top = int64_t(data_top_) + bytes;
+    if (top < 0 || top > INT32_MAX)
+        return -1;
+    data_top_ = int32_t(top);
     data_high_water_ = std::max(data_high_water_, data_top_);
     if (data_top_ >= data_capacity()
         && !grow_data_to(std::max<int64_t>(int64_t(data_capacity()) + data_growth, int64_t(data_top_) + data_growth)))
@@ -230,6 +240,7 @@ int PCodeMachine::append_code(const void *bytes, int32_t count)
 {
     if (count < 0 || !ensure_code_room(count))
         return -1;
+    code_changed();
     std::memcpy(code_.data() + code_length_, bytes, size_t(count));
     code_length_ += count;
     return 0;

@@ -14,11 +14,14 @@
 // through report_error and aborts the current run; outside a run the access
 // reads 0 or writes nothing.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 class ScriptCompiler;
 class ScriptSymbolTable;
+struct PCodeSlot;
 
 // One operand stack cell: a double in all 8 bytes, or an int in the low word
 // plus a high word. For an address the high word is its size bound, the number
@@ -141,7 +144,8 @@ public:
     // Numbers the next script function: raises the count and answers it.
     int next_function_number() { return ++function_count_; }
 
-    // Data allocation during compilation; -1 when the memory could not grow.
+    // Data allocation during compilation; -1 when the memory could not grow
+    // or the data top would leave the int range.
     int allocate_data(int32_t bytes);
     int align_data();
     int32_t data_top() const { return data_top_; }
@@ -227,6 +231,11 @@ public:
 
 private:
     int execute(void *context);
+    // The decoded form of the code that the interpreter runs: one slot per
+    // code byte, decoded when first reached and kept until the code changes.
+    PCodeSlot *decoded_code();
+    void decode_at(int32_t address, bool fuse);
+    void code_changed() { decoded_.reset(); }
     bool ensure_code_room(int32_t extra);
     bool grow_data_to(int64_t size);
     int bind(int number, const PCodeFunction &entry);
@@ -245,6 +254,7 @@ private:
     std::vector<PCodeCell> stack_;
     std::vector<PCodeFrame> frames_;
     std::vector<PCodeFunction> functions_;
+    std::unique_ptr<PCodeSlot, void (*)(void *)> decoded_{nullptr, std::free};
 
     int32_t pc_ = 0;
     int sp_ = 0;

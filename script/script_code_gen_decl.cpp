@@ -550,9 +550,7 @@ bool ScriptCodeGen::initialize_with_text(const char *text)
     machine_->emit_string(text);
     pop(1);
     optimise();
-    if (open_array_)
-        compiler_->allocate_variable(variable, length);
-    return true;
+    return !open_array_ || compiler_->allocate_variable(variable, length);
 }
 
 bool ScriptCodeGen::open_initializer_level()
@@ -641,7 +639,8 @@ bool ScriptCodeGen::end_initializer()
     const int element_size = variable->element_size();
     if (open_array_) {
         const int row = variable->dim2 >= 1 ? variable->dim2 : 1;
-        compiler_->allocate_variable(variable, (appended_ + row - 1) / row);
+        if (!compiler_->allocate_variable(variable, (appended_ + row - 1) / row))
+            return false;
     }
     // The outermost list is padded with zero elements up to the variable's
     // size like the nested lists, so no element keeps what memory held

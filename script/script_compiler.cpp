@@ -229,17 +229,13 @@ ScriptVariable *ScriptCompiler::declare_variable(const char *name, uint32_t type
     if (type == TYPE_STRUCT)
         variable->struct_type = struct_type;
 
-    if (function_depth == 0) {
-        machine->align_data();
-        variable->address = static_cast<uint32_t>(machine->data_top());
-        variable->local = 0;
-        machine->allocate_data(variable->size());
-    } else {
-        frame_size = (frame_size + 3) & ~3;
-        variable->address = static_cast<uint32_t>(frame_size);
-        variable->local = 1;
-        frame_size += variable->size();
+    const int64_t start = (int64_t(function_depth == 0 ? machine->data_top() : frame_size) + 3) & ~int64_t(3);
+    if (!reserve_storage(start, variable->size())) {
+        delete variable;
+        return nullptr;
     }
+    variable->address = static_cast<uint32_t>(start);
+    variable->local = function_depth == 0 ? 0 : 1;
 
     // A struct type with a binding initialises each new variable through
     // the machine's address-notify hook.
@@ -255,14 +251,29 @@ ScriptVariable *ScriptCompiler::declare_variable(const char *name, uint32_t type
     return variable;
 }
 
-void ScriptCompiler::allocate_variable(ScriptVariable *variable, int dim1)
+bool ScriptCompiler::allocate_variable(ScriptVariable *variable, int dim1)
 {
     if (dim1 > 0)
         variable->dim1 = dim1;
-    if (variable->local)
-        frame_size += variable->size();
-    else
-        machine->allocate_data(variable->size());
+    return reserve_storage(function_depth == 0 ? machine->data_top() : frame_size, variable->size());
+}
+
+bool ScriptCompiler::reserve_storage(int64_t start, int64_t bytes)
+{
+    const int64_t end = start + bytes;
+    if (end > INT32_MAX) {
+        error("Array too large.");
+        return false;
+    }
+    if (function_depth > 0) {
+        frame_size = int(end);
+        return true;
+    }
+    if (machine->allocate_data(int32_t(end - machine->data_top())) != 0) {
+        error("Not enough memory for the variables.");
+        return false;
+    }
+    return true;
 }
 
 int ScriptCompiler::declare_function(const char *name, bool copy_name)

@@ -65,8 +65,14 @@ public:
     // --- Declarations and lookups on the current scope level ---
     ScriptVariable *declare_variable(const char *name, uint32_t type, ScriptStructType *struct_type, int dim1,
                                      int dim2, bool copy_name);
-    // Gives storage to a variable whose first dimension became known later.
-    void allocate_variable(ScriptVariable *variable, int dim1);
+    // Gives storage to a variable whose first dimension became known later;
+    // false after an error.
+    bool allocate_variable(ScriptVariable *variable, int dim1);
+    // Storage of `bytes` from `start` on, in the frame of the function being
+    // compiled or else in the data memory. The running total is counted in 64
+    // bits: past the int range it is refused with "Array too large.", and data
+    // memory that cannot grow fails the compilation. False after an error.
+    bool reserve_storage(int64_t start, int64_t bytes);
     // Declares the function with the collected parameter list, or matches it
     // with its earlier prototype. 0, or -1 after an error.
     int declare_function(const char *name, bool copy_name);

@@ -8,6 +8,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -46,6 +48,9 @@ bool read_file(const char *name, std::vector<char> &bytes)
     FILE *file = std::fopen(name, "rb");
     if (!file)
         return false;
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0 && info.st_size > 0)
+        bytes.reserve(static_cast<size_t>(info.st_size));
     char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
@@ -166,9 +171,18 @@ int DbcFileIo::read(CANdbNetwork *network)
 
     network->apply_can_fd_attributes();
     network->apply_j1939_attributes();
-    for (CANdbMessage *m = network->messages.first; m; m = m->next)
+    for (CANdbMessage *m : network->messages)
         network->resolve_sign_signals(m);
     return 0;
+}
+
+int DbcFileIo::expected(const char *what, const char *where)
+{
+    if (where)
+        error("%s expected %s", what, where);
+    else
+        error("%s expected", what);
+    return kDbcError;
 }
 
 int DbcFileIo::skip_statement(int token)
@@ -178,52 +192,54 @@ int DbcFileIo::skip_statement(int token)
     return token == ';' ? lexer_->next_token() : token;
 }
 
+// A comment has no statement keyword in it: one before the ";" starts the
+// next statement, and the comment lacked its ";".
+int DbcFileIo::skip_comment(int token, int comment_line)
+{
+    while (token != ';' && token != kDbcEof && token != kDbcError) {
+        if (token >= kDbcNs) { // the keyword tokens
+            warning("';' expected after the comment of line %d", comment_line);
+            return token;
+        }
+        token = lexer_->next_token();
+    }
+    return token == ';' ? lexer_->next_token() : token;
+}
+
 // BU_: NODE NODE ... up to the end of the line.
 int DbcFileIo::parse_nodes()
 {
-    if (lexer_->next_token() != ':') {
-        error("':' expected");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != ':')
+        return expected("':'");
     int token = lexer_->next_token();
     for (; token == kDbcIdent; token = lexer_->next_token())
         if (lexer_->text() != kNoNode)
-            network_->insert_node(new CANdbNode(lexer_->text().c_str()));
+            network_->insert_node(std::make_unique<CANdbNode>(lexer_->text().c_str()));
     return token;
 }
 
 // BO_ id name: dlc transmitter, then its SG_ lines.
 int DbcFileIo::parse_message()
 {
-    if (lexer_->next_token() != kDbcInt) {
-        error("CAN id expected");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != kDbcInt)
+        return expected("CAN id");
     const uint32_t raw_id = static_cast<uint32_t>(lexer_->int_value());
-    auto *message = new CANdbMessage;
+    auto message = std::make_unique<CANdbMessage>();
     if (raw_id == kCANdbPseudoMessageId) {
         message->id = raw_id;
     } else {
         message->id = raw_id & ~kCANdbExtendedBit;
         message->extended = (raw_id & kCANdbExtendedBit) != 0;
     }
-    auto fail = [message]() {
-        delete message;
-        return kDbcError;
-    };
-    if (lexer_->next_token() != kDbcIdent) {
-        error("Message name expected");
-        return fail();
-    }
-    message->set_name(lexer_->text().c_str());
-    if (lexer_->next_token() != ':') {
-        error("':' expected after message name");
-        return fail();
-    }
-    if (lexer_->next_token() != kDbcInt) {
-        error("DLC expected");
-        return fail();
-    }
+    if (lexer_->next_token() != kDbcIdent)
+        return expected("Message name");
+    message->name = lexer_->text();
+    if (raw_id == kCANdbPseudoMessageId && network_->pseudo_message)
+        warning("Second message of id %u ('%s') dropped", raw_id, message->name.c_str());
+    if (lexer_->next_token() != ':')
+        return expected("':'", "after message name");
+    if (lexer_->next_token() != kDbcInt)
+        return expected("DLC");
     message->dlc = static_cast<int32_t>(lexer_->int_value());
     int token = lexer_->next_token();
     if (token == kDbcIdent) {
@@ -231,8 +247,7 @@ int DbcFileIo::parse_message()
             message->set_transmitter(network_->find_node(lexer_->text().c_str()));
         token = lexer_->next_token();
     } else if (token != kDbcEol) {
-        error("Sender name expected");
-        return fail();
+        return expected("Sender name");
     }
     while (token == kDbcEol || token == kDbcSg) {
         if (token == kDbcEol) {
@@ -240,33 +255,25 @@ int DbcFileIo::parse_message()
             continue;
         }
         bool failed = false;
-        token = parse_signal(message, failed);
+        token = parse_signal(*message, failed);
         if (failed)
-            return fail();
+            return kDbcError;
     }
-    if (raw_id == kCANdbPseudoMessageId) {
-        // The holder of signals without a frame; a second one is dropped.
-        if (network_->set_pseudo_message(message) != 0)
-            delete message;
-    } else {
-        network_->insert_message(message);
-    }
+    if (raw_id != kCANdbPseudoMessageId)
+        network_->insert_message(std::move(message));
+    else if (!network_->pseudo_message) // the holder of signals without a frame
+        network_->set_pseudo_message(std::move(message));
     return token;
 }
 
 // SG_ name [mux] : start|length@order sign (factor,offset) [min|max] "unit" receivers
-int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
+int DbcFileIo::parse_signal(CANdbMessage &message, bool &failed)
 {
     failed = true;
-    if (lexer_->next_token() != kDbcIdent) {
-        error("Signal name expected");
-        return kDbcError;
-    }
-    auto *signal = new CANdbSignal(lexer_->text().c_str());
-    auto fail = [signal]() {
-        delete signal;
-        return kDbcError;
-    };
+    if (lexer_->next_token() != kDbcIdent)
+        return expected("Signal name");
+    auto signal = std::make_unique<CANdbSignal>();
+    signal->name = lexer_->text();
     int token = lexer_->next_token();
     if (token == kDbcIdent) {
         std::string indicator = lexer_->text();
@@ -279,32 +286,20 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         }
         token = lexer_->next_token();
     }
-    if (token != ':') {
-        error("':' expected after signal name");
-        return fail();
-    }
-    if (lexer_->next_token() != kDbcInt) {
-        error("Signal bit position expected");
-        return fail();
-    }
+    if (token != ':')
+        return expected("':'", "after signal name");
+    if (lexer_->next_token() != kDbcInt)
+        return expected("Signal bit position");
     const int start = static_cast<int32_t>(lexer_->int_value());
-    if (lexer_->next_token() != '|') {
-        error("'|' expected after signal name");
-        return fail();
-    }
-    if (lexer_->next_token() != kDbcInt) {
-        error("Signal length expected");
-        return fail();
-    }
+    if (lexer_->next_token() != '|')
+        return expected("'|'", "after bit position");
+    if (lexer_->next_token() != kDbcInt)
+        return expected("Signal length");
     signal->length = static_cast<int32_t>(lexer_->int_value());
-    if (lexer_->next_token() != '@') {
-        error("'@' expected after signal name");
-        return fail();
-    }
-    if (lexer_->next_token() != kDbcInt) {
-        error("Signal number expected");
-        return fail();
-    }
+    if (lexer_->next_token() != '@')
+        return expected("'@'", "after signal length");
+    if (lexer_->next_token() != kDbcInt)
+        return expected("Signal number");
     // Integer tokens carry 32 bits where the field is an integer.
     if (static_cast<int32_t>(lexer_->int_value()) == 0) {
         signal->byte_order = CANdbMotorola;
@@ -319,46 +314,40 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
     } else if (token == '-') {
         signal->value_type = CANdbRawSigned;
     } else {
-        error("'+' or '-' expected");
-        return fail();
+        return expected("'+' or '-'");
     }
-    signal->update_value_kind();
 
     struct Step {
-        int token;           // expected character, or 0 for a number
-        const char *missing; // error text
-        double *number;      // where a number goes
+        int token;         // expected character, or 0 for a number
+        const char *what;  // what is expected
+        const char *where; // after what
+        double *number;    // where a number goes
     };
     const Step steps[] = {
-        {'(', "'(' expected after signal name", nullptr},
-        {0, "Factor expected", &signal->factor},
-        {',', "',' expected after signal name", nullptr},
-        {0, "Offset expected", &signal->offset},
-        {')', "')' expected after signal name", nullptr},
-        {'[', "'[' expected after signal name", nullptr},
-        {0, "Min value expected", &signal->minimum},
-        {'|', "'|' expected after signal name", nullptr},
-        {0, "Max value expected", &signal->maximum},
-        {']', "']' expected after signal name", nullptr},
+        {'(', "'('", "after '+' or '-'", nullptr},
+        {0, "Factor", nullptr, &signal->factor},
+        {',', "','", "after factor", nullptr},
+        {0, "Offset", nullptr, &signal->offset},
+        {')', "')'", "after offset", nullptr},
+        {'[', "'['", "after factor and offset", nullptr},
+        {0, "Min value", nullptr, &signal->minimum},
+        {'|', "'|'", "after min value", nullptr},
+        {0, "Max value", nullptr, &signal->maximum},
+        {']', "']'", "after max value", nullptr},
     };
     for (const Step &step : steps) {
         token = lexer_->next_token();
-        if (step.number ? !is_number(token) : token != step.token) {
-            error("%s", step.missing);
-            return fail();
-        }
-        if (step.number) {
+        if (step.number ? !is_number(token) : token != step.token)
+            return expected(step.what, step.where);
+        if (step.number)
             *step.number = lexer_->number();
-            // Recomputed after every number, the minimum included: an
-            // unsigned signal with a negative minimum hands out signed values.
-            signal->update_value_kind();
-        }
     }
-    if (lexer_->next_token() != kDbcString) {
-        error("Signal unit expected");
-        return fail();
-    }
-    signal->set_unit(lexer_->text().c_str());
+    // From the sign, factor, offset and minimum: an unsigned signal with a
+    // negative minimum hands out signed values.
+    signal->update_value_kind();
+    if (lexer_->next_token() != kDbcString)
+        return expected("Signal unit");
+    signal->unit = lexer_->text();
 
     token = lexer_->next_token();
     while (token == kDbcIdent) {
@@ -368,7 +357,7 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
         if (token == ',')
             token = lexer_->next_token();
     }
-    message->insert_signal(signal);
+    message.insert_signal(std::move(signal));
     failed = false;
     return token;
 }
@@ -376,20 +365,13 @@ int DbcFileIo::parse_signal(CANdbMessage *message, bool &failed)
 // EV_ name: type [min|max] "unit" initial id access nodes
 int DbcFileIo::parse_env_var()
 {
-    if (lexer_->next_token() != kDbcIdent) {
-        error("Variable name expected");
-        return kDbcError;
-    }
-    auto *var = new CANdbEnvVar(lexer_->text().c_str());
-    auto fail = [this, var](const char *text) {
-        error("%s", text);
-        delete var;
-        return kDbcError;
-    };
+    if (lexer_->next_token() != kDbcIdent)
+        return expected("Variable name");
+    auto var = std::make_unique<CANdbEnvVar>(lexer_->text().c_str());
     if (lexer_->next_token() != ':')
-        return fail("':' expected after variable name");
+        return expected("':'", "after variable name");
     if (lexer_->next_token() != kDbcInt)
-        return fail("variable type expected");
+        return expected("Variable type");
     switch (static_cast<int32_t>(lexer_->int_value())) {
     case 0:
         var->type = CANdbEnvVarInt;
@@ -398,31 +380,32 @@ int DbcFileIo::parse_env_var()
         var->type = CANdbEnvVarFloat;
         break;
     default:
-        return fail("Unknown environment variable type");
+        error("Unknown environment variable type");
+        return kDbcError;
     }
     if (lexer_->next_token() != '[')
-        return fail("'[' expected after variable type");
+        return expected("'['", "after variable type");
     if (!is_number(lexer_->next_token()))
-        return fail("Min value expected");
+        return expected("Min value");
     var->minimum = lexer_->number();
     if (lexer_->next_token() != '|')
-        return fail("'|' expected in variable min/max");
+        return expected("'|'", "in variable min/max");
     if (!is_number(lexer_->next_token()))
-        return fail("Max value expected");
+        return expected("Max value");
     var->maximum = lexer_->number();
     if (lexer_->next_token() != ']')
-        return fail("']' expected after variable min/max");
+        return expected("']'", "after variable min/max");
     if (lexer_->next_token() != kDbcString)
-        return fail("Variable unit expected");
+        return expected("Variable unit");
     var->unit = lexer_->text();
     if (!is_number(lexer_->next_token()))
-        return fail("Start value expected");
+        return expected("Start value");
     var->initial_value = lexer_->number();
     if (lexer_->next_token() != kDbcInt)
-        return fail("Num id expected");
+        return expected("Num id");
     var->identifier = static_cast<uint32_t>(lexer_->int_value());
     if (lexer_->next_token() != kDbcIdent)
-        return fail("dummy place holder expected");
+        return expected("Dummy place holder");
     var->access_text = lexer_->text();
     static const char kAccessPrefix[] = "DUMMY_NODE_VECTOR";
     const std::string &access = var->access_text;
@@ -432,8 +415,10 @@ int DbcFileIo::parse_env_var()
             var->access_code = suffix[0] - '0' + 1;
         } else if (suffix.size() == 4 && suffix.compare(0, 3, "800") == 0 && suffix[3] >= '0' && suffix[3] <= '3') {
             // String variables are declared as integers with these access words.
-            if (var->type != CANdbEnvVarInt)
-                return fail("Inconsistent environment variable type.");
+            if (var->type != CANdbEnvVarInt) {
+                error("Inconsistent environment variable type");
+                return kDbcError;
+            }
             var->access_code = suffix[3] - '0' + 1;
             var->type = CANdbEnvVarString;
         }
@@ -446,7 +431,7 @@ int DbcFileIo::parse_env_var()
         if (token == ',')
             token = lexer_->next_token();
     }
-    network_->add_env_var(var);
+    network_->add_env_var(std::move(var));
     return token;
 }
 
@@ -455,19 +440,19 @@ int DbcFileIo::parse_env_var_data()
 {
     int token = lexer_->next_token();
     if (token != kDbcIdent) {
-        error("variable name expected for variable data");
+        expected("Variable name", "for variable data");
         return token;
     }
     CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
     token = lexer_->next_token();
     if (token != ':')
-        error("':' expected");
+        expected("':'", "after variable name");
     else
         token = lexer_->next_token();
     if (!var)
         error("No variable found for data line");
     if (!is_number(token)) {
-        error("Value expected");
+        expected("Value");
         return token;
     }
     if (var) {
@@ -476,15 +461,17 @@ int DbcFileIo::parse_env_var_data()
     }
     token = lexer_->next_token();
     if (token != ';') {
-        error("';' expected after variable data");
+        expected("';'", "after variable data");
         return token;
     }
     return lexer_->next_token();
 }
 
-// CM_ [object] "text"; every form and every error goes on after the next ";".
+// CM_ [object] "text"; every form and every error goes on after the next ";"
+// or at the next statement keyword.
 int DbcFileIo::parse_comment()
 {
+    const int comment_line = line_number_;
     int token = lexer_->next_token();
     switch (token) {
     case kDbcString:
@@ -493,7 +480,7 @@ int DbcFileIo::parse_comment()
         break;
     case kDbcBu: {
         if ((token = lexer_->next_token()) != kDbcIdent) {
-            error("Name expected for module comment");
+            expected("Name", "for module comment");
             break;
         }
         CANdbNode *node = network_->find_node(lexer_->text().c_str());
@@ -502,7 +489,7 @@ int DbcFileIo::parse_comment()
             break;
         }
         if ((token = lexer_->next_token()) != kDbcString) {
-            error("String expected for node comment");
+            expected("String", "for node comment");
             break;
         }
         node->set_comment(lexer_->text().c_str());
@@ -511,7 +498,7 @@ int DbcFileIo::parse_comment()
     }
     case kDbcBo: {
         if ((token = lexer_->next_token()) != kDbcInt) {
-            error("Id expected for message comment");
+            expected("Id", "for message comment");
             break;
         }
         CANdbMessage *message = network_->find_message_by_id(static_cast<uint32_t>(lexer_->int_value()));
@@ -520,7 +507,7 @@ int DbcFileIo::parse_comment()
             break;
         }
         if ((token = lexer_->next_token()) != kDbcString) {
-            error("String expected for message comment");
+            expected("String", "for message comment");
             break;
         }
         message->set_comment(lexer_->text().c_str());
@@ -529,17 +516,17 @@ int DbcFileIo::parse_comment()
     }
     case kDbcSg: {
         if ((token = lexer_->next_token()) != kDbcInt) {
-            error("Id expected for signal comment");
+            expected("Id", "for signal comment");
             break;
         }
         const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
         CANdbMessage *message = network_->find_message_by_id(id);
         if (!message) {
-            error("Message (id=%d) found for comment line", static_cast<int>(id));
+            error("No message (id=%d) found for comment line", static_cast<int>(id));
             break;
         }
         if ((token = lexer_->next_token()) != kDbcIdent) {
-            error("Signal name expected for signal comment");
+            expected("Signal name", "for signal comment");
             break;
         }
         CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
@@ -548,7 +535,7 @@ int DbcFileIo::parse_comment()
             break;
         }
         if ((token = lexer_->next_token()) != kDbcString) {
-            error("String expected for signal comment");
+            expected("String", "for signal comment");
             break;
         }
         signal->set_comment(lexer_->text().c_str());
@@ -557,7 +544,7 @@ int DbcFileIo::parse_comment()
     }
     case kDbcEv: {
         if ((token = lexer_->next_token()) != kDbcIdent) {
-            error("Name expected for variable comment");
+            expected("Name", "for variable comment");
             break;
         }
         CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
@@ -566,7 +553,7 @@ int DbcFileIo::parse_comment()
             break;
         }
         if ((token = lexer_->next_token()) != kDbcString) {
-            error("String expected for variable comment");
+            expected("String", "for variable comment");
             break;
         }
         var->comment = lexer_->text();
@@ -576,7 +563,7 @@ int DbcFileIo::parse_comment()
     default:
         break;
     }
-    return skip_statement(token);
+    return skip_comment(token, comment_line);
 }
 
 // BA_DEF_ [object] "name" type range;
@@ -602,18 +589,16 @@ int DbcFileIo::parse_attribute_def()
     }
     if (kind != CANdbObjectNetwork)
         token = lexer_->next_token();
-    if (token != kDbcString) {
-        error("Attribute name expected");
-        return kDbcError;
-    }
-    auto *def = new CANdbAttributeDef(lexer_->text().c_str(), CANdbAttrNone, kind);
-    auto fail = [this, def](const char *text) {
-        error("%s", text);
-        delete def;
-        return kDbcError;
-    };
+    if (token != kDbcString)
+        return expected("Attribute name");
+    auto def = std::make_unique<CANdbAttributeDef>(lexer_->text().c_str(), CANdbAttrNone, kind);
+    // Defaults and values find the first definition of a name; a second one
+    // would be written back with a default that never reached it.
+    const bool repeated = !quiet_ && network_->find_attribute_def(def->name.c_str());
+    if (repeated)
+        warning("Attribute '%s' defined again; the first definition is kept", def->name.c_str());
     if (lexer_->next_token() != kDbcIdent)
-        return fail("Attribute type expected");
+        return expected("Attribute type");
     const std::string &type = lexer_->text();
     def->set_type(type == "INT" ? CANdbAttrInt
                   : type == "HEX" ? CANdbAttrHex
@@ -626,19 +611,19 @@ int DbcFileIo::parse_attribute_def()
     case CANdbAttrInt:
     case CANdbAttrHex:
         if (token != kDbcInt)
-            return fail("Attribute min value expected");
+            return expected("Attribute min value");
         def->int_min = static_cast<int32_t>(lexer_->int_value());
         if (lexer_->next_token() != kDbcInt)
-            return fail("Attribute max value expected");
+            return expected("Attribute max value");
         def->int_max = static_cast<int32_t>(lexer_->int_value());
         token = lexer_->next_token();
         break;
     case CANdbAttrFloat:
         if (!is_number(token))
-            return fail("Attributes min value expected");
+            return expected("Attribute min value");
         def->float_min = lexer_->number();
         if (!is_number(lexer_->next_token()))
-            return fail("Attributes max value expected");
+            return expected("Attribute max value");
         def->float_max = lexer_->number();
         token = lexer_->next_token();
         break;
@@ -651,93 +636,72 @@ int DbcFileIo::parse_attribute_def()
     }
     case CANdbAttrString:
         if (token != ';')
-            return fail("';' expected (String Attribute)");
+            return expected("';'", "after STRING");
         break;
     default:
         break;
     }
     if (token == ';')
         token = lexer_->next_token();
-    if (quiet_)
-        delete def;
-    else
-        network_->add_attribute_def(def);
+    if (!quiet_ && !repeated)
+        network_->add_attribute_def(std::move(def));
     return token;
 }
 
 // BA_DEF_DEF_ "name" value;
 int DbcFileIo::parse_attribute_default()
 {
-    if (lexer_->next_token() != kDbcString) {
-        error("Attribute name expected");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != kDbcString)
+        return expected("Attribute name");
     CANdbAttributeDef *def = nullptr;
     if (!quiet_) {
         def = network_->find_attribute_def(lexer_->text().c_str());
         if (!def)
-            error("Attribute '%s' not found\n", lexer_->text().c_str());
+            error("Attribute '%s' not found", lexer_->text().c_str());
     }
     const int token = lexer_->next_token();
     switch (def ? def->value_type : CANdbAttrNone) {
     case CANdbAttrString:
-        if (token != kDbcString) {
-            error("String expected");
-            return kDbcError;
-        }
+        if (token != kDbcString)
+            return expected("String");
         def->set_default_string(lexer_->text().c_str());
         break;
     case CANdbAttrEnum:
-        if (token != kDbcString) {
-            error("String expected");
-            return kDbcError;
-        }
+        if (token != kDbcString)
+            return expected("String");
         def->int_default = def->enum_index(lexer_->text().c_str());
         break;
     case CANdbAttrInt:
     case CANdbAttrHex:
-        if (token != kDbcInt) {
-            error("Integer value expected");
-            return kDbcError;
-        }
+        if (token != kDbcInt)
+            return expected("Integer value");
         def->int_default = static_cast<int32_t>(lexer_->int_value());
         break;
     case CANdbAttrFloat:
-        if (!is_number(token)) {
-            error("Float value expected");
-            return kDbcError;
-        }
+        if (!is_number(token))
+            return expected("Float value");
         def->float_default = lexer_->number();
         break;
     default:
         break; // read without storing
     }
-    if (lexer_->next_token() != ';') {
-        error("';' expected (attribute default value)");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != ';')
+        return expected("';'", "after attribute default value");
     return lexer_->next_token();
 }
 
 // BA_ "name" [object] value;
 int DbcFileIo::parse_attribute_value()
 {
-    if (lexer_->next_token() != kDbcString) {
-        error("Attribute name expected");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != kDbcString)
+        return expected("Attribute name");
     CANdbAttributeDef *def = network_->find_attribute_def(lexer_->text().c_str());
     if (!def) {
         // Reported with its line; the statement is passed over and reading goes on.
-        error("Attribute '%s' not found\n", lexer_->text().c_str());
+        error("Attribute '%s' not found", lexer_->text().c_str());
         return skip_statement(lexer_->next_token());
     }
-    auto *value = new CANdbAttributeValue(def);
-    auto fail = [this, value](const char *text) {
-        error("%s", text);
-        delete value;
-        return kDbcError;
-    };
+    auto value = std::make_unique<CANdbAttributeValue>(def);
     CANdbAttributeValueList *list = nullptr;
     int token = lexer_->next_token();
     switch (token) {
@@ -745,14 +709,14 @@ int DbcFileIo::parse_attribute_value()
     case kDbcSg: {
         const bool for_signal = token == kDbcSg;
         if (lexer_->next_token() != kDbcInt)
-            return fail("Message Id expected");
+            return expected("Message id");
         const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
         CANdbMessage *message = network_->find_message_by_id(id);
         if (!message)
             warning("Message %u not found", id);
         if (for_signal) {
             if (lexer_->next_token() != kDbcIdent)
-                return fail("Message name expected");
+                return expected("Signal name");
             CANdbSignal *signal = message ? message->find_signal(lexer_->text().c_str()) : nullptr;
             list = signal ? &signal->attributes : nullptr;
         } else {
@@ -763,7 +727,7 @@ int DbcFileIo::parse_attribute_value()
     }
     case kDbcEv: {
         if (lexer_->next_token() != kDbcIdent)
-            return fail("EnvVar name expected");
+            return expected("Variable name");
         CANdbEnvVar *var = network_->find_env_var(lexer_->text().c_str());
         list = var ? &var->attributes : nullptr;
         token = lexer_->next_token();
@@ -771,7 +735,7 @@ int DbcFileIo::parse_attribute_value()
     }
     case kDbcBu: {
         if (lexer_->next_token() != kDbcIdent)
-            return fail("Node name expected");
+            return expected("Node name");
         CANdbNode *node = network_->find_node(lexer_->text().c_str());
         list = node ? &node->attributes : nullptr;
         token = lexer_->next_token();
@@ -784,47 +748,44 @@ int DbcFileIo::parse_attribute_value()
     switch (def->value_type) {
     case CANdbAttrString:
         if (token != kDbcString)
-            return fail("String expected");
+            return expected("String");
         value->set_string(lexer_->text().c_str());
         break;
     case CANdbAttrInt:
     case CANdbAttrHex:
     case CANdbAttrEnum:
         if (token != kDbcInt)
-            return fail("Integer value expected");
+            return expected("Integer value");
         value->int_value = static_cast<int32_t>(lexer_->int_value());
         break;
     case CANdbAttrFloat:
         if (!is_number(token))
-            return fail("Float value expected");
+            return expected("Float value");
         value->double_value = lexer_->number();
         break;
     default:
         break;
     }
     if (lexer_->next_token() != ';')
-        return fail("';' expected (attribute value)");
+        return expected("';'", "after attribute value");
     if (list)
-        list->append(value);
-    else
-        delete value;
+        list->append(std::move(value));
     return lexer_->next_token();
 }
 
-template <typename Add>
-int DbcFileIo::parse_value_pairs(Add add, const char *string_expected, const char *number_expected)
+template <typename Add> int DbcFileIo::parse_value_pairs(Add add, const char *where)
 {
     for (int token = lexer_->next_token();; token = lexer_->next_token()) {
         if (token == ';')
             return lexer_->next_token();
         if (token != kDbcInt) {
-            error("%s", number_expected);
+            expected("Number", where);
             return token;
         }
         const int32_t value = static_cast<int32_t>(lexer_->int_value());
         token = lexer_->next_token();
         if (token != kDbcString) {
-            error("%s", string_expected);
+            expected("String", where);
             return token;
         }
         add(value, lexer_->text().c_str());
@@ -842,18 +803,18 @@ int DbcFileIo::parse_value_descriptions()
             return token;
         }
         return parse_value_pairs([var](int32_t v, const char *text) { var->add_value_description(v, text); },
-                                 "String expected for variable value name", "Number expected for variable value");
+                                 "for variable value");
     }
     if (token == kDbcInt) {
         const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
         CANdbMessage *message = network_->find_message_by_id(id);
         if (!message) {
-            error("Message (id=%u) not found for type info/2", id);
+            error("No message (id=%u) found for signal value", id);
             return lexer_->next_token();
         }
         token = lexer_->next_token();
         if (token != kDbcIdent) {
-            error("Signal name expected for signal value");
+            expected("Signal name", "for signal value");
             return token;
         }
         CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
@@ -862,7 +823,7 @@ int DbcFileIo::parse_value_descriptions()
             return lexer_->next_token();
         }
         return parse_value_pairs([signal](int32_t v, const char *text) { signal->add_value_description(v, text); },
-                                 "String expected for signal value", "Number expected for signal value");
+                                 "for signal value");
     }
     error("Unsupported VAL record");
     return skip_statement(token);
@@ -877,12 +838,10 @@ int DbcFileIo::parse_value_table()
         return skip_statement(token);
     }
     CANdbValueTable *table = network_->find_value_table(lexer_->text().c_str());
-    if (!table) {
-        table = new CANdbValueTable(lexer_->text().c_str());
-        network_->add_value_table(table);
-    }
+    if (!table)
+        table = network_->add_value_table(std::make_unique<CANdbValueTable>(lexer_->text().c_str()));
     return parse_value_pairs([table](int32_t v, const char *text) { table->add_description(v, text); },
-                             "String expected for variable value name", "Number expected for variable value");
+                             "for table value");
 }
 
 // SIG_VALTYPE_ id signal : type;
@@ -890,17 +849,17 @@ int DbcFileIo::parse_signal_value_type()
 {
     int token = lexer_->next_token();
     if (token != kDbcInt) {
-        error("Id expected for signal type");
+        expected("Id", "for signal type");
         return token;
     }
     const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
     CANdbMessage *message = network_->find_message_by_id(id);
     if (!message) {
-        error("Message (id=%u) found for type info/1", id);
+        error("No message (id=%u) found for signal type", id);
         return lexer_->next_token();
     }
     if ((token = lexer_->next_token()) != kDbcIdent) {
-        error("Signal name expected for signal type");
+        expected("Signal name", "for signal type");
         return token;
     }
     CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
@@ -909,11 +868,11 @@ int DbcFileIo::parse_signal_value_type()
         return lexer_->next_token();
     }
     if ((token = lexer_->next_token()) != ':') {
-        error("Expected ':'");
+        expected("':'", "after signal name");
         return token;
     }
     if ((token = lexer_->next_token()) != kDbcInt) {
-        error("Number expected for signal type");
+        expected("Number", "for signal type");
         return token;
     }
     const int32_t type = static_cast<int32_t>(lexer_->int_value());
@@ -937,45 +896,34 @@ int DbcFileIo::parse_signal_value_type()
 // SG_MUL_VAL_ id signal multiplexor low-high, low-high;
 int DbcFileIo::parse_extended_multiplexing()
 {
-    if (lexer_->next_token() != kDbcInt) {
-        error("CAN message id expected");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != kDbcInt)
+        return expected("CAN message id");
     const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
     CANdbMessage *message = network_->find_message_by_id(id);
     if (!message)
         warning("Message %u not found (SG_MUL_VAL_)", id);
-    if (lexer_->next_token() != kDbcIdent) {
-        error("Signal name expected (SG_MUL_VAL_)");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != kDbcIdent)
+        return expected("Signal name", "in SG_MUL_VAL_");
     CANdbSignal *signal = message ? message->find_signal(lexer_->text().c_str()) : nullptr;
     if (message && !signal)
         warning("Signal not found");
-    if (lexer_->next_token() != kDbcIdent) {
-        error("Signal name (Multiplexor) expected (SG_MUL_VAL_)");
-        return kDbcError;
-    }
+    if (lexer_->next_token() != kDbcIdent)
+        return expected("Multiplexor name", "in SG_MUL_VAL_");
     const std::string multiplexor_name = lexer_->text();
     CANdbSignal *multiplexor = message ? message->find_signal(multiplexor_name.c_str()) : nullptr;
     if (message && !multiplexor)
         warning("Multiplexor signal not found");
 
-    CANdbMuxGroup *group = signal ? new CANdbMuxGroup(network_) : nullptr;
-    auto fail = [this, group](const char *text) {
-        error("%s", text);
-        delete group;
-        return kDbcError;
-    };
+    std::unique_ptr<CANdbMuxGroup> group = signal ? std::make_unique<CANdbMuxGroup>(network_) : nullptr;
     int token;
     do {
         if (lexer_->next_token(true) != kDbcInt)
-            return fail("Lower value for range expected");
+            return expected("Lower value", "for range");
         const uint32_t low = static_cast<uint32_t>(lexer_->int_value());
         if (lexer_->next_token(true) != '-')
-            return fail("'-' expected within multiplexor range");
+            return expected("'-'", "within multiplexor range");
         if (lexer_->next_token(true) != kDbcInt)
-            return fail("Upper value for range expected");
+            return expected("Upper value", "for range");
         const uint32_t high = static_cast<uint32_t>(lexer_->int_value());
         if (group)
             group->add_range(low, high);
@@ -987,11 +935,9 @@ int DbcFileIo::parse_extended_multiplexing()
         if (multiplexor)
             multiplexor->is_multiplexor = false;
     }
-    if (token != ';') {
-        delete group;
+    if (token != ';')
         return token;
-    }
     if (group)
-        signal->set_mux_group(group);
+        signal->set_mux_group(std::move(group));
     return lexer_->next_token();
 }

@@ -43,7 +43,7 @@ private:
     // to dispatch next; kDbcError ends the reading.
     int parse_nodes();
     int parse_message();
-    int parse_signal(CANdbMessage *message, bool &failed);
+    int parse_signal(CANdbMessage &message, bool &failed);
     int parse_env_var();
     int parse_env_var_data();
     int parse_comment();
@@ -57,9 +57,15 @@ private:
     // Skips tokens up to the next ";" (the current token included) and
     // returns the token after it.
     int skip_statement(int token);
-    // Reads the value pairs of VAL_ and VAL_TABLE_ into add(value, text).
-    template <typename Add>
-    int parse_value_pairs(Add add, const char *string_expected, const char *number_expected);
+    // skip_statement for the end of a comment: a statement keyword before the
+    // ";" is warned about and returned.
+    int skip_comment(int token, int comment_line);
+    // Reads the value pairs of VAL_ and VAL_TABLE_ into add(value, text);
+    // `where` ends their error texts.
+    template <typename Add> int parse_value_pairs(Add add, const char *where);
+    // Reports the error "<what> expected", followed by " <where>" when given,
+    // and answers kDbcError, which ends the reading where it is returned.
+    int expected(const char *what, const char *where = nullptr);
 
     DbcLexer *lexer_ = nullptr;
     CANdbNetwork *network_ = nullptr;

@@ -140,9 +140,9 @@ private:
 // records, which the reader reads back through the pseudo-message's id.
 template <typename Visit> void for_each_message_with_pseudo(const CANdbNetwork &net, Visit visit)
 {
-    if (net.pseudo_message && net.pseudo_message->signal_list.first)
-        visit(net.pseudo_message);
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next)
+    if (net.pseudo_message && !net.pseudo_message->signal_list.empty())
+        visit(net.pseudo_message.get());
+    for (const CANdbMessage *m : net.messages)
         visit(m);
 }
 
@@ -181,7 +181,7 @@ void write_value(DbcText &out, const CANdbAttributeValue &value)
 
 void write_values(DbcText &out, const CANdbAttributeValueList &list, const std::string &object_part)
 {
-    for (const CANdbAttributeValue *v = list.first; v; v = v->next) {
+    for (const CANdbAttributeValue *v : list) {
         if (!is_writable(v->definition))
             continue;
         out << "BA_ ";
@@ -195,6 +195,27 @@ void write_values(DbcText &out, const CANdbAttributeValueList &list, const std::
 std::string message_id_text(const CANdbMessage *m)
 {
     return std::to_string(m->id == kCANdbPseudoMessageId ? m->id : m->key_id());
+}
+
+// The value-text pairs of a VAL_ or VAL_TABLE_ line and its end.
+void write_value_pairs(DbcText &out, const CANdbValueDescriptionList &list)
+{
+    for (const CANdbValueDescription &d : list) {
+        out << " ";
+        out.i32(d.value) << " ";
+        out.write_quoted(d.text);
+    }
+    out << " ;\n";
+}
+
+// Node names separated by commas.
+void write_names(DbcText &out, const std::vector<CANdbNode *> &nodes)
+{
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        if (i)
+            out << ",";
+        out << nodes[i]->name;
+    }
 }
 
 void write_signal(DbcText &out, const CANdbSignal *s)
@@ -222,13 +243,9 @@ void write_signal(DbcText &out, const CANdbSignal *s)
     out.write_number(s->minimum) << "|";
     out.write_number(s->maximum) << "] ";
     out.write_quoted(s->unit);
-    if (s->receivers.first) {
+    if (!s->receivers.empty()) {
         out << "  ";
-        for (const CANdbNodeRef *r = s->receivers.first; r; r = r->next) {
-            out << r->node->name;
-            if (r->next)
-                out << ",";
-        }
+        write_names(out, s->receivers);
     } else {
         out << " " << kNoNode;
     }
@@ -238,7 +255,7 @@ void write_signal(DbcText &out, const CANdbSignal *s)
 // Returns 1 when a definition of an unknown object kind stops the writing.
 int write_attribute_defs(DbcText &out, const CANdbNetwork &net)
 {
-    for (const CANdbAttributeDef *def = net.attribute_defs.first; def; def = def->next) {
+    for (const CANdbAttributeDef *def : net.attribute_defs) {
         const char *object = nullptr;
         switch (def->object_kind) {
         case CANdbObjectNetwork:
@@ -297,10 +314,18 @@ int write_attribute_defs(DbcText &out, const CANdbNetwork &net)
     return 0;
 }
 
+// The reader gives an enumeration the default 0 without a BA_DEF_DEF_ line
+// and -1 for a default text that names no entry; a default index without an
+// entry is written in the form that reads back as it (others become -1).
+bool has_default_line(const CANdbAttributeDef *def)
+{
+    return def->value_type != CANdbAttrEnum || def->enum_name(def->int_default) || def->int_default != 0;
+}
+
 void write_attribute_defaults(DbcText &out, const CANdbNetwork &net)
 {
-    for (const CANdbAttributeDef *def = net.attribute_defs.first; def; def = def->next) {
-        if (!is_writable(def))
+    for (const CANdbAttributeDef *def : net.attribute_defs) {
+        if (!is_writable(def) || !has_default_line(def))
             continue;
         out << "BA_DEF_DEF_  ";
         out.write_quoted(def->name);
@@ -335,21 +360,16 @@ int build_text(DbcText &out, const CANdbNetwork &net)
     out << "\nBS_:\n\n";
 
     out << "BU_:";
-    for (const CANdbNode *n = net.nodes.first; n; n = n->next)
+    for (const CANdbNode *n : net.nodes)
         out << " " << n->name;
     out << "\n\n\n";
 
     bool table_written = false;
-    for (const CANdbValueTable *t = net.value_tables.first; t; t = t->next) {
+    for (const CANdbValueTable *t : net.value_tables) {
         if (t->descriptions.empty())
             continue;
         out << "VAL_TABLE_ " << t->name;
-        for (const CANdbValueDescription *d = t->descriptions.first; d; d = d->next) {
-            out << " ";
-            out.i32(d->value) << " ";
-            out.write_quoted(d->text);
-        }
-        out << " ;\n";
+        write_value_pairs(out, t->descriptions);
         table_written = true;
     }
     if (table_written)
@@ -359,29 +379,25 @@ int build_text(DbcText &out, const CANdbNetwork &net)
         out << "BO_ " << message_id_text(m) << " " << m->name << ": ";
         out.i32(m->dlc);
         out << " " << (m->transmitter && !m->transmitter->name.empty() ? m->transmitter->name : kNoNode) << "\n";
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+        for (const CANdbSignal *s : m->signal_list)
             write_signal(out, s);
         out << "\n";
     });
     out << "\n";
 
-    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+    for (const CANdbEnvVar *v : net.env_vars) {
         out << "\nEV_ " << v->name << ": " << (v->type == CANdbEnvVarFloat ? "1" : "0") << " [";
         out.write_number(v->minimum) << "|";
         out.write_number(v->maximum) << "] ";
         out.write_quoted(v->unit) << " ";
         out.write_number(v->initial_value) << " ";
         out.i32(static_cast<int32_t>(v->identifier)) << " " << access_word(*v) << "  ";
-        if (!v->access_nodes.first)
+        if (v->access_nodes.empty())
             out << kNoNode;
-        for (const CANdbNodeRef *r = v->access_nodes.first; r; r = r->next) {
-            out << r->node->name;
-            if (r->next)
-                out << ",";
-        }
+        write_names(out, v->access_nodes);
         out << ";\n";
     }
-    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+    for (const CANdbEnvVar *v : net.env_vars) {
         if (!v->has_data)
             continue;
         out << "ENVVAR_DATA_ " << v->name << ": ";
@@ -393,7 +409,7 @@ int build_text(DbcText &out, const CANdbNetwork &net)
         out << "CM_ ";
         out.write_quoted(net.comment) << ";\n";
     }
-    for (const CANdbNode *n = net.nodes.first; n; n = n->next) {
+    for (const CANdbNode *n : net.nodes) {
         if (n->comment.empty())
             continue;
         out << "CM_ BU_ " << n->name << " ";
@@ -404,14 +420,14 @@ int build_text(DbcText &out, const CANdbNetwork &net)
             out << "CM_ BO_ " << message_id_text(m) << " ";
             out.write_quoted(m->comment) << ";\n";
         }
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+        for (const CANdbSignal *s : m->signal_list) {
             if (s->comment.empty())
                 continue;
             out << "CM_ SG_ " << message_id_text(m) << " " << s->name << " ";
             out.write_quoted(s->comment) << ";\n";
         }
     });
-    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+    for (const CANdbEnvVar *v : net.env_vars) {
         if (v->comment.empty())
             continue;
         out << "CM_ EV_ " << v->name << " ";
@@ -426,41 +442,31 @@ int build_text(DbcText &out, const CANdbNetwork &net)
     for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
         const std::string id = message_id_text(m);
         write_values(out, m->attributes, " BO_ " + id + " ");
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+        for (const CANdbSignal *s : m->signal_list)
             write_values(out, s->attributes, " SG_ " + id + " " + s->name + " ");
     });
-    for (const CANdbNode *n = net.nodes.first; n; n = n->next)
+    for (const CANdbNode *n : net.nodes)
         write_values(out, n->attributes, " BU_ " + n->name + " ");
-    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next)
+    for (const CANdbEnvVar *v : net.env_vars)
         write_values(out, v->attributes, " EV_ " + v->name + " ");
 
     for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+        for (const CANdbSignal *s : m->signal_list) {
             if (s->value_table.descriptions.empty())
                 continue;
             out << "VAL_ " << message_id_text(m) << " " << s->name;
-            for (const CANdbValueDescription *d = s->value_table.descriptions.first; d; d = d->next) {
-                out << " ";
-                out.i32(d->value) << " ";
-                out.write_quoted(d->text);
-            }
-            out << " ;\n";
+            write_value_pairs(out, s->value_table.descriptions);
         }
     });
-    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next) {
+    for (const CANdbEnvVar *v : net.env_vars) {
         if (v->values.empty())
             continue;
         out << "VAL_ " << v->name;
-        for (const CANdbValueDescription *d = v->values.first; d; d = d->next) {
-            out << " ";
-            out.i32(d->value) << " ";
-            out.write_quoted(d->text);
-        }
-        out << " ;\n";
+        write_value_pairs(out, v->values);
     }
 
     for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+        for (const CANdbSignal *s : m->signal_list)
             if (s->value_type == CANdbRawFloat || s->value_type == CANdbRawDouble)
                 out << "SIG_VALTYPE_ " << message_id_text(m) << " " << s->name << " : "
                     << (s->value_type == CANdbRawFloat ? "1" : "2") << ";\n";
@@ -469,18 +475,22 @@ int build_text(DbcText &out, const CANdbNetwork &net)
 
     bool multiplexing_written = false;
     for_each_message_with_pseudo(net, [&](const CANdbMessage *m) {
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
-            const CANdbMuxGroup *group = s->mux_group;
-            if (!group || !group->multiplexor)
+        for (const CANdbSignal *s : m->signal_list) {
+            const CANdbMuxGroup *group = s->mux_group();
+            if (!group)
+                continue;
+            // A record whose multiplexor the file lacked keeps the name it gave.
+            const std::string &multiplexor = group->multiplexor ? group->multiplexor->name : group->multiplexor_name;
+            if (!group->multiplexor && multiplexor.empty())
                 continue;
             out << "SG_MUL_VAL_ " << message_id_text(m) << " " << s->name << " "
-                << (group->multiplexor->name.empty() ? std::string("UNDEF") : group->multiplexor->name);
-            for (const CANdbMuxRange *r = group->ranges.first; r; r = r->next) {
-                if (r != group->ranges.first)
+                << (multiplexor.empty() ? std::string("UNDEF") : multiplexor);
+            for (size_t i = 0; i < group->ranges.size(); ++i) {
+                if (i)
                     out << ",";
                 out << " ";
-                out.u32(r->low) << "-";
-                out.u32(r->high);
+                out.u32(group->ranges[i].low) << "-";
+                out.u32(group->ranges[i].high);
             }
             out << ";\n";
             multiplexing_written = true;

@@ -4,6 +4,8 @@
 #include "core/keyword_hash.h"
 #include "core/settings/text_util.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +19,12 @@ bool is_letter(int c)
 bool is_digit(int c)
 {
     return c >= '0' && c <= '9';
+}
+
+// The bytes an identifier continues with.
+bool is_word_byte(int c)
+{
+    return is_letter(c) || is_digit(c) || c == '-' || c == '_';
 }
 
 // Control characters, the blank and every byte from 0x80 on separate tokens.
@@ -91,25 +99,6 @@ double DbcLexer::number() const
     return negative_ ? -magnitude : magnitude;
 }
 
-int DbcLexer::get()
-{
-    if (pos_ >= end_)
-        return -1;
-    const unsigned char c = static_cast<unsigned char>(*pos_++);
-    if (c == '\r' && pos_ < end_ && *pos_ == '\n')
-        return static_cast<unsigned char>(*pos_++);
-    return c;
-}
-
-int DbcLexer::peek() const
-{
-    if (pos_ >= end_)
-        return -1;
-    if (*pos_ == '\r' && pos_ + 1 < end_ && pos_[1] == '\n')
-        return '\n';
-    return static_cast<unsigned char>(*pos_);
-}
-
 bool DbcLexer::skip_block_comment()
 {
     for (int c = get(); c >= 0; c = get()) {
@@ -126,20 +115,21 @@ bool DbcLexer::skip_block_comment()
 int DbcLexer::next_token(bool minus_is_char)
 {
     for (;;) {
+        // Blanks, the carriage return of CR LF among them; a run of them
+        // that crosses a line end is one line-end token.
         bool crossed_line_end = false;
-        int c;
-        for (c = get(); c >= 0; c = get()) {
-            if (c == '\n') {
+        for (; pos_ < end_; ++pos_) {
+            const unsigned char b = static_cast<unsigned char>(*pos_);
+            if (b == '\n') {
                 ++line_;
                 crossed_line_end = true;
-            } else if (!is_blank(c)) {
+            } else if (!is_blank(b)) {
                 break;
             }
         }
-        if (crossed_line_end) {
-            unget(c);
+        if (crossed_line_end)
             return kDbcEol;
-        }
+        const int c = get();
         if (c < 0) {
             if (eof_seen_)
                 return kDbcEof;
@@ -149,148 +139,144 @@ int DbcLexer::next_token(bool minus_is_char)
         if (c == '/' && peek() == '*') {
             get();
             if (!skip_block_comment()) {
-                io_.error("Error: Unexpected eof in comment");
+                io_.error("Unexpected eof in comment");
                 return kDbcError;
             }
             continue;
         }
         if (is_letter(c) || c == '_') {
-            text_.clear();
-            for (; is_letter(c) || is_digit(c) || c == '-' || c == '_'; c = get()) {
-                if (text_.size() == kMaxWordLength) {
-                    io_.error("Identifier too long");
-                    return kDbcError;
-                }
-                text_ += static_cast<char>(c);
+            const char *word = pos_ - 1;
+            const char *after = pos_;
+            while (after < end_ && is_word_byte(static_cast<unsigned char>(*after)))
+                ++after;
+            pos_ = after;
+            const size_t length = static_cast<size_t>(after - word);
+            if (length > kMaxWordLength) {
+                io_.error("Identifier too long");
+                return kDbcError;
             }
-            unget(c);
-            return keyword(text_.c_str());
+            text_.assign(word, length);
+            // Every statement keyword ends with "_": other words need no look-up.
+            return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
         }
         if (minus_is_char && c == '-')
             return c;
         if (is_digit(c) || ((c == '.' || c == '-' || c == '+') && is_digit(peek())))
-            return lex_number(c);
+            return lex_number();
         if (c == '"')
             return lex_string();
         return c;
     }
 }
 
-int DbcLexer::lex_number(int c)
+// The number starts at the byte before pos_ (a digit, or a sign or "."
+// before one). Its bytes are scanned in place.
+int DbcLexer::lex_number()
 {
-    text_.clear();
+    const char *start = pos_ - 1;
+    const char *p = start;
+    auto at = [this](const char *q) { return q < end_ ? static_cast<unsigned char>(*q) : -1; };
     negative_ = false;
     magnitude_ = 0;
-    auto append = [this](int ch) {
-        if (text_.size() == kMaxWordLength)
-            return false;
-        text_ += static_cast<char>(ch);
-        return true;
-    };
-    if (c == '-' || c == '+') {
-        negative_ = c == '-';
-        append(c);
-        c = get();
-    }
-    if (c == '0' && (peek() == 'x' || peek() == 'X')) {
-        append(c);
-        append(get());
-        for (c = get(); hex_digit_value(c) >= 0; c = get()) {
-            if (!append(c)) {
-                io_.error("Number too long");
+    if (*p == '-' || *p == '+')
+        negative_ = *p++ == '-';
+    bool is_float = false;
+    if (at(p) == '0' && (at(p + 1) == 'x' || at(p + 1) == 'X')) {
+        for (p += 2; hex_digit_value(at(p)) >= 0; ++p)
+            magnitude_ = magnitude_ * 16 + static_cast<uint64_t>(hex_digit_value(at(p)));
+    } else {
+        for (; is_digit(at(p)); ++p)
+            magnitude_ = magnitude_ * 10 + static_cast<uint64_t>(*p - '0');
+        if (at(p) == '.') {
+            is_float = true;
+            for (++p; is_digit(at(p)); ++p) {
+            }
+        }
+        if (at(p) == 'e' || at(p) == 'E') {
+            is_float = true;
+            ++p;
+            if (at(p) == '-' || at(p) == '+')
+                ++p;
+            if (!is_digit(at(p))) {
+                // The error token ends the reading; said, so that the cut is not silent.
+                pos_ = p;
+                io_.error("Exponent digits expected");
                 return kDbcError;
             }
-            magnitude_ = magnitude_ * 16 + static_cast<uint64_t>(hex_digit_value(c));
+            for (; is_digit(at(p)); ++p) {
+            }
         }
-        unget(c);
-        is_int_ = true;
-        return kDbcInt;
     }
-    bool is_float = false;
-    bool too_long = false;
-    for (; is_digit(c); c = get()) {
-        too_long |= !append(c);
-        magnitude_ = magnitude_ * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (c == '.') {
-        is_float = true;
-        too_long |= !append(c);
-        for (c = get(); is_digit(c); c = get())
-            too_long |= !append(c);
-    }
-    if (c == 'e' || c == 'E') {
-        is_float = true;
-        too_long |= !append(c);
-        c = get();
-        if (c == '-' || c == '+') {
-            too_long |= !append(c);
-            c = get();
-        }
-        if (!is_digit(c)) {
-            // The error token ends the reading; said, so that the cut is not silent.
-            io_.error("Exponent digits expected");
-            unget(c);
-            return kDbcError;
-        }
-        for (; is_digit(c); c = get())
-            too_long |= !append(c);
-    }
-    unget(c);
-    if (too_long) {
+    pos_ = p;
+    const size_t length = static_cast<size_t>(p - start);
+    if (length > kMaxWordLength) {
         io_.error("Number too long");
         return kDbcError;
     }
     is_int_ = !is_float;
-    if (is_float)
-        float_value_ = c_locale_atof(text_.c_str()); // "C" locale: "." whatever LC_NUMERIC says
+    if (is_float) {
+        // from_chars is the "C" locale's strtod without its leading "+"; out
+        // of range it leaves the value, and strtod gives the infinity or zero.
+        const char *digits = *start == '+' ? start + 1 : start;
+        if (std::from_chars(digits, p, float_value_).ec != std::errc())
+            float_value_ = c_locale_atof(std::string(start, length).c_str());
+    }
     return is_float ? kDbcFloat : kDbcInt;
 }
 
 int DbcLexer::lex_string()
 {
     text_.clear();
-    auto append = [this](int ch) {
-        if (text_.size() < kMaxStringLength)
-            text_ += static_cast<char>(ch);
+    auto append = [this](const char *bytes, size_t count) {
+        text_.append(bytes, std::min(count, kMaxStringLength - text_.size()));
+    };
+    auto append_byte = [&append](int ch) {
+        const char byte = static_cast<char>(ch);
+        append(&byte, 1);
     };
     for (;;) {
-        int c = get();
+        // A run of plain bytes goes in at once.
+        const char *run = pos_;
+        while (pos_ < end_ && *pos_ != '"' && *pos_ != '\\' && *pos_ != '\n' && *pos_ != '\r')
+            ++pos_;
+        append(run, static_cast<size_t>(pos_ - run));
+        const int c = get();
         if (c < 0) {
-            io_.error("Error: EOF in string detected");
+            io_.error("EOF in string detected");
             return kDbcString;
         }
         if (c == '"') {
             if (peek() != '"')
                 return kDbcString;
             get();
-            append('"');
+            append_byte('"');
             continue;
         }
         if (c == '\\') {
             const int escaped = get();
             switch (escaped) {
             case 'n':
-                append('\n');
+                append_byte('\n');
                 continue;
             case 't':
-                append('\t');
+                append_byte('\t');
                 continue;
             case 'r':
-                append('\r');
+                append_byte('\r');
                 continue;
             case '"':
-                append('"');
+                append_byte('"');
                 continue;
             default:
                 // Any other escape keeps its backslash; the byte after it is
                 // read as usual.
-                append('\\');
+                append_byte('\\');
                 unget(escaped);
                 continue;
             }
         }
         if (c == '\n')
             ++line_;
-        append(c);
+        append_byte(c);
     }
 }

@@ -53,7 +53,7 @@ public:
     // (for ranges such as 1-5).
     int next_token(bool minus_is_char = false);
 
-    // Of the last identifier, string or number token.
+    // Of the last identifier or string token.
     const std::string &text() const { return text_; }
     // Of the last integer token: its value, cut to 64 bits. Fields of 32 bits
     // take the low 32 bits of it.
@@ -66,15 +66,31 @@ public:
     static int keyword(const char *word);
 
 private:
-    int get();
-    int peek() const;
+    // The next byte (-1 at the end); CR LF gives LF.
+    int get()
+    {
+        if (pos_ >= end_)
+            return -1;
+        const unsigned char c = static_cast<unsigned char>(*pos_++);
+        if (c == '\r' && pos_ < end_ && *pos_ == '\n')
+            return static_cast<unsigned char>(*pos_++);
+        return c;
+    }
+    int peek() const
+    {
+        if (pos_ >= end_)
+            return -1;
+        if (*pos_ == '\r' && pos_ + 1 < end_ && pos_[1] == '\n')
+            return '\n';
+        return static_cast<unsigned char>(*pos_);
+    }
     // Steps back over the byte that get() returned (nothing at the end).
     void unget(int c)
     {
         if (c >= 0)
             --pos_;
     }
-    int lex_number(int c);
+    int lex_number();
     int lex_string();
     bool skip_block_comment();
 

@@ -10,6 +10,7 @@
 
 #include <list>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,24 +18,22 @@ namespace {
 
 CANdbSignal *add_signal(CANdbMessage *m, const char *name, int start, int length, int mux_value = -1)
 {
-    auto *s = new CANdbSignal(name);
+    auto s = std::make_unique<CANdbSignal>(name);
     s->start_bit = start;
     s->length = length;
     s->mux_value = mux_value;
     s->value_type = CANdbRawUnsigned;
     s->update_value_kind();
-    m->insert_signal(s);
-    return s;
+    return m->insert_signal(std::move(s));
 }
 
 CANdbMessage *add_message(CANdbNetwork &net, const char *name, uint32_t id, bool extended = false, int dlc = 8)
 {
-    auto *m = new CANdbMessage(name);
+    auto m = std::make_unique<CANdbMessage>(name);
     m->id = id;
     m->extended = extended;
     m->dlc = dlc;
-    net.insert_message(m);
-    return m;
+    return net.insert_message(std::move(m));
 }
 
 // Records which signals were decoded, by name, with their integer values.
@@ -53,8 +52,8 @@ struct Observer {
     std::list<std::pair<Decoded *, std::string>> contexts; // stable addresses
     explicit Observer(CANdbNetwork &net)
     {
-        for (CANdbMessage *m = net.messages.first; m; m = m->next)
-            for (CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+        for (CANdbMessage *m : net.messages)
+            for (CANdbSignal *s : m->signal_list) {
                 contexts.emplace_back(&decoded, s->name);
                 s->add_observer(Decoded::record, &contexts.back());
             }
@@ -68,12 +67,11 @@ TEST(CANdbNetwork, FindsMessagesByIdentifierAndName)
     CANdbMessage *ext_msg = add_message(net, "Ext", 100, true);
     // 100 + 4099 falls into the same bucket and lands in its overflow chain.
     CANdbMessage *chained = add_message(net, "Chained", 100 + CANdbNetwork::kHashBuckets);
-    auto *pseudo = new CANdbMessage("Pseudo");
+    auto owned_pseudo = std::make_unique<CANdbMessage>("Pseudo");
+    CANdbMessage *pseudo = owned_pseudo.get();
     pseudo->id = kCANdbPseudoMessageId;
-    EXPECT_EQ(net.set_pseudo_message(pseudo), 0);
-    auto *second = new CANdbMessage("Second");
-    EXPECT_EQ(net.set_pseudo_message(second), -1);
-    delete second;
+    EXPECT_EQ(net.set_pseudo_message(std::move(owned_pseudo)), 0);
+    EXPECT_EQ(net.set_pseudo_message(std::make_unique<CANdbMessage>("Second")), -1);
 
     EXPECT_EQ(net.find_message_by_id(100), std_msg);
     EXPECT_EQ(net.find_message_by_id(100 | kCANdbExtendedBit), ext_msg);
@@ -83,31 +81,57 @@ TEST(CANdbNetwork, FindsMessagesByIdentifierAndName)
     EXPECT_EQ(net.find_message("Ext"), ext_msg);
     EXPECT_EQ(net.find_message("ext"), nullptr) << "names compare with case";
     EXPECT_EQ(net.find_message(nullptr), nullptr);
-    EXPECT_EQ(net.messages.count, 3);
+    EXPECT_EQ(net.messages.count(), 3);
 
+    EXPECT_EQ(net.next_message(), nullptr) << "no cursor before first_message";
     std::vector<std::string> order;
     for (CANdbMessage *m = net.first_message(); m; m = net.next_message())
         order.push_back(m->name);
     EXPECT_EQ(order, (std::vector<std::string>{"Std", "Ext", "Chained"}));
+    EXPECT_EQ(net.next_message(), nullptr) << "the cursor stays past the end";
 }
 
 TEST(CANdbNetwork, InsertsAtPositions)
 {
     CANdbNetwork net;
     add_message(net, "B", 2);
-    auto *a = new CANdbMessage("A");
-    net.insert_message(a, 0);
-    auto *c = new CANdbMessage("C");
-    net.insert_message(c, 7);
-    auto *between = new CANdbMessage("AB");
-    net.insert_message(between, 1);
+    CANdbMessage *a = net.insert_message(std::make_unique<CANdbMessage>("A"), 0);
+    CANdbMessage *c = net.insert_message(std::make_unique<CANdbMessage>("C"), 7);
+    net.insert_message(std::make_unique<CANdbMessage>("AB"), 1);
     std::vector<std::string> order;
-    for (CANdbMessage *m = net.messages.first; m; m = m->next)
+    for (CANdbMessage *m : net.messages)
         order.push_back(m->name);
     EXPECT_EQ(order, (std::vector<std::string>{"A", "AB", "B", "C"}));
-    EXPECT_EQ(net.messages.last, c);
+    EXPECT_EQ(net.messages.last(), c);
     EXPECT_EQ(a->network, &net);
-    EXPECT_EQ(net.insert_message(nullptr), -1);
+    EXPECT_EQ(net.insert_message(nullptr), nullptr);
+}
+
+TEST(CANdbNetwork, NameLookupsFindTheFirstInListOrderOnShortAndLongLists)
+{
+    for (int count : {3, CANdbNamedList<CANdbNode>::kIndexFrom + 20}) {
+        SCOPED_TRACE(count);
+        CANdbNamedList<CANdbNode> nodes;
+        std::vector<CANdbNode *> made;
+        for (int i = 0; i < count; ++i)
+            made.push_back(nodes.append(std::make_unique<CANdbNode>(("N" + std::to_string(i)).c_str())));
+        EXPECT_EQ(nodes.find("N2"), made[2]);
+        EXPECT_EQ(nodes.find("n2"), nullptr);
+        EXPECT_EQ(nodes.find(nullptr), nullptr);
+
+        nodes.append(std::make_unique<CANdbNode>("N1"));
+        EXPECT_EQ(nodes.find("N1"), made[1]) << "a repeated name finds the first";
+        CANdbNode *in_front = nodes.insert_at(std::make_unique<CANdbNode>("N2"), 0);
+        EXPECT_EQ(nodes.find("N2"), in_front) << "placed before the earlier one";
+        nodes.take(in_front).reset();
+        EXPECT_EQ(nodes.find("N2"), made[2]);
+        std::unique_ptr<CANdbNode> taken = nodes.take(made[1]);
+        EXPECT_EQ(taken.get(), made[1]);
+        EXPECT_NE(nodes.find("N1"), nullptr) << "the repeat is found once the first leaves";
+        EXPECT_NE(nodes.find("N1"), made[1]);
+        EXPECT_EQ(nodes.take(made[1]), nullptr) << "no longer listed";
+        EXPECT_EQ(nodes.count(), count);
+    }
 }
 
 TEST(CANdbNetwork, DecodesOnlyTheMatchingMultiplexedSignals)
@@ -132,7 +156,7 @@ TEST(CANdbNetwork, DecodesOnlyTheMatchingMultiplexedSignals)
     EXPECT_EQ(observer.decoded.values, (std::map<std::string, int>{{"Selector", 0}, {"Always", 0x11}, {"Page0", 0x44}}));
 
     // Without a readable multiplexor no multiplexed signal decodes.
-    m->signal_list.first->start_bit = 60;
+    m->signal_list.first()->start_bit = 60;
     observer.decoded.values.clear();
     EXPECT_EQ(net.decode_frame(0x200, page1, 3, nullptr), 1);
     EXPECT_EQ(observer.decoded.values, (std::map<std::string, int>{{"Always", 0x11}}));
@@ -144,11 +168,11 @@ TEST(CANdbNetwork, DecodesOnlyTheMatchingMultiplexedSignals)
 void add_record(CANdbNetwork &net, CANdbSignal *signal, CANdbSignal *multiplexor,
                 std::vector<std::pair<uint32_t, uint32_t>> ranges)
 {
-    auto *group = new CANdbMuxGroup(&net);
+    auto group = std::make_unique<CANdbMuxGroup>(&net);
     for (const auto &r : ranges)
         group->add_range(r.first, r.second);
     group->set_multiplexor(multiplexor);
-    signal->set_mux_group(group);
+    signal->set_mux_group(std::move(group));
 }
 
 TEST(CANdbNetwork, ExtendedMultiplexingDecodesBySelectorRanges)
@@ -252,17 +276,14 @@ TEST(CANdbNetwork, IdentifierAndJ1939KeySharingABucketDecodeOnce)
     // 0x800C0100 and its key 0x40000100 fall into the same bucket.
     ASSERT_EQ((0xC0100u | kCANdbExtendedBit) % CANdbNetwork::kHashBuckets,
               (0x100u | kCANdbJ1939KeyBit) % CANdbNetwork::kHashBuckets);
-    auto *m = new CANdbMessage("Shared");
-    m->id = 0xC0100;
-    m->extended = true;
-    m->j1939_mode = CANdbJ1939Network;
-    net.insert_message(m);
+    auto owned = std::make_unique<CANdbMessage>("Shared");
+    owned->id = 0xC0100;
+    owned->extended = true;
+    owned->j1939_mode = CANdbJ1939Network;
+    CANdbMessage *m = net.insert_message(std::move(owned));
     int calls = 0;
-    auto *s = new CANdbSignal("V");
-    s->length = 8;
-    s->value_type = CANdbRawUnsigned;
+    CANdbSignal *s = add_signal(m, "V", 0, 8);
     s->add_observer([](void *context, const CANdbSignalValue *, void *) { ++*static_cast<int *>(context); }, &calls);
-    m->insert_signal(s);
 
     const uint8_t data[] = {1};
     EXPECT_EQ(net.decode_frame(0xC0100 | kCANdbExtendedBit, data, 1, nullptr), 1);
@@ -276,12 +297,12 @@ TEST(CANdbNetwork, FlexRayMessagesDecodeInTheirCyclesOnly)
 {
     CANdbNetwork net;
     net.flexray = true;
-    auto *m = new CANdbMessage("Slot10");
+    auto m = std::make_unique<CANdbMessage>("Slot10");
     m->id = 10;
     m->base_cycle = 1;
     m->cycle_repetition = 4;
-    add_signal(m, "V", 0, 8);
-    net.insert_message(m);
+    add_signal(m.get(), "V", 0, 8);
+    net.insert_message(std::move(m));
     Observer observer(net);
     const uint8_t data[] = {3};
     std::vector<int> decoded_cycles;
@@ -301,8 +322,10 @@ TEST(CANdbNetwork, FlexRayMessagesDecodeInTheirCyclesOnly)
 
 // A network with the attribute definitions of the post-load passes.
 struct PostLoadNetwork : CANdbNetwork {
-    CANdbAttributeDef *frame_format = new CANdbAttributeDef("VFrameFormat", CANdbAttrEnum, CANdbObjectMessage);
-    CANdbAttributeDef *brs = new CANdbAttributeDef("CANFD_BRS", CANdbAttrEnum, CANdbObjectMessage);
+    CANdbAttributeDef *frame_format =
+        add_attribute_def(std::make_unique<CANdbAttributeDef>("VFrameFormat", CANdbAttrEnum, CANdbObjectMessage));
+    CANdbAttributeDef *brs =
+        add_attribute_def(std::make_unique<CANdbAttributeDef>("CANFD_BRS", CANdbAttrEnum, CANdbObjectMessage));
 
     PostLoadNetwork()
     {
@@ -312,30 +335,24 @@ struct PostLoadNetwork : CANdbNetwork {
                                  "ExtendedCAN_FD"};
         for (int i = 0; i < 16; ++i)
             frame_format->add_enum_value(entries[i], i);
-        add_attribute_def(frame_format);
         brs->add_enum_value("0", 0);
         brs->add_enum_value("1", 1);
-        add_attribute_def(brs);
     }
     void set_int(CANdbAttributeValueList &list, CANdbAttributeDef *def, int value)
     {
-        auto *v = new CANdbAttributeValue(def);
-        v->int_value = value;
-        list.append(v);
+        list.append(std::make_unique<CANdbAttributeValue>(def))->int_value = value;
     }
     void set_text(CANdbAttributeValueList &list, CANdbAttributeDef *def, const char *text)
     {
-        auto *v = new CANdbAttributeValue(def);
-        v->set_string(text);
-        list.append(v);
+        list.append(std::make_unique<CANdbAttributeValue>(def))->set_string(text);
     }
 };
 
 TEST(CANdbNetwork, PostLoadPassesApplyFrameFormatsAndBusType)
 {
     PostLoadNetwork net;
-    auto *bus_type = new CANdbAttributeDef("BusType", CANdbAttrString, CANdbObjectNetwork);
-    net.add_attribute_def(bus_type);
+    CANdbAttributeDef *bus_type =
+        net.add_attribute_def(std::make_unique<CANdbAttributeDef>("BusType", CANdbAttrString, CANdbObjectNetwork));
     net.set_text(net.attributes, bus_type, "CAN FD");
 
     CANdbMessage *fd = add_message(net, "Fd", 0x123);
@@ -390,8 +407,8 @@ TEST(CANdbNetwork, BusTypeOtherThanCanFd)
 {
     for (const char *text : {"", "CAN"}) {
         PostLoadNetwork net;
-        auto *bus_type = new CANdbAttributeDef("BusType", CANdbAttrString, CANdbObjectNetwork);
-        net.add_attribute_def(bus_type);
+        CANdbAttributeDef *bus_type =
+            net.add_attribute_def(std::make_unique<CANdbAttributeDef>("BusType", CANdbAttrString, CANdbObjectNetwork));
         net.set_text(net.attributes, bus_type, text);
         net.can_fd = true;
         net.apply_can_fd_attributes();
@@ -402,11 +419,9 @@ TEST(CANdbNetwork, BusTypeOtherThanCanFd)
 TEST(CANdbNetwork, J1939PgnAttributeMakesEveryMessageJ1939)
 {
     CANdbNetwork net;
-    auto *pgn = new CANdbAttributeDef("J1939PGN", CANdbAttrInt, CANdbObjectNetwork);
-    net.add_attribute_def(pgn);
-    auto *value = new CANdbAttributeValue(pgn);
-    value->int_value = 1;
-    net.attributes.append(value);
+    CANdbAttributeDef *pgn =
+        net.add_attribute_def(std::make_unique<CANdbAttributeDef>("J1939PGN", CANdbAttrInt, CANdbObjectNetwork));
+    net.attributes.append(std::make_unique<CANdbAttributeValue>(pgn))->int_value = 1;
     CANdbMessage *m = add_message(net, "Eec1", 0xF004, true);
     net.apply_j1939_attributes();
     EXPECT_TRUE(net.j1939_network);
@@ -417,19 +432,15 @@ TEST(CANdbNetwork, J1939PgnAttributeMakesEveryMessageJ1939)
 TEST(CANdbNetwork, SignSignalsAreResolvedByAttribute)
 {
     CANdbNetwork net;
-    auto *sign_def = new CANdbAttributeDef("SignSignal", CANdbAttrString, CANdbObjectSignal);
-    net.add_attribute_def(sign_def);
+    CANdbAttributeDef *sign_def =
+        net.add_attribute_def(std::make_unique<CANdbAttributeDef>("SignSignal", CANdbAttrString, CANdbObjectSignal));
     CANdbMessage *m = add_message(net, "Speed", 0x300);
     CANdbSignal *speed = add_signal(m, "Speed", 0, 7);
     speed->maximum = 120;
     CANdbSignal *sign = add_signal(m, "SpeedSign", 7, 1);
     CANdbSignal *dangling = add_signal(m, "Dangling", 8, 8);
-    auto *v = new CANdbAttributeValue(sign_def);
-    v->set_string("SpeedSign");
-    speed->attributes.append(v);
-    auto *missing = new CANdbAttributeValue(sign_def);
-    missing->set_string("NoSuchSignal");
-    dangling->attributes.append(missing);
+    speed->attributes.append(std::make_unique<CANdbAttributeValue>(sign_def))->set_string("SpeedSign");
+    dangling->attributes.append(std::make_unique<CANdbAttributeValue>(sign_def))->set_string("NoSuchSignal");
 
     net.resolve_sign_signals(m);
     EXPECT_EQ(speed->sign_signal, sign);
@@ -449,17 +460,18 @@ TEST(CANdbNetwork, ExtendedMultiplexingRecordsFollowTheirMultiplexor)
 {
     CANdbNetwork net;
     CANdbMessage *m = add_message(net, "Ext", 0x400);
-    auto *group = new CANdbMuxGroup(&net);
+    auto owned_group = std::make_unique<CANdbMuxGroup>(&net);
+    CANdbMuxGroup *group = owned_group.get();
     group->set_multiplexor_name("Selector");
     group->add_range(1, 3);
     group->add_range(7, 7);
-    auto *dependent = new CANdbSignal("Dependent");
-    dependent->set_mux_group(group);
+    auto owned_dependent = std::make_unique<CANdbSignal>("Dependent");
+    owned_dependent->set_mux_group(std::move(owned_group));
     EXPECT_EQ(net.mux_group_count, 1);
 
     CANdbSignal *selector = add_signal(m, "Selector", 0, 8);
     selector->is_multiplexor = true;
-    m->insert_signal(dependent);
+    CANdbSignal *dependent = m->insert_signal(std::move(owned_dependent));
     EXPECT_EQ(group->multiplexor, selector) << "bound by name when the signal joins the message";
     EXPECT_TRUE(selector->has_dependent(group));
     EXPECT_EQ(m->multiplexor(), selector);
@@ -470,8 +482,7 @@ TEST(CANdbNetwork, ExtendedMultiplexingRecordsFollowTheirMultiplexor)
     EXPECT_FALSE(group->range_at(2, low, high));
 
     // The multiplexor may go first: the record forgets it.
-    CANdbSignal *gone = m->signal_list.unlink_first([&](CANdbSignal *s) { return s == selector; });
-    delete gone;
+    m->signal_list.take(selector).reset();
     EXPECT_EQ(group->multiplexor, nullptr);
     dependent->set_mux_group(nullptr);
     EXPECT_EQ(net.mux_group_count, 0);
@@ -480,7 +491,7 @@ TEST(CANdbNetwork, ExtendedMultiplexingRecordsFollowTheirMultiplexor)
     CANdbMessage *cascade = add_message(net, "Cascade", 0x401);
     CANdbSignal *inner = add_signal(cascade, "Inner", 0, 4);
     inner->is_multiplexor = true;
-    inner->set_mux_group(new CANdbMuxGroup(&net));
+    inner->set_mux_group(std::make_unique<CANdbMuxGroup>(&net));
     CANdbSignal *outer = add_signal(cascade, "Outer", 4, 4);
     outer->is_multiplexor = true;
     EXPECT_EQ(cascade->multiplexor(), outer);
@@ -489,33 +500,31 @@ TEST(CANdbNetwork, ExtendedMultiplexingRecordsFollowTheirMultiplexor)
 TEST(CANdbNetwork, NodesKnowTheirMessagesAndSignals)
 {
     CANdbNetwork net;
-    auto *engine = new CANdbNode("Engine");
-    auto *gateway = new CANdbNode("Gateway");
-    net.insert_node(engine);
-    net.insert_node(gateway);
+    CANdbNode *engine = net.insert_node(std::make_unique<CANdbNode>("Engine"));
+    CANdbNode *gateway = net.insert_node(std::make_unique<CANdbNode>("Gateway"));
     CANdbMessage *m = add_message(net, "Rpm", 0x100);
     CANdbSignal *s = add_signal(m, "Rpm", 0, 16);
     m->set_transmitter(engine);
     m->set_transmitter(engine);
     s->add_receiver(gateway);
     s->add_receiver(gateway);
-    EXPECT_EQ(engine->transmitted.count, 1);
-    EXPECT_EQ(gateway->received.count, 1);
-    EXPECT_EQ(s->receivers.count, 1);
+    EXPECT_EQ(engine->transmitted.size(), 1u);
+    EXPECT_EQ(gateway->received.size(), 1u);
+    EXPECT_EQ(s->receivers.size(), 1u);
     m->set_transmitter(gateway);
-    EXPECT_EQ(engine->transmitted.count, 0);
-    EXPECT_EQ(gateway->transmitted.first->message, m);
+    EXPECT_TRUE(engine->transmitted.empty());
+    EXPECT_EQ(gateway->transmitted.front(), m);
     EXPECT_EQ(net.find_node("Gateway"), gateway);
     EXPECT_EQ(net.first_node(), engine);
 
     // A message dropped by a reader leaves no trace in the nodes.
-    auto *dropped = new CANdbMessage("Dropped");
+    auto dropped = std::make_unique<CANdbMessage>("Dropped");
     dropped->set_transmitter(engine);
-    CANdbSignal *ds = add_signal(dropped, "D", 0, 1);
+    CANdbSignal *ds = add_signal(dropped.get(), "D", 0, 1);
     ds->add_receiver(gateway);
-    delete dropped;
-    EXPECT_EQ(engine->transmitted.count, 0);
-    EXPECT_EQ(gateway->received.count, 1);
+    dropped.reset();
+    EXPECT_TRUE(engine->transmitted.empty());
+    EXPECT_EQ(gateway->received, std::vector<CANdbSignal *>{s});
 }
 
 TEST(CANdbNetwork, ValueTablesKeepTheFirstText)
@@ -562,7 +571,8 @@ public:
 
 TEST(CANdbNetwork, DefaultDataProvidersBindBothWays)
 {
-    auto *a = new CANdbMessage("A");
+    auto owned_a = std::make_unique<CANdbMessage>("A");
+    CANdbMessage *a = owned_a.get();
     CANdbMessage b("B");
     {
         RecordingProvider provider;
@@ -574,7 +584,7 @@ TEST(CANdbNetwork, DefaultDataProvidersBindBothWays)
         EXPECT_EQ(a->default_data, nullptr);
         EXPECT_EQ(b.default_data, &provider);
         provider.set_message(a);
-        delete a; // the message goes first
+        owned_a.reset(); // the message goes first
         EXPECT_EQ(provider.message, nullptr);
         provider.set_message(&b);
     }
@@ -612,13 +622,11 @@ TEST(CANdbNetwork, MessageDataTableKeepsOneSendBufferPerIdentifier)
 TEST(CANdbCluster, DecodesThroughEveryNetwork)
 {
     CANdbCluster cluster;
-    auto *first = new CANdbNetwork;
-    auto *second = new CANdbNetwork;
+    CANdbNetwork *first = cluster.add_network(std::make_unique<CANdbNetwork>());
+    CANdbNetwork *second = cluster.add_network(std::make_unique<CANdbNetwork>());
     add_signal(add_message(*first, "A", 0x10), "a", 0, 8);
     add_message(*first, "B", 0x11);
     add_signal(add_message(*second, "C", 0x10), "c", 8, 8);
-    cluster.add_network(first);
-    cluster.add_network(second);
     Observer o1(*first), o2(*second);
 
     const uint8_t data[] = {1, 2};
@@ -628,6 +636,7 @@ TEST(CANdbCluster, DecodesThroughEveryNetwork)
     EXPECT_EQ(cluster.find_message("C")->network, second);
     EXPECT_EQ(cluster.find_message_by_id(0x10)->name, "A");
 
+    EXPECT_EQ(cluster.next_message(), nullptr) << "no cursor before first_message";
     std::vector<std::string> names;
     for (CANdbMessage *m = cluster.first_message(); m; m = cluster.next_message())
         names.push_back(m->name);

@@ -57,12 +57,11 @@ TEST(CANdbFileFormat, LookupsByExtensionIgnoreCaseAndByNameDoNot)
 TEST(CANdbFileFormat, CreateIoRemembersItsFormat)
 {
     for (const char *name : {"DBC", "LDF", "FIBEX"}) {
-        CANdbFileIo *io = CANdbFileFormat::create_io(name);
+        std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io(name);
         ASSERT_NE(io, nullptr) << name;
         EXPECT_EQ(io->format(), CANdbFileFormat::find_by_name(name));
         EXPECT_EQ(io->file_name(), nullptr);
         EXPECT_EQ(io->line_number(), 1);
-        delete io;
     }
 }
 

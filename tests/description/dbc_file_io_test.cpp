@@ -50,6 +50,16 @@ protected:
         return io.read(&net_);
     }
 
+    // Reads the text as a DBC file into `net` with its messages going to
+    // `log`; true when the file was read, errors reported on the way or not.
+    bool read_case(const std::string &text, CANdbNetwork &net, candb_json::Collector &log)
+    {
+        put("case.dbc", text);
+        DbcFileIo io(path("case.dbc").c_str());
+        io.set_reporter(&log);
+        return io.read(&net) == 0 && io.loaded();
+    }
+
     // Reads the written out.dbc into `again`, expecting no reported error;
     // answers the read's result.
     int read_written(CANdbNetwork &again)
@@ -90,7 +100,7 @@ TEST_F(DbcFile, MessagesAndSignals)
                    "BO_ 3221225472 Second: 0 Vector__XXX\n"),
               0);
     EXPECT_TRUE(log_.errors.isEmpty()) << log_.errors.join("\n").toStdString();
-    ASSERT_EQ(net_.messages.count, 2);
+    ASSERT_EQ(net_.messages.count(), 2);
     CANdbMessage *std_msg = net_.find_message("Std");
     EXPECT_EQ(std_msg->id, 100u);
     EXPECT_FALSE(std_msg->extended);
@@ -105,13 +115,13 @@ TEST_F(DbcFile, MessagesAndSignals)
     EXPECT_EQ(speed->offset, -40);
     EXPECT_EQ(speed->maximum, 32727.5);
     EXPECT_EQ(speed->unit, "km/h");
-    EXPECT_EQ(speed->receivers.count, 2);
-    EXPECT_EQ(net_.find_node("Gateway")->received.first->signal, speed);
+    EXPECT_EQ(speed->receivers.size(), 2u);
+    EXPECT_EQ(net_.find_node("Gateway")->received.front(), speed);
     CANdbSignal *temp = std_msg->find_signal("Temp");
     EXPECT_EQ(temp->byte_order, CANdbMotorola);
     EXPECT_EQ(temp->start_bit, 19) << "Motorola start 12 of a 10-bit signal";
     EXPECT_EQ(temp->value_type, CANdbRawSigned);
-    EXPECT_EQ(temp->receivers.count, 0) << "Vector__XXX is no node";
+    EXPECT_TRUE(temp->receivers.empty()) << "Vector__XXX is no node";
 
     CANdbMessage *ext = net_.find_message_by_id(100 | kCANdbExtendedBit);
     ASSERT_NE(ext, nullptr);
@@ -123,9 +133,9 @@ TEST_F(DbcFile, MessagesAndSignals)
 
     ASSERT_NE(net_.pseudo_message, nullptr);
     EXPECT_EQ(net_.pseudo_message->name, "VECTOR__INDEPENDENT_SIG_MSG");
-    EXPECT_EQ(net_.pseudo_message->signal_list.first->name, "Loose");
+    EXPECT_EQ(net_.pseudo_message->signal_list.first()->name, "Loose");
     EXPECT_EQ(net_.find_message("Second"), nullptr) << "a second pseudo-message is dropped";
-    EXPECT_EQ(net_.find_message_by_id(kCANdbPseudoMessageId), net_.pseudo_message);
+    EXPECT_EQ(net_.find_message_by_id(kCANdbPseudoMessageId), net_.pseudo_message.get());
 }
 
 TEST_F(DbcFile, MotorolaStartBitsConvertWithFloorDivision)
@@ -278,7 +288,7 @@ TEST_F(DbcFile, CrLfLineEndsAndHighBytes)
 TEST_F(DbcFile, NodeListEndsWithItsLine)
 {
     ASSERT_EQ(read("BU_: A B\n C D\nBO_ 1 M: 8 C\n"), 0);
-    EXPECT_EQ(net_.nodes.count, 2);
+    EXPECT_EQ(net_.nodes.count(), 2);
     EXPECT_EQ(net_.find_node("C"), nullptr);
     EXPECT_EQ(net_.find_message("M")->transmitter, nullptr) << "an unknown transmitter is none";
 }
@@ -303,8 +313,17 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
          "line 3: '+' or '-' expected", false, false},
         {"node list without ':'", "BU_ A\nBO_ 1 M: 8 A\n" + tail, "line 1: ':' expected", false, false},
         {"signal comment of a missing message",
-         "BU_: A\nBO_ 1 M: 8 A\nCM_ SG_ 7 S \"x\";\n" + tail, "line 3: Message (id=7) found for comment line", true,
-         true},
+         "BU_: A\nBO_ 1 M: 8 A\nCM_ SG_ 7 S \"x\";\n" + tail, "line 3: No message (id=7) found for comment line",
+         true, true},
+        {"'|' missing after the bit position", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0 8@1+ (1,0) [0|1] \"\"\n" + tail,
+         "line 3: '|' expected after bit position", false, false},
+        {"',' missing after the factor", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1 0) [0|1] \"\"\n" + tail,
+         "line 3: ',' expected after factor", false, false},
+        {"value type without ':'",
+         "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|1] \"\" A\nSIG_VALTYPE_ 1 S 1;\n" + tail,
+         "line 4: ':' expected after signal name", true, true},
+        {"value table entry without its text", "BU_: A\nBO_ 1 M: 8 A\nVAL_TABLE_ T 0 1 ;\n" + tail,
+         "line 3: String expected for table value", true, true},
         {"comment without its string", "BU_: A\nBO_ 1 M: 8 A\nCM_ BO_ 1 ;\n" + tail,
          "line 3: String expected for message comment", true, true},
         {"value line for a missing signal", "BU_: A\nBO_ 1 M: 8 A\nVAL_ 1 S 0 \"x\";\n" + tail,
@@ -315,9 +334,9 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
         {"attribute value of an undefined attribute",
          "BU_: A\nBO_ 1 M: 8 A\nBA_ \"Nothing\" BO_ 1 3;\n" + tail, "line 3: Attribute 'Nothing' not found", true,
          true},
-        {"unterminated comment", "BU_: A\nBO_ 1 M: 8 A\n/* open\n\n", "line 5: Error: Unexpected eof in comment", true,
+        {"unterminated comment", "BU_: A\nBO_ 1 M: 8 A\n/* open\n\n", "line 5: Unexpected eof in comment", true,
          false},
-        {"unterminated string", "BU_: A\nBO_ 1 M: 8 A\nCM_ \"open\n", "line 4: Error: EOF in string detected", true,
+        {"unterminated string", "BU_: A\nBO_ 1 M: 8 A\nCM_ \"open\n", "line 4: EOF in string detected", true,
          false},
         {"exponent without digits", "BU_: A\nBO_ 1 M: 8 A\n1e\n" + tail, "line 3: Exponent digits expected", true,
          false},
@@ -330,25 +349,82 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
         SCOPED_TRACE(c.what);
         CANdbNetwork net;
         candb_json::Collector log;
-        put("err.dbc", c.text);
-        DbcFileIo io(path("err.dbc").c_str());
-        io.set_reporter(&log);
-        EXPECT_EQ(io.read(&net), 0) << "errors never fail the reading";
-        EXPECT_TRUE(io.loaded());
+        EXPECT_TRUE(read_case(c.text, net, log)) << "errors never fail the reading";
         EXPECT_EQ(log.errors.value(0).toStdString(), c.error);
         EXPECT_EQ(net.find_message("M") != nullptr, c.message_kept);
         EXPECT_EQ(net.find_message("After") != nullptr, c.read_on);
     }
 }
 
+TEST_F(DbcFile, StatementsThatLoseTextWarnWithTheirLine)
+{
+    const std::string tail = "BO_ 9 After: 8 Vector__XXX\n";
+    const struct {
+        const char *what;
+        std::string text;
+        std::string warning;
+    } cases[] = {
+        {"comment without its ';'", "BU_: A\nBO_ 1 M: 8 A\nCM_ BO_ 1 \"no end\"\n" + tail,
+         "line 4: ';' expected after the comment of line 3"},
+        {"second holder of signals without a frame",
+         "BO_ 3221225472 VECTOR__INDEPENDENT_SIG_MSG: 0 Vector__XXX\nBO_ 3221225472 Second: 0 Vector__XXX\n" + tail,
+         "line 2: Second message of id 3221225472 ('Second') dropped"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CANdbNetwork net;
+        candb_json::Collector log;
+        EXPECT_TRUE(read_case(c.text, net, log));
+        EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+        EXPECT_EQ(log.warnings.join("\n").toStdString(), c.warning);
+        EXPECT_NE(net.find_message("After"), nullptr) << "the statement after it is read";
+    }
+}
+
+// Inputs where a file read, written and read again gave another network:
+// each keeps what the first reading made of it.
+TEST_F(DbcFile, FuzzFindingsReadBackAsRead)
+{
+    const struct {
+        const char *file;
+        std::string warning;
+    } cases[] = {
+        {"attribute_defined_twice.dbc",
+         "line 13: Attribute 'GenMsgCycleTime' defined again; the first definition is kept"},
+        {"enum_without_values.dbc", ""},
+        {"multiplexor_missing.dbc", "line 13: Multiplexor signal not found"},
+    };
+    CANdbNetwork nets[3];
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(cases[i].file);
+        DbcFileIo io((std::string(VYR_TEST_SOURCE_DIR "/fixtures/dbc_round_trip/") + cases[i].file).c_str());
+        candb_json::Collector log;
+        io.set_reporter(&log);
+        ASSERT_EQ(io.read(&nets[i]), 0);
+        EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+        EXPECT_EQ(log.warnings.join("\n").toStdString(), cases[i].warning);
+        EXPECT_EQ(round_trip(nets[i]), network_dump::network(nets[i]));
+    }
+    ASSERT_EQ(nets[0].attribute_defs.count(), 1);
+    EXPECT_EQ(nets[0].attribute_defs.first()->int_max, 1000);
+    EXPECT_EQ(nets[0].attribute_defs.first()->int_default, 20) << "the last default of the name";
+    EXPECT_EQ(nets[1].find_attribute_def("Mode")->int_default, 0) << "no default given";
+    EXPECT_EQ(nets[1].find_attribute_def("Kind")->int_default, -1) << "a default that is no entry";
+    const CANdbMuxGroup *group = nets[2].find_message("Mux")->find_signal("Value")->mux_group();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->multiplexor, nullptr);
+    EXPECT_EQ(group->multiplexor_name, "Missing");
+}
+
 TEST_F(DbcFile, WithoutReporterErrorsGoToStandardOutput)
 {
-    put("e.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nCM_ SG_ 5 S \"x\";\n");
+    put("e.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nCM_ SG_ 5 S \"x\";\nBA_ \"Nothing\" 1;\n");
     DbcFileIo io(path("e.dbc").c_str());
     CANdbNetwork net;
     testing::internal::CaptureStdout();
     EXPECT_EQ(io.read(&net), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error (line 4): Message (id=5) found for comment line\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error (line 4): No message (id=5) found for comment line\n"
+                                                      "Error (line 5): Attribute 'Nothing' not found\n");
 
     DbcFileIo quiet(path("e.dbc").c_str());
     CANdbNetwork quiet_net;
@@ -364,7 +440,7 @@ TEST_F(DbcFile, UnreadableFiles)
     DbcFileIo missing(path("missing.dbc").c_str());
     EXPECT_EQ(missing.read(&net_), -1);
     EXPECT_FALSE(missing.loaded());
-    EXPECT_EQ(net_.messages.count, 0);
+    EXPECT_EQ(net_.messages.count(), 0);
 }
 
 TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
@@ -425,14 +501,14 @@ TEST_F(DbcFile, AttributesCommentsValuesAndEnvironmentVariables)
 
     CANdbValueTable *gear = net_.find_value_table("Gear");
     ASSERT_NE(gear, nullptr);
-    EXPECT_EQ(net_.value_tables.count, 1);
+    EXPECT_EQ(net_.value_tables.count(), 1);
     EXPECT_STREQ(gear->description(1), "R") << "the first text of a value stays";
     EXPECT_STREQ(gear->description(2), "N") << "a second statement adds to the same table";
 
     CANdbEnvVar *mode = net_.find_env_var("Mode");
     EXPECT_EQ(mode->type, CANdbEnvVarInt);
     EXPECT_EQ(mode->access_code, 3);
-    EXPECT_EQ(mode->access_nodes.count, 2);
+    EXPECT_EQ(mode->access_nodes.size(), 2u);
     EXPECT_EQ(mode->identifier, 7u);
     EXPECT_EQ(mode->initial_value, 1);
     EXPECT_TRUE(mode->has_data);
@@ -511,10 +587,10 @@ TEST_F(DbcFile, ExtendedMultiplexingAndFrameFormats)
     CANdbSignal *leaf = m->find_signal("Leaf");
     EXPECT_FALSE(sel->is_multiplexor) << "a multiplexor of extended multiplexing loses its plain flag";
     EXPECT_TRUE(sel->has_dependents());
-    ASSERT_NE(leaf->mux_group, nullptr);
-    EXPECT_EQ(leaf->mux_group->multiplexor, sub);
+    ASSERT_NE(leaf->mux_group(), nullptr);
+    EXPECT_EQ(leaf->mux_group()->multiplexor, sub);
     uint32_t low, high;
-    ASSERT_TRUE(leaf->mux_group->range_at(1, low, high));
+    ASSERT_TRUE(leaf->mux_group()->range_at(1, low, high));
     EXPECT_EQ(low, 4u);
     EXPECT_EQ(high, 6u);
     EXPECT_EQ(net_.mux_group_count, 2);
@@ -537,14 +613,13 @@ TEST_F(DbcFile, ExtendedMultiplexingAndFrameFormats)
 // A network built in code, as the diagnostics interface builds one to export.
 void build_small_network(CANdbNetwork &net)
 {
-    auto *ecu = new CANdbNode("Ecu");
-    net.insert_node(ecu);
-    auto *m = new CANdbMessage("Status");
+    CANdbNode *ecu = net.insert_node(std::make_unique<CANdbNode>("Ecu"));
+    auto m = std::make_unique<CANdbMessage>("Status");
     m->id = 100;
     m->extended = true;
     m->dlc = 8;
     m->set_comment("Tab\there, CR\r, quote \" and \x1b");
-    auto *motorola = new CANdbSignal("Moto");
+    auto motorola = std::make_unique<CANdbSignal>("Moto");
     motorola->byte_order = CANdbMotorola;
     motorola->start_bit = 8;
     motorola->length = 16;
@@ -552,15 +627,15 @@ void build_small_network(CANdbNetwork &net)
     motorola->factor = 0.1;
     motorola->offset = -40;
     motorola->maximum = 1e-12;
-    m->insert_signal(motorola);
-    auto *single = new CANdbSignal("Single");
+    m->insert_signal(std::move(motorola));
+    auto single = std::make_unique<CANdbSignal>("Single");
     single->start_bit = 32;
     single->length = 32;
     single->value_type = CANdbRawFloat;
     single->add_receiver(ecu);
-    m->insert_signal(single);
-    net.insert_message(m);
-    net.add_value_table(new CANdbValueTable("Empty"));
+    m->insert_signal(std::move(single));
+    net.insert_message(std::move(m));
+    net.add_value_table(std::make_unique<CANdbValueTable>("Empty"));
 }
 
 TEST_F(DbcFile, WriterFormat)
@@ -605,7 +680,7 @@ TEST_F(DbcFile, TextEndingInABackslashKeepsItsClosingQuote)
     CANdbNetwork net;
     build_small_network(net);
     net.set_comment("Files in C:\\data\\");
-    net.messages.first->set_comment("a\\\"b, a\\\tc");
+    net.messages.first()->set_comment("a\\\"b, a\\\tc");
     DbcFileIo writer(path("out.dbc").c_str());
     ASSERT_EQ(writer.write(&net), 0);
     EXPECT_NE(get("out.dbc").find("CM_ \"Files in C:\\data\\5c\";\n"), std::string::npos);
@@ -613,23 +688,23 @@ TEST_F(DbcFile, TextEndingInABackslashKeepsItsClosingQuote)
     CANdbNetwork again;
     ASSERT_EQ(read_written(again), 0);
     EXPECT_EQ(again.comment, "Files in C:\\data\\5c");
-    ASSERT_NE(again.messages.first, nullptr);
-    EXPECT_EQ(again.messages.first->comment, "a\\\"b, a\\\tc") << "a backslash before an escape stays";
-    EXPECT_EQ(again.messages.first->find_signal("Single")->value_type, CANdbRawFloat) << "what follows is read";
+    ASSERT_NE(again.messages.first(), nullptr);
+    EXPECT_EQ(again.messages.first()->comment, "a\\\"b, a\\\tc") << "a backslash before an escape stays";
+    EXPECT_EQ(again.messages.first()->find_signal("Single")->value_type, CANdbRawFloat) << "what follows is read";
 }
 
 TEST_F(DbcFile, WriterLeavesOutWhatTheReaderWouldRefuse)
 {
     CANdbNetwork net;
-    auto *none = new CANdbAttributeDef("Untyped", CANdbAttrNone, CANdbObjectNetwork);
-    net.add_attribute_def(none);
-    net.attributes.append(new CANdbAttributeValue(none));
-    auto *var = new CANdbEnvVar("Text");
+    CANdbAttributeDef *none =
+        net.add_attribute_def(std::make_unique<CANdbAttributeDef>("Untyped", CANdbAttrNone, CANdbObjectNetwork));
+    net.attributes.append(std::make_unique<CANdbAttributeValue>(none));
+    auto var = std::make_unique<CANdbEnvVar>("Text");
     var->type = CANdbEnvVarString;
     var->access_code = 2;
     var->maximum = std::numeric_limits<double>::infinity();
     var->identifier = 0xFFFFFFFF; // written with "%d"
-    net.add_env_var(var);
+    net.add_env_var(std::move(var));
     DbcFileIo writer(path("out.dbc").c_str());
     ASSERT_EQ(writer.write(&net), 0);
     const std::string written = get("out.dbc");
@@ -649,8 +724,7 @@ TEST_F(DbcFile, FailedWritesLeaveTheOldFile)
     build_small_network(net);
 
     // An object kind the format does not know: nothing is written.
-    auto *odd = new CANdbAttributeDef("Odd", CANdbAttrInt, 9);
-    net.add_attribute_def(odd);
+    CANdbAttributeDef *odd = net.add_attribute_def(std::make_unique<CANdbAttributeDef>("Odd", CANdbAttrInt, 9));
     DbcFileIo writer(path("out.dbc").c_str());
     EXPECT_EQ(writer.write(&net), 1);
     EXPECT_EQ(get("out.dbc"), "old contents");
@@ -672,12 +746,10 @@ TEST_F(DbcFile, FailedWritesLeaveTheOldFile)
 
 TEST_F(DbcFile, RegistryRowReadsAndWritesDbc)
 {
-    CANdbFileIo *io = CANdbFileFormat::create_io("DBC");
-    ASSERT_NE(dynamic_cast<DbcFileIo *>(io), nullptr);
-    delete io;
+    ASSERT_NE(dynamic_cast<DbcFileIo *>(CANdbFileFormat::create_io("DBC").get()), nullptr);
     for (const char *name : {"LDF", "FIBEX"}) {
         // Their readers are not built yet: the rows answer -1.
-        std::unique_ptr<CANdbFileIo> stand_in(CANdbFileFormat::create_io(name));
+        std::unique_ptr<CANdbFileIo> stand_in = CANdbFileFormat::create_io(name);
         stand_in->set_file_name(path("in.dbc").c_str());
         EXPECT_EQ(stand_in->read(&net_), -1) << name;
         EXPECT_EQ(stand_in->write(&net_), -1) << name;

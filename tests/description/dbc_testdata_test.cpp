@@ -113,10 +113,6 @@ const FileDeviation kFileDeviations[] = {
      "the message name 2017_5 begins with a digit, which DBC names may not: our reading ends there (line 273), "
      "canmatrix takes any word as a name",
      {true, false, false, true}},
-    {"opendbc/opendbc/dbc/toyota_radar_dsu_tssp.dbc",
-     "a CM_ without its ';' (line 138) runs on to the next ';' and takes the messages in between with it; "
-     "canmatrix reads line by line",
-     {true, false, false, true}},
     {"opendbc/opendbc/dbc/generator/chrysler/_stellantis_common.dbc",
      "a VAL_ line lacks its ';': canmatrix drops the line, our reader takes the values up to the next statement",
      {false, true, false, true}},
@@ -214,12 +210,12 @@ std::vector<std::string> compare_with_canmatrix(const CANdbNetwork &net, const Q
     seen.clear();
     auto refused = [](const CANdbMessage *m) { return !m->extended && m->id > 0x7FF; };
     std::set<std::string> refused_signals;
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next)
+    for (const CANdbMessage *m : net.messages)
         if (refused(m))
-            for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+            for (const CANdbSignal *s : m->signal_list)
                 refused_signals.insert(canmatrix_name(s->name, s->attributes, "SystemSignalLongSymbol"));
     std::set<std::string> compared;
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+    for (const CANdbMessage *m : net.messages) {
         if (refused(m) || m->name == kPseudoMessageName)
             continue;
         const std::string k = key(m->extended ? m->id & 0x1FFFFFFF : m->id, m->extended);
@@ -240,7 +236,7 @@ std::vector<std::string> compare_with_canmatrix(const CANdbNetwork &net, const Q
         std::map<QString, QJsonObject> their_signals;
         for (const QJsonValue &s : them["signals"].toArray())
             their_signals[s.toObject()["name"].toString()] = s.toObject();
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next) {
+        for (const CANdbSignal *s : m->signal_list) {
             const QString signal_name =
                 candb_json::text(canmatrix_name(s->name, s->attributes, "SystemSignalLongSymbol"));
             auto sit = their_signals.find(signal_name);
@@ -306,6 +302,10 @@ protected:
 
 TEST_F(DbcTestData, EveryFileLoadsAndReadsBackFromWhatWeWrite)
 {
+    // Beside the shared files, inputs where this once failed.
+    QDirIterator fixtures(QStringLiteral(VYR_TEST_SOURCE_DIR "/fixtures/dbc_round_trip"), {"*.dbc"}, QDir::Files);
+    while (fixtures.hasNext())
+        files_.push_back(fixtures.next().toStdString());
     for (size_t i = 0; i < files_.size(); ++i) {
         SCOPED_TRACE(short_name(files_[i]));
         CANdbNetwork first;
@@ -341,7 +341,7 @@ TEST_F(DbcTestData, CanmatrixReadsWhatWeWrite)
     std::vector<std::string> written;
     std::vector<std::unique_ptr<CANdbNetwork>> networks;
     for (size_t i = 0; i < files_.size(); ++i) {
-        networks.emplace_back(new CANdbNetwork);
+        networks.push_back(std::make_unique<CANdbNetwork>());
         ASSERT_EQ(read_file(files_[i], *networks.back()), "");
         DbcFileIo writer(temp_path(i).c_str());
         ASSERT_EQ(writer.write(networks.back().get()), 0);
@@ -408,6 +408,29 @@ TEST_F(DbcTestData, DumpProgramPrintsTheNetworkAsJson)
     EXPECT_EQ(temperature["start_bit"].toInt(), 21) << "DBC start 0 of a 12-bit Motorola signal";
     EXPECT_EQ(temperature["byte_order"].toString(), "motorola");
     EXPECT_EQ(temperature["unit"].toString(), "degK");
+}
+
+TEST(CandbJsonDump, NamesAFileItCannotReadAndExitsWithOne)
+{
+    const QString program = QCoreApplication::applicationDirPath() + "/candb_json_dump";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const struct {
+        QString path;
+        QString why;
+    } cases[] = {
+        {dir.filePath("missing.dbc"), "no such file"},
+        {dir.path(), "is a directory"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QProcess dump;
+        dump.start(program, {c.path});
+        ASSERT_TRUE(dump.waitForFinished(30000));
+        EXPECT_EQ(dump.exitCode(), 1);
+        EXPECT_EQ(dump.readAllStandardOutput(), QByteArray());
+        EXPECT_TRUE(QString::fromLocal8Bit(dump.readAllStandardError()).contains(c.path + ": " + c.why));
+    }
 }
 
 } // namespace

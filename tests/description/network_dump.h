@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace network_dump {
 
@@ -23,7 +24,7 @@ inline std::string number(double value)
 inline std::string attributes(const CANdbAttributeValueList &list)
 {
     std::string out;
-    for (const CANdbAttributeValue *v = list.first; v; v = v->next) {
+    for (const CANdbAttributeValue *v : list) {
         if (v->value_type == CANdbAttrNone)
             continue;
         out += " [" + v->definition->name + "=";
@@ -45,16 +46,16 @@ inline std::string attributes(const CANdbAttributeValueList &list)
 inline std::string descriptions(const CANdbValueDescriptionList &list)
 {
     std::string out;
-    for (const CANdbValueDescription *d = list.first; d; d = d->next)
-        out += " " + std::to_string(d->value) + "=\"" + d->text + "\"";
+    for (const CANdbValueDescription &d : list)
+        out += " " + std::to_string(d.value) + "=\"" + d.text + "\"";
     return out;
 }
 
-inline std::string nodes(const CANdbList<CANdbNodeRef> &list)
+inline std::string nodes(const std::vector<CANdbNode *> &list)
 {
     std::string out;
-    for (const CANdbNodeRef *r = list.first; r; r = r->next)
-        out += " " + (r->node ? r->node->name : std::string("(null)"));
+    for (const CANdbNode *node : list)
+        out += " " + (node ? node->name : std::string("(null)"));
     return out;
 }
 
@@ -65,7 +66,7 @@ inline std::string message(const CANdbMessage &m)
                       " brs=" + std::to_string(m.bit_rate_switch) + " j1939=" + std::to_string(m.j1939_mode) +
                       " tx=" + (m.transmitter ? m.transmitter->name : std::string("-")) + " comment=\"" + m.comment +
                       "\"" + attributes(m.attributes) + "\n";
-    for (const CANdbSignal *s = m.signal_list.first; s; s = s->next) {
+    for (const CANdbSignal *s : m.signal_list) {
         out += "  signal " + s->name + " start=" + std::to_string(s->start_bit) + " length=" + std::to_string(s->length) +
                " order=" + std::to_string(s->byte_order) + " type=" + std::to_string(s->value_type) +
                " kind=" + std::to_string(s->value_kind) + " factor=" + number(s->factor) + " offset=" +
@@ -74,10 +75,11 @@ inline std::string message(const CANdbMessage &m)
                " sign=" + (s->sign_signal ? s->sign_signal->name : std::string("-")) + " comment=\"" + s->comment +
                "\" receivers:" + nodes(s->receivers) + " values:" + descriptions(s->value_table.descriptions) +
                attributes(s->attributes) + "\n";
-        if (const CANdbMuxGroup *g = s->mux_group) {
-            out += "    mux_group of " + (g->multiplexor ? g->multiplexor->name : std::string("-")) + ":";
-            for (const CANdbMuxRange *r = g->ranges.first; r; r = r->next)
-                out += " " + std::to_string(r->low) + "-" + std::to_string(r->high);
+        if (const CANdbMuxGroup *g = s->mux_group()) {
+            out += "    mux_group of " +
+                   (g->multiplexor ? g->multiplexor->name : "(unbound " + g->multiplexor_name + ")") + ":";
+            for (const CANdbMuxRange &r : g->ranges)
+                out += " " + std::to_string(r.low) + "-" + std::to_string(r.high);
             out += "\n";
         }
     }
@@ -89,27 +91,27 @@ inline std::string network(const CANdbNetwork &net)
     std::string out = "comment=\"" + net.comment + "\" fd=" + std::to_string(net.can_fd) +
                       " j1939=" + std::to_string(net.j1939_network) + std::to_string(net.j1939_frames) +
                       attributes(net.attributes) + "\n";
-    for (const CANdbNode *n = net.nodes.first; n; n = n->next)
+    for (const CANdbNode *n : net.nodes)
         out += "node " + n->name + " comment=\"" + n->comment + "\"" + attributes(n->attributes) + "\n";
-    for (const CANdbValueTable *t = net.value_tables.first; t; t = t->next)
+    for (const CANdbValueTable *t : net.value_tables)
         if (!t->descriptions.empty()) // an empty table is not written
             out += "table " + t->name + descriptions(t->descriptions) + "\n";
-    for (const CANdbAttributeDef *d = net.attribute_defs.first; d; d = d->next) {
+    for (const CANdbAttributeDef *d : net.attribute_defs) {
         if (d->value_type == CANdbAttrNone)
             continue;
         out += "definition " + d->name + " type=" + std::to_string(d->value_type) +
                " kind=" + std::to_string(d->object_kind) + " int=" + std::to_string(d->int_min) + "," +
                std::to_string(d->int_max) + "," + std::to_string(d->int_default) + " float=" + number(d->float_min) +
                "," + number(d->float_max) + "," + number(d->float_default) + " string=\"" + d->default_string + "\"";
-        for (const CANdbEnumValue *e = d->first_enum; e; e = e->next)
-            out += " " + std::to_string(e->index) + ":" + e->name;
+        for (const CANdbEnumValue &e : d->enum_values)
+            out += " " + std::to_string(e.index) + ":" + e.name;
         out += "\n";
     }
     if (net.pseudo_message)
         out += "pseudo " + message(*net.pseudo_message);
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next)
+    for (const CANdbMessage *m : net.messages)
         out += message(*m);
-    for (const CANdbEnvVar *v = net.env_vars.first; v; v = v->next)
+    for (const CANdbEnvVar *v : net.env_vars)
         out += "envvar " + v->name + " type=" + std::to_string(v->type) + " access=" + v->access_text + "/" +
                std::to_string(v->access_code) + " min=" + number(v->minimum) + " max=" + number(v->maximum) +
                " initial=" + number(v->initial_value) + " id=" + std::to_string(v->identifier) + " unit=\"" + v->unit +

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 TEST(CanIdLiteral, ParsesEveryForm)
@@ -86,18 +88,18 @@ TEST(CanIdLiteral, DatabaseNameWinsOverTheLiteral)
     ASSERT_EQ(id_by_database_name(&can, "100", message), 0);
     EXPECT_EQ(message.id, 100u);
 
-    auto network = new CANdbNetwork;
-    auto named_like_literal = new CANdbMessage("100");
+    auto network = std::make_unique<CANdbNetwork>();
+    auto named_like_literal = std::make_unique<CANdbMessage>("100");
     named_like_literal->id = 0x321;
     named_like_literal->dlc = 6;
-    network->insert_message(named_like_literal);
-    auto extended = new CANdbMessage("EngineData");
+    network->insert_message(std::move(named_like_literal));
+    auto extended = std::make_unique<CANdbMessage>("EngineData");
     extended->id = 0x18FEF100;
     extended->extended = true;
     extended->dlc = 8;
-    network->insert_message(extended);
+    network->insert_message(std::move(extended));
     auto databases = std::make_unique<CANdbCluster>();
-    databases->add_network(network);
+    databases->add_network(std::move(network));
     can.set_databases(std::move(databases));
 
     message.flags = VyrCanMessage::Remote;

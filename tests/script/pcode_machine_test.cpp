@@ -491,6 +491,28 @@ TEST(PCodeMachineData, AllocationGrowsTheDataMemory)
     EXPECT_EQ(machine.data_capacity(), 2066 + 65536);
 }
 
+TEST(PCodeMachineData, TheRunReserveKeepsLargeDataMemoryInPlace)
+{
+    // A large global array is neither copied nor held twice when the run
+    // adds its 64 KB for locals; its contents stay.
+    PCodeMachine machine;
+    ASSERT_EQ(machine.allocate_data(16 << 20), 0);
+    machine.set_data_int((16 << 20) - 4, 77);
+    const uint8_t *before = machine.data_pointer(0, 1);
+    machine.run(nullptr, 0);
+    EXPECT_EQ(machine.data_capacity(), (16 << 20) + 1024 + 65536);
+    EXPECT_EQ(machine.data_pointer(0, 1), before);
+    EXPECT_EQ(machine.data_int((16 << 20) - 4), 77);
+}
+
+TEST(PCodeMachineData, TheDataTopStaysInTheIntRange)
+{
+    PCodeMachine machine;
+    EXPECT_EQ(machine.allocate_data(INT32_MAX - 100), -1); // the memory cannot grow past the int range
+    EXPECT_EQ(machine.allocate_data(200), -1);             // nor can the top
+    EXPECT_EQ(machine.data_top(), INT32_MAX - 100);
+}
+
 // ---------------------------------------------------------------------------
 // Hooks
 
@@ -584,6 +606,104 @@ TEST_F(PCodeMachineTest, CycleLimitAllBitsSetMeansNoLimit)
     ASSERT_EQ(run("PUSH_I 300000;PUSH_GADDR 0;STORE_I;loop:;PUSH_GADDR 0;PREDEC_I;JNZ @loop;END"), 0);
     EXPECT_TRUE(machine.errors.empty());
     EXPECT_EQ(machine.data_int(0), 0);
+}
+
+// The interpreter runs common sequences of instructions as one step; the
+// limit still falls on the exact instruction. Each limit gets a fresh machine,
+// so that the sequence is met whole.
+TEST(PCodeMachineCycles, TheLimitFallsOnTheExactInstructionOfASequence)
+{
+    // A variable compared with a constant and a conditional jump; then END.
+    const std::string program = "PUSH_GADDR_B 0;LOAD_I;PUSH_I 5;I_LT;JZ @end;end:;END";
+    const int32_t addresses[] = {0, 2, 3, 8, 9, 14};
+    for (uint32_t limit = 0; limit < 6; ++limit) {
+        RecordingMachine machine;
+        machine.allocate_data(8);
+        machine.set_cycle_limit(limit);
+        PCodeAssembler code;
+        code.lines(program);
+        EXPECT_EQ(machine.run(nullptr, code.load(machine)), -1) << limit;
+        ASSERT_EQ(machine.errors.size(), 1u) << limit;
+        EXPECT_EQ(machine.errors[0], "Error: Too many cylces in script interpreter - aborted execution.\n");
+        EXPECT_EQ(machine.program_counter() - 1, addresses[limit]) << limit;
+        EXPECT_EQ(machine.cycle_counter(), limit + 1);
+    }
+    RecordingMachine enough;
+    enough.allocate_data(8);
+    enough.set_cycle_limit(6);
+    PCodeAssembler code;
+    code.lines(program);
+    EXPECT_EQ(enough.run(nullptr, code.load(enough)), 0);
+    EXPECT_EQ(enough.cycle_counter(), 6u);
+}
+
+TEST_F(PCodeMachineTest, FailuresInsideSequencesAreReportedAtTheirInstruction)
+{
+    const struct {
+        const char *program;
+        const char *message;
+        int32_t address; // of the failing instruction
+    } cases[] = {
+        {"PUSH_LADDR -2147483647;LOAD_I;END", "Error: Access to data address", 5},
+        {"PUSH_GADDR 0;LOAD_I;I_ADD;PUSH_GADDR 0;STORE_I;END", "Error: Stack underflow", 6},
+        {"PUSH_I 1;PUSH_I -4;PUSH_I 9;SWAP;STORE_I;END", "Error: Access to data address -4", 16},
+        {"loop:;PUSH_GADDR_B 0;LOAD_I;JMP @loop", "Error: Stack overflow", 0},
+        {"PUSH_I 7777;CALL;END", "Error: Call of undefined function 7777", 5},
+    };
+    machine.allocate_data(8);
+    for (const auto &c : cases) {
+        machine.errors.clear();
+        PCodeAssembler code;
+        code.lines(c.program);
+        const int32_t start = code.load(machine);
+        EXPECT_EQ(machine.run(nullptr, start), -1) << c.program;
+        ASSERT_EQ(machine.errors.size(), 1u) << c.program;
+        EXPECT_TRUE(starts_with(machine.errors[0], c.message)) << machine.errors[0];
+        EXPECT_EQ(machine.program_counter() - 1, start + c.address) << c.program;
+    }
+}
+
+TEST_F(PCodeMachineTest, AJumpIntoTheMiddleOfASequenceRunsFromThere)
+{
+    machine.allocate_data(16);
+    machine.set_data_int(4, 44);
+    machine.set_data_int(8, 88);
+    PCodeAssembler code;
+    code.lines("PUSH_I 8;JMP @mid;start:;PUSH_GADDR 4;mid:;LOAD_I;END");
+    const int32_t begin = code.load(machine);
+    ASSERT_EQ(machine.run(nullptr, begin), 0);
+    ASSERT_EQ(machine.run(nullptr, code.address("start")), 0);
+    ASSERT_EQ(machine.stack_pointer(), 2);
+    EXPECT_EQ(machine.stack_int(1), 88);
+    EXPECT_EQ(machine.stack_int(0), 44);
+}
+
+TEST_F(PCodeMachineTest, ChangedCodeRunsAsChanged)
+{
+    PCodeAssembler code;
+    code.lines("PUSH_I 5;END");
+    const int32_t start = code.load(machine);
+    ASSERT_EQ(machine.run(nullptr, start), 0);
+    machine.patch_int(7, start + 1);
+    ASSERT_EQ(machine.run(nullptr, start), 0);
+    EXPECT_EQ(machine.stack_int(1), 5);
+    EXPECT_EQ(machine.stack_int(0), 7);
+}
+
+int append_push(void *context)
+{
+    auto *machine = static_cast<PCodeMachine *>(context);
+    const uint8_t push[] = {OP_PUSH_B, 42};
+    machine->append_code(push, sizeof push);
+    return 0;
+}
+
+TEST_F(PCodeMachineTest, CodeThatANativeAppendsRunsInTheSameRun)
+{
+    machine.bind_native(1, &append_push);
+    ASSERT_EQ(run("PUSH_I0;PUSH_I1;CALL", &machine), 0);
+    ASSERT_EQ(machine.stack_pointer(), 2);
+    EXPECT_EQ(machine.stack_int(0), 42);
 }
 
 TEST_F(PCodeMachineTest, ArrayBoundsAreReportedAndTheRunContinues)

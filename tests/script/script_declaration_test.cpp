@@ -190,6 +190,37 @@ TEST(ScriptInitializer, RefusedInitializers)
     }
 }
 
+TEST(ScriptDeclaration, StoragePastTheIntRangeIsRefused)
+{
+    // Each array fits alone; the running total of a frame or of the data
+    // memory does not, or the memory cannot grow to hold it.
+    const struct {
+        const char *script;
+        const char *error;
+    } cases[] = {
+        {"void f()\n{\n  char a[2147483647];\n  char b[2147483644];\n  int c;\n}\n", "Array too large."},
+        {"void f()\n{\n  int x;\n  byte a[2147483644];\n}\n", "Array too large."},
+        {"variables {\n  char a[2147483000];\n}\n", "Not enough memory for the variables."},
+        {"variables {\n  int x;\n  char open[] = \"abc\";\n  char a[2147483600];\n}\n",
+         "Not enough memory for the variables."},
+    };
+    // A text argument is written into the frame too.
+    const std::string text_argument = "void g(char s[])\n{\n}\nvoid f()\n{\n  char a[2147483600];\n  g(\"" +
+                                      std::string(100, 'x') + "\");\n}\n";
+    std::vector<std::pair<std::string, std::string>> all = {{text_argument, "Array too large."}};
+    for (const auto &c : cases)
+        all.emplace_back(c.script, c.error);
+    for (const auto &[script, error] : all) {
+        DeclarationHost host;
+        EXPECT_EQ(host.compile_text(script), -1) << script;
+        ASSERT_FALSE(host.errors.empty()) << script;
+        EXPECT_EQ(host.errors[0], error) << script;
+    }
+
+    DeclarationHost fits;
+    EXPECT_EQ(fits.compile_text("void f()\n{\n  char a[2147483000];\n  int c;\n}\n"), 0);
+}
+
 TEST(ScriptInitializer, FloatingPointValuesForIntegersAreTruncatedWithAWarning)
 {
     Compiled c("int a[2] = {1.7, -1.7};\nstruct P { char c; double d; };\nstruct P p = {65.9, 2};");

@@ -30,8 +30,8 @@ inline QString text(const std::string &bytes)
 inline QJsonObject signal_json(const CANdbSignal &s)
 {
     QJsonObject values;
-    for (const CANdbValueDescription *d = s.value_table.descriptions.first; d; d = d->next)
-        values.insert(QString::number(d->value), text(d->text));
+    for (const CANdbValueDescription &d : s.value_table.descriptions)
+        values.insert(QString::number(d.value), text(d.text));
     return QJsonObject{
         {"name", text(s.name)},
         {"start_bit", s.start_bit},
@@ -56,9 +56,9 @@ inline QJsonObject signal_json(const CANdbSignal &s)
 inline QJsonObject network_json(const CANdbNetwork &net)
 {
     QJsonArray messages;
-    for (const CANdbMessage *m = net.messages.first; m; m = m->next) {
+    for (const CANdbMessage *m : net.messages) {
         QJsonArray signal_array;
-        for (const CANdbSignal *s = m->signal_list.first; s; s = s->next)
+        for (const CANdbSignal *s : m->signal_list)
             signal_array.append(signal_json(*s));
         messages.append(QJsonObject{
             {"name", text(m->name)},
@@ -98,7 +98,7 @@ inline int load(const std::string &path, CANdbNetwork &net, Collector *collector
     const CANdbFileFormat *format = CANdbFileFormat::find_by_extension(extension.c_str());
     if (!format || !(format->flags() & CANdbFileFormat::kRead))
         return -2;
-    std::unique_ptr<CANdbFileIo> io(CANdbFileFormat::create_io(format->name()));
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io(format->name());
     if (!io)
         return -2;
     io->set_file_name(path.c_str());

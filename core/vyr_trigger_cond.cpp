@@ -1,0 +1,194 @@
+#include "core/vyr_trigger_cond.h"
+
+#include "core/settings/qtb_config.h"
+#include "core/vyr_trigger.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+// --- Kinds ---------------------------------------------------------------------------
+
+namespace {
+std::vector<const VyrTriggerCondKind *> &kinds()
+{
+    static std::vector<const VyrTriggerCondKind *> registered;
+    return registered;
+}
+
+VyrTriggerCondList *g_condition_list = nullptr;
+} // namespace
+
+VyrTriggerCondKind::VyrTriggerCondKind(int kind, Factory factory) : m_kind(kind), m_factory(factory)
+{
+    kinds().push_back(this);
+}
+
+VyrTriggerCondKind::~VyrTriggerCondKind()
+{
+    auto &registered = kinds();
+    registered.erase(std::remove(registered.begin(), registered.end(), this), registered.end());
+}
+
+const VyrTriggerCondKind *VyrTriggerCondKind::find(int kind)
+{
+    for (const VyrTriggerCondKind *registered : kinds())
+        if (registered->kind() == kind)
+            return registered;
+    return nullptr;
+}
+
+// --- Conditions ------------------------------------------------------------------------
+
+VyrTriggerCond::VyrTriggerCond(VyrTriggerCondList *owner) : m_owner(owner)
+{
+    if (m_owner)
+        m_owner->m_conditions.push_back(this);
+}
+
+VyrTriggerCond::~VyrTriggerCond()
+{
+    if (m_owner)
+        m_owner->remove(this);
+}
+
+int VyrTriggerCond::fire()
+{
+    if (!m_target)
+        return -1;
+    switch (m_action) {
+    case SetTrigger:
+        m_target->set();
+        break;
+    case ResetTrigger:
+        m_target->reset();
+        break;
+    case ToggleTrigger:
+        m_target->toggle();
+        break;
+    case PulseTrigger:
+        m_target->pulse();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+static const char *const action_names[] = {"SetTrigger", "ResetTrigger", "ToggleTrigger", "PulseTrigger"};
+
+QString VyrTriggerCond::action_name(int action)
+{
+    if (action < SetTrigger || action > PulseTrigger)
+        return QCoreApplication::translate("VyrTriggerCond", "???");
+    return QCoreApplication::translate("VyrTriggerCond", action_names[action - 1]);
+}
+
+int VyrTriggerCond::action_from_name(const QString &name)
+{
+    for (int action = SetTrigger; action <= PulseTrigger; ++action)
+        if (name == action_name(action))
+            return action;
+    return 0;
+}
+
+// --- The condition list ------------------------------------------------------------------
+
+VyrTriggerCondList::VyrTriggerCondList(QObject *parent) : QObject(parent) {}
+
+VyrTriggerCondList::~VyrTriggerCondList()
+{
+    clear();
+    if (g_condition_list == this)
+        g_condition_list = nullptr;
+}
+
+VyrTriggerCondList *VyrTriggerCondList::instance()
+{
+    return g_condition_list;
+}
+
+void VyrTriggerCondList::set_instance(VyrTriggerCondList *list)
+{
+    g_condition_list = list;
+}
+
+VyrTriggerCond *VyrTriggerCondList::first()
+{
+    m_cursor = 0;
+    return m_conditions.empty() ? nullptr : m_conditions[0];
+}
+
+VyrTriggerCond *VyrTriggerCondList::next()
+{
+    if (m_cursor + 1 >= m_conditions.size()) {
+        m_cursor = m_conditions.size();
+        return nullptr;
+    }
+    return m_conditions[++m_cursor];
+}
+
+void VyrTriggerCondList::remove(VyrTriggerCond *condition)
+{
+    const auto it = std::find(m_conditions.begin(), m_conditions.end(), condition);
+    if (it == m_conditions.end())
+        return;
+    const size_t index = size_t(it - m_conditions.begin());
+    m_conditions.erase(it);
+    if (index <= m_cursor && m_cursor > 0)
+        --m_cursor;
+    condition->m_owner = nullptr;
+}
+
+void VyrTriggerCondList::clear()
+{
+    while (!m_conditions.empty())
+        delete m_conditions.back();
+}
+
+void VyrTriggerCondList::trigger_removed(VyrTrigger *trigger)
+{
+    for (VyrTriggerCond *condition : m_conditions)
+        if (condition->target() == trigger)
+            condition->set_target(nullptr);
+}
+
+void VyrTriggerCondList::write_config(QtbConfigGroup *group) const
+{
+    QtbConfigGroup *list = group->add_group("conditions");
+    int written = 0;
+    for (VyrTriggerCond *condition : m_conditions) {
+        if (condition->flags() & (VyrTriggerCond::BuiltIn | VyrTriggerCond::Deleted))
+            continue;
+        QtbConfigGroup *entry = list->add_group("");
+        write_name_and_comment(entry, condition->name(), condition->comment());
+        const QString target = condition->target() ? condition->target()->name() : QString();
+        entry->write_string("trigger", target);
+        entry->write_string_utf8("trigger_utf8", target);
+        entry->write_int("action", condition->action());
+        entry->write_int("type", condition->type());
+        if (condition->cond_data())
+            condition->cond_data()->write_config(entry);
+        ++written;
+    }
+    group->write_int("condition_count", written);
+}
+
+void VyrTriggerCondList::read_config(QtbConfigGroup *group)
+{
+    QtbConfigGroup *list = group->get_group("conditions");
+    VyrTriggerList *triggers = VyrTriggerList::instance();
+    for (QtbConfigGroup *entry = list ? list->first_group() : nullptr; entry; entry = list->next_group()) {
+        auto *condition = new VyrTriggerCond(this);
+        condition->set_name(read_config_text(entry, "name", "name_utf8"));
+        condition->set_comment(read_config_text(entry, "comment", "comment_utf8"));
+        const QString target = read_config_text(entry, "trigger", "trigger_utf8");
+        condition->set_target(triggers && !target.isEmpty() ? triggers->find(target) : nullptr);
+        condition->set_action(entry->read_int("action", 0));
+        if (const VyrTriggerCondKind *kind = VyrTriggerCondKind::find(entry->read_int("type", 0))) {
+            std::unique_ptr<VyrTriggerCondData> data = kind->create();
+            data->read_config(entry);
+            condition->set_cond_data(std::move(data));
+        }
+    }
+}

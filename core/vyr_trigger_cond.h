@@ -1,0 +1,141 @@
+#pragma once
+// Trigger conditions: what sets, resets, toggles or pulses a trigger. Each
+// condition holds the data of one kind (a key, a CAN message, a signal
+// relation, a timer); the kinds register themselves by their number, and the
+// configuration reader builds a condition's data through that registry.
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QtbConfigGroup;
+class VyrTrigger;
+class VyrTriggerCondList;
+
+// The data of one condition kind.
+class VyrTriggerCondData
+{
+public:
+    explicit VyrTriggerCondData(int kind) : m_kind(kind) {}
+    virtual ~VyrTriggerCondData() = default;
+    VyrTriggerCondData(const VyrTriggerCondData &) = delete;
+    VyrTriggerCondData &operator=(const VyrTriggerCondData &) = delete;
+
+    // 1 key, 2 CAN message, 3 signal, 4 timer.
+    int kind() const { return m_kind; }
+    // The kind's keys in the condition's group.
+    virtual void write_config(QtbConfigGroup *group) const = 0;
+    virtual void read_config(QtbConfigGroup *group) = 0;
+
+private:
+    const int m_kind;
+};
+
+// A registered condition kind: its number and a factory of empty data. The
+// kinds are static objects that register themselves when they are built.
+class VyrTriggerCondKind
+{
+public:
+    using Factory = std::unique_ptr<VyrTriggerCondData> (*)();
+
+    VyrTriggerCondKind(int kind, Factory factory);
+    ~VyrTriggerCondKind();
+    VyrTriggerCondKind(const VyrTriggerCondKind &) = delete;
+    VyrTriggerCondKind &operator=(const VyrTriggerCondKind &) = delete;
+
+    int kind() const { return m_kind; }
+    std::unique_ptr<VyrTriggerCondData> create() const { return m_factory(); }
+    // The kind registered under that number, or null.
+    static const VyrTriggerCondKind *find(int kind);
+
+private:
+    int m_kind;
+    Factory m_factory;
+};
+
+class VyrTriggerCond : public QObject
+{
+    Q_OBJECT
+public:
+    enum Action { SetTrigger = 1, ResetTrigger = 2, ToggleTrigger = 3, PulseTrigger = 4 };
+    enum Flag : uint32_t { BuiltIn = 0x1, Deleted = 0x2, Created = 0x4 };
+
+    // Appends the condition to the owner's list (which then owns it).
+    explicit VyrTriggerCond(VyrTriggerCondList *owner);
+    // Leaves the owner's list.
+    ~VyrTriggerCond() override;
+
+    // Applies the action to the target; -1 without a target.
+    int fire();
+
+    // The data's kind number; 0 without data.
+    int type() const { return m_data ? m_data->kind() : 0; }
+    VyrTriggerCondData *cond_data() const { return m_data.get(); }
+    // Replaces (and deletes) the previous data.
+    void set_cond_data(std::unique_ptr<VyrTriggerCondData> data) { m_data = std::move(data); }
+
+    const QString &name() const { return m_name; }
+    void set_name(const QString &name) { m_name = name; }
+    const QString &comment() const { return m_comment; }
+    void set_comment(const QString &comment) { m_comment = comment; }
+    int action() const { return m_action; }
+    void set_action(int action) { m_action = action; }
+    uint32_t flags() const { return m_flags; }
+    void set_flags(uint32_t flags) { m_flags = flags; }
+    VyrTrigger *target() const { return m_target; }
+    void set_target(VyrTrigger *trigger) { m_target = trigger; }
+    VyrTriggerCondList *owner() const { return m_owner; }
+
+    // "SetTrigger" ... "PulseTrigger", "???" for another action.
+    static QString action_name(int action);
+    // The action of a name; 0 for an unknown name.
+    static int action_from_name(const QString &name);
+
+private:
+    friend class VyrTriggerCondList;
+    QString m_name;
+    QString m_comment;
+    int m_action = SetTrigger;
+    uint32_t m_flags = 0;
+    VyrTrigger *m_target = nullptr;
+    std::unique_ptr<VyrTriggerCondData> m_data;
+    VyrTriggerCondList *m_owner;
+};
+
+// The conditions of the program, owned, in creation order.
+class VyrTriggerCondList : public QObject
+{
+    Q_OBJECT
+public:
+    explicit VyrTriggerCondList(QObject *parent = nullptr);
+    ~VyrTriggerCondList() override;
+
+    // The program's list, set by the shell at start-up (null before and after).
+    static VyrTriggerCondList *instance();
+    static void set_instance(VyrTriggerCondList *list);
+
+    VyrTriggerCond *first();
+    VyrTriggerCond *next();
+    int count() const { return int(m_conditions.size()); }
+    // Takes the condition out without deleting it.
+    void remove(VyrTriggerCond *condition);
+    // Deletes every condition.
+    void clear();
+
+    // The "conditions" list group and "condition_count"; built-in and
+    // deleted conditions are left out.
+    void write_config(QtbConfigGroup *group) const;
+    // Targets are looked up in the program's trigger list.
+    void read_config(QtbConfigGroup *group);
+
+public slots:
+    // Clears the target of every condition that points at the trigger.
+    void trigger_removed(VyrTrigger *trigger);
+
+private:
+    friend class VyrTriggerCond;
+    std::vector<VyrTriggerCond *> m_conditions;
+    size_t m_cursor = 0;
+};

@@ -1,0 +1,57 @@
+// The message box behind the program's questions: its texts and buttons, the
+// answer of each button, and no box off the GUI thread.
+#include "core/vyr_question.h"
+#include "core/widgets/vyr_message_box_question.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+// Clicks the button with that text in the box once it is shown.
+void click_when_shown(const QString &button_text)
+{
+    QTimer::singleShot(0, [button_text] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (!box || box->objectName() != "question_box")
+                continue;
+            EXPECT_EQ(box->windowTitle(), "Warning");
+            EXPECT_EQ(box->text(), "Reload ?");
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == button_text)
+                    QTest::mouseClick(button, Qt::LeftButton);
+        }
+    });
+}
+
+} // namespace
+
+TEST(VyrMessageBoxQuestionTest, EachButtonAnswersItsIndex)
+{
+    set_vyr_question_function(vyr_message_box_question);
+    const QStringList buttons{"YES", "No", "Cancel"};
+    for (int i = 0; i < buttons.size(); ++i) {
+        click_when_shown(buttons[i]);
+        EXPECT_EQ(vyr_ask_question(nullptr, "Warning", "Reload ?", buttons), i);
+    }
+    set_vyr_question_function(nullptr);
+    EXPECT_EQ(vyr_ask_question(nullptr, "Warning", "Reload ?", buttons), 2); // none installed
+}
+
+TEST(VyrMessageBoxQuestionTest, NoBoxOpensOffTheGuiThread)
+{
+    int answer = -1;
+    std::thread other([&] { answer = vyr_message_box_question(nullptr, "Warning", "Reload ?", {"YES", "No", "Cancel"}); });
+    other.join();
+    EXPECT_EQ(answer, 2);
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
+                !qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
+}
