@@ -67,8 +67,7 @@ int VyrCanIf::load_databases()
             continue;
         if (!m_databases)
             m_databases = std::make_unique<CANdbCluster>();
-        auto *network = new CANdbNetwork;
-        m_databases->add_network(network);
+        CANdbNetwork *network = m_databases->add_network(std::make_unique<CANdbNetwork>());
         const QFileInfo info(file);
         if (!info.isFile() || !info.isReadable()) {
             error(QStringLiteral("Unable to open database file '%1'.").arg(file).toStdString());
@@ -116,12 +115,12 @@ int VyrCanIf::load_databases()
 void VyrCanIf::bind_database_signals(std::vector<std::string> &lost)
 {
     VyrSignalList *signal_records = signal_list();
-    for (CANdbNetwork *network = m_databases->networks.first; network; network = network->next) {
-        for (CANdbMessage *db_message = network->messages.first; db_message; db_message = db_message->next) {
+    for (CANdbNetwork *network : m_databases->networks) {
+        for (CANdbMessage *db_message : network->messages) {
             CANdbMessageData *buffer = m_send_buffers->find_or_add(
                 db_message->id, std::clamp(int(db_message->dlc), classic_send_buffer, VyrCanMessage::max_data));
             buffer->set_message(db_message);
-            for (CANdbSignal *db_signal = db_message->signal_list.first; db_signal; db_signal = db_signal->next) {
+            for (CANdbSignal *db_signal : db_message->signal_list) {
                 const std::string name = network->source_name + "." + db_message->name + "." + db_signal->name;
                 SignalRecord *found = signal_records->find(name.c_str());
                 if (found && found->has_flag(SignalRecord::Predefined)) {

@@ -374,7 +374,7 @@ TEST_F(CanReceive, EveryMessageOfALargeDatabaseGetsItsSignalsAndASendBuffer)
         database_signals += s->has_flag(SignalRecord::DatabaseBound) && QString::fromStdString(s->name()).startsWith("vw_mlb.");
     EXPECT_EQ(database_signals, 1442);
     EXPECT_EQ(can->send_buffers()->entries().size(), 145u);
-    for (const CANdbMessageData *buffer : can->send_buffers()->entries())
+    for (const auto &buffer : can->send_buffers()->entries())
         EXPECT_EQ(buffer->message, can->send_buffers()->find(buffer->message->id)->message);
 }
 
