@@ -425,6 +425,7 @@ int VyrCanIf::startup()
         m_channel_info->name().empty() ? m_channel_name : QString::fromStdString(m_channel_info->name());
     find_statistic_entries();
     observe_database_signals(true);
+    build_trigger_table();
 
     m_card_type = m_channel_info->card_type();
     m_card_number = m_channel_info->card_number();
@@ -720,6 +721,7 @@ int VyrCanIf::stop()
     }
     m_channel_info = nullptr;
     observe_database_signals(false);
+    clear_trigger_table();
     set_device_handle(platform::WaitHandle{});
     set_extra_handles({});
     m_connection_handle = platform::WaitHandle{};
@@ -747,32 +749,6 @@ void VyrCanIf::notify(int32_t code, void *context, uint32_t seconds, uint32_t mi
         record.set_int(value);
     entry->signal()->set_value(record);
     entry->notify_listeners(record);
-}
-
-// --- Script hosting --------------------------------------------------------------------------
-
-// The CAN prelude, the CanMessage struct and the handlers of CAN events come
-// with the script binding; until the interface hosts a script machine there
-// is nothing to compile, no name of its own and no script function to run.
-int VyrCanIf::basic_definitions()
-{
-    return 0;
-}
-
-int VyrCanIf::script_struct_type(const char *, void *)
-{
-    return -1;
-}
-
-int VyrCanIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
-{
-    VyrSignalIf::read_script_signal(entry, value);
-    return 0;
-}
-
-int VyrCanIf::prepare_start()
-{
-    return 0;
 }
 
 // --- Texts and settings ----------------------------------------------------------------------

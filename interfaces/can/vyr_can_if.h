@@ -18,6 +18,8 @@
 #include <vector>
 
 class CANdbCluster;
+class VyrScriptRuntime;
+class VyrTriggerCond;
 class CANdbMessageDataTable;
 struct CANdbSignalValue;
 class CANhwChannelInfo;
@@ -43,6 +45,14 @@ public:
     // Bit 31 of a message key marks an extended identifier.
     static constexpr uint32_t extended_key_bit = 0x80000000;
     static constexpr int send_buffer_buckets = 2048;
+    // Keys of the script's message handlers beside the message keys.
+    static constexpr uint32_t catch_all_key = 0x7FFF0000;
+    static constexpr uint32_t error_frame_key = 0xFFFFFFFF;
+    // Keys of the trigger conditions: bit 30 marks a remote frame, and every
+    // error frame has one key.
+    static constexpr uint32_t remote_trigger_bit = 0x40000000;
+    static constexpr uint32_t error_frame_trigger_key = 65535;
+    static constexpr int trigger_buckets = 2048;
 
     // type_name "CAN", "CAN-RX" or "LIN"; the registry factories build every
     // CAN interface and then read its configuration group.
@@ -166,6 +176,14 @@ public:
     // The identifier with extended_key_bit for an extended frame.
     static uint32_t message_key(const VyrCanMessage &frame);
 
+    // --- Trigger conditions on this interface's frames --------------------------
+    // Enters every CAN condition of the program's list that has a target and
+    // names this interface: single identifiers by key, ranges in a list.
+    void build_trigger_table();
+    void clear_trigger_table();
+    // Fires every condition whose identifiers and byte tests the frame meets.
+    void fire_triggers(const VyrCanMessage &frame);
+
     // Names of the channel list that this interface's settings offer: the
     // CAN-capable channels (lin_mode 0) or the LIN-capable ones (1), with the
     // user channel name in brackets when asked for.
@@ -197,6 +215,13 @@ private:
     void request_statistics_report();
     // Hands one frame to everything that follows this interface's frames.
     void dispatch(VyrCanMessage &frame);
+    // Runs the script's handlers of the frame; true when the last one run
+    // marked the frame filtered.
+    bool run_message_handlers(const VyrCanMessage &frame, uint32_t key);
+    // One handler run with this_message filled from the frame, hidden_flags
+    // taken out of its flags (besides the filter mark).
+    bool run_message_handler(VyrScriptRuntime &runtime, int function, const VyrCanMessage &frame,
+                             uint32_t hidden_flags);
     void report_lost_connection();
     // Observer of the database signals: context is the signal's entry, argument the frame's time.
     static void on_signal_decoded(void *context, const CANdbSignalValue *decoded, void *argument);
@@ -224,6 +249,19 @@ private:
     bool m_sw_overrun_reported = false;
     bool m_hw_overrun_reported = false;
     std::vector<VyrMessageQueue *> m_message_listeners;
+    // Data address of the script's this_message; -1 without one.
+    int32_t m_this_message = -1;
+
+    struct TriggerEntry
+    {
+        uint32_t low;
+        uint32_t high;
+        VyrTriggerCond *condition;
+    };
+    // Built at channel start: single keys by their low 11 bits (newest
+    // first), ranges in the order of the condition list.
+    std::array<std::vector<TriggerEntry>, trigger_buckets> m_trigger_buckets;
+    std::vector<TriggerEntry> m_trigger_ranges;
 
     // Between the channel start and stop.
     CANhwChannelInfo *m_channel_info = nullptr;

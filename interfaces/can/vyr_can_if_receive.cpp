@@ -2,6 +2,7 @@
 // the dispatch of each frame), the message listeners, and sending.
 #include "core/candb_cluster.h"
 #include "core/vyr_signal_entry.h"
+#include "core/vyr_trigger_cond_can.h"
 #include "interfaces/can/vyr_can_if.h"
 
 #include <QString>
@@ -112,14 +113,88 @@ void VyrCanIf::dispatch(VyrCanMessage &frame)
     if ((extended ? m_filter_ext : m_filter_std).block_all)
         return;
 
+    fire_triggers(frame);
     const uint32_t key = message_key(frame);
     TimeValue time = frame_time(frame);
     if (m_databases)
         m_databases->decode_frame(key, frame.data, frame.dlc, &time);
+    if (run_message_handlers(frame, key))
+        return;
 
     for (VyrMessageQueue *listener : m_message_listeners)
         listener->put(frame);
     call_handlers(frame.data, frame.dlc, time, &frame, key);
+}
+
+// --- Trigger conditions ----------------------------------------------------------------------
+
+void VyrCanIf::build_trigger_table()
+{
+    clear_trigger_table();
+    VyrTriggerCondList *conditions = VyrTriggerCondList::instance();
+    if (!conditions)
+        return;
+    const QString id = QString::fromStdString(make_id());
+    for (VyrTriggerCond *condition = conditions->first(); condition; condition = conditions->next()) {
+        if (!condition->target() || condition->type() != VyrTriggerCondDataCan::kind_number)
+            continue;
+        const auto *data = static_cast<const VyrTriggerCondDataCan *>(condition->cond_data());
+        if (data->can_if != id)
+            continue;
+        VyrCanMessage first, last;
+        const QString last_text = data->message_id_end.isEmpty() ? data->message_id_start : data->message_id_end;
+        if (id_by_database_name(this, data->message_id_start.toLatin1().constData(), first) != 0 ||
+            id_by_database_name(this, last_text.toLatin1().constData(), last) != 0)
+            continue;
+        const uint32_t extended = message_key(first) & extended_key_bit;
+        uint32_t low = first.id | extended;
+        uint32_t high = last.id | extended;
+        if (high < low)
+            std::swap(low, high);
+        if (first.flags & VyrCanMessage::Remote) {
+            low |= remote_trigger_bit;
+            high |= remote_trigger_bit;
+        }
+        if (first.flags & VyrCanMessage::ErrorFrame)
+            low = high = error_frame_trigger_key;
+        const TriggerEntry entry{low, high, condition};
+        if (low == high) {
+            std::vector<TriggerEntry> &bucket = m_trigger_buckets[low % trigger_buckets];
+            bucket.insert(bucket.begin(), entry);
+        } else {
+            m_trigger_ranges.push_back(entry);
+        }
+    }
+}
+
+void VyrCanIf::clear_trigger_table()
+{
+    for (std::vector<TriggerEntry> &bucket : m_trigger_buckets)
+        bucket.clear();
+    m_trigger_ranges.clear();
+}
+
+void VyrCanIf::fire_triggers(const VyrCanMessage &frame)
+{
+    uint32_t key = message_key(frame);
+    if (frame.flags & VyrCanMessage::Remote)
+        key |= remote_trigger_bit;
+    if (frame.flags & VyrCanMessage::ErrorFrame)
+        key = error_frame_trigger_key;
+    const auto fire_matching = [&](const std::vector<TriggerEntry> &entries) {
+        for (const TriggerEntry &entry : entries) {
+            if (key < entry.low || key > entry.high)
+                continue;
+            const auto *data = static_cast<const VyrTriggerCondDataCan *>(entry.condition->cond_data());
+            bool passed = true;
+            for (int i = 0; i < VyrTriggerCondDataCan::byte_test_count && passed; ++i)
+                passed = data->byte_tests[size_t(i)].passes(frame.data[i]);
+            if (passed)
+                entry.condition->fire();
+        }
+    };
+    fire_matching(m_trigger_buckets[key % trigger_buckets]);
+    fire_matching(m_trigger_ranges);
 }
 
 void VyrCanIf::add_message_listener(VyrMessageQueue *listener)
