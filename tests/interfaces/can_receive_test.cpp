@@ -38,46 +38,6 @@ constexpr const char *mux_net = "msxii_system_can";
     if (!QFileInfo::exists(j1939_dbc))                                                                                 \
     GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR
 
-// A second handle on the virtual card: the test's own node on the bus.
-class BusNode
-{
-public:
-    BusNode() : channel(CANhwChannelInfoList::global().make_channel(0))
-    {
-        EXPECT_EQ(channel->open(false), canhwSuccess);
-        EXPECT_EQ(channel->buson(), canhwSuccess);
-    }
-    ~BusNode()
-    {
-        channel->busoff();
-        channel->close();
-    }
-    void send(uint32_t id, bool extended, std::vector<uint8_t> data)
-    {
-        VyrCanMessage frame;
-        frame.id = id;
-        frame.flags = extended ? uint32_t(VyrCanMessage::Extended) : 0u;
-        frame.dlc = uint8_t(data.size());
-        std::copy(data.begin(), data.end(), frame.data);
-        ASSERT_EQ(channel->write(frame), canhwSuccess);
-    }
-    // The next frame of that identifier, within five seconds.
-    bool receive(uint32_t id, VyrCanMessage &frame)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < end) {
-            if (channel->read_can_message(&frame) == canhwSuccess) {
-                if (frame.id == id)
-                    return true;
-                continue;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
-    }
-    std::unique_ptr<CANhwChannel> channel;
-};
-
 // What python3-canmatrix decodes from the payloads ("MESSAGE:HEXDATA"), one
 // object of "MESSAGE.SIGNAL": value per payload; empty when it cannot run.
 std::vector<std::map<std::string, double>> canmatrix_decode(const QString &dbc, const QStringList &payloads)
@@ -163,10 +123,10 @@ TEST_F(CanReceive, FramesOfASecondHandleAreDecodedAndQueuedInOrder)
     ASSERT_EQ(measurement.start(), 0);
     BusNode node;
     // EEC1 from another source address than the database's: its parameter group decides.
-    node.send(0x0CF00401, true, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
-    node.send(0x18FEF1FE, true, {0xFF, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07});
-    node.send(1025, false, {0x05, 0x00, 0x01, 0x02, 0x03, 0x04});
-    node.send(0x7FF, false, {0x42});
+    node.send(0x0CF00401, VyrCanMessage::Extended, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
+    node.send(0x18FEF1FE, VyrCanMessage::Extended, {0xFF, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07});
+    node.send(1025, 0, {0x05, 0x00, 0x01, 0x02, 0x03, 0x04});
+    node.send(0x7FF, 0, {0x42});
 
     std::vector<VyrCanMessage> frames;
     ASSERT_TRUE(eventually([&] {
@@ -309,9 +269,9 @@ TEST_F(CanReceive, OverrunIsReportedOncePerStart)
         BusNode node;
         for (int overflow = 0; overflow < 2; ++overflow) {
             for (int i = 0; i < 1500; ++i)
-                node.send(0x100, false, {uint8_t(i)});
+                node.send(0x100, 0, {uint8_t(i)});
             can->cyclic();
-            node.send(0x101, false, {});
+            node.send(0x101, 0, {});
             can->cyclic();
         }
         std::vector<VyrCanMessage> frames = taken(queue);

@@ -195,4 +195,44 @@ protected:
     std::vector<std::unique_ptr<VyrCanIf>> owned;
 };
 
+// A second handle on the virtual card: the test's own node on the bus.
+class BusNode
+{
+public:
+    BusNode() : channel(CANhwChannelInfoList::global().make_channel(0))
+    {
+        EXPECT_EQ(channel->open(false), canhwSuccess);
+        EXPECT_EQ(channel->buson(), canhwSuccess);
+    }
+    ~BusNode()
+    {
+        channel->busoff();
+        channel->close();
+    }
+    void send(uint32_t id, uint32_t flags, std::vector<uint8_t> data)
+    {
+        VyrCanMessage frame;
+        frame.id = id;
+        frame.flags = flags;
+        frame.dlc = uint8_t(data.size());
+        std::copy(data.begin(), data.end(), frame.data);
+        ASSERT_EQ(channel->write(frame), canhwSuccess);
+    }
+    // The next frame of that identifier, within five seconds.
+    bool receive(uint32_t id, VyrCanMessage &frame)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end) {
+            if (channel->read_can_message(&frame) == canhwSuccess) {
+                if (frame.id == id)
+                    return true;
+                continue;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
+    std::unique_ptr<CANhwChannel> channel;
+};
+
 } // namespace can_test
