@@ -77,6 +77,10 @@ public:
     // The database files count as script files: they are watched and reloaded.
     bool has_script_file() const override;
     int reload_script() override;
+    // Asks about database files changed on disk (or reloads them without
+    // asking, as the user prefers), then about the script file; 1 abandons
+    // the measurement start, -1 when the channel is gone.
+    int check_script_file_modified(QWidget *parent) override;
     // Relative database file names become absolute against old_dir.
     void rebase_script_file_path(const QString &old_dir, const QString &new_dir) override;
     // Flag DatabaseBound makes a signal bound to a database signal.

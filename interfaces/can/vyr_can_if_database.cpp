@@ -7,10 +7,13 @@
 #include "core/candb_file_io.h"
 #include "core/candb_message_data.h"
 #include "core/db_signal_record.h"
+#include "core/vyr_app_globals.h"
+#include "core/vyr_question.h"
 #include "core/vyr_signal_entry.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "interfaces/hardware/can_hw_provider.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -208,6 +211,37 @@ int VyrCanIf::write_script_signal(VyrSignalEntry *entry, const SignalValue &valu
     if (signal->has_flag(SignalRecord::ScriptFunction))
         VyrSignalIf::write_script_signal(entry, value);
     return 0;
+}
+
+int VyrCanIf::check_script_file_modified(QWidget *parent)
+{
+    CANhwProviderList::global().enumerate_all_channels();
+    if (find_channel() < 0)
+        return -1;
+    for (int i = 0; i < m_database_files.size() && size_t(i) < m_database_times.size(); ++i) {
+        const QDateTime read_at = m_database_times[size_t(i)];
+        const QDateTime modified = file_time(m_database_files[i]);
+        if (!read_at.isValid() || !(read_at < modified))
+            continue;
+        if (vyr_user_preferences().reload_changed_files) {
+            load_databases();
+            continue;
+        }
+        const QString question =
+            QStringLiteral("Database file '%1' has been altered on disk.\nDo you want to reload ?").arg(m_database_files[i]);
+        switch (vyr_ask_question(parent, QStringLiteral("Warning"), question,
+                                 {QStringLiteral("Yes"), QStringLiteral("No"), QStringLiteral("Cancel")})) {
+        case 0:
+            load_databases();
+            break;
+        case 1:
+            m_database_times[size_t(i)] = modified;
+            break;
+        default:
+            return 1;
+        }
+    }
+    return VyrSignalIf::check_script_file_modified(parent);
 }
 
 bool VyrCanIf::has_script_file() const

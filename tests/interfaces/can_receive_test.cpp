@@ -7,6 +7,8 @@
 #include "core/candb_message.h"
 #include "core/candb_message_data.h"
 #include "core/vyr_signal_entry.h"
+#include "core/vyr_app_globals.h"
+#include "core/vyr_question.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/hardware/can_hw_channel_vindra.h"
 
@@ -367,6 +369,61 @@ TEST_F(CanReceive, ReloadReportsTheSignalsThatWent)
     EXPECT_EQ(front->max(), 100);
     EXPECT_FALSE(rear->has_flag(SignalRecord::DefinedByCompile));
     EXPECT_NE(can->signal_list()->find("body.Doors.Trunk"), nullptr);
+}
+
+// A database file edited on disk before a measurement start: each answer to
+// the question, and the preference that reloads without asking.
+TEST_F(CanReceive, EditedDatabaseIsReloadedAsTheUserAnswers)
+{
+    struct Case
+    {
+        const char *what;
+        bool reload_without_asking;
+        int answer; // Yes, No, Cancel
+        int result;
+        bool reloaded;
+        int questions; // after a second check
+    };
+    const Case cases[] = {
+        {"Yes reloads", false, 0, 0, true, 1},
+        {"No keeps the old database and does not ask again", false, 1, 0, false, 1},
+        {"Cancel abandons the start", false, 2, 1, false, 2},
+        {"the preference reloads without a question", true, 2, 0, true, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        owned.clear();
+        QTemporaryDir dirs;
+        const QString file = dirs.filePath("body.dbc");
+        const auto write_dbc = [&](const char *signal_lines, int age_seconds) {
+            QFile out(file);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(QByteArray("VERSION \"\"\nBS_:\nBU_: A\nBO_ 256 Doors: 8 A\n") + signal_lines);
+            out.flush();
+            out.setFileTime(QDateTime::currentDateTime().addSecs(-age_seconds), QFileDevice::FileModificationTime);
+        };
+        write_dbc(" SG_ Front : 0|8@1+ (1,0) [0|255] \"\" A\n", 60);
+        VyrCanIf *can = make("CAN", virtual_channel, "", {file});
+        write_dbc(" SG_ Front : 0|8@1+ (1,0) [0|255] \"\" A\n SG_ Trunk : 8|8@1+ (1,0) [0|1] \"\" A\n", 0);
+
+        std::vector<QString> questions;
+        set_vyr_question_function([&](QWidget *, const QString &title, const QString &text, const QStringList &buttons) {
+            EXPECT_EQ(title, "Warning");
+            EXPECT_EQ(buttons, QStringList({"Yes", "No", "Cancel"}));
+            questions.push_back(text);
+            return c.answer;
+        });
+        vyr_user_preferences().reload_changed_files = c.reload_without_asking;
+        EXPECT_EQ(can->check_script_file_modified(nullptr), c.result);
+        EXPECT_EQ(can->signal_list()->find("body.Doors.Trunk") != nullptr, c.reloaded);
+        can->check_script_file_modified(nullptr);
+        EXPECT_EQ(int(questions.size()), c.questions);
+        if (!questions.empty()) {
+            EXPECT_EQ(questions[0], "Database file '" + file + "' has been altered on disk.\nDo you want to reload ?");
+        }
+        set_vyr_question_function(nullptr);
+        vyr_user_preferences().reload_changed_files = false;
+    }
 }
 
 // A value written to a database signal goes into its message's send buffer,
