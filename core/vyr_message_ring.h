@@ -166,7 +166,7 @@ public:
 
     // Records between the read and the write position (may briefly count a
     // record the writer is publishing).
-    uint32_t count() const { return m_count.load(std::memory_order_relaxed); }
+    uint32_t record_count() const { return m_count.load(std::memory_order_relaxed); }
     uint32_t block_count() const { return m_block_count; }
     uint32_t block_size() const { return m_block_size; }
     uint32_t capacity() const { return m_capacity; }

@@ -149,6 +149,9 @@ bool VyrCanIf::run_message_handlers(const VyrCanMessage &frame, uint32_t key)
         return handler && run_message_handler(*runtime, handler->function_id(), frame, 0);
     }
     bool filtered = false;
+    // A protocol's formatter decides which identifier a handler is written for.
+    if (m_id_formatter)
+        key = m_id_formatter->display_id(frame);
     if (ScriptTrigger *handler = runtime->find_script_trigger(ScriptTrigger::message, uintptr_t(key)))
         filtered = run_message_handler(*runtime, handler->function_id(), frame, VyrCanMessage::Extended);
     if (ScriptTrigger *handler = runtime->find_script_trigger(ScriptTrigger::message, uintptr_t(catch_all_key)))
