@@ -261,21 +261,32 @@ private:
     uint32_t next_time = 0;
 };
 
-void BM_ReceiveRoad(benchmark::State &state)
+// The bench of the state's case; null (the state skipped with the reason)
+// when it cannot run.
+std::unique_ptr<Bench> make_bench(benchmark::State &state)
 {
     if (!environment().started) {
         state.SkipWithError("the vrbus daemon did not start");
-        return;
+        return nullptr;
     }
     if (state.range(0) == database && !QFile::exists(j1939_dbc)) {
         state.SkipWithError("no test data");
-        return;
+        return nullptr;
     }
-    Bench bench(Case(state.range(0)));
-    if (!bench.ok) {
+    auto bench = std::make_unique<Bench>(Case(state.range(0)));
+    if (!bench->ok) {
         state.SkipWithError("the channel did not start");
-        return;
+        return nullptr;
     }
+    return bench;
+}
+
+void BM_ReceiveRoad(benchmark::State &state)
+{
+    std::unique_ptr<Bench> made = make_bench(state);
+    if (!made)
+        return;
+    Bench &bench = *made;
     uint64_t steady_allocations = 0, steady_frames = 0;
     bool first = true;
     for (auto _ : state) {
@@ -304,19 +315,10 @@ void BM_ReceiveRoad(benchmark::State &state)
 // One frame at a time: from its entry in the queue to the listener.
 void BM_ReceiveLatency(benchmark::State &state)
 {
-    if (!environment().started) {
-        state.SkipWithError("the vrbus daemon did not start");
+    std::unique_ptr<Bench> made = make_bench(state);
+    if (!made)
         return;
-    }
-    if (state.range(0) == database && !QFile::exists(j1939_dbc)) {
-        state.SkipWithError("no test data");
-        return;
-    }
-    Bench bench(Case(state.range(0)));
-    if (!bench.ok) {
-        state.SkipWithError("the channel did not start");
-        return;
-    }
+    Bench &bench = *made;
     std::vector<double> latencies;
     latencies.reserve(200000);
     for (auto _ : state) {

@@ -51,26 +51,6 @@ int daemon_handle_count()
     }
 }
 
-// Reads the channel of an interface whose thread does not run until a frame passes the test or five seconds passed.
-bool read_until(CANhwChannel *channel, const std::function<bool(const VyrCanMessage &)> &wanted,
-                VyrCanMessage *found = nullptr)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end) {
-        VyrCanMessage message;
-        if (channel->read_can_message(&message) == canhwSuccess) {
-            if (wanted(message)) {
-                if (found)
-                    *found = message;
-                return true;
-            }
-            continue;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
 class CanInterface : public can_test::CanFixture
 {
 };

@@ -9,22 +9,14 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
 
 TEST(CanLostDriver, TheReceiveThreadReportsTheLostConnectionOnceAndStopsWaitingOnIt)
 {
-    hw_test::PrivateDirectories dirs;
-    const pid_t daemon = hw_test::spawn_vrbus(dirs.scratch_path("notify"));
-    ASSERT_GT(daemon, 0);
-    CANhwProviderVindra *provider = hw_test::vindra_provider();
-    ASSERT_NE(provider, nullptr);
-    provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-    ASSERT_EQ(provider->initialize_driver(), 0);
-    CANhwProviderList::global().enumerate_all_channels();
+    hw_test::OwnDaemon daemon;
+    ASSERT_TRUE(daemon.ready());
 
     vyr_test::VyrTestShell shell;
     {
@@ -35,8 +27,7 @@ TEST(CanLostDriver, TheReceiveThreadReportsTheLostConnectionOnceAndStopsWaitingO
         ASSERT_EQ(can.go_online(), 0);
         ASSERT_EQ(can.start(), 0);
 
-        kill(daemon, SIGKILL);
-        waitpid(daemon, nullptr, 0);
+        daemon.kill();
         const std::string lost = "Error in CAN 1: Connection to the CAN driver of channel 'Virtual #1 (Channel 1)' lost "
                                  "(ErrorBrokenLink).";
         ASSERT_TRUE(shell.wait_until([&] { return shell.has_line(lost); }));
@@ -49,7 +40,6 @@ TEST(CanLostDriver, TheReceiveThreadReportsTheLostConnectionOnceAndStopsWaitingO
                   1);
         can.stop();
     }
-    provider->uninitialize_driver();
 }
 
 } // namespace

@@ -109,15 +109,15 @@ private:
     bool running_ = false;
 };
 
-// Takes frames that the interface's receive loop queued until one passes
-// the test or five seconds passed.
-inline bool read_until(VyrMessageQueue &queue, const std::function<bool(const VyrCanMessage &)> &wanted,
-                VyrCanMessage *found = nullptr)
+// Takes frames from `next` (false: none waits now) until one passes the test
+// or five seconds passed.
+inline bool read_until(const std::function<bool(VyrCanMessage &)> &next,
+                       const std::function<bool(const VyrCanMessage &)> &wanted, VyrCanMessage *found = nullptr)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < end) {
         VyrCanMessage message;
-        if (queue.get(message) == 0) {
+        if (next(message)) {
             if (wanted(message)) {
                 if (found)
                     *found = message;
@@ -128,6 +128,21 @@ inline bool read_until(VyrMessageQueue &queue, const std::function<bool(const Vy
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return false;
+}
+
+// Frames that an interface's receive loop queued.
+inline bool read_until(VyrMessageQueue &queue, const std::function<bool(const VyrCanMessage &)> &wanted,
+                       VyrCanMessage *found = nullptr)
+{
+    return read_until([&](VyrCanMessage &message) { return queue.get(message) == 0; }, wanted, found);
+}
+
+// Frames read straight from a channel whose interface runs no thread.
+inline bool read_until(CANhwChannel *channel, const std::function<bool(const VyrCanMessage &)> &wanted,
+                       VyrCanMessage *found = nullptr)
+{
+    return read_until([&](VyrCanMessage &message) { return channel->read_can_message(&message) == canhwSuccess; },
+                      wanted, found);
 }
 
 // Waits at most five seconds for the condition.
@@ -221,16 +236,7 @@ public:
     // The next frame of that identifier, within five seconds.
     bool receive(uint32_t id, VyrCanMessage &frame)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < end) {
-            if (channel->read_can_message(&frame) == canhwSuccess) {
-                if (frame.id == id)
-                    return true;
-                continue;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
+        return read_until(channel.get(), [id](const VyrCanMessage &m) { return m.id == id; }, &frame);
     }
     std::unique_ptr<CANhwChannel> channel;
 };
