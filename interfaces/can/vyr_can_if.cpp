@@ -426,6 +426,7 @@ int VyrCanIf::startup()
     find_statistic_entries();
     observe_database_signals(true);
     build_trigger_table();
+    collect_message_handlers();
 
     m_card_type = m_channel_info->card_type();
     m_card_number = m_channel_info->card_number();

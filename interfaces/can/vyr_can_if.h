@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class CANdbCluster;
@@ -224,6 +225,11 @@ private:
     void request_statistics_report();
     // Hands one frame to everything that follows this interface's frames.
     void dispatch(VyrCanMessage &frame);
+    // Takes the script's message handlers by key (at channel start), so that
+    // the receive loop looks them up without the script's lock.
+    void collect_message_handlers();
+    // The handler's function, 0 when the script has none for the key.
+    int message_handler(uint32_t key) const;
     // Runs the script's handlers of the frame; true when the last one run
     // marked the frame filtered.
     bool run_message_handlers(const VyrCanMessage &frame, uint32_t key);
@@ -260,6 +266,8 @@ private:
     std::vector<VyrMessageQueue *> m_message_listeners;
     // Data address of the script's this_message; -1 without one.
     int32_t m_this_message = -1;
+    // The script's message handlers, key to function, taken at channel start.
+    std::unordered_map<uint32_t, int> m_message_handlers;
 
     struct TriggerEntry
     {

@@ -139,23 +139,37 @@ int VyrCanIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
     return 0;
 }
 
+void VyrCanIf::collect_message_handlers()
+{
+    m_message_handlers.clear();
+    if (VyrScriptRuntime *runtime = VyrScriptRuntime::of(this))
+        for (ScriptTrigger *trigger : runtime->script_triggers(ScriptTrigger::message))
+            m_message_handlers.emplace(uint32_t(trigger->address()), trigger->function_id());
+}
+
+int VyrCanIf::message_handler(uint32_t key) const
+{
+    const auto found = m_message_handlers.find(key);
+    return found == m_message_handlers.end() ? 0 : found->second;
+}
+
 bool VyrCanIf::run_message_handlers(const VyrCanMessage &frame, uint32_t key)
 {
     VyrScriptRuntime *runtime = VyrScriptRuntime::of(this);
-    if (!runtime || m_this_message < 0)
+    if (!runtime || m_this_message < 0 || m_message_handlers.empty())
         return false;
     if (frame.flags & VyrCanMessage::ErrorFrame) {
-        ScriptTrigger *handler = runtime->find_script_trigger(ScriptTrigger::message, uintptr_t(error_frame_key));
-        return handler && run_message_handler(*runtime, handler->function_id(), frame, 0);
+        const int handler = message_handler(error_frame_key);
+        return handler && run_message_handler(*runtime, handler, frame, 0);
     }
     bool filtered = false;
     // A protocol's formatter decides which identifier a handler is written for.
     if (m_id_formatter)
         key = m_id_formatter->display_id(frame);
-    if (ScriptTrigger *handler = runtime->find_script_trigger(ScriptTrigger::message, uintptr_t(key)))
-        filtered = run_message_handler(*runtime, handler->function_id(), frame, VyrCanMessage::Extended);
-    if (ScriptTrigger *handler = runtime->find_script_trigger(ScriptTrigger::message, uintptr_t(catch_all_key)))
-        filtered = run_message_handler(*runtime, handler->function_id(), frame, 0);
+    if (const int handler = message_handler(key))
+        filtered = run_message_handler(*runtime, handler, frame, VyrCanMessage::Extended);
+    if (const int handler = message_handler(catch_all_key))
+        filtered = run_message_handler(*runtime, handler, frame, 0);
     return filtered;
 }
 
