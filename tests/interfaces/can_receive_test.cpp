@@ -32,6 +32,7 @@ const QString dbc_dir = QStringLiteral(VYR_TESTDATA_DIR "/dbc");
 const QString j1939_dbc =
     dbc_dir + "/css-api-examples/examples/data-processing/dbc_files/CSS-Electronics-SAE-J1939-DEMO.dbc";
 const QString mux_dbc = dbc_dir + "/cantools/tests/files/dbc/msxii_system_can.dbc";
+const QString long_message_dbc = dbc_dir + "/css-api-examples/examples/data-processing/dbc_files/tp_j1939.dbc";
 const QString large_dbc = dbc_dir + "/opendbc/opendbc/dbc/vw_mlb.dbc";
 constexpr const char *j1939_net = "CSS-Electronics-SAE-J1939-DEMO";
 constexpr const char *mux_net = "msxii_system_can";
@@ -464,6 +465,24 @@ TEST_F(CanReceive, WrittenSignalGoesOutThroughTheSendBuffer)
     EXPECT_EQ(on_bus.dlc, 8);
     EXPECT_EQ(on_bus.data[3], 0x40);
     EXPECT_EQ(on_bus.data[4], 0x1F);
+}
+
+// A message longer than a classic frame keeps all its bytes in its send buffer.
+TEST_F(CanReceive, SendBufferHoldsTheWholeMessage)
+{
+    SKIP_WITHOUT_TESTDATA();
+    VyrCanIf *can = make("CAN", virtual_channel, "", {long_message_dbc});
+    VyrSignalEntry entry;
+    entry.bind(signal(can, "tp_j1939.EC1.EngineSpeedAtPoint5")); // bits 96 to 111
+    SignalValue value;
+    value.set_int(1000);
+    EXPECT_EQ(can->write_script_signal(&entry, value), 0);
+    CANdbMessageData *buffer = can->send_buffers()->find(0x18FEE3FE);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->capacity(), 40);
+    ASSERT_EQ(buffer->length, 40);
+    EXPECT_EQ(buffer->data()[12], 0x40);
+    EXPECT_EQ(buffer->data()[13], 0x1F);
 }
 
 } // namespace
