@@ -11,6 +11,7 @@
 #include "core/vyr_question.h"
 #include "core/vyr_signal_entry.h"
 #include "core/vyr_signal_if_notification.h"
+#include "core/vyr_signal_if_reporter.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_provider.h"
@@ -63,6 +64,7 @@ int VyrCanIf::load_databases()
     }
 
     int result = 0;
+    VyrSignalIfReporter reporter(this);
     m_database_times.assign(size_t(m_database_files.size()), QDateTime());
     for (int i = 0; i < m_database_files.size(); ++i) {
         const QString &file = m_database_files[i];
@@ -101,6 +103,7 @@ int VyrCanIf::load_databases()
         message(QStringLiteral("Reading file '%1' using format '%2'").arg(file, QLatin1String(format->name()))
                     .toStdString());
         reader->set_file_name(QFile::encodeName(file).constData());
+        reader->set_reporter(&reporter);
         reader->set_source_name(network);
         const int read = reader->read(network);
         if (read != 0) {

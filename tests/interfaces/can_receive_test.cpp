@@ -293,6 +293,13 @@ TEST_F(CanReceive, DatabaseFilesLoadWithTheirErrors)
     const QString unknown_extension = dirs.filePath("j1939.xyz");
     ASSERT_TRUE(QFile::copy(j1939_dbc, without_extension));
     ASSERT_TRUE(QFile::copy(j1939_dbc, unknown_extension));
+    const QString with_complaint = dirs.filePath("complaint.dbc");
+    {
+        QFile out(with_complaint);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("VERSION \"\"\nBU_: A\nBO_ 256 Doors: 8 A\n SG_ Front : 0|8@1+ (1,0) [0|255] \"\" A\n"
+                  "CM_ BO_ 999 \"a message that is not there\";\n");
+    }
     struct Case
     {
         const char *what;
@@ -306,6 +313,8 @@ TEST_F(CanReceive, DatabaseFilesLoadWithTheirErrors)
          "Error in CAN 1: Unable to open database file '/nonexistent/x.dbc'.", false},
         {"an extension nobody reads", unknown_extension, -1,
          "Error in CAN 1: No CANdbFileFormat for extension 'xyz'.", false},
+        {"the reader's complaints reach the message window", with_complaint, 0,
+         "Error in CAN 1: (" + with_complaint.toStdString() + ":5) No message found for comment line\n", false},
         {"no extension reads as DBC", without_extension, 0,
          "CAN 1: Reading file '" + without_extension.toStdString() + "' using format 'DBC'\n", true},
     };
