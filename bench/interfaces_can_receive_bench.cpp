@@ -65,7 +65,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const QString j1939_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/css-api-examples/examples/data-processing/dbc_files/"
-                                         "CSS-Electronics-SAE-J1939-DEMO.dbc");
+                                                          "CSS-Electronics-SAE-J1939-DEMO.dbc");
 constexpr int batch = 512;
 
 enum Case { plain, database, script, triggers };
@@ -179,8 +179,9 @@ public:
         // J1939 frames for the database, the handler's identifier for the
         // script, 64 identifiers in turn for the rest.
         for (uint32_t i = 0; i < batch; ++i)
-            ids.push_back(which == database ? (i % 2 ? 0x8CF00401u : 0x98FEF1FEu)
-                                            : which == script ? 0x120 : 0x100 + i % 64);
+            ids.push_back(which == database     ? (i % 2 ? 0x8CF00401u : 0x98FEF1FEu)
+                              : which == script ? 0x120
+                                                : 0x100 + i % 64);
         can->cyclic(); // the chip state of the bus on
     }
     ~Bench()
@@ -213,7 +214,8 @@ public:
     int free_entries() const
     {
         const uint32_t capacity = word(vrbus::queue::kCapacityAt);
-        const uint32_t used = (word(vrbus::queue::kWriteIndexAt) + capacity - word(vrbus::queue::kReadIndexAt)) % capacity;
+        const uint32_t used =
+            (word(vrbus::queue::kWriteIndexAt) + capacity - word(vrbus::queue::kReadIndexAt)) % capacity;
         return int(capacity - used - 1);
     }
     // Empties the listener queue; answers how many frames it held.
@@ -329,7 +331,9 @@ void BM_ReceiveLatency(benchmark::State &state)
         bench.drain();
     }
     std::sort(latencies.begin(), latencies.end());
-    const auto at = [&](double q) { return latencies.empty() ? 0.0 : latencies[size_t(q * double(latencies.size() - 1))]; };
+    const auto at = [&](double q) {
+        return latencies.empty() ? 0.0 : latencies[size_t(q * double(latencies.size() - 1))];
+    };
     state.counters["p50_us"] = at(0.50);
     state.counters["p99_us"] = at(0.99);
     state.counters["lost"] = double(bench.sent - bench.received);

@@ -7,13 +7,20 @@ bool VyrTriggerCondDataCan::ByteTest::passes(uint8_t byte) const
     if (!enabled)
         return true;
     switch (relation) {
-    case Equal: return byte == data;
-    case NotEqual: return byte != data;
-    case Greater: return byte > data;
-    case Less: return byte < data;
-    case GreaterOrEqual: return byte >= data;
-    case LessOrEqual: return byte <= data;
-    default: return true;
+    case Equal:
+        return byte == data;
+    case NotEqual:
+        return byte != data;
+    case Greater:
+        return byte > data;
+    case Less:
+        return byte < data;
+    case GreaterOrEqual:
+        return byte >= data;
+    case LessOrEqual:
+        return byte <= data;
+    default:
+        return true;
     }
 }
 

@@ -100,7 +100,8 @@ int VyrCanIf::load_databases()
             result = -1;
             continue;
         }
-        message(QStringLiteral("Reading file '%1' using format '%2'").arg(file, QLatin1String(format->name()))
+        message(QStringLiteral("Reading file '%1' using format '%2'")
+                    .arg(file, QLatin1String(format->name()))
                     .toStdString());
         reader->set_file_name(QFile::encodeName(file).constData());
         reader->set_reporter(&reporter);
@@ -147,7 +148,8 @@ void VyrCanIf::bind_database_signals(std::vector<std::string> &lost)
                     bound->set_mode(SignalRecord::Event);
                     signal_records->insert(bound);
                 }
-                const bool floating = db_signal->value_kind == CANdbKindSingle || db_signal->value_kind == CANdbKindDouble;
+                const bool floating =
+                    db_signal->value_kind == CANdbKindSingle || db_signal->value_kind == CANdbKindDouble;
                 bound->set_value_type(floating ? SignalValue::Double : SignalValue::Int);
                 bound->set_min(db_signal->minimum);
                 bound->set_max(db_signal->maximum);
@@ -230,8 +232,8 @@ int VyrCanIf::check_script_file_modified(QWidget *parent)
             load_databases();
             continue;
         }
-        const QString question =
-            QStringLiteral("Database file '%1' has been altered on disk.\nDo you want to reload ?").arg(m_database_files[i]);
+        const QString question = QStringLiteral("Database file '%1' has been altered on disk.\nDo you want to reload ?")
+                                     .arg(m_database_files[i]);
         switch (vyr_ask_question(parent, QStringLiteral("Warning"), question,
                                  {QStringLiteral("Yes"), QStringLiteral("No"), QStringLiteral("Cancel")})) {
         case 0:

@@ -2,8 +2,7 @@
 
 VyrMessageQueue::VyrMessageQueue(uint32_t initial_capacity, uint32_t block_size, uint32_t maximum_capacity)
     : m_ring(initial_capacity, block_size ? block_size : default_block_size, maximum_capacity)
-{
-}
+{}
 
 int VyrMessageQueue::get(VyrCanMessage &message)
 {

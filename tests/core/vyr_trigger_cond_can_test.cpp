@@ -39,7 +39,8 @@ TEST(VyrTriggerCondDataCan, ReadBackThroughTheConditionList)
     EXPECT_EQ(back->message_id_end, "1FFh");
     for (int i : {0, 7}) {
         SCOPED_TRACE(i);
-        const ByteTest &want = static_cast<const VyrTriggerCondDataCan *>(condition->cond_data())->byte_tests[size_t(i)];
+        const ByteTest &want =
+            static_cast<const VyrTriggerCondDataCan *>(condition->cond_data())->byte_tests[size_t(i)];
         const ByteTest &got = back->byte_tests[size_t(i)];
         EXPECT_EQ(std::make_tuple(got.enabled, got.data, got.mask, got.relation),
                   std::make_tuple(want.enabled, want.data, want.mask, want.relation));
@@ -75,8 +76,8 @@ TEST(VyrTriggerCondDataCan, ByteRelations)
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::Less}, 0x7F, true},
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::GreaterOrEqual}, 0x80, true},
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::LessOrEqual}, 0x81, false},
-        {{true, 0x80, 0xFF, 6}, 0x00, true},                                  // an unknown relation passes
-        {{false, 0x80, 0xFF, VyrTriggerCondDataCan::Equal}, 0x00, true},      // a disabled test passes
+        {{true, 0x80, 0xFF, 6}, 0x00, true},                             // an unknown relation passes
+        {{false, 0x80, 0xFF, VyrTriggerCondDataCan::Equal}, 0x00, true}, // a disabled test passes
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.test.relation);

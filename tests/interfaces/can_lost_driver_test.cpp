@@ -28,8 +28,9 @@ TEST(CanLostDriver, TheReceiveThreadReportsTheLostConnectionOnceAndStopsWaitingO
         ASSERT_EQ(can.start(), 0);
 
         daemon.kill();
-        const std::string lost = "Error in CAN 1: Connection to the CAN driver of channel 'Virtual #1 (Channel 1)' lost "
-                                 "(ErrorBrokenLink).";
+        const std::string lost =
+            "Error in CAN 1: Connection to the CAN driver of channel 'Virtual #1 (Channel 1)' lost "
+            "(ErrorBrokenLink).";
         ASSERT_TRUE(shell.wait_until([&] { return shell.has_line(lost); }));
         // Waiting on a handle that stays ready would wake the thread at once, again and again.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

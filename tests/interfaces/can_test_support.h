@@ -236,7 +236,8 @@ public:
     // The next frame of that identifier, within five seconds.
     bool receive(uint32_t id, VyrCanMessage &frame)
     {
-        return read_until(channel.get(), [id](const VyrCanMessage &m) { return m.id == id; }, &frame);
+        return read_until(
+            channel.get(), [id](const VyrCanMessage &m) { return m.id == id; }, &frame);
     }
     std::unique_ptr<CANhwChannel> channel;
 };
