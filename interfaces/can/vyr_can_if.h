@@ -243,8 +243,9 @@ private:
     // Binds the interface signals to the loaded databases and gives every
     // message a send buffer; names that get a definition again leave `lost`.
     void bind_database_signals(std::vector<std::string> &lost);
-    // Tells the windows of the signals that lost their definition.
-    void report_lost_signals(const std::vector<std::string> &lost);
+    // Tells the windows of the signals whose definition changed and of
+    // those that lost it.
+    void report_reloaded_signals(const std::vector<std::string> &lost);
     // Registers (or, with false, unregisters) the entries of defined database
     // signals as observers of their database signals.
     void observe_database_signals(bool observe);

@@ -115,7 +115,7 @@ int VyrCanIf::load_databases()
     }
     if (m_databases)
         bind_database_signals(lost);
-    report_lost_signals(lost);
+    report_reloaded_signals(lost);
     return result;
 }
 
@@ -160,13 +160,22 @@ void VyrCanIf::bind_database_signals(std::vector<std::string> &lost)
     }
 }
 
-void VyrCanIf::report_lost_signals(const std::vector<std::string> &lost)
+void VyrCanIf::report_reloaded_signals(const std::vector<std::string> &lost)
 {
-    if (!notification())
-        return;
+    VyrSignalIfNotification *hub = notification();
     const QString id = QString::fromStdString(make_id());
-    for (const std::string &name : lost)
-        emit notification()->signal_removed(id, QString::fromStdString(name));
+    VyrSignalList *signal_records = signal_list();
+    for (SignalRecord *signal = signal_records->first(); signal; signal = signal_records->next()) {
+        if (!dynamic_cast<DbSignalRecord *>(signal) || !is_defined_database_signal(signal) ||
+            !signal->has_flag(SignalRecord::Changed))
+            continue;
+        signal->remove_flags(SignalRecord::Changed);
+        if (hub)
+            hub->notify_signal_changed(id, QString::fromStdString(signal->name()));
+    }
+    if (hub)
+        for (const std::string &name : lost)
+            emit hub->signal_removed(id, QString::fromStdString(name));
 }
 
 void VyrCanIf::observe_database_signals(bool observe)
@@ -175,10 +184,10 @@ void VyrCanIf::observe_database_signals(bool observe)
         auto *bound = dynamic_cast<DbSignalRecord *>(entry->signal());
         if (!bound || !is_defined_database_signal(bound) || bound->mode() != SignalRecord::Event || !bound->db_signal())
             continue;
+        // A start that follows a failed one finds its observers still there.
+        bound->db_signal()->clear_observers();
         if (observe)
             bound->db_signal()->add_observer(&VyrCanIf::on_signal_decoded, entry);
-        else
-            bound->db_signal()->clear_observers();
     }
 }
 

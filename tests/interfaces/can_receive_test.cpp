@@ -370,12 +370,17 @@ TEST_F(CanReceive, ReloadReportsTheSignalsThatWent)
 
     write_dbc(" SG_ Front : 0|8@1+ (1,0) [0|100] \"\" A\n SG_ Trunk : 16|8@1+ (1,0) [0|1] \"\" A\n");
     QSignalSpy removed(&shell.notification, &VyrSignalIfNotification::signal_removed);
+    QSignalSpy changed(&shell.notification, &VyrSignalIfNotification::signal_changed);
     ASSERT_EQ(can->reload_script(), 0);
     ASSERT_EQ(removed.count(), 1);
     EXPECT_EQ(removed[0][0].toString(), "CAN1");
     EXPECT_EQ(removed[0][1].toString(), "body.Doors.Rear");
+    // The signal that stayed, and the new one.
+    ASSERT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed[0][1].toString(), "body.Doors.Front");
+    EXPECT_EQ(changed[1][1].toString(), "body.Doors.Trunk");
     EXPECT_EQ(can->signal_list()->find("body.Doors.Front"), front);
-    EXPECT_TRUE(front->has_flag(SignalRecord::Changed | SignalRecord::DefinedByCompile));
+    EXPECT_TRUE(front->has_flag(SignalRecord::DefinedByCompile));
     EXPECT_EQ(front->max(), 100);
     EXPECT_FALSE(rear->has_flag(SignalRecord::DefinedByCompile));
     EXPECT_NE(can->signal_list()->find("body.Doors.Trunk"), nullptr);
