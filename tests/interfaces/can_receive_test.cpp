@@ -499,37 +499,4 @@ TEST_F(CanReceive, SendBufferHoldsTheWholeMessage)
     EXPECT_EQ(buffer->data()[13], 0x1F);
 }
 
-// A connected interface stops, again and again, while its partner's receive
-// thread delivers its frames: what the stop takes down is not in use then.
-TEST_F(CanReceive, ConnectedInterfaceStopsWhileItsPartnerDelivers)
-{
-    SKIP_WITHOUT_TESTDATA();
-    VyrCanIf *partner = make("CAN");
-    VyrCanIf *connected = make("CAN", virtual_channel, "CAN1", {j1939_dbc});
-    ValueRecorder speed; // a followed signal gets an observer at channel start
-    ASSERT_EQ(connected->add_signal_listener(&speed, signal(connected, std::string(j1939_net) + ".EEC1.EngineSpeed")),
-              0);
-    Measurement measurement({partner});
-    ASSERT_EQ(measurement.start(), 0);
-    std::atomic<bool> flooding{true};
-    BusNode node; // opened here: the program opens its channels on one thread
-    std::thread sender([&] {
-        while (flooding)
-            node.send(0x0CF004FE, VyrCanMessage::Extended, {0, 0, 0, 0x40, 0x1F, 0, 0, 0});
-    });
-    for (int round = 0; round < 20; ++round) {
-        connected->set_timer(&measurement.wheel, false);
-        ASSERT_EQ(connected->startup(), 0);
-        ASSERT_EQ(connected->go_online(), 0);
-        ASSERT_EQ(connected->start(), 0);
-        EXPECT_EQ(connected->partner(), partner);
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-        ASSERT_EQ(connected->stop(), 0);
-    }
-    flooding = false;
-    sender.join();
-    EXPECT_FALSE(speed.taken().empty());
-    connected->clear_signal_listeners();
-}
-
 } // namespace
