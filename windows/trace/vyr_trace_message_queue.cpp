@@ -1,6 +1,7 @@
 #include "windows/trace/vyr_trace_message_queue.h"
 
 #include "interfaces/can/vyr_can_if.h"
+#include "windows/logging/log_file.h"
 
 VyrTraceMessageQueue::VyrTraceMessageQueue() = default;
 
@@ -30,6 +31,8 @@ int VyrTraceMessageQueue::put(const VyrCanMessage &received)
         }
     }
     m_empty.store(false, std::memory_order_release);
+    if (m_log_file)
+        m_log_file->log_message(message);
 
     // The extended flag is part of the line's kind, so the key drops bit 31.
     const uint32_t key = message.id & 0x7FFFFFFFu;

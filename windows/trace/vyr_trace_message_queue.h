@@ -1,8 +1,9 @@
 #pragma once
 // The message store of a trace window's message view: a message listener
 // that the CAN interface's receive thread fills. It drops what the
-// identifier filters block and enters every other message into the
-// fixed-position table (one line per kind of message).
+// identifier filters block, hands every other message to the window's log
+// file and enters it into the fixed-position table (one line per kind of
+// message).
 #include "core/id_bit_set.h"
 #include "windows/trace/trace_filter_slot.h"
 #include "windows/trace/trace_line_table.h"
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <memory>
 
+class LogFile;
 class VyrCanIf;
 
 class VyrTraceMessageQueue
@@ -35,6 +37,9 @@ public:
     // the store is not attached.
     void set_interface(VyrCanIf *signal_if) { m_interface = signal_if; }
     VyrCanIf *interface() const { return m_interface; }
+    // The window's log file (null: none); set while the store is not attached.
+    void set_log_file(LogFile *file) { m_log_file = file; }
+    LogFile *log_file() const { return m_log_file; }
 
     // GUI thread: the pass sets (null: everything passes). A replaced set is
     // freed once no put can read it any more.
@@ -62,6 +67,7 @@ private:
     TraceFilterSlot<IdBitSet> m_standard_filter{m_put_sequence};
     TraceFilterSlot<SparseIdBitSet> m_extended_filter{m_put_sequence};
     VyrCanIf *m_interface = nullptr;
+    LogFile *m_log_file = nullptr;
     std::atomic<bool> m_empty{true};
     // Receive thread's own: the table-full message went out since the last clear.
     bool m_full_reported = false;
