@@ -12,6 +12,7 @@
 #include <QStandardItemModel>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -70,7 +71,8 @@ VyrMessageView::VyrMessageView(QWidget *parent, const char *name)
     const QFontMetrics metrics(m_font);
     m_descent = metrics.descent();
     m_row_height = metrics.descent() + metrics.height();
-    m_char_width = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
+    // Rounded up, so that a text of n characters never runs past n widths.
+    m_char_width = std::max(1, int(std::ceil(QFontMetricsF(m_font).horizontalAdvance(QLatin1Char('0')))));
 
     m_header_model = new QStandardItemModel(0, column_count, this);
     m_header = new QHeaderView(Qt::Horizontal, this);
@@ -479,15 +481,12 @@ void VyrMessageView::paint_row(QPainter &painter, int top, const VyrCanMessage &
         if (width == 0)
             continue;
         int x = m_header->sectionPosition(section) - x_offset;
-        const QRect cell(x, top, section_width, m_row_height);
         if (section == Dlc)
             x += (section_width - m_char_width) / 2;
         else if (section == Data && width >= 24)
             x += (width == 24 ? 1 : 2) * m_char_width;
-        painter.setClipRect(cell);
         painter.drawText(x, baseline, cell_text(section, message, counter, time_us));
     }
-    painter.setClipping(false);
     if (cursor) {
         painter.setPen(QPen(palette().color(selected ? QPalette::Window : QPalette::WindowText), 1, Qt::DotLine));
         painter.drawRect(QRect(band.left(), top, contents_width - 1, m_row_height - 1));

@@ -35,7 +35,8 @@ int VyrTraceMessageQueue::put(const VyrCanMessage &received)
         m_log_file->log_message(message);
 
     // The extended flag is part of the line's kind, so the key drops bit 31.
-    const uint32_t key = message.id & 0x7FFFFFFFu;
+    const IdFormatter *formatter = m_interface ? m_interface->id_formatter() : nullptr;
+    const uint32_t key = (formatter ? formatter->display_id(message) : message.id) & 0x7FFFFFFFu;
     if (m_lines.put(message, key) == TraceLineTable::PutResult::Overflow) {
         if (!m_full_reported && m_interface)
             m_interface->message_raw(table_full_text);
