@@ -2,7 +2,9 @@
 // tips, widths and format clicks, hidden and restored columns, the
 // formatter's extra columns, the fixed-position rows taken over from the
 // store, the filter sets it installs, and a render looked at once.
-#include "core/settings/qtb_config.h"
+#include "core/candb_cluster.h"
+#include "core/candb_file_format.h"
+#include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "vyr_test_shell.h"
 #include "windows/base/header_tool_tip.h"
@@ -179,6 +181,29 @@ TEST_F(MessageView, TheFormattersColumnsFollowTheInterface)
     view.set_interface(nullptr);
     EXPECT_EQ(view.header()->count(), VyrMessageView::column_count);
     EXPECT_EQ(view.cell_text(8, frame(1), 1, 0), "");
+}
+
+TEST_F(MessageView, DatabaseModeShowsMessageNamesAndSignals)
+{
+    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
+    auto cluster = std::make_unique<CANdbCluster>();
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
+    io->set_file_name(dbc.c_str());
+    if (io->read(cluster->add_network(std::make_unique<CANdbNetwork>())) != 0)
+        GTEST_SKIP() << "shared test data not found: " << dbc;
+    can.set_databases(std::move(cluster));
+    EXPECT_EQ(view.database(), can.databases());
+
+    const VyrCanMessage example = frame(496, 0, 0, {0xC0, 0x06, 0x2D, 0xD9, 0, 0, 0, 0});
+    EXPECT_EQ(view.cell_text(VyrMessageView::Identifier, example, 1, 0), "    496         ");
+    view.set_database_mode(true);
+    EXPECT_EQ(view.cell_text(VyrMessageView::Identifier, example, 1, 0), "Example         ");
+    EXPECT_EQ(view.cell_text(VyrMessageView::Identifier, frame(497), 1, 0), "    497         ");
+    // The Signals column decodes in every mode, once it has room.
+    view.set_database_mode(false);
+    EXPECT_EQ(view.cell_text(VyrMessageView::Signals, example, 1, 0), "");
+    view.toggle_column_visibility(VyrMessageView::Signals);
+    EXPECT_TRUE(view.cell_text(VyrMessageView::Signals, example, 1, 0).startsWith(" Temperature[degK]="));
 }
 
 TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)

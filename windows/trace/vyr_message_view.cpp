@@ -431,6 +431,8 @@ QString VyrMessageView::cell_text(int section, const VyrCanMessage &message, uin
 {
     using namespace trace_text;
     const int width = m_header->sectionSize(section) / m_char_width;
+    if (width == 0)
+        return QString(); // not drawn
     switch (section) {
     case Channel:
         return QString::fromStdString(channel_cell(message, width));
@@ -478,8 +480,6 @@ void VyrMessageView::paint_row(QPainter &painter, int top, const VyrCanMessage &
     for (int section = 0; section < m_header->count(); ++section) {
         const int section_width = m_header->sectionSize(section);
         const int width = section_width / m_char_width;
-        if (width == 0)
-            continue;
         int x = m_header->sectionPosition(section) - x_offset;
         if (section == Dlc)
             x += (section_width - m_char_width) / 2;
