@@ -46,9 +46,9 @@ QString title(const VyrMessageView &view, int section)
 class GroupFormatter : public IdFormatter
 {
 public:
-    explicit GroupFormatter(const char *name) : IdFormatter(name) {}
+    explicit GroupFormatter(const char *name, int columns = 2) : IdFormatter(name), m_columns(columns) {}
     uint32_t display_id(const VyrCanMessage &message) const override { return (message.id >> 8) & 0x3FFFF; }
-    int column_count() const override { return 2; }
+    int column_count() const override { return m_columns; }
     const char *column_title(int index) const override { return index == 0 ? "SA" : "PGN"; }
     int column_text(const VyrCanMessage &message, int index, char *buffer) const override
     {
@@ -56,6 +56,9 @@ public:
                              index == 0 ? message.id & 0xFF : (message.id >> 8) & 0x3FFFF);
     }
     int column_width(int) const override { return 5; }
+
+private:
+    int m_columns;
 };
 
 class MessageView : public ::testing::Test
@@ -204,6 +207,19 @@ TEST_F(MessageView, DatabaseModeShowsMessageNamesAndSignals)
     EXPECT_EQ(view.cell_text(VyrMessageView::Signals, example, 1, 0), "");
     view.toggle_column_visibility(VyrMessageView::Signals);
     EXPECT_TRUE(view.cell_text(VyrMessageView::Signals, example, 1, 0).startsWith(" Temperature[degK]="));
+}
+
+TEST_F(MessageView, SectionsFrom32OnComeBackTwentyPixelsWide)
+{
+    can.set_id_formatter(std::make_unique<GroupFormatter>("wide", 30));
+    view.rebuild_extra_columns();
+    ASSERT_EQ(view.header()->count(), VyrMessageView::column_count + 30);
+    view.header()->resizeSection(35, 70);
+    view.toggle_column_visibility(35);
+    EXPECT_EQ(view.header()->sectionSize(35), 0);
+    view.toggle_column_visibility(35);
+    EXPECT_EQ(view.header()->sectionSize(35), 20);
+    EXPECT_EQ(view.section_width(35), 0);
 }
 
 TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
