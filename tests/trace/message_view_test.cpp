@@ -246,7 +246,9 @@ TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
     view.set_cursor_pos(100);
     EXPECT_EQ(view.cursor_pos(), 42);
 
+    QSignalSpy selection(&view, &VyrMessageView::selection_changed);
     view.clear();
+    EXPECT_EQ(selection.count(), 1);
     EXPECT_EQ(view.row_count(), 0);
     EXPECT_EQ(view.contents_height(), 0);
     EXPECT_EQ(view.cursor_pos(), 0);

@@ -188,6 +188,7 @@ void VyrMessageView::clear()
     verticalScrollBar()->setValue(0);
     set_contents_height(0);
     viewport()->update();
+    emit selection_changed();
 }
 
 void VyrMessageView::set_scroll_mode(bool on)

@@ -97,6 +97,7 @@ public slots:
     void restore_section(int section, int width, bool visible);
 
 signals:
+    void selection_changed();
     void cursor_position_changed();
     void configuration_changed();
 
