@@ -37,6 +37,8 @@ public:
     // Sections from this one on have no remembered visibility and width.
     static constexpr int remembered_sections = 32;
     static constexpr int max_shown = 200000;
+    // Flag of a stored record that the user selected.
+    static constexpr uint32_t selected_flag = 0x1000;
 
     VyrMessageView(QWidget *parent, const char *name);
     ~VyrMessageView() override;
@@ -122,6 +124,8 @@ private:
     const CANdbMessage *database_message(const VyrCanMessage &message) const;
     void paint_row(QPainter &painter, int top, const VyrCanMessage &message, uint64_t counter, int64_t time_us,
                    bool selected, bool cursor, bool shaded);
+    // Scrolling-list rows first to last (1-based from the top).
+    void paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset);
     void set_contents_height(int height);
     void update_scroll_ranges();
     void scroll_to_bottom();

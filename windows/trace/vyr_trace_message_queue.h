@@ -2,9 +2,10 @@
 // The message store of a trace window's message view: a message listener
 // that the CAN interface's receive thread fills. It drops what the
 // identifier filters block, hands every other message to the window's log
-// file and enters it into the fixed-position table (one line per kind of
-// message).
+// file, appends it to its ring (the scrolling list) and enters it into the
+// fixed-position table (one line per kind of message).
 #include "core/id_bit_set.h"
+#include "interfaces/can/vyr_message_queue.h"
 #include "windows/trace/trace_filter_slot.h"
 #include "windows/trace/trace_line_table.h"
 
@@ -14,9 +15,14 @@
 class LogFile;
 class VyrCanIf;
 
-class VyrTraceMessageQueue
+class VyrTraceMessageQueue : public VyrMessageQueue
 {
 public:
+    static constexpr uint32_t ring_initial_capacity = 5000;
+    static constexpr uint32_t ring_block_size = 5000;
+    // Records between the oldest shown one and the newest received one.
+    static constexpr uint32_t ring_maximum_capacity = 500000;
+
     static constexpr uint32_t standard_id_count = 2048;
     static constexpr uint32_t extended_id_count = 0x20000000;
     static constexpr uint32_t extended_filter_page = 32768;
@@ -24,14 +30,13 @@ public:
         "Trace window's message list is full - putting the rest on the last line.\n";
 
     VyrTraceMessageQueue();
-    virtual ~VyrTraceMessageQueue();
-    VyrTraceMessageQueue(const VyrTraceMessageQueue &) = delete;
-    VyrTraceMessageQueue &operator=(const VyrTraceMessageQueue &) = delete;
+    ~VyrTraceMessageQueue() override;
 
-    // Receive thread: one received or transmitted message; always 0.
-    virtual int put(const VyrCanMessage &message);
+    // Receive thread: one received or transmitted message; always 0. A full
+    // ring loses the message for the scrolling list only.
+    int put(const VyrCanMessage &message) override;
     // GUI thread: empties both lists; the filters stay.
-    virtual void clear();
+    void clear();
 
     // The interface whose message log gets the table-full message; set while
     // the store is not attached.
