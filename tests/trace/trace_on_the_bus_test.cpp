@@ -93,6 +93,14 @@ TEST_F(TraceOnTheBus, FramesOfASecondHandleAppearInBothDisplays)
     view.set_scroll_mode(true);
     EXPECT_EQ(view.row_count(), 5);
     EXPECT_EQ(view.message_number(), 5u);
+
+    // Cleared while the measurement runs, both lists start afresh.
+    view.clear();
+    node.send(0x300, 0, {0x66});
+    ASSERT_TRUE(shows(view, 1));
+    EXPECT_EQ(view.message_number(), 1u);
+    EXPECT_EQ(lines.line_count(), 1);
+    EXPECT_EQ(lines.read_line(1).message.id, 0x300u);
     measurement.stop();
     can->remove_message_listener(&store);
     store.release_filters();
