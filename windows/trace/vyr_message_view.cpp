@@ -277,9 +277,8 @@ void VyrMessageView::update_header()
                                   m_formats.data_hex ? QStringLiteral("Data [hex]") : QStringLiteral("Data [dec]"));
     const int format = m_formats.time_format;
     m_header_model->setHeaderData(Time, Qt::Horizontal,
-                                  format >= 0 && format < time_format_count
-                                      ? QString::fromLatin1(time_titles[format])
-                                      : QStringLiteral("Time [????]"));
+                                  format >= 0 && format < time_format_count ? QString::fromLatin1(time_titles[format])
+                                                                            : QStringLiteral("Time [????]"));
     viewport()->update();
 }
 

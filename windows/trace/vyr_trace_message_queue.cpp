@@ -5,8 +5,7 @@
 
 VyrTraceMessageQueue::VyrTraceMessageQueue()
     : VyrMessageQueue(ring_initial_capacity, ring_block_size, ring_maximum_capacity)
-{
-}
+{}
 
 VyrTraceMessageQueue::~VyrTraceMessageQueue() = default;
 
