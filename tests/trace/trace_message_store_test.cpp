@@ -200,6 +200,8 @@ TEST(TraceFilterSlot, SetsSwappedUnderARunningWriterAreNeverReadFreed)
         while (!done.load())
             store.put(frame(id++ % 2048));
     });
+    while (store.empty())
+        std::this_thread::yield();
     for (int i = 0; i < 20000; ++i) {
         auto set = std::make_unique<IdBitSet>(0, VyrTraceMessageQueue::standard_id_count);
         set->set_all();
