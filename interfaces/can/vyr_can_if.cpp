@@ -9,6 +9,7 @@
 #include "core/vyr_signal_entry.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/can/can_bit_timing.h"
+#include "interfaces/can/can_script_binding.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 
 #include <QRegularExpression>
@@ -133,7 +134,9 @@ void write_text_with_twin(QtbConfigGroup *group, const QString &key, const QStri
 // --- Construction and configuration ------------------------------------------------------
 
 VyrCanIf::VyrCanIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification)
-    : VyrSignalIf(type_name, owner, notification), m_lin_mode(this->type_name() == "LIN" ? 1 : 0)
+    : VyrSignalIf(type_name, owner, notification),
+      m_script_binding(std::make_unique<VyrCanScriptBinding>(this)),
+      m_lin_mode(this->type_name() == "LIN" ? 1 : 0)
 {
     create_statistic_signals();
     rebuild_channel_table(nullptr);
@@ -703,6 +706,7 @@ int VyrCanIf::stop()
     if (VyrSignalIf::stop() != 0)
         return -1;
     m_bus_state = canhwBusOff;
+    m_script_binding->tp_channels().delete_kind(VyrCanTpChannel::opened_channel);
     if (m_channel) {
         m_channel->busoff();
         // Frames that arrived before bus off are still delivered.
@@ -726,6 +730,10 @@ void VyrCanIf::notify(int32_t code, void *context, uint32_t seconds, uint32_t mi
     auto *self = static_cast<VyrCanIf *>(context);
     if (code == BusStatus)
         self->m_bus_state = value;
+    else if (code == RxErr)
+        self->m_rx_errors = value;
+    else if (code == TxErr)
+        self->m_tx_errors = value;
     VyrSignalEntry *entry = self->m_statistic_entries[code];
     if (!entry)
         return;
@@ -742,17 +750,19 @@ void VyrCanIf::notify(int32_t code, void *context, uint32_t seconds, uint32_t mi
 
 // --- Script hosting --------------------------------------------------------------------------
 
-// The CAN prelude, the CanMessage struct and the handlers of CAN events come
-// with the script binding; until the interface hosts a script machine there
-// is nothing to compile, no name of its own and no script function to run.
 int VyrCanIf::basic_definitions()
 {
-    return 0;
+    return m_script_binding->basic_definitions();
 }
 
-int VyrCanIf::script_struct_type(const char *, void *)
+int VyrCanIf::script_struct_type(const char *name, void *parser_context)
 {
-    return -1;
+    return m_script_binding->script_struct_type(name, static_cast<ScriptCompiler *>(parser_context));
+}
+
+void VyrCanIf::before_reload()
+{
+    m_script_binding->tp_channels().delete_kind(VyrCanTpChannel::hook_channel);
 }
 
 int VyrCanIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)

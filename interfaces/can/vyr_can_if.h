@@ -16,6 +16,7 @@
 
 class CANdbCluster;
 class CANhwChannelInfo;
+class VyrCanScriptBinding;
 class VyrStatisticTimer;
 
 class VyrCanIf : public VyrSignalIf
@@ -52,6 +53,8 @@ public:
     void init_new() override;
     QString info_text() const override;
     int script_struct_type(const char *name, void *parser_context) override;
+    // The transport channels of CanTpMessage hooks go before the script compiles again.
+    void before_reload() override;
     // Reads as the base class does, and always succeeds.
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
     int prepare_start() override;
@@ -121,12 +124,24 @@ public:
     // The interface whose channel serves this one's; null when unconnected.
     VyrCanIf *partner() const { return m_partner; }
     bool requests_statistics() const { return m_requests_statistics; }
+    void set_bus_state(int state) { m_bus_state = state; }
+    // The error counters of the channel's last chip-state report.
+    int rx_error_counter() const { return m_rx_errors.load(); }
+    int tx_error_counter() const { return m_tx_errors.load(); }
     // The statistic signals in the order of Statistic.
     SignalRecord *statistic_signal(Statistic which) const { return m_statistic_signals[which]; }
 
     // The network databases that decode this interface's frames; null when none.
     CANdbCluster *databases() const { return m_databases.get(); }
     void set_databases(std::unique_ptr<CANdbCluster> databases);
+
+    // --- Scripts and sending ----------------------------------------------------
+    // The prelude, natives, hooks and transport channels of the interface's scripts.
+    VyrCanScriptBinding *script_binding() const { return m_script_binding.get(); }
+    // Writes the frame to the channel; its echo comes back on the receive
+    // road. 0, or -1 without a channel, when the channel refuses it or when
+    // this interface may not transmit.
+    int send_message(VyrCanMessage *message, bool update_send_buffer);
 
     // Names of the channel list that this interface's settings offer: the
     // CAN-capable channels (lin_mode 0) or the LIN-capable ones (1), with the
@@ -178,6 +193,9 @@ private:
     QString m_connect_to_channel;
     int m_channel_number = -1;
     std::atomic<int> m_bus_state{0};
+    std::atomic<int> m_rx_errors{0};
+    std::atomic<int> m_tx_errors{0};
+    std::unique_ptr<VyrCanScriptBinding> m_script_binding;
 
     int m_bitrate = 1000000;
     int m_tseg1 = 4;
