@@ -11,10 +11,13 @@
 #include "interfaces/can/can_bit_timing.h"
 #include "interfaces/can/can_script_binding.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
+#include "script/pcode_machine.h"
+#include "script/vyr_script_runtime.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -773,6 +776,16 @@ int VyrCanIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
 
 int VyrCanIf::prepare_start()
 {
+    // Every measurement starts from cleared script data and the script's
+    // "variables" and "init" functions.
+    if (VyrScriptRuntime *runtime = VyrScriptRuntime::of(this)) {
+        PCodeMachine *machine = runtime->machine();
+        ScriptRunLock lock(*this);
+        if (uint8_t *data = machine->data_top() > 0 ? machine->data_pointer(0, machine->data_top()) : nullptr)
+            std::memset(data, 0, size_t(machine->data_top()));
+    }
+    run_script_functions(variables_functions());
+    run_script_functions(init_functions());
     return 0;
 }
 

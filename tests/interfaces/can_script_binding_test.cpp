@@ -1,0 +1,667 @@
+// The script binding of the CAN interface: scripts compiled against real DBC
+// files with their per-message struct types, hook resolution and its error
+// texts, signal members read and written (compared with python3-canmatrix),
+// the CAN natives sending on the vrbus daemon with the frames read back on a
+// second handle, transport channels fed through a loop-back protocol of the
+// test, and the J1939 view.
+#include "core/candb_cluster.h"
+#include "core/settings/qtb_config.h"
+#include "core/vyr_signal_if_notification.h"
+#include "core/vyr_signal_if_type.h"
+#include "description/dbc/dbc_file_io.h"
+#include "diag/transport_channel.h"
+#include "hw_test_support.h"
+#include "interfaces/can/can_script_binding.h"
+#include "interfaces/can/vyr_can_if.h"
+#include "interfaces/hardware/can_hw_channel_info.h"
+#include "platform/service_manager.h"
+#include "script/pcode_machine.h"
+#include "script/script_symbol.h"
+#include "script/script_symbol_table.h"
+#include "script/vyr_script_runtime.h"
+#include "test_support.h"
+#include "vyr_test_shell.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
+const char kPython[] = "/usr/bin/python3";
+
+std::string motohawk_dbc()
+{
+    return vyr_test::testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
+}
+
+std::string j1939_dbc()
+{
+    return vyr_test::testdata_dir() + "/dbc/cantools/tests/files/dbc/j1939.dbc";
+}
+
+// The start-up hooks of the CAN types start the vrbus daemon once.
+class CanTypesEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        dirs_ = std::make_unique<hw_test::PrivateDirectories>();
+        CANhwProviderVindra *provider = hw_test::vindra_provider();
+        ASSERT_NE(provider, nullptr);
+        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
+        ASSERT_EQ(CANhwChannelInfoList::global().find_channel_info(virtual_channel), 0);
+    }
+    void TearDown() override
+    {
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
+    }
+
+private:
+    std::unique_ptr<hw_test::PrivateDirectories> dirs_;
+};
+
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
+
+// A single-frame protocol: a packet of up to 7 bytes travels in one frame
+// whose first byte is its length; the transmission ends with the frame's echo.
+class LoopbackProtocol : public TransportProtocol
+{
+public:
+    using TransportProtocol::TransportProtocol;
+
+    void on_frame_received(const uint8_t *data, int length, uint32_t) override
+    {
+        if (length > 0 && data[0] < length)
+            channel()->deliver_packet(data + 1, data[0]);
+    }
+    void on_tx_confirmed(uint32_t) override
+    {
+        if (m_busy) {
+            m_busy = false;
+            channel()->transmission_done();
+        }
+    }
+    void abort() override { m_busy = false; }
+    void transmit(const uint8_t *data, int length) override
+    {
+        uint8_t frame[64] = {uint8_t(length)};
+        std::memcpy(frame + 1, data, size_t(std::min(length, 7)));
+        // An extended identifier (bit 31) is a negative one.
+        m_busy = channel()->send_frame(int32_t(channel()->tx_id()), frame, 8) == 0;
+    }
+    bool is_busy() const override { return m_busy; }
+    bool set_parameter(const char *name, int value) override
+    {
+        if (std::strcmp(name, "block_size") != 0)
+            return false;
+        block_size = value;
+        return true;
+    }
+    bool get_parameter(const char *name, int &value) const override
+    {
+        if (std::strcmp(name, "block_size") != 0)
+            return false;
+        value = block_size;
+        return true;
+    }
+
+    int block_size = 0;
+
+private:
+    bool m_busy = false;
+};
+
+std::unique_ptr<TransportProtocol> make_loopback(TransportChannel *channel)
+{
+    return std::make_unique<LoopbackProtocol>(channel);
+}
+
+// Reads the channel until a frame passes the test or five seconds passed.
+bool read_until(CANhwChannel &channel, const std::function<bool(const VyrCanMessage &)> &wanted,
+                VyrCanMessage *found = nullptr)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        VyrCanMessage message;
+        if (channel.read_can_message(&message) == canhwSuccess) {
+            if (wanted(message)) {
+                if (found)
+                    *found = message;
+                return true;
+            }
+            continue;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+std::string hex(const uint8_t *data, int length)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (int i = 0; i < length; ++i) {
+        text += digits[data[i] >> 4];
+        text += digits[data[i] & 15];
+    }
+    return text;
+}
+
+class CanScript : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        for (VyrCanIf *can : started)
+            can->stop();
+        if (peer)
+            peer->close();
+    }
+
+    VyrCanIf *make(const char *type = "CAN")
+    {
+        QtbConfigGroup group;
+        group.write_string("channel", virtual_channel);
+        std::unique_ptr<VyrSignalIf> made = create_signal_if(type, &group, nullptr, &shell.notification);
+        auto *can = dynamic_cast<VyrCanIf *>(made.get());
+        EXPECT_NE(can, nullptr);
+        made.release();
+        owned.emplace_back(can);
+        return can;
+    }
+
+    static void load(VyrCanIf *can, const std::string &path)
+    {
+        auto databases = std::make_unique<CANdbCluster>();
+        auto network = std::make_unique<CANdbNetwork>();
+        DbcFileIo reader(path.c_str());
+        ASSERT_EQ(reader.read(network.get()), 0);
+        databases->add_network(std::move(network));
+        can->set_databases(std::move(databases));
+    }
+
+    int compile(VyrCanIf *can, const std::string &script)
+    {
+        const QString path = dir.filePath(QStringLiteral("script_%1.vys").arg(++script_count));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(script.c_str());
+        file.close();
+        can->set_script_file(path);
+        return can->sclib_init();
+    }
+
+    static VyrScriptRuntime &runtime(VyrCanIf *can) { return *VyrScriptRuntime::of(can); }
+
+    static ScriptVariable *variable(VyrCanIf *can, const char *name)
+    {
+        ScriptSymbol *symbol = runtime(can).symbols()->find(name, 0);
+        return symbol && symbol->kind() == SYMBOL_VARIABLE ? static_cast<ScriptVariable *>(symbol) : nullptr;
+    }
+
+    static int32_t int_of(VyrCanIf *can, const char *name)
+    {
+        ScriptVariable *v = variable(can, name);
+        return v ? runtime(can).machine()->data_int(int32_t(v->address)) : INT32_MIN;
+    }
+
+    static double double_of(VyrCanIf *can, const char *name)
+    {
+        ScriptVariable *v = variable(can, name);
+        return v ? runtime(can).machine()->data_double(int32_t(v->address)) : NAN;
+    }
+
+    static void set_int(VyrCanIf *can, const char *name, int32_t value)
+    {
+        ScriptVariable *v = variable(can, name);
+        ASSERT_NE(v, nullptr) << name;
+        runtime(can).machine()->set_data_int(int32_t(v->address), value);
+    }
+
+    // Runs the CanMessage handler of the key with the frame in this_message.
+    static bool run_handler(VyrCanIf *can, uint32_t key, const VyrCanMessage &frame = VyrCanMessage())
+    {
+        ScriptTrigger *trigger =
+            runtime(can).find_script_trigger(VyrCanScriptBinding::can_message_trigger, uintptr_t(key));
+        if (!trigger)
+            return false;
+        VyrSignalIf::ScriptRunLock lock(*can);
+        PCodeMachine *machine = runtime(can).machine();
+        const int32_t at = can->script_binding()->this_message();
+        machine->set_data_int(at + VyrCanScriptBinding::message_id_at, int32_t(frame.id));
+        machine->set_data_byte(at + VyrCanScriptBinding::message_dlc_at, frame.dlc);
+        machine->set_data_int(at + VyrCanScriptBinding::message_flags_at, int32_t(frame.flags));
+        std::memcpy(machine->data_pointer(at + VyrCanScriptBinding::message_data_at, 64), frame.data, 64);
+        return runtime(can).run_function(trigger->function_id()) == 0;
+    }
+
+    bool logged(const std::string &part) const
+    {
+        for (const auto &line : shell.lines)
+            if (line.text.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    // The interface on the bus with its thread, and a second handle on the
+    // same virtual bus that sees its frames.
+    void start(VyrCanIf *can)
+    {
+        ASSERT_EQ(can->prepare_start(), 0);
+        can->set_timer(&shell.wheel, false);
+        ASSERT_EQ(can->startup(), 0);
+        ASSERT_EQ(can->go_online(), 0);
+        ASSERT_EQ(can->start(), 0);
+        started.push_back(can);
+        if (!peer) {
+            peer = CANhwChannelInfoList::global().make_channel(0);
+            ASSERT_EQ(peer->open(false), canhwSuccess);
+            ASSERT_EQ(peer->buson(), canhwSuccess);
+        }
+    }
+
+    // Decodes the frames of the messages with canmatrix; skips without it.
+    bool canmatrix_decode(const std::string &dbc, const QStringList &pairs, QJsonObject &out, std::string &why)
+    {
+        if (!QFileInfo::exists(kPython)) {
+            why = "python3-canmatrix needs /usr/bin/python3";
+            return false;
+        }
+        QProcess python;
+        python.start(kPython, QStringList{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py"),
+                                          QString::fromStdString(dbc)} +
+                                  pairs);
+        if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+            why = "canmatrix could not be run: " + python.readAllStandardError().left(300).toStdString();
+            return false;
+        }
+        out = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+        return true;
+    }
+
+    vyr_test::VyrTestShell shell;
+    QTemporaryDir dir;
+    int script_count = 0;
+    std::vector<std::unique_ptr<VyrCanIf>> owned;
+    std::vector<VyrCanIf *> started;
+    std::unique_ptr<CANhwChannel> peer;
+};
+
+TEST_F(CanScript, PreludeDeclaresItsConstantsTypesAndGlobals)
+{
+    VyrCanIf *can = make();
+    ASSERT_EQ(compile(can, "variables { int ext; int bus_on; int oem4; int fdf; int sizes; }\n"
+                           "on start { ext = CANMSG_FLAG_EXT_ID; bus_on = canSTATUS_BUS_ON; oem4 = canLINE_MODE_OEM4;\n"
+                           "  fdf = CANMSG_FLAG_FDF;\n"
+                           "  sizes = sizeof (this_message) * 10000 + sizeof (this_can_tp_message); }\n"),
+              0);
+    EXPECT_EQ(std::string(VyrCanScriptBinding::prelude()).rfind("__pragma_internal;\n", 0), 0u);
+    ASSERT_EQ(can->run_script_functions(can->start_functions()), 0);
+    EXPECT_EQ(int_of(can, "ext"), 4);
+    EXPECT_EQ(int_of(can, "bus_on"), 3);
+    EXPECT_EQ(int_of(can, "oem4"), 16);
+    EXPECT_EQ(int_of(can, "fdf"), 0x10000);
+    EXPECT_EQ(int_of(can, "sizes"), 84 * 10000 + 16 + 4096);
+    VyrCanScriptBinding *binding = can->script_binding();
+    EXPECT_GE(binding->this_message(), 0);
+    EXPECT_GE(binding->this_can_tp_message(), 0);
+    EXPECT_GE(binding->this_lin_exception(), 0);
+}
+
+// Signal members of a received frame, raw and physical, as canmatrix decodes
+// the same bytes.
+TEST_F(CanScript, SignalMembersReadAsCanmatrixDecodes)
+{
+    VYR_REQUIRE_TESTDATA();
+    VyrCanIf *can = make();
+    load(can, motohawk_dbc());
+    ASSERT_EQ(compile(can, "variables { int t_raw; double t_phys; int r_raw; double r_phys; int e_raw; int bare; int id; }\n"
+                           "on CanMessage ExampleMessage {\n"
+                           "  t_raw = this.Temperature.Raw; t_phys = this.Temperature.Phys;\n"
+                           "  r_raw = this.AverageRadius.Raw; r_phys = this.AverageRadius.Phys;\n"
+                           "  e_raw = this.Enable.Raw; bare = this.Temperature; id = this.id;\n"
+                           "}\n"),
+              0);
+    const std::vector<std::vector<uint8_t>> payloads = {
+        {0xC0, 0xFE, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC},
+        {0x3F, 0x01, 0, 0, 0, 0, 0, 0},
+        {0x80, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+    };
+    std::string why;
+    for (const auto &payload : payloads) {
+        SCOPED_TRACE(hex(payload.data(), 8));
+        QJsonObject decoded;
+        if (!canmatrix_decode(motohawk_dbc(), {QStringLiteral("ExampleMessage"),
+                                               QString::fromStdString(hex(payload.data(), 8))},
+                              decoded, why))
+            GTEST_SKIP() << why;
+        const QJsonObject values = decoded["ExampleMessage"].toObject();
+        VyrCanMessage frame;
+        frame.id = 0x1F0;
+        frame.dlc = 8;
+        std::memcpy(frame.data, payload.data(), 8);
+        ASSERT_TRUE(run_handler(can, 0x1F0, frame));
+        EXPECT_EQ(int_of(can, "t_raw"), values["Temperature"].toArray()[0].toInt());
+        EXPECT_NEAR(double_of(can, "t_phys"), values["Temperature"].toArray()[1].toDouble(), 1e-9);
+        EXPECT_EQ(int_of(can, "r_raw"), values["AverageRadius"].toArray()[0].toInt());
+        EXPECT_NEAR(double_of(can, "r_phys"), values["AverageRadius"].toArray()[1].toDouble(), 1e-9);
+        EXPECT_EQ(int_of(can, "e_raw"), values["Enable"].toArray()[0].toInt());
+        EXPECT_EQ(int_of(can, "bare"), int_of(can, "t_raw")); // a signal member alone is its raw value
+        EXPECT_EQ(int_of(can, "id"), 0x1F0);
+    }
+}
+
+// Which handler a hook declares: numbers with letters, literals, names, the
+// catch-all and error frames.
+TEST_F(CanScript, HookTextsResolveToHandlerKeys)
+{
+    VYR_REQUIRE_TESTDATA();
+    VyrCanIf *can = make();
+    load(can, motohawk_dbc());
+    ASSERT_EQ(compile(can, "variables { int which; }\n"
+                           "on CanMessage 0x100x { which = 1; }\n"
+                           "on CanMessage 0x100 { which = 2; }\n"
+                           "on CanMessage 200h { which = 3; }\n"
+                           "on CanMessage 1FFhx { which = 4; }\n"
+                           "on CanMessage * { which = 5; }\n"
+                           "on CanMessage ERR { which = 6; }\n"
+                           "on CanMessage ExampleMessage { which = 7; }\n"
+                           "on CanMessage 300 { which = 8; }\n"),
+              0);
+    const struct {
+        uint32_t key;
+        int which;
+    } cases[] = {
+        {0x80000100, 1}, {0x100, 2}, {0x200, 3}, {0x800001FF, 4},
+        {0x7FFF0000, 5}, {0xFFFFFFFF, 6}, {0x1F0, 7}, {300, 8},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.which);
+        ASSERT_TRUE(run_handler(can, c.key));
+        EXPECT_EQ(int_of(can, "which"), c.which);
+    }
+    const ScriptTrigger *trigger = runtime(can).find_script_trigger(VyrCanScriptBinding::can_message_trigger, 0x1F0);
+    ASSERT_NE(trigger, nullptr);
+    EXPECT_EQ(trigger->name(), "ExampleMessage");
+}
+
+TEST_F(CanScript, HookErrorsFailTheCompile)
+{
+    register_transport_protocol("LOOP", make_loopback);
+    const struct {
+        const char *hook;
+        const char *text;
+    } cases[] = {
+        {"on CanMessage 0x100 ; { }", "Expected flags or '{' after a numeric CanMessage hook"},
+        {"on CanTpMessage { }", "Expected parameter field"},
+        {"on CanTpMessage (5 = 1) { }", "Expected parameter field (t=263,' ')"},
+        {"on CanTpMessage (txid 5) { }", "Expected assignment ('=')"},
+        {"on CanTpMessage (protocol = 5) { }", "Attribute 'protocol' must be of type 'string'"},
+        {"on CanTpMessage (name = 5) { }", "Attribute 'name' must be of type 'string'"},
+        {"on CanTpMessage (protocol = \"LOOP\", block_size = \"x\") { }",
+         "Protocol defined attributes must be of type 'int'"},
+        {"on CanTpMessage (txid = ERR) { }", "Error frame not allowed for CanTpMessage"},
+        {"on CanTpMessage (rxid = 100r) { }", "Remote frame not allowed for CanTpMessage"},
+        {"on CanTpMessage (protocol = \"NONE\") { }", "Protocol type 'NONE' is not valid"},
+        {"on CanTpMessage * { }", "Protocol type 'ISO-15765' is not valid"},
+        {"on CanTpMessage (protocol = \"LOOP\", colour = 3) { }",
+         "Attribute 'colour' is not accepted by protocol type 'LOOP'"},
+        {"on LinWakeup { }", "Invalid 'on LinWakeup' hook detected"},
+        {"on CanMessage NoSuchMessage { }", "Invalid CanMessage hook 'NoSuchMessage'"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.hook);
+        VyrCanIf *can = make();
+        shell.lines.clear();
+        EXPECT_NE(compile(can, c.hook), 0);
+        EXPECT_TRUE(logged(c.text));
+    }
+    unregister_transport_protocol("LOOP");
+}
+
+// Frames sent by canSendMessage and canChannelSendMessage, read back on a
+// second handle with their identifier, flags and data.
+TEST_F(CanScript, SentMessagesReachTheBus)
+{
+    VyrCanIf *can = make();
+    ASSERT_EQ(compile(can, "variables { int target; int result1; int result2; }\n"
+                           "on CanMessage 1 {\n"
+                           "  CanMessage m;\n"
+                           "  m.id = 0x80000123; m.dlc = 3; m.flags = 0; m.data[0] = 0xA1; m.data[2] = 0xC3;\n"
+                           "  result1 = canSendMessage (m);\n"
+                           "  m.id = 0x245; m.dlc = 0; m.flags = CANMSG_FLAG_REMOTE;\n"
+                           "  result2 = canChannelSendMessage (target, m);\n"
+                           "}\n"),
+              0);
+    start(can);
+    set_int(can, "target", can->message_channel_number());
+    ASSERT_TRUE(run_handler(can, 1));
+    EXPECT_EQ(int_of(can, "result1"), 0);
+    EXPECT_EQ(int_of(can, "result2"), 0);
+
+    VyrCanMessage got;
+    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x123; }, &got));
+    EXPECT_EQ(got.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), uint32_t(VyrCanMessage::Extended));
+    EXPECT_EQ(got.dlc, 3);
+    EXPECT_EQ(got.data[0], 0xA1);
+    EXPECT_EQ(got.data[1], 0);
+    EXPECT_EQ(got.data[2], 0xC3);
+    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x245; }, &got));
+    EXPECT_EQ(got.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), uint32_t(VyrCanMessage::Remote));
+
+    // No interface on that channel number.
+    set_int(can, "target", 99);
+    ASSERT_TRUE(run_handler(can, 1));
+    EXPECT_EQ(int_of(can, "result2"), -1);
+}
+
+TEST_F(CanScript, SendingFromReceiveOnlyInterfaceFails)
+{
+    VyrCanIf *can = make("CAN-RX");
+    ASSERT_EQ(compile(can, "variables { int result; }\n"
+                           "on CanMessage 1 { CanMessage m; m.id = 0x10; result = canSendMessage (m); }\n"),
+              0);
+    start(can);
+    ASSERT_TRUE(run_handler(can, 1));
+    EXPECT_EQ(int_of(can, "result"), -1);
+    EXPECT_TRUE(logged("Transmission of CAN packets not allowed"));
+    EXPECT_TRUE(logged("canSendMessage() failed, res=-1."));
+}
+
+// A message variable starts from its database message; signal members
+// written in the script reach the bus, as canmatrix decodes the frame.
+TEST_F(CanScript, WrittenSignalMembersReachTheBus)
+{
+    VYR_REQUIRE_TESTDATA();
+    VyrCanIf *can = make();
+    load(can, motohawk_dbc());
+    ASSERT_EQ(compile(can, "variables { int before; int after; int dlc; int id; }\n"
+                           "on CanMessage 1 {\n"
+                           "  CanMessage_ExampleMessage m;\n"
+                           "  id = m.id; dlc = m.dlc;\n"
+                           "  m.Temperature.Phys = 260.5;\n"
+                           "  m.AverageRadius.Raw = 16;\n"
+                           "  before = m.AverageRadius.Raw++;\n"
+                           "  after = ++m.AverageRadius.Raw;\n"
+                           "  m.Enable.Phys = 1;\n"
+                           "  canSendMessage (m);\n"
+                           "}\n"),
+              0);
+    start(can);
+    ASSERT_TRUE(run_handler(can, 1));
+    EXPECT_EQ(int_of(can, "id"), 0x1F0);
+    EXPECT_EQ(int_of(can, "dlc"), 8);
+    EXPECT_EQ(int_of(can, "before"), 16);
+    EXPECT_EQ(int_of(can, "after"), 18);
+    VyrCanMessage got;
+    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x1F0; }, &got));
+    EXPECT_EQ(got.dlc, 8);
+    QJsonObject decoded;
+    std::string why;
+    if (!canmatrix_decode(motohawk_dbc(), {QStringLiteral("ExampleMessage"), QString::fromStdString(hex(got.data, 8))},
+                          decoded, why))
+        GTEST_SKIP() << why;
+    const QJsonObject values = decoded["ExampleMessage"].toObject();
+    EXPECT_NEAR(values["Temperature"].toArray()[1].toDouble(), 260.5, 1e-9);
+    EXPECT_NEAR(values["AverageRadius"].toArray()[1].toDouble(), 1.8, 1e-9);
+    EXPECT_EQ(values["Enable"].toArray()[0].toInt(), 1);
+}
+
+TEST_F(CanScript, ErrorCountersComeFromTheLastChipStateReport)
+{
+    VyrCanIf *can = make();
+    ASSERT_EQ(compile(can, "variables { int rx = -1; int tx = -1; int result = -1; }\n"
+                           "on CanMessage 1 { result = canGetErrorCounters (&rx, &tx); }\n"),
+              0);
+    VyrCanIf::notify(VyrCanIf::RxErr, can, 0, 0, 7);
+    VyrCanIf::notify(VyrCanIf::TxErr, can, 0, 0, 3);
+    ASSERT_TRUE(run_handler(can, 1));
+    EXPECT_EQ(int_of(can, "result"), 0);
+    EXPECT_EQ(int_of(can, "rx"), 7);
+    EXPECT_EQ(int_of(can, "tx"), 3);
+}
+
+// A CanTpMessage hook and the transport natives over the test's loop-back
+// protocol: a packet fed to the channel runs the hook on the interface's
+// thread, whose answer reaches the bus; the echo completes the transmission.
+TEST_F(CanScript, TransportChannelsRunTheirHooks)
+{
+    register_transport_protocol("LOOP", make_loopback);
+    VyrCanIf *can = make();
+    ASSERT_EQ(compile(can, "variables { int length = -1; int first = -1; int tx_result = -1; int rx_note; int tx_note;\n"
+                           "int opened = -1; int set = -9; int got = -9; int unknown = -9; int missing = -9;\n"
+                           "int closed = -9; int closed_again = -9; int copied = -9; int packet_length = -9;\n"
+                           "byte copy [8]; }\n"
+                           "on CanTpMessage (protocol = \"LOOP\", rxid = 300h, txid = 301h, block_size = 5) {\n"
+                           "  length = this.length; first = this.data[0];\n"
+                           "  copied = canTpGetData (this.handle, copy, 5000);\n"
+                           "  packet_length = canTpGetPacketLength (this.handle);\n"
+                           "  tx_result = canTpTransmit (this.handle, 2, this.data);\n"
+                           "}\n"
+                           "on action \"rx_done\" { rx_note = this + 100; }\n"
+                           "on action \"tx_done\" { tx_note = this + 100; }\n"
+                           "on start {\n"
+                           "  canTpSetReceiveNotification (0, \"rx_done\");\n"
+                           "  canTpSetTransmitNotification (0, \"tx_done\");\n"
+                           "  opened = canTpOpen (0x400, 0x401, \"LOOP\");\n"
+                           "  set = canTpSetAttrInt (opened, \"block_size\", 9);\n"
+                           "  got = canTpGetAttrInt (opened, \"block_size\");\n"
+                           "  unknown = canTpGetAttrInt (opened, \"colour\");\n"
+                           "  missing = canTpGetAttrInt (77, \"block_size\");\n"
+                           "  closed = canTpClose (opened);\n"
+                           "  closed_again = canTpClose (opened);\n"
+                           "}\n"),
+              0);
+    start(can);
+    auto value = [&](const char *name) {
+        VyrSignalIf::ScriptRunLock lock(*can);
+        return int_of(can, name);
+    };
+    auto wait_for = [&](const char *name, int wanted) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (value(name) != wanted && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return value(name) == wanted;
+    };
+    ASSERT_TRUE(wait_for("closed_again", -1));
+    EXPECT_EQ(value("opened"), 1); // the hook's channel has handle 0
+    EXPECT_EQ(value("set"), 0);
+    EXPECT_EQ(value("got"), 9);
+    EXPECT_EQ(value("unknown"), -3);
+    EXPECT_EQ(value("missing"), -1);
+    EXPECT_EQ(value("closed"), 0);
+    // Lines of the interface's thread reach the message window through the event loop.
+    EXPECT_TRUE(shell.wait_until([&] { return logged("canTpOpen: rxid=1024, txid=1025, protocol='LOOP'"); }));
+    EXPECT_TRUE(logged("canTpSetAttrInt: handle=1, name='block_size', value=9"));
+
+    VyrCanMessage frame;
+    frame.id = 0x300;
+    frame.dlc = 8;
+    const uint8_t payload[] = {3, 7, 8, 9};
+    std::memcpy(frame.data, payload, sizeof payload);
+    can->script_binding()->tp_channels().feed(frame, 0x300);
+    ASSERT_TRUE(wait_for("tx_result", 0));
+    EXPECT_EQ(value("length"), 3);
+    EXPECT_EQ(value("first"), 7);
+    EXPECT_EQ(value("copied"), 0);
+    EXPECT_EQ(value("packet_length"), 3);
+    EXPECT_TRUE(wait_for("rx_note", 100));
+
+    VyrCanMessage answer;
+    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x301; }, &answer));
+    EXPECT_EQ(hex(answer.data, 3), "020708");
+    EXPECT_EQ(value("tx_note"), 0);
+    answer.flags |= VyrCanMessage::TxAck;
+    can->script_binding()->tp_channels().feed(answer, 0x301);
+    EXPECT_TRUE(wait_for("tx_note", 100));
+    unregister_transport_protocol("LOOP");
+}
+
+// The J1939 formatter's view: a struct per J1939 message, identifier views,
+// and j1939SendMessage reaching the bus.
+TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
+{
+    VYR_REQUIRE_TESTDATA();
+    VyrCanIf *can = make();
+    can->set_protocol_plugin_name(QStringLiteral("J1939"));
+    load(can, j1939_dbc());
+    ASSERT_EQ(compile(can, "variables { int dlc; int max_dlc; int id; int pgn; int pf; int pdu2_pgn; int da; int s1; int sent = -9;\n"
+                           "  int can_sa; }\n"
+                           "on CanMessage 1 {\n"
+                           "  J1939Message_Message1 m;\n"
+                           "  dlc = m.dlc; max_dlc = m.max_dlc;\n"
+                           "  m.sa = 0x21; m.pf = 0xFEF1; pdu2_pgn = m.pgn;\n"
+                           "  m.pf = 0xEA; m.Signal1.Raw = -5;\n"
+                           "  id = m.id; pgn = m.pgn; pf = m.pf; da = m.da; s1 = m.Signal1.Raw;\n"
+                           "  sent = j1939SendMessage (m);\n"
+                           "  CanMessage_Message2 c;\n"
+                           "  c.id = 0x98FEF133; can_sa = c.sa;\n"
+                           "}\n"),
+              0);
+    int j1939_messages = 0;
+    for (CANdbMessage *message = can->databases()->first_message(); message;
+         message = can->databases()->next_message()) {
+        SCOPED_TRACE(message->name);
+        EXPECT_NE(runtime(can).symbols()->find(("CanMessage_" + message->name).c_str(), 0), nullptr);
+        if (message->is_j1939()) {
+            ++j1939_messages;
+            EXPECT_NE(runtime(can).symbols()->find(("J1939Message_" + message->name).c_str(), 0), nullptr);
+        }
+    }
+    EXPECT_GT(j1939_messages, 0);
+
+    start(can);
+    ASSERT_TRUE(run_handler(can, 1));
+    EXPECT_EQ(int_of(can, "dlc"), 8);
+    EXPECT_EQ(int_of(can, "max_dlc"), 8);
+    // A PDU2 format brings its group extension; a PDU1 format keeps the byte
+    // below it as the destination.
+    EXPECT_EQ(int_of(can, "pdu2_pgn"), 0xFEF1);
+    EXPECT_EQ(uint32_t(int_of(can, "id")), 0x8CEAF121u);
+    EXPECT_EQ(int_of(can, "pgn"), 0xEA00);
+    EXPECT_EQ(int_of(can, "pf"), 0xEA);
+    EXPECT_EQ(int_of(can, "da"), 0xF1);
+    EXPECT_EQ(int_of(can, "s1"), -5);
+    EXPECT_EQ(int_of(can, "sent"), 0);
+    EXPECT_EQ(int_of(can, "can_sa"), 0x33);
+    VyrCanMessage got;
+    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x0CEAF121; }, &got));
+    EXPECT_NE(got.flags & VyrCanMessage::Extended, 0u);
+    EXPECT_EQ(got.dlc, 8);
+    EXPECT_EQ(got.data[0], 0xFB);
+}
+
+} // namespace
