@@ -233,14 +233,9 @@ int VyrCanScriptBinding::basic_definitions()
     if (m_formatter)
         m_formatter->bind_natives(machine, symbols);
 
-    auto address_of = [symbols](const char *name) {
-        ScriptSymbol *symbol = symbols->find(name, 0);
-        return symbol && symbol->kind() == SYMBOL_VARIABLE ? int32_t(static_cast<ScriptVariable *>(symbol)->address)
-                                                           : -1;
-    };
-    m_this_message = address_of("this_message");
-    m_this_can_tp_message = address_of("this_can_tp_message");
-    m_this_lin_exception = address_of("this_lin_exception");
+    m_this_message = runtime->variable_address("this_message");
+    m_this_can_tp_message = runtime->variable_address("this_can_tp_message");
+    m_this_lin_exception = runtime->variable_address("this_lin_exception");
     m_bindings.install(machine);
     return 0;
 }
