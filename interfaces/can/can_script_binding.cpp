@@ -2,7 +2,7 @@
 
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
-#include "core/id_formatter.h"
+#include "interfaces/can/id_formatter.h"
 #include "core/settings/debug_trace.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "script/pcode_machine.h"
@@ -130,21 +130,28 @@ void add_can_message_members(ScriptStructType *type)
     type->add_member("data", TYPE_BYTE, VyrCanMessage::max_data);
 }
 
+// The handler key of a database message: its identifier as the interface's
+// formatter shows it, bit 31 marking an extended one.
+uint32_t message_key(const VyrCanIf &can, const CANdbMessage &message)
+{
+    VyrCanMessage frame;
+    frame.id = message.id;
+    frame.flags = message.extended ? uint32_t(VyrCanMessage::Extended) : 0u;
+    return can.id_formatter() ? can.id_formatter()->display_id(frame) : message.key_id();
+}
+
 // A message struct initialised from its database message: the identifier
 // (as the formatter enters it when one is configured), its length, the
 // extended flag; channel 0, data zeroed.
 class CanMessageBinding : public ScriptMemberBinding
 {
 public:
-    CanMessageBinding(const CANdbMessage *message, const IdFormatter *formatter)
-        : m_message(message), m_formatter(formatter)
-    {
-    }
+    CanMessageBinding(const CANdbMessage *message, const VyrCanIf *can) : m_message(message), m_can(can) {}
 
     void init_variable(PCodeMachine &machine, int32_t address) override
     {
         const uint32_t flags = m_message->extended ? uint32_t(VyrCanMessage::Extended) : 0u;
-        const uint32_t id = m_formatter ? m_formatter->display_id(m_message->id, flags) : m_message->key_id();
+        const uint32_t id = message_key(*m_can, *m_message);
         machine.set_data_int(address + VyrCanScriptBinding::message_id_at, int32_t(id));
         machine.set_data_byte(address + VyrCanScriptBinding::message_channel_at, 0);
         machine.set_data_byte(address + VyrCanScriptBinding::message_dlc_at,
@@ -157,7 +164,7 @@ public:
 
 private:
     const CANdbMessage *m_message;
-    const IdFormatter *m_formatter;
+    const VyrCanIf *m_can;
 };
 
 } // namespace
@@ -173,8 +180,8 @@ const char *VyrCanScriptBinding::prelude()
 
 uint32_t VyrCanScriptBinding::handler_key(const VyrCanMessage &frame) const
 {
-    if (m_formatter)
-        return m_formatter->display_id(frame.id, frame.flags);
+    if (const IdFormatter *formatter = m_can->id_formatter())
+        return formatter->display_id(frame);
     return frame.flags & VyrCanMessage::Extended ? frame.id | 0x80000000u : frame.id;
 }
 
@@ -196,9 +203,9 @@ void VyrCanScriptBinding::declare_message_types(ScriptSymbolTable *symbols)
                     signal->name.c_str(), signal_struct_type(symbols, *signal),
                     m_bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
             add_can_message_members(type);
-            if (m_formatter)
-                m_formatter->add_j1939_members(type, m_bindings);
-            type->tag = m_bindings.add(std::make_unique<CanMessageBinding>(message, m_formatter.get()));
+            if (IdFormatter *formatter = m_can->id_formatter())
+                formatter->add_j1939_members(type, m_bindings);
+            type->tag = m_bindings.add(std::make_unique<CanMessageBinding>(message, m_can));
         }
     }
 }
@@ -212,16 +219,16 @@ int VyrCanScriptBinding::basic_definitions()
     ScriptSymbolTable *symbols = runtime->symbols();
     m_this_message = m_this_can_tp_message = m_this_lin_exception = -1;
     m_bindings.clear();
-    m_formatter = create_id_formatter(m_can->protocol_plugin_name().toUtf8().constData());
+    IdFormatter *formatter = m_can->id_formatter();
 
     declare_signal_struct_types(symbols);
     if (ScriptStructType *type = declare_struct_type(symbols, "CanMessage"))
         add_can_message_members(type);
     declare_message_types(symbols);
     std::string text = can_prelude;
-    if (m_formatter) {
-        m_formatter->script_struct_types(symbols, m_can->databases(), m_bindings);
-        if (const char *header = m_formatter->script_header())
+    if (formatter) {
+        formatter->script_struct_types(symbols, m_can->databases(), m_bindings);
+        if (const char *header = formatter->script_header())
             text += header;
     }
     const int r = runtime->compile_prelude(text.c_str());
@@ -230,8 +237,8 @@ int VyrCanScriptBinding::basic_definitions()
         return r;
     }
     bind_can_natives(machine, symbols);
-    if (m_formatter)
-        m_formatter->bind_natives(machine, symbols);
+    if (formatter)
+        formatter->bind_natives(machine, symbols);
 
     m_this_message = runtime->variable_address("this_message");
     m_this_can_tp_message = runtime->variable_address("this_can_tp_message");
@@ -332,8 +339,7 @@ int VyrCanScriptBinding::can_message_hook(ScriptCompiler &compiler, const char *
                                           : nullptr;
         VyrCanMessage literal;
         if (message) {
-            const uint32_t flags = message->extended ? uint32_t(VyrCanMessage::Extended) : 0u;
-            key = m_formatter ? m_formatter->display_id(message->id, flags) : message->key_id();
+            key = message_key(*m_can, *message);
             struct_name = "CanMessage_" + message->name;
         } else if (VyrCanMessage::parse_id(literal, text.c_str()) != 0) {
             compiler.error("Invalid %s hook '%s'", hook_name, text.c_str());

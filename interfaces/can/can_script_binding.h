@@ -65,8 +65,6 @@ public:
     int32_t this_can_tp_message() const { return m_this_can_tp_message; }
     int32_t this_lin_exception() const { return m_this_lin_exception; }
 
-    // The interface's message-identifier formatter; null when none is configured.
-    IdFormatter *formatter() const { return m_formatter.get(); }
     // The handler key of a frame: its message key, or the key that the
     // formatter derives from it.
     uint32_t handler_key(const VyrCanMessage &frame) const;
@@ -89,7 +87,6 @@ private:
     int hook_id(const char *text, VyrCanMessage &message) const;
 
     VyrCanIf *m_can;
-    std::unique_ptr<IdFormatter> m_formatter;
     ScriptMemberBindings m_bindings;
     VyrCanTpChannelList m_tp_channels;
     int m_next_tp_handle = 0;

@@ -175,9 +175,10 @@ void J1939MemberBinding::write_double(PCodeMachine &machine, int32_t address, in
 
 // --- Identifiers and trace columns ----------------------------------------------------------
 
-uint32_t J1939IdFormatter::display_id(uint32_t id, uint32_t flags) const
+uint32_t J1939IdFormatter::display_id(const VyrCanMessage &message) const
 {
-    if (!(flags & VyrCanMessage::Extended))
+    const uint32_t id = message.id;
+    if (!(message.flags & VyrCanMessage::Extended))
         return id;
     return ((((id & 0xFF0000) < 0xF00000) ? id & 0x1FF0000 : id & 0x1FFFF00) >> 8) | extended_bit;
 }
@@ -187,13 +188,13 @@ uint32_t J1939IdFormatter::raw_id(uint32_t pgn) const
     return ((pgn & 0x1FFFF) << 8) | extended_bit;
 }
 
-bool J1939IdFormatter::set_id_field(uint32_t *id, const char *field, uint32_t value) const
+bool J1939IdFormatter::set_id_field(uint32_t &id, const char *field, uint32_t value) const
 {
     if (!field)
         return false;
     while (*field == ' ' || *field == '\t')
         ++field;
-    uint32_t changed = id ? *id : 0;
+    uint32_t changed = id;
     if (strcasecmp(field, "pgn") == 0 || strcasecmp(field, "id") == 0) {
         if ((value & 0xFF00) < 0xF000)
             changed = replace_bits(changed, 16, 0x1FF, value >> 8);
@@ -208,8 +209,7 @@ bool J1939IdFormatter::set_id_field(uint32_t *id, const char *field, uint32_t va
     } else {
         return false;
     }
-    if (id)
-        *id = changed;
+    id = changed;
     return true;
 }
 
@@ -225,10 +225,11 @@ int J1939IdFormatter::column_width(int index) const
     return index >= 0 && index < 4 ? widths[index] : 0;
 }
 
-int J1939IdFormatter::column_text(uint32_t id, uint32_t flags, int index, char *buffer) const
+int J1939IdFormatter::column_text(const VyrCanMessage &message, int index, char *buffer) const
 {
     buffer[0] = '\0';
-    if (!(flags & VyrCanMessage::Extended))
+    const uint32_t id = message.id;
+    if (!(message.flags & VyrCanMessage::Extended))
         return 0;
     switch (index) {
     case 0: {
@@ -297,9 +298,9 @@ void J1939IdFormatter::add_j1939_members(ScriptStructType *type, ScriptMemberBin
 
 namespace {
 
-IdFormatter *make_j1939_formatter()
+IdFormatter *make_j1939_formatter(const char *name)
 {
-    return new J1939IdFormatter;
+    return new J1939IdFormatter(name);
 }
 
 // The formatters of the program, in their order.

@@ -4,7 +4,7 @@
 // CAN messages in scripts: the struct type J1939Message, one struct type per
 // J1939 database message, the tagged identifier views "pf", "pri", "pgn",
 // "sa", "da", "dp", and the native j1939SendMessage.
-#include "core/id_formatter.h"
+#include "interfaces/can/id_formatter.h"
 #include "interfaces/can/script_member_binding.h"
 
 class CANdbMessage;
@@ -38,11 +38,12 @@ private:
 class J1939IdFormatter : public IdFormatter
 {
 public:
-    J1939IdFormatter() = default;
+    explicit J1939IdFormatter(const char *name) : IdFormatter(name) {}
 
-    uint32_t display_id(uint32_t id, uint32_t flags) const override;
+    uint32_t display_id(const VyrCanMessage &message) const override;
     uint32_t raw_id(uint32_t pgn) const override;
-    bool set_id_field(uint32_t *id, const char *field, uint32_t value) const override;
+    // The field names after leading blanks, ignoring case: "pgn" or "id", "sa", "da", "pri".
+    bool set_id_field(uint32_t &id, const char *field, uint32_t value) const override;
 
     int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases,
                             ScriptMemberBindings &bindings) override;
@@ -52,6 +53,6 @@ public:
 
     int column_count() const override { return 4; }
     const char *column_title(int index) const override;
-    int column_text(uint32_t id, uint32_t flags, int index, char *buffer) const override;
+    int column_text(const VyrCanMessage &message, int index, char *buffer) const override;
     int column_width(int index) const override;
 };

@@ -296,6 +296,12 @@ void VyrCanIf::set_fd_timing(bool enabled, int clock, int prescaler, int tseg1, 
     m_brs_sjw = sjw;
 }
 
+void VyrCanIf::set_protocol_plugin_name(const QString &name)
+{
+    m_protocol_plugin_name = name;
+    set_id_formatter(create_id_formatter(name.toUtf8().constData()));
+}
+
 void VyrCanIf::set_channel_name(const QString &name)
 {
     m_channel_name = name;

@@ -77,7 +77,8 @@ public:
     void set_channel_user_name(const QString &name) { m_channel_user_name = name; }
     void set_lin_mode(int mode) { m_lin_mode = mode; }
     void set_protocol_mode(int mode) { m_protocol_mode = mode; }
-    void set_protocol_plugin_name(const QString &name) { m_protocol_plugin_name = name; }
+    // Also gives the interface the formatter registered under that name (none when there is none).
+    void set_protocol_plugin_name(const QString &name);
     void set_silent_mode(bool silent) { m_silent_mode = silent; }
     void set_connect_to_channel(const QString &id) { m_connect_to_channel = id; }
     void set_database_files(const QStringList &files) { m_database_files = files; }

@@ -1,4 +1,4 @@
-#include "core/id_formatter.h"
+#include "interfaces/can/id_formatter.h"
 
 #include <cstring>
 #include <mutex>
@@ -26,44 +26,6 @@ Registry &registry()
 
 } // namespace
 
-uint32_t IdFormatter::display_id(uint32_t id, uint32_t) const
-{
-    return id;
-}
-
-bool IdFormatter::set_id_field(uint32_t *, const char *, uint32_t) const
-{
-    return false;
-}
-
-int IdFormatter::script_struct_types(ScriptSymbolTable *, CANdbCluster *, ScriptMemberBindings &)
-{
-    return 0;
-}
-
-int IdFormatter::bind_natives(PCodeMachine *, ScriptSymbolTable *)
-{
-    return 0;
-}
-
-void IdFormatter::add_j1939_members(ScriptStructType *, ScriptMemberBindings &) {}
-
-const char *IdFormatter::column_title(int) const
-{
-    return nullptr;
-}
-
-int IdFormatter::column_text(uint32_t, uint32_t, int, char *buffer) const
-{
-    buffer[0] = '\0';
-    return 0;
-}
-
-int IdFormatter::column_width(int) const
-{
-    return 0;
-}
-
 void register_id_formatter(const char *name, IdFormatterFactory factory)
 {
     Registry &r = registry();
@@ -86,12 +48,7 @@ std::unique_ptr<IdFormatter> create_id_formatter(const char *name)
             }
         }
     }
-    if (!factory)
-        return nullptr;
-    std::unique_ptr<IdFormatter> formatter(factory());
-    if (formatter)
-        formatter->set_name(name);
-    return formatter;
+    return std::unique_ptr<IdFormatter>(factory ? factory(name) : nullptr);
 }
 
 const char *first_id_formatter_name()
