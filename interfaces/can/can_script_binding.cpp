@@ -187,7 +187,7 @@ uint32_t VyrCanScriptBinding::handler_key(const VyrCanMessage &frame) const
 
 // --- Prelude ------------------------------------------------------------------------------
 
-void VyrCanScriptBinding::declare_message_types(ScriptSymbolTable *symbols)
+void VyrCanScriptBinding::declare_message_types(ScriptSymbolTable *symbols, const ScriptStructType &can_message)
 {
     CANdbCluster *databases = m_can->databases();
     if (!databases)
@@ -199,7 +199,8 @@ void VyrCanScriptBinding::declare_message_types(ScriptSymbolTable *symbols)
             if (!type)
                 continue;
             for (CANdbSignal *signal : message->signal_list)
-                type->add_tagged_struct_member(
+                if (!can_message.find_member(signal->name.c_str())) // a signal named "data" would move the data
+                    type->add_tagged_struct_member(
                     signal->name.c_str(), signal_struct_type(symbols, *signal),
                     m_bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
             add_can_message_members(type);
@@ -222,9 +223,13 @@ int VyrCanScriptBinding::basic_definitions()
     IdFormatter *formatter = m_can->id_formatter();
 
     declare_signal_struct_types(symbols);
-    if (ScriptStructType *type = declare_struct_type(symbols, "CanMessage"))
-        add_can_message_members(type);
-    declare_message_types(symbols);
+    ScriptStructType *can_message = declare_struct_type(symbols, "CanMessage");
+    if (!can_message) {
+        m_can->error_printf("VyrCanIf:: r=%d", -1);
+        return -1;
+    }
+    add_can_message_members(can_message);
+    declare_message_types(symbols, *can_message);
     std::string text = can_prelude;
     if (formatter) {
         formatter->script_struct_types(symbols, m_can->databases(), m_bindings);

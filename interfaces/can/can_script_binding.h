@@ -79,7 +79,8 @@ private:
     int can_message_hook(ScriptCompiler &compiler, const char *hook_name);
     int can_tp_message_hook(ScriptCompiler &compiler);
     int lin_exception_hook(ScriptCompiler &compiler, const char *hook_name, uint32_t key);
-    void declare_message_types(ScriptSymbolTable *symbols);
+    // Signals named like a member of CanMessage are left out.
+    void declare_message_types(ScriptSymbolTable *symbols, const ScriptStructType &can_message);
     // Declares "this" of the struct type for the handler that follows.
     void make_this_visible(ScriptCompiler &compiler, const char *struct_name, int32_t address, bool debug_as_lin);
     // The identifier of a hook text: a database message name or an identifier

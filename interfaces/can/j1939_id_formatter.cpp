@@ -263,8 +263,14 @@ int J1939IdFormatter::script_struct_types(ScriptSymbolTable *symbols, CANdbClust
         add_message_members(type, "timestamp", j1939_data_size);
         add_identifier_views(type, bindings, view_size);
     }
-    if (!databases)
+    ScriptSymbol *base = symbols->find("J1939Message", 0);
+    if (!databases || !base || base->kind() != SYMBOL_STRUCT_TYPE)
         return 0;
+    const auto &j1939_message = *static_cast<ScriptStructType *>(base);
+    // A signal named like a member of a message struct would move its storage.
+    auto clashes = [&j1939_message](const std::string &name) {
+        return name == "time_stamp" || (name != "timestamp" && j1939_message.find_member(name.c_str()));
+    };
     for (CANdbNetwork *network : databases->networks) {
         for (CANdbMessage *message : network->messages) {
             if (!message->is_j1939())
@@ -276,9 +282,10 @@ int J1939IdFormatter::script_struct_types(ScriptSymbolTable *symbols, CANdbClust
             const int size = message->dlc;
             type->tag = bindings.add(std::make_unique<J1939MemberBinding>(J1939MemberBinding::Message, message, size));
             for (CANdbSignal *signal : message->signal_list)
-                type->add_tagged_struct_member(
-                    signal->name.c_str(), signal_struct_type(symbols, *signal),
-                    bindings.add(std::make_unique<J1939MemberBinding>(J1939MemberBinding::Signal, signal, size)));
+                if (!clashes(signal->name))
+                    type->add_tagged_struct_member(
+                        signal->name.c_str(), signal_struct_type(symbols, *signal),
+                        bindings.add(std::make_unique<J1939MemberBinding>(J1939MemberBinding::Signal, signal, size)));
             add_message_members(type, "time_stamp", size);
             add_identifier_views(type, bindings, size);
         }

@@ -22,6 +22,8 @@
 #include "test_support.h"
 #include "vyr_test_shell.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -662,6 +664,82 @@ TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
     EXPECT_NE(got.flags & VyrCanMessage::Extended, 0u);
     EXPECT_EQ(got.dlc, 8);
     EXPECT_EQ(got.data[0], 0xFB);
+}
+
+// Every message of every DBC file of the shared test data gets its message
+// struct (and, with the J1939 formatter, its J1939 struct when it is a J1939
+// message) with the data bytes where the binding reads them.
+TEST_F(CanScript, EveryTestdataMessageGetsItsStructs)
+{
+    VYR_REQUIRE_TESTDATA();
+    QDirIterator files(QString::fromStdString(vyr_test::testdata_dir() + "/dbc"), {"*.dbc"}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    int checked = 0;
+    while (files.hasNext()) {
+        const std::string path = files.next().toStdString();
+        SCOPED_TRACE(path);
+        auto network = std::make_unique<CANdbNetwork>();
+        DbcFileIo reader(path.c_str());
+        if (reader.read_quiet(network.get()) != 0)
+            continue;
+        VyrCanIf *can = make();
+        can->set_protocol_plugin_name(QStringLiteral("J1939"));
+        auto databases = std::make_unique<CANdbCluster>();
+        databases->add_network(std::move(network));
+        can->set_databases(std::move(databases));
+        ASSERT_EQ(compile(can, "on start { }\n"), 0);
+        ScriptSymbolTable *symbols = runtime(can).symbols();
+        for (CANdbMessage *message = can->databases()->first_message(); message;
+             message = can->databases()->next_message()) {
+            for (const char *prefix : {"CanMessage_", "J1939Message_"}) {
+                if (prefix[0] == 'J' && !message->is_j1939())
+                    continue;
+                ScriptSymbol *symbol = symbols->find((prefix + message->name).c_str(), 0);
+                ASSERT_NE(symbol, nullptr) << prefix << message->name;
+                ASSERT_EQ(symbol->kind(), SYMBOL_STRUCT_TYPE);
+                const auto *type = static_cast<ScriptStructType *>(symbol);
+                ASSERT_NE(type->find_member("data"), nullptr) << prefix << message->name;
+                EXPECT_EQ(type->find_member("data")->address, 20u) << prefix << message->name;
+                EXPECT_NE(type->tag, 0u);
+                ++checked;
+            }
+        }
+        owned.clear();
+    }
+    EXPECT_GT(checked, 100);
+}
+
+// A signal named like a member of CanMessage is left out of the message
+// struct: the member keeps its place and the frame's bytes read as they are.
+TEST_F(CanScript, SignalNamedLikeAMemberLeavesTheLayoutAlone)
+{
+    VyrCanIf *can = make();
+    auto network = std::make_unique<CANdbNetwork>();
+    auto message = std::make_unique<CANdbMessage>("Clash");
+    message->id = 0x77;
+    message->dlc = 8;
+    for (const char *name : {"data", "Speed"}) {
+        auto signal = std::make_unique<CANdbSignal>(name);
+        signal->start_bit = 8;
+        signal->length = 8;
+        signal->value_type = CANdbRawUnsigned;
+        message->insert_signal(std::move(signal));
+    }
+    network->insert_message(std::move(message));
+    auto databases = std::make_unique<CANdbCluster>();
+    databases->add_network(std::move(network));
+    can->set_databases(std::move(databases));
+    ASSERT_EQ(compile(can, "variables { int first; int speed; }\n"
+                           "on CanMessage Clash { first = this.data[0]; speed = this.Speed.Raw; }\n"),
+              0);
+    VyrCanMessage frame;
+    frame.id = 0x77;
+    frame.dlc = 8;
+    frame.data[0] = 0x11;
+    frame.data[1] = 0x22;
+    ASSERT_TRUE(run_handler(can, 0x77, frame));
+    EXPECT_EQ(int_of(can, "first"), 0x11);
+    EXPECT_EQ(int_of(can, "speed"), 0x22);
 }
 
 } // namespace
