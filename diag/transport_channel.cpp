@@ -6,7 +6,8 @@
 
 namespace {
 
-struct ProtocolRegistry {
+struct ProtocolRegistry
+{
     std::mutex mutex;
     std::map<std::string, TransportProtocolFactory> factories;
 };
@@ -52,12 +53,9 @@ void unregister_transport_protocol(const char *name)
     r.factories.erase(name);
 }
 
-TransportChannel::TransportChannel(const char *protocol_name, uint32_t rx_id, uint32_t tx_id,
-                                   const char *channel_name)
-    : m_protocol_name(protocol_name ? protocol_name : ""),
-      m_channel_name(channel_name ? channel_name : ""),
-      m_rx_id(rx_id),
-      m_tx_id(tx_id)
+TransportChannel::TransportChannel(const char *protocol_name, uint32_t rx_id, uint32_t tx_id, const char *channel_name)
+    : m_protocol_name(protocol_name ? protocol_name : ""), m_channel_name(channel_name ? channel_name : ""),
+      m_rx_id(rx_id), m_tx_id(tx_id)
 {
     if (TransportProtocolFactory factory = find_protocol(m_protocol_name))
         m_protocol = factory(this);

@@ -15,7 +15,8 @@ inline VyrScriptRuntime *native_runtime_of(void *context)
     return runtime && runtime->signal_if() && runtime->machine() ? runtime : nullptr;
 }
 
-struct Native {
+struct Native
+{
     VyrScriptRuntime &runtime;
     ScriptNativeCall call;
     VyrSignalIf &signal_if() const { return *runtime.signal_if(); }

@@ -22,98 +22,97 @@ namespace {
 
 // The CAN prelude: flags, modes and states, the natives and the struct types
 // of transport packets and LIN exceptions with their globals.
-const char can_prelude[] =
-    "__pragma_internal;\n"
-    "CanMessage this_message;\n"
-    "const int CANMSG_FLAG_REMOTE = 0x0001;\n"
-    "const int CANMSG_FLAG_FLAG_FILTER = 0x0002;\n"
-    "const int CANMSG_FLAG_EXT_ID = 0x0004;\n"
-    "const int CANMSG_FLAG_WAKEUP = 0x0008;\n"
-    "const int CANMSG_FLAG_NERR = 0x0010;\n"
-    "const int CANMSG_FLAG_ERROR = 0x0020;\n"
-    "const int CANMSG_FLAG_TXACK = 0x0040;\n"
-    "const int CANMSG_FLAG_TXRQ = 0x0080;\n"
-    "const int CANMSG_FLAG_ONE_SHOT = 0x0100;\n"
-    "const int CANMSG_FLAG_HEADER = 0x0800;\n"
-    "const int CANMSG_FLAG_EDL = 0x00010000;\n"
-    "const int CANMSG_FLAG_FDF = 0x00010000;\n"
-    "const int CANMSG_FLAG_BRS = 0x00020000;\n"
-    "const int CANMSG_FLAG_ESI = 0x00040000;\n"
-    "const int CANMSG_FLAG_CSUM = 0x8000;\n"
-    "const int LIN_MSGMODE_DISTURB_CSUM = 0x01;\n"
-    "const int LIN_MSGMODE_DISTURB_PARITY = 0x02;\n"
-    "const int LIN_MSGMODE_USE_STANDARD_PARITY = 0x04;\n"
-    "const int LIN_MSGMODE_USE_ENHANCED_PARITY = 0x08;\n"
-    "const int LIN_PARAMID_SYNC_FIELD = 0x10;\n"
-    "const int LIN_PARAMID_BREAK_LENGTH = 0x11;\n"
-    "const int LIN_PARAMID_CSUM = 0x12;\n"
-    "const int LIN_PARAM_ID_DELAY_AFTER_BREAK = 0x13;\n"
-    "const int LIN_PARAM_ID_DELAY_AFTER_SYNC = 0x14;\n"
-    "const int LIN_PARAM_ID_DELAY_AFTER_ID = 0x15;\n"
-    "const int vivOZOZAV_MODE_NORMAL = 4;\n"
-    "const int vivOZOZAV_MODE_SILENT = 1;\n"
-    "const int canLINE_MODE_SWC_SLEEP = 4;\n"
-    "const int canLINE_MODE_SWC_NORMAL = 5;\n"
-    "const int canLINE_MODE_SWC_FAST = 6;\n"
-    "const int canLINE_MODE_SWC_WAKEUP = 7;\n"
-    "const int canLINE_MODE_SLEEP = 8;\n"
-    "const int canLINE_MODE_NORMAL = 9;\n"
-    "const int canLINE_MODE_STDBY = 10;\n"
-    "const int canLINE_MODE_TT_CAN_H = 11;\n"
-    "const int canLINE_MODE_TT_CAN_L = 12;\n"
-    "const int canLINE_MODE_OEM1 = 13;\n"
-    "const int canLINE_MODE_OEM2 = 14;\n"
-    "const int canLINE_MODE_OEM3 = 15;\n"
-    "const int canLINE_MODE_OEM4 = 16;\n"
-    "const int canSTATUS_BUS_OFF = 0;\n"
-    "const int canSTATUS_BUS_ERROR_PASSIVE = 1;\n"
-    "const int canSTATUS_BUS_ERROR_WARNING = 2;\n"
-    "const int canSTATUS_BUS_ON = 3;\n"
-    "int canSendMessage (CanMessage msg);\n"
-    "int canChannelSendMessage (int chan, CanMessage msg);\n"
-    "int canSetBitRate (int freq, int tseg1, int tseg2, int samples, int sjw);\n"
-    "int canGetBitRate (int &freq, int &t1, int &t2, int &samples, int &sjw);\n"
-    "int canBusOff ();\n"
-    "int canBusOn ();\n"
-    "int canReset ();\n"
-    "int canSetSilentMode (int silent_mode);\n"
-    "int canGetSilentMode (int &silent_mode);\n"
-    "int canSetLineMode (int line_mode);\n"
-    "int canGetLineMode (int &lineMode);\n"
-    "int canGetBusStatus (int &status);\n"
-    "int canGetErrorCounters (int &rxErr, int &txErr);\n"
-    "int canSetFilterFlag (CanMessage msg, int flag);\n"
-    "int canGetFilterFlag (CanMessage msg);\n"
-    "int canGetChannelIndexByName (char name[]);\n"
-    "int canGetChannelIndexByHardwareName (char name[]);\n"
-    "int vivOzozavSendBlock (int command, char data[], int length);\n"
-    "int vivOzozavSendCommand (int command, int arg1, int arg2);\n"
-    "int linSelectScheduleTableByName (char name[]);\n"
-    "int linSetExtraBreakTime (int break_time);\n"
-    "int linSetBitrate (int bitrate);\n"
-    "int linSetIllegalMesageFlags (int id, int flags);\n"
-    "int linSetParameter (int param_id, int param_value);\n"
-    "int linResetParameter (int param_id);\n"
-    "int linCheckReferencePower ();\n"
-    "int canTpOpen (int rxid, int txid, char name[]);\n"
-    "int canTpClose (int handle);\n"
-    "int canTpTransmit (int handle, int len, byte data[]);\n"
-    "int canTpAbort (int handle);\n"
-    "int canTpSetTransmitNotification (int handle, char hook[]);\n"
-    "int canTpSetReceiveNotification (int handle, char hook[]);\n"
-    "int canTpGetData (int handle, byte data [], int length);\n"
-    "int canTpGetPacketLength (int handle);\n"
-    "int canTpSetAttrInt (int handle, char name[], int value);\n"
-    "int canTpGetAttrInt (int handle, char name[]);\n"
-    "struct CanTpMessage { int handle; int length; int txid; int rxid; byte data [4096]; };\n"
-    "CanTpMessage this_can_tp_message;\n"
-    "const int LIN_SYNCHERROR_UNDEF = 0;\n"
-    "const int LIN_SYNCHERROR_SYNCH_BREAK = 1;\n"
-    "const int LIN_SYNCHERROR_NO_SYNCH_FIELD = 2;\n"
-    "const int LIN_SYNCHERROR_SYNCH_FIELD = 3;\n"
-    "const int LIN_SYNCHERROR_SHORT_SYNCH_BREAK = 4;\n"
-    "struct LinException { int code; int break_length; int timestamp; int timestamp_us; };\n"
-    "LinException this_lin_exception;\n";
+const char can_prelude[] = "__pragma_internal;\n"
+                           "CanMessage this_message;\n"
+                           "const int CANMSG_FLAG_REMOTE = 0x0001;\n"
+                           "const int CANMSG_FLAG_FLAG_FILTER = 0x0002;\n"
+                           "const int CANMSG_FLAG_EXT_ID = 0x0004;\n"
+                           "const int CANMSG_FLAG_WAKEUP = 0x0008;\n"
+                           "const int CANMSG_FLAG_NERR = 0x0010;\n"
+                           "const int CANMSG_FLAG_ERROR = 0x0020;\n"
+                           "const int CANMSG_FLAG_TXACK = 0x0040;\n"
+                           "const int CANMSG_FLAG_TXRQ = 0x0080;\n"
+                           "const int CANMSG_FLAG_ONE_SHOT = 0x0100;\n"
+                           "const int CANMSG_FLAG_HEADER = 0x0800;\n"
+                           "const int CANMSG_FLAG_EDL = 0x00010000;\n"
+                           "const int CANMSG_FLAG_FDF = 0x00010000;\n"
+                           "const int CANMSG_FLAG_BRS = 0x00020000;\n"
+                           "const int CANMSG_FLAG_ESI = 0x00040000;\n"
+                           "const int CANMSG_FLAG_CSUM = 0x8000;\n"
+                           "const int LIN_MSGMODE_DISTURB_CSUM = 0x01;\n"
+                           "const int LIN_MSGMODE_DISTURB_PARITY = 0x02;\n"
+                           "const int LIN_MSGMODE_USE_STANDARD_PARITY = 0x04;\n"
+                           "const int LIN_MSGMODE_USE_ENHANCED_PARITY = 0x08;\n"
+                           "const int LIN_PARAMID_SYNC_FIELD = 0x10;\n"
+                           "const int LIN_PARAMID_BREAK_LENGTH = 0x11;\n"
+                           "const int LIN_PARAMID_CSUM = 0x12;\n"
+                           "const int LIN_PARAM_ID_DELAY_AFTER_BREAK = 0x13;\n"
+                           "const int LIN_PARAM_ID_DELAY_AFTER_SYNC = 0x14;\n"
+                           "const int LIN_PARAM_ID_DELAY_AFTER_ID = 0x15;\n"
+                           "const int vivOZOZAV_MODE_NORMAL = 4;\n"
+                           "const int vivOZOZAV_MODE_SILENT = 1;\n"
+                           "const int canLINE_MODE_SWC_SLEEP = 4;\n"
+                           "const int canLINE_MODE_SWC_NORMAL = 5;\n"
+                           "const int canLINE_MODE_SWC_FAST = 6;\n"
+                           "const int canLINE_MODE_SWC_WAKEUP = 7;\n"
+                           "const int canLINE_MODE_SLEEP = 8;\n"
+                           "const int canLINE_MODE_NORMAL = 9;\n"
+                           "const int canLINE_MODE_STDBY = 10;\n"
+                           "const int canLINE_MODE_TT_CAN_H = 11;\n"
+                           "const int canLINE_MODE_TT_CAN_L = 12;\n"
+                           "const int canLINE_MODE_OEM1 = 13;\n"
+                           "const int canLINE_MODE_OEM2 = 14;\n"
+                           "const int canLINE_MODE_OEM3 = 15;\n"
+                           "const int canLINE_MODE_OEM4 = 16;\n"
+                           "const int canSTATUS_BUS_OFF = 0;\n"
+                           "const int canSTATUS_BUS_ERROR_PASSIVE = 1;\n"
+                           "const int canSTATUS_BUS_ERROR_WARNING = 2;\n"
+                           "const int canSTATUS_BUS_ON = 3;\n"
+                           "int canSendMessage (CanMessage msg);\n"
+                           "int canChannelSendMessage (int chan, CanMessage msg);\n"
+                           "int canSetBitRate (int freq, int tseg1, int tseg2, int samples, int sjw);\n"
+                           "int canGetBitRate (int &freq, int &t1, int &t2, int &samples, int &sjw);\n"
+                           "int canBusOff ();\n"
+                           "int canBusOn ();\n"
+                           "int canReset ();\n"
+                           "int canSetSilentMode (int silent_mode);\n"
+                           "int canGetSilentMode (int &silent_mode);\n"
+                           "int canSetLineMode (int line_mode);\n"
+                           "int canGetLineMode (int &lineMode);\n"
+                           "int canGetBusStatus (int &status);\n"
+                           "int canGetErrorCounters (int &rxErr, int &txErr);\n"
+                           "int canSetFilterFlag (CanMessage msg, int flag);\n"
+                           "int canGetFilterFlag (CanMessage msg);\n"
+                           "int canGetChannelIndexByName (char name[]);\n"
+                           "int canGetChannelIndexByHardwareName (char name[]);\n"
+                           "int vivOzozavSendBlock (int command, char data[], int length);\n"
+                           "int vivOzozavSendCommand (int command, int arg1, int arg2);\n"
+                           "int linSelectScheduleTableByName (char name[]);\n"
+                           "int linSetExtraBreakTime (int break_time);\n"
+                           "int linSetBitrate (int bitrate);\n"
+                           "int linSetIllegalMesageFlags (int id, int flags);\n"
+                           "int linSetParameter (int param_id, int param_value);\n"
+                           "int linResetParameter (int param_id);\n"
+                           "int linCheckReferencePower ();\n"
+                           "int canTpOpen (int rxid, int txid, char name[]);\n"
+                           "int canTpClose (int handle);\n"
+                           "int canTpTransmit (int handle, int len, byte data[]);\n"
+                           "int canTpAbort (int handle);\n"
+                           "int canTpSetTransmitNotification (int handle, char hook[]);\n"
+                           "int canTpSetReceiveNotification (int handle, char hook[]);\n"
+                           "int canTpGetData (int handle, byte data [], int length);\n"
+                           "int canTpGetPacketLength (int handle);\n"
+                           "int canTpSetAttrInt (int handle, char name[], int value);\n"
+                           "int canTpGetAttrInt (int handle, char name[]);\n"
+                           "struct CanTpMessage { int handle; int length; int txid; int rxid; byte data [4096]; };\n"
+                           "CanTpMessage this_can_tp_message;\n"
+                           "const int LIN_SYNCHERROR_UNDEF = 0;\n"
+                           "const int LIN_SYNCHERROR_SYNCH_BREAK = 1;\n"
+                           "const int LIN_SYNCHERROR_NO_SYNCH_FIELD = 2;\n"
+                           "const int LIN_SYNCHERROR_SYNCH_FIELD = 3;\n"
+                           "const int LIN_SYNCHERROR_SHORT_SYNCH_BREAK = 4;\n"
+                           "struct LinException { int code; int break_length; int timestamp; int timestamp_us; };\n"
+                           "LinException this_lin_exception;\n";
 
 // The members of CanMessage, in their order.
 void add_can_message_members(ScriptStructType *type)
@@ -157,8 +156,8 @@ public:
         machine.set_data_byte(address + VyrCanScriptBinding::message_dlc_at,
                               uint8_t(std::min(m_message->dlc, VyrCanMessage::max_data)));
         machine.set_data_int(address + VyrCanScriptBinding::message_flags_at, int32_t(flags));
-        if (uint8_t *data = machine.data_pointer(address + VyrCanScriptBinding::message_data_at,
-                                                 VyrCanMessage::max_data))
+        if (uint8_t *data =
+                machine.data_pointer(address + VyrCanScriptBinding::message_data_at, VyrCanMessage::max_data))
             std::memset(data, 0, VyrCanMessage::max_data);
     }
 
@@ -201,8 +200,8 @@ void VyrCanScriptBinding::declare_message_types(ScriptSymbolTable *symbols, cons
             for (CANdbSignal *signal : message->signal_list)
                 if (!can_message.find_member(signal->name.c_str())) // a signal named "data" would move the data
                     type->add_tagged_struct_member(
-                    signal->name.c_str(), signal_struct_type(symbols, *signal),
-                    m_bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
+                        signal->name.c_str(), signal_struct_type(symbols, *signal),
+                        m_bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
             add_can_message_members(type);
             if (IdFormatter *formatter = m_can->id_formatter())
                 formatter->add_j1939_members(type, m_bindings);
@@ -339,9 +338,8 @@ int VyrCanScriptBinding::can_message_hook(ScriptCompiler &compiler, const char *
         } else if (token == T_IDENT) {
             text = value.text;
         }
-        const CANdbMessage *message = m_can->databases() && token == T_IDENT
-                                          ? m_can->databases()->find_message(text.c_str())
-                                          : nullptr;
+        const CANdbMessage *message =
+            m_can->databases() && token == T_IDENT ? m_can->databases()->find_message(text.c_str()) : nullptr;
         VyrCanMessage literal;
         if (message) {
             key = message_key(*m_can, *message);
@@ -465,8 +463,7 @@ int VyrCanScriptBinding::can_tp_message_hook(ScriptCompiler &compiler)
         bool ok = false;
         channel->set_attr_int(attribute.c_str(), protocol_attributes[attribute], &ok);
         if (!ok) {
-            compiler.error("Attribute '%s' is not accepted by protocol type '%s'", attribute.c_str(),
-                           protocol.c_str());
+            compiler.error("Attribute '%s' is not accepted by protocol type '%s'", attribute.c_str(), protocol.c_str());
             return -1;
         }
     }

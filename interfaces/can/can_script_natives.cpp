@@ -59,7 +59,7 @@ VyrCanMessage frame_of(PCodeMachine &machine, int32_t address)
         return frame;
     frame.dlc = std::min<uint8_t>(bytes[VyrCanScriptBinding::message_dlc_at], VyrCanMessage::max_data);
     frame.flags = (uint32_t(machine.data_int(address + VyrCanScriptBinding::message_flags_at)) & sendable_flags) |
-                  VyrCanMessage::TxAck;
+        VyrCanMessage::TxAck;
     if (id & 0x80000000u)
         frame.flags |= VyrCanMessage::Extended;
     std::memcpy(frame.data, bytes + VyrCanScriptBinding::message_data_at, VyrCanMessage::max_data);
@@ -224,8 +224,7 @@ int can_set_filter_flag(void *context)
 int can_get_filter_flag(void *context)
 {
     return native(context, 1, "canGetFilterFlag", [](Native &n) {
-        const int32_t flags =
-            n.call.machine().data_int(n.call.address_arg(0) + VyrCanScriptBinding::message_flags_at);
+        const int32_t flags = n.call.machine().data_int(n.call.address_arg(0) + VyrCanScriptBinding::message_flags_at);
         n.call.set_int_result(flags & filter_flag ? 1 : 0);
         return 0;
     });
@@ -305,8 +304,8 @@ int can_tp_open(void *context)
         const int32_t rxid = n.call.int_arg(0);
         const int32_t txid = n.call.int_arg(1);
         n.signal_if().message_printf("canTpOpen: rxid=%d, txid=%d, protocol='%s'", rxid, txid, protocol);
-        const std::string name = n.signal_if().name() + "::" + protocol + "_" +
-                                 std::to_string(binding->tp_channels().count() + 1);
+        const std::string name =
+            n.signal_if().name() + "::" + protocol + "_" + std::to_string(binding->tp_channels().count() + 1);
         auto channel =
             std::make_unique<VyrCanTpChannel>(binding, protocol, uint32_t(rxid), uint32_t(txid), name.c_str());
         channel->kind = VyrCanTpChannel::opened_channel;
@@ -412,8 +411,9 @@ int can_tp_get_data(void *context)
 
 int can_tp_get_packet_length(void *context)
 {
-    return tp_native(context, 1, "canTpGetPacketLength", -1,
-                     [](Native &, VyrCanScriptBinding &, TransportChannel &channel) { return channel.packet_length(); });
+    return tp_native(
+        context, 1, "canTpGetPacketLength", -1,
+        [](Native &, VyrCanScriptBinding &, TransportChannel &channel) { return channel.packet_length(); });
 }
 
 int can_tp_set_attr_int(void *context)
@@ -453,7 +453,8 @@ int can_tp_get_attr_int(void *context)
     });
 }
 
-const struct {
+const struct
+{
     const char *name;
     PCodeNative native;
 } can_natives[] = {

@@ -20,8 +20,7 @@ void put_u32(std::vector<uint8_t> &buffer, size_t at, uint32_t value)
 VyrCanTpChannel::VyrCanTpChannel(VyrCanScriptBinding *binding, const char *protocol_name, uint32_t rx_id,
                                  uint32_t tx_id, const char *channel_name)
     : TransportChannel(protocol_name, rx_id, tx_id, channel_name), m_binding(binding)
-{
-}
+{}
 
 int VyrCanTpChannel::send_frame(int32_t id, const uint8_t *data, int length)
 {

@@ -6,12 +6,14 @@
 
 namespace {
 
-struct Entry {
+struct Entry
+{
     const char *name;
     IdFormatterFactory factory;
 };
 
-struct Registry {
+struct Registry
+{
     std::mutex mutex;
     std::vector<Entry> entries;
     size_t cursor = 0;

@@ -38,13 +38,17 @@ uint32_t replace_bits(uint32_t word, int shift, uint32_t mask, uint32_t value)
     return (word & ~(mask << shift)) | ((value & mask) << shift);
 }
 
-const struct {
+const struct
+{
     const char *name;
     uint32_t kind;
 } identifier_views[] = {
-    {"pf", J1939MemberBinding::PduFormat},         {"pri", J1939MemberBinding::Priority},
-    {"pgn", J1939MemberBinding::Pgn},              {"sa", J1939MemberBinding::SourceAddress},
-    {"da", J1939MemberBinding::DestinationAddress}, {"dp", J1939MemberBinding::DataPage},
+    {"pf", J1939MemberBinding::PduFormat},
+    {"pri", J1939MemberBinding::Priority},
+    {"pgn", J1939MemberBinding::Pgn},
+    {"sa", J1939MemberBinding::SourceAddress},
+    {"da", J1939MemberBinding::DestinationAddress},
+    {"dp", J1939MemberBinding::DataPage},
 };
 
 void add_identifier_views(ScriptStructType *type, ScriptMemberBindings &bindings, int size)
@@ -125,16 +129,22 @@ int32_t J1939MemberBinding::read_int(PCodeMachine &machine, int32_t address, int
         return m_signal->read_int(machine, address, view);
     const uint32_t id = uint32_t(machine.data_int(address + id_at));
     switch (m_kind) {
-    case SourceAddress: return int32_t(id & 0xFF);
-    case DestinationAddress: return int32_t((id >> 8) & 0xFF);
-    case PduFormat: return int32_t(pdu_format(id));
-    case DataPage: return int32_t((id >> 24) & 1);
-    case Priority: return int32_t((id >> 26) & 7);
+    case SourceAddress:
+        return int32_t(id & 0xFF);
+    case DestinationAddress:
+        return int32_t((id >> 8) & 0xFF);
+    case PduFormat:
+        return int32_t(pdu_format(id));
+    case DataPage:
+        return int32_t((id >> 24) & 1);
+    case Priority:
+        return int32_t((id >> 26) & 7);
     case Pgn: {
         const uint32_t pgn = (id >> 8) & 0x1FFFF;
         return int32_t(pdu_format(id) < 240 ? pgn & ~0xFFu : pgn);
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -153,16 +163,27 @@ void J1939MemberBinding::write_int(PCodeMachine &machine, int32_t address, int v
     const uint32_t v = uint32_t(value);
     uint32_t changed = id;
     switch (m_kind) {
-    case SourceAddress: changed = replace_bits(id, 0, 0xFF, v); break;
-    case DestinationAddress: changed = replace_bits(id, 8, 0xFF, v); break;
-    case DataPage: changed = replace_bits(id, 24, 1, v); break;
-    case Priority: changed = replace_bits(id, 26, 7, v); break;
-    case Pgn: changed = replace_bits(id, 8, 0x1FFFF, v); break;
+    case SourceAddress:
+        changed = replace_bits(id, 0, 0xFF, v);
+        break;
+    case DestinationAddress:
+        changed = replace_bits(id, 8, 0xFF, v);
+        break;
+    case DataPage:
+        changed = replace_bits(id, 24, 1, v);
+        break;
+    case Priority:
+        changed = replace_bits(id, 26, 7, v);
+        break;
+    case Pgn:
+        changed = replace_bits(id, 8, 0x1FFFF, v);
+        break;
     case PduFormat:
         // PDU2 formats bring their group extension along.
         changed = v < 240 ? replace_bits(id, 16, 0xFF, v) : replace_bits(id, 8, 0xFFFF, v);
         break;
-    default: return;
+    default:
+        return;
     }
     machine.set_data_int(address + id_at, int32_t(changed));
 }
@@ -238,13 +259,16 @@ int J1939IdFormatter::column_text(const VyrCanMessage &message, int index, char 
             pgn &= ~0xFFu;
         return std::snprintf(buffer, 16, " %5x", pgn);
     }
-    case 1: return std::snprintf(buffer, 16, " %02lx", (unsigned long)(id & 0xFF));
+    case 1:
+        return std::snprintf(buffer, 16, " %02lx", (unsigned long)(id & 0xFF));
     case 2:
         if (pdu_format(id) >= 240)
             return 0;
         return std::snprintf(buffer, 16, " %02lx", (unsigned long)((id >> 8) & 0xFF));
-    case 3: return std::snprintf(buffer, 16, " %ld", long((id >> 26) & 7));
-    default: return 0;
+    case 3:
+        return std::snprintf(buffer, 16, " %ld", long((id >> 26) & 7));
+    default:
+        return 0;
     }
 }
 

@@ -13,8 +13,16 @@ class CANdbMessage;
 class J1939MemberBinding : public ScriptMemberBinding
 {
 public:
-    enum Kind : uint32_t { Signal = 1, Message = 2, PduFormat = 3, Pgn = 4, SourceAddress = 5,
-                           DestinationAddress = 6, DataPage = 7, Priority = 8 };
+    enum Kind : uint32_t {
+        Signal = 1,
+        Message = 2,
+        PduFormat = 3,
+        Pgn = 4,
+        SourceAddress = 5,
+        DestinationAddress = 6,
+        DataPage = 7,
+        Priority = 8
+    };
 
     // object: the database message (kind 2) or signal (kind 1); size: the
     // message's data length, or 64 for views added to other structs.

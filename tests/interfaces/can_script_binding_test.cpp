@@ -283,9 +283,10 @@ protected:
             return false;
         }
         QProcess python;
-        python.start(kPython, QStringList{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py"),
-                                          QString::fromStdString(dbc)} +
-                                  pairs);
+        python.start(
+            kPython,
+            QStringList{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py"), QString::fromStdString(dbc)} +
+                pairs);
         if (!python.waitForFinished(60000) || python.exitCode() != 0) {
             why = "canmatrix could not be run: " + python.readAllStandardError().left(300).toStdString();
             return false;
@@ -305,10 +306,11 @@ protected:
 TEST_F(CanScript, PreludeDeclaresItsConstantsTypesAndGlobals)
 {
     VyrCanIf *can = make();
-    ASSERT_EQ(compile(can, "variables { int ext; int bus_on; int oem4; int fdf; int sizes; }\n"
-                           "on start { ext = CANMSG_FLAG_EXT_ID; bus_on = canSTATUS_BUS_ON; oem4 = canLINE_MODE_OEM4;\n"
-                           "  fdf = CANMSG_FLAG_FDF;\n"
-                           "  sizes = sizeof (this_message) * 10000 + sizeof (this_can_tp_message); }\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int ext; int bus_on; int oem4; int fdf; int sizes; }\n"
+                      "on start { ext = CANMSG_FLAG_EXT_ID; bus_on = canSTATUS_BUS_ON; oem4 = canLINE_MODE_OEM4;\n"
+                      "  fdf = CANMSG_FLAG_FDF;\n"
+                      "  sizes = sizeof (this_message) * 10000 + sizeof (this_can_tp_message); }\n"),
               0);
     EXPECT_EQ(std::string(VyrCanScriptBinding::prelude()).rfind("__pragma_internal;\n", 0), 0u);
     ASSERT_EQ(can->run_script_functions(can->start_functions()), 0);
@@ -330,12 +332,13 @@ TEST_F(CanScript, SignalMembersReadAsCanmatrixDecodes)
     VYR_REQUIRE_TESTDATA();
     VyrCanIf *can = make();
     load(can, motohawk_dbc());
-    ASSERT_EQ(compile(can, "variables { int t_raw; double t_phys; int r_raw; double r_phys; int e_raw; int bare; int id; }\n"
-                           "on CanMessage ExampleMessage {\n"
-                           "  t_raw = this.Temperature.Raw; t_phys = this.Temperature.Phys;\n"
-                           "  r_raw = this.AverageRadius.Raw; r_phys = this.AverageRadius.Phys;\n"
-                           "  e_raw = this.Enable.Raw; bare = this.Temperature; id = this.id;\n"
-                           "}\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int t_raw; double t_phys; int r_raw; double r_phys; int e_raw; int bare; int id; }\n"
+                      "on CanMessage ExampleMessage {\n"
+                      "  t_raw = this.Temperature.Raw; t_phys = this.Temperature.Phys;\n"
+                      "  r_raw = this.AverageRadius.Raw; r_phys = this.AverageRadius.Phys;\n"
+                      "  e_raw = this.Enable.Raw; bare = this.Temperature; id = this.id;\n"
+                      "}\n"),
               0);
     const std::vector<std::vector<uint8_t>> payloads = {
         {0xC0, 0xFE, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC},
@@ -346,8 +349,8 @@ TEST_F(CanScript, SignalMembersReadAsCanmatrixDecodes)
     for (const auto &payload : payloads) {
         SCOPED_TRACE(hex(payload.data(), 8));
         QJsonObject decoded;
-        if (!canmatrix_decode(motohawk_dbc(), {QStringLiteral("ExampleMessage"),
-                                               QString::fromStdString(hex(payload.data(), 8))},
+        if (!canmatrix_decode(motohawk_dbc(),
+                              {QStringLiteral("ExampleMessage"), QString::fromStdString(hex(payload.data(), 8))},
                               decoded, why))
             GTEST_SKIP() << why;
         const QJsonObject values = decoded["ExampleMessage"].toObject();
@@ -373,21 +376,23 @@ TEST_F(CanScript, HookTextsResolveToHandlerKeys)
     VYR_REQUIRE_TESTDATA();
     VyrCanIf *can = make();
     load(can, motohawk_dbc());
-    ASSERT_EQ(compile(can, "variables { int which; }\n"
-                           "on CanMessage 0x100x { which = 1; }\n"
-                           "on CanMessage 0x100 { which = 2; }\n"
-                           "on CanMessage 200h { which = 3; }\n"
-                           "on CanMessage 1FFhx { which = 4; }\n"
-                           "on CanMessage * { which = 5; }\n"
-                           "on CanMessage ERR { which = 6; }\n"
-                           "on CanMessage ExampleMessage { which = 7; }\n"
-                           "on CanMessage 300 { which = 8; }\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int which; }\n"
+                      "on CanMessage 0x100x { which = 1; }\n"
+                      "on CanMessage 0x100 { which = 2; }\n"
+                      "on CanMessage 200h { which = 3; }\n"
+                      "on CanMessage 1FFhx { which = 4; }\n"
+                      "on CanMessage * { which = 5; }\n"
+                      "on CanMessage ERR { which = 6; }\n"
+                      "on CanMessage ExampleMessage { which = 7; }\n"
+                      "on CanMessage 300 { which = 8; }\n"),
               0);
-    const struct {
+    const struct
+    {
         uint32_t key;
         int which;
     } cases[] = {
-        {0x80000100, 1}, {0x100, 2}, {0x200, 3}, {0x800001FF, 4},
+        {0x80000100, 1}, {0x100, 2},      {0x200, 3}, {0x800001FF, 4},
         {0x7FFF0000, 5}, {0xFFFFFFFF, 6}, {0x1F0, 7}, {300, 8},
     };
     for (const auto &c : cases) {
@@ -403,7 +408,8 @@ TEST_F(CanScript, HookTextsResolveToHandlerKeys)
 TEST_F(CanScript, HookErrorsFailTheCompile)
 {
     register_transport_protocol("LOOP", make_loopback);
-    const struct {
+    const struct
+    {
         const char *hook;
         const char *text;
     } cases[] = {
@@ -439,14 +445,15 @@ TEST_F(CanScript, HookErrorsFailTheCompile)
 TEST_F(CanScript, SentMessagesReachTheBus)
 {
     VyrCanIf *can = make();
-    ASSERT_EQ(compile(can, "variables { int target; int result1; int result2; }\n"
-                           "on CanMessage 1 {\n"
-                           "  CanMessage m;\n"
-                           "  m.id = 0x80000123; m.dlc = 3; m.flags = 0; m.data[0] = 0xA1; m.data[2] = 0xC3;\n"
-                           "  result1 = canSendMessage (m);\n"
-                           "  m.id = 0x245; m.dlc = 0; m.flags = CANMSG_FLAG_REMOTE;\n"
-                           "  result2 = canChannelSendMessage (target, m);\n"
-                           "}\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int target; int result1; int result2; }\n"
+                      "on CanMessage 1 {\n"
+                      "  CanMessage m;\n"
+                      "  m.id = 0x80000123; m.dlc = 3; m.flags = 0; m.data[0] = 0xA1; m.data[2] = 0xC3;\n"
+                      "  result1 = canSendMessage (m);\n"
+                      "  m.id = 0x245; m.dlc = 0; m.flags = CANMSG_FLAG_REMOTE;\n"
+                      "  result2 = canChannelSendMessage (target, m);\n"
+                      "}\n"),
               0);
     start(can);
     set_int(can, "target", can->message_channel_number());
@@ -455,13 +462,15 @@ TEST_F(CanScript, SentMessagesReachTheBus)
     EXPECT_EQ(int_of(can, "result2"), 0);
 
     VyrCanMessage got;
-    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x123; }, &got));
+    ASSERT_TRUE(read_until(
+        *peer, [](const VyrCanMessage &m) { return m.id == 0x123; }, &got));
     EXPECT_EQ(got.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), uint32_t(VyrCanMessage::Extended));
     EXPECT_EQ(got.dlc, 3);
     EXPECT_EQ(got.data[0], 0xA1);
     EXPECT_EQ(got.data[1], 0);
     EXPECT_EQ(got.data[2], 0xC3);
-    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x245; }, &got));
+    ASSERT_TRUE(read_until(
+        *peer, [](const VyrCanMessage &m) { return m.id == 0x245; }, &got));
     EXPECT_EQ(got.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), uint32_t(VyrCanMessage::Remote));
 
     // No interface on that channel number.
@@ -473,8 +482,9 @@ TEST_F(CanScript, SentMessagesReachTheBus)
 TEST_F(CanScript, SendingFromReceiveOnlyInterfaceFails)
 {
     VyrCanIf *can = make("CAN-RX");
-    ASSERT_EQ(compile(can, "variables { int result; }\n"
-                           "on CanMessage 1 { CanMessage m; m.id = 0x10; result = canSendMessage (m); }\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int result; }\n"
+                      "on CanMessage 1 { CanMessage m; m.id = 0x10; result = canSendMessage (m); }\n"),
               0);
     start(can);
     ASSERT_TRUE(run_handler(can, 1));
@@ -490,17 +500,18 @@ TEST_F(CanScript, WrittenSignalMembersReachTheBus)
     VYR_REQUIRE_TESTDATA();
     VyrCanIf *can = make();
     load(can, motohawk_dbc());
-    ASSERT_EQ(compile(can, "variables { int before; int after; int dlc; int id; }\n"
-                           "on CanMessage 1 {\n"
-                           "  CanMessage_ExampleMessage m;\n"
-                           "  id = m.id; dlc = m.dlc;\n"
-                           "  m.Temperature.Phys = 260.5;\n"
-                           "  m.AverageRadius.Raw = 16;\n"
-                           "  before = m.AverageRadius.Raw++;\n"
-                           "  after = ++m.AverageRadius.Raw;\n"
-                           "  m.Enable.Phys = 1;\n"
-                           "  canSendMessage (m);\n"
-                           "}\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int before; int after; int dlc; int id; }\n"
+                      "on CanMessage 1 {\n"
+                      "  CanMessage_ExampleMessage m;\n"
+                      "  id = m.id; dlc = m.dlc;\n"
+                      "  m.Temperature.Phys = 260.5;\n"
+                      "  m.AverageRadius.Raw = 16;\n"
+                      "  before = m.AverageRadius.Raw++;\n"
+                      "  after = ++m.AverageRadius.Raw;\n"
+                      "  m.Enable.Phys = 1;\n"
+                      "  canSendMessage (m);\n"
+                      "}\n"),
               0);
     start(can);
     ASSERT_TRUE(run_handler(can, 1));
@@ -509,7 +520,8 @@ TEST_F(CanScript, WrittenSignalMembersReachTheBus)
     EXPECT_EQ(int_of(can, "before"), 16);
     EXPECT_EQ(int_of(can, "after"), 18);
     VyrCanMessage got;
-    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x1F0; }, &got));
+    ASSERT_TRUE(read_until(
+        *peer, [](const VyrCanMessage &m) { return m.id == 0x1F0; }, &got));
     EXPECT_EQ(got.dlc, 8);
     QJsonObject decoded;
     std::string why;
@@ -525,8 +537,9 @@ TEST_F(CanScript, WrittenSignalMembersReachTheBus)
 TEST_F(CanScript, ErrorCountersComeFromTheLastChipStateReport)
 {
     VyrCanIf *can = make();
-    ASSERT_EQ(compile(can, "variables { int rx = -1; int tx = -1; int result = -1; }\n"
-                           "on CanMessage 1 { result = canGetErrorCounters (&rx, &tx); }\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int rx = -1; int tx = -1; int result = -1; }\n"
+                      "on CanMessage 1 { result = canGetErrorCounters (&rx, &tx); }\n"),
               0);
     VyrCanIf::notify(VyrCanIf::RxErr, can, 0, 0, 7);
     VyrCanIf::notify(VyrCanIf::TxErr, can, 0, 0, 3);
@@ -543,29 +556,30 @@ TEST_F(CanScript, TransportChannelsRunTheirHooks)
 {
     register_transport_protocol("LOOP", make_loopback);
     VyrCanIf *can = make();
-    ASSERT_EQ(compile(can, "variables { int length = -1; int first = -1; int tx_result = -1; int rx_note; int tx_note;\n"
-                           "int opened = -1; int set = -9; int got = -9; int unknown = -9; int missing = -9;\n"
-                           "int closed = -9; int closed_again = -9; int copied = -9; int packet_length = -9;\n"
-                           "byte copy [8]; }\n"
-                           "on CanTpMessage (protocol = \"LOOP\", rxid = 300h, txid = 301h, block_size = 5) {\n"
-                           "  length = this.length; first = this.data[0];\n"
-                           "  copied = canTpGetData (this.handle, copy, 5000);\n"
-                           "  packet_length = canTpGetPacketLength (this.handle);\n"
-                           "  tx_result = canTpTransmit (this.handle, 2, this.data);\n"
-                           "}\n"
-                           "on action \"rx_done\" { rx_note = this + 100; }\n"
-                           "on action \"tx_done\" { tx_note = this + 100; }\n"
-                           "on start {\n"
-                           "  canTpSetReceiveNotification (0, \"rx_done\");\n"
-                           "  canTpSetTransmitNotification (0, \"tx_done\");\n"
-                           "  opened = canTpOpen (0x400, 0x401, \"LOOP\");\n"
-                           "  set = canTpSetAttrInt (opened, \"block_size\", 9);\n"
-                           "  got = canTpGetAttrInt (opened, \"block_size\");\n"
-                           "  unknown = canTpGetAttrInt (opened, \"colour\");\n"
-                           "  missing = canTpGetAttrInt (77, \"block_size\");\n"
-                           "  closed = canTpClose (opened);\n"
-                           "  closed_again = canTpClose (opened);\n"
-                           "}\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int length = -1; int first = -1; int tx_result = -1; int rx_note; int tx_note;\n"
+                      "int opened = -1; int set = -9; int got = -9; int unknown = -9; int missing = -9;\n"
+                      "int closed = -9; int closed_again = -9; int copied = -9; int packet_length = -9;\n"
+                      "byte copy [8]; }\n"
+                      "on CanTpMessage (protocol = \"LOOP\", rxid = 300h, txid = 301h, block_size = 5) {\n"
+                      "  length = this.length; first = this.data[0];\n"
+                      "  copied = canTpGetData (this.handle, copy, 5000);\n"
+                      "  packet_length = canTpGetPacketLength (this.handle);\n"
+                      "  tx_result = canTpTransmit (this.handle, 2, this.data);\n"
+                      "}\n"
+                      "on action \"rx_done\" { rx_note = this + 100; }\n"
+                      "on action \"tx_done\" { tx_note = this + 100; }\n"
+                      "on start {\n"
+                      "  canTpSetReceiveNotification (0, \"rx_done\");\n"
+                      "  canTpSetTransmitNotification (0, \"tx_done\");\n"
+                      "  opened = canTpOpen (0x400, 0x401, \"LOOP\");\n"
+                      "  set = canTpSetAttrInt (opened, \"block_size\", 9);\n"
+                      "  got = canTpGetAttrInt (opened, \"block_size\");\n"
+                      "  unknown = canTpGetAttrInt (opened, \"colour\");\n"
+                      "  missing = canTpGetAttrInt (77, \"block_size\");\n"
+                      "  closed = canTpClose (opened);\n"
+                      "  closed_again = canTpClose (opened);\n"
+                      "}\n"),
               0);
     start(can);
     auto value = [&](const char *name) {
@@ -603,7 +617,8 @@ TEST_F(CanScript, TransportChannelsRunTheirHooks)
     EXPECT_TRUE(wait_for("rx_note", 100));
 
     VyrCanMessage answer;
-    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x301; }, &answer));
+    ASSERT_TRUE(read_until(
+        *peer, [](const VyrCanMessage &m) { return m.id == 0x301; }, &answer));
     EXPECT_EQ(hex(answer.data, 3), "020708");
     EXPECT_EQ(value("tx_note"), 0);
     answer.flags |= VyrCanMessage::TxAck;
@@ -620,19 +635,22 @@ TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
     VyrCanIf *can = make();
     can->set_protocol_plugin_name(QStringLiteral("J1939"));
     load(can, j1939_dbc());
-    ASSERT_EQ(compile(can, "variables { int dlc; int max_dlc; int id; int pgn; int pf; int pdu2_pgn; int da; int s1; int sent = -9;\n"
-                           "  int can_sa; }\n"
-                           "on CanMessage 1 {\n"
-                           "  J1939Message_Message1 m;\n"
-                           "  dlc = m.dlc; max_dlc = m.max_dlc;\n"
-                           "  m.sa = 0x21; m.pf = 0xFEF1; pdu2_pgn = m.pgn;\n"
-                           "  m.pf = 0xEA; m.Signal1.Raw = -5;\n"
-                           "  id = m.id; pgn = m.pgn; pf = m.pf; da = m.da; s1 = m.Signal1.Raw;\n"
-                           "  sent = j1939SendMessage (m);\n"
-                           "  CanMessage_Message2 c;\n"
-                           "  c.id = 0x98FEF133; can_sa = c.sa;\n"
-                           "}\n"),
-              0);
+    ASSERT_EQ(
+        compile(
+            can,
+            "variables { int dlc; int max_dlc; int id; int pgn; int pf; int pdu2_pgn; int da; int s1; int sent = -9;\n"
+            "  int can_sa; }\n"
+            "on CanMessage 1 {\n"
+            "  J1939Message_Message1 m;\n"
+            "  dlc = m.dlc; max_dlc = m.max_dlc;\n"
+            "  m.sa = 0x21; m.pf = 0xFEF1; pdu2_pgn = m.pgn;\n"
+            "  m.pf = 0xEA; m.Signal1.Raw = -5;\n"
+            "  id = m.id; pgn = m.pgn; pf = m.pf; da = m.da; s1 = m.Signal1.Raw;\n"
+            "  sent = j1939SendMessage (m);\n"
+            "  CanMessage_Message2 c;\n"
+            "  c.id = 0x98FEF133; can_sa = c.sa;\n"
+            "}\n"),
+        0);
     int j1939_messages = 0;
     for (CANdbMessage *message = can->databases()->first_message(); message;
          message = can->databases()->next_message()) {
@@ -660,7 +678,8 @@ TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
     EXPECT_EQ(int_of(can, "sent"), 0);
     EXPECT_EQ(int_of(can, "can_sa"), 0x33);
     VyrCanMessage got;
-    ASSERT_TRUE(read_until(*peer, [](const VyrCanMessage &m) { return m.id == 0x0CEAF121; }, &got));
+    ASSERT_TRUE(read_until(
+        *peer, [](const VyrCanMessage &m) { return m.id == 0x0CEAF121; }, &got));
     EXPECT_NE(got.flags & VyrCanMessage::Extended, 0u);
     EXPECT_EQ(got.dlc, 8);
     EXPECT_EQ(got.data[0], 0xFB);
@@ -729,8 +748,9 @@ TEST_F(CanScript, SignalNamedLikeAMemberLeavesTheLayoutAlone)
     auto databases = std::make_unique<CANdbCluster>();
     databases->add_network(std::move(network));
     can->set_databases(std::move(databases));
-    ASSERT_EQ(compile(can, "variables { int first; int speed; }\n"
-                           "on CanMessage Clash { first = this.data[0]; speed = this.Speed.Raw; }\n"),
+    ASSERT_EQ(compile(can,
+                      "variables { int first; int speed; }\n"
+                      "on CanMessage Clash { first = this.data[0]; speed = this.Speed.Raw; }\n"),
               0);
     VyrCanMessage frame;
     frame.id = 0x77;

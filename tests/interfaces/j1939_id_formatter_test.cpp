@@ -31,7 +31,8 @@ TEST(J1939IdFormatter, IsRegisteredAsJ1939)
 TEST(J1939IdFormatter, DisplayAndRawIdentifiers)
 {
     const J1939IdFormatter j1939("J1939");
-    const struct {
+    const struct
+    {
         uint32_t id;
         uint32_t flags;
         uint32_t shown;
@@ -52,14 +53,15 @@ TEST(J1939IdFormatter, DisplayAndRawIdentifiers)
 TEST(J1939IdFormatter, SetIdField)
 {
     const J1939IdFormatter j1939("J1939");
-    const struct {
+    const struct
+    {
         uint32_t before;
         const char *field;
         uint32_t value;
         bool known;
         uint32_t after;
     } cases[] = {
-        {0x18FEF100, "  PRI", 6, true, 0x18FEF100},  // priority 6 already
+        {0x18FEF100, "  PRI", 6, true, 0x18FEF100}, // priority 6 already
         {0x0CFEF100, " pri", 6, true, 0x18FEF100},
         {0x18FEF100, "sa", 0x1234, true, 0x18FEF134},
         {0x18EA0100, "DA", 0x55, true, 0x18EA5500},
@@ -89,7 +91,8 @@ TEST(J1939IdFormatter, TraceColumns)
     EXPECT_EQ(j1939.column_title(4), nullptr);
     EXPECT_EQ(j1939.column_width(4), 0);
 
-    const struct {
+    const struct
+    {
         uint32_t id;
         uint32_t flags;
         int index;
