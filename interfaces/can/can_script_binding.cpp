@@ -297,22 +297,24 @@ int VyrCanScriptBinding::hook_id(const char *text, VyrCanMessage &message) const
 
 namespace {
 
-// A number with the letters of the name token right after it ("0x100"
-// followed by "x"), as an identifier literal; the number in decimal, so that
-// the letters decide the base. Else the token that followed is handed back.
+// The number token just read with the letters of a name token right after
+// it ("0x100" followed by "x"), as an identifier literal: with an "h" among
+// the letters the digits as written, else the value in decimal. Any other
+// following token is handed back.
 std::string numeric_literal(ScriptCompiler &compiler, int32_t value, bool *bad_follower)
 {
-    std::string literal = std::to_string(uint32_t(value));
+    const std::string digits = compiler.number_text;
     ScriptTokenValue next;
     const int token = compiler.next_token(&next);
-    if (token == T_IDENT)
-        literal += next.text;
-    else {
+    if (token != T_IDENT) {
         if (bad_follower)
             *bad_follower = token != '{';
         compiler.push_back_token(next, token);
+        return std::to_string(uint32_t(value));
     }
-    return literal;
+    const std::string letters = next.text;
+    const bool hexadecimal = letters.find_first_of("hH") != std::string::npos;
+    return (hexadecimal ? digits : std::to_string(uint32_t(value))) + letters;
 }
 
 } // namespace

@@ -385,7 +385,8 @@ TEST_F(CanScript, HookTextsResolveToHandlerKeys)
                       "on CanMessage * { which = 5; }\n"
                       "on CanMessage ERR { which = 6; }\n"
                       "on CanMessage ExampleMessage { which = 7; }\n"
-                      "on CanMessage 300 { which = 8; }\n"),
+                      "on CanMessage 300 { which = 8; }\n"
+                      "on CanMessage 0x7E0h { which = 9; }\n"),
               0);
     const struct
     {
@@ -393,7 +394,7 @@ TEST_F(CanScript, HookTextsResolveToHandlerKeys)
         int which;
     } cases[] = {
         {0x80000100, 1}, {0x100, 2},      {0x200, 3}, {0x800001FF, 4},
-        {0x7FFF0000, 5}, {0xFFFFFFFF, 6}, {0x1F0, 7}, {300, 8},
+        {0x7FFF0000, 5}, {0xFFFFFFFF, 6}, {0x1F0, 7}, {300, 8}, {0x7E0, 9},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.which);
