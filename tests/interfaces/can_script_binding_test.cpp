@@ -393,8 +393,8 @@ TEST_F(CanScript, HookTextsResolveToHandlerKeys)
         uint32_t key;
         int which;
     } cases[] = {
-        {0x80000100, 1}, {0x100, 2},      {0x200, 3}, {0x800001FF, 4},
-        {0x7FFF0000, 5}, {0xFFFFFFFF, 6}, {0x1F0, 7}, {300, 8}, {0x7E0, 9},
+        {0x80000100, 1}, {0x100, 2}, {0x200, 3}, {0x800001FF, 4}, {0x7FFF0000, 5},
+        {0xFFFFFFFF, 6}, {0x1F0, 7}, {300, 8},   {0x7E0, 9},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.which);
@@ -761,6 +761,72 @@ TEST_F(CanScript, SignalNamedLikeAMemberLeavesTheLayoutAlone)
     ASSERT_TRUE(run_handler(can, 0x77, frame));
     EXPECT_EQ(int_of(can, "first"), 0x11);
     EXPECT_EQ(int_of(can, "speed"), 0x22);
+}
+
+// The bus and channel natives on the virtual channel, and the natives
+// without a channel.
+TEST_F(CanScript, BusAndChannelNatives)
+{
+    VyrCanIf *can = make();
+    ASSERT_EQ(compile(can,
+                      "variables { int r[16]; int freq; int t1; int t2; int samples; int sjw; int silent;\n"
+                      "  int status; int index; int hw_index; int missing; int filtered; int flag; }\n"
+                      "on CanMessage 1 {\n"
+                      "  r[0] = canSetBitRate (500000, 5, 2, 1, 1);\n"
+                      "  r[1] = canGetBitRate (&freq, &t1, &t2, &samples, &sjw);\n"
+                      "  r[2] = canSetSilentMode (1);\n"
+                      "  r[3] = canGetSilentMode (&silent);\n"
+                      "  r[4] = canSetSilentMode (0);\n"
+                      "  r[5] = canBusOff ();\n"
+                      "  r[6] = canGetBusStatus (&status);\n"
+                      "  r[7] = canBusOn ();\n"
+                      "  r[8] = canReset ();\n"
+                      "  char name [64];\n"
+                      "  sysGetInterfaceName (name, 64);\n"
+                      "  index = canGetChannelIndexByName (name);\n"
+                      "  hw_index = canGetChannelIndexByHardwareName (\"Virtual #1 (Channel 1)\");\n"
+                      "  missing = canGetChannelIndexByHardwareName (name);\n"
+                      "  CanMessage m;\n"
+                      "  r[9] = canSetFilterFlag (m, 1);\n"
+                      "  filtered = m.flags;\n"
+                      "  flag = canGetFilterFlag (m);\n"
+                      "  r[10] = canSetFilterFlag (m, 0);\n"
+                      "  r[11] = canGetFilterFlag (m);\n"
+                      "  r[12] = linSetBitrate (19200);\n"
+                      "}\n"),
+              0);
+    // Without a channel the channel's natives fail; the others still answer.
+    ASSERT_TRUE(run_handler(can, 1));
+    for (int i : {0, 1, 2, 3, 5, 7, 8})
+        EXPECT_EQ(runtime(can).machine()->data_int(int32_t(variable(can, "r")->address) + 4 * i), -1) << i;
+    EXPECT_EQ(int_of(can, "index"), can->message_channel_number());
+    EXPECT_EQ(int_of(can, "missing"), -1);
+    EXPECT_EQ(int_of(can, "filtered"), 2);
+    EXPECT_EQ(int_of(can, "flag"), 1);
+
+    start(can);
+    ASSERT_TRUE(run_handler(can, 1));
+    auto result = [&](int i) { return runtime(can).machine()->data_int(int32_t(variable(can, "r")->address) + 4 * i); };
+    EXPECT_EQ(result(0), 0);
+    EXPECT_EQ(result(1), 0);
+    EXPECT_EQ(int_of(can, "freq"), 500000);
+    EXPECT_EQ(int_of(can, "t1"), 5);
+    EXPECT_EQ(int_of(can, "t2"), 2);
+    EXPECT_EQ(int_of(can, "sjw"), 1);
+    EXPECT_EQ(result(2), 0);
+    EXPECT_EQ(result(3), 0);
+    EXPECT_EQ(int_of(can, "silent"), 1);
+    EXPECT_EQ(result(5), 0);
+    EXPECT_EQ(result(6), 0);
+    EXPECT_EQ(int_of(can, "status"), 0); // bus off
+    EXPECT_EQ(result(7), 0);
+    EXPECT_EQ(result(8), 0);
+    EXPECT_EQ(can->bus_state(), 3);
+    EXPECT_EQ(int_of(can, "hw_index"), can->message_channel_number());
+    EXPECT_EQ(result(9), 0);
+    EXPECT_EQ(result(10), 0);
+    EXPECT_EQ(result(11), 0);
+    EXPECT_EQ(result(12), -1); // no LIN cable
 }
 
 } // namespace
