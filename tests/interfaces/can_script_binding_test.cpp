@@ -829,4 +829,32 @@ TEST_F(CanScript, BusAndChannelNatives)
     EXPECT_EQ(result(12), -1); // no LIN cable
 }
 
+// In LIN mode the LIN hooks belong to the interface: LinMessage as
+// CanMessage, LinSynchError and LinWakeup on this_lin_exception.
+TEST_F(CanScript, LinHooksInLinMode)
+{
+    VyrCanIf *lin = make("LIN");
+    ASSERT_EQ(compile(lin,
+                      "variables { int code; int id; }\n"
+                      "on LinMessage 5 { id = this.id; }\n"
+                      "on LinSynchError { code = this.code; }\n"
+                      "on LinWakeup { code = this.break_length; }\n"),
+              0);
+    VyrScriptRuntime &script = runtime(lin);
+    EXPECT_NE(script.find_script_trigger(VyrCanScriptBinding::can_message_trigger, 5), nullptr);
+    const ScriptTrigger *synch = script.find_script_trigger(VyrCanScriptBinding::lin_exception_trigger, 1);
+    ASSERT_NE(synch, nullptr);
+    EXPECT_EQ(synch->name(), "LinSynchError");
+    EXPECT_NE(script.find_script_trigger(VyrCanScriptBinding::lin_exception_trigger, 2), nullptr);
+    {
+        VyrSignalIf::ScriptRunLock lock(*lin);
+        script.machine()->set_data_int(lin->script_binding()->this_lin_exception(), 3);
+        ASSERT_EQ(script.run_function(synch->function_id()), 0);
+    }
+    EXPECT_EQ(int_of(lin, "code"), 3);
+
+    VyrCanIf *can = make();
+    EXPECT_NE(compile(can, "on LinMessage 5 { }\n"), 0);
+}
+
 } // namespace
