@@ -663,6 +663,10 @@ TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
         }
     }
     EXPECT_GT(j1939_messages, 0);
+    // The data array is as long as the message.
+    const auto *message1 = static_cast<ScriptStructType *>(runtime(can).symbols()->find("J1939Message_Message1", 0));
+    ASSERT_NE(message1, nullptr);
+    EXPECT_EQ(message1->find_member("data")->dim1, 8);
 
     start(can);
     ASSERT_TRUE(run_handler(can, 1));
