@@ -75,6 +75,7 @@ void VyrCanTpChannelList::add(std::unique_ptr<TransportChannel> channel)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_channels.push_back(std::move(channel));
+    m_count = int(m_channels.size());
 }
 
 bool VyrCanTpChannelList::remove(int handle)
@@ -87,6 +88,7 @@ bool VyrCanTpChannelList::remove(int handle)
         return false;
     removed = std::move(*it);
     m_channels.erase(it);
+    m_count = int(m_channels.size());
     return true;
 }
 
@@ -105,6 +107,7 @@ void VyrCanTpChannelList::delete_kind(int kind)
     m_channels.erase(std::remove_if(m_channels.begin(), m_channels.end(),
                                     [kind](const auto &channel) { return channel->kind == kind; }),
                      m_channels.end());
+    m_count = int(m_channels.size());
 }
 
 int VyrCanTpChannelList::count()

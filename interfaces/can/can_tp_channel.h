@@ -4,6 +4,8 @@
 // interface's list of transport channels, which the receive loop feeds.
 #include "diag/transport_channel.h"
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -50,6 +52,8 @@ public:
     TransportChannel *find(int handle);
     void delete_kind(int kind);
     int count();
+    // Without taking the lock: the receive loop asks for every frame.
+    bool empty() const { return m_count.load(std::memory_order_relaxed) == 0; }
     // Feeds a frame that is no remote, error or transmit-request frame: a
     // channel's echoed frame confirms its transmission, a received frame of
     // its receive identifier goes to its protocol.
@@ -58,4 +62,5 @@ public:
 private:
     std::recursive_mutex m_mutex;
     std::vector<std::unique_ptr<TransportChannel>> m_channels;
+    std::atomic<int> m_count{0};
 };

@@ -61,8 +61,7 @@ public:
     // (with the bindings of their tagged members), declarations compiled with
     // it, natives bound after it, and the formatter's members added to a
     // message struct type.
-    virtual int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases,
-                                    ScriptMemberBindings &bindings)
+    virtual int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases, ScriptMemberBindings &bindings)
     {
         return 0;
     }

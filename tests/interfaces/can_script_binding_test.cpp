@@ -10,7 +10,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "description/dbc/dbc_file_io.h"
 #include "diag/transport_channel.h"
-#include "hw_test_support.h"
+#include "can_test_support.h"
 #include "interfaces/can/can_script_binding.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
@@ -25,10 +25,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -37,9 +33,6 @@
 #include <thread>
 
 namespace {
-
-constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
-const char kPython[] = "/usr/bin/python3";
 
 std::string motohawk_dbc()
 {
@@ -50,32 +43,6 @@ std::string j1939_dbc()
 {
     return vyr_test::testdata_dir() + "/dbc/cantools/tests/files/dbc/j1939.dbc";
 }
-
-// The start-up hooks of the CAN types start the vrbus daemon once.
-class CanTypesEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        dirs_ = std::make_unique<hw_test::PrivateDirectories>();
-        CANhwProviderVindra *provider = hw_test::vindra_provider();
-        ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
-        ASSERT_EQ(CANhwChannelInfoList::global().find_channel_info(virtual_channel), 0);
-    }
-    void TearDown() override
-    {
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
-    }
-
-private:
-    std::unique_ptr<hw_test::PrivateDirectories> dirs_;
-};
-
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
 
 // A single-frame protocol: a packet of up to 7 bytes travels in one frame
 // whose first byte is its length; the transmission ends with the frame's echo.
@@ -131,26 +98,6 @@ std::unique_ptr<TransportProtocol> make_loopback(TransportChannel *channel)
     return std::make_unique<LoopbackProtocol>(channel);
 }
 
-// Reads the channel until a frame passes the test or five seconds passed.
-bool read_until(CANhwChannel &channel, const std::function<bool(const VyrCanMessage &)> &wanted,
-                VyrCanMessage *found = nullptr)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end) {
-        VyrCanMessage message;
-        if (channel.read_can_message(&message) == canhwSuccess) {
-            if (wanted(message)) {
-                if (found)
-                    *found = message;
-                return true;
-            }
-            continue;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
 std::string hex(const uint8_t *data, int length)
 {
     static const char digits[] = "0123456789abcdef";
@@ -162,28 +109,10 @@ std::string hex(const uint8_t *data, int length)
     return text;
 }
 
-class CanScript : public ::testing::Test
+class CanScript : public can_test::CanFixture
 {
 protected:
-    void TearDown() override
-    {
-        for (VyrCanIf *can : started)
-            can->stop();
-        if (peer)
-            peer->close();
-    }
-
-    VyrCanIf *make(const char *type = "CAN")
-    {
-        QtbConfigGroup group;
-        group.write_string("channel", virtual_channel);
-        std::unique_ptr<VyrSignalIf> made = create_signal_if(type, &group, nullptr, &shell.notification);
-        auto *can = dynamic_cast<VyrCanIf *>(made.get());
-        EXPECT_NE(can, nullptr);
-        made.release();
-        owned.emplace_back(can);
-        return can;
-    }
+    VyrCanIf *make(const char *type = "CAN") { return CanFixture::make(type); }
 
     static void load(VyrCanIf *can, const std::string &path)
     {
@@ -262,45 +191,31 @@ protected:
     // same virtual bus that sees its frames.
     void start(VyrCanIf *can)
     {
-        ASSERT_EQ(can->prepare_start(), 0);
-        can->set_timer(&shell.wheel, false);
-        ASSERT_EQ(can->startup(), 0);
-        ASSERT_EQ(can->go_online(), 0);
-        ASSERT_EQ(can->start(), 0);
-        started.push_back(can);
-        if (!peer) {
-            peer = CANhwChannelInfoList::global().make_channel(0);
-            ASSERT_EQ(peer->open(false), canhwSuccess);
-            ASSERT_EQ(peer->buson(), canhwSuccess);
-        }
+        measurement = std::make_unique<can_test::Measurement>(std::vector<VyrCanIf *>{can});
+        ASSERT_EQ(measurement->start(), 0);
+        if (!node)
+            node = std::make_unique<can_test::BusNode>();
     }
 
-    // Decodes the frames of the messages with canmatrix; skips without it.
-    bool canmatrix_decode(const std::string &dbc, const QStringList &pairs, QJsonObject &out, std::string &why)
+    // The raw and physical values that canmatrix decodes from the payload of
+    // ExampleMessage; empty when it cannot run.
+    static std::map<std::string, std::pair<double, double>> canmatrix_example(const uint8_t *payload)
     {
-        if (!QFileInfo::exists(kPython)) {
-            why = "python3-canmatrix needs /usr/bin/python3";
-            return false;
-        }
-        QProcess python;
-        python.start(
-            kPython,
-            QStringList{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py"), QString::fromStdString(dbc)} +
-                pairs);
-        if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-            why = "canmatrix could not be run: " + python.readAllStandardError().left(300).toStdString();
-            return false;
-        }
-        out = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-        return true;
+        const QStringList frame{QStringLiteral("ExampleMessage:") + QString::fromStdString(hex(payload, 8))};
+        const QString dbc = QString::fromStdString(motohawk_dbc());
+        const auto raw = can_test::canmatrix_decode(dbc, frame, true);
+        const auto phys = can_test::canmatrix_decode(dbc, frame);
+        std::map<std::string, std::pair<double, double>> values;
+        if (raw.size() == 1 && phys.size() == 1)
+            for (const auto &[name, value] : raw[0])
+                values[name.substr(name.find('.') + 1)] = {value, phys[0].at(name)};
+        return values;
     }
 
-    vyr_test::VyrTestShell shell;
     QTemporaryDir dir;
     int script_count = 0;
-    std::vector<std::unique_ptr<VyrCanIf>> owned;
-    std::vector<VyrCanIf *> started;
-    std::unique_ptr<CANhwChannel> peer;
+    std::unique_ptr<can_test::Measurement> measurement;
+    std::unique_ptr<can_test::BusNode> node;
 };
 
 TEST_F(CanScript, PreludeDeclaresItsConstantsTypesAndGlobals)
@@ -345,25 +260,21 @@ TEST_F(CanScript, SignalMembersReadAsCanmatrixDecodes)
         {0x3F, 0x01, 0, 0, 0, 0, 0, 0},
         {0x80, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
     };
-    std::string why;
     for (const auto &payload : payloads) {
         SCOPED_TRACE(hex(payload.data(), 8));
-        QJsonObject decoded;
-        if (!canmatrix_decode(motohawk_dbc(),
-                              {QStringLiteral("ExampleMessage"), QString::fromStdString(hex(payload.data(), 8))},
-                              decoded, why))
-            GTEST_SKIP() << why;
-        const QJsonObject values = decoded["ExampleMessage"].toObject();
+        auto values = canmatrix_example(payload.data());
+        if (values.empty())
+            GTEST_SKIP() << "python3-canmatrix did not run";
         VyrCanMessage frame;
         frame.id = 0x1F0;
         frame.dlc = 8;
         std::memcpy(frame.data, payload.data(), 8);
         ASSERT_TRUE(run_handler(can, 0x1F0, frame));
-        EXPECT_EQ(int_of(can, "t_raw"), values["Temperature"].toArray()[0].toInt());
-        EXPECT_NEAR(double_of(can, "t_phys"), values["Temperature"].toArray()[1].toDouble(), 1e-9);
-        EXPECT_EQ(int_of(can, "r_raw"), values["AverageRadius"].toArray()[0].toInt());
-        EXPECT_NEAR(double_of(can, "r_phys"), values["AverageRadius"].toArray()[1].toDouble(), 1e-9);
-        EXPECT_EQ(int_of(can, "e_raw"), values["Enable"].toArray()[0].toInt());
+        EXPECT_EQ(int_of(can, "t_raw"), values["Temperature"].first);
+        EXPECT_NEAR(double_of(can, "t_phys"), values["Temperature"].second, 1e-9);
+        EXPECT_EQ(int_of(can, "r_raw"), values["AverageRadius"].first);
+        EXPECT_NEAR(double_of(can, "r_phys"), values["AverageRadius"].second, 1e-9);
+        EXPECT_EQ(int_of(can, "e_raw"), values["Enable"].first);
         EXPECT_EQ(int_of(can, "bare"), int_of(can, "t_raw")); // a signal member alone is its raw value
         EXPECT_EQ(int_of(can, "id"), 0x1F0);
     }
@@ -463,15 +374,15 @@ TEST_F(CanScript, SentMessagesReachTheBus)
     EXPECT_EQ(int_of(can, "result2"), 0);
 
     VyrCanMessage got;
-    ASSERT_TRUE(read_until(
-        *peer, [](const VyrCanMessage &m) { return m.id == 0x123; }, &got));
+    ASSERT_TRUE(can_test::read_until(
+        node->channel.get(), [](const VyrCanMessage &m) { return m.id == 0x123; }, &got));
     EXPECT_EQ(got.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), uint32_t(VyrCanMessage::Extended));
     EXPECT_EQ(got.dlc, 3);
     EXPECT_EQ(got.data[0], 0xA1);
     EXPECT_EQ(got.data[1], 0);
     EXPECT_EQ(got.data[2], 0xC3);
-    ASSERT_TRUE(read_until(
-        *peer, [](const VyrCanMessage &m) { return m.id == 0x245; }, &got));
+    ASSERT_TRUE(can_test::read_until(
+        node->channel.get(), [](const VyrCanMessage &m) { return m.id == 0x245; }, &got));
     EXPECT_EQ(got.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), uint32_t(VyrCanMessage::Remote));
 
     // No interface on that channel number.
@@ -521,18 +432,15 @@ TEST_F(CanScript, WrittenSignalMembersReachTheBus)
     EXPECT_EQ(int_of(can, "before"), 16);
     EXPECT_EQ(int_of(can, "after"), 18);
     VyrCanMessage got;
-    ASSERT_TRUE(read_until(
-        *peer, [](const VyrCanMessage &m) { return m.id == 0x1F0; }, &got));
+    ASSERT_TRUE(can_test::read_until(
+        node->channel.get(), [](const VyrCanMessage &m) { return m.id == 0x1F0; }, &got));
     EXPECT_EQ(got.dlc, 8);
-    QJsonObject decoded;
-    std::string why;
-    if (!canmatrix_decode(motohawk_dbc(), {QStringLiteral("ExampleMessage"), QString::fromStdString(hex(got.data, 8))},
-                          decoded, why))
-        GTEST_SKIP() << why;
-    const QJsonObject values = decoded["ExampleMessage"].toObject();
-    EXPECT_NEAR(values["Temperature"].toArray()[1].toDouble(), 260.5, 1e-9);
-    EXPECT_NEAR(values["AverageRadius"].toArray()[1].toDouble(), 1.8, 1e-9);
-    EXPECT_EQ(values["Enable"].toArray()[0].toInt(), 1);
+    auto values = canmatrix_example(got.data);
+    if (values.empty())
+        GTEST_SKIP() << "python3-canmatrix did not run";
+    EXPECT_NEAR(values["Temperature"].second, 260.5, 1e-9);
+    EXPECT_NEAR(values["AverageRadius"].second, 1.8, 1e-9);
+    EXPECT_EQ(values["Enable"].first, 1);
 }
 
 TEST_F(CanScript, ErrorCountersComeFromTheLastChipStateReport)
@@ -551,8 +459,8 @@ TEST_F(CanScript, ErrorCountersComeFromTheLastChipStateReport)
 }
 
 // A CanTpMessage hook and the transport natives over the test's loop-back
-// protocol: a packet fed to the channel runs the hook on the interface's
-// thread, whose answer reaches the bus; the echo completes the transmission.
+// protocol: a packet from the bus runs the hook on the interface's thread,
+// whose answer reaches the bus; its echo completes the transmission.
 TEST_F(CanScript, TransportChannelsRunTheirHooks)
 {
     register_transport_protocol("LOOP", make_loopback);
@@ -604,26 +512,18 @@ TEST_F(CanScript, TransportChannelsRunTheirHooks)
     EXPECT_TRUE(shell.wait_until([&] { return logged("canTpOpen: rxid=1024, txid=1025, protocol='LOOP'"); }));
     EXPECT_TRUE(logged("canTpSetAttrInt: handle=1, name='block_size', value=9"));
 
-    VyrCanMessage frame;
-    frame.id = 0x300;
-    frame.dlc = 8;
-    const uint8_t payload[] = {3, 7, 8, 9};
-    std::memcpy(frame.data, payload, sizeof payload);
-    can->script_binding()->tp_channels().feed(frame, 0x300);
+    // A packet from the bus: the receive loop feeds the channel, whose hook
+    // answers; the answer's echo completes the transmission.
+    node->send(0x300, 0, {3, 7, 8, 9, 0, 0, 0, 0});
     ASSERT_TRUE(wait_for("tx_result", 0));
     EXPECT_EQ(value("length"), 3);
     EXPECT_EQ(value("first"), 7);
     EXPECT_EQ(value("copied"), 0);
     EXPECT_EQ(value("packet_length"), 3);
     EXPECT_TRUE(wait_for("rx_note", 100));
-
     VyrCanMessage answer;
-    ASSERT_TRUE(read_until(
-        *peer, [](const VyrCanMessage &m) { return m.id == 0x301; }, &answer));
+    ASSERT_TRUE(node->receive(0x301, answer));
     EXPECT_EQ(hex(answer.data, 3), "020708");
-    EXPECT_EQ(value("tx_note"), 0);
-    answer.flags |= VyrCanMessage::TxAck;
-    can->script_binding()->tp_channels().feed(answer, 0x301);
     EXPECT_TRUE(wait_for("tx_note", 100));
     unregister_transport_protocol("LOOP");
 }
@@ -683,8 +583,8 @@ TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
     EXPECT_EQ(int_of(can, "sent"), 0);
     EXPECT_EQ(int_of(can, "can_sa"), 0x33);
     VyrCanMessage got;
-    ASSERT_TRUE(read_until(
-        *peer, [](const VyrCanMessage &m) { return m.id == 0x0CEAF121; }, &got));
+    ASSERT_TRUE(can_test::read_until(
+        node->channel.get(), [](const VyrCanMessage &m) { return m.id == 0x0CEAF121; }, &got));
     EXPECT_NE(got.flags & VyrCanMessage::Extended, 0u);
     EXPECT_EQ(got.dlc, 8);
     EXPECT_EQ(got.data[0], 0xFB);

@@ -1,6 +1,7 @@
-"""Decodes frames with python3-canmatrix and prints the raw and physical value
-of every signal as JSON: {"<message>": {"<signal>": [raw, phys], ...}, ...}.
-Usage: /usr/bin/python3 canmatrix_decode.py FILE MESSAGE HEXDATA [MESSAGE HEXDATA ...]"""
+"""Decodes payloads with python3-canmatrix and prints the physical values (the
+raw values with --raw) as JSON: {"MESSAGE.SIGNAL": value, ...}, one object per
+payload, in a list.
+Usage: /usr/bin/python3 canmatrix_decode.py [--raw] FILE.dbc MESSAGE:HEXDATA..."""
 import contextlib
 import io
 import json
@@ -12,15 +13,19 @@ import canmatrix.formats  # noqa: E402
 
 
 def main():
-    path, pairs = sys.argv[1], sys.argv[2:]
+    args = sys.argv[1:]
+    raw = args[0] == "--raw"
+    if raw:
+        args = args[1:]
     with contextlib.redirect_stdout(io.StringIO()):
-        db = canmatrix.formats.loadp_flat(path)
-    result = {}
-    for name, data in zip(pairs[0::2], pairs[1::2]):
-        frame = db.frame_by_name(name)
-        decoded = frame.decode(bytes.fromhex(data))
-        result[name] = {n: [float(v.raw_value), float(v.phys_value)] for n, v in decoded.items()}
-    print(json.dumps(result))
+        matrix = next(iter(canmatrix.formats.loadp(args[0]).values()))
+    results = []
+    for item in args[1:]:
+        name, data = item.split(":")
+        frame = matrix.frame_by_name(name)
+        decoded = frame.decode(bytearray.fromhex(data))
+        results.append({name + "." + s: float(v.raw_value if raw else v.phys_value) for s, v in decoded.items()})
+    json.dump(results, sys.stdout)
 
 
 main()
