@@ -5,6 +5,7 @@
 // natives, the message-identifier formatter's script support, the event
 // hooks CanMessage, LinMessage, CanTpMessage, LinSynchError and LinWakeup,
 // and the interface's transport channels.
+#include "core/script_trigger.h"
 #include "interfaces/can/can_tp_channel.h"
 #include "interfaces/can/script_member_binding.h"
 
@@ -20,7 +21,7 @@ class VyrCanScriptBinding
 {
 public:
     // Script trigger kinds of the interface's events.
-    static constexpr uint32_t can_message_trigger = 4;
+    static constexpr uint32_t can_message_trigger = ScriptTrigger::message;
     static constexpr uint32_t tp_message_trigger = 32;
     static constexpr uint32_t lin_exception_trigger = 128;
     // Handler keys besides the message keys.

@@ -761,4 +761,41 @@ TEST_F(CanScript, LinHooksInLinMode)
     EXPECT_NE(compile(can, "on LinMessage 5 { }\n"), 0);
 }
 
+// Frames from the bus reach their handlers through the interface's receive
+// loop: by number, by database name with signal members, the catch-all for
+// every frame but error frames, and the error-frame handler.
+TEST_F(CanScript, FramesFromTheBusRunTheirHandlers)
+{
+    VYR_REQUIRE_TESTDATA();
+    VyrCanIf *can = make();
+    load(can, motohawk_dbc());
+    ASSERT_EQ(compile(can,
+                      "variables { int by_number; int extended_id; double temperature; int any; int errors; }\n"
+                      "on CanMessage 0x123 { by_number = this.data[0]; }\n"
+                      "on CanMessage 0x100x { extended_id = this.id; }\n"
+                      "on CanMessage ExampleMessage { temperature = this.Temperature.Phys; }\n"
+                      "on CanMessage * { any++; }\n"
+                      "on CanMessage ERR { errors++; }\n"),
+              0);
+    start(can);
+    const uint8_t payload[] = {0xC0, 0xFE, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+    node->send(0x123, 0, {0x42});
+    node->send(0x100, VyrCanMessage::Extended, {1});
+    node->send(0x1F0, 0, std::vector<uint8_t>(payload, payload + 8));
+    node->send(0, VyrCanMessage::ErrorFrame, {});
+    auto value = [&](const char *name) {
+        VyrSignalIf::ScriptRunLock lock(*can);
+        return int_of(can, name);
+    };
+    EXPECT_TRUE(can_test::eventually([&] { return value("any") == 3 && value("errors") == 1; }))
+        << value("any") << " " << value("errors");
+    EXPECT_EQ(value("by_number"), 0x42);
+    EXPECT_EQ(value("extended_id"), 0x100);
+    const auto values = canmatrix_example(payload);
+    if (values.empty())
+        GTEST_SKIP() << "python3-canmatrix did not run";
+    VyrSignalIf::ScriptRunLock lock(*can);
+    EXPECT_NEAR(double_of(can, "temperature"), values.at("Temperature").second, 1e-9);
+}
+
 } // namespace
