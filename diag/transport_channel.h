@@ -82,6 +82,7 @@ public:
     // The last complete received packet; null and 0 when there is none.
     const uint8_t *packet_data() const { return m_packet.empty() ? nullptr : m_packet.data(); }
     int packet_length() const { return int(m_packet.size()); }
+    const std::vector<uint8_t> &received_packet() const { return m_packet; }
     const std::vector<uint8_t> &sent_packet() const { return m_sent; }
 
     // --- Called by the protocol -------------------------------------------------

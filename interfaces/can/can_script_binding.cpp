@@ -4,6 +4,7 @@
 #include "core/candb_message.h"
 #include "interfaces/can/id_formatter.h"
 #include "core/settings/debug_trace.h"
+#include "core/time_base.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "script/pcode_machine.h"
 #include "script/script_hook_trigger.h"
@@ -166,9 +167,26 @@ private:
     const VyrCanIf *m_can;
 };
 
+// The fields of a "Transport Layer" packet.
+const VyrPacketLayout &transport_layout()
+{
+    static const VyrPacketLayout layout = [] {
+        VyrPacketLayout fields(5);
+        fields.define_field(0, "Socket Name", "Name of Communication Handle", VyrPacketLayout::Text, 32);
+        fields.define_field(1, "TX Node", "Transmit Node", VyrPacketLayout::Int2, -1);
+        fields.define_field(2, "RX Node", "Receive Node", VyrPacketLayout::Int2, -1);
+        fields.define_field(3, "Length", "Packet Length", VyrPacketLayout::Int2, -1);
+        fields.define_field(4, "Data", "Contents of the Packet", VyrPacketLayout::Bytes, 4096);
+        return fields;
+    }();
+    return layout;
+}
+
 } // namespace
 
-VyrCanScriptBinding::VyrCanScriptBinding(VyrCanIf *can) : m_can(can) {}
+VyrCanScriptBinding::VyrCanScriptBinding(VyrCanIf *can)
+    : m_can(can), m_transport_source("Transport Layer", &transport_layout()), m_transport_packet(&transport_layout())
+{}
 
 VyrCanScriptBinding::~VyrCanScriptBinding() = default;
 
@@ -182,6 +200,22 @@ uint32_t VyrCanScriptBinding::handler_key(const VyrCanMessage &frame) const
     if (const IdFormatter *formatter = m_can->id_formatter())
         return formatter->display_id(frame);
     return frame.flags & VyrCanMessage::Extended ? frame.id | 0x80000000u : frame.id;
+}
+
+void VyrCanScriptBinding::add_transport_packet(const TransportChannel &channel, bool sent)
+{
+    const std::vector<uint8_t> &data = sent ? channel.sent_packet() : channel.received_packet();
+    const TimeValue now = get_current_time();
+    m_transport_packet.clear();
+    m_transport_packet.set_time_ms(now.seconds * 1000 + now.microseconds / 1000);
+    m_transport_packet.set_counter(++m_transport_counter);
+    m_transport_packet.set_flags(VyrPacket::TimeValid | VyrPacket::CounterValid);
+    m_transport_packet.set_string_field(0, channel.channel_name().c_str());
+    m_transport_packet.set_int_field(1, sent ? channel.tx_id() : channel.rx_id());
+    m_transport_packet.set_int_field(2, sent ? channel.rx_id() : channel.tx_id());
+    m_transport_packet.set_int_field(3, uint32_t(data.size()));
+    m_transport_packet.set_data_field(4, data.data(), int(data.size()));
+    m_transport_source.notify_listeners(m_transport_packet);
 }
 
 // --- Prelude ------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 // hooks CanMessage, LinMessage, CanTpMessage, LinSynchError and LinWakeup,
 // and the interface's transport channels.
 #include "core/script_trigger.h"
+#include "core/vyr_packet.h"
 #include "interfaces/can/can_tp_channel.h"
 #include "interfaces/can/script_member_binding.h"
 
@@ -71,6 +72,11 @@ public:
     uint32_t handler_key(const VyrCanMessage &frame) const;
 
     VyrCanTpChannelList &tp_channels() { return m_tp_channels; }
+    // The "Transport Layer" packets: one per message a transport channel
+    // received or sent, with the channel's name, its identifiers (the sending
+    // node's first), the length and the data.
+    VyrPacketSource &transport_packets() { return m_transport_source; }
+    void add_transport_packet(const TransportChannel &channel, bool sent);
     // The handle of the next transport channel (handles count from 0).
     int next_tp_handle() { return m_next_tp_handle++; }
 
@@ -91,6 +97,10 @@ private:
     VyrCanIf *m_can;
     ScriptMemberBindings m_bindings;
     VyrCanTpChannelList m_tp_channels;
+    VyrPacketSource m_transport_source;
+    // Written on the receive loop's thread only.
+    VyrPacket m_transport_packet;
+    uint32_t m_transport_counter = 0;
     int m_next_tp_handle = 0;
     int32_t m_this_message = -1;
     int32_t m_this_can_tp_message = -1;

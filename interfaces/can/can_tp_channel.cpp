@@ -39,6 +39,7 @@ void VyrCanTpChannel::on_error(const char *text)
 
 void VyrCanTpChannel::packet_received()
 {
+    m_binding->add_transport_packet(*this, false);
     VyrSignalIf *can = m_binding->can();
     const int32_t address = m_binding->this_can_tp_message();
     if (message_hook && address >= 0) {
@@ -61,6 +62,7 @@ void VyrCanTpChannel::packet_received()
 
 void VyrCanTpChannel::packet_sent()
 {
+    m_binding->add_transport_packet(*this, true);
     if (transmit_notification) {
         transmit_notification->set_argument(uint32_t(handle));
         m_binding->can()->post_output(transmit_notification);

@@ -26,10 +26,12 @@ public:
     void on_error(const char *text) override;
 
 protected:
-    // The message hook gets the packet in this_can_tp_message, then the
-    // receive notification runs with the handle.
+    // The packet goes to the "Transport Layer" packets; the message hook
+    // gets it in this_can_tp_message, then the receive notification runs
+    // with the handle.
     void packet_received() override;
-    // The transmit notification runs with the handle.
+    // The packet goes to the "Transport Layer" packets; the transmit
+    // notification runs with the handle.
     void packet_sent() override;
 
 private:

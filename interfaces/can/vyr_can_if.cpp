@@ -779,6 +779,11 @@ int VyrCanIf::script_struct_type(const char *name, void *parser_context)
     return m_script_binding->script_struct_type(name, static_cast<ScriptCompiler *>(parser_context));
 }
 
+VyrPacketSource *VyrCanIf::packet_source(int) const
+{
+    return &m_script_binding->transport_packets();
+}
+
 void VyrCanIf::before_reload()
 {
     m_script_binding->tp_channels().delete_kind(VyrCanTpChannel::hook_channel);

@@ -75,6 +75,9 @@ public:
     int script_struct_type(const char *name, void *parser_context) override;
     // The transport channels of CanTpMessage hooks go before the script compiles again.
     void before_reload() override;
+    // The "Transport Layer" packets of the transport channels.
+    int packet_source_count() const override { return 1; }
+    VyrPacketSource *packet_source(int index) const override;
     // Reads as the base class does, and always succeeds.
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
     // A database signal's value goes into its message's send buffer.

@@ -6,6 +6,7 @@
 // test, and the J1939 view.
 #include "core/candb_cluster.h"
 #include "core/settings/qtb_config.h"
+#include "core/vyr_packet.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "description/dbc/dbc_file_io.h"
@@ -93,11 +94,6 @@ private:
     bool m_busy = false;
 };
 
-std::unique_ptr<TransportProtocol> make_loopback(TransportChannel *channel)
-{
-    return std::make_unique<LoopbackProtocol>(channel);
-}
-
 std::string hex(const uint8_t *data, int length)
 {
     static const char digits[] = "0123456789abcdef";
@@ -107,6 +103,36 @@ std::string hex(const uint8_t *data, int length)
         text += digits[data[i] & 15];
     }
     return text;
+}
+
+// The packets of a packet source, as field texts "name rx tx length data".
+class PacketRecorder : public VyrPacketListener
+{
+public:
+    void on_packet(const VyrPacket &packet) override
+    {
+        int length = 0;
+        const uint8_t *name = packet.field_data(0, &length);
+        const uint8_t *data = packet.field_data(4, &length);
+        char ids[64];
+        std::snprintf(ids, sizeof ids, " %x %x %u ", packet.field_int(1), packet.field_int(2), packet.field_int(3));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_packets.push_back(std::string(reinterpret_cast<const char *>(name)) + ids + hex(data, length));
+    }
+    std::vector<std::string> packets()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_packets;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_packets;
+};
+
+std::unique_ptr<TransportProtocol> make_loopback(TransportChannel *channel)
+{
+    return std::make_unique<LoopbackProtocol>(channel);
 }
 
 class CanScript : public can_test::CanFixture
@@ -490,6 +516,10 @@ TEST_F(CanScript, TransportChannelsRunTheirHooks)
                       "  closed_again = canTpClose (opened);\n"
                       "}\n"),
               0);
+    ASSERT_EQ(can->packet_source_count(), 1);
+    EXPECT_EQ(can->packet_source(0)->name(), "Transport Layer");
+    PacketRecorder packets;
+    can->packet_source(0)->add_listener(&packets);
     start(can);
     auto value = [&](const char *name) {
         VyrSignalIf::ScriptRunLock lock(*can);
@@ -525,6 +555,11 @@ TEST_F(CanScript, TransportChannelsRunTheirHooks)
     ASSERT_TRUE(node->receive(0x301, answer));
     EXPECT_EQ(hex(answer.data, 3), "020708");
     EXPECT_TRUE(wait_for("tx_note", 100));
+    // The packets of both directions, the sending node first.
+    const std::string channel = can->name() + "::LOOP_1";
+    EXPECT_EQ(packets.packets(),
+              (std::vector<std::string>{channel + " 300 301 3 070809", channel + " 301 300 2 0708"}));
+    can->packet_source(0)->remove_listener(&packets);
     unregister_transport_protocol("LOOP");
 }
 
