@@ -175,6 +175,13 @@ protected:
         return v ? runtime(can).machine()->data_int(int32_t(v->address)) : INT32_MIN;
     }
 
+    // The same while the interface's thread runs its script.
+    static int32_t running_int_of(VyrCanIf *can, const char *name)
+    {
+        VyrSignalIf::ScriptRunLock lock(*can);
+        return int_of(can, name);
+    }
+
     static double double_of(VyrCanIf *can, const char *name)
     {
         ScriptVariable *v = variable(can, name);
@@ -521,10 +528,7 @@ TEST_F(CanScript, TransportChannelsRunTheirHooks)
     PacketRecorder packets;
     can->packet_source(0)->add_listener(&packets);
     start(can);
-    auto value = [&](const char *name) {
-        VyrSignalIf::ScriptRunLock lock(*can);
-        return int_of(can, name);
-    };
+    auto value = [can](const char *name) { return running_int_of(can, name); };
     auto wait_for = [&](const char *name, int wanted) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (value(name) != wanted && std::chrono::steady_clock::now() < end)
@@ -818,10 +822,7 @@ TEST_F(CanScript, FramesFromTheBusRunTheirHandlers)
     node->send(0x100, VyrCanMessage::Extended, {1});
     node->send(0x1F0, 0, std::vector<uint8_t>(payload, payload + 8));
     node->send(0, VyrCanMessage::ErrorFrame, {});
-    auto value = [&](const char *name) {
-        VyrSignalIf::ScriptRunLock lock(*can);
-        return int_of(can, name);
-    };
+    auto value = [can](const char *name) { return running_int_of(can, name); };
     EXPECT_TRUE(can_test::eventually([&] { return value("any") == 3 && value("errors") == 1; }))
         << value("any") << " " << value("errors");
     EXPECT_EQ(value("by_number"), 0x42);
