@@ -34,6 +34,16 @@ public:
             Qt::QueuedConnection);
     }
 
+    // Removes every row.
+    void clear()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_rows.clear();
+        }
+        QListWidget::clear();
+    }
+
     bool copy_all_messages_to_file(const QString &file_name)
     {
         QFile file(file_name);

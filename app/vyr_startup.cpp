@@ -12,6 +12,9 @@
 #include "core/settings/qtb_config.h"
 #include "core/vyr_app_globals.h"
 #include "core/vyr_env_var_list.h"
+#include "core/vyr_global_accel.h"
+#include "core/vyr_question.h"
+#include "core/widgets/vyr_message_box_question.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if_type.h"
@@ -164,6 +167,8 @@ void VyrProcess::delete_global_lists()
     VyrTriggerList::set_instance(nullptr);
     delete VyrTriggerCondList::instance();
     VyrTriggerCondList::set_instance(nullptr);
+    delete VyrGlobalAccel::instance();
+    VyrGlobalAccel::set_instance(nullptr);
     delete VyrEnvVarList::instance();
     VyrEnvVarList::set_instance(nullptr);
 }
@@ -262,6 +267,7 @@ int VyrProcess::run(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setStyle(new VyrWindowsStyle());
+    set_vyr_question_function(vyr_message_box_question);
 
     state.help_language = settings_store().read_number("OnlineHelpLanguage", 0);
 
