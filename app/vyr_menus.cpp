@@ -249,7 +249,9 @@ void VyrMain::build_toolbar()
         addToolBar(Qt::TopToolBarArea, tool_bar);
         connect(tool_bar, &QToolBar::visibilityChanged, this, &VyrMain::build_toolbar);
     }
-    tool_bar->clear();
+    // The tool bar owns its buttons' actions and separators; deleting an
+    // action deletes its button.
+    qDeleteAll(tool_bar->actions());
     auto add_button = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip, const QString &label) {
         auto *button = new QToolButton(tool_bar);
         button->setObjectName(QLatin1String(name));
