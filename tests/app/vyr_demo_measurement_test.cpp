@@ -1,0 +1,121 @@
+// The demo's configuration measured by the real main window on the vrbus
+// daemon, which the CAN types' start-up hooks start as the program does:
+// start, frames of its CAN interface read by a second handle on the bus,
+// stop.
+#include "app/vyr_main.h"
+#include "app/vyr_rt_log_stand_in.h"
+#include "core/settings/qtb_config.h"
+#include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
+#include "interfaces/can/vyr_can_if.h"
+#include "interfaces/hardware/can_hw_channel_info.h"
+#include "platform/service_manager.h"
+#include "tests/interfaces/hw_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr const char *demo_channel = "Virtual #1 (Channel 1)";
+
+class CanTypesEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        dirs = std::make_unique<hw_test::PrivateDirectories>();
+        CANhwProviderVindra *provider = hw_test::vindra_provider();
+        ASSERT_NE(provider, nullptr);
+        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
+    }
+    void TearDown() override
+    {
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
+        EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
+    }
+
+private:
+    std::unique_ptr<hw_test::PrivateDirectories> dirs;
+};
+
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
+
+QStringList rows(VyrMain &window, const QString &path)
+{
+    window.message_window->copy_all_messages_to_file(path);
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
+{
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    add_running_trigger(&triggers);
+    const QString previous_directory = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo")));
+    QTemporaryDir scratch;
+    const QString rows_file = scratch.filePath("rows.txt");
+    {
+        VyrMain window;
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        QtbConfig config("demo.vyr");
+        config.read();
+        ASSERT_TRUE(window.load_configuration(&config));
+        auto *can = dynamic_cast<VyrCanIf *>(get_first_signal_if());
+        ASSERT_NE(can, nullptr);
+
+        // A second handle on the demo's channel, as another program would hold it.
+        const int info = CANhwChannelInfoList::global().find_channel_info(demo_channel);
+        ASSERT_GE(info, 0);
+        std::unique_ptr<CANhwChannel> listener = CANhwChannelInfoList::global().make_channel(info);
+        ASSERT_EQ(listener->open(false), canhwSuccess);
+        ASSERT_EQ(listener->set_channel_index(2), canhwSuccess);
+        ASSERT_EQ(listener->set_bus_params(500000, 5, 2, 1, 1, 0), canhwSuccess);
+        ASSERT_EQ(listener->buson(), canhwSuccess);
+
+        window.start();
+        ASSERT_TRUE(window.measurement_running) << rows(window, rows_file).join('\n').toStdString();
+        EXPECT_TRUE(can->thread_running());
+        EXPECT_NE(triggers.find("Running")->state(), 0);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return rows(window, rows_file).filter("Demo script started.").size() == 1; }, 5000));
+
+        for (uint8_t n = 0; n < 3; ++n) {
+            VyrCanMessage frame;
+            frame.id = 0x100 + n;
+            frame.dlc = 1;
+            frame.data[0] = n;
+            ASSERT_EQ(can->channel()->write(frame), canhwSuccess);
+        }
+        std::vector<uint32_t> seen;
+        platform::WaitHandle event;
+        listener->get_event_handle(&event);
+        for (int attempt = 0; attempt < 40 && seen.size() < 3; ++attempt) {
+            VyrCanMessage received;
+            if (listener->read_can_message(&received) == canhwSuccess)
+                seen.push_back(received.id);
+            else
+                platform::wait_any({event}, 250);
+        }
+        EXPECT_EQ(seen, std::vector<uint32_t>({0x100, 0x101, 0x102}));
+
+        window.stop();
+        EXPECT_FALSE(window.measurement_running);
+        EXPECT_FALSE(can->thread_running());
+        EXPECT_EQ(can->channel(), nullptr);
+        listener->close();
+    }
+    QDir::setCurrent(previous_directory);
+    VyrTriggerList::set_instance(nullptr);
+}
