@@ -9,7 +9,6 @@
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
-#include "platform/service_manager.h"
 #include "tests/interfaces/hw_test_support.h"
 
 #include <QDir>
@@ -22,30 +21,7 @@ namespace {
 
 constexpr const char *demo_channel = "Virtual #1 (Channel 1)";
 
-class CanTypesEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        dirs = std::make_unique<hw_test::PrivateDirectories>();
-        CANhwProviderVindra *provider = hw_test::vindra_provider();
-        ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
-    }
-    void TearDown() override
-    {
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
-        EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
-    }
-
-private:
-    std::unique_ptr<hw_test::PrivateDirectories> dirs;
-};
-
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new hw_test::VirtualBusEnvironment);
 
 QStringList rows(VyrMain &window, const QString &path)
 {

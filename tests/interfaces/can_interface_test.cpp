@@ -32,29 +32,15 @@ constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
 
 // The CAN types' start-up hooks prepare the providers once (the first one
 // starts the daemon), their exit hooks remove it once.
-class CanTypesEnvironment : public ::testing::Environment
+class CanTypesEnvironment : public hw_test::VirtualBusEnvironment
 {
 public:
     void SetUp() override
     {
-        dirs_ = std::make_unique<hw_test::PrivateDirectories>();
-        CANhwProviderVindra *provider = hw_test::vindra_provider();
-        ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
+        VirtualBusEnvironment::SetUp();
         ASSERT_TRUE(platform::ServiceManager::instance().started_here("vrbus"));
         ASSERT_EQ(CANhwChannelInfoList::global().find_channel_info(virtual_channel), 0);
     }
-    void TearDown() override
-    {
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
-        EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
-    }
-
-private:
-    std::unique_ptr<hw_test::PrivateDirectories> dirs_;
 };
 
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);

@@ -3,9 +3,11 @@
 // directories, the Vindra provider of the global list started on the real
 // vrbus daemon, a receive queue filled by hand, and a peer process that holds
 // a channel open.
+#include "core/vyr_signal_if_type.h"
 #include "interfaces/hardware/can_hw_provider.h"
 #include "interfaces/hardware/can_hw_provider_vindra.h"
 #include "interfaces/hardware/canio_device.h"
+#include "platform/service_manager.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <poll.h>
 #include <spawn.h>
+#include <memory>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -151,6 +154,32 @@ public:
 private:
     uint8_t *queue_;
     std::vector<uint8_t *> pending_;
+};
+
+// For a whole test program: private directories, and the CAN types' start-up
+// hooks, which start the vrbus daemon with its virtual channels through the
+// Vindra provider as the program does; their exit hooks remove it.
+class VirtualBusEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        m_dirs = std::make_unique<PrivateDirectories>();
+        CANhwProviderVindra *provider = vindra_provider();
+        ASSERT_NE(provider, nullptr);
+        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
+    }
+    void TearDown() override
+    {
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
+        EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
+    }
+
+private:
+    std::unique_ptr<PrivateDirectories> m_dirs;
 };
 
 } // namespace hw_test

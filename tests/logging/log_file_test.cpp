@@ -356,26 +356,7 @@ TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
 
 constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
 
-// The CAN type's start-up hook starts the vrbus daemon with its virtual
-// channels, as the program does; its exit hook removes it.
-class VirtualBusEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        m_dirs = std::make_unique<hw_test::PrivateDirectories>();
-        CANhwProviderVindra *provider = hw_test::vindra_provider();
-        ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        ASSERT_EQ(call_start_up_hook(find_signal_if_type("CAN")), 0);
-    }
-    void TearDown() override { EXPECT_EQ(call_exit_hook(find_signal_if_type("CAN")), 0); }
-
-private:
-    std::unique_ptr<hw_test::PrivateDirectories> m_dirs;
-};
-
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new VirtualBusEnvironment);
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new hw_test::VirtualBusEnvironment);
 
 bool wait_until(const std::function<bool()> &condition)
 {
