@@ -8,25 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-namespace {
-VyrApplicationEventWatcher *g_watcher = nullptr;
-}
-
-VyrApplicationEventWatcher::VyrApplicationEventWatcher(QObject *parent) : QObject(parent)
-{
-    g_watcher = this;
-}
-
-VyrApplicationEventWatcher::~VyrApplicationEventWatcher()
-{
-    if (g_watcher == this)
-        g_watcher = nullptr;
-}
-
-VyrApplicationEventWatcher *VyrApplicationEventWatcher::instance()
-{
-    return g_watcher;
-}
+VyrApplicationEventWatcher::VyrApplicationEventWatcher(QObject *parent) : QObject(parent) {}
 
 bool VyrApplicationEventWatcher::eventFilter(QObject *receiver, QEvent *event)
 {

@@ -10,10 +10,6 @@ class VyrApplicationEventWatcher : public QObject
 
 public:
     explicit VyrApplicationEventWatcher(QObject *parent);
-    ~VyrApplicationEventWatcher() override;
-
-    // The program's watcher, set by the main window (null before and after).
-    static VyrApplicationEventWatcher *instance();
 
     // Set at measurement start and cleared at stop.
     bool enabled = false;

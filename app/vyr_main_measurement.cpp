@@ -125,7 +125,7 @@ void VyrMain::start()
     const platform::TimeAdjustment adjustment = platform::time_adjustment();
     debug_trace("VyrMain::start: GetSystemTimeAdjustment ()-> %d, time_adjustment=%u, time_increment=%u, "
                 "time_adjustment_disabled=%u",
-                adjustment.result, adjustment.tick_us + adjustment.frequency_ppm, adjustment.tick_us,
+                adjustment.result, adjustment.frequency_ppm, adjustment.tick_us,
                 adjustment.adjustment_off);
     if (!settings_store().read_bool("DisableMemoryOptimization", false))
         platform::lock_code_mappings();

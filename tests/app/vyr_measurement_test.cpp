@@ -338,7 +338,7 @@ TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
 TEST_F(Measurement, CompileReportsTheFirstFailureOrSuccess)
 {
     add(0, 0, false, true, "a.vys");
-    add(1, 2, false, true, "b.vys");
+    VyrSignalIf *failing = add(1, 2, false, true, "b.vys");
     add(2, 0, false, true, "c.vys");
     window->log_message_info("old line\n");
     window->compile();
@@ -346,6 +346,13 @@ TEST_F(Measurement, CompileReportsTheFirstFailureOrSuccess)
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].text, "Reload/Compile failed !\nSee the message window for more information.");
     EXPECT_TRUE(rows().isEmpty()); // compile clears the message window first
+
+    delete failing;
+    questions.clear();
+    window->compile();
+    EXPECT_EQ(rows(), QStringList({"Reload/Compile was successful."}));
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].title, "Info");
 }
 
 namespace {
