@@ -124,6 +124,7 @@ void VyrMain::build_central_area()
     setCentralWidget(central);
 
     connect(workspace_tab_bar, &QTabBar::currentChanged, this, &VyrMain::workspace_selected);
+    connect(current_workspace, &VyrWorkspace::right_button_pressed, this, &VyrMain::display_workspace_context_menu);
 }
 
 void VyrMain::build_message_area()

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -495,4 +496,21 @@ TEST_F(Measurement, KeysTypedIntoALineEditNeverReachTheAccelerators)
     EXPECT_EQ(fired, 1);
     QTest::keyClick(window->workspace_tab_bar, Qt::Key_Escape);
     EXPECT_FALSE(window->measurement_running);
+}
+
+TEST_F(Measurement, TheWorkspaceContextMenuOffersNoDeletingOfTheDefaultWorkspace)
+{
+    show_active();
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!popup)
+            return;
+        shown = texts(popup);
+        popup->close();
+    });
+    QTest::mouseClick(window->current_workspace->viewport(), Qt::RightButton);
+    EXPECT_EQ(shown, QStringList({"Tile", "Cascade", "Standard Layout", "-", "Create new Workspace",
+                                  "Rename current Workspace", "Delete current Workspace (off)", "-",
+                                  "Create Window"}));
 }
