@@ -123,7 +123,8 @@ public:
     // The repeating timer of a delayed start or restart, 0 when none.
     int countdown_timer = 0;
 
-    // How the PC is shut down (0 halt, 1 power off, 2 reboot); tests replace it.
+    // How the PC is shut down (0 halt, 1 power off, 2 reboot): logind's
+    // request unless a test replaced it (an empty function restores it).
     using ShutdownFunction = std::function<int(int mode)>;
     static void set_shutdown_function(ShutdownFunction function);
 

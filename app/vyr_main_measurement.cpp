@@ -21,7 +21,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QProcess>
 #include <QThread>
 #include <QTimerEvent>
 
@@ -35,10 +34,7 @@ constexpr int restart_step_s = 1;
 
 VyrMain::ShutdownFunction &shutdown_function()
 {
-    static VyrMain::ShutdownFunction function = [](int mode) {
-        static const char *const commands[] = {"halt", "poweroff", "reboot"};
-        return QProcess::execute(QStringLiteral("systemctl"), {QString::fromLatin1(commands[mode])});
-    };
+    static VyrMain::ShutdownFunction function = request_system_shutdown;
     return function;
 }
 
@@ -51,7 +47,7 @@ QString now_text()
 
 void VyrMain::set_shutdown_function(ShutdownFunction function)
 {
-    shutdown_function() = std::move(function);
+    shutdown_function() = function ? std::move(function) : request_system_shutdown;
 }
 
 void VyrMain::for_each_by_ascending_rank(const std::function<void(VyrSignalIf *)> &operation)

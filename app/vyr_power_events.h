@@ -1,7 +1,9 @@
 #pragma once
-// The system's suspend and resume notices: logind's PrepareForSleep signal
-// on the system bus, turned into the power event codes the main window
-// handles. Without a system bus there are no power events (one debug line).
+// The system's power on the system bus, where logind serves it: its suspend
+// and resume notices (the PrepareForSleep signal), turned into the power
+// event codes the main window handles, and the requests to halt, power off
+// or reboot the machine. Without a system bus there are no power events
+// (one debug line) and the requests fail.
 #include <QObject>
 
 class VyrPowerEvents : public QObject
@@ -26,3 +28,7 @@ private slots:
 private:
     bool m_watching = false;
 };
+
+// Asks logind to halt (mode 0), power off (1) or reboot (2) the machine, not
+// interactively; 0 when it took the request, -1 otherwise.
+int request_system_shutdown(int mode);

@@ -6,6 +6,7 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
+#include "app/vyr_power_events.h"
 #include "app/vyr_rt_log_stand_in.h"
 #include "core/settings/qtb_config.h"
 #include "core/vyr_custom_event.h"
@@ -35,6 +36,15 @@
 namespace {
 
 std::vector<std::string> g_calls;
+
+// No system bus for this program, also when it runs outside CTest: no power
+// events, and no shutdown request could reach a real logind.
+class NoSystemBus : public ::testing::Environment
+{
+public:
+    void SetUp() override { qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/vyr-test-system-bus"); }
+};
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new NoSystemBus);
 
 // A real interface whose rank, check result and hardware failure come from
 // its configuration group ("rank", "check", "fail").
@@ -185,6 +195,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
                             "timer 5",         "startup 0",     "startup 5",     "startup 5",  "go_online 0",
                             "go_online 5",     "go_online 5",   "start 0",       "start 5",    "start 5"}));
     EXPECT_TRUE(VyrGlobalAccel::instance()->enabled());
+    EXPECT_FALSE(window->power_events->watching());
 
     g_calls.clear();
     QTest::keyClick(key_target(), Qt::Key_Escape);

@@ -1,13 +1,15 @@
-// Suspend and resume notices from logind, played by python3-dbusmock's
-// logind template on a private bus that this test program takes as its
+// Suspend and resume notices from logind and the shutdown requests to it,
+// played by python3-dbusmock's logind template on a private bus that this test program takes as its
 // system bus (it never reaches the machine's own logind).
 #include "app/vyr_main.h"
 #include "app/vyr_power_events.h"
 #include "app/vyr_rt_log_stand_in.h"
+#include "core/vyr_custom_event.h"
 #include "core/vyr_signal_if_type.h"
 #include "tests/core/signal_if_test_support.h"
 
 #include <QDBusConnection>
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFile>
@@ -72,6 +74,35 @@ void emit_prepare_for_sleep(bool start)
     ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << reply.errorMessage().toStdString();
 }
 
+QDBusMessage call_mock(const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.login1", "/org/freedesktop/login1",
+                                                       "org.freedesktop.DBus.Mock", method);
+    call.setArguments(arguments);
+    return QDBusConnection::systemBus().call(call);
+}
+
+// How often logind's manager method was called.
+int calls_of(const QString &method)
+{
+    const QDBusMessage reply = call_mock("GetMethodCalls", {method});
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return -1;
+    const QDBusArgument calls = reply.arguments().at(0).value<QDBusArgument>();
+    int count = 0;
+    calls.beginArray();
+    while (!calls.atEnd()) {
+        quint64 time = 0;
+        QVariantList arguments;
+        calls.beginStructure();
+        calls >> time >> arguments;
+        calls.endStructure();
+        ++count;
+    }
+    calls.endArray();
+    return count;
+}
+
 class SleepyInterface : public vyr_test::TestInterface
 {
 public:
@@ -114,4 +145,19 @@ TEST(PowerEvents, SuspendStopsTheMeasurementAndResumeDoesNotRestartIt)
     ASSERT_TRUE(QTest::qWaitFor([&] { return read_rows() && rows.contains("System resumed"); }, 10000));
     EXPECT_FALSE(window.measurement_running);
     delete get_first_signal_if();
+}
+
+TEST(PowerEvents, ShutdownRequestsGoToLogindWithoutAskingTheUser)
+{
+    // The template has no Halt; logind has.
+    ASSERT_EQ(call_mock("AddMethod", {"org.freedesktop.login1.Manager", "Halt", "b", "", ""}).type(),
+              QDBusMessage::ReplyMessage);
+    VyrMain window;
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    for (uint32_t mode : {0u, 2u, 1u, 3u})
+        post_vyr_event(&window, new VyrCustomEvent(vyr_event_shutdown, mode));
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(calls_of("Halt"), 1);
+    EXPECT_EQ(calls_of("Reboot"), 1);
+    EXPECT_EQ(calls_of("PowerOff"), 1);
 }
