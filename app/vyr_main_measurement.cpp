@@ -344,7 +344,7 @@ void VyrMain::customEvent(QEvent *event)
             message_window->clear();
         break;
     case vyr_event_select_workspace:
-        if (int(custom->word1()) < workspace_tab_bar->count())
+        if (custom->word1() < uint32_t(workspace_tab_bar->count()))
             workspace_tab_bar->setCurrentIndex(int(custom->word1()));
         break;
     }

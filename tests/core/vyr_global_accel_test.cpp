@@ -107,6 +107,16 @@ TEST_F(AccelFixture, SetKeyMovesTheItemAndNoKeyTakesItOff)
     EXPECT_EQ(fired, std::vector<std::string>({"other 53"}));
 }
 
+TEST_F(AccelFixture, AnItemDeletedByAnEarlierReceiverDoesNotFire)
+{
+    auto *later = new VyrGlobalAccelItem(&table, 'D');
+    QObject::connect(later, &VyrGlobalAccelItem::activated, [this](unsigned) { fired.push_back("later"); });
+    VyrGlobalAccelItem *first = add("first", 'D');
+    QObject::connect(first, &VyrGlobalAccelItem::activated, [later](unsigned) { delete later; });
+    EXPECT_TRUE(table.handle_key('D', 0));
+    EXPECT_EQ(fired, std::vector<std::string>({"first 44"}));
+}
+
 TEST(VyrGlobalAccel, ItemsOutliveTheirTableDetached)
 {
     auto table = std::make_unique<VyrGlobalAccel>(VyrGlobalAccel::program_bucket_count);
