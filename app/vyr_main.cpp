@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include <QTcpSocket>
 #include <QTimerEvent>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -97,6 +98,10 @@ VyrMain::VyrMain(QWidget *parent)
 
 VyrMain::~VyrMain()
 {
+    // Hiding the tool bar while the widgets go would rebuild it in a window
+    // that is no longer there.
+    if (tool_bar)
+        disconnect(tool_bar, nullptr, this, nullptr);
     delete accel_stop;
     delete_interfaces();
     set_main_timer_wheel(nullptr);
