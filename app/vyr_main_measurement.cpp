@@ -7,7 +7,6 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_application_event_watcher.h"
 #include "app/vyr_power_events.h"
-#include "app/vyr_rt_log_stand_in.h"
 #include "app/vyr_main_widgets.h"
 #include "core/settings/debug_trace.h"
 #include "core/timer_wheel.h"
@@ -18,6 +17,8 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "platform/process_tuning.h"
+#include "windows/packet/vyr_packet_display.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -129,6 +130,8 @@ void VyrMain::start()
     debug_trace("VyrMain::start: timeBeginPeriod () -> %d", platform::set_timer_slack_ns(1));
 
     timer_wheel->set_time(0);
+    // Rows carry the measurement time while it runs.
+    message_window->set_time_source([wheel = timer_wheel] { return wheel->current_time(); });
 
     bool timer_given = false;
     for_each_by_ascending_rank([this, &timer_given](VyrSignalIf *interface) {
@@ -189,7 +192,7 @@ void VyrMain::stop()
     for (VyrSignalIf *interface = get_first_signal_if(); interface; interface = interface->next())
         interface->clear_signal_listeners();
     log_message_info(tr("%1: measurement stopped.").arg(now_text()) + QLatin1Char('\n'));
-
+    message_window->set_time_source(nullptr);
     measurement_running = false;
     if (event_watcher)
         event_watcher->enabled = false;
@@ -338,6 +341,8 @@ void VyrMain::customEvent(QEvent *event)
     case vyr_event_save_log:
         if (!message_window)
             break;
+        // The window takes rows on its timer: the file gets those logged until now.
+        message_window->display()->update();
         if (custom->word1() == 1 || custom->word1() == 2)
             message_window->copy_all_messages_to_file(custom->text());
         if (custom->word1() == 2 || custom->word1() == 3)

@@ -7,7 +7,7 @@
 #include "app/settings_store.h"
 #include "app/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
-#include "app/vyr_rt_log_stand_in.h"
+#include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"

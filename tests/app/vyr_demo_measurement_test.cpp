@@ -3,13 +3,14 @@
 // start, frames of its CAN interface read by a second handle on the bus,
 // stop.
 #include "app/vyr_main.h"
-#include "app/vyr_rt_log_stand_in.h"
 #include "core/settings/qtb_config.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
-#include "tests/interfaces/hw_test_support.h"
+#include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
+#include "windows/packet/vyr_packet_display.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,16 +20,19 @@
 
 namespace {
 
-constexpr const char *demo_channel = "Virtual #1 (Channel 1)";
+using can_test::virtual_channel;
 
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new hw_test::VirtualBusEnvironment);
-
+// The texts of the message window's rows ("counter<TAB>time<TAB>text").
 QStringList rows(VyrMain &window, const QString &path)
 {
+    window.message_window->display()->update();
     window.message_window->copy_all_messages_to_file(path);
     QFile file(path);
     file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QStringList texts;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        texts << line.section('\t', 2).trimmed();
+    return texts;
 }
 
 } // namespace
@@ -52,7 +56,7 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         ASSERT_NE(can, nullptr);
 
         // A second handle on the demo's channel, as another program would hold it.
-        const int info = CANhwChannelInfoList::global().find_channel_info(demo_channel);
+        const int info = CANhwChannelInfoList::global().find_channel_info(virtual_channel);
         ASSERT_GE(info, 0);
         std::unique_ptr<CANhwChannel> listener = CANhwChannelInfoList::global().make_channel(info);
         ASSERT_EQ(listener->open(false), canhwSuccess);

@@ -7,7 +7,6 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_power_events.h"
-#include "app/vyr_rt_log_stand_in.h"
 #include "core/settings/qtb_config.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_global_accel.h"
@@ -15,6 +14,8 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "tests/core/signal_if_test_support.h"
+#include "windows/packet/vyr_packet_display.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -154,13 +155,19 @@ protected:
         return focus ? focus : window.get();
     }
 
+    // The texts of the message window's rows ("counter<TAB>time<TAB>text"),
+    // after it took what was logged.
     QStringList rows()
     {
+        window->message_window->display()->update();
         const QString path = dir.filePath("rows.txt");
         EXPECT_TRUE(window->message_window->copy_all_messages_to_file(path));
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QStringList texts;
+        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+            texts << line.section('\t', 2).trimmed();
+        return texts;
     }
 
     bool running_set() { return triggers.find("Running")->state() != 0; }

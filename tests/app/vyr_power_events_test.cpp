@@ -3,10 +3,11 @@
 // system bus (it never reaches the machine's own logind).
 #include "app/vyr_main.h"
 #include "app/vyr_power_events.h"
-#include "app/vyr_rt_log_stand_in.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_signal_if_type.h"
 #include "tests/core/signal_if_test_support.h"
+#include "windows/packet/vyr_packet_display.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDBusConnection>
 #include <QDBusArgument>
@@ -129,10 +130,13 @@ TEST(PowerEvents, SuspendStopsTheMeasurementAndResumeDoesNotRestartIt)
     auto read_rows = [&window, &rows] {
         QTemporaryDir dir;
         const QString path = dir.filePath("rows.txt");
+        window.message_window->display()->update();
         window.message_window->copy_all_messages_to_file(path);
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        rows.clear();
+        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+            rows << line.section('\t', 2).trimmed();
         return true;
     };
 

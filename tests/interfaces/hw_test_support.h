@@ -3,24 +3,23 @@
 // directories, the Vindra provider of the global list started on the real
 // vrbus daemon, a receive queue filled by hand, and a peer process that holds
 // a channel open.
-#include "core/vyr_signal_if_type.h"
 #include "interfaces/hardware/can_hw_provider.h"
 #include "interfaces/hardware/can_hw_provider_vindra.h"
 #include "interfaces/hardware/canio_device.h"
-#include "platform/service_manager.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <spawn.h>
-#include <memory>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -85,6 +84,47 @@ inline CANhwProviderVindra *vindra_provider()
             return vindra;
     return nullptr;
 }
+
+// A vrbus daemon of this test alone: a child process in private directories,
+// with the Vindra provider of the global list prepared on it and its channels
+// listed. kill() ends the daemon as a crash would.
+class OwnDaemon
+{
+public:
+    OwnDaemon()
+    {
+        pid_ = spawn_vrbus(dirs_.scratch_path("notify"));
+        provider_ = vindra_provider();
+        if (pid_ <= 0 || !provider_)
+            return;
+        provider_->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        if (provider_->initialize_driver() != 0)
+            return;
+        CANhwProviderList::global().enumerate_all_channels();
+        ready_ = true;
+    }
+    ~OwnDaemon()
+    {
+        if (ready_)
+            provider_->uninitialize_driver();
+        kill();
+    }
+    bool ready() const { return ready_; }
+    void kill()
+    {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    PrivateDirectories dirs_;
+    pid_t pid_ = -1;
+    CANhwProviderVindra *provider_ = nullptr;
+    bool ready_ = false;
+};
 
 // The environment variable that makes a test program a peer process.
 constexpr const char *peer_variable = "VYR_HW_TEST_PEER";
@@ -154,32 +194,6 @@ public:
 private:
     uint8_t *queue_;
     std::vector<uint8_t *> pending_;
-};
-
-// For a whole test program: private directories, and the CAN types' start-up
-// hooks, which start the vrbus daemon with its virtual channels through the
-// Vindra provider as the program does; their exit hooks remove it.
-class VirtualBusEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        m_dirs = std::make_unique<PrivateDirectories>();
-        CANhwProviderVindra *provider = vindra_provider();
-        ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
-    }
-    void TearDown() override
-    {
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
-        EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
-    }
-
-private:
-    std::unique_ptr<PrivateDirectories> m_dirs;
 };
 
 } // namespace hw_test

@@ -4,7 +4,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
-#include "../interfaces/hw_test_support.h"
+#include "../interfaces/can_test_support.h" // runs the vrbus daemon around the program
 #include "logging_test_support.h"
 #include "test_support.h"
 #include "windows/logging/ascii_log_file.h"
@@ -354,9 +354,7 @@ TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
     EXPECT_EQ(closed, LogFile::WriteError);
 }
 
-constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
-
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new hw_test::VirtualBusEnvironment);
+using can_test::virtual_channel;
 
 bool wait_until(const std::function<bool()> &condition)
 {
