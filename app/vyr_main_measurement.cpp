@@ -122,8 +122,7 @@ void VyrMain::start()
     const platform::TimeAdjustment adjustment = platform::time_adjustment();
     debug_trace("VyrMain::start: GetSystemTimeAdjustment ()-> %d, time_adjustment=%u, time_increment=%u, "
                 "time_adjustment_disabled=%u",
-                adjustment.result, adjustment.frequency_ppm, adjustment.tick_us,
-                adjustment.adjustment_off);
+                adjustment.result, adjustment.frequency_ppm, adjustment.tick_us, adjustment.adjustment_off);
     if (!settings_store().read_bool("DisableMemoryOptimization", false))
         platform::lock_code_mappings();
     m_saved_timer_slack = platform::timer_slack_ns();
@@ -228,7 +227,8 @@ void VyrMain::communication_failed(const QString &reason)
     stop();
     communication_failure_reported = true;
     log_message_error(QStringLiteral("Communication with target broken, reason: %1\n").arg(reason));
-    vyr_ask_question(this, QStringLiteral("Error"), QStringLiteral("Communication with target broken\nReason: %1").arg(reason),
+    vyr_ask_question(this, QStringLiteral("Error"),
+                     QStringLiteral("Communication with target broken\nReason: %1").arg(reason),
                      {QStringLiteral("OK")});
 }
 
@@ -271,11 +271,11 @@ void VyrMain::start_countdown(int step_seconds, int remaining_seconds)
 
 void VyrMain::countdown_tick()
 {
-    m_countdown_remaining =
-        m_countdown_remaining > m_countdown_step ? m_countdown_remaining - m_countdown_step : 0;
+    m_countdown_remaining = m_countdown_remaining > m_countdown_step ? m_countdown_remaining - m_countdown_step : 0;
     if (!measurement_running && m_countdown_remaining > 0) {
-        log_message_warning(tr("Remaining time until start of measurement: %1 seconds ....").arg(m_countdown_remaining) +
-                            QLatin1Char('\n'));
+        log_message_warning(
+            tr("Remaining time until start of measurement: %1 seconds ....").arg(m_countdown_remaining) +
+            QLatin1Char('\n'));
         return;
     }
     if (!measurement_running)

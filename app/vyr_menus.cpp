@@ -91,7 +91,8 @@ void VyrMain::build_menus()
 
     menu_measure = menuBar()->addMenu(tr("&Measure"));
     menu_measure->setObjectName(QStringLiteral("menu_measure"));
-    id_compile = with_shortcut(menu_measure->addAction(tr("&Compile"), this, &VyrMain::compile), QKeySequence(Qt::Key_F8));
+    id_compile =
+        with_shortcut(menu_measure->addAction(tr("&Compile"), this, &VyrMain::compile), QKeySequence(Qt::Key_F8));
     id_start = with_shortcut(menu_measure->addAction(tr("&Start"), this, &VyrMain::start), QKeySequence(Qt::Key_F5));
     id_stop = with_shortcut(menu_measure->addAction(tr("Sto&p"), this, &VyrMain::stop), QKeySequence(Qt::Key_F6));
     id_stop->setEnabled(false);
@@ -126,11 +127,13 @@ void VyrMain::build_menus()
     connect_to_slot(menu_help->addAction(tr("&Contents")), SIGNAL(triggered()), "help_contents()");
     connect_to_slot(menu_help->addAction(tr("&About...")), SIGNAL(triggered()), "info()");
 
+    // clang-format off
     const std::pair<QAction *, const char *> named_actions[] = {
         {id_new, "id_new"},         {id_open, "id_open"},         {id_save, "id_save"},
         {id_save_as, "id_save_as"}, {id_exit, "id_exit"},         {id_compile, "id_compile"},
         {id_start, "id_start"},     {id_stop, "id_stop"},         {id_create_workspace, "id_create_workspace"},
         {id_rename_workspace, "id_rename_workspace"}, {id_delete_workspace, "id_delete_workspace"}};
+    // clang-format on
     for (const auto &[action, name] : named_actions)
         action->setObjectName(QLatin1String(name));
 }
@@ -262,8 +265,8 @@ void VyrMain::build_toolbar()
         tool_bar->addWidget(button);
         return button;
     };
-    button_new = add_button("button_new", QStyle::SP_FileIcon, tr("<p><h3>New</h3>Create new configuration.</p>"),
-                            tr("New"));
+    button_new =
+        add_button("button_new", QStyle::SP_FileIcon, tr("<p><h3>New</h3>Create new configuration.</p>"), tr("New"));
     connect_to_slot(button_new, SIGNAL(clicked()), "new_configuration()");
     button_open = add_button("button_open", QStyle::SP_DialogOpenButton,
                              tr("<p><h3>Load</h3>Load saved configuration from disk.</p>"), tr("Open"));
@@ -272,19 +275,19 @@ void VyrMain::build_toolbar()
                              tr("<p><h3>Save</h3>Save configuration to disk.</p>"), tr("Save"));
     connect_to_slot(button_save, SIGNAL(clicked()), "save_configuration()");
     tool_bar->addSeparator();
-    button_interfaces = add_button("button_interfaces", QStyle::SP_ComputerIcon,
-                                   tr("<p><h3>Interfaces</h3>Displays the list of hardware interfaces.</p>"),
-                                   tr("Interfaces"));
+    button_interfaces =
+        add_button("button_interfaces", QStyle::SP_ComputerIcon,
+                   tr("<p><h3>Interfaces</h3>Displays the list of hardware interfaces.</p>"), tr("Interfaces"));
     connect_to_slot(button_interfaces, SIGNAL(clicked()), "show_module_list()");
     setToolButtonStyle(settings_store().read_bool("DontShowToolbuttonLabels", false) ? Qt::ToolButtonIconOnly
-                                                                                      : Qt::ToolButtonTextUnderIcon);
+                                                                                     : Qt::ToolButtonTextUnderIcon);
     for (QToolButton *button : {button_new, button_open, button_save, button_interfaces})
         button->setToolButtonStyle(toolButtonStyle());
     tool_bar->addSeparator();
     tool_bar->addSeparator();
-    button_clear = add_button("button_clear", QStyle::SP_DialogResetButton,
-                              tr("<p><h3>Clear Message Window</h3>Clear the contents of the message window.</p>"),
-                              tr("Clear"));
+    button_clear =
+        add_button("button_clear", QStyle::SP_DialogResetButton,
+                   tr("<p><h3>Clear Message Window</h3>Clear the contents of the message window.</p>"), tr("Clear"));
     if (message_window)
         connect(button_clear, &QToolButton::clicked, message_window, &VyrRtLog::clear);
     tool_bar->addSeparator();
@@ -296,8 +299,8 @@ void VyrMain::build_toolbar()
     button_start = add_button("button_start", QStyle::SP_MediaPlay,
                               tr("<p><h3>Start</h3>Start measurement and automatic window update.</p>"), tr("Start"));
     connect(button_start, &QToolButton::clicked, this, &VyrMain::start);
-    button_stop = add_button("button_stop", QStyle::SP_MediaStop, tr("<p><h3>Stop</h3>Stop measurement.</p>"),
-                             tr("Stop"));
+    button_stop =
+        add_button("button_stop", QStyle::SP_MediaStop, tr("<p><h3>Stop</h3>Stop measurement.</p>"), tr("Stop"));
     connect(button_stop, &QToolButton::clicked, this, &VyrMain::stop);
     button_stop->setEnabled(false);
     for (QToolButton *button : {button_clear, button_compile, button_start, button_stop})
@@ -317,8 +320,8 @@ void VyrMain::show_state()
                 any_script = interface->has_script_file();
             }
 
-    for (QAction *action : {id_new, id_open, id_save, id_save_as, id_exit, menu_reopen->menuAction(),
-                            menu_settings->menuAction()})
+    for (QAction *action :
+         {id_new, id_open, id_save, id_save_as, id_exit, menu_reopen->menuAction(), menu_settings->menuAction()})
         action->setEnabled(!running);
     id_compile->setEnabled(any_script);
     id_start->setEnabled(!running && any_active);

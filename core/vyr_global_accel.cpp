@@ -10,8 +10,7 @@ VyrGlobalAccel *g_accel_table = nullptr;
 
 VyrGlobalAccel::VyrGlobalAccel(int bucket_count, QObject *parent)
     : QObject(parent), m_buckets(size_t(bucket_count > 0 ? bucket_count : 1), nullptr)
-{
-}
+{}
 
 VyrGlobalAccel::~VyrGlobalAccel()
 {
@@ -80,8 +79,7 @@ bool VyrGlobalAccel::handle_key(unsigned key, unsigned state)
     return !exact.empty();
 }
 
-VyrGlobalAccelItem::VyrGlobalAccelItem(VyrGlobalAccel *owner, unsigned key_code)
-    : m_owner(owner), m_key_code(key_code)
+VyrGlobalAccelItem::VyrGlobalAccelItem(VyrGlobalAccel *owner, unsigned key_code) : m_owner(owner), m_key_code(key_code)
 {
     if (m_owner && m_key_code)
         m_owner->insert_item(this);

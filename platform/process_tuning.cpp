@@ -108,8 +108,8 @@ int lock_code_mappings(size_t max_regions)
 
     rlimit limit{};
     if (getrlimit(RLIMIT_MEMLOCK, &limit) == 0) {
-        debug_trace("platform::lock_code_mappings: WSizes1: min=%llu, max=%llu",
-                    (unsigned long long)limit.rlim_cur, (unsigned long long)limit.rlim_max);
+        debug_trace("platform::lock_code_mappings: WSizes1: min=%llu, max=%llu", (unsigned long long)limit.rlim_cur,
+                    (unsigned long long)limit.rlim_max);
         const rlim_t wanted = rlim_t(2 * (code + data));
         if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
             limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || wanted < limit.rlim_max ? wanted : limit.rlim_max;
@@ -117,8 +117,8 @@ int lock_code_mappings(size_t max_regions)
                         setrlimit(RLIMIT_MEMLOCK, &limit));
         }
         if (getrlimit(RLIMIT_MEMLOCK, &limit) == 0)
-            debug_trace("platform::lock_code_mappings: WSizes2: min=%llu, max=%llu",
-                        (unsigned long long)limit.rlim_cur, (unsigned long long)limit.rlim_max);
+            debug_trace("platform::lock_code_mappings: WSizes2: min=%llu, max=%llu", (unsigned long long)limit.rlim_cur,
+                        (unsigned long long)limit.rlim_max);
     }
 
     int locked = 0;

@@ -34,10 +34,10 @@ int set_timer_slack_ns(unsigned long slack_ns);
 // The kernel's clock adjustment, read only (adjtimex with no modes).
 struct TimeAdjustment
 {
-    int result;               // adjtimex's answer: the clock state, -1 on failure
-    unsigned tick_us;         // microseconds added per clock tick
-    unsigned frequency_ppm;   // frequency correction in whole ppm
-    unsigned adjustment_off;  // 1 when no phase-locked adjustment runs
+    int result;              // adjtimex's answer: the clock state, -1 on failure
+    unsigned tick_us;        // microseconds added per clock tick
+    unsigned frequency_ppm;  // frequency correction in whole ppm
+    unsigned adjustment_off; // 1 when no phase-locked adjustment runs
 };
 TimeAdjustment time_adjustment();
 
