@@ -3,39 +3,19 @@
 // start, frames of its CAN interface read by a second handle on the bus,
 // stop.
 #include "app/vyr_main.h"
+#include "message_window_rows.h"
 #include "core/settings/qtb_config.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
-#include "windows/packet/vyr_packet_display.h"
-#include "windows/packet/vyr_rt_log.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
-
 using can_test::virtual_channel;
-
-// The texts of the message window's rows ("counter<TAB>time<TAB>text").
-QStringList rows(VyrMain &window, const QString &path)
-{
-    window.message_window->display()->update();
-    window.message_window->copy_all_messages_to_file(path);
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    QStringList texts;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
-        texts << line.section('\t', 2).trimmed();
-    return texts;
-}
-
-} // namespace
 
 TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
 {
@@ -44,8 +24,6 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
     add_running_trigger(&triggers);
     const QString previous_directory = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo")));
-    QTemporaryDir scratch;
-    const QString rows_file = scratch.filePath("rows.txt");
     {
         VyrMain window;
         window.setAttribute(Qt::WA_DeleteOnClose, false);
@@ -65,11 +43,11 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         ASSERT_EQ(listener->buson(), canhwSuccess);
 
         window.start();
-        ASSERT_TRUE(window.measurement_running) << rows(window, rows_file).join('\n').toStdString();
+        ASSERT_TRUE(window.measurement_running) << message_window_rows(window).join('\n').toStdString();
         EXPECT_TRUE(can->thread_running());
         EXPECT_NE(triggers.find("Running")->state(), 0);
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return rows(window, rows_file).filter("Demo script started.").size() == 1; }, 5000));
+            [&] { return message_window_rows(window).filter("Demo script started.").size() == 1; }, 5000));
 
         for (uint8_t n = 0; n < 3; ++n) {
             VyrCanMessage frame;

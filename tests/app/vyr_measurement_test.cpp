@@ -13,9 +13,8 @@
 #include "core/vyr_question.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
+#include "message_window_rows.h"
 #include "tests/core/signal_if_test_support.h"
-#include "windows/packet/vyr_packet_display.h"
-#include "windows/packet/vyr_rt_log.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -155,20 +154,7 @@ protected:
         return focus ? focus : window.get();
     }
 
-    // The texts of the message window's rows ("counter<TAB>time<TAB>text"),
-    // after it took what was logged.
-    QStringList rows()
-    {
-        window->message_window->display()->update();
-        const QString path = dir.filePath("rows.txt");
-        EXPECT_TRUE(window->message_window->copy_all_messages_to_file(path));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        QStringList texts;
-        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
-            texts << line.section('\t', 2).trimmed();
-        return texts;
-    }
+    QStringList rows() { return message_window_rows(*window); }
 
     bool running_set() { return triggers.find("Running")->state() != 0; }
 

@@ -5,17 +5,14 @@
 #include "app/vyr_power_events.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_signal_if_type.h"
+#include "message_window_rows.h"
 #include "tests/core/signal_if_test_support.h"
-#include "windows/packet/vyr_packet_display.h"
-#include "windows/packet/vyr_rt_log.h"
 
 #include <QDBusConnection>
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -128,15 +125,7 @@ TEST(PowerEvents, SuspendStopsTheMeasurementAndResumeDoesNotRestartIt)
 
     QStringList rows;
     auto read_rows = [&window, &rows] {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("rows.txt");
-        window.message_window->display()->update();
-        window.message_window->copy_all_messages_to_file(path);
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        rows.clear();
-        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
-            rows << line.section('\t', 2).trimmed();
+        rows = message_window_rows(window);
         return true;
     };
 
