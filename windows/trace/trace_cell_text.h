@@ -1,0 +1,51 @@
+#pragma once
+// The texts of the message view's cells: one function per column, each
+// given the column's width in characters. The view paints them and the
+// search of the scrolling list reads them, so both see the same text.
+#include "interfaces/hardware/vyr_can_message.h"
+
+#include <cstdint>
+#include <string>
+
+class CANdbMessage;
+
+namespace trace_text {
+
+// Number formats of the view, switched by clicks on the column titles.
+struct Formats
+{
+    bool id_hex = false;
+    bool data_hex = true;
+    int time_format = 0; // 0 s.ms, 1 s.ms.usec, 2 h:m:s.ms
+};
+
+// Bytes of a record that the texts show: none for remote and error frames,
+// else the length byte capped at 64 for CAN FD and at 8 for classic frames.
+int data_length(const VyrCanMessage &message);
+
+// Writes the magnitude right-aligned into width characters of out, least
+// significant digit last, in base 10 or 16 (lower case); the positions left
+// get the pad character, the first of them a '-' for a negative value.
+// Digits that do not fit are lost.
+void format_number(char *out, int width, uint64_t magnitude, bool negative, int base, char pad);
+
+std::string channel_cell(const VyrCanMessage &message, int width);
+// database_name: the message's name when the database mode found it, else null.
+std::string identifier_cell(const VyrCanMessage &message, int width, bool hex, const char *database_name);
+std::string dlc_cell(const VyrCanMessage &message);
+std::string data_cell(const VyrCanMessage &message, int width, bool hex);
+// A time in microseconds (negative for a delta), with a leading space
+// dropped where another follows, at most twice.
+std::string time_cell(int64_t microseconds, int width, int time_format);
+std::string counter_cell(uint64_t counter, int width);
+std::string ascii_cell(const VyrCanMessage &message, int width);
+// The message's signals decoded from the record; empty without a message.
+std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *database_message, int width);
+
+// A record's time in microseconds.
+inline int64_t record_time_us(const VyrCanMessage &message)
+{
+    return int64_t(message.time) * 1000 + message.time_fraction * 10;
+}
+
+} // namespace trace_text

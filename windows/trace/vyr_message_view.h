@@ -1,0 +1,164 @@
+#pragma once
+// The message list of a trace window: the CAN messages of one CAN interface,
+// either as the fixed-position table (one line per kind of message, updated
+// in place) or as the scrolling list (every message in arrival order, the
+// newest at the bottom). Its store is filled on the interface's receive
+// thread; update_messages takes the new messages over on the window's timer.
+// Columns: channel, identifier, time, DLC, data, ASCII, counter, signals and
+// the extra columns of the interface's identifier formatter, under a header
+// whose titles switch number and time formats when clicked.
+#include "interfaces/can/vyr_id_filter_list.h"
+#include "windows/trace/trace_cell_text.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CANdbCluster;
+class CANdbMessage;
+class HeaderToolTip;
+class QHeaderView;
+class QStandardItemModel;
+class VyrCanIf;
+class VyrTraceMessageQueue;
+
+class VyrMessageView : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    // The columns in their initial header order; each is the header section of its number.
+    enum Column { Channel, Identifier, Time, Dlc, Data, Ascii, Counter, Signals, column_count };
+    // Sections from this one on have no remembered visibility and width.
+    static constexpr int remembered_sections = 32;
+    static constexpr int max_shown = 200000;
+    // Flag of a stored record that the user selected.
+    static constexpr uint32_t selected_flag = 0x1000;
+
+    VyrMessageView(QWidget *parent, const char *name);
+    ~VyrMessageView() override;
+
+    // Clears, then shows the messages of this interface (null: none).
+    void set_interface(VyrCanIf *signal_if);
+    VyrCanIf *interface() const { return m_interface; }
+    // The network database of the interface, or null.
+    CANdbCluster *database() const;
+    VyrTraceMessageQueue *store() const { return m_store.get(); }
+
+    // Takes over what the store received since the last call.
+    void update_messages();
+    // Builds the store's pass sets from the filter lists.
+    void setup_filters();
+    // Rebuilds the formatter's columns when the formatter changed.
+    void rebuild_extra_columns();
+
+    bool scroll_mode() const { return m_scroll_mode; }
+    uint64_t message_number() const { return m_message_number; }
+    int shown_count() const { return m_shown_count; }
+    // Rows of the list on show.
+    int row_count() const;
+    int row_height() const { return m_row_height; }
+    int char_width() const { return m_char_width; }
+    int contents_height() const { return m_contents_height; }
+    QHeaderView *header() const { return m_header; }
+
+    const trace_text::Formats &formats() const { return m_formats; }
+    void set_formats(const trace_text::Formats &formats);
+    bool delta_time() const { return m_delta_time; }
+    void set_delta_time(bool on);
+    bool database_mode() const { return m_database_mode; }
+    void set_database_mode(bool on);
+    // Width in pixels of a section as the configuration keeps it, and its visibility.
+    int section_width(int section) const;
+    bool section_visible(int section) const;
+    long long cursor_pos() const { return m_cursor_pos; }
+
+    VyrIdFilterList &standard_filters() { return m_standard_filters; }
+    VyrIdFilterList &extended_filters() { return m_extended_filters; }
+
+    // The text of one cell of a record as the row painter writes it; counter
+    // is the message number or the line's counter, time_us the shown time.
+    QString cell_text(int section, const VyrCanMessage &message, uint64_t counter, int64_t time_us) const;
+
+public slots:
+    void clear();
+    void header_size_changed();
+    void update_geometrie();
+    void contents_moving(int x, int y);
+    void header_clicked(int section);
+    void set_scroll_mode(bool on);
+    void set_cursor_pos(long long pos);
+    void cursor_on(bool on);
+    void update_header();
+    void toggle_column_visibility(int section);
+    void restore_section(int section, int width, bool visible);
+
+signals:
+    void selection_changed();
+    void cursor_position_changed();
+    void configuration_changed();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    struct SectionMemory
+    {
+        bool visible = false;
+        int width = 0;
+    };
+    struct ExtraColumn
+    {
+        int section;
+        int column; // the formatter's column number
+    };
+
+    // The database message of a record, looked up as the identifier column does.
+    const CANdbMessage *database_message(const VyrCanMessage &message) const;
+    void paint_row(QPainter &painter, int top, const VyrCanMessage &message, uint64_t counter, int64_t time_us,
+                   bool selected, bool cursor, bool shaded);
+    // Scrolling-list rows first to last (1-based from the top).
+    void paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset);
+    void set_contents_height(int height);
+    void update_scroll_ranges();
+    void scroll_to_bottom();
+    // Contents y of the top of a row counted from 1 at the top.
+    int row_top(long long row) const { return int((row - 1) * m_row_height); }
+
+    std::unique_ptr<VyrTraceMessageQueue> m_store;
+    QStandardItemModel *m_header_model;
+    QHeaderView *m_header;
+    std::unique_ptr<HeaderToolTip> m_tool_tip;
+    QFont m_font;
+    int m_row_height = 1;
+    int m_char_width = 1;
+    int m_descent = 0;
+    QColor m_row_background{235, 235, 235};
+    int m_contents_height = 0;
+
+    VyrCanIf *m_interface = nullptr;
+    bool m_scroll_mode = false;
+    uint64_t m_message_number = 0;
+    int m_shown_count = 0;
+    int m_last_line_count = 0;
+
+    trace_text::Formats m_formats;
+    bool m_delta_time = false;
+    bool m_database_mode = false;
+    std::array<SectionMemory, remembered_sections> m_sections;
+    std::vector<ExtraColumn> m_extra_columns;
+    std::string m_extra_formatter_name;
+
+    long long m_cursor_pos = 0;
+    bool m_cursor_shown = true;
+
+    VyrIdFilterList m_standard_filters{false, VyrIdFilterList::block_listed};
+    VyrIdFilterList m_extended_filters{true, VyrIdFilterList::block_listed};
+};
