@@ -18,6 +18,8 @@
 
 #include <QDockWidget>
 #include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -68,6 +70,7 @@ VyrMain::VyrMain(QWidget *parent)
     build_central_area();
     build_message_area();
     build_status_bar();
+    menuBar()->addMenu(tr("&Settings"))->addAction(tr("&Preferences"), this, &VyrMain::display_options_dialog);
 
     setWindowIcon(program_icon());
     setWindowIconText(QStringLiteral("Vyr"));
