@@ -6,9 +6,8 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-VyrDialogLogToFileAsciiParameters::VyrDialogLogToFileAsciiParameters(bool combined, QWidget *parent,
-                                                                     const char *name, bool modal,
-                                                                     Qt::WindowFlags flags)
+VyrDialogLogToFileAsciiParameters::VyrDialogLogToFileAsciiParameters(bool combined, QWidget *parent, const char *name,
+                                                                     bool modal, Qt::WindowFlags flags)
     : DialogLogToFileAsciiParameters(parent, name, modal, flags)
 {
     connect(pb_help, &QPushButton::clicked, this, &VyrDialogLogToFileAsciiParameters::help_context);

@@ -14,8 +14,7 @@ DialogLogToFileAsciiParameters::DialogLogToFileAsciiParameters(QWidget *parent, 
     setModal(modal);
     form::set_object_name(this, name, "DialogLogToFileAsciiParameters");
     setSizeGripEnabled(true);
-    DialogLogToFileAsciiParametersLayout =
-        form::top_layout<QVBoxLayout>(this, "DialogLogToFileAsciiParametersLayout");
+    DialogLogToFileAsciiParametersLayout = form::top_layout<QVBoxLayout>(this, "DialogLogToFileAsciiParametersLayout");
 
     // Row 0 of the grid stays empty.
     Layout5 = form::nested_layout<QGridLayout>("Layout5");

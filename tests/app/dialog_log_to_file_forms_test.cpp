@@ -17,19 +17,18 @@
 
 namespace {
 
+// The creation order, which the keyboard focus follows.
 const QStringList log_to_file_focus_order = {
-    "TabWidget2",         "tab",           "cb_enable_logging",     "Line2",          "le_logfile_name",
-    "combo_format",       "TextLabel1_2",  "pb_popup_logfile",      "cb_delete_empty_files", "TextLabel1",
-    "pb_setup",           "pb_select_logfile", "tab_2",             "bg_write_mode",  "rb_append",
-    "rb_overwrite",       "rb_increment_filename", "bg_max_size",   "cb_max_size",    "rb_no_limit",
-    "rb_max_messages",    "rb_max_size",   "cb_max_messages",       "tab_3",          "cb_enable_trigger",
-    "TextLabel2",         "TextLabel1_3",  "combo_pre_trigger",     "combo_trigger_name", "pb_ok",
-    "pbutton_cancel",     "pb_help"};
+    "TabWidget2", "tab", "cb_enable_logging", "Line2", "le_logfile_name", "combo_format", "TextLabel1_2",
+    "pb_popup_logfile", "cb_delete_empty_files", "TextLabel1", "pb_setup", "pb_select_logfile", "tab_2",
+    "bg_write_mode", "rb_append", "rb_overwrite", "rb_increment_filename", "bg_max_size", "cb_max_size",
+    "rb_no_limit", "rb_max_messages", "rb_max_size", "cb_max_messages", "tab_3", "cb_enable_trigger", "TextLabel2",
+    "TextLabel1_3", "combo_pre_trigger", "combo_trigger_name", "pb_ok", "pbutton_cancel", "pb_help"};
 
 const QStringList ascii_parameters_focus_order = {
-    "ButtonGroup3", "rb_data_hex", "rb_data_dec", "bg_id_format", "rb_id_hex", "rb_id_dec", "cb_candb", "ButtonGroup5",
-    "rb_time_sec_msec", "rb_time_hhmmss_msec", "ButtonGroup4", "rb_abs_time", "rb_rel_time", "pb_ok", "pb_cancel",
-    "pb_help"};
+    "ButtonGroup3", "rb_data_hex", "rb_data_dec", "bg_id_format", "rb_id_hex", "rb_id_dec", "cb_candb",
+    "ButtonGroup5", "rb_time_sec_msec", "rb_time_hhmmss_msec", "ButtonGroup4", "rb_abs_time", "rb_rel_time",
+    "pb_ok", "pb_cancel", "pb_help"};
 
 // Row and column span of a widget in the grid layout that holds it.
 QRect cell_of(QGridLayout *grid, QWidget *widget)

@@ -56,8 +56,7 @@ struct TextRow
 };
 
 // Every widget of the table exists under its object name and shows its text.
-template <size_t size>
-void expect_texts(QWidget *form, const TextRow (&rows)[size])
+template <size_t size> void expect_texts(QWidget *form, const TextRow (&rows)[size])
 {
     for (const TextRow &row : rows) {
         auto *widget = form->findChild<QWidget *>(row.name);

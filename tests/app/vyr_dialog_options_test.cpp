@@ -112,9 +112,10 @@ TEST(DialogOptionsBase, TextsLayoutAndButtons)
         {"buttonCancel", "Cancel"},
     };
     form_test::expect_texts(&form, rows);
-    EXPECT_EQ(form_test::focus_order(&form, {"cb_text_labels", "cb_compiler_ok_message",
-                                             "cb_disable_memory_optimization", "cb_disable_splash_window",
-                                             "cb_disable_disclaimer_window", "pb_help", "buttonOk", "buttonCancel"}),
+    EXPECT_EQ(form_test::focus_order(&form,
+                                     {"cb_text_labels", "cb_compiler_ok_message", "cb_disable_memory_optimization",
+                                      "cb_disable_splash_window", "cb_disable_disclaimer_window", "pb_help", "buttonOk",
+                                      "buttonCancel"}),
               QStringList({"cb_text_labels", "cb_compiler_ok_message", "cb_disable_memory_optimization",
                            "cb_disable_splash_window", "cb_disable_disclaimer_window", "pb_help", "buttonOk",
                            "buttonCancel"}));
@@ -224,7 +225,8 @@ TEST(VyrMainPreferences, AcceptWritesOnlyTheChangedKeysAndCancelNothing)
         std::map<std::string, bool> written;
     } cases[] = {
         {{}, {"cb_text_labels"}, {{"DontShowToolbuttonLabels", true}}},
-        {{}, {"cb_compiler_ok_message", "cb_disable_splash_window"},
+        {{},
+         {"cb_compiler_ok_message", "cb_disable_splash_window"},
          {{"DontDisplayCompileOKMessage", true}, {"DisableSplashWindow", true}}},
         {{{"DisableMemoryOptimization", true}, {"DisableDisclaimerWindow", true}},
          {"cb_disable_memory_optimization"},
