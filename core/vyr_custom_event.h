@@ -15,6 +15,7 @@ enum VyrEventType {
     vyr_event_exit = 10005,           // exit code
     vyr_event_minimize = 10006,       // minimise the program
     vyr_event_restore = 10007,        // restore the program
+    vyr_event_start = 10008,          // start the measurement
     vyr_event_beep = 10009,           // frequency, duration
     vyr_event_restart = 10011,        // delay in seconds
     vyr_event_shutdown = 10012,       // shut down the PC with a code

@@ -11,7 +11,11 @@ public:
     virtual ~VyrMessageLog() = default;
     // Adds text to the message window; warnings and errors are highlighted.
     // Text without a final line end is collected until a line end arrives.
-    // Called on the GUI thread only (the notification hub queues lines that
-    // come from other threads).
+    // Called on the GUI thread only, unless any_thread() says otherwise (the
+    // notification hub then calls it from the interface threads directly;
+    // else it queues their lines to the GUI thread).
     virtual void log_message(int level, const std::string &text) = 0;
+    // True when log_message may be called from any thread and never waits
+    // for the GUI thread.
+    virtual bool any_thread() const { return false; }
 };

@@ -64,7 +64,7 @@ void VyrSignalIfNotification::log(int level, const std::string &text)
 {
     if (!m_main_window)
         return;
-    if (QThread::currentThread() == thread()) {
+    if (QThread::currentThread() == thread() || m_main_window->any_thread()) {
         m_main_window->log_message(level, text);
         return;
     }

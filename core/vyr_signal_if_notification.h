@@ -2,7 +2,8 @@
 // The notification hub: carries interface and signal changes and the log
 // lines of interfaces to the GUI. It lives on the GUI thread; whatever an
 // interface thread sends through it reaches GUI objects by queued delivery,
-// so a realtime thread never waits for the GUI.
+// so a realtime thread never waits for the GUI. Log lines go straight to a
+// main window that takes them from any thread.
 #include <QObject>
 #include <QString>
 #include <cstdarg>

@@ -1,0 +1,320 @@
+#include "app/vyr_startup.h"
+
+#include "app/settings_store.h"
+#include "app/vyr_app_state.h"
+#include "app/vyr_dialog_disclaimer.h"
+#include "app/vyr_dialog_log_to_file_ascii_parameters.h"
+#include "app/vyr_main.h"
+#include "app/vyr_main_widgets.h"
+#include "app/vyr_pictures.h"
+#include "app/vyr_test_hooks.h"
+#include "core/path_util.h"
+#include "core/settings/debug_trace.h"
+#include "core/settings/qtb_config.h"
+#include "core/vyr_app_globals.h"
+#include "core/vyr_env_var_list.h"
+#include "core/vyr_os_version.h"
+#include "core/vyr_recent_list.h"
+#include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
+#include "core/vyr_trigger_cond.h"
+#include "platform/named_mutex.h"
+#include "platform/rt_clock_device.h"
+#include "widgets/vyr_splash.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QThread>
+
+#include <cstdint>
+#include <memory>
+#include <sched.h>
+#include <unistd.h>
+
+const char *const built_in_disclaimer_text =
+    "<p><b>Machines and vehicles that are controlled by computers can fail when the network they depend on is "
+    "disturbed.</b> This program sends and receives messages on such networks and can disturb them.</p>"
+    "<p>Do not use it where a failure of a machine or vehicle could injure persons or damage property, and never "
+    "as the only means to control or watch such systems.</p>"
+    "<p>The makers of this program take no liability for any damage that results from its use.</p>"
+    "<p>By pressing <b>Accept</b> you agree to these terms.</p>";
+
+namespace {
+
+// The name of the marker that tells other programs that vyr runs.
+constexpr const char *running_marker_name = "VYR_APP_RUNNING";
+
+// What a process of vyr holds between start-up and shutdown.
+class VyrProcess
+{
+public:
+    // Start-up steps up to the application object; false when another
+    // instance holds the single-instance mutex.
+    bool start(int argc, char **argv);
+    // The rest of start-up and the event loop; answers the exit code.
+    int run(int argc, char **argv);
+
+private:
+    void write_argument_lines(int argc, char **argv) const;
+    void check_affinity();
+    void open_clock_driver();
+    void read_recent_configurations();
+    void write_recent_configurations();
+    void create_global_lists();
+    void delete_global_lists();
+    bool disclaimer_accepted();
+    VyrSplash *show_splash();
+    // The teardown that every path after the start-up hooks runs: the exit
+    // hooks, the clock driver, the marker and the mutex.
+    void release_process_resources();
+
+    VyrAppState &state = vyr_app_state();
+    platform::NamedMutex single_instance_mutex;
+    platform::NamedMutex running_marker;
+    std::unique_ptr<platform::RtClockDevice> clock_device;
+    std::unique_ptr<QtbConfig> configuration;
+};
+
+void VyrProcess::write_argument_lines(int argc, char **argv) const
+{
+    for (int i = 0; i < argc; ++i)
+        debug_trace("main:   arg[%d]='%s'", i, argv[i]);
+}
+
+void VyrProcess::check_affinity()
+{
+    cpu_set_t process_set;
+    CPU_ZERO(&process_set);
+    if (sched_getaffinity(0, sizeof process_set, &process_set) != 0)
+        CPU_ZERO(&process_set);
+    uint32_t process_mask = 0;
+    for (int cpu = 0; cpu < 32; ++cpu)
+        if (CPU_ISSET(cpu, &process_set))
+            process_mask |= 1u << cpu;
+    const long configured = sysconf(_SC_NPROCESSORS_CONF);
+    const uint32_t system_mask = configured >= 32 ? ~0u : configured > 0 ? (1u << configured) - 1 : 0;
+    debug_trace("main: Affinity masks: process=%08x, system=%08x", process_mask, system_mask);
+    // The number of processors counts, not the mask's value: a process bound
+    // to processor 2 alone has the mask 4 and still only one processor.
+    if (!timer_cpu_possible(CPU_COUNT(&process_set))) {
+        state.options.use_timercpu = false;
+        debug_trace("main: Disable flag 'use_timercpu' because it requires a SMP or hyperthreading system");
+    }
+}
+
+void VyrProcess::open_clock_driver()
+{
+    if (state.options.nortclockx || !vyr_os_version().nt_family)
+        return;
+    clock_device = platform::RtClockDevice::open();
+    if (!clock_device)
+        return;
+    uint32_t version[4] = {};
+    if (clock_device->control(platform::RtClockDevice::ioctl_get_version, nullptr, 0, version, sizeof version) != 0) {
+        debug_trace("main: VYR: Access to rtclockx driver failed");
+        clock_device.reset(); // not used further, so not kept open either
+        return;
+    }
+    debug_trace("main: VYR: Using RTCLOCKX Driver, V%u.%u.%u, open_count=%u", version[0], version[1], version[2],
+                version[3]);
+    set_clock_driver_handle(clock_device.get());
+}
+
+void VyrProcess::read_recent_configurations()
+{
+    SettingsStore &store = settings_store();
+    store.begin_group("ConfigLRU");
+    for (char letter = 't'; letter >= 'a'; --letter) {
+        const char key[2] = {letter, '\0'};
+        const QString name = store.read_entry(key);
+        if (!name.isEmpty())
+            config_lru().add(name.toLocal8Bit().constData());
+    }
+    store.end_group();
+}
+
+void VyrProcess::write_recent_configurations()
+{
+    SettingsStore &store = settings_store();
+    store.begin_group("ConfigLRU");
+    for (int i = 0; i < config_lru().count(); ++i) {
+        const char key[2] = {char('a' + i), '\0'};
+        store.write_entry(key, QFileInfo(QString::fromLocal8Bit(config_lru().at(i))).absoluteFilePath());
+    }
+    store.end_group();
+    store.sync();
+}
+
+void VyrProcess::create_global_lists()
+{
+    VyrEnvVarList::set_instance(new VyrEnvVarList());
+    VyrTriggerList::set_instance(new VyrTriggerList());
+    add_running_trigger(VyrTriggerList::instance())
+        ->set_comment(QCoreApplication::translate("VyrMain", "Is set when measurement is started"));
+    VyrTriggerCondList::set_instance(new VyrTriggerCondList());
+}
+
+void VyrProcess::delete_global_lists()
+{
+    delete VyrTriggerList::instance();
+    VyrTriggerList::set_instance(nullptr);
+    delete VyrTriggerCondList::instance();
+    VyrTriggerCondList::set_instance(nullptr);
+    delete VyrEnvVarList::instance();
+    VyrEnvVarList::set_instance(nullptr);
+}
+
+bool VyrProcess::disclaimer_accepted()
+{
+    QString text = QCoreApplication::translate("VyrMain", "DummyDisclaimer");
+    if (text == QLatin1String("DummyDisclaimer"))
+        text = QString::fromLatin1(built_in_disclaimer_text);
+    auto *dialog = new VyrDialogDisclaimer(nullptr, "vyr_dialog_disclaimer", true);
+    dialog->show_text(text);
+    answer_disclaimer_when_asked(dialog);
+    const int result = dialog->exec();
+    delete dialog;
+    return result == QDialog::Accepted;
+}
+
+VyrSplash *VyrProcess::show_splash()
+{
+    auto *splash = new VyrSplash(nullptr, splash_picture());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    splash->move(screen.width() / 2 - splash->width() / 2, screen.height() / 2 - splash->height() / 2);
+    splash->show();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    QThread::msleep(500);
+    return splash;
+}
+
+void VyrProcess::release_process_resources()
+{
+    for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next())
+        call_exit_hook(type);
+    delete_global_lists();
+    debug_trace("main: rtclockx_handle=%p", static_cast<void *>(clock_device.get()));
+    set_clock_driver_handle(nullptr);
+    clock_device.reset();
+    running_marker.close();
+    single_instance_mutex.close();
+}
+
+bool VyrProcess::start(int argc, char **argv)
+{
+    debug_trace("main: isServer() = %d, argc = %d", 0, argc);
+    write_argument_lines(argc, argv);
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    state.options = parse_start_options(arguments);
+    const QString command_line_file = resolve_file_argument(state.options.file_argument);
+
+    const std::string mutex_name = state.options.mutex_name.toStdString();
+    if (!mutex_name.empty()) {
+        if (platform::NamedMutex::exists(mutex_name)) {
+            debug_trace("main: Mutex Alreay Exists");
+            return false;
+        }
+        if (!single_instance_mutex.create(mutex_name))
+            debug_trace("main: Create Mutex FAILED");
+    }
+    if (state.options.use_timercpu)
+        check_affinity();
+    if (state.options.use_timercpu)
+        state.options.use_timerevents = false;
+    VyrAppOptions &thread_options = vyr_app_options();
+    thread_options.nort = state.options.nort;
+    thread_options.nice = state.options.nice;
+    thread_options.use_timerevents = state.options.use_timerevents;
+    thread_options.use_timercpu = state.options.use_timercpu;
+
+    state.program_directory = QDir::fromNativeSeparators(application_dir_path());
+    state.help_language_mask = installed_help_languages(state.program_directory);
+    open_clock_driver();
+    write_argument_lines(argc, argv);
+
+    read_recent_configurations();
+    QString file = command_line_file;
+    if (!state.options.noreopen) {
+        file = choose_configuration_file(command_line_file, false, config_lru(), state.program_directory);
+        if (!file.isEmpty() && QFileInfo::exists(file))
+            config_lru().add(file.toLocal8Bit().constData());
+    }
+
+    create_global_lists();
+    for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next())
+        call_start_up_hook(type);
+    running_marker.create(running_marker_name);
+
+    configuration = std::make_unique<QtbConfig>(file);
+    configuration->read();
+    state.configuration = configuration.get();
+    return true;
+}
+
+int VyrProcess::run(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setStyle(new VyrWindowsStyle());
+
+    state.help_language = settings_store().read_number("OnlineHelpLanguage", 0);
+
+    if (!state.options.nodisclaimer && !settings_store().read_bool("DisableDisclaimerWindow", false) &&
+        !disclaimer_accepted()) {
+        state.configuration = nullptr;
+        configuration.reset();
+        release_process_resources();
+        return 1;
+    }
+
+    QPointer<VyrSplash> splash;
+    if (!state.options.nosplash && !settings_store().read_bool("DisableSplashWindow", false))
+        splash = show_splash();
+
+    install_ascii_parameters_dialog();
+    auto *main_window = new VyrMain();
+    main_window->setObjectName(QStringLiteral("VyrMain"));
+    // The main window is the application's main widget: the program ends with
+    // it, even while the splash is still up.
+    QObject::connect(main_window, &QObject::destroyed, &application, &QCoreApplication::quit);
+    main_window->show();
+    main_window->setup();
+
+    if (splash)
+        splash->start_close_timer(5000);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    if (state.options.minimized)
+        main_window->showMinimized();
+    report_main_window_when_asked(main_window);
+
+    const QPointer<VyrMain> window_guard(main_window);
+    const int exit_code = application.exec();
+    // The closed window is deleted later; its interfaces must be gone before
+    // the exit hooks take their drivers away.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete window_guard.data();
+    delete splash.data(); // when the program ends before the splash closed itself
+
+    write_recent_configurations();
+    state.configuration = nullptr;
+    configuration.reset();
+    release_process_resources();
+    return exit_code;
+}
+
+} // namespace
+
+int vyr_main(int argc, char **argv)
+{
+    VyrProcess process;
+    if (!process.start(argc, argv))
+        return 1;
+    return process.run(argc, argv);
+}

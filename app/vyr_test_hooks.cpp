@@ -1,0 +1,53 @@
+#include "app/vyr_test_hooks.h"
+
+#include "app/vyr_dialog_disclaimer.h"
+#include "app/vyr_main.h"
+#include "app/vyr_main_widgets.h"
+#include "app/vyr_rt_log_stand_in.h"
+
+#include <QDockWidget>
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+// Time for the message window to show the rows set-up logged, unless
+// VYR_TEST_REPORT_DELAY_MS asks for longer.
+constexpr int default_report_delay_ms = 500;
+
+} // namespace
+
+void answer_disclaimer_when_asked(VyrDialogDisclaimer *dialog)
+{
+    const QByteArray answer = qgetenv("VYR_TEST_DISCLAIMER");
+    QPushButton *button = answer == "accept" ? dialog->pb_accept : answer == "decline" ? dialog->pb_decline : nullptr;
+    if (button)
+        QTimer::singleShot(0, button, &QPushButton::click);
+}
+
+void report_main_window_when_asked(VyrMain *main_window)
+{
+    const QString report = QString::fromLocal8Bit(qgetenv("VYR_TEST_REPORT"));
+    if (report.isEmpty())
+        return;
+    const int delay_ms = qEnvironmentVariableIntValue("VYR_TEST_REPORT_DELAY_MS");
+    QTimer::singleShot(std::max(delay_ms, default_report_delay_ms), main_window, [main_window, report] {
+        QFile file(report);
+        if (file.open(QIODevice::WriteOnly)) {
+            QTextStream out(&file);
+            for (int i = 0; i < main_window->workspace_tab_bar->count(); ++i)
+                out << "tab: " << main_window->workspace_tab_bar->tabText(i) << '\n';
+            out << "dock: " << main_window->message_dock->windowTitle() << '\n';
+            out << "dock area: " << (main_window->dockWidgetArea(main_window->message_dock) == Qt::BottomDockWidgetArea
+                                         ? "bottom"
+                                         : "other")
+                << '\n';
+            out << "message tab: " << main_window->message_tabs->tabText(0) << '\n';
+        }
+        main_window->message_window->copy_all_messages_to_file(report + QLatin1String(".rows"));
+        main_window->grab().save(report + QLatin1String(".png"));
+        main_window->close();
+    });
+}

@@ -1,0 +1,278 @@
+#include "app/vyr_app_state.h"
+#include "app/vyr_main.h"
+#include "app/vyr_main_widgets.h"
+#include "app/vyr_rt_log_stand_in.h"
+#include "core/vyr_signal_if_notification.h"
+#include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
+#include "tests/core/signal_if_test_support.h"
+
+#include <QDockWidget>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <thread>
+
+namespace {
+
+// The rows of the message window, as its copy to a file gives them.
+QStringList message_rows(VyrMain &window)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rows.txt");
+    EXPECT_TRUE(window.message_window->copy_all_messages_to_file(path));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+int defaults_given = 0;
+
+class DefaultCanInterface : public vyr_test::TestInterface
+{
+public:
+    DefaultCanInterface(QObject *owner, VyrSignalIfNotification *notification)
+        : TestInterface(owner, notification, "CAN")
+    {
+    }
+    void init_new() override { ++defaults_given; }
+};
+
+std::unique_ptr<VyrSignalIf> create_default_can(QtbConfigGroup *, QObject *owner,
+                                                VyrSignalIfNotification *notification)
+{
+    return std::make_unique<DefaultCanInterface>(owner, notification);
+}
+
+} // namespace
+
+TEST(VyrMain, AFreshWindowHasTheDefaultWorkspaceAndTheMessageDockBelow)
+{
+    VyrMain window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    EXPECT_EQ(window.windowTitle(), "Vyr");
+    EXPECT_TRUE(window.testAttribute(Qt::WA_DeleteOnClose));
+    ASSERT_EQ(window.workspace_tab_bar->count(), 1);
+    EXPECT_EQ(window.workspace_tab_bar->objectName(), "main_window_tab_bar");
+    EXPECT_EQ(window.workspace_tab_bar->tabText(0), "Default Workspace");
+    EXPECT_EQ(window.workspace_tab_bar->workspace_id(0), 0);
+    EXPECT_EQ(window.current_workspace_id, 0);
+    EXPECT_EQ(window.workspace_stack->currentWidget(), window.current_workspace);
+
+    EXPECT_EQ(window.dockWidgetArea(window.message_dock), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(window.message_dock->windowTitle(), "Message Window");
+    EXPECT_TRUE(window.message_dock->features() & QDockWidget::DockWidgetClosable);
+    EXPECT_EQ(window.message_dock->height(), 100);
+    EXPECT_EQ(window.message_tabs->count(), 1);
+    EXPECT_EQ(window.message_tabs->tabText(0), "All Messages");
+    EXPECT_EQ(window.message_tabs->widget(0), window.message_window);
+    EXPECT_EQ(window.message_tabs->tabPosition(), QTabWidget::South);
+
+    EXPECT_FALSE(window.configuration_modified);
+    EXPECT_FALSE(window.measurement_running);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+TEST(VyrMain, SetupLogsBannerSystemAndDoneAroundTheDefaultInterface)
+{
+    VyrSignalIfType *can = find_signal_if_type("CAN");
+    ASSERT_NE(can, nullptr);
+    const VyrSignalIfType::CreateFunction real_factory = can->create();
+    can->attach(create_default_can);
+    defaults_given = 0;
+    vyr_app_state().configuration = nullptr; // nothing to load
+
+    {
+        VyrMain window;
+        window.setup();
+        const QStringList rows = message_rows(window);
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: ")) << rows[0].toStdString();
+        EXPECT_TRUE(rows[1].startsWith("Running on: ")) << rows[1].toStdString();
+        EXPECT_EQ(rows[2], "Setup done.");
+
+        ASSERT_NE(get_first_signal_if(), nullptr);
+        EXPECT_EQ(get_first_signal_if()->type_name(), "CAN");
+        EXPECT_EQ(get_first_signal_if()->next(), nullptr);
+        EXPECT_EQ(defaults_given, 1);
+        EXPECT_FALSE(window.configuration_modified);
+    }
+    EXPECT_EQ(get_first_signal_if(), nullptr); // the window deletes its interfaces
+    can->attach(real_factory);
+}
+
+TEST(VyrMain, LinesFromOtherThreadsReachTheMessageWindow)
+{
+    VyrMain window;
+    std::thread writer([&window] {
+        window.log_message(3, "from a ");
+        window.log_message(3, "thread\n");
+    });
+    window.log_message(2, "from the GUI\n");
+    writer.join();
+    EXPECT_TRUE(message_rows(window).contains("from a thread"));
+    EXPECT_TRUE(message_rows(window).contains("from the GUI"));
+}
+
+TEST(VyrMain, PiecesFromTwoInterfaceThreadsAreJoinedPerThread)
+{
+    VyrMain window;
+    VyrSignalIfNotification &hub = *window.signal_if_notification;
+    // The two threads take turns: A's first piece, B's, then both ends.
+    std::promise<void> a_began, b_began, a_ended;
+    std::thread a([&] {
+        hub.log(2, "CAN 1: from A");
+        a_began.set_value();
+        b_began.get_future().wait();
+        hub.log(2, " done\n");
+        a_ended.set_value();
+    });
+    std::thread b([&] {
+        a_began.get_future().wait();
+        hub.log(3, "CAN 2: from B");
+        b_began.set_value();
+        a_ended.get_future().wait();
+        hub.log(3, " done\n");
+    });
+    a.join();
+    b.join();
+    QCoreApplication::sendPostedEvents();
+    const QStringList rows = message_rows(window);
+    EXPECT_EQ(rows, QStringList({"CAN 1: from A done", "CAN 2: from B done"}));
+}
+
+namespace {
+
+// Writes what the measurement does with it into a shared list.
+class RankedInterface : public vyr_test::TestInterface
+{
+public:
+    RankedInterface(int rank, bool fail_startup, std::vector<std::string> &calls)
+        : TestInterface(nullptr, nullptr), m_rank(rank), m_fail_startup(fail_startup), m_calls(calls)
+    {
+        set_active(true);
+        link_signal_if(this); // as the registry does with what it creates
+    }
+    int start_order() const override { return m_rank; }
+    int prepare_start() override { return note("prepare_start"); }
+    int startup() override { return note("startup") + (m_fail_startup ? 1 : 0); }
+    int go_online() override { return note("go_online"); }
+    int start() override { return note("start"); }
+    int stop() override { return note("stop"); }
+
+private:
+    int note(const char *what)
+    {
+        m_calls.push_back(std::string(what) + " " + std::to_string(m_rank));
+        return 0;
+    }
+    const int m_rank;
+    const bool m_fail_startup;
+    std::vector<std::string> &m_calls;
+};
+
+} // namespace
+
+TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
+{
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    VyrTrigger *running = add_running_trigger(&triggers);
+    std::vector<std::string> calls;
+    {
+        VyrMain window;
+        // Created in this order; ranks 999 and -1 never start (999 is told to stop),
+        // nor does an inactive one.
+        new RankedInterface(5, false, calls);
+        new RankedInterface(0, false, calls);
+        new RankedInterface(999, false, calls);
+        new RankedInterface(-1, false, calls);
+        (new RankedInterface(3, false, calls))->set_active(false);
+        new RankedInterface(5, false, calls);
+
+        window.start();
+        EXPECT_TRUE(window.measurement_running);
+        EXPECT_NE(running->state(), 0);
+        window.stop();
+        EXPECT_EQ(running->state(), 0);
+        EXPECT_EQ(calls, std::vector<std::string>({"prepare_start 0", "prepare_start 5", "prepare_start 5",
+                                                   "startup 0", "startup 5", "startup 5", "go_online 0",
+                                                   "go_online 5", "go_online 5", "start 0", "start 5", "start 5",
+                                                   "stop 999", "stop 5", "stop 5", "stop 0"}));
+        EXPECT_TRUE(message_rows(window).last().endsWith(": measurement stopped."));
+
+        // A failed hardware open skips the later passes and stops what there is.
+        calls.clear();
+        new RankedInterface(7, true, calls);
+        window.start();
+        EXPECT_FALSE(window.measurement_running);
+        EXPECT_EQ(running->state(), 0);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "go_online 5"), 0);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "start 5"), 0);
+        EXPECT_EQ(calls.back(), "stop 0");
+        calls.clear(); // the interfaces' own destructors stop them once more
+    }
+    VyrTriggerList::set_instance(nullptr);
+}
+
+TEST(VyrMain, AnUnknownTabLeavesTheWorkspaceIdAlone)
+{
+    VyrMain window;
+    window.workspace_selected(5);
+    EXPECT_EQ(window.current_workspace_id, 0);
+    window.workspace_selected(0);
+    EXPECT_EQ(window.current_workspace_id, 0);
+    EXPECT_EQ(window.current_workspace, window.workspace_stack->widget(0));
+}
+
+TEST(VyrMain, HelpSocketListensOnLoopbackOnlyAndKeepsTheLastConnection)
+{
+    VyrMain window;
+    ASSERT_TRUE(window.listen_socket->isListening());
+    EXPECT_EQ(window.listen_socket->serverAddress(), QHostAddress(QHostAddress::LocalHost));
+    EXPECT_NE(window.listen_socket->serverPort(), 0);
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, window.listen_socket->serverPort());
+    ASSERT_TRUE(client.waitForConnected(5000));
+    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.help_connection != nullptr; }, 5000));
+}
+
+TEST(VyrPrefixLabel, ShortensFromTheFrontButNeverBelowFiveCharacters)
+{
+    QWidget parent;
+    VyrPrefixLabel label("<nobr>Config File:</nobr>", &parent);
+    const QString path = "/home/user/projects/vehicle/configurations/body_controller_bench.vyr";
+    label.resize(2000, 30);
+    label.setText(path);
+    EXPECT_EQ(label.shown_text(), path);
+    EXPECT_TRUE(label.text().endsWith("<b>" + path + "</b>"));
+
+    label.resize(300, 30);
+    label.setText(path);
+    EXPECT_TRUE(label.shown_text().startsWith("...")) << label.shown_text().toStdString();
+    EXPECT_TRUE(path.endsWith(label.shown_text().mid(3)));
+    EXPECT_GE(label.shown_text().size(), 3 + 5);
+    EXPECT_EQ(label.heightForWidth(300), label.heightForWidth(1280)); // one line
+
+    label.resize(20, 30); // not even the prefix and five characters fit
+    label.setText(path);
+    EXPECT_EQ(label.text(), "<nobr>Config File:</nobr>");
+}
+
+TEST(VyrWindowsStyle, WorkspaceWindowsHaveTwentyPixelTitlesAndThreePixelFrames)
+{
+    VyrWindowsStyle style;
+    EXPECT_EQ(style.pixelMetric(QStyle::PM_TitleBarHeight), 20);
+    EXPECT_EQ(style.pixelMetric(QStyle::PM_MdiSubWindowFrameWidth), 3);
+}

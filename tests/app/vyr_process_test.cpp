@@ -1,0 +1,222 @@
+// The built program as a process on the offscreen platform, each run with
+// its own preferences, runtime and registry folders.
+#include "platform/named_mutex.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <sched.h>
+
+namespace {
+
+class VyrProcessTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        for (const char *sub : {"config", "runtime", "registry"})
+            QDir(dir.path()).mkpath(sub);
+        // The test's own mutex probes look into the same runtime folder.
+        qputenv("VRBUS_RUNTIME_DIR", QFile::encodeName(path("runtime")));
+        touch(path("bench.vyr"));
+    }
+
+    QString path(const QString &name) const { return QDir(dir.path()).filePath(name); }
+    QString preferences_file() const { return path("config/ORVANDEL/Vyr.conf"); }
+
+    static void touch(const QString &file_name)
+    {
+        QFile file(file_name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    // Starts vyr; answer is what the disclaimer is answered with, and a run
+    // that gets through set-up reports its window and closes it.
+    void start(QProcess &process, const QStringList &arguments, const char *answer = "accept",
+               const QString &working_directory = QString())
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_CONFIG_HOME", path("config"));
+        environment.insert("VRBUS_RUNTIME_DIR", path("runtime"));
+        environment.insert("VYR_REGISTRY_DIR", path("registry"));
+        environment.insert("VYR_TEST_DISCLAIMER", answer);
+        environment.insert("VYR_TEST_REPORT", path("report"));
+        environment.insert("VYR_DEBUG", "1");
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(working_directory.isEmpty() ? dir.path() : working_directory);
+        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    // Runs vyr to its end and answers its exit code (-1: it did not end).
+    int run(const QStringList &arguments, const char *answer = "accept", const QString &working_directory = QString())
+    {
+        QProcess process;
+        start(process, arguments, answer, working_directory);
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        errors = QString::fromLocal8Bit(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    QString read(const QString &file_name) const
+    {
+        QFile file(file_name);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // One key of the preferences file, read by Python's own INI reader.
+    QString python_ini_value(const QString &section, const QString &key) const
+    {
+        QProcess python;
+        python.start("/usr/bin/python3",
+                     {"-c",
+                      "import configparser, sys\n"
+                      "parser = configparser.ConfigParser(interpolation=None)\n"
+                      "parser.read(sys.argv[1])\n"
+                      "print(parser.get(sys.argv[2], sys.argv[3], fallback='<missing>'), end='')\n",
+                      preferences_file(), section, key});
+        EXPECT_TRUE(python.waitForFinished(30000));
+        return QString::fromUtf8(python.readAllStandardOutput());
+    }
+
+    QTemporaryDir dir;
+    QString errors;
+};
+
+} // namespace
+
+TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFiles)
+{
+    // Kept from an earlier run: "a" and "c" (no "b"); the list then holds two names.
+    {
+        QSettings preferences(preferences_file(), QSettings::IniFormat);
+        preferences.setValue("V1/ConfigLRU/a", path("older.vyr"));
+        preferences.setValue("V1/ConfigLRU/c", path("oldest.vyr"));
+    }
+    ASSERT_EQ(run({"-mutex", "accepted", path("bench")}), 0) << errors.toStdString();
+
+    EXPECT_EQ(read(path("report")), "tab: Default Workspace\n"
+                                    "dock: Message Window\n"
+                                    "dock area: bottom\n"
+                                    "message tab: All Messages\n");
+    const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 3) << read(path("report.rows")).toStdString();
+    EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: "));
+    EXPECT_TRUE(rows[1].startsWith("Running on: Linux") || rows[1].contains(", Linux ")) << rows[1].toStdString();
+    EXPECT_EQ(rows[2], "Setup done.");
+    EXPECT_TRUE(QFile::exists(path("report.png")));
+
+    // "bench" names bench.vyr; it went to the front, the two older ones behind it,
+    // and "c" beyond the list's length keeps its value.
+    QSettings preferences(preferences_file(), QSettings::IniFormat);
+    EXPECT_EQ(preferences.value("V1/ConfigLRU/a").toString(), path("bench.vyr"));
+    EXPECT_EQ(preferences.value("V1/ConfigLRU/b").toString(), path("older.vyr"));
+    EXPECT_EQ(preferences.value("V1/ConfigLRU/c").toString(), path("oldest.vyr"));
+    EXPECT_FALSE(preferences.contains("V1/ConfigLRU/d"));
+    EXPECT_EQ(python_ini_value("V1", "ConfigLRU\\a"), path("bench.vyr"));
+    EXPECT_EQ(python_ini_value("V1", "ConfigLRU\\b"), path("older.vyr"));
+
+    EXPECT_FALSE(platform::NamedMutex::exists("accepted")); // released at the end
+    EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock"))); // the virtual bus daemon stopped
+}
+
+TEST_F(VyrProcessTest, ASecondInstanceWithTheSameMutexEndsAtOnce)
+{
+    platform::NamedMutex first;
+    ASSERT_TRUE(first.create("single"));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(run({"-mutex", "single", "-nosplash"}), 1);
+    EXPECT_TRUE(errors.contains("Mutex Alreay Exists")) << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(path("report"))); // no window was shown
+    first.close();
+
+    // Once the mutex is free, the program takes it while it runs.
+    QProcess process;
+    start(process, {"-mutex", "single", "-nosplash"});
+    EXPECT_TRUE(QTest::qWaitFor([] { return platform::NamedMutex::exists("single"); }, 30000));
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_FALSE(platform::NamedMutex::exists("single"));
+}
+
+TEST_F(VyrProcessTest, ADeclinedDisclaimerEndsWithOneAndSavesNothing)
+{
+    EXPECT_EQ(run({"-mutex", "declined", "-nosplash", path("bench.vyr")}, "decline"), 1);
+    EXPECT_FALSE(QFile::exists(path("report"))); // the main window never came
+    EXPECT_FALSE(QSettings(preferences_file(), QSettings::IniFormat).contains("V1/ConfigLRU/a"));
+    EXPECT_FALSE(platform::NamedMutex::exists("declined")); // released all the same
+    EXPECT_FALSE(platform::NamedMutex::exists("VYR_APP_RUNNING"));
+    // The CAN types' start-up hook installed and started the virtual bus
+    // daemon; their exit hook ran all the same, stopped it and removed its
+    // service record.
+    EXPECT_TRUE(errors.contains("canio_load_demo_driver() -> 0")) << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock")));
+    EXPECT_FALSE(read(path("registry/machine.conf")).contains("Services\\vrbus"));
+}
+
+TEST_F(VyrProcessTest, TimerCpuNeedsTwoProcessorsNotAMaskAboveThree)
+{
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    int last = -1;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all))
+            last = cpu;
+    // Bound to one processor, whose number may well make a mask of 4 or more.
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(last, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const int single = run({"-use_timercpu", "-nosplash", "-nodisclaimer"});
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(single, 0);
+    EXPECT_TRUE(errors.contains("Disable flag 'use_timercpu'")) << errors.toStdString();
+
+    if (CPU_COUNT(&all) < 2)
+        GTEST_SKIP() << "this machine lets the test use one processor only";
+    EXPECT_EQ(run({"-use_timercpu", "-nosplash", "-nodisclaimer"}), 0);
+    EXPECT_FALSE(errors.contains("Disable flag 'use_timercpu'")) << errors.toStdString();
+}
+
+TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
+{
+    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    qputenv("VYR_TEST_REPORT_DELAY_MS", "3000"); // the timer reports once a second
+    const int exit_code = run({"-nosplash", "-start", "demo.vyr"}, "accept", demo);
+    qunsetenv("VYR_TEST_REPORT_DELAY_MS");
+    ASSERT_EQ(exit_code, 0) << errors.toStdString();
+    const QString rows = read(path("report.rows"));
+    for (const char *row : {": measurement started.\n",
+                            "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n",
+                            "CAN 1: Demo script started.\n", "CAN 1: Demo: measurement running for 1 s.\n"})
+        EXPECT_TRUE(rows.contains(row)) << row << " not in\n" << rows.toStdString();
+}
+
+TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../run.sh"), QStringList());
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 1);
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains("no display")) << lines[0].toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // nothing installed or built
+}
