@@ -56,40 +56,6 @@ std::string squeezed(std::string text)
     return text;
 }
 
-// One signal's physical value as the column shows it.
-std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length)
-{
-    double raw = 0.0;
-    int result = 0;
-    switch (signal.value_type) {
-    case CANdbRawSigned: {
-        int64_t value = 0;
-        result = signal.decode_signed(data, length, value);
-        raw = double(value);
-        break;
-    }
-    case CANdbRawUnsigned: {
-        uint64_t value = 0;
-        result = signal.decode_unsigned(data, length, value);
-        raw = double(value);
-        break;
-    }
-    case CANdbRawFloat:
-        result = signal.decode_float(data, length, raw);
-        break;
-    case CANdbRawDouble:
-        result = signal.decode_double(data, length, raw);
-        break;
-    default:
-        return "0";
-    }
-    if (result != 0)
-        return "---";
-    char text[64];
-    std::snprintf(text, sizeof text, "%g", raw * signal.factor + signal.offset);
-    return text;
-}
-
 } // namespace
 
 int data_length(const VyrCanMessage &message)
@@ -205,6 +171,39 @@ std::string time_cell(int64_t microseconds, int width, int time_format)
         break;
     }
     return squeezed(std::move(text));
+}
+
+std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length)
+{
+    double raw = 0.0;
+    int result = 0;
+    switch (signal.value_type) {
+    case CANdbRawSigned: {
+        int64_t value = 0;
+        result = signal.decode_signed(data, length, value);
+        raw = double(value);
+        break;
+    }
+    case CANdbRawUnsigned: {
+        uint64_t value = 0;
+        result = signal.decode_unsigned(data, length, value);
+        raw = double(value);
+        break;
+    }
+    case CANdbRawFloat:
+        result = signal.decode_float(data, length, raw);
+        break;
+    case CANdbRawDouble:
+        result = signal.decode_double(data, length, raw);
+        break;
+    default:
+        return "0";
+    }
+    if (result != 0)
+        return "---";
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", raw * signal.factor + signal.offset);
+    return text;
 }
 
 std::string counter_cell(uint64_t counter, int width)

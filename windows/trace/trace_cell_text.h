@@ -8,6 +8,7 @@
 #include <string>
 
 class CANdbMessage;
+class CANdbSignal;
 
 namespace trace_text {
 
@@ -39,6 +40,9 @@ std::string data_cell(const VyrCanMessage &message, int width, bool hex);
 std::string time_cell(int64_t microseconds, int width, int time_format);
 std::string counter_cell(uint64_t counter, int width);
 std::string ascii_cell(const VyrCanMessage &message, int width);
+// A signal's physical value decoded from the data ("%g"): "---" when it
+// cannot be decoded, "0" for a value type without a decoding.
+std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length);
 // The message's signals decoded from the record; empty without a message.
 std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *database_message, int width);
 

@@ -129,27 +129,35 @@ CANdbCluster *VyrMessageView::database() const
     return m_interface ? m_interface->databases() : nullptr;
 }
 
+namespace {
+
+// A list needs a pass set unless it is off or blocks nothing.
+bool needs_pass_set(const VyrIdFilterList &list)
+{
+    return list.active() && (list.count() > 0 || list.filter_type() == VyrIdFilterList::pass_listed);
+}
+
+} // namespace
+
+std::unique_ptr<IdBitSet> VyrMessageView::make_standard_pass_set() const
+{
+    auto set = std::make_unique<IdBitSet>(0, VyrTraceMessageQueue::standard_id_count);
+    m_standard_filters.apply_to_bitset(*set);
+    return set;
+}
+
+std::unique_ptr<SparseIdBitSet> VyrMessageView::make_extended_pass_set() const
+{
+    auto set = std::make_unique<SparseIdBitSet>(0, VyrTraceMessageQueue::extended_id_count,
+                                                VyrTraceMessageQueue::extended_filter_page);
+    m_extended_filters.apply_to_sparse_bitset(*set);
+    return set;
+}
+
 void VyrMessageView::setup_filters()
 {
-    // A list needs a pass set unless it is off or blocks nothing.
-    const auto needed = [](const VyrIdFilterList &list) {
-        return list.active() && (list.count() > 0 || list.filter_type() == VyrIdFilterList::pass_listed);
-    };
-    if (needed(m_standard_filters)) {
-        auto set = std::make_unique<IdBitSet>(0, VyrTraceMessageQueue::standard_id_count);
-        m_standard_filters.apply_to_bitset(*set);
-        m_store->set_standard_filter(std::move(set));
-    } else {
-        m_store->set_standard_filter(nullptr);
-    }
-    if (needed(m_extended_filters)) {
-        auto set = std::make_unique<SparseIdBitSet>(0, VyrTraceMessageQueue::extended_id_count,
-                                                    VyrTraceMessageQueue::extended_filter_page);
-        m_extended_filters.apply_to_sparse_bitset(*set);
-        m_store->set_extended_filter(std::move(set));
-    } else {
-        m_store->set_extended_filter(nullptr);
-    }
+    m_store->set_standard_filter(needs_pass_set(m_standard_filters) ? make_standard_pass_set() : nullptr);
+    m_store->set_extended_filter(needs_pass_set(m_extended_filters) ? make_extended_pass_set() : nullptr);
 }
 
 void VyrMessageView::update_messages()
@@ -183,6 +191,8 @@ void VyrMessageView::clear()
     m_shown_count = 0;
     m_message_number = 0;
     m_cursor_pos = 0;
+    m_fixed_selected = 0;
+    m_cursor_message_valid = false;
     m_last_line_count = 0;
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
@@ -201,39 +211,6 @@ void VyrMessageView::set_scroll_mode(bool on)
     scroll_to_bottom();
     viewport()->update();
     emit configuration_changed();
-}
-
-// --- Cursor -----------------------------------------------------------------------------------------
-
-void VyrMessageView::set_cursor_pos(long long pos)
-{
-    pos = std::max(pos, 1LL);
-    if (m_scroll_mode) {
-        const long long newest = (long long)m_message_number;
-        pos = std::min(pos, newest);
-        if (pos <= newest - max_shown)
-            pos = newest - max_shown + 1;
-    } else {
-        pos = std::min(pos, (long long)m_store->lines().line_count());
-    }
-    if (pos == m_cursor_pos)
-        return;
-    m_cursor_pos = pos;
-    const long long row = m_scroll_mode ? row_count() - ((long long)m_message_number - pos) : pos;
-    const int top = row_top(row);
-    const int visible = viewport()->height();
-    if (top < verticalScrollBar()->value())
-        verticalScrollBar()->setValue(top - m_row_height / 2);
-    else if (top + m_row_height > verticalScrollBar()->value() + visible)
-        verticalScrollBar()->setValue(top + m_row_height + m_row_height / 2 - visible);
-    viewport()->update();
-    emit cursor_position_changed();
-}
-
-void VyrMessageView::cursor_on(bool on)
-{
-    m_cursor_shown = on;
-    viewport()->update();
 }
 
 // --- Header and columns -----------------------------------------------------------------------------

@@ -23,8 +23,11 @@
 class CANdbCluster;
 class CANdbMessage;
 class HeaderToolTip;
+class IdBitSet;
+class SparseIdBitSet;
 class QHeaderView;
 class QStandardItemModel;
+class QTextStream;
 class VyrCanIf;
 class VyrTraceMessageQueue;
 
@@ -37,6 +40,9 @@ public:
     // Sections from this one on have no remembered visibility and width.
     static constexpr int remembered_sections = 32;
     static constexpr int max_shown = 200000;
+    // Marks of the view's own copies of records: selected, and hidden by the display filter.
+    static constexpr uint32_t selected_flag = 0x1000;
+    static constexpr uint32_t hidden_flag = 0x4000;
 
     VyrMessageView(QWidget *parent, const char *name);
     ~VyrMessageView() override;
@@ -75,6 +81,20 @@ public:
     int section_width(int section) const;
     bool section_visible(int section) const;
     long long cursor_pos() const { return m_cursor_pos; }
+    bool display_filter() const { return m_display_filter; }
+    // Selected lines of the fixed-position table.
+    int fixed_selected_count() const { return m_fixed_selected; }
+    // Set by the trace window whenever its state changes: while running,
+    // keys and mouse leave the selection alone and current_message follows
+    // the newest message.
+    void set_measurement_running(bool running) { m_running = running; }
+    bool measurement_running() const { return m_running; }
+    // The message under the cursor for the signal table, or null.
+    const VyrCanMessage *current_message();
+
+    // The view's contents as text for people: the fixed-position table and
+    // the scrolling list; all lines or records, or only the selected ones.
+    void write_fixed_text(QTextStream &out, bool selected_only) const;
 
     VyrIdFilterList &standard_filters() { return m_standard_filters; }
     VyrIdFilterList &extended_filters() { return m_extended_filters; }
@@ -91,19 +111,28 @@ public slots:
     void header_clicked(int section);
     void set_scroll_mode(bool on);
     void set_cursor_pos(long long pos);
+    void set_cursor_pos_by_mouse(int y);
+    void toggle_selection_on_cursor_pos();
+    void deselect_all();
     void cursor_on(bool on);
+    void add_selected_identifiers_to_filter();
     void update_header();
     void toggle_column_visibility(int section);
     void restore_section(int section, int width, bool visible);
 
 signals:
+    void show_context_menu(const QPoint &global_position);
+    void selection_changed();
     void cursor_position_changed();
+    void filters_changed();
     void configuration_changed();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     struct SectionMemory
@@ -124,6 +153,20 @@ private:
     void set_contents_height(int height);
     void update_scroll_ranges();
     void scroll_to_bottom();
+    std::unique_ptr<IdBitSet> make_standard_pass_set() const;
+    std::unique_ptr<SparseIdBitSet> make_extended_pass_set() const;
+    // The last cursor position of the list on show (0: empty).
+    long long last_cursor_pos() const;
+    // The cursor's position at a contents y; 0 outside the rows.
+    long long cursor_pos_at(int y) const;
+    // The selection may change by keys and mouse.
+    bool selection_editable() const { return !m_running && !m_display_filter; }
+    void fetch_cursor_message();
+    // Enters the identifier of a filtered-out message into the filter list
+    // of its width; true when the list changed.
+    bool filter_out(const VyrCanMessage &message);
+    // The texts of a record's identifier in the exports.
+    std::string export_identifier(const VyrCanMessage &message) const;
     // Contents y of the top of a row counted from 1 at the top.
     int row_top(long long row) const { return int((row - 1) * m_row_height); }
 
@@ -153,6 +196,11 @@ private:
 
     long long m_cursor_pos = 0;
     bool m_cursor_shown = true;
+    bool m_running = false;
+    bool m_display_filter = false;
+    int m_fixed_selected = 0;
+    VyrCanMessage m_cursor_message{};
+    bool m_cursor_message_valid = false;
 
     VyrIdFilterList m_standard_filters{false, VyrIdFilterList::block_listed};
     VyrIdFilterList m_extended_filters{true, VyrIdFilterList::block_listed};
