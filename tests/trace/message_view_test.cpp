@@ -2,7 +2,9 @@
 // tips, widths and format clicks, hidden and restored columns, the
 // formatter's extra columns, the fixed-position rows taken over from the
 // store, the filter sets it installs, and a render looked at once.
-#include "core/settings/qtb_config.h"
+#include "core/candb_cluster.h"
+#include "core/candb_file_format.h"
+#include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "vyr_test_shell.h"
 #include "windows/base/header_tool_tip.h"
@@ -44,9 +46,9 @@ QString title(const VyrMessageView &view, int section)
 class GroupFormatter : public IdFormatter
 {
 public:
-    explicit GroupFormatter(const char *name) : IdFormatter(name) {}
+    explicit GroupFormatter(const char *name, int columns = 2) : IdFormatter(name), m_columns(columns) {}
     uint32_t display_id(const VyrCanMessage &message) const override { return (message.id >> 8) & 0x3FFFF; }
-    int column_count() const override { return 2; }
+    int column_count() const override { return m_columns; }
     const char *column_title(int index) const override { return index == 0 ? "SA" : "PGN"; }
     int column_text(const VyrCanMessage &message, int index, char *buffer) const override
     {
@@ -54,6 +56,9 @@ public:
                              index == 0 ? message.id & 0xFF : (message.id >> 8) & 0x3FFFF);
     }
     int column_width(int) const override { return 5; }
+
+private:
+    int m_columns;
 };
 
 class MessageView : public ::testing::Test
@@ -181,6 +186,42 @@ TEST_F(MessageView, TheFormattersColumnsFollowTheInterface)
     EXPECT_EQ(view.cell_text(8, frame(1), 1, 0), "");
 }
 
+TEST_F(MessageView, DatabaseModeShowsMessageNamesAndSignals)
+{
+    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
+    auto cluster = std::make_unique<CANdbCluster>();
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
+    io->set_file_name(dbc.c_str());
+    if (io->read(cluster->add_network(std::make_unique<CANdbNetwork>())) != 0)
+        GTEST_SKIP() << "shared test data not found: " << dbc;
+    can.set_databases(std::move(cluster));
+    EXPECT_EQ(view.database(), can.databases());
+
+    const VyrCanMessage example = frame(496, 0, 0, {0xC0, 0x06, 0x2D, 0xD9, 0, 0, 0, 0});
+    EXPECT_EQ(view.cell_text(VyrMessageView::Identifier, example, 1, 0), "    496         ");
+    view.set_database_mode(true);
+    EXPECT_EQ(view.cell_text(VyrMessageView::Identifier, example, 1, 0), "Example         ");
+    EXPECT_EQ(view.cell_text(VyrMessageView::Identifier, frame(497), 1, 0), "    497         ");
+    // The Signals column decodes in every mode, once it has room.
+    view.set_database_mode(false);
+    EXPECT_EQ(view.cell_text(VyrMessageView::Signals, example, 1, 0), "");
+    view.toggle_column_visibility(VyrMessageView::Signals);
+    EXPECT_TRUE(view.cell_text(VyrMessageView::Signals, example, 1, 0).startsWith(" Temperature[degK]="));
+}
+
+TEST_F(MessageView, SectionsFrom32OnComeBackTwentyPixelsWide)
+{
+    can.set_id_formatter(std::make_unique<GroupFormatter>("wide", 30));
+    view.rebuild_extra_columns();
+    ASSERT_EQ(view.header()->count(), VyrMessageView::column_count + 30);
+    view.header()->resizeSection(35, 70);
+    view.toggle_column_visibility(35);
+    EXPECT_EQ(view.header()->sectionSize(35), 0);
+    view.toggle_column_visibility(35);
+    EXPECT_EQ(view.header()->sectionSize(35), 20);
+    EXPECT_EQ(view.section_width(35), 0);
+}
+
 TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
 {
     VyrTraceMessageQueue &store = *view.store();
@@ -205,7 +246,9 @@ TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
     view.set_cursor_pos(100);
     EXPECT_EQ(view.cursor_pos(), 42);
 
+    QSignalSpy selection(&view, &VyrMessageView::selection_changed);
     view.clear();
+    EXPECT_EQ(selection.count(), 1);
     EXPECT_EQ(view.row_count(), 0);
     EXPECT_EQ(view.contents_height(), 0);
     EXPECT_EQ(view.cursor_pos(), 0);

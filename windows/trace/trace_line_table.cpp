@@ -17,9 +17,9 @@ void TraceLineTable::store(Line &line, const TraceLineData &data)
     std::memcpy(words, &data, sizeof data);
     const uint32_t sequence = line.sequence.load(std::memory_order_relaxed);
     line.sequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
+    // Release: a reader that sees any new word also sees the odd number.
     for (int i = 0; i < line_words; ++i)
-        __atomic_store_n(&line.words[size_t(i)], words[i], __ATOMIC_RELAXED);
+        __atomic_store_n(&line.words[size_t(i)], words[i], __ATOMIC_RELEASE);
     line.sequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -30,9 +30,9 @@ TraceLineData TraceLineTable::load(const Line &line) const
         const uint32_t before = line.sequence.load(std::memory_order_acquire);
         if (before & 1)
             continue;
+        // Acquire: the check below cannot move before these loads.
         for (int i = 0; i < line_words; ++i)
-            words[i] = __atomic_load_n(&line.words[size_t(i)], __ATOMIC_RELAXED);
-        std::atomic_thread_fence(std::memory_order_acquire);
+            words[i] = __atomic_load_n(&line.words[size_t(i)], __ATOMIC_ACQUIRE);
         if (line.sequence.load(std::memory_order_relaxed) == before)
             break;
     }

@@ -8,7 +8,8 @@
 // while the GUI thread reads them. Each line carries a sequence number that
 // is odd while the writer rewrites it; a reader copies the line and retries
 // when the number changed meanwhile, so it never sees a half-written line.
-// The words of a line are moved with relaxed atomics between the fences.
+// The words of a line are stored with release and loaded with acquire, so
+// that the sequence number check orders around them.
 //
 // The GUI thread empties the table by asking for it: the writer carries the
 // request out before its next line, and until then the table reads as empty.

@@ -198,6 +198,7 @@ void VyrMessageView::clear()
     verticalScrollBar()->setValue(0);
     set_contents_height(0);
     viewport()->update();
+    emit selection_changed();
 }
 
 void VyrMessageView::set_scroll_mode(bool on)
@@ -408,6 +409,8 @@ QString VyrMessageView::cell_text(int section, const VyrCanMessage &message, uin
 {
     using namespace trace_text;
     const int width = m_header->sectionSize(section) / m_char_width;
+    if (width == 0)
+        return QString(); // not drawn
     switch (section) {
     case Channel:
         return QString::fromStdString(channel_cell(message, width));
@@ -455,8 +458,6 @@ void VyrMessageView::paint_row(QPainter &painter, int top, const VyrCanMessage &
     for (int section = 0; section < m_header->count(); ++section) {
         const int section_width = m_header->sectionSize(section);
         const int width = section_width / m_char_width;
-        if (width == 0)
-            continue;
         int x = m_header->sectionPosition(section) - x_offset;
         if (section == Dlc)
             x += (section_width - m_char_width) / 2;

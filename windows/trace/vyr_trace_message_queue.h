@@ -49,10 +49,6 @@ public:
     const SparseIdBitSet *extended_filter() const { return m_extended_filter.get(); }
     // With the store detached: frees both sets.
     void release_filters();
-    int retired_filter_count() const
-    {
-        return m_standard_filter.retired_count() + m_extended_filter.retired_count();
-    }
 
     // True until a message is accepted after construction, a clear or set_empty.
     bool empty() const { return m_empty.load(std::memory_order_acquire); }
