@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -269,6 +270,15 @@ TEST_F(LogToFileDialogTest, HelpAsksForItsPage)
     dialog.pb_help->click();
     ASSERT_EQ(help.count(), 1);
     EXPECT_EQ(help.at(0).at(0).toString(), "CanLog");
+}
+
+TEST_F(LogToFileDialogTest, RendersAsAUserSeesIt)
+{
+    VyrDialogLogToFile dialog;
+    dialog.load(ascii.get());
+    dialog.show();
+    const QString path = QDir::tempPath() + QStringLiteral("/vyr_log_to_file_dialog.png");
+    ASSERT_TRUE(dialog.grab().save(path));
 }
 
 } // namespace

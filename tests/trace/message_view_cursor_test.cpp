@@ -6,6 +6,7 @@
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -217,6 +218,18 @@ TEST_F(MessageViewCursor, FilterOutWhileRunningLeavesAnInactiveListOff)
     view.add_selected_identifiers_to_filter();
     EXPECT_FALSE(view.standard_filters().active());
     EXPECT_NE(view.standard_filters().find_range(0x101), nullptr);
+}
+
+TEST_F(MessageViewCursor, RendersTheCursorAndTheSelection)
+{
+    fill(8);
+    for (int line : {2, 3, 6}) {
+        view.set_cursor_pos(line);
+        view.toggle_selection_on_cursor_pos();
+    }
+    view.set_cursor_pos(4);
+    const QString path = QDir::tempPath() + QStringLiteral("/vyr_message_view_cursor.png");
+    ASSERT_TRUE(view.grab().save(path));
 }
 
 // The text of a fixed-position export with the date line taken out.
