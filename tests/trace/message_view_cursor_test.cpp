@@ -1,6 +1,9 @@
 // The message view's cursor, selection and filter-out on the fixed-position
 // table, driven by key and mouse events offscreen, and its fixed-position
 // text export.
+#include "core/candb_cluster.h"
+#include "core/candb_file_format.h"
+#include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "vyr_test_shell.h"
 #include "windows/trace/vyr_message_view.h"
@@ -290,6 +293,31 @@ TEST_F(MessageViewCursor, FixedTextHasItsHeadingAndFieldWidths)
     view.toggle_selection_on_cursor_pos();
     EXPECT_EQ(fixed_text(view, true),
               fixed_head + "       1.500  " + spaces(17) + "7e0" + "  " + "  RT " + "      0  " + spaces(26) + "\n" +
+                  fixed_foot);
+}
+
+TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
+{
+    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
+    auto cluster = std::make_unique<CANdbCluster>();
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
+    io->set_file_name(dbc.c_str());
+    if (io->read(cluster->add_network(std::make_unique<CANdbNetwork>())) != 0)
+        GTEST_SKIP() << "shared test data not found: " << dbc;
+    can.set_databases(std::move(cluster));
+    view.set_database_mode(true);
+    view.store()->put(frame(496, 0, 0, {0xC0, 0x06, 0xE0, 0, 0, 0, 0, 0}));
+    view.store()->put(frame(497, 0, 0, {1}));
+    view.update_messages();
+
+    const auto signal_line = [](const std::string &name, const std::string &value) {
+        return spaces(50) + name + spaces(std::max(0, 15 - int(name.size()))) + " = " + value + "\n";
+    };
+    EXPECT_EQ(fixed_text(view, false),
+              fixed_head + "       0.000  " + "ExampleMessage" + spaces(6) + "  " + "     " + "      8  " +
+                  "c0 06 e0 00 00 00 00 00 " + spaces(2) + "\n" + signal_line("Temperature[degK]", "250.55") +
+                  signal_line("AverageRadius[m]", "3.2") + signal_line("Enable[-]", "1") + "\n" +
+                  "       0.000  " + spaces(17) + "497" + "  " + "     " + "      1  " + "01 " + spaces(23) + "\n" +
                   fixed_foot);
 }
 
