@@ -5,15 +5,19 @@
 #include "windows/logging/log_file.h"
 #include "windows/logging/vyr_dialog_log_to_file.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -261,6 +265,52 @@ TEST_F(LogToFileDialogTest, FileDialogAppendsTheExtensionAndRefusesUnwritableFil
     chosen_file.clear();
     dialog.pb_select_logfile->click();
     EXPECT_EQ(dialog.le_logfile_name->text(), "/tmp/CAPTURE2.TXT");
+}
+
+// Opens the file name's menu, notes which entries are enabled and picks one
+// (none: closes it).
+QStringList use_context_menu(VyrDialogLogToFile &dialog, const QString &pick)
+{
+    QStringList enabled;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QAction *picked = nullptr;
+        for (QAction *action : menu->actions()) {
+            if (action->isEnabled() && !action->isSeparator())
+                enabled << action->text();
+            if (action->text() == pick)
+                picked = action;
+        }
+        if (picked)
+            picked->trigger();
+        menu->close();
+    });
+    dialog.pb_popup_logfile->click();
+    return enabled;
+}
+
+TEST_F(LogToFileDialogTest, ContextMenuRewritesTheFileName)
+{
+    VyrDialogLogToFile dialog;
+    dialog.load(ascii.get());
+    dialog.show();
+    EXPECT_EQ(use_context_menu(dialog, "Make absolute path"),
+              QStringList({"Clear", "Copy Selected Text to Clipboard", "Make absolute path"}));
+    const QString absolute = QDir::current().absoluteFilePath("trace.txt");
+    EXPECT_EQ(dialog.le_logfile_name->text(), absolute);
+
+    EXPECT_EQ(use_context_menu(dialog, "Make relative path"),
+              QStringList({"Clear", "Copy Selected Text to Clipboard", "Make relative path"}));
+    EXPECT_EQ(dialog.le_logfile_name->text(), "trace.txt");
+
+    dialog.le_logfile_name->selectAll();
+    use_context_menu(dialog, "Copy Selected Text to Clipboard");
+    EXPECT_EQ(QApplication::clipboard()->text(), "trace.txt");
+
+    use_context_menu(dialog, "Clear");
+    EXPECT_TRUE(dialog.le_logfile_name->text().isEmpty());
+    EXPECT_EQ(use_context_menu(dialog, QString()), QStringList({"Copy Selected Text to Clipboard"}));
 }
 
 TEST_F(LogToFileDialogTest, HelpAsksForItsPage)

@@ -126,17 +126,17 @@ LogFile *VyrDialogLogToFile::apply()
     file->set_active(cb_enable_logging->isChecked());
     file->set_file_name(le_logfile_name->text().toLocal8Bit().constData());
     file->set_write_mode(rb_increment_filename->isChecked() ? LogFile::Numbered
-                         : rb_overwrite->isChecked()        ? LogFile::Overwrite
+                             : rb_overwrite->isChecked()    ? LogFile::Overwrite
                                                             : LogFile::Append);
-    file->set_size_mode(rb_max_size->isChecked()       ? LogFile::LimitBytes
-                        : rb_max_messages->isChecked() ? LogFile::LimitMessages
-                                                       : LogFile::Unlimited);
+    file->set_size_mode(rb_max_size->isChecked()           ? LogFile::LimitBytes
+                            : rb_max_messages->isChecked() ? LogFile::LimitMessages
+                                                           : LogFile::Unlimited);
     file->set_max_messages(cb_max_messages->currentText().toUInt());
     file->set_max_pretrigger_messages(combo_pre_trigger->currentText().toUInt());
     file->set_delete_empty_files(cb_delete_empty_files->isChecked());
     const int size_entry = cb_max_size->currentIndex();
     file->set_max_bytes(size_entry >= 0 && size_entry < max_size_entry_count ? max_size_entries[size_entry]
-                                                                              : max_size_entries[0]);
+                                                                             : max_size_entries[0]);
     file->set_enable_trigger(cb_enable_trigger->isChecked());
     VyrTriggerList *triggers = VyrTriggerList::instance();
     file->set_trigger(triggers ? triggers->find(combo_trigger_name->currentText()) : nullptr);
@@ -180,13 +180,12 @@ void VyrDialogLogToFile::reject()
 void VyrDialogLogToFile::show_state()
 {
     const bool active = cb_enable_logging->isChecked();
-    for (QWidget *widget : std::initializer_list<QWidget *>{combo_format, pb_popup_logfile, pb_select_logfile,
-                                                            bg_write_mode, bg_max_size, le_logfile_name,
-                                                            cb_delete_empty_files, cb_enable_trigger})
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{combo_format, pb_popup_logfile, pb_select_logfile, bg_write_mode, bg_max_size,
+                                          le_logfile_name, cb_delete_empty_files, cb_enable_trigger})
         widget->setEnabled(active);
     const LogFileFormat *format = format_of(current());
-    pb_setup->setEnabled(active && format &&
-                         (format->flags() & (LogFileFormat::Options | LogFileFormat::MoreOptions)));
+    pb_setup->setEnabled(active && format && (format->flags() & (LogFileFormat::Options | LogFileFormat::MoreOptions)));
     pb_ok->setEnabled(!active || !le_logfile_name->text().isEmpty());
     const bool triggered = active && cb_enable_trigger->isChecked();
     combo_pre_trigger->setEnabled(triggered);
@@ -239,26 +238,18 @@ void VyrDialogLogToFile::open_logfile_context_menu()
     const bool can_be_relative = !text.isEmpty() && make_path_relative(relative, QDir::currentPath()) == 1;
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("logfile_context_menu"));
-    QAction *clear = menu.addAction(tr("Clear"));
-    clear->setEnabled(!text.isEmpty());
-    QAction *copy = menu.addAction(tr("Copy Selected Text to Clipboard"));
+    menu.addAction(tr("Clear"), le_logfile_name, &QLineEdit::clear)->setEnabled(!text.isEmpty());
+    menu.addAction(tr("Copy Selected Text to Clipboard"),
+                   [this] { QApplication::clipboard()->setText(le_logfile_name->selectedText()); });
     menu.addSeparator();
-    QAction *absolute = menu.addAction(tr("Make absolute path"));
-    absolute->setEnabled(!text.isEmpty() && QFileInfo(text).isRelative());
-    QAction *make_relative = menu.addAction(tr("Make relative path"));
-    make_relative->setEnabled(can_be_relative);
+    menu.addAction(tr("Make absolute path"),
+                   [this, text] { le_logfile_name->setText(QFileInfo(text).absoluteFilePath()); })
+        ->setEnabled(!text.isEmpty() && QFileInfo(text).isRelative());
+    menu.addAction(tr("Make relative path"), [this, relative] { le_logfile_name->setText(relative.filePath()); })
+        ->setEnabled(can_be_relative);
     menu.addSeparator();
     menu.addAction(tr("Edit"))->setEnabled(false);
-
-    QAction *chosen = menu.exec(QCursor::pos());
-    if (chosen == clear)
-        le_logfile_name->clear();
-    else if (chosen == copy)
-        QApplication::clipboard()->setText(le_logfile_name->selectedText());
-    else if (chosen == absolute)
-        le_logfile_name->setText(QFileInfo(text).absoluteFilePath());
-    else if (chosen == make_relative)
-        le_logfile_name->setText(relative.filePath());
+    menu.exec(QCursor::pos());
 }
 
 void VyrDialogLogToFile::context_help()

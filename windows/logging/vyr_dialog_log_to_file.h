@@ -21,8 +21,7 @@ class VyrDialogLogToFile : public DialogLogToFileBase
     Q_OBJECT
 public:
     // Bytes of the entries of the maximum file size box, in their order.
-    static constexpr uint32_t max_size_entries[] = {100000,   500000,   1000000,  5000000,
-                                                    10000000, 50000000, 100000000};
+    static constexpr uint32_t max_size_entries[] = {100000, 500000, 1000000, 5000000, 10000000, 50000000, 100000000};
     static constexpr int max_messages_limit = 100000000;
     static constexpr int max_pretrigger_limit = 50000;
 

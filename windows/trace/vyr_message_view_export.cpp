@@ -32,11 +32,11 @@ std::string flag_field(const VyrCanMessage &message)
     const uint32_t f = message.flags;
     std::string text(5, ' ');
     text[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
-    text[1] = f & VyrCanMessage::WakeUp             ? 'W'
-              : f & VyrCanMessage::TransceiverError ? 'E'
-              : f & VyrCanMessage::LinHeader        ? 'H'
-              : f & VyrCanMessage::LinChecksum      ? 'C'
-                                                    : ' ';
+    text[1] = f & VyrCanMessage::WakeUp       ? 'W'
+        : f & VyrCanMessage::TransceiverError ? 'E'
+        : f & VyrCanMessage::LinHeader        ? 'H'
+        : f & VyrCanMessage::LinChecksum      ? 'C'
+                                              : ' ';
     text[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
     text[3] = f & VyrCanMessage::TxAck ? 'T' : f & VyrCanMessage::TxRequest ? 'Q' : ' ';
     text[4] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
@@ -102,7 +102,7 @@ void VyrMessageView::write_fixed_text(QTextStream &out, bool selected_only) cons
         } else {
             found = m_database_mode ? database_message(message) : nullptr;
             text += export_identifier(message) + "  " + flag_field(message) + "      " + std::to_string(message.dlc) +
-                    "  " + data_field(message);
+                "  " + data_field(message);
         }
         out << QString::fromStdString(text) << "\n";
         if (!found)
