@@ -37,9 +37,8 @@ public:
     static constexpr int max_lines = 2048;
     static constexpr int bucket_count = 2048;
     // Flags that tell kinds of one key apart (the channel does not).
-    static constexpr uint32_t kind_flags = VyrCanMessage::Remote | VyrCanMessage::Extended |
-                                           VyrCanMessage::ErrorFrame | VyrCanMessage::TxAck |
-                                           VyrCanMessage::TxRequest;
+    static constexpr uint32_t kind_flags = VyrCanMessage::Remote | VyrCanMessage::Extended | VyrCanMessage::ErrorFrame |
+        VyrCanMessage::TxAck | VyrCanMessage::TxRequest;
 
     TraceLineTable();
     TraceLineTable(const TraceLineTable &) = delete;

@@ -162,16 +162,59 @@ void VyrMessageView::setup_filters()
 
 void VyrMessageView::update_messages()
 {
-    if (m_scroll_mode)
+    VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
+    const int shown_before = m_shown_count;
+    bool taken = false;
+    while (!ring.at_end()) {
+        taken = true;
+        ++m_shown_count;
+        ++m_message_number;
+        // The display filter shows only the rows chosen when it was turned on.
+        if (m_display_filter)
+            ring.view_record().flags |= hidden_flag;
+        if (m_shown_count > max_shown) {
+            const uint32_t oldest_flags = ring.read_record().flags;
+            if (oldest_flags & selected_flag)
+                --m_scroll_selected;
+            else if (m_display_filter && !(oldest_flags & hidden_flag))
+                --m_visible_count;
+            ring.move_read_pointer(1); // the oldest shown record goes
+            --m_shown_count;
+        }
+        ring.move_view_pointer(1);
+    }
+    if (taken && m_display_filter) {
+        set_contents_height(m_visible_count * m_row_height);
+        viewport()->update();
         return;
+    }
+    if (!taken)
+        return;
+
+    const int scroll = verticalScrollBar()->value();
+    if (m_scroll_mode) {
+        const int added = m_shown_count - shown_before;
+        if (added == 0) {
+            viewport()->update(); // rows were replaced
+            return;
+        }
+        if (added > 5)
+            viewport()->setUpdatesEnabled(false);
+        set_contents_height(m_contents_height + added * m_row_height);
+        verticalScrollBar()->setValue(scroll + added * m_row_height);
+        if (added > 5) {
+            viewport()->setUpdatesEnabled(true);
+            viewport()->update();
+        }
+        return;
+    }
     const int lines = m_store->lines().line_count();
     const int added = lines - m_last_line_count;
     m_last_line_count = lines;
     if (added < 1) {
-        viewport()->update();
+        viewport()->update(); // lines changed in place
         return;
     }
-    const int scroll = verticalScrollBar()->value();
     set_contents_height(lines * m_row_height);
     if (added >= 5)
         scroll_to_bottom();
@@ -182,6 +225,8 @@ void VyrMessageView::update_messages()
 
 int VyrMessageView::row_count() const
 {
+    if (m_display_filter)
+        return m_visible_count;
     return m_scroll_mode ? std::min(m_shown_count, max_shown) : m_store->lines().line_count();
 }
 
@@ -192,6 +237,8 @@ void VyrMessageView::clear()
     m_message_number = 0;
     m_cursor_pos = 0;
     m_fixed_selected = 0;
+    m_scroll_selected = 0;
+    m_visible_count = 0;
     m_cursor_message_valid = false;
     m_last_line_count = 0;
     horizontalScrollBar()->setValue(0);
@@ -224,9 +271,8 @@ void VyrMessageView::update_header()
                                   m_formats.data_hex ? QStringLiteral("Data [hex]") : QStringLiteral("Data [dec]"));
     const int format = m_formats.time_format;
     m_header_model->setHeaderData(Time, Qt::Horizontal,
-                                  format >= 0 && format < time_format_count
-                                      ? QString::fromLatin1(time_titles[format])
-                                      : QStringLiteral("Time [????]"));
+                                  format >= 0 && format < time_format_count ? QString::fromLatin1(time_titles[format])
+                                                                            : QStringLiteral("Time [????]"));
     viewport()->update();
 }
 
@@ -482,8 +528,12 @@ void VyrMessageView::paintEvent(QPaintEvent *event)
     // Rows 1-based from the top whose band meets the exposed area.
     const long long first = std::max(0, exposed.top() + y_offset) / m_row_height + 1;
     const long long last = std::min<long long>(rows, (exposed.bottom() + y_offset) / m_row_height + 1);
-    if (m_scroll_mode)
+    if (first > last)
         return;
+    if (m_scroll_mode) {
+        paint_scroll_rows(painter, first, last, y_offset);
+        return;
+    }
     const TraceLineTable &lines = m_store->lines();
     for (long long row = first; row <= last; ++row) {
         const TraceLineData line = lines.read_line(int(row));
@@ -493,4 +543,65 @@ void VyrMessageView::paintEvent(QPaintEvent *event)
         paint_row(painter, row_top(row) - y_offset, line.message, line.counter, time_us, lines.selected(int(row)),
                   m_cursor_shown && row == m_cursor_pos, row % 2 == 1);
     }
+}
+
+void VyrMessageView::paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset)
+{
+    // The view position stands after the newest record; rows are painted
+    // from the bottom up, each record's predecessor giving its delta time.
+    if (m_display_filter) {
+        paint_filtered_rows(painter, first, last, y_offset);
+        return;
+    }
+    VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
+    ring.save_view_pointer();
+    const long long rows = row_count();
+    ring.move_view_pointer(-int(rows - last + 1));
+    VyrCanMessage message = ring.view_record();
+    for (long long row = last; row >= first; --row) {
+        const bool has_older = row > 1 && ring.move_view_pointer(-1) == 0;
+        const VyrCanMessage older = has_older ? ring.view_record() : message;
+        const int64_t time_us = m_delta_time ? trace_text::record_time_us(message) - trace_text::record_time_us(older)
+                                             : trace_text::record_time_us(message);
+        const uint64_t number = m_message_number - uint64_t(rows - row);
+        paint_row(painter, row_top(row) - y_offset, message, number, time_us, message.flags & selected_flag,
+                  m_cursor_shown && (long long)number == m_cursor_pos, number % 2 == 1);
+        message = older;
+    }
+    ring.restore_view_pointer();
+}
+
+void VyrMessageView::paint_filtered_rows(QPainter &painter, long long first, long long last, int y_offset)
+{
+    // Rows are the records without the hidden mark, the newest at the bottom;
+    // a record's delta time is taken from its predecessor in the ring.
+    long long row = m_visible_count;
+    const VyrCanMessage *newer = nullptr;
+    int64_t newer_time_us = 0;
+    uint64_t newer_number = 0;
+    const auto paint = [&](int64_t older_time_us) {
+        const int64_t time_us = m_delta_time ? newer_time_us - older_time_us : newer_time_us;
+        if (row <= last)
+            paint_row(painter, row_top(row) - y_offset, *newer, newer_number, time_us, false,
+                      m_cursor_shown && row == m_cursor_pos, row % 2 == 1);
+        --row;
+    };
+    VyrCanMessage shown;
+    visit_shown(m_message_number, oldest_shown(), [&](VyrCanMessage &record, uint64_t number) {
+        const int64_t time_us = trace_text::record_time_us(record);
+        if (newer)
+            paint(time_us);
+        if (row < first)
+            return false;
+        newer = nullptr;
+        if (!(record.flags & hidden_flag)) {
+            shown = record;
+            newer = &shown;
+            newer_time_us = time_us;
+            newer_number = number;
+        }
+        return true;
+    });
+    if (newer && row >= first)
+        paint(newer_time_us);
 }
