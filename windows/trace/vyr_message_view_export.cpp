@@ -192,7 +192,7 @@ void VyrMessageView::write_log_text(QTextStream &out, bool selected_only)
                 text += error_frame_text;
             else
                 text += export_identifier(message) + "  " + flag_field(message) + "   " + extra_texts(message, false) +
-                        "  " + std::to_string(message.dlc) + "  " + data_field(message);
+                    "  " + std::to_string(message.dlc) + "  " + data_field(message);
             text += counter_field(number) + extra_texts(message, true);
             out << QString::fromStdString(text) << "\n";
             return true;
