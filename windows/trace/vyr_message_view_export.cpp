@@ -28,21 +28,13 @@ std::string time_field(const VyrCanMessage &message)
     return text;
 }
 
-// Five letters, a space where a flag is clear.
+// Five of the identifier column's flag letters: extended, the line state,
+// remote, transmit and overrun.
 std::string flag_field(const VyrCanMessage &message)
 {
-    const uint32_t f = message.flags;
-    std::string text(5, ' ');
-    text[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
-    text[1] = f & VyrCanMessage::WakeUp       ? 'W'
-        : f & VyrCanMessage::TransceiverError ? 'E'
-        : f & VyrCanMessage::LinHeader        ? 'H'
-        : f & VyrCanMessage::LinChecksum      ? 'C'
-                                              : ' ';
-    text[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
-    text[3] = f & VyrCanMessage::TxAck ? 'T' : f & VyrCanMessage::TxRequest ? 'Q' : ' ';
-    text[4] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
-    return text;
+    char letters[trace_text::flag_letter_count];
+    trace_text::flag_letters(message, letters);
+    return {letters[0], letters[1], letters[2], letters[6], letters[7]};
 }
 
 // The data bytes, always hexadecimal, filled with spaces to the field width.
