@@ -3,7 +3,7 @@
 #include "app/vyr_dialog_disclaimer.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "app/vyr_rt_log_stand_in.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
 #include <QFile>
@@ -40,9 +40,9 @@ void report_main_window_when_asked(VyrMain *main_window)
             for (int i = 0; i < main_window->workspace_tab_bar->count(); ++i)
                 out << "tab: " << main_window->workspace_tab_bar->tabText(i) << '\n';
             out << "dock: " << main_window->message_dock->windowTitle() << '\n';
-            out << "dock area: " << (main_window->dockWidgetArea(main_window->message_dock) == Qt::BottomDockWidgetArea
-                                         ? "bottom"
-                                         : "other")
+            out << "dock area: "
+                << (main_window->dockWidgetArea(main_window->message_dock) == Qt::BottomDockWidgetArea ? "bottom"
+                                                                                                       : "other")
                 << '\n';
             out << "message tab: " << main_window->message_tabs->tabText(0) << '\n';
         }
