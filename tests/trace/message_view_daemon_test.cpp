@@ -1,10 +1,9 @@
 // The message view filled from the vrbus daemon: frames that a second handle
-// on the virtual card writes reach the view's store on the CAN interface's
-// receive thread; the cursor and selection are driven by keys and mouse, the
-// selected identifiers are filtered out of the live traffic, and the
-// fixed-position export writes what arrived.
+// on the virtual card writes reach the view's store, attached to the CAN
+// interface as a message listener, on its receive thread; the cursor and
+// selection are driven by keys, the selected identifiers are filtered out of
+// the live traffic, and the fixed-position export writes what arrived.
 #include "../interfaces/can_test_support.h"
-#include "interfaces/can/vyr_message_queue.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
@@ -16,18 +15,6 @@ namespace {
 
 using namespace can_test;
 
-// Hands every frame of the receive thread to the view's store, as an
-// attached store takes them.
-class StoreListener : public VyrMessageQueue
-{
-public:
-    explicit StoreListener(VyrTraceMessageQueue &store) : VyrMessageQueue(1, 1, 1), m_store(store) {}
-    int put(const VyrCanMessage &message) override { return m_store.put(message); }
-
-private:
-    VyrTraceMessageQueue &m_store;
-};
-
 class MessageViewOnTheBus : public CanFixture
 {
 protected:
@@ -38,15 +25,14 @@ protected:
         view->resize(900, 300);
         view->show();
         ASSERT_EQ(view->interface(), can);
-        listener = std::make_unique<StoreListener>(*view->store());
-        can->add_message_listener(listener.get());
+        can->add_message_listener(view->store());
         measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can});
         ASSERT_EQ(measurement->start(), 0);
     }
     void TearDown() override
     {
         measurement.reset();
-        can->remove_message_listener(listener.get());
+        can->remove_message_listener(view->store());
         view.reset();
     }
 
@@ -61,7 +47,6 @@ protected:
 
     VyrCanIf *can = nullptr;
     std::unique_ptr<VyrMessageView> view;
-    std::unique_ptr<StoreListener> listener;
     std::unique_ptr<Measurement> measurement;
     BusNode node;
 };

@@ -183,7 +183,7 @@ void VyrMessageView::update_messages()
         }
         ring.move_view_pointer(1);
     }
-    if (taken && m_display_filter) {
+    if (taken && filtered_rows()) {
         set_contents_height(m_visible_count * m_row_height);
         viewport()->update();
         return;
@@ -225,7 +225,7 @@ void VyrMessageView::update_messages()
 
 int VyrMessageView::row_count() const
 {
-    if (m_display_filter)
+    if (filtered_rows())
         return m_visible_count;
     return m_scroll_mode ? std::min(m_shown_count, max_shown) : m_store->lines().line_count();
 }

@@ -173,7 +173,9 @@ private:
     // The cursor's position at a contents y; 0 outside the rows.
     long long cursor_pos_at(int y) const;
     // The selection may change by keys and mouse.
-    bool selection_editable() const { return !m_running && !m_display_filter; }
+    bool selection_editable() const { return !m_running && !filtered_rows(); }
+    // The scrolling list on show under the display filter: positions are visible rows.
+    bool filtered_rows() const { return m_scroll_mode && m_display_filter; }
     void fetch_cursor_message();
     // Message number of the oldest record on show.
     uint64_t oldest_shown() const { return m_message_number - uint64_t(m_shown_count) + 1; }

@@ -17,7 +17,7 @@
 
 long long VyrMessageView::last_cursor_pos() const
 {
-    if (m_display_filter)
+    if (filtered_rows())
         return m_visible_count;
     if (m_scroll_mode)
         return (long long)m_message_number;
