@@ -99,4 +99,38 @@ TEST_F(MessageViewOnTheBus, FixedTextWritesTheFramesOfTheBus)
     EXPECT_TRUE(lines[8].contains("           419361025  X          2  01 ff ")) << lines[8].toStdString();
 }
 
+TEST_F(MessageViewOnTheBus, ScrollingListIsSearchedAndWrittenAsLogText)
+{
+    view->set_scroll_mode(true);
+    for (uint32_t id : {0x100u, 0x7e0u, 0x100u, 0x18fef101u})
+        node.send(id, id > 0x7FF ? uint32_t(VyrCanMessage::Extended) : 0u, {0x11, 0x22});
+    ASSERT_TRUE(eventually([&] {
+        view->update_messages();
+        return view->message_number() == 4;
+    }));
+    view->header_clicked(VyrMessageView::Identifier); // hexadecimal
+    view->search("7e0", false);
+    EXPECT_EQ(view->cursor_pos(), 2);
+    view->search("fef1", false); // the identifier column shows the last seven digits
+    EXPECT_EQ(view->cursor_pos(), 4);
+    QTest::keyClick(view->viewport(), Qt::Key_Space);
+    QTest::keyClick(view->viewport(), Qt::Key_Up);
+    QTest::keyClick(view->viewport(), Qt::Key_Up);
+    QTest::keyClick(view->viewport(), Qt::Key_Space);
+    EXPECT_EQ(view->scroll_selected_count(), 2);
+
+    QString text;
+    QTextStream out(&text);
+    view->write_log_text(out, true);
+    out.flush();
+    const QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_TRUE(lines[7].endsWith(QString(17, ' ') + "7e0  " + "     " + "   " + "  2  11 22 " + QString(20, ' ') +
+                                  "        2 "))
+        << lines[7].toStdString();
+    EXPECT_TRUE(lines[8].endsWith(QString(12, ' ') + "18fef101  X    " + "   " + "  2  11 22 " + QString(20, ' ') +
+                                  "        4 "))
+        << lines[8].toStdString();
+}
+
 } // namespace

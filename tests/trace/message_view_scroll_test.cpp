@@ -138,6 +138,25 @@ TEST_F(MessageViewScroll, DisplayFilterShowsOnlyTheSelection)
     EXPECT_EQ(selected.find(" 258 "), std::string::npos);
 }
 
+TEST_F(MessageViewScroll, MessagesArrivingUnderTheDisplayFilterStayHidden)
+{
+    fill(4);
+    select({2});
+    view.set_display_filter(true);
+    put(frame(0x300));
+    put(frame(0x301));
+    view.update_messages();
+    EXPECT_EQ(view.message_number(), 6u);
+    EXPECT_EQ(view.visible_count(), 1);
+    EXPECT_EQ(view.contents_height(), view.row_height());
+    view.set_cursor_pos(5);
+    EXPECT_EQ(view.cursor_pos(), 1);
+    ASSERT_NE(view.current_message(), nullptr);
+    EXPECT_EQ(view.current_message()->id, 0x101u);
+    view.set_display_filter(false);
+    EXPECT_EQ(view.scroll_selected_count(), 1);
+}
+
 TEST_F(MessageViewScroll, SearchFindsTheShownTextsWithoutWrapping)
 {
     put(frame(0x7e0, 0, 0, {0x01, 0x02}));
