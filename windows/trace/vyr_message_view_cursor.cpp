@@ -1,15 +1,16 @@
 // The interactive side of the message view: the row cursor moved by keys
-// and mouse, the selection, and turning the identifiers of selected
-// messages into entries of the filter lists.
+// and mouse, the selection, the display filter that shows only the selected
+// records, the search over the scrolling list, and turning the identifiers
+// of selected messages into entries of the filter lists.
 #include "windows/trace/vyr_message_view.h"
 
 #include "core/candb_message.h"
 #include "core/id_bit_set.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QHeaderView>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -40,13 +41,13 @@ void VyrMessageView::visit_shown(uint64_t from, uint64_t to,
 void VyrMessageView::set_cursor_pos(long long pos)
 {
     pos = std::min(std::max(pos, 1LL), last_cursor_pos());
-    if (m_scroll_mode && !m_display_filter && pos <= (long long)m_message_number - max_shown)
+    if (m_scroll_mode && !filtered_rows() && pos <= (long long)m_message_number - max_shown)
         pos = (long long)m_message_number - max_shown + 1;
     if (pos == m_cursor_pos)
         return;
     m_cursor_pos = pos;
     if (pos > 0) {
-        const bool by_number = m_scroll_mode && !m_display_filter;
+        const bool by_number = m_scroll_mode && !filtered_rows();
         const long long row = by_number ? row_count() - ((long long)m_message_number - pos) : pos;
         const int top = row_top(row);
         const int visible = viewport()->height();
@@ -70,22 +71,22 @@ long long VyrMessageView::cursor_pos_at(int y) const
 
 void VyrMessageView::set_cursor_pos_by_mouse(int y)
 {
-    if (const long long pos = cursor_pos_at(y))
+    if (const long long pos = cursor_pos_at(y); pos >= 1)
         set_cursor_pos(pos);
 }
 
 void VyrMessageView::mousePressEvent(QMouseEvent *event)
 {
     viewport()->setFocus();
+    // Below the last row the cursor stays and nothing is selected.
     const long long pos = cursor_pos_at(event->pos().y() + verticalScrollBar()->value());
-    if (pos < 1)
-        return;
-    if (event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton && pos >= 1) {
         set_cursor_pos(pos);
         if (!(event->modifiers() & Qt::ControlModifier) && selection_editable())
             toggle_selection_on_cursor_pos();
     } else if (event->button() == Qt::RightButton) {
-        set_cursor_pos(pos);
+        if (pos >= 1)
+            set_cursor_pos(pos);
         emit show_context_menu(event->globalPos());
     }
 }
