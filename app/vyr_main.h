@@ -141,6 +141,10 @@ public slots:
     void log_message(LogType type, const char *text);
     void workspace_selected(int index);
     void create_default_interfaces();
+    // The preferences dialog, filled from the preferences; after acceptance
+    // each switch the user changed is stored, and the tool-button labels
+    // follow their switch at once.
+    void display_options_dialog();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
     // Starts every active interface in four passes by ascending start rank:
     // script start objects and the timer wheel, hardware open, bus on,

@@ -3,6 +3,7 @@
 #include "app/settings_store.h"
 #include "app/vyr_app_state.h"
 #include "app/vyr_dialog_disclaimer.h"
+#include "app/vyr_dialog_log_to_file_ascii_parameters.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
@@ -283,6 +284,7 @@ int VyrProcess::run(int argc, char **argv)
     if (!state.options.nosplash && !settings_store().read_bool("DisableSplashWindow", false))
         splash = show_splash();
 
+    install_ascii_parameters_dialog();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
     // The main window is the application's main widget: the program ends with
