@@ -1,13 +1,16 @@
 #include "app/vyr_main.h"
 
 #include "app/vyr_app_state.h"
+#include "app/vyr_application_event_watcher.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
+#include "app/vyr_power_events.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_custom_event.h"
+#include "core/vyr_global_accel.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
@@ -16,6 +19,7 @@
 #include "core/vyr_trigger_cond.h"
 #include "windows/packet/vyr_rt_log.h"
 
+#include <QApplication>
 #include <QDockWidget>
 #include <QEvent>
 #include <QStackedWidget>
@@ -23,6 +27,7 @@
 #include <QTabWidget>
 #include <QTcpSocket>
 #include <QTimerEvent>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -33,6 +38,7 @@ constexpr const char *version_suffix = "SR41";
 constexpr int release_day = 5;
 constexpr int release_month = 1;
 constexpr int release_year = 2021;
+constexpr unsigned escape_key = 0x1000;
 
 } // namespace
 
@@ -52,6 +58,12 @@ VyrMain::VyrMain(QWidget *parent)
             running->set_comment(tr("Is set when measurement is started"));
     }
 
+    // The table is the program's: shutdown deletes it after the window.
+    if (!VyrGlobalAccel::instance())
+        VyrGlobalAccel::set_instance(new VyrGlobalAccel(VyrGlobalAccel::program_bucket_count));
+    accel_stop = new VyrGlobalAccelItem(VyrGlobalAccel::instance(), escape_key);
+    connect(accel_stop, &VyrGlobalAccelItem::activated, this, &VyrMain::stop);
+
     listen_socket = new VyrListenSocket(1, this, "listen_socket");
     connect(listen_socket, &VyrListenSocket::connected, this, &VyrMain::listen_socket_connected);
 
@@ -63,18 +75,32 @@ VyrMain::VyrMain(QWidget *parent)
             &VyrMain::configuration_changed);
     connect(signal_if_notification, &VyrSignalIfNotification::interface_removed, this, &VyrMain::configuration_changed);
 
+    build_menus();
     build_central_area();
     build_message_area();
     build_status_bar();
+    build_toolbar();
 
     setWindowIcon(program_icon());
     setWindowIconText(QStringLiteral("Vyr"));
     setWindowTitle(QStringLiteral("Vyr"));
+
+    event_watcher = new VyrApplicationEventWatcher(this);
+    qApp->installEventFilter(event_watcher);
+    power_events = new VyrPowerEvents(this);
+    connect(power_events, &VyrPowerEvents::power_event, this, &VyrMain::power_event);
+
     configuration_modified = false;
+    show_state();
 }
 
 VyrMain::~VyrMain()
 {
+    // Hiding the tool bar while the widgets go would rebuild it in a window
+    // that is no longer there.
+    if (tool_bar)
+        disconnect(tool_bar, nullptr, this, nullptr);
+    delete accel_stop;
     delete_interfaces();
     set_main_timer_wheel(nullptr);
     delete timer_wheel;
@@ -101,6 +127,7 @@ void VyrMain::build_central_area()
     setCentralWidget(central);
 
     connect(workspace_tab_bar, &QTabBar::currentChanged, this, &VyrMain::workspace_selected);
+    connect(current_workspace, &VyrWorkspace::right_button_pressed, this, &VyrMain::display_workspace_context_menu);
 }
 
 void VyrMain::build_message_area()
@@ -301,6 +328,10 @@ void VyrMain::refresh_normal_geometry()
 
 void VyrMain::timerEvent(QTimerEvent *event)
 {
+    if (countdown_timer && event->timerId() == countdown_timer) {
+        countdown_tick();
+        return;
+    }
     if (event->timerId() == workspace_size_timer && current_workspace && wanted_workspace_width &&
         wanted_workspace_height) {
         const int dw = wanted_workspace_width - current_workspace->width();

@@ -3,6 +3,7 @@
 #include "app/settings_store.h"
 #include "app/vyr_app_state.h"
 #include "app/vyr_dialog_disclaimer.h"
+#include "app/vyr_dialog_log_to_file_ascii_parameters.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
@@ -12,6 +13,9 @@
 #include "core/settings/qtb_config.h"
 #include "core/vyr_app_globals.h"
 #include "core/vyr_env_var_list.h"
+#include "core/vyr_global_accel.h"
+#include "core/vyr_question.h"
+#include "core/widgets/vyr_message_box_question.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if_type.h"
@@ -164,6 +168,8 @@ void VyrProcess::delete_global_lists()
     VyrTriggerList::set_instance(nullptr);
     delete VyrTriggerCondList::instance();
     VyrTriggerCondList::set_instance(nullptr);
+    delete VyrGlobalAccel::instance();
+    VyrGlobalAccel::set_instance(nullptr);
     delete VyrEnvVarList::instance();
     VyrEnvVarList::set_instance(nullptr);
 }
@@ -262,6 +268,7 @@ int VyrProcess::run(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setStyle(new VyrWindowsStyle());
+    set_vyr_question_function(vyr_message_box_question);
 
     state.help_language = settings_store().read_number("OnlineHelpLanguage", 0);
 
@@ -277,6 +284,7 @@ int VyrProcess::run(int argc, char **argv)
     if (!state.options.nosplash && !settings_store().read_bool("DisableSplashWindow", false))
         splash = show_splash();
 
+    install_ascii_parameters_dialog();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
     // The main window is the application's main widget: the program ends with

@@ -5,6 +5,7 @@
 #include <QBoxLayout>
 #include <QColor>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QSize>
 #include <QSpacerItem>
 
@@ -35,6 +36,28 @@ template <class Layout> Layout *nested_layout(const char *name)
     layout->setObjectName(QString::fromLatin1(name));
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(spacing);
+    return layout;
+}
+
+// A widget of the form, created on its parent with its object name.
+template <class Widget>
+Widget *named(QWidget *parent, const char *name)
+{
+    auto *widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// The inner layout of a group box (the older toolkit's group box or button
+// group): margin 11, spacing 6, its contents aligned to the top. Radio
+// buttons that are children of one group box exclude each other.
+template <class Layout>
+Layout *group_layout(QGroupBox *group)
+{
+    auto *layout = new Layout(group);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(spacing);
+    layout->setAlignment(Qt::AlignTop);
     return layout;
 }
 

@@ -1,5 +1,6 @@
 #include "app/forms/dialog_disclaimer_base.h"
 #include "app/vyr_dialog_disclaimer.h"
+#include "tests/app/form_test_support.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>
@@ -29,16 +30,6 @@ QStringList texts_of(QWidget *form)
     return texts;
 }
 
-void expect_spacing(QWidget *form, const char *layout_name, int margin, int spacing)
-{
-    SCOPED_TRACE(layout_name);
-    auto *layout = form->findChild<QLayout *>(layout_name);
-    ASSERT_NE(layout, nullptr);
-    const QMargins margins = layout->contentsMargins();
-    EXPECT_EQ(margins, QMargins(margin, margin, margin, margin));
-    EXPECT_EQ(layout->spacing(), spacing);
-}
-
 } // namespace
 
 TEST(DialogDisclaimerBase, FollowsTheFormPattern)
@@ -48,10 +39,10 @@ TEST(DialogDisclaimerBase, FollowsTheFormPattern)
     DialogDisclaimerBase named(nullptr, "vyr_dialog_disclaimer");
     EXPECT_EQ(named.objectName(), "vyr_dialog_disclaimer");
 
-    expect_spacing(&unnamed, "DialogDisclaimerBaseLayout", 11, 6);
-    expect_spacing(&unnamed, "button_layout", 0, 6);
-    expect_spacing(&unnamed, "page_textLayout", 0, 0);
-    expect_spacing(&unnamed, "page_graphicLayout", 0, 0);
+    form_test::expect_spacing(&unnamed, "DialogDisclaimerBaseLayout", 11, 6);
+    form_test::expect_spacing(&unnamed, "button_layout", 0, 6);
+    form_test::expect_spacing(&unnamed, "page_textLayout", 0, 0);
+    form_test::expect_spacing(&unnamed, "page_graphicLayout", 0, 0);
 
     // The given size, or the minimum size hint where that is larger.
     const QSize hint = unnamed.minimumSizeHint();

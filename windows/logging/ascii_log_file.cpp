@@ -1,8 +1,13 @@
 #include "windows/logging/ascii_log_file.h"
 
+#include "app/forms/dialog_log_to_file_ascii_parameters.h"
 #include "core/candb_cluster.h"
 #include "core/settings/qtb_config.h"
 #include "interfaces/can/id_formatter.h"
+#include "windows/logging/ascii_parameters_dialog.h"
+
+#include <QCheckBox>
+#include <QRadioButton>
 
 #include <algorithm>
 #include <cstring>
@@ -548,6 +553,34 @@ void AsciiLogFile::accumulate_relative_time(VyrCanMessage &message)
     }
     message.time = m_accumulated_ms;
     message.time_fraction = uint8_t(m_accumulated_us / 10);
+}
+
+bool AsciiLogFile::setup_dialog(QWidget *parent)
+{
+    const std::unique_ptr<DialogLogToFileAsciiParameters> dialog(make_ascii_parameters_dialog(false, parent));
+    if (!dialog)
+        return false;
+    (m_time_format == HoursMinutesSeconds ? dialog->rb_time_hhmmss_msec : dialog->rb_time_sec_msec)->setChecked(true);
+    (m_data_hex ? dialog->rb_data_hex : dialog->rb_data_dec)->setChecked(true);
+    (m_id_hex ? dialog->rb_id_hex : dialog->rb_id_dec)->setChecked(true);
+    (m_abs_time ? dialog->rb_abs_time : dialog->rb_rel_time)->setChecked(true);
+    dialog->cb_candb->setChecked(m_use_candb_for_id);
+    if (dialog->exec() != QDialog::Accepted)
+        return false;
+
+    const int time_format = dialog->rb_time_hhmmss_msec->isChecked() ? HoursMinutesSeconds : Seconds;
+    const bool data_hex = dialog->rb_data_hex->isChecked();
+    const bool id_hex = dialog->rb_id_hex->isChecked();
+    const bool abs_time = dialog->rb_abs_time->isChecked();
+    const bool use_candb = dialog->cb_candb->isChecked();
+    const bool changed = time_format != m_time_format || data_hex != m_data_hex || id_hex != m_id_hex ||
+                         abs_time != m_abs_time || use_candb != m_use_candb_for_id;
+    m_time_format = time_format;
+    m_data_hex = data_hex;
+    m_id_hex = id_hex;
+    m_abs_time = abs_time;
+    m_use_candb_for_id = use_candb;
+    return changed;
 }
 
 void AsciiLogFile::write_options(QtbConfigGroup *group)

@@ -17,6 +17,9 @@ public:
     int close() override;
     int read_message(VyrCanMessage &message) override;
     int write_comment(const char *text) override;
+    // The parameters dialog with the five options in its buttons; accepted,
+    // they are read back. False without the dialog (no shell installed it).
+    bool setup_dialog(QWidget *parent) override;
     void write_options(QtbConfigGroup *group) override;
     void read_options(QtbConfigGroup *group) override;
 

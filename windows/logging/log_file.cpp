@@ -212,6 +212,11 @@ int LogFile::write_comment(const char *)
     return Success;
 }
 
+bool LogFile::setup_dialog(QWidget *)
+{
+    return false;
+}
+
 bool LogFile::flush_output()
 {
     const size_t length = m_output_length;

@@ -22,6 +22,7 @@ class CANdbCluster;
 class IdFormatter;
 class LogFileFormat;
 class QtbConfigGroup;
+class QWidget;
 class VyrCanIf;
 class VyrDeferredCall;
 class VyrTrigger;
@@ -80,6 +81,9 @@ public:
     virtual void dump_pretrigger();
     virtual int write_next_pretrigger();
     virtual int write_comment(const char *text);
+    // Opens the format's options dialog on the parent; true when an option
+    // changed. Formats without options have none (false).
+    virtual bool setup_dialog(QWidget *parent);
     // The configuration keys of the facility; formats append their own.
     virtual void write_options(QtbConfigGroup *group);
     virtual void read_options(QtbConfigGroup *group);

@@ -12,27 +12,8 @@ namespace trace_text {
 
 namespace {
 
-constexpr int flag_letter_count = 8;
 constexpr int max_name_chars = 500;
 constexpr int max_signals_chars = 480;
-
-// The eight flag letters of the identifier column, a space where a flag is clear.
-void flag_letters(const VyrCanMessage &message, char *letters)
-{
-    const uint32_t f = message.flags;
-    letters[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
-    letters[1] = f & VyrCanMessage::WakeUp    ? 'W'
-        : f & VyrCanMessage::TransceiverError ? 'E'
-        : f & VyrCanMessage::LinHeader        ? 'H'
-        : f & VyrCanMessage::LinChecksum      ? 'C'
-                                              : ' ';
-    letters[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
-    letters[3] = f & VyrCanMessage::FdFrame ? 'L' : ' ';
-    letters[4] = f & VyrCanMessage::BitRateSwitch ? '+' : ' ';
-    letters[5] = f & VyrCanMessage::ErrorStateIndicator ? 'E' : ' ';
-    letters[6] = f & VyrCanMessage::TxAck ? 'T' : f & VyrCanMessage::TxRequest ? 'Q' : ' ';
-    letters[7] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
-}
 
 std::string padded(std::string text, int width)
 {
@@ -56,41 +37,24 @@ std::string squeezed(std::string text)
     return text;
 }
 
-// One signal's physical value as the column shows it.
-std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length)
-{
-    double raw = 0.0;
-    int result = 0;
-    switch (signal.value_type) {
-    case CANdbRawSigned: {
-        int64_t value = 0;
-        result = signal.decode_signed(data, length, value);
-        raw = double(value);
-        break;
-    }
-    case CANdbRawUnsigned: {
-        uint64_t value = 0;
-        result = signal.decode_unsigned(data, length, value);
-        raw = double(value);
-        break;
-    }
-    case CANdbRawFloat:
-        result = signal.decode_float(data, length, raw);
-        break;
-    case CANdbRawDouble:
-        result = signal.decode_double(data, length, raw);
-        break;
-    default:
-        return "0";
-    }
-    if (result != 0)
-        return "---";
-    char text[64];
-    std::snprintf(text, sizeof text, "%g", raw * signal.factor + signal.offset);
-    return text;
-}
-
 } // namespace
+
+void flag_letters(const VyrCanMessage &message, char *letters)
+{
+    const uint32_t f = message.flags;
+    letters[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
+    letters[1] = f & VyrCanMessage::WakeUp    ? 'W'
+        : f & VyrCanMessage::TransceiverError ? 'E'
+        : f & VyrCanMessage::LinHeader        ? 'H'
+        : f & VyrCanMessage::LinChecksum      ? 'C'
+                                              : ' ';
+    letters[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
+    letters[3] = f & VyrCanMessage::FdFrame ? 'L' : ' ';
+    letters[4] = f & VyrCanMessage::BitRateSwitch ? '+' : ' ';
+    letters[5] = f & VyrCanMessage::ErrorStateIndicator ? 'E' : ' ';
+    letters[6] = f & VyrCanMessage::TxAck ? 'T' : f & VyrCanMessage::TxRequest ? 'Q' : ' ';
+    letters[7] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
+}
 
 int data_length(const VyrCanMessage &message)
 {
@@ -206,6 +170,39 @@ std::string time_cell(int64_t microseconds, int width, int time_format)
         break;
     }
     return squeezed(std::move(text));
+}
+
+std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length)
+{
+    double raw = 0.0;
+    int result = 0;
+    switch (signal.value_type) {
+    case CANdbRawSigned: {
+        int64_t value = 0;
+        result = signal.decode_signed(data, length, value);
+        raw = double(value);
+        break;
+    }
+    case CANdbRawUnsigned: {
+        uint64_t value = 0;
+        result = signal.decode_unsigned(data, length, value);
+        raw = double(value);
+        break;
+    }
+    case CANdbRawFloat:
+        result = signal.decode_float(data, length, raw);
+        break;
+    case CANdbRawDouble:
+        result = signal.decode_double(data, length, raw);
+        break;
+    default:
+        return "0";
+    }
+    if (result != 0)
+        return "---";
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", raw * signal.factor + signal.offset);
+    return text;
 }
 
 std::string counter_cell(uint64_t counter, int width)

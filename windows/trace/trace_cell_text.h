@@ -8,6 +8,7 @@
 #include <string>
 
 class CANdbMessage;
+class CANdbSignal;
 
 namespace trace_text {
 
@@ -22,6 +23,10 @@ struct Formats
 // Bytes of a record that the texts show: none for remote and error frames,
 // else the length byte capped at 64 for CAN FD and at 8 for classic frames.
 int data_length(const VyrCanMessage &message);
+
+constexpr int flag_letter_count = 8;
+// The eight flag letters of the identifier column, a space where a flag is clear.
+void flag_letters(const VyrCanMessage &message, char *letters);
 
 // Writes the magnitude right-aligned into width characters of out, least
 // significant digit last, in base 10 or 16 (lower case); the positions left
@@ -39,6 +44,9 @@ std::string data_cell(const VyrCanMessage &message, int width, bool hex);
 std::string time_cell(int64_t microseconds, int width, int time_format);
 std::string counter_cell(uint64_t counter, int width);
 std::string ascii_cell(const VyrCanMessage &message, int width);
+// A signal's physical value decoded from the data ("%g"): "---" when it
+// cannot be decoded, "0" for a value type without a decoding.
+std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length);
 // The message's signals decoded from the record; empty without a message.
 std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *database_message, int width);
 

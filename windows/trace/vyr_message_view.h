@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,8 +24,11 @@
 class CANdbCluster;
 class CANdbMessage;
 class HeaderToolTip;
+class IdBitSet;
+class SparseIdBitSet;
 class QHeaderView;
 class QStandardItemModel;
+class QTextStream;
 class VyrCanIf;
 class VyrTraceMessageQueue;
 
@@ -37,8 +41,9 @@ public:
     // Sections from this one on have no remembered visibility and width.
     static constexpr int remembered_sections = 32;
     static constexpr int max_shown = 200000;
-    // Flag of a stored record that the user selected.
+    // Marks of the stored records: selected, and hidden by the display filter.
     static constexpr uint32_t selected_flag = 0x1000;
+    static constexpr uint32_t hidden_flag = 0x4000;
 
     VyrMessageView(QWidget *parent, const char *name);
     ~VyrMessageView() override;
@@ -77,6 +82,28 @@ public:
     int section_width(int section) const;
     bool section_visible(int section) const;
     long long cursor_pos() const { return m_cursor_pos; }
+    bool display_filter() const { return m_display_filter; }
+    // Selected lines of the fixed-position table, selected records of the
+    // scrolling list, and records shown under the display filter.
+    int fixed_selected_count() const { return m_fixed_selected; }
+    int scroll_selected_count() const { return m_scroll_selected; }
+    int visible_count() const { return m_visible_count; }
+    // Set by the trace window whenever its state changes: while running,
+    // keys and mouse leave the selection alone and current_message follows
+    // the newest message.
+    void set_measurement_running(bool running) { m_running = running; }
+    bool measurement_running() const { return m_running; }
+    // The message under the cursor for the signal table, or null.
+    const VyrCanMessage *current_message();
+
+    // Moves the cursor to the next record whose data, ASCII or identifier text
+    // holds the text (ignoring case); no wrap-around. Scrolling list only.
+    void search(const QString &text, bool upwards);
+
+    // The view's contents as text for people: the fixed-position table and
+    // the scrolling list; all lines or records, or only the selected ones.
+    void write_fixed_text(QTextStream &out, bool selected_only) const;
+    void write_log_text(QTextStream &out, bool selected_only);
 
     VyrIdFilterList &standard_filters() { return m_standard_filters; }
     VyrIdFilterList &extended_filters() { return m_extended_filters; }
@@ -93,20 +120,29 @@ public slots:
     void header_clicked(int section);
     void set_scroll_mode(bool on);
     void set_cursor_pos(long long pos);
+    void set_display_filter(bool on);
+    void set_cursor_pos_by_mouse(int y);
+    void toggle_selection_on_cursor_pos();
+    void deselect_all();
     void cursor_on(bool on);
+    void add_selected_identifiers_to_filter();
     void update_header();
     void toggle_column_visibility(int section);
     void restore_section(int section, int width, bool visible);
 
 signals:
+    void show_context_menu(const QPoint &global_position);
     void selection_changed();
     void cursor_position_changed();
+    void filters_changed();
     void configuration_changed();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     struct SectionMemory
@@ -126,9 +162,33 @@ private:
                    bool selected, bool cursor, bool shaded);
     // Scrolling-list rows first to last (1-based from the top).
     void paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset);
+    void paint_filtered_rows(QPainter &painter, long long first, long long last, int y_offset);
     void set_contents_height(int height);
     void update_scroll_ranges();
     void scroll_to_bottom();
+    std::unique_ptr<IdBitSet> make_standard_pass_set() const;
+    std::unique_ptr<SparseIdBitSet> make_extended_pass_set() const;
+    // The last cursor position of the list on show (0: empty).
+    long long last_cursor_pos() const;
+    // The cursor's position at a contents y; 0 outside the rows.
+    long long cursor_pos_at(int y) const;
+    // The selection may change by keys and mouse.
+    bool selection_editable() const { return !m_running && !filtered_rows(); }
+    // The scrolling list on show under the display filter: positions are visible rows.
+    bool filtered_rows() const { return m_scroll_mode && m_display_filter; }
+    void fetch_cursor_message();
+    // Message number of the oldest record on show.
+    uint64_t oldest_shown() const { return m_message_number - uint64_t(m_shown_count) + 1; }
+    // Calls visit with each shown record from message number `from` to `to`
+    // (either direction, both on show) until it answers false; it may mark them.
+    void visit_shown(uint64_t from, uint64_t to, const std::function<bool(VyrCanMessage &, uint64_t)> &visit);
+    // The record with that message number as the cursor message.
+    void fetch_record(uint64_t number);
+    // Enters the identifier of a filtered-out message into the filter list
+    // of its width; true when the list changed.
+    bool filter_out(const VyrCanMessage &message);
+    // The texts of a record's identifier in the exports.
+    std::string export_identifier(const VyrCanMessage &message) const;
     // Contents y of the top of a row counted from 1 at the top.
     int row_top(long long row) const { return int((row - 1) * m_row_height); }
 
@@ -158,6 +218,13 @@ private:
 
     long long m_cursor_pos = 0;
     bool m_cursor_shown = true;
+    bool m_running = false;
+    bool m_display_filter = false;
+    int m_fixed_selected = 0;
+    int m_scroll_selected = 0;
+    int m_visible_count = 0;
+    VyrCanMessage m_cursor_message{};
+    bool m_cursor_message_valid = false;
 
     VyrIdFilterList m_standard_filters{false, VyrIdFilterList::block_listed};
     VyrIdFilterList m_extended_filters{true, VyrIdFilterList::block_listed};
