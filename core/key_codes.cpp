@@ -65,3 +65,38 @@ int key_text_to_code(const std::string &text)
     const int code = key_name_to_code(text.substr(pos));
     return code ? code + modifier : 0;
 }
+
+const char *key_code_to_name(int code)
+{
+    const int key = code & 0xFFFF;
+    for (const KeyRow &row : key_table)
+        if (row.code == key)
+            return row.name;
+    return nullptr;
+}
+
+std::string key_code_to_text(int code)
+{
+    const char *name = key_code_to_name(code);
+    if (!name)
+        return std::string();
+    for (const ModifierRow &row : modifier_table)
+        if ((code & 0xF00000) == row.bit)
+            return std::string(row.names[0]) + "+" + name;
+    return name;
+}
+
+int key_table_size()
+{
+    return int(sizeof key_table / sizeof key_table[0]);
+}
+
+const char *key_table_name(int row)
+{
+    return row >= 0 && row < key_table_size() ? key_table[row].name : nullptr;
+}
+
+int key_table_code(int row)
+{
+    return row >= 0 && row < key_table_size() ? key_table[row].code : 0;
+}

@@ -18,3 +18,16 @@ int key_name_to_code(const std::string &name);
 // "+", "-" or a blank, then a key name. The modifier bit plus the key code,
 // or 0 when the key name is not in the table.
 int key_text_to_code(const std::string &text);
+
+// The name of the key in the low 16 bits of the code, or null when the key
+// table has none.
+const char *key_code_to_name(int code);
+
+// "SHIFT", "CTRL" or "ALT" by the modifier bit, "+" and the key name, or the
+// key name alone without a modifier; empty when the key has no name.
+std::string key_code_to_text(int code);
+
+// The key table in its order, for the key selector: the rows' names and codes.
+int key_table_size();
+const char *key_table_name(int row);
+int key_table_code(int row);

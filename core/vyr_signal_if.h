@@ -37,6 +37,7 @@ class ScriptTrigger;
 class SeedKeyLibrary;
 class TimerWheel;
 class VyrDeferredCall;
+class VyrPacketSource;
 class VyrReconnectTimer;
 class VyrSignalEntry;
 class VyrSignalIfNotification;
@@ -163,7 +164,8 @@ public:
     // Settings dialog; true when the settings changed.
     virtual bool configure(QWidget *parent) = 0;
     virtual int packet_source_count() const { return 0; }
-    virtual QObject *packet_source(int index) const { return nullptr; }
+    // The producers of packets that packet windows attach to.
+    virtual VyrPacketSource *packet_source(int index) const { return nullptr; }
 
     // --- From the GUI and other threads -------------------------------------
     // Queues a value for the signal's script function (direction output or

@@ -23,3 +23,34 @@ TEST(KeyCodes, KeyTextsGiveModifierPlusKeyCode)
     for (const auto &c : cases)
         EXPECT_EQ(key_text_to_code(c.text), c.code) << c.text;
 }
+
+TEST(KeyCodes, KeyCodesGiveTheirTexts)
+{
+    const struct
+    {
+        int code;
+        const char *text;
+    } cases[] = {
+        {0x800000 + 0x20, "ALT+SPACE"},
+        {0x400000 + 0x1034, "CTRL+F5"},
+        {0x200000 + 0x5A, "SHIFT+Z"},
+        {0x1004, "RETURN"},
+        {0x600000 + 0x41, "A"}, // no single modifier
+        {0x1005, ""},           // no key of the table
+        {0x400000, ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(key_code_to_text(c.code), c.text) << std::hex << c.code;
+}
+
+TEST(KeyCodes, EveryKeyOfTheTableTakesItsTextBack)
+{
+    ASSERT_EQ(key_table_size(), 50);
+    for (int row = 0; row < key_table_size(); ++row)
+        for (int modifier : {0, key_modifier_shift, key_modifier_ctrl, key_modifier_alt}) {
+            const int code = key_table_code(row) + modifier;
+            EXPECT_EQ(key_text_to_code(key_code_to_text(code)), code) << key_table_name(row);
+        }
+    EXPECT_EQ(key_code_to_name(0x41), std::string("A"));
+    EXPECT_EQ(key_code_to_name(0x1005), nullptr);
+}
