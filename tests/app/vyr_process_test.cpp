@@ -112,10 +112,12 @@ TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFile
                                     "dock area: bottom\n"
                                     "message tab: All Messages\n");
     const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 3) << read(path("report.rows")).toStdString();
+    ASSERT_EQ(rows.size(), 4) << read(path("report.rows")).toStdString();
     EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: "));
     EXPECT_TRUE(rows[1].startsWith("Running on: Linux") || rows[1].contains(", Linux ")) << rows[1].toStdString();
-    EXPECT_EQ(rows[2], "Setup done.");
+    // The empty file has no main-window settings.
+    EXPECT_EQ(rows[2], "Loading config file \"" + path("bench.vyr") + "\" ...can not find it - using built-in defaults.");
+    EXPECT_EQ(rows[3], "Setup done.");
     EXPECT_TRUE(QFile::exists(path("report.png")));
 
     // "bench" names bench.vyr; it went to the front, the two older ones behind it,
