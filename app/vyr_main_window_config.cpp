@@ -34,18 +34,34 @@ namespace {
 constexpr const char *extension = "vyr";
 const QRect built_in_geometry(50, 50, 750, 550);
 
-enum SaveAnswer { answer_yes, answer_no, answer_cancel };
-
-// "YES", "No" or "Cancel"; Cancel when nobody answers.
-int ask_yes_no_cancel(QWidget *parent, const QString &text)
-{
-    return vyr_ask_question(parent, VyrMain::tr("Warning"), text,
-                            {VyrMain::tr("YES"), VyrMain::tr("No"), VyrMain::tr("Cancel")});
-}
-
 QString config_filter()
 {
     return VyrMain::tr("Config files (*.%1);;All files (*)").arg(QLatin1String(extension));
+}
+
+// The save question before the configuration is replaced or the program
+// ends: true when the caller may go on (nothing changed, "No", or saved).
+// "Cancel", the answer when nobody answers, stops it.
+bool may_replace(VyrMain &main, const QString &question)
+{
+    if (!main.configuration_modified)
+        return true;
+    enum { answer_yes, answer_no };
+    const int answer = vyr_ask_question(&main, VyrMain::tr("Warning"), question,
+                                        {VyrMain::tr("YES"), VyrMain::tr("No"), VyrMain::tr("Cancel")});
+    return answer == answer_no || (answer == answer_yes && main.save_configuration());
+}
+
+// Stops a measurement (the interfaces go next; their threads must have
+// ended) and closes every window; false when a window refuses.
+bool clear_for_replacement(VyrMain &main)
+{
+    if (main.measurement_running)
+        main.stop();
+    if (!main.close_all_windows())
+        return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    return true;
 }
 
 QtbConfig &configuration()
@@ -158,16 +174,7 @@ bool VyrMain::save_configuration_as()
 
 bool VyrMain::query_save_configuration()
 {
-    if (!configuration_modified)
-        return true;
-    switch (ask_yes_no_cancel(this, tr("Configuration has changed!\nDo you want to save ?"))) {
-    case answer_yes:
-        return save_configuration();
-    case answer_no:
-        return true;
-    default:
-        return false;
-    }
+    return may_replace(*this, tr("Configuration has changed!\nDo you want to save ?"));
 }
 
 // --- Load ----------------------------------------------------------------------------------
@@ -264,12 +271,8 @@ void VyrMain::load_configuration()
 
 void VyrMain::load_configuration(const char *file)
 {
-    if (configuration_modified) {
-        const int answer =
-            ask_yes_no_cancel(this, tr("Configuration has changed!\nDo you want to save before loading new configuration ?"));
-        if (answer == answer_cancel || (answer == answer_yes && !save_configuration()))
-            return;
-    }
+    if (!may_replace(*this, tr("Configuration has changed!\nDo you want to save before loading new configuration ?")))
+        return;
     QString name = file ? QString::fromLocal8Bit(file) : QString();
     if (name.isNull()) {
         VyrFileRequest request;
@@ -285,12 +288,8 @@ void VyrMain::load_configuration(const char *file)
         vyr_ask_question(this, tr("Error"), tr("Unable to open file '%1' for reading !").arg(name), {tr("OK")});
         return;
     }
-    // The interfaces go below: their threads must have ended first.
-    if (measurement_running)
-        stop();
-    if (!close_all_windows())
+    if (!clear_for_replacement(*this))
         return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     delete_configured_triggers();
     delete_interfaces();
 
@@ -308,17 +307,10 @@ void VyrMain::reopen_config(int index)
 
 void VyrMain::new_configuration()
 {
-    if (configuration_modified) {
-        const int answer = ask_yes_no_cancel(
-            this, tr("Configuration has changed!\nDo you want to save before creating an empty configuration ?"));
-        if (answer == answer_cancel || (answer == answer_yes && !save_configuration()))
-            return;
-    }
-    if (measurement_running)
-        stop();
-    if (!close_all_windows())
+    if (!may_replace(*this,
+                     tr("Configuration has changed!\nDo you want to save before creating an empty configuration ?")) ||
+        !clear_for_replacement(*this))
         return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     configuration().set_file_name(working_directory.absolutePath() + QStringLiteral("/default.") +
                                   QLatin1String(extension));
     while (VyrSignalIf *interface = get_first_signal_if())

@@ -15,35 +15,18 @@ namespace {
 
 TEST(Registries, InterfaceTypesInOrderWithTheSharedHardwareHooksOfTheCanFamily)
 {
-    const struct
-    {
-        const char *type_name;
-        const char *display_name;
-        const char *description;
-        bool built; // the interface class exists: the row has its factory
-    } rows[] = {
-        {"Serial", "Serial Interface", "Serial k-line ECU-Interface", false},
-        {"RawSerial", "Raw Serial Interface", "Raw Serial Interface", false},
-        {"CAN", "CAN Interface", "CAN Interface to VINDRA CAN Hardware", true},
-        {"CAN-RX", "CAN Interface (Receive only)", "CAN Interface (Receive only) to VINDRA CAN Hardware", true},
-        {"LIN", "LIN Interface", "LIN Interface to VINDRA LINbox Cable", true},
-        {"DLL", "DLL Interface", "DLL Interface", false},
-        {"Udp", "UDP Interface", "UDP Interface", false},
-        {"Usb", "USB Interface", "USB Interface", false},
-        {"Diag", "Diagnostic Interface", "Diagnostic Interface", false},
-        {"FlexRay", "FlexRay Interface", "FlexRay Interface to TZM FlexCard Cyclone II", false},
-    };
-    const VyrSignalIfType *type = get_first_signal_if_type();
-    for (const auto &row : rows) {
-        ASSERT_NE(type, nullptr) << row.type_name;
-        EXPECT_EQ(type->type_name(), row.type_name);
-        EXPECT_STREQ(type->display_name(), row.display_name);
-        EXPECT_STREQ(type->description(), row.description);
-        EXPECT_EQ(type->create() != nullptr, row.built) << row.type_name;
-        EXPECT_TRUE(type->enabled());
-        type = type->next();
+    // The texts of the rows are checked with the registry itself; here: all
+    // of them, in order, and the factories of the interfaces that are built.
+    std::vector<std::string> names;
+    std::vector<std::string> with_factory;
+    for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next()) {
+        names.push_back(type->type_name());
+        if (type->create())
+            with_factory.push_back(type->type_name());
     }
-    EXPECT_EQ(type, nullptr);
+    EXPECT_EQ(names, (std::vector<std::string>{"Serial", "RawSerial", "CAN", "CAN-RX", "LIN", "DLL", "Udp", "Usb",
+                                               "Diag", "FlexRay"}));
+    EXPECT_EQ(with_factory, (std::vector<std::string>{"CAN", "CAN-RX", "LIN"}));
 
     const VyrSignalIfType *can = find_signal_if_type("CAN");
     const VyrSignalIfType *can_rx = find_signal_if_type("CAN-RX");
