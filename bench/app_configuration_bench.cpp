@@ -10,7 +10,6 @@
 #include "core/vyr_signal_if_type.h"
 #include "tests/app/test_window_type.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>

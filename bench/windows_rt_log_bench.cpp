@@ -5,7 +5,6 @@
 #include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 
-#include <QApplication>
 #include <QPixmap>
 #include <benchmark/benchmark.h>
 

@@ -201,6 +201,10 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
     qunsetenv("VYR_TEST_REPORT_DELAY_MS");
     ASSERT_EQ(exit_code, 0) << errors.toStdString();
     const QString rows = read(path("report.rows"));
+    // The demo's file carries the main window's settings: no built-in defaults.
+    EXPECT_TRUE(rows.startsWith("Vyr V")) << rows.toStdString();
+    EXPECT_TRUE(rows.contains("Loading config file \"" + QDir(demo).absoluteFilePath("demo.vyr") + "\" ...\n"))
+        << rows.toStdString();
     for (const char *row : {": measurement started.\n",
                             "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n",
                             "CAN 1: Demo script started.\n", "CAN 1: Demo: measurement running for 1 s.\n"})
