@@ -5,6 +5,7 @@
 // bus statistics that the channel reports and the global CAN channel table.
 #include "core/time_base.h"
 #include "core/vyr_signal_if.h"
+#include "interfaces/can/id_formatter.h"
 #include "interfaces/can/vyr_acceptance_filter.h"
 #include "interfaces/hardware/can_hw_channel.h"
 
@@ -124,6 +125,10 @@ public:
     // The statistic signals in the order of Statistic.
     SignalRecord *statistic_signal(Statistic which) const { return m_statistic_signals[which]; }
 
+    // How this interface shows identifiers; null when it shows them plainly.
+    IdFormatter *id_formatter() const { return m_id_formatter.get(); }
+    void set_id_formatter(std::unique_ptr<IdFormatter> formatter) { m_id_formatter = std::move(formatter); }
+
     // The network databases that decode this interface's frames; null when none.
     CANdbCluster *databases() const { return m_databases.get(); }
     void set_databases(std::unique_ptr<CANdbCluster> databases);
@@ -212,6 +217,7 @@ private:
     std::unique_ptr<VyrStatisticTimer> m_statistic_timer;
 
     QString m_protocol_plugin_name;
+    std::unique_ptr<IdFormatter> m_id_formatter;
 };
 
 // The CAN interfaces ("CAN", "CAN-RX", "LIN") in the order of the global

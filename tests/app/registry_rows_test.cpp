@@ -5,6 +5,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger_cond.h"
 #include "windows/base/data_window_type_info.h"
+#include "windows/logging/log_file.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,15 @@ TEST(Registries, DescriptionFormatsInOrder)
     }
     EXPECT_EQ(names, (std::vector<std::string>{"DBC", "LDF", "FIBEX"}));
     EXPECT_EQ(CANdbFileFormat::find_by_name("DBC")->flags(), 3);
+}
+
+TEST(Registries, LogFormatsInOrder)
+{
+    std::vector<std::string> names;
+    for (const LogFileFormat *format = LogFileFormat::first(); format; format = format->next())
+        names.push_back(format->name());
+    EXPECT_EQ(names, std::vector<std::string>{"ASCII"});
+    EXPECT_NE(LogFileFormat::create("ASCII"), nullptr);
 }
 
 TEST(Registries, NoWindowTypeOrConditionKindIsBuiltYet)

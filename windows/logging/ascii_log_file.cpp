@@ -1,0 +1,571 @@
+#include "windows/logging/ascii_log_file.h"
+
+#include "core/candb_cluster.h"
+#include "core/settings/qtb_config.h"
+#include "interfaces/can/id_formatter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr int separator_length = 88;
+constexpr int hex_data_width = 25;
+constexpr int decimal_data_width = 33;
+constexpr uint32_t extended_key_bit = 0x80000000u;
+
+const char *const g_week_days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char *const g_months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char g_hex_digits[] = "0123456789abcdef";
+
+char *put_text(char *out, const char *text)
+{
+    const size_t length = strlen(text);
+    memcpy(out, text, length);
+    return out + length;
+}
+
+// Blank runs in a line are at most this long. They are copied whole into
+// the line buffer, which has room beyond any line, and the line goes on
+// after the run: one fixed-size copy instead of a loop.
+constexpr int max_blank_run = 40;
+const char g_blanks[max_blank_run + 1] = "                                        ";
+
+char *put_blanks(char *out, int count)
+{
+    memcpy(out, g_blanks, max_blank_run);
+    return count > 0 ? out + count : out;
+}
+
+// value in hexadecimal, right-aligned in `width` characters filled with blanks.
+char *put_hex(char *out, uint32_t value, int width)
+{
+    char digits[8];
+    int count = 0;
+    do {
+        digits[count++] = g_hex_digits[value & 0xF];
+        value >>= 4;
+    } while (value);
+    out = put_blanks(out, width - count);
+    while (count)
+        *out++ = digits[--count];
+    return out;
+}
+
+// "00" to "99": decimal numbers are written two digits per division.
+struct TwoDigits
+{
+    char text[200];
+    constexpr TwoDigits() : text()
+    {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = char('0' + i / 10);
+            text[2 * i + 1] = char('0' + i % 10);
+        }
+    }
+};
+constexpr TwoDigits g_two_digits;
+
+// value below 100 as two digits.
+char *put_two_digits(char *out, uint32_t value)
+{
+    memcpy(out, g_two_digits.text + 2 * value, 2);
+    return out + 2;
+}
+
+// value below 1000 as three digits.
+char *put_three_digits(char *out, uint32_t value)
+{
+    *out++ = char('0' + value / 100);
+    return put_two_digits(out, value % 100);
+}
+
+char *put_decimal(char *out, uint32_t value, int width)
+{
+    char digits[12];
+    char *const end = digits + sizeof digits;
+    char *first = end;
+    while (value >= 100) {
+        first -= 2;
+        memcpy(first, g_two_digits.text + 2 * (value % 100), 2);
+        value /= 100;
+    }
+    if (value >= 10) {
+        first -= 2;
+        memcpy(first, g_two_digits.text + 2 * value, 2);
+    } else {
+        *--first = char('0' + value);
+    }
+    const int count = int(end - first);
+    out = put_blanks(out, width - count);
+    memcpy(out, first, size_t(count));
+    return out + count;
+}
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+const char *skip_blanks(const char *cursor)
+{
+    while (is_blank(*cursor))
+        ++cursor;
+    return cursor;
+}
+
+// A header line that records a setting: the flag is set by the first word
+// and cleared by the second.
+void read_setting(const char *line, const char *key, const char *on_word, const char *off_word, bool &flag)
+{
+    if (!strstr(line, key))
+        return;
+    if (strstr(line, on_word))
+        flag = true;
+    else if (strstr(line, off_word))
+        flag = false;
+}
+
+// The value of every character as a hexadecimal digit, -1 for the others:
+// the reader looks up every character of the identifiers and data.
+struct HexDigitValues
+{
+    int8_t value[256];
+    constexpr HexDigitValues() : value()
+    {
+        for (int c = 0; c < 256; ++c)
+            value[c] = c >= '0' && c <= '9'   ? int8_t(c - '0')
+                       : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
+                       : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
+                                              : int8_t(-1);
+    }
+};
+constexpr HexDigitValues g_hex_digit_values;
+
+int hex_digit_value(char c)
+{
+    return g_hex_digit_values.value[static_cast<unsigned char>(c)];
+}
+
+// A number that begins with a hexadecimal digit and ends at the first
+// character that is not one; false when it has a digit its base lacks.
+bool parse_number(const char *&cursor, int base, uint32_t &value)
+{
+    int digit = hex_digit_value(*cursor);
+    if (digit < 0)
+        return false;
+    value = 0;
+    for (; digit >= 0; digit = hex_digit_value(*++cursor)) {
+        if (digit >= base)
+            return false;
+        value = value * uint32_t(base) + uint32_t(digit);
+    }
+    return true;
+}
+
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+std::string AsciiLogFile::date_time_text(time_t time)
+{
+    tm local {};
+    localtime_r(&time, &local);
+    char text[64];
+    snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d %d", g_week_days[local.tm_wday], g_months[local.tm_mon],
+             local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+    return text;
+}
+
+bool AsciiLogFile::write_line(const char *text, size_t length)
+{
+    return write_text(text, length) && write_text("\r\n", 2);
+}
+
+int AsciiLogFile::open()
+{
+    if (const int result = LogFile::open())
+        return result;
+    m_counter = 0;
+    m_first_message = true;
+    if (write_mode() == ReadMode) {
+        m_data_hex = true;
+        m_id_hex = true;
+        m_use_candb_for_id = true;
+        m_abs_time = false;
+        m_header_mode = true;
+        m_line_counter = 0;
+        m_accumulated_ms = 0;
+        m_accumulated_us = 0;
+        return Success;
+    }
+    return write_header();
+}
+
+std::string AsciiLogFile::separator() const
+{
+    int length = separator_length;
+    if (const IdFormatter *formatter = id_formatter())
+        for (int column = 0; column < formatter->column_count(); ++column)
+            length += std::max(formatter->column_width(column), 0);
+    return std::string(size_t(length), '=');
+}
+
+int AsciiLogFile::write_header()
+{
+    const IdFormatter *formatter = id_formatter();
+    std::vector<std::string> lines = {
+        std::string(33, ' ') + "Vyr CAN Log",
+        std::string(33, ' ') + "===========",
+        "",
+        "Created: " + date_time_text(time(nullptr)),
+        "",
+        "Settings:",
+        std::string("   Format of data field: ") + (m_data_hex ? "HEX" : "DEC"),
+        std::string("   Format of id field: ") + (m_id_hex ? "HEX" : "DEC"),
+        std::string("   Time: ") + (m_abs_time ? "Absolute" : "Relative"),
+        std::string("   CAN Database for Id: ") + (m_use_candb_for_id ? "ON" : "OFF"),
+    };
+    if (formatter && !formatter->name().empty())
+        lines.push_back("   Plugin: " + formatter->name());
+    lines.push_back("");
+    // The titles of the formatter's columns before the data and after the counter.
+    std::string titles[2];
+    if (formatter) {
+        for (int column = 0; column < formatter->column_count(); ++column) {
+            std::string title = formatter->column_title(column) ? formatter->column_title(column) : "";
+            title.resize(std::max(title.size(), size_t(std::max(formatter->column_width(column), 0))), ' ');
+            titles[formatter->column_after_counter(column)] += title;
+        }
+    }
+    lines.push_back("        Time        CAN Identifier  Flags  " + titles[0]
+                    + " DLC Data                          Counter Ch" + titles[1]);
+    lines.push_back(separator());
+    for (const std::string &line : lines)
+        if (!write_line(line.data(), line.size()))
+            return WriteError;
+    return Success;
+}
+
+int AsciiLogFile::close()
+{
+    bool footer_written = true;
+    if (file()) {
+        const std::string footer = separator() + "\r\n\r\n";
+        footer_written = write_text(footer.data(), footer.size());
+    }
+    const int result = LogFile::close();
+    return result == Success && !footer_written ? WriteError : result;
+}
+
+int AsciiLogFile::write_comment(const char *text)
+{
+    if (!file())
+        return Success;
+    const std::string line = std::string("# ") + text + " (" + date_time_text(time(nullptr)) + ")";
+    return write_line(line.data(), line.size()) ? Success : WriteError;
+}
+
+char *AsciiLogFile::put_identifier(char *out, const VyrCanMessage &message) const
+{
+    constexpr int width = 20;
+    const bool extended = message.flags & VyrCanMessage::Extended;
+    if (m_use_candb_for_id && database()) {
+        const CANdbMessage *found = database()->find_message_by_id(message.id | (extended ? extended_key_bit : 0));
+        if (!found && id_formatter())
+            found = database()->find_message_by_id(id_formatter()->display_id(message));
+        if (found && !found->name.empty()) {
+            const int length = std::min(int(found->name.size()), width);
+            memcpy(out, found->name.data(), size_t(length));
+            return put_blanks(out + length, width - length);
+        }
+    }
+    return m_id_hex ? put_hex(out, message.id, width) : put_decimal(out, message.id, width);
+}
+
+char *AsciiLogFile::put_columns(char *out, const char *end, const VyrCanMessage &message, bool after_counter) const
+{
+    const IdFormatter *formatter = id_formatter();
+    for (int column = 0; column < formatter->column_count(); ++column) {
+        if (formatter->column_after_counter(column) != after_counter)
+            continue;
+        char text[IdFormatter::max_column_text + 1];
+        const int length = std::min(formatter->column_text(message, column, text), IdFormatter::max_column_text);
+        if (out + 1 + std::max(formatter->column_width(column), length) > end)
+            break; // the line is full
+        if (after_counter) {
+            *out++ = ' ';
+        } else {
+            for (int pad = formatter->column_width(column) - length; pad > 0; --pad)
+                *out++ = ' ';
+        }
+        memcpy(out, text, size_t(length));
+        out += length;
+    }
+    return out;
+}
+
+int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_written)
+{
+    bytes_written = 0;
+    if (!file())
+        return Success;
+    if (m_first_message) {
+        m_base_time = message.time;
+        m_first_message = false;
+    }
+    ++m_counter;
+    const uint32_t t = m_abs_time ? message.time : message.time - m_base_time;
+    m_base_time = message.time;
+    // The line is built in place; blank runs may reach past its end.
+    char *const line = output_space(line_size + 2 + max_blank_run);
+    if (!line)
+        return WriteError;
+    char *out = line;
+
+    if (m_time_format == HoursMinutesSeconds) {
+        // The hours take as many digits as they need: a measurement may run past 99 hours.
+        out = put_decimal(out, t / 3600000, 2);
+        *out++ = ':';
+        out = put_two_digits(out, t / 60000 % 60);
+        *out++ = ':';
+        out = put_two_digits(out, t / 1000 % 60);
+        *out++ = '.';
+        out = put_three_digits(out, t % 1000);
+    } else if (m_time_format == Seconds) {
+        out = put_decimal(out, t / 1000 % 100000000, 8);
+        *out++ = '.';
+        out = put_three_digits(out, t % 1000);
+    }
+    out = put_blanks(out, 2);
+
+    const uint32_t flags = message.flags;
+    const bool error_frame = flags & VyrCanMessage::ErrorFrame;
+    out = error_frame ? put_blanks(out, 20) : put_identifier(out, message);
+
+    out = put_blanks(out, 2);
+    *out++ = flags & VyrCanMessage::Extended ? 'X' : ' ';
+    *out++ = flags & VyrCanMessage::WakeUp             ? 'W'
+             : flags & VyrCanMessage::TransceiverError ? 'E'
+             : flags & VyrCanMessage::FdFrame          ? 'L'
+                                                       : ' ';
+    *out++ = flags & VyrCanMessage::Remote ? 'R' : flags & VyrCanMessage::BitRateSwitch ? '+' : ' ';
+    *out++ = flags & VyrCanMessage::TxAck ? 'T' : flags & VyrCanMessage::TxRequest ? 'Q' : ' ';
+    *out++ = flags & VyrCanMessage::SoftwareOverrun ? 'o' : flags & VyrCanMessage::HardwareOverrun ? '#' : ' ';
+    out = put_blanks(out, 2);
+
+    const IdFormatter *formatter = id_formatter();
+    if (formatter)
+        out = put_columns(out, line + line_size, message, false);
+
+    char *data;
+    if (error_frame) {
+        out = put_blanks(out, 5);
+        data = out;
+        out = put_text(out, "ERROR FRAME");
+    } else {
+        const int length = message.dlc > VyrCanMessage::max_data ? VyrCanMessage::max_data : message.dlc;
+        out = put_decimal(out, uint32_t(length), 3);
+        out = put_blanks(out, 2);
+        data = out;
+        for (int i = 0; i < length; ++i) {
+            if (i)
+                *out++ = ' ';
+            if (m_data_hex) {
+                *out++ = g_hex_digits[message.data[i] >> 4];
+                *out++ = g_hex_digits[message.data[i] & 0xF];
+            } else {
+                out = put_decimal(out, message.data[i], 3);
+            }
+        }
+    }
+    out = put_blanks(out, int(data - out) + (m_data_hex ? hex_data_width : decimal_data_width));
+    out = put_decimal(out, m_counter, 12);
+    out = put_decimal(out, message.channel, 3);
+    if (formatter)
+        out = put_columns(out, line + line_size, message, true);
+
+    *out++ = '\r';
+    *out++ = '\n';
+    bytes_written = uint32_t(out - line);
+    commit_output(bytes_written);
+    return Success;
+}
+
+int AsciiLogFile::read_message(VyrCanMessage &message)
+{
+    message = VyrCanMessage();
+    if (!file())
+        return NoFilename;
+    char line[line_size];
+    const char *cursor;
+    for (;;) {
+        if (!fgets_unlocked(line, sizeof line, file()))
+            return EndOfFile;
+        cursor = skip_blanks(line);
+        if (m_header_mode) {
+            if (strstr(cursor, "Converted from Archivant"))
+                m_abs_time = true;
+            read_setting(cursor, "Format of data field:", "HEX", "DEC", m_data_hex);
+            read_setting(cursor, "Format of id field:", "HEX", "DEC", m_id_hex);
+            read_setting(cursor, "Time:", "Absolute", "Relative", m_abs_time);
+            read_setting(cursor, "CAN Database for Id:", "ON", "OFF", m_use_candb_for_id);
+            if (is_digit(*cursor))
+                m_header_mode = false;
+        }
+        if (is_digit(*cursor))
+            break;
+    }
+    ++m_line_counter;
+
+    // Time stamp: [[hours:]minutes:]seconds[.fraction], up to six fraction digits.
+    uint64_t number = 0, hours = 0, minutes = 0, seconds = 0;
+    uint32_t microseconds = 0, weight = 100000;
+    int colons = 0;
+    bool fraction = false;
+    for (;; ++cursor) {
+        const char c = *cursor;
+        if (is_digit(c)) {
+            if (fraction) {
+                microseconds += uint32_t(c - '0') * weight;
+                weight /= 10;
+            } else {
+                number = number * 10 + uint64_t(c - '0');
+            }
+        } else if (c == ':') {
+            if (fraction || colons == 2)
+                return InvalidTimestamp;
+            if (colons++ == 1)
+                hours = minutes;
+            minutes = number;
+            number = 0;
+        } else if (c == '.') {
+            if (fraction)
+                return InvalidTimestamp;
+            fraction = true;
+            seconds = number;
+        } else {
+            break;
+        }
+    }
+    if (!fraction)
+        seconds = number;
+    message.time = uint32_t((seconds + minutes * 60 + hours * 3600) * 1000 + microseconds / 1000);
+    message.time_fraction = uint8_t(microseconds % 1000 / 10);
+    message.channel = 0;
+
+    const int result = parse_after_time(cursor, message);
+    if (result == Success)
+        accumulate_relative_time(message);
+    return result;
+}
+
+int AsciiLogFile::parse_after_time(const char *cursor, VyrCanMessage &message)
+{
+    const char *start = cursor;
+    cursor = skip_blanks(cursor);
+    const long blanks = cursor - start;
+    if (strstr(cursor, "ERROR FRAME")) {
+        message.flags = VyrCanMessage::ErrorFrame;
+        return Success;
+    }
+
+    uint32_t id = 0;
+    if (is_digit(*cursor) || blanks > 3) {
+        if (!parse_number(cursor, m_id_hex ? 16 : 10, id))
+            return InvalidId;
+    } else {
+        if (!database())
+            return InvalidId;
+        const char *end = cursor;
+        while (*end && !is_blank(*end) && *end != '\r' && *end != '\n')
+            ++end;
+        const std::string name(cursor, size_t(end - cursor));
+        const CANdbMessage *found = database()->find_message(name.c_str());
+        if (!found)
+            return IdLookupError;
+        id = found->id;
+        cursor = end;
+    }
+    const IdFormatter *formatter = id_formatter();
+    if (!formatter || !formatter->set_id_field(message.id, "id", id))
+        message.id = id;
+
+    for (cursor = skip_blanks(cursor);; cursor = skip_blanks(cursor + 1)) {
+        const char c = *cursor;
+        if (c == 'T')
+            message.flags |= VyrCanMessage::TxAck;
+        else if (c == 'Q')
+            message.flags |= VyrCanMessage::TxRequest;
+        else if (c == 'X')
+            message.flags |= VyrCanMessage::Extended;
+        else if (c == 'W')
+            message.flags |= VyrCanMessage::WakeUp;
+        else if (c == 'R')
+            message.flags |= VyrCanMessage::Remote;
+        else if (c == '+')
+            message.flags |= VyrCanMessage::BitRateSwitch;
+        else if (c == 'L')
+            message.flags |= VyrCanMessage::FdFrame;
+        else if (c != 'E' && c != 'o' && c != '#')
+            break;
+    }
+
+    if (!is_digit(*cursor))
+        return InvalidFlags;
+    int length = *cursor++ - '0';
+    if (is_digit(*cursor))
+        length = length * 10 + (*cursor++ - '0');
+    if (length > VyrCanMessage::max_data)
+        length = VyrCanMessage::max_data;
+    message.dlc = uint8_t(length);
+
+    const int base = m_data_hex ? 16 : 10;
+    for (int i = 0; i < length; ++i) {
+        cursor = skip_blanks(cursor);
+        uint32_t value;
+        if (!parse_number(cursor, base, value))
+            return InvalidData;
+        message.data[i] = uint8_t(value);
+    }
+    return Success;
+}
+
+void AsciiLogFile::accumulate_relative_time(VyrCanMessage &message)
+{
+    if (m_abs_time)
+        return;
+    m_accumulated_ms += message.time;
+    m_accumulated_us += uint32_t(message.time_fraction) * 10;
+    if (m_accumulated_us >= 1000) {
+        m_accumulated_ms += m_accumulated_us / 1000;
+        m_accumulated_us %= 1000;
+    }
+    message.time = m_accumulated_ms;
+    message.time_fraction = uint8_t(m_accumulated_us / 10);
+}
+
+void AsciiLogFile::write_options(QtbConfigGroup *group)
+{
+    LogFile::write_options(group);
+    group->write_int("time_format", m_time_format);
+    group->write_bool("data_hex", m_data_hex);
+    group->write_bool("id_hex", m_id_hex);
+    group->write_bool("use_candb_for_id", m_use_candb_for_id);
+    group->write_bool("abs_time", m_abs_time);
+}
+
+void AsciiLogFile::read_options(QtbConfigGroup *group)
+{
+    LogFile::read_options(group);
+    m_time_format = group->read_int("time_format", Seconds);
+    m_data_hex = group->read_bool("data_hex", true);
+    m_id_hex = group->read_bool("id_hex", true);
+    m_use_candb_for_id = group->read_bool("use_candb_for_id", false);
+    m_abs_time = group->read_bool("abs_time", true);
+}
