@@ -244,6 +244,29 @@ TEST_F(MainWindowConfig, TheSaveQuestionGoesOnOnlyWithNoOrASuccessfulSave)
     EXPECT_TRUE(window->close());
 }
 
+TEST_F(MainWindowConfig, AfterALoadTheWindowGrowsUntilItsWorkspaceHasTheStoredSize)
+{
+    write(path("sized.vyr"), "[defaults]\ngeometry=( 40 40 700 500 )\nworkspace_width=600\nworkspace_height=300\n");
+    VyrMain *window = new_window();
+    ASSERT_EQ(load_into(window, path("sized.vyr")), 0);
+    ASSERT_NE(window->workspace_size_timer, 0);
+    ASSERT_TRUE(QTest::qWaitFor([window] { return window->workspace_size_timer == 0; }, 2000));
+    QTest::qWait(20);
+    EXPECT_EQ(window->current_workspace->size(), QSize(600, 300));
+}
+
+TEST_F(MainWindowConfig, AWindowThatRefusesKeepsTheMainWindowOpen)
+{
+    VyrMain *window = new_window();
+    auto *stubborn = static_cast<TestWindow *>(window->create_data_window("TestWindow", nullptr));
+    window->configuration_modified = false;
+    stubborn->allow_close = false;
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(questions.empty()); // refused before the save question
+    stubborn->allow_close = true;
+    EXPECT_TRUE(window->close());
+}
+
 TEST_F(MainWindowConfig, AnUnwritableTargetIsReportedAndTheConfigurationStaysModified)
 {
     VyrMain *window = new_window();

@@ -200,6 +200,21 @@ TEST_F(Workspaces, AWindowGoesToItsStoredWorkspaceOrTheCurrentOneAndListensToThe
     EXPECT_TRUE(window->configuration_modified);
 }
 
+TEST_F(Workspaces, SelectingAWorkspaceGivesItsWindowsTheirStoredStates)
+{
+    window->create_new_workspace("Two", 2);
+    window->workspace_tab_bar->setCurrentIndex(0);
+    QtbConfigGroup group;
+    group.write_int("workspace_id", 2);
+    group.write_bool("maximized", true);
+    TestWindow *stored = new_test_window(&group);
+    EXPECT_FALSE(stored->sub_window()->isMaximized()); // its workspace is not selected yet
+    EXPECT_TRUE(stored->maximized());
+
+    window->workspace_tab_bar->setCurrentIndex(1);
+    EXPECT_TRUE(stored->sub_window()->isMaximized());
+}
+
 TEST_F(Workspaces, TypeFlagsPlaceWindowsInTheCurrentWorkspaceAndOpenThemByDefault)
 {
     static constexpr char key[] = "Pinned";
