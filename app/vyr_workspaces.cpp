@@ -133,6 +133,9 @@ void VyrMain::create_new_workspace(const QString &name, int id)
     const int workspace_id = id >= 0 ? id : next_workspace_id();
     auto *page = new VyrWorkspace(workspace_stack, "workspace");
     page->setBackground(QColor(Qt::darkGray));
+    // A right click opens the workspace menu, where the window has one.
+    if (metaObject()->indexOfSlot("display_workspace_context_menu(QPoint)") >= 0)
+        connect(page, SIGNAL(right_button_pressed(QPoint)), this, SLOT(display_workspace_context_menu(QPoint)));
     // The page goes in first: selecting the tab raises the page of its index.
     const int index = workspace_tab_bar->count();
     workspace_stack->insertWidget(index, page);
