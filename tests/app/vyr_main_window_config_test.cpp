@@ -255,7 +255,7 @@ TEST_F(MainWindowConfig, AfterALoadTheWindowGrowsUntilItsWorkspaceHasTheStoredSi
     EXPECT_EQ(window->current_workspace->size(), QSize(600, 300));
 }
 
-TEST_F(MainWindowConfig, AWindowThatRefusesKeepsTheMainWindowOpen)
+TEST_F(MainWindowConfig, AWindowThatRefusesKeepsTheMainWindowOpenAndItsConfiguration)
 {
     VyrMain *window = new_window();
     auto *stubborn = static_cast<TestWindow *>(window->create_data_window("TestWindow", nullptr));
@@ -263,6 +263,15 @@ TEST_F(MainWindowConfig, AWindowThatRefusesKeepsTheMainWindowOpen)
     stubborn->allow_close = false;
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(questions.empty()); // refused before the save question
+
+    // Nor is the configuration replaced under it.
+    replace_configuration(new QtbConfig(path("current.vyr")));
+    write(path("next.vyr"), "[defaults]\n");
+    window->load_configuration(path("next.vyr").toLocal8Bit().constData());
+    window->new_configuration();
+    EXPECT_EQ(vyr_app_state().configuration->file_name(), path("current.vyr"));
+    EXPECT_EQ(first_window(), stubborn);
+
     stubborn->allow_close = true;
     EXPECT_TRUE(window->close());
 }
