@@ -3,7 +3,6 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
-#include "windows/packet/vyr_rt_log.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
@@ -17,10 +16,11 @@
 #include "core/vyr_trigger_cond.h"
 #include "windows/base/vyr_data_window.h"
 #include "windows/base/vyr_shell_services.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
-#include <QMdiSubWindow>
 #include <QEvent>
+#include <QMdiSubWindow>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>

@@ -27,12 +27,12 @@ class VyrDataWindow;
 class VyrListenSocket;
 class VyrPrefixLabel;
 class VyrRtLog;
+class VyrShellServices;
 class VyrSignalIf;
 class VyrSignalIfNotification;
 class VyrTrigger;
 class VyrTabBar;
 class VyrWorkspace;
-class VyrShellServices;
 
 using LogType = int;
 

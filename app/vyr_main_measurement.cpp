@@ -1,7 +1,6 @@
 // Starting and stopping the measurement across the interfaces.
 #include "app/vyr_main.h"
 
-#include "windows/packet/vyr_rt_log.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_signal_if.h"

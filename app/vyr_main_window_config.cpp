@@ -5,7 +5,6 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "windows/packet/vyr_rt_log.h"
 #include "app/vyr_shell_dialogs.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
@@ -17,6 +16,7 @@
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
 #include "windows/base/vyr_data_window.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
