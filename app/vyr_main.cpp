@@ -98,6 +98,11 @@ VyrMain::VyrMain(QWidget *parent)
 
 VyrMain::~VyrMain()
 {
+    // The windows go while the main window is whole: they report their going to it.
+    for (VyrDataWindow *window : findChildren<VyrDataWindow *>()) {
+        QMdiSubWindow *frame = window->sub_window();
+        delete (frame ? static_cast<QWidget *>(frame) : window);
+    }
     if (shell_services() == m_shell_services.get())
         set_shell_services(nullptr);
     delete_interfaces();
