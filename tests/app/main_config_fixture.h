@@ -36,14 +36,15 @@ protected:
         VyrTriggerList::set_instance(new VyrTriggerList());
         add_running_trigger(VyrTriggerList::instance());
         VyrTriggerCondList::set_instance(new VyrTriggerCondList());
-        set_vyr_question_function([this](QWidget *, const QString &title, const QString &text, const QStringList &buttons) {
-            questions.push_back({title, text, buttons});
-            if (answers.empty())
-                return int(buttons.size()) - 1;
-            const int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
+        set_vyr_question_function(
+            [this](QWidget *, const QString &title, const QString &text, const QStringList &buttons) {
+                questions.push_back({title, text, buttons});
+                if (answers.empty())
+                    return int(buttons.size()) - 1;
+                const int answer = answers.front();
+                answers.pop_front();
+                return answer;
+            });
         set_vyr_file_name_function([this](QWidget *, const VyrFileRequest &request) {
             file_requests.push_back(request);
             if (file_answers.empty())

@@ -25,8 +25,9 @@ TEST(Registries, InterfaceTypesInOrderWithTheSharedHardwareHooksOfTheCanFamily)
         if (type->create())
             with_factory.push_back(type->type_name());
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Serial", "RawSerial", "CAN", "CAN-RX", "LIN", "DLL", "Udp", "Usb",
-                                               "Diag", "FlexRay"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Serial", "RawSerial", "CAN", "CAN-RX", "LIN", "DLL", "Udp", "Usb", "Diag",
+                                        "FlexRay"}));
     EXPECT_EQ(with_factory, (std::vector<std::string>{"CAN", "CAN-RX", "LIN"}));
 
     const VyrSignalIfType *can = find_signal_if_type("CAN");

@@ -32,8 +32,7 @@ public:
     int close_questions = 0;
 };
 
-template <const char *ClassKey>
-VyrDataWindow *create_test_window(QWidget *parent, QtbConfigGroup *group)
+template <const char *ClassKey> VyrDataWindow *create_test_window(QWidget *parent, QtbConfigGroup *group)
 {
     auto *window = new TestWindow(ClassKey, parent);
     if (group) {
@@ -52,8 +51,7 @@ public:
     explicit TestWindowType(unsigned flags = 0)
         : type(test_window_key, "Test", "Test Window", "A window of the tests", 0, nullptr, flags,
                create_test_window<test_window_key>)
-    {
-    }
+    {}
     DataWindowTypeInfo type;
 };
 

@@ -104,11 +104,12 @@ TEST_F(MainWindowConfig, ASavedConfigurationLoadsIntoAFreshWindowAndSavesAgainBy
                 names << line;
         return names;
     }();
-    EXPECT_EQ(sections, (QList<QByteArray>{"[defaults]", "[rt_log]", "[CAN]", "[CAN]", "[TestWindow]", "[TestWindow]",
-                                           "[TestWindow]"}));
-    for (const char *key : {"geometry=", "is_maximized=", "is_minimized=", "workspace_width=", "workspace_height=",
-                            "main_window_settings=", "main_window_settings_utf8=", "triggers=", "workspaces=",
-                            "active_workspace=1"})
+    EXPECT_EQ(sections,
+              (QList<QByteArray>{"[defaults]", "[rt_log]", "[CAN]", "[CAN]", "[TestWindow]", "[TestWindow]",
+                                 "[TestWindow]"}));
+    for (const char *key :
+         {"geometry=", "is_maximized=", "is_minimized=", "workspace_width=", "workspace_height=",
+          "main_window_settings=", "main_window_settings_utf8=", "triggers=", "workspaces=", "active_workspace=1"})
         EXPECT_TRUE(saved.contains(key)) << key;
     EXPECT_LT(saved.indexOf("geometry="), saved.indexOf("active_workspace="));
 
@@ -195,8 +196,9 @@ TEST_F(MainWindowConfig, WorkspaceNamesKeepEveryCharacterThroughTheirUtf8Twin)
 
 TEST_F(MainWindowConfig, AWorkspaceGroupWithIdZeroRenamesTheDefaultWorkspace)
 {
-    write(path("zero.vyr"), "[defaults]\nworkspaces=( ( {name}\"Bench\" {id}0 ) ( {name}\"Car\" {id}7 ) )\n"
-                            "active_workspace=3\n");
+    write(path("zero.vyr"),
+          "[defaults]\nworkspaces=( ( {name}\"Bench\" {id}0 ) ( {name}\"Car\" {id}7 ) )\n"
+          "active_workspace=3\n");
     VyrMain *window = new_window();
     ASSERT_EQ(load_into(window, path("zero.vyr")), 0);
     ASSERT_EQ(window->workspace_tab_bar->count(), 2);
@@ -226,7 +228,8 @@ TEST_F(MainWindowConfig, TheSaveQuestionGoesOnOnlyWithNoOrASuccessfulSave)
         window->load_configuration(path("next.vyr").toLocal8Bit().constData());
         ASSERT_EQ(questions.size(), 1u);
         EXPECT_EQ(questions[0].title, "Warning");
-        EXPECT_EQ(questions[0].text, "Configuration has changed!\nDo you want to save before loading new configuration ?");
+        EXPECT_EQ(questions[0].text,
+                  "Configuration has changed!\nDo you want to save before loading new configuration ?");
         EXPECT_EQ(questions[0].buttons, (QStringList{"YES", "No", "Cancel"}));
         EXPECT_EQ(interface_count("CAN"), c.loaded ? 1 : 0);
         EXPECT_EQ(QFile::exists(path("current.vyr")), c.saved);
@@ -285,9 +288,10 @@ TEST_F(MainWindowConfig, AnUnwritableTargetIsReportedAndTheConfigurationStaysMod
     EXPECT_FALSE(window->save_configuration());
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].title, "Warning");
-    EXPECT_EQ(questions[0].text, QStringLiteral("I couldn't write the configuration file '%1'. Is it write protected ?\n"
-                                                "Use \"Save As...\" on the File menu to save it somewhere else.")
-                                     .arg(target));
+    EXPECT_EQ(questions[0].text,
+              QStringLiteral("I couldn't write the configuration file '%1'. Is it write protected ?\n"
+                             "Use \"Save As...\" on the File menu to save it somewhere else.")
+                  .arg(target));
     EXPECT_EQ(questions[0].buttons, QStringList{"OK"});
     EXPECT_TRUE(window->configuration_modified);
 }
@@ -319,8 +323,8 @@ TEST_F(MainWindowConfig, SaveAsAddsTheExtensionAsksBeforeOverwritingAndMovesTheW
     answers = {1};
     EXPECT_FALSE(window->save_configuration_as());
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0].text, QStringLiteral("File '%1' already exists.\nDo you want to overwrite it ?")
-                                     .arg(path("sub/Upper.VYR")));
+    EXPECT_EQ(questions[0].text,
+              QStringLiteral("File '%1' already exists.\nDo you want to overwrite it ?").arg(path("sub/Upper.VYR")));
     EXPECT_EQ(vyr_app_state().configuration->file_name(), path("plain.vyr"));
     file_answers = {path("sub/Upper.VYR")};
     answers = {0};
@@ -402,11 +406,11 @@ TEST(FitToDesktop, MovesTheRectangleInsideKeepingItsSize)
         QRect fitted;
     } cases[] = {
         {{50, 50, 750, 550}, {1024, 768}, {50, 50, 750, 550}},
-        {{900, 50, 400, 300}, {1024, 768}, {605, 50, 400, 300}},      // right edge to W - 20
-        {{50, 600, 400, 300}, {1024, 768}, {50, 449, 400, 300}},      // bottom edge to H - 20
-        {{-100, 50, 2000, 300}, {1024, 768}, {20, 50, 2000, 300}},    // too wide: the left edge wins
-        {{50, -30, 400, 300}, {1024, 768}, {50, 20, 400, 300}},       // top above 0
-        {{225, 100, 800, 300}, {1024, 768}, {225, 100, 800, 300}},    // right edge exactly at W
+        {{900, 50, 400, 300}, {1024, 768}, {605, 50, 400, 300}},   // right edge to W - 20
+        {{50, 600, 400, 300}, {1024, 768}, {50, 449, 400, 300}},   // bottom edge to H - 20
+        {{-100, 50, 2000, 300}, {1024, 768}, {20, 50, 2000, 300}}, // too wide: the left edge wins
+        {{50, -30, 400, 300}, {1024, 768}, {50, 20, 400, 300}},    // top above 0
+        {{225, 100, 800, 300}, {1024, 768}, {225, 100, 800, 300}}, // right edge exactly at W
     };
     for (const auto &c : cases)
         EXPECT_EQ(fit_to_desktop(c.stored, c.desktop.width(), c.desktop.height()), c.fitted) << c.stored.x();

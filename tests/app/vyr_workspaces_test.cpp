@@ -230,7 +230,7 @@ TEST_F(Workspaces, TypeFlagsPlaceWindowsInTheCurrentWorkspaceAndOpenThemByDefaul
     VyrDataWindow *made = window->create_data_window("Pinned", &group);
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->sub_window()->mdiArea(), window->current_workspace);
-    EXPECT_EQ(made->workspace_id(), 2); // the stored id stays
+    EXPECT_EQ(made->workspace_id(), 2);                                // the stored id stays
     EXPECT_EQ(window->create_data_window("Pinned", nullptr), nullptr); // single instance
 
     EXPECT_TRUE(window->close_all_windows());
