@@ -53,7 +53,8 @@ private:
 } // namespace
 
 VyrMain::VyrMain(QWidget *parent)
-    : QMainWindow(parent), m_message_lines([this](int flags, const std::string &row) {
+    : QMainWindow(parent),
+      m_message_lines([this](int flags, const std::string &row) {
           // The message window takes rows from any thread under its own mutex;
           // a row is one line of it, without the line end.
           if (message_window) {
