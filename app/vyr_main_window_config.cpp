@@ -92,7 +92,10 @@ bool VyrMain::save_configuration()
 {
     QtbConfig &config = configuration();
     config.clear();
-    config_lru().add(config.file_name().toLocal8Bit().constData());
+    // A configuration that was never named (started without a file) has no
+    // place in the recent list: the list would name the working directory.
+    if (!config.file_name().isEmpty())
+        config_lru().add(config.file_name().toLocal8Bit().constData());
 
     QtbConfigGroup *defaults = config.get_or_add_group("defaults");
     refresh_normal_geometry();

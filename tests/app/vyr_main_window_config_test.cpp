@@ -294,6 +294,12 @@ TEST_F(MainWindowConfig, AnUnwritableTargetIsReportedAndTheConfigurationStaysMod
                   .arg(target));
     EXPECT_EQ(questions[0].buttons, QStringList{"OK"});
     EXPECT_TRUE(window->configuration_modified);
+    EXPECT_STREQ(config_lru().at(0), target.toLocal8Bit().constData());
+
+    // A configuration without a name fails the same way and stays out of the recent list.
+    replace_configuration(new QtbConfig());
+    EXPECT_FALSE(window->save_configuration());
+    EXPECT_STREQ(config_lru().at(0), target.toLocal8Bit().constData());
 }
 
 TEST_F(MainWindowConfig, SaveAsAddsTheExtensionAsksBeforeOverwritingAndMovesTheWorkingDirectory)
