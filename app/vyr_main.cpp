@@ -198,11 +198,6 @@ QString VyrMain::get_configuration_filename() const
     return config ? config->file_name() : QString();
 }
 
-void VyrMain::configuration_changed()
-{
-    configuration_modified = true;
-}
-
 void VyrMain::create_default_interfaces()
 {
     if (!find_signal_if_type("CAN"))

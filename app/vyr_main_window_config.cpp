@@ -64,6 +64,22 @@ bool clear_for_replacement(VyrMain &main)
     return true;
 }
 
+// Calls the main window's slot without arguments when it has one: the
+// menus and the tool bar (build_toolbar, show_state) follow the configuration.
+void call_if_present(VyrMain &main, const char *slot)
+{
+    if (main.metaObject()->indexOfSlot((QByteArray(slot) + "()").constData()) >= 0)
+        QMetaObject::invokeMethod(&main, slot);
+}
+
+// The status-bar fields, and the menus and tool bar where the window has them.
+void show_configuration_state(VyrMain &main)
+{
+    main.label_working_directory->setText(QDir::toNativeSeparators(main.working_directory.absolutePath()));
+    main.label_config_file->setText(main.get_configuration_filename());
+    call_if_present(main, "show_state");
+}
+
 QtbConfig &configuration()
 {
     if (!vyr_app_state().configuration)
@@ -84,6 +100,12 @@ QRect fit_to_desktop(QRect rect, int desktop_width, int desktop_height)
     if (rect.top() < 0)
         rect.moveTop(20);
     return rect;
+}
+
+void VyrMain::configuration_changed()
+{
+    configuration_modified = true;
+    call_if_present(*this, "show_state");
 }
 
 // --- Save ----------------------------------------------------------------------------------
@@ -171,7 +193,7 @@ bool VyrMain::save_configuration_as()
     const bool saved = save_configuration();
     if (saved)
         config_lru().add(name.toLocal8Bit().constData());
-    label_config_file->setText(get_configuration_filename());
+    show_configuration_state(*this);
     return saved;
 }
 
@@ -208,6 +230,7 @@ int VyrMain::load_configuration(QtbConfig *config)
     setGeometry(geometry);
     if (maximized)
         showMaximized();
+    call_if_present(*this, "build_toolbar");
 
     const QString layout = defaults->read_string("main_window_settings", QString());
     if (!layout.isNull())
@@ -257,8 +280,8 @@ int VyrMain::load_configuration(QtbConfig *config)
     }
     workspace_selected(workspace_tab_bar->currentIndex());
 
+    show_configuration_state(*this);
     configuration_modified = false;
-    label_config_file->setText(get_configuration_filename());
     if (workspace_size_timer)
         killTimer(workspace_size_timer);
     workspace_size_timer = 0;
@@ -321,7 +344,7 @@ void VyrMain::new_configuration()
     delete_configured_triggers();
     open_default_windows();
     configuration_modified = false;
-    label_config_file->setText(get_configuration_filename());
+    show_configuration_state(*this);
 }
 
 void VyrMain::delete_configured_triggers()
@@ -365,5 +388,5 @@ void VyrMain::change_working_directory(const QDir &directory)
         debug_trace("VyrMain::change_working_directory: Error: chdir() failed (%d)", errno);
     for (VyrSignalIf *interface = get_first_signal_if(); interface; interface = interface->next())
         interface->rebase_script_file_path(previous, directory.absolutePath());
-    label_working_directory->setText(QDir::toNativeSeparators(working_directory.absolutePath()));
+    show_configuration_state(*this);
 }

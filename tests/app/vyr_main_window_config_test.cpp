@@ -403,6 +403,31 @@ TEST_F(MainWindowConfig, LoadingWhileAMeasurementRunsStopsItFirst)
     EXPECT_EQ(get_first_signal_if(), nullptr);
 }
 
+// A main window with the menu slots, counting their calls.
+class CountingMain : public VyrMain
+{
+    Q_OBJECT
+public slots:
+    void show_state() { ++states_shown; }
+    void build_toolbar() { ++tool_bars_built; }
+
+public:
+    int states_shown = 0;
+    int tool_bars_built = 0;
+};
+
+TEST_F(MainWindowConfig, MenusAndToolBarFollowLoadsAndChanges)
+{
+    CountingMain window;
+    write(path("plain.vyr"), "[defaults]\n");
+    ASSERT_EQ(load_into(&window, path("plain.vyr")), 0);
+    EXPECT_EQ(window.tool_bars_built, 1);
+    EXPECT_GE(window.states_shown, 1);
+    const int shown = window.states_shown;
+    window.configuration_changed();
+    EXPECT_EQ(window.states_shown, shown + 1);
+}
+
 TEST(FitToDesktop, MovesTheRectangleInsideKeepingItsSize)
 {
     const struct
@@ -423,3 +448,5 @@ TEST(FitToDesktop, MovesTheRectangleInsideKeepingItsSize)
 }
 
 } // namespace
+
+#include "vyr_main_window_config_test.moc"
