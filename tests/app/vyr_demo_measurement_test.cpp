@@ -29,7 +29,7 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         window.setAttribute(Qt::WA_DeleteOnClose, false);
         QtbConfig config("demo.vyr");
         config.read();
-        ASSERT_TRUE(window.load_configuration(&config));
+        ASSERT_EQ(window.load_configuration(&config), 0);
         auto *can = dynamic_cast<VyrCanIf *>(get_first_signal_if());
         ASSERT_NE(can, nullptr);
 

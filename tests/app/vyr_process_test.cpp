@@ -107,18 +107,17 @@ TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFile
     }
     ASSERT_EQ(run({"-mutex", "accepted", path("bench")}), 0) << errors.toStdString();
 
-    EXPECT_EQ(read(path("report")),
-              "tab: Default Workspace\n"
-              "dock: Message Window\n"
-              "dock area: bottom\n"
-              "message tab: All Messages\n");
-    QStringList rows; // the texts of "counter<TAB>time<TAB>text"
-    for (const QString &line : read(path("report.rows")).split('\n', Qt::SkipEmptyParts))
-        rows << line.section('\t', 2).trimmed();
-    ASSERT_EQ(rows.size(), 3) << read(path("report.rows")).toStdString();
+    EXPECT_EQ(read(path("report")), "tab: Default Workspace\n"
+                                    "dock: Message Window\n"
+                                    "dock area: bottom\n"
+                                    "message tab: All Messages\n");
+    const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 4) << read(path("report.rows")).toStdString();
     EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: "));
     EXPECT_TRUE(rows[1].startsWith("Running on: Linux") || rows[1].contains(", Linux ")) << rows[1].toStdString();
-    EXPECT_EQ(rows[2], "Setup done.");
+    // The empty file has no main-window settings.
+    EXPECT_EQ(rows[2], "Loading config file \"" + path("bench.vyr") + "\" ...can not find it - using built-in defaults.");
+    EXPECT_EQ(rows[3], "Setup done.");
     EXPECT_TRUE(QFile::exists(path("report.png")));
 
     // "bench" names bench.vyr; it went to the front, the two older ones behind it,
@@ -202,9 +201,13 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
     qunsetenv("VYR_TEST_REPORT_DELAY_MS");
     ASSERT_EQ(exit_code, 0) << errors.toStdString();
     const QString rows = read(path("report.rows"));
-    for (const char *row :
-         {": measurement started.", "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.",
-          "CAN 1: Demo script started.", "CAN 1: Demo: 4 frames sent."})
+    // The demo's file carries the main window's settings: no built-in defaults.
+    EXPECT_TRUE(rows.startsWith("Vyr V")) << rows.toStdString();
+    EXPECT_TRUE(rows.contains("Loading config file \"" + QDir(demo).absoluteFilePath("demo.vyr") + "\" ...\n"))
+        << rows.toStdString();
+    for (const char *row : {": measurement started.\n",
+                            "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n",
+                            "CAN 1: Demo script started.\n", "CAN 1: Demo: 4 frames sent.\n"})
         EXPECT_TRUE(rows.contains(row)) << row << " not in\n" << rows.toStdString();
 }
 
