@@ -5,6 +5,7 @@
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "trace_test_frames.h"
 #include "vyr_test_shell.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
@@ -21,18 +22,6 @@
 #include <vector>
 
 namespace {
-
-VyrCanMessage frame(uint32_t id, uint32_t flags = 0, uint32_t time = 0, std::vector<uint8_t> data = {})
-{
-    VyrCanMessage message;
-    message.id = id;
-    message.flags = flags;
-    message.time = time;
-    message.dlc = uint8_t(data.size());
-    for (size_t i = 0; i < data.size(); ++i)
-        message.data[i] = data[i];
-    return message;
-}
 
 class MessageViewCursor : public ::testing::Test
 {

@@ -2,6 +2,7 @@
 // display filter, the search and filter-out over the shown records, and the
 // log text export with its heading, field widths and the formatter's columns.
 #include "interfaces/can/vyr_can_if.h"
+#include "trace_test_frames.h"
 #include "vyr_test_shell.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
@@ -18,18 +19,6 @@
 #include <vector>
 
 namespace {
-
-VyrCanMessage frame(uint32_t id, uint32_t flags = 0, uint32_t time = 0, std::vector<uint8_t> data = {})
-{
-    VyrCanMessage message;
-    message.id = id;
-    message.flags = flags;
-    message.time = time;
-    message.dlc = uint8_t(data.size());
-    for (size_t i = 0; i < data.size(); ++i)
-        message.data[i] = data[i];
-    return message;
-}
 
 std::string spaces(int n)
 {

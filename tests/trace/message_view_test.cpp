@@ -6,6 +6,7 @@
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "trace_test_frames.h"
 #include "vyr_test_shell.h"
 #include "windows/base/header_tool_tip.h"
 #include "windows/trace/vyr_message_view.h"
@@ -22,19 +23,6 @@
 #include <cstring>
 
 namespace {
-
-VyrCanMessage frame(uint32_t id, uint32_t flags = 0, uint32_t time = 0, std::initializer_list<uint8_t> data = {})
-{
-    VyrCanMessage message;
-    message.id = id;
-    message.flags = flags;
-    message.time = time;
-    message.dlc = uint8_t(data.size());
-    int i = 0;
-    for (uint8_t byte : data)
-        message.data[i++] = byte;
-    return message;
-}
 
 QString title(const VyrMessageView &view, int section)
 {
