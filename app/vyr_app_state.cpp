@@ -1,5 +1,6 @@
 #include "app/vyr_app_state.h"
 
+#include "core/settings/qtb_config.h"
 #include "core/vyr_recent_list.h"
 
 #include <QFileInfo>
@@ -10,6 +11,14 @@ VyrAppState &vyr_app_state()
 {
     static VyrAppState state;
     return state;
+}
+
+void replace_configuration(QtbConfig *configuration)
+{
+    QtbConfig *previous = vyr_app_state().configuration;
+    vyr_app_state().configuration = configuration;
+    if (previous != configuration)
+        delete previous;
 }
 
 VyrRecentList &config_lru()

@@ -17,11 +17,13 @@ struct VyrAppState
     // Bit 0 German, 1 English, 2 Japanese, 3 simplified Chinese.
     unsigned help_language_mask = 0;
     int help_language = 0;
-    // The one configuration object; null before start-up reads it.
+    // The one configuration object (owned); null before start-up reads it.
     QtbConfig *configuration = nullptr;
 };
 
 VyrAppState &vyr_app_state();
+// Deletes the configuration object and makes this one (may be null) the program's.
+void replace_configuration(QtbConfig *configuration);
 
 // The recent configurations, most recent first (20 names, case-sensitive).
 VyrRecentList &config_lru();

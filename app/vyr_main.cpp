@@ -3,7 +3,6 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
-#include "app/vyr_rt_log_stand_in.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
@@ -15,11 +14,15 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
+#include "windows/base/vyr_data_window.h"
+#include "windows/base/vyr_shell_services.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
 #include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMdiSubWindow>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -36,14 +39,30 @@ constexpr int release_day = 5;
 constexpr int release_month = 1;
 constexpr int release_year = 2021;
 
+// What the data windows need of the main window: itself and its active workspace.
+class VyrMainShellServices : public VyrShellServices
+{
+public:
+    explicit VyrMainShellServices(VyrMain *main) : m_main(main) {}
+    QWidget *main_window() const override { return m_main; }
+    QMdiArea *active_workspace_widget() const override { return m_main->current_workspace; }
+    int active_workspace_id() const override { return m_main->current_workspace_id; }
+
+private:
+    VyrMain *m_main;
+};
+
 } // namespace
 
 VyrMain::VyrMain(QWidget *parent)
     : QMainWindow(parent),
       m_message_lines([this](int flags, const std::string &row) {
-          // The message window takes rows from any thread under its own mutex.
-          if (message_window)
-              message_window->add_message(flags, row.c_str());
+          // The message window takes rows from any thread under its own mutex;
+          // a row is one line of it, without the line end.
+          if (message_window) {
+              const size_t length = !row.empty() && row.back() == '\n' ? row.size() - 1 : row.size();
+              message_window->add_message(flags, row.substr(0, length).c_str());
+          }
       })
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -71,6 +90,8 @@ VyrMain::VyrMain(QWidget *parent)
     build_message_area();
     build_status_bar();
     menuBar()->addMenu(tr("&Settings"))->addAction(tr("&Preferences"), this, &VyrMain::display_options_dialog);
+    m_shell_services = std::make_unique<VyrMainShellServices>(this);
+    set_shell_services(m_shell_services.get());
 
     setWindowIcon(program_icon());
     setWindowIconText(QStringLiteral("Vyr"));
@@ -80,6 +101,13 @@ VyrMain::VyrMain(QWidget *parent)
 
 VyrMain::~VyrMain()
 {
+    // The windows go while the main window is whole: they report their going to it.
+    for (VyrDataWindow *window : findChildren<VyrDataWindow *>()) {
+        QMdiSubWindow *frame = window->sub_window();
+        delete (frame ? static_cast<QWidget *>(frame) : window);
+    }
+    if (shell_services() == m_shell_services.get())
+        set_shell_services(nullptr);
     delete_interfaces();
     set_main_timer_wheel(nullptr);
     delete timer_wheel;
@@ -106,6 +134,7 @@ void VyrMain::build_central_area()
     setCentralWidget(central);
 
     connect(workspace_tab_bar, &QTabBar::currentChanged, this, &VyrMain::workspace_selected);
+    connect(workspace_tab_bar, &VyrTabBar::double_clicked, this, &VyrMain::rename_workspace);
 }
 
 void VyrMain::build_message_area()
@@ -156,8 +185,9 @@ void VyrMain::setup()
     log_message(VyrMessageLog::info, banner);
     log_message_info(tr("Running on: %1").arg(QString::fromStdString(vyr_os_version().text)) + QLatin1Char('\n'));
 
-    if (!load_configuration(vyr_app_state().configuration)) {
+    if (load_configuration(vyr_app_state().configuration) < 0) {
         create_default_interfaces();
+        open_default_windows();
         configuration_modified = false;
     }
     log_message_info(tr("Setup done.") + QLatin1Char('\n'));
@@ -165,33 +195,10 @@ void VyrMain::setup()
         post_vyr_event(this, new VyrCustomEvent(vyr_event_start));
 }
 
-bool VyrMain::load_configuration(QtbConfig *config)
-{
-    if (!config)
-        return false;
-    bool created = false;
-    for (QtbConfigGroup *group = config->first_group(); group; group = config->next_group()) {
-        const char *name = config->current_name();
-        if (name && find_signal_if_type(name))
-            if (std::unique_ptr<VyrSignalIf> created_interface =
-                    create_signal_if(name, group, this, signal_if_notification)) {
-                created_interface.release(); // kept in the global interface list until delete_interfaces
-                created = true;
-            }
-    }
-    label_config_file->setText(get_configuration_filename());
-    return created;
-}
-
 QString VyrMain::get_configuration_filename() const
 {
     const QtbConfig *config = vyr_app_state().configuration;
     return config ? config->file_name() : QString();
-}
-
-void VyrMain::configuration_changed()
-{
-    configuration_modified = true;
 }
 
 void VyrMain::create_default_interfaces()
@@ -252,6 +259,15 @@ void VyrMain::workspace_selected(int index)
         return;
     }
     current_workspace_id = id;
+    for (VyrDataWindow *window = first_window(); window; window = window->next_window()) {
+        if (window->workspace_id() != id)
+            continue;
+        QWidget *frame = window->sub_window() ? static_cast<QWidget *>(window->sub_window()) : window;
+        if (window->maximized() && !frame->isMaximized())
+            frame->showMaximized();
+        if (window->minimized() && !frame->isMinimized())
+            frame->showMinimized();
+    }
 }
 
 void VyrMain::listen_socket_connected(VyrListenSocket *socket, qintptr descriptor)

@@ -21,10 +21,13 @@ class QStatusBar;
 class QTabWidget;
 class QTcpSocket;
 class QtbConfig;
+class QtbConfigGroup;
 class TimerWheel;
+class VyrDataWindow;
 class VyrListenSocket;
 class VyrPrefixLabel;
 class VyrRtLog;
+class VyrShellServices;
 class VyrSignalIf;
 class VyrSignalIfNotification;
 class VyrTrigger;
@@ -75,11 +78,39 @@ public:
     bool is_maximized = false;
 
 public slots:
-    // Creates the interfaces of the configuration; false when it holds none
-    // that could be created or its file could not be read.
-    bool load_configuration(QtbConfig *config);
+    // Applies a configuration that has been read: the main window's own
+    // settings, the workspaces, then every interface and window group. -1
+    // when it has no "defaults" group (or there is none), else 0.
+    int load_configuration(QtbConfig *config);
+    // Replaces the running configuration by the file (asked for when none
+    // is given), after the save question.
+    void load_configuration();
+    void load_configuration(const char *file);
+    // Empties the configuration object and writes it anew; true on success.
+    bool save_configuration();
+    bool save_configuration_as();
+    void new_configuration();
+    // Loads the entry of the recent list; past its end, asks for a file.
+    void reopen_config(int index);
     QString get_configuration_filename() const;
     void configuration_changed();
+    // True when the caller may go on: nothing to save, "No", or saved.
+    bool query_save_configuration();
+    void change_working_directory(const QDir &directory);
+
+    // Workspaces. An id below 0 takes the next free id.
+    void create_new_workspace(const QString &name, int id);
+    void create_new_workspace();
+    void rename_workspace(int workspace_id);
+    void rename_current_workspace();
+    void delete_current_workspace();
+    // Asks every window first; false (and nothing closed) when one refuses.
+    bool close_all_windows();
+    VyrDataWindow *create_data_window(const QString &class_key, QtbConfigGroup *group);
+    // 3000 + k: a window of the k-th type; 4000 + k: focus the k-th window.
+    VyrDataWindow *create_data_window(int menu_id);
+    void open_default_windows();
+    void standard_layout();
     void log_message_info(const QString &text);
     void log_message_warning(const QString &text);
     void log_message_error(const QString &text);
@@ -99,7 +130,22 @@ public slots:
     // Stops the active interfaces by descending start rank.
     void stop();
 
+signals:
+    void write_configuration(QtbConfig *config);
+    void close_sub_windows();
+    void prepare_automatic_update();
+    void start_automatic_update();
+    void stop_automatic_update();
+
+public:
+    // The tab index of the workspace with that id or name, or -1.
+    int find_workspace_tab(int workspace_id) const;
+    int find_workspace_tab_by_name(const QString &name) const;
+    // The highest workspace id of all tabs plus one.
+    int next_workspace_id() const;
+
 protected:
+    void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -111,6 +157,10 @@ private:
     void build_status_bar();
     void refresh_normal_geometry();
     void delete_interfaces();
+    // Deletes every trigger that is not built in and every condition.
+    void delete_configured_triggers();
+    // Removes and deletes the page at the tab index with its windows.
+    void remove_workspace(int index);
     // Applies the operation to every active interface of each start rank
     // from 0 up to 998, in list order within a rank.
     // The trigger "Running" of the program's trigger list, or null.
@@ -119,6 +169,7 @@ private:
 
     static constexpr int message_dock_height = 100;
     VyrMessageLines m_message_lines;
+    std::unique_ptr<VyrShellServices> m_shell_services;
     bool m_message_dock_sized = false;
     // First rank that stop visits.
     int m_stop_rank = max_start_rank;

@@ -1,7 +1,6 @@
 // Starting and stopping the measurement across the interfaces.
 #include "app/vyr_main.h"
 
-#include "app/vyr_rt_log_stand_in.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_signal_if.h"

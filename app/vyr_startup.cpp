@@ -14,6 +14,8 @@
 #include "core/vyr_app_globals.h"
 #include "core/vyr_env_var_list.h"
 #include "core/vyr_os_version.h"
+#include "core/vyr_question.h"
+#include "core/widgets/vyr_message_box_question.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
@@ -77,7 +79,6 @@ private:
     platform::NamedMutex single_instance_mutex;
     platform::NamedMutex running_marker;
     std::unique_ptr<platform::RtClockDevice> clock_device;
-    std::unique_ptr<QtbConfig> configuration;
 };
 
 void VyrProcess::write_argument_lines(int argc, char **argv) const
@@ -253,9 +254,8 @@ bool VyrProcess::start(int argc, char **argv)
         call_start_up_hook(type);
     running_marker.create(running_marker_name);
 
-    configuration = std::make_unique<QtbConfig>(file);
-    configuration->read();
-    state.configuration = configuration.get();
+    replace_configuration(new QtbConfig(file));
+    state.configuration->read();
     return true;
 }
 
@@ -263,13 +263,13 @@ int VyrProcess::run(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setStyle(new VyrWindowsStyle());
+    set_vyr_question_function(vyr_message_box_question);
 
     state.help_language = settings_store().read_number("OnlineHelpLanguage", 0);
 
     if (!state.options.nodisclaimer && !settings_store().read_bool("DisableDisclaimerWindow", false) &&
         !disclaimer_accepted()) {
-        state.configuration = nullptr;
-        configuration.reset();
+        replace_configuration(nullptr);
         release_process_resources();
         return 1;
     }
@@ -303,8 +303,7 @@ int VyrProcess::run(int argc, char **argv)
     delete splash.data(); // when the program ends before the splash closed itself
 
     write_recent_configurations();
-    state.configuration = nullptr;
-    configuration.reset();
+    replace_configuration(nullptr);
     release_process_resources();
     return exit_code;
 }

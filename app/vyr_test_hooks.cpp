@@ -3,7 +3,8 @@
 #include "app/vyr_dialog_disclaimer.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "app/vyr_rt_log_stand_in.h"
+#include "windows/packet/vyr_packet_display.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
 #include <QFile>
@@ -46,7 +47,15 @@ void report_main_window_when_asked(VyrMain *main_window)
                 << '\n';
             out << "message tab: " << main_window->message_tabs->tabText(0) << '\n';
         }
-        main_window->message_window->copy_all_messages_to_file(report + QLatin1String(".rows"));
+        QFile rows(report + QLatin1String(".rows"));
+        if (rows.open(QIODevice::WriteOnly)) {
+            // The message text of each row: the last cell of its exported line.
+            main_window->message_window->display()->update();
+            QTextStream out(&rows);
+            for (const QString &line :
+                 main_window->message_window->display()->export_text(false).split('\n', Qt::SkipEmptyParts))
+                out << line.split('\t').last() << '\n';
+        }
         main_window->grab().save(report + QLatin1String(".png"));
         main_window->close();
     });

@@ -5,7 +5,6 @@
 #include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 
-#include <QApplication>
 #include <QPixmap>
 #include <benchmark/benchmark.h>
 
@@ -130,14 +129,4 @@ BENCHMARK(BM_PacketDisplayUpdate)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    // Widgets need an application object; no screen is needed.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+#include "bench/offscreen_benchmark_main.h"

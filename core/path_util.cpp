@@ -46,3 +46,9 @@ QString application_dir_path()
     const QString program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
     return QDir::toNativeSeparators(QFileInfo(program).absolutePath());
 }
+
+QString stored_file_name(const QString &name)
+{
+    QString converted = name;
+    return converted.replace(QLatin1Char('\\'), QLatin1Char('/'));
+}

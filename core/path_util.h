@@ -15,6 +15,10 @@ int make_path_relative(QFileInfo &file, const QString &base_dir);
 // "/", "\\" and ":") and appends "." and `extension`.
 QString replace_extension(const QString &name, const QString &extension);
 
+// A file name as stored in a configuration: files written on another system
+// may separate directories with "\\", here they take "/".
+QString stored_file_name(const QString &name);
+
 // Directory of the running program file, with native separators. Works
 // before the application object exists.
 QString application_dir_path();

@@ -1,6 +1,7 @@
 #include "interfaces/can/vyr_can_if.h"
 
 #include "core/candb_cluster.h"
+#include "core/path_util.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/statistic_signal_record.h"
@@ -210,7 +211,7 @@ void VyrCanIf::read_configuration(QtbConfigGroup *group)
         QString script = read_text_with_twin(group, QStringLiteral("script_file"), QString());
         if (script.isEmpty())
             script = group->read_string("signal_file", QString());
-        set_script_file(script);
+        set_script_file(stored_file_name(script));
 
         m_database_files.clear();
         const int database_count = group->read_int("candb_file_count", 1);
@@ -221,7 +222,7 @@ void VyrCanIf::read_configuration(QtbConfigGroup *group)
             if (file.isEmpty())
                 file = read_text_with_twin(group, QStringLiteral("candb_file_%1").arg(i), QString());
             if (!file.isEmpty())
-                m_database_files.append(file);
+                m_database_files.append(stored_file_name(file));
         }
     }
     if (!script_file().isEmpty()) {

@@ -1,7 +1,8 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "app/vyr_rt_log_stand_in.h"
+#include "windows/packet/vyr_packet_display.h"
+#include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
@@ -23,15 +24,15 @@
 
 namespace {
 
-// The rows of the message window, as its copy to a file gives them.
+// The message texts of the window's rows (the last cell of each exported line).
 QStringList message_rows(VyrMain &window)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("rows.txt");
-    EXPECT_TRUE(window.message_window->copy_all_messages_to_file(path));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCoreApplication::sendPostedEvents();
+    window.message_window->display()->update();
+    QStringList rows;
+    for (const QString &line : window.message_window->display()->export_text(false).split('\n', Qt::SkipEmptyParts))
+        rows << line.split('\t').last();
+    return rows;
 }
 
 int defaults_given = 0;

@@ -112,10 +112,12 @@ TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFile
                                     "dock area: bottom\n"
                                     "message tab: All Messages\n");
     const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 3) << read(path("report.rows")).toStdString();
+    ASSERT_EQ(rows.size(), 4) << read(path("report.rows")).toStdString();
     EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: "));
     EXPECT_TRUE(rows[1].startsWith("Running on: Linux") || rows[1].contains(", Linux ")) << rows[1].toStdString();
-    EXPECT_EQ(rows[2], "Setup done.");
+    // The empty file has no main-window settings.
+    EXPECT_EQ(rows[2], "Loading config file \"" + path("bench.vyr") + "\" ...can not find it - using built-in defaults.");
+    EXPECT_EQ(rows[3], "Setup done.");
     EXPECT_TRUE(QFile::exists(path("report.png")));
 
     // "bench" names bench.vyr; it went to the front, the two older ones behind it,
@@ -199,6 +201,10 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
     qunsetenv("VYR_TEST_REPORT_DELAY_MS");
     ASSERT_EQ(exit_code, 0) << errors.toStdString();
     const QString rows = read(path("report.rows"));
+    // The demo's file carries the main window's settings: no built-in defaults.
+    EXPECT_TRUE(rows.startsWith("Vyr V")) << rows.toStdString();
+    EXPECT_TRUE(rows.contains("Loading config file \"" + QDir(demo).absoluteFilePath("demo.vyr") + "\" ...\n"))
+        << rows.toStdString();
     for (const char *row : {": measurement started.\n",
                             "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n",
                             "CAN 1: Demo script started.\n", "CAN 1: Demo: measurement running for 1 s.\n"})

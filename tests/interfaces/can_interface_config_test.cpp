@@ -134,6 +134,15 @@ TEST(CanInterfaceConfig, ReadsTheOlderForms)
              g.write_string("candb_file_2", "third.dbc");
          },
          [](const VyrCanIf &can) { EXPECT_EQ(can.database_files(), QStringList({"third.dbc"})); }},
+        {"file names written on another system get forward slashes",
+         [](QtbConfigGroup &g) {
+             g.write_string("script_file", "scripts\\body.vys");
+             g.write_string("candb_file", "..\\db\\body.dbc");
+         },
+         [](const VyrCanIf &can) {
+             EXPECT_EQ(can.script_file(), QString("scripts/body.vys"));
+             EXPECT_EQ(can.database_files(), QStringList({"../db/body.dbc"}));
+         }},
         {"no databases",
          [](QtbConfigGroup &g) {
              g.write_int("candb_file_count", 0);

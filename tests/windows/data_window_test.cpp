@@ -158,6 +158,27 @@ TEST_F(DataWindowTest, PauseChangesTheStatusAndIsOffAtStop)
     EXPECT_EQ(window->findChild<QToolButton *>("log_to_file_button"), nullptr);
 }
 
+// A window that has not made its tool buttons yet.
+class BareWindow : public VyrDataWindow
+{
+public:
+    BareWindow() : VyrDataWindow("Bare", nullptr) {}
+    void state_changed() override {}
+    void update_signals() override { ++updates; }
+    int updates = 0;
+};
+
+TEST(DataWindowWithoutButtons, RunsAMeasurementAndIsNeverPaused)
+{
+    BareWindow window;
+    EXPECT_FALSE(window.is_paused());
+    window.startup();
+    window.start();
+    window.stop();
+    EXPECT_EQ(window.updates, 1);
+    EXPECT_EQ(window.status_label()->text(), "Status: Offline");
+}
+
 TEST_F(DataWindowTest, TheLogToFileButtonIsThereForWindowsThatLogAndOffDuringAMeasurement)
 {
     TestWindow window(shell.workspace, "X", true);

@@ -24,6 +24,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
 
 #include <algorithm>
 
@@ -610,9 +611,23 @@ void VyrDataWindow::window_state_changed(Qt::WindowStates states)
     }
 }
 
+namespace {
+
+// Activating a window changes its state as well; only maximising,
+// minimising and restoring count here.
+bool size_state_changed(QEvent *event, Qt::WindowStates now)
+{
+    if (event->type() != QEvent::WindowStateChange)
+        return false;
+    const Qt::WindowStates size_states = Qt::WindowMaximized | Qt::WindowMinimized;
+    return (static_cast<QWindowStateChangeEvent *>(event)->oldState() & size_states) != (now & size_states);
+}
+
+} // namespace
+
 bool VyrDataWindow::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowStateChange && m_detached)
+    if (m_detached && size_state_changed(event, windowState()))
         window_state_changed(windowState());
     return QMainWindow::event(event);
 }
@@ -620,7 +635,7 @@ bool VyrDataWindow::event(QEvent *event)
 bool VyrDataWindow::eventFilter(QObject *watched, QEvent *event)
 {
     QMdiSubWindow *sub = sub_window();
-    if (watched == sub && event->type() == QEvent::WindowStateChange)
+    if (watched == sub && size_state_changed(event, sub->windowState()))
         window_state_changed(sub->windowState());
     return QMainWindow::eventFilter(watched, event);
 }

@@ -1,0 +1,76 @@
+// The registries as the program links them: every row that the program
+// registers is there, in its order, although nothing in the program names
+// the classes behind them. Rows join these tables as their classes are built.
+#include "core/candb_file_format.h"
+#include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger_cond.h"
+#include "windows/base/data_window_type_info.h"
+#include "windows/logging/log_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(Registries, InterfaceTypesInOrderWithTheSharedHardwareHooksOfTheCanFamily)
+{
+    // The texts of the rows are checked with the registry itself; here: all
+    // of them, in order, and the factories of the interfaces that are built.
+    std::vector<std::string> names;
+    std::vector<std::string> with_factory;
+    for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next()) {
+        names.push_back(type->type_name());
+        if (type->create())
+            with_factory.push_back(type->type_name());
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Serial", "RawSerial", "CAN", "CAN-RX", "LIN", "DLL", "Udp", "Usb", "Diag",
+                                        "FlexRay"}));
+    EXPECT_EQ(with_factory, (std::vector<std::string>{"CAN", "CAN-RX", "LIN"}));
+
+    const VyrSignalIfType *can = find_signal_if_type("CAN");
+    const VyrSignalIfType *can_rx = find_signal_if_type("CAN-RX");
+    const VyrSignalIfType *lin = find_signal_if_type("LIN");
+    // One preparation of the hardware serves the three types.
+    ASSERT_NE(can->start_up_hook(), nullptr);
+    EXPECT_EQ(can_rx->start_up_hook(), can->start_up_hook());
+    EXPECT_EQ(lin->start_up_hook(), can->start_up_hook());
+    EXPECT_EQ(can_rx->exit_hook(), can->exit_hook());
+    EXPECT_EQ(lin->exit_hook(), can->exit_hook());
+    ASSERT_NE(can->measurement_start_hook(), nullptr);
+    EXPECT_EQ(can_rx->measurement_start_hook(), can->measurement_start_hook());
+    EXPECT_EQ(lin->measurement_start_hook(), nullptr);
+    ASSERT_NE(can->fourth_hook(), nullptr);
+    EXPECT_EQ(can->fourth_hook()(), 0);
+}
+
+TEST(Registries, DescriptionFormatsInOrder)
+{
+    std::vector<std::string> names;
+    for (const CANdbFileFormat *format = CANdbFileFormat::first(); format; format = format->next()) {
+        names.push_back(format->name());
+        EXPECT_NE(format->factory(), nullptr) << format->name();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"DBC", "LDF", "FIBEX"}));
+    EXPECT_EQ(CANdbFileFormat::find_by_name("DBC")->flags(), 3);
+}
+
+TEST(Registries, LogFormatsInOrder)
+{
+    std::vector<std::string> names;
+    for (const LogFileFormat *format = LogFileFormat::first(); format; format = format->next())
+        names.push_back(format->name());
+    EXPECT_EQ(names, std::vector<std::string>{"ASCII"});
+    EXPECT_NE(LogFileFormat::create("ASCII"), nullptr);
+}
+
+TEST(Registries, NoWindowTypeOrConditionKindIsBuiltYet)
+{
+    EXPECT_EQ(DataWindowTypeInfo::first(), nullptr);
+    for (int kind = 1; kind <= 4; ++kind)
+        EXPECT_EQ(VyrTriggerCondKind::find(kind), nullptr) << kind;
+}
+
+} // namespace
