@@ -13,7 +13,7 @@ class ScriptTrigger
 {
 public:
     // Kinds in the low 16 bits of the type.
-    enum Kind : uint32_t { key = 1, timer = 2, action = 16, envvar = 64 };
+    enum Kind : uint32_t { key = 1, timer = 2, message = 4, action = 16, envvar = 64 };
     static constexpr uint32_t internal_base = 0x10000;
 
     ScriptTrigger(uint32_t type, uintptr_t address, std::string name = std::string())

@@ -211,6 +211,16 @@ ScriptTrigger *VyrScriptRuntime::find_script_trigger(uint32_t type, uintptr_t ad
     return nullptr;
 }
 
+std::vector<ScriptTrigger *> VyrScriptRuntime::script_triggers(uint32_t type) const
+{
+    std::lock_guard<std::mutex> lock(m_triggers_mutex);
+    std::vector<ScriptTrigger *> found;
+    for (const auto &trigger : m_triggers)
+        if (trigger->type() == type)
+            found.push_back(trigger.get());
+    return found;
+}
+
 ScriptTrigger *VyrScriptRuntime::find_script_trigger_by_name(uint32_t type, const std::string &name) const
 {
     std::lock_guard<std::mutex> lock(m_triggers_mutex);

@@ -83,6 +83,8 @@ public:
     // event handlers; found by kind and address from any thread.
     ScriptTrigger *add_script_trigger(std::unique_ptr<ScriptTrigger> trigger);
     ScriptTrigger *find_script_trigger(uint32_t type, uintptr_t address) const;
+    // The triggers of one type, in the order they were added.
+    std::vector<ScriptTrigger *> script_triggers(uint32_t type) const;
     // An action by its name (the panels and menus fire actions by name).
     ScriptTrigger *find_script_trigger_by_name(uint32_t type, const std::string &name) const;
     // Removes (and deletes) the triggers whose type shares a bit with the mask:

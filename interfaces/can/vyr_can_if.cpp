@@ -1,6 +1,7 @@
 #include "interfaces/can/vyr_can_if.h"
 
 #include "core/candb_cluster.h"
+#include "core/candb_message_data.h"
 #include "core/path_util.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
@@ -134,7 +135,9 @@ void write_text_with_twin(QtbConfigGroup *group, const QString &key, const QStri
 // --- Construction and configuration ------------------------------------------------------
 
 VyrCanIf::VyrCanIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification)
-    : VyrSignalIf(type_name, owner, notification), m_lin_mode(this->type_name() == "LIN" ? 1 : 0)
+    : VyrSignalIf(type_name, owner, notification),
+      m_send_buffers(std::make_unique<CANdbMessageDataTable>(send_buffer_buckets)),
+      m_lin_mode(this->type_name() == "LIN" ? 1 : 0)
 {
     create_statistic_signals();
     rebuild_channel_table(nullptr);
@@ -224,6 +227,7 @@ void VyrCanIf::read_configuration(QtbConfigGroup *group)
             if (!file.isEmpty())
                 m_database_files.append(stored_file_name(file));
         }
+        load_databases();
     }
     if (!script_file().isEmpty()) {
         message(QStringLiteral("Reading script file '%1' ...").arg(script_file()).toStdString());
@@ -295,11 +299,6 @@ void VyrCanIf::set_channel_name(const QString &name)
 {
     m_channel_name = name;
     m_substitute_channel.clear();
-}
-
-void VyrCanIf::set_databases(std::unique_ptr<CANdbCluster> databases)
-{
-    m_databases = std::move(databases);
 }
 
 // --- Channel lists and lookup ------------------------------------------------------------
@@ -398,6 +397,9 @@ int VyrCanIf::start_order() const
 int VyrCanIf::startup()
 {
     VyrSignalIf::startup();
+    m_send_buffers->clear_all();
+    m_sw_overrun_reported = false;
+    m_hw_overrun_reported = false;
     m_channel_info = nullptr;
     m_channel.reset();
     m_transceiver_type = 0;
@@ -423,6 +425,9 @@ int VyrCanIf::startup()
     const QString display_name =
         m_channel_info->name().empty() ? m_channel_name : QString::fromStdString(m_channel_info->name());
     find_statistic_entries();
+    observe_database_signals(true);
+    build_trigger_table();
+    collect_message_handlers();
 
     m_card_type = m_channel_info->card_type();
     m_card_number = m_channel_info->card_number();
@@ -494,11 +499,15 @@ int VyrCanIf::startup()
     // A connected channel's frames arrive through its partner's event.
     set_device_handle(platform::WaitHandle{});
     set_extra_handles({});
+    m_connection_handle = platform::WaitHandle{};
     if (!(m_partner && m_channel->is_driver_backed())) {
         platform::WaitHandle event;
         if (m_channel->get_event_handle(&event) == canhwSuccess)
             set_device_handle(event);
     }
+    // The reader of the channel also wakes when the driver goes away.
+    if (!m_partner && m_channel->get_connection_handle(&m_connection_handle) == canhwSuccess)
+        set_extra_handles({m_connection_handle});
 
     if (vyr_app_options().use_timerevents && uses_timers()) {
         m_channel->enable_timer_events(true);
@@ -713,8 +722,11 @@ int VyrCanIf::stop()
         m_channel.reset();
     }
     m_channel_info = nullptr;
+    observe_database_signals(false);
+    clear_trigger_table();
     set_device_handle(platform::WaitHandle{});
     set_extra_handles({});
+    m_connection_handle = platform::WaitHandle{};
     return 0;
 }
 
@@ -739,32 +751,6 @@ void VyrCanIf::notify(int32_t code, void *context, uint32_t seconds, uint32_t mi
         record.set_int(value);
     entry->signal()->set_value(record);
     entry->notify_listeners(record);
-}
-
-// --- Script hosting --------------------------------------------------------------------------
-
-// The CAN prelude, the CanMessage struct and the handlers of CAN events come
-// with the script binding; until the interface hosts a script machine there
-// is nothing to compile, no name of its own and no script function to run.
-int VyrCanIf::basic_definitions()
-{
-    return 0;
-}
-
-int VyrCanIf::script_struct_type(const char *, void *)
-{
-    return -1;
-}
-
-int VyrCanIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
-{
-    VyrSignalIf::read_script_signal(entry, value);
-    return 0;
-}
-
-int VyrCanIf::prepare_start()
-{
-    return 0;
 }
 
 // --- Texts and settings ----------------------------------------------------------------------

@@ -7,15 +7,23 @@
 #include "core/vyr_signal_if.h"
 #include "interfaces/can/id_formatter.h"
 #include "interfaces/can/vyr_acceptance_filter.h"
+#include "interfaces/can/vyr_message_queue.h"
 #include "interfaces/hardware/can_hw_channel.h"
 
+#include <QDateTime>
 #include <QStringList>
 
 #include <array>
 #include <atomic>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 class CANdbCluster;
+class VyrScriptRuntime;
+class VyrTriggerCond;
+class CANdbMessageDataTable;
+struct CANdbSignalValue;
 class CANhwChannelInfo;
 class VyrStatisticTimer;
 
@@ -36,6 +44,17 @@ public:
     };
     static constexpr int statistic_period_ms = 1000;
     static constexpr const char *not_assigned_channel = "--- Not Assigned ---";
+    // Bit 31 of a message key marks an extended identifier.
+    static constexpr uint32_t extended_key_bit = 0x80000000;
+    static constexpr int send_buffer_buckets = 2048;
+    // Keys of the script's message handlers beside the message keys.
+    static constexpr uint32_t catch_all_key = 0x7FFF0000;
+    static constexpr uint32_t error_frame_key = 0xFFFFFFFF;
+    // Keys of the trigger conditions: bit 30 marks a remote frame, and every
+    // error frame has one key.
+    static constexpr uint32_t remote_trigger_bit = 0x40000000;
+    static constexpr uint32_t error_frame_trigger_key = 65535;
+    static constexpr int trigger_buckets = 2048;
 
     // type_name "CAN", "CAN-RX" or "LIN"; the registry factories build every
     // CAN interface and then read its configuration group.
@@ -55,6 +74,21 @@ public:
     int script_struct_type(const char *name, void *parser_context) override;
     // Reads as the base class does, and always succeeds.
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
+    // A database signal's value goes into its message's send buffer.
+    int write_script_signal(VyrSignalEntry *entry, const SignalValue &value) override;
+    // The database files count as script files: they are watched and reloaded.
+    bool has_script_file() const override;
+    int reload_script() override;
+    // Asks about database files changed on disk (or reloads them without
+    // asking, as the user prefers), then about the script file; 1 abandons
+    // the measurement start, -1 when the channel is gone.
+    int check_script_file_modified(QWidget *parent) override;
+    // Relative database file names become absolute against old_dir.
+    void rebase_script_file_path(const QString &old_dir, const QString &new_dir) override;
+    // Flag DatabaseBound makes a signal bound to a database signal.
+    SignalRecord *new_signal(const char *name, uint32_t flags) override;
+    // The receive loop: reads and dispatches every waiting frame.
+    int cyclic() override;
     int prepare_start() override;
     // The channel start.
     int startup() override;
@@ -132,6 +166,33 @@ public:
     // The network databases that decode this interface's frames; null when none.
     CANdbCluster *databases() const { return m_databases.get(); }
     void set_databases(std::unique_ptr<CANdbCluster> databases);
+    // Reads the database files into a new database set and binds the
+    // interface's database signals to it. 0, or -1 after reporting a failure.
+    int load_databases();
+    // The send buffer of every database message, by identifier.
+    CANdbMessageDataTable *send_buffers() const { return m_send_buffers.get(); }
+
+    // --- Receive and send -------------------------------------------------------
+    // Listeners get a copy of every frame that no script handler filtered, on
+    // the receive thread. Attach and detach them while no measurement runs.
+    void add_message_listener(VyrMessageQueue *listener);
+    void remove_message_listener(VyrMessageQueue *listener);
+    // Writes the frame to the channel (in LIN mode a send identifier is cut
+    // to 6 bits in the caller's record); its echo comes back on the receive
+    // road. 0, or -1 without a channel, when the channel refuses it or when
+    // this interface may not transmit. update_send_buffer asks for the frame
+    // to update its message's send buffer when a schedule table sends it.
+    int send_message(VyrCanMessage *message, bool update_send_buffer);
+    // The identifier with extended_key_bit for an extended frame.
+    static uint32_t message_key(const VyrCanMessage &frame);
+
+    // --- Trigger conditions on this interface's frames --------------------------
+    // Enters every CAN condition of the program's list that has a target and
+    // names this interface: single identifiers by key, ranges in a list.
+    void build_trigger_table();
+    void clear_trigger_table();
+    // Fires every condition whose identifiers and byte tests the frame meets.
+    void fire_triggers(const VyrCanMessage &frame);
 
     // Names of the channel list that this interface's settings offer: the
     // CAN-capable channels (lin_mode 0) or the LIN-capable ones (1), with the
@@ -162,6 +223,34 @@ private:
     void align_clocks();
     void find_statistic_entries();
     void request_statistics_report();
+    // Hands one frame to everything that follows this interface's frames.
+    void dispatch(VyrCanMessage &frame);
+    // Takes the script's message handlers by key (at channel start), so that
+    // the receive loop looks them up without the script's lock.
+    void collect_message_handlers();
+    // The handler's function, 0 when the script has none for the key.
+    int message_handler(uint32_t key) const;
+    // Runs the script's handlers of the frame; true when the last one run
+    // marked the frame filtered.
+    bool run_message_handlers(const VyrCanMessage &frame, uint32_t key);
+    // One handler run with this_message filled from the frame, hidden_flags
+    // taken out of its flags (besides the filter mark).
+    bool run_message_handler(VyrScriptRuntime &runtime, int function, const VyrCanMessage &frame,
+                             uint32_t hidden_flags);
+    void report_lost_connection();
+    // Observer of the database signals: context is the signal's entry, argument the frame's time.
+    static void on_signal_decoded(void *context, const CANdbSignalValue *decoded, void *argument);
+    // Binds the interface signals to the loaded databases and gives every
+    // message a send buffer; names that get a definition again leave `lost`.
+    void bind_database_signals(std::vector<std::string> &lost);
+    // Tells the windows of the signals whose definition changed and of
+    // those that lost it.
+    void report_reloaded_signals(const std::vector<std::string> &lost);
+    // Registers (or, with false, unregisters) the entries of defined database
+    // signals as observers of their database signals.
+    void observe_database_signals(bool observe);
+    // A database file's modification time; invalid when it cannot be read.
+    static QDateTime file_time(const QString &path);
     // Takes the statistics timer off its wheel (waiting for an expiry in
     // progress) and deletes it.
     void cancel_statistic_timer();
@@ -169,7 +258,28 @@ private:
     VyrAcceptanceFilter m_filter_std{false};
     VyrAcceptanceFilter m_filter_ext{true};
     QStringList m_database_files;
+    // The modification time of each database file when it was last read.
+    std::vector<QDateTime> m_database_times;
     std::unique_ptr<CANdbCluster> m_databases;
+    std::unique_ptr<CANdbMessageDataTable> m_send_buffers;
+    bool m_sw_overrun_reported = false;
+    bool m_hw_overrun_reported = false;
+    std::vector<VyrMessageQueue *> m_message_listeners;
+    // Data address of the script's this_message; -1 without one.
+    int32_t m_this_message = -1;
+    // The script's message handlers, key to function, taken at channel start.
+    std::unordered_map<uint32_t, int> m_message_handlers;
+
+    struct TriggerEntry
+    {
+        uint32_t low;
+        uint32_t high;
+        VyrTriggerCond *condition;
+    };
+    // Built at channel start: single keys by their low 11 bits (newest
+    // first), ranges in the order of the condition list.
+    std::array<std::vector<TriggerEntry>, trigger_buckets> m_trigger_buckets;
+    std::vector<TriggerEntry> m_trigger_ranges;
 
     // Between the channel start and stop.
     CANhwChannelInfo *m_channel_info = nullptr;
@@ -179,6 +289,8 @@ private:
     int m_card_number = -1;
     VyrCanIf *m_partner = nullptr;
     TimeValue m_start_time;
+    // Ready when the channel's driver connection is lost; invalid once reported.
+    platform::WaitHandle m_connection_handle;
 
     QString m_connect_to_channel;
     int m_channel_number = -1;

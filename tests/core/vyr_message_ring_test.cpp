@@ -1,11 +1,152 @@
+// The block ring: growth, wrap, full ring and cursor rules in one table, and
+// one writer against one reader (with discard_all) on a small ring.
 #include "core/vyr_message_ring.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+using Ring = VyrMessageRing<int>;
+
+// The content from the read position to the write position, walked with the
+// view position, which is put back where it was.
+std::vector<int> content(Ring &ring)
+{
+    ring.save_view_pointer();
+    while (ring.move_view_pointer(-1) == 0) {}
+    std::vector<int> records;
+    for (; !ring.at_end(); ring.move_view_pointer(1))
+        records.push_back(ring.view_record());
+    ring.restore_view_pointer();
+    return records;
+}
+
+struct Step
+{
+    enum Op { Put, Read, View, Discard } op;
+    int argument;
+    int result; // of put / the steps not done
+};
+
+struct Case
+{
+    const char *what;
+    uint32_t initial, block, maximum;
+    std::vector<Step> steps;
+    std::vector<int> content;
+    uint32_t blocks;
+};
+
+TEST(VyrMessageRing, GrowthWrapAndCursorRules)
+{
+    using S = Step;
+    const Case cases[] = {
+        {"an empty start has one block", 0, 5000, 500000, {}, {}, 1},
+        {"the put that would wrap into the read block adds a block",
+         0, 4, 100,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::Put, 3, 0}, {S::Put, 4, 0}, {S::Put, 5, 0}},
+         {1, 2, 3, 4, 5}, 2},
+        {"at the maximum that put fails and nothing changes",
+         0, 4, 4,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::Put, 3, 0}, {S::Put, 4, -1}},
+         {1, 2, 3}, 1},
+        {"the writer wraps into a block the reader has left",
+         8, 4, 8,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::Put, 3, 0}, {S::Put, 4, 0}, {S::Read, 4, 0},
+          {S::Put, 5, 0}, {S::Put, 6, 0}, {S::Put, 7, 0}, {S::Put, 8, 0}, {S::Put, 9, 0}},
+         {5, 6, 7, 8, 9}, 2},
+        {"a new block goes in after the write block, before the reader's",
+         8, 4, 12,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::Put, 3, 0}, {S::Put, 4, 0}, {S::Put, 5, 0}, {S::Put, 6, 0},
+          {S::Put, 7, 0}, {S::Read, 2, 0}, {S::Put, 8, 0}, {S::Put, 9, 0}, {S::Put, 10, 0}, {S::Put, 11, 0}},
+         {3, 4, 5, 6, 7, 8, 9, 10, 11}, 3},
+        {"reading past the content stops at the write position",
+         0, 4, 100,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::Read, 5, 3}},
+         {}, 1},
+        {"reading back over taken records brings them back",
+         0, 3, 100,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::Put, 3, 0}, {S::Put, 4, 0}, {S::Read, 4, 0}, {S::Read, -2, 0}},
+         {3, 4}, 2},
+        {"the view stops at the read position going back",
+         0, 4, 100,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::View, 1, 0}, {S::View, -3, -2}},
+         {1, 2}, 1},
+        {"the view stops at the write position going forward",
+         0, 4, 100,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::View, 5, 3}},
+         {1, 2}, 1},
+        {"discard_all then one put leaves that record",
+         0, 4, 100,
+         {{S::Put, 1, 0}, {S::Put, 2, 0}, {S::Put, 3, 0}, {S::Put, 4, 0}, {S::Put, 5, 0}, {S::Discard, 0, 0},
+          {S::Put, 6, 0}},
+         {6}, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Ring ring(c.initial, c.block, c.maximum);
+        for (const Step &step : c.steps) {
+            switch (step.op) {
+            case Step::Put: EXPECT_EQ(ring.put(step.argument), step.result); break;
+            case Step::Read: EXPECT_EQ(ring.move_read_pointer(step.argument), step.result); break;
+            case Step::View: EXPECT_EQ(ring.move_view_pointer(step.argument), step.result); break;
+            case Step::Discard: ring.discard_all(); break;
+            }
+        }
+        EXPECT_EQ(content(ring), c.content);
+        EXPECT_EQ(ring.record_count(), c.content.size());
+        EXPECT_EQ(ring.is_rp_at_wp(), c.content.empty());
+        EXPECT_EQ(ring.block_count(), c.blocks);
+        EXPECT_EQ(ring.capacity(), c.blocks * c.block);
+    }
+}
+
+// A record that shows a torn copy: the second word is the first inverted.
+struct Checked
+{
+    uint64_t value = 0;
+    uint64_t inverted = ~uint64_t(0);
+};
+
+TEST(VyrMessageRing, OneWriterAndOneReaderLoseNothingTheyDidNotDiscard)
+{
+    constexpr uint64_t total = 400000;
+    VyrMessageRing<Checked> ring(0, 64, 1024);
+    std::thread writer([&] {
+        for (uint64_t i = 1; i <= total; ++i) {
+            const Checked record{i, ~i};
+            while (ring.put(record) != 0)
+                std::this_thread::yield();
+        }
+    });
+    uint64_t last = 0, taken = 0, discards = 0;
+    bool torn = false, out_of_order = false;
+    while (last < total) {
+        if (ring.is_rp_at_wp())
+            continue;
+        const Checked record = ring.read_record();
+        torn |= record.inverted != ~record.value;
+        out_of_order |= record.value <= last;
+        last = record.value;
+        ++taken;
+        ring.move_read_pointer(1);
+        if (taken % 10007 == 0) {
+            ring.discard_all();
+            ++discards;
+        }
+    }
+    writer.join();
+    EXPECT_FALSE(torn);
+    EXPECT_FALSE(out_of_order);
+    EXPECT_GT(discards, 0u);
+    EXPECT_TRUE(ring.is_rp_at_wp());
+    EXPECT_EQ(ring.record_count(), 0u);
+    EXPECT_LE(ring.capacity(), 1024u + 64u);
+}
 
 std::vector<int> drain(VyrMessageRing<int> &ring)
 {

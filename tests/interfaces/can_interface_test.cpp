@@ -9,6 +9,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_signal_listener.h"
 #include "core/vyr_signal_list.h"
+#include "can_test_support.h"
 #include "hw_test_support.h"
 #include "vyr_test_shell.h"
 #include "interfaces/can/vyr_can_if.h"
@@ -28,89 +29,11 @@
 
 namespace {
 
-constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
-
-// The CAN types' start-up hooks prepare the providers once (the first one
-// starts the daemon), their exit hooks remove it once.
-class CanTypesEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        dirs_ = std::make_unique<hw_test::PrivateDirectories>();
-        CANhwProviderVindra *provider = hw_test::vindra_provider();
-        ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
-        ASSERT_TRUE(platform::ServiceManager::instance().started_here("vrbus"));
-        ASSERT_EQ(CANhwChannelInfoList::global().find_channel_info(virtual_channel), 0);
-    }
-    void TearDown() override
-    {
-        for (const char *type : {"CAN", "CAN-RX", "LIN"})
-            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
-        EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
-    }
-
-private:
-    std::unique_ptr<hw_test::PrivateDirectories> dirs_;
-};
-
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
-
-// The measurement passes of the application over a set of interfaces. The
-// test advances the timer wheel itself.
-class Measurement
-{
-public:
-    explicit Measurement(std::vector<VyrCanIf *> interfaces) : interfaces_(std::move(interfaces))
-    {
-        std::stable_sort(interfaces_.begin(), interfaces_.end(),
-                         [](VyrCanIf *a, VyrCanIf *b) { return a->start_order() < b->start_order(); });
-    }
-    ~Measurement() { stop(); }
-
-    // enumerate: run the measurement-start hooks of the CAN types, which list
-    // the channels again, as the program does.
-    int start(bool enumerate = true)
-    {
-        for (const char *type : {"CAN", "CAN-RX", "LIN"}) {
-            if (enumerate) {
-                EXPECT_EQ(call_measurement_start_hook(find_signal_if_type(type)), 0);
-            }
-        }
-        for (VyrCanIf *can : interfaces_) {
-            EXPECT_EQ(can->prepare_start(), 0);
-            can->set_timer(&wheel, false);
-        }
-        for (auto pass : {&VyrCanIf::startup, &VyrCanIf::go_online}) {
-            for (VyrCanIf *can : interfaces_) {
-                if (const int r = (can->*pass)(); r != 0) {
-                    stop();
-                    return r;
-                }
-            }
-        }
-        for (VyrCanIf *can : interfaces_)
-            EXPECT_EQ(can->start(), 0);
-        running_ = true;
-        return 0;
-    }
-
-    void stop()
-    {
-        for (auto it = interfaces_.rbegin(); it != interfaces_.rend(); ++it)
-            EXPECT_EQ((*it)->stop(), 0);
-        running_ = false;
-    }
-
-    TimerWheel wheel{1024, 0, 1, 200};
-
-private:
-    std::vector<VyrCanIf *> interfaces_;
-    bool running_ = false;
-};
+using can_test::Measurement;
+using can_test::virtual_channel;
+using can_test::ValueRecorder;
+using can_test::eventually;
+using can_test::read_until;
 
 // The number of handles the daemon has open on its channels.
 int daemon_handle_count()
@@ -128,80 +51,8 @@ int daemon_handle_count()
     }
 }
 
-// Reads the channel until a frame passes the test or five seconds passed.
-bool read_until(CANhwChannel *channel, const std::function<bool(const VyrCanMessage &)> &wanted,
-                VyrCanMessage *found = nullptr)
+class CanInterface : public can_test::CanFixture
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end) {
-        VyrCanMessage message;
-        if (channel->read_can_message(&message) == canhwSuccess) {
-            if (wanted(message)) {
-                if (found)
-                    *found = message;
-                return true;
-            }
-            continue;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
-// Reads whatever waits, so that reports reach the statistics callback.
-void drain(CANhwChannel *channel)
-{
-    VyrCanMessage message;
-    while (channel->read_can_message(&message) == canhwSuccess) {}
-}
-
-class ValueRecorder : public VyrSignalListener
-{
-public:
-    ~ValueRecorder() override { detach(); }
-    void value_changed(const SignalValue &value) override
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        values.push_back(value);
-    }
-    std::vector<SignalValue> taken()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return values;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<SignalValue> values;
-};
-
-class CanInterface : public ::testing::Test
-{
-protected:
-    VyrCanIf *make(const char *type, const char *channel = virtual_channel, const char *connect_to = "")
-    {
-        QtbConfigGroup group;
-        group.write_string("channel", channel);
-        group.write_string("connect_to_channel", connect_to);
-        std::unique_ptr<VyrSignalIf> made = create_signal_if(type, &group, nullptr, &shell.notification);
-        auto *can = dynamic_cast<VyrCanIf *>(made.get());
-        EXPECT_NE(can, nullptr);
-        owned.emplace_back(can);
-        made.release();
-        return can;
-    }
-
-    // Lines of the message window that contain the text.
-    size_t count_containing(const std::string &part) const
-    {
-        return size_t(
-            std::count_if(shell.lines.begin(), shell.lines.end(), [&](const vyr_test::VyrTestShell::Line &line) {
-                return line.text.find(part) != std::string::npos;
-            }));
-    }
-
-    vyr_test::VyrTestShell shell;
-    std::vector<std::unique_ptr<VyrCanIf>> owned;
 };
 
 TEST_F(CanInterface, TwoInterfacesExchangeFramesAndStopClosesTheirHandles)
@@ -210,6 +61,9 @@ TEST_F(CanInterface, TwoInterfacesExchangeFramesAndStopClosesTheirHandles)
     VyrCanIf *first = make("CAN");
     VyrCanIf *second = make("CAN-RX");
     EXPECT_FALSE(second->transmit_allowed());
+    VyrMessageQueue first_queue(0, 64, 1000), second_queue(0, 64, 1000);
+    first->add_message_listener(&first_queue);
+    second->add_message_listener(&second_queue);
     {
         Measurement measurement({first, second});
         ASSERT_EQ(measurement.start(), 0);
@@ -231,7 +85,7 @@ TEST_F(CanInterface, TwoInterfacesExchangeFramesAndStopClosesTheirHandles)
         ASSERT_EQ(first->channel()->write(frame), canhwSuccess);
         VyrCanMessage received;
         ASSERT_TRUE(read_until(
-            second->channel(), [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
+            second_queue, [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
         EXPECT_EQ(received.dlc, 3);
         EXPECT_EQ(received.data[0], 0xA1);
         EXPECT_EQ(received.data[2], 0xC3);
@@ -239,7 +93,7 @@ TEST_F(CanInterface, TwoInterfacesExchangeFramesAndStopClosesTheirHandles)
         EXPECT_EQ(received.channel, second->message_channel_number());
         // The sender gets its own frame back, marked as transmitted.
         ASSERT_TRUE(read_until(
-            first->channel(), [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
+            first_queue, [](const VyrCanMessage &m) { return m.id == 0x123; }, &received));
         EXPECT_NE(received.flags & VyrCanMessage::TxAck, 0u);
         EXPECT_EQ(received.channel, first->message_channel_number());
     }
@@ -293,6 +147,11 @@ TEST_F(CanInterface, PartnerChainEndsAtItsLastMember)
     VyrCanIf *can1 = make("CAN", virtual_channel, "CAN2");
     VyrCanIf *can2 = make("CAN", virtual_channel, "CAN3");
     VyrCanIf *can3 = make("CAN");
+    std::vector<std::unique_ptr<VyrMessageQueue>> queues;
+    for (VyrCanIf *can : {can1, can2, can3}) {
+        queues.push_back(std::make_unique<VyrMessageQueue>(0, 64, 1000));
+        can->add_message_listener(queues.back().get());
+    }
     EXPECT_EQ(can1->start_order(), 1);
     EXPECT_EQ(can3->start_order(), 0);
     Measurement measurement({can1, can2, can3});
@@ -311,15 +170,13 @@ TEST_F(CanInterface, PartnerChainEndsAtItsLastMember)
     frame.id = 0x55;
     frame.dlc = 1;
     ASSERT_EQ(can3->channel()->write(frame), canhwSuccess);
-    std::set<int> channels;
-    ASSERT_TRUE(read_until(can3->channel(), [&](const VyrCanMessage &m) {
-        if (m.id == 0x55)
-            channels.insert(m.channel);
-        return channels.size() == 3;
-    }));
-    EXPECT_EQ(channels,
-              (std::set<int>{can1->message_channel_number(), can2->message_channel_number(),
-                             can3->message_channel_number()}));
+    // The partner's receive loop hands each channel's frames to its own interface.
+    for (int i = 0; i < 3; ++i) {
+        VyrCanIf *can = std::vector<VyrCanIf *>{can1, can2, can3}[size_t(i)];
+        VyrCanMessage received;
+        ASSERT_TRUE(read_until(*queues[size_t(i)], [](const VyrCanMessage &m) { return m.id == 0x55; }, &received));
+        EXPECT_EQ(received.channel, can->message_channel_number());
+    }
 }
 
 TEST_F(CanInterface, ConnectionsThatLeadNowhere)
@@ -385,20 +242,22 @@ TEST_F(CanInterface, StatisticsTimerUpdatesTheStatisticSignals)
     for (VyrCanIf::Statistic which : followed)
         ASSERT_EQ(can->add_signal_listener(&recorders[which], can->statistic_signal(which)), 0);
 
+    VyrMessageQueue queue(0, 64, 1000);
+    can->add_message_listener(&queue);
     Measurement measurement({can, sender});
     ASSERT_EQ(measurement.start(), 0);
     EXPECT_TRUE(can->requests_statistics());
     EXPECT_FALSE(sender->requests_statistics()); // the second interface on the channel
 
-    // First report: the counters' baselines, the bus load and the chip state.
+    // First report: the counters' baselines, the bus load and the chip state
+    // (after the one that going on bus sent), read by the receive loop.
     measurement.wheel.advance(999);
-    drain(can->channel());
     EXPECT_TRUE(recorders[VyrCanIf::BusLoad].taken().empty());
     measurement.wheel.advance(1000);
-    drain(can->channel());
-    EXPECT_EQ(recorders[VyrCanIf::BusLoad].taken().size(), 1u);
-    // The chip state reports (also one that going on bus sent).
-    ASSERT_FALSE(recorders[VyrCanIf::BusStatus].taken().empty());
+    ASSERT_TRUE(eventually([&] {
+        return recorders[VyrCanIf::BusLoad].taken().size() == 1 && recorders[VyrCanIf::BusStatus].taken().size() >= 2 &&
+            recorders[VyrCanIf::RxErr].taken().size() == recorders[VyrCanIf::BusStatus].taken().size();
+    }));
     EXPECT_EQ(recorders[VyrCanIf::BusStatus].taken().back().int_value, 3);
     EXPECT_STREQ(can->statistic_signal(VyrCanIf::BusStatus)->value_text(3), "ACTIVE");
     EXPECT_EQ(recorders[VyrCanIf::RxErr].taken().size(), recorders[VyrCanIf::BusStatus].taken().size());
@@ -413,10 +272,13 @@ TEST_F(CanInterface, StatisticsTimerUpdatesTheStatisticSignals)
         ASSERT_EQ(sender->channel()->write(frame), canhwSuccess);
     }
     int received = 0;
-    ASSERT_TRUE(read_until(can->channel(), [&](const VyrCanMessage &m) { return ++received == burst; }));
+    ASSERT_TRUE(read_until(queue, [&](const VyrCanMessage &m) { return ++received == burst; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     measurement.wheel.advance(2000);
-    drain(can->channel());
+    ASSERT_TRUE(eventually([&] {
+        return recorders[VyrCanIf::BusLoad].taken().size() == 2 &&
+            !recorders[VyrCanIf::StandardMessages].taken().empty() && !recorders[VyrCanIf::MessageRate].taken().empty();
+    }));
 
     const std::vector<SignalValue> load = recorders[VyrCanIf::BusLoad].taken();
     ASSERT_EQ(load.size(), 2u);
@@ -595,6 +457,9 @@ TEST_F(CanInterface, NotificationCodesReachTheirStatisticSignals)
     }
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(), 0);
+    // The receive loop takes the chip state that going on bus reported; no
+    // further report comes before the statistics timer runs.
+    ASSERT_TRUE(eventually([&] { return !recorders[VyrCanIf::RxErr].taken().empty(); })); // the last of the report
     struct Case
     {
         int code;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -18,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -82,6 +84,47 @@ inline CANhwProviderVindra *vindra_provider()
             return vindra;
     return nullptr;
 }
+
+// A vrbus daemon of this test alone: a child process in private directories,
+// with the Vindra provider of the global list prepared on it and its channels
+// listed. kill() ends the daemon as a crash would.
+class OwnDaemon
+{
+public:
+    OwnDaemon()
+    {
+        pid_ = spawn_vrbus(dirs_.scratch_path("notify"));
+        provider_ = vindra_provider();
+        if (pid_ <= 0 || !provider_)
+            return;
+        provider_->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        if (provider_->initialize_driver() != 0)
+            return;
+        CANhwProviderList::global().enumerate_all_channels();
+        ready_ = true;
+    }
+    ~OwnDaemon()
+    {
+        if (ready_)
+            provider_->uninitialize_driver();
+        kill();
+    }
+    bool ready() const { return ready_; }
+    void kill()
+    {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    PrivateDirectories dirs_;
+    pid_t pid_ = -1;
+    CANhwProviderVindra *provider_ = nullptr;
+    bool ready_ = false;
+};
 
 // The environment variable that makes a test program a peer process.
 constexpr const char *peer_variable = "VYR_HW_TEST_PEER";

@@ -8,22 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
 
 TEST(VindraChannel, AReceiveThreadLearnsThatTheDaemonDied)
 {
-    hw_test::PrivateDirectories dirs;
-    const pid_t daemon = hw_test::spawn_vrbus(dirs.scratch_path("notify"));
-    ASSERT_GT(daemon, 0);
-    CANhwProviderVindra *provider = hw_test::vindra_provider();
-    ASSERT_NE(provider, nullptr);
-    provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-    ASSERT_EQ(provider->initialize_driver(), 0);
-    CANhwProviderList::global().enumerate_all_channels();
+    hw_test::OwnDaemon daemon;
+    ASSERT_TRUE(daemon.ready());
     std::unique_ptr<CANhwChannel> channel = CANhwChannelInfoList::global().make_channel(0);
     ASSERT_NE(channel, nullptr);
     ASSERT_EQ(channel->open(false), canhwSuccess);
@@ -42,14 +34,12 @@ TEST(VindraChannel, AReceiveThreadLearnsThatTheDaemonDied)
 
     int woken_by = platform::wait_failed;
     std::thread receive_thread([&] { woken_by = platform::wait_any({event, connection}, 20000); });
-    kill(daemon, SIGKILL);
-    waitpid(daemon, nullptr, 0);
+    daemon.kill();
     receive_thread.join();
     EXPECT_EQ(woken_by, 1);
     EXPECT_EQ(channel->read_can_message(&message), canhwErrorBrokenLink);
 
     channel->close();
-    provider->uninitialize_driver();
 }
 
 } // namespace

@@ -1,0 +1,245 @@
+#pragma once
+// Test support for CAN interfaces on the real vrbus daemon: the CAN types'
+// start-up and exit hooks around the test program (the first starts the
+// daemon through the Vindra provider, as the program does), and the
+// measurement passes over a set of interfaces.
+#include "core/settings/qtb_config.h"
+#include "core/timer_wheel.h"
+#include "core/vyr_signal_listener.h"
+#include "core/vyr_signal_if_type.h"
+#include "hw_test_support.h"
+#include "interfaces/can/vyr_can_if.h"
+#include "interfaces/hardware/can_hw_channel_info.h"
+#include "platform/service_manager.h"
+#include "vyr_test_shell.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <memory>
+#include <vector>
+
+namespace can_test {
+
+constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
+
+// The CAN types' start-up hooks prepare the providers once (the first one
+// starts the daemon), their exit hooks remove it once.
+class CanTypesEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        dirs_ = std::make_unique<hw_test::PrivateDirectories>();
+        CANhwProviderVindra *provider = hw_test::vindra_provider();
+        ASSERT_NE(provider, nullptr);
+        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
+        ASSERT_TRUE(platform::ServiceManager::instance().started_here("vrbus"));
+        ASSERT_EQ(CANhwChannelInfoList::global().find_channel_info(virtual_channel), 0);
+    }
+    void TearDown() override
+    {
+        for (const char *type : {"CAN", "CAN-RX", "LIN"})
+            EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
+        EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
+    }
+
+private:
+    std::unique_ptr<hw_test::PrivateDirectories> dirs_;
+};
+
+inline const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
+
+// The measurement passes of the application over a set of interfaces. The
+// test advances the timer wheel itself.
+class Measurement
+{
+public:
+    explicit Measurement(std::vector<VyrCanIf *> interfaces) : interfaces_(std::move(interfaces))
+    {
+        std::stable_sort(interfaces_.begin(), interfaces_.end(),
+                         [](VyrCanIf *a, VyrCanIf *b) { return a->start_order() < b->start_order(); });
+    }
+    ~Measurement() { stop(); }
+
+    // enumerate: run the measurement-start hooks of the CAN types, which list
+    // the channels again, as the program does.
+    int start(bool enumerate = true)
+    {
+        for (const char *type : {"CAN", "CAN-RX", "LIN"}) {
+            if (enumerate) {
+                EXPECT_EQ(call_measurement_start_hook(find_signal_if_type(type)), 0);
+            }
+        }
+        for (VyrCanIf *can : interfaces_) {
+            EXPECT_EQ(can->prepare_start(), 0);
+            can->set_timer(&wheel, false);
+        }
+        for (auto pass : {&VyrCanIf::startup, &VyrCanIf::go_online}) {
+            for (VyrCanIf *can : interfaces_) {
+                if (const int r = (can->*pass)(); r != 0) {
+                    stop();
+                    return r;
+                }
+            }
+        }
+        for (VyrCanIf *can : interfaces_)
+            EXPECT_EQ(can->start(), 0);
+        running_ = true;
+        return 0;
+    }
+
+    void stop()
+    {
+        for (auto it = interfaces_.rbegin(); it != interfaces_.rend(); ++it)
+            EXPECT_EQ((*it)->stop(), 0);
+        running_ = false;
+    }
+
+    TimerWheel wheel{1024, 0, 1, 200};
+
+private:
+    std::vector<VyrCanIf *> interfaces_;
+    bool running_ = false;
+};
+
+// Takes frames from `next` (false: none waits now) until one passes the test
+// or five seconds passed.
+inline bool read_until(const std::function<bool(VyrCanMessage &)> &next,
+                       const std::function<bool(const VyrCanMessage &)> &wanted, VyrCanMessage *found = nullptr)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        VyrCanMessage message;
+        if (next(message)) {
+            if (wanted(message)) {
+                if (found)
+                    *found = message;
+                return true;
+            }
+            continue;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+// Frames that an interface's receive loop queued.
+inline bool read_until(VyrMessageQueue &queue, const std::function<bool(const VyrCanMessage &)> &wanted,
+                       VyrCanMessage *found = nullptr)
+{
+    return read_until([&](VyrCanMessage &message) { return queue.get(message) == 0; }, wanted, found);
+}
+
+// Frames read straight from a channel whose interface runs no thread.
+inline bool read_until(CANhwChannel *channel, const std::function<bool(const VyrCanMessage &)> &wanted,
+                       VyrCanMessage *found = nullptr)
+{
+    return read_until([&](VyrCanMessage &message) { return channel->read_can_message(&message) == canhwSuccess; },
+                      wanted, found);
+}
+
+// Waits at most five seconds for the condition.
+inline bool eventually(const std::function<bool()> &condition)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+class ValueRecorder : public VyrSignalListener
+{
+public:
+    ~ValueRecorder() override { detach(); }
+    void value_changed(const SignalValue &value) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        values.push_back(value);
+    }
+    std::vector<SignalValue> taken()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return values;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<SignalValue> values;
+};
+
+class CanFixture : public ::testing::Test
+{
+protected:
+    VyrCanIf *make(const char *type, const char *channel = virtual_channel, const char *connect_to = "",
+                   const QStringList &databases = {})
+    {
+        QtbConfigGroup group;
+        group.write_string("channel", channel);
+        group.write_string("connect_to_channel", connect_to);
+        group.write_int("candb_file_count", databases.size());
+        for (int i = 0; i < databases.size(); ++i)
+            group.write_string(QStringLiteral("candb_file_%1").arg(i).toLatin1().constData(), databases[i]);
+        std::unique_ptr<VyrSignalIf> made = create_signal_if(type, &group, nullptr, &shell.notification);
+        auto *can = dynamic_cast<VyrCanIf *>(made.get());
+        EXPECT_NE(can, nullptr);
+        owned.emplace_back(can);
+        made.release();
+        return can;
+    }
+
+    // Lines of the message window that contain the text.
+    size_t count_containing(const std::string &part) const
+    {
+        return size_t(
+            std::count_if(shell.lines.begin(), shell.lines.end(), [&](const vyr_test::VyrTestShell::Line &line) {
+                return line.text.find(part) != std::string::npos;
+            }));
+    }
+
+    vyr_test::VyrTestShell shell;
+    std::vector<std::unique_ptr<VyrCanIf>> owned;
+};
+
+// A second handle on the virtual card: the test's own node on the bus.
+class BusNode
+{
+public:
+    BusNode() : channel(CANhwChannelInfoList::global().make_channel(0))
+    {
+        EXPECT_EQ(channel->open(false), canhwSuccess);
+        EXPECT_EQ(channel->buson(), canhwSuccess);
+    }
+    ~BusNode()
+    {
+        channel->busoff();
+        channel->close();
+    }
+    void send(uint32_t id, uint32_t flags, std::vector<uint8_t> data)
+    {
+        VyrCanMessage frame;
+        frame.id = id;
+        frame.flags = flags;
+        frame.dlc = uint8_t(data.size());
+        std::copy(data.begin(), data.end(), frame.data);
+        ASSERT_EQ(channel->write(frame), canhwSuccess);
+    }
+    // The next frame of that identifier, within five seconds.
+    bool receive(uint32_t id, VyrCanMessage &frame)
+    {
+        return read_until(
+            channel.get(), [id](const VyrCanMessage &m) { return m.id == id; }, &frame);
+    }
+    std::unique_ptr<CANhwChannel> channel;
+};
+
+} // namespace can_test

@@ -1,0 +1,26 @@
+"""Decodes payloads with python3-canmatrix and prints the physical values as
+JSON: {"MESSAGE.SIGNAL": value, ...}, one object per payload, in a list.
+Usage: /usr/bin/python3 canmatrix_decode.py FILE.dbc MESSAGE:HEXDATA..."""
+import contextlib
+import io
+import json
+import logging
+import sys
+
+logging.disable(logging.CRITICAL)
+import canmatrix.formats  # noqa: E402
+
+
+def main():
+    with contextlib.redirect_stdout(io.StringIO()):
+        matrix = next(iter(canmatrix.formats.loadp(sys.argv[1]).values()))
+    results = []
+    for item in sys.argv[2:]:
+        name, data = item.split(":")
+        frame = matrix.frame_by_name(name)
+        decoded = frame.decode(bytearray.fromhex(data))
+        results.append({name + "." + s: float(v.phys_value) for s, v in decoded.items()})
+    json.dump(results, sys.stdout)
+
+
+main()
