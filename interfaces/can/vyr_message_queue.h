@@ -29,6 +29,8 @@ public:
     void clear() { m_ring.discard_all(); }
 
     const VyrMessageRing<VyrCanMessage> &ring() const { return m_ring; }
+    // Reader: walks the records without consuming them (a trace's view).
+    VyrMessageRing<VyrCanMessage> &ring() { return m_ring; }
 
 private:
     VyrMessageRing<VyrCanMessage> m_ring;

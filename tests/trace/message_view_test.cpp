@@ -259,6 +259,52 @@ TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
     EXPECT_EQ(store.lines().read_line(1).message.id, 0x300u);
 }
 
+TEST_F(MessageView, TheScrollingListKeepsTheNewest200000)
+{
+    VyrTraceMessageQueue &store = *view.store();
+    QSignalSpy changed(&view, &VyrMessageView::configuration_changed);
+    view.set_scroll_mode(true);
+    EXPECT_EQ(changed.count(), 1);
+    for (uint32_t n = 1; n <= 250000; ++n) {
+        store.put(frame(n % 2048, 0, n));
+        if (n % 10000 == 0)
+            view.update_messages();
+    }
+    EXPECT_EQ(view.shown_count(), VyrMessageView::max_shown);
+    EXPECT_EQ(view.row_count(), VyrMessageView::max_shown);
+    EXPECT_EQ(view.message_number(), 250000u);
+    EXPECT_EQ(view.contents_height(), VyrMessageView::max_shown * view.row_height());
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    // Cursor positions are message numbers: the oldest shown is 50,001.
+    view.set_cursor_pos(1);
+    EXPECT_EQ(view.cursor_pos(), 50001);
+    view.set_cursor_pos(300000);
+    EXPECT_EQ(view.cursor_pos(), 250000);
+    // The oldest shown record is the 50,001st.
+    EXPECT_EQ(store.ring().read_record().time, 50001u);
+
+    // At the maximum new records replace old rows: the height stays.
+    store.put(frame(1, 0, 250001));
+    view.update_messages();
+    EXPECT_EQ(view.message_number(), 250001u);
+    EXPECT_EQ(view.contents_height(), VyrMessageView::max_shown * view.row_height());
+    view.grab(); // paints the newest rows
+
+    // Both lists were kept: the fixed-position table has a line per identifier.
+    view.set_scroll_mode(false);
+    EXPECT_EQ(view.row_count(), 2048);
+    EXPECT_EQ(view.contents_height(), 2048 * view.row_height());
+
+    view.clear();
+    EXPECT_EQ(view.message_number(), 0u);
+    view.set_scroll_mode(true);
+    EXPECT_EQ(view.contents_height(), 0);
+    store.put(frame(7));
+    view.update_messages();
+    EXPECT_EQ(view.message_number(), 1u);
+    EXPECT_EQ(view.row_count(), 1);
+}
+
 TEST_F(MessageView, FilterListsBecomePassSets)
 {
     VyrTraceMessageQueue &store = *view.store();
@@ -319,6 +365,12 @@ TEST_F(MessageView, RendersAsAUserSeesIt)
     const QString path = QDir::tempPath() + QStringLiteral("/vyr_message_view.png");
     ASSERT_TRUE(view.grab().save(path));
     std::printf("rendered to %s\n", qPrintable(path));
+    view.set_scroll_mode(true);
+    view.set_delta_time(true);
+    view.set_cursor_pos(6);
+    const QString scroll_path = QDir::tempPath() + QStringLiteral("/vyr_message_view_scroll.png");
+    ASSERT_TRUE(view.grab().save(scroll_path));
+    std::printf("rendered to %s\n", qPrintable(scroll_path));
 
     // The painted text is the cell text: the first line shows its counter 4.
     EXPECT_EQ(view.cell_text(VyrMessageView::Counter, store.lines().read_line(1).message, 4, 0), "     4");

@@ -172,12 +172,13 @@ std::string testdata(const char *path)
     return std::string(VYR_TESTDATA_DIR) + "/" + path;
 }
 
-// Decodes a frame of the named message with python3-canmatrix: signal name to value.
+// Decodes a frame of the named message with python3-canmatrix (the script of
+// the interfaces' tests): "MESSAGE.SIGNAL" to value.
 QJsonObject canmatrix_decode(const std::string &dbc, const char *message, const std::string &hex)
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py"), QString::fromStdString(dbc),
+                 {QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py"), QString::fromStdString(dbc),
                   QString::fromLatin1(message) + ':' + QString::fromStdString(hex)});
     if (!python.waitForFinished(60000) || python.exitCode() != 0)
         return QJsonObject();
@@ -209,7 +210,8 @@ TEST(TraceCellText, SignalsAsCanmatrixDecodesThem)
         for (const char *name : {"Temperature", "AverageRadius", "Enable"}) {
             const CANdbSignal *signal = message->find_signal(name);
             char value[64];
-            std::snprintf(value, sizeof value, "%g", decoded.value(QString::fromLatin1(name)).toDouble());
+            std::snprintf(value, sizeof value, "%g",
+                          decoded.value(QStringLiteral("ExampleMessage.") + QString::fromLatin1(name)).toDouble());
             if (expected.size() > 1)
                 expected += ", ";
             expected += std::string(name) + "[" + signal->unit + "]=" + value;

@@ -21,11 +21,11 @@ void flag_letters(const VyrCanMessage &message, char *letters)
 {
     const uint32_t f = message.flags;
     letters[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
-    letters[1] = f & VyrCanMessage::WakeUp             ? 'W'
-                 : f & VyrCanMessage::TransceiverError ? 'E'
-                 : f & VyrCanMessage::LinHeader        ? 'H'
-                 : f & VyrCanMessage::LinChecksum      ? 'C'
-                                                       : ' ';
+    letters[1] = f & VyrCanMessage::WakeUp    ? 'W'
+        : f & VyrCanMessage::TransceiverError ? 'E'
+        : f & VyrCanMessage::LinHeader        ? 'H'
+        : f & VyrCanMessage::LinChecksum      ? 'C'
+                                              : ' ';
     letters[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
     letters[3] = f & VyrCanMessage::FdFrame ? 'L' : ' ';
     letters[4] = f & VyrCanMessage::BitRateSwitch ? '+' : ' ';
@@ -106,9 +106,10 @@ std::string identifier_cell(const VyrCanMessage &message, int width, bool hex, c
     if (width > flag_letter_count) {
         const int id_width = width - flag_letter_count;
         if (database_name)
-            text = padded(std::string(database_name, std::min<size_t>(std::strlen(database_name),
-                                                                        size_t(std::min(id_width, max_name_chars)))),
-                          id_width);
+            text = padded(
+                std::string(database_name,
+                            std::min<size_t>(std::strlen(database_name), size_t(std::min(id_width, max_name_chars)))),
+                id_width);
         else
             text = number(message.id, false, id_width, hex ? 16 : 10, ' ');
     }
@@ -163,7 +164,7 @@ std::string time_cell(int64_t microseconds, int width, int time_format)
     case 2:
         leading(seconds / 3600, width - 10, ':');
         text += number(seconds / 60 % 60, false, 2, 10, '0') + ':' + number(seconds % 60, false, 2, 10, '0') + '.' +
-                number(milliseconds, false, 3, 10, '0');
+            number(milliseconds, false, 3, 10, '0');
         break;
     default:
         leading(seconds, width - 4, '.');

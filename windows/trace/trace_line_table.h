@@ -37,9 +37,8 @@ public:
     static constexpr int max_lines = 2048;
     static constexpr int bucket_count = 2048;
     // Flags that tell kinds of one key apart (the channel does not).
-    static constexpr uint32_t kind_flags = VyrCanMessage::Remote | VyrCanMessage::Extended |
-                                           VyrCanMessage::ErrorFrame | VyrCanMessage::TxAck |
-                                           VyrCanMessage::TxRequest;
+    static constexpr uint32_t kind_flags = VyrCanMessage::Remote | VyrCanMessage::Extended | VyrCanMessage::ErrorFrame |
+        VyrCanMessage::TxAck | VyrCanMessage::TxRequest;
 
     TraceLineTable();
     TraceLineTable(const TraceLineTable &) = delete;
@@ -58,7 +57,6 @@ public:
     // A consistent copy of line n (1-based, up to line_count).
     TraceLineData read_line(int n) const;
     bool selected(int n) const { return m_lines[size_t(n - 1)].selected.load(std::memory_order_relaxed); }
-    void set_selected(int n, bool on) { m_lines[size_t(n - 1)].selected.store(on, std::memory_order_relaxed); }
     // Empties the table now or, with a writer attached, at its next put.
     void request_clear();
 

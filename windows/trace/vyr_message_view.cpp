@@ -162,16 +162,46 @@ void VyrMessageView::setup_filters()
 
 void VyrMessageView::update_messages()
 {
-    if (m_scroll_mode)
+    VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
+    const int shown_before = m_shown_count;
+    bool taken = false;
+    while (!ring.at_end()) {
+        taken = true;
+        ++m_shown_count;
+        ++m_message_number;
+        if (m_shown_count > max_shown) {
+            ring.move_read_pointer(1); // the oldest shown record goes
+            --m_shown_count;
+        }
+        ring.move_view_pointer(1);
+    }
+    if (!taken)
         return;
+
+    const int scroll = verticalScrollBar()->value();
+    if (m_scroll_mode) {
+        const int added = m_shown_count - shown_before;
+        if (added == 0) {
+            viewport()->update(); // rows were replaced
+            return;
+        }
+        if (added > 5)
+            viewport()->setUpdatesEnabled(false);
+        set_contents_height(m_contents_height + added * m_row_height);
+        verticalScrollBar()->setValue(scroll + added * m_row_height);
+        if (added > 5) {
+            viewport()->setUpdatesEnabled(true);
+            viewport()->update();
+        }
+        return;
+    }
     const int lines = m_store->lines().line_count();
     const int added = lines - m_last_line_count;
     m_last_line_count = lines;
     if (added < 1) {
-        viewport()->update();
+        viewport()->update(); // lines changed in place
         return;
     }
-    const int scroll = verticalScrollBar()->value();
     set_contents_height(lines * m_row_height);
     if (added >= 5)
         scroll_to_bottom();
@@ -224,9 +254,8 @@ void VyrMessageView::update_header()
                                   m_formats.data_hex ? QStringLiteral("Data [hex]") : QStringLiteral("Data [dec]"));
     const int format = m_formats.time_format;
     m_header_model->setHeaderData(Time, Qt::Horizontal,
-                                  format >= 0 && format < time_format_count
-                                      ? QString::fromLatin1(time_titles[format])
-                                      : QStringLiteral("Time [????]"));
+                                  format >= 0 && format < time_format_count ? QString::fromLatin1(time_titles[format])
+                                                                            : QStringLiteral("Time [????]"));
     viewport()->update();
 }
 
@@ -482,8 +511,12 @@ void VyrMessageView::paintEvent(QPaintEvent *event)
     // Rows 1-based from the top whose band meets the exposed area.
     const long long first = std::max(0, exposed.top() + y_offset) / m_row_height + 1;
     const long long last = std::min<long long>(rows, (exposed.bottom() + y_offset) / m_row_height + 1);
-    if (m_scroll_mode)
+    if (first > last)
         return;
+    if (m_scroll_mode) {
+        paint_scroll_rows(painter, first, last, y_offset);
+        return;
+    }
     const TraceLineTable &lines = m_store->lines();
     for (long long row = first; row <= last; ++row) {
         const TraceLineData line = lines.read_line(int(row));
@@ -493,4 +526,26 @@ void VyrMessageView::paintEvent(QPaintEvent *event)
         paint_row(painter, row_top(row) - y_offset, line.message, line.counter, time_us, lines.selected(int(row)),
                   m_cursor_shown && row == m_cursor_pos, row % 2 == 1);
     }
+}
+
+void VyrMessageView::paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset)
+{
+    // The view position stands after the newest record; rows are painted
+    // from the bottom up, each record's predecessor giving its delta time.
+    VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
+    ring.save_view_pointer();
+    const long long rows = row_count();
+    ring.move_view_pointer(-int(rows - last + 1));
+    VyrCanMessage message = ring.view_record();
+    for (long long row = last; row >= first; --row) {
+        const bool has_older = row > 1 && ring.move_view_pointer(-1) == 0;
+        const VyrCanMessage older = has_older ? ring.view_record() : message;
+        const int64_t time_us = m_delta_time ? trace_text::record_time_us(message) - trace_text::record_time_us(older)
+                                             : trace_text::record_time_us(message);
+        const uint64_t number = m_message_number - uint64_t(rows - row);
+        paint_row(painter, row_top(row) - y_offset, message, number, time_us, message.flags & selected_flag,
+                  m_cursor_shown && (long long)number == m_cursor_pos, number % 2 == 1);
+        message = older;
+    }
+    ring.restore_view_pointer();
 }

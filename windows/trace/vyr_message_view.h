@@ -150,6 +150,8 @@ private:
     const CANdbMessage *database_message(const VyrCanMessage &message) const;
     void paint_row(QPainter &painter, int top, const VyrCanMessage &message, uint64_t counter, int64_t time_us,
                    bool selected, bool cursor, bool shaded);
+    // Scrolling-list rows first to last (1-based from the top).
+    void paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset);
     void set_contents_height(int height);
     void update_scroll_ranges();
     void scroll_to_bottom();

@@ -3,7 +3,9 @@
 #include "interfaces/can/vyr_can_if.h"
 #include "windows/logging/log_file.h"
 
-VyrTraceMessageQueue::VyrTraceMessageQueue() = default;
+VyrTraceMessageQueue::VyrTraceMessageQueue()
+    : VyrMessageQueue(ring_initial_capacity, ring_block_size, ring_maximum_capacity)
+{}
 
 VyrTraceMessageQueue::~VyrTraceMessageQueue() = default;
 
@@ -33,6 +35,7 @@ int VyrTraceMessageQueue::put(const VyrCanMessage &received)
     m_empty.store(false, std::memory_order_release);
     if (m_log_file)
         m_log_file->log_message(message);
+    VyrMessageQueue::put(message);
 
     // The extended flag is part of the line's kind, so the key drops bit 31.
     const IdFormatter *formatter = m_interface ? m_interface->id_formatter() : nullptr;
@@ -48,6 +51,7 @@ int VyrTraceMessageQueue::put(const VyrCanMessage &received)
 void VyrTraceMessageQueue::clear()
 {
     m_lines.request_clear();
+    VyrMessageQueue::clear();
     m_empty.store(true, std::memory_order_release);
 }
 
