@@ -57,6 +57,7 @@ public:
     // A consistent copy of line n (1-based, up to line_count).
     TraceLineData read_line(int n) const;
     bool selected(int n) const { return m_lines[size_t(n - 1)].selected.load(std::memory_order_relaxed); }
+    void set_selected(int n, bool on) { m_lines[size_t(n - 1)].selected.store(on, std::memory_order_relaxed); }
     // Empties the table now or, with a writer attached, at its next put.
     void request_clear();
 

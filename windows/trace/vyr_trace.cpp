@@ -3,7 +3,6 @@
 #include "app/dialogs/vyr_dialog_trace_filters.h"
 #include "core/settings/qtb_config.h"
 #include "interfaces/can/vyr_can_if.h"
-#include "interfaces/can/vyr_message_queue.h"
 #include "windows/logging/log_file.h"
 #include "windows/logging/vyr_dialog_log_to_file.h"
 #include "windows/signals/vyr_can_signal_table.h"
@@ -24,17 +23,6 @@
 #include <QToolButton>
 
 namespace {
-
-// Hands every frame of the interface's receive thread to the view's store.
-class StoreListener : public VyrMessageQueue
-{
-public:
-    explicit StoreListener(VyrTraceMessageQueue *store) : VyrMessageQueue(1, 1, 1), m_store(store) {}
-    int put(const VyrCanMessage &message) override { return m_store->put(message); }
-
-private:
-    VyrTraceMessageQueue *m_store;
-};
 
 bool is_trace_source(const VyrSignalIf *signal_if)
 {
@@ -232,7 +220,7 @@ VyrTrace::~VyrTrace()
 {
     withdraw_close_call();
     if (m_attached_to)
-        m_attached_to->remove_message_listener(m_listener.get());
+        m_attached_to->remove_message_listener(m_view->store());
     if (m_view->store())
         m_view->store()->set_log_file(nullptr);
     m_view->set_interface(nullptr);
@@ -437,8 +425,7 @@ void VyrTrace::startup()
     setup_signal_table();
     VyrTraceMessageQueue *store = m_view->store();
     if (VyrCanIf *can = interface(); can && store) {
-        m_listener = std::make_unique<StoreListener>(store);
-        can->add_message_listener(m_listener.get());
+        can->add_message_listener(store);
         m_attached_to = can;
     }
     if (store) {
@@ -478,7 +465,7 @@ void VyrTrace::stop()
     // The interface's thread has ended: a close it did not run happens here.
     withdraw_close_call();
     if (m_attached_to) {
-        m_attached_to->remove_message_listener(m_listener.get());
+        m_attached_to->remove_message_listener(m_view->store());
         m_attached_to = nullptr;
     }
     stop_logging_to_file();

@@ -19,7 +19,6 @@ class QLineEdit;
 class QToolButton;
 class VyrCanIf;
 class VyrCanSignalTable;
-class VyrMessageQueue;
 class VyrMessageView;
 class VyrSignalIf;
 
@@ -101,7 +100,6 @@ private:
     QToolButton *m_search_down_button = nullptr;
     QToolButton *m_search_up_button = nullptr;
     VyrMessageView *m_view = nullptr;
-    std::unique_ptr<VyrMessageQueue> m_listener;
     VyrCanIf *m_attached_to = nullptr;
     VyrCanIf *m_closing_on = nullptr;
     VyrCanSignalTable *m_signal_table = nullptr;
