@@ -271,7 +271,7 @@ void VyrCanSignalTable::message_selected(CANdbMessage *message)
     bool mux_valid = true;
     if (message) {
         int mux_value = 0;
-        if (const CANdbSignal *mux = message->multiplexor()) {
+        if (const CANdbSignal *mux = message->plain_multiplexor()) {
             if (m_frame) {
                 uint64_t value = 0;
                 mux_valid = mux->decode_unsigned(m_frame->data, m_frame->dlc, value) == 0;

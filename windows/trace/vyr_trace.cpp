@@ -480,7 +480,7 @@ void VyrTrace::update_signals()
         m_view->update_messages();
         update_signal_table();
     }
-    if (running() && m_log_file && m_log_file->active() && m_log_file->is_open()) {
+    if (running() && !m_close_call && m_log_file && m_log_file->active() && m_log_file->is_open()) {
         const int state = m_log_file->stopped() ? 1 : 2;
         if (state == 1 && m_logging_state != 1) {
             m_indicator_button->setChecked(true);
@@ -603,7 +603,8 @@ void VyrTrace::button_logfile_indicator_clicked()
 void VyrTrace::stop_logging_to_file()
 {
     VyrTraceMessageQueue *store = m_view->store();
-    if (store && store->log_file()) {
+    // A close handed to the interface's thread owns the file until it ran.
+    if (store && !m_close_call && store->log_file()) {
         if (m_attached_to && running()) {
             // The receive thread may be writing into the file right now: it
             // lets go of the file and closes it itself.
