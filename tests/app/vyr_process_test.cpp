@@ -209,6 +209,8 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
                             "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n",
                             "CAN 1: Demo script started.\n", "CAN 1: Demo: measurement running for 1 s.\n"})
         EXPECT_TRUE(rows.contains(row)) << row << " not in\n" << rows.toStdString();
+    // The demo watches its CAN interface in a trace window.
+    EXPECT_TRUE(read(path("report")).contains("window: Trace \"CAN Trace Window 1\"\n")) << read(path("report")).toStdString();
 }
 
 TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
