@@ -25,20 +25,20 @@ QString message_name(CANdbCluster *database, uint32_t id)
     return message ? QString::fromStdString(message->name) : QString();
 }
 
-// A funnel over a list: the dialog's window icon.
-QIcon filter_icon()
+} // namespace
+
+QIcon trace_filter_icon(const QColor &fill)
 {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::black);
-    painter.setBrush(QColor(0, 128, 255));
-    const QPoint funnel[] = {{1, 1}, {14, 1}, {9, 7}, {9, 14}, {6, 14}, {6, 7}};
+    painter.setBrush(fill);
+    const QPoint funnel[] = {{1, 2}, {14, 2}, {9, 8}, {9, 14}, {6, 14}, {6, 8}};
     painter.drawPolygon(funnel, 6);
     return QIcon(pixmap);
 }
-
-} // namespace
 
 VyrTraceFilterItem::VyrTraceFilterItem(QTreeWidget *list, QTreeWidgetItem *after, CANdbCluster *database,
                                        uint32_t id)
@@ -67,7 +67,7 @@ VyrTraceFilterItem::VyrTraceFilterItem(QTreeWidget *list, QTreeWidgetItem *after
 VyrDialogTraceFilters::VyrDialogTraceFilters(QWidget *parent, const char *name, bool modal, Qt::WindowFlags flags)
     : DialogTraceFiltersBase(parent, name, modal, flags)
 {
-    setWindowIcon(filter_icon());
+    setWindowIcon(trace_filter_icon(QColor(0, 128, 255)));
     connect(pb_std_add_single, &QPushButton::clicked, this, &VyrDialogTraceFilters::std_add_single);
     connect(pb_ext_add_single, &QPushButton::clicked, this, &VyrDialogTraceFilters::ext_add_single);
     connect(pb_std_add_range, &QPushButton::clicked, this, &VyrDialogTraceFilters::std_add_range);

@@ -4,6 +4,7 @@
 // of the interface's network database, with pass or block and on or off.
 #include "app/forms/dialog_trace_filters_base.h"
 
+#include <QIcon>
 #include <QTreeWidgetItem>
 
 #include <cstdint>
@@ -11,6 +12,10 @@
 class CANdbCluster;
 class VyrCanIf;
 class VyrIdFilterList;
+
+// The funnel of the trace filters, filled with the colour: the dialog's
+// icon and the pictures of the trace window's filter buttons.
+QIcon trace_filter_icon(const QColor &fill);
 
 // One single identifier or range of a filter list; bit 31 of an identifier
 // handed to the constructors marks an extended identifier.

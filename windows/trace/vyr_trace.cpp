@@ -41,16 +41,6 @@ QIcon drawn_icon(const std::function<void(QPainter &)> &draw)
     return QIcon(pixmap);
 }
 
-QIcon funnel_icon(const QColor &color)
-{
-    return drawn_icon([color](QPainter &p) {
-        p.setBrush(color);
-        p.setPen(Qt::black);
-        const QPoint funnel[] = {{1, 2}, {14, 2}, {9, 8}, {9, 14}, {6, 14}, {6, 8}};
-        p.drawPolygon(funnel, 6);
-    });
-}
-
 QIcon letter_icon(const QString &letters, const QColor &color = Qt::darkBlue)
 {
     return drawn_icon([letters, color](QPainter &p) {
@@ -98,8 +88,8 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     set_help_key(QStringLiteral("CanTraceWindow"));
     setFocusPolicy(Qt::StrongFocus);
 
-    m_filter_icon = funnel_icon(Qt::white);
-    m_filter_active_icon = funnel_icon(Qt::red);
+    m_filter_icon = trace_filter_icon(Qt::white);
+    m_filter_active_icon = trace_filter_icon(Qt::red);
     m_indicator_idle_icon = indicator_icon(-1, Qt::lightGray);
     m_indicator_waiting_icon = indicator_icon(-1, Qt::yellow);
     for (int frame = 0; frame < 8; ++frame)
@@ -155,7 +145,7 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
                                          tr("<p><h3>Display Filter</h3>Show only selected messages. Only available "
                                             "in scroll mode and offline mode.</p>"),
                                          true);
-    m_display_filter_button->setIcon(funnel_icon(Qt::green));
+    m_display_filter_button->setIcon(trace_filter_icon(Qt::green));
     m_log_button = add_button("log_to_file_button", nullptr,
                               tr("<p><h3>Log to File</h3>Opens a dialog for setting up the Log to File function.</p>"),
                               false);
