@@ -9,10 +9,8 @@
 #include <QTextBrowser>
 
 VyrDialogDisclaimer::VyrDialogDisclaimer(QWidget *parent, const char *name, bool modal)
-    : DialogDisclaimerBase(parent, name, modal,
-                           Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint)
-{
-}
+    : DialogDisclaimerBase(parent, name, modal, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint)
+{}
 
 void VyrDialogDisclaimer::show_text(const QString &text)
 {

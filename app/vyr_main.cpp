@@ -6,8 +6,8 @@
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
-#include "core/vyr_custom_event.h"
 #include "core/timer_wheel.h"
+#include "core/vyr_custom_event.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
@@ -55,14 +55,10 @@ private:
 } // namespace
 
 VyrMain::VyrMain(QWidget *parent)
-    : QMainWindow(parent),
-      m_message_lines([this](int flags, const std::string &row) {
-          // The message window takes rows from any thread under its own mutex;
-          // a row is one line of it, without the line end.
-          if (message_window) {
-              const size_t length = !row.empty() && row.back() == '\n' ? row.size() - 1 : row.size();
-              message_window->add_message(flags, row.substr(0, length).c_str());
-          }
+    : QMainWindow(parent), m_message_lines([this](int flags, const std::string &row) {
+          // The message window takes rows from any thread under its own mutex.
+          if (message_window)
+              message_window->add_message(flags, row.c_str());
       })
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -83,8 +79,7 @@ VyrMain::VyrMain(QWidget *parent)
     signal_if_notification = new VyrSignalIfNotification(this, this);
     connect(signal_if_notification, &VyrSignalIfNotification::interface_configuration_changed, this,
             &VyrMain::configuration_changed);
-    connect(signal_if_notification, &VyrSignalIfNotification::interface_removed, this,
-            &VyrMain::configuration_changed);
+    connect(signal_if_notification, &VyrSignalIfNotification::interface_removed, this, &VyrMain::configuration_changed);
 
     build_central_area();
     build_message_area();
@@ -154,7 +149,7 @@ void VyrMain::build_message_area()
     message_window->set_column_count(1);
     message_window->set_column(0, QStringLiteral("Message"), QStringLiteral("Output Message"), 250);
     message_window->apply_columns();
-    // Low enough for the dock's 100 pixels; the user may pull it higher.
+    // Low enough for its 100 pixels; the user may pull the dock higher or lower.
     message_window->setMinimumHeight(20);
     message_tabs->addTab(message_window, tr("All Messages"));
 
@@ -304,9 +299,13 @@ void VyrMain::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_message_dock_sized) {
-        // The dock takes its height once the window is laid out.
+        // The message window gets its 100 pixels once the window is laid out;
+        // the dock adds its title and the tab bar, which with today's fonts
+        // would otherwise leave no room for a single row.
         m_message_dock_sized = true;
-        resizeDocks({message_dock}, {message_dock_height}, Qt::Vertical);
+        layout()->activate();
+        const int chrome = message_dock->height() - message_window->height();
+        resizeDocks({message_dock}, {message_window_height + chrome}, Qt::Vertical);
     }
 }
 

@@ -167,7 +167,7 @@ private:
     VyrTrigger *running_trigger() const;
     void for_each_by_ascending_rank(const std::function<void(VyrSignalIf *)> &operation);
 
-    static constexpr int message_dock_height = 100;
+    static constexpr int message_window_height = 100;
     VyrMessageLines m_message_lines;
     std::unique_ptr<VyrShellServices> m_shell_services;
     bool m_message_dock_sized = false;

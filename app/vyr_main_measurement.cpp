@@ -6,6 +6,7 @@
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDateTime>
 #include <QThread>
@@ -48,9 +49,10 @@ void VyrMain::start()
         return;
 
     measurement_running = true;
-    log_message_info(tr("%1: measurement started.").arg(QDateTime::currentDateTime().toString()) +
-                     QLatin1Char('\n'));
+    log_message_info(tr("%1: measurement started.").arg(QDateTime::currentDateTime().toString()) + QLatin1Char('\n'));
     timer_wheel->set_time(0);
+    // Rows carry the measurement time while it runs.
+    message_window->set_time_source([wheel = timer_wheel] { return wheel->current_time(); });
 
     bool timer_given = false;
     for_each_by_ascending_rank([this, &timer_given](VyrSignalIf *interface) {
@@ -101,8 +103,8 @@ void VyrMain::stop()
     }
     for (VyrSignalIf *interface = get_first_signal_if(); interface; interface = interface->next())
         interface->clear_signal_listeners();
-    log_message_info(tr("%1: measurement stopped.").arg(QDateTime::currentDateTime().toString()) +
-                     QLatin1Char('\n'));
+    log_message_info(tr("%1: measurement stopped.").arg(QDateTime::currentDateTime().toString()) + QLatin1Char('\n'));
+    message_window->set_time_source(nullptr);
     measurement_running = false;
 }
 

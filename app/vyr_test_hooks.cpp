@@ -3,7 +3,6 @@
 #include "app/vyr_dialog_disclaimer.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "windows/packet/vyr_packet_display.h"
 #include "windows/base/vyr_data_window.h"
 #include "windows/packet/vyr_rt_log.h"
 
@@ -42,24 +41,16 @@ void report_main_window_when_asked(VyrMain *main_window)
             for (int i = 0; i < main_window->workspace_tab_bar->count(); ++i)
                 out << "tab: " << main_window->workspace_tab_bar->tabText(i) << '\n';
             out << "dock: " << main_window->message_dock->windowTitle() << '\n';
-            out << "dock area: " << (main_window->dockWidgetArea(main_window->message_dock) == Qt::BottomDockWidgetArea
-                                         ? "bottom"
-                                         : "other")
+            out << "dock area: "
+                << (main_window->dockWidgetArea(main_window->message_dock) == Qt::BottomDockWidgetArea ? "bottom"
+                                                                                                       : "other")
                 << '\n';
             out << "message tab: " << main_window->message_tabs->tabText(0) << '\n';
             for (VyrDataWindow *window = first_window(); window; window = window->next_window())
                 out << "window: " << QString::fromStdString(window->class_key()) << " \"" << window->caption()
                     << "\"\n";
         }
-        QFile rows(report + QLatin1String(".rows"));
-        if (rows.open(QIODevice::WriteOnly)) {
-            // The message text of each row: the last cell of its exported line.
-            main_window->message_window->display()->update();
-            QTextStream out(&rows);
-            for (const QString &line :
-                 main_window->message_window->display()->export_text(false).split('\n', Qt::SkipEmptyParts))
-                out << line.split('\t').last() << '\n';
-        }
+        main_window->message_window->copy_all_messages_to_file(report + QLatin1String(".rows"));
         main_window->grab().save(report + QLatin1String(".png"));
         main_window->close();
     });

@@ -24,6 +24,7 @@
 #include "interfaces/hardware/can_hw_provider_vindra.h"
 #include "interfaces/hardware/canio_device.h"
 #include "platform/vrbus_contract.h"
+#include "bench/heap_allocation_counter.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -36,29 +37,6 @@
 #include <cstring>
 #include <new>
 #include <vector>
-
-// Heap allocations of the process, counted while `counting` is set.
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<uint64_t> allocations{0};
-} // namespace
-
-void *operator new(size_t size)
-{
-    if (counting.load(std::memory_order_relaxed))
-        allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void *p, size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -294,12 +272,11 @@ void BM_ReceiveRoad(benchmark::State &state)
     for (auto _ : state) {
         bench.fill(std::min(batch, bench.free_entries()));
         const uint64_t before = bench.sent - bench.received;
-        allocations = 0;
-        counting = !first;
+        const uint64_t allocations_before = heap_allocations.load(std::memory_order_relaxed);
         const auto start = Clock::now();
         bench.can->cyclic();
         const auto end = Clock::now();
-        counting = false;
+        const uint64_t allocations = heap_allocations.load(std::memory_order_relaxed) - allocations_before;
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
         const uint64_t taken = bench.drain();
         if (!first) {

@@ -11,6 +11,7 @@
 #include "windows/logging/ascii_log_file.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
+#include "bench/heap_allocation_counter.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -27,27 +28,6 @@
 
 namespace {
 
-std::atomic<uint64_t> heap_allocations{0};
-
-} // namespace
-
-void *operator new(size_t size)
-{
-    heap_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void *p, size_t) noexcept
-{
-    std::free(p);
-}
-
-namespace {
 
 constexpr int batch = 100;
 

@@ -10,16 +10,16 @@
 class QObject;
 
 enum VyrEventType {
-    vyr_event_error = 10003,          // reason text: communication with a target broken
-    vyr_event_stop = 10004,           // stop the measurement
-    vyr_event_exit = 10005,           // exit code
-    vyr_event_minimize = 10006,       // minimise the program
-    vyr_event_restore = 10007,        // restore the program
-    vyr_event_start = 10008,          // start the measurement
-    vyr_event_beep = 10009,           // frequency, duration
-    vyr_event_restart = 10011,        // delay in seconds
-    vyr_event_shutdown = 10012,       // shut down the PC with a code
-    vyr_event_save_log = 10013,       // action, file name
+    vyr_event_error = 10003,           // reason text: communication with a target broken
+    vyr_event_stop = 10004,            // stop the measurement
+    vyr_event_exit = 10005,            // exit code
+    vyr_event_minimize = 10006,        // minimise the program
+    vyr_event_restore = 10007,         // restore the program
+    vyr_event_start = 10008,           // start the measurement
+    vyr_event_beep = 10009,            // frequency, duration
+    vyr_event_restart = 10011,         // delay in seconds
+    vyr_event_shutdown = 10012,        // shut down the PC with a code
+    vyr_event_save_log = 10013,        // action, file name
     vyr_event_select_workspace = 11000 // workspace number
 };
 

@@ -82,6 +82,9 @@ public:
     const Record &read_record() const { return m_read.block->records[m_read.index]; }
     // The record at the view position; valid while at_end is false.
     const Record &view_record() const { return m_view.block->records[m_view.index]; }
+    // The same for the reader to mark: the writer never touches a record
+    // between the read and the write position.
+    Record &view_record() { return m_view.block->records[m_view.index]; }
 
     // Moves the read position by n records, forward (consuming) up to the
     // write position, or back over records still intact. Answers the steps

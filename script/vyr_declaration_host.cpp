@@ -92,7 +92,7 @@ void VyrDeclarationHost::warning(const char *format, ...)
     log_line("Warning", text);
 }
 
-void VyrDeclarationHost::make_this_visible(int32_t address, uint32_t type)
+void VyrDeclarationHost::make_this_visible(int32_t address, uint32_t type, ScriptStructType *struct_type)
 {
     if (address < 0)
         return;
@@ -101,6 +101,7 @@ void VyrDeclarationHost::make_this_visible(int32_t address, uint32_t type)
     variable->level = scope_level + 1; // the handler's block
     variable->address = uint32_t(address);
     variable->type = type;
+    variable->struct_type = struct_type;
     symbols->insert(variable);
 }
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+class ScriptStructType;
 class VyrScriptRuntime;
 class VyrSignalIf;
 class VyrSignalIfNotification;
@@ -26,8 +27,8 @@ public:
     int envvar_attributes(int rate, const char *type, const char *mode) override;
 
     // Declares "this" for the handler that follows, at the address of a
-    // predefined variable (int or double).
-    void make_this_visible(int32_t address, uint32_t type);
+    // predefined variable (int, double, or a struct of that type).
+    void make_this_visible(int32_t address, uint32_t type, ScriptStructType *struct_type = nullptr);
 
 private:
     void log_line(const char *kind, const std::string &text);

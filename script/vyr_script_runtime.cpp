@@ -338,14 +338,15 @@ void VyrScriptRuntime::trigger_removed(VyrTrigger *trigger)
 void VyrScriptRuntime::bind_natives()
 {
     register_common_script_natives(*this);
-    auto address_of = [this](const char *name) {
-        ScriptSymbol *symbol = m_symbols->find(name, 0);
-        return symbol && symbol->kind() == SYMBOL_VARIABLE ? int32_t(static_cast<ScriptVariable *>(symbol)->address)
-                                                           : -1;
-    };
-    m_this_value_i = address_of("this_value_i");
-    m_this_value_d = address_of("this_value_d");
-    m_this_value_control_item_info = address_of("this_value_control_item_info");
+    m_this_value_i = variable_address("this_value_i");
+    m_this_value_d = variable_address("this_value_d");
+    m_this_value_control_item_info = variable_address("this_value_control_item_info");
+}
+
+int32_t VyrScriptRuntime::variable_address(const char *name) const
+{
+    ScriptSymbol *symbol = m_symbols->find(name, 0);
+    return symbol && symbol->kind() == SYMBOL_VARIABLE ? int32_t(static_cast<ScriptVariable *>(symbol)->address) : -1;
 }
 
 int VyrScriptRuntime::sclib_init()

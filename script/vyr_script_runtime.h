@@ -95,6 +95,9 @@ public:
     // The global trigger of a script "trigger" variable, by the variable's address.
     VyrTrigger *mapped_trigger(int32_t address) const;
 
+    // The data address of a global variable of the script; -1 when there is none.
+    int32_t variable_address(const char *name) const;
+
     VyrSignalIf *signal_if() const { return m_signal_if; }
     PCodeMachine *machine() const { return m_machine.get(); }
     ScriptSymbolTable *symbols() const { return m_symbols.get(); }

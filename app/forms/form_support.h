@@ -30,8 +30,7 @@ Layout *top_layout(QWidget *parent, const char *name, int layout_margin = margin
 
 // A layout nested in another: created without a parent, margin 0, spacing 6;
 // the caller fills it and adds it with addLayout.
-template <class Layout>
-Layout *nested_layout(const char *name)
+template <class Layout> Layout *nested_layout(const char *name)
 {
     auto *layout = new Layout();
     layout->setObjectName(QString::fromLatin1(name));

@@ -1,12 +1,21 @@
 #pragma once
 // How a CAN interface shows and takes message identifiers. The base shows the
 // raw identifier and adds nothing; a formatter of a protocol (J1939 shows the
-// parameter group) adds columns to the trace and the logs of its interface
-// and takes named parts of an identifier.
+// parameter group) adds columns to the trace and the logs of its interface,
+// takes named parts of an identifier and adds its own declarations to the
+// interface's scripts. Formatters register by name before main() runs; an
+// interface is given one by that name.
 #include "interfaces/hardware/vyr_can_message.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class CANdbCluster;
+class PCodeMachine;
+class ScriptMemberBindings;
+class ScriptStructType;
+class ScriptSymbolTable;
 
 class IdFormatter
 {
@@ -26,6 +35,8 @@ public:
     {
         return message.flags & VyrCanMessage::Extended ? message.id | 0x80000000u : message.id;
     }
+    // The frame identifier of an identifier as shown.
+    virtual uint32_t raw_id(uint32_t id) const { return id; }
     // Stores the value of the named field into the identifier; false when the
     // formatter does not take that field.
     virtual bool set_id_field(uint32_t &id, const char *field, uint32_t value) const { return false; }
@@ -46,6 +57,31 @@ public:
     // when it stands before the data length.
     virtual bool column_after_counter(int index) const { return false; }
 
+    // Script support: struct types declared before the interface's prelude
+    // (with the bindings of their tagged members), declarations compiled with
+    // it, natives bound after it, and the formatter's members added to a
+    // message struct type.
+    virtual int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases, ScriptMemberBindings &bindings)
+    {
+        return 0;
+    }
+    virtual const char *script_header() const { return nullptr; }
+    virtual int bind_natives(PCodeMachine *machine, ScriptSymbolTable *symbols) { return 0; }
+    virtual void add_j1939_members(ScriptStructType *type, ScriptMemberBindings &bindings) {}
+
 private:
     std::string m_name;
 };
+
+// Makes a formatter that carries the name it is created under.
+using IdFormatterFactory = IdFormatter *(*)(const char *name);
+
+// Appends an entry; the name is not copied.
+void register_id_formatter(const char *name, IdFormatterFactory factory);
+// A new formatter of the first entry named exactly so; null for a null or
+// unknown name or when the factory makes none.
+std::unique_ptr<IdFormatter> create_id_formatter(const char *name);
+// Iteration over the registered names with one global cursor; null at the end.
+const char *first_id_formatter_name();
+const char *next_id_formatter_name();
+int id_formatter_count();

@@ -11,11 +11,15 @@
 #include "core/vyr_signal_entry.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/can/can_bit_timing.h"
+#include "interfaces/can/can_script_binding.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
+#include "script/pcode_machine.h"
+#include "script/vyr_script_runtime.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -137,7 +141,7 @@ void write_text_with_twin(QtbConfigGroup *group, const QString &key, const QStri
 VyrCanIf::VyrCanIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification)
     : VyrSignalIf(type_name, owner, notification),
       m_send_buffers(std::make_unique<CANdbMessageDataTable>(send_buffer_buckets)),
-      m_lin_mode(this->type_name() == "LIN" ? 1 : 0)
+      m_script_binding(std::make_unique<VyrCanScriptBinding>(this)), m_lin_mode(this->type_name() == "LIN" ? 1 : 0)
 {
     create_statistic_signals();
     rebuild_channel_table(nullptr);
@@ -293,6 +297,12 @@ void VyrCanIf::set_fd_timing(bool enabled, int clock, int prescaler, int tseg1, 
     m_brs_tseg1 = tseg1;
     m_brs_tseg2 = tseg2;
     m_brs_sjw = sjw;
+}
+
+void VyrCanIf::set_protocol_plugin_name(const QString &name)
+{
+    m_protocol_plugin_name = name;
+    set_id_formatter(create_id_formatter(name.toUtf8().constData()));
 }
 
 void VyrCanIf::set_channel_name(const QString &name)
@@ -713,6 +723,7 @@ int VyrCanIf::stop()
     if (VyrSignalIf::stop() != 0)
         return -1;
     m_bus_state = canhwBusOff;
+    m_script_binding->tp_channels().delete_kind(VyrCanTpChannel::opened_channel);
     if (m_channel) {
         m_channel->busoff();
         // Frames that arrived before bus off are still delivered.
@@ -739,6 +750,10 @@ void VyrCanIf::notify(int32_t code, void *context, uint32_t seconds, uint32_t mi
     auto *self = static_cast<VyrCanIf *>(context);
     if (code == BusStatus)
         self->m_bus_state = value;
+    else if (code == RxErr)
+        self->m_rx_errors = value;
+    else if (code == TxErr)
+        self->m_tx_errors = value;
     VyrSignalEntry *entry = self->m_statistic_entries[code];
     if (!entry)
         return;
@@ -751,6 +766,49 @@ void VyrCanIf::notify(int32_t code, void *context, uint32_t seconds, uint32_t mi
         record.set_int(value);
     entry->signal()->set_value(record);
     entry->notify_listeners(record);
+}
+
+// --- Script hosting --------------------------------------------------------------------------
+
+int VyrCanIf::basic_definitions()
+{
+    return m_script_binding->basic_definitions();
+}
+
+int VyrCanIf::script_struct_type(const char *name, void *parser_context)
+{
+    return m_script_binding->script_struct_type(name, static_cast<ScriptCompiler *>(parser_context));
+}
+
+VyrPacketSource *VyrCanIf::packet_source(int) const
+{
+    return &m_script_binding->transport_packets();
+}
+
+void VyrCanIf::before_reload()
+{
+    m_script_binding->tp_channels().delete_kind(VyrCanTpChannel::hook_channel);
+}
+
+int VyrCanIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
+{
+    VyrSignalIf::read_script_signal(entry, value);
+    return 0;
+}
+
+int VyrCanIf::prepare_start()
+{
+    // Every measurement starts from cleared script data and the script's
+    // "variables" and "init" functions.
+    if (VyrScriptRuntime *runtime = VyrScriptRuntime::of(this)) {
+        PCodeMachine *machine = runtime->machine();
+        ScriptRunLock lock(*this);
+        if (uint8_t *data = machine->data_top() > 0 ? machine->data_pointer(0, machine->data_top()) : nullptr)
+            std::memset(data, 0, size_t(machine->data_top()));
+    }
+    run_script_functions(variables_functions());
+    run_script_functions(init_functions());
+    return 0;
 }
 
 // --- Texts and settings ----------------------------------------------------------------------

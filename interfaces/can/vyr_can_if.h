@@ -25,6 +25,7 @@ class VyrTriggerCond;
 class CANdbMessageDataTable;
 struct CANdbSignalValue;
 class CANhwChannelInfo;
+class VyrCanScriptBinding;
 class VyrStatisticTimer;
 
 class VyrCanIf : public VyrSignalIf
@@ -72,6 +73,11 @@ public:
     void init_new() override;
     QString info_text() const override;
     int script_struct_type(const char *name, void *parser_context) override;
+    // The transport channels of CanTpMessage hooks go before the script compiles again.
+    void before_reload() override;
+    // The "Transport Layer" packets of the transport channels.
+    int packet_source_count() const override { return 1; }
+    VyrPacketSource *packet_source(int index) const override;
     // Reads as the base class does, and always succeeds.
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
     // A database signal's value goes into its message's send buffer.
@@ -108,7 +114,8 @@ public:
     void set_channel_user_name(const QString &name) { m_channel_user_name = name; }
     void set_lin_mode(int mode) { m_lin_mode = mode; }
     void set_protocol_mode(int mode) { m_protocol_mode = mode; }
-    void set_protocol_plugin_name(const QString &name) { m_protocol_plugin_name = name; }
+    // Also gives the interface the formatter registered under that name (none when there is none).
+    void set_protocol_plugin_name(const QString &name);
     void set_silent_mode(bool silent) { m_silent_mode = silent; }
     void set_connect_to_channel(const QString &id) { m_connect_to_channel = id; }
     void set_database_files(const QStringList &files) { m_database_files = files; }
@@ -156,6 +163,10 @@ public:
     // The interface whose channel serves this one's; null when unconnected.
     VyrCanIf *partner() const { return m_partner; }
     bool requests_statistics() const { return m_requests_statistics; }
+    void set_bus_state(int state) { m_bus_state = state; }
+    // The error counters of the channel's last chip-state report.
+    int rx_error_counter() const { return m_rx_errors.load(); }
+    int tx_error_counter() const { return m_tx_errors.load(); }
     // The statistic signals in the order of Statistic.
     SignalRecord *statistic_signal(Statistic which) const { return m_statistic_signals[which]; }
 
@@ -193,6 +204,10 @@ public:
     void clear_trigger_table();
     // Fires every condition whose identifiers and byte tests the frame meets.
     void fire_triggers(const VyrCanMessage &frame);
+
+    // --- Scripts --------------------------------------------------------------------
+    // The prelude, natives, hooks and transport channels of the interface's scripts.
+    VyrCanScriptBinding *script_binding() const { return m_script_binding.get(); }
 
     // Names of the channel list that this interface's settings offer: the
     // CAN-capable channels (lin_mode 0) or the LIN-capable ones (1), with the
@@ -265,8 +280,6 @@ private:
     bool m_sw_overrun_reported = false;
     bool m_hw_overrun_reported = false;
     std::vector<VyrMessageQueue *> m_message_listeners;
-    // Data address of the script's this_message; -1 without one.
-    int32_t m_this_message = -1;
     // The script's message handlers, key to function, taken at channel start.
     std::unordered_map<uint32_t, int> m_message_handlers;
 
@@ -295,6 +308,9 @@ private:
     QString m_connect_to_channel;
     int m_channel_number = -1;
     std::atomic<int> m_bus_state{0};
+    std::atomic<int> m_rx_errors{0};
+    std::atomic<int> m_tx_errors{0};
+    std::unique_ptr<VyrCanScriptBinding> m_script_binding;
 
     int m_bitrate = 1000000;
     int m_tseg1 = 4;

@@ -3,6 +3,7 @@
 #include "core/candb_cluster.h"
 #include "core/vyr_signal_entry.h"
 #include "core/vyr_trigger_cond_can.h"
+#include "interfaces/can/can_script_binding.h"
 #include "interfaces/can/vyr_can_if.h"
 
 #include <QString>
@@ -118,7 +119,12 @@ void VyrCanIf::dispatch(VyrCanMessage &frame)
     TimeValue time = frame_time(frame);
     if (m_databases)
         m_databases->decode_frame(key, frame.data, frame.dlc, &time);
-    if (run_message_handlers(frame, key))
+    VyrCanTpChannelList &transport = m_script_binding->tp_channels();
+    if (!transport.empty() &&
+        !(frame.flags & (VyrCanMessage::Remote | VyrCanMessage::ErrorFrame | VyrCanMessage::TxRequest)))
+        transport.feed(frame, key);
+    // A protocol's formatter decides which identifier a handler is written for.
+    if (run_message_handlers(frame, m_script_binding->handler_key(frame)))
         return;
 
     for (VyrMessageQueue *listener : m_message_listeners)

@@ -52,9 +52,8 @@ TEST(DialogDisclaimerBase, FollowsTheFormPattern)
     EXPECT_TRUE(unnamed.isSizeGripEnabled());
 
     // Members carry their widgets' object names, created in the listed order.
-    const QList<QWidget *> in_order = {unnamed.widget_stack, unnamed.page_text,    unnamed.tl_header,
-                                       unnamed.tb_text,      unnamed.page_graphic, unnamed.tl_pixmap,
-                                       unnamed.pb_accept,    unnamed.pb_decline};
+    const QList<QWidget *> in_order = {unnamed.widget_stack, unnamed.page_text, unnamed.tl_header, unnamed.tb_text,
+                                       unnamed.page_graphic, unnamed.tl_pixmap, unnamed.pb_accept, unnamed.pb_decline};
     const QStringList names = {"widget_stack", "page_text", "tl_header", "tb_text",
                                "page_graphic", "tl_pixmap", "pb_accept", "pb_decline"};
     for (int i = 0; i < names.size(); ++i)
@@ -67,8 +66,7 @@ TEST(DialogDisclaimerBase, TextsAndLooks)
 {
     DialogDisclaimerBase form;
     EXPECT_EQ(form.windowTitle(), "Exclusion of Liability");
-    EXPECT_EQ(form.tl_header->text(),
-              "<center><font size=\"+5\"><b>Exclusion of Liability</b></font></center>");
+    EXPECT_EQ(form.tl_header->text(), "<center><font size=\"+5\"><b>Exclusion of Liability</b></font></center>");
     EXPECT_EQ(form.pb_accept->text(), "Accept");
     EXPECT_EQ(form.pb_decline->text(), "Decline");
     EXPECT_TRUE(form.pb_accept->shortcut().isEmpty());

@@ -2,11 +2,11 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "windows/packet/vyr_packet_display.h"
-#include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "tests/core/signal_if_test_support.h"
+#include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
 #include <QFile>
@@ -24,15 +24,20 @@
 
 namespace {
 
-// The message texts of the window's rows (the last cell of each exported line).
+// The texts of the message window's rows, once it has shown what was logged
+// (it takes new rows on its timer). A row is "counter<TAB>time<TAB>text".
 QStringList message_rows(VyrMain &window)
 {
-    QCoreApplication::sendPostedEvents();
-    window.message_window->display()->update();
-    QStringList rows;
-    for (const QString &line : window.message_window->display()->export_text(false).split('\n', Qt::SkipEmptyParts))
-        rows << line.split('\t').last();
-    return rows;
+    QTest::qWait(VyrRtLog::pull_interval_ms * 2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rows.txt");
+    EXPECT_TRUE(window.message_window->copy_all_messages_to_file(path));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList texts;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        texts << line.section('\t', 2).trimmed();
+    return texts;
 }
 
 int defaults_given = 0;
@@ -42,13 +47,11 @@ class DefaultCanInterface : public vyr_test::TestInterface
 public:
     DefaultCanInterface(QObject *owner, VyrSignalIfNotification *notification)
         : TestInterface(owner, notification, "CAN")
-    {
-    }
+    {}
     void init_new() override { ++defaults_given; }
 };
 
-std::unique_ptr<VyrSignalIf> create_default_can(QtbConfigGroup *, QObject *owner,
-                                                VyrSignalIfNotification *notification)
+std::unique_ptr<VyrSignalIf> create_default_can(QtbConfigGroup *, QObject *owner, VyrSignalIfNotification *notification)
 {
     return std::make_unique<DefaultCanInterface>(owner, notification);
 }
@@ -73,7 +76,7 @@ TEST(VyrMain, AFreshWindowHasTheDefaultWorkspaceAndTheMessageDockBelow)
     EXPECT_EQ(window.dockWidgetArea(window.message_dock), Qt::BottomDockWidgetArea);
     EXPECT_EQ(window.message_dock->windowTitle(), "Message Window");
     EXPECT_TRUE(window.message_dock->features() & QDockWidget::DockWidgetClosable);
-    EXPECT_EQ(window.message_dock->height(), 100);
+    EXPECT_EQ(window.message_window->height(), 100);
     EXPECT_EQ(window.message_tabs->count(), 1);
     EXPECT_EQ(window.message_tabs->tabText(0), "All Messages");
     EXPECT_EQ(window.message_tabs->widget(0), window.message_window);
@@ -206,10 +209,11 @@ TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
         EXPECT_NE(running->state(), 0);
         window.stop();
         EXPECT_EQ(running->state(), 0);
-        EXPECT_EQ(calls, std::vector<std::string>({"prepare_start 0", "prepare_start 5", "prepare_start 5",
-                                                   "startup 0", "startup 5", "startup 5", "go_online 0",
-                                                   "go_online 5", "go_online 5", "start 0", "start 5", "start 5",
-                                                   "stop 999", "stop 5", "stop 5", "stop 0"}));
+        EXPECT_EQ(
+            calls,
+            std::vector<std::string>({"prepare_start 0", "prepare_start 5", "prepare_start 5", "startup 0", "startup 5",
+                                      "startup 5", "go_online 0", "go_online 5", "go_online 5", "start 0", "start 5",
+                                      "start 5", "stop 999", "stop 5", "stop 5", "stop 0"}));
         EXPECT_TRUE(message_rows(window).last().endsWith(": measurement stopped."));
 
         // A failed hardware open skips the later passes and stops what there is.

@@ -39,7 +39,8 @@ TEST(VyrMessageLines, JoiningRules)
 {
     const std::string long_text(1001, 'x');
     const std::string thousand(1000, 'y');
-    const struct {
+    const struct
+    {
         const char *name;
         std::vector<std::pair<int, const char *>> calls;
         std::vector<Row> expected;
@@ -53,9 +54,7 @@ TEST(VyrMessageLines, JoiningRules)
         {"a newline inside the text does not end the row", {{2, "a\nb"}, {2, "c\n"}}, {{0, "a\nbc\n"}}},
         {"1001 characters are a row at once", {{2, long_text.c_str()}}, {{0, long_text}}},
         {"1000 characters wait", {{2, thousand.c_str()}}, {}},
-        {"a pending part that grows past 1000 is handed on",
-         {{2, thousand.c_str()}, {3, "z"}},
-         {{8, thousand + "z"}}},
+        {"a pending part that grows past 1000 is handed on", {{2, thousand.c_str()}, {3, "z"}}, {{8, thousand + "z"}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -107,11 +107,14 @@ TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFile
     }
     ASSERT_EQ(run({"-mutex", "accepted", path("bench")}), 0) << errors.toStdString();
 
-    EXPECT_EQ(read(path("report")), "tab: Default Workspace\n"
-                                    "dock: Message Window\n"
-                                    "dock area: bottom\n"
-                                    "message tab: All Messages\n");
-    const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(read(path("report")),
+              "tab: Default Workspace\n"
+              "dock: Message Window\n"
+              "dock area: bottom\n"
+              "message tab: All Messages\n");
+    QStringList rows; // the texts of "counter<TAB>time<TAB>text"
+    for (const QString &line : read(path("report.rows")).split('\n', Qt::SkipEmptyParts))
+        rows << line.section('\t', 2).trimmed();
     ASSERT_EQ(rows.size(), 4) << read(path("report.rows")).toStdString();
     EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: "));
     EXPECT_TRUE(rows[1].startsWith("Running on: Linux") || rows[1].contains(", Linux ")) << rows[1].toStdString();
@@ -130,7 +133,7 @@ TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFile
     EXPECT_EQ(python_ini_value("V1", "ConfigLRU\\a"), path("bench.vyr"));
     EXPECT_EQ(python_ini_value("V1", "ConfigLRU\\b"), path("older.vyr"));
 
-    EXPECT_FALSE(platform::NamedMutex::exists("accepted")); // released at the end
+    EXPECT_FALSE(platform::NamedMutex::exists("accepted"));  // released at the end
     EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock"))); // the virtual bus daemon stopped
 }
 
@@ -202,12 +205,12 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
     ASSERT_EQ(exit_code, 0) << errors.toStdString();
     const QString rows = read(path("report.rows"));
     // The demo's file carries the main window's settings: no built-in defaults.
-    EXPECT_TRUE(rows.startsWith("Vyr V")) << rows.toStdString();
-    EXPECT_TRUE(rows.contains("Loading config file \"" + QDir(demo).absoluteFilePath("demo.vyr") + "\" ...\n"))
+    EXPECT_TRUE(rows.contains("Loading config file \"" + QDir(demo).absoluteFilePath("demo.vyr") + "\" ..."))
         << rows.toStdString();
-    for (const char *row : {": measurement started.\n",
-                            "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.\n",
-                            "CAN 1: Demo script started.\n", "CAN 1: Demo: measurement running for 1 s.\n"})
+    EXPECT_FALSE(rows.contains("using built-in defaults")) << rows.toStdString();
+    for (const char *row :
+         {": measurement started.", "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.",
+          "CAN 1: Demo script started.", "CAN 1: Demo: measurement running for 1 s."})
         EXPECT_TRUE(rows.contains(row)) << row << " not in\n" << rows.toStdString();
     // The demo watches its CAN interface in a trace window.
     EXPECT_TRUE(read(path("report")).contains("window: Trace \"CAN Trace Window 1\"\n")) << read(path("report")).toStdString();

@@ -47,8 +47,7 @@ TEST(VyrStartOptions, CommandLines)
         {"vyr -startdelayed soon", options([](VyrStartOptions &o) { o.start = true, o.start_delay = 0; })},
         {"vyr -mutex ONE a.vyr", options([](VyrStartOptions &o) { o.mutex_name = "ONE", o.file_argument = "a.vyr"; })},
         // The first file argument counts; later ones are ignored.
-        {"vyr a.vyr b.vyr -start",
-         options([](VyrStartOptions &o) { o.file_argument = "a.vyr", o.start = true; })},
+        {"vyr a.vyr b.vyr -start", options([](VyrStartOptions &o) { o.file_argument = "a.vyr", o.start = true; })},
         // A value option with nothing behind it is the file argument.
         {"vyr -mutex", options([](VyrStartOptions &o) { o.file_argument = "-mutex"; })},
         {"vyr -startdelayed", options([](VyrStartOptions &o) { o.file_argument = "-startdelayed"; })},
@@ -90,7 +89,7 @@ TEST(VyrStartOptions, FileArgumentNamesTheFileAsTypedElseWithVyrAppended)
     EXPECT_EQ(resolve_file_argument("both"), d.filePath("both"));
     EXPECT_EQ(resolve_file_argument("only"), d.filePath("only.vyr"));
     EXPECT_EQ(resolve_file_argument(d.filePath("only.vyr")), d.filePath("only.vyr"));
-    EXPECT_EQ(resolve_file_argument("missing"), "missing"); // unchanged, no ".vyr" added
+    EXPECT_EQ(resolve_file_argument("missing"), "missing");   // unchanged, no ".vyr" added
     EXPECT_EQ(resolve_file_argument(dir.path()), dir.path()); // a directory is no file
     EXPECT_EQ(resolve_file_argument(""), "");
 }
@@ -101,7 +100,8 @@ TEST(VyrStartOptions, ConfigurationChoice)
     VyrRecentList recent(20);
     recent.add("/old.vyr");
     recent.add("/newest.vyr");
-    const struct {
+    const struct
+    {
         const char *command_line_file;
         bool noreopen;
         const VyrRecentList &recent;
@@ -116,8 +116,7 @@ TEST(VyrStartOptions, ConfigurationChoice)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(std::string(row.command_line_file) + (row.noreopen ? " -noreopen" : ""));
-        EXPECT_EQ(choose_configuration_file(row.command_line_file, row.noreopen, row.recent, "/opt/vyr"),
-                  row.expected);
+        EXPECT_EQ(choose_configuration_file(row.command_line_file, row.noreopen, row.recent, "/opt/vyr"), row.expected);
     }
 }
 

@@ -41,26 +41,6 @@ constexpr const char *mux_net = "msxii_system_can";
     if (!QFileInfo::exists(j1939_dbc))                                                                                 \
     GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR
 
-// What python3-canmatrix decodes from the payloads ("MESSAGE:HEXDATA"), one
-// object of "MESSAGE.SIGNAL": value per payload; empty when it cannot run.
-std::vector<std::map<std::string, double>> canmatrix_decode(const QString &dbc, const QStringList &payloads)
-{
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 QStringList{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py"), dbc} + payloads);
-    std::vector<std::map<std::string, double>> decoded;
-    if (!python.waitForFinished(60000) || python.exitCode() != 0)
-        return decoded;
-    for (const QJsonValue &frame : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
-        std::map<std::string, double> values;
-        const QJsonObject object = frame.toObject();
-        for (auto it = object.begin(); it != object.end(); ++it)
-            values[it.key().toStdString()] = it.value().toDouble();
-        decoded.push_back(values);
-    }
-    return decoded;
-}
-
 double as_double(const SignalValue &value)
 {
     return value.type == SignalValue::Double ? value.double_value : value.int_value;

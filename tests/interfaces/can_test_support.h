@@ -13,11 +13,16 @@
 #include "platform/service_manager.h"
 #include "vyr_test_shell.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <memory>
@@ -241,5 +246,29 @@ public:
     }
     std::unique_ptr<CANhwChannel> channel;
 };
+
+// What python3-canmatrix decodes from the payloads ("MESSAGE:HEXDATA"), one
+// object of "MESSAGE.SIGNAL": physical (or raw) value per payload; empty when
+// it cannot run.
+inline std::vector<std::map<std::string, double>> canmatrix_decode(const QString &dbc, const QStringList &payloads,
+                                                                   bool raw = false)
+{
+    QStringList args{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py")};
+    if (raw)
+        args << QStringLiteral("--raw");
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), args << dbc << payloads);
+    std::vector<std::map<std::string, double>> decoded;
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return decoded;
+    for (const QJsonValue &frame : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        std::map<std::string, double> values;
+        const QJsonObject object = frame.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            values[it.key().toStdString()] = it.value().toDouble();
+        decoded.push_back(values);
+    }
+    return decoded;
+}
 
 } // namespace can_test

@@ -33,6 +33,13 @@ public:
         bytes_written = 0;
         return Success;
     }
+    // Its options dialog reports a change.
+    bool setup_dialog(QWidget *parent) override
+    {
+        setup_parent = parent;
+        return true;
+    }
+    QWidget *setup_parent = nullptr;
 };
 
 const LogFileFormat g_vector("ASCII (Vector)", "test format", "test format\n", "asc", LogFileFormat::Writable,
@@ -311,6 +318,18 @@ TEST_F(LogToFileDialogTest, ContextMenuRewritesTheFileName)
     use_context_menu(dialog, "Clear");
     EXPECT_TRUE(dialog.le_logfile_name->text().isEmpty());
     EXPECT_EQ(use_context_menu(dialog, QString()), QStringList({"Copy Selected Text to Clipboard"}));
+}
+
+TEST_F(LogToFileDialogTest, ChangedOptionsCountAsAChange)
+{
+    std::unique_ptr<LogFile> plain = LogFileFormat::create("ASCII (Vector)");
+    VyrDialogLogToFile dialog;
+    dialog.load(plain.get());
+    EXPECT_FALSE(dialog.has_changed());
+    dialog.open_setup_dialog();
+    EXPECT_EQ(static_cast<PlainLogFile *>(plain.get())->setup_parent, &dialog);
+    EXPECT_TRUE(dialog.has_changed());
+    EXPECT_EQ(dialog.current(), plain.get());
 }
 
 TEST_F(LogToFileDialogTest, HelpAsksForItsPage)

@@ -165,13 +165,17 @@ TEST_F(MessageViewCursor, MouseMovesTheCursorAndSelects)
     ASSERT_EQ(menu.count(), 1);
     EXPECT_EQ(menu.at(0).at(0).toPoint(), view.viewport()->mapToGlobal(QPoint(40, viewport_y(5))));
 
-    // Below the last row: no row, no selection.
+    // Below the last row: no row, no selection, but the menu.
     view.clear();
     fill(2);
     view.set_cursor_pos(1);
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, viewport_y(2) + 3 * view.row_height()));
+    const QPoint below(40, viewport_y(2) + 3 * view.row_height());
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, below);
     EXPECT_EQ(view.cursor_pos(), 1);
     EXPECT_TRUE(selected_lines().empty());
+    QTest::mouseClick(view.viewport(), Qt::RightButton, Qt::NoModifier, below);
+    EXPECT_EQ(view.cursor_pos(), 1);
+    EXPECT_EQ(menu.count(), 2);
 }
 
 TEST_F(MessageViewCursor, FilterOutAddsTheSelectedIdentifiersToTheLists)
@@ -247,7 +251,10 @@ std::string fixed_text(const VyrMessageView &view, bool selected_only)
     return text.replace(created, "Created: <date>").toStdString();
 }
 
-std::string spaces(int n) { return std::string(size_t(n), ' '); }
+std::string spaces(int n)
+{
+    return std::string(size_t(n), ' ');
+}
 
 const std::string fixed_head = "Vyr CAN-Messages, fixed position mode\n"
                                "=====================================\n"
@@ -267,8 +274,8 @@ TEST_F(MessageViewCursor, FixedTextHasItsHeadingAndFieldWidths)
     view.store()->put(frame(0x7e0, VyrCanMessage::Remote | VyrCanMessage::TxAck, 1500));
     view.store()->put(frame(0x18fef100, VyrCanMessage::Extended | VyrCanMessage::FdFrame, 2, bytes64));
     view.store()->put(frame(0x55, VyrCanMessage::ErrorFrame, 61));
-    view.store()->put(frame(0x10, VyrCanMessage::WakeUp | VyrCanMessage::TxRequest | VyrCanMessage::SoftwareOverrun,
-                            0, {1, 2, 3, 4, 5, 6, 7, 8}));
+    view.store()->put(frame(0x10, VyrCanMessage::WakeUp | VyrCanMessage::TxRequest | VyrCanMessage::SoftwareOverrun, 0,
+                            {1, 2, 3, 4, 5, 6, 7, 8}));
     view.update_messages();
 
     std::string data64;
@@ -278,13 +285,11 @@ TEST_F(MessageViewCursor, FixedTextHasItsHeadingAndFieldWidths)
         data64 += byte;
     }
     ASSERT_EQ(data64.size(), 192u);
-    const std::string expected = fixed_head +
-        "    4294.967  " + spaces(17) + "291" + "  " + "     " + "      2  " + "11 ff " + spaces(20) + "\n" +
-        "       1.500  " + spaces(16) + "2016" + "  " + "  RT " + "      0  " + spaces(26) + "\n" +
-        "       0.002  " + spaces(11) + "419361024" + "  " + "X    " + "      64  " + data64 + "\n" +
-        "       0.061  " + spaces(36) + "ERROR FRAME" + spaces(15) + "\n" +
-        "       0.000  " + spaces(18) + "16" + "  " + " W Q+" + "      8  " + "01 02 03 04 05 06 07 08 " + spaces(2) +
-        "\n" + fixed_foot;
+    const std::string expected = fixed_head + "    4294.967  " + spaces(17) + "291" + "  " + "     " + "      2  " +
+        "11 ff " + spaces(20) + "\n" + "       1.500  " + spaces(16) + "2016" + "  " + "  RT " + "      0  " +
+        spaces(26) + "\n" + "       0.002  " + spaces(11) + "419361024" + "  " + "X    " + "      64  " + data64 +
+        "\n" + "       0.061  " + spaces(36) + "ERROR FRAME" + spaces(15) + "\n" + "       0.000  " + spaces(18) +
+        "16" + "  " + " W Q+" + "      8  " + "01 02 03 04 05 06 07 08 " + spaces(2) + "\n" + fixed_foot;
     EXPECT_EQ(fixed_text(view, false), expected);
 
     // Hexadecimal identifiers, and only the selected lines.
@@ -316,9 +321,8 @@ TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
     EXPECT_EQ(fixed_text(view, false),
               fixed_head + "       0.000  " + "ExampleMessage" + spaces(6) + "  " + "     " + "      8  " +
                   "c0 06 e0 00 00 00 00 00 " + spaces(2) + "\n" + signal_line("Temperature[degK]", "250.55") +
-                  signal_line("AverageRadius[m]", "3.2") + signal_line("Enable[-]", "1") + "\n" +
-                  "       0.000  " + spaces(17) + "497" + "  " + "     " + "      1  " + "01 " + spaces(23) + "\n" +
-                  fixed_foot);
+                  signal_line("AverageRadius[m]", "3.2") + signal_line("Enable[-]", "1") + "\n" + "       0.000  " +
+                  spaces(17) + "497" + "  " + "     " + "      1  " + "01 " + spaces(23) + "\n" + fixed_foot);
 }
 
 TEST_F(MessageViewCursor, FixedTextOfNothingSelectedIsHeadAndFootOnly)

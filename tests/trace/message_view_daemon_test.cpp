@@ -1,10 +1,9 @@
 // The message view filled from the vrbus daemon: frames that a second handle
-// on the virtual card writes reach the view's store on the CAN interface's
-// receive thread; the cursor and selection are driven by keys and mouse, the
-// selected identifiers are filtered out of the live traffic, and the
-// fixed-position export writes what arrived.
+// on the virtual card writes reach the view's store, attached to the CAN
+// interface as a message listener, on its receive thread; the cursor and
+// selection are driven by keys, the selected identifiers are filtered out of
+// the live traffic, and the fixed-position export writes what arrived.
 #include "../interfaces/can_test_support.h"
-#include "interfaces/can/vyr_message_queue.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
@@ -16,18 +15,6 @@ namespace {
 
 using namespace can_test;
 
-// Hands every frame of the receive thread to the view's store, as an
-// attached store takes them.
-class StoreListener : public VyrMessageQueue
-{
-public:
-    explicit StoreListener(VyrTraceMessageQueue &store) : VyrMessageQueue(1, 1, 1), m_store(store) {}
-    int put(const VyrCanMessage &message) override { return m_store.put(message); }
-
-private:
-    VyrTraceMessageQueue &m_store;
-};
-
 class MessageViewOnTheBus : public CanFixture
 {
 protected:
@@ -38,15 +25,14 @@ protected:
         view->resize(900, 300);
         view->show();
         ASSERT_EQ(view->interface(), can);
-        listener = std::make_unique<StoreListener>(*view->store());
-        can->add_message_listener(listener.get());
+        can->add_message_listener(view->store());
         measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can});
         ASSERT_EQ(measurement->start(), 0);
     }
     void TearDown() override
     {
         measurement.reset();
-        can->remove_message_listener(listener.get());
+        can->remove_message_listener(view->store());
         view.reset();
     }
 
@@ -61,7 +47,6 @@ protected:
 
     VyrCanIf *can = nullptr;
     std::unique_ptr<VyrMessageView> view;
-    std::unique_ptr<StoreListener> listener;
     std::unique_ptr<Measurement> measurement;
     BusNode node;
 };
@@ -112,6 +97,40 @@ TEST_F(MessageViewOnTheBus, FixedTextWritesTheFramesOfTheBus)
               QString::asprintf("%12.3f  ", first.time * 0.001).toStdString() + std::string(17, ' ') + "291" +
                   "       " + "      2  " + "23 ff " + std::string(20, ' '));
     EXPECT_TRUE(lines[8].contains("           419361025  X          2  01 ff ")) << lines[8].toStdString();
+}
+
+TEST_F(MessageViewOnTheBus, ScrollingListIsSearchedAndWrittenAsLogText)
+{
+    view->set_scroll_mode(true);
+    for (uint32_t id : {0x100u, 0x7e0u, 0x100u, 0x18fef101u})
+        node.send(id, id > 0x7FF ? uint32_t(VyrCanMessage::Extended) : 0u, {0x11, 0x22});
+    ASSERT_TRUE(eventually([&] {
+        view->update_messages();
+        return view->message_number() == 4;
+    }));
+    view->header_clicked(VyrMessageView::Identifier); // hexadecimal
+    view->search("7e0", false);
+    EXPECT_EQ(view->cursor_pos(), 2);
+    view->search("fef1", false); // the identifier column shows the last seven digits
+    EXPECT_EQ(view->cursor_pos(), 4);
+    QTest::keyClick(view->viewport(), Qt::Key_Space);
+    QTest::keyClick(view->viewport(), Qt::Key_Up);
+    QTest::keyClick(view->viewport(), Qt::Key_Up);
+    QTest::keyClick(view->viewport(), Qt::Key_Space);
+    EXPECT_EQ(view->scroll_selected_count(), 2);
+
+    QString text;
+    QTextStream out(&text);
+    view->write_log_text(out, true);
+    out.flush();
+    const QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_TRUE(lines[7].endsWith(QString(17, ' ') + "7e0  " + "     " + "   " + "  2  11 22 " + QString(20, ' ') +
+                                  "        2 "))
+        << lines[7].toStdString();
+    EXPECT_TRUE(lines[8].endsWith(QString(12, ' ') + "18fef101  X    " + "   " + "  2  11 22 " + QString(20, ' ') +
+                                  "        4 "))
+        << lines[8].toStdString();
 }
 
 } // namespace

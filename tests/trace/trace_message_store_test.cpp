@@ -200,7 +200,9 @@ TEST(TraceFilterSlot, SetsSwappedUnderARunningWriterAreNeverReadFreed)
         while (!done.load())
             store.put(frame(id++ % 2048));
     });
-    for (int i = 0; i < 2000; ++i) {
+    while (store.empty())
+        std::this_thread::yield();
+    for (int i = 0; i < 20000; ++i) {
         auto set = std::make_unique<IdBitSet>(0, VyrTraceMessageQueue::standard_id_count);
         set->set_all();
         store.set_standard_filter(std::move(set));

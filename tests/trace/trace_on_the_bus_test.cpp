@@ -181,6 +181,10 @@ TEST_F(TraceOnTheBus, ErrorFramesOfTheDriverShareOneLine)
     EXPECT_EQ(line.counter, 2u);
     EXPECT_EQ(view.cell_text(VyrMessageView::Data, line.message, 2, 0), "ERROR FRAME");
     EXPECT_TRUE(view.cell_text(VyrMessageView::Identifier, line.message, 2, 0).startsWith("- "));
+    // The scrolling list has both.
+    view.set_scroll_mode(true);
+    EXPECT_EQ(view.row_count(), 2);
+    EXPECT_EQ(view.message_number(), 2u);
     EXPECT_EQ(can->stop(), 0);
     can->remove_message_listener(&store);
 }

@@ -12,27 +12,8 @@ namespace trace_text {
 
 namespace {
 
-constexpr int flag_letter_count = 8;
 constexpr int max_name_chars = 500;
 constexpr int max_signals_chars = 480;
-
-// The eight flag letters of the identifier column, a space where a flag is clear.
-void flag_letters(const VyrCanMessage &message, char *letters)
-{
-    const uint32_t f = message.flags;
-    letters[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
-    letters[1] = f & VyrCanMessage::WakeUp    ? 'W'
-        : f & VyrCanMessage::TransceiverError ? 'E'
-        : f & VyrCanMessage::LinHeader        ? 'H'
-        : f & VyrCanMessage::LinChecksum      ? 'C'
-                                              : ' ';
-    letters[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
-    letters[3] = f & VyrCanMessage::FdFrame ? 'L' : ' ';
-    letters[4] = f & VyrCanMessage::BitRateSwitch ? '+' : ' ';
-    letters[5] = f & VyrCanMessage::ErrorStateIndicator ? 'E' : ' ';
-    letters[6] = f & VyrCanMessage::TxAck ? 'T' : f & VyrCanMessage::TxRequest ? 'Q' : ' ';
-    letters[7] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
-}
 
 std::string padded(std::string text, int width)
 {
@@ -57,6 +38,23 @@ std::string squeezed(std::string text)
 }
 
 } // namespace
+
+void flag_letters(const VyrCanMessage &message, char *letters)
+{
+    const uint32_t f = message.flags;
+    letters[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
+    letters[1] = f & VyrCanMessage::WakeUp    ? 'W'
+        : f & VyrCanMessage::TransceiverError ? 'E'
+        : f & VyrCanMessage::LinHeader        ? 'H'
+        : f & VyrCanMessage::LinChecksum      ? 'C'
+                                              : ' ';
+    letters[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
+    letters[3] = f & VyrCanMessage::FdFrame ? 'L' : ' ';
+    letters[4] = f & VyrCanMessage::BitRateSwitch ? '+' : ' ';
+    letters[5] = f & VyrCanMessage::ErrorStateIndicator ? 'E' : ' ';
+    letters[6] = f & VyrCanMessage::TxAck ? 'T' : f & VyrCanMessage::TxRequest ? 'Q' : ' ';
+    letters[7] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
+}
 
 int data_length(const VyrCanMessage &message)
 {

@@ -24,6 +24,10 @@ struct Formats
 // else the length byte capped at 64 for CAN FD and at 8 for classic frames.
 int data_length(const VyrCanMessage &message);
 
+constexpr int flag_letter_count = 8;
+// The eight flag letters of the identifier column, a space where a flag is clear.
+void flag_letters(const VyrCanMessage &message, char *letters);
+
 // Writes the magnitude right-aligned into width characters of out, least
 // significant digit last, in base 10 or 16 (lower case); the positions left
 // get the pad character, the first of them a '-' for a negative value.

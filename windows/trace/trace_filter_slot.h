@@ -1,7 +1,7 @@
 #pragma once
 // A filter set that the receive thread reads while the GUI thread replaces
 // it. The receive thread marks every pass through its entry with a sequence
-// number that is odd while it runs (PutGuard) and reads the set's pointer
+// number that is odd while it runs (PutSequence::Guard) and reads the set's pointer
 // once inside. A replaced set is freed at once when no pass was running at
 // the swap, else as soon as the sequence has moved on from the value seen at
 // the swap (checked at the next replacement), and at the latest when the

@@ -169,11 +169,24 @@ void VyrMessageView::update_messages()
         taken = true;
         ++m_shown_count;
         ++m_message_number;
+        // The display filter shows only the rows chosen when it was turned on.
+        if (m_display_filter)
+            ring.view_record().flags |= hidden_flag;
         if (m_shown_count > max_shown) {
+            const uint32_t oldest_flags = ring.read_record().flags;
+            if (oldest_flags & selected_flag)
+                --m_scroll_selected;
+            else if (m_display_filter && !(oldest_flags & hidden_flag))
+                --m_visible_count;
             ring.move_read_pointer(1); // the oldest shown record goes
             --m_shown_count;
         }
         ring.move_view_pointer(1);
+    }
+    if (taken && filtered_rows()) {
+        set_contents_height(m_visible_count * m_row_height);
+        viewport()->update();
+        return;
     }
     if (!taken)
         return;
@@ -212,6 +225,8 @@ void VyrMessageView::update_messages()
 
 int VyrMessageView::row_count() const
 {
+    if (filtered_rows())
+        return m_visible_count;
     return m_scroll_mode ? std::min(m_shown_count, max_shown) : m_store->lines().line_count();
 }
 
@@ -222,6 +237,8 @@ void VyrMessageView::clear()
     m_message_number = 0;
     m_cursor_pos = 0;
     m_fixed_selected = 0;
+    m_scroll_selected = 0;
+    m_visible_count = 0;
     m_cursor_message_valid = false;
     m_last_line_count = 0;
     horizontalScrollBar()->setValue(0);
@@ -532,6 +549,10 @@ void VyrMessageView::paint_scroll_rows(QPainter &painter, long long first, long 
 {
     // The view position stands after the newest record; rows are painted
     // from the bottom up, each record's predecessor giving its delta time.
+    if (m_display_filter) {
+        paint_filtered_rows(painter, first, last, y_offset);
+        return;
+    }
     VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
     ring.save_view_pointer();
     const long long rows = row_count();
@@ -548,4 +569,39 @@ void VyrMessageView::paint_scroll_rows(QPainter &painter, long long first, long 
         message = older;
     }
     ring.restore_view_pointer();
+}
+
+void VyrMessageView::paint_filtered_rows(QPainter &painter, long long first, long long last, int y_offset)
+{
+    // Rows are the records without the hidden mark, the newest at the bottom;
+    // a record's delta time is taken from its predecessor in the ring.
+    long long row = m_visible_count;
+    const VyrCanMessage *newer = nullptr;
+    int64_t newer_time_us = 0;
+    uint64_t newer_number = 0;
+    const auto paint = [&](int64_t older_time_us) {
+        const int64_t time_us = m_delta_time ? newer_time_us - older_time_us : newer_time_us;
+        if (row <= last)
+            paint_row(painter, row_top(row) - y_offset, *newer, newer_number, time_us, false,
+                      m_cursor_shown && row == m_cursor_pos, row % 2 == 1);
+        --row;
+    };
+    VyrCanMessage shown;
+    visit_shown(m_message_number, oldest_shown(), [&](VyrCanMessage &record, uint64_t number) {
+        const int64_t time_us = trace_text::record_time_us(record);
+        if (newer)
+            paint(time_us);
+        if (row < first)
+            return false;
+        newer = nullptr;
+        if (!(record.flags & hidden_flag)) {
+            shown = record;
+            newer = &shown;
+            newer_time_us = time_us;
+            newer_number = number;
+        }
+        return true;
+    });
+    if (newer && row >= first)
+        paint(newer_time_us);
 }

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +41,7 @@ public:
     // Sections from this one on have no remembered visibility and width.
     static constexpr int remembered_sections = 32;
     static constexpr int max_shown = 200000;
-    // Marks of the view's own copies of records: selected, and hidden by the display filter.
+    // Marks of the stored records: selected, and hidden by the display filter.
     static constexpr uint32_t selected_flag = 0x1000;
     static constexpr uint32_t hidden_flag = 0x4000;
 
@@ -82,8 +83,11 @@ public:
     bool section_visible(int section) const;
     long long cursor_pos() const { return m_cursor_pos; }
     bool display_filter() const { return m_display_filter; }
-    // Selected lines of the fixed-position table.
+    // Selected lines of the fixed-position table, selected records of the
+    // scrolling list, and records shown under the display filter.
     int fixed_selected_count() const { return m_fixed_selected; }
+    int scroll_selected_count() const { return m_scroll_selected; }
+    int visible_count() const { return m_visible_count; }
     // Set by the trace window whenever its state changes: while running,
     // keys and mouse leave the selection alone and current_message follows
     // the newest message.
@@ -92,9 +96,14 @@ public:
     // The message under the cursor for the signal table, or null.
     const VyrCanMessage *current_message();
 
+    // Moves the cursor to the next record whose data, ASCII or identifier text
+    // holds the text (ignoring case); no wrap-around. Scrolling list only.
+    void search(const QString &text, bool upwards);
+
     // The view's contents as text for people: the fixed-position table and
     // the scrolling list; all lines or records, or only the selected ones.
     void write_fixed_text(QTextStream &out, bool selected_only) const;
+    void write_log_text(QTextStream &out, bool selected_only);
 
     VyrIdFilterList &standard_filters() { return m_standard_filters; }
     VyrIdFilterList &extended_filters() { return m_extended_filters; }
@@ -111,6 +120,7 @@ public slots:
     void header_clicked(int section);
     void set_scroll_mode(bool on);
     void set_cursor_pos(long long pos);
+    void set_display_filter(bool on);
     void set_cursor_pos_by_mouse(int y);
     void toggle_selection_on_cursor_pos();
     void deselect_all();
@@ -152,6 +162,7 @@ private:
                    bool selected, bool cursor, bool shaded);
     // Scrolling-list rows first to last (1-based from the top).
     void paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset);
+    void paint_filtered_rows(QPainter &painter, long long first, long long last, int y_offset);
     void set_contents_height(int height);
     void update_scroll_ranges();
     void scroll_to_bottom();
@@ -162,8 +173,17 @@ private:
     // The cursor's position at a contents y; 0 outside the rows.
     long long cursor_pos_at(int y) const;
     // The selection may change by keys and mouse.
-    bool selection_editable() const { return !m_running && !m_display_filter; }
+    bool selection_editable() const { return !m_running && !filtered_rows(); }
+    // The scrolling list on show under the display filter: positions are visible rows.
+    bool filtered_rows() const { return m_scroll_mode && m_display_filter; }
     void fetch_cursor_message();
+    // Message number of the oldest record on show.
+    uint64_t oldest_shown() const { return m_message_number - uint64_t(m_shown_count) + 1; }
+    // Calls visit with each shown record from message number `from` to `to`
+    // (either direction, both on show) until it answers false; it may mark them.
+    void visit_shown(uint64_t from, uint64_t to, const std::function<bool(VyrCanMessage &, uint64_t)> &visit);
+    // The record with that message number as the cursor message.
+    void fetch_record(uint64_t number);
     // Enters the identifier of a filtered-out message into the filter list
     // of its width; true when the list changed.
     bool filter_out(const VyrCanMessage &message);
@@ -201,6 +221,8 @@ private:
     bool m_running = false;
     bool m_display_filter = false;
     int m_fixed_selected = 0;
+    int m_scroll_selected = 0;
+    int m_visible_count = 0;
     VyrCanMessage m_cursor_message{};
     bool m_cursor_message_valid = false;
 

@@ -1,34 +1,54 @@
 // The interactive side of the message view: the row cursor moved by keys
-// and mouse, the selection, and turning the identifiers of selected
-// messages into entries of the filter lists.
+// and mouse, the selection, the display filter that shows only the selected
+// records, the search over the scrolling list, and turning the identifiers
+// of selected messages into entries of the filter lists.
 #include "windows/trace/vyr_message_view.h"
 
+#include "core/candb_message.h"
 #include "core/id_bit_set.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cctype>
 
 long long VyrMessageView::last_cursor_pos() const
 {
+    if (filtered_rows())
+        return m_visible_count;
     if (m_scroll_mode)
         return (long long)m_message_number;
     return m_store->lines().line_count();
 }
 
+void VyrMessageView::visit_shown(uint64_t from, uint64_t to,
+                                 const std::function<bool(VyrCanMessage &, uint64_t)> &visit)
+{
+    // The view position stands after the newest shown record.
+    VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
+    ring.save_view_pointer();
+    ring.move_view_pointer(-int(m_message_number - from + 1));
+    const int step = from <= to ? 1 : -1;
+    for (uint64_t number = from; visit(ring.view_record(), number) && number != to; number += step)
+        ring.move_view_pointer(step);
+    ring.restore_view_pointer();
+}
+
 void VyrMessageView::set_cursor_pos(long long pos)
 {
     pos = std::min(std::max(pos, 1LL), last_cursor_pos());
-    if (m_scroll_mode && pos <= (long long)m_message_number - max_shown)
+    if (m_scroll_mode && !filtered_rows() && pos <= (long long)m_message_number - max_shown)
         pos = (long long)m_message_number - max_shown + 1;
     if (pos == m_cursor_pos)
         return;
     m_cursor_pos = pos;
     if (pos > 0) {
-        const long long row = m_scroll_mode ? row_count() - ((long long)m_message_number - pos) : pos;
+        const bool by_number = m_scroll_mode && !filtered_rows();
+        const long long row = by_number ? row_count() - ((long long)m_message_number - pos) : pos;
         const int top = row_top(row);
         const int visible = viewport()->height();
         if (top < verticalScrollBar()->value())
@@ -51,22 +71,22 @@ long long VyrMessageView::cursor_pos_at(int y) const
 
 void VyrMessageView::set_cursor_pos_by_mouse(int y)
 {
-    if (const long long pos = cursor_pos_at(y))
+    if (const long long pos = cursor_pos_at(y); pos >= 1)
         set_cursor_pos(pos);
 }
 
 void VyrMessageView::mousePressEvent(QMouseEvent *event)
 {
     viewport()->setFocus();
+    // Below the last row the cursor stays and nothing is selected.
     const long long pos = cursor_pos_at(event->pos().y() + verticalScrollBar()->value());
-    if (pos < 1)
-        return;
-    if (event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton && pos >= 1) {
         set_cursor_pos(pos);
         if (!(event->modifiers() & Qt::ControlModifier) && selection_editable())
             toggle_selection_on_cursor_pos();
     } else if (event->button() == Qt::RightButton) {
-        set_cursor_pos(pos);
+        if (pos >= 1)
+            set_cursor_pos(pos);
         emit show_context_menu(event->globalPos());
     }
 }
@@ -115,32 +135,105 @@ void VyrMessageView::cursor_on(bool on)
 
 void VyrMessageView::toggle_selection_on_cursor_pos()
 {
-    if (!m_cursor_shown || m_cursor_pos < 1 || m_cursor_pos > last_cursor_pos() || m_scroll_mode)
+    if (!m_cursor_shown || m_cursor_pos < 1 || m_cursor_pos > last_cursor_pos())
         return;
-    TraceLineTable &lines = m_store->lines();
-    const int line = int(m_cursor_pos);
-    const bool selected = !lines.selected(line);
-    lines.set_selected(line, selected);
-    m_fixed_selected += selected ? 1 : -1;
+    if (m_scroll_mode) {
+        visit_shown(uint64_t(m_cursor_pos), uint64_t(m_cursor_pos), [this](VyrCanMessage &record, uint64_t) {
+            record.flags ^= selected_flag;
+            m_scroll_selected += record.flags & selected_flag ? 1 : -1;
+            return true;
+        });
+        emit selection_changed();
+    } else {
+        TraceLineTable &lines = m_store->lines();
+        const int line = int(m_cursor_pos);
+        const bool selected = !lines.selected(line);
+        lines.set_selected(line, selected);
+        m_fixed_selected += selected ? 1 : -1;
+    }
     viewport()->update();
 }
 
 void VyrMessageView::deselect_all()
 {
-    if (m_scroll_mode)
-        return;
-    TraceLineTable &lines = m_store->lines();
-    for (int line = 1; line <= lines.line_count(); ++line)
-        lines.set_selected(line, false);
-    m_fixed_selected = 0;
+    if (m_scroll_mode) {
+        if (!m_cursor_shown || m_cursor_pos < 1 || m_cursor_pos > (long long)m_message_number)
+            return;
+        visit_shown(oldest_shown(), m_message_number, [](VyrCanMessage &record, uint64_t) {
+            record.flags &= ~selected_flag;
+            return true;
+        });
+        m_scroll_selected = 0;
+        emit selection_changed();
+    } else {
+        TraceLineTable &lines = m_store->lines();
+        for (int line = 1; line <= lines.line_count(); ++line)
+            lines.set_selected(line, false);
+        m_fixed_selected = 0;
+    }
     viewport()->update();
+}
+
+void VyrMessageView::set_display_filter(bool on)
+{
+    if (on == m_display_filter)
+        return;
+    m_display_filter = on;
+    m_visible_count = m_scroll_selected;
+    m_scroll_selected = 0;
+    if (m_shown_count > 0) {
+        visit_shown(oldest_shown(), m_message_number, [this, on](VyrCanMessage &record, uint64_t) {
+            if (on) {
+                if (!(record.flags & selected_flag))
+                    record.flags |= hidden_flag;
+                record.flags &= ~selected_flag;
+            } else {
+                // The rows that were visible become the selection.
+                if (!(record.flags & hidden_flag)) {
+                    record.flags |= selected_flag;
+                    ++m_scroll_selected;
+                }
+                record.flags &= ~hidden_flag;
+            }
+            return true;
+        });
+    }
+    set_contents_height(m_row_height * row_count());
+    scroll_to_bottom();
+    emit selection_changed();
+    viewport()->update();
+}
+
+void VyrMessageView::fetch_record(uint64_t number)
+{
+    visit_shown(number, number, [this](VyrCanMessage &record, uint64_t) {
+        m_cursor_message = record;
+        return true;
+    });
+    m_cursor_message_valid = true;
 }
 
 void VyrMessageView::fetch_cursor_message()
 {
     m_cursor_message_valid = false;
-    if (m_scroll_mode)
+    if (m_scroll_mode) {
+        if (m_display_filter) {
+            long long visible = 0;
+            if (m_cursor_pos < 1 || m_cursor_pos > m_visible_count)
+                return;
+            visit_shown(oldest_shown(), m_message_number, [this, &visible](VyrCanMessage &record, uint64_t) {
+                if (record.flags & hidden_flag || ++visible < m_cursor_pos)
+                    return true;
+                m_cursor_message = record;
+                m_cursor_message_valid = true;
+                return false;
+            });
+        } else if (m_cursor_pos >= (long long)oldest_shown() && m_cursor_pos <= (long long)m_message_number &&
+                   m_cursor_pos >= 1) {
+            fetch_record(uint64_t(m_cursor_pos));
+        }
         return;
+    }
     const TraceLineTable &lines = m_store->lines();
     const int count = lines.line_count();
     if (count == 0)
@@ -152,8 +245,12 @@ void VyrMessageView::fetch_cursor_message()
 
 const VyrCanMessage *VyrMessageView::current_message()
 {
-    if (m_running)
-        fetch_cursor_message();
+    if (m_running) {
+        if (!m_scroll_mode)
+            fetch_cursor_message();
+        else if (m_shown_count > 0)
+            fetch_record(m_message_number);
+    }
     return m_cursor_message_valid ? &m_cursor_message : nullptr;
 }
 
@@ -187,6 +284,12 @@ void VyrMessageView::add_selected_identifiers_to_filter()
             if (lines.selected(line))
                 changed |= filter_out(lines.read_line(line).message);
         }
+    } else if (m_shown_count > 0) {
+        visit_shown(m_message_number, oldest_shown(), [this, &changed](VyrCanMessage &record, uint64_t) {
+            if (record.flags & selected_flag)
+                changed |= filter_out(record);
+            return true;
+        });
     }
     if (!changed)
         return;
@@ -197,4 +300,50 @@ void VyrMessageView::add_selected_identifiers_to_filter()
     if (m_store->extended_filter())
         m_store->set_extended_filter(make_extended_pass_set());
     emit filters_changed();
+}
+
+void VyrMessageView::search(const QString &text, bool upwards)
+{
+    if (!m_scroll_mode || m_shown_count == 0)
+        return;
+    // Positions are message numbers, or visible rows under the display filter.
+    const bool filtered = m_display_filter;
+    const long long first = filtered ? 1 : (long long)oldest_shown();
+    const long long last = filtered ? m_visible_count : (long long)m_message_number;
+    if (last < first)
+        return;
+    if (!m_cursor_shown || m_cursor_pos < first || m_cursor_pos > last)
+        set_cursor_pos(upwards ? last : first);
+    const long long start = m_cursor_pos;
+
+    std::string wanted = text.toLower().toStdString();
+    const auto width = [this](int section) { return m_header->sectionSize(section) / m_char_width; };
+    const int data_width = width(Data);
+    const int ascii_width = width(Ascii);
+    const int identifier_width = width(Identifier);
+    const auto holds = [&wanted](std::string cell) {
+        std::transform(cell.begin(), cell.end(), cell.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        return cell.find(wanted) != std::string::npos;
+    };
+    long long pos = upwards ? last + 1 : first - 1;
+    long long hit = 0;
+    visit_shown(upwards ? m_message_number : oldest_shown(), upwards ? oldest_shown() : m_message_number,
+                [&](VyrCanMessage &record, uint64_t) {
+                    if (filtered && (record.flags & hidden_flag))
+                        return true;
+                    pos += upwards ? -1 : 1;
+                    if (upwards ? pos >= start : pos <= start)
+                        return true;
+                    const CANdbMessage *found = m_database_mode ? database_message(record) : nullptr;
+                    if (holds(trace_text::data_cell(record, data_width, m_formats.data_hex)) ||
+                        holds(trace_text::ascii_cell(record, ascii_width)) ||
+                        holds(trace_text::identifier_cell(record, identifier_width, m_formats.id_hex,
+                                                          found ? found->name.c_str() : nullptr))) {
+                        hit = pos;
+                        return false;
+                    }
+                    return true;
+                });
+    if (hit)
+        set_cursor_pos(hit);
 }

@@ -3,11 +3,13 @@
 #include "windows/trace/vyr_message_view.h"
 
 #include "core/candb_message.h"
+#include "interfaces/can/vyr_can_if.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
 #include <QDateTime>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -26,21 +28,13 @@ std::string time_field(const VyrCanMessage &message)
     return text;
 }
 
-// Five letters, a space where a flag is clear.
+// Five of the identifier column's flag letters: extended, the line state,
+// remote, transmit and overrun.
 std::string flag_field(const VyrCanMessage &message)
 {
-    const uint32_t f = message.flags;
-    std::string text(5, ' ');
-    text[0] = f & VyrCanMessage::Extended ? 'X' : ' ';
-    text[1] = f & VyrCanMessage::WakeUp       ? 'W'
-        : f & VyrCanMessage::TransceiverError ? 'E'
-        : f & VyrCanMessage::LinHeader        ? 'H'
-        : f & VyrCanMessage::LinChecksum      ? 'C'
-                                              : ' ';
-    text[2] = f & VyrCanMessage::Remote ? 'R' : ' ';
-    text[3] = f & VyrCanMessage::TxAck ? 'T' : f & VyrCanMessage::TxRequest ? 'Q' : ' ';
-    text[4] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
-    return text;
+    char letters[trace_text::flag_letter_count];
+    trace_text::flag_letters(message, letters);
+    return {letters[0], letters[1], letters[2], letters[6], letters[7]};
 }
 
 // The data bytes, always hexadecimal, filled with spaces to the field width.
@@ -58,6 +52,27 @@ std::string data_field(const VyrCanMessage &message)
 }
 
 const std::string error_frame_text = std::string(36, ' ') + "ERROR FRAME" + std::string(15, ' ');
+
+// A text padded with spaces to the width (0 or less: as it is).
+std::string padded_to(std::string text, int width)
+{
+    if (int(text.size()) < width)
+        text.append(size_t(width) - text.size(), ' ');
+    return text;
+}
+
+// The message number in the log text: millions and the rest when it has more
+// than six digits, else right-aligned in nine characters; then a space.
+std::string counter_field(uint64_t number)
+{
+    char text[48];
+    if (number >= 1000000)
+        std::snprintf(text, sizeof text, "%llu.%06llu ", (unsigned long long)(number / 1000000),
+                      (unsigned long long)(number % 1000000));
+    else
+        std::snprintf(text, sizeof text, "%9llu ", (unsigned long long)number);
+    return text;
+}
 
 QString creation_date()
 {
@@ -120,4 +135,60 @@ void VyrMessageView::write_fixed_text(QTextStream &out, bool selected_only) cons
         out << "\n";
     }
     out << table_separator << "\n";
+}
+
+void VyrMessageView::write_log_text(QTextStream &out, bool selected_only)
+{
+    const IdFormatter *formatter = m_interface ? m_interface->id_formatter() : nullptr;
+    std::string titles_before;
+    std::string titles_after;
+    int extra_width = 0;
+    const int extra_count = formatter ? formatter->column_count() : 0;
+    for (int column = 0; column < extra_count; ++column) {
+        const char *title = formatter->column_title(column);
+        std::string text = title ? title : "";
+        if (!text.empty() && text[0] == ' ')
+            text.erase(0, 1);
+        const int width = formatter->column_width(column);
+        extra_width += std::max(width, 0);
+        (formatter->column_after_counter(column) ? titles_after : titles_before) += padded_to(text, width);
+    }
+    const std::string separator = table_separator + std::string(size_t(extra_width), '=');
+    out << "                                 Vyr CAN Log\n"
+        << "                                 ===========\n"
+        << "\n"
+        << "Created: " << creation_date() << "\n"
+        << "\n"
+        << "        Time        CAN Identifier Flags     " << QString::fromStdString(titles_before)
+        << "DLC Data                      Counter " << QString::fromStdString(titles_after) << "\n"
+        << QString::fromStdString(separator) << "\n";
+
+    // The formatter's texts of one side of the counter, each padded to its width.
+    const auto extra_texts = [&](const VyrCanMessage &message, bool after_counter) {
+        std::string text;
+        char cell[IdFormatter::max_column_text + 1];
+        for (int column = 0; column < extra_count; ++column) {
+            if (formatter->column_after_counter(column) != after_counter)
+                continue;
+            const int length = formatter->column_text(message, column, cell);
+            text += padded_to(std::string(cell, size_t(std::max(length, 0))), formatter->column_width(column));
+        }
+        return text;
+    };
+    if (m_shown_count > 0) {
+        visit_shown(oldest_shown(), m_message_number, [&](VyrCanMessage &message, uint64_t number) {
+            if (selected_only && !(message.flags & selected_flag))
+                return true;
+            std::string text = time_field(message);
+            if (message.flags & VyrCanMessage::ErrorFrame)
+                text += error_frame_text;
+            else
+                text += export_identifier(message) + "  " + flag_field(message) + "   " + extra_texts(message, false) +
+                    "  " + std::to_string(message.dlc) + "  " + data_field(message);
+            text += counter_field(number) + extra_texts(message, true);
+            out << QString::fromStdString(text) << "\n";
+            return true;
+        });
+    }
+    out << QString::fromStdString(separator) << "\n";
 }
