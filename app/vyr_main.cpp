@@ -1,13 +1,16 @@
 #include "app/vyr_main.h"
 
 #include "app/vyr_app_state.h"
+#include "app/vyr_application_event_watcher.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
+#include "app/vyr_power_events.h"
 #include "core/settings/debug_trace.h"
 #include "core/settings/qtb_config.h"
 #include "core/time_base.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_custom_event.h"
+#include "core/vyr_global_accel.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
@@ -18,6 +21,7 @@
 #include "windows/base/vyr_shell_services.h"
 #include "windows/packet/vyr_rt_log.h"
 
+#include <QApplication>
 #include <QDockWidget>
 #include <QEvent>
 #include <QMenu>
@@ -28,6 +32,7 @@
 #include <QTabWidget>
 #include <QTcpSocket>
 #include <QTimerEvent>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -38,6 +43,7 @@ constexpr const char *version_suffix = "SR41";
 constexpr int release_day = 5;
 constexpr int release_month = 1;
 constexpr int release_year = 2021;
+constexpr unsigned escape_key = 0x1000;
 
 // What the data windows need of the main window: itself and its active workspace.
 class VyrMainShellServices : public VyrShellServices
@@ -70,6 +76,12 @@ VyrMain::VyrMain(QWidget *parent)
             running->set_comment(tr("Is set when measurement is started"));
     }
 
+    // The table is the program's: shutdown deletes it after the window.
+    if (!VyrGlobalAccel::instance())
+        VyrGlobalAccel::set_instance(new VyrGlobalAccel(VyrGlobalAccel::program_bucket_count));
+    accel_stop = new VyrGlobalAccelItem(VyrGlobalAccel::instance(), escape_key);
+    connect(accel_stop, &VyrGlobalAccelItem::activated, this, &VyrMain::stop);
+
     listen_socket = new VyrListenSocket(1, this, "listen_socket");
     connect(listen_socket, &VyrListenSocket::connected, this, &VyrMain::listen_socket_connected);
 
@@ -81,21 +93,34 @@ VyrMain::VyrMain(QWidget *parent)
             &VyrMain::configuration_changed);
     connect(signal_if_notification, &VyrSignalIfNotification::interface_removed, this, &VyrMain::configuration_changed);
 
+    build_menus();
     build_central_area();
     build_message_area();
     build_status_bar();
-    menuBar()->addMenu(tr("&Settings"))->addAction(tr("&Preferences"), this, &VyrMain::display_options_dialog);
+    build_toolbar();
     m_shell_services = std::make_unique<VyrMainShellServices>(this);
     set_shell_services(m_shell_services.get());
 
     setWindowIcon(program_icon());
     setWindowIconText(QStringLiteral("Vyr"));
     setWindowTitle(QStringLiteral("Vyr"));
+
+    event_watcher = new VyrApplicationEventWatcher(this);
+    qApp->installEventFilter(event_watcher);
+    power_events = new VyrPowerEvents(this);
+    connect(power_events, &VyrPowerEvents::power_event, this, &VyrMain::power_event);
+
     configuration_modified = false;
+    show_state();
 }
 
 VyrMain::~VyrMain()
 {
+    // Hiding the tool bar while the widgets go would rebuild it in a window
+    // that is no longer there.
+    if (tool_bar)
+        disconnect(tool_bar, nullptr, this, nullptr);
+    delete accel_stop;
     // The windows go while the main window is whole: they report their going to it.
     for (VyrDataWindow *window : findChildren<VyrDataWindow *>()) {
         QMdiSubWindow *frame = window->sub_window();
@@ -130,6 +155,7 @@ void VyrMain::build_central_area()
 
     connect(workspace_tab_bar, &QTabBar::currentChanged, this, &VyrMain::workspace_selected);
     connect(workspace_tab_bar, &VyrTabBar::double_clicked, this, &VyrMain::rename_workspace);
+    connect(current_workspace, &VyrWorkspace::right_button_pressed, this, &VyrMain::display_workspace_context_menu);
 }
 
 void VyrMain::build_message_area()
@@ -317,6 +343,10 @@ void VyrMain::refresh_normal_geometry()
 
 void VyrMain::timerEvent(QTimerEvent *event)
 {
+    if (countdown_timer && event->timerId() == countdown_timer) {
+        countdown_tick();
+        return;
+    }
     if (event->timerId() == workspace_size_timer && current_workspace && wanted_workspace_width &&
         wanted_workspace_height) {
         const int dw = wanted_workspace_width - current_workspace->width();

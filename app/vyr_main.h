@@ -15,8 +15,12 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QDockWidget;
+class QMenu;
 class QStackedWidget;
+class QToolBar;
+class QToolButton;
 class QStatusBar;
 class QTabWidget;
 class QTcpSocket;
@@ -24,7 +28,10 @@ class QtbConfig;
 class QtbConfigGroup;
 class TimerWheel;
 class VyrDataWindow;
+class VyrApplicationEventWatcher;
+class VyrGlobalAccelItem;
 class VyrListenSocket;
+class VyrPowerEvents;
 class VyrPrefixLabel;
 class VyrRtLog;
 class VyrShellServices;
@@ -76,6 +83,53 @@ public:
     QRect normal_geometry{QPoint(0, 0), QPoint(-1, -1)};
     bool is_minimized = false;
     bool is_maximized = false;
+
+    // Menus and tool bar (vyr_menus.cpp); the Measure and File entries as
+    // actions, null where an entry is not built.
+    QMenu *menu_file = nullptr;
+    QMenu *menu_help = nullptr;
+    QMenu *menu_help_language = nullptr;
+    QMenu *menu_reopen = nullptr;
+    QMenu *menu_window = nullptr;
+    QMenu *menu_view = nullptr;
+    QMenu *menu_measure = nullptr;
+    QMenu *menu_settings = nullptr;
+    QMenu *menu_workspace = nullptr;
+    QAction *id_new = nullptr;
+    QAction *id_exit = nullptr;
+    QAction *id_save = nullptr;
+    QAction *id_save_as = nullptr;
+    QAction *id_open = nullptr;
+    QAction *id_compile = nullptr;
+    QAction *id_start = nullptr;
+    QAction *id_stop = nullptr;
+    QAction *id_create_workspace = nullptr;
+    QAction *id_delete_workspace = nullptr;
+    QAction *id_rename_workspace = nullptr;
+    QToolBar *tool_bar = nullptr;
+    QToolButton *button_compile = nullptr;
+    QToolButton *button_start = nullptr;
+    QToolButton *button_stop = nullptr;
+    QToolButton *button_clear = nullptr;
+    QToolButton *button_new = nullptr;
+    QToolButton *button_save = nullptr;
+    QToolButton *button_interfaces = nullptr;
+    QToolButton *button_open = nullptr;
+    int view_menu_update_depth = 0;
+
+    // Escape, connected to stop() (the table is program-wide).
+    VyrGlobalAccelItem *accel_stop = nullptr;
+    VyrApplicationEventWatcher *event_watcher = nullptr;
+    VyrPowerEvents *power_events = nullptr;
+    // A broken communication was reported in this measurement.
+    bool communication_failure_reported = false;
+    // The repeating timer of a delayed start or restart, 0 when none.
+    int countdown_timer = 0;
+
+    // How the PC is shut down (0 halt, 1 power off, 2 reboot): logind's
+    // request unless a test replaced it (an empty function restores it).
+    using ShutdownFunction = std::function<int(int mode)>;
+    static void set_shutdown_function(ShutdownFunction function);
 
 public slots:
     // Applies a configuration that has been read: the main window's own
@@ -129,10 +183,30 @@ public slots:
     void start();
     // Stops the active interfaces by descending start rank.
     void stop();
+    // Reloads and recompiles the scripts of the active interfaces.
+    void compile();
+    // Stops the measurement once per measurement and reports the reason.
+    void communication_failed(const QString &reason);
+    int shutdown_system(int mode);
+    // Enables menus and tool bar by the measurement state.
+    void show_state();
+    void build_toolbar();
+    void build_reopen_menu();
+    void build_settings_menu();
+    void build_view_menu();
+    void build_window_menu();
+    void build_workspace_menu();
+    void build_language_menu();
+    void minimize_data_window(int id);
+    void display_workspace_context_menu(const QPoint &position);
+    // Power event codes of VyrPowerEvents: suspending stops the measurement.
+    void power_event(int code);
 
 signals:
     void write_configuration(QtbConfig *config);
     void close_sub_windows();
+    // Measurement start prepares the windows, then starts their updates;
+    // stop stops them.
     void prepare_automatic_update();
     void start_automatic_update();
     void stop_automatic_update();
@@ -152,6 +226,19 @@ protected:
     void customEvent(QEvent *event) override;
 
 private:
+    void build_menus();
+    // Connects the action to the slot of that signature when the window has
+    // it (the slots of configuration, workspace, help and settings commands).
+    bool connect_to_slot(QObject *sender, const char *signal, const char *slot_signature);
+    // Sends the number of each item chosen in the menu to the int slot of
+    // that name, when the window has it.
+    void connect_to_slot(QMenu *menu, const char *slot_name);
+    void delayed_start();
+    void restart(unsigned delay_seconds);
+    void start_countdown(int step_seconds, int remaining_seconds);
+    void countdown_tick();
+    void raise_priority();
+    void restore_priority();
     void build_central_area();
     void build_message_area();
     void build_status_bar();
@@ -174,4 +261,8 @@ private:
     // First rank that stop visits.
     int m_stop_rank = max_start_rank;
     static constexpr int max_start_rank = 999;
+    int m_countdown_remaining = 0;
+    int m_countdown_step = 0;
+    int m_saved_nice = 0;
+    unsigned long m_saved_timer_slack = 0;
 };

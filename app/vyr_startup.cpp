@@ -13,6 +13,9 @@
 #include "core/settings/qtb_config.h"
 #include "core/vyr_app_globals.h"
 #include "core/vyr_env_var_list.h"
+#include "core/vyr_global_accel.h"
+#include "core/vyr_question.h"
+#include "core/widgets/vyr_message_box_question.h"
 #include "core/vyr_os_version.h"
 #include "core/vyr_question.h"
 #include "core/widgets/vyr_message_box_question.h"
@@ -166,6 +169,8 @@ void VyrProcess::delete_global_lists()
     VyrTriggerList::set_instance(nullptr);
     delete VyrTriggerCondList::instance();
     VyrTriggerCondList::set_instance(nullptr);
+    delete VyrGlobalAccel::instance();
+    VyrGlobalAccel::set_instance(nullptr);
     delete VyrEnvVarList::instance();
     VyrEnvVarList::set_instance(nullptr);
 }

@@ -100,3 +100,34 @@ int key_table_code(int row)
 {
     return row >= 0 && row < key_table_size() ? key_table[row].code : 0;
 }
+
+VyrKeyPress key_press_from_qt(int qt_key, Qt::KeyboardModifiers modifiers)
+{
+    constexpr unsigned unknown_key = 0xFFFF;
+    constexpr unsigned qt_special_base = 0x01000000;
+    constexpr unsigned special_base = 0x1000;
+    const unsigned key = unsigned(qt_key);
+    VyrKeyPress press{unknown_key, 0};
+    if (key < special_base)
+        press.key = key;
+    else if (key >= qt_special_base && key < qt_special_base + special_base)
+        press.key = special_base + (key - qt_special_base);
+    if (modifiers & Qt::ShiftModifier)
+        press.state |= key_state_shift;
+    if (modifiers & Qt::ControlModifier)
+        press.state |= key_state_ctrl;
+    if (modifiers & Qt::AltModifier)
+        press.state |= key_state_alt;
+    return press;
+}
+
+unsigned key_code_with_state(unsigned key, unsigned state)
+{
+    if (state & key_state_shift)
+        key += key_modifier_shift;
+    if (state & key_state_ctrl)
+        key += key_modifier_ctrl;
+    if (state & key_state_alt)
+        key += key_modifier_alt;
+    return key;
+}

@@ -3,6 +3,8 @@
 // trigger conditions store them: the key in the low 16 bits (letters and
 // digits as their characters, special keys in the 0x1000 range) and one
 // modifier bit.
+#include <QtCore/qnamespace.h>
+
 #include <string>
 
 constexpr int key_modifier_shift = 0x200000;
@@ -31,3 +33,25 @@ std::string key_code_to_text(int code);
 int key_table_size();
 const char *key_table_name(int row);
 int key_table_code(int row);
+
+// The older toolkit's modifier state bits of a key event, as the global
+// accelerators take them.
+constexpr unsigned key_state_shift = 0x100;
+constexpr unsigned key_state_ctrl = 0x200;
+constexpr unsigned key_state_alt = 0x400;
+
+// A key press in the program's numbering: the key without modifiers and the
+// modifier state bits.
+struct VyrKeyPress
+{
+    unsigned key;
+    unsigned state;
+};
+
+// The one translation of a Qt 5 key event (its key() and modifiers()):
+// character keys below 0x1000 keep their code, Qt's special keys
+// 0x01000000 + n become 0x1000 + n, every other key is 0xFFFF (unknown).
+VyrKeyPress key_press_from_qt(int qt_key, Qt::KeyboardModifiers modifiers);
+
+// The key plus the modifier bits (0x200000 Shift, ...) of the state bits.
+unsigned key_code_with_state(unsigned key, unsigned state);

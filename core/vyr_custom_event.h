@@ -4,6 +4,7 @@
 // QCoreApplication::postEvent, so the poster never waits for the GUI thread;
 // the toolkit owns and deletes each event after delivery.
 #include <QEvent>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 
@@ -17,6 +18,7 @@ enum VyrEventType {
     vyr_event_restore = 10007,         // restore the program
     vyr_event_start = 10008,           // start the measurement
     vyr_event_beep = 10009,            // frequency, duration
+    vyr_event_show = 10010,            // a widget to show normal
     vyr_event_restart = 10011,         // delay in seconds
     vyr_event_shutdown = 10012,        // shut down the PC with a code
     vyr_event_save_log = 10013,        // action, file name
@@ -50,6 +52,17 @@ class VyrErrorEvent : public VyrCustomEvent
 public:
     explicit VyrErrorEvent(const QString &reason) : VyrCustomEvent(vyr_event_error, 0, 0, reason) {}
     const QString &reason() const { return text(); }
+};
+
+// Event 10010: show a widget normal (one deleted meanwhile is skipped).
+class VyrShowEvent : public VyrCustomEvent
+{
+public:
+    explicit VyrShowEvent(QObject *widget) : VyrCustomEvent(vyr_event_show), m_widget(widget) {}
+    QObject *widget() const { return m_widget; }
+
+private:
+    QPointer<QObject> m_widget;
 };
 
 // Posts the event to the receiver (the event is then the toolkit's); an event

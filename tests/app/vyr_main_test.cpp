@@ -2,6 +2,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "windows/packet/vyr_packet_display.h"
+#include "message_window_rows.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
@@ -9,12 +10,10 @@
 #include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
-#include <QFile>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -23,22 +22,6 @@
 #include <thread>
 
 namespace {
-
-// The texts of the message window's rows, once it has shown what was logged
-// (it takes new rows on its timer). A row is "counter<TAB>time<TAB>text".
-QStringList message_rows(VyrMain &window)
-{
-    QTest::qWait(VyrRtLog::pull_interval_ms * 2);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("rows.txt");
-    EXPECT_TRUE(window.message_window->copy_all_messages_to_file(path));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    QStringList texts;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
-        texts << line.section('\t', 2).trimmed();
-    return texts;
-}
 
 int defaults_given = 0;
 
@@ -99,7 +82,7 @@ TEST(VyrMain, SetupLogsBannerSystemAndDoneAroundTheDefaultInterface)
     {
         VyrMain window;
         window.setup();
-        const QStringList rows = message_rows(window);
+        const QStringList rows = message_window_rows(window);
         ASSERT_EQ(rows.size(), 3);
         EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: ")) << rows[0].toStdString();
         EXPECT_TRUE(rows[1].startsWith("Running on: ")) << rows[1].toStdString();
@@ -124,8 +107,8 @@ TEST(VyrMain, LinesFromOtherThreadsReachTheMessageWindow)
     });
     window.log_message(2, "from the GUI\n");
     writer.join();
-    EXPECT_TRUE(message_rows(window).contains("from a thread"));
-    EXPECT_TRUE(message_rows(window).contains("from the GUI"));
+    EXPECT_TRUE(message_window_rows(window).contains("from a thread"));
+    EXPECT_TRUE(message_window_rows(window).contains("from the GUI"));
 }
 
 TEST(VyrMain, PiecesFromTwoInterfaceThreadsAreJoinedPerThread)
@@ -151,7 +134,7 @@ TEST(VyrMain, PiecesFromTwoInterfaceThreadsAreJoinedPerThread)
     a.join();
     b.join();
     QCoreApplication::sendPostedEvents();
-    const QStringList rows = message_rows(window);
+    const QStringList rows = message_window_rows(window);
     EXPECT_EQ(rows, QStringList({"CAN 1: from A done", "CAN 2: from B done"}));
 }
 
@@ -214,7 +197,7 @@ TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
             std::vector<std::string>({"prepare_start 0", "prepare_start 5", "prepare_start 5", "startup 0", "startup 5",
                                       "startup 5", "go_online 0", "go_online 5", "go_online 5", "start 0", "start 5",
                                       "start 5", "stop 999", "stop 5", "stop 5", "stop 0"}));
-        EXPECT_TRUE(message_rows(window).last().endsWith(": measurement stopped."));
+        EXPECT_TRUE(message_window_rows(window).last().endsWith(": measurement stopped."));
 
         // A failed hardware open skips the later passes and stops what there is.
         calls.clear();

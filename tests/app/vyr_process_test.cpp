@@ -199,7 +199,7 @@ TEST_F(VyrProcessTest, TimerCpuNeedsTwoProcessorsNotAMaskAboveThree)
 TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
 {
     const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
-    qputenv("VYR_TEST_REPORT_DELAY_MS", "3000"); // the timer reports once a second
+    qputenv("VYR_TEST_REPORT_DELAY_MS", "3000"); // the script reports once a second
     const int exit_code = run({"-nosplash", "-start", "demo.vyr"}, "accept", demo);
     qunsetenv("VYR_TEST_REPORT_DELAY_MS");
     ASSERT_EQ(exit_code, 0) << errors.toStdString();
@@ -210,10 +210,27 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
     EXPECT_FALSE(rows.contains("using built-in defaults")) << rows.toStdString();
     for (const char *row :
          {": measurement started.", "CAN 1: Transceiver type 0 ('UNKNOWN') connected to 'Virtual #1 (Channel 1)'.",
-          "CAN 1: Demo script started.", "CAN 1: Demo: measurement running for 1 s."})
+          "CAN 1: Demo script started.", "CAN 1: Demo: 4 frames sent."})
         EXPECT_TRUE(rows.contains(row)) << row << " not in\n" << rows.toStdString();
     // The demo watches its CAN interface in a trace window.
     EXPECT_TRUE(read(path("report")).contains("window: Trace \"CAN Trace Window 1\"\n")) << read(path("report")).toStdString();
+}
+
+TEST_F(VyrProcessTest, StartDelayedCountsDownOnItsTimerInFiveSecondSteps)
+{
+    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    qputenv("VYR_TEST_REPORT_DELAY_MS", "11500");
+    const int exit_code = run({"-nosplash", "-startdelayed", "7", "demo.vyr"}, "accept", demo);
+    qunsetenv("VYR_TEST_REPORT_DELAY_MS");
+    ASSERT_EQ(exit_code, 0) << errors.toStdString();
+    const QString rows = read(path("report.rows"));
+    int at = 0;
+    for (const char *row : {"Setup done.", "Starting measurement in 7 seconds ....",
+                            "Remaining time until start of measurement: 2 seconds ....", ": measurement started."}) {
+        const int found = rows.indexOf(row, at);
+        EXPECT_GE(found, at) << row << " not in order in\n" << rows.toStdString();
+        at = std::max(found, at);
+    }
 }
 
 TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)

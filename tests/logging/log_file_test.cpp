@@ -4,7 +4,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
-#include "../interfaces/hw_test_support.h"
+#include "../interfaces/can_test_support.h" // runs the vrbus daemon around the program
 #include "logging_test_support.h"
 #include "test_support.h"
 #include "windows/logging/ascii_log_file.h"
@@ -354,28 +354,7 @@ TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
     EXPECT_EQ(closed, LogFile::WriteError);
 }
 
-constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
-
-// The CAN type's start-up hook starts the vrbus daemon with its virtual
-// channels, as the program does; its exit hook removes it.
-class VirtualBusEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        m_dirs = std::make_unique<hw_test::PrivateDirectories>();
-        CANhwProviderVindra *provider = hw_test::vindra_provider();
-        ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        ASSERT_EQ(call_start_up_hook(find_signal_if_type("CAN")), 0);
-    }
-    void TearDown() override { EXPECT_EQ(call_exit_hook(find_signal_if_type("CAN")), 0); }
-
-private:
-    std::unique_ptr<hw_test::PrivateDirectories> m_dirs;
-};
-
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new VirtualBusEnvironment);
+using can_test::virtual_channel;
 
 bool wait_until(const std::function<bool()> &condition)
 {

@@ -9,6 +9,7 @@
 #include "core/timer_wheel.h"
 #include "core/vyr_app_globals.h"
 #include "core/vyr_env_var_list.h"
+#include "core/key_codes.h"
 #include "core/vyr_global_accel.h"
 #include "core/vyr_question.h"
 #include "core/vyr_signal_entry.h"
@@ -99,6 +100,7 @@ protected:
         VyrEnvVarList::set_instance(&variables);
         VyrTriggerList::set_instance(&triggers);
         VyrGlobalAccel::set_instance(&accel);
+        accel.set_enabled(true);
         add_running_trigger(&triggers);
         new VyrTrigger(&triggers, "Motor");
     }
@@ -173,7 +175,7 @@ protected:
     VyrTestShell shell;
     VyrEnvVarList variables;
     VyrTriggerList triggers;
-    VyrGlobalAccel accel;
+    VyrGlobalAccel accel{VyrGlobalAccel::program_bucket_count};
     QTemporaryDir dir;
     std::vector<std::unique_ptr<ScriptedInterface>> interfaces;
 };
@@ -258,10 +260,10 @@ TEST_F(VyrScriptRuntimeTest, KeyEnvVarAndActionHooksRunThroughTheirTables)
     start(signal_if);
     ASSERT_TRUE(wait_for_line("SCRIPT 1: started\n"));
 
-    accel.key_pressed('A');
+    accel.handle_key('A', 0);
     ASSERT_TRUE(wait_for_line("SCRIPT 1: key A 41\n")) << lines_text();
     ASSERT_TRUE(wait_for_line("SCRIPT 1: any 41\n")) << lines_text();
-    accel.key_pressed(0x400000 | 0x1030);
+    accel.handle_key(0x1030, key_state_ctrl);
     ASSERT_TRUE(wait_for_line("SCRIPT 1: key ctrl 401030\n")) << lines_text();
     ASSERT_TRUE(wait_for_line("SCRIPT 1: any 401030\n")) << lines_text();
 
@@ -684,7 +686,7 @@ TEST_F(VyrScriptRuntimeTest, ReloadCancelsTheOldScriptsTimersAndHooks)
     ASSERT_EQ(signal_if.reload_script(), 0) << lines_text();
     ASSERT_EQ(signal_if.start(), 0);
     ASSERT_TRUE(wait_for_line("SCRIPT 2: restarted\n")) << lines_text();
-    accel.key_pressed('K');
+    accel.handle_key('K', 0);
     variables.find_by_name("Level")->set_value_int(3);
     time.clock.set_ms(100);
     driver.tick_event().set();

@@ -1,0 +1,79 @@
+// The demo's configuration measured by the real main window on the vrbus
+// daemon, which the CAN types' start-up hooks start as the program does:
+// start, frames of its CAN interface read by a second handle on the bus,
+// stop.
+#include "app/vyr_main.h"
+#include "message_window_rows.h"
+#include "core/settings/qtb_config.h"
+#include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
+#include "interfaces/can/vyr_can_if.h"
+#include "interfaces/hardware/can_hw_channel_info.h"
+#include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
+
+#include <QDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using can_test::virtual_channel;
+
+TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
+{
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    add_running_trigger(&triggers);
+    const QString previous_directory = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo")));
+    {
+        VyrMain window;
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        QtbConfig config("demo.vyr");
+        config.read();
+        ASSERT_EQ(window.load_configuration(&config), 0);
+        auto *can = dynamic_cast<VyrCanIf *>(get_first_signal_if());
+        ASSERT_NE(can, nullptr);
+
+        // A second handle on the demo's channel, as another program would hold it.
+        const int info = CANhwChannelInfoList::global().find_channel_info(virtual_channel);
+        ASSERT_GE(info, 0);
+        std::unique_ptr<CANhwChannel> listener = CANhwChannelInfoList::global().make_channel(info);
+        ASSERT_EQ(listener->open(false), canhwSuccess);
+        ASSERT_EQ(listener->set_channel_index(2), canhwSuccess);
+        ASSERT_EQ(listener->set_bus_params(500000, 5, 2, 1, 1, 0), canhwSuccess);
+        ASSERT_EQ(listener->buson(), canhwSuccess);
+
+        window.start();
+        ASSERT_TRUE(window.measurement_running) << message_window_rows(window).join('\n').toStdString();
+        EXPECT_TRUE(can->thread_running());
+        EXPECT_NE(triggers.find("Running")->state(), 0);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return message_window_rows(window).filter("Demo script started.").size() == 1; }, 5000));
+
+        for (uint8_t n = 0; n < 3; ++n) {
+            VyrCanMessage frame;
+            frame.id = 0x100 + n;
+            frame.dlc = 1;
+            frame.data[0] = n;
+            ASSERT_EQ(can->channel()->write(frame), canhwSuccess);
+        }
+        std::vector<uint32_t> seen;
+        platform::WaitHandle event;
+        listener->get_event_handle(&event);
+        for (int attempt = 0; attempt < 40 && seen.size() < 3; ++attempt) {
+            VyrCanMessage received;
+            if (listener->read_can_message(&received) == canhwSuccess)
+                seen.push_back(received.id);
+            else
+                platform::wait_any({event}, 250);
+        }
+        EXPECT_EQ(seen, std::vector<uint32_t>({0x100, 0x101, 0x102}));
+
+        window.stop();
+        EXPECT_FALSE(window.measurement_running);
+        EXPECT_FALSE(can->thread_running());
+        EXPECT_EQ(can->channel(), nullptr);
+        listener->close();
+    }
+    QDir::setCurrent(previous_directory);
+    VyrTriggerList::set_instance(nullptr);
+}

@@ -1,0 +1,520 @@
+// The measurement of the real main window over a registered interface type
+// that records what the passes do with its interfaces: keys and menus that
+// start and stop it, the failed start, the countdowns, the custom events,
+// the menus' enabled states, and the global accelerators behind the
+// application key filter.
+#include "app/vyr_app_state.h"
+#include "app/vyr_main.h"
+#include "app/vyr_main_widgets.h"
+#include "app/vyr_power_events.h"
+#include "core/settings/qtb_config.h"
+#include "core/vyr_custom_event.h"
+#include "core/vyr_global_accel.h"
+#include "core/vyr_question.h"
+#include "core/vyr_signal_if_type.h"
+#include "core/vyr_trigger.h"
+#include "message_window_rows.h"
+#include "tests/core/signal_if_test_support.h"
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_calls;
+
+// No system bus for this program, also when it runs outside CTest: no power
+// events, and no shutdown request could reach a real logind.
+class NoSystemBus : public ::testing::Environment
+{
+public:
+    void SetUp() override { qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/vyr-test-system-bus"); }
+};
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new NoSystemBus);
+
+// A real interface whose rank, check result and hardware failure come from
+// its configuration group ("rank", "check", "fail").
+class RecordingInterface : public vyr_test::TestInterface
+{
+public:
+    RecordingInterface(QtbConfigGroup *group, QObject *owner, VyrSignalIfNotification *notification)
+        : TestInterface(owner, notification, "REC")
+    {
+        set_active(true);
+        if (group) {
+            m_rank = group->read_int("rank", 0);
+            m_check = group->read_int("check", 0);
+            m_fail = group->read_bool("fail", false);
+            set_active(group->read_bool("active", true));
+            set_script_file(group->read_string("script_file", QString()));
+        }
+    }
+    int start_order() const override { return m_rank; }
+    int check_script_file_modified(QWidget *) override { return note("check", m_check); }
+    int reload_script() override { return note("reload", m_check); }
+    int prepare_start() override { return note("prepare_start"); }
+    void set_timer(TimerWheel *wheel, bool drives) override
+    {
+        VyrSignalIf::set_timer(wheel, drives);
+        note(drives ? "timer driving" : "timer");
+    }
+    int startup() override { return note("startup", m_fail ? 1 : 0); }
+    int go_online() override { return note("go_online"); }
+    int start() override { return note("start"); }
+    int stop() override { return m_stopping ? 0 : note("stop"); }
+    ~RecordingInterface() override { m_stopping = true; }
+
+private:
+    int note(const char *what, int result = 0)
+    {
+        g_calls.push_back(std::string(what) + " " + std::to_string(m_rank));
+        return result;
+    }
+    int m_rank = 0;
+    int m_check = 0;
+    bool m_fail = false;
+    bool m_stopping = false;
+};
+
+std::unique_ptr<VyrSignalIf> create_recording(QtbConfigGroup *group, QObject *owner,
+                                              VyrSignalIfNotification *notification)
+{
+    return std::make_unique<RecordingInterface>(group, owner, notification);
+}
+
+VyrSignalIfType recording_type("REC", "Recording", "records the measurement passes", create_recording);
+
+struct Question
+{
+    QString title;
+    QString text;
+};
+
+class Measurement : public ::testing::Test
+{
+protected:
+    Measurement()
+    {
+        VyrTriggerList::set_instance(&triggers);
+        add_running_trigger(&triggers);
+        set_vyr_question_function([this](QWidget *, const QString &title, const QString &text, const QStringList &) {
+            questions.push_back({title, text});
+            return 0;
+        });
+        g_calls.clear();
+        window = std::make_unique<VyrMain>();
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    ~Measurement() override
+    {
+        window.reset();
+        set_vyr_question_function(nullptr);
+        VyrTriggerList::set_instance(nullptr);
+        vyr_app_state().options.start_delay = 0;
+    }
+
+    VyrSignalIf *add(int rank, int check = 0, bool fail = false, bool active = true, const char *script = "")
+    {
+        QtbConfigGroup group;
+        group.write_int("rank", rank);
+        group.write_int("check", check);
+        group.write_bool("fail", fail);
+        group.write_bool("active", active);
+        group.write_string("script_file", script);
+        VyrSignalIf *made = create_signal_if("REC", &group, window.get(), window->signal_if_notification).release();
+        window->show_state();
+        return made;
+    }
+
+    void show_active()
+    {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    // Where a typed key goes.
+    QWidget *key_target()
+    {
+        QWidget *focus = QApplication::focusWidget();
+        return focus ? focus : window.get();
+    }
+
+    QStringList rows() { return message_window_rows(*window); }
+
+    bool running_set() { return triggers.find("Running")->state() != 0; }
+
+    QTemporaryDir dir;
+    VyrTriggerList triggers;
+    std::vector<Question> questions;
+    std::unique_ptr<VyrMain> window;
+};
+
+} // namespace
+
+TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
+{
+    add(5);
+    add(0);
+    add(999);
+    add(-1);
+    add(3, 0, false, false);
+    add(5);
+    show_active();
+
+    QTest::keyClick(key_target(), Qt::Key_F5);
+    ASSERT_TRUE(window->measurement_running);
+    EXPECT_TRUE(running_set());
+    EXPECT_TRUE(rows().last().endsWith(": measurement started.")) << rows().last().toStdString();
+    // The check pass asks every active interface in list order; the passes go by rank,
+    // and only the first interface drives the timer wheel.
+    EXPECT_EQ(g_calls, std::vector<std::string>(
+                           {"check 5",         "check 0",       "check 999",     "check -1",   "check 5",
+                            "prepare_start 0", "timer driving 0", "prepare_start 5", "timer 5",  "prepare_start 5",
+                            "timer 5",         "startup 0",     "startup 5",     "startup 5",  "go_online 0",
+                            "go_online 5",     "go_online 5",   "start 0",       "start 5",    "start 5"}));
+    EXPECT_TRUE(VyrGlobalAccel::instance()->enabled());
+    EXPECT_FALSE(window->power_events->watching());
+
+    g_calls.clear();
+    QTest::keyClick(key_target(), Qt::Key_Escape);
+    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(running_set());
+    EXPECT_FALSE(VyrGlobalAccel::instance()->enabled());
+    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 0"}));
+    EXPECT_TRUE(rows().last().endsWith(": measurement stopped."));
+
+    // Outside a measurement Escape does nothing; F6 stops a running one.
+    g_calls.clear();
+    QTest::keyClick(key_target(), Qt::Key_Escape);
+    EXPECT_TRUE(g_calls.empty());
+    QTest::keyClick(key_target(), Qt::Key_F5);
+    ASSERT_TRUE(window->measurement_running);
+    window->start(); // a start while running does nothing
+    QTest::keyClick(key_target(), Qt::Key_F6);
+    EXPECT_FALSE(window->measurement_running);
+    EXPECT_EQ(std::count(g_calls.begin(), g_calls.end(), "start 0"), 1);
+    EXPECT_TRUE(questions.empty());
+}
+
+TEST_F(Measurement, AFailedCheckOrHardwareOpenLeavesNothingRunning)
+{
+    add(0);
+    add(1, -1);
+    add(2);
+    triggers.find("Running")->set();
+    window->start();
+    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(running_set()); // every trigger was reset
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].title, "Error");
+    EXPECT_EQ(questions[0].text, "Start failed !\nSee the message window for more information.");
+    EXPECT_EQ(g_calls, std::vector<std::string>({"check 0", "check 1"}));
+
+    // A cancelled reload question (positive) returns silently.
+    window.reset();
+    while (VyrSignalIf *left = get_first_signal_if())
+        delete left;
+    window = std::make_unique<VyrMain>();
+    questions.clear();
+    g_calls.clear();
+    add(0, 1);
+    window->start();
+    EXPECT_FALSE(window->measurement_running);
+    EXPECT_TRUE(questions.empty());
+
+    // A failed hardware open opens every interface, skips bus-on and threads, and stops.
+    window.reset();
+    while (VyrSignalIf *left = get_first_signal_if())
+        delete left;
+    window = std::make_unique<VyrMain>();
+    g_calls.clear();
+    add(0, 0, true);
+    add(4);
+    window->start();
+    EXPECT_FALSE(window->measurement_running);
+    EXPECT_EQ(g_calls, std::vector<std::string>({"check 0", "check 4", "prepare_start 0", "timer driving 0",
+                                                 "prepare_start 4", "timer 4", "startup 0", "startup 4", "stop 4",
+                                                 "stop 0"}));
+    EXPECT_TRUE(rows().last().endsWith(": measurement stopped."));
+}
+
+TEST_F(Measurement, DelayedStartCountsDownInFiveSecondStepsAndRestartInSeconds)
+{
+    add(0);
+    auto tick = [this] {
+        ASSERT_NE(window->countdown_timer, 0);
+        QTimerEvent tick_event(window->countdown_timer);
+        QCoreApplication::sendEvent(window.get(), &tick_event);
+        QCoreApplication::sendPostedEvents(window.get());
+    };
+    vyr_app_state().options.start_delay = 7;
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_start));
+    QCoreApplication::sendPostedEvents(window.get());
+    EXPECT_EQ(rows().last(), "Starting measurement in 7 seconds ....");
+    tick();
+    EXPECT_EQ(rows().last(), "Remaining time until start of measurement: 2 seconds ....");
+    EXPECT_FALSE(window->measurement_running);
+    tick();
+    EXPECT_TRUE(window->measurement_running);
+    EXPECT_EQ(window->countdown_timer, 0);
+    EXPECT_EQ(vyr_app_state().options.start_delay, 0);
+
+    // A restart stops, then counts down by seconds from at most an hour.
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_restart, 5000));
+    QCoreApplication::sendPostedEvents(window.get());
+    EXPECT_FALSE(window->measurement_running);
+    EXPECT_EQ(rows().last(), "Starting measurement in 3600 seconds ....");
+    tick();
+    EXPECT_EQ(rows().last(), "Remaining time until start of measurement: 3599 seconds ....");
+
+    // A restart replaces the countdown; delay 0 starts at the first tick.
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_restart, 0));
+    QCoreApplication::sendPostedEvents(window.get());
+    EXPECT_EQ(rows().last(), "Starting measurement in 0 seconds ....");
+    tick();
+    EXPECT_TRUE(window->measurement_running);
+}
+
+TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
+{
+    add(0);
+    std::vector<int> shutdowns;
+    VyrMain::set_shutdown_function([&shutdowns](int mode) {
+        shutdowns.push_back(mode);
+        return 0;
+    });
+
+    window->start();
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_stop));
+    QCoreApplication::sendPostedEvents(window.get());
+    EXPECT_FALSE(window->measurement_running);
+
+    const QString saved = dir.filePath("saved.log");
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_save_log, 2, 0, saved));
+    QCoreApplication::sendPostedEvents(window.get());
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(": measurement stopped."));
+    EXPECT_TRUE(rows().isEmpty());
+
+    // 11000: the workspace of that index.
+    window->workspace_tab_bar->addTab("Second");
+    window->workspace_tab_bar->set_workspace_id(1, 7);
+    window->workspace_stack->addWidget(new VyrWorkspace(window->workspace_stack, "second"));
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_select_workspace, 1));
+    QCoreApplication::sendPostedEvents(window.get());
+    EXPECT_EQ(window->workspace_tab_bar->currentIndex(), 1);
+    EXPECT_EQ(window->current_workspace_id, 7);
+
+    // A broken communication stops once and reports once.
+    window->start();
+    post_vyr_event(window.get(), new VyrErrorEvent("Timeout"));
+    post_vyr_event(window.get(), new VyrErrorEvent("Timeout"));
+    QCoreApplication::sendPostedEvents(window.get());
+    EXPECT_FALSE(window->measurement_running);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].text, "Communication with target broken\nReason: Timeout");
+
+    // Shutdown modes 0 to 2 reach the system; others only stop.
+    window->start();
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 1));
+    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 9));
+    QCoreApplication::sendPostedEvents(window.get());
+    EXPECT_FALSE(window->measurement_running);
+    EXPECT_EQ(shutdowns, std::vector<int>({1}));
+    VyrMain::set_shutdown_function(nullptr);
+}
+
+TEST_F(Measurement, CompileReportsTheFirstFailureOrSuccess)
+{
+    add(0, 0, false, true, "a.vys");
+    VyrSignalIf *failing = add(1, 2, false, true, "b.vys");
+    add(2, 0, false, true, "c.vys");
+    window->log_message_info("old line\n");
+    window->compile();
+    EXPECT_EQ(g_calls, std::vector<std::string>({"reload 0", "reload 1"}));
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].text, "Reload/Compile failed !\nSee the message window for more information.");
+    EXPECT_TRUE(rows().isEmpty()); // compile clears the message window first
+
+    delete failing;
+    questions.clear();
+    window->compile();
+    EXPECT_EQ(rows(), QStringList({"Reload/Compile was successful."}));
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].title, "Info");
+}
+
+namespace {
+
+// The enabled states of the fixed entries and buttons, in a fixed order.
+std::string enabled_states(VyrMain &window)
+{
+    std::string states;
+    const std::pair<const char *, QObject *> items[] = {
+        {"new", window.id_new},         {"open", window.id_open},         {"save", window.id_save},
+        {"save_as", window.id_save_as}, {"exit", window.id_exit},         {"reopen", window.menu_reopen->menuAction()},
+        {"settings", window.menu_settings->menuAction()}, {"compile", window.id_compile},
+        {"start", window.id_start},     {"stop", window.id_stop},         {"b_new", window.button_new},
+        {"b_open", window.button_open}, {"b_save", window.button_save},   {"b_interfaces", window.button_interfaces},
+        {"b_compile", window.button_compile}, {"b_start", window.button_start}, {"b_stop", window.button_stop}};
+    for (const auto &[name, item] : items) {
+        const bool on = qobject_cast<QAction *>(item) ? qobject_cast<QAction *>(item)->isEnabled()
+                                                       : qobject_cast<QWidget *>(item)->isEnabled();
+        if (on)
+            states += std::string(states.empty() ? "" : " ") + name;
+    }
+    return states;
+}
+
+QStringList texts(QMenu *menu)
+{
+    QStringList list;
+    for (QAction *action : menu->actions())
+        list << (action->isSeparator() ? QString("-") : action->text() + (action->isEnabled() ? "" : " (off)"));
+    return list;
+}
+
+} // namespace
+
+TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
+{
+    const std::string idle = "new open save save_as exit reopen settings";
+    const std::string buttons_idle = " b_new b_open b_save b_interfaces";
+    EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // no active interface: no start, no compile
+    add(0, 0, false, false, "x.vys");
+    EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // inactive ones count for nothing
+    add(0);
+    EXPECT_EQ(enabled_states(*window), idle + " start" + buttons_idle + " b_start");
+    add(0, 0, false, true, "y.vys");
+    const std::string ready = idle + " compile start" + buttons_idle + " b_compile b_start";
+    EXPECT_EQ(enabled_states(*window), ready);
+    window->start();
+    EXPECT_EQ(enabled_states(*window), "stop b_stop");
+    window->stop();
+    EXPECT_EQ(enabled_states(*window), ready);
+
+    EXPECT_EQ(texts(window->menu_file), QStringList({"&New Configuration", "&Open Configuration...", "&Reopen...",
+                                                     "-", "&Save Configuration", "Save Configuration &As...", "-",
+                                                     "E&xit"}));
+    EXPECT_EQ(texts(window->menu_measure), QStringList({"&Compile", "&Start", "Sto&p (off)"}));
+    EXPECT_EQ(window->id_start->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(window->id_compile->shortcut(), QKeySequence(Qt::Key_F8));
+
+    // The Settings menu: one settings submenu per interface type, listing its
+    // interfaces with 1000 + their place in the interface list.
+    emit window->menu_settings->aboutToShow();
+    const QStringList settings = texts(window->menu_settings);
+    EXPECT_EQ(settings.mid(0, 6),
+              QStringList({"&Preferences", "Interface List", "Trigger Settings", "-", "Create new Interface", "-"}));
+    QMenu *recording_menu = nullptr;
+    for (QAction *action : window->menu_settings->actions())
+        if (action->text() == "REC Settings")
+            recording_menu = action->menu();
+    ASSERT_NE(recording_menu, nullptr);
+    ASSERT_EQ(recording_menu->actions().size(), 3);
+    EXPECT_EQ(recording_menu->actions()[2]->data().toInt(), 1002);
+    QMenu *create_menu = window->findChild<QMenu *>("menu_create_interface");
+    ASSERT_NE(create_menu, nullptr);
+    bool listed = false;
+    int k = 0;
+    for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next(), ++k)
+        if (type == &recording_type)
+            for (QAction *action : create_menu->actions())
+                listed = listed || (action->text() == "REC Interface" && action->data().toInt() == 2000 + k);
+    EXPECT_TRUE(listed);
+
+    // The Workspace menu: no deleting the default workspace, nothing during a measurement.
+    emit window->menu_workspace->aboutToShow();
+    EXPECT_EQ(texts(window->menu_workspace), QStringList({"&Create New Workspace", "&Rename Current Workspace",
+                                                          "&Delete Current Workspace (off)"}));
+    window->start();
+    emit window->menu_workspace->aboutToShow();
+    EXPECT_EQ(texts(window->menu_workspace),
+              QStringList({"&Create New Workspace (off)", "&Rename Current Workspace (off)",
+                           "&Delete Current Workspace (off)"}));
+    window->stop();
+
+    // The View menu's first entry is the message dock, which it hides and shows.
+    window->show();
+    emit window->menu_view->aboutToShow();
+    ASSERT_EQ(texts(window->menu_view).mid(0, 2), QStringList({"Message Window", "-"}));
+    EXPECT_TRUE(window->menu_view->actions()[0]->isChecked());
+    window->menu_view->actions()[0]->trigger();
+    EXPECT_FALSE(window->message_dock->isVisible());
+
+    // The tool bar in its order, with its tool tips; hiding it rebuilds it.
+    QStringList labels;
+    for (QToolButton *button : window->tool_bar->findChildren<QToolButton *>())
+        if (button->objectName().startsWith("button_"))
+            labels << button->text();
+    EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Clear", "Compile", "Start", "Stop"}));
+    EXPECT_EQ(window->button_start->toolTip(), "<p><h3>Start</h3>Start measurement and automatic window update.</p>");
+    QToolButton *old_start = window->button_start;
+    window->tool_bar->hide();
+    EXPECT_NE(window->button_start, old_start);
+    EXPECT_TRUE(window->button_start->isEnabled());
+}
+
+TEST_F(Measurement, KeysTypedIntoALineEditNeverReachTheAccelerators)
+{
+    add(0);
+    auto *edit = new QLineEdit(window.get());
+    edit->setObjectName("edit");
+    VyrGlobalAccelItem item(VyrGlobalAccel::instance(), 'A');
+    int fired = 0;
+    QObject::connect(&item, &VyrGlobalAccelItem::activated, [&fired](unsigned) { ++fired; });
+    show_active();
+
+    QTest::keyClick(key_target(), Qt::Key_A); // before a measurement
+    EXPECT_EQ(fired, 0);
+    window->start();
+    edit->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }));
+    QTest::keyClick(edit, Qt::Key_A);
+    EXPECT_EQ(fired, 0);
+    EXPECT_EQ(edit->text(), "a");
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_TRUE(window->measurement_running);
+
+    window->workspace_tab_bar->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->workspace_tab_bar->hasFocus(); }));
+    QTest::keyClick(window->workspace_tab_bar, Qt::Key_A);
+    EXPECT_EQ(fired, 1);
+    QTest::keyClick(window->workspace_tab_bar, Qt::Key_A, Qt::ShiftModifier); // another key
+    EXPECT_EQ(fired, 1);
+    QTest::keyClick(window->workspace_tab_bar, Qt::Key_Escape);
+    EXPECT_FALSE(window->measurement_running);
+}
+
+TEST_F(Measurement, TheWorkspaceContextMenuOffersNoDeletingOfTheDefaultWorkspace)
+{
+    show_active();
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!popup)
+            return;
+        shown = texts(popup);
+        popup->close();
+    });
+    QTest::mouseClick(window->current_workspace->viewport(), Qt::RightButton);
+    EXPECT_EQ(shown, QStringList({"Tile", "Cascade", "Standard Layout", "-", "Create new Workspace",
+                                  "Rename current Workspace", "Delete current Workspace (off)", "-",
+                                  "Create Window"}));
+}
