@@ -7,6 +7,7 @@
 #include "app/settings_store.h"
 #include "app/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
+#include "windows/base/data_window_type_info.h"
 #include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if.h"
@@ -205,7 +206,17 @@ void VyrMain::build_window_menu()
     });
     connect_to_slot(menu_window->addAction(tr("&Standard Layout")), SIGNAL(triggered()), "standard_layout()");
     menu_window->addSeparator();
-    menu_window->addMenu(tr("Create &Window"))->setObjectName(QStringLiteral("menu_create_window"));
+    QMenu *create = menu_window->addMenu(tr("Create &Window"));
+    create->setObjectName(QStringLiteral("menu_create_window"));
+    int k = 0;
+    for (DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next(), ++k) {
+        if (!type->listed())
+            continue;
+        QAction *action = create->addAction(tr(type->menu_name()));
+        action->setEnabled(!measurement_running && type->enabled() && (type->flags() & 7) != 7);
+        const int id = 3000 + k;
+        connect(action, &QAction::triggered, this, [this, id] { create_data_window(id); });
+    }
     menu_window->addSeparator();
 }
 
