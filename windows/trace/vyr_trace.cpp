@@ -360,7 +360,7 @@ void VyrTrace::state_changed()
 
     const VyrIdFilterList &standard = m_view->standard_filters();
     const VyrIdFilterList &extended = m_view->extended_filters();
-    const bool filtering = (standard.active() && standard.count() > 0) || extended.active();
+    const bool filtering = (standard.active() && standard.count() > 0) || (extended.active() && extended.count() > 0);
     m_filter_button->setIcon(filtering ? m_filter_active_icon : m_filter_icon);
 
     if (m_dock && m_view->database()) {
