@@ -142,6 +142,19 @@ TEST_F(TraceWindow, ShowsTheFramesOfASecondHandleAndSwitchesModes)
     stop();
     EXPECT_TRUE(combo->isEnabled());
 
+    // Search Up from the end finds the last record of the extended message
+    // by its data; Search Down from the top the first frame of 0x100.
+    auto *search = window->findChild<QLineEdit *>(QStringLiteral("search_text"));
+    search->setText(QStringLiteral("20 00"));
+    ASSERT_TRUE(button("search_up_button")->isEnabled());
+    window->view()->set_cursor_pos(3);
+    button("search_up_button")->click();
+    EXPECT_EQ(window->view()->cursor_pos(), 2);
+    search->setText(QStringLiteral("01 02"));
+    window->view()->set_cursor_pos(1);
+    button("search_down_button")->click();
+    EXPECT_EQ(window->view()->cursor_pos(), 1) << "no hit below the first row";
+
     const QString description = window->description_text();
     EXPECT_TRUE(description.contains("<li>CAN Interface: ")) << description.toStdString();
     window->combo_selection_changed(0);

@@ -194,6 +194,9 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     connect(m_log_button, &QToolButton::clicked, this, &VyrTrace::show_log_to_file_dialog);
     connect(m_indicator_button, &QToolButton::clicked, this, &VyrTrace::button_logfile_indicator_clicked);
     connect(m_scroll_button, &QToolButton::toggled, m_view, &VyrMessageView::set_scroll_mode);
+    connect(m_display_filter_button, &QToolButton::toggled, m_view, &VyrMessageView::set_display_filter);
+    connect(m_search_down_button, &QToolButton::clicked, this, &VyrTrace::search_down);
+    connect(m_search_up_button, &QToolButton::clicked, this, &VyrTrace::search_up);
     connect(m_search_text, &QLineEdit::textChanged, this, &VyrTrace::state_changed);
     connect(m_view, &VyrMessageView::show_context_menu, this, &VyrTrace::show_context_menu);
     connect(m_view, &VyrMessageView::selection_changed, this, &VyrTrace::state_changed);
@@ -326,8 +329,7 @@ void VyrTrace::interface_configuration_changed(const QString &)
 
 int VyrTrace::selected_count() const
 {
-    // The scrolling list keeps no selection of its own yet.
-    return m_view->scroll_mode() ? 0 : m_view->fixed_selected_count();
+    return m_view->scroll_mode() ? m_view->scroll_selected_count() : m_view->fixed_selected_count();
 }
 
 bool VyrTrace::display_filter_allowed() const
@@ -405,6 +407,18 @@ bool VyrTrace::eventFilter(QObject *watched, QEvent *event)
         (event->type() == QEvent::Show || event->type() == QEvent::Hide))
         state_changed();
     return VyrDataWindow::eventFilter(watched, event);
+}
+
+void VyrTrace::search_down()
+{
+    if (!m_search_text->text().isEmpty())
+        m_view->search(m_search_text->text(), false);
+}
+
+void VyrTrace::search_up()
+{
+    if (!m_search_text->text().isEmpty())
+        m_view->search(m_search_text->text(), true);
 }
 
 // --- Measurement -----------------------------------------------------------------------------
@@ -620,7 +634,10 @@ void VyrTrace::copy_messages_to_clipboard(bool selected_only)
 {
     QString text;
     QTextStream out(&text);
-    m_view->write_fixed_text(out, selected_only);
+    if (m_view->scroll_mode())
+        m_view->write_log_text(out, selected_only);
+    else
+        m_view->write_fixed_text(out, selected_only);
     out.flush();
     QApplication::clipboard()->setText(text);
 }

@@ -55,6 +55,8 @@ public slots:
     void stop() override;
     void state_changed() override;
     void update_signals() override;
+    void search_down();
+    void search_up();
     void remove_interface(const QString &interface_id) override;
     void add_interface(const QString &interface_id) override;
     void interface_configuration_changed(const QString &interface_id) override;
