@@ -295,6 +295,23 @@ void VyrMain::build_toolbar()
     for (QToolButton *button : {button_new, button_open, button_save, button_interfaces})
         button->setToolButtonStyle(toolButtonStyle());
     tool_bar->addSeparator();
+    for (DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next()) {
+        if (!type->listed() || (type->flags() & 7) == 7)
+            continue;
+        const QString title = tr(type->title());
+        auto *button = new QToolButton(tool_bar);
+        button->setObjectName(QStringLiteral("button_create_") + QString::fromStdString(type->class_key()));
+        button->setAutoRaise(true);
+        if (type->icon())
+            button->setIcon(QIcon(QPixmap(type->icon())));
+        button->setToolTip(tr("<p><h3>%1</h3>Create a new %2</p>").arg(title, title));
+        button->setText(tr(type->menu_name()));
+        button->setToolButtonStyle(toolButtonStyle());
+        button->setEnabled(type->enabled());
+        const QString key = QString::fromStdString(type->class_key());
+        connect(button, &QToolButton::clicked, this, [this, key] { create_data_window(key, nullptr); });
+        tool_bar->addWidget(button);
+    }
     tool_bar->addSeparator();
     button_clear =
         add_button("button_clear", QStyle::SP_DialogResetButton,

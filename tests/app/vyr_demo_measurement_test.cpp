@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QMenu>
+#include <QToolButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -93,6 +94,13 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         ASSERT_EQ(traces.size(), 2);
         EXPECT_EQ(traces.last()->view()->interface(), can);
         EXPECT_TRUE(traces.last()->caption().startsWith("Trace")) << traces.last()->caption().toStdString();
+        // The tool bar's button of the type makes a third.
+        auto *button = window.findChild<QToolButton *>(QStringLiteral("button_create_Trace"));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), "Trace");
+        EXPECT_EQ(button->toolTip(), "<p><h3>CAN Trace Window</h3>Create a new CAN Trace Window</p>");
+        button->click();
+        EXPECT_EQ(window.findChildren<VyrTrace *>().size(), 3);
     }
     QDir::setCurrent(previous_directory);
     VyrTriggerList::set_instance(nullptr);
