@@ -61,10 +61,14 @@ private:
 } // namespace
 
 VyrMain::VyrMain(QWidget *parent)
-    : QMainWindow(parent), m_message_lines([this](int flags, const std::string &row) {
-          // The message window takes rows from any thread under its own mutex.
-          if (message_window)
-              message_window->add_message(flags, row.c_str());
+    : QMainWindow(parent),
+      m_message_lines([this](int flags, const std::string &row) {
+          // The message window takes rows from any thread under its own mutex;
+          // a row is one line of it, without the line end.
+          if (message_window) {
+              const size_t length = !row.empty() && row.back() == '\n' ? row.size() - 1 : row.size();
+              message_window->add_message(flags, row.substr(0, length).c_str());
+          }
       })
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -154,8 +158,8 @@ void VyrMain::build_central_area()
     setCentralWidget(central);
 
     connect(workspace_tab_bar, &QTabBar::currentChanged, this, &VyrMain::workspace_selected);
-    connect(workspace_tab_bar, &VyrTabBar::double_clicked, this, &VyrMain::rename_workspace);
     connect(current_workspace, &VyrWorkspace::right_button_pressed, this, &VyrMain::display_workspace_context_menu);
+    connect(workspace_tab_bar, &VyrTabBar::double_clicked, this, &VyrMain::rename_workspace);
 }
 
 void VyrMain::build_message_area()

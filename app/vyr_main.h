@@ -27,9 +27,9 @@ class QTcpSocket;
 class QtbConfig;
 class QtbConfigGroup;
 class TimerWheel;
-class VyrDataWindow;
 class VyrApplicationEventWatcher;
 class VyrGlobalAccelItem;
+class VyrDataWindow;
 class VyrListenSocket;
 class VyrPowerEvents;
 class VyrPrefixLabel;
@@ -203,13 +203,13 @@ public slots:
     void power_event(int code);
 
 signals:
-    void write_configuration(QtbConfig *config);
-    void close_sub_windows();
     // Measurement start prepares the windows, then starts their updates;
     // stop stops them.
     void prepare_automatic_update();
     void start_automatic_update();
     void stop_automatic_update();
+    void write_configuration(QtbConfig *config);
+    void close_sub_windows();
 
 public:
     // The tab index of the workspace with that id or name, or -1.

@@ -4,6 +4,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "windows/base/vyr_data_window.h"
+#include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 
 #include <QDockWidget>
@@ -50,7 +51,15 @@ void report_main_window_when_asked(VyrMain *main_window)
                 out << "window: " << QString::fromStdString(window->class_key()) << " \"" << window->caption()
                     << "\"\n";
         }
-        main_window->message_window->copy_all_messages_to_file(report + QLatin1String(".rows"));
+        QFile rows(report + QLatin1String(".rows"));
+        if (rows.open(QIODevice::WriteOnly)) {
+            // The message text of each row: the last cell of its exported line.
+            main_window->message_window->display()->update();
+            QTextStream out(&rows);
+            for (const QString &line :
+                 main_window->message_window->display()->export_text(false).split('\n', Qt::SkipEmptyParts))
+                out << line.split('\t').last() << '\n';
+        }
         main_window->grab().save(report + QLatin1String(".png"));
         main_window->close();
     });
