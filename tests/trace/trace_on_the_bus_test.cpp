@@ -89,8 +89,11 @@ TEST_F(TraceOnTheBus, FramesOfASecondHandleAppearInBothDisplays)
         EXPECT_EQ(view.cell_text(VyrMessageView::Data, line.message, line.counter, 0), want.data);
     }
 
-    // Scrolling list: every frame in arrival order, numbered from 1.
+    // Scrolling list: every frame in arrival order, numbered from 1. The
+    // receive thread may enter a frame's line before the view has taken the
+    // frame itself over, so the list is waited for too.
     view.set_scroll_mode(true);
+    ASSERT_TRUE(shows(view, 5));
     EXPECT_EQ(view.row_count(), 5);
     EXPECT_EQ(view.message_number(), 5u);
 
@@ -145,6 +148,7 @@ TEST_F(TraceOnTheBus, FilteredFramesReachNeitherListNorLogFile)
     store.release_filters();
 
     view.set_scroll_mode(true);
+    ASSERT_TRUE(shows(view, 2)); // the lines may be in before the view took the frames over
     ASSERT_EQ(view.row_count(), 2);
     EXPECT_EQ(store.lines().read_line(1).message.id, 0x18FEF200u);
     EXPECT_EQ(store.lines().read_line(2).message.id, 0x1ABu);
