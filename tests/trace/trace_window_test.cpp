@@ -1,8 +1,8 @@
 // The trace window on a CAN interface of the vrbus daemon with a real
 // multiplexed DBC: frames of a second handle in the list, modes and formats,
 // filters edited in the dialog dropping frames live, the signal table under
-// the cursor against python3-canmatrix, logging to an ASCII file with a
-// trigger, the configuration group round-tripping byte for byte, and the
+// the cursor against python3-canmatrix, logging to an ASCII file (closed
+// on the interface thread when it stops itself), the configuration group round-tripping byte for byte, and the
 // enabling rules of its buttons.
 #include "../interfaces/can_test_support.h"
 #include "app/dialogs/vyr_dialog_trace_filters.h"
@@ -257,7 +257,7 @@ TEST_F(TraceWindow, SignalTableDecodesTheFrameUnderTheCursorAndRebuildsOnANewMul
     stop();
 }
 
-TEST_F(TraceWindow, LogsToAnAsciiFileFromTheTrigger)
+TEST_F(TraceWindow, LogsEveryAcceptedFrameToAnAsciiFile)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("trace.asc"));
