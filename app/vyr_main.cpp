@@ -24,6 +24,8 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMdiSubWindow>
 #include <QStackedWidget>
 #include <QStatusBar>

@@ -7,6 +7,7 @@
 #include "app/settings_store.h"
 #include "app/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
+#include "windows/base/data_window_type_info.h"
 #include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if.h"
@@ -205,7 +206,17 @@ void VyrMain::build_window_menu()
     });
     connect_to_slot(menu_window->addAction(tr("&Standard Layout")), SIGNAL(triggered()), "standard_layout()");
     menu_window->addSeparator();
-    menu_window->addMenu(tr("Create &Window"))->setObjectName(QStringLiteral("menu_create_window"));
+    QMenu *create = menu_window->addMenu(tr("Create &Window"));
+    create->setObjectName(QStringLiteral("menu_create_window"));
+    int k = 0;
+    for (DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next(), ++k) {
+        if (!type->listed())
+            continue;
+        QAction *action = create->addAction(tr(type->menu_name()));
+        action->setEnabled(!measurement_running && type->enabled() && (type->flags() & 7) != 7);
+        const int id = 3000 + k;
+        connect(action, &QAction::triggered, this, [this, id] { create_data_window(id); });
+    }
     menu_window->addSeparator();
 }
 
@@ -284,6 +295,23 @@ void VyrMain::build_toolbar()
     for (QToolButton *button : {button_new, button_open, button_save, button_interfaces})
         button->setToolButtonStyle(toolButtonStyle());
     tool_bar->addSeparator();
+    for (DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next()) {
+        if (!type->listed() || (type->flags() & 7) == 7)
+            continue;
+        const QString title = tr(type->title());
+        auto *button = new QToolButton(tool_bar);
+        button->setObjectName(QStringLiteral("button_create_") + QString::fromStdString(type->class_key()));
+        button->setAutoRaise(true);
+        if (type->icon())
+            button->setIcon(QIcon(QPixmap(type->icon())));
+        button->setToolTip(tr("<p><h3>%1</h3>Create a new %2</p>").arg(title, title));
+        button->setText(tr(type->menu_name()));
+        button->setToolButtonStyle(toolButtonStyle());
+        button->setEnabled(type->enabled());
+        const QString key = QString::fromStdString(type->class_key());
+        connect(button, &QToolButton::clicked, this, [this, key] { create_data_window(key, nullptr); });
+        tool_bar->addWidget(button);
+    }
     tool_bar->addSeparator();
     button_clear =
         add_button("button_clear", QStyle::SP_DialogResetButton,

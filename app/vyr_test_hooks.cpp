@@ -3,6 +3,7 @@
 #include "app/vyr_dialog_disclaimer.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
+#include "windows/base/vyr_data_window.h"
 #include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 
@@ -46,6 +47,9 @@ void report_main_window_when_asked(VyrMain *main_window)
                                                                                                        : "other")
                 << '\n';
             out << "message tab: " << main_window->message_tabs->tabText(0) << '\n';
+            for (VyrDataWindow *window = first_window(); window; window = window->next_window())
+                out << "window: " << QString::fromStdString(window->class_key()) << " \"" << window->caption()
+                    << "\"\n";
         }
         QFile rows(report + QLatin1String(".rows"));
         if (rows.open(QIODevice::WriteOnly)) {

@@ -42,6 +42,16 @@ CANdbSignal *CANdbMessage::multiplexor() const
     return nullptr;
 }
 
+CANdbSignal *CANdbMessage::plain_multiplexor() const
+{
+    if (CANdbSignal *mux = multiplexor())
+        return mux;
+    for (CANdbSignal *s : signal_list)
+        if (s->has_dependents() && !s->mux_group() && s->mux_value == -1)
+            return s;
+    return nullptr;
+}
+
 CANdbSignal *CANdbMessage::find_signal(const char *signal_name) const
 {
     return signal_list.find(signal_name);

@@ -50,6 +50,10 @@ public:
     bool is_j1939() const { return j1939_mode != CANdbJ1939None; }
     // The first signal flagged as multiplexor that has no extended-multiplexing record.
     CANdbSignal *multiplexor() const;
+    // The multiplexor of the multiplexed signals that have no record: the one
+    // above or, where a file's SG_MUL_VAL_ lines took the plain flag from the
+    // multiplexors they name, the outermost of them (not multiplexed itself).
+    CANdbSignal *plain_multiplexor() const;
     // First match in list order, or null; a listed signal keeps its name.
     CANdbSignal *find_signal(const char *signal_name) const;
     // Cursor over the signals (one iteration at a time).

@@ -43,20 +43,6 @@ bool is_present(const CANdbMessage *message, const CANdbSignal *signal, bool pla
     return signal->mux_value == -1 || (plain_read && plain_value == static_cast<uint64_t>(signal->mux_value));
 }
 
-// The multiplexor of the message's multiplexed signals that have no record.
-// A DBC file's SG_MUL_VAL_ lines take the plain flag from the multiplexors
-// they name; the outermost of them (not multiplexed itself) still selects
-// the signals that no record covers.
-const CANdbSignal *plain_multiplexor(const CANdbMessage *message)
-{
-    if (const CANdbSignal *mux = message->multiplexor())
-        return mux;
-    for (const CANdbSignal *s : message->signal_list)
-        if (s->has_dependents() && !s->mux_group() && s->mux_value == -1)
-            return s;
-    return nullptr;
-}
-
 } // namespace
 
 CANdbNetwork::CANdbNetwork() = default;
@@ -280,7 +266,7 @@ void CANdbNetwork::decode_message(const CANdbMessage *m, uint32_t cycle, const u
     if (flexray && repetition && cycle >= base && ((cycle - base) & (repetition - 1)))
         return;
     uint64_t mux_value = 0;
-    const CANdbSignal *mux = plain_multiplexor(m);
+    const CANdbSignal *mux = m->plain_multiplexor();
     const bool mux_read = mux && mux->decode_unsigned(data, length, mux_value) == 0;
     for (const CANdbSignal *s : m->signal_list)
         if (is_present(m, s, mux_read, mux_value, data, length))

@@ -66,15 +66,21 @@ TEST(Registries, LogFormatsInOrder)
     EXPECT_NE(LogFileFormat::create("ASCII"), nullptr);
 }
 
-TEST(Registries, OfTheConditionKindsOnlyTheCanConditionIsBuiltYet)
+TEST(Registries, WindowTypesInOrder)
 {
-    EXPECT_EQ(DataWindowTypeInfo::first(), nullptr);
-    for (int kind = 1; kind <= 4; ++kind) {
-        if (kind == 2)
-            EXPECT_NE(VyrTriggerCondKind::find(kind), nullptr);
-        else
-            EXPECT_EQ(VyrTriggerCondKind::find(kind), nullptr) << kind;
+    std::vector<std::string> keys;
+    for (const DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next()) {
+        keys.push_back(type->class_key());
+        EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
+    EXPECT_EQ(keys, std::vector<std::string>{"Trace"});
+    EXPECT_STREQ(DataWindowTypeInfo::first()->title(), "CAN Trace Window");
+}
+
+TEST(Registries, OnlyTheCanConditionKindIsBuiltYet)
+{
+    for (int kind = 1; kind <= 4; ++kind)
+        EXPECT_EQ(VyrTriggerCondKind::find(kind) != nullptr, kind == 2) << kind;
 }
 
 } // namespace

@@ -9,9 +9,13 @@
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
+#include "windows/trace/vyr_message_view.h"
+#include "windows/trace/vyr_trace.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
 
 #include <QDir>
+#include <QMenu>
+#include <QToolButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -67,12 +71,36 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
                 platform::wait_any({event}, 250);
         }
         EXPECT_EQ(seen, std::vector<uint32_t>({0x100, 0x101, 0x102}));
+        // The demo's trace window shows them (the echoes of what its interface sent).
+        auto *trace = window.findChild<VyrTrace *>();
+        ASSERT_NE(trace, nullptr);
+        EXPECT_EQ(trace->view()->interface(), can);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return trace->view()->row_count() >= 3; }, 5000));
 
         window.stop();
         EXPECT_FALSE(window.measurement_running);
         EXPECT_FALSE(can->thread_running());
         EXPECT_EQ(can->channel(), nullptr);
         listener->close();
+
+        // Window > Create Window > Trace: a second trace window on the CAN interface.
+        window.build_window_menu();
+        auto *create = window.menu_window->findChild<QMenu *>(QStringLiteral("menu_create_window"));
+        ASSERT_NE(create, nullptr);
+        ASSERT_EQ(create->actions().size(), 1);
+        EXPECT_EQ(create->actions().first()->text(), "Trace");
+        create->actions().first()->trigger();
+        const QList<VyrTrace *> traces = window.findChildren<VyrTrace *>();
+        ASSERT_EQ(traces.size(), 2);
+        EXPECT_EQ(traces.last()->view()->interface(), can);
+        EXPECT_TRUE(traces.last()->caption().startsWith("Trace")) << traces.last()->caption().toStdString();
+        // The tool bar's button of the type makes a third.
+        auto *button = window.findChild<QToolButton *>(QStringLiteral("button_create_Trace"));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), "Trace");
+        EXPECT_EQ(button->toolTip(), "<p><h3>CAN Trace Window</h3>Create a new CAN Trace Window</p>");
+        button->click();
+        EXPECT_EQ(window.findChildren<VyrTrace *>().size(), 3);
     }
     QDir::setCurrent(previous_directory);
     VyrTriggerList::set_instance(nullptr);

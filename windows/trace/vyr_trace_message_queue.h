@@ -41,8 +41,10 @@ public:
     // The interface whose message log gets the table-full message; set while
     // the store is not attached.
     void set_interface(VyrCanIf *signal_if) { m_interface = signal_if; }
-    // The window's log file (null: none); set while the store is not attached.
+    // The window's log file (null: none); set while the store is not attached,
+    // or on the interface's thread while it is.
     void set_log_file(LogFile *file) { m_log_file = file; }
+    LogFile *log_file() const { return m_log_file; }
 
     // GUI thread: the pass sets (null: everything passes). A replaced set is
     // freed once no put can read it any more.
@@ -53,8 +55,9 @@ public:
     // With the store detached: frees both sets.
     void release_filters();
 
-    // True until a message is accepted after construction or a clear.
+    // True until a message is accepted after construction, a clear or set_empty.
     bool empty() const { return m_empty.load(std::memory_order_acquire); }
+    void set_empty() { m_empty.store(true, std::memory_order_release); }
 
     TraceLineTable &lines() { return m_lines; }
     const TraceLineTable &lines() const { return m_lines; }
