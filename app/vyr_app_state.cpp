@@ -1,6 +1,6 @@
 #include "app/vyr_app_state.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_recent_list.h"
 
 #include <QFileInfo>

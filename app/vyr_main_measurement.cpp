@@ -8,7 +8,7 @@
 #include "app/vyr_application_event_watcher.h"
 #include "app/vyr_power_events.h"
 #include "app/vyr_main_widgets.h"
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_global_accel.h"

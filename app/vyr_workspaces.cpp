@@ -4,7 +4,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_shell_dialogs.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_question.h"
 #include "core/vyr_signal_if_notification.h"
 #include "windows/base/data_window_type_info.h"

@@ -5,7 +5,7 @@
 #include "app/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"
 #include "tests/app/test_window_type.h"

@@ -4,7 +4,7 @@
 // stop.
 #include "app/vyr_main.h"
 #include "message_window_rows.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"

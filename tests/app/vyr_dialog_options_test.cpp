@@ -1,4 +1,4 @@
-#include "app/forms/dialog_options_base.h"
+#include "forms/dialog_options_base.h"
 #include "app/settings_store.h"
 #include "app/vyr_dialog_options.h"
 #include "app/vyr_main.h"

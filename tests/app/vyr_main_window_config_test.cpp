@@ -4,7 +4,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_main_window_config.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"

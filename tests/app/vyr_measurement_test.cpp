@@ -7,7 +7,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_power_events.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_global_accel.h"
 #include "core/vyr_question.h"

@@ -3,7 +3,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_workspaces.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_signal_if_notification.h"
 #include "main_config_fixture.h"
 #include "test_window_type.h"

@@ -2,7 +2,7 @@
 // adding by literal and by database name with the covering check, ranges
 // in order, delete, optimize to a fixed point, enabling, and the lists
 // loaded and read back with their changed flag.
-#include "app/dialogs/vyr_dialog_trace_filters.h"
+#include "windows/trace/vyr_dialog_trace_filters.h"
 #include "core/candb_cluster.h"
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"

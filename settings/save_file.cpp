@@ -1,6 +1,6 @@
-#include "core/settings/save_file.h"
+#include "settings/save_file.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <QSaveFile>
 

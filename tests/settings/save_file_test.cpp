@@ -1,4 +1,4 @@
-#include "core/settings/save_file.h"
+#include "settings/save_file.h"
 #include "test_support.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // The dialog that edits the two identifier filters of a CAN trace window:
 // single identifiers and ranges typed as numbers, literals or message names
 // of the interface's network database, with pass or block and on or off.
-#include "app/forms/dialog_trace_filters_base.h"
+#include "forms/dialog_trace_filters_base.h"
 
 #include <QIcon>
 #include <QTreeWidgetItem>

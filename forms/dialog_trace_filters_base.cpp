@@ -1,6 +1,6 @@
-#include "app/forms/dialog_trace_filters_base.h"
+#include "forms/dialog_trace_filters_base.h"
 
-#include "app/forms/form_support.h"
+#include "forms/form_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/forms/form_support.h"
+#include "forms/form_support.h"
 
 #include <QPalette>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <cstring>
 #include <initializer_list>

@@ -1,4 +1,4 @@
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 
 #include <QBuffer>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 
 #include <atomic>
 #include <cstdarg>

@@ -1,6 +1,6 @@
-#include "app/forms/dialog_log_to_file_ascii_parameters.h"
+#include "forms/dialog_log_to_file_ascii_parameters.h"
 
-#include "app/forms/form_support.h"
+#include "forms/form_support.h"
 
 #include <QCheckBox>
 #include <QKeySequence>

@@ -1,7 +1,7 @@
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 
-#include "core/settings/save_file.h"
-#include "core/settings/text_util.h"
+#include "settings/save_file.h"
+#include "settings/text_util.h"
 
 #include <QFile>
 

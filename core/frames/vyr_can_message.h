@@ -1,5 +1,6 @@
 #pragma once
-// The CAN message record: the frame exchanged at the hardware boundary. A
+// The CAN message record: the frame exchanged at the hardware boundary.
+// Depends on nothing, so every layer can pass it around. A
 // channel writes it in read_can_message, a CAN interface hands it to write;
 // message queues, windows and log files keep copies of it. 80 bytes.
 #include <cstdint>
@@ -20,6 +21,10 @@ struct VyrCanMessage
         HardwareOverrun = 0x200,
         SoftwareOverrun = 0x400,
         LinHeader = 0x800,
+        // Reserved for the message view, which marks its own copies of a
+        // frame with them; no channel or log sets them.
+        ViewSelected = 0x1000,
+        ViewHidden = 0x4000,
         LinChecksum = 0x8000,
         FdFrame = 0x10000,     // EDL
         BitRateSwitch = 0x20000,

@@ -1,10 +1,10 @@
-#include "app/dialogs/vyr_dialog_trace_filters.h"
+#include "windows/trace/vyr_dialog_trace_filters.h"
 
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/can/vyr_id_filter_list.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "test_support.h"
 
 #include <QFile>
