@@ -217,7 +217,8 @@ void VyrMain::compile()
     }
     log_message_info(tr("Reload/Compile was successful.") + QLatin1Char('\n'));
     if (!settings_store().read_bool("DontDisplayCompileOKMessage", false))
-        vyr_ask_question(this, tr("Info"), tr("Reload/Compile was successful."), {tr("OK")});
+        vyr_ask_question(this, tr("Info"), tr("Reload/Compile was successful."), {tr("OK")},
+                         VyrQuestionIcon::information);
 }
 
 void VyrMain::communication_failed(const QString &reason)
