@@ -3,6 +3,7 @@
 #include "settings/qtb_config.h"
 #include "core/vyr_packet.h"
 #include "core/vyr_signal_if.h"
+#include "windows/base/header_column_fit.h"
 #include "windows/base/header_tool_tip.h"
 
 #include <QApplication>
@@ -73,6 +74,10 @@ VyrPacketDisplay::VyrPacketDisplay(QWidget *parent) : QAbstractScrollArea(parent
     // A metric-compatible mono font stands in where "Courier New" is missing.
     m_font = QFont(QStringLiteral("Courier New"), 10);
     m_font.setStyleHint(QFont::TypeWriter);
+    m_fit = new HeaderColumnFit(m_header, 1);
+    // The last column (a message text, mostly) reaches the right edge.
+    m_fit->set_fill_to(viewport());
+    connect(m_fit, &HeaderColumnFit::resized_by_user, this, &VyrPacketDisplay::configuration_changed);
     update_font_metrics();
 
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next())
@@ -159,7 +164,8 @@ void VyrPacketDisplay::set_layout(const VyrPacketLayout *layout)
     }
     update_header();
     for (int column = 0; column < columns; ++column)
-        m_header->resizeSection(column, chars[size_t(column)] * m_char_width);
+        m_fit->resize_section(column, chars[size_t(column)] * m_char_width);
+    m_fit->fit();
     header_size_changed();
 }
 
@@ -196,7 +202,6 @@ void VyrPacketDisplay::header_size_changed()
     update_scroll_ranges();
     update_geometrie();
     viewport()->update();
-    emit configuration_changed();
 }
 
 void VyrPacketDisplay::update_geometrie()
@@ -256,6 +261,7 @@ void VyrPacketDisplay::update_font_metrics()
     const QFontMetrics metrics(m_font);
     m_line_height = std::max(metrics.height(), 1);
     m_char_width = std::max(metrics.horizontalAdvance(QLatin1Char('0')), 1);
+    m_fit->set_char_width(m_char_width);
 }
 
 int VyrPacketDisplay::font_size() const
@@ -313,6 +319,17 @@ void VyrPacketDisplay::resizeEvent(QResizeEvent *event)
     verticalScrollBar()->setValue(verticalScrollBar()->maximum() - from_bottom);
 }
 
+bool VyrPacketDisplay::viewportEvent(QEvent *event)
+{
+    // The viewport changes its width with the window and with the vertical
+    // scroll bar: the header follows it, and the last column to its edge.
+    if (event->type() == QEvent::Resize) {
+        update_geometrie();
+        m_fit->fit();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 QString VyrPacketDisplay::cell_text(const VyrPacket &packet, int column, int chars, uint32_t shown_time) const
 {
     chars = std::min(chars, max_cell);
@@ -361,11 +378,30 @@ QString VyrPacketDisplay::cell_text(const VyrPacket &packet, int column, int cha
     }
 }
 
+int VyrPacketDisplay::needed_chars(const VyrPacket &packet, int column, uint32_t shown_time) const
+{
+    const QString text = cell_text(packet, column, max_cell, shown_time);
+    // Numbers are right-aligned in their cells: their leading blanks are padding.
+    const bool number = column == counter_column || column == time_column ||
+        m_layout->field_type(column - first_field_column) == VyrPacketLayout::Int ||
+        m_layout->field_type(column - first_field_column) == VyrPacketLayout::Int2;
+    int first = 0;
+    if (number)
+        while (first < text.size() && text[first] == QLatin1Char(' '))
+            ++first;
+    int end = text.size();
+    while (end > first && text[end - 1] == QLatin1Char(' '))
+        --end;
+    // One character more keeps the text off its neighbour's.
+    return end > first ? end - first + 1 : 0;
+}
+
 void VyrPacketDisplay::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const QRect exposed = event->rect();
     painter.fillRect(exposed, palette().base());
+    m_fit->fit_later(); // the last column to the edge, with or without lines
     if (!m_layout || m_kept == 0)
         return;
     painter.setFont(m_font);
@@ -403,6 +439,7 @@ void VyrPacketDisplay::paintEvent(QPaintEvent *event)
                 continue;
             const int x = m_header->sectionPosition(column) - x_offset;
             painter.drawText(x, top + metrics.ascent(), cell_text(*m_packet, column, chars, shown_time));
+            m_fit->need_chars(column, needed_chars(*m_packet, column, shown_time));
         }
         if (m_cursor_shown && number == m_cursor) {
             painter.setPen(QPen(text_colour, 1, Qt::DotLine));
@@ -413,6 +450,7 @@ void VyrPacketDisplay::paintEvent(QPaintEvent *event)
         std::swap(m_packet, m_older);
     }
     ring.set_read_position(saved);
+    m_fit->fit_later();
 }
 
 // --- Cursor and selection ---------------------------------------------------------------------------
@@ -624,7 +662,7 @@ void VyrPacketDisplay::write_configuration(QtbConfigGroup *group)
     for (int section = 0; section < m_header->count(); ++section) {
         auto column = std::make_unique<QtbConfigGroup>();
         column->write_int("section", section);
-        column->write_int("width", m_header->sectionSize(section));
+        column->write_int("width", m_fit->kept_width(section));
         column->write_int("index", m_header->visualIndex(section));
         column->write_bool("visible", true);
         columns->append_entry(QtbConfigValue(std::move(column)), nullptr);
@@ -649,11 +687,12 @@ void VyrPacketDisplay::read_configuration(QtbConfigGroup *group)
             const int section = column->read_int("section", 0);
             if (section < 0 || section >= m_header->count())
                 continue;
-            m_header->resizeSection(section, column->read_int("width", m_header->sectionSize(section)));
+            m_fit->resize_section(section, column->read_int("width", m_header->sectionSize(section)));
             const int index = column->read_int("index", 0);
             if (index >= 0 && index < m_header->count())
                 m_header->moveSection(m_header->visualIndex(section), index);
         }
     }
     update_header();
+    m_fit->fit();
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class HeaderColumnFit;
 class HeaderToolTip;
 class QHeaderView;
 class QStandardItemModel;
@@ -47,6 +48,8 @@ public:
     void update();
 
     int font_size() const;
+    // Width in pixels of a character of the font; columns are sized in characters.
+    int char_width() const { return m_char_width; }
     bool running() const { return m_running; }
     void set_running(bool running) { m_running = running; }
     bool delta_time() const { return m_delta_time; }
@@ -92,6 +95,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -102,6 +106,8 @@ private:
 
     // The text of one cell of a line, `chars` characters wide at the most.
     QString cell_text(const VyrPacket &packet, int column, int chars, uint32_t shown_time) const;
+    // Characters the column needs to show the packet's text whole.
+    int needed_chars(const VyrPacket &packet, int column, uint32_t shown_time) const;
     void update_font_metrics();
     void update_scroll_ranges();
     int contents_height() const { return m_kept * m_line_height; }
@@ -135,6 +141,8 @@ private:
     QHeaderView *m_header;
     QStandardItemModel *m_header_model;
     HeaderToolTip *m_header_tips;
+    // Grows the columns to their titles and texts; the last one fills the width.
+    HeaderColumnFit *m_fit;
     QFont m_font;
     int m_line_height = 1;
     int m_char_width = 1;

@@ -2,6 +2,7 @@
 
 #include "core/candb_cluster.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "windows/base/header_column_fit.h"
 #include "windows/base/header_tool_tip.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
@@ -84,10 +85,11 @@ VyrMessageView::VyrMessageView(QWidget *parent, const char *name)
     m_header->setStretchLastSection(false);
     m_header->setMinimumSectionSize(0);
     m_tool_tip = std::make_unique<HeaderToolTip>(m_header);
+    m_fit = new HeaderColumnFit(m_header, m_char_width);
     for (int column = 0; column < column_count; ++column) {
         m_header_model->setHeaderData(column, Qt::Horizontal, QString::fromLatin1(column_setup[column].title));
         if (column_setup[column].width)
-            m_header->resizeSection(column, column_setup[column].width * m_char_width);
+            m_fit->resize_section(column, column_setup[column].width * m_char_width);
         m_tool_tip->set_tip(column, QString::fromLatin1(column_setup[column].tip));
     }
     for (int section = 0; section < m_header->count() && section < remembered_sections; ++section)
@@ -95,7 +97,8 @@ VyrMessageView::VyrMessageView(QWidget *parent, const char *name)
     // The signals column starts hidden.
     m_sections[Signals] = SectionMemory{false, column_setup[Signals].width * m_char_width};
     m_header->setSectionResizeMode(Signals, QHeaderView::Fixed);
-    m_header->resizeSection(Signals, 0);
+    m_fit->resize_section(Signals, 0);
+    m_fit->fit(); // the titles
 
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next()) {
         if (is_can_type(signal_if->type_name())) {
@@ -105,7 +108,13 @@ VyrMessageView::VyrMessageView(QWidget *parent, const char *name)
     }
 
     connect(m_header, &QHeaderView::sectionResized, this, &VyrMessageView::header_size_changed);
-    connect(m_header, &QHeaderView::sectionMoved, viewport(), [this] { viewport()->update(); });
+    // The widths and the order the user gives the columns are kept with the
+    // window; the view's own fitting is not.
+    connect(m_fit, &HeaderColumnFit::resized_by_user, this, &VyrMessageView::configuration_changed);
+    connect(m_header, &QHeaderView::sectionMoved, this, [this] {
+        viewport()->update();
+        emit configuration_changed();
+    });
     connect(m_header, &QHeaderView::sectionClicked, this, &VyrMessageView::header_clicked);
     update_geometrie();
     header_size_changed();
@@ -273,6 +282,7 @@ void VyrMessageView::update_header()
     m_header_model->setHeaderData(Time, Qt::Horizontal,
                                   format >= 0 && format < time_format_count ? QString::fromLatin1(time_titles[format])
                                                                             : QStringLiteral("Time [????]"));
+    m_fit->fit_later(); // a longer title
     viewport()->update();
 }
 
@@ -287,6 +297,7 @@ void VyrMessageView::header_clicked(int section)
     else
         return;
     update_header();
+    emit configuration_changed();
 }
 
 void VyrMessageView::set_formats(const trace_text::Formats &formats)
@@ -314,17 +325,18 @@ void VyrMessageView::toggle_column_visibility(int section)
     const bool remembered = section < remembered_sections;
     if (m_header->sectionSize(section) != 0) {
         if (remembered)
-            m_sections[size_t(section)] = SectionMemory{false, m_header->sectionSize(section)};
+            m_sections[size_t(section)] = SectionMemory{false, m_fit->kept_width(section)};
         m_header->setSectionResizeMode(section, QHeaderView::Fixed);
-        m_header->resizeSection(section, 0);
+        m_fit->resize_section(section, 0);
     } else {
         const int width = remembered ? m_sections[size_t(section)].width : unremembered_width;
         if (remembered)
             m_sections[size_t(section)].visible = true;
         m_header->setSectionResizeMode(section, QHeaderView::Interactive);
-        m_header->resizeSection(section, width);
+        m_fit->resize_section(section, width);
     }
     header_size_changed();
+    emit configuration_changed();
 }
 
 void VyrMessageView::restore_section(int section, int width, bool visible)
@@ -339,7 +351,8 @@ void VyrMessageView::restore_section(int section, int width, bool visible)
     if (section >= m_header->count())
         return;
     m_header->setSectionResizeMode(section, visible ? QHeaderView::Interactive : QHeaderView::Fixed);
-    m_header->resizeSection(section, visible ? width : 0);
+    m_fit->resize_section(section, visible ? width : 0);
+    m_fit->fit_later();
 }
 
 int VyrMessageView::section_width(int section) const
@@ -347,7 +360,7 @@ int VyrMessageView::section_width(int section) const
     if (section < 0 || section >= remembered_sections)
         return 0;
     const SectionMemory &memory = m_sections[size_t(section)];
-    return memory.visible && section < m_header->count() ? m_header->sectionSize(section) : memory.width;
+    return memory.visible && section < m_header->count() ? m_fit->kept_width(section) : memory.width;
 }
 
 bool VyrMessageView::section_visible(int section) const
@@ -385,7 +398,6 @@ void VyrMessageView::header_size_changed()
     update_scroll_ranges();
     update_geometrie();
     viewport()->update();
-    emit configuration_changed();
 }
 
 void VyrMessageView::update_geometrie()
@@ -491,6 +503,55 @@ QString VyrMessageView::cell_text(int section, const VyrCanMessage &message, uin
     return QString();
 }
 
+int VyrMessageView::needed_chars(int section, const VyrCanMessage &message, uint64_t counter, int64_t time_us) const
+{
+    using namespace trace_text;
+    // Texts that are right-aligned in their cell count from their first
+    // character; one character more keeps a text off its neighbour's.
+    const auto shown_length = [](const std::string &text) {
+        const size_t first = text.find_first_not_of(' ');
+        const size_t last = text.find_last_not_of(' ');
+        return first == std::string::npos ? 0 : int(last - first + 1);
+    };
+    constexpr int unlimited = 1000;
+    switch (section) {
+    case Channel:
+        return shown_length(channel_cell(message, 0)) + 1;
+    case Identifier: {
+        if (message.flags & VyrCanMessage::ErrorFrame)
+            return 2 + flag_letter_count + 1;
+        const CANdbMessage *found = m_database_mode ? database_message(message) : nullptr;
+        const int id_chars = found
+            ? int(found->name.size())
+            : shown_length(identifier_cell(message, flag_letter_count + 12, m_formats.id_hex, nullptr).substr(0, 12));
+        return id_chars + 1 + flag_letter_count + 1;
+    }
+    case Time:
+        return shown_length(time_cell(time_us, 40, m_formats.time_format)) + 1;
+    case Dlc:
+        return 0; // two digits: the title is wider
+    case Data:
+        // Long data is drawn two characters in from the left edge.
+        return shown_length(data_cell(message, unlimited, m_formats.data_hex)) + 2;
+    case Ascii:
+        return int(ascii_cell(message, unlimited).size()) + 1;
+    case Counter:
+        return shown_length(counter_cell(counter, 40)) + 1;
+    case Signals:
+        return int(signals_cell(message, database_message(message), unlimited).size()) + 1;
+    default:
+        break;
+    }
+    const IdFormatter *formatter = m_interface ? m_interface->id_formatter() : nullptr;
+    for (const ExtraColumn &extra : m_extra_columns) {
+        if (extra.section != section || !formatter)
+            continue;
+        char text[IdFormatter::max_column_text + 1];
+        return formatter->column_text(message, extra.column, text) + 1;
+    }
+    return 0;
+}
+
 void VyrMessageView::paint_row(QPainter &painter, int top, const VyrCanMessage &message, uint64_t counter,
                                int64_t time_us, bool selected, bool cursor, bool shaded)
 {
@@ -510,7 +571,10 @@ void VyrMessageView::paint_row(QPainter &painter, int top, const VyrCanMessage &
         else if (section == Data && width >= 24)
             x += (width == 24 ? 1 : 2) * m_char_width;
         painter.drawText(x, baseline, cell_text(section, message, counter, time_us));
+        if (section_width > 0)
+            m_fit->need_chars(section, needed_chars(section, message, counter, time_us));
     }
+    m_fit->fit_later();
     if (cursor) {
         painter.setPen(QPen(palette().color(selected ? QPalette::Window : QPalette::WindowText), 1, Qt::DotLine));
         painter.drawRect(QRect(band.left(), top, contents_width - 1, m_row_height - 1));

@@ -24,6 +24,7 @@
 
 class CANdbCluster;
 class CANdbMessage;
+class HeaderColumnFit;
 class HeaderToolTip;
 class IdBitSet;
 class SparseIdBitSet;
@@ -79,7 +80,8 @@ public:
     void set_delta_time(bool on);
     bool database_mode() const { return m_database_mode; }
     void set_database_mode(bool on);
-    // Width in pixels of a section as the configuration keeps it, and its visibility.
+    // Width in pixels of a section as the configuration keeps it (not the
+    // width fitted to what it shows), and its visibility.
     int section_width(int section) const;
     bool section_visible(int section) const;
     long long cursor_pos() const { return m_cursor_pos; }
@@ -159,6 +161,8 @@ private:
 
     // The database message of a record, looked up as the identifier column does.
     const CANdbMessage *database_message(const VyrCanMessage &message) const;
+    // Characters the section needs to show the record's text whole.
+    int needed_chars(int section, const VyrCanMessage &message, uint64_t counter, int64_t time_us) const;
     void paint_row(QPainter &painter, int top, const VyrCanMessage &message, uint64_t counter, int64_t time_us,
                    bool selected, bool cursor, bool shaded);
     // Scrolling-list rows first to last (1-based from the top).
@@ -197,6 +201,8 @@ private:
     QStandardItemModel *m_header_model;
     QHeaderView *m_header;
     std::unique_ptr<HeaderToolTip> m_tool_tip;
+    // Grows the columns to their titles and to the texts painted in them.
+    HeaderColumnFit *m_fit = nullptr;
     QFont m_font;
     int m_row_height = 1;
     int m_char_width = 1;
