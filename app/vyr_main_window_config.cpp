@@ -80,6 +80,24 @@ void show_configuration_state(VyrMain &main)
     call_if_present(main, "show_state");
 }
 
+// What the load line says after "Loading config file "<name>" ...": the
+// sections the file held, or why there are none.
+QString what_was_read(QtbConfig &config)
+{
+    const QFileInfo file(config.file_name());
+    if (!file.exists())
+        return VyrMain::tr("can not find it - using built-in defaults.");
+    if (!file.isFile() || !file.isReadable())
+        return VyrMain::tr("can not read it - using built-in defaults.");
+    QStringList sections;
+    for (const QtbConfigEntry &entry : config.entries())
+        if (entry.value.type() == QtbConfigValue::Group)
+            sections << QLatin1Char('[') + QString::fromLatin1(entry.name.c_str()) + QLatin1Char(']');
+    if (sections.isEmpty())
+        return VyrMain::tr(" it holds no sections.");
+    return VyrMain::tr(" read %1.").arg(sections.join(QLatin1Char(' ')));
+}
+
 QtbConfig &configuration()
 {
     if (!vyr_app_state().configuration)
@@ -113,6 +131,14 @@ void VyrMain::configuration_changed()
 bool VyrMain::save_configuration()
 {
     QtbConfig &config = configuration();
+    // What the reader had to skip is not in memory: writing would drop it from the file.
+    if (!config.warnings().empty() && QFileInfo::exists(config.file_name()) &&
+        vyr_ask_question(this, tr("Warning"),
+                         tr("The configuration file '%1' had errors when it was loaded; what could not be read "
+                            "(see the message window) is lost when it is saved.\nDo you want to replace it ?")
+                             .arg(config.file_name()),
+                         {tr("Replace"), tr("Cancel")}) != 0)
+        return false;
     config.clear();
     // A configuration that was never named (started without a file) has no
     // place in the recent list: the list would name the working directory.
@@ -211,12 +237,18 @@ int VyrMain::load_configuration(QtbConfig *config)
     showNormal();
 
     int result = 0;
-    QString line = tr("Loading config file") + QStringLiteral(" \"") + config->file_name() + QStringLiteral("\" ...");
+    log_message_info(tr("Loading config file") + QStringLiteral(" \"") + config->file_name() +
+                     QStringLiteral("\" ...") + what_was_read(*config) + QLatin1Char('\n'));
+    // Each "file:line: what" the reader skipped, dropped or cut.
+    for (const std::string &warning : config->warnings())
+        log_message_warning(QString::fromLocal8Bit(warning.c_str()) + QLatin1Char('\n'));
     if (!config->get_group("defaults")) {
-        line += tr("can not find it - using built-in defaults.");
+        if (QFileInfo(config->file_name()).isReadable())
+            log_message_warning(tr("%1: no [defaults] section - the main window takes its built-in settings.")
+                                    .arg(config->file_name()) +
+                                QLatin1Char('\n'));
         result = -1;
     }
-    log_message_info(line + QLatin1Char('\n'));
     QtbConfigGroup *defaults = config->get_or_add_group("defaults");
     change_working_directory(QFileInfo(config->file_name()).absoluteDir());
 
