@@ -33,8 +33,7 @@ constexpr int id_window_type_base = 3000;
 
 // The command of an entry that is not built yet.
 struct NotBuilt
-{
-};
+{};
 constexpr NotBuilt not_built;
 
 // Marks an entry (or a menu of numbered items) without a command: it stays
@@ -126,8 +125,8 @@ void VyrMain::build_menus()
 {
     QMenu *file = m_menus.menu_file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("menu_file"));
-    m_menus.id_new =
-        add_command(file, tr("&New Configuration"), this, &VyrMain::new_configuration, QKeySequence(Qt::CTRL + Qt::Key_N));
+    m_menus.id_new = add_command(file, tr("&New Configuration"), this, &VyrMain::new_configuration,
+                                 QKeySequence(Qt::CTRL + Qt::Key_N));
     m_menus.id_open = add_command(file, tr("&Open Configuration..."), this, qOverload<>(&VyrMain::load_configuration),
                                   QKeySequence(Qt::CTRL + Qt::Key_O));
     m_menus.menu_reopen = file->addMenu(tr("&Reopen..."));
@@ -184,8 +183,8 @@ void VyrMain::build_menus()
                 add_item(language, tr(names[code]), code)->setCheckable(true);
         connect(language, &QMenu::aboutToShow, this, &VyrMain::build_language_menu);
     }
-    add_command(help, tr("&Contents"), this, not_built);  // the help viewer
-    add_command(help, tr("&About..."), this, not_built);  // the about box
+    add_command(help, tr("&Contents"), this, not_built); // the help viewer
+    add_command(help, tr("&About..."), this, not_built); // the about box
 
     // clang-format off
     const std::pair<QAction *, const char *> named_actions[] = {
@@ -224,8 +223,8 @@ void VyrMain::build_settings_menu()
     for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next(), ++k) {
         const QString type_name = QString::fromStdString(type->type_name());
         if (type->in_menu()) {
-            QAction *item = add_item(create_menu, type_name + QLatin1Char(' ') + tr("Interface"),
-                                     id_interface_type_base + k);
+            QAction *item =
+                add_item(create_menu, type_name + QLatin1Char(' ') + tr("Interface"), id_interface_type_base + k);
             if (!type->enabled())
                 item->setEnabled(false);
         }
@@ -313,8 +312,7 @@ void VyrMain::display_workspace_context_menu(const QPoint &position)
     popup.addSeparator();
     add_command(&popup, tr("Create new Workspace"), this, qOverload<>(&VyrMain::create_new_workspace))
         ->setEnabled(!running);
-    add_command(&popup, tr("Rename current Workspace"), this, &VyrMain::rename_current_workspace)
-        ->setEnabled(!running);
+    add_command(&popup, tr("Rename current Workspace"), this, &VyrMain::rename_current_workspace)->setEnabled(!running);
     add_command(&popup, tr("Delete current Workspace"), this, &VyrMain::delete_current_workspace)
         ->setEnabled(current_workspace_id() != 0 && !running);
     popup.addSeparator();
@@ -362,7 +360,8 @@ void VyrMain::build_toolbar()
     bind(buttons.button_interfaces, this, not_built); // the interface list
     setToolButtonStyle(settings_store().read_bool("DontShowToolbuttonLabels", false) ? Qt::ToolButtonIconOnly
                                                                                      : Qt::ToolButtonTextUnderIcon);
-    for (QToolButton *button : {buttons.button_new, buttons.button_open, buttons.button_save, buttons.button_interfaces})
+    for (QToolButton *button :
+         {buttons.button_new, buttons.button_open, buttons.button_save, buttons.button_interfaces})
         button->setToolButtonStyle(toolButtonStyle());
     bar->addSeparator();
     for (DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next()) {
@@ -401,7 +400,8 @@ void VyrMain::build_toolbar()
         add_button("button_stop", QStyle::SP_MediaStop, tr("<p><h3>Stop</h3>Stop measurement.</p>"), tr("Stop"));
     bind(buttons.button_stop, this, &VyrMain::stop);
     buttons.button_stop->setEnabled(false);
-    for (QToolButton *button : {buttons.button_clear, buttons.button_compile, buttons.button_start, buttons.button_stop})
+    for (QToolButton *button :
+         {buttons.button_clear, buttons.button_compile, buttons.button_start, buttons.button_stop})
         button->setToolButtonStyle(toolButtonStyle());
     show_state();
 }

@@ -44,7 +44,7 @@ void report_main_window_when_asked(VyrMain *main_window)
             out << "dock: " << main_window->message_dock()->windowTitle() << '\n';
             out << "dock area: "
                 << (main_window->dockWidgetArea(main_window->message_dock()) == Qt::BottomDockWidgetArea ? "bottom"
-                                                                                                       : "other")
+                                                                                                         : "other")
                 << '\n';
             out << "message tab: " << main_window->message_tabs()->tabText(0) << '\n';
             for (VyrDataWindow *window = first_window(); window; window = window->next_window())

@@ -1,4 +1,5 @@
-// Workspaces, the data windows in them and the standard layout.
+// The main window's workspace pages and tabs, which follow the workspaces
+// object, the data windows in them and the standard layout.
 #include "app/vyr_workspaces.h"
 
 #include "app/shell/vyr_workspaces.h"
@@ -214,9 +215,10 @@ VyrDataWindow *VyrMain::create_data_window(const QString &class_key, QtbConfigGr
     const VyrWorkspaces::DataWindowPlace place = m_workspaces->place_data_window(group);
     if (!type)
         return nullptr;
-    // A window of a type that lives in the current workspace goes onto the page shown.
-    const bool in_current_workspace = (type->flags() & DataWindowTypeInfo::ActiveWorkspace) ||
-        place.workspace_id == current_workspace_id();
+    // A window of a type that lives in the current workspace, or one placed
+    // in the current workspace, goes onto the page shown.
+    const bool in_current_workspace =
+        (type->flags() & DataWindowTypeInfo::ActiveWorkspace) || place.workspace_id == current_workspace_id();
     QWidget *parent_page = in_current_workspace ? m_current_workspace : m_workspace_stack->widget(place.index);
 
     VyrDataWindow *window = DataWindowTypeInfo::create_window(key.constData(), parent_page, group, this);
@@ -317,8 +319,8 @@ void VyrMain::standard_layout()
             windows.push_back(window);
             keys.push_back(QString::fromLatin1(window->class_key().c_str()));
         }
-    const std::vector<QRect> frames =
-        standard_layout_frames(keys, m_current_workspace->viewport()->width(), m_current_workspace->viewport()->height());
+    const std::vector<QRect> frames = standard_layout_frames(keys, m_current_workspace->viewport()->width(),
+                                                             m_current_workspace->viewport()->height());
     for (size_t i = 0; i < windows.size(); ++i) {
         QWidget *frame = windows[i]->sub_window() ? static_cast<QWidget *>(windows[i]->sub_window()) : windows[i];
         frame->resize(frames[i].size());

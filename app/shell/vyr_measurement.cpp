@@ -34,7 +34,10 @@ QString now_text()
 class VyrTimerClock : public VyrCountdownClock
 {
 public:
-    VyrTimerClock() { QObject::connect(&m_timer, &QTimer::timeout, [this] { m_tick(); }); }
+    VyrTimerClock()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_tick(); });
+    }
     void start(int period_ms, std::function<void()> tick) override
     {
         m_tick = std::move(tick);

@@ -415,6 +415,7 @@ std::string enabled_states(VyrMain &window)
     std::string states;
     const VyrMainMenus &menus = window.menus();
     const VyrMainToolBar &bar = window.tool_bar();
+    // clang-format off
     const std::pair<const char *, QObject *> items[] = {
         {"new", menus.id_new},         {"open", menus.id_open},         {"save", menus.id_save},
         {"save_as", menus.id_save_as}, {"exit", menus.id_exit},         {"reopen", menus.menu_reopen->menuAction()},
@@ -422,6 +423,7 @@ std::string enabled_states(VyrMain &window)
         {"start", menus.id_start},     {"stop", menus.id_stop},         {"b_new", bar.button_new},
         {"b_open", bar.button_open},   {"b_save", bar.button_save},     {"b_interfaces", bar.button_interfaces},
         {"b_compile", bar.button_compile}, {"b_start", bar.button_start}, {"b_stop", bar.button_stop}};
+    // clang-format on
     for (const auto &[name, item] : items) {
         const bool on = qobject_cast<QAction *>(item) ? qobject_cast<QAction *>(item)->isEnabled()
                                                        : qobject_cast<QWidget *>(item)->isEnabled();
@@ -459,9 +461,9 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     window->stop();
     EXPECT_EQ(enabled_states(*window), ready);
 
-    EXPECT_EQ(texts(window->menus().menu_file), QStringList({"&New Configuration", "&Open Configuration...", "&Reopen...",
-                                                     "-", "&Save Configuration", "Save Configuration &As...", "-",
-                                                     "E&xit"}));
+    EXPECT_EQ(texts(window->menus().menu_file),
+              QStringList({"&New Configuration", "&Open Configuration...", "&Reopen...", "-", "&Save Configuration",
+                           "Save Configuration &As...", "-", "E&xit"}));
     EXPECT_EQ(texts(window->menus().menu_measure), QStringList({"&Compile", "&Start", "Sto&p (off)"}));
     EXPECT_EQ(window->menus().id_start->shortcut(), QKeySequence(Qt::Key_F5));
     EXPECT_EQ(window->menus().id_compile->shortcut(), QKeySequence(Qt::Key_F8));
@@ -492,8 +494,8 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
 
     // The Workspace menu: no deleting the default workspace, nothing during a measurement.
     emit window->menus().menu_workspace->aboutToShow();
-    EXPECT_EQ(texts(window->menus().menu_workspace), QStringList({"&Create New Workspace", "&Rename Current Workspace",
-                                                          "&Delete Current Workspace (off)"}));
+    EXPECT_EQ(texts(window->menus().menu_workspace),
+              QStringList({"&Create New Workspace", "&Rename Current Workspace", "&Delete Current Workspace (off)"}));
     window->start();
     emit window->menus().menu_workspace->aboutToShow();
     EXPECT_EQ(texts(window->menus().menu_workspace),
@@ -516,7 +518,8 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
             labels << button->text();
     // One button per window type of the registry stands between Interfaces and Clear.
     EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Trace", "Clear", "Compile", "Start", "Stop"}));
-    EXPECT_EQ(window->tool_bar().button_start->toolTip(), "<p><h3>Start</h3>Start measurement and automatic window update.</p>");
+    EXPECT_EQ(window->tool_bar().button_start->toolTip(),
+              "<p><h3>Start</h3>Start measurement and automatic window update.</p>");
     QToolButton *old_start = window->tool_bar().button_start;
     window->tool_bar().bar->hide();
     EXPECT_NE(window->tool_bar().button_start, old_start);

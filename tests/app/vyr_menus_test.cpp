@@ -117,7 +117,8 @@ protected:
         window = std::make_unique<VyrMain>();
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         // An active interface with a script: Start and Compile are offered.
-        VyrSignalIf *interface = create_signal_if("TEST", nullptr, window.get(), window->signal_if_notification()).release();
+        VyrSignalIf *interface =
+            create_signal_if("TEST", nullptr, window.get(), window->signal_if_notification()).release();
         interface->set_active(true);
         interface->set_script_file("demo.vys");
         window->show_state();
@@ -165,10 +166,10 @@ TEST_F(Menus, EveryEntryRunsACommandOrIsDisabled)
 
     EXPECT_TRUE(entries.dead.isEmpty()) << entries.dead.join('\n').toStdString();
     // The walk reaches entries of every kind, so that it cannot pass by seeing none.
-    for (const char *name : {"&File > &Open Configuration...", "&File > E&xit", "&Measure > Sto&p",
-                             "&View > Message Window", "&Window > Create &Window > Trace",
-                             "Workspace > Standard Layout", "Workspace > Create Window > Trace", "Toolbar > Start",
-                             "Toolbar > Stop"})
+    for (const char *name :
+         {"&File > &Open Configuration...", "&File > E&xit", "&Measure > Sto&p", "&View > Message Window",
+          "&Window > Create &Window > Trace", "Workspace > Standard Layout", "Workspace > Create Window > Trace",
+          "Toolbar > Start", "Toolbar > Stop"})
         EXPECT_TRUE(entries.connected.contains(name)) << name;
     for (const char *name : {"&Help > &Contents", "&Help > &About...", "&Help > Language for Online Help > English",
                              "&Settings > Interface List", "&Settings > Trigger Settings",
