@@ -6,7 +6,6 @@
 
 #include "app/shell/vyr_app_state.h"
 #include "app/shell/vyr_measurement.h"
-#include "app/shell/vyr_workspaces.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_shell_dialogs.h"

@@ -9,7 +9,6 @@
 
 #include "app/shell/settings_store.h"
 #include "app/shell/vyr_app_state.h"
-#include "app/shell/vyr_workspaces.h"
 #include "app/vyr_main_widgets.h"
 #include "windows/base/data_window_type_info.h"
 #include "windows/packet/vyr_rt_log.h"
