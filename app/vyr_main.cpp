@@ -146,6 +146,8 @@ VyrMain::~VyrMain()
     if (shell_services() == m_shell_services.get())
         set_shell_services(nullptr);
     m_configuration->delete_interfaces();
+    // The measurement and its timer wheel go before the message window.
+    m_message_window->set_time_source(nullptr);
     // The pages go with the window; the workspaces are no longer shown.
     disconnect(m_workspaces.get(), nullptr, this, nullptr);
     disconnect(m_workspace_tab_bar, nullptr, this, nullptr);

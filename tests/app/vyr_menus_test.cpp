@@ -177,4 +177,16 @@ TEST_F(Menus, EveryEntryRunsACommandOrIsDisabled)
         EXPECT_TRUE(entries.disabled.contains(name)) << name;
 }
 
+// The Settings and Window menus are built anew each time they open; the
+// submenus of the last build go with them instead of piling up.
+TEST_F(Menus, ReopenedMenusKeepOneSetOfSubmenus)
+{
+    for (int opened = 0; opened < 3; ++opened) {
+        emit window->menus().menu_settings->aboutToShow();
+        emit window->menus().menu_window->aboutToShow();
+    }
+    EXPECT_EQ(window->findChildren<QMenu *>("menu_create_interface").size(), 1);
+    EXPECT_EQ(window->findChildren<QMenu *>("menu_create_window").size(), 1);
+}
+
 } // namespace
