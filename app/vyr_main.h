@@ -178,7 +178,7 @@ public slots:
     // follow their switch at once.
     void display_options_dialog();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
-    // The measurement's (VyrMeasurement).
+    // Forwarded to the measurement (VyrMeasurement).
     void start();
     void stop();
     // Recompiles the scripts of the active interfaces, saying how it went.
