@@ -2,7 +2,7 @@
 // daemon, which the CAN types' start-up hooks start as the program does:
 // start, frames of its CAN interface read by a second handle on the bus,
 // stop.
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "message_window_rows.h"
 #include "settings/qtb_config.h"
@@ -58,7 +58,7 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         ASSERT_EQ(listener->buson(), canhwSuccess);
 
         window.start();
-        ASSERT_TRUE(window.measurement_running) << message_window_rows(window).join('\n').toStdString();
+        ASSERT_TRUE(window.measurement_running()) << message_window_rows(window).join('\n').toStdString();
         EXPECT_TRUE(can->thread_running());
         EXPECT_NE(triggers.find("Running")->state(), 0);
         EXPECT_TRUE(QTest::qWaitFor(
@@ -89,14 +89,14 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         EXPECT_TRUE(QTest::qWaitFor([&] { return trace->view()->row_count() >= 3; }, 5000));
 
         window.stop();
-        EXPECT_FALSE(window.measurement_running);
+        EXPECT_FALSE(window.measurement_running());
         EXPECT_FALSE(can->thread_running());
         EXPECT_EQ(can->channel(), nullptr);
         listener->close();
 
         // Window > Create Window > Trace: a second trace window on the CAN interface.
         window.build_window_menu();
-        auto *create = window.menu_window->findChild<QMenu *>(QStringLiteral("menu_create_window"));
+        auto *create = window.menus().menu_window->findChild<QMenu *>(QStringLiteral("menu_create_window"));
         ASSERT_NE(create, nullptr);
         ASSERT_EQ(create->actions().size(), 1);
         EXPECT_EQ(create->actions().first()->text(), "Trace");
@@ -173,7 +173,7 @@ TEST(DemoMeasurement, TrafficChangesNoConfigurationAndTheWindowManagersCloseAsks
         ASSERT_NE(trace, nullptr);
 
         window.start();
-        ASSERT_TRUE(window.measurement_running) << message_window_rows(window).join('\n').toStdString();
+        ASSERT_TRUE(window.measurement_running()) << message_window_rows(window).join('\n').toStdString();
         for (uint32_t n = 0; n < 80; ++n) {
             VyrCanMessage frame;
             frame.id = 0x200 + n;
@@ -183,12 +183,12 @@ TEST(DemoMeasurement, TrafficChangesNoConfigurationAndTheWindowManagersCloseAsks
         QScrollBar *rows = trace->view()->verticalScrollBar();
         EXPECT_TRUE(QTest::qWaitFor([&] { return trace->view()->row_count() >= 80 && rows->maximum() > 0; }, 10000));
         QTest::qWait(300); // the trace's updates and the columns' fitting
-        EXPECT_FALSE(window.configuration_modified);
+        EXPECT_FALSE(window.configuration_modified());
 
         // The user widens a column.
         QHeaderView *header = trace->view()->header();
         header->resizeSection(VyrMessageView::Data, header->sectionSize(VyrMessageView::Data) + 40);
-        EXPECT_TRUE(window.configuration_modified);
+        EXPECT_TRUE(window.configuration_modified());
 
         QString asked;
         QString default_button;
@@ -203,7 +203,7 @@ TEST(DemoMeasurement, TrafficChangesNoConfigurationAndTheWindowManagersCloseAsks
         EXPECT_EQ(asked, "Configuration has changed!\nDo you want to save ?");
         EXPECT_EQ(default_button, "Cancel");
         EXPECT_TRUE(window.isVisible());          // Cancel: the program goes on
-        EXPECT_FALSE(window.measurement_running); // stopped before the question, as Exit finds it
+        EXPECT_FALSE(window.measurement_running()); // stopped before the question, as Exit finds it
         EXPECT_EQ(contents(file), saved);
 
         // "No" lets it close without saving.

@@ -1,7 +1,7 @@
 // The real main window at 1,600 x 1,000 pixels with a trace window on a CAN
 // interface with a real network database, its signal table and a long line
 // in the message window: no column cuts its title or a text it shows.
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "core/candb_cluster.h"
 #include "core/candb_file_format.h"
@@ -144,7 +144,7 @@ TEST_F(MainWindowColumns, AtSixteenHundredPixelsNoTitleOrTextIsCut)
     view->update_messages();
     view->set_cursor_pos(1); // the signal table shows LWI_01
     trace->update_signal_table();
-    window->message_window->display()->update(); // takes the logged rows
+    window->message_window()->display()->update(); // takes the logged rows
     settle();
 
     const QString picture = QDir::tempPath() + QStringLiteral("/vyr_main_columns.png");
@@ -192,7 +192,7 @@ TEST_F(MainWindowColumns, AtSixteenHundredPixelsNoTitleOrTextIsCut)
     EXPECT_TRUE(has_long_unit);
 
     // The message window: its titles, and the long line whole in the last column.
-    VyrPacketDisplay *messages = window->message_window->display();
+    VyrPacketDisplay *messages = window->message_window()->display();
     QHeaderView *message_header = messages->header();
     expect_titles_whole(message_header, "message window");
     const int last = message_header->count() - 1;
