@@ -140,9 +140,17 @@ int VyrConfiguration::apply(QtbConfig *config)
     int result = 0;
     log_info(tr("Loading config file") + QStringLiteral(" \"") + config->file_name() + QStringLiteral("\" ...") +
              what_was_read(*config) + QLatin1Char('\n'));
-    // Each "file:line: what" the reader skipped, dropped or cut.
-    for (const std::string &warning : config->warnings())
-        log_warning(QString::fromLocal8Bit(warning.c_str()) + QLatin1Char('\n'));
+    // Each "file:line: what" the reader skipped, dropped or cut; a file that
+    // is no configuration at all would give one for every line.
+    constexpr size_t listed_warnings = 20;
+    const std::vector<std::string> &warnings = config->warnings();
+    for (size_t i = 0; i < warnings.size() && i < listed_warnings; ++i)
+        log_warning(QString::fromLocal8Bit(warnings[i].c_str()) + QLatin1Char('\n'));
+    if (warnings.size() > listed_warnings)
+        log_warning(tr("%1: %2 more lines could not be read.")
+                        .arg(config->file_name())
+                        .arg(warnings.size() - listed_warnings) +
+                    QLatin1Char('\n'));
     if (!config->get_group("defaults")) {
         if (QFileInfo(config->file_name()).isReadable())
             log_warning(tr("%1: no [defaults] section - the main window takes its built-in settings.")

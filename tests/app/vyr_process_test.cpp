@@ -268,13 +268,19 @@ TEST_F(VyrProcessTest, LoadingAFaultyFileSaysWhatWasReadAndWhatWasWrong)
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
     garbage.write("\x7f"
                   "ELF binary junk\n[CAN]\nactive=false\n");
+    for (int line = 0; line < 30; ++line)
+        garbage.write("\x01\x02 junk\n");
     garbage.close();
     ASSERT_EQ(run({"-nosplash", "-noreopen", path("garbage.vyr")}), 0) << errors.toStdString();
     const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(rows.size(), 5) << read(path("report.rows")).toStdString();
+    ASSERT_GE(rows.size(), 25) << read(path("report.rows")).toStdString();
     EXPECT_EQ(rows[2], "Loading config file \"" + path("garbage.vyr") + "\" ... read [CAN].");
     EXPECT_EQ(rows[3], path("garbage.vyr") + ":1: text that is no section, entry or comment skipped");
-    EXPECT_EQ(rows[4], path("garbage.vyr") + ": no [defaults] section - the main window takes its built-in settings.");
+    EXPECT_EQ(rows[4], path("garbage.vyr") + ":4: text that is no section, entry or comment skipped");
+    // Twenty of the 31 lines it could not read are listed, the others counted.
+    EXPECT_EQ(rows[22], path("garbage.vyr") + ":22: text that is no section, entry or comment skipped");
+    EXPECT_EQ(rows[23], path("garbage.vyr") + ": 11 more lines could not be read.");
+    EXPECT_EQ(rows[24], path("garbage.vyr") + ": no [defaults] section - the main window takes its built-in settings.");
 }
 
 // run.sh starts the demo through tools/run-demo.sh: from a copy in the
