@@ -809,9 +809,9 @@ int PCodeMachine::execute(void *context)
 #define NEXT_AT(slot)                                                                               \
     do {                                                                                            \
         s = (slot);                                                                                 \
-        if (VYR_UNLIKELY(budget < s->cycles))                                                       \
-            goto out_of_cycles;                                                                     \
         budget -= s->cycles;                                                                        \
+        if (VYR_UNLIKELY(budget < 0))                                                               \
+            goto out_of_cycles;                                                                     \
         DISPATCH();                                                                                 \
     } while (0)
 #define NEXT() NEXT_AT(s + 1)
@@ -1717,6 +1717,7 @@ unfuse:
     NEXT_AT(slots + index);
 }
 out_of_cycles:
+    budget += s->cycles; // not charged: the slot has not run
     // Links and the end of the code count nothing.
     if (s->cycles == 0)
         DISPATCH();
