@@ -158,6 +158,21 @@ int32_t read_int(const uint8_t *p)
     return v;
 }
 
+// Copies a cell word by word: the cell copied was often just given a new low
+// word alone, and the processor cannot hand a whole-cell read the word it is
+// still storing, so that such a read waits for the store to finish. The
+// empty statement keeps the compiler from joining the two reads into one.
+void copy_cell(PCodeCell &to, const PCodeCell &from)
+{
+    int32_t low = from.i;
+#if defined(__GNUC__)
+    asm("" : "+r"(low));
+#endif
+    const int32_t high = from.high;
+    to.i = low;
+    to.high = high;
+}
+
 // Wrapping address arithmetic: data and frame addresses are 32-bit offsets.
 int32_t add_wrapping(int32_t a, int32_t b)
 {
@@ -780,6 +795,10 @@ int PCodeMachine::execute(void *context)
     uint64_t data_size = data_.size();
     PCodeFrame *const frames = frames_.data();
     PCodeFrame *frame = frames + current_frame_;
+    // The current frame's fields that instructions read, kept at hand.
+    int32_t local_base = frame->data_base;
+    int32_t arg_base = frame->stack_at_call;
+    int32_t return_address = frame->return_address;
     PCodeCell *sp = stack + sp_; // the next free cell
     PCodeCell *const stack_end = stack + stack_capacity;
     // Instructions that may still run: the limit less the counter. The
@@ -874,6 +893,14 @@ int PCodeMachine::execute(void *context)
         }                                                                                           \
         slots = decoded->slots.data();                                                              \
     } while (0)
+    // The frame of a script function called from here.
+#define ENTER_FRAME(next)                                                                           \
+    do {                                                                                            \
+        local_base = add_wrapping(local_base, frame->size);                                         \
+        arg_base = int(sp - stack);                                                                 \
+        return_address = (next);                                                                    \
+        *++frame = PCodeFrame{local_base, 0, return_address, arg_base};                             \
+    } while (0)
 #define NEED(n)                                                                                     \
     if (VYR_UNLIKELY(sp - stack < (n)))                                                                     \
     goto underflow
@@ -889,7 +916,7 @@ int PCodeMachine::execute(void *context)
     }
 #define TOP sp[-1]
 #define SECOND sp[-2]
-#define LOCAL(offset) add_wrapping(frame->data_base, (offset))
+#define LOCAL(offset) add_wrapping(local_base, (offset))
     // The variable of a fused slot: a global one was found inside the data
     // memory when the slot was decoded, a local one is checked each time.
 #define GLOBAL_ADDRESS s->a
@@ -1504,9 +1531,7 @@ dispatch:
             RELOAD();
             JUMP(next);
         }
-        PCodeFrame *callee = frame + 1;
-        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
-        frame = callee;
+        ENTER_FRAME(next);
         JUMP(entry->code_address);
     }
     HANDLER(CALL_K)
@@ -1525,9 +1550,7 @@ dispatch:
             RELOAD();
             JUMP(next);
         }
-        PCodeFrame *callee = frame + 1;
-        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
-        frame = callee;
+        ENTER_FRAME(next);
         JUMP(entry->code_address);
     }
     HANDLER(RET)
@@ -1536,8 +1559,11 @@ dispatch:
             SYNC_FAULT();
             return abort_run("Error: Return without a call in script interpreter\n");
         }
-        const int32_t back = frame->return_address;
+        const int32_t back = return_address;
         --frame;
+        local_base = frame->data_base;
+        arg_base = frame->stack_at_call;
+        return_address = frame->return_address;
         JUMP(back);
     }
     HANDLER(END)
@@ -1553,23 +1579,23 @@ dispatch:
     HANDLER(ARG)
     {
         NEED(1);
-        const int64_t index = int64_t(frame->stack_at_call) - TOP.i - 1;
+        const int64_t index = int64_t(arg_base) - TOP.i - 1;
         if (index < 0 || index >= sp - stack) {
             SYNC_FAULT();
             return abort_run("Error: Argument %d outside the operand stack\n", TOP.i);
         }
-        TOP = stack[index];
+        copy_cell(TOP, stack[index]);
         NEXT();
     }
     HANDLER(SET_RESULT)
     {
         NEED(2);
-        const int64_t index = int64_t(frame->stack_at_call) - TOP.i;
+        const int64_t index = int64_t(arg_base) - TOP.i;
         if (index < 0 || index >= sp - stack) {
             SYNC_FAULT();
             return abort_run("Error: Result cell %d outside the operand stack\n", TOP.i);
         }
-        stack[index] = SECOND;
+        copy_cell(stack[index], SECOND);
         sp -= 2;
         NEXT();
     }
@@ -1669,21 +1695,21 @@ dispatch:
     }
     HANDLER(ARG_K)
     {
-        const int64_t index = int64_t(frame->stack_at_call) - s->b - 1;
+        const int64_t index = int64_t(arg_base) - s->b - 1;
         if (VYR_UNLIKELY(sp > stack_end - 1 || index < 0 || index > sp - stack))
             DEFUSE();
         (*sp).i = s->b; // the constant's cell, which the argument may be
-        (*sp) = stack[index];
+        copy_cell(*sp, stack[index]);
         ++sp;
         NEXT();
     }
     HANDLER(SET_RESULT_K)
     {
-        const int64_t index = int64_t(frame->stack_at_call) - s->b;
+        const int64_t index = int64_t(arg_base) - s->b;
         if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || index < 0 || index > sp - stack))
             DEFUSE();
         sp->i = s->b;
-        stack[index] = TOP;
+        copy_cell(stack[index], TOP);
         --sp;
         NEXT();
     }
@@ -1757,6 +1783,7 @@ data_fault:
 #undef SYNC_AT
 #undef SYNC_FAULT
 #undef RELOAD
+#undef ENTER_FRAME
 #undef NEED
 #undef ROOM
 #undef DATA_OK
