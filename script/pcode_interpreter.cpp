@@ -788,6 +788,7 @@ int PCodeMachine::execute(void *context)
         return abort_run("Error: Not enough memory to run the script\n");
     PCodeSlot *slots = decoded->slots.data(); // moves when a run is decoded
     const int32_t *slot_of = decoded->entry.data();
+    bool code_kept = true; // by the last native or hook
     const uint8_t *code = code_.data();
     int32_t code_length = code_length_;
     PCodeCell *const stack = stack_.data();
@@ -885,7 +886,8 @@ int PCodeMachine::execute(void *context)
         budget = limit - int64_t(cycle_counter_);                                                   \
         if (fault_)                                                                                 \
             return -1; /* the failed access has been reported */                                   \
-        if (VYR_UNLIKELY(decoded_.get() != decoded)) {                                              \
+        code_kept = decoded_.get() == decoded;                                                      \
+        if (VYR_UNLIKELY(!code_kept)) {                                                             \
             decoded = decoded_code();                                                               \
             if (!decoded)                                                                           \
                 return abort_run("Error: Not enough memory to run the script\n");                   \
@@ -900,6 +902,14 @@ int PCodeMachine::execute(void *context)
         arg_base = int(sp - stack);                                                                 \
         return_address = (next);                                                                    \
         *++frame = PCodeFrame{local_base, 0, return_address, arg_base};                             \
+    } while (0)
+    // Goes on after a native or hook: with the slot after this one while the
+    // code is unchanged, else at the code address after the instruction.
+#define RESUME(next)                                                                                \
+    do {                                                                                            \
+        if (VYR_UNLIKELY(!code_kept))                                                               \
+            JUMP(next);                                                                             \
+        NEXT();                                                                                     \
     } while (0)
 #define NEED(n)                                                                                     \
     if (VYR_UNLIKELY(sp - stack < (n)))                                                                     \
@@ -1184,7 +1194,7 @@ dispatch:
             const int32_t v = hooks_.int_read(hooks_.context, address, PCODE_ACCESS_READ, s->b);
             RELOAD();
             (*sp++).i = v;
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1198,7 +1208,7 @@ dispatch:
             const int32_t v = hooks_.int_read(hooks_.context, address, s->b, s->a);
             RELOAD();
             (*sp++).i = v;
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1212,7 +1222,7 @@ dispatch:
             const double v = hooks_.double_read(hooks_.context, address, s->b, s->a);
             RELOAD();
             (*sp++).set_d(v);
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1233,7 +1243,7 @@ dispatch:
             else
                 hooks_.double_store(hooks_.context, address, s->a, value.d());
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1246,7 +1256,7 @@ dispatch:
             SYNC_AT(next);
             hooks_.address_notify(hooks_.context, address, s->a);
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1529,7 +1539,7 @@ dispatch:
             SYNC_AT(next);
             entry->entry(context);
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
         ENTER_FRAME(next);
         JUMP(entry->code_address);
@@ -1548,7 +1558,7 @@ dispatch:
             SYNC_AT(next);
             entry->entry(context);
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
         ENTER_FRAME(next);
         JUMP(entry->code_address);
@@ -1784,6 +1794,7 @@ data_fault:
 #undef SYNC_FAULT
 #undef RELOAD
 #undef ENTER_FRAME
+#undef RESUME
 #undef NEED
 #undef ROOM
 #undef DATA_OK
