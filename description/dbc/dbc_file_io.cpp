@@ -46,7 +46,8 @@ int32_t motorola_lsb_start(int32_t msb_start, int32_t length)
 }
 
 // The bytes of a whole file, in a buffer left uninitialised until read into.
-struct FileBytes {
+struct FileBytes
+{
     std::unique_ptr<char[]> data;
     size_t size = 0;
 };

@@ -28,7 +28,8 @@ enum ByteClass : uint8_t {
     kWordByte = 2, // the bytes an identifier continues with
 };
 
-struct ByteClasses {
+struct ByteClasses
+{
     uint8_t of[256] = {};
     constexpr ByteClasses()
     {
