@@ -333,6 +333,11 @@ int VyrSignalIf::check_script_file_modified(QWidget *parent)
     return m_hosting ? m_hosting->check_script_file_modified(parent) : 0;
 }
 
+unsigned VyrSignalIf::offered_kinds() const
+{
+    return offers_signals | (packet_source_count() > 0 ? offers_packets : 0u);
+}
+
 int VyrSignalIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
 {
     return m_hosting ? m_hosting->read_script_signal(entry, value) : -1;

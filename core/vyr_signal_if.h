@@ -167,6 +167,20 @@ public:
     // The producers of packets that packet windows attach to.
     virtual VyrPacketSource *packet_source(int index) const { return nullptr; }
 
+    // --- What the interface offers the windows --------------------------------
+    // The kinds of data a window shows. A window asks an interface whether it
+    // offers its kind instead of naming interface types, so that a new kind
+    // of interface appears in the windows of what it offers.
+    enum Offer : unsigned {
+        offers_can_frames = 1u << 0, // CAN frame records (of a CAN or LIN channel)
+        offers_packets = 1u << 1,    // at least one packet source
+        offers_signals = 1u << 2,    // signals that signal windows follow
+    };
+    // The Offer bits. Every interface has its signal list; packets are
+    // offered when there is a packet source. Interfaces add their own kinds.
+    virtual unsigned offered_kinds() const;
+    bool offers(Offer kind) const { return (offered_kinds() & kind) != 0; }
+
     // --- From the GUI and other threads -------------------------------------
     // Queues a value for the signal's script function (direction output or
     // in/out); -1 when the signal has no entry or the wrong direction.

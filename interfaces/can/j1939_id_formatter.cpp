@@ -78,7 +78,7 @@ void add_message_members(ScriptStructType *type, const char *timestamp_name, int
 int j1939_send_message(void *context)
 {
     return native(context, 1, "j1939SendMessage", [](Native &n) {
-        auto *can = dynamic_cast<VyrCanIf *>(&n.signal_if());
+        VyrCanIf *can = VyrCanIf::of(&n.signal_if());
         PCodeMachine &machine = n.call.machine();
         const int32_t address = n.call.address_arg(0);
         VyrCanMessage message;

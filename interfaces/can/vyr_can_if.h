@@ -62,6 +62,10 @@ public:
     VyrCanIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification);
     ~VyrCanIf() override;
 
+    // The CAN interface of an interface that offers CAN frames; null for any
+    // other interface and for null.
+    static VyrCanIf *of(VyrSignalIf *signal_if);
+
     // Reads the interface's configuration group (null for a new interface).
     void read_configuration(QtbConfigGroup *group);
 
@@ -78,6 +82,8 @@ public:
     // The "Transport Layer" packets of the transport channels.
     int packet_source_count() const override { return 1; }
     VyrPacketSource *packet_source(int index) const override;
+    // CAN frame records besides what every interface offers.
+    unsigned offered_kinds() const override;
     // Reads as the base class does, and always succeeds.
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
     // A database signal's value goes into its message's send buffer.
@@ -112,7 +118,6 @@ public:
     // Sets the hardware channel name and forgets the substitute.
     void set_channel_name(const QString &name);
     void set_channel_user_name(const QString &name) { m_channel_user_name = name; }
-    void set_lin_mode(int mode) { m_lin_mode = mode; }
     void set_protocol_mode(int mode) { m_protocol_mode = mode; }
     // Also gives the interface the formatter registered under that name (none when there is none).
     void set_protocol_plugin_name(const QString &name);

@@ -225,10 +225,10 @@ TEST_F(PacketDisplayTest, CursorAndSelectionFollowMouseAndKeys)
     QTest::mouseClick(display.viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(10, bottom));
     EXPECT_EQ(display.selected_count(), 1) << "Ctrl only moves the cursor";
 
-    display.set_running(true);
+    display.set_measurement_running(true);
     QTest::keyClick(&display, Qt::Key_Space);
     EXPECT_EQ(display.selected_count(), 1) << "no selection during a measurement";
-    display.set_running(false);
+    display.set_measurement_running(false);
     display.clear();
     EXPECT_EQ(display.total(), 0);
     EXPECT_EQ(display.selected_count(), 0);

@@ -192,3 +192,11 @@ void VyrMessageView::write_log_text(QTextStream &out, bool selected_only)
     }
     out << QString::fromStdString(separator) << "\n";
 }
+
+void VyrMessageView::write_text(QTextStream &out, bool selected_only)
+{
+    if (m_scroll_mode)
+        write_log_text(out, selected_only);
+    else
+        write_fixed_text(out, selected_only);
+}

@@ -9,9 +9,8 @@
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,16 +18,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QTextStream>
 #include <QToolButton>
 
 namespace {
-
-bool is_trace_source(const VyrSignalIf *signal_if)
-{
-    const std::string type = signal_if->type_name();
-    return type == "CAN" || type == "CAN-RX" || type == "LIN";
-}
 
 // The tool-button pictures: a few strokes on 16 x 16 pixels.
 QIcon drawn_icon(const std::function<void(QPainter &)> &draw)
@@ -249,7 +241,7 @@ VyrCanIf *VyrTrace::interface() const
 
 void VyrTrace::set_interface(VyrSignalIf *signal_if)
 {
-    m_view->set_interface(dynamic_cast<VyrCanIf *>(signal_if));
+    m_view->set_interface(VyrCanIf::of(signal_if));
 }
 
 void VyrTrace::setCaption(const QString &text)
@@ -286,8 +278,8 @@ void VyrTrace::update_can_source_list()
     m_channels.clear();
     m_channel_combo->addItem(QString());
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next()) {
-        auto *can = dynamic_cast<VyrCanIf *>(signal_if);
-        if (!can || !is_trace_source(can) || !can->connect_to_channel().isEmpty())
+        VyrCanIf *can = VyrCanIf::of(signal_if);
+        if (!can || !can->connect_to_channel().isEmpty())
             continue;
         m_channel_combo->addItem(QString::fromStdString(can->name()));
         m_channels.insert(m_channel_combo->count() - 1, can);
@@ -312,9 +304,8 @@ void VyrTrace::remove_interface(const QString &interface_id)
 void VyrTrace::add_interface(const QString &interface_id)
 {
     if (!interface()) {
-        VyrSignalIf *signal_if = find_signal_if_by_id(interface_id.toLatin1().constData());
-        if (signal_if && is_trace_source(signal_if))
-            set_interface(signal_if);
+        if (VyrCanIf *can = VyrCanIf::of(find_signal_if_by_id(interface_id.toLatin1().constData())))
+            set_interface(can);
     }
     update_can_source_list();
 }
@@ -630,26 +621,14 @@ void VyrTrace::stop_logging_to_file()
 
 // --- Context menu and clipboard --------------------------------------------------------------
 
-void VyrTrace::copy_messages_to_clipboard(bool selected_only)
-{
-    QString text;
-    QTextStream out(&text);
-    if (m_view->scroll_mode())
-        m_view->write_log_text(out, selected_only);
-    else
-        m_view->write_fixed_text(out, selected_only);
-    out.flush();
-    QApplication::clipboard()->setText(text);
-}
-
 void VyrTrace::copy_selected_messages_to_clipboard()
 {
-    copy_messages_to_clipboard(true);
+    m_view->copy_selected_messages_to_clipboard();
 }
 
 void VyrTrace::copy_all_messages_to_clipboard()
 {
-    copy_messages_to_clipboard(false);
+    m_view->copy_all_messages_to_clipboard();
 }
 
 void VyrTrace::show_context_menu(const QPoint &global_position)

@@ -83,7 +83,6 @@ private:
     // The view's selected lines in its current mode.
     int selected_count() const;
     bool display_filter_allowed() const;
-    void copy_messages_to_clipboard(bool selected_only);
     // Takes a posted close of the log file back from the interface.
     void withdraw_close_call();
 
