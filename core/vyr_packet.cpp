@@ -527,24 +527,3 @@ void VyrPacketStore::clear()
     m_ring.discard_all();
     m_full.store(false);
 }
-
-// --- Formatting -------------------------------------------------------------------
-
-void format_unsigned_padded(char *buffer, uint32_t value, int width, char fill, int base)
-{
-    if (width < 0)
-        width = 0;
-    if (base < 2 || base > 36)
-        base = 10;
-    int position = width;
-    buffer[position] = 0;
-    do {
-        if (position == 0)
-            return; // the leading digits do not fit
-        const int digit = int(value % uint32_t(base));
-        buffer[--position] = char(digit < 10 ? '0' + digit : 'a' + digit - 10);
-        value /= uint32_t(base);
-    } while (value);
-    while (position > 0)
-        buffer[--position] = fill;
-}

@@ -273,9 +273,3 @@ private:
     VyrPacketRing m_ring;
     std::atomic<bool> m_full{false};
 };
-
-// Writes value right-aligned in `width` characters in `base` (digits above 9
-// as lower-case letters), at least one digit, the rest filled with `fill`,
-// and a terminating zero at buffer[width]; a value with more digits than the
-// width loses its leading digits. A negative width counts as 0.
-void format_unsigned_padded(char *buffer, uint32_t value, int width, char fill, int base);

@@ -1,5 +1,6 @@
 #include "settings/text_util.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -126,24 +127,54 @@ int parse_int_text(const char *text, bool *ok)
     return int(negative ? 0u - value : value);
 }
 
-std::string format_int_text(int value, int base, size_t max_length)
+void format_number(char *out, int width, uint64_t magnitude, int base, char pad, bool negative)
 {
-    static const char digits[] = "0123456789abcdef";
-    if (base != 2 && base != 16)
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    if (base < 2 || base > 36)
         base = 10;
-
-    std::string text;
-    uint32_t magnitude = uint32_t(value);
-    if (base == 10 && value < 0)
-        magnitude = 0u - magnitude;
+    int at = width - 1;
     do {
-        text.insert(text.begin(), digits[magnitude % unsigned(base)]);
+        if (at < 0)
+            return; // the leading digits do not fit
+        out[at--] = digits[magnitude % unsigned(base)];
         magnitude /= unsigned(base);
     } while (magnitude);
+    for (int i = at; i >= 0; --i)
+        out[i] = pad;
+    if (negative && at >= 0)
+        out[at] = '-';
+}
 
-    if (base == 10 && value < 0)
-        text.insert(text.begin(), '-');
-    else if (base == 16)
+std::string padded_number(uint64_t magnitude, int width, int base, char pad, bool negative)
+{
+    std::string text(size_t(std::max(width, 0)), pad);
+    format_number(text.data(), width, magnitude, base, pad, negative);
+    return text;
+}
+
+namespace {
+
+// The digits of the magnitude in the base, with a "-" in front when negative.
+std::string unpadded_number(uint64_t magnitude, int base, bool negative)
+{
+    char text[66]; // 64 binary digits and a sign
+    format_number(text, int(sizeof text), magnitude, base, ' ', negative);
+    const char *first = text;
+    while (*first == ' ')
+        ++first;
+    return std::string(first, size_t(text + sizeof text - first));
+}
+
+} // namespace
+
+std::string format_int_text(int value, int base, size_t max_length)
+{
+    if (base != 2 && base != 16)
+        base = 10;
+    const bool negative = base == 10 && value < 0;
+    const uint32_t magnitude = negative ? 0u - uint32_t(value) : uint32_t(value);
+    std::string text = unpadded_number(magnitude, base, negative);
+    if (base == 16)
         text += 'H';
     else if (base == 2)
         text += 'B';
@@ -183,16 +214,9 @@ void write_xml_escaped(QIODevice &device, const char *text)
 
 std::string hex_string(uint64_t value, int width)
 {
-    static const char digits[] = "0123456789abcdef";
-    if (width > 16)
-        width = 16;
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value & 0xF]);
-        value >>= 4;
-    } while (value);
-    if (int(text.size()) < width)
-        text.insert(text.begin(), size_t(width) - text.size(), '0');
+    std::string text = unpadded_number(value, 16, false);
+    if (int(text.size()) < std::min(width, 16))
+        text.insert(text.begin(), size_t(std::min(width, 16)) - text.size(), '0');
     return text;
 }
 
@@ -262,17 +286,6 @@ double step_function(double x)
 void sleep_ms(unsigned milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-int hex_digit_value(int c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 int32_t clamp_to_int32(double value)

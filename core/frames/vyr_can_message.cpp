@@ -1,5 +1,7 @@
 #include "core/frames/vyr_can_message.h"
 
+#include "core/frames/hex_digit.h"
+
 #include <cstring>
 #include <initializer_list>
 #include <strings.h>
@@ -16,17 +18,6 @@ bool names_error_frame(const char *text, size_t length)
         if (length <= std::strlen(word) && strncasecmp(text, word, length) == 0)
             return true;
     return false;
-}
-
-int digit_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 99;
 }
 
 } // namespace
@@ -61,8 +52,8 @@ int VyrCanMessage::parse_id(VyrCanMessage &message, const char *text)
     uint32_t id = 0;
     size_t digits = 0;
     for (; digits < length; ++digits) {
-        const int digit = digit_value(text[digits]);
-        if (digit >= int(base))
+        const int digit = hex_digit_value(text[digits]);
+        if (digit < 0 || digit >= int(base))
             break;
         id = id * base + uint32_t(digit);
     }

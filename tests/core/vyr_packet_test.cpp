@@ -272,25 +272,4 @@ TEST(VyrPacketRing, OneWriterAndOneDroppingReaderWithoutALock)
     EXPECT_LE(ring.total_bytes(), 8 * VyrPacketRing::initial_bytes);
 }
 
-TEST(FormatUnsignedPadded, RightAlignsCutsAndFills)
-{
-    const struct
-    {
-        uint32_t value;
-        int width;
-        char fill;
-        int base;
-        const char *text;
-    } cases[] = {
-        {42, 5, ' ', 10, "   42"}, {0, 3, '0', 10, "000"}, {255, 4, '0', 16, "00ff"}, {123456, 3, ' ', 10, "456"},
-        {5, 0, ' ', 10, ""},       {5, -2, ' ', 10, ""},   {5, 4, '.', 2, ".101"},    {0xABCDEF, 6, ' ', 16, "abcdef"},
-    };
-    for (const auto &c : cases) {
-        char buffer[16];
-        std::memset(buffer, 'x', sizeof buffer);
-        format_unsigned_padded(buffer, c.value, c.width, c.fill, c.base);
-        EXPECT_STREQ(buffer, c.text) << c.value << " in " << c.width;
-    }
-}
-
 } // namespace

@@ -154,17 +154,6 @@ TEST(TraceCellText, CounterAndChannel)
     EXPECT_EQ(channel_cell(other, 3), "CAN?-17");
 }
 
-TEST(TraceCellText, FormatNumber)
-{
-    char text[8];
-    format_number(text, 6, 0xBEEF, false, 16, '0');
-    EXPECT_EQ(std::string(text, 6), "00beef");
-    format_number(text, 6, 42, true, 10, ' ');
-    EXPECT_EQ(std::string(text, 6), "   -42");
-    format_number(text, 3, 123456, false, 10, ' ');
-    EXPECT_EQ(std::string(text, 3), "456");
-}
-
 // --- The Signals column against canmatrix ------------------------------------------------------------
 
 std::string testdata(const char *path)

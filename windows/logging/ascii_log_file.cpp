@@ -2,6 +2,7 @@
 
 #include "forms/dialog_log_to_file_ascii_parameters.h"
 #include "core/candb_cluster.h"
+#include "core/frames/hex_digit.h"
 #include "settings/qtb_config.h"
 #include "interfaces/can/id_formatter.h"
 #include "windows/logging/ascii_parameters_dialog.h"
@@ -131,27 +132,6 @@ void read_setting(const char *line, const char *key, const char *on_word, const 
         flag = true;
     else if (strstr(line, off_word))
         flag = false;
-}
-
-// The value of every character as a hexadecimal digit, -1 for the others:
-// the reader looks up every character of the identifiers and data.
-struct HexDigitValues
-{
-    int8_t value[256];
-    constexpr HexDigitValues() : value()
-    {
-        for (int c = 0; c < 256; ++c)
-            value[c] = c >= '0' && c <= '9'   ? int8_t(c - '0')
-                       : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
-                       : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
-                                              : int8_t(-1);
-    }
-};
-constexpr HexDigitValues g_hex_digit_values;
-
-int hex_digit_value(char c)
-{
-    return g_hex_digit_values.value[static_cast<unsigned char>(c)];
 }
 
 // A number that begins with a hexadecimal digit and ends at the first

@@ -1,6 +1,7 @@
 #include "windows/packet/vyr_packet_display.h"
 
 #include "settings/qtb_config.h"
+#include "settings/text_util.h"
 #include "core/vyr_packet.h"
 #include "core/vyr_signal_if.h"
 #include "windows/base/header_tool_tip.h"
@@ -27,9 +28,7 @@ constexpr int export_field_chars = 250;
 
 QString padded_unsigned(uint32_t value, int width, char fill = ' ')
 {
-    char buffer[max_cell + 1];
-    format_unsigned_padded(buffer, value, std::min(width, max_cell), fill, 10);
-    return QString::fromLatin1(buffer);
+    return QString::fromStdString(padded_number(value, std::min(width, max_cell), 10, fill));
 }
 
 // The stored text without its terminating zero, cut to `chars` bytes.
@@ -247,14 +246,13 @@ QString VyrPacketDisplay::cell_text(const VyrPacket &packet, int column, int cha
         // Three characters a byte would fill the cell's buffer.
         if (3 * length >= max_cell)
             length = std::min(length, 74);
-        static const char digits[] = "0123456789abcdef";
         char text[max_cell + 1];
         int written = 0;
         for (int i = 0; i < length; ++i) {
             if (i)
                 text[written++] = ' ';
-            text[written++] = digits[data[i] >> 4];
-            text[written++] = digits[data[i] & 0xF];
+            format_number(text + written, 2, data[i], 16, '0');
+            written += 2;
         }
         return QString::fromLatin1(text, std::min(written, chars));
     }

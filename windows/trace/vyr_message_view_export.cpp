@@ -4,6 +4,7 @@
 
 #include "core/candb_message.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "settings/text_util.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
 #include <QDateTime>
@@ -84,15 +85,10 @@ QString creation_date()
 std::string VyrMessageView::export_identifier(const VyrCanMessage &message) const
 {
     const CANdbMessage *found = m_database_mode ? database_message(message) : nullptr;
-    std::string text;
-    if (found) {
-        text = found->name.substr(0, identifier_field_width);
-        text.append(size_t(identifier_field_width) - text.size(), ' ');
-    } else {
-        text.assign(identifier_field_width, ' ');
-        trace_text::format_number(text.data(), identifier_field_width, message.id, false, m_formats.id_hex ? 16 : 10,
-                                  ' ');
-    }
+    if (!found)
+        return padded_number(message.id, identifier_field_width, m_formats.id_hex ? 16 : 10);
+    std::string text = found->name.substr(0, identifier_field_width);
+    text.append(size_t(identifier_field_width) - text.size(), ' ');
     return text;
 }
 
