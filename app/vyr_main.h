@@ -3,7 +3,7 @@
 // pages, the docked message window at the bottom and a status bar with the
 // working directory and the configuration file. It owns the notification
 // hub, the timer wheel and the interfaces of the loaded configuration, and
-// joins the pieces of text that every part of the program logs into rows of
+// joins the parts of lines that every part of the program logs into rows of
 // the message window.
 #include "app/vyr_message_lines.h"
 #include "core/vyr_message_log.h"

@@ -1,8 +1,8 @@
 #pragma once
-// Joins the pieces of text that callers write to the message window into
+// Joins the parts of lines that callers write to the message window into
 // whole rows. A text ending with a line end completes a row; a text without
 // one waits until one arrives. Each calling thread collects its own pending
-// part, so interface threads and the GUI thread never mix their pieces; a
+// part, so interface threads and the GUI thread never mix their parts; a
 // pending part longer than max_pending is handed on as a row of its own.
 // Finished rows go to the row sink outside any lock of this class, so a
 // realtime thread waits at most for another thread's short map update,

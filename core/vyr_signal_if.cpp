@@ -129,7 +129,7 @@ void unlink_signal_if(VyrSignalIf *signal_if)
 
 static bool is_error_result(int r)
 {
-    return r != VyrSignalIf::ok && r != VyrSignalIf::ok_quiet && r != VyrSignalIf::ok_quiet2;
+    return r != VyrSignalIf::ok && r != VyrSignalIf::ok_no_value && r != VyrSignalIf::ok_no_value_keep_polling;
 }
 
 const char *error_reason_text(int code)
@@ -986,7 +986,7 @@ void VyrSignalIf::serve_poll_queue()
             entry->notify_listeners(value);
         else if (is_error_result(r))
             report_error(this, r);
-        if ((r == ok || r == ok_quiet2) && m_timer_wheel && entry->polling_timer) {
+        if ((r == ok || r == ok_no_value_keep_polling) && m_timer_wheel && entry->polling_timer) {
             auto *timer = static_cast<VyrPollingTimer *>(entry->polling_timer.get());
             m_timer_wheel->schedule(timer, timer->period());
         }

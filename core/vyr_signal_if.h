@@ -66,10 +66,22 @@ private:
 class VyrSignalIf : public VyrOutputSink
 {
 public:
-    // Results of interface operations: 0 success, 1 and 2 successes that skip
-    // the error handling, negative values the errors that report_error names.
-    enum Result { ok = 0, ok_quiet = 1, ok_quiet2 = 2, timeout = -1, protocol_error = -2, internal_error = -3,
-                  device_busy = -4, access_denied = -5, invalid_address = -6 };
+    // Results of interface operations: ok and the two successes without a
+    // value skip the error handling; negative values are the errors that
+    // report_error names. A polled signal read without a value is not told
+    // to its listeners; it is polled again only after
+    // ok_no_value_keep_polling.
+    enum Result {
+        ok = 0,
+        ok_no_value = 1,
+        ok_no_value_keep_polling = 2,
+        timeout = -1,
+        protocol_error = -2,
+        internal_error = -3,
+        device_busy = -4,
+        access_denied = -5,
+        invalid_address = -6
+    };
     // What report_error does with an error.
     enum FailAction { report_to_owner = 0, log_only = 1, log_and_reconnect = 2 };
 

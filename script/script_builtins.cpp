@@ -65,7 +65,7 @@ double parse_double(const char *text, char **end = nullptr)
 // ---------------------------------------------------------------------------
 // Formatting shared by printf, sprintf and filePrintf
 
-// Receives the output of one formatting run piece by piece.
+// Receives the output of one formatting run chunk by chunk.
 class FormatOutput {
 public:
     virtual ~FormatOutput() = default;

@@ -302,22 +302,11 @@ int VyrCanScriptBinding::script_struct_type(const char *name, ScriptCompiler *co
     return -1;
 }
 
-void VyrCanScriptBinding::make_this_visible(ScriptCompiler &compiler, const char *struct_name, int32_t address,
-                                            bool lin_exception)
+void VyrCanScriptBinding::make_this_visible(ScriptCompiler &compiler, const char *struct_name, int32_t address)
 {
     ScriptSymbol *type = compiler.symbols->find(struct_name, 0);
-    if (!type) {
-        if (lin_exception)
-            debug_trace("Struct '%s' not found", struct_name);
-        else
-            debug_trace("XXX Struct %s not found", struct_name);
-        return;
-    }
-    if (type->kind() != SYMBOL_STRUCT_TYPE) {
-        if (lin_exception)
-            debug_trace("'%s' not a struct !!", struct_name);
-        else
-            debug_trace("XXX %s not a struct !!", struct_name);
+    if (!type || type->kind() != SYMBOL_STRUCT_TYPE) {
+        debug_trace("VyrCanScriptBinding::make_this_visible: no struct type '%s'", struct_name);
         return;
     }
     if (auto *host = dynamic_cast<VyrDeclarationHost *>(&compiler))
@@ -389,7 +378,7 @@ int VyrCanScriptBinding::can_message_hook(ScriptCompiler &compiler, const char *
             key = literal.flags & VyrCanMessage::Extended ? literal.id | 0x80000000u : literal.id;
         }
     }
-    make_this_visible(compiler, struct_name.c_str(), m_this_message, false);
+    make_this_visible(compiler, struct_name.c_str(), m_this_message);
     auto trigger = std::make_unique<ScriptHookTrigger>(m_can, can_message_trigger, uintptr_t(key), text);
     trigger->set_function_id(compiler.machine->code_position());
     VyrScriptRuntime::of(m_can)->add_script_trigger(std::move(trigger));
@@ -398,7 +387,7 @@ int VyrCanScriptBinding::can_message_hook(ScriptCompiler &compiler, const char *
 
 int VyrCanScriptBinding::lin_exception_hook(ScriptCompiler &compiler, const char *hook_name, uint32_t key)
 {
-    make_this_visible(compiler, "LinException", m_this_lin_exception, true);
+    make_this_visible(compiler, "LinException", m_this_lin_exception);
     auto trigger = std::make_unique<ScriptHookTrigger>(m_can, lin_exception_trigger, uintptr_t(key), hook_name);
     trigger->set_function_id(compiler.machine->code_position());
     VyrScriptRuntime::of(m_can)->add_script_trigger(std::move(trigger));
@@ -484,7 +473,7 @@ int VyrCanScriptBinding::can_tp_message_hook(ScriptCompiler &compiler)
     if (channel_name.empty())
         channel_name = m_can->name() + "::" + protocol + "_" + std::to_string(m_tp_channels.count() + 1);
 
-    make_this_visible(compiler, "CanTpMessage", m_this_can_tp_message, false);
+    make_this_visible(compiler, "CanTpMessage", m_this_can_tp_message);
     const int handle = next_tp_handle();
     auto trigger = std::make_unique<ScriptHookTrigger>(m_can, tp_message_trigger, uintptr_t(handle), "CanTpMessage");
     trigger->set_function_id(compiler.machine->code_position());

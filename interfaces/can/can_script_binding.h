@@ -89,7 +89,7 @@ private:
     // Signals named like a member of CanMessage are left out.
     void declare_message_types(ScriptSymbolTable *symbols, const ScriptStructType &can_message);
     // Declares "this" of the struct type for the handler that follows.
-    void make_this_visible(ScriptCompiler &compiler, const char *struct_name, int32_t address, bool debug_as_lin);
+    void make_this_visible(ScriptCompiler &compiler, const char *struct_name, int32_t address);
     // The identifier of a hook text: a database message name or an identifier
     // literal. 0, or -1 when the text is neither.
     int hook_id(const char *text, VyrCanMessage &message) const;

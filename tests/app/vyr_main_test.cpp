@@ -110,11 +110,11 @@ TEST(VyrMain, LinesFromOtherThreadsReachTheMessageWindow)
     EXPECT_TRUE(message_window_rows(window).contains("from the GUI"));
 }
 
-TEST(VyrMain, PiecesFromTwoInterfaceThreadsAreJoinedPerThread)
+TEST(VyrMain, PartsOfLinesFromTwoInterfaceThreadsAreJoinedPerThread)
 {
     VyrMain window;
     VyrSignalIfNotification &hub = *window.signal_if_notification;
-    // The two threads take turns: A's first piece, B's, then both ends.
+    // The two threads take turns: A's first part of a line, B's, then both ends.
     std::promise<void> a_began, b_began, a_ended;
     std::thread a([&] {
         hub.log(2, "CAN 1: from A");

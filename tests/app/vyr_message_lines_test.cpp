@@ -65,12 +65,12 @@ TEST(VyrMessageLines, JoiningRules)
     }
 }
 
-TEST(VyrMessageLines, EachThreadJoinsItsOwnPieces)
+TEST(VyrMessageLines, EachThreadJoinsItsOwnPartsOfLines)
 {
     RowCollector collector;
     constexpr int threads = 4;
     constexpr int lines_per_thread = 2000;
-    // Every thread writes its lines in three pieces while the others do the same.
+    // Every thread writes its lines in three parts while the others do the same.
     std::vector<std::thread> writers;
     for (int t = 0; t < threads; ++t)
         writers.emplace_back([&collector, t] {

@@ -101,6 +101,20 @@ TEST(PacketDisplay, WithoutASourceTheHeaderIsEmptyAndNothingIsKept)
     EXPECT_FALSE(display.grab().isNull());
 }
 
+TEST(PacketDisplay, TakesTheFirstInterfaceThatOffersPackets)
+{
+    UdpSource udp;
+    vyr_test::TestInterface without_packets("CAN");
+    vyr_test::TestInterface with_packets("Diag", &udp.source);
+    EXPECT_FALSE(without_packets.offers(VyrSignalIf::offers_packets));
+    EXPECT_TRUE(with_packets.offers(VyrSignalIf::offers_packets));
+    EXPECT_TRUE(with_packets.offers(VyrSignalIf::offers_signals));
+    EXPECT_FALSE(with_packets.offers(VyrSignalIf::offers_can_frames));
+    VyrPacketDisplay display(nullptr);
+    EXPECT_EQ(display.source_interface(), &with_packets);
+    EXPECT_EQ(display.source(), &udp.source);
+}
+
 TEST_F(PacketDisplayTest, ColumnsFollowTheLayoutInCharacters)
 {
     EXPECT_EQ(header_titles(display), (QStringList{"Counter", "Time", "port", "name", "payload[hex]", "reserved"}));

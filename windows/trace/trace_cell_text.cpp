@@ -214,16 +214,16 @@ std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *datab
     std::string text = " ";
     bool first = true;
     for (const CANdbSignal *signal : database_message->signal_list) {
-        std::string piece = first ? std::string() : std::string(", ");
-        piece += signal->name;
+        std::string entry = first ? std::string() : std::string(", ");
+        entry += signal->name;
         if (!signal->unit.empty())
-            piece += '[' + signal->unit + ']';
-        piece += '=' + signal_value(*signal, message.data, length);
-        if (int(text.size() + piece.size()) > limit) {
+            entry += '[' + signal->unit + ']';
+        entry += '=' + signal_value(*signal, message.data, length);
+        if (int(text.size() + entry.size()) > limit) {
             text += "...";
             break;
         }
-        text += piece;
+        text += entry;
         first = false;
     }
     return text;
