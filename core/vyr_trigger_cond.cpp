@@ -84,14 +84,6 @@ QString VyrTriggerCond::action_name(int action)
     return QCoreApplication::translate("VyrTriggerCond", action_names[action - 1]);
 }
 
-int VyrTriggerCond::action_from_name(const QString &name)
-{
-    for (int action = SetTrigger; action <= PulseTrigger; ++action)
-        if (name == action_name(action))
-            return action;
-    return 0;
-}
-
 // --- The condition list ------------------------------------------------------------------
 
 VyrTriggerCondList::VyrTriggerCondList(QObject *parent) : QObject(parent) {}

@@ -90,8 +90,6 @@ public:
 
     // "SetTrigger" ... "PulseTrigger", "???" for another action.
     static QString action_name(int action);
-    // The action of a name; 0 for an unknown name.
-    static int action_from_name(const QString &name);
 
 private:
     friend class VyrTriggerCondList;

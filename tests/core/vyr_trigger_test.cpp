@@ -173,8 +173,6 @@ TEST(VyrTriggerTest, ConditionActionsAndTheirNames)
     EXPECT_EQ(log.states, "10" "10"); // set, (set again: nothing), toggle, (reset: nothing), pulse
     EXPECT_EQ(VyrTriggerCond::action_name(3), "ToggleTrigger");
     EXPECT_EQ(VyrTriggerCond::action_name(9), "???");
-    EXPECT_EQ(VyrTriggerCond::action_from_name("PulseTrigger"), 4);
-    EXPECT_EQ(VyrTriggerCond::action_from_name("Pulse"), 0);
     EXPECT_TRUE(is_valid_trigger_name("Motor_2"));
     EXPECT_FALSE(is_valid_trigger_name("Motor 2"));
 }

@@ -267,14 +267,13 @@ void VyrRecordListView::mousePressEvent(QMouseEvent *event)
 {
     viewport()->setFocus();
     // Below the last row the cursor stays and nothing is selected.
-    const long long pos = cursor_pos_at(event->pos().y() + verticalScrollBar()->value());
-    if (event->button() == Qt::LeftButton && pos >= 1) {
-        set_cursor_pos(pos);
+    const int y = event->pos().y() + verticalScrollBar()->value();
+    if (event->button() == Qt::LeftButton && cursor_pos_at(y) >= 1) {
+        set_cursor_pos_by_mouse(y);
         if (!(event->modifiers() & Qt::ControlModifier) && selection_editable())
             toggle_selection_on_cursor_pos();
     } else if (event->button() == Qt::RightButton) {
-        if (pos >= 1)
-            set_cursor_pos(pos);
+        set_cursor_pos_by_mouse(y);
         m_menu_asked_by_press = true;
         emit show_context_menu(event->globalPos());
     }
