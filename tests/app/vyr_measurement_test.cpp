@@ -174,6 +174,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     add(-1);
     add(3, 0, false, false);
     add(5);
+    add(2); // a third rank, between the two before it in the list
     show_active();
 
     QTest::keyClick(key_target(), Qt::Key_F5);
@@ -183,10 +184,12 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     // The check pass asks every active interface in list order; the passes go by rank,
     // and only the first interface drives the timer wheel.
     EXPECT_EQ(g_calls, std::vector<std::string>(
-                           {"check 5",         "check 0",       "check 999",     "check -1",   "check 5",
-                            "prepare_start 0", "timer driving 0", "prepare_start 5", "timer 5",  "prepare_start 5",
-                            "timer 5",         "startup 0",     "startup 5",     "startup 5",  "go_online 0",
-                            "go_online 5",     "go_online 5",   "start 0",       "start 5",    "start 5"}));
+                           {"check 5",         "check 0",         "check 999",       "check -1",  "check 5",
+                            "check 2",         "prepare_start 0", "timer driving 0", "prepare_start 2",
+                            "timer 2",         "prepare_start 5", "timer 5",         "prepare_start 5", "timer 5",
+                            "startup 0",       "startup 2",       "startup 5",       "startup 5", "go_online 0",
+                            "go_online 2",     "go_online 5",     "go_online 5",     "start 0",   "start 2",
+                            "start 5",         "start 5"}));
     EXPECT_TRUE(VyrGlobalAccel::instance()->enabled());
     EXPECT_FALSE(window->power_events->watching());
 
@@ -195,7 +198,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     EXPECT_FALSE(window->measurement_running);
     EXPECT_FALSE(running_set());
     EXPECT_FALSE(VyrGlobalAccel::instance()->enabled());
-    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 0"}));
+    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 2", "stop 0"}));
     EXPECT_TRUE(rows().last().endsWith(": measurement stopped."));
 
     // Outside a measurement Escape does nothing; F6 stops a running one.

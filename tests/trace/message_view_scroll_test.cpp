@@ -174,6 +174,8 @@ TEST_F(MessageViewScroll, SearchFindsTheShownTextsWithoutWrapping)
         {"no wrap-around downwards", false, true, "ff", 3, false, 3},
         {"no wrap-around upwards", false, true, "33", 3, true, 3},
         {"upwards without a cursor starts at the newest", false, true, "11", 0, true, 2},
+        {"downwards from a hit goes on to the next", true, true, "12", 2, false, 4},
+        {"upwards from a hit goes on to the one before", true, true, "12", 4, true, 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
