@@ -254,7 +254,8 @@ protected:
         return frames;
     }
 
-    VyrTrigger *condition(VyrCanIf *can, const char *name, const char *first, const char *last = "")
+    VyrTrigger *condition(VyrCanIf *can, const char *name, const char *first, const char *last = "",
+                          std::vector<VyrTriggerCondDataCan::ByteTest> byte_tests = {})
     {
         auto *trigger = new VyrTrigger(&triggers, name);
         auto *cond = new VyrTriggerCond(&conditions);
@@ -264,6 +265,7 @@ protected:
         data->can_if = QString::fromStdString(can->make_id());
         data->message_id_start = first;
         data->message_id_end = last;
+        std::copy(byte_tests.begin(), byte_tests.end(), data->byte_tests.begin());
         cond->set_cond_data(std::move(data));
         return trigger;
     }
@@ -347,9 +349,16 @@ TEST_F(CanDispatchRules, ChannelNumbersOfOtherInterfaces)
     EXPECT_TRUE(delivered(unconnected).empty());
 }
 
+VyrCanMessage with_last_byte(VyrCanMessage message, uint8_t value)
+{
+    message.data[7] = value;
+    return message;
+}
+
 // A condition on a remote identifier fires on remote frames of it only, and
-// one on a data identifier on data frames only; ranges likewise.
-TEST_F(CanDispatchRules, TriggerConditionsTellRemoteFromDataFrames)
+// one on a data identifier on data frames only; ranges likewise. The byte
+// tests reach the last data byte.
+TEST_F(CanDispatchRules, TriggerConditionsTellRemoteFromDataFramesAndTestEveryByte)
 {
     VyrCanIf *can = make(0);
     VyrTrigger *data = condition(can, "data", "100h");
@@ -357,7 +366,10 @@ TEST_F(CanDispatchRules, TriggerConditionsTellRemoteFromDataFrames)
     VyrTrigger *remote_range = condition(can, "remote range", "200hr", "2FFh");
     VyrTrigger *extended_remote = condition(can, "extended remote", "100hxr");
     VyrTrigger *error = condition(can, "error", "ERR");
-    const std::vector<VyrTrigger *> all = {data, remote, remote_range, extended_remote, error};
+    std::vector<VyrTriggerCondDataCan::ByteTest> last_byte(8);
+    last_byte[7] = {true, 0x55, 0xFF, VyrTriggerCondDataCan::Equal};
+    VyrTrigger *last_byte_tested = condition(can, "last byte", "400h", "", last_byte);
+    const std::vector<VyrTrigger *> all = {data, remote, remote_range, extended_remote, error, last_byte_tested};
     start({can});
     const struct
     {
@@ -373,6 +385,8 @@ TEST_F(CanDispatchRules, TriggerConditionsTellRemoteFromDataFrames)
         {frame(0x300, VyrCanMessage::Remote), {}},
         {frame(0x250, 0), {}},
         {frame(0x100, VyrCanMessage::ErrorFrame | VyrCanMessage::Remote), {error}},
+        {with_last_byte(frame(0x400, 0, 8), 0x55), {last_byte_tested}},
+        {with_last_byte(frame(0x400, 0, 8), 0x54), {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::Message() << std::hex << c.frame.id << " flags " << c.frame.flags);
