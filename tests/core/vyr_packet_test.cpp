@@ -178,6 +178,23 @@ TEST(VyrPacketRing, AFullRingRefusesWholeRecordsAndKeepsWhatItHas)
 {
     CounterLayout fields(3000);
     VyrPacket packet(&fields.layout);
+    // A ring grows by whole chunks as long as they fit its limit.
+    const struct
+    {
+        int64_t max_bytes;
+        int chunks;
+    } limits[] = {{VyrPacketRing::initial_bytes + VyrPacketRing::chunk_size - 1, 16},
+                  {VyrPacketRing::initial_bytes + VyrPacketRing::chunk_size, 17}};
+    for (const auto &limit : limits) {
+        VyrPacketRing ring(limit.max_bytes);
+        for (int i = 0;; ++i) {
+            fields.fill(packet, uint32_t(i), 3000);
+            if (ring.append(packet) != 0)
+                break;
+        }
+        EXPECT_EQ(ring.chunk_count(), limit.chunks) << limit.max_bytes;
+    }
+
     VyrPacketRing ring(VyrPacketRing::initial_bytes); // no growth allowed
     int stored = 0;
     for (;; ++stored) {
@@ -284,6 +301,8 @@ TEST(FormatUnsignedPadded, RightAlignsCutsAndFills)
     } cases[] = {
         {42, 5, ' ', 10, "   42"}, {0, 3, '0', 10, "000"}, {255, 4, '0', 16, "00ff"}, {123456, 3, ' ', 10, "456"},
         {5, 0, ' ', 10, ""},       {5, -2, ' ', 10, ""},   {5, 4, '.', 2, ".101"},    {0xABCDEF, 6, ' ', 16, "abcdef"},
+        {1239, 4, ' ', 10, "1239"}, // the last digit below the letters
+        {35, 1, ' ', 36, "z"},      {35, 2, ' ', 37, "35"}, {7, 1, ' ', 1, "7"}, // bases out of range count as 10
     };
     for (const auto &c : cases) {
         char buffer[16];
