@@ -104,6 +104,7 @@ TEST(TraceCellText, DataDlcAndAscii)
         {"DLC 3", dlc_cell(frame(1, 0, 3)), " 3"},
         {"ASCII", ascii_cell(classic, 8), "..Hi\x7f.. "},
         {"ASCII narrow", ascii_cell(classic, 3), "..H"},
+        {"ASCII from the space on", ascii_cell(frame(1, 0, 2, {0x1F, 0x20}), 8), ". "},
         {"ASCII of a remote frame", ascii_cell(frame(1, VyrCanMessage::Remote, 8, {0x41}), 8), ""},
     };
     for (const Case &c : cases)
