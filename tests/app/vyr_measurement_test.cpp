@@ -335,11 +335,12 @@ TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
 
     // Shutdown modes 0 to 2 reach the system; others only stop.
     window->start();
-    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 1));
-    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 9));
+    for (uint32_t mode : {0u, 1u, 2u, 3u, 9u, 0xFFFFFFFFu})
+        post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, mode));
     QCoreApplication::sendPostedEvents(window.get());
     EXPECT_FALSE(window->measurement_running);
-    EXPECT_EQ(shutdowns, std::vector<int>({1}));
+    EXPECT_EQ(shutdowns, std::vector<int>({0, 1, 2}));
+    EXPECT_EQ(window->shutdown_system(-1), -1);
     VyrMain::set_shutdown_function(nullptr);
 }
 
