@@ -88,6 +88,17 @@ TEST_F(MessageViewScroll, SelectionMarksTheRecords)
     view.deselect_all();
     EXPECT_EQ(view.scroll_selected_count(), 0);
     EXPECT_EQ(log_text(true).find("263"), std::string::npos);
+
+    // The first and the newest record take part like the others, also with
+    // the cursor on them.
+    select({1, 10});
+    EXPECT_EQ(view.scroll_selected_count(), 2);
+    for (long long cursor : {1, 10}) {
+        view.set_cursor_pos(cursor);
+        view.deselect_all();
+        EXPECT_EQ(view.scroll_selected_count(), 0) << cursor;
+        select({cursor});
+    }
 }
 
 TEST_F(MessageViewScroll, DisplayFilterShowsOnlyTheSelection)

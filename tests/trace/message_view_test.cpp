@@ -266,6 +266,10 @@ TEST_F(MessageView, TheScrollingListKeepsTheNewest200000)
     // Cursor positions are message numbers: the oldest shown is 50,001.
     view.set_cursor_pos(1);
     EXPECT_EQ(view.cursor_pos(), 50001);
+    view.set_cursor_pos(50000);
+    EXPECT_EQ(view.cursor_pos(), 50001);
+    view.set_cursor_pos(50002);
+    EXPECT_EQ(view.cursor_pos(), 50002);
     view.set_cursor_pos(300000);
     EXPECT_EQ(view.cursor_pos(), 250000);
     // The oldest shown record is the 50,001st.
