@@ -115,6 +115,10 @@ TEST_F(MessageViewCursor, HomeOnAnEmptyTableLeavesNoCursor)
     EXPECT_EQ(view.cursor_pos(), 0);
     EXPECT_EQ(view.current_message(), nullptr);
     EXPECT_EQ(moved.count(), 0);
+    // Nor has an empty scrolling list a message under the cursor while running.
+    view.set_scroll_mode(true);
+    view.set_measurement_running(true);
+    EXPECT_EQ(view.current_message(), nullptr);
 }
 
 TEST_F(MessageViewCursor, SelectionStaysWhileRunningAndTheCursorMessageFollows)

@@ -89,6 +89,13 @@ TEST_F(MessageViewScroll, SelectionMarksTheRecords)
     EXPECT_EQ(view.scroll_selected_count(), 0);
     EXPECT_EQ(log_text(true).find("263"), std::string::npos);
 
+    // The record under the cursor, the first and the newest included.
+    for (long long cursor : {1, 10}) {
+        view.set_cursor_pos(cursor);
+        ASSERT_NE(view.current_message(), nullptr) << cursor;
+        EXPECT_EQ(view.current_message()->id, 0x100u + uint32_t(cursor - 1));
+    }
+
     // The first and the newest record take part like the others, also with
     // the cursor on them.
     select({1, 10});
@@ -202,6 +209,14 @@ TEST_F(MessageViewScroll, SearchFindsTheShownTextsWithoutWrapping)
         view.search(c.text, c.upwards);
         EXPECT_EQ(view.cursor_pos(), c.expected);
     }
+
+    // A single record: the search puts the cursor on it.
+    view.clear();
+    put(frame(0x7e0));
+    view.update_messages();
+    ASSERT_EQ(view.cursor_pos(), 0);
+    view.search("7e0", false);
+    EXPECT_EQ(view.cursor_pos(), 1);
 }
 
 TEST_F(MessageViewScroll, FilterOutTakesTheSelectedRecords)

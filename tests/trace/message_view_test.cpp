@@ -272,6 +272,11 @@ TEST_F(MessageView, TheScrollingListKeepsTheNewest200000)
     EXPECT_EQ(view.cursor_pos(), 50002);
     view.set_cursor_pos(300000);
     EXPECT_EQ(view.cursor_pos(), 250000);
+    ASSERT_NE(view.current_message(), nullptr);
+    EXPECT_EQ(view.current_message()->time, 250000u);
+    view.set_cursor_pos(1);
+    ASSERT_NE(view.current_message(), nullptr);
+    EXPECT_EQ(view.current_message()->time, 50001u); // the oldest shown
     // The oldest shown record is the 50,001st.
     EXPECT_EQ(store.ring().read_record().time, 50001u);
 
