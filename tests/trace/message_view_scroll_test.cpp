@@ -194,6 +194,7 @@ TEST_F(MessageViewScroll, SearchFindsTheShownTextsWithoutWrapping)
         {"upwards without a cursor starts at the newest", false, true, "11", 0, true, 2},
         {"downwards from a hit goes on to the next", true, true, "12", 2, false, 4},
         {"upwards from a hit goes on to the one before", true, true, "12", 4, true, 2},
+        {"downwards from the newest finds nothing", true, true, "7e0", 4, false, 4},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -282,6 +283,13 @@ TEST_F(MessageViewScroll, LogTextHasItsHeadingAndFieldWidths)
                   "419361024" + "  " + "X    " + "     " + "64  " + data64 + spaces(8) + "3 \n" + "       0.061  " +
                   spaces(36) + "ERROR FRAME" + spaces(15) + spaces(8) + "4 \n" + separator + "\n");
     EXPECT_EQ(log_text(true), log_head + heading + separator + "\n" + separator + "\n");
+
+    // An emptied list writes no record, not even one it held selected.
+    view.set_cursor_pos(4);
+    QTest::keyClick(view.viewport(), Qt::Key_Space);
+    view.clear();
+    EXPECT_EQ(log_text(true), log_head + heading + separator + "\n" + separator + "\n");
+    EXPECT_EQ(log_text(false), log_head + heading + separator + "\n" + separator + "\n");
 }
 
 TEST_F(MessageViewScroll, LogTextCarriesTheFormattersColumns)
@@ -301,22 +309,24 @@ TEST_F(MessageViewScroll, LogTextCarriesTheFormattersColumns)
 
 TEST_F(MessageViewScroll, LogTextCountsMillionsWithAPoint)
 {
-    // 1234567 messages go through the list; the newest 200000 stay on show.
-    for (int block = 0; block < 13; ++block) {
-        const int count = block < 12 ? 100000 : 34567;
-        for (int i = 0; i < count; ++i)
+    // 1100000 messages go through the list; the newest 200000 stay on show.
+    for (int block = 0; block < 11; ++block) {
+        for (int i = 0; i < 100000; ++i)
             put(frame(0x100));
         view.update_messages();
     }
-    ASSERT_EQ(view.message_number(), 1234567u);
-    view.set_cursor_pos(1234567);
-    view.toggle_selection_on_cursor_pos();
+    ASSERT_EQ(view.message_number(), 1100000u);
     view.set_cursor_pos(1);
-    EXPECT_EQ(view.cursor_pos(), 1234567 - 200000 + 1);
-    view.toggle_selection_on_cursor_pos();
+    EXPECT_EQ(view.cursor_pos(), 1100000 - 200000 + 1);
+    // The last number without the point, the first with it, the newest.
+    for (long long number : {999999, 1000000, 1100000}) {
+        view.set_cursor_pos(number);
+        view.toggle_selection_on_cursor_pos();
+    }
     const std::string text = log_text(true);
-    EXPECT_NE(text.find(" 1.034568 \n"), std::string::npos);
-    EXPECT_NE(text.find(" 1.234567 \n"), std::string::npos);
+    EXPECT_NE(text.find("   999999 \n"), std::string::npos);
+    EXPECT_NE(text.find(" 1.000000 \n"), std::string::npos);
+    EXPECT_NE(text.find(" 1.100000 \n"), std::string::npos);
 }
 
 } // namespace
