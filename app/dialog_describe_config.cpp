@@ -1,6 +1,6 @@
 #include "app/dialog_describe_config.h"
 
-#include "app/forms/form_support.h"
+#include "forms/form_support.h"
 #include "app/vyr_help_request.h"
 
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // The liability notice that start-up shows before the main window: a dialog
 // without a title bar that stays on top and covers the middle half of the
 // primary screen. "Accept" ends it with 1, "Decline" with 0.
-#include "app/forms/dialog_disclaimer_base.h"
+#include "forms/dialog_disclaimer_base.h"
 
 class VyrDialogDisclaimer : public DialogDisclaimerBase
 {

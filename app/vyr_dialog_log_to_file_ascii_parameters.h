@@ -3,7 +3,7 @@
 // it sets and reads the form's buttons itself around a modal run. The format
 // that writes identifier and data in one setting opens it combined: its
 // identifier group is then titled "Format of Id and Data".
-#include "app/forms/dialog_log_to_file_ascii_parameters.h"
+#include "forms/dialog_log_to_file_ascii_parameters.h"
 
 class VyrDialogLogToFileAsciiParameters : public DialogLogToFileAsciiParameters
 {

@@ -2,7 +2,7 @@
 // The preferences dialog: one check box per program-wide switch. It reads
 // and writes no preferences itself; its caller sets the boxes, runs it and
 // stores what changed.
-#include "app/forms/dialog_options_base.h"
+#include "forms/dialog_options_base.h"
 
 class VyrDialogOptions : public DialogOptionsBase
 {

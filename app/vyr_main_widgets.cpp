@@ -1,6 +1,6 @@
 #include "app/vyr_main_widgets.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <QMouseEvent>
 #include <QStyleFactory>

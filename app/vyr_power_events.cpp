@@ -1,6 +1,6 @@
 #include "app/vyr_power_events.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

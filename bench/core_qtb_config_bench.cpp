@@ -1,7 +1,7 @@
 // Settings file store with one large section: 10,000 keys, as a generated
 // configuration with many signals or rows can hold. Reading the file looks up
 // every key before it stores it, and so does every write of a new key.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 
 #include <QTemporaryDir>
 

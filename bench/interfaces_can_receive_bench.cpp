@@ -12,7 +12,7 @@
 // allocations per frame after the first batch, and in a second run per case
 // the time from one frame in the queue to its arrival at the listener, p50
 // and p99.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_signal_list.h"

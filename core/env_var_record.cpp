@@ -1,6 +1,6 @@
 #include "core/env_var_record.h"
 
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 #include "core/vyr_definer.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "core/memory_image.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <mutex>
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/timer_wheel.h"
 #include "platform/clock.h"
 

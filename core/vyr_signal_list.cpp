@@ -1,6 +1,6 @@
 #include "core/vyr_signal_list.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/signal_record.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "core/vyr_trigger.h"
 
-#include "core/settings/debug_trace.h"
-#include "core/settings/qtb_config.h"
+#include "settings/debug_trace.h"
+#include "settings/qtb_config.h"
 
 #include <QRegularExpression>
 

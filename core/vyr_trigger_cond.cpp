@@ -1,6 +1,6 @@
 #include "core/vyr_trigger_cond.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_trigger.h"
 
 #include <QCoreApplication>

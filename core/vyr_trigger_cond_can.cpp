@@ -1,6 +1,6 @@
 #include "core/vyr_trigger_cond_can.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 
 bool VyrTriggerCondDataCan::ByteTest::passes(uint8_t byte) const
 {

@@ -1,6 +1,6 @@
 #include "platform/event.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "platform/named_mutex.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "platform/runtime_directory.h"
 
 #include <cerrno>

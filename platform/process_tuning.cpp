@@ -1,6 +1,6 @@
 #include "platform/process_tuning.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "platform/registry.h"
 
-#include "core/settings/debug_trace.h"
-#include "core/settings/qtb_config.h"
+#include "settings/debug_trace.h"
+#include "settings/qtb_config.h"
 #include "platform/runtime_directory.h"
 
 #include <QFile>

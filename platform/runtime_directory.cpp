@@ -1,6 +1,6 @@
 #include "platform/runtime_directory.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "platform/service_manager.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "platform/registry.h"
 #include "platform/runtime_directory.h"
 

@@ -1,6 +1,6 @@
 #include "platform/wait.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <array>
 #include <cerrno>

@@ -4,8 +4,8 @@
 // native whose memory check fails writes nothing and leaves a zero result.
 #include "script/script_library.h"
 
-#include "core/settings/qtb_config.h"
-#include "core/settings/text_util.h"
+#include "settings/qtb_config.h"
+#include "settings/text_util.h"
 #include "script/pcode_machine.h"
 #include "script/script_native_call.h"
 

@@ -2,7 +2,7 @@
 // Small helpers shared by the sources of ScriptCodeGen.
 #include "script/script_code_gen.h"
 
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 
 #include <cmath>
 #include <cstdarg>

@@ -6,7 +6,7 @@
 #include "script/script_source.h"
 #include "script/script_tokens.h"
 
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 #include "script/script_library.h"
 
-#include "core/settings/debug_trace.h"
-#include "core/settings/qtb_config.h"
-#include "core/settings/text_util.h"
+#include "settings/debug_trace.h"
+#include "settings/qtb_config.h"
+#include "settings/text_util.h"
 #include "script/pcode_machine.h"
 #include "script/script_compiler.h"
 #include "script/script_source.h"

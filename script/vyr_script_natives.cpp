@@ -1,7 +1,7 @@
 // The natives of the common script library of every interface: timers,
 // seed&key, environment variables, signals, triggers and the system functions
 // that ask the main window to act.
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/env_var_record.h"
 #include "core/seed_key_library.h"
 #include "core/signal_record.h"

@@ -1,6 +1,6 @@
 #include "script/vyr_script_runtime.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/script_trigger.h"
 #include "core/signal_record.h"
 #include "core/timer_wheel.h"

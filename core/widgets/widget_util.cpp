@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "core/candb_mux_group.h"
 #include "core/candb_network.h"
-#include "core/settings/save_file.h"
+#include "settings/save_file.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 
 #include "core/candb_file_io.h"
 #include "core/keyword_hash.h"
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 
 #include <algorithm>
 #include <charconv>

@@ -3,7 +3,7 @@
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
 #include "interfaces/can/id_formatter.h"
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/time_base.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "script/pcode_machine.h"

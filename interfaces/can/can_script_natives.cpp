@@ -2,7 +2,7 @@
 // filter flag, channel lookup, the LIN cable commands and the transport
 // channels of scripts.
 #include "core/script_trigger.h"
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "interfaces/can/can_script_binding.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "script/pcode_machine.h"

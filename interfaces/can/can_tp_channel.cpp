@@ -1,6 +1,6 @@
 #include "interfaces/can/can_tp_channel.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/script_trigger.h"
 #include "interfaces/can/can_script_binding.h"
 #include "interfaces/can/vyr_can_if.h"

@@ -5,7 +5,7 @@
 // takes named parts of an identifier and adds its own declarations to the
 // interface's scripts. Formatters register by name before main() runs; an
 // interface is given one by that name.
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "interfaces/can/vyr_acceptance_filter.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 
 void VyrAcceptanceFilter::read_config(QtbConfigGroup *group)
 {

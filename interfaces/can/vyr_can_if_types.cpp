@@ -2,7 +2,7 @@
 // The three rows share one preparation of the hardware providers: the first
 // start-up hook initialises them and lists the channels, the first exit hook
 // after it shuts them down.
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/vyr_signal_if_type.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_provider.h"

@@ -1,7 +1,7 @@
 #include "interfaces/can/vyr_id_filter_list.h"
 
 #include "core/id_bit_set.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 
 #include <algorithm>
 #include <numeric>

@@ -3,7 +3,7 @@
 // records that the interface's receive thread fills and one reader (a trace
 // window, a plug-in library channel) empties, without a lock between them.
 #include "core/vyr_message_ring.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <cstdint>
 

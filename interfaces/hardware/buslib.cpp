@@ -1,6 +1,6 @@
 #include "interfaces/hardware/buslib.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "interfaces/hardware/canio_device.h"
 #include "interfaces/hardware/canio_driver.h"
 #include "platform/event.h"

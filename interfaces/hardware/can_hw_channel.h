@@ -4,7 +4,7 @@
 // CANhwStatus code; what a provider does not support answers
 // canhwErrorNotImplemented.
 #include "interfaces/hardware/can_hw_status.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 #include "platform/wait.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "interfaces/hardware/can_hw_channel_vindra.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "interfaces/hardware/buslib.h"
 #include "interfaces/hardware/canio_device.h"
 #include "platform/device_transport.h"

@@ -1,6 +1,6 @@
 #include "interfaces/hardware/can_hw_provider.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 
 CANhwProvider::CANhwProvider(const char *short_name, const char *description)

@@ -1,7 +1,7 @@
 #include "interfaces/hardware/can_hw_provider_vindra.h"
 
 #include "core/path_util.h"
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/vyr_os_version.h"
 #include "interfaces/hardware/buslib.h"
 #include "interfaces/hardware/can_hw_channel_info.h"

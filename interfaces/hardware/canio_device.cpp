@@ -1,6 +1,6 @@
 #include "interfaces/hardware/canio_device.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "interfaces/hardware/canio_driver.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "interfaces/hardware/canio_device.h"
 #include "platform/registry.h"
 #include "platform/service_manager.h"

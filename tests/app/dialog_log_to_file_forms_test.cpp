@@ -1,5 +1,5 @@
-#include "app/forms/dialog_log_to_file_ascii_parameters.h"
-#include "app/forms/dialog_log_to_file_base.h"
+#include "forms/dialog_log_to_file_ascii_parameters.h"
+#include "forms/dialog_log_to_file_base.h"
 #include "app/vyr_dialog_log_to_file_ascii_parameters.h"
 #include "tests/app/form_test_support.h"
 #include "windows/logging/ascii_log_file.h"

@@ -2,7 +2,7 @@
 // A data-window type of the tests, registered while its object lives: a
 // window that keeps one note of its own in its configuration group and can
 // be told to refuse closing.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "windows/base/data_window_type_info.h"
 #include "windows/base/vyr_data_window.h"
 

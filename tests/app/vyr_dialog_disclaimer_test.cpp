@@ -1,4 +1,4 @@
-#include "app/forms/dialog_disclaimer_base.h"
+#include "forms/dialog_disclaimer_base.h"
 #include "app/vyr_dialog_disclaimer.h"
 #include "tests/app/form_test_support.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A test interface that records what the realtime thread does with it, and a
 // timer-wheel probe, for the tests of the interface runtime.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/script_trigger.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_signal_entry.h"

@@ -1,4 +1,4 @@
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/script_trigger.h"
 #include "core/vyr_app_globals.h"
 #include "core/vyr_deferred_call.h"

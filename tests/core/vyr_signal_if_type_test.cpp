@@ -1,4 +1,4 @@
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_signal_list.h"
 #include "signal_if_test_support.h"

@@ -1,4 +1,4 @@
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 #include "core/signal_record.h"
 #include "core/vyr_signal_list.h"
 

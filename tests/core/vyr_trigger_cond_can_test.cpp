@@ -1,6 +1,6 @@
 // The data of a CAN message condition: its keys written and read back through
 // the condition list, a short "message_data" list, and the byte relations.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond_can.h"
 

@@ -1,8 +1,8 @@
 // The trigger model: state changes and who hears of them, the one-sided lock
 // between the realtime and the GUI side, and the trigger and condition groups
 // of the configuration.
-#include "core/settings/debug_trace.h"
-#include "core/settings/qtb_config.h"
+#include "settings/debug_trace.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
 

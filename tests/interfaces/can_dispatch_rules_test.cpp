@@ -3,7 +3,6 @@
 // CAN FD flags with CAN FD off and on, the frames that reach the transport
 // channels, frames that carry another interface's channel number, and
 // trigger conditions on remote frames.
-#include "core/settings/qtb_config.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond_can.h"
@@ -13,6 +12,7 @@
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "interfaces/hardware/can_hw_provider.h"
+#include "settings/qtb_config.h"
 #include "vyr_test_shell.h"
 
 #include <gtest/gtest.h>

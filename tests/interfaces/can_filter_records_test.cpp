@@ -2,7 +2,7 @@
 // edits, merging and bit sets, their configuration groups, and the bit
 // pattern editor driven offscreen.
 #include "core/id_bit_set.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "interfaces/can/vyr_acceptance_filter.h"
 #include "interfaces/widgets/vyr_bit_pattern_edit.h"
 #include "interfaces/can/vyr_id_filter_list.h"

@@ -2,7 +2,7 @@
 // configuration keys in their order and read back byte for byte, the older
 // forms it still reads, the information text, the statistic signals, the
 // registry rows and the global CAN channel table.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_signal_entry.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_signal_list.h"

@@ -3,7 +3,7 @@
 // does: channel start through the measurement passes, frames between
 // interfaces, channel substitution, partner chains, the statistics timer,
 // stop, and the configuration written and read back.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"

@@ -5,7 +5,7 @@
 // second handle, transport channels fed through a loop-back protocol of the
 // test, and the J1939 view.
 #include "core/candb_cluster.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_packet.h"
 #include "core/vyr_signal_if_notification.h"
 #include "core/vyr_signal_if_type.h"

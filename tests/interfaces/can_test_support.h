@@ -3,7 +3,7 @@
 // start-up and exit hooks around the test program (the first starts the
 // daemon through the Vindra provider, as the program does), and the
 // measurement passes over a set of interfaces.
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_signal_listener.h"
 #include "core/vyr_signal_if_type.h"

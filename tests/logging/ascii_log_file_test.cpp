@@ -1,4 +1,4 @@
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "interfaces/can/id_formatter.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "logging_test_support.h"

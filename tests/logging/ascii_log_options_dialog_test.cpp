@@ -1,4 +1,4 @@
-#include "app/forms/dialog_log_to_file_ascii_parameters.h"
+#include "forms/dialog_log_to_file_ascii_parameters.h"
 #include "windows/logging/ascii_log_file.h"
 #include "windows/logging/ascii_parameters_dialog.h"
 

@@ -1,4 +1,4 @@
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_deferred_call.h"
 #include "core/vyr_signal_if_type.h"

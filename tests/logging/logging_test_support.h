@@ -5,7 +5,7 @@
 #include "core/candb_message.h"
 #include "core/candb_network.h"
 #include "interfaces/can/vyr_can_if.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 #include "windows/logging/log_file.h"
 
 #include <QTemporaryDir>

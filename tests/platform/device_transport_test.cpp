@@ -1,6 +1,6 @@
 #include "platform/device_transport.h"
 
-#include "core/settings/debug_trace.h"
+#include "settings/debug_trace.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 #include "tests/script/script_test_host.h"
 #include "tests/common/test_support.h"
 
-#include "core/settings/text_util.h"
+#include "settings/text_util.h"
 
 #include <QFile>
 #include <QTemporaryDir>

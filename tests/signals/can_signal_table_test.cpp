@@ -5,7 +5,7 @@
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
 #include "core/candb_network.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 #include "windows/signals/vyr_can_signal_table.h"
 
 #include <QSignalSpy>

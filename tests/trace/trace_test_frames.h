@@ -1,6 +1,6 @@
 #pragma once
 // A received frame as the trace's store takes it, for the message-view tests.
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <cstdint>
 #include <vector>

@@ -5,8 +5,8 @@
 // on the interface thread when it stops itself), the configuration group round-tripping byte for byte, and the
 // enabling rules of its buttons.
 #include "../interfaces/can_test_support.h"
-#include "app/dialogs/vyr_dialog_trace_filters.h"
-#include "core/settings/qtb_config.h"
+#include "windows/trace/vyr_dialog_trace_filters.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_trigger.h"
 #include "windows/logging/log_file.h"
 #include "windows/signals/vyr_can_signal_table.h"

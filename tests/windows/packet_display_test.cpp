@@ -1,6 +1,6 @@
 #include "window_test_shell.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_packet.h"
 #include "windows/packet/vyr_packet_display.h"
 

@@ -1,6 +1,6 @@
 #include "window_test_shell.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 
 namespace vyr_test {
 

@@ -1,6 +1,6 @@
 #include "windows/base/vyr_data_window.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/signal_record.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_list.h"

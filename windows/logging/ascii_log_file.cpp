@@ -1,8 +1,8 @@
 #include "windows/logging/ascii_log_file.h"
 
-#include "app/forms/dialog_log_to_file_ascii_parameters.h"
+#include "forms/dialog_log_to_file_ascii_parameters.h"
 #include "core/candb_cluster.h"
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "interfaces/can/id_formatter.h"
 #include "windows/logging/ascii_parameters_dialog.h"
 

@@ -1,6 +1,6 @@
 #include "windows/logging/log_file.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_deferred_call.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"

@@ -7,7 +7,7 @@
 // start and stop requests run on the interface's realtime thread or on the next
 // log_message, whichever comes first. A per-file mutex keeps them apart.
 #include "core/vyr_message_ring.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <QString>
 

@@ -8,7 +8,7 @@
 // Use: load (the window's LogFile or null), polish, exec; after acceptance
 // apply returns the LogFile to keep. When that is not the loaded one, the
 // caller owns it from then on and deletes the loaded one.
-#include "app/forms/dialog_log_to_file_base.h"
+#include "forms/dialog_log_to_file_base.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "windows/packet/vyr_packet_display.h"
 
-#include "core/settings/qtb_config.h"
+#include "settings/qtb_config.h"
 #include "core/vyr_packet.h"
 #include "core/vyr_signal_if.h"
 #include "windows/base/header_tool_tip.h"

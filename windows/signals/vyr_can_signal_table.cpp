@@ -2,8 +2,8 @@
 
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
-#include "core/settings/qtb_config.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "settings/qtb_config.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <QHeaderView>
 #include <QPainter>

@@ -2,7 +2,7 @@
 // The texts of the message view's cells: one function per column, each
 // given the column's width in characters. The view paints them and the
 // search of the scrolling list reads them, so both see the same text.
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <cstdint>
 #include <string>

@@ -13,7 +13,7 @@
 //
 // The GUI thread empties the table by asking for it: the writer carries the
 // request out before its next line, and until then the table reads as empty.
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 
 #include <array>
 #include <atomic>

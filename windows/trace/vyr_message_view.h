@@ -7,6 +7,7 @@
 // Columns: channel, identifier, time, DLC, data, ASCII, counter, signals and
 // the extra columns of the interface's identifier formatter, under a header
 // whose titles switch number and time formats when clicked.
+#include "core/frames/vyr_can_message.h"
 #include "interfaces/can/vyr_id_filter_list.h"
 #include "windows/trace/trace_cell_text.h"
 
@@ -42,8 +43,8 @@ public:
     static constexpr int remembered_sections = 32;
     static constexpr int max_shown = 200000;
     // Marks of the stored records: selected, and hidden by the display filter.
-    static constexpr uint32_t selected_flag = 0x1000;
-    static constexpr uint32_t hidden_flag = 0x4000;
+    static constexpr uint32_t selected_flag = VyrCanMessage::ViewSelected;
+    static constexpr uint32_t hidden_flag = VyrCanMessage::ViewHidden;
 
     VyrMessageView(QWidget *parent, const char *name);
     ~VyrMessageView() override;

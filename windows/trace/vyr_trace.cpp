@@ -1,7 +1,7 @@
 #include "windows/trace/vyr_trace.h"
 
-#include "app/dialogs/vyr_dialog_trace_filters.h"
-#include "core/settings/qtb_config.h"
+#include "windows/trace/vyr_dialog_trace_filters.h"
+#include "settings/qtb_config.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "windows/logging/log_file.h"
 #include "windows/logging/vyr_dialog_log_to_file.h"

@@ -4,7 +4,7 @@
 // filters and their dialog, a dockable signal table that decodes the frame
 // under the cursor, and logging of every accepted frame to a file.
 #include "core/vyr_deferred_call.h"
-#include "interfaces/hardware/vyr_can_message.h"
+#include "core/frames/vyr_can_message.h"
 #include "windows/base/vyr_data_window.h"
 
 #include <QHash>

@@ -1,0 +1,333 @@
+#include "settings/text_util.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+#include <thread>
+
+#include <QIODevice>
+
+namespace {
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+
+bool is_continuation(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+// Decodes one character at `s` (not at the terminating zero). Sets `length`
+// to the bytes used and answers the code point.
+uint32_t decode_one(const unsigned char *s, size_t &length)
+{
+    const unsigned char lead = s[0];
+    length = 1;
+    if (lead < 0x80)
+        return lead;
+    size_t needed = 0;
+    uint32_t value = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        needed = 1;
+        value = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        needed = 2;
+        value = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        needed = 3;
+        value = lead & 0x07;
+    } else {
+        return 0; // lone continuation byte or 0xF8..0xFF
+    }
+    // The terminating zero is no continuation byte, so this never reads past it.
+    for (size_t i = 1; i <= needed; ++i) {
+        if (!is_continuation(s[i]))
+            return lead; // incomplete sequence: the lead byte stands for itself
+        value = (value << 6) | (s[i] & 0x3F);
+    }
+    length = needed + 1;
+    return value;
+}
+
+template <typename Sink>
+void decode_utf8(const char *source, Sink sink)
+{
+    const unsigned char *s = reinterpret_cast<const unsigned char *>(source);
+    while (*s) {
+        size_t length = 0;
+        uint32_t code = decode_one(s, length);
+        if (code > 0x10FFFF)
+            code = 0xFFFD;
+        if (!sink(code))
+            return;
+        s += length;
+    }
+}
+
+} // namespace
+
+int parse_int_text(const char *text, bool *ok)
+{
+    bool dummy;
+    bool &good = ok ? *ok : dummy;
+    good = false;
+    if (!text)
+        return 0;
+
+    const char *p = text;
+    while (is_blank(*p))
+        ++p;
+    const bool negative = *p == '-';
+    if (negative) {
+        ++p;
+        while (is_blank(*p))
+            ++p;
+    }
+    const char *end = p;
+    while (*end && !is_blank(*end))
+        ++end;
+
+    unsigned base = 10;
+    if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    } else if (end > p) {
+        const char last = end[-1];
+        if (last == 'h' || last == 'H') {
+            base = 16;
+            --end;
+        } else if (last == 'b' || last == 'B') {
+            base = 2;
+            --end;
+        }
+    }
+    if (p == end)
+        return 0;
+
+    // Unsigned arithmetic: wraps at 32 bits instead of overflowing.
+    uint32_t value = 0;
+    bool complete = true;
+    for (; p < end; ++p) {
+        const int digit = hex_digit_value(static_cast<unsigned char>(*p));
+        if (digit < 0 || unsigned(digit) >= base) {
+            complete = false;
+            break;
+        }
+        value = value * base + unsigned(digit);
+    }
+    good = complete;
+    return int(negative ? 0u - value : value);
+}
+
+std::string format_int_text(int value, int base, size_t max_length)
+{
+    static const char digits[] = "0123456789abcdef";
+    if (base != 2 && base != 16)
+        base = 10;
+
+    std::string text;
+    uint32_t magnitude = uint32_t(value);
+    if (base == 10 && value < 0)
+        magnitude = 0u - magnitude;
+    do {
+        text.insert(text.begin(), digits[magnitude % unsigned(base)]);
+        magnitude /= unsigned(base);
+    } while (magnitude);
+
+    if (base == 10 && value < 0)
+        text.insert(text.begin(), '-');
+    else if (base == 16)
+        text += 'H';
+    else if (base == 2)
+        text += 'B';
+    if (text.size() > max_length)
+        text.resize(max_length);
+    return text;
+}
+
+std::string xml_escaped(const char *text)
+{
+    std::string out;
+    if (!text)
+        return out;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
+        const unsigned char c = *p;
+        if (c < 33 || c >= 127 || c == '<' || c == '>' || c == '/' || c == '&')
+            out += "&#" + std::to_string(c) + ';';
+        else
+            out += char(c);
+    }
+    return out;
+}
+
+void write_xml_escaped(FILE *file, const char *text)
+{
+    const std::string out = xml_escaped(text);
+    if (file && !out.empty())
+        std::fwrite(out.data(), 1, out.size(), file);
+}
+
+void write_xml_escaped(QIODevice &device, const char *text)
+{
+    const std::string out = xml_escaped(text);
+    if (!out.empty())
+        device.write(out.data(), qint64(out.size()));
+}
+
+std::string hex_string(uint64_t value, int width)
+{
+    static const char digits[] = "0123456789abcdef";
+    if (width > 16)
+        width = 16;
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value & 0xF]);
+        value >>= 4;
+    } while (value);
+    if (int(text.size()) < width)
+        text.insert(text.begin(), size_t(width) - text.size(), '0');
+    return text;
+}
+
+size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity)
+{
+    if (!destination || capacity == 0)
+        return 0;
+    size_t count = 0;
+    if (source) {
+        const size_t room = capacity - 1; // one unit stays for the terminating 0
+        decode_utf8(source, [&](uint32_t code) {
+            if (code > 0xFFFF) {
+                if (room - count < 2)
+                    return false;
+                code -= 0x10000;
+                destination[count++] = char16_t(0xD800 + (code >> 10));
+                destination[count++] = char16_t(0xDC00 + (code & 0x3FF));
+            } else {
+                if (count == room)
+                    return false;
+                destination[count++] = char16_t(code);
+            }
+            return true;
+        });
+    }
+    destination[count] = 0;
+    return count;
+}
+
+QString utf8_to_utf16(const char *source)
+{
+    QString text;
+    if (!source)
+        return text;
+    decode_utf8(source, [&](uint32_t code) {
+        if (code > 0xFFFF) {
+            code -= 0x10000;
+            text += QChar(ushort(0xD800 + (code >> 10)));
+            text += QChar(ushort(0xDC00 + (code & 0x3FF)));
+        } else {
+            text += QChar(ushort(code));
+        }
+        return true;
+    });
+    return text;
+}
+
+void set_owned_cstring(char *&slot, const char *text)
+{
+    // Copy before freeing: the new text may be the old string or a part of it.
+    char *copy = nullptr;
+    if (text) {
+        const size_t size = std::strlen(text) + 1;
+        copy = static_cast<char *>(std::malloc(size));
+        if (copy)
+            std::memcpy(copy, text, size);
+    }
+    std::free(slot);
+    slot = copy;
+}
+
+double step_function(double x)
+{
+    return x < 0.0 ? 0.0 : 1.0;
+}
+
+void sleep_ms(unsigned milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+int hex_digit_value(int c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+int32_t clamp_to_int32(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= 2147483647.0)
+        return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0)
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+locale_t c_locale()
+{
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return locale;
+}
+
+double c_locale_atof(const char *text)
+{
+    return text ? strtod_l(text, nullptr, c_locale()) : 0.0;
+}
+
+double c_locale_strtod(const char *text, char **end)
+{
+    return strtod_l(text, end, c_locale());
+}
+
+std::string c_locale_format_lf(double value)
+{
+    // "%lf" is fixed notation with six decimals; to_chars never looks at the locale.
+    char buffer[400]; // the largest double has 309 digits before the point
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    return std::string(buffer, result.ptr);
+}
+
+std::string string_vprintf(const char *format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0)
+        return std::string();
+    std::string text(size_t(length), '\0');
+    std::vsnprintf(&text[0], text.size() + 1, format, args);
+    return text;
+}
+
+std::string string_printf(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = string_vprintf(format, args);
+    va_end(args);
+    return text;
+}

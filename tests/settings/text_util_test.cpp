@@ -1,0 +1,147 @@
+#include "settings/text_util.h"
+
+#include <QBuffer>
+#include <cmath>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ParseCase
+{
+    const char *text;
+    int value;
+    bool ok;
+};
+
+TEST(ParseIntText, ReadsEveryBaseAndStopsAtBadDigits)
+{
+    const ParseCase cases[] = {
+        {"0x1A", 26, true},   {"0X1a", 26, true},   {"1Ah", 26, true},   {"1Fh", 31, true},
+        {"101b", 5, true},    {"12b", 1, false},    {"", 0, false},      {"   ", 0, false},
+        {"-12", -12, true},   {" - 12", -12, true}, {"42 rest", 42, true}, {"4x2", 4, false},
+        {"-1g", -1, false},   {"0xFFFFFFFF", -1, true}, {"-", 0, false}, {"0x", 0, false},
+        {"h", 0, false},      {"0x1Bh", 27, false}, {"1b", 1, true},
+    };
+    for (const ParseCase &c : cases) {
+        bool ok = !c.ok;
+        EXPECT_EQ(parse_int_text(c.text, &ok), c.value) << '"' << c.text << '"';
+        EXPECT_EQ(ok, c.ok) << '"' << c.text << '"';
+    }
+    bool ok = true;
+    EXPECT_EQ(parse_int_text(nullptr, &ok), 0);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(parse_int_text("7"), 7); // the flag is optional
+}
+
+TEST(FormatIntText, WritesBaseSuffixAndCutsToSize)
+{
+    struct Case
+    {
+        int value, base;
+        size_t size;
+        const char *text;
+    };
+    const Case cases[] = {
+        {0, 10, 99, "0"},          {-12, 10, 99, "-12"},
+        {-2147483647 - 1, 10, 99, "-2147483648"},
+        {255, 16, 99, "ffH"},      {5, 2, 99, "101B"},
+        {-1, 16, 99, "ffffffffH"}, {12345, 10, 3, "123"},
+        {77, 8, 99, "77"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(format_int_text(c.value, c.base, c.size), c.text) << c.value << " base " << c.base;
+}
+
+TEST(HexString, PadsToWidth)
+{
+    EXPECT_EQ(hex_string(255, 4), "00ff");
+    EXPECT_EQ(hex_string(0, 0), "0");
+    EXPECT_EQ(hex_string(0x1234, 2), "1234");
+    EXPECT_EQ(hex_string(0xABCDEF0123456789ull, 16), "abcdef0123456789");
+    EXPECT_EQ(hex_string(1, 40), "0000000000000001");
+}
+
+TEST(XmlEscaped, EscapesControlHighAndMarkupBytes)
+{
+    EXPECT_EQ(xml_escaped("a b<c>/&d\xE4"), "a&#32;b&#60;c&#62;&#47;&#38;d&#228;");
+    EXPECT_EQ(xml_escaped(nullptr), "");
+
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    write_xml_escaped(buffer, "x\n");
+    EXPECT_EQ(buffer.data(), QByteArray("x&#10;"));
+}
+
+struct Utf8Case
+{
+    const char *bytes;
+    std::u16string text;
+};
+
+TEST(Utf8ToUtf16, DecodesLenientlyWithSurrogates)
+{
+    const Utf8Case cases[] = {
+        {"abc", u"abc"},
+        {"\xC3\xA4", u"\u00E4"},
+        {"\xC3" "A", std::u16string{0xC3, 'A'}},
+        {"\xE2\x82\xAC", u"\u20AC"},
+        {"\xF0\x9F\x98\x80", std::u16string{0xD83D, 0xDE00}},
+        {"\xF0\x9F", std::u16string{0xF0, 0}}, // lead stands alone, lone continuation is 0
+        {"\x80x", std::u16string{0, 'x'}},
+        {"\xFFy", std::u16string{0, 'y'}},
+        {"\xF7\xBF\xBF\xBF", u"\uFFFD"},
+    };
+    for (const Utf8Case &c : cases) {
+        char16_t out[16];
+        const size_t n = utf8_to_utf16(c.bytes, out, 16);
+        EXPECT_EQ(std::u16string(out, n), c.text) << c.bytes;
+        EXPECT_EQ(out[n], 0);
+        const QString q = utf8_to_utf16(c.bytes);
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(q.utf16()), size_t(q.size())), c.text);
+    }
+}
+
+TEST(Utf8ToUtf16, RespectsCapacityAndNeverSplitsAPair)
+{
+    char16_t out[4] = {1, 1, 1, 1};
+    // "a" + U+1F600: room for 2 units + terminator is enough for "a" only.
+    EXPECT_EQ(utf8_to_utf16("a\xF0\x9F\x98\x80", out, 3), 1u);
+    EXPECT_EQ(out[0], u'a');
+    EXPECT_EQ(out[1], 0);
+    EXPECT_EQ(out[2], 1); // untouched
+
+    EXPECT_EQ(utf8_to_utf16("abcdef", out, 4), 3u);
+    EXPECT_EQ(std::u16string(out), u"abc");
+    EXPECT_EQ(utf8_to_utf16("abc", out, 0), 0u);
+    EXPECT_EQ(utf8_to_utf16(nullptr, out, 4), 0u);
+    EXPECT_EQ(out[0], 0);
+}
+
+TEST(SetOwnedCstring, CopiesReplacesAndClears)
+{
+    char *slot = nullptr;
+    char text[] = "first";
+    set_owned_cstring(slot, text);
+    text[0] = 'X';
+    EXPECT_STREQ(slot, "first");
+    set_owned_cstring(slot, "second");
+    EXPECT_STREQ(slot, "second");
+    // The new text may be the old string itself or a part of it.
+    set_owned_cstring(slot, "a name longer than the allocator's own words");
+    set_owned_cstring(slot, slot);
+    EXPECT_STREQ(slot, "a name longer than the allocator's own words");
+    set_owned_cstring(slot, slot + 7);
+    EXPECT_STREQ(slot, "longer than the allocator's own words");
+    set_owned_cstring(slot, nullptr);
+    EXPECT_EQ(slot, nullptr);
+}
+
+TEST(StepFunction, IsZeroOnlyBelowZero)
+{
+    EXPECT_EQ(step_function(-0.5), 0.0);
+    EXPECT_EQ(step_function(0.0), 1.0);
+    EXPECT_EQ(step_function(std::nan("")), 1.0);
+}
+
+} // namespace
