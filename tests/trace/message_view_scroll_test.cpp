@@ -8,6 +8,7 @@
 #include "windows/trace/vyr_trace_message_queue.h"
 
 #include <QDir>
+#include <QImage>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -143,6 +144,49 @@ TEST_F(MessageViewScroll, DisplayFilterShowsOnlyTheSelection)
     for (const char *id : {"257", "260", "264"})
         EXPECT_NE(selected.find(std::string(17, ' ') + id), std::string::npos) << id;
     EXPECT_EQ(selected.find(" 258 "), std::string::npos);
+}
+
+// Odd rows are painted shaded: a row that is painted at all differs from
+// the empty background in its first pixel column. The first and the last row
+// of the painted area are painted, also when there is only one, and each
+// shows its own record.
+TEST_F(MessageViewScroll, TheRowsAtTheEdgesOfThePaintedAreaArePainted)
+{
+    // Rows are selected with the cursor, which is hidden while they are looked at.
+    const auto select_only = [this](std::initializer_list<long long> positions) {
+        view.cursor_on(true);
+        select(positions);
+        view.cursor_on(false);
+    };
+    const auto row_image = [this](int row) {
+        return view.viewport()->grab(QRect(0, viewport_y(row) - view.row_height() / 2, 400, view.row_height())).toImage();
+    };
+    const auto painted = [&](int row) {
+        return row_image(row).pixelColor(1, view.row_height() / 2) != view.viewport()->palette().color(QPalette::Base);
+    };
+    fill(1);
+    EXPECT_TRUE(painted(1));
+    view.clear();
+    fill(9);
+
+    // The display filter shows its rows from the newest record back to the oldest.
+    select_only({1, 5, 9});
+    view.set_display_filter(true);
+    ASSERT_EQ(view.visible_count(), 3);
+    EXPECT_TRUE(painted(1));
+    EXPECT_TRUE(painted(3));
+    view.set_display_filter(false);
+
+    view.cursor_on(true);
+    view.deselect_all();
+    select_only({2});
+    view.set_display_filter(true);
+    const QImage record_2 = row_image(1);
+    view.set_display_filter(false);
+    select_only({5, 9});
+    view.set_display_filter(true);
+    ASSERT_EQ(view.visible_count(), 3);
+    EXPECT_EQ(row_image(1), record_2);
 }
 
 TEST_F(MessageViewScroll, MessagesArrivingUnderTheDisplayFilterStayHidden)
