@@ -60,6 +60,27 @@ TEST(VyrPacketLayout, PlacesFixedFieldsAndVariableSlots)
     EXPECT_EQ(packet.data()[22] | packet.data()[23] << 8, 30) << "the slot holds the position of the length";
 }
 
+// Indices just outside the layout answer as no field, and defining one changes nothing.
+TEST(VyrPacketLayout, IndicesOutsideTheLayoutAreNoFields)
+{
+    VyrPacketLayout layout(2);
+    layout.define_field(0, "a", "A", VyrPacketLayout::Int, 4);
+    layout.define_field(1, "b", "B", VyrPacketLayout::Bytes, 8);
+    const int fixed = layout.fixed_size();
+    for (int index : {-1, 2}) {
+        SCOPED_TRACE(index);
+        layout.define_field(index, "c", "C", VyrPacketLayout::Bytes, 100);
+        EXPECT_EQ(layout.field_type(index), VyrPacketLayout::None);
+        EXPECT_EQ(layout.field_name(index), "");
+        EXPECT_EQ(layout.field_text(index), "");
+        EXPECT_EQ(layout.field_max_size(index), 0);
+        EXPECT_FALSE(layout.field_variable(index));
+        EXPECT_EQ(layout.field_offset(index), 0);
+    }
+    EXPECT_EQ(layout.fixed_size(), fixed);
+    EXPECT_EQ(layout.field_name(1), "b");
+}
+
 TEST(VyrPacketLayout, NegativeSizesTakeTheTypeDefaults)
 {
     const struct
@@ -74,6 +95,9 @@ TEST(VyrPacketLayout, NegativeSizesTakeTheTypeDefaults)
         layout.define_field(0, "f", "", c.type, -1);
         EXPECT_EQ(layout.field_max_size(0), c.max_size) << "type " << c.type;
         EXPECT_EQ(layout.field_variable(0), c.variable) << "type " << c.type;
+        // A size of 0 is a size: no default.
+        layout.define_field(0, "f", "", c.type, 0);
+        EXPECT_EQ(layout.field_max_size(0), 0) << "type " << c.type;
     }
 }
 
