@@ -79,6 +79,16 @@ TEST(VyrPacketLayout, IndicesOutsideTheLayoutAreNoFields)
     }
     EXPECT_EQ(layout.fixed_size(), fixed);
     EXPECT_EQ(layout.field_name(1), "b");
+
+    VyrPacket packet(&layout);
+    packet.clear();
+    int length = -1;
+    EXPECT_EQ(packet.field_data(2, &length), nullptr);
+    EXPECT_EQ(length, 0);
+    // Set to no bytes, the last field of the packet holds an empty block.
+    ASSERT_EQ(packet.set_data_field(1, nullptr, 0), 0);
+    EXPECT_NE(packet.field_data(1, &length), nullptr);
+    EXPECT_EQ(length, 0);
 }
 
 TEST(VyrPacketLayout, NegativeSizesTakeTheTypeDefaults)
