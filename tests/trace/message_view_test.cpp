@@ -116,9 +116,11 @@ TEST_F(MessageView, HeaderClicksSwitchTheFormats)
     click(VyrMessageView::Counter);
     EXPECT_EQ(view.formats().time_format, 0);
     trace_text::Formats odd;
-    odd.time_format = 7;
-    view.set_formats(odd);
-    EXPECT_EQ(title(view, VyrMessageView::Time), "Time [????]");
+    for (int format : {7, 3, -1}) {
+        odd.time_format = format;
+        view.set_formats(odd);
+        EXPECT_EQ(title(view, VyrMessageView::Time), "Time [????]") << format;
+    }
 }
 
 TEST_F(MessageView, HiddenColumnsComeBackAtTheirWidth)
@@ -146,6 +148,20 @@ TEST_F(MessageView, HiddenColumnsComeBackAtTheirWidth)
     EXPECT_EQ(view.section_width(VyrMessageView::Ascii), 0);
     EXPECT_EQ(view.section_width(40), 0);
     EXPECT_FALSE(view.section_visible(40));
+
+    // A width of 0 leaves the remembered one; the first section is one like the others.
+    view.restore_section(VyrMessageView::Ascii, 4 * view.char_width(), false);
+    view.restore_section(VyrMessageView::Ascii, 0, false);
+    EXPECT_EQ(view.section_width(VyrMessageView::Ascii), 4 * view.char_width());
+    ASSERT_EQ(VyrMessageView::Channel, 0);
+    view.restore_section(VyrMessageView::Channel, 12 * view.char_width(), true);
+    EXPECT_TRUE(view.section_visible(VyrMessageView::Channel));
+    EXPECT_EQ(view.section_width(VyrMessageView::Channel), 12 * view.char_width());
+    view.toggle_column_visibility(VyrMessageView::Channel);
+    EXPECT_FALSE(view.section_visible(VyrMessageView::Channel));
+    EXPECT_EQ(view.header()->sectionSize(VyrMessageView::Channel), 0);
+    view.toggle_column_visibility(VyrMessageView::Channel);
+    EXPECT_EQ(chars(VyrMessageView::Channel), 12);
 }
 
 TEST_F(MessageView, TheFormattersColumnsFollowTheInterface)
@@ -208,6 +224,14 @@ TEST_F(MessageView, SectionsFrom32OnComeBackTwentyPixelsWide)
     view.toggle_column_visibility(35);
     EXPECT_EQ(view.header()->sectionSize(35), 20);
     EXPECT_EQ(view.section_width(35), 0);
+    // 31 is the last remembered section, 32 the first that is not.
+    for (int section : {31, 32}) {
+        SCOPED_TRACE(section);
+        view.header()->resizeSection(section, 70);
+        view.toggle_column_visibility(section);
+        view.toggle_column_visibility(section);
+        EXPECT_EQ(view.header()->sectionSize(section), section == 31 ? 70 : 20);
+    }
 }
 
 TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
@@ -231,8 +255,24 @@ TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
     EXPECT_EQ(view.contents_height(), 42 * view.row_height());
     EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
 
+    // Up to four new lines move the view down by their rows, five jump to
+    // the bottom; a single new line grows the table.
+    QScrollBar *bar = view.verticalScrollBar();
+    bar->setValue(0);
+    int lines = 42;
+    for (int added : {1, 4, 5}) {
+        SCOPED_TRACE(added);
+        for (int i = 0; i < added; ++i)
+            store.put(frame(0x400 + uint32_t(lines + i)));
+        lines += added;
+        view.update_messages();
+        EXPECT_EQ(view.contents_height(), lines * view.row_height());
+        EXPECT_EQ(bar->value(), added == 5 ? bar->maximum() : added * view.row_height());
+        bar->setValue(0);
+    }
+
     view.set_cursor_pos(100);
-    EXPECT_EQ(view.cursor_pos(), 42);
+    EXPECT_EQ(view.cursor_pos(), 52);
 
     QSignalSpy selection(&view, &VyrMessageView::selection_changed);
     view.clear();
@@ -266,8 +306,17 @@ TEST_F(MessageView, TheScrollingListKeepsTheNewest200000)
     // Cursor positions are message numbers: the oldest shown is 50,001.
     view.set_cursor_pos(1);
     EXPECT_EQ(view.cursor_pos(), 50001);
+    view.set_cursor_pos(50000);
+    EXPECT_EQ(view.cursor_pos(), 50001);
+    view.set_cursor_pos(50002);
+    EXPECT_EQ(view.cursor_pos(), 50002);
     view.set_cursor_pos(300000);
     EXPECT_EQ(view.cursor_pos(), 250000);
+    ASSERT_NE(view.current_message(), nullptr);
+    EXPECT_EQ(view.current_message()->time, 250000u);
+    view.set_cursor_pos(1);
+    ASSERT_NE(view.current_message(), nullptr);
+    EXPECT_EQ(view.current_message()->time, 50001u); // the oldest shown
     // The oldest shown record is the 50,001st.
     EXPECT_EQ(store.ring().read_record().time, 50001u);
 
