@@ -161,15 +161,17 @@ inline std::map<int, std::set<uint32_t>> read_log(const QString &path)
     return numbers;
 }
 
-// A handle of its own on the virtual channel that writes numbered frames.
+// A handle of its own on a virtual channel that writes numbered frames.
 class FloodClient
 {
 public:
-    // Waits up to timeout_ms for the daemon to take the handle.
-    bool open(int timeout_ms)
+    // Waits up to timeout_ms for the daemon to take the handle; the channel
+    // is named by its letter (a: the first).
+    bool open(int timeout_ms, char channel = 'a')
     {
+        const std::string device = std::string("vrbus0") + channel + ".15";
         const int64_t end = now_us() + int64_t(timeout_ms) * 1000;
-        while (m_device.open("vrbus0a.15") != 0) {
+        while (m_device.open(device) != 0) {
             if (now_us() > end)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -202,23 +204,33 @@ public:
     int64_t flood(int phase, const Phase &what)
     {
         const int64_t total = int64_t(double(what.rate) * what.seconds);
-        std::vector<uint8_t> records(size_t(records_per_write) * vrbus::record::kSize);
         const int64_t start = now_us();
         int64_t sent = 0;
         while (sent < total) {
             const int64_t due = std::min(total, (now_us() - start) * what.rate / 1000000);
-            while (sent < due) {
-                const int count = int(std::min<int64_t>(due - sent, records_per_write));
-                for (int i = 0; i < count; ++i)
-                    put_frame(records.data() + size_t(i) * vrbus::record::kSize, phase, uint32_t(sent + i));
-                uint32_t written = 0;
-                if (m_device.write(records.data(), uint32_t(count) * vrbus::record::kSize, &written) != 0)
-                    return -1;
-                sent += count;
-            }
+            if (due > sent && !send(phase, uint32_t(sent), uint32_t(due - sent)))
+                return -1;
+            sent = std::max(sent, due);
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
         return sent;
+    }
+
+    // Writes `count` frames of the phase numbered from `first` at once.
+    bool send(int phase, uint32_t first, uint32_t count)
+    {
+        std::vector<uint8_t> records(size_t(records_per_write) * vrbus::record::kSize);
+        while (count > 0) {
+            const uint32_t batch = std::min<uint32_t>(count, records_per_write);
+            for (uint32_t i = 0; i < batch; ++i)
+                put_frame(records.data() + size_t(i) * vrbus::record::kSize, phase, first + i);
+            uint32_t written = 0;
+            if (m_device.write(records.data(), batch * vrbus::record::kSize, &written) != 0)
+                return false;
+            first += batch;
+            count -= batch;
+        }
+        return true;
     }
 
     void close() { m_device.close(); }
