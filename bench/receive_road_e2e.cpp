@@ -1,6 +1,7 @@
 // The receive road end to end (see receive_road_flood.h): for each offered
 // rate one vyr process measures a flood of numbered frames for 10 s
-// (VYR_FLOOD_SECONDS for another length). Reported per rate: frames offered,
+// (VYR_FLOOD_SECONDS for another length; VYR_FLOOD_BIN_DIR names another
+// folder of built programs, to compare two builds run after run). Reported per rate: frames offered,
 // frames missing from the log and the runs of them (gaps), the message rows
 // that report an overrun or lost frames, and vyr's CPU time per frame. At
 // the end a table of all rates and the highest rate without loss.
@@ -17,6 +18,12 @@ namespace {
 
 std::vector<receive_road::PhaseResult> g_results;
 
+std::string program_folder()
+{
+    const char *folder = std::getenv("VYR_FLOOD_BIN_DIR");
+    return folder && *folder ? folder : VYR_BIN_DIR;
+}
+
 double flood_seconds()
 {
     const char *text = std::getenv("VYR_FLOOD_SECONDS");
@@ -29,7 +36,7 @@ void BM_ReceiveRoadFlood(benchmark::State &state)
     const int rate = int(state.range(0));
     for (auto _ : state) {
         const receive_road::RunResult run =
-            receive_road::run(VYR_BIN_DIR, {receive_road::Phase{rate, flood_seconds()}});
+            receive_road::run(program_folder(), {receive_road::Phase{rate, flood_seconds()}});
         if (!run.error.empty() || run.phases.size() != 1) {
             state.SkipWithError(run.error.empty() ? "no phase measured" : run.error.c_str());
             return;

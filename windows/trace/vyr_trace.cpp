@@ -461,6 +461,9 @@ void VyrTrace::update_signals()
     if (!is_paused()) {
         m_view->update_messages();
         update_signal_table();
+    } else {
+        // The lists go on filling while the display stands still.
+        m_view->store()->take_over();
     }
     if (running() && m_log_file && m_log_file->active() && m_log_file->is_open()) {
         const int state = m_log_file->stopped() ? 1 : 2;
