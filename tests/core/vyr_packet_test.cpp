@@ -281,6 +281,37 @@ TEST(VyrPacketStore, SetsTheFullFlagAndKeepsTheStoredRecordsReadable)
     EXPECT_EQ(store.ring().stored_bytes(), 0);
 }
 
+// The producer never allocates: it fills the chunks made so far and those
+// the reader made ahead, then refuses; the store counts every refused packet.
+TEST(VyrPacketStore, TheProducerUsesOnlyTheRoomMadeAheadAndCountsWhatItLoses)
+{
+    CounterLayout fields(1000);
+    VyrPacket packet(&fields.layout);
+    VyrPacketStore store;
+    EXPECT_EQ(store.ring().total_bytes(), VyrPacketRing::initial_bytes + VyrPacketRing::minimum_reserve);
+    uint32_t sent = 0;
+    const auto send = [&] {
+        fields.fill(packet, sent++, 1000);
+        store.on_packet(packet);
+    };
+    while (!store.full())
+        send();
+    for (int i = 0; i < 5; ++i)
+        send();
+    EXPECT_EQ(store.lost_count(), 6u);
+    EXPECT_EQ(store.ring().total_bytes(), VyrPacketRing::initial_bytes + VyrPacketRing::minimum_reserve);
+
+    // The reader's tick takes the packets over and makes room for twice as many.
+    uint32_t kept = 0;
+    for (; !store.ring().at_end(); store.ring().seek(1))
+        ++kept;
+    EXPECT_EQ(kept + store.lost_count(), sent);
+    store.ring().make_room();
+    EXPECT_GE(store.ring().total_bytes(), 3 * int64_t(kept) * 1000);
+    send();
+    EXPECT_EQ(store.lost_count(), 6u);
+}
+
 // One producer thread and one GUI-side reader that drops what it has read:
 // every record arrives once, whole and in order, while the oldest-record
 // mark the writer reads for growth moves under it.

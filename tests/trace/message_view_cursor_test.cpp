@@ -38,7 +38,7 @@ protected:
     void fill(int lines = line_count)
     {
         for (int i = 0; i < lines; ++i)
-            view.store()->put(frame(0x100 + uint32_t(i), 0, uint32_t(i)));
+            receive(*view.store(), frame(0x100 + uint32_t(i), 0, uint32_t(i)));
         view.update_messages();
     }
 
@@ -133,7 +133,7 @@ TEST_F(MessageViewCursor, SelectionStaysWhileRunningAndTheCursorMessageFollows)
     EXPECT_TRUE(selected_lines().empty());
 
     // The line under the cursor is read again on every call.
-    view.store()->put(frame(0x101, 0, 999, {7}));
+    receive(*view.store(), frame(0x101, 0, 999, {7}));
     ASSERT_NE(view.current_message(), nullptr);
     EXPECT_EQ(view.current_message()->time, 999u);
 }
@@ -219,10 +219,10 @@ TEST_F(MessageViewCursor, TheCursorRowScrollsIntoViewOnlyWhenCutOff)
 TEST_F(MessageViewCursor, FilterOutAddsTheSelectedIdentifiersToTheLists)
 {
     // Two lines of one identifier (data and remote frame), and an extended one.
-    view.store()->put(frame(0x120));
-    view.store()->put(frame(0x120, VyrCanMessage::Remote));
-    view.store()->put(frame(0x18FEF100, VyrCanMessage::Extended));
-    view.store()->put(frame(0x121));
+    receive(*view.store(), frame(0x120));
+    receive(*view.store(), frame(0x120, VyrCanMessage::Remote));
+    receive(*view.store(), frame(0x18FEF100, VyrCanMessage::Extended));
+    receive(*view.store(), frame(0x121));
     view.update_messages();
     view.standard_filters().set_active(false);
     view.extended_filters().set_filter_type(VyrIdFilterList::pass_listed);
@@ -308,12 +308,13 @@ TEST_F(MessageViewCursor, FixedTextHasItsHeadingAndFieldWidths)
     std::vector<uint8_t> bytes64(64);
     for (size_t i = 0; i < bytes64.size(); ++i)
         bytes64[i] = uint8_t(i);
-    view.store()->put(frame(0x123, 0, 4294967, {0x11, 0xff}));
-    view.store()->put(frame(0x7e0, VyrCanMessage::Remote | VyrCanMessage::TxAck, 1500));
-    view.store()->put(frame(0x18fef100, VyrCanMessage::Extended | VyrCanMessage::FdFrame, 2, bytes64));
-    view.store()->put(frame(0x55, VyrCanMessage::ErrorFrame, 61));
-    view.store()->put(frame(0x10, VyrCanMessage::WakeUp | VyrCanMessage::TxRequest | VyrCanMessage::SoftwareOverrun, 0,
-                            {1, 2, 3, 4, 5, 6, 7, 8}));
+    receive(*view.store(), frame(0x123, 0, 4294967, {0x11, 0xff}));
+    receive(*view.store(), frame(0x7e0, VyrCanMessage::Remote | VyrCanMessage::TxAck, 1500));
+    receive(*view.store(), frame(0x18fef100, VyrCanMessage::Extended | VyrCanMessage::FdFrame, 2, bytes64));
+    receive(*view.store(), frame(0x55, VyrCanMessage::ErrorFrame, 61));
+    receive(*view.store(),
+            frame(0x10, VyrCanMessage::WakeUp | VyrCanMessage::TxRequest | VyrCanMessage::SoftwareOverrun, 0,
+                  {1, 2, 3, 4, 5, 6, 7, 8}));
     view.update_messages();
 
     std::string data64;
@@ -349,8 +350,8 @@ TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
         GTEST_SKIP() << "shared test data not found: " << dbc;
     can.set_databases(std::move(cluster));
     view.set_database_mode(true);
-    view.store()->put(frame(496, 0, 0, {0xC0, 0x06, 0xE0, 0, 0, 0, 0, 0}));
-    view.store()->put(frame(497, 0, 0, {1}));
+    receive(*view.store(), frame(496, 0, 0, {0xC0, 0x06, 0xE0, 0, 0, 0, 0, 0}));
+    receive(*view.store(), frame(497, 0, 0, {1}));
     view.update_messages();
 
     const auto signal_line = [](const std::string &name, const std::string &value) {

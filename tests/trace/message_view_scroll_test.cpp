@@ -36,7 +36,7 @@ protected:
         view.set_scroll_mode(true);
     }
 
-    void put(const VyrCanMessage &message) { view.store()->put(message); }
+    void put(const VyrCanMessage &message) { receive(*view.store(), message); }
     // Records 0x100 + i with time i.
     void fill(int count)
     {
