@@ -263,7 +263,7 @@ TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
     for (int added : {1, 4, 5}) {
         SCOPED_TRACE(added);
         for (int i = 0; i < added; ++i)
-            store.put(frame(0x400 + uint32_t(lines + i)));
+            receive(store, frame(0x400 + uint32_t(lines + i)));
         lines += added;
         view.update_messages();
         EXPECT_EQ(view.contents_height(), lines * view.row_height());
