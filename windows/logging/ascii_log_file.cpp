@@ -257,6 +257,24 @@ std::string column_text_at(const char *&cursor, int width)
     return text;
 }
 
+// A decimal number that ends at a blank or the line's end; false for any
+// other character or a value above the maximum. The cursor moves past it.
+bool parse_decimal_word(const char *&cursor, uint32_t maximum, uint32_t &value)
+{
+    uint64_t number = 0;
+    const char *c = cursor;
+    for (; is_digit(*c); ++c) {
+        number = number * 10 + uint64_t(*c - '0');
+        if (number > maximum)
+            return false;
+    }
+    if (c == cursor || !(is_blank(*c) || is_line_end(*c)))
+        return false;
+    value = uint32_t(number);
+    cursor = c;
+    return true;
+}
+
 // The counter and channel after the data: both are optional (hand-made lines
 // end after the data), a channel needs a counter before it.
 int parse_counter_and_channel(const char *&cursor, VyrCanMessage &message)
@@ -264,19 +282,16 @@ int parse_counter_and_channel(const char *&cursor, VyrCanMessage &message)
     cursor = skip_blanks(cursor);
     if (is_line_end(*cursor))
         return LogFile::Success;
-    const char *end = word_end(cursor);
     uint32_t counter = 0;
-    if (!parse_whole_number(cursor, end, 10, UINT32_MAX, counter))
+    if (!parse_decimal_word(cursor, UINT32_MAX, counter))
         return LogFile::InvalidContents;
-    cursor = skip_blanks(end);
+    cursor = skip_blanks(cursor);
     if (is_line_end(*cursor))
         return LogFile::Success;
-    end = word_end(cursor);
     uint32_t channel = 0;
-    if (!parse_whole_number(cursor, end, 10, UINT8_MAX, channel))
+    if (!parse_decimal_word(cursor, UINT8_MAX, channel))
         return LogFile::InvalidContents;
     message.channel = uint8_t(channel);
-    cursor = end;
     return LogFile::Success;
 }
 
@@ -536,10 +551,11 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
 bool AsciiLogFile::read_line(char *line, size_t size, bool &too_long)
 {
     too_long = false;
+    // The last place of the buffer tells whether the line filled it.
+    line[size - 2] = '\0';
     if (!fgets_unlocked(line, int(size), file()))
         return false;
-    const size_t length = strlen(line);
-    if (length + 1 < size || line[length - 1] == '\n')
+    if (line[size - 2] == '\0' || line[size - 2] == '\n')
         return true;
     // The buffer is full and the line goes on: read it to its end.
     too_long = true;
