@@ -117,4 +117,31 @@ TEST(J1939IdFormatter, TraceColumns)
     }
 }
 
+// The column texts give the identifier back, but for the extended data page
+// bit, which no column shows; texts out of a field's range are refused.
+TEST(J1939IdFormatter, ColumnTextsReadBack)
+{
+    const J1939IdFormatter j1939("J1939");
+    for (uint32_t id : {0x18FEF100u, 0x18EA0133u, 0x1DEFFFFEu, 0x0CF00401u}) {
+        SCOPED_TRACE(::testing::Message() << std::hex << id);
+        uint32_t rebuilt = 0x02000000; // the data page bit stays as it was
+        for (int index = 0; index < j1939.column_count(); ++index) {
+            char buffer[16];
+            j1939.column_text(frame(id, extended), index, buffer);
+            const char *text = buffer + std::strspn(buffer, " ");
+            if (*text) {
+                EXPECT_TRUE(j1939.read_column_text(rebuilt, index, text)) << index;
+            }
+        }
+        EXPECT_EQ(rebuilt, id | 0x02000000);
+    }
+    uint32_t id = 0;
+    for (const auto &[index, text] :
+         {std::pair{0, "20000"}, {1, "100"}, {2, "-1"}, {3, "8"}, {3, "a"}, {0, "fg"}, {0, ""}, {4, "1"}}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(j1939.read_column_text(id, index, text));
+    }
+    EXPECT_EQ(id, 0u);
+}
+
 } // namespace

@@ -364,6 +364,26 @@ TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
                   spaces(17) + "497" + "  " + "     " + "      1  " + "01 " + spaces(23) + "\n" + fixed_foot);
 }
 
+// A multiplexed frame lists the signals its multiplexor selects.
+TEST_F(MessageViewCursor, FixedTextListsTheSignalsTheMultiplexorSelects)
+{
+    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/opendbc/opendbc/dbc/vw_mqb.dbc";
+    auto cluster = std::make_unique<CANdbCluster>();
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
+    io->set_file_name(dbc.c_str());
+    if (io->read(cluster->add_network(std::make_unique<CANdbNetwork>())) != 0)
+        GTEST_SKIP() << "shared test data not found: " << dbc;
+    can.set_databases(std::move(cluster));
+    view.set_database_mode(true);
+    view.store()->put(frame(1716, 0, 0, {1, 'W', 'V', 'W', 'Z', 'Z', 'Z', '1'}));
+    view.update_messages();
+    const std::string text = fixed_text(view, false);
+    EXPECT_NE(text.find(" VIN_4 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("VIN_1 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("VIN_11"), std::string::npos) << text;
+    EXPECT_EQ(text.find("KS_Geheimnis"), std::string::npos) << text;
+}
+
 TEST_F(MessageViewCursor, FixedTextOfNothingSelectedIsHeadAndFootOnly)
 {
     fill(3);
