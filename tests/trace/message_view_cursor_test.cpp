@@ -375,7 +375,7 @@ TEST_F(MessageViewCursor, FixedTextListsTheSignalsTheMultiplexorSelects)
         GTEST_SKIP() << "shared test data not found: " << dbc;
     can.set_databases(std::move(cluster));
     view.set_database_mode(true);
-    view.store()->put(frame(1716, 0, 0, {1, 'W', 'V', 'W', 'Z', 'Z', 'Z', '1'}));
+    receive(*view.store(), frame(1716, 0, 0, {1, 'W', 'V', 'W', 'Z', 'Z', 'Z', '1'}));
     view.update_messages();
     const std::string text = fixed_text(view, false);
     EXPECT_NE(text.find(" VIN_4 "), std::string::npos) << text;
