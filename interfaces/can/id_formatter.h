@@ -51,6 +51,10 @@ public:
         buffer[0] = '\0';
         return 0;
     }
+    // Takes a cell text as column_text writes it (the blanks around it
+    // removed) back into the identifier; false when the column shows no such
+    // text. Log readers rebuild identifiers with it.
+    virtual bool read_column_text(uint32_t &id, int index, const char *text) const { return false; }
     // Width in characters; 0 or less: no padding.
     virtual int column_width(int index) const { return 0; }
     // True when the column stands after the counter of a log line, false

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -270,6 +272,24 @@ int J1939IdFormatter::column_text(const VyrCanMessage &message, int index, char 
     default:
         return 0;
     }
+}
+
+bool J1939IdFormatter::read_column_text(uint32_t &id, int index, const char *text) const
+{
+    static const struct
+    {
+        const char *field;
+        int base;
+        unsigned long maximum;
+    } columns[] = {{"pgn", 16, 0x1FFFF}, {"sa", 16, 0xFF}, {"da", 16, 0xFF}, {"pri", 10, 7}};
+    if (index < 0 || index >= 4 || !text || !std::isxdigit(static_cast<unsigned char>(*text)))
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text, &end, columns[index].base);
+    if (*end || errno || value > columns[index].maximum)
+        return false;
+    return set_id_field(id, columns[index].field, uint32_t(value));
 }
 
 // --- Script support -------------------------------------------------------------------------

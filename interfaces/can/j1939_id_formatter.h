@@ -62,5 +62,7 @@ public:
     int column_count() const override { return 4; }
     const char *column_title(int index) const override;
     int column_text(const VyrCanMessage &message, int index, char *buffer) const override;
+    // PGN, SA and DA in hexadecimal, PRI in decimal, each within its field's range.
+    bool read_column_text(uint32_t &id, int index, const char *text) const override;
     int column_width(int index) const override;
 };

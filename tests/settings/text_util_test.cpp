@@ -82,6 +82,8 @@ TEST(FormatNumber, RightAlignsPadsSignsAndCutsFromTheFront)
     } cases[] = {
         {42, 5, ' ', 10, "   42"}, {0, 3, '0', 10, "000"}, {255, 4, '0', 16, "00ff"}, {123456, 3, ' ', 10, "456"},
         {5, 0, ' ', 10, ""},       {5, -2, ' ', 10, ""},   {5, 4, '.', 2, ".101"},    {0xABCDEF, 6, ' ', 16, "abcdef"},
+        {1239, 4, ' ', 10, "1239"}, // the last digit below the letters
+        {35, 1, ' ', 36, "z"},      {35, 2, ' ', 37, "35"}, {7, 1, ' ', 1, "7"}, // bases out of range count as 10
     };
     for (const auto &c : cases)
         EXPECT_EQ(padded_number(c.value, c.width, c.base, c.fill), c.text) << c.value << " in " << c.width;

@@ -220,8 +220,8 @@ TEST_F(TraceWindow, SignalTableDecodesTheFrameUnderTheCursorAndRebuildsOnANewMul
         return values;
     };
     // The rows are the multiplexor and the signals its value selects; every
-    // value that canmatrix decodes for them is the one shown. (canmatrix
-    // itself decodes the m8 group whatever the multiplexor says.)
+    // value that canmatrix decodes for them is the one shown. The file's
+    // extended multiplexing selects the m8 group for 8, 16 and 24.
     const auto check = [&](const QString &hex, std::set<std::string> names) {
         const QJsonObject decoded = canmatrix_decode("Message1", hex);
         ASSERT_FALSE(decoded.isEmpty()) << "python3-canmatrix did not decode";
@@ -247,7 +247,8 @@ TEST_F(TraceWindow, SignalTableDecodesTheFrameUnderTheCursorAndRebuildsOnANewMul
         return rows().count("BIT_K") == 1;
     }));
     check(QStringLiteral("6000003403000000"),
-          {"Multiplexor", "BIT_K", "BIT_D", "BIT_B", "BIT_F", "BIT_H", "BIT_E", "BIT_A"});
+          {"Multiplexor", "BIT_K", "BIT_D", "BIT_B", "BIT_F", "BIT_H", "BIT_E", "BIT_A", "BIT_L", "BIT_G", "BIT_C",
+           "BIT_J"});
     // 0x34 sets bits 26, 28 and 29 (A, K, E); 0x03 bits 32 and 33 (D, B).
     const std::map<std::string, double> bits = rows();
     for (const char *on : {"BIT_A", "BIT_K", "BIT_E", "BIT_D", "BIT_B"})
@@ -289,7 +290,7 @@ TEST_F(TraceWindow, LogsEveryAcceptedFrameToAnAsciiFile)
     EXPECT_TRUE(text.contains("Measurement STOPPED")) << text.toStdString();
 }
 
-TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedOnTheInterfaceThread)
+TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedWhileFramesKeepComing)
 {
     QTemporaryDir dir;
     std::unique_ptr<LogFile> made = LogFileFormat::create("ASCII");
@@ -307,15 +308,16 @@ TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedOnTheInterfaceThread)
     for (int i = 0; i < 5; ++i)
         node.send(0x10 + i, 0, {uint8_t(i)});
     ASSERT_TRUE(shows(5));
-    // The limit stops logging at the next tick; the receive thread, not this
-    // one, lets go of the file and closes it while frames keep coming.
+    // The limit stops logging at the next tick: the window stops the log's
+    // writer, which lets go of its queue, and closes the file while frames
+    // keep coming.
     for (int i = 0; i < 50; ++i)
         node.send(0x40, 0, {uint8_t(i)});
     ASSERT_TRUE(eventually([&] {
         window->update_signals();
         return !window->log_file()->is_open();
     }));
-    EXPECT_EQ(window->view()->store()->log_file(), nullptr);
+    EXPECT_FALSE(window->log_file()->writer_running());
     EXPECT_EQ(window->logging_state(), 0);
     stop();
 }

@@ -172,6 +172,7 @@ void VyrPacketDisplay::header_clicked(int section)
 void VyrPacketDisplay::update()
 {
     VyrPacketRing &ring = m_store->ring();
+    ring.make_room();
     const int kept_before = m_kept;
     while (!ring.at_end()) {
         ++m_total;

@@ -213,7 +213,7 @@ std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *datab
     const int length = data_length(message);
     std::string text = " ";
     bool first = true;
-    for (const CANdbSignal *signal : database_message->signal_list) {
+    for (const CANdbSignal *signal : database_message->present_signals(message.data, length)) {
         std::string entry = first ? std::string() : std::string(", ");
         entry += signal->name;
         if (!signal->unit.empty())

@@ -41,7 +41,8 @@ std::string ascii_cell(const VyrCanMessage &message, int width);
 // A signal's physical value decoded from the data ("%g"): "---" when it
 // cannot be decoded, "0" for a value type without a decoding.
 std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length);
-// The message's signals decoded from the record; empty without a message.
+// The message's signals that the record holds (multiplexed ones as its
+// multiplexor selects them), decoded; empty without a message.
 std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *database_message, int width);
 
 // A record's time in microseconds.

@@ -118,14 +118,14 @@ void VyrMessageView::write_fixed_text(QTextStream &out, bool selected_only) cons
         out << QString::fromStdString(text) << "\n";
         if (!found)
             continue;
-        for (const CANdbSignal *signal : found->signal_list) {
+        const int length = trace_text::data_length(message);
+        for (const CANdbSignal *signal : found->present_signals(message.data, length)) {
             std::string name = std::string(50, ' ') + signal->name;
             if (!signal->unit.empty())
                 name += '[' + signal->unit + ']';
             if (int(name.size()) < signal_name_field_width)
                 name.append(size_t(signal_name_field_width) - name.size(), ' ');
-            out << QString::fromStdString(
-                       name + " = " + trace_text::signal_value(*signal, message.data, trace_text::data_length(message)))
+            out << QString::fromStdString(name + " = " + trace_text::signal_value(*signal, message.data, length))
                 << "\n";
         }
         out << "\n";
