@@ -11,20 +11,46 @@
 
 namespace {
 
-bool is_letter(int c)
+constexpr bool is_letter(int c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool is_digit(int c)
+constexpr bool is_digit(int c)
 {
     return c >= '0' && c <= '9';
 }
 
-// The bytes an identifier continues with.
-bool is_word_byte(int c)
+// What each byte value can be, looked up once per byte in the loops that
+// skip blanks and scan identifiers.
+enum ByteClass : uint8_t {
+    kBlank = 1,    // control characters, the blank and every byte from 0x80 on separate tokens
+    kWordByte = 2, // the bytes an identifier continues with
+};
+
+struct ByteClasses
 {
-    return is_letter(c) || is_digit(c) || c == '-' || c == '_';
+    uint8_t of[256] = {};
+    constexpr ByteClasses()
+    {
+        for (int c = 0; c < 256; ++c) {
+            if (c <= 0x20 || c >= 0x80)
+                of[c] = kBlank;
+            else if (is_letter(c) || is_digit(c) || c == '-' || c == '_')
+                of[c] = kWordByte;
+        }
+    }
+};
+constexpr ByteClasses byte_classes;
+
+bool is_blank(unsigned char c)
+{
+    return byte_classes.of[c] & kBlank;
+}
+
+bool is_word_byte(unsigned char c)
+{
+    return byte_classes.of[c] & kWordByte;
 }
 
 // The bytes of a run that decides whether a word that begins with a digit
@@ -32,12 +58,6 @@ bool is_word_byte(int c)
 bool is_name_byte(int c)
 {
     return is_letter(c) || is_digit(c) || c == '_';
-}
-
-// Control characters, the blank and every byte from 0x80 on separate tokens.
-bool is_blank(int c)
-{
-    return c <= 0x20 || c >= 0x80;
 }
 
 // The statement keywords in a table of 2n + 1 slots placed with keyword_hash
@@ -151,25 +171,10 @@ int DbcLexer::next_token(bool minus_is_char)
             }
             continue;
         }
-        if (is_letter(c) || c == '_') {
-            const char *word = pos_ - 1;
-            const char *after = pos_;
-            while (after < end_ && is_word_byte(static_cast<unsigned char>(*after)))
-                ++after;
-            pos_ = after;
-            const size_t length = static_cast<size_t>(after - word);
-            if (length > kMaxWordLength) {
-                io_.error("Identifier too long");
-                return kDbcError;
-            }
-            text_.assign(word, length);
-            // Every statement keyword ends with "_": other words need no look-up.
-            return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
-        }
+        if (is_letter(c) || c == '_' || (is_digit(c) && begins_name(pos_ - 1)))
+            return lex_word();
         if (minus_is_char && c == '-')
             return c;
-        if (is_digit(c) && begins_name(pos_ - 1))
-            return lex_name_with_digit();
         if (is_digit(c) || ((c == '.' || c == '-' || c == '+') && is_digit(peek())))
             return lex_number();
         if (c == '"')
@@ -206,9 +211,8 @@ bool DbcLexer::begins_name(const char *word) const
     return p != end;
 }
 
-// Peer readers take names that begin with a digit ("2017_5"), which the
-// format does not allow: read as names, each one said once.
-int DbcLexer::lex_name_with_digit()
+// The word starts at the byte before pos_.
+int DbcLexer::lex_word()
 {
     const char *word = pos_ - 1;
     const char *after = pos_;
@@ -221,9 +225,15 @@ int DbcLexer::lex_name_with_digit()
         return kDbcError;
     }
     text_.assign(word, length);
-    if (digit_names_.insert(text_).second)
-        io_.warning("The name '%s' begins with a digit; it is read as a name", text_.c_str());
-    return kDbcIdent;
+    if (is_digit(*word)) {
+        // Peer readers take names that begin with a digit ("2017_5"), which
+        // the format does not allow: read as names, each one said once.
+        if (digit_names_.insert(text_).second)
+            io_.warning("The name '%s' begins with a digit; it is read as a name", text_.c_str());
+        return kDbcIdent;
+    }
+    // Every statement keyword ends with "_": other words need no look-up.
+    return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
 }
 
 // The number starts at the byte before pos_ (a digit, or a sign or "."

@@ -1,4 +1,4 @@
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "message_window_rows.h"
@@ -48,24 +48,24 @@ TEST(VyrMain, AFreshWindowHasTheDefaultWorkspaceAndTheMessageDockBelow)
 
     EXPECT_EQ(window.windowTitle(), "Vyr");
     EXPECT_TRUE(window.testAttribute(Qt::WA_DeleteOnClose));
-    ASSERT_EQ(window.workspace_tab_bar->count(), 1);
-    EXPECT_EQ(window.workspace_tab_bar->objectName(), "main_window_tab_bar");
-    EXPECT_EQ(window.workspace_tab_bar->tabText(0), "Default Workspace");
-    EXPECT_EQ(window.workspace_tab_bar->workspace_id(0), 0);
-    EXPECT_EQ(window.current_workspace_id, 0);
-    EXPECT_EQ(window.workspace_stack->currentWidget(), window.current_workspace);
+    ASSERT_EQ(window.workspace_tab_bar()->count(), 1);
+    EXPECT_EQ(window.workspace_tab_bar()->objectName(), "main_window_tab_bar");
+    EXPECT_EQ(window.workspace_tab_bar()->tabText(0), "Default Workspace");
+    EXPECT_EQ(window.workspace_tab_bar()->workspace_id(0), 0);
+    EXPECT_EQ(window.current_workspace_id(), 0);
+    EXPECT_EQ(window.workspace_stack()->currentWidget(), window.current_workspace());
 
-    EXPECT_EQ(window.dockWidgetArea(window.message_dock), Qt::BottomDockWidgetArea);
-    EXPECT_EQ(window.message_dock->windowTitle(), "Message Window");
-    EXPECT_TRUE(window.message_dock->features() & QDockWidget::DockWidgetClosable);
-    EXPECT_EQ(window.message_window->height(), 100);
-    EXPECT_EQ(window.message_tabs->count(), 1);
-    EXPECT_EQ(window.message_tabs->tabText(0), "All Messages");
-    EXPECT_EQ(window.message_tabs->widget(0), window.message_window);
-    EXPECT_EQ(window.message_tabs->tabPosition(), QTabWidget::South);
+    EXPECT_EQ(window.dockWidgetArea(window.message_dock()), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(window.message_dock()->windowTitle(), "Message Window");
+    EXPECT_TRUE(window.message_dock()->features() & QDockWidget::DockWidgetClosable);
+    EXPECT_EQ(window.message_window()->height(), 100);
+    EXPECT_EQ(window.message_tabs()->count(), 1);
+    EXPECT_EQ(window.message_tabs()->tabText(0), "All Messages");
+    EXPECT_EQ(window.message_tabs()->widget(0), window.message_window());
+    EXPECT_EQ(window.message_tabs()->tabPosition(), QTabWidget::South);
 
-    EXPECT_FALSE(window.configuration_modified);
-    EXPECT_FALSE(window.measurement_running);
+    EXPECT_FALSE(window.configuration_modified());
+    EXPECT_FALSE(window.measurement_running());
     window.setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
@@ -91,7 +91,7 @@ TEST(VyrMain, SetupLogsBannerSystemAndDoneAroundTheDefaultInterface)
         EXPECT_EQ(get_first_signal_if()->type_name(), "CAN");
         EXPECT_EQ(get_first_signal_if()->next(), nullptr);
         EXPECT_EQ(defaults_given, 1);
-        EXPECT_FALSE(window.configuration_modified);
+        EXPECT_FALSE(window.configuration_modified());
     }
     EXPECT_EQ(get_first_signal_if(), nullptr); // the window deletes its interfaces
     can->attach(real_factory);
@@ -113,7 +113,7 @@ TEST(VyrMain, LinesFromOtherThreadsReachTheMessageWindow)
 TEST(VyrMain, PiecesFromTwoInterfaceThreadsAreJoinedPerThread)
 {
     VyrMain window;
-    VyrSignalIfNotification &hub = *window.signal_if_notification;
+    VyrSignalIfNotification &hub = *window.signal_if_notification();
     // The two threads take turns: A's first piece, B's, then both ends.
     std::promise<void> a_began, b_began, a_ended;
     std::thread a([&] {
@@ -187,7 +187,7 @@ TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
         new RankedInterface(5, false, calls);
 
         window.start();
-        EXPECT_TRUE(window.measurement_running);
+        EXPECT_TRUE(window.measurement_running());
         EXPECT_NE(running->state(), 0);
         window.stop();
         EXPECT_EQ(running->state(), 0);
@@ -202,7 +202,7 @@ TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
         calls.clear();
         new RankedInterface(7, true, calls);
         window.start();
-        EXPECT_FALSE(window.measurement_running);
+        EXPECT_FALSE(window.measurement_running());
         EXPECT_EQ(running->state(), 0);
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "go_online 5"), 0);
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "start 5"), 0);
@@ -216,23 +216,23 @@ TEST(VyrMain, AnUnknownTabLeavesTheWorkspaceIdAlone)
 {
     VyrMain window;
     window.workspace_selected(5);
-    EXPECT_EQ(window.current_workspace_id, 0);
+    EXPECT_EQ(window.current_workspace_id(), 0);
     window.workspace_selected(0);
-    EXPECT_EQ(window.current_workspace_id, 0);
-    EXPECT_EQ(window.current_workspace, window.workspace_stack->widget(0));
+    EXPECT_EQ(window.current_workspace_id(), 0);
+    EXPECT_EQ(window.current_workspace(), window.workspace_stack()->widget(0));
 }
 
 TEST(VyrMain, HelpSocketListensOnLoopbackOnlyAndKeepsTheLastConnection)
 {
     VyrMain window;
-    ASSERT_TRUE(window.listen_socket->isListening());
-    EXPECT_EQ(window.listen_socket->serverAddress(), QHostAddress(QHostAddress::LocalHost));
-    EXPECT_NE(window.listen_socket->serverPort(), 0);
+    ASSERT_TRUE(window.listen_socket()->isListening());
+    EXPECT_EQ(window.listen_socket()->serverAddress(), QHostAddress(QHostAddress::LocalHost));
+    EXPECT_NE(window.listen_socket()->serverPort(), 0);
 
     QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, window.listen_socket->serverPort());
+    client.connectToHost(QHostAddress::LocalHost, window.listen_socket()->serverPort());
     ASSERT_TRUE(client.waitForConnected(5000));
-    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.help_connection != nullptr; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.help_connection() != nullptr; }, 5000));
 }
 
 TEST(VyrPrefixLabel, ShortensFromTheFrontButNeverBelowFiveCharacters)
