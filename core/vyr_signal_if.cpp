@@ -759,29 +759,27 @@ void VyrSignalIf::run_deferred_calls()
 
 void VyrSignalIf::add_handler(VyrSignalIfHandler *handler)
 {
-    std::lock_guard<std::mutex> lock(m_handlers_mutex);
-    m_handlers.push_back(handler);
+    m_handlers.update_and_wait([handler](std::vector<VyrSignalIfHandler *> &handlers) { handlers.push_back(handler); });
 }
 
 void VyrSignalIf::remove_handler(VyrSignalIfHandler *handler)
 {
-    std::lock_guard<std::mutex> lock(m_handlers_mutex);
-    for (auto it = m_handlers.begin(); it != m_handlers.end(); ++it) {
-        if (*it == handler) {
-            m_handlers.erase(it);
-            return;
-        }
-    }
+    m_handlers.update_and_wait([handler](std::vector<VyrSignalIfHandler *> &handlers) {
+        const auto found = std::find(handlers.begin(), handlers.end(), handler);
+        if (found != handlers.end())
+            handlers.erase(found);
+    });
 }
 
 void VyrSignalIf::call_handlers(const uint8_t *data, int length, const TimeValue &time, const void *record,
                                 uint32_t key0, uint32_t key1, uint32_t key2, uint32_t key3)
 {
     const std::array<uint32_t, 4> keys{key0, key1, key2, key3};
-    std::lock_guard<std::mutex> lock(m_handlers_mutex);
-    for (VyrSignalIfHandler *handler : m_handlers)
-        if (handler->keys() == keys)
-            handler->on_frame(data, length, time, record);
+    RealtimePasses::Pass pass(m_handler_passes);
+    if (const std::vector<VyrSignalIfHandler *> *handlers = m_handlers.get())
+        for (VyrSignalIfHandler *handler : *handlers)
+            if (handler->keys() == keys)
+                handler->on_frame(data, length, time, record);
 }
 
 // --- The realtime thread ------------------------------------------------------------------------

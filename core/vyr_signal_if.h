@@ -4,7 +4,24 @@
 // list, the signal list, and the realtime thread that serves the interface's
 // events, queues, deferred calls, signal polling, reconnects and, for one
 // interface, the main timer wheel. Subclasses supply the bus-specific work.
+//
+// One ownership rule holds on the receive road, for every listener to come:
+// - The realtime thread only appends each received frame to single-producer
+//   rings, one per listener (VyrMessageRing, as VyrMessageQueue), and keeps
+//   exact counts of the frames that found no room. It never allocates,
+//   zero-fills, waits on a lock that another thread holds for more than a
+//   short copy, writes to a disc or calls into a window.
+// - Filters, tables, selection and painting belong to the GUI tick of the
+//   window that listens; that tick also makes the room in its ring ahead.
+// - A log file is a listener of its own with its own writer thread, owned by
+//   the logging facility (LogFile), not by a window.
+// - The listener lists are published copies (RealtimePublished): adding or
+//   removing a listener while the thread runs is safe by construction, and
+//   once a removal returns the thread no longer touches that listener.
+// The lock-free primitives live once, in core/: vyr_message_ring.h and
+// realtime_published.h.
 #include "core/intrusive_list.h"
+#include "core/realtime_published.h"
 #include "core/script_trigger.h"
 #include "core/signal_record.h"
 #include "core/time_base.h"
@@ -191,6 +208,8 @@ public:
     void queue_poll(VyrSignalEntry *entry);
     void request_reconnect();
 
+    // Handlers may come and go while the thread runs; once remove_handler
+    // returns, the thread no longer calls the handler.
     void add_handler(VyrSignalIfHandler *handler);
     void remove_handler(VyrSignalIfHandler *handler);
     void call_handlers(const uint8_t *data, int length, const TimeValue &time, const void *record, uint32_t key0,
@@ -417,8 +436,9 @@ private:
     // timer wheel and signals.
     std::unique_ptr<VyrScriptHosting> m_hosting;
 
-    std::mutex m_handlers_mutex;
-    std::vector<VyrSignalIfHandler *> m_handlers;
+    // The handler list the receive thread walks: a copy published for each change.
+    RealtimePasses m_handler_passes;
+    RealtimePublished<std::vector<VyrSignalIfHandler *>> m_handlers{m_handler_passes};
 
     IntrusiveLink<VyrSignalIf> m_list_link; // global interface list
     friend struct SignalIfList;

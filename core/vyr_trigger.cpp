@@ -164,17 +164,17 @@ VyrTrigger *VyrTriggerList::find(const QString &name) const
 
 VyrTrigger *VyrTriggerList::first()
 {
-    m_cursor = 0;
-    return m_triggers.empty() ? nullptr : m_triggers[0];
+    m_next = 0;
+    return next();
 }
 
 VyrTrigger *VyrTriggerList::next()
 {
-    if (m_cursor + 1 >= m_triggers.size()) {
-        m_cursor = m_triggers.size();
+    if (m_next >= m_triggers.size()) {
+        m_next = m_triggers.size();
         return nullptr;
     }
-    return m_triggers[++m_cursor];
+    return m_triggers[m_next++];
 }
 
 void VyrTriggerList::remove(VyrTrigger *trigger)
@@ -188,8 +188,9 @@ void VyrTriggerList::remove(VyrTrigger *trigger)
         return;
     const size_t index = size_t(it - m_triggers.begin());
     m_triggers.erase(it);
-    if (index <= m_cursor && m_cursor > 0)
-        --m_cursor;
+    // A walk goes on with the entry after the one that went.
+    if (index < m_next)
+        --m_next;
     trigger->m_owner = nullptr;
 }
 

@@ -130,6 +130,8 @@ public:
 
     // The first trigger of that name, or null.
     VyrTrigger *find(const QString &name) const;
+    // A walk over the list; removing entries during it (the current one
+    // included) leaves the walk on the entry after them.
     VyrTrigger *first();
     VyrTrigger *next();
     int count() const { return int(m_triggers.size()); }
@@ -152,7 +154,7 @@ private:
     void append(VyrTrigger *trigger) { m_triggers.push_back(trigger); }
 
     std::vector<VyrTrigger *> m_triggers;
-    size_t m_cursor = 0;
+    size_t m_next = 0; // the index that next() answers
 };
 
 // Adds the built-in trigger "Running" that the measurement sets while it runs.

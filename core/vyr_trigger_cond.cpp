@@ -115,17 +115,17 @@ void VyrTriggerCondList::set_instance(VyrTriggerCondList *list)
 
 VyrTriggerCond *VyrTriggerCondList::first()
 {
-    m_cursor = 0;
-    return m_conditions.empty() ? nullptr : m_conditions[0];
+    m_next = 0;
+    return next();
 }
 
 VyrTriggerCond *VyrTriggerCondList::next()
 {
-    if (m_cursor + 1 >= m_conditions.size()) {
-        m_cursor = m_conditions.size();
+    if (m_next >= m_conditions.size()) {
+        m_next = m_conditions.size();
         return nullptr;
     }
-    return m_conditions[++m_cursor];
+    return m_conditions[m_next++];
 }
 
 void VyrTriggerCondList::remove(VyrTriggerCond *condition)
@@ -135,8 +135,9 @@ void VyrTriggerCondList::remove(VyrTriggerCond *condition)
         return;
     const size_t index = size_t(it - m_conditions.begin());
     m_conditions.erase(it);
-    if (index <= m_cursor && m_cursor > 0)
-        --m_cursor;
+    // A walk goes on with the entry after the one that went.
+    if (index < m_next)
+        --m_next;
     condition->m_owner = nullptr;
 }
 

@@ -116,6 +116,8 @@ public:
     static VyrTriggerCondList *instance();
     static void set_instance(VyrTriggerCondList *list);
 
+    // A walk over the list; removing entries during it (the current one
+    // included) leaves the walk on the entry after them.
     VyrTriggerCond *first();
     VyrTriggerCond *next();
     int count() const { return int(m_conditions.size()); }
@@ -137,5 +139,5 @@ public slots:
 private:
     friend class VyrTriggerCond;
     std::vector<VyrTriggerCond *> m_conditions;
-    size_t m_cursor = 0;
+    size_t m_next = 0; // the index that next() answers
 };

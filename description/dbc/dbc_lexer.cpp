@@ -48,16 +48,16 @@ bool is_blank(unsigned char c)
     return byte_classes.of[c] & kBlank;
 }
 
-bool is_word_byte(unsigned char c)
-{
-    return byte_classes.of[c] & kWordByte;
-}
-
 // The bytes of a run that decides whether a word that begins with a digit
 // is a number or a name.
 bool is_name_byte(int c)
 {
     return is_letter(c) || is_digit(c) || c == '_';
+}
+
+bool is_word_byte(unsigned char c)
+{
+    return byte_classes.of[c] & kWordByte;
 }
 
 // The statement keywords in a table of 2n + 1 slots placed with keyword_hash
@@ -171,10 +171,25 @@ int DbcLexer::next_token(bool minus_is_char)
             }
             continue;
         }
-        if (is_letter(c) || c == '_' || (is_digit(c) && begins_name(pos_ - 1)))
-            return lex_word();
+        if (is_letter(c) || c == '_') {
+            const char *word = pos_ - 1;
+            const char *after = pos_;
+            while (after < end_ && is_word_byte(static_cast<unsigned char>(*after)))
+                ++after;
+            pos_ = after;
+            const size_t length = static_cast<size_t>(after - word);
+            if (length > kMaxWordLength) {
+                io_.error("Identifier too long");
+                return kDbcError;
+            }
+            text_.assign(word, length);
+            // Every statement keyword ends with "_": other words need no look-up.
+            return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
+        }
         if (minus_is_char && c == '-')
             return c;
+        if (is_digit(c) && begins_name(pos_ - 1))
+            return lex_name_with_digit();
         if (is_digit(c) || ((c == '.' || c == '-' || c == '+') && is_digit(peek())))
             return lex_number();
         if (c == '"')
@@ -211,8 +226,9 @@ bool DbcLexer::begins_name(const char *word) const
     return p != end;
 }
 
-// The word starts at the byte before pos_.
-int DbcLexer::lex_word()
+// Peer readers take names that begin with a digit ("2017_5"), which the
+// format does not allow: read as names, each one said once.
+int DbcLexer::lex_name_with_digit()
 {
     const char *word = pos_ - 1;
     const char *after = pos_;
@@ -225,15 +241,9 @@ int DbcLexer::lex_word()
         return kDbcError;
     }
     text_.assign(word, length);
-    if (is_digit(*word)) {
-        // Peer readers take names that begin with a digit ("2017_5"), which
-        // the format does not allow: read as names, each one said once.
-        if (digit_names_.insert(text_).second)
-            io_.warning("The name '%s' begins with a digit; it is read as a name", text_.c_str());
-        return kDbcIdent;
-    }
-    // Every statement keyword ends with "_": other words need no look-up.
-    return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
+    if (digit_names_.insert(text_).second)
+        io_.warning("The name '%s' begins with a digit; it is read as a name", text_.c_str());
+    return kDbcIdent;
 }
 
 // The number starts at the byte before pos_ (a digit, or a sign or "."

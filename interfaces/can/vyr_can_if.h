@@ -3,6 +3,7 @@
 // "LIN"): its configuration, the channel start that opens and sets up its
 // hardware channel through the hardware framework, going on bus, stop, the
 // bus statistics that the channel reports and the global CAN channel table.
+#include "core/realtime_published.h"
 #include "core/time_base.h"
 #include "core/vyr_signal_if.h"
 #include "interfaces/can/id_formatter.h"
@@ -184,8 +185,10 @@ public:
     CANdbMessageDataTable *send_buffers() const { return m_send_buffers.get(); }
 
     // --- Receive and send -------------------------------------------------------
-    // Listeners get a copy of every frame that no script handler filtered, on
-    // the receive thread. Attach and detach them while no measurement runs.
+    // Listeners get a copy of every frame that no script handler filtered:
+    // the receive thread appends it to their queues. They may come and go
+    // while the thread runs; once remove_message_listener returns, the thread
+    // no longer touches the listener.
     void add_message_listener(VyrMessageQueue *listener);
     void remove_message_listener(VyrMessageQueue *listener);
     // Writes the frame to the channel (in LIN mode a send identifier is cut
@@ -279,7 +282,9 @@ private:
     std::unique_ptr<CANdbMessageDataTable> m_send_buffers;
     bool m_sw_overrun_reported = false;
     bool m_hw_overrun_reported = false;
-    std::vector<VyrMessageQueue *> m_message_listeners;
+    // The listener list the receive thread walks: a copy published for each change.
+    RealtimePasses m_listener_passes;
+    RealtimePublished<std::vector<VyrMessageQueue *>> m_message_listeners{m_listener_passes};
     // The script's message handlers, key to function, taken at channel start.
     std::unordered_map<uint32_t, int> m_message_handlers;
 

@@ -127,8 +127,12 @@ void VyrCanIf::dispatch(VyrCanMessage &frame)
     if (run_message_handlers(frame, m_script_binding->handler_key(frame)))
         return;
 
-    for (VyrMessageQueue *listener : m_message_listeners)
-        listener->put(frame);
+    {
+        RealtimePasses::Pass pass(m_listener_passes);
+        if (const std::vector<VyrMessageQueue *> *listeners = m_message_listeners.get())
+            for (VyrMessageQueue *listener : *listeners)
+                listener->put(frame);
+    }
     call_handlers(frame.data, frame.dlc, time, &frame, key);
 }
 
@@ -205,13 +209,15 @@ void VyrCanIf::fire_triggers(const VyrCanMessage &frame)
 
 void VyrCanIf::add_message_listener(VyrMessageQueue *listener)
 {
-    m_message_listeners.push_back(listener);
+    m_message_listeners.update_and_wait(
+        [listener](std::vector<VyrMessageQueue *> &listeners) { listeners.push_back(listener); });
 }
 
 void VyrCanIf::remove_message_listener(VyrMessageQueue *listener)
 {
-    m_message_listeners.erase(std::remove(m_message_listeners.begin(), m_message_listeners.end(), listener),
-                              m_message_listeners.end());
+    m_message_listeners.update_and_wait([listener](std::vector<VyrMessageQueue *> &listeners) {
+        listeners.erase(std::remove(listeners.begin(), listeners.end(), listener), listeners.end());
+    });
 }
 
 int VyrCanIf::send_message(VyrCanMessage *message, bool)

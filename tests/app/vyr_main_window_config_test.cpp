@@ -447,6 +447,8 @@ TEST(FitToDesktop, MovesTheRectangleInsideKeepingItsSize)
         {{-100, 50, 2000, 300}, {1024, 768}, {20, 50, 2000, 300}}, // too wide: the left edge wins
         {{50, -30, 400, 300}, {1024, 768}, {50, 20, 400, 300}},    // top above 0
         {{225, 100, 800, 300}, {1024, 768}, {225, 100, 800, 300}}, // right edge exactly at W
+        {{50, 469, 400, 300}, {1024, 768}, {50, 469, 400, 300}},   // bottom edge exactly at H
+        {{0, 0, 400, 300}, {1024, 768}, {0, 0, 400, 300}},         // left and top edges at 0
     };
     for (const auto &c : cases)
         EXPECT_EQ(fit_to_desktop(c.stored, c.desktop.width(), c.desktop.height()), c.fitted) << c.stored.x();

@@ -190,6 +190,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     add(-1);
     add(3, 0, false, false);
     add(5);
+    add(2); // a third rank, between the two before it in the list
     show_active();
 
     QTest::keyClick(key_target(), Qt::Key_F5);
@@ -199,10 +200,12 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     // The check pass asks every active interface in list order; the passes go by rank,
     // and only the first interface drives the timer wheel.
     EXPECT_EQ(g_calls, std::vector<std::string>(
-                           {"check 5",         "check 0",       "check 999",     "check -1",   "check 5",
-                            "prepare_start 0", "timer driving 0", "prepare_start 5", "timer 5",  "prepare_start 5",
-                            "timer 5",         "startup 0",     "startup 5",     "startup 5",  "go_online 0",
-                            "go_online 5",     "go_online 5",   "start 0",       "start 5",    "start 5"}));
+                           {"check 5",         "check 0",         "check 999",       "check -1",  "check 5",
+                            "check 2",         "prepare_start 0", "timer driving 0", "prepare_start 2",
+                            "timer 2",         "prepare_start 5", "timer 5",         "prepare_start 5", "timer 5",
+                            "startup 0",       "startup 2",       "startup 5",       "startup 5", "go_online 0",
+                            "go_online 2",     "go_online 5",     "go_online 5",     "start 0",   "start 2",
+                            "start 5",         "start 5"}));
     EXPECT_TRUE(VyrGlobalAccel::instance()->enabled());
     EXPECT_FALSE(window->power_events()->watching());
 
@@ -211,7 +214,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     EXPECT_FALSE(window->measurement_running());
     EXPECT_FALSE(running_set());
     EXPECT_FALSE(VyrGlobalAccel::instance()->enabled());
-    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 0"}));
+    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 2", "stop 0"}));
     EXPECT_TRUE(rows().last().endsWith(": measurement stopped."));
 
     // Outside a measurement Escape does nothing; F6 stops a running one.
@@ -379,11 +382,12 @@ TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
 
     // Shutdown modes 0 to 2 reach the system; others only stop.
     window->start();
-    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 1));
-    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 9));
+    for (uint32_t mode : {0u, 1u, 2u, 3u, 9u, 0xFFFFFFFFu})
+        post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, mode));
     QCoreApplication::sendPostedEvents(window.get());
     EXPECT_FALSE(window->measurement_running());
-    EXPECT_EQ(shutdowns, std::vector<int>({1}));
+    EXPECT_EQ(shutdowns, std::vector<int>({0, 1, 2}));
+    EXPECT_EQ(window->shutdown_system(-1), -1);
     VyrMain::set_shutdown_function(nullptr);
 }
 

@@ -53,4 +53,8 @@ TEST(KeyCodes, EveryKeyOfTheTableTakesItsTextBack)
         }
     EXPECT_EQ(key_code_to_name(0x41), std::string("A"));
     EXPECT_EQ(key_code_to_name(0x1005), nullptr);
+    for (int outside : {-1, key_table_size()}) {
+        EXPECT_EQ(key_table_name(outside), nullptr) << outside;
+        EXPECT_EQ(key_table_code(outside), 0) << outside;
+    }
 }

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -138,6 +139,40 @@ TEST(VyrTriggerTest, RealtimeAndGuiSidesAreNeverInsideAtOnce)
     EXPECT_TRUE(trigger.listeners().empty());
     EXPECT_EQ(trigger.rt_lock_count(), 0);
     EXPECT_EQ(trigger.gui_lock_count(), 0);
+}
+
+// Entries removed during a walk, the current one among them, leave the walk
+// on the entry after them: removing the first at the first, one at the
+// cursor with one after it, one before the cursor.
+TEST(VyrTriggerTest, WalksGoOnAfterTheEntriesRemovedDuringThem)
+{
+    VyrTriggerList triggers;
+    VyrTriggerCondList conditions;
+    std::map<QString, VyrTrigger *> trigger;
+    std::map<QString, VyrTriggerCond *> condition;
+    for (const char *name : {"A", "B", "C", "D", "E"}) {
+        trigger[name] = new VyrTrigger(&triggers, name);
+        condition[name] = new VyrTriggerCond(&conditions);
+        condition[name]->set_name(name);
+    }
+    const std::map<QString, QStringList> removed_at = {{"A", {"A"}}, {"C", {"C", "E"}}, {"D", {"B"}}};
+    std::string triggers_walked, conditions_walked;
+    for (VyrTrigger *t = triggers.first(); t; t = triggers.next()) {
+        const QString name = t->name();
+        triggers_walked += name.toStdString();
+        for (const QString &gone : removed_at.count(name) ? removed_at.at(name) : QStringList())
+            delete trigger[gone];
+    }
+    for (VyrTriggerCond *c = conditions.first(); c; c = conditions.next()) {
+        const QString name = c->name();
+        conditions_walked += name.toStdString();
+        for (const QString &gone : removed_at.count(name) ? removed_at.at(name) : QStringList())
+            delete condition[gone];
+    }
+    EXPECT_EQ(triggers_walked, "ABCD");
+    EXPECT_EQ(conditions_walked, "ABCD");
+    EXPECT_EQ(triggers.count(), 1);
+    EXPECT_EQ(conditions.count(), 1);
 }
 
 TEST(VyrTriggerTest, DeletedTriggerDetachesItsListenersAndClearsConditionTargets)

@@ -32,6 +32,9 @@ TEST(CanIdLiteral, ParsesEveryForm)
         {"5W", 0, 5, VyrCanMessage::WakeUp},
         {"7lX", 0, 7, VyrCanMessage::FdFrame | VyrCanMessage::Extended},
         {"abh", 0, 0xAB, 0},
+        {"9afh", 0, 0x9AF, 0}, // the last decimal digit, the first and last small hexadecimal ones
+        {"A0Fh", 0, 0xA0F, 0},
+        {"1Ax", 0, 1, VyrCanMessage::Extended}, // decimal: A, the first digit past 9, ends the number
         {"4294967297", 0, 1, 0}, // wraps in 32 bits
         {"ERR", 0, 0, VyrCanMessage::ErrorFrame},
         {"error", 0, 0, VyrCanMessage::ErrorFrame},

@@ -579,8 +579,12 @@ TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
         compile(
             can,
             "variables { int dlc; int max_dlc; int id; int pgn; int pf; int pdu2_pgn; int da; int s1; int sent = -9;\n"
-            "  int can_sa; }\n"
+            "  int can_sa; int pgn_f0; int pgn_ef; int da_ef; int pf_240; int da_240; }\n"
             "on CanMessage 1 {\n"
+            "  J1939Message_Message1 e;\n"
+            "  e.pf = 0xF0F5; pgn_f0 = e.pgn;\n"
+            "  e.pf = 0xEF; pgn_ef = e.pgn; da_ef = e.da;\n"
+            "  e.pf = 240; pf_240 = e.pf; da_240 = e.da;\n"
             "  J1939Message_Message1 m;\n"
             "  dlc = m.dlc; max_dlc = m.max_dlc;\n"
             "  m.sa = 0x21; m.pf = 0xFEF1; pdu2_pgn = m.pgn;\n"
@@ -614,6 +618,13 @@ TEST_F(CanScript, J1939MessagesGetStructsAndReachTheBus)
     // A PDU2 format brings its group extension; a PDU1 format keeps the byte
     // below it as the destination.
     EXPECT_EQ(int_of(can, "pdu2_pgn"), 0xFEF1);
+    // At the border of the two: PDU format 0xF0 reads its group extension,
+    // 0xEF its destination; 240 written is a PDU format with its extension.
+    EXPECT_EQ(int_of(can, "pgn_f0"), 0xF0F5);
+    EXPECT_EQ(int_of(can, "pgn_ef"), 0xEF00);
+    EXPECT_EQ(int_of(can, "da_ef"), 0xF5);
+    EXPECT_EQ(int_of(can, "pf_240"), 0);
+    EXPECT_EQ(int_of(can, "da_240"), 0xF0);
     EXPECT_EQ(uint32_t(int_of(can, "id")), 0x8CEAF121u);
     EXPECT_EQ(int_of(can, "pgn"), 0xEA00);
     EXPECT_EQ(int_of(can, "pf"), 0xEA);
@@ -715,7 +726,7 @@ TEST_F(CanScript, BusAndChannelNatives)
                       "variables { int r[16]; int freq; int t1; int t2; int samples; int sjw; int silent;\n"
                       "  int status; int index; int hw_index; int missing; int filtered; int flag; }\n"
                       "on CanMessage 1 {\n"
-                      "  r[0] = canSetBitRate (500000, 5, 2, 1, 1);\n"
+                      "  r[0] = canSetBitRate (500000, 5, 2, 3, 2);\n"
                       "  r[1] = canGetBitRate (&freq, &t1, &t2, &samples, &sjw);\n"
                       "  r[2] = canSetSilentMode (1);\n"
                       "  r[3] = canGetSilentMode (&silent);\n"
@@ -755,7 +766,14 @@ TEST_F(CanScript, BusAndChannelNatives)
     EXPECT_EQ(int_of(can, "freq"), 500000);
     EXPECT_EQ(int_of(can, "t1"), 5);
     EXPECT_EQ(int_of(can, "t2"), 2);
-    EXPECT_EQ(int_of(can, "sjw"), 1);
+    EXPECT_EQ(int_of(can, "samples"), 3);
+    EXPECT_EQ(int_of(can, "sjw"), 2);
+    // The channel got them in its own order.
+    long bitrate = 0;
+    unsigned tseg1 = 0, tseg2 = 0, sjw = 0, samples = 0, sync_mode = 0;
+    ASSERT_EQ(can->channel()->get_bus_params(&bitrate, &tseg1, &tseg2, &sjw, &samples, &sync_mode), canhwSuccess);
+    EXPECT_EQ(sjw, 2u);
+    EXPECT_EQ(samples, 3u);
     EXPECT_EQ(result(2), 0);
     EXPECT_EQ(result(3), 0);
     EXPECT_EQ(int_of(can, "silent"), 1);

@@ -39,7 +39,8 @@ TEST(J1939IdFormatter, DisplayAndRawIdentifiers)
     } cases[] = {
         {0x18FEF100, extended, 0x8000FEF1}, // PDU2: with the group extension
         {0x18EA0100, extended, 0x8000EA00}, // PDU1: the destination left out
-        {0x19EF2233, extended, 0x8001EF00}, // data page 1
+        {0x19EF2233, extended, 0x8001EF00}, // data page 1, the last PDU1 format
+        {0x18F00433, extended, 0x8000F004}, // the first PDU2 format
         {0x123, 0, 0x123},                  // a standard identifier stays
     };
     for (const auto &c : cases) {
@@ -68,6 +69,8 @@ TEST(J1939IdFormatter, SetIdField)
         {0x18EA0133, "pgn", 0xEB00, true, 0x18EB0133},  // PDU1: the destination byte stays
         {0x18EA0133, "id", 0x1FEF2, true, 0x19FEF233},  // PDU2: the group extension too
         {0x18EA0133, "pgn", 0x1EC00, true, 0x19EC0133}, // the data page comes along
+        {0x18EA0133, "pgn", 0xEFAB, true, 0x18EF0133},  // the last PDU1 format
+        {0x18EA0133, "pgn", 0xF0AB, true, 0x18F0AB33},  // the first PDU2 format
         {0x18EA0133, "dlc", 1, false, 0x18EA0133},
     };
     for (const auto &c : cases) {
@@ -102,6 +105,9 @@ TEST(J1939IdFormatter, TraceColumns)
         {0x18FEF100, extended, 2, ""},       {0x18FEF100, extended, 3, " 6"},
         {0x18EA0133, extended, 0, "  ea00"}, {0x18EA0133, extended, 1, " 33"},
         {0x18EA0133, extended, 2, " 01"},    {0x123, 0, 0, ""},
+        // the last PDU1 format and the first PDU2 format
+        {0x18EF2233, extended, 0, "  ef00"}, {0x18EF2233, extended, 2, " 22"},
+        {0x18F02233, extended, 0, "  f022"}, {0x18F02233, extended, 2, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::Message() << std::hex << c.id << " column " << c.index);

@@ -99,6 +99,9 @@ TEST(TraceCellText, DataDlcAndAscii)
         {"a length of 12 on a CAN FD frame shows twelve", data_cell(fd, 40, true),
          "01 02 03 04 05 06 07 08 09 0a 0b 0c"},
         {"more than eight bytes stop two before the width", data_cell(fd, 25, true), "01 02 03 04 05 06 07 08"},
+        {"from 24 wide on", data_cell(fd, 24, true), "01 02 03 04 05 06 07 0"},
+        {"23 wide: cut at the width", data_cell(fd, 23, true), "01 02 03 04 05 06 07 08"},
+        {"eight bytes are no more than eight", data_cell(classic, 24, true), "00 11 48 69 7f 80 ff 20"},
         {"remote", data_cell(frame(1, VyrCanMessage::Remote, 8), 25, true), ""},
         {"error frame", data_cell(frame(0, VyrCanMessage::ErrorFrame, 0), 25, true), "ERROR FRAME"},
         {"error frame cut", data_cell(frame(0, VyrCanMessage::ErrorFrame, 0), 5, true), "ERROR"},
@@ -106,6 +109,7 @@ TEST(TraceCellText, DataDlcAndAscii)
         {"DLC 3", dlc_cell(frame(1, 0, 3)), " 3"},
         {"ASCII", ascii_cell(classic, 8), "..Hi\x7f.. "},
         {"ASCII narrow", ascii_cell(classic, 3), "..H"},
+        {"ASCII from the space on", ascii_cell(frame(1, 0, 2, {0x1F, 0x20}), 8), ". "},
         {"ASCII of a remote frame", ascii_cell(frame(1, VyrCanMessage::Remote, 8, {0x41}), 8), ""},
     };
     for (const Case &c : cases)
@@ -125,6 +129,7 @@ TEST(TraceCellText, TimeInEveryFormat)
     };
     const Case cases[] = {
         {1500000, 13, 0, "      1.500"},
+        {1500000, 5, 0, "1.500"}, // room for one digit of seconds
         {4294967295, 13, 0, "   4294.967"},
         {1234567, 13, 1, "   1.234567"},
         {3723004000, 13, 2, " 1:02:03.004"},
@@ -147,6 +152,8 @@ TEST(TraceCellText, CounterAndChannel)
 {
     EXPECT_EQ(counter_cell(42, 6), "    42");
     EXPECT_EQ(counter_cell(999999, 6), "999999");
+    EXPECT_EQ(counter_cell(999999, 9), "   999999");
+    EXPECT_EQ(counter_cell(42, 1), "2");
     EXPECT_EQ(counter_cell(1234567, 9), " 1.234567");
     EXPECT_EQ(counter_cell(1234567, 6), "234567");
     EXPECT_EQ(counter_cell(250000, 0), "");

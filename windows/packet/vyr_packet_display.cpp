@@ -217,6 +217,7 @@ void VyrPacketDisplay::contents_moving(int x, int)
 void VyrPacketDisplay::update()
 {
     VyrPacketRing &ring = m_store->ring();
+    ring.make_room();
     const int kept_before = m_kept;
     while (!ring.at_end()) {
         ++m_total;

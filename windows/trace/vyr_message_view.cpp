@@ -154,14 +154,25 @@ std::unique_ptr<SparseIdBitSet> VyrMessageView::make_extended_pass_set() const
     return set;
 }
 
+std::unique_ptr<IdBitSet> VyrMessageView::standard_pass_set() const
+{
+    return needs_pass_set(m_standard_filters) ? make_standard_pass_set() : nullptr;
+}
+
+std::unique_ptr<SparseIdBitSet> VyrMessageView::extended_pass_set() const
+{
+    return needs_pass_set(m_extended_filters) ? make_extended_pass_set() : nullptr;
+}
+
 void VyrMessageView::setup_filters()
 {
-    m_store->set_standard_filter(needs_pass_set(m_standard_filters) ? make_standard_pass_set() : nullptr);
-    m_store->set_extended_filter(needs_pass_set(m_extended_filters) ? make_extended_pass_set() : nullptr);
+    m_store->set_standard_filter(standard_pass_set());
+    m_store->set_extended_filter(extended_pass_set());
 }
 
 void VyrMessageView::update_messages()
 {
+    m_store->take_over();
     VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
     const int shown_before = m_shown_count;
     bool taken = false;

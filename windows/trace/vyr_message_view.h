@@ -2,8 +2,9 @@
 // The message list of a trace window: the CAN messages of one CAN interface,
 // either as the fixed-position table (one line per kind of message, updated
 // in place) or as the scrolling list (every message in arrival order, the
-// newest at the bottom). Its store is filled on the interface's receive
-// thread; update_messages takes the new messages over on the window's timer.
+// newest at the bottom). The interface's receive thread appends to its
+// store's intake; update_messages takes the new messages over on the
+// window's timer.
 // Columns: channel, identifier, time, DLC, data, ASCII, counter, signals and
 // the extra columns of the interface's identifier formatter, under a header
 // whose titles switch number and time formats when clicked.
@@ -60,6 +61,10 @@ public:
     void update_messages();
     // Builds the store's pass sets from the filter lists.
     void setup_filters();
+    // The pass sets of the filters as setup_filters gives them to the store
+    // (null: everything passes), for others that filter alike.
+    std::unique_ptr<IdBitSet> standard_pass_set() const;
+    std::unique_ptr<SparseIdBitSet> extended_pass_set() const;
     // Rebuilds the formatter's columns when the formatter changed.
     void rebuild_extra_columns();
 

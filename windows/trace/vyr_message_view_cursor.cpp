@@ -293,8 +293,8 @@ void VyrMessageView::add_selected_identifiers_to_filter()
     }
     if (!changed)
         return;
-    // A pass set that the receive thread reads is replaced at once, so that
-    // the identifiers are blocked from the next message on.
+    // The pass sets in use are replaced at once, so that the identifiers are
+    // blocked from the next message taken over on.
     if (m_store->standard_filter())
         m_store->set_standard_filter(make_standard_pass_set());
     if (m_store->extended_filter())

@@ -67,18 +67,6 @@ QIcon indicator_icon(int frame, const QColor &color)
     });
 }
 
-// Closes a log file on the thread that writes into it.
-void close_log_on_interface_thread(VyrDeferredCall *call)
-{
-    auto *trace_store = static_cast<VyrTraceMessageQueue *>(call->context());
-    LogFile *log = trace_store->log_file();
-    trace_store->set_log_file(nullptr);
-    if (log && log->active()) {
-        log->measurement_stopped();
-        log->close();
-    }
-}
-
 } // namespace
 
 VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
@@ -201,6 +189,7 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     connect(m_view, &VyrMessageView::show_context_menu, this, &VyrTrace::show_context_menu);
     connect(m_view, &VyrMessageView::selection_changed, this, &VyrTrace::state_changed);
     connect(m_view, &VyrMessageView::filters_changed, this, &VyrTrace::state_changed);
+    connect(m_view, &VyrMessageView::filters_changed, this, &VyrTrace::update_log_filters);
     connect(m_view, &VyrMessageView::cursor_position_changed, this, &VyrTrace::update_signal_table);
     connect(m_view, &VyrMessageView::configuration_changed, this, &VyrDataWindow::configuration_changed);
     connect(m_signal_table, &QObject::destroyed, this, &VyrTrace::signal_table_destroyed);
@@ -211,11 +200,10 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
 
 VyrTrace::~VyrTrace()
 {
-    withdraw_close_call();
     if (m_attached_to)
-        m_attached_to->remove_message_listener(m_view->store());
-    if (m_view->store())
-        m_view->store()->set_log_file(nullptr);
+        m_attached_to->remove_message_listener(&m_view->store()->intake());
+    if (m_log_file)
+        m_log_file->stop_writer();
     m_view->set_interface(nullptr);
     if (m_signal_table) {
         disconnect(m_signal_table, nullptr, this, nullptr);
@@ -428,53 +416,43 @@ void VyrTrace::startup()
     m_logging_state = 0;
     setup_signal_table();
     VyrTraceMessageQueue *store = m_view->store();
-    if (VyrCanIf *can = interface(); can && store) {
-        can->add_message_listener(store);
+    store->set_empty();
+    store->set_interface(interface());
+    m_view->setup_filters();
+    VyrCanIf *can = interface();
+    if (can) {
+        can->add_message_listener(&store->intake());
         m_attached_to = can;
     }
-    if (store) {
-        setup_filters();
-        if (m_log_file && m_log_file->active()) {
-            m_log_file->set_interface(interface());
-            m_log_file->clear_pretrigger();
-            const QString name = QString::fromLocal8Bit(m_log_file->file_name().c_str());
-            if (m_log_file->open() != LogFile::Success) {
-                error(tr("Unable to open log file '%1'.").arg(name) + QLatin1Char('\n'));
-            } else {
-                info(tr("Trace Window '%1' is logging CAN messages to file '%2'.").arg(caption(), name) +
-                     QLatin1Char('\n'));
-                if (!m_log_file->enable_trigger() || m_log_file->trigger_name().isEmpty())
-                    m_log_file->set_stopped(false);
-                store->set_log_file(m_log_file.get());
-            }
+    if (m_log_file && m_log_file->active()) {
+        m_log_file->set_interface(can);
+        m_log_file->clear_pretrigger();
+        const QString name = QString::fromLocal8Bit(m_log_file->file_name().c_str());
+        if (m_log_file->open() != LogFile::Success) {
+            error(tr("Unable to open log file '%1'.").arg(name) + QLatin1Char('\n'));
+        } else {
+            info(tr("Trace Window '%1' is logging CAN messages to file '%2'.").arg(caption(), name) +
+                 QLatin1Char('\n'));
+            if (!m_log_file->enable_trigger() || m_log_file->trigger_name().isEmpty())
+                m_log_file->set_stopped(false);
+            m_log_file->start_writer(can, m_view->standard_pass_set(), m_view->extended_pass_set());
         }
-        store->set_empty();
-        store->set_interface(interface());
     }
     VyrDataWindow::startup();
     m_view->clear();
     m_animation_frame = 0;
 }
 
-void VyrTrace::withdraw_close_call()
-{
-    if (m_close_call && m_closing_on)
-        m_closing_on->remove_deferred_call(m_close_call.get());
-    m_close_call.reset();
-    m_closing_on = nullptr;
-}
-
 void VyrTrace::stop()
 {
-    // The interface's thread has ended: a close it did not run happens here.
-    withdraw_close_call();
+    // The interface's thread has ended: the rest of its frames are in the
+    // writer's queue, which it writes before the file closes.
     if (m_attached_to) {
-        m_attached_to->remove_message_listener(m_view->store());
+        m_attached_to->remove_message_listener(&m_view->store()->intake());
         m_attached_to = nullptr;
     }
     stop_logging_to_file();
-    if (m_view->store())
-        m_view->store()->release_filters();
+    m_view->store()->release_filters();
     VyrDataWindow::stop();
 }
 
@@ -483,8 +461,11 @@ void VyrTrace::update_signals()
     if (!is_paused()) {
         m_view->update_messages();
         update_signal_table();
+    } else {
+        // The lists go on filling while the display stands still.
+        m_view->store()->take_over();
     }
-    if (running() && !m_close_call && m_log_file && m_log_file->active() && m_log_file->is_open()) {
+    if (running() && m_log_file && m_log_file->active() && m_log_file->is_open()) {
         const int state = m_log_file->stopped() ? 1 : 2;
         if (state == 1 && m_logging_state != 1) {
             m_indicator_button->setChecked(true);
@@ -507,8 +488,14 @@ void VyrTrace::update_signals()
 
 void VyrTrace::setup_filters()
 {
-    if (m_view->store())
-        m_view->setup_filters();
+    m_view->setup_filters();
+    update_log_filters();
+}
+
+void VyrTrace::update_log_filters()
+{
+    if (m_log_file && m_log_file->writer_running())
+        m_log_file->set_pass_sets(m_view->standard_pass_set(), m_view->extended_pass_set());
 }
 
 void VyrTrace::show_filter_dialog()
@@ -606,22 +593,15 @@ void VyrTrace::button_logfile_indicator_clicked()
 
 void VyrTrace::stop_logging_to_file()
 {
-    VyrTraceMessageQueue *store = m_view->store();
-    // A close handed to the interface's thread owns the file until it ran.
-    if (store && !m_close_call && store->log_file()) {
-        if (m_attached_to && running()) {
-            // The receive thread may be writing into the file right now: it
-            // lets go of the file and closes it itself.
-            m_close_call = std::make_unique<VyrDeferredCall>(&close_log_on_interface_thread, store);
-            m_closing_on = m_attached_to;
-            m_attached_to->post_deferred_call(m_close_call.get());
-        } else {
-            VyrDeferredCall call(&close_log_on_interface_thread, store);
-            close_log_on_interface_thread(&call);
+    if (m_log_file) {
+        // The writer writes what it took, then the file ends here.
+        m_log_file->stop_writer();
+        if (m_log_file->active() && m_log_file->is_open()) {
+            m_log_file->measurement_stopped();
+            m_log_file->close();
         }
-    }
-    if (m_log_file)
         m_log_file->set_interface(nullptr);
+    }
     m_indicator_button->setIcon(m_indicator_idle_icon);
     m_indicator_button->setChecked(false);
     m_indicator_button->setEnabled(false);
