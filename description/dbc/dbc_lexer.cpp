@@ -171,25 +171,10 @@ int DbcLexer::next_token(bool minus_is_char)
             }
             continue;
         }
-        if (is_letter(c) || c == '_') {
-            const char *word = pos_ - 1;
-            const char *after = pos_;
-            while (after < end_ && is_word_byte(static_cast<unsigned char>(*after)))
-                ++after;
-            pos_ = after;
-            const size_t length = static_cast<size_t>(after - word);
-            if (length > kMaxWordLength) {
-                io_.error("Identifier too long");
-                return kDbcError;
-            }
-            text_.assign(word, length);
-            // Every statement keyword ends with "_": other words need no look-up.
-            return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
-        }
+        if (is_letter(c) || c == '_' || (is_digit(c) && begins_name(pos_ - 1)))
+            return lex_word();
         if (minus_is_char && c == '-')
             return c;
-        if (is_digit(c) && begins_name(pos_ - 1))
-            return lex_name_with_digit();
         if (is_digit(c) || ((c == '.' || c == '-' || c == '+') && is_digit(peek())))
             return lex_number();
         if (c == '"')
@@ -226,9 +211,8 @@ bool DbcLexer::begins_name(const char *word) const
     return p != end;
 }
 
-// Peer readers take names that begin with a digit ("2017_5"), which the
-// format does not allow: read as names, each one said once.
-int DbcLexer::lex_name_with_digit()
+// The word starts at the byte before pos_.
+int DbcLexer::lex_word()
 {
     const char *word = pos_ - 1;
     const char *after = pos_;
@@ -241,9 +225,15 @@ int DbcLexer::lex_name_with_digit()
         return kDbcError;
     }
     text_.assign(word, length);
-    if (digit_names_.insert(text_).second)
-        io_.warning("The name '%s' begins with a digit; it is read as a name", text_.c_str());
-    return kDbcIdent;
+    if (is_digit(*word)) {
+        // Peer readers take names that begin with a digit ("2017_5"), which
+        // the format does not allow: read as names, each one said once.
+        if (digit_names_.insert(text_).second)
+            io_.warning("The name '%s' begins with a digit; it is read as a name", text_.c_str());
+        return kDbcIdent;
+    }
+    // Every statement keyword ends with "_": other words need no look-up.
+    return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
 }
 
 // The number starts at the byte before pos_ (a digit, or a sign or "."

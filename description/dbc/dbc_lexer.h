@@ -96,7 +96,8 @@ private:
     // its run of letters, digits and "_" holds a letter or "_" and is no
     // hexadecimal number or number with an exponent.
     bool begins_name(const char *word) const;
-    int lex_name_with_digit();
+    // An identifier or keyword.
+    int lex_word();
     int lex_number();
     int lex_string();
     bool skip_block_comment();

@@ -8,7 +8,10 @@
 #include "core/frames/vyr_can_message.h"
 #include "windows/signals/vyr_can_signal_table.h"
 
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -183,7 +186,14 @@ TEST_F(CanSignalTable, RowsFollowTheMultiplexors)
     };
     table.set_can_data(&frame);
     EXPECT_EQ(rows(), (QStringList{"B", "Sel"}));
-    table.table()->item(row_of(table, "Sel"), VyrCanSignalTable::Raw)->setText(QStringLiteral("2"));
+    // Typed into the cell's editor: the rows change under the committed edit.
+    table.show();
+    table.table()->editItem(table.table()->item(row_of(table, "Sel"), VyrCanSignalTable::Raw));
+    auto *editor = table.table()->viewport()->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("2"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the delegate commits by a queued call
     EXPECT_EQ(rows(), (QStringList{"Deep", "Sel", "Sub"})) << "Sub reads 4 from the frame";
     table.table()->item(row_of(table, "Sub"), VyrCanSignalTable::Raw)->setText(QStringLiteral("6"));
     EXPECT_EQ(rows(), (QStringList{"Sel", "Sub"}));
