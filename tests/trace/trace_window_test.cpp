@@ -385,6 +385,22 @@ TEST_F(TraceWindow, EnablingRules)
         EXPECT_EQ(display_filter->isEnabled(), c.filter_enabled);
         EXPECT_EQ(down->isEnabled(), c.search_enabled);
     }
+    // The filter button turns red for an active list with an entry, not for
+    // an active list without one.
+    QToolButton *filters = button("message_filter_button");
+    const qint64 plain_icon = filters->icon().cacheKey();
+    for (VyrIdFilterList *list : {&window->view()->standard_filters(), &window->view()->extended_filters()}) {
+        list->set_active(true);
+        window->state_changed();
+        EXPECT_EQ(filters->icon().cacheKey(), plain_icon);
+        list->add_id(0x10);
+        window->state_changed();
+        EXPECT_NE(filters->icon().cacheKey(), plain_icon);
+        list->remove_id(0x10);
+        window->state_changed();
+        EXPECT_EQ(filters->icon().cacheKey(), plain_icon);
+    }
+
     // Running: no channel change, no log settings, no search.
     display_filter->setChecked(false);
     start();
