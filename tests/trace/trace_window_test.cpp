@@ -24,6 +24,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -350,6 +351,34 @@ TEST_F(TraceWindow, ConfigurationRoundTripsByteForByte)
     QFile a(first), b(second);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+// The context menu's actions on the selection need a selected message.
+TEST_F(TraceWindow, ContextMenuActionsOnTheSelectionNeedOne)
+{
+    const QStringList selection_actions = {"Copy Selected Messages to Clipboard", "Filter out Selected Id's",
+                                           "Clear Selection"};
+    const auto enabled_actions = [&] {
+        QStringList enabled;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction *action : menu->actions())
+                if (action->isEnabled() && selection_actions.contains(action->text()))
+                    enabled << action->text();
+            menu->close();
+        });
+        window->show_context_menu(window->mapToGlobal(QPoint(20, 20)));
+        return enabled;
+    };
+    VyrCanMessage message;
+    message.id = 0x100;
+    window->view()->store()->put(message);
+    window->view()->update_messages();
+    EXPECT_TRUE(enabled_actions().isEmpty());
+    window->view()->set_cursor_pos(1);
+    window->view()->toggle_selection_on_cursor_pos();
+    EXPECT_EQ(enabled_actions(), selection_actions);
 }
 
 TEST_F(TraceWindow, EnablingRules)
