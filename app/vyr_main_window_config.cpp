@@ -350,14 +350,7 @@ void VyrMain::new_configuration()
 void VyrMain::delete_configured_triggers()
 {
     if (VyrTriggerList *triggers = VyrTriggerList::instance())
-        for (VyrTrigger *trigger = triggers->first(); trigger;) {
-            if (trigger->flags() & 0x1) {
-                trigger = triggers->next();
-                continue;
-            }
-            delete trigger;
-            trigger = triggers->first();
-        }
+        triggers->delete_configured();
     if (VyrTriggerCondList *conditions = VyrTriggerCondList::instance())
         conditions->clear();
 }
