@@ -75,6 +75,7 @@ int LogFile::open()
             return result;
     }
     m_open_mode.clear();
+    m_system_error = 0;
     if (m_file_name.empty())
         return NoFilename;
     m_actual_file_name = m_file_name;
@@ -98,8 +99,10 @@ int LogFile::open()
     }
     if (!m_file) {
         m_file = fopen(m_actual_file_name.c_str(), m_open_mode.c_str());
-        if (!m_file)
+        if (!m_file) {
+            m_system_error = errno;
             return UnableToOpenFile;
+        }
     }
     if (m_write_mode != ReadMode) {
         // Lines collect in the output buffer, which is written out whole.
@@ -134,6 +137,7 @@ int LogFile::open_numbered(const std::string &mode)
             m_open_mode = mode;
             return Success;
         }
+        m_system_error = errno;
         if (errno != EEXIST)
             break;
     }
@@ -221,7 +225,10 @@ bool LogFile::flush_output()
 {
     const size_t length = m_output_length;
     m_output_length = 0;
-    return length == 0 || fwrite(m_output.get(), 1, length, m_file) == length;
+    if (length == 0 || fwrite(m_output.get(), 1, length, m_file) == length)
+        return true;
+    m_system_error = errno;
+    return false;
 }
 
 char *LogFile::output_space(size_t size)

@@ -22,6 +22,8 @@
 #include <QTextStream>
 #include <QToolButton>
 
+#include <cstring>
+
 namespace {
 
 bool is_trace_source(const VyrSignalIf *signal_if)
@@ -438,8 +440,11 @@ void VyrTrace::startup()
             m_log_file->set_interface(interface());
             m_log_file->clear_pretrigger();
             const QString name = QString::fromLocal8Bit(m_log_file->file_name().c_str());
-            if (m_log_file->open() != LogFile::Success) {
-                error(tr("Unable to open log file '%1'.").arg(name) + QLatin1Char('\n'));
+            if (const int result = m_log_file->open(); result != LogFile::Success) {
+                const int system_error = m_log_file->system_error();
+                const QString reason = system_error ? QString::fromLocal8Bit(std::strerror(system_error))
+                                                    : QString::fromLatin1(LogFile::result_name(result));
+                error(tr("Unable to open log file '%1': %2.").arg(name, reason) + QLatin1Char('\n'));
             } else {
                 info(tr("Trace Window '%1' is logging CAN messages to file '%2'.").arg(caption(), name) +
                      QLatin1Char('\n'));
