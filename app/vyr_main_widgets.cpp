@@ -54,6 +54,11 @@ VyrPrefixLabel::VyrPrefixLabel(const QString &prefix, QWidget *parent) : QLabel(
 
 void VyrPrefixLabel::setText(const QString &text)
 {
+    // Laid out again only for a new text (a new width lays it out on its
+    // own): the state shown after every change of the configuration would
+    // otherwise lay the label out once per window a configuration loads.
+    if (text == m_full_text && m_line_height >= 0)
+        return;
     m_full_text = text;
     m_shown_text = text;
     lay_out();

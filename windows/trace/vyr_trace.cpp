@@ -819,7 +819,8 @@ void VyrTrace::read_configuration(QtbConfigGroup *group)
 
 VyrDataWindow *VyrTrace::create(QWidget *parent, QtbConfigGroup *group)
 {
-    auto *window = new VyrTrace(parent);
+    auto *window = new VyrTrace(nullptr);
+    window->enter_workspace(parent);
     if (group)
         window->read_configuration(group);
     window->m_view->update_header();
