@@ -427,8 +427,6 @@ int VyrCanIf::startup()
 {
     VyrSignalIf::startup();
     m_send_buffers->clear_all();
-    m_sw_overrun_reported = false;
-    m_hw_overrun_reported = false;
     m_channel_info = nullptr;
     m_channel.reset();
     m_transceiver_type = 0;

@@ -240,18 +240,22 @@ TEST_F(CanReceive, DispatchRules)
     }
 }
 
-// The daemon's receive queue overflows twice while nobody reads it: the
-// overrun is reported once per start.
-TEST_F(CanReceive, OverrunIsReportedOncePerStart)
+// The daemon's receive queue overflows twice while nobody reads it: each
+// burst is reported once, naming the interface and the frames it lost, and
+// the bursts together lost what the queue did not deliver.
+TEST_F(CanReceive, EachOverrunIsReportedWithTheFramesItLost)
 {
     VyrCanIf *can = make("CAN");
     VyrMessageQueue queue(0, 5000, 20000);
     can->add_message_listener(&queue);
+    const std::string report = "Warning in CAN 1: **** HW Overrun in CAN driver: ";
     for (int start = 0; start < 2; ++start) {
+        shell.lines.clear();
         start_without_thread(can);
         BusNode node;
+        constexpr int burst = 1500;
         for (int overflow = 0; overflow < 2; ++overflow) {
-            for (int i = 0; i < 1500; ++i)
+            for (int i = 0; i < burst; ++i)
                 node.send(0x100, 0, {uint8_t(i)});
             can->cyclic();
             node.send(0x101, 0, {});
@@ -260,7 +264,15 @@ TEST_F(CanReceive, OverrunIsReportedOncePerStart)
         std::vector<VyrCanMessage> frames = taken(queue);
         const auto overrun = [](const VyrCanMessage &m) { return (m.flags & VyrCanMessage::HardwareOverrun) != 0; };
         EXPECT_EQ(std::count_if(frames.begin(), frames.end(), overrun), 2);
-        EXPECT_EQ(count_containing("**** HW Overrun in CAN driver ****"), size_t(start + 1));
+        std::vector<int> lost;
+        for (const auto &line : shell.lines)
+            if (line.text.rfind(report, 0) == 0)
+                lost.push_back(std::stoi(line.text.substr(report.size())));
+        ASSERT_EQ(lost.size(), 2u);
+        EXPECT_GT(lost[0], 0);
+        EXPECT_GT(lost[1], 0);
+        EXPECT_EQ(lost[0] + lost[1], 2 * (burst + 1) - int(frames.size()));
+        EXPECT_TRUE(shell.has_line(report + std::to_string(lost[0]) + " frames lost ****"));
         EXPECT_EQ(can->stop(), 0);
     }
 }
