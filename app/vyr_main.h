@@ -23,7 +23,7 @@ class QToolBar;
 class QToolButton;
 class QStatusBar;
 class QTabWidget;
-class QTcpSocket;
+class QLocalSocket;
 class QtbConfig;
 class QtbConfigGroup;
 class TimerWheel;
@@ -79,7 +79,7 @@ public:
     int current_workspace_id = 0;
     QDir working_directory;
     VyrListenSocket *listen_socket = nullptr;
-    QTcpSocket *help_connection = nullptr;
+    QLocalSocket *help_connection = nullptr;
     QRect normal_geometry{QPoint(0, 0), QPoint(-1, -1)};
     bool is_minimized = false;
     bool is_maximized = false;
@@ -150,6 +150,10 @@ public slots:
     void configuration_changed();
     // True when the caller may go on: nothing to save, "No", or saved.
     bool query_save_configuration();
+    // Closes the window as the user's closing does (the measurement stops,
+    // the windows close their logs), but without asking anything: neither
+    // the windows nor the save question (a termination signal).
+    void close_without_questions();
     void change_working_directory(const QDir &directory);
 
     // Workspaces. An id below 0 takes the next free id.
@@ -261,6 +265,7 @@ private:
     // First rank that stop visits.
     int m_stop_rank = max_start_rank;
     static constexpr int max_start_rank = 999;
+    bool m_closing_without_questions = false;
     int m_countdown_remaining = 0;
     int m_countdown_step = 0;
     int m_saved_nice = 0;

@@ -357,10 +357,20 @@ void VyrMain::delete_configured_triggers()
 
 // --- Close check and working directory -----------------------------------------------------------
 
+void VyrMain::close_without_questions()
+{
+    m_closing_without_questions = true;
+    close();
+}
+
 void VyrMain::closeEvent(QCloseEvent *event)
 {
     if (measurement_running)
         stop();
+    if (m_closing_without_questions) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
     for (VyrDataWindow *window = first_window(); window; window = window->next_window())
         if (!window->query_close()) {
             event->ignore();
