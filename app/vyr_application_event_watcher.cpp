@@ -21,7 +21,7 @@ bool VyrApplicationEventWatcher::eventFilter(QObject *receiver, QEvent *event)
         return false;
     // Each key press travels to the focus widget first; the filter sees it
     // once there and not again on its way up the parents.
-    if (receiver != focus || !enabled)
+    if (receiver != focus || !m_enabled)
         return false;
     VyrGlobalAccel *table = VyrGlobalAccel::instance();
     if (!table)

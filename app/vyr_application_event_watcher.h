@@ -12,9 +12,12 @@ public:
     explicit VyrApplicationEventWatcher(QObject *parent);
 
     // Set at measurement start and cleared at stop.
-    bool enabled = false;
+    void set_enabled(bool enabled) { m_enabled = enabled; }
 
 protected:
     // True (consumed) when an accelerator of the key fired.
     bool eventFilter(QObject *receiver, QEvent *event) override;
+
+private:
+    bool m_enabled = false;
 };

@@ -1,20 +1,18 @@
 #include "app/vyr_main.h"
 
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
+#include "app/shell/vyr_measurement.h"
+#include "app/shell/vyr_workspaces.h"
 #include "app/vyr_application_event_watcher.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
 #include "app/vyr_power_events.h"
 #include "settings/debug_trace.h"
-#include "settings/qtb_config.h"
-#include "core/time_base.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_global_accel.h"
 #include "core/vyr_os_version.h"
-#include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_notification.h"
-#include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
 #include "windows/base/vyr_data_window.h"
@@ -51,8 +49,8 @@ class VyrMainShellServices : public VyrShellServices
 public:
     explicit VyrMainShellServices(VyrMain *main) : m_main(main) {}
     QWidget *main_window() const override { return m_main; }
-    QMdiArea *active_workspace_widget() const override { return m_main->current_workspace; }
-    int active_workspace_id() const override { return m_main->current_workspace_id; }
+    QMdiArea *active_workspace_widget() const override { return m_main->current_workspace(); }
+    int active_workspace_id() const override { return m_main->current_workspace_id(); }
 
 private:
     VyrMain *m_main;
@@ -64,12 +62,11 @@ VyrMain::VyrMain(QWidget *parent)
     : QMainWindow(parent),
       m_message_lines([this](int flags, const std::string &row) {
           // The message window takes rows from any thread under its own mutex.
-          if (message_window)
-              message_window->add_message(flags, row.c_str());
+          if (m_message_window)
+              m_message_window->add_message(flags, row.c_str());
       })
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    working_directory = QDir::current();
     if (VyrTriggerList *triggers = VyrTriggerList::instance()) {
         if (VyrTriggerCondList *conditions = VyrTriggerCondList::instance())
             connect(triggers, &VyrTriggerList::trigger_removed, conditions, &VyrTriggerCondList::trigger_removed);
@@ -77,22 +74,26 @@ VyrMain::VyrMain(QWidget *parent)
             running->set_comment(tr("Is set when measurement is started"));
     }
 
+    m_signal_if_notification = new VyrSignalIfNotification(this, this);
+    m_workspaces = std::make_unique<VyrWorkspaces>();
+    m_measurement = std::make_unique<VyrMeasurement>(*this);
+    m_measurement->set_question_parent(this);
+    m_configuration = std::make_unique<VyrConfiguration>(*m_workspaces, *this, this, m_signal_if_notification);
+    m_configuration->set_view(this);
+
     // The table is the program's: shutdown deletes it after the window.
     if (!VyrGlobalAccel::instance())
         VyrGlobalAccel::set_instance(new VyrGlobalAccel(VyrGlobalAccel::program_bucket_count));
-    accel_stop = new VyrGlobalAccelItem(VyrGlobalAccel::instance(), escape_key);
-    connect(accel_stop, &VyrGlobalAccelItem::activated, this, &VyrMain::stop);
+    m_accel_stop = new VyrGlobalAccelItem(VyrGlobalAccel::instance(), escape_key);
+    connect(m_accel_stop, &VyrGlobalAccelItem::activated, this, &VyrMain::stop);
 
-    listen_socket = new VyrListenSocket(1, this, "listen_socket");
-    connect(listen_socket, &VyrListenSocket::connected, this, &VyrMain::listen_socket_connected);
+    m_listen_socket = new VyrListenSocket(1, this, "listen_socket");
+    connect(m_listen_socket, &VyrListenSocket::connected, this, &VyrMain::listen_socket_connected);
 
-    timer_wheel = new TimerWheel(1024, 0, 1, 200);
-    set_main_timer_wheel(timer_wheel);
-
-    signal_if_notification = new VyrSignalIfNotification(this, this);
-    connect(signal_if_notification, &VyrSignalIfNotification::interface_configuration_changed, this,
+    connect(m_signal_if_notification, &VyrSignalIfNotification::interface_configuration_changed, this,
             &VyrMain::configuration_changed);
-    connect(signal_if_notification, &VyrSignalIfNotification::interface_removed, this, &VyrMain::configuration_changed);
+    connect(m_signal_if_notification, &VyrSignalIfNotification::interface_removed, this,
+            &VyrMain::configuration_changed);
 
     build_menus();
     build_central_area();
@@ -102,16 +103,28 @@ VyrMain::VyrMain(QWidget *parent)
     m_shell_services = std::make_unique<VyrMainShellServices>(this);
     set_shell_services(m_shell_services.get());
 
+    VyrMeasurement *measurement = m_measurement.get();
+    connect(measurement, &VyrMeasurement::prepare_automatic_update, this, &VyrMain::prepare_automatic_update);
+    connect(measurement, &VyrMeasurement::start_automatic_update, this, &VyrMain::start_automatic_update);
+    connect(measurement, &VyrMeasurement::stop_automatic_update, this, &VyrMain::stop_automatic_update);
+    connect(measurement, &VyrMeasurement::measurement_time_started, this, [this, measurement] {
+        // Rows carry the measurement time while it runs.
+        m_message_window->set_time_source([wheel = &measurement->timer_wheel()] { return wheel->current_time(); });
+    });
+    connect(measurement, &VyrMeasurement::running_changed, this, &VyrMain::measurement_running_changed);
+    connect(m_configuration.get(), &VyrConfiguration::changed, this, [this] { show_state(); });
+    connect(m_configuration.get(), &VyrConfiguration::location_changed, this, &VyrMain::show_configuration_state);
+
     setWindowIcon(program_icon());
     setWindowIconText(QStringLiteral("Vyr"));
     setWindowTitle(QStringLiteral("Vyr"));
 
-    event_watcher = new VyrApplicationEventWatcher(this);
-    qApp->installEventFilter(event_watcher);
-    power_events = new VyrPowerEvents(this);
-    connect(power_events, &VyrPowerEvents::power_event, this, &VyrMain::power_event);
+    m_event_watcher = new VyrApplicationEventWatcher(this);
+    qApp->installEventFilter(m_event_watcher);
+    m_power_events = new VyrPowerEvents(this);
+    connect(m_power_events, &VyrPowerEvents::power_event, this, &VyrMain::power_event);
 
-    configuration_modified = false;
+    m_configuration->set_modified(false);
     show_state();
 }
 
@@ -119,9 +132,9 @@ VyrMain::~VyrMain()
 {
     // Hiding the tool bar while the widgets go would rebuild it in a window
     // that is no longer there.
-    if (tool_bar)
-        disconnect(tool_bar, nullptr, this, nullptr);
-    delete accel_stop;
+    if (m_tool_bar.bar)
+        disconnect(m_tool_bar.bar, nullptr, this, nullptr);
+    delete m_accel_stop;
     // The windows go while the main window is whole: they report their going to it.
     for (VyrDataWindow *window : findChildren<VyrDataWindow *>()) {
         QMdiSubWindow *frame = window->sub_window();
@@ -129,9 +142,23 @@ VyrMain::~VyrMain()
     }
     if (shell_services() == m_shell_services.get())
         set_shell_services(nullptr);
-    delete_interfaces();
-    set_main_timer_wheel(nullptr);
-    delete timer_wheel;
+    m_configuration->delete_interfaces();
+    // The measurement and its timer wheel go before the message window.
+    m_message_window->set_time_source(nullptr);
+    // The pages go with the window; the workspaces are no longer shown.
+    disconnect(m_workspaces.get(), nullptr, this, nullptr);
+    disconnect(m_workspace_tab_bar, nullptr, this, nullptr);
+    disconnect(m_measurement.get(), nullptr, this, nullptr);
+}
+
+bool VyrMain::measurement_running() const
+{
+    return m_measurement->running();
+}
+
+int VyrMain::current_workspace_id() const
+{
+    return m_workspaces->current_id();
 }
 
 void VyrMain::build_central_area()
@@ -140,63 +167,70 @@ void VyrMain::build_central_area()
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    workspace_tab_bar = new VyrTabBar(central, "main_window_tab_bar");
-    const int default_tab = workspace_tab_bar->addTab(QStringLiteral("Default Workspace"));
-    workspace_tab_bar->set_workspace_id(default_tab, 0);
-    current_workspace_id = 0;
-    layout->addWidget(workspace_tab_bar);
+    // Workspace 0 is there from the start; the others follow the workspaces' signals.
+    m_workspace_tab_bar = new VyrTabBar(central, "main_window_tab_bar");
+    const int default_tab = m_workspace_tab_bar->addTab(m_workspaces->at(0).name);
+    m_workspace_tab_bar->set_workspace_id(default_tab, 0);
+    layout->addWidget(m_workspace_tab_bar);
 
-    workspace_stack = new QStackedWidget(central);
-    workspace_stack->setObjectName(QStringLiteral("workspace_stack"));
-    current_workspace = new VyrWorkspace(workspace_stack, "default_workspace");
-    current_workspace->setBackground(QColor(Qt::darkGray));
-    workspace_stack->insertWidget(default_tab, current_workspace);
-    layout->addWidget(workspace_stack);
+    m_workspace_stack = new QStackedWidget(central);
+    m_workspace_stack->setObjectName(QStringLiteral("workspace_stack"));
+    m_current_workspace = new VyrWorkspace(m_workspace_stack, "default_workspace");
+    m_current_workspace->setBackground(QColor(Qt::darkGray));
+    m_workspace_stack->insertWidget(default_tab, m_current_workspace);
+    layout->addWidget(m_workspace_stack);
     setCentralWidget(central);
 
-    connect(workspace_tab_bar, &QTabBar::currentChanged, this, &VyrMain::workspace_selected);
-    connect(current_workspace, &VyrWorkspace::right_button_pressed, this, &VyrMain::display_workspace_context_menu);
-    connect(workspace_tab_bar, &VyrTabBar::double_clicked, this, &VyrMain::rename_workspace);
+    connect(m_workspace_tab_bar, &QTabBar::currentChanged, this, &VyrMain::workspace_selected);
+    connect(m_current_workspace, &VyrWorkspace::right_button_pressed, this, &VyrMain::display_workspace_context_menu);
+    connect(m_workspace_tab_bar, &VyrTabBar::double_clicked, this, &VyrMain::rename_workspace);
+
+    VyrWorkspaces *workspaces = m_workspaces.get();
+    connect(workspaces, &VyrWorkspaces::workspace_added, this, &VyrMain::add_workspace_page);
+    connect(workspaces, &VyrWorkspaces::workspace_removed, this, &VyrMain::remove_workspace_page);
+    connect(workspaces, &VyrWorkspaces::workspace_renamed, this,
+            [this, workspaces](int index) { m_workspace_tab_bar->setTabText(index, workspaces->at(index).name); });
+    connect(workspaces, &VyrWorkspaces::current_changed, m_workspace_tab_bar, &QTabBar::setCurrentIndex);
 }
 
 void VyrMain::build_message_area()
 {
-    message_dock = new QDockWidget(this);
-    message_dock->setObjectName(QStringLiteral("message_dock"));
-    message_dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
-                              QDockWidget::DockWidgetFloatable);
-    message_tabs = new QTabWidget(message_dock);
-    message_tabs->setObjectName(QStringLiteral("message_tabs"));
-    message_tabs->setTabShape(QTabWidget::Triangular);
-    message_tabs->setTabPosition(QTabWidget::South);
+    m_message_dock = new QDockWidget(this);
+    m_message_dock->setObjectName(QStringLiteral("message_dock"));
+    m_message_dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                                QDockWidget::DockWidgetFloatable);
+    m_message_tabs = new QTabWidget(m_message_dock);
+    m_message_tabs->setObjectName(QStringLiteral("message_tabs"));
+    m_message_tabs->setTabShape(QTabWidget::Triangular);
+    m_message_tabs->setTabPosition(QTabWidget::South);
 
-    message_window = new VyrRtLog(message_tabs);
-    message_window->setObjectName(QStringLiteral("message_window"));
-    message_window->set_config_key(QStringLiteral("rt_log"));
-    message_window->set_column_count(1);
-    message_window->set_column(0, QStringLiteral("Message"), QStringLiteral("Output Message"), 250);
-    message_window->apply_columns();
+    m_message_window = new VyrRtLog(m_message_tabs);
+    m_message_window->setObjectName(QStringLiteral("message_window"));
+    m_message_window->set_config_key(QStringLiteral("rt_log"));
+    m_message_window->set_column_count(1);
+    m_message_window->set_column(0, QStringLiteral("Message"), QStringLiteral("Output Message"), 250);
+    m_message_window->apply_columns();
     // Low enough for its 100 pixels; the user may pull the dock higher or lower.
-    message_window->setMinimumHeight(20);
-    message_tabs->addTab(message_window, tr("All Messages"));
+    m_message_window->setMinimumHeight(20);
+    m_message_tabs->addTab(m_message_window, tr("All Messages"));
 
-    message_dock->setWidget(message_tabs);
-    message_dock->setWindowTitle(QStringLiteral("Message Window"));
-    addDockWidget(Qt::BottomDockWidgetArea, message_dock);
-    message_dock->show();
+    m_message_dock->setWidget(m_message_tabs);
+    m_message_dock->setWindowTitle(QStringLiteral("Message Window"));
+    addDockWidget(Qt::BottomDockWidgetArea, m_message_dock);
+    m_message_dock->show();
 }
 
 void VyrMain::build_status_bar()
 {
-    status_bar = statusBar();
-    label_working_directory = new VyrPrefixLabel(QStringLiteral("<nobr>Working Directory:</nobr>"), status_bar);
-    label_working_directory->setObjectName(QStringLiteral("label_working_directory"));
-    label_config_file = new VyrPrefixLabel(QStringLiteral("<nobr>Config File:</nobr>"), status_bar);
-    label_config_file->setObjectName(QStringLiteral("label_config_file"));
-    status_bar->addWidget(label_working_directory, 10);
-    status_bar->addWidget(label_config_file, 10);
-    label_working_directory->setText(QDir::toNativeSeparators(working_directory.absolutePath()));
-    label_config_file->setText(get_configuration_filename());
+    QStatusBar *status_bar = statusBar();
+    m_label_working_directory = new VyrPrefixLabel(QStringLiteral("<nobr>Working Directory:</nobr>"), status_bar);
+    m_label_working_directory->setObjectName(QStringLiteral("label_working_directory"));
+    m_label_config_file = new VyrPrefixLabel(QStringLiteral("<nobr>Config File:</nobr>"), status_bar);
+    m_label_config_file->setObjectName(QStringLiteral("label_config_file"));
+    status_bar->addWidget(m_label_working_directory, 10);
+    status_bar->addWidget(m_label_config_file, 10);
+    m_label_working_directory->setText(QDir::toNativeSeparators(working_directory().absolutePath()));
+    m_label_config_file->setText(get_configuration_filename());
 }
 
 void VyrMain::setup()
@@ -210,35 +244,22 @@ void VyrMain::setup()
     if (load_configuration(vyr_app_state().configuration) < 0) {
         create_default_interfaces();
         open_default_windows();
-        configuration_modified = false;
+        m_configuration->set_modified(false);
     }
     log_message_info(tr("Setup done.") + QLatin1Char('\n'));
+    m_measurement->set_start_delay(vyr_app_state().options.start_delay);
     if (vyr_app_state().options.start)
         post_vyr_event(this, new VyrCustomEvent(vyr_event_start));
 }
 
 QString VyrMain::get_configuration_filename() const
 {
-    const QtbConfig *config = vyr_app_state().configuration;
-    return config ? config->file_name() : QString();
+    return m_configuration->file_name();
 }
 
 void VyrMain::create_default_interfaces()
 {
-    if (!find_signal_if_type("CAN"))
-        return;
-    if (std::unique_ptr<VyrSignalIf> created = create_signal_if("CAN", nullptr, this, signal_if_notification)) {
-        created->init_new();
-        created.release(); // kept in the global interface list until delete_interfaces
-    }
-}
-
-void VyrMain::delete_interfaces()
-{
-    while (VyrSignalIf *interface = get_first_signal_if()) {
-        emit signal_if_notification->interface_removed(QString::fromStdString(interface->make_id()));
-        delete interface;
-    }
+    m_configuration->create_default_interfaces();
 }
 
 void VyrMain::log_message_info(const QString &text)
@@ -273,14 +294,14 @@ void VyrMain::log_message(int level, const std::string &text)
 
 void VyrMain::workspace_selected(int index)
 {
-    workspace_stack->setCurrentIndex(index);
-    current_workspace = qobject_cast<VyrWorkspace *>(workspace_stack->currentWidget());
-    const int id = workspace_tab_bar->workspace_id(index);
+    m_workspace_stack->setCurrentIndex(index);
+    m_current_workspace = qobject_cast<VyrWorkspace *>(m_workspace_stack->currentWidget());
+    const int id = m_workspace_tab_bar->workspace_id(index);
     if (id < 0) {
         debug_trace("VyrMain::workspace_selected: Workspace id %d not found", index);
         return;
     }
-    current_workspace_id = id;
+    m_workspaces->select(id);
     for (VyrDataWindow *window = first_window(); window; window = window->next_window()) {
         if (window->workspace_id() != id)
             continue;
@@ -296,20 +317,20 @@ void VyrMain::listen_socket_connected(VyrListenSocket *socket, qintptr descripto
 {
     auto *connection = new QLocalSocket(this);
     connection->setSocketDescriptor(descriptor);
-    if (socket != listen_socket) {
+    if (socket != m_listen_socket) {
         delete connection;
         return;
     }
-    delete help_connection;
-    help_connection = connection;
+    delete m_help_connection;
+    m_help_connection = connection;
 }
 
 bool VyrMain::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::WindowStateChange:
-        is_maximized = windowState() & Qt::WindowMaximized;
-        is_minimized = windowState() & Qt::WindowMinimized;
+        m_is_maximized = windowState() & Qt::WindowMaximized;
+        m_is_minimized = windowState() & Qt::WindowMinimized;
         refresh_normal_geometry();
         break;
     case QEvent::Move:
@@ -331,31 +352,27 @@ void VyrMain::showEvent(QShowEvent *event)
         // would otherwise leave no room for a single row.
         m_message_dock_sized = true;
         layout()->activate();
-        const int chrome = message_dock->height() - message_window->height();
-        resizeDocks({message_dock}, {message_window_height + chrome}, Qt::Vertical);
+        const int chrome = m_message_dock->height() - m_message_window->height();
+        resizeDocks({m_message_dock}, {message_window_height + chrome}, Qt::Vertical);
     }
 }
 
 void VyrMain::refresh_normal_geometry()
 {
-    if (!is_maximized && !is_minimized)
-        normal_geometry = geometry();
+    if (!m_is_maximized && !m_is_minimized)
+        m_normal_geometry = geometry();
 }
 
 void VyrMain::timerEvent(QTimerEvent *event)
 {
-    if (countdown_timer && event->timerId() == countdown_timer) {
-        countdown_tick();
-        return;
-    }
-    if (event->timerId() == workspace_size_timer && current_workspace && wanted_workspace_width &&
-        wanted_workspace_height) {
-        const int dw = wanted_workspace_width - current_workspace->width();
-        const int dh = wanted_workspace_height - current_workspace->height();
+    if (event->timerId() == m_workspace_size_timer && m_current_workspace && m_wanted_workspace_width &&
+        m_wanted_workspace_height) {
+        const int dw = m_wanted_workspace_width - m_current_workspace->width();
+        const int dh = m_wanted_workspace_height - m_current_workspace->height();
         if (dw || dh)
             resize(width() + dw, height() + dh);
     }
-    if (event->timerId() == workspace_size_timer)
-        workspace_size_timer = 0;
+    if (event->timerId() == m_workspace_size_timer)
+        m_workspace_size_timer = 0;
     killTimer(event->timerId());
 }

@@ -1,10 +1,13 @@
 #pragma once
-// The program's main window: a workspace tab bar above a stack of workspace
-// pages, the docked message window at the bottom and a status bar with the
-// working directory and the configuration file. It owns the notification
-// hub, the timer wheel and the interfaces of the loaded configuration, and
-// joins the pieces of text that every part of the program logs into rows of
-// the message window.
+// The program's main window above the shell objects: a workspace tab bar
+// above a stack of workspace pages, the docked message window at the bottom,
+// the menus, the tool bar and a status bar with the working directory and
+// the configuration file. The measurement, the configuration and the
+// workspaces are objects of their own (app/shell/) that run without widgets;
+// the window owns them, shows their state and forwards its slots to them. It
+// owns the notification hub and joins the pieces of text that every part of
+// the program logs into rows of the message window.
+#include "app/shell/vyr_configuration.h"
 #include "app/vyr_message_lines.h"
 #include "core/vyr_message_log.h"
 
@@ -21,73 +24,32 @@ class QMenu;
 class QStackedWidget;
 class QToolBar;
 class QToolButton;
-class QStatusBar;
 class QTabWidget;
 class QLocalSocket;
 class QtbConfig;
 class QtbConfigGroup;
-class TimerWheel;
 class VyrApplicationEventWatcher;
 class VyrGlobalAccelItem;
 class VyrDataWindow;
 class VyrListenSocket;
+class VyrMeasurement;
 class VyrPowerEvents;
 class VyrPrefixLabel;
 class VyrRtLog;
 class VyrShellServices;
-class VyrSignalIf;
 class VyrSignalIfNotification;
-class VyrTrigger;
 class VyrTabBar;
 class VyrWorkspace;
+class VyrWorkspaces;
 
 using LogType = int;
 
-class VyrMain : public QMainWindow, public VyrMessageLog
+// The menus of the main window and the entries whose state show_state sets.
+struct VyrMainMenus
 {
-    Q_OBJECT
-
-public:
-    explicit VyrMain(QWidget *parent = nullptr);
-    ~VyrMain() override;
-
-    // Once, right after the window is shown: the banner, the configuration
-    // (or the default interfaces when it does not load) and "Setup done.".
-    void setup();
-
-    // VyrMessageLog: the notification hub's lines, from the GUI thread and
-    // straight from the interface threads.
-    void log_message(int level, const std::string &text) override;
-    bool any_thread() const override { return true; }
-
-    VyrSignalIfNotification *signal_if_notification = nullptr;
-    QStatusBar *status_bar = nullptr;
-    VyrPrefixLabel *label_working_directory = nullptr;
-    VyrPrefixLabel *label_config_file = nullptr;
-    QTabWidget *message_tabs = nullptr;
-    VyrRtLog *message_window = nullptr;
-    bool measurement_running = false;
-    bool configuration_modified = false;
-    TimerWheel *timer_wheel = nullptr;
-    int workspace_size_timer = 0;
-    int wanted_workspace_width = 0;
-    int wanted_workspace_height = 0;
-    QDockWidget *message_dock = nullptr;
-    VyrWorkspace *current_workspace = nullptr;
-    QStackedWidget *workspace_stack = nullptr;
-    VyrTabBar *workspace_tab_bar = nullptr;
-    int current_workspace_id = 0;
-    QDir working_directory;
-    VyrListenSocket *listen_socket = nullptr;
-    QLocalSocket *help_connection = nullptr;
-    QRect normal_geometry{QPoint(0, 0), QPoint(-1, -1)};
-    bool is_minimized = false;
-    bool is_maximized = false;
-
-    // Menus and tool bar (vyr_menus.cpp); the Measure and File entries as
-    // actions, null where an entry is not built.
     QMenu *menu_file = nullptr;
     QMenu *menu_help = nullptr;
+    // Null when no help language is installed.
     QMenu *menu_help_language = nullptr;
     QMenu *menu_reopen = nullptr;
     QMenu *menu_window = nullptr;
@@ -106,7 +68,12 @@ public:
     QAction *id_create_workspace = nullptr;
     QAction *id_delete_workspace = nullptr;
     QAction *id_rename_workspace = nullptr;
-    QToolBar *tool_bar = nullptr;
+};
+
+// The tool bar and its fixed buttons; rebuilt whenever it is shown or hidden.
+struct VyrMainToolBar
+{
+    QToolBar *bar = nullptr;
     QToolButton *button_compile = nullptr;
     QToolButton *button_start = nullptr;
     QToolButton *button_stop = nullptr;
@@ -115,16 +82,50 @@ public:
     QToolButton *button_save = nullptr;
     QToolButton *button_interfaces = nullptr;
     QToolButton *button_open = nullptr;
-    int view_menu_update_depth = 0;
+};
 
-    // Escape, connected to stop() (the table is program-wide).
-    VyrGlobalAccelItem *accel_stop = nullptr;
-    VyrApplicationEventWatcher *event_watcher = nullptr;
-    VyrPowerEvents *power_events = nullptr;
-    // A broken communication was reported in this measurement.
-    bool communication_failure_reported = false;
-    // The repeating timer of a delayed start or restart, 0 when none.
-    int countdown_timer = 0;
+class VyrMain : public QMainWindow, public VyrMessageLog, private VyrConfigurationView
+{
+    Q_OBJECT
+
+public:
+    explicit VyrMain(QWidget *parent = nullptr);
+    ~VyrMain() override;
+
+    // Once, right after the window is shown: the banner, the configuration
+    // (or the default interfaces when it does not load) and "Setup done.".
+    void setup();
+
+    // VyrMessageLog: the notification hub's lines, from the GUI thread and
+    // straight from the interface threads.
+    void log_message(int level, const std::string &text) override;
+    bool any_thread() const override { return true; }
+
+    // The shell objects.
+    VyrMeasurement &measurement() { return *m_measurement; }
+    VyrConfiguration &configuration() { return *m_configuration; }
+    VyrWorkspaces &workspaces() { return *m_workspaces; }
+    bool measurement_running() const;
+    bool configuration_modified() const { return m_configuration->modified(); }
+    const QDir &working_directory() const { return m_configuration->working_directory(); }
+    int current_workspace_id() const;
+
+    VyrSignalIfNotification *signal_if_notification() const { return m_signal_if_notification; }
+    VyrRtLog *message_window() const { return m_message_window; }
+    QDockWidget *message_dock() const { return m_message_dock; }
+    QTabWidget *message_tabs() const { return m_message_tabs; }
+    VyrTabBar *workspace_tab_bar() const { return m_workspace_tab_bar; }
+    QStackedWidget *workspace_stack() const { return m_workspace_stack; }
+    // The page of the current workspace.
+    VyrWorkspace *current_workspace() const { return m_current_workspace; }
+    const VyrMainMenus &menus() const { return m_menus; }
+    const VyrMainToolBar &tool_bar() const { return m_tool_bar; }
+    VyrListenSocket *listen_socket() const { return m_listen_socket; }
+    // The last connection to the help socket, or null.
+    QLocalSocket *help_connection() const { return m_help_connection; }
+    VyrPowerEvents *power_events() const { return m_power_events; }
+    // The timer that grows the window to the loaded workspace size, 0 when none runs.
+    int workspace_size_timer() const { return m_workspace_size_timer; }
 
     // How the PC is shut down (0 halt, 1 power off, 2 reboot): logind's
     // request unless a test replaced it (an empty function restores it).
@@ -181,20 +182,17 @@ public slots:
     // follow their switch at once.
     void display_options_dialog();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
-    // Starts every active interface in four passes by ascending start rank:
-    // script start objects and the timer wheel, hardware open, bus on,
-    // realtime threads. A failed open or bus-on stops what was started.
+    // Forwarded to the measurement (VyrMeasurement).
     void start();
-    // Stops the active interfaces by descending start rank.
     void stop();
-    // Reloads and recompiles the scripts of the active interfaces.
+    // Recompiles the scripts of the active interfaces, saying how it went.
     void compile();
-    // Stops the measurement once per measurement and reports the reason.
     void communication_failed(const QString &reason);
     int shutdown_system(int mode);
-    // Enables menus and tool bar by the measurement state.
-    void show_state();
-    void build_toolbar();
+    // Enables menus and tool bar by the measurement state. Virtual, as is
+    // build_toolbar, so that a window type of the tests can watch them.
+    virtual void show_state();
+    virtual void build_toolbar();
     void build_reopen_menu();
     void build_settings_menu();
     void build_view_menu();
@@ -230,44 +228,67 @@ protected:
     void customEvent(QEvent *event) override;
 
 private:
+    // VyrConfigurationView: the window's part of the configuration file.
+    void write_window_settings(QtbConfigGroup &defaults, QtbConfig &config) override;
+    void write_data_windows(QtbConfig &config) override;
+    void read_window_settings(QtbConfigGroup &defaults, QtbConfig &config) override;
+    bool make_data_window(const QString &class_key, QtbConfigGroup *group) override;
+    void configuration_loaded() override;
+
     void build_menus();
-    // Connects the action to the slot of that signature when the window has
-    // it (the slots of configuration, workspace, help and settings commands).
-    bool connect_to_slot(QObject *sender, const char *signal, const char *slot_signature);
-    // Sends the number of each item chosen in the menu to the int slot of
-    // that name, when the window has it.
-    void connect_to_slot(QMenu *menu, const char *slot_name);
-    void delayed_start();
-    void restart(unsigned delay_seconds);
-    void start_countdown(int step_seconds, int remaining_seconds);
-    void countdown_tick();
-    void raise_priority();
-    void restore_priority();
     void build_central_area();
     void build_message_area();
     void build_status_bar();
+    // Fills the menu with an entry per listed window type that makes one.
+    void fill_create_window_menu(QMenu *menu);
+    // Follows the measurement: the message window's time, the key filter, the menus.
+    void measurement_running_changed(bool running);
+    // The status-bar fields, the menus and the tool bar.
+    void show_configuration_state();
+    // Stops a measurement (the interfaces go next; their threads must have
+    // ended) and closes every window; false when a window refuses.
+    bool clear_for_replacement();
+    // The save question before the configuration is replaced or the program
+    // ends: true when the caller may go on (nothing changed, "No", or saved).
+    bool may_replace(const QString &question);
     void refresh_normal_geometry();
-    void delete_interfaces();
-    // Deletes every trigger that is not built in and every condition.
-    void delete_configured_triggers();
-    // Removes and deletes the page at the tab index with its windows.
-    void remove_workspace(int index);
-    // Applies the operation to every active interface of each start rank
-    // from 0 up to 998, in list order within a rank.
-    // The trigger "Running" of the program's trigger list, or null.
-    VyrTrigger *running_trigger() const;
-    void for_each_by_ascending_rank(const std::function<void(VyrSignalIf *)> &operation);
+    // The pages and tabs follow the workspaces.
+    void add_workspace_page(int index);
+    void remove_workspace_page(int index);
 
     static constexpr int message_window_height = 100;
     VyrMessageLines m_message_lines;
+    VyrSignalIfNotification *m_signal_if_notification = nullptr;
+    std::unique_ptr<VyrWorkspaces> m_workspaces;
+    std::unique_ptr<VyrMeasurement> m_measurement;
+    std::unique_ptr<VyrConfiguration> m_configuration;
     std::unique_ptr<VyrShellServices> m_shell_services;
+
+    VyrPrefixLabel *m_label_working_directory = nullptr;
+    VyrPrefixLabel *m_label_config_file = nullptr;
+    QTabWidget *m_message_tabs = nullptr;
+    VyrRtLog *m_message_window = nullptr;
+    QDockWidget *m_message_dock = nullptr;
     bool m_message_dock_sized = false;
-    // First rank that stop visits.
-    int m_stop_rank = max_start_rank;
-    static constexpr int max_start_rank = 999;
+    VyrWorkspace *m_current_workspace = nullptr;
+    QStackedWidget *m_workspace_stack = nullptr;
+    VyrTabBar *m_workspace_tab_bar = nullptr;
+    VyrMainMenus m_menus;
+    VyrMainToolBar m_tool_bar;
+
+    // The workspace size a loaded configuration asks for, reached on a timer.
+    int m_workspace_size_timer = 0;
+    int m_wanted_workspace_width = 0;
+    int m_wanted_workspace_height = 0;
+    QRect m_normal_geometry{QPoint(0, 0), QPoint(-1, -1)};
+    bool m_is_minimized = false;
+    bool m_is_maximized = false;
     bool m_closing_without_questions = false;
-    int m_countdown_remaining = 0;
-    int m_countdown_step = 0;
-    int m_saved_nice = 0;
-    unsigned long m_saved_timer_slack = 0;
+
+    VyrListenSocket *m_listen_socket = nullptr;
+    QLocalSocket *m_help_connection = nullptr;
+    // Escape, connected to stop() (the table is program-wide).
+    VyrGlobalAccelItem *m_accel_stop = nullptr;
+    VyrApplicationEventWatcher *m_event_watcher = nullptr;
+    VyrPowerEvents *m_power_events = nullptr;
 };

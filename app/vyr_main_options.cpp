@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "app/shell/settings_store.h"
 #include "app/vyr_dialog_options.h"
 #include "app/vyr_main.h"
 

@@ -1,11 +1,14 @@
 // The main window's menu bar, the menus rebuilt each time they open, the
 // workspace context menu, the tool bar and show_state, which enables all of
-// them by the measurement state. Menu items that carry a number (a recent
-// file, an interface, an interface type) keep it as their action's data.
+// them by the measurement state. Every entry runs a slot of the window
+// connected by function pointer, so that a renamed slot fails to compile;
+// an entry whose command is not built yet is shown disabled. Menu items that
+// carry a number (a recent file, an interface, an interface type) keep it as
+// their action's data and run their menu's command with it.
 #include "app/vyr_main.h"
 
-#include "app/settings_store.h"
-#include "app/vyr_app_state.h"
+#include "app/shell/settings_store.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
 #include "windows/base/data_window_type_info.h"
 #include "windows/packet/vyr_rt_log.h"
@@ -16,7 +19,6 @@
 #include <QDockWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMetaObject>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -26,114 +28,170 @@ namespace {
 constexpr int id_message_dock = 1;
 constexpr int id_interface_base = 1000;
 constexpr int id_interface_type_base = 2000;
-constexpr int ids_per_range = 990;
+constexpr int id_window_type_base = 3000;
 
+// The command of an entry that is not built yet.
+struct NotBuilt
+{};
+constexpr NotBuilt not_built;
+
+// Marks an entry (or a menu of numbered items) without a command: it stays
+// disabled whatever the measurement state.
+constexpr const char *not_built_property = "vyr_command_not_built";
+
+bool is_built(const QObject *entry)
+{
+    return !entry->property(not_built_property).toBool();
+}
+
+template <typename Entry> void set_enabled_if_built(Entry *entry, bool enabled)
+{
+    entry->setEnabled(enabled && is_built(entry));
+}
+
+template <typename Entry> void show_not_built(Entry *entry)
+{
+    entry->setProperty(not_built_property, true);
+    entry->setEnabled(false);
+}
+
+// Runs the slot of the main window when the entry is chosen.
+template <typename Slot> void bind(QAction *entry, VyrMain *main, Slot slot)
+{
+    QObject::connect(entry, &QAction::triggered, main, slot);
+}
+
+template <typename Slot> void bind(QToolButton *entry, VyrMain *main, Slot slot)
+{
+    QObject::connect(entry, &QToolButton::clicked, main, slot);
+}
+
+void bind(QAction *entry, VyrMain *, NotBuilt)
+{
+    show_not_built(entry);
+}
+
+void bind(QToolButton *entry, VyrMain *, NotBuilt)
+{
+    show_not_built(entry);
+}
+
+template <typename Command>
+QAction *add_command(QMenu *menu, const QString &text, VyrMain *main, Command command,
+                     const QKeySequence &shortcut = QKeySequence())
+{
+    QAction *action = menu->addAction(text);
+    action->setShortcut(shortcut);
+    bind(action, main, command);
+    return action;
+}
+
+// Runs the slot with the number of the item chosen in the menu.
+template <typename Result> void bind_items(QMenu *menu, VyrMain *main, Result (VyrMain::*slot)(int))
+{
+    QObject::connect(menu, &QMenu::triggered, main, [menu, main, slot](QAction *item) {
+        // The menu also hears the items of its submenus.
+        if (item->data().isValid() && menu->actions().contains(item))
+            (main->*slot)(item->data().toInt());
+    });
+}
+
+void bind_items(QMenu *menu, VyrMain *, NotBuilt)
+{
+    menu->setProperty(not_built_property, true);
+}
+
+// An item of a numbered menu; disabled while the menu's command is not built.
 QAction *add_item(QMenu *menu, const QString &text, int id)
 {
     QAction *action = menu->addAction(text);
     action->setData(id);
+    if (!is_built(menu))
+        show_not_built(action);
     return action;
 }
 
-QAction *with_shortcut(QAction *action, const QKeySequence &shortcut)
+// Deletes the submenus an earlier build left: clearing a menu keeps them.
+void clear_with_submenus(QMenu *menu)
 {
-    action->setShortcut(shortcut);
-    return action;
+    menu->clear();
+    qDeleteAll(menu->findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly));
 }
 
 } // namespace
 
-bool VyrMain::connect_to_slot(QObject *sender, const char *signal, const char *slot_signature)
-{
-    if (metaObject()->indexOfSlot(QMetaObject::normalizedSignature(slot_signature)) < 0)
-        return false;
-    const QByteArray slot = QByteArray::number(QSLOT_CODE) + slot_signature;
-    return connect(sender, signal, this, slot.constData());
-}
-
-void VyrMain::connect_to_slot(QMenu *menu, const char *slot_name)
-{
-    const QByteArray name(slot_name);
-    connect(menu, &QMenu::triggered, this, [this, name](QAction *action) {
-        if (action->data().isValid())
-            QMetaObject::invokeMethod(this, name.constData(), Q_ARG(int, action->data().toInt()));
-    });
-}
-
 void VyrMain::build_menus()
 {
-    menu_file = menuBar()->addMenu(tr("&File"));
-    menu_file->setObjectName(QStringLiteral("menu_file"));
-    id_new = with_shortcut(menu_file->addAction(tr("&New Configuration")), QKeySequence(Qt::CTRL + Qt::Key_N));
-    connect_to_slot(id_new, SIGNAL(triggered()), "new_configuration()");
-    id_open = with_shortcut(menu_file->addAction(tr("&Open Configuration...")), QKeySequence(Qt::CTRL + Qt::Key_O));
-    connect_to_slot(id_open, SIGNAL(triggered()), "load_configuration()");
-    menu_reopen = menu_file->addMenu(tr("&Reopen..."));
-    menu_reopen->setObjectName(QStringLiteral("menu_reopen"));
-    connect(menu_reopen, &QMenu::aboutToShow, this, &VyrMain::build_reopen_menu);
-    connect_to_slot(menu_reopen, "reopen_config");
-    menu_file->addSeparator();
-    id_save = with_shortcut(menu_file->addAction(tr("&Save Configuration")), QKeySequence(Qt::CTRL + Qt::Key_S));
-    connect_to_slot(id_save, SIGNAL(triggered()), "save_configuration()");
-    id_save_as = menu_file->addAction(tr("Save Configuration &As..."));
-    connect_to_slot(id_save_as, SIGNAL(triggered()), "save_configuration_as()");
-    menu_file->addSeparator();
-    id_exit = menu_file->addAction(tr("E&xit"), this, &QWidget::close);
+    QMenu *file = m_menus.menu_file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("menu_file"));
+    m_menus.id_new = add_command(file, tr("&New Configuration"), this, &VyrMain::new_configuration,
+                                 QKeySequence(Qt::CTRL + Qt::Key_N));
+    m_menus.id_open = add_command(file, tr("&Open Configuration..."), this, qOverload<>(&VyrMain::load_configuration),
+                                  QKeySequence(Qt::CTRL + Qt::Key_O));
+    m_menus.menu_reopen = file->addMenu(tr("&Reopen..."));
+    m_menus.menu_reopen->setObjectName(QStringLiteral("menu_reopen"));
+    connect(m_menus.menu_reopen, &QMenu::aboutToShow, this, &VyrMain::build_reopen_menu);
+    bind_items(m_menus.menu_reopen, this, &VyrMain::reopen_config);
+    file->addSeparator();
+    m_menus.id_save = add_command(file, tr("&Save Configuration"), this, &VyrMain::save_configuration,
+                                  QKeySequence(Qt::CTRL + Qt::Key_S));
+    m_menus.id_save_as = add_command(file, tr("Save Configuration &As..."), this, &VyrMain::save_configuration_as);
+    file->addSeparator();
+    m_menus.id_exit = add_command(file, tr("E&xit"), this, &QWidget::close);
 
-    menu_settings = menuBar()->addMenu(tr("&Settings"));
-    menu_settings->setObjectName(QStringLiteral("menu_settings"));
-    connect(menu_settings, &QMenu::aboutToShow, this, &VyrMain::build_settings_menu);
+    m_menus.menu_settings = menuBar()->addMenu(tr("&Settings"));
+    m_menus.menu_settings->setObjectName(QStringLiteral("menu_settings"));
+    connect(m_menus.menu_settings, &QMenu::aboutToShow, this, &VyrMain::build_settings_menu);
 
-    menu_view = menuBar()->addMenu(tr("&View"));
-    menu_view->setObjectName(QStringLiteral("menu_view"));
-    connect(menu_view, &QMenu::aboutToShow, this, &VyrMain::build_view_menu);
-    connect(menu_view, &QMenu::triggered, this,
-            [this](QAction *action) { minimize_data_window(action->data().toInt()); });
+    m_menus.menu_view = menuBar()->addMenu(tr("&View"));
+    m_menus.menu_view->setObjectName(QStringLiteral("menu_view"));
+    connect(m_menus.menu_view, &QMenu::aboutToShow, this, &VyrMain::build_view_menu);
+    bind_items(m_menus.menu_view, this, &VyrMain::minimize_data_window);
 
-    menu_measure = menuBar()->addMenu(tr("&Measure"));
-    menu_measure->setObjectName(QStringLiteral("menu_measure"));
-    id_compile =
-        with_shortcut(menu_measure->addAction(tr("&Compile"), this, &VyrMain::compile), QKeySequence(Qt::Key_F8));
-    id_start = with_shortcut(menu_measure->addAction(tr("&Start"), this, &VyrMain::start), QKeySequence(Qt::Key_F5));
-    id_stop = with_shortcut(menu_measure->addAction(tr("Sto&p"), this, &VyrMain::stop), QKeySequence(Qt::Key_F6));
-    id_stop->setEnabled(false);
+    QMenu *measure = m_menus.menu_measure = menuBar()->addMenu(tr("&Measure"));
+    measure->setObjectName(QStringLiteral("menu_measure"));
+    m_menus.id_compile = add_command(measure, tr("&Compile"), this, &VyrMain::compile, QKeySequence(Qt::Key_F8));
+    m_menus.id_start = add_command(measure, tr("&Start"), this, &VyrMain::start, QKeySequence(Qt::Key_F5));
+    m_menus.id_stop = add_command(measure, tr("Sto&p"), this, &VyrMain::stop, QKeySequence(Qt::Key_F6));
+    m_menus.id_stop->setEnabled(false);
 
-    menu_window = menuBar()->addMenu(tr("&Window"));
-    menu_window->setObjectName(QStringLiteral("menu_window"));
-    connect(menu_window, &QMenu::aboutToShow, this, &VyrMain::build_window_menu);
+    m_menus.menu_window = menuBar()->addMenu(tr("&Window"));
+    m_menus.menu_window->setObjectName(QStringLiteral("menu_window"));
+    connect(m_menus.menu_window, &QMenu::aboutToShow, this, &VyrMain::build_window_menu);
 
-    menu_workspace = menuBar()->addMenu(tr("Works&pace"));
-    menu_workspace->setObjectName(QStringLiteral("menu_workspace"));
-    id_create_workspace = menu_workspace->addAction(tr("&Create New Workspace"));
-    connect_to_slot(id_create_workspace, SIGNAL(triggered()), "create_new_workspace()");
-    id_rename_workspace = menu_workspace->addAction(tr("&Rename Current Workspace"));
-    connect_to_slot(id_rename_workspace, SIGNAL(triggered()), "rename_current_workspace()");
-    id_delete_workspace = menu_workspace->addAction(tr("&Delete Current Workspace"));
-    connect_to_slot(id_delete_workspace, SIGNAL(triggered()), "delete_current_workspace()");
-    connect(menu_workspace, &QMenu::aboutToShow, this, &VyrMain::build_workspace_menu);
+    QMenu *workspace = m_menus.menu_workspace = menuBar()->addMenu(tr("Works&pace"));
+    workspace->setObjectName(QStringLiteral("menu_workspace"));
+    m_menus.id_create_workspace =
+        add_command(workspace, tr("&Create New Workspace"), this, qOverload<>(&VyrMain::create_new_workspace));
+    m_menus.id_rename_workspace =
+        add_command(workspace, tr("&Rename Current Workspace"), this, &VyrMain::rename_current_workspace);
+    m_menus.id_delete_workspace =
+        add_command(workspace, tr("&Delete Current Workspace"), this, &VyrMain::delete_current_workspace);
+    connect(workspace, &QMenu::aboutToShow, this, &VyrMain::build_workspace_menu);
 
-    menu_help = menuBar()->addMenu(tr("&Help"));
-    menu_help->setObjectName(QStringLiteral("menu_help"));
+    QMenu *help = m_menus.menu_help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("menu_help"));
     const unsigned languages = vyr_app_state().help_language_mask;
     if (languages) {
-        menu_help_language = menu_help->addMenu(tr("Language for Online Help"));
-        menu_help_language->setObjectName(QStringLiteral("menu_help_language"));
+        QMenu *language = m_menus.menu_help_language = help->addMenu(tr("Language for Online Help"));
+        language->setObjectName(QStringLiteral("menu_help_language"));
+        bind_items(language, this, not_built); // choosing the help language
         static const char *const names[4] = {"German", "English", "Japanese", "Chinese"};
-        for (int language = 0; language < 4; ++language)
-            if (languages & (1u << language))
-                add_item(menu_help_language, tr(names[language]), language)->setCheckable(true);
-        connect(menu_help_language, &QMenu::aboutToShow, this, &VyrMain::build_language_menu);
-        connect_to_slot(menu_help_language, "set_language");
+        for (int code = 0; code < 4; ++code)
+            if (languages & (1u << code))
+                add_item(language, tr(names[code]), code)->setCheckable(true);
+        connect(language, &QMenu::aboutToShow, this, &VyrMain::build_language_menu);
     }
-    connect_to_slot(menu_help->addAction(tr("&Contents")), SIGNAL(triggered()), "help_contents()");
-    connect_to_slot(menu_help->addAction(tr("&About...")), SIGNAL(triggered()), "info()");
+    add_command(help, tr("&Contents"), this, not_built); // the help viewer
+    add_command(help, tr("&About..."), this, not_built); // the about box
 
     // clang-format off
     const std::pair<QAction *, const char *> named_actions[] = {
-        {id_new, "id_new"},         {id_open, "id_open"},         {id_save, "id_save"},
-        {id_save_as, "id_save_as"}, {id_exit, "id_exit"},         {id_compile, "id_compile"},
-        {id_start, "id_start"},     {id_stop, "id_stop"},         {id_create_workspace, "id_create_workspace"},
-        {id_rename_workspace, "id_rename_workspace"}, {id_delete_workspace, "id_delete_workspace"}};
+        {m_menus.id_new, "id_new"},         {m_menus.id_open, "id_open"},     {m_menus.id_save, "id_save"},
+        {m_menus.id_save_as, "id_save_as"}, {m_menus.id_exit, "id_exit"},     {m_menus.id_compile, "id_compile"},
+        {m_menus.id_start, "id_start"},     {m_menus.id_stop, "id_stop"},
+        {m_menus.id_create_workspace, "id_create_workspace"}, {m_menus.id_rename_workspace, "id_rename_workspace"},
+        {m_menus.id_delete_workspace, "id_delete_workspace"}};
     // clang-format on
     for (const auto &[action, name] : named_actions)
         action->setObjectName(QLatin1String(name));
@@ -141,33 +199,36 @@ void VyrMain::build_menus()
 
 void VyrMain::build_reopen_menu()
 {
-    menu_reopen->clear();
+    m_menus.menu_reopen->clear();
     const VyrRecentList &recent = config_lru();
     for (int i = 0; i < recent.count(); ++i)
-        add_item(menu_reopen, QString::fromLocal8Bit(recent.at(i)), i);
+        add_item(m_menus.menu_reopen, QString::fromLocal8Bit(recent.at(i)), i);
 }
 
 void VyrMain::build_settings_menu()
 {
-    menu_settings->clear();
-    connect_to_slot(menu_settings->addAction(tr("&Preferences")), SIGNAL(triggered()), "display_options_dialog()");
-    connect_to_slot(with_shortcut(menu_settings->addAction(tr("Interface List")), QKeySequence(Qt::CTRL + Qt::Key_I)),
-                    SIGNAL(triggered()), "show_module_list()");
-    connect_to_slot(menu_settings->addAction(tr("Trigger Settings")), SIGNAL(triggered()), "show_trigger_settings()");
-    menu_settings->addSeparator();
-    QMenu *create_menu = menu_settings->addMenu(tr("Create new Interface"));
+    QMenu *settings = m_menus.menu_settings;
+    clear_with_submenus(settings);
+    add_command(settings, tr("&Preferences"), this, &VyrMain::display_options_dialog);
+    add_command(settings, tr("Interface List"), this, not_built, QKeySequence(Qt::CTRL + Qt::Key_I));
+    add_command(settings, tr("Trigger Settings"), this, not_built);
+    settings->addSeparator();
+    QMenu *create_menu = settings->addMenu(tr("Create new Interface"));
     create_menu->setObjectName(QStringLiteral("menu_create_interface"));
-    connect_to_slot(create_menu, "show_config_dialog");
-    menu_settings->addSeparator();
+    bind_items(create_menu, this, not_built); // the interface configuration dialog
+    settings->addSeparator();
 
     int k = 0;
     for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next(), ++k) {
         const QString type_name = QString::fromStdString(type->type_name());
-        if (type->in_menu())
-            add_item(create_menu, type_name + QLatin1Char(' ') + tr("Interface"), id_interface_type_base + k)
-                ->setEnabled(type->enabled());
-        QMenu *type_menu = menu_settings->addMenu(type_name + QLatin1Char(' ') + tr("Settings"));
-        connect_to_slot(type_menu, "show_config_dialog");
+        if (type->in_menu()) {
+            QAction *item =
+                add_item(create_menu, type_name + QLatin1Char(' ') + tr("Interface"), id_interface_type_base + k);
+            if (!type->enabled())
+                item->setEnabled(false);
+        }
+        QMenu *type_menu = settings->addMenu(type_name + QLatin1Char(' ') + tr("Settings"));
+        bind_items(type_menu, this, not_built); // the interface configuration dialog
         int position = 0;
         for (VyrSignalIf *interface = get_first_signal_if(); interface; interface = interface->next(), ++position)
             if (interface->type_name() == type->type_name())
@@ -178,128 +239,135 @@ void VyrMain::build_settings_menu()
 
 void VyrMain::build_view_menu()
 {
-    if (view_menu_update_depth)
-        return;
-    menu_view->clear();
-    QAction *dock = add_item(menu_view, message_dock->windowTitle(), id_message_dock);
+    QMenu *view = m_menus.menu_view;
+    view->clear();
+    QAction *dock = add_item(view, m_message_dock->windowTitle(), id_message_dock);
     dock->setCheckable(true);
-    dock->setChecked(message_dock->isVisible());
-    menu_view->addSeparator();
+    dock->setChecked(m_message_dock->isVisible());
+    view->addSeparator();
 }
 
 void VyrMain::minimize_data_window(int id)
 {
     if (id == id_message_dock)
-        message_dock->setVisible(!message_dock->isVisible());
+        m_message_dock->setVisible(!m_message_dock->isVisible());
 }
 
-void VyrMain::build_window_menu()
+void VyrMain::fill_create_window_menu(QMenu *menu)
 {
-    menu_window->clear();
-    menu_window->addAction(tr("&Tile"), this, [this] {
-        if (current_workspace)
-            current_workspace->tileSubWindows();
-    });
-    menu_window->addAction(tr("&Cascade"), this, [this] {
-        if (current_workspace)
-            current_workspace->cascadeSubWindows();
-    });
-    connect_to_slot(menu_window->addAction(tr("&Standard Layout")), SIGNAL(triggered()), "standard_layout()");
-    menu_window->addSeparator();
-    QMenu *create = menu_window->addMenu(tr("Create &Window"));
-    create->setObjectName(QStringLiteral("menu_create_window"));
     int k = 0;
     for (DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next(), ++k) {
         if (!type->listed())
             continue;
-        QAction *action = create->addAction(tr(type->menu_name()));
-        action->setEnabled(!measurement_running && type->enabled() && (type->flags() & 7) != 7);
-        const int id = 3000 + k;
+        QAction *action = menu->addAction(tr(type->menu_name()));
+        action->setEnabled(!measurement_running() && type->enabled() && (type->flags() & 7) != 7);
+        const int id = id_window_type_base + k;
         connect(action, &QAction::triggered, this, [this, id] { create_data_window(id); });
     }
-    menu_window->addSeparator();
+}
+
+void VyrMain::build_window_menu()
+{
+    QMenu *window = m_menus.menu_window;
+    clear_with_submenus(window);
+    window->addAction(tr("&Tile"), this, [this] {
+        if (m_current_workspace)
+            m_current_workspace->tileSubWindows();
+    });
+    window->addAction(tr("&Cascade"), this, [this] {
+        if (m_current_workspace)
+            m_current_workspace->cascadeSubWindows();
+    });
+    add_command(window, tr("&Standard Layout"), this, &VyrMain::standard_layout);
+    window->addSeparator();
+    QMenu *create = window->addMenu(tr("Create &Window"));
+    create->setObjectName(QStringLiteral("menu_create_window"));
+    fill_create_window_menu(create);
+    window->addSeparator();
 }
 
 void VyrMain::build_workspace_menu()
 {
-    id_delete_workspace->setEnabled(current_workspace_id != 0 && !measurement_running);
-    id_create_workspace->setEnabled(!measurement_running);
-    id_rename_workspace->setEnabled(!measurement_running);
+    const bool running = measurement_running();
+    m_menus.id_delete_workspace->setEnabled(current_workspace_id() != 0 && !running);
+    m_menus.id_create_workspace->setEnabled(!running);
+    m_menus.id_rename_workspace->setEnabled(!running);
 }
 
 void VyrMain::build_language_menu()
 {
-    for (QAction *action : menu_help_language->actions())
+    for (QAction *action : m_menus.menu_help_language->actions())
         action->setChecked(action->data().toInt() == vyr_app_state().help_language);
 }
 
 void VyrMain::display_workspace_context_menu(const QPoint &position)
 {
+    const bool running = measurement_running();
     QMenu popup(this);
     popup.setObjectName(QStringLiteral("workspace_context_menu"));
-    popup.addAction(tr("Tile"), current_workspace, &QMdiArea::tileSubWindows);
-    popup.addAction(tr("Cascade"), current_workspace, &QMdiArea::cascadeSubWindows);
-    connect_to_slot(popup.addAction(tr("Standard Layout")), SIGNAL(triggered()), "standard_layout()");
+    popup.addAction(tr("Tile"), m_current_workspace, &QMdiArea::tileSubWindows);
+    popup.addAction(tr("Cascade"), m_current_workspace, &QMdiArea::cascadeSubWindows);
+    add_command(&popup, tr("Standard Layout"), this, &VyrMain::standard_layout);
     popup.addSeparator();
-    QAction *create = popup.addAction(tr("Create new Workspace"));
-    connect_to_slot(create, SIGNAL(triggered()), "create_new_workspace()");
-    create->setEnabled(!measurement_running);
-    QAction *rename = popup.addAction(tr("Rename current Workspace"));
-    connect_to_slot(rename, SIGNAL(triggered()), "rename_current_workspace()");
-    rename->setEnabled(!measurement_running);
-    QAction *remove = popup.addAction(tr("Delete current Workspace"));
-    connect_to_slot(remove, SIGNAL(triggered()), "delete_current_workspace()");
-    remove->setEnabled(current_workspace_id != 0 && !measurement_running);
+    add_command(&popup, tr("Create new Workspace"), this, qOverload<>(&VyrMain::create_new_workspace))
+        ->setEnabled(!running);
+    add_command(&popup, tr("Rename current Workspace"), this, &VyrMain::rename_current_workspace)->setEnabled(!running);
+    add_command(&popup, tr("Delete current Workspace"), this, &VyrMain::delete_current_workspace)
+        ->setEnabled(current_workspace_id() != 0 && !running);
     popup.addSeparator();
-    popup.addMenu(tr("Create Window"));
+    fill_create_window_menu(popup.addMenu(tr("Create Window")));
     popup.exec(position);
 }
 
 void VyrMain::build_toolbar()
 {
-    if (!tool_bar) {
-        tool_bar = new QToolBar(tr("Toolbar"), this);
-        tool_bar->setObjectName(QStringLiteral("tool_bar"));
-        addToolBar(Qt::TopToolBarArea, tool_bar);
-        connect(tool_bar, &QToolBar::visibilityChanged, this, &VyrMain::build_toolbar);
+    QToolBar *bar = m_tool_bar.bar;
+    if (!bar) {
+        bar = m_tool_bar.bar = new QToolBar(tr("Toolbar"), this);
+        bar->setObjectName(QStringLiteral("tool_bar"));
+        addToolBar(Qt::TopToolBarArea, bar);
+        connect(bar, &QToolBar::visibilityChanged, this, &VyrMain::build_toolbar);
     }
     // The tool bar owns its buttons' actions and separators; deleting an
     // action deletes its button.
-    qDeleteAll(tool_bar->actions());
-    auto add_button = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip, const QString &label) {
-        auto *button = new QToolButton(tool_bar);
+    qDeleteAll(bar->actions());
+    auto add_button = [this, bar](const char *name, QStyle::StandardPixmap icon, const QString &tip,
+                                  const QString &label) {
+        auto *button = new QToolButton(bar);
         button->setObjectName(QLatin1String(name));
         button->setAutoRaise(true);
         button->setIcon(style()->standardIcon(icon));
         button->setToolTip(tip);
         button->setText(label);
-        tool_bar->addWidget(button);
+        bar->addWidget(button);
         return button;
     };
-    button_new =
+    VyrMainToolBar &buttons = m_tool_bar;
+    buttons.button_new =
         add_button("button_new", QStyle::SP_FileIcon, tr("<p><h3>New</h3>Create new configuration.</p>"), tr("New"));
-    connect_to_slot(button_new, SIGNAL(clicked()), "new_configuration()");
-    button_open = add_button("button_open", QStyle::SP_DialogOpenButton,
-                             tr("<p><h3>Load</h3>Load saved configuration from disk.</p>"), tr("Open"));
-    connect_to_slot(button_open, SIGNAL(clicked()), "load_configuration()");
-    button_save = add_button("button_save", QStyle::SP_DialogSaveButton,
-                             tr("<p><h3>Save</h3>Save configuration to disk.</p>"), tr("Save"));
-    connect_to_slot(button_save, SIGNAL(clicked()), "save_configuration()");
-    tool_bar->addSeparator();
-    button_interfaces =
+    bind(buttons.button_new, this, &VyrMain::new_configuration);
+    buttons.button_open = add_button("button_open", QStyle::SP_DialogOpenButton,
+                                     tr("<p><h3>Load</h3>Load saved configuration from disk.</p>"), tr("Open"));
+    bind(buttons.button_open, this, qOverload<>(&VyrMain::load_configuration));
+    buttons.button_save = add_button("button_save", QStyle::SP_DialogSaveButton,
+                                     tr("<p><h3>Save</h3>Save configuration to disk.</p>"), tr("Save"));
+    bind(buttons.button_save, this, &VyrMain::save_configuration);
+    bar->addSeparator();
+    buttons.button_interfaces =
         add_button("button_interfaces", QStyle::SP_ComputerIcon,
                    tr("<p><h3>Interfaces</h3>Displays the list of hardware interfaces.</p>"), tr("Interfaces"));
-    connect_to_slot(button_interfaces, SIGNAL(clicked()), "show_module_list()");
+    bind(buttons.button_interfaces, this, not_built); // the interface list
     setToolButtonStyle(settings_store().read_bool("DontShowToolbuttonLabels", false) ? Qt::ToolButtonIconOnly
                                                                                      : Qt::ToolButtonTextUnderIcon);
-    for (QToolButton *button : {button_new, button_open, button_save, button_interfaces})
+    for (QToolButton *button :
+         {buttons.button_new, buttons.button_open, buttons.button_save, buttons.button_interfaces})
         button->setToolButtonStyle(toolButtonStyle());
-    tool_bar->addSeparator();
+    bar->addSeparator();
     for (DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next()) {
         if (!type->listed() || (type->flags() & 7) == 7)
             continue;
         const QString title = tr(type->title());
-        auto *button = new QToolButton(tool_bar);
+        auto *button = new QToolButton(bar);
         button->setObjectName(QStringLiteral("button_create_") + QString::fromStdString(type->class_key()));
         button->setAutoRaise(true);
         if (type->icon())
@@ -310,35 +378,36 @@ void VyrMain::build_toolbar()
         button->setEnabled(type->enabled());
         const QString key = QString::fromStdString(type->class_key());
         connect(button, &QToolButton::clicked, this, [this, key] { create_data_window(key, nullptr); });
-        tool_bar->addWidget(button);
+        bar->addWidget(button);
     }
-    tool_bar->addSeparator();
-    button_clear =
+    bar->addSeparator();
+    buttons.button_clear =
         add_button("button_clear", QStyle::SP_DialogResetButton,
                    tr("<p><h3>Clear Message Window</h3>Clear the contents of the message window.</p>"), tr("Clear"));
-    if (message_window)
-        connect(button_clear, &QToolButton::clicked, message_window, &VyrRtLog::clear);
-    tool_bar->addSeparator();
-    button_compile = add_button("button_compile", QStyle::SP_BrowserReload,
-                                tr("<p><h3>Compile</h3>Reload and compile all included script files into byte "
-                                   "code.</p>"),
-                                tr("Compile"));
-    connect(button_compile, &QToolButton::clicked, this, &VyrMain::compile);
-    button_start = add_button("button_start", QStyle::SP_MediaPlay,
-                              tr("<p><h3>Start</h3>Start measurement and automatic window update.</p>"), tr("Start"));
-    connect(button_start, &QToolButton::clicked, this, &VyrMain::start);
-    button_stop =
+    connect(buttons.button_clear, &QToolButton::clicked, m_message_window, &VyrRtLog::clear);
+    bar->addSeparator();
+    buttons.button_compile = add_button("button_compile", QStyle::SP_BrowserReload,
+                                        tr("<p><h3>Compile</h3>Reload and compile all included script files into "
+                                           "byte code.</p>"),
+                                        tr("Compile"));
+    bind(buttons.button_compile, this, &VyrMain::compile);
+    buttons.button_start =
+        add_button("button_start", QStyle::SP_MediaPlay,
+                   tr("<p><h3>Start</h3>Start measurement and automatic window update.</p>"), tr("Start"));
+    bind(buttons.button_start, this, &VyrMain::start);
+    buttons.button_stop =
         add_button("button_stop", QStyle::SP_MediaStop, tr("<p><h3>Stop</h3>Stop measurement.</p>"), tr("Stop"));
-    connect(button_stop, &QToolButton::clicked, this, &VyrMain::stop);
-    button_stop->setEnabled(false);
-    for (QToolButton *button : {button_clear, button_compile, button_start, button_stop})
+    bind(buttons.button_stop, this, &VyrMain::stop);
+    buttons.button_stop->setEnabled(false);
+    for (QToolButton *button :
+         {buttons.button_clear, buttons.button_compile, buttons.button_start, buttons.button_stop})
         button->setToolButtonStyle(toolButtonStyle());
     show_state();
 }
 
 void VyrMain::show_state()
 {
-    const bool running = measurement_running;
+    const bool running = measurement_running();
     bool any_active = false;
     bool any_script = false;
     if (!running)
@@ -348,21 +417,23 @@ void VyrMain::show_state()
                 any_script = interface->has_script_file();
             }
 
-    for (QAction *action :
-         {id_new, id_open, id_save, id_save_as, id_exit, menu_reopen->menuAction(), menu_settings->menuAction()})
-        action->setEnabled(!running);
-    id_compile->setEnabled(any_script);
-    id_start->setEnabled(!running && any_active);
-    id_stop->setEnabled(running);
-    if (tool_bar && button_start) {
-        button_compile->setEnabled(any_script);
-        button_start->setEnabled(!running && any_active);
-        button_stop->setEnabled(running);
-        for (QToolButton *button : {button_new, button_open, button_save, button_interfaces})
-            button->setEnabled(!running);
+    for (QAction *action : {m_menus.id_new, m_menus.id_open, m_menus.id_save, m_menus.id_save_as, m_menus.id_exit,
+                            m_menus.menu_reopen->menuAction(), m_menus.menu_settings->menuAction()})
+        set_enabled_if_built(action, !running);
+    set_enabled_if_built(m_menus.id_compile, any_script);
+    set_enabled_if_built(m_menus.id_start, !running && any_active);
+    set_enabled_if_built(m_menus.id_stop, running);
+    const VyrMainToolBar &buttons = m_tool_bar;
+    if (buttons.bar && buttons.button_start) {
+        set_enabled_if_built(buttons.button_compile, any_script);
+        set_enabled_if_built(buttons.button_start, !running && any_active);
+        set_enabled_if_built(buttons.button_stop, running);
+        for (QToolButton *button :
+             {buttons.button_new, buttons.button_open, buttons.button_save, buttons.button_interfaces})
+            set_enabled_if_built(button, !running);
     }
-    if (label_working_directory)
-        label_working_directory->setText(QDir::toNativeSeparators(working_directory.absolutePath()));
-    if (label_config_file)
-        label_config_file->setText(get_configuration_filename());
+    if (m_label_working_directory)
+        m_label_working_directory->setText(QDir::toNativeSeparators(working_directory().absolutePath()));
+    if (m_label_config_file)
+        m_label_config_file->setText(get_configuration_filename());
 }

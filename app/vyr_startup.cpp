@@ -1,7 +1,7 @@
 #include "app/vyr_startup.h"
 
-#include "app/settings_store.h"
-#include "app/vyr_app_state.h"
+#include "app/shell/settings_store.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_dialog_disclaimer.h"
 #include "app/vyr_dialog_log_to_file_ascii_parameters.h"
 #include "app/vyr_main.h"

@@ -39,14 +39,14 @@ void report_main_window_when_asked(VyrMain *main_window)
         QFile file(report);
         if (file.open(QIODevice::WriteOnly)) {
             QTextStream out(&file);
-            for (int i = 0; i < main_window->workspace_tab_bar->count(); ++i)
-                out << "tab: " << main_window->workspace_tab_bar->tabText(i) << '\n';
-            out << "dock: " << main_window->message_dock->windowTitle() << '\n';
+            for (int i = 0; i < main_window->workspace_tab_bar()->count(); ++i)
+                out << "tab: " << main_window->workspace_tab_bar()->tabText(i) << '\n';
+            out << "dock: " << main_window->message_dock()->windowTitle() << '\n';
             out << "dock area: "
-                << (main_window->dockWidgetArea(main_window->message_dock) == Qt::BottomDockWidgetArea ? "bottom"
-                                                                                                       : "other")
+                << (main_window->dockWidgetArea(main_window->message_dock()) == Qt::BottomDockWidgetArea ? "bottom"
+                                                                                                         : "other")
                 << '\n';
-            out << "message tab: " << main_window->message_tabs->tabText(0) << '\n';
+            out << "message tab: " << main_window->message_tabs()->tabText(0) << '\n';
             for (VyrDataWindow *window = first_window(); window; window = window->next_window())
                 out << "window: " << QString::fromStdString(window->class_key()) << " \"" << window->caption()
                     << "\"\n";
@@ -54,10 +54,10 @@ void report_main_window_when_asked(VyrMain *main_window)
         QFile rows(report + QLatin1String(".rows"));
         if (rows.open(QIODevice::WriteOnly)) {
             // The message text of each row: the last cell of its exported line.
-            main_window->message_window->display()->update();
+            main_window->message_window()->display()->update();
             QTextStream out(&rows);
             for (const QString &line :
-                 main_window->message_window->display()->export_text(false).split('\n', Qt::SkipEmptyParts))
+                 main_window->message_window()->display()->export_text(false).split('\n', Qt::SkipEmptyParts))
                 out << line.split('\t').last() << '\n';
         }
         main_window->grab().save(report + QLatin1String(".png"));

@@ -1,6 +1,8 @@
-// Workspaces, the data windows in them and the standard layout.
+// The main window's workspace pages and tabs, which follow the workspaces
+// object, the data windows in them and the standard layout.
 #include "app/vyr_workspaces.h"
 
+#include "app/shell/vyr_workspaces.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_shell_dialogs.h"
@@ -106,103 +108,85 @@ std::vector<QRect> standard_layout_frames(const std::vector<QString> &class_keys
 
 int VyrMain::find_workspace_tab(int workspace_id) const
 {
-    for (int i = 0; i < workspace_tab_bar->count(); ++i)
-        if (workspace_tab_bar->workspace_id(i) == workspace_id)
-            return i;
-    return -1;
+    return m_workspaces->index_of(workspace_id);
 }
 
 int VyrMain::find_workspace_tab_by_name(const QString &name) const
 {
-    for (int i = 0; i < workspace_tab_bar->count(); ++i)
-        if (workspace_tab_bar->tabText(i) == name)
-            return i;
-    return -1;
+    return m_workspaces->index_of_name(name);
 }
 
 int VyrMain::next_workspace_id() const
 {
-    int highest = -1;
-    for (int i = 0; i < workspace_tab_bar->count(); ++i)
-        highest = std::max(highest, workspace_tab_bar->workspace_id(i));
-    return highest + 1;
+    return m_workspaces->next_id();
+}
+
+void VyrMain::add_workspace_page(int index)
+{
+    auto *page = new VyrWorkspace(m_workspace_stack, "workspace");
+    page->setBackground(QColor(Qt::darkGray));
+    connect(page, &VyrWorkspace::right_button_pressed, this, &VyrMain::display_workspace_context_menu);
+    // The page goes in first: selecting the tab raises the page of its index.
+    m_workspace_stack->insertWidget(index, page);
+    m_workspace_tab_bar->insertTab(index, m_workspaces->at(index).name);
+    m_workspace_tab_bar->set_workspace_id(index, m_workspaces->at(index).id);
+}
+
+void VyrMain::remove_workspace_page(int index)
+{
+    QWidget *page = m_workspace_stack->widget(index);
+    m_workspace_stack->removeWidget(page);
+    if (page == m_current_workspace)
+        m_current_workspace = nullptr;
+    delete page;
+    m_workspace_tab_bar->removeTab(index);
 }
 
 void VyrMain::create_new_workspace(const QString &name, int id)
 {
-    const int workspace_id = id >= 0 ? id : next_workspace_id();
-    auto *page = new VyrWorkspace(workspace_stack, "workspace");
-    page->setBackground(QColor(Qt::darkGray));
-    // A right click opens the workspace menu, where the window has one.
-    if (metaObject()->indexOfSlot("display_workspace_context_menu(QPoint)") >= 0)
-        connect(page, SIGNAL(right_button_pressed(QPoint)), this, SLOT(display_workspace_context_menu(QPoint)));
-    // The page goes in first: selecting the tab raises the page of its index.
-    const int index = workspace_tab_bar->count();
-    workspace_stack->insertWidget(index, page);
-    workspace_tab_bar->insertTab(index, name);
-    workspace_tab_bar->set_workspace_id(index, workspace_id);
-    workspace_tab_bar->setCurrentIndex(index);
+    m_workspaces->add(name, id);
 }
 
 void VyrMain::create_new_workspace()
 {
-    QString name;
-    for (int n = 1;; ++n) {
-        name = tr("New Workspace") + QLatin1Char(' ') + QString::number(n);
-        if (find_workspace_tab_by_name(name) < 0)
-            break;
-    }
-    create_new_workspace(name, -1);
+    m_workspaces->add(m_workspaces->unused_name(), -1);
     configuration_changed();
 }
 
 void VyrMain::rename_workspace(int workspace_id)
 {
-    const int index = find_workspace_tab(workspace_id);
+    const int index = m_workspaces->index_of(workspace_id);
     if (index < 0)
         return;
-    const QString old_name = workspace_tab_bar->tabText(index);
+    const QString old_name = m_workspaces->at(index).name;
     QString name = old_name;
     if (!vyr_ask_text(this, tr("Set Workspace Name"), tr("New Name"), name) || name == old_name)
         return;
-    if (find_workspace_tab_by_name(name) >= 0) {
+    if (m_workspaces->index_of_name(name) >= 0) {
         vyr_ask_question(this, tr("Error"), tr("Workspace name '%1' does already exist.").arg(name), {tr("OK")});
         return;
     }
-    workspace_tab_bar->setTabText(index, name);
+    m_workspaces->rename(workspace_id, name);
     configuration_changed();
 }
 
 void VyrMain::rename_current_workspace()
 {
-    rename_workspace(current_workspace_id);
-}
-
-void VyrMain::remove_workspace(int index)
-{
-    QWidget *page = workspace_stack->widget(index);
-    workspace_stack->removeWidget(page);
-    if (page == current_workspace)
-        current_workspace = nullptr;
-    delete page;
-    workspace_tab_bar->removeTab(index);
+    rename_workspace(current_workspace_id());
 }
 
 void VyrMain::delete_current_workspace()
 {
-    if (current_workspace_id == 0)
-        return;
-    const int index = find_workspace_tab(current_workspace_id);
-    if (index < 0 || !workspace_stack->widget(index))
+    const int id = current_workspace_id();
+    if (id == 0 || m_workspaces->index_of(id) < 0)
         return;
     // The windows go with their page: each may refuse, and then nothing goes.
     for (VyrDataWindow *window = first_window(); window; window = window->next_window())
-        if (window->workspace_id() == current_workspace_id && !window->query_close())
+        if (window->workspace_id() == id && !window->query_close())
             return;
-    remove_workspace(index);
-    const int default_index = find_workspace_tab(0);
-    workspace_tab_bar->setCurrentIndex(default_index);
-    workspace_selected(default_index);
+    m_workspaces->remove(id);
+    m_workspaces->select(0);
+    workspace_selected(m_workspaces->index_of(0));
     configuration_changed();
 }
 
@@ -214,16 +198,8 @@ bool VyrMain::close_all_windows()
     emit close_sub_windows();
     // Closed windows leave the window list now, not when the event loop next runs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (int index = 0; index < workspace_tab_bar->count();)
-        if (workspace_tab_bar->workspace_id(index) != 0)
-            remove_workspace(index);
-        else
-            ++index;
-    const int default_index = find_workspace_tab(0);
-    workspace_tab_bar->setCurrentIndex(default_index);
-    workspace_tab_bar->setTabText(default_index, tr("Default Workspace"));
-    workspace_selected(default_index);
-    current_workspace_id = 0;
+    m_workspaces->reset();
+    workspace_selected(m_workspaces->index_of(0));
     return true;
 }
 
@@ -236,36 +212,25 @@ VyrDataWindow *VyrMain::create_data_window(const QString &class_key, QtbConfigGr
     while (type && !(type->enabled() && type->class_key() == key.constData()))
         type = type->next();
 
-    QWidget *parent_page = current_workspace;
-    int workspace_id = current_workspace_id;
-    bool detached = false;
-    if (group) {
-        detached = group->read_bool("detached", false);
-        workspace_id = group->read_int("workspace_id", 0);
-        const int index = find_workspace_tab(workspace_id);
-        if (index >= 0 && workspace_stack->widget(index)) {
-            parent_page = workspace_stack->widget(index);
-        } else {
-            parent_page = current_workspace;
-            workspace_id = current_workspace_id;
-        }
-    }
+    const VyrWorkspaces::DataWindowPlace place = m_workspaces->place_data_window(group);
     if (!type)
         return nullptr;
-    const bool in_current_workspace = type->flags() & DataWindowTypeInfo::ActiveWorkspace;
-    if (in_current_workspace)
-        parent_page = current_workspace;
+    // A window of a type that lives in the current workspace, or one placed
+    // in the current workspace, goes onto the page shown.
+    const bool in_current_workspace =
+        (type->flags() & DataWindowTypeInfo::ActiveWorkspace) || place.workspace_id == current_workspace_id();
+    QWidget *parent_page = in_current_workspace ? m_current_workspace : m_workspace_stack->widget(place.index);
 
     VyrDataWindow *window = DataWindowTypeInfo::create_window(key.constData(), parent_page, group, this);
     if (!window)
         return nullptr;
-    window->set_workspace_id(workspace_id);
-    if (detached)
+    window->set_workspace_id(place.workspace_id);
+    if (place.detached)
         window->detach_from_workspace();
 
     connect(this, &VyrMain::write_configuration, window, &VyrDataWindow::write_configuration);
     connect(window, &VyrDataWindow::configuration_changed, this, &VyrMain::configuration_changed);
-    VyrSignalIfNotification *hub = signal_if_notification;
+    VyrSignalIfNotification *hub = m_signal_if_notification;
     connect(hub, &VyrSignalIfNotification::signal_removed, window, &VyrDataWindow::remove_signal);
     connect(hub, &VyrSignalIfNotification::signal_changed, window, &VyrDataWindow::signal_changed);
     connect(hub, &VyrSignalIfNotification::signal_reload_start, window, &VyrDataWindow::signal_reload_start);
@@ -281,7 +246,7 @@ VyrDataWindow *VyrMain::create_data_window(const QString &class_key, QtbConfigGr
     connect(this, &VyrMain::prepare_automatic_update, window, &VyrDataWindow::startup);
     connect(this, &VyrMain::stop_automatic_update, window, &VyrDataWindow::stop);
 
-    configuration_modified = true;
+    m_configuration->set_modified(true);
 
     QWidget *frame = window->sub_window() ? static_cast<QWidget *>(window->sub_window()) : window;
     if (!window->startup_hidden())
@@ -345,17 +310,17 @@ void VyrMain::open_default_windows()
 
 void VyrMain::standard_layout()
 {
-    if (!current_workspace)
+    if (!m_current_workspace)
         return;
     std::vector<VyrDataWindow *> windows;
     std::vector<QString> keys;
     for (VyrDataWindow *window = first_window(); window; window = window->next_window())
-        if (window->workspace_id() == current_workspace_id) {
+        if (window->workspace_id() == current_workspace_id()) {
             windows.push_back(window);
             keys.push_back(QString::fromLatin1(window->class_key().c_str()));
         }
-    const std::vector<QRect> frames =
-        standard_layout_frames(keys, current_workspace->viewport()->width(), current_workspace->viewport()->height());
+    const std::vector<QRect> frames = standard_layout_frames(keys, m_current_workspace->viewport()->width(),
+                                                             m_current_workspace->viewport()->height());
     for (size_t i = 0; i < windows.size(); ++i) {
         QWidget *frame = windows[i]->sub_window() ? static_cast<QWidget *>(windows[i]->sub_window()) : windows[i];
         frame->resize(frames[i].size());

@@ -2,7 +2,7 @@
 // interfaces and 200 data windows spread over four workspaces, one of them
 // detached for every ten. A load replaces everything: it closes the
 // windows, deletes the interfaces, reads the file and builds them anew.
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "settings/qtb_config.h"
@@ -28,11 +28,11 @@ struct LargeConfiguration
         window.setAttribute(Qt::WA_DeleteOnClose, false);
         replace_configuration(new QtbConfig(dir.filePath(QStringLiteral("large.vyr"))));
         for (int i = 0; i < interface_count; ++i)
-            create_signal_if("CAN", nullptr, &window, window.signal_if_notification).release();
+            create_signal_if("CAN", nullptr, &window, window.signal_if_notification()).release();
         for (int w = 1; w < workspace_count; ++w)
             window.create_new_workspace(QStringLiteral("Workspace %1").arg(w), -1);
         for (int i = 0; i < window_count; ++i) {
-            window.workspace_tab_bar->setCurrentIndex(i % workspace_count);
+            window.workspace_tab_bar()->setCurrentIndex(i % workspace_count);
             VyrDataWindow *made = window.create_data_window(QStringLiteral("TestWindow"), nullptr);
             if (i % 10 == 0)
                 made->detach_from_workspace();

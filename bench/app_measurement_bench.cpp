@@ -2,7 +2,7 @@
 // over 1, 8 and 32 interfaces that do nothing in their passes, with and
 // without the code-page locking that every start does by default; and the
 // locking alone.
-#include "app/settings_store.h"
+#include "app/shell/settings_store.h"
 #include "app/vyr_main.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_trigger.h"

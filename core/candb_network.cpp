@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -45,7 +46,10 @@ bool is_present(const CANdbMessage *message, const CANdbSignal *signal, bool pla
 
 } // namespace
 
-CANdbNetwork::CANdbNetwork() = default;
+CANdbNetwork::CANdbNetwork()
+{
+    std::fill(std::begin(block_start_), std::end(block_start_), -1);
+}
 
 CANdbNetwork::~CANdbNetwork()
 {
@@ -128,12 +132,12 @@ CANdbMessage *CANdbNetwork::find_message_by_id(uint32_t id) const
 {
     if (id == kCANdbPseudoMessageId)
         return pseudo_message.get();
-    if (!hash_)
+    const Bucket *bucket = bucket_of(id);
+    if (!bucket)
         return nullptr;
-    const Bucket &bucket = hash_[id % kHashBuckets];
-    if (bucket.first && bucket.first->key_id() == id)
-        return bucket.first;
-    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+    if (bucket->first && bucket->first->key_id() == id)
+        return bucket->first;
+    for (int32_t i = bucket->overflow; i >= 0; i = overflow_[i].next)
         if (overflow_[i].message->key_id() == id)
             return overflow_[i].message;
     return nullptr;
@@ -142,12 +146,12 @@ CANdbMessage *CANdbNetwork::find_message_by_id(uint32_t id) const
 CANdbMessage *CANdbNetwork::find_message_by_j1939_key(uint32_t pgn) const
 {
     const uint32_t key = (pgn & 0x1FFFFu) | kCANdbJ1939KeyBit;
-    if (!hash_)
+    const Bucket *bucket = bucket_of(key);
+    if (!bucket)
         return nullptr;
-    const Bucket &bucket = hash_[key % kHashBuckets];
-    if (bucket.first && bucket.first->j1939_key() == key)
-        return bucket.first;
-    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+    if (bucket->first && bucket->first->j1939_key() == key)
+        return bucket->first;
+    for (int32_t i = bucket->overflow; i >= 0; i = overflow_[i].next)
         if (overflow_[i].message->j1939_key() == key)
             return overflow_[i].message;
     return nullptr;
@@ -178,9 +182,13 @@ void CANdbNetwork::hash_message(CANdbMessage *message)
 // fall into the same one), so a frame never decodes it twice.
 void CANdbNetwork::hash_under(uint32_t key, CANdbMessage *message)
 {
-    if (!hash_)
-        hash_.reset(new Bucket[kHashBuckets]);
-    Bucket &bucket = hash_[key % kHashBuckets];
+    const uint32_t index = key % kHashBuckets;
+    int32_t &block = block_start_[index / kBlockBuckets];
+    if (block < 0) {
+        block = static_cast<int32_t>(buckets_.size());
+        buckets_.resize(buckets_.size() + kBlockBuckets);
+    }
+    Bucket &bucket = buckets_[size_t(block) + index % kBlockBuckets];
     if (bucket.first == message)
         return;
     for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
@@ -196,8 +204,8 @@ void CANdbNetwork::hash_under(uint32_t key, CANdbMessage *message)
 
 void CANdbNetwork::clear_hash()
 {
-    if (hash_)
-        std::fill(hash_.get(), hash_.get() + kHashBuckets, Bucket());
+    std::fill(std::begin(block_start_), std::end(block_start_), -1);
+    buckets_.clear();
     overflow_.clear();
 }
 
@@ -245,12 +253,12 @@ int CANdbNetwork::decode_bucket(uint32_t key, bool j1939_pass, uint32_t id, cons
         ++matched;
         decode_message(m, id & 63u, data, length, argument);
     };
-    if (!hash_)
+    const Bucket *bucket = bucket_of(key);
+    if (!bucket)
         return 0;
-    const Bucket &bucket = hash_[key % kHashBuckets];
-    if (bucket.first)
-        visit(bucket.first);
-    for (int32_t i = bucket.overflow; i >= 0; i = overflow_[i].next)
+    if (bucket->first)
+        visit(bucket->first);
+    for (int32_t i = bucket->overflow; i >= 0; i = overflow_[i].next)
         visit(overflow_[i].message);
     return matched;
 }

@@ -115,6 +115,18 @@ private:
         int32_t next;
     };
 
+    // The buckets are made in blocks of kBlockBuckets as keys first fall into
+    // them, so that a small database pays for a few blocks, not the table.
+    static constexpr uint32_t kBlockBuckets = 64;
+    static constexpr uint32_t kBlocks = (kHashBuckets + kBlockBuckets - 1) / kBlockBuckets;
+
+    // The bucket of the key, or null when its block was never made.
+    const Bucket *bucket_of(uint32_t key) const
+    {
+        const uint32_t index = key % kHashBuckets;
+        const int32_t block = block_start_[index / kBlockBuckets];
+        return block < 0 ? nullptr : &buckets_[size_t(block) + index % kBlockBuckets];
+    }
     void hash_message(CANdbMessage *message);
     void hash_under(uint32_t key, CANdbMessage *message);
     int decode_bucket(uint32_t key, bool j1939_pass, uint32_t id, const uint8_t *data, int length,
@@ -122,9 +134,9 @@ private:
     void decode_message(const CANdbMessage *message, uint32_t cycle, const uint8_t *data, int length,
                         void *argument) const;
 
-    // Made when the first message is hashed: a file without messages (one
-    // that only adds definitions) costs no table.
-    std::unique_ptr<Bucket[]> hash_;
+    // Where each block begins in buckets_, -1 while it is not made.
+    int32_t block_start_[kBlocks];
+    std::vector<Bucket> buckets_;
     std::vector<Overflow> overflow_;
     int message_cursor_ = -1;
 };

@@ -57,6 +57,12 @@ void TimerWheel::schedule(TimerEntry *entry, uint32_t delay_ms)
     else
         bucket.head = entry;
     bucket.tail = entry;
+
+    if (watching_ && wake_hook_ && (!watched_slot_valid_ || distance(slot, watched_slot_) < 0)) {
+        watched_slot_valid_ = true;
+        watched_slot_ = slot;
+        wake_hook_(wake_context_);
+    }
 }
 
 int TimerWheel::cancel(TimerEntry *entry)
@@ -91,9 +97,26 @@ void TimerWheel::clear()
     ++removals_;
 }
 
+bool TimerWheel::watch_next_slot(uint32_t &slot)
+{
+    WheelLock guard(*this);
+    watching_ = true;
+    watched_slot_valid_ = earliest_slot(watched_slot_);
+    slot = watched_slot_;
+    return watched_slot_valid_;
+}
+
+void TimerWheel::set_wake_hook(void (*hook)(void *context), void *context)
+{
+    WheelLock guard(*this);
+    wake_hook_ = hook;
+    wake_context_ = context;
+}
+
 void TimerWheel::advance(uint32_t time)
 {
     WheelLock guard(*this);
+    watching_ = false; // the advancing thread is awake and asks again before it sleeps
     const uint32_t target = round_down(time);
     if (current_time_ == target)
         return;
@@ -124,6 +147,35 @@ bool TimerWheel::unlink(TimerEntry *entry)
         return true;
     }
     return false;
+}
+
+// The earliest slot after the current time. Walking the buckets from the
+// next step on, the first entry whose slot is that step's time is the
+// earliest; entries of later turns count only when no step of this turn has
+// one. Entries left behind the current time by set_time() never fire by
+// stepping and are skipped.
+bool TimerWheel::earliest_slot(uint32_t &slot) const
+{
+    bool found = false;
+    int32_t nearest = 0;
+    const uint32_t now = current_time_;
+    for (uint32_t step = 1; step <= bucket_count; ++step) {
+        const uint32_t step_time = now + step * resolution_;
+        for (const TimerEntry *e = buckets_[(index_ + step) & (bucket_count - 1)].head; e; e = e->next_) {
+            if (e->slot_time_ == step_time) {
+                slot = step_time;
+                return true;
+            }
+            const int32_t ahead = distance(e->slot_time_, now);
+            if (ahead > 0 && (!found || ahead < nearest)) {
+                found = true;
+                nearest = ahead;
+            }
+        }
+    }
+    if (found)
+        slot = now + uint32_t(nearest);
+    return found;
 }
 
 // Fires the entries of the current bucket whose slot is the current time;

@@ -67,6 +67,14 @@ public:
     // Unlinks and disarms every entry.
     void clear();
 
+    // Sleeping until the next due entry. The advancing thread asks for the
+    // slot time of the earliest armed entry before it waits (false: none is
+    // armed); until its next advance(), an entry scheduled to fall due before
+    // that slot calls the wake hook, so the wait ends in time for it. The
+    // hook runs in the scheduling thread with the mutex held; null: none.
+    bool watch_next_slot(uint32_t &slot);
+    void set_wake_hook(void (*hook)(void *context), void *context);
+
     // For users that walk their own entries under the wheel's mutex.
     int lock() { return mutex_.lock(); }
     void unlock() { mutex_.unlock(); }
@@ -87,6 +95,7 @@ private:
     bool unlink(TimerEntry *entry);
     void fire_current_step(uint32_t target);
     void fire_overdue(uint32_t target);
+    bool earliest_slot(uint32_t &slot) const;
 
     std::array<Bucket, bucket_count> buckets_;
     uint32_t user_word_;
@@ -97,5 +106,12 @@ private:
     // Counts cancels and clears, which may unlink entries that a firing walk
     // still points at; the walk starts over when it changed.
     uint32_t removals_ = 0;
+    void (*wake_hook_)(void *) = nullptr;
+    void *wake_context_ = nullptr;
+    // Set by watch_next_slot() until the next advance(): the slot the
+    // advancing thread sleeps until, or none.
+    bool watching_ = false;
+    bool watched_slot_valid_ = false;
+    uint32_t watched_slot_ = 0;
     MutexLock mutex_;
 };

@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -814,7 +815,9 @@ void VyrSignalIf::run()
     }
     clear_deferred_calls();
     m_thread_start = get_current_time();
-    register_clock_tick();
+    platform::RtClockDevice *clock = register_clock_tick();
+    if (uses_timers())
+        m_timer_wheel->set_wake_hook(&VyrSignalIf::wake_for_timer, this);
     rearm_polling_timers();
 
     // 1 and 2 are successes: reported, they would stop the polling.
@@ -825,12 +828,8 @@ void VyrSignalIf::run()
 
     std::vector<platform::WaitHandle> handles;
     while (running) {
-        int timeout_ms = m_cycle_time;
+        int timeout_ms = wait_time_ms();
         bool tick = false;
-        if (uses_timers())
-            timeout_ms = 1;
-        if (uses_own_time_base() && m_timer_wheel)
-            timeout_ms = int(m_timer_wheel->resolution()) * timeout_ms;
         if (m_short_waits > 0) {
             --m_short_waits;
             timeout_ms = 1;
@@ -857,6 +856,13 @@ void VyrSignalIf::run()
         if (behind) {
             timeout_ms = 0;
             tick = true;
+        }
+        // The clock sets the tick event when the wait is over; the wait's own
+        // time-out only backs it up, should the clock fail to tick.
+        if (clock && timeout_ms > 0) {
+            const uint32_t due_ms = uint32_t(timeout_ms);
+            if (clock->control(platform::RtClockDevice::ioctl_set_next_tick, &due_ms, sizeof due_ms, nullptr, 0) == 0)
+                timeout_ms += m_cycle_time;
         }
 
         int result = m_wait(handles, timeout_ms);
@@ -923,18 +929,51 @@ void VyrSignalIf::run()
         if (tick && uses_timers())
             catch_up_timer_wheel(behind);
     }
+    if (uses_timers())
+        m_timer_wheel->set_wake_hook(nullptr, nullptr);
     close();
 }
 
-void VyrSignalIf::register_clock_tick()
+// Without timers the thread wakes once per cycle. Driving the wheel, it
+// sleeps until the earliest entry falls due, at least 1 ms (the wheel's
+// resolution) and at most one cycle; an entry scheduled earlier meanwhile
+// wakes it through the wheel's hook.
+int VyrSignalIf::wait_time_ms() const
+{
+    int cycle_ms = m_cycle_time;
+    if (uses_own_time_base() && m_timer_wheel)
+        cycle_ms *= int(m_timer_wheel->resolution());
+    uint32_t slot = 0;
+    if (!uses_timers() || !m_timer_wheel->watch_next_slot(slot))
+        return cycle_ms;
+    const int32_t until_due = int32_t(slot - elapsed_ms());
+    return std::max(1, std::min(until_due, int32_t(cycle_ms)));
+}
+
+void VyrSignalIf::wake_for_timer(void *context)
+{
+    static_cast<VyrSignalIf *>(context)->m_wakeup_event.set();
+}
+
+uint32_t VyrSignalIf::elapsed_ms() const
+{
+    const TimeValue now = get_current_time();
+    return (now.seconds - m_thread_start.seconds) * 1000u - m_thread_start.microseconds / 1000u +
+           now.microseconds / 1000u;
+}
+
+platform::RtClockDevice *VyrSignalIf::register_clock_tick()
 {
     platform::RtClockDevice *clock = clock_driver_handle();
     if (!uses_timers() || uses_own_time_base() || !m_tick_event.is_valid() || !clock)
-        return;
+        return nullptr;
     message_printf("Using RTCLOCKX Driver as timebase\n");
     const uint32_t handle = uint32_t(m_tick_event.fd());
-    if (clock->control(platform::RtClockDevice::ioctl_set_tick_event, &handle, sizeof handle, nullptr, 0) != 0)
+    if (clock->control(platform::RtClockDevice::ioctl_set_tick_event, &handle, sizeof handle, nullptr, 0) != 0) {
         warning_printf("Failed to set RTCLOCKX Event\n");
+        return nullptr;
+    }
+    return clock;
 }
 
 void VyrSignalIf::serve_request_ring()
@@ -1010,9 +1049,7 @@ void VyrSignalIf::catch_up_timer_wheel(bool &behind)
     uint32_t wheel_time = 0;
     uint32_t lag = 0;
     for (int reading = 1;; ++reading) {
-        const TimeValue now = get_current_time();
-        elapsed = (now.seconds - m_thread_start.seconds) * 1000u - m_thread_start.microseconds / 1000u +
-                  now.microseconds / 1000u;
+        elapsed = elapsed_ms();
         wheel_time = m_timer_wheel->current_time();
         lag = elapsed > wheel_time ? elapsed - wheel_time : wheel_time - elapsed;
         if (lag > 5)

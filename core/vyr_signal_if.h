@@ -43,6 +43,9 @@ class VyrSignalEntry;
 class VyrSignalIfNotification;
 class VyrSignalList;
 class VyrSignalListener;
+namespace platform {
+class RtClockDevice;
+}
 
 // A handler that another part registers on an interface to see its received
 // frames or packets (the diagnostics interface does). It is called for the
@@ -313,7 +316,12 @@ private:
     };
 
     void thread_main();
-    void register_clock_tick();
+    // The clock driver the thread takes its ticks from, or null.
+    platform::RtClockDevice *register_clock_tick();
+    int wait_time_ms() const;
+    static void wake_for_timer(void *context);
+    // Milliseconds since the thread started, by the interface's clock.
+    uint32_t elapsed_ms() const;
     void serve_request_ring();
     void service_wakeup();
     void run_deferred_calls();

@@ -91,6 +91,13 @@ int RtClockDevice::control(uint32_t code, const void *input, size_t input_size, 
             return EBADF;
         return set_tick_event(int(handle));
     }
+    case ioctl_set_next_tick: {
+        if (!input || input_size != sizeof(uint32_t))
+            return EINVAL;
+        uint32_t delay_ms;
+        std::memcpy(&delay_ms, input, sizeof delay_ms);
+        return set_next_tick(delay_ms);
+    }
     default:
         return EINVAL;
     }
@@ -120,6 +127,18 @@ int RtClockDevice::set_tick_event(int event_fd)
     if (old < 0 && timerfd_settime(timer_fd_, 0, &spec, nullptr) < 0)
         return errno;
     return 0;
+}
+
+int RtClockDevice::set_next_tick(uint32_t delay_ms)
+{
+    // A one-shot timer: no interval. A zero time would disarm it, so "at
+    // once" becomes the shortest time there is.
+    itimerspec spec{};
+    spec.it_value.tv_sec = time_t(delay_ms / 1000);
+    spec.it_value.tv_nsec = long(delay_ms % 1000) * 1000000L;
+    if (delay_ms == 0)
+        spec.it_value.tv_nsec = 1;
+    return timerfd_settime(timer_fd_, 0, &spec, nullptr) < 0 ? errno : 0;
 }
 
 void RtClockDevice::tick_loop()

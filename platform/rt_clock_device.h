@@ -2,7 +2,9 @@
 // The outside clock driver "rtclockx" as an in-process device. It answers a
 // version request and, once an event is registered with it, sets that event
 // on every tick of a 1 ms timerfd, so a realtime thread can take its time
-// steps from the clock instead of from its wait time-outs.
+// steps from the clock instead of from its wait time-outs. A thread that
+// knows when it next has work arms the clock for that time instead: the
+// event is then set once, and the ticks stop.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +23,10 @@ public:
     static constexpr uint32_t ioctl_get_version = 0x80002004;
     // Input: the 4-byte handle (descriptor) of an event to set on every tick.
     static constexpr uint32_t ioctl_set_tick_event = 0x80002008;
+    // Input: a 4-byte count of milliseconds: the registered event is set once,
+    // that long from now (0: at once), in place of the ticks. A later request
+    // replaces the earlier one.
+    static constexpr uint32_t ioctl_set_next_tick = 0x8000200C;
     static constexpr uint32_t version_major = 1;
     static constexpr uint32_t version_minor = 0;
     static constexpr uint32_t version_build = 1;
@@ -46,6 +52,7 @@ public:
 private:
     RtClockDevice() = default;
     int set_tick_event(int event_fd);
+    int set_next_tick(uint32_t delay_ms);
     void tick_loop();
 
     int timer_fd_ = -1;

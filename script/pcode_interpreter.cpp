@@ -1,24 +1,30 @@
 // The interpreter of PCodeMachine::run.
 //
 // The byte code is not run as it stands but from a decoded form that is built
-// once for the code and dropped when the code changes: one slot per code byte,
-// filled when control first reaches it, so that a jump to any address, even
-// into the operands of another instruction, finds the instruction that starts
-// there. A slot holds the handler, the operands already read and widened, jump
-// targets resolved to slots, the distance to the next slot and the number of
-// instructions it stands for: a few common sequences (an address push with a
-// load, store or increment; a constant with an operator; a comparison with a
-// conditional jump) become one slot that does the work of all of them. The
-// slot after the last code byte ends the run.
+// for the code as it runs and dropped when the code changes: runs of slots in
+// code order, so that the slot after a slot is its successor in the code and
+// reaching it needs no look-up. A run is decoded from an address when control
+// first reaches it and goes on until an instruction that never falls through
+// (a jump, a return, the end), the end of the code, or an address that has a
+// slot already, to which a link slot leads. A table of one entry per code
+// byte gives the slot of every address decoded, so that a jump to any
+// address, even into the operands of another instruction, finds or decodes
+// the instruction that starts there. A slot holds the handler, its code
+// address, the operands already read and widened, the target of a jump (the
+// target's slot is looked up once, when the jump is first taken) and the
+// number of instructions it stands for: a few common sequences (an address
+// push with a load, store or increment; a constant with an operator; a
+// comparison with a conditional jump) become one slot that does the work of
+// all of them. The end of the code has a slot that ends the run.
 // Each slot charges the cycle counter with the instructions it stands for.
 //
 // Every instruction keeps its checks: operands inside the code (settled when
 // the slot is decoded), stack cells against the stack pointer and capacity,
 // data addresses against the data memory; they are marked unlikely. A fused
 // slot makes all the checks of its instructions before any effect. When one
-// fails, or when the cycle limit falls inside it, the slot is decoded again as
-// its first instruction alone and run from there, so that every failure is
-// reported exactly as when the instructions run one by one.
+// fails, or when the cycle limit falls inside it, the slot turns into a link
+// to its instructions decoded one by one, which run from there, so that every
+// failure is reported exactly as when the instructions run one by one.
 //
 // Dispatch is a computed goto where the compiler has labels as values, and a
 // switch elsewhere.
@@ -29,6 +35,8 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <new>
+#include <vector>
 
 #if defined(__GNUC__)
 #define VYR_UNLIKELY(x) __builtin_expect(!!(x), 0)
@@ -49,7 +57,7 @@
 // OP_PUSH_LADDR, long or short) and "constant" any int constant push; each
 // comes in a GLOBAL and a LOCAL form.
 #define VYR_HANDLERS(X)                                                                             \
-    X(DECODE) /* zeroed memory: the slot is decoded when first reached */                           \
+    X(LINK) /* goes on at the slot of its target, counting nothing */                               \
     X(END_OF_CODE) X(TRUNCATED) X(NOP)                                                              \
     X(PUSH_INT) X(PUSH_DOUBLE) X(PUSH_LADDR) X(PUSH_GADDR)                                          \
     X(SET_SIZE) X(LOAD_SIZE) X(SIZE_CHK_I_ADD) X(INIT_LOCAL) X(INIT_GLOBAL)                         \
@@ -150,6 +158,21 @@ int32_t read_int(const uint8_t *p)
     return v;
 }
 
+// Copies a cell word by word: the cell copied was often just given a new low
+// word alone, and the processor cannot hand a whole-cell read the word it is
+// still storing, so that such a read waits for the store to finish. The
+// empty statement keeps the compiler from joining the two reads into one.
+void copy_cell(PCodeCell &to, const PCodeCell &from)
+{
+    int32_t low = from.i;
+#if defined(__GNUC__)
+    asm("" : "+r"(low));
+#endif
+    const int32_t high = from.high;
+    to.i = low;
+    to.high = high;
+}
+
 // Wrapping address arithmetic: data and frame addresses are 32-bit offsets.
 int32_t add_wrapping(int32_t a, int32_t b)
 {
@@ -169,14 +192,26 @@ int32_t double_to_int(double v)
 
 // One decoded instruction or fused sequence.
 struct PCodeSlot {
-    uint16_t handler; // a Handler; 0 while not decoded
-    uint8_t length;   // code bytes to the next slot
+    uint16_t handler; // a Handler
+    uint8_t length;   // its code bytes (the initialisers' own count is in b)
     uint8_t cycles;   // instructions it stands for
+    int32_t address;  // code address of its first instruction
     int32_t a;        // first operand
     int32_t b;        // second operand; the constant of a fused sequence
-    int32_t c;        // the target of a fused jump
+    int32_t c;        // code address that a jump leads to
+    int32_t target;   // index of the slot of c, -1 until the jump is first taken
 };
-static_assert(sizeof(PCodeSlot) == 16, "slots are indexed by shifting");
+
+// The decoded form of the code.
+struct PCodeDecoded {
+    std::vector<int32_t> entry;   // per code address and the end: its slot's index, -1 while not decoded
+    std::vector<PCodeSlot> slots; // runs of straight-line code
+};
+
+void PCodeDecodedDeleter::operator()(PCodeDecoded *decoded) const
+{
+    delete decoded;
+}
 
 namespace {
 
@@ -359,7 +394,7 @@ int unless(const Instruction &jump)
 // The handler of one instruction alone.
 PCodeSlot single_slot(const Instruction &in)
 {
-    PCodeSlot slot{H_NOP, uint8_t(in.length), 1, in.a, in.b, 0};
+    PCodeSlot slot{H_NOP, uint8_t(in.length), 1, 0, in.a, in.b, 0, -1};
     if (in.cut_off) {
         slot.handler = H_TRUNCATED;
         return slot;
@@ -416,37 +451,37 @@ PCodeSlot single_slot(const Instruction &in)
     case OP_STORE_B: slot.handler = H_STORE_B; break;
     case OP_STORE_D: slot.handler = H_STORE_D; break;
     case OP_STORE_REF: slot.handler = H_STORE_REF; break;
-    case OP_PREINC_I: slot = {H_STEP_I_PRE, 1, 1, 0, 1, 0}; break;
-    case OP_PREDEC_I: slot = {H_STEP_I_PRE, 1, 1, 0, -1, 0}; break;
-    case OP_POSTINC_I: slot = {H_STEP_I_POST, 1, 1, 0, 1, 0}; break;
-    case OP_POSTDEC_I: slot = {H_STEP_I_POST, 1, 1, 0, -1, 0}; break;
-    case OP_PREINC_B: slot = {H_STEP_B_PRE, 1, 1, 0, 1, 0}; break;
-    case OP_PREDEC_B: slot = {H_STEP_B_PRE, 1, 1, 0, -1, 0}; break;
-    case OP_POSTINC_B: slot = {H_STEP_B_POST, 1, 1, 0, 1, 0}; break;
-    case OP_POSTDEC_B: slot = {H_STEP_B_POST, 1, 1, 0, -1, 0}; break;
-    case OP_PREINC_C: slot = {H_STEP_C_PRE, 1, 1, 0, 1, 0}; break;
-    case OP_PREDEC_C: slot = {H_STEP_C_PRE, 1, 1, 0, -1, 0}; break;
-    case OP_POSTINC_C: slot = {H_STEP_C_POST, 1, 1, 0, 1, 0}; break;
-    case OP_POSTDEC_C: slot = {H_STEP_C_POST, 1, 1, 0, -1, 0}; break;
-    case OP_PREINC_D: slot = {H_STEP_D_PRE, 1, 1, 0, 1, 0}; break;
-    case OP_PREDEC_D: slot = {H_STEP_D_PRE, 1, 1, 0, -1, 0}; break;
-    case OP_POSTINC_D: slot = {H_STEP_D_POST, 1, 1, 0, 1, 0}; break;
-    case OP_POSTDEC_D: slot = {H_STEP_D_POST, 1, 1, 0, -1, 0}; break;
+    case OP_PREINC_I: slot = {H_STEP_I_PRE, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_PREDEC_I: slot = {H_STEP_I_PRE, 1, 1, 0, 0, -1, 0, -1}; break;
+    case OP_POSTINC_I: slot = {H_STEP_I_POST, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_POSTDEC_I: slot = {H_STEP_I_POST, 1, 1, 0, 0, -1, 0, -1}; break;
+    case OP_PREINC_B: slot = {H_STEP_B_PRE, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_PREDEC_B: slot = {H_STEP_B_PRE, 1, 1, 0, 0, -1, 0, -1}; break;
+    case OP_POSTINC_B: slot = {H_STEP_B_POST, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_POSTDEC_B: slot = {H_STEP_B_POST, 1, 1, 0, 0, -1, 0, -1}; break;
+    case OP_PREINC_C: slot = {H_STEP_C_PRE, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_PREDEC_C: slot = {H_STEP_C_PRE, 1, 1, 0, 0, -1, 0, -1}; break;
+    case OP_POSTINC_C: slot = {H_STEP_C_POST, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_POSTDEC_C: slot = {H_STEP_C_POST, 1, 1, 0, 0, -1, 0, -1}; break;
+    case OP_PREINC_D: slot = {H_STEP_D_PRE, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_PREDEC_D: slot = {H_STEP_D_PRE, 1, 1, 0, 0, -1, 0, -1}; break;
+    case OP_POSTINC_D: slot = {H_STEP_D_POST, 1, 1, 0, 0, 1, 0, -1}; break;
+    case OP_POSTDEC_D: slot = {H_STEP_D_POST, 1, 1, 0, 0, -1, 0, -1}; break;
     case OP_COPY:
     case OP_COPY_S: slot.handler = H_COPY; break;
     case OP_LOAD_LI_HOOK: slot.handler = H_LOAD_LI_HOOK; break;
     case OP_LOAD_GI_HOOK: slot.handler = H_LOAD_GI_HOOK; break;
     // The read hooks get the operand in a and the access kind in b.
-    case OP_LOAD_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_READ, 0}; break;
-    case OP_PREINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_INCREMENT, 0}; break;
-    case OP_PREDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_DECREMENT, 0}; break;
-    case OP_POSTINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_INCREMENT, 0}; break;
-    case OP_POSTDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_DECREMENT, 0}; break;
-    case OP_LOAD_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_READ, 0}; break;
-    case OP_PREINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_INCREMENT, 0}; break;
-    case OP_PREDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_PRE_DECREMENT, 0}; break;
-    case OP_POSTINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_INCREMENT, 0}; break;
-    case OP_POSTDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, in.a, PCODE_ACCESS_POST_DECREMENT, 0}; break;
+    case OP_LOAD_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_READ, 0, -1}; break;
+    case OP_PREINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_PRE_INCREMENT, 0, -1}; break;
+    case OP_PREDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_PRE_DECREMENT, 0, -1}; break;
+    case OP_POSTINC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_POST_INCREMENT, 0, -1}; break;
+    case OP_POSTDEC_I_HOOK: slot = {H_INT_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_POST_DECREMENT, 0, -1}; break;
+    case OP_LOAD_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_READ, 0, -1}; break;
+    case OP_PREINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_PRE_INCREMENT, 0, -1}; break;
+    case OP_PREDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_PRE_DECREMENT, 0, -1}; break;
+    case OP_POSTINC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_POST_INCREMENT, 0, -1}; break;
+    case OP_POSTDEC_D_HOOK: slot = {H_DOUBLE_READ_HOOK, 5, 1, 0, in.a, PCODE_ACCESS_POST_DECREMENT, 0, -1}; break;
     case OP_STORE_I_HOOK: slot.handler = H_STORE_I_HOOK; break;
     case OP_STORE_D_HOOK: slot.handler = H_STORE_D_HOOK; break;
     case OP_NOTIFY_HOOK: slot.handler = H_NOTIFY_HOOK; break;
@@ -486,18 +521,19 @@ PCodeSlot single_slot(const Instruction &in)
     case OP_D_EXP: slot.handler = H_D_EXP; break;
     case OP_D_SQRT: slot.handler = H_D_SQRT; break;
     // The pops carry their count in a.
-    case OP_POP: slot = {H_POP, 1, 1, 1, 0, 0}; break;
+    case OP_POP: slot = {H_POP, 1, 1, 0, 1, 0, 0, -1}; break;
     case OP_POP2:
     case OP_POP3:
     case OP_POP4:
-    case OP_POP5: slot = {H_POP, 1, 1, in.opcode - OP_POP2 + 2, 0, 0}; break;
+    case OP_POP5: slot = {H_POP, 1, 1, 0, in.opcode - OP_POP2 + 2, 0, 0, -1}; break;
     case OP_POPN: slot.handler = H_POP; break;
     case OP_SWAP: slot.handler = H_SWAP; break;
     case OP_DUP: slot.handler = H_DUP; break;
     case OP_OVER: slot.handler = H_OVER; break;
-    case OP_JMP: slot.handler = H_JMP; break;
-    case OP_JZ: slot.handler = H_JZ; break;
-    case OP_JNZ: slot.handler = H_JNZ; break;
+    // Jumps carry their target in c, as the fused ones do.
+    case OP_JMP: slot = {H_JMP, 5, 1, 0, in.a, 0, in.a, -1}; break;
+    case OP_JZ: slot = {H_JZ, 5, 1, 0, in.a, 0, in.a, -1}; break;
+    case OP_JNZ: slot = {H_JNZ, 5, 1, 0, in.a, 0, in.a, -1}; break;
     case OP_JMP_IND: slot.handler = H_JMP_IND; break;
     case OP_JZ_IND: slot.handler = H_JZ_IND; break;
     case OP_JNZ_IND: slot.handler = H_JNZ_IND; break;
@@ -546,7 +582,7 @@ bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PC
         int32_t length = 0;
         for (int k = 0; k < count; ++k)
             length += seq.in[k].length;
-        *slot = PCodeSlot{uint16_t(handler), uint8_t(length), uint8_t(count), a, b, c};
+        *slot = PCodeSlot{uint16_t(handler), uint8_t(length), uint8_t(count), 0, a, b, c, -1};
         return true;
     };
     int32_t constant;
@@ -618,24 +654,91 @@ bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PC
 
 } // namespace
 
-PCodeSlot *PCodeMachine::decoded_code()
+namespace {
+
+// Whether control can go on from the slot to the instruction after it.
+bool falls_through(int handler)
+{
+    switch (handler) {
+    case H_LINK:
+    case H_END_OF_CODE:
+    case H_TRUNCATED:
+    case H_JMP:
+    case H_JMP_IND:
+    case H_RET:
+    case H_END:
+    case H_GLOBAL_PRE_STEP_JUMP:
+    case H_GLOBAL_POST_STEP_JUMP:
+    case H_LOCAL_PRE_STEP_JUMP:
+    case H_LOCAL_POST_STEP_JUMP:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+PCodeDecoded *PCodeMachine::decoded_code()
 {
     if (!decoded_) {
-        // Zeroed slots are undecoded; the one past the code ends the run.
-        decoded_.reset(static_cast<PCodeSlot *>(std::calloc(size_t(code_length_) + 1, sizeof(PCodeSlot))));
-        if (decoded_)
-            decoded_.get()[code_length_] = PCodeSlot{H_END_OF_CODE, 0, 0, 0, 0, 0};
+        try {
+            decoded_.reset(new PCodeDecoded);
+            decoded_->entry.assign(size_t(code_length_) + 1, -1);
+        } catch (const std::bad_alloc &) {
+            decoded_.reset();
+        }
     }
     return decoded_.get();
 }
 
-void PCodeMachine::decode_at(int32_t address, bool fuse)
+int32_t PCodeMachine::decode_run(int32_t address, bool fuse_first)
 {
-    PCodeSlot &slot = decoded_.get()[address];
-    const Sequence seq(code_.data(), code_length_, address);
-    if (fuse && fused_slot(seq, code_length_, data_.size(), &slot))
-        return;
-    slot = single_slot(read_instruction(code_.data(), code_length_, address));
+    PCodeDecoded &decoded = *decoded_;
+    const int32_t first = int32_t(decoded.slots.size());
+    try {
+        bool fuse = fuse_first;
+        for (int32_t at = address;; fuse = true) {
+            int32_t &entry = decoded.entry[size_t(at)];
+            if (at != address && entry >= 0) {
+                decoded.slots.push_back(PCodeSlot{H_LINK, 0, 0, at, 0, 0, at, entry});
+                return first;
+            }
+            if (entry < 0)
+                entry = int32_t(decoded.slots.size());
+            if (at == code_length_) {
+                decoded.slots.push_back(PCodeSlot{H_END_OF_CODE, 0, 0, at, 0, 0, 0, -1});
+                return first;
+            }
+            PCodeSlot slot;
+            if (!fuse || !fused_slot(Sequence(code_.data(), code_length_, at), code_length_, data_.size(), &slot))
+                slot = single_slot(read_instruction(code_.data(), code_length_, at));
+            slot.address = at;
+            decoded.slots.push_back(slot);
+            if (!falls_through(slot.handler))
+                return first;
+            // An initialiser's data bytes follow its two operands.
+            const bool initialiser = slot.handler == H_INIT_LOCAL || slot.handler == H_INIT_GLOBAL;
+            at += initialiser ? 9 + slot.b : slot.length;
+        }
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}
+
+int32_t PCodeMachine::slot_at(int32_t address)
+{
+    const int32_t index = decoded_->entry[size_t(address)];
+    return index >= 0 ? index : decode_run(address, true);
+}
+
+int32_t PCodeMachine::defuse(int32_t index)
+{
+    const int32_t address = decoded_->slots[size_t(index)].address;
+    const int32_t unfused = decode_run(address, false);
+    if (unfused >= 0)
+        decoded_->slots[size_t(index)] = PCodeSlot{H_LINK, 0, 0, address, 0, 0, address, unfused};
+    return unfused;
 }
 
 int PCodeMachine::abort_run(const char *format, ...)
@@ -680,9 +783,12 @@ int PCodeMachine::run(void *context, int32_t start)
 
 int PCodeMachine::execute(void *context)
 {
-    PCodeSlot *slots = decoded_code();
-    if (!slots)
+    PCodeDecoded *decoded = decoded_code();
+    if (!decoded)
         return abort_run("Error: Not enough memory to run the script\n");
+    PCodeSlot *slots = decoded->slots.data(); // moves when a run is decoded
+    const int32_t *slot_of = decoded->entry.data();
+    bool code_kept = true; // by the last native or hook
     const uint8_t *code = code_.data();
     int32_t code_length = code_length_;
     PCodeCell *const stack = stack_.data();
@@ -690,6 +796,10 @@ int PCodeMachine::execute(void *context)
     uint64_t data_size = data_.size();
     PCodeFrame *const frames = frames_.data();
     PCodeFrame *frame = frames + current_frame_;
+    // The current frame's fields that instructions read, kept at hand.
+    int32_t local_base = frame->data_base;
+    int32_t arg_base = frame->stack_at_call;
+    int32_t return_address = frame->return_address;
     PCodeCell *sp = stack + sp_; // the next free cell
     PCodeCell *const stack_end = stack + stack_capacity;
     // Instructions that may still run: the limit less the counter. The
@@ -714,17 +824,17 @@ int PCodeMachine::execute(void *context)
 #define DISPATCH() goto dispatch
 #endif
 
-#define HERE int32_t(s - slots)
+#define HERE s->address
     // Counts the slot's instructions against the limit and runs it.
 #define NEXT_AT(slot)                                                                               \
     do {                                                                                            \
         s = (slot);                                                                                 \
-        if (VYR_UNLIKELY(budget < s->cycles))                                                       \
-            goto out_of_cycles;                                                                     \
         budget -= s->cycles;                                                                        \
+        if (VYR_UNLIKELY(budget < 0))                                                               \
+            goto out_of_cycles;                                                                     \
         DISPATCH();                                                                                 \
     } while (0)
-#define NEXT() NEXT_AT(s + s->length)
+#define NEXT() NEXT_AT(s + 1)
     // A jump to any address; at or past the end of the code the run ends
     // with the program counter there.
 #define JUMP(target)                                                                                \
@@ -738,7 +848,22 @@ int PCodeMachine::execute(void *context)
             SYNC_AT(t_);                                                                            \
             return 0;                                                                               \
         }                                                                                           \
-        NEXT_AT(slots + t_);                                                                        \
+        int32_t i_ = slot_of[t_];                                                                   \
+        if (VYR_UNLIKELY(i_ < 0)) {                                                                 \
+            i_ = decode_run(t_, true);                                                              \
+            if (i_ < 0)                                                                             \
+                goto out_of_memory;                                                                 \
+            slots = decoded->slots.data();                                                          \
+        }                                                                                           \
+        NEXT_AT(slots + i_);                                                                        \
+    } while (0)
+    // The jump of a slot to its target c, whose slot is looked up when the
+    // jump is first taken.
+#define TAKE_JUMP()                                                                                 \
+    do {                                                                                            \
+        if (VYR_UNLIKELY(s->target < 0))                                                            \
+            goto resolve_jump;                                                                      \
+        NEXT_AT(slots + s->target);                                                                 \
     } while (0)
     // A fused slot whose check failed runs again instruction by instruction.
 #define DEFUSE() goto defuse
@@ -761,11 +886,30 @@ int PCodeMachine::execute(void *context)
         budget = limit - int64_t(cycle_counter_);                                                   \
         if (fault_)                                                                                 \
             return -1; /* the failed access has been reported */                                   \
-        if (VYR_UNLIKELY(decoded_.get() != slots)) {                                                \
-            slots = decoded_code();                                                                 \
-            if (!slots)                                                                             \
+        code_kept = decoded_.get() == decoded;                                                      \
+        if (VYR_UNLIKELY(!code_kept)) {                                                             \
+            decoded = decoded_code();                                                               \
+            if (!decoded)                                                                           \
                 return abort_run("Error: Not enough memory to run the script\n");                   \
+            slot_of = decoded->entry.data();                                                        \
         }                                                                                           \
+        slots = decoded->slots.data();                                                              \
+    } while (0)
+    // The frame of a script function called from here.
+#define ENTER_FRAME(next)                                                                           \
+    do {                                                                                            \
+        local_base = add_wrapping(local_base, frame->size);                                         \
+        arg_base = int(sp - stack);                                                                 \
+        return_address = (next);                                                                    \
+        *++frame = PCodeFrame{local_base, 0, return_address, arg_base};                             \
+    } while (0)
+    // Goes on after a native or hook: with the slot after this one while the
+    // code is unchanged, else at the code address after the instruction.
+#define RESUME(next)                                                                                \
+    do {                                                                                            \
+        if (VYR_UNLIKELY(!code_kept))                                                               \
+            JUMP(next);                                                                             \
+        NEXT();                                                                                     \
     } while (0)
 #define NEED(n)                                                                                     \
     if (VYR_UNLIKELY(sp - stack < (n)))                                                                     \
@@ -782,7 +926,7 @@ int PCodeMachine::execute(void *context)
     }
 #define TOP sp[-1]
 #define SECOND sp[-2]
-#define LOCAL(offset) add_wrapping(frame->data_base, (offset))
+#define LOCAL(offset) add_wrapping(local_base, (offset))
     // The variable of a fused slot: a global one was found inside the data
     // memory when the slot was decoded, a local one is checked each time.
 #define GLOBAL_ADDRESS s->a
@@ -851,10 +995,9 @@ int PCodeMachine::execute(void *context)
 dispatch:
     switch (s->handler) {
 #endif
-    HANDLER(DECODE)
+    HANDLER(LINK)
     {
-        decode_at(HERE, true);
-        NEXT_AT(s);
+        NEXT_AT(slots + s->target);
     }
     HANDLER(END_OF_CODE)
     {
@@ -934,7 +1077,7 @@ dispatch:
         DATA(address, int64_t(n));
         std::memcpy(data + address, code + HERE + 9, size_t(n));
         (*sp++).i = address;
-        NEXT_AT(s + 9 + n);
+        NEXT();
     }
 
     // --- loads, stores and increments
@@ -1051,7 +1194,7 @@ dispatch:
             const int32_t v = hooks_.int_read(hooks_.context, address, PCODE_ACCESS_READ, s->b);
             RELOAD();
             (*sp++).i = v;
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1065,7 +1208,7 @@ dispatch:
             const int32_t v = hooks_.int_read(hooks_.context, address, s->b, s->a);
             RELOAD();
             (*sp++).i = v;
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1079,7 +1222,7 @@ dispatch:
             const double v = hooks_.double_read(hooks_.context, address, s->b, s->a);
             RELOAD();
             (*sp++).set_d(v);
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1100,7 +1243,7 @@ dispatch:
             else
                 hooks_.double_store(hooks_.context, address, s->a, value.d());
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1113,7 +1256,7 @@ dispatch:
             SYNC_AT(next);
             hooks_.address_notify(hooks_.context, address, s->a);
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
         NEXT();
     }
@@ -1182,7 +1325,7 @@ dispatch:
         SECOND.i = result;                                                                          \
         sp -= 2;                                                                                    \
         if (result == jump_when)                                                                    \
-            NEXT_AT(slots + s->c);                                                                  \
+            TAKE_JUMP();                                                                            \
         NEXT();                                                                                     \
     }                                                                                               \
     HANDLER(JUMP_##SENSE##_##name##_K)                                                              \
@@ -1194,7 +1337,7 @@ dispatch:
         sp->i = s->b;                                                                               \
         --sp;                                                                                       \
         if (result == jump_when)                                                                    \
-            NEXT_AT(slots + s->c);                                                                  \
+            TAKE_JUMP();                                                                            \
         NEXT();                                                                                     \
     }                                                                                               \
     VYR_VARIABLE_COMPARISON(SENSE, jump_when, GLOBAL, name, op)                                     \
@@ -1209,7 +1352,7 @@ dispatch:
         *sp = PCodeCell{result, 0};                                                                 \
         sp[1].i = s->b;                                                                             \
         if (result == jump_when)                                                                    \
-            NEXT_AT(slots + s->c);                                                                  \
+            TAKE_JUMP();                                                                            \
         NEXT();                                                                                     \
     }
     VYR_INT_COMPARISONS(VYR_COMPARISON_HANDLERS, _)
@@ -1331,7 +1474,7 @@ dispatch:
     // --- control flow
     HANDLER(JMP)
     {
-        JUMP(s->a);
+        TAKE_JUMP();
     }
     HANDLER(JZ)
     HANDLER(JNZ)
@@ -1339,7 +1482,7 @@ dispatch:
         NEED(1);
         const bool zero = (*--sp).i == 0;
         if (zero == (s->handler == H_JZ))
-            JUMP(s->a);
+            TAKE_JUMP();
         NEXT();
     }
     HANDLER(JMP_IND)
@@ -1396,11 +1539,9 @@ dispatch:
             SYNC_AT(next);
             entry->entry(context);
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
-        PCodeFrame *callee = frame + 1;
-        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
-        frame = callee;
+        ENTER_FRAME(next);
         JUMP(entry->code_address);
     }
     HANDLER(CALL_K)
@@ -1417,11 +1558,9 @@ dispatch:
             SYNC_AT(next);
             entry->entry(context);
             RELOAD();
-            JUMP(next);
+            RESUME(next);
         }
-        PCodeFrame *callee = frame + 1;
-        *callee = PCodeFrame{add_wrapping(frame->data_base, frame->size), 0, next, int(sp - stack)};
-        frame = callee;
+        ENTER_FRAME(next);
         JUMP(entry->code_address);
     }
     HANDLER(RET)
@@ -1430,8 +1569,11 @@ dispatch:
             SYNC_FAULT();
             return abort_run("Error: Return without a call in script interpreter\n");
         }
-        const int32_t back = frame->return_address;
+        const int32_t back = return_address;
         --frame;
+        local_base = frame->data_base;
+        arg_base = frame->stack_at_call;
+        return_address = frame->return_address;
         JUMP(back);
     }
     HANDLER(END)
@@ -1447,23 +1589,23 @@ dispatch:
     HANDLER(ARG)
     {
         NEED(1);
-        const int64_t index = int64_t(frame->stack_at_call) - TOP.i - 1;
+        const int64_t index = int64_t(arg_base) - TOP.i - 1;
         if (index < 0 || index >= sp - stack) {
             SYNC_FAULT();
             return abort_run("Error: Argument %d outside the operand stack\n", TOP.i);
         }
-        TOP = stack[index];
+        copy_cell(TOP, stack[index]);
         NEXT();
     }
     HANDLER(SET_RESULT)
     {
         NEED(2);
-        const int64_t index = int64_t(frame->stack_at_call) - TOP.i;
+        const int64_t index = int64_t(arg_base) - TOP.i;
         if (index < 0 || index >= sp - stack) {
             SYNC_FAULT();
             return abort_run("Error: Result cell %d outside the operand stack\n", TOP.i);
         }
-        stack[index] = SECOND;
+        copy_cell(stack[index], SECOND);
         sp -= 2;
         NEXT();
     }
@@ -1523,8 +1665,8 @@ dispatch:
     }                                                                                               \
     VYR_VARIABLE_STEP(WHERE, WHERE##_PRE_STEP, false, NEXT())                                              \
     VYR_VARIABLE_STEP(WHERE, WHERE##_POST_STEP, true, NEXT())                                              \
-    VYR_VARIABLE_STEP(WHERE, WHERE##_PRE_STEP_JUMP, false, NEXT_AT(slots + s->c))                          \
-    VYR_VARIABLE_STEP(WHERE, WHERE##_POST_STEP_JUMP, true, NEXT_AT(slots + s->c))
+    VYR_VARIABLE_STEP(WHERE, WHERE##_PRE_STEP_JUMP, false, TAKE_JUMP())                          \
+    VYR_VARIABLE_STEP(WHERE, WHERE##_POST_STEP_JUMP, true, TAKE_JUMP())
     // The popped cell held the new (pre) or old (post) value.
 #define VYR_VARIABLE_STEP(WHERE, name, post, next)                                                    \
     HANDLER(name)                                                                                   \
@@ -1563,21 +1705,21 @@ dispatch:
     }
     HANDLER(ARG_K)
     {
-        const int64_t index = int64_t(frame->stack_at_call) - s->b - 1;
+        const int64_t index = int64_t(arg_base) - s->b - 1;
         if (VYR_UNLIKELY(sp > stack_end - 1 || index < 0 || index > sp - stack))
             DEFUSE();
         (*sp).i = s->b; // the constant's cell, which the argument may be
-        (*sp) = stack[index];
+        copy_cell(*sp, stack[index]);
         ++sp;
         NEXT();
     }
     HANDLER(SET_RESULT_K)
     {
-        const int64_t index = int64_t(frame->stack_at_call) - s->b;
+        const int64_t index = int64_t(arg_base) - s->b;
         if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || index < 0 || index > sp - stack))
             DEFUSE();
         sp->i = s->b;
-        stack[index] = TOP;
+        copy_cell(stack[index], TOP);
         --sp;
         NEXT();
     }
@@ -1587,27 +1729,48 @@ dispatch:
     }
 #endif
 
+resolve_jump:
+{
+    const int32_t target = s->c;
+    if (VYR_UNLIKELY(target < 0 || target > code_length))
+        JUMP(target); // ends the run as any jump there does
+    const int32_t from = int32_t(s - slots);
+    const int32_t index = slot_at(target);
+    if (index < 0)
+        goto out_of_memory;
+    slots = decoded->slots.data();
+    slots[from].target = index;
+    NEXT_AT(slots + index);
+}
 defuse:
     budget += s->cycles;
-    decode_at(HERE, false);
-    NEXT_AT(s);
+unfuse:
+{
+    const int32_t index = defuse(int32_t(s - slots));
+    if (index < 0)
+        goto out_of_memory;
+    slots = decoded->slots.data();
+    NEXT_AT(slots + index);
+}
 out_of_cycles:
-    // Undecoded slots and the end of the code count nothing.
+    budget += s->cycles; // not charged: the slot has not run
+    // Links and the end of the code count nothing.
     if (s->cycles == 0)
         DISPATCH();
     if (limit == no_cycle_limit) {
         budget += int64_t(1) << 32; // the counter wraps around and never passes the limit
         NEXT_AT(s);
     }
-    if (s->cycles > 1) {
-        decode_at(HERE, false); // the limit falls inside the sequence
-        NEXT_AT(s);
-    }
+    if (s->cycles > 1)
+        goto unfuse; // the limit falls inside the sequence
     // Every instruction counts, no-ops and OP_END included; this one would
     // pass the limit and is not executed.
     SYNC_AT(HERE + 1);
     cycle_counter_ = uint32_t(limit - budget + 1);
     return abort_run("Error: Too many cylces in script interpreter - aborted execution.\n");
+out_of_memory:
+    SYNC_AT(s ? HERE : pc_); // no slot yet when the first run could not be decoded
+    return abort_run("Error: Not enough memory to run the script\n");
 underflow:
     SYNC_FAULT();
     return abort_run("Error: Stack underflow in script interpreter\n");
@@ -1625,10 +1788,13 @@ data_fault:
 #undef NEXT_AT
 #undef NEXT
 #undef JUMP
+#undef TAKE_JUMP
 #undef DEFUSE
 #undef SYNC_AT
 #undef SYNC_FAULT
 #undef RELOAD
+#undef ENTER_FRAME
+#undef RESUME
 #undef NEED
 #undef ROOM
 #undef DATA_OK

@@ -21,7 +21,10 @@
 
 class ScriptCompiler;
 class ScriptSymbolTable;
-struct PCodeSlot;
+struct PCodeDecoded;
+struct PCodeDecodedDeleter {
+    void operator()(PCodeDecoded *decoded) const;
+};
 
 // One operand stack cell: a double in all 8 bytes, or an int in the low word
 // plus a high word. For an address the high word is its size bound, the number
@@ -231,10 +234,20 @@ public:
 
 private:
     int execute(void *context);
-    // The decoded form of the code that the interpreter runs: one slot per
-    // code byte, decoded when first reached and kept until the code changes.
-    PCodeSlot *decoded_code();
-    void decode_at(int32_t address, bool fuse);
+    // The decoded form of the code that the interpreter runs (in
+    // pcode_interpreter.cpp): runs of slots in code order, decoded from an
+    // address when control first reaches it and kept until the code changes.
+    PCodeDecoded *decoded_code();
+    // Decodes the run that starts at the address and answers the index of
+    // its first slot, or -1 when there is no memory for it. fuse_first false
+    // decodes the first instruction alone, even where a sequence starts.
+    int32_t decode_run(int32_t address, bool fuse_first);
+    // The index of the slot of a code address from 0 to the end of the code,
+    // decoded when needed; -1 when there is no memory for it.
+    int32_t slot_at(int32_t address);
+    // Makes the fused slot run its instructions one by one from now on and
+    // answers the index of the slot of its first instruction, or -1.
+    int32_t defuse(int32_t index);
     void code_changed() { decoded_.reset(); }
     bool ensure_code_room(int32_t extra);
     bool grow_data_to(int64_t size);
@@ -254,7 +267,7 @@ private:
     std::vector<PCodeCell> stack_;
     std::vector<PCodeFrame> frames_;
     std::vector<PCodeFunction> functions_;
-    std::unique_ptr<PCodeSlot, void (*)(void *)> decoded_{nullptr, std::free};
+    std::unique_ptr<PCodeDecoded, PCodeDecodedDeleter> decoded_;
 
     int32_t pc_ = 0;
     int sp_ = 0;

@@ -1,6 +1,6 @@
--- Recursive calls: fib(27).
+-- Recursive calls: fib(35).
 local function fib(n)
   if n < 2 then return n end
   return fib(n - 1) + fib(n - 2)
 end
-print(fib(27))
+print(fib(35))

@@ -1,8 +1,6 @@
--- Integer loop: 10,000,000 iterations of an add and a bitwise and.
+-- Integer loop: 100,000,000 iterations of an add and a bitwise and.
 local sum = 0
-local i = 0
-while i < 10000000 do
+for i = 0, 100000000 - 1 do
   sum = sum + (i & 7)
-  i = i + 1
 end
 print(sum)

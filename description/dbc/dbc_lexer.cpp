@@ -11,26 +11,46 @@
 
 namespace {
 
-bool is_letter(int c)
+constexpr bool is_letter(int c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool is_digit(int c)
+constexpr bool is_digit(int c)
 {
     return c >= '0' && c <= '9';
 }
 
-// The bytes an identifier continues with.
-bool is_word_byte(int c)
+// What each byte value can be, looked up once per byte in the loops that
+// skip blanks and scan identifiers.
+enum ByteClass : uint8_t {
+    kBlank = 1,    // control characters, the blank and every byte from 0x80 on separate tokens
+    kWordByte = 2, // the bytes an identifier continues with
+};
+
+struct ByteClasses
 {
-    return is_letter(c) || is_digit(c) || c == '-' || c == '_';
+    uint8_t of[256] = {};
+    constexpr ByteClasses()
+    {
+        for (int c = 0; c < 256; ++c) {
+            if (c <= 0x20 || c >= 0x80)
+                of[c] = kBlank;
+            else if (is_letter(c) || is_digit(c) || c == '-' || c == '_')
+                of[c] = kWordByte;
+        }
+    }
+};
+constexpr ByteClasses byte_classes;
+
+bool is_blank(unsigned char c)
+{
+    return byte_classes.of[c] & kBlank;
 }
 
-// Control characters, the blank and every byte from 0x80 on separate tokens.
-bool is_blank(int c)
+bool is_word_byte(unsigned char c)
 {
-    return c <= 0x20 || c >= 0x80;
+    return byte_classes.of[c] & kWordByte;
 }
 
 // The statement keywords in a table of 2n + 1 slots placed with keyword_hash

@@ -3,7 +3,7 @@
 // workspaces: the program's trigger lists, questions and dialogs answered
 // from queues (and recorded), a temporary folder, and the working directory
 // and configuration object put back afterwards.
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_shell_dialogs.h"
 #include "core/vyr_question.h"
 #include "core/vyr_trigger.h"

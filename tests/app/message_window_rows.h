@@ -12,10 +12,10 @@
 
 inline QStringList message_window_rows(VyrMain &window)
 {
-    window.message_window->display()->update();
+    window.message_window()->display()->update();
     QTemporaryDir dir;
     const QString path = dir.filePath("rows.txt");
-    window.message_window->copy_all_messages_to_file(path);
+    window.message_window()->copy_all_messages_to_file(path);
     QFile file(path);
     QStringList texts;
     if (!file.open(QIODevice::ReadOnly))

@@ -47,7 +47,7 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         ASSERT_EQ(listener->buson(), canhwSuccess);
 
         window.start();
-        ASSERT_TRUE(window.measurement_running) << message_window_rows(window).join('\n').toStdString();
+        ASSERT_TRUE(window.measurement_running()) << message_window_rows(window).join('\n').toStdString();
         EXPECT_TRUE(can->thread_running());
         EXPECT_NE(triggers.find("Running")->state(), 0);
         EXPECT_TRUE(QTest::qWaitFor(
@@ -78,14 +78,14 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         EXPECT_TRUE(QTest::qWaitFor([&] { return trace->view()->row_count() >= 3; }, 5000));
 
         window.stop();
-        EXPECT_FALSE(window.measurement_running);
+        EXPECT_FALSE(window.measurement_running());
         EXPECT_FALSE(can->thread_running());
         EXPECT_EQ(can->channel(), nullptr);
         listener->close();
 
         // Window > Create Window > Trace: a second trace window on the CAN interface.
         window.build_window_menu();
-        auto *create = window.menu_window->findChild<QMenu *>(QStringLiteral("menu_create_window"));
+        auto *create = window.menus().menu_window->findChild<QMenu *>(QStringLiteral("menu_create_window"));
         ASSERT_NE(create, nullptr);
         ASSERT_EQ(create->actions().size(), 1);
         EXPECT_EQ(create->actions().first()->text(), "Trace");

@@ -1,5 +1,5 @@
 #include "forms/dialog_options_base.h"
-#include "app/settings_store.h"
+#include "app/shell/settings_store.h"
 #include "app/vyr_dialog_options.h"
 #include "app/vyr_main.h"
 #include "tests/app/form_test_support.h"

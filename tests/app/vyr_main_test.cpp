@@ -1,4 +1,4 @@
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "message_window_rows.h"
@@ -57,24 +57,24 @@ TEST(VyrMain, AFreshWindowHasTheDefaultWorkspaceAndTheMessageDockBelow)
 
     EXPECT_EQ(window.windowTitle(), "Vyr");
     EXPECT_TRUE(window.testAttribute(Qt::WA_DeleteOnClose));
-    ASSERT_EQ(window.workspace_tab_bar->count(), 1);
-    EXPECT_EQ(window.workspace_tab_bar->objectName(), "main_window_tab_bar");
-    EXPECT_EQ(window.workspace_tab_bar->tabText(0), "Default Workspace");
-    EXPECT_EQ(window.workspace_tab_bar->workspace_id(0), 0);
-    EXPECT_EQ(window.current_workspace_id, 0);
-    EXPECT_EQ(window.workspace_stack->currentWidget(), window.current_workspace);
+    ASSERT_EQ(window.workspace_tab_bar()->count(), 1);
+    EXPECT_EQ(window.workspace_tab_bar()->objectName(), "main_window_tab_bar");
+    EXPECT_EQ(window.workspace_tab_bar()->tabText(0), "Default Workspace");
+    EXPECT_EQ(window.workspace_tab_bar()->workspace_id(0), 0);
+    EXPECT_EQ(window.current_workspace_id(), 0);
+    EXPECT_EQ(window.workspace_stack()->currentWidget(), window.current_workspace());
 
-    EXPECT_EQ(window.dockWidgetArea(window.message_dock), Qt::BottomDockWidgetArea);
-    EXPECT_EQ(window.message_dock->windowTitle(), "Message Window");
-    EXPECT_TRUE(window.message_dock->features() & QDockWidget::DockWidgetClosable);
-    EXPECT_EQ(window.message_window->height(), 100);
-    EXPECT_EQ(window.message_tabs->count(), 1);
-    EXPECT_EQ(window.message_tabs->tabText(0), "All Messages");
-    EXPECT_EQ(window.message_tabs->widget(0), window.message_window);
-    EXPECT_EQ(window.message_tabs->tabPosition(), QTabWidget::South);
+    EXPECT_EQ(window.dockWidgetArea(window.message_dock()), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(window.message_dock()->windowTitle(), "Message Window");
+    EXPECT_TRUE(window.message_dock()->features() & QDockWidget::DockWidgetClosable);
+    EXPECT_EQ(window.message_window()->height(), 100);
+    EXPECT_EQ(window.message_tabs()->count(), 1);
+    EXPECT_EQ(window.message_tabs()->tabText(0), "All Messages");
+    EXPECT_EQ(window.message_tabs()->widget(0), window.message_window());
+    EXPECT_EQ(window.message_tabs()->tabPosition(), QTabWidget::South);
 
-    EXPECT_FALSE(window.configuration_modified);
-    EXPECT_FALSE(window.measurement_running);
+    EXPECT_FALSE(window.configuration_modified());
+    EXPECT_FALSE(window.measurement_running());
     window.setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
@@ -100,7 +100,7 @@ TEST(VyrMain, SetupLogsBannerSystemAndDoneAroundTheDefaultInterface)
         EXPECT_EQ(get_first_signal_if()->type_name(), "CAN");
         EXPECT_EQ(get_first_signal_if()->next(), nullptr);
         EXPECT_EQ(defaults_given, 1);
-        EXPECT_FALSE(window.configuration_modified);
+        EXPECT_FALSE(window.configuration_modified());
     }
     EXPECT_EQ(get_first_signal_if(), nullptr); // the window deletes its interfaces
     can->attach(real_factory);
@@ -122,7 +122,7 @@ TEST(VyrMain, LinesFromOtherThreadsReachTheMessageWindow)
 TEST(VyrMain, EveryReportOfEveryInterfaceThreadIsARow)
 {
     VyrMain window;
-    VyrSignalIfNotification &hub = *window.signal_if_notification;
+    VyrSignalIfNotification &hub = *window.signal_if_notification();
     std::vector<std::thread> threads;
     QStringList expected;
     for (int n = 1; n <= 8; ++n) {
@@ -193,7 +193,7 @@ TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
         new RankedInterface(5, false, calls);
 
         window.start();
-        EXPECT_TRUE(window.measurement_running);
+        EXPECT_TRUE(window.measurement_running());
         EXPECT_NE(running->state(), 0);
         window.stop();
         EXPECT_EQ(running->state(), 0);
@@ -208,7 +208,7 @@ TEST(VyrMain, MeasurementRunsThePassesByRankAndStopsInReverse)
         calls.clear();
         new RankedInterface(7, true, calls);
         window.start();
-        EXPECT_FALSE(window.measurement_running);
+        EXPECT_FALSE(window.measurement_running());
         EXPECT_EQ(running->state(), 0);
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "go_online 5"), 0);
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "start 5"), 0);
@@ -222,10 +222,10 @@ TEST(VyrMain, AnUnknownTabLeavesTheWorkspaceIdAlone)
 {
     VyrMain window;
     window.workspace_selected(5);
-    EXPECT_EQ(window.current_workspace_id, 0);
+    EXPECT_EQ(window.current_workspace_id(), 0);
     window.workspace_selected(0);
-    EXPECT_EQ(window.current_workspace_id, 0);
-    EXPECT_EQ(window.current_workspace, window.workspace_stack->widget(0));
+    EXPECT_EQ(window.current_workspace_id(), 0);
+    EXPECT_EQ(window.current_workspace(), window.workspace_stack()->widget(0));
 }
 
 namespace {
@@ -270,15 +270,15 @@ TEST(VyrMain, HelpSocketTakesOnlyTheUsersOwnConnections)
     } runtime_directory(runtime.path());
     {
         VyrMain window;
-        ASSERT_TRUE(window.listen_socket->isListening());
-        const QString path = window.listen_socket->fullServerName();
+        ASSERT_TRUE(window.listen_socket()->isListening());
+        const QString path = window.listen_socket()->fullServerName();
         EXPECT_EQ(path, runtime.path() + QStringLiteral("/vyr-help-%1.sock").arg(getpid()));
 
         QLocalSocket own;
         own.connectToServer(path);
         ASSERT_TRUE(own.waitForConnected(5000));
-        ASSERT_TRUE(QTest::qWaitFor([&window] { return window.help_connection != nullptr; }, 5000));
-        QLocalSocket *const own_connection = window.help_connection;
+        ASSERT_TRUE(QTest::qWaitFor([&window] { return window.help_connection() != nullptr; }, 5000));
+        QLocalSocket *const own_connection = window.help_connection();
 
         const passwd *nobody = getpwnam("nobody");
         if (getuid() != 0 || !nobody) {
@@ -297,7 +297,7 @@ TEST(VyrMain, HelpSocketTakesOnlyTheUsersOwnConnections)
             ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0777), 0);
             EXPECT_EQ(refused_as_nobody(), 2);
             QTest::qWait(100);
-            EXPECT_EQ(window.help_connection, own_connection);
+            EXPECT_EQ(window.help_connection(), own_connection);
         }
     }
     // The socket went with the window.

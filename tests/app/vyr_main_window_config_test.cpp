@@ -1,6 +1,6 @@
 // The main window's configuration file: its layout written and read back,
 // the save question, failures, the recent list and the desktop fit.
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_main_window_config.h"
@@ -74,12 +74,12 @@ TEST_F(MainWindowConfig, ASavedConfigurationLoadsIntoAFreshWindowAndSavesAgainBy
     {
         VyrMain *window = new_window();
         for (int i = 0; i < 2; ++i)
-            ASSERT_NE(create_signal_if("CAN", nullptr, window, window->signal_if_notification).release(), nullptr);
+            ASSERT_NE(create_signal_if("CAN", nullptr, window, window->signal_if_notification()).release(), nullptr);
         new VyrTrigger(VyrTriggerList::instance(), "Brake");
         window->create_new_workspace("Second", -1);
-        window->workspace_tab_bar->setCurrentIndex(window->find_workspace_tab(0));
+        window->workspace_tab_bar()->setCurrentIndex(window->find_workspace_tab(0));
         test_window(window->create_data_window("TestWindow", nullptr))->note = "in workspace 0";
-        window->workspace_tab_bar->setCurrentIndex(window->find_workspace_tab(1));
+        window->workspace_tab_bar()->setCurrentIndex(window->find_workspace_tab(1));
         test_window(window->create_data_window("TestWindow", nullptr))->note = "in workspace 1";
         TestWindow *detached = test_window(window->create_data_window("TestWindow", nullptr));
         detached->note = "detached";
@@ -87,9 +87,9 @@ TEST_F(MainWindowConfig, ASavedConfigurationLoadsIntoAFreshWindowAndSavesAgainBy
         QTest::qWait(20);
 
         replace_configuration(new QtbConfig(first_file));
-        ASSERT_TRUE(window->configuration_modified);
+        ASSERT_TRUE(window->configuration_modified());
         ASSERT_TRUE(window->save_configuration());
-        EXPECT_FALSE(window->configuration_modified);
+        EXPECT_FALSE(window->configuration_modified());
         windows.clear();
         delete VyrTriggerList::instance()->find("Brake"); // a fresh program has only its built-in trigger
         ASSERT_EQ(get_first_signal_if(), nullptr);
@@ -116,9 +116,9 @@ TEST_F(MainWindowConfig, ASavedConfigurationLoadsIntoAFreshWindowAndSavesAgainBy
     VyrMain *window = new_window();
     ASSERT_EQ(load_into(window, first_file), 0);
     EXPECT_EQ(interface_count("CAN"), 2);
-    ASSERT_EQ(window->workspace_tab_bar->count(), 2);
-    EXPECT_EQ(window->workspace_tab_bar->tabText(1), "Second");
-    EXPECT_EQ(window->current_workspace_id, 1);
+    ASSERT_EQ(window->workspace_tab_bar()->count(), 2);
+    EXPECT_EQ(window->workspace_tab_bar()->tabText(1), "Second");
+    EXPECT_EQ(window->current_workspace_id(), 1);
     EXPECT_NE(VyrTriggerList::instance()->find("Brake"), nullptr);
     QStringList notes;
     for (VyrDataWindow *w = first_window(); w; w = w->next_window())
@@ -127,7 +127,7 @@ TEST_F(MainWindowConfig, ASavedConfigurationLoadsIntoAFreshWindowAndSavesAgainBy
     // What made a window or an interface has left the configuration object.
     EXPECT_EQ(vyr_app_state().configuration->get_group("CAN"), nullptr);
     EXPECT_EQ(vyr_app_state().configuration->get_group("TestWindow"), nullptr);
-    EXPECT_FALSE(window->configuration_modified);
+    EXPECT_FALSE(window->configuration_modified());
 
     QTest::qWait(20);
     vyr_app_state().configuration->set_file_name(path("second.vyr"));
@@ -167,7 +167,7 @@ TEST_F(MainWindowConfig, TheMisspeltMaximisedKeyOfOlderFilesStillMaximises)
     ASSERT_EQ(load_into(window, path("old.vyr")), 0);
     QTest::qWait(20);
     EXPECT_TRUE(window->isMaximized());
-    EXPECT_EQ(window->workspace_size_timer, 0);
+    EXPECT_EQ(window->workspace_size_timer(), 0);
 }
 
 TEST_F(MainWindowConfig, WorkspaceNamesKeepEveryCharacterThroughTheirUtf8Twin)
@@ -182,16 +182,16 @@ TEST_F(MainWindowConfig, WorkspaceNamesKeepEveryCharacterThroughTheirUtf8Twin)
     }
     VyrMain *window = new_window();
     ASSERT_EQ(load_into(window, path("names.vyr")), 0);
-    ASSERT_EQ(window->workspace_tab_bar->count(), 2);
-    EXPECT_EQ(window->workspace_tab_bar->tabText(1), japanese);
+    ASSERT_EQ(window->workspace_tab_bar()->count(), 2);
+    EXPECT_EQ(window->workspace_tab_bar()->tabText(1), japanese);
 
     // A file of an older version has the 8-bit name only.
     write(path("latin1.vyr"), "[defaults]\nworkspaces=( ( {name}\"Pr=fcfstand\" {id}4 ) )\n");
     VyrMain *older = new_window();
     ASSERT_EQ(load_into(older, path("latin1.vyr")), 0);
-    ASSERT_EQ(older->workspace_tab_bar->count(), 2);
-    EXPECT_EQ(older->workspace_tab_bar->tabText(1), QString::fromUtf8("Prüfstand"));
-    EXPECT_EQ(older->workspace_tab_bar->workspace_id(1), 4);
+    ASSERT_EQ(older->workspace_tab_bar()->count(), 2);
+    EXPECT_EQ(older->workspace_tab_bar()->tabText(1), QString::fromUtf8("Prüfstand"));
+    EXPECT_EQ(older->workspace_tab_bar()->workspace_id(1), 4);
 }
 
 TEST_F(MainWindowConfig, AWorkspaceGroupWithIdZeroRenamesTheDefaultWorkspace)
@@ -201,11 +201,11 @@ TEST_F(MainWindowConfig, AWorkspaceGroupWithIdZeroRenamesTheDefaultWorkspace)
           "active_workspace=3\n");
     VyrMain *window = new_window();
     ASSERT_EQ(load_into(window, path("zero.vyr")), 0);
-    ASSERT_EQ(window->workspace_tab_bar->count(), 2);
-    EXPECT_EQ(window->workspace_tab_bar->tabText(0), "Bench");
-    EXPECT_EQ(window->workspace_tab_bar->tabText(1), "Car");
+    ASSERT_EQ(window->workspace_tab_bar()->count(), 2);
+    EXPECT_EQ(window->workspace_tab_bar()->tabText(0), "Bench");
+    EXPECT_EQ(window->workspace_tab_bar()->tabText(1), "Car");
     // No tab has the active id 3: workspace 0 is selected.
-    EXPECT_EQ(window->current_workspace_id, 0);
+    EXPECT_EQ(window->current_workspace_id(), 0);
 }
 
 TEST_F(MainWindowConfig, TheSaveQuestionGoesOnOnlyWithNoOrASuccessfulSave)
@@ -234,7 +234,7 @@ TEST_F(MainWindowConfig, TheSaveQuestionGoesOnOnlyWithNoOrASuccessfulSave)
         EXPECT_EQ(interface_count("CAN"), c.loaded ? 1 : 0);
         EXPECT_EQ(QFile::exists(path("current.vyr")), c.saved);
         EXPECT_EQ(vyr_app_state().configuration->file_name(), c.loaded ? path("next.vyr") : path("current.vyr"));
-        EXPECT_EQ(window->configuration_modified, !c.loaded);
+        EXPECT_EQ(window->configuration_modified(), !c.loaded);
         windows.clear();
     }
 
@@ -252,17 +252,17 @@ TEST_F(MainWindowConfig, AfterALoadTheWindowGrowsUntilItsWorkspaceHasTheStoredSi
     write(path("sized.vyr"), "[defaults]\ngeometry=( 40 40 700 500 )\nworkspace_width=600\nworkspace_height=300\n");
     VyrMain *window = new_window();
     ASSERT_EQ(load_into(window, path("sized.vyr")), 0);
-    ASSERT_NE(window->workspace_size_timer, 0);
-    ASSERT_TRUE(QTest::qWaitFor([window] { return window->workspace_size_timer == 0; }, 2000));
+    ASSERT_NE(window->workspace_size_timer(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([window] { return window->workspace_size_timer() == 0; }, 2000));
     QTest::qWait(20);
-    EXPECT_EQ(window->current_workspace->size(), QSize(600, 300));
+    EXPECT_EQ(window->current_workspace()->size(), QSize(600, 300));
 }
 
 TEST_F(MainWindowConfig, AWindowThatRefusesKeepsTheMainWindowOpenAndItsConfiguration)
 {
     VyrMain *window = new_window();
     auto *stubborn = static_cast<TestWindow *>(window->create_data_window("TestWindow", nullptr));
-    window->configuration_modified = false;
+    window->configuration().set_modified(false);
     stubborn->allow_close = false;
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(questions.empty()); // refused before the save question
@@ -293,7 +293,7 @@ TEST_F(MainWindowConfig, AnUnwritableTargetIsReportedAndTheConfigurationStaysMod
                              "Use \"Save As...\" on the File menu to save it somewhere else.")
                   .arg(target));
     EXPECT_EQ(questions[0].buttons, QStringList{"OK"});
-    EXPECT_TRUE(window->configuration_modified);
+    EXPECT_TRUE(window->configuration_modified());
     EXPECT_STREQ(config_lru().at(0), target.toLocal8Bit().constData());
 
     // A configuration without a name fails the same way and stays out of the recent list.
@@ -316,7 +316,7 @@ TEST_F(MainWindowConfig, SaveAsAddsTheExtensionAsksBeforeOverwritingAndMovesTheW
     EXPECT_EQ(file_requests[0].filter, "Config files (*.vyr);;All files (*)");
     EXPECT_EQ(file_requests[0].start_name, path("start.vyr"));
     EXPECT_TRUE(QFile::exists(path("sub/Upper.VYR")));
-    EXPECT_EQ(window->working_directory.absolutePath(), path("sub"));
+    EXPECT_EQ(window->working_directory().absolutePath(), path("sub"));
     EXPECT_STREQ(config_lru().at(0), path("sub/Upper.VYR").toLocal8Bit().constData());
 
     file_answers = {path("plain")};
@@ -363,7 +363,7 @@ TEST_F(MainWindowConfig, NewConfigurationKeepsBuiltInTriggersAndIsNamedAfterTheW
     VyrMain *window = new_window();
     window->change_working_directory(QDir(dir.path()));
     replace_configuration(new QtbConfig(path("old.vyr")));
-    ASSERT_NE(create_signal_if("CAN", nullptr, window, window->signal_if_notification).release(), nullptr);
+    ASSERT_NE(create_signal_if("CAN", nullptr, window, window->signal_if_notification()).release(), nullptr);
     new VyrTrigger(VyrTriggerList::instance(), "Configured");
     window->create_new_workspace("Extra", -1);
     window->create_data_window("TestWindow", nullptr);
@@ -374,10 +374,10 @@ TEST_F(MainWindowConfig, NewConfigurationKeepsBuiltInTriggersAndIsNamedAfterTheW
     EXPECT_EQ(vyr_app_state().configuration->file_name(), QDir(dir.path()).absolutePath() + "/default.vyr");
     EXPECT_EQ(get_first_signal_if(), nullptr);
     EXPECT_EQ(first_window(), nullptr);
-    EXPECT_EQ(window->workspace_tab_bar->count(), 1);
+    EXPECT_EQ(window->workspace_tab_bar()->count(), 1);
     EXPECT_NE(VyrTriggerList::instance()->find("Running"), nullptr);
     EXPECT_EQ(VyrTriggerList::instance()->find("Configured"), nullptr);
-    EXPECT_FALSE(window->configuration_modified);
+    EXPECT_FALSE(window->configuration_modified());
 }
 
 // A loaded configuration replaces the interfaces; their threads must not
@@ -391,25 +391,25 @@ TEST_F(MainWindowConfig, LoadingWhileAMeasurementRunsStopsItFirst)
                              return std::unique_ptr<VyrSignalIf>(std::move(made));
                          });
     VyrMain *window = new_window();
-    ASSERT_NE(create_signal_if("RUNNING", nullptr, window, window->signal_if_notification).release(), nullptr);
+    ASSERT_NE(create_signal_if("RUNNING", nullptr, window, window->signal_if_notification()).release(), nullptr);
     window->start();
-    ASSERT_TRUE(window->measurement_running);
+    ASSERT_TRUE(window->measurement_running());
     ASSERT_TRUE(get_first_signal_if()->thread_running());
 
     write(path("next.vyr"), "[defaults]\n");
     answers = {1}; // discard whatever changed
     window->load_configuration(path("next.vyr").toLocal8Bit().constData());
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_EQ(get_first_signal_if(), nullptr);
 }
 
-// A main window with the menu slots, counting their calls.
+// A main window counting the calls of its menu slots.
 class CountingMain : public VyrMain
 {
     Q_OBJECT
 public slots:
-    void show_state() { ++states_shown; }
-    void build_toolbar() { ++tool_bars_built; }
+    void show_state() override { ++states_shown; }
+    void build_toolbar() override { ++tool_bars_built; }
 
 public:
     int states_shown = 0;
@@ -419,6 +419,11 @@ public:
 TEST_F(MainWindowConfig, MenusAndToolBarFollowLoadsAndChanges)
 {
     CountingMain window;
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    // Showing the window shows its tool bar, which rebuilds it: counted from here.
+    window.show();
+    window.tool_bars_built = 0;
+    window.states_shown = 0;
     write(path("plain.vyr"), "[defaults]\n");
     ASSERT_EQ(load_into(&window, path("plain.vyr")), 0);
     EXPECT_EQ(window.tool_bars_built, 1);

@@ -3,7 +3,9 @@
 // start and stop it, the failed start, the countdowns, the custom events,
 // the menus' enabled states, and the global accelerators behind the
 // application key filter.
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
+#include "app/shell/vyr_measurement.h"
+#include "app/shell/vyr_workspaces.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_power_events.h"
@@ -15,9 +17,11 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "message_window_rows.h"
+#include "stepped_clock.h"
 #include "tests/core/signal_if_test_support.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
@@ -127,7 +131,18 @@ protected:
         window.reset();
         set_vyr_question_function(nullptr);
         VyrTriggerList::set_instance(nullptr);
+        vyr_app_state().options.start = false;
         vyr_app_state().options.start_delay = 0;
+        replace_configuration(nullptr);
+        QDir::setCurrent(previous_directory);
+    }
+
+    // The window's measurement counts down on this clock from now on.
+    vyr_test::SteppedClock &stepped_clock()
+    {
+        auto *clock = new vyr_test::SteppedClock();
+        window->measurement().set_clock(std::unique_ptr<VyrCountdownClock>(clock));
+        return *clock;
     }
 
     VyrSignalIf *add(int rank, int check = 0, bool fail = false, bool active = true, const char *script = "")
@@ -138,7 +153,7 @@ protected:
         group.write_bool("fail", fail);
         group.write_bool("active", active);
         group.write_string("script_file", script);
-        VyrSignalIf *made = create_signal_if("REC", &group, window.get(), window->signal_if_notification).release();
+        VyrSignalIf *made = create_signal_if("REC", &group, window.get(), window->signal_if_notification()).release();
         window->show_state();
         return made;
     }
@@ -162,6 +177,7 @@ protected:
     bool running_set() { return triggers.find("Running")->state() != 0; }
 
     QTemporaryDir dir;
+    const QString previous_directory = QDir::currentPath();
     VyrTriggerList triggers;
     std::vector<Question> questions;
     std::unique_ptr<VyrMain> window;
@@ -180,7 +196,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     show_active();
 
     QTest::keyClick(key_target(), Qt::Key_F5);
-    ASSERT_TRUE(window->measurement_running);
+    ASSERT_TRUE(window->measurement_running());
     EXPECT_TRUE(running_set());
     EXPECT_TRUE(rows().last().endsWith(": measurement started.")) << rows().last().toStdString();
     // The check pass asks every active interface in list order; the passes go by rank,
@@ -191,11 +207,11 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
                             "timer 5",         "startup 0",     "startup 5",     "startup 5",  "go_online 0",
                             "go_online 5",     "go_online 5",   "start 0",       "start 5",    "start 5"}));
     EXPECT_TRUE(VyrGlobalAccel::instance()->enabled());
-    EXPECT_FALSE(window->power_events->watching());
+    EXPECT_FALSE(window->power_events()->watching());
 
     g_calls.clear();
     QTest::keyClick(key_target(), Qt::Key_Escape);
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_FALSE(running_set());
     EXPECT_FALSE(VyrGlobalAccel::instance()->enabled());
     EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 0"}));
@@ -206,10 +222,10 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     QTest::keyClick(key_target(), Qt::Key_Escape);
     EXPECT_TRUE(g_calls.empty());
     QTest::keyClick(key_target(), Qt::Key_F5);
-    ASSERT_TRUE(window->measurement_running);
+    ASSERT_TRUE(window->measurement_running());
     window->start(); // a start while running does nothing
     QTest::keyClick(key_target(), Qt::Key_F6);
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_EQ(std::count(g_calls.begin(), g_calls.end(), "start 0"), 1);
     EXPECT_TRUE(questions.empty());
 }
@@ -221,7 +237,7 @@ TEST_F(Measurement, AFailedCheckOrHardwareOpenLeavesNothingRunning)
     add(2);
     triggers.find("Running")->set();
     window->start();
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_FALSE(running_set()); // every trigger was reset
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].title, "Error");
@@ -237,7 +253,7 @@ TEST_F(Measurement, AFailedCheckOrHardwareOpenLeavesNothingRunning)
     g_calls.clear();
     add(0, 1);
     window->start();
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_TRUE(questions.empty());
 
     // A failed hardware open opens every interface, skips bus-on and threads, and stops.
@@ -249,7 +265,7 @@ TEST_F(Measurement, AFailedCheckOrHardwareOpenLeavesNothingRunning)
     add(0, 0, true);
     add(4);
     window->start();
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_EQ(g_calls, std::vector<std::string>({"check 0", "check 4", "prepare_start 0", "timer driving 0",
                                                  "prepare_start 4", "timer 4", "startup 0", "startup 4", "stop 4",
                                                  "stop 0"}));
@@ -259,38 +275,69 @@ TEST_F(Measurement, AFailedCheckOrHardwareOpenLeavesNothingRunning)
 TEST_F(Measurement, DelayedStartCountsDownInFiveSecondStepsAndRestartInSeconds)
 {
     add(0);
-    auto tick = [this] {
-        ASSERT_NE(window->countdown_timer, 0);
-        QTimerEvent tick_event(window->countdown_timer);
-        QCoreApplication::sendEvent(window.get(), &tick_event);
-        QCoreApplication::sendPostedEvents(window.get());
+    vyr_test::SteppedClock &clock = stepped_clock();
+    auto pass = [&clock](int seconds) {
+        clock.advance(seconds * 1000);
+        QCoreApplication::sendPostedEvents();
     };
-    vyr_app_state().options.start_delay = 7;
+    window->measurement().set_start_delay(7);
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_start));
     QCoreApplication::sendPostedEvents(window.get());
     EXPECT_EQ(rows().last(), "Starting measurement in 7 seconds ....");
-    tick();
+    EXPECT_EQ(clock.period_ms(), 5000);
+    pass(5);
     EXPECT_EQ(rows().last(), "Remaining time until start of measurement: 2 seconds ....");
-    EXPECT_FALSE(window->measurement_running);
-    tick();
-    EXPECT_TRUE(window->measurement_running);
-    EXPECT_EQ(window->countdown_timer, 0);
-    EXPECT_EQ(vyr_app_state().options.start_delay, 0);
+    EXPECT_FALSE(window->measurement_running());
+    pass(5);
+    EXPECT_TRUE(window->measurement_running());
+    EXPECT_FALSE(window->measurement().counting_down());
+    EXPECT_EQ(window->measurement().start_delay(), 0);
 
     // A restart stops, then counts down by seconds from at most an hour.
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_restart, 5000));
     QCoreApplication::sendPostedEvents(window.get());
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_EQ(rows().last(), "Starting measurement in 3600 seconds ....");
-    tick();
+    EXPECT_EQ(clock.period_ms(), 1000);
+    pass(1);
     EXPECT_EQ(rows().last(), "Remaining time until start of measurement: 3599 seconds ....");
 
     // A restart replaces the countdown; delay 0 starts at the first tick.
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_restart, 0));
     QCoreApplication::sendPostedEvents(window.get());
     EXPECT_EQ(rows().last(), "Starting measurement in 0 seconds ....");
-    tick();
-    EXPECT_TRUE(window->measurement_running);
+    pass(1);
+    EXPECT_TRUE(window->measurement_running());
+}
+
+// "-startdelayed 7": set-up loads the configuration, then the countdown starts it.
+TEST_F(Measurement, StartDelayedCountsDownAfterSetupInFiveSecondSteps)
+{
+    const QString file = dir.filePath("delayed.vyr");
+    {
+        QFile config(file);
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("[defaults]\n[REC]\nrank=0\n");
+    }
+    replace_configuration(new QtbConfig(file));
+    vyr_app_state().configuration->read();
+    vyr_app_state().options.start = true;
+    vyr_app_state().options.start_delay = 7;
+    vyr_test::SteppedClock &clock = stepped_clock();
+    window->setup();
+    QCoreApplication::sendPostedEvents();
+    clock.advance(10000);
+    QCoreApplication::sendPostedEvents();
+
+    ASSERT_TRUE(window->measurement_running());
+    const QString text = rows().join('\n');
+    int at = 0;
+    for (const char *row : {"Setup done.", "Starting measurement in 7 seconds ....",
+                            "Remaining time until start of measurement: 2 seconds ....", ": measurement started."}) {
+        const int found = text.indexOf(row, at);
+        EXPECT_GE(found, at) << row << " not in order in\n" << text.toStdString();
+        at = std::max(found, at);
+    }
 }
 
 TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
@@ -305,7 +352,7 @@ TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
     window->start();
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_stop));
     QCoreApplication::sendPostedEvents(window.get());
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
 
     const QString saved = dir.filePath("saved.log");
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_save_log, 2, 0, saved));
@@ -316,20 +363,20 @@ TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
     EXPECT_TRUE(rows().isEmpty());
 
     // 11000: the workspace of that index.
-    window->workspace_tab_bar->addTab("Second");
-    window->workspace_tab_bar->set_workspace_id(1, 7);
-    window->workspace_stack->addWidget(new VyrWorkspace(window->workspace_stack, "second"));
+    window->create_new_workspace("Second", 7);
+    window->workspaces().select(0);
+    ASSERT_EQ(window->workspace_tab_bar()->currentIndex(), 0);
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_select_workspace, 1));
     QCoreApplication::sendPostedEvents(window.get());
-    EXPECT_EQ(window->workspace_tab_bar->currentIndex(), 1);
-    EXPECT_EQ(window->current_workspace_id, 7);
+    EXPECT_EQ(window->workspace_tab_bar()->currentIndex(), 1);
+    EXPECT_EQ(window->current_workspace_id(), 7);
 
     // A broken communication stops once and reports once.
     window->start();
     post_vyr_event(window.get(), new VyrErrorEvent("Timeout"));
     post_vyr_event(window.get(), new VyrErrorEvent("Timeout"));
     QCoreApplication::sendPostedEvents(window.get());
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].text, "Communication with target broken\nReason: Timeout");
 
@@ -338,7 +385,7 @@ TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 1));
     post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 9));
     QCoreApplication::sendPostedEvents(window.get());
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_EQ(shutdowns, std::vector<int>({1}));
     VyrMain::set_shutdown_function(nullptr);
 }
@@ -369,13 +416,17 @@ namespace {
 std::string enabled_states(VyrMain &window)
 {
     std::string states;
+    const VyrMainMenus &menus = window.menus();
+    const VyrMainToolBar &bar = window.tool_bar();
+    // clang-format off
     const std::pair<const char *, QObject *> items[] = {
-        {"new", window.id_new},         {"open", window.id_open},         {"save", window.id_save},
-        {"save_as", window.id_save_as}, {"exit", window.id_exit},         {"reopen", window.menu_reopen->menuAction()},
-        {"settings", window.menu_settings->menuAction()}, {"compile", window.id_compile},
-        {"start", window.id_start},     {"stop", window.id_stop},         {"b_new", window.button_new},
-        {"b_open", window.button_open}, {"b_save", window.button_save},   {"b_interfaces", window.button_interfaces},
-        {"b_compile", window.button_compile}, {"b_start", window.button_start}, {"b_stop", window.button_stop}};
+        {"new", menus.id_new},         {"open", menus.id_open},         {"save", menus.id_save},
+        {"save_as", menus.id_save_as}, {"exit", menus.id_exit},         {"reopen", menus.menu_reopen->menuAction()},
+        {"settings", menus.menu_settings->menuAction()}, {"compile", menus.id_compile},
+        {"start", menus.id_start},     {"stop", menus.id_stop},         {"b_new", bar.button_new},
+        {"b_open", bar.button_open},   {"b_save", bar.button_save},     {"b_interfaces", bar.button_interfaces},
+        {"b_compile", bar.button_compile}, {"b_start", bar.button_start}, {"b_stop", bar.button_stop}};
+    // clang-format on
     for (const auto &[name, item] : items) {
         const bool on = qobject_cast<QAction *>(item) ? qobject_cast<QAction *>(item)->isEnabled()
                                                        : qobject_cast<QWidget *>(item)->isEnabled();
@@ -398,7 +449,8 @@ QStringList texts(QMenu *menu)
 TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
 {
     const std::string idle = "new open save save_as exit reopen settings";
-    const std::string buttons_idle = " b_new b_open b_save b_interfaces";
+    // The interface list is not built yet: its button stays off.
+    const std::string buttons_idle = " b_new b_open b_save";
     EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // no active interface: no start, no compile
     add(0, 0, false, false, "x.vys");
     EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // inactive ones count for nothing
@@ -412,21 +464,22 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     window->stop();
     EXPECT_EQ(enabled_states(*window), ready);
 
-    EXPECT_EQ(texts(window->menu_file), QStringList({"&New Configuration", "&Open Configuration...", "&Reopen...",
-                                                     "-", "&Save Configuration", "Save Configuration &As...", "-",
-                                                     "E&xit"}));
-    EXPECT_EQ(texts(window->menu_measure), QStringList({"&Compile", "&Start", "Sto&p (off)"}));
-    EXPECT_EQ(window->id_start->shortcut(), QKeySequence(Qt::Key_F5));
-    EXPECT_EQ(window->id_compile->shortcut(), QKeySequence(Qt::Key_F8));
+    EXPECT_EQ(texts(window->menus().menu_file),
+              QStringList({"&New Configuration", "&Open Configuration...", "&Reopen...", "-", "&Save Configuration",
+                           "Save Configuration &As...", "-", "E&xit"}));
+    EXPECT_EQ(texts(window->menus().menu_measure), QStringList({"&Compile", "&Start", "Sto&p (off)"}));
+    EXPECT_EQ(window->menus().id_start->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(window->menus().id_compile->shortcut(), QKeySequence(Qt::Key_F8));
 
     // The Settings menu: one settings submenu per interface type, listing its
     // interfaces with 1000 + their place in the interface list.
-    emit window->menu_settings->aboutToShow();
-    const QStringList settings = texts(window->menu_settings);
+    emit window->menus().menu_settings->aboutToShow();
+    const QStringList settings = texts(window->menus().menu_settings);
     EXPECT_EQ(settings.mid(0, 6),
-              QStringList({"&Preferences", "Interface List", "Trigger Settings", "-", "Create new Interface", "-"}));
+              QStringList({"&Preferences", "Interface List (off)", "Trigger Settings (off)", "-",
+                           "Create new Interface", "-"}));
     QMenu *recording_menu = nullptr;
-    for (QAction *action : window->menu_settings->actions())
+    for (QAction *action : window->menus().menu_settings->actions())
         if (action->text() == "REC Settings")
             recording_menu = action->menu();
     ASSERT_NE(recording_menu, nullptr);
@@ -443,36 +496,37 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     EXPECT_TRUE(listed);
 
     // The Workspace menu: no deleting the default workspace, nothing during a measurement.
-    emit window->menu_workspace->aboutToShow();
-    EXPECT_EQ(texts(window->menu_workspace), QStringList({"&Create New Workspace", "&Rename Current Workspace",
-                                                          "&Delete Current Workspace (off)"}));
+    emit window->menus().menu_workspace->aboutToShow();
+    EXPECT_EQ(texts(window->menus().menu_workspace),
+              QStringList({"&Create New Workspace", "&Rename Current Workspace", "&Delete Current Workspace (off)"}));
     window->start();
-    emit window->menu_workspace->aboutToShow();
-    EXPECT_EQ(texts(window->menu_workspace),
+    emit window->menus().menu_workspace->aboutToShow();
+    EXPECT_EQ(texts(window->menus().menu_workspace),
               QStringList({"&Create New Workspace (off)", "&Rename Current Workspace (off)",
                            "&Delete Current Workspace (off)"}));
     window->stop();
 
     // The View menu's first entry is the message dock, which it hides and shows.
     window->show();
-    emit window->menu_view->aboutToShow();
-    ASSERT_EQ(texts(window->menu_view).mid(0, 2), QStringList({"Message Window", "-"}));
-    EXPECT_TRUE(window->menu_view->actions()[0]->isChecked());
-    window->menu_view->actions()[0]->trigger();
-    EXPECT_FALSE(window->message_dock->isVisible());
+    emit window->menus().menu_view->aboutToShow();
+    ASSERT_EQ(texts(window->menus().menu_view).mid(0, 2), QStringList({"Message Window", "-"}));
+    EXPECT_TRUE(window->menus().menu_view->actions()[0]->isChecked());
+    window->menus().menu_view->actions()[0]->trigger();
+    EXPECT_FALSE(window->message_dock()->isVisible());
 
     // The tool bar in its order, with its tool tips; hiding it rebuilds it.
     QStringList labels;
-    for (QToolButton *button : window->tool_bar->findChildren<QToolButton *>())
+    for (QToolButton *button : window->tool_bar().bar->findChildren<QToolButton *>())
         if (button->objectName().startsWith("button_"))
             labels << button->text();
     // One button per window type of the registry stands between Interfaces and Clear.
     EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Trace", "Clear", "Compile", "Start", "Stop"}));
-    EXPECT_EQ(window->button_start->toolTip(), "<p><h3>Start</h3>Start measurement and automatic window update.</p>");
-    QToolButton *old_start = window->button_start;
-    window->tool_bar->hide();
-    EXPECT_NE(window->button_start, old_start);
-    EXPECT_TRUE(window->button_start->isEnabled());
+    EXPECT_EQ(window->tool_bar().button_start->toolTip(),
+              "<p><h3>Start</h3>Start measurement and automatic window update.</p>");
+    QToolButton *old_start = window->tool_bar().button_start;
+    window->tool_bar().bar->hide();
+    EXPECT_NE(window->tool_bar().button_start, old_start);
+    EXPECT_TRUE(window->tool_bar().button_start->isEnabled());
 }
 
 TEST_F(Measurement, KeysTypedIntoALineEditNeverReachTheAccelerators)
@@ -494,16 +548,16 @@ TEST_F(Measurement, KeysTypedIntoALineEditNeverReachTheAccelerators)
     EXPECT_EQ(fired, 0);
     EXPECT_EQ(edit->text(), "a");
     QTest::keyClick(edit, Qt::Key_Escape);
-    EXPECT_TRUE(window->measurement_running);
+    EXPECT_TRUE(window->measurement_running());
 
-    window->workspace_tab_bar->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->workspace_tab_bar->hasFocus(); }));
-    QTest::keyClick(window->workspace_tab_bar, Qt::Key_A);
+    window->workspace_tab_bar()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->workspace_tab_bar()->hasFocus(); }));
+    QTest::keyClick(window->workspace_tab_bar(), Qt::Key_A);
     EXPECT_EQ(fired, 1);
-    QTest::keyClick(window->workspace_tab_bar, Qt::Key_A, Qt::ShiftModifier); // another key
+    QTest::keyClick(window->workspace_tab_bar(), Qt::Key_A, Qt::ShiftModifier); // another key
     EXPECT_EQ(fired, 1);
-    QTest::keyClick(window->workspace_tab_bar, Qt::Key_Escape);
-    EXPECT_FALSE(window->measurement_running);
+    QTest::keyClick(window->workspace_tab_bar(), Qt::Key_Escape);
+    EXPECT_FALSE(window->measurement_running());
 }
 
 TEST_F(Measurement, TheWorkspaceContextMenuOffersNoDeletingOfTheDefaultWorkspace)
@@ -517,7 +571,7 @@ TEST_F(Measurement, TheWorkspaceContextMenuOffersNoDeletingOfTheDefaultWorkspace
         shown = texts(popup);
         popup->close();
     });
-    QTest::mouseClick(window->current_workspace->viewport(), Qt::RightButton);
+    QTest::mouseClick(window->current_workspace()->viewport(), Qt::RightButton);
     EXPECT_EQ(shown, QStringList({"Tile", "Cascade", "Standard Layout", "-", "Create new Workspace",
                                   "Rename current Workspace", "Delete current Workspace (off)", "-",
                                   "Create Window"}));
@@ -535,13 +589,13 @@ TEST_F(Measurement, ATerminationSignalClosesWithoutQuestions)
     ASSERT_TRUE(termination.watching());
     QObject::connect(&termination, &VyrTerminationSignals::received, window.get(), &VyrMain::close_without_questions);
     window->start();
-    ASSERT_TRUE(window->measurement_running);
-    window->configuration_modified = true;
+    ASSERT_TRUE(window->measurement_running());
+    window->configuration().set_modified(true);
     g_calls.clear();
 
     ASSERT_EQ(pthread_kill(pthread_self(), SIGTERM), 0);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
-    EXPECT_FALSE(window->measurement_running);
+    EXPECT_FALSE(window->measurement_running());
     EXPECT_EQ(g_calls, std::vector<std::string>({"stop 0"}));
     EXPECT_TRUE(questions.empty());
 }

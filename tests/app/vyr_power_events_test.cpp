@@ -118,10 +118,10 @@ TEST(PowerEvents, SuspendStopsTheMeasurementAndResumeDoesNotRestartIt)
 {
     VyrMain window;
     window.setAttribute(Qt::WA_DeleteOnClose, false);
-    ASSERT_TRUE(window.power_events->watching());
+    ASSERT_TRUE(window.power_events()->watching());
     new SleepyInterface();
     window.start();
-    ASSERT_TRUE(window.measurement_running);
+    ASSERT_TRUE(window.measurement_running());
 
     QStringList rows;
     auto read_rows = [&window, &rows] {
@@ -130,13 +130,13 @@ TEST(PowerEvents, SuspendStopsTheMeasurementAndResumeDoesNotRestartIt)
     };
 
     emit_prepare_for_sleep(true);
-    ASSERT_TRUE(QTest::qWaitFor([&window] { return !window.measurement_running; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&window] { return !window.measurement_running(); }, 10000));
     read_rows();
     EXPECT_TRUE(rows.contains("System going to suspend mode -> stop measurement"));
 
     emit_prepare_for_sleep(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return read_rows() && rows.contains("System resumed"); }, 10000));
-    EXPECT_FALSE(window.measurement_running);
+    EXPECT_FALSE(window.measurement_running());
     delete get_first_signal_if();
 }
 

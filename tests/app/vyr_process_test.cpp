@@ -223,23 +223,6 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
     EXPECT_TRUE(read(path("report")).contains("window: Trace \"CAN Trace Window 1\"\n")) << read(path("report")).toStdString();
 }
 
-TEST_F(VyrProcessTest, StartDelayedCountsDownOnItsTimerInFiveSecondSteps)
-{
-    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
-    qputenv("VYR_TEST_REPORT_DELAY_MS", "11500");
-    const int exit_code = run({"-nosplash", "-startdelayed", "7", "demo.vyr"}, "accept", demo);
-    qunsetenv("VYR_TEST_REPORT_DELAY_MS");
-    ASSERT_EQ(exit_code, 0) << errors.toStdString();
-    const QString rows = read(path("report.rows"));
-    int at = 0;
-    for (const char *row : {"Setup done.", "Starting measurement in 7 seconds ....",
-                            "Remaining time until start of measurement: 2 seconds ....", ": measurement started."}) {
-        const int found = rows.indexOf(row, at);
-        EXPECT_GE(found, at) << row << " not in order in\n" << rows.toStdString();
-        at = std::max(found, at);
-    }
-}
-
 TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
 {
     QProcess process;

@@ -1,4 +1,4 @@
-#include "app/vyr_start_options.h"
+#include "app/shell/vyr_start_options.h"
 #include "core/vyr_recent_list.h"
 
 #include <QDir>

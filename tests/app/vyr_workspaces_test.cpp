@@ -38,8 +38,8 @@ protected:
     QStringList tab_texts() const
     {
         QStringList texts;
-        for (int i = 0; i < window->workspace_tab_bar->count(); ++i)
-            texts << window->workspace_tab_bar->tabText(i);
+        for (int i = 0; i < window->workspace_tab_bar()->count(); ++i)
+            texts << window->workspace_tab_bar()->tabText(i);
         return texts;
     }
 
@@ -58,16 +58,16 @@ TEST_F(Workspaces, NewIdsFollowTheHighestAndDefaultNamesTakeTheFirstGap)
     window->create_new_workspace("Seven", 7);
     EXPECT_EQ(window->next_workspace_id(), 8);
     window->create_new_workspace("Eight", -1);
-    EXPECT_EQ(window->workspace_tab_bar->workspace_id(3), 8);
-    EXPECT_EQ(window->current_workspace_id, 8);
-    EXPECT_EQ(window->workspace_stack->currentWidget(), window->current_workspace);
-    EXPECT_FALSE(window->configuration_modified); // the callers mark it
+    EXPECT_EQ(window->workspace_tab_bar()->workspace_id(3), 8);
+    EXPECT_EQ(window->current_workspace_id(), 8);
+    EXPECT_EQ(window->workspace_stack()->currentWidget(), window->current_workspace());
+    EXPECT_FALSE(window->configuration_modified()); // the callers mark it
 
     window->create_new_workspace("New Workspace 1", -1);
     window->create_new_workspace("New Workspace 3", -1);
     window->create_new_workspace();
     EXPECT_EQ(tab_texts().last(), "New Workspace 2");
-    EXPECT_TRUE(window->configuration_modified);
+    EXPECT_TRUE(window->configuration_modified());
     EXPECT_EQ(window->find_workspace_tab_by_name("new workspace 2"), -1); // names compare exactly
 }
 
@@ -78,7 +78,7 @@ TEST_F(Workspaces, RenameRefusesTakenNamesAndIgnoresTheSameName)
 
     text_answers = {"Car"}; // unchanged
     window->rename_workspace(2);
-    EXPECT_FALSE(window->configuration_modified);
+    EXPECT_FALSE(window->configuration_modified());
     EXPECT_TRUE(questions.empty());
 
     text_answers = {"Bench"};
@@ -87,20 +87,20 @@ TEST_F(Workspaces, RenameRefusesTakenNamesAndIgnoresTheSameName)
     EXPECT_EQ(questions[0].title, "Error");
     EXPECT_EQ(questions[0].text, "Workspace name 'Bench' does already exist.");
     EXPECT_EQ(tab_texts(), (QStringList{"Default Workspace", "Bench", "Car"}));
-    EXPECT_FALSE(window->configuration_modified);
+    EXPECT_FALSE(window->configuration_modified());
 
     window->rename_workspace(2); // cancelled
     window->rename_workspace(9); // no such workspace: not even asked
     text_answers = {"", "Road"};
     window->rename_workspace(2);
     EXPECT_EQ(tab_texts().last(), "");
-    EXPECT_TRUE(window->configuration_modified);
+    EXPECT_TRUE(window->configuration_modified());
     EXPECT_EQ(text_answers.size(), 1u);
 
     // A double click on the tab bar renames the current workspace.
-    window->workspace_tab_bar->setCurrentIndex(1);
-    QTest::mouseDClick(window->workspace_tab_bar, Qt::LeftButton, Qt::NoModifier,
-                       window->workspace_tab_bar->tabRect(1).center());
+    window->workspace_tab_bar()->setCurrentIndex(1);
+    QTest::mouseDClick(window->workspace_tab_bar(), Qt::LeftButton, Qt::NoModifier,
+                       window->workspace_tab_bar()->tabRect(1).center());
     EXPECT_EQ(tab_texts()[1], "Road");
 }
 
@@ -109,17 +109,17 @@ TEST_F(Workspaces, DeletingAWorkspaceAsksItsWindowsAndARefusalDeletesNothing)
     window->create_new_workspace("Doomed", -1);
     TestWindow *stubborn = new_test_window();
     TestWindow *willing = new_test_window();
-    window->workspace_tab_bar->setCurrentIndex(0);
+    window->workspace_tab_bar()->setCurrentIndex(0);
     TestWindow *elsewhere = new_test_window();
-    window->workspace_tab_bar->setCurrentIndex(1);
-    window->configuration_modified = false;
+    window->workspace_tab_bar()->setCurrentIndex(1);
+    window->configuration().set_modified(false);
 
     stubborn->allow_close = false;
     window->delete_current_workspace();
-    EXPECT_EQ(window->workspace_tab_bar->count(), 2);
+    EXPECT_EQ(window->workspace_tab_bar()->count(), 2);
     EXPECT_EQ(stubborn->close_questions, 1);
     EXPECT_EQ(elsewhere->close_questions, 0);
-    EXPECT_FALSE(window->configuration_modified);
+    EXPECT_FALSE(window->configuration_modified());
 
     stubborn->allow_close = true;
     QPointer<TestWindow> gone_1(stubborn), gone_2(willing);
@@ -128,17 +128,17 @@ TEST_F(Workspaces, DeletingAWorkspaceAsksItsWindowsAndARefusalDeletesNothing)
     EXPECT_TRUE(gone_1.isNull());
     EXPECT_TRUE(gone_2.isNull());
     EXPECT_EQ(first_window(), elsewhere);
-    EXPECT_EQ(window->current_workspace_id, 0);
-    EXPECT_EQ(window->current_workspace, window->workspace_stack->currentWidget());
-    EXPECT_TRUE(window->configuration_modified);
+    EXPECT_EQ(window->current_workspace_id(), 0);
+    EXPECT_EQ(window->current_workspace(), window->workspace_stack()->currentWidget());
+    EXPECT_TRUE(window->configuration_modified());
 
     window->delete_current_workspace(); // workspace 0 stays
-    EXPECT_EQ(window->workspace_tab_bar->count(), 1);
+    EXPECT_EQ(window->workspace_tab_bar()->count(), 1);
 }
 
 TEST_F(Workspaces, CloseAllClosesEveryWindowAndWorkspaceUnlessOneRefuses)
 {
-    window->workspace_tab_bar->setTabText(0, "Renamed");
+    window->workspace_tab_bar()->setTabText(0, "Renamed");
     window->create_new_workspace("A", -1);
     TestWindow *first = new_test_window();
     window->create_new_workspace("B", -1);
@@ -146,22 +146,22 @@ TEST_F(Workspaces, CloseAllClosesEveryWindowAndWorkspaceUnlessOneRefuses)
 
     first->allow_close = false;
     EXPECT_FALSE(window->close_all_windows());
-    EXPECT_EQ(window->workspace_tab_bar->count(), 3);
+    EXPECT_EQ(window->workspace_tab_bar()->count(), 3);
     EXPECT_NE(first_window(), nullptr);
 
     first->allow_close = true;
     EXPECT_TRUE(window->close_all_windows());
     EXPECT_EQ(first_window(), nullptr);
     EXPECT_EQ(tab_texts(), QStringList{"Default Workspace"});
-    EXPECT_EQ(window->current_workspace_id, 0);
-    EXPECT_EQ(window->workspace_stack->count(), 1);
+    EXPECT_EQ(window->current_workspace_id(), 0);
+    EXPECT_EQ(window->workspace_stack()->count(), 1);
 }
 
 TEST_F(Workspaces, AWindowGoesToItsStoredWorkspaceOrTheCurrentOneAndListensToTheMainWindow)
 {
     window->create_new_workspace("Two", 2);
-    window->workspace_tab_bar->setCurrentIndex(0);
-    window->configuration_modified = false;
+    window->workspace_tab_bar()->setCurrentIndex(0);
+    window->configuration().set_modified(false);
 
     QtbConfigGroup group;
     group.write_int("workspace_id", 2);
@@ -169,16 +169,16 @@ TEST_F(Workspaces, AWindowGoesToItsStoredWorkspaceOrTheCurrentOneAndListensToThe
     TestWindow *stored = new_test_window(&group);
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(stored->workspace_id(), 2);
-    EXPECT_EQ(stored->sub_window()->mdiArea(), window->workspace_stack->widget(1));
+    EXPECT_EQ(stored->sub_window()->mdiArea(), window->workspace_stack()->widget(1));
     EXPECT_EQ(stored->sub_window()->pos(), QPoint(30, 40));
     EXPECT_EQ(stored->sub_window()->width(), 300);
     EXPECT_EQ(stored->height(), 200);
-    EXPECT_TRUE(window->configuration_modified);
+    EXPECT_TRUE(window->configuration_modified());
 
     group.write_int("workspace_id", 5); // no such workspace
     TestWindow *lost = new_test_window(&group);
     EXPECT_EQ(lost->workspace_id(), 0);
-    EXPECT_EQ(lost->sub_window()->mdiArea(), window->current_workspace);
+    EXPECT_EQ(lost->sub_window()->mdiArea(), window->current_workspace());
 
     group.write_bool("detached", true);
     TestWindow *detached = new_test_window(&group);
@@ -195,15 +195,15 @@ TEST_F(Workspaces, AWindowGoesToItsStoredWorkspaceOrTheCurrentOneAndListensToThe
     EXPECT_TRUE(stored->running());
     emit window->stop_automatic_update();
     EXPECT_FALSE(stored->running());
-    window->configuration_modified = false;
+    window->configuration().set_modified(false);
     emit stored->configuration_changed();
-    EXPECT_TRUE(window->configuration_modified);
+    EXPECT_TRUE(window->configuration_modified());
 }
 
 TEST_F(Workspaces, SelectingAWorkspaceGivesItsWindowsTheirStoredStates)
 {
     window->create_new_workspace("Two", 2);
-    window->workspace_tab_bar->setCurrentIndex(0);
+    window->workspace_tab_bar()->setCurrentIndex(0);
     QtbConfigGroup group;
     group.write_int("workspace_id", 2);
     group.write_bool("maximized", true);
@@ -211,7 +211,7 @@ TEST_F(Workspaces, SelectingAWorkspaceGivesItsWindowsTheirStoredStates)
     EXPECT_FALSE(stored->sub_window()->isMaximized()); // its workspace is not selected yet
     EXPECT_TRUE(stored->maximized());
 
-    window->workspace_tab_bar->setCurrentIndex(1);
+    window->workspace_tab_bar()->setCurrentIndex(1);
     EXPECT_TRUE(stored->sub_window()->isMaximized());
 }
 
@@ -223,13 +223,13 @@ TEST_F(Workspaces, TypeFlagsPlaceWindowsInTheCurrentWorkspaceAndOpenThemByDefaul
                                   DataWindowTypeInfo::SingleInstance,
                               vyr_test::create_test_window<key>);
     window->create_new_workspace("Two", 2);
-    window->workspace_tab_bar->setCurrentIndex(0);
+    window->workspace_tab_bar()->setCurrentIndex(0);
     QtbConfigGroup group;
     group.write_int("workspace_id", 2);
     group.write_int("index", 1);
     VyrDataWindow *made = window->create_data_window("Pinned", &group);
     ASSERT_NE(made, nullptr);
-    EXPECT_EQ(made->sub_window()->mdiArea(), window->current_workspace);
+    EXPECT_EQ(made->sub_window()->mdiArea(), window->current_workspace());
     EXPECT_EQ(made->workspace_id(), 2);                                // the stored id stays
     EXPECT_EQ(window->create_data_window("Pinned", nullptr), nullptr); // single instance
 
@@ -268,9 +268,9 @@ TEST_F(Workspaces, StandardLayoutArrangesTheWindowsOfTheActiveWorkspace)
     window->create_new_workspace("Other", -1);
     TestWindow *other = new_test_window();
     other->sub_window()->move(7, 7);
-    window->workspace_tab_bar->setCurrentIndex(0);
+    window->workspace_tab_bar()->setCurrentIndex(0);
     window->standard_layout();
-    const QSize page = window->current_workspace->viewport()->size();
+    const QSize page = window->current_workspace()->viewport()->size();
     // One window of a type of its own goes to the right half, top to bottom.
     EXPECT_EQ(only->sub_window()->geometry(), QRect(page.width() / 2, 0, page.width() / 2, page.height()));
     EXPECT_EQ(other->sub_window()->pos(), QPoint(7, 7));

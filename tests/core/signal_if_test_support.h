@@ -182,6 +182,7 @@ public:
         start();
     }
 
+    using VyrSignalIf::set_cycle_time;
     using VyrSignalIf::set_short_waits;
     using VyrSignalIf::set_device_handle;
     using VyrSignalIf::start_functions;

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -713,6 +715,88 @@ TEST_F(VyrSignalIfTest, ClockDriverTicksDriveTheThread)
     EXPECT_EQ(signal_if.stop(), 0);
     set_clock_driver_handle(nullptr);
     EXPECT_TRUE(shell.wait_until([&] { return shell.has_line("TEST 1: Using RTCLOCKX Driver as timebase\n"); }));
+}
+
+// The time-outs of the thread's waits while it drives the wheel: one wait
+// per event, each until the next due entry (or a cycle when none is armed),
+// never a string of 1 ms waits. Positive time-outs never run out here.
+TEST_F(VyrSignalIfTest, ThreadWaitsUntilTheNextDueTimer)
+{
+    TestInterface &signal_if = make_interface();
+    std::mutex mutex;
+    std::condition_variable waited;
+    std::vector<int> timeouts;
+    signal_if.set_wait_function([&](const std::vector<platform::WaitHandle> &handles, int timeout_ms) {
+        if (handles.size() > 1) {
+            std::lock_guard<std::mutex> lock(mutex);
+            timeouts.push_back(timeout_ms);
+            waited.notify_all();
+        }
+        return wait_on_events_only(handles, timeout_ms);
+    });
+    auto waits_so_far = [&](size_t count) {
+        std::unique_lock<std::mutex> lock(mutex);
+        waited.wait_for(lock, std::chrono::seconds(5), [&] { return timeouts.size() >= count; });
+        return timeouts;
+    };
+    Probe due(signal_if.recorder, "due"), later(signal_if.recorder, "later");
+    shell.wheel.schedule(&due, 200);
+    signal_if.set_timer(&shell.wheel, true);
+    signal_if.start();
+    ASSERT_TRUE(signal_if.recorder.wait_for("open")); // the thread took its start time
+    EXPECT_EQ(waits_so_far(1), std::vector<int>{200});
+
+    // Woken by something else, it waits for the rest of the time.
+    time.clock.set_ms(150);
+    DeferredProbe wake{&signal_if.recorder, "wake"};
+    signal_if.post_deferred_call(&wake.call);
+    EXPECT_EQ(waits_so_far(2), (std::vector<int>{200, 50}));
+
+    // Nothing armed after the expiry: a whole cycle.
+    tick(signal_if, 200);
+    ASSERT_TRUE(signal_if.recorder.wait_for("probe due 200/200"));
+    EXPECT_EQ(waits_so_far(3), (std::vector<int>{200, 50, 1000}));
+
+    // An entry scheduled by another thread while it sleeps shortens the wait.
+    shell.wheel.schedule(&later, 10);
+    EXPECT_EQ(waits_so_far(4), (std::vector<int>{200, 50, 1000, 10}));
+    EXPECT_EQ(signal_if.stop(), 0);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(timeouts.size(), 4u);
+}
+
+// With the clock driver the thread arms the clock for the next due entry: a
+// far one leaves it asleep, a near one scheduled meanwhile ends the sleep.
+TEST_F(VyrSignalIfTest, ClockDriverIsArmedForTheNextDueTimerInsteadOfTicking)
+{
+    auto clock = platform::RtClockDevice::open();
+    ASSERT_TRUE(clock);
+    set_clock_driver_handle(clock.get());
+    TestInterface &signal_if = make_interface();
+    std::atomic<int> waits{0};
+    signal_if.set_wait_function([&](const std::vector<platform::WaitHandle> &handles, int timeout_ms) {
+        if (handles.size() > 1)
+            ++waits;
+        return wait_on_events_only(handles, timeout_ms);
+    });
+    signal_if.set_cycle_time(60000);
+    Probe far(signal_if.recorder, "far"), near(signal_if.recorder, "near");
+    shell.wheel.schedule(&far, 30000);
+    signal_if.set_timer(&shell.wheel, true);
+    signal_if.start();
+    ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // One wait, and one more for a tick the clock gave between its
+    // registration and its first arming; ticking, it would be about 100.
+    EXPECT_LE(waits.load(), 2);
+
+    time.clock.set_ms(5);
+    shell.wheel.schedule(&near, 5);
+    ASSERT_TRUE(signal_if.recorder.wait_for("probe near 5/5"));
+    EXPECT_TRUE(signal_if.recorder.contains("cyclic RTCLOCKX"));
+    EXPECT_TRUE(far.armed());
+    EXPECT_EQ(signal_if.stop(), 0);
+    set_clock_driver_handle(nullptr);
 }
 
 TEST_F(VyrSignalIfTest, LogLinesCarryTheirPrefixes)

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <chrono>
+#include <thread>
 #include <unistd.h>
 
 using platform::Event;
@@ -16,6 +18,11 @@ int register_event(RtClockDevice &device, int fd)
 {
     const uint32_t handle = uint32_t(fd);
     return device.control(RtClockDevice::ioctl_set_tick_event, &handle, sizeof handle, nullptr, 0);
+}
+
+int arm_next_tick(RtClockDevice &device, uint32_t delay_ms)
+{
+    return device.control(RtClockDevice::ioctl_set_next_tick, &delay_ms, sizeof delay_ms, nullptr, 0);
 }
 
 } // namespace
@@ -92,4 +99,25 @@ TEST(RtClockDevice, OutlivesTheEventRegisteredWithIt)
     // the old number receives nothing.
     Event successor;
     EXPECT_FALSE(successor.wait(5));
+}
+
+TEST(RtClockDevice, ArmedForANextTickSetsTheEventOnceInsteadOfTicking)
+{
+    auto device = RtClockDevice::open();
+    ASSERT_TRUE(device);
+    Event event;
+    ASSERT_EQ(register_event(*device, event.fd()), 0);
+    ASSERT_EQ(arm_next_tick(*device, 60000), 0); // stops the ticks
+    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // a tick under way lands
+    event.reset();
+    EXPECT_FALSE(event.wait(50));
+
+    ASSERT_EQ(arm_next_tick(*device, 20), 0);
+    EXPECT_TRUE(event.wait(1000));
+    EXPECT_FALSE(event.wait(100)); // once
+    ASSERT_EQ(arm_next_tick(*device, 0), 0);
+    EXPECT_TRUE(event.wait(1000));
+    const uint16_t short_delay = 1;
+    EXPECT_EQ(device->control(RtClockDevice::ioctl_set_next_tick, &short_delay, sizeof short_delay, nullptr, 0),
+              EINVAL);
 }

@@ -637,6 +637,27 @@ TEST(PCodeMachineCycles, TheLimitFallsOnTheExactInstructionOfASequence)
     EXPECT_EQ(enough.cycle_counter(), 6u);
 }
 
+// A sequence cut by the limit runs instruction by instruction from then on;
+// a later run on the same machine still runs it whole and counts it right.
+TEST(PCodeMachineCycles, ASequenceCutByTheLimitRunsWholeInALaterRun)
+{
+    RecordingMachine machine;
+    machine.allocate_data(8);
+    machine.set_data_int(0, 3);
+    PCodeAssembler code;
+    code.lines("loop:;PUSH_GADDR_B 0;LOAD_I;PUSH_I 0;I_GT;JZ @end;PUSH_GADDR_B 0;PREDEC_I;POP;JMP @loop;end:;END");
+    const int32_t start = code.load(machine);
+    machine.set_cycle_limit(2);
+    EXPECT_EQ(machine.run(nullptr, start), -1);
+    EXPECT_EQ(machine.program_counter() - 1, start + 3); // the constant push
+    machine.errors.clear();
+    machine.set_cycle_limit(1000);
+    ASSERT_EQ(machine.run(nullptr, start), 0);
+    EXPECT_TRUE(machine.errors.empty());
+    EXPECT_EQ(machine.data_int(0), 0);
+    EXPECT_EQ(machine.cycle_counter(), 3u * 9u + 6u);
+}
+
 TEST_F(PCodeMachineTest, FailuresInsideSequencesAreReportedAtTheirInstruction)
 {
     const struct {
@@ -676,6 +697,20 @@ TEST_F(PCodeMachineTest, AJumpIntoTheMiddleOfASequenceRunsFromThere)
     ASSERT_EQ(machine.stack_pointer(), 2);
     EXPECT_EQ(machine.stack_int(1), 88);
     EXPECT_EQ(machine.stack_int(0), 44);
+}
+
+TEST_F(PCodeMachineTest, AJumpIntoTheOperandOfAnInstructionRunsItsBytesAsCode)
+{
+    // The operand 0x19000025 holds OP_PUSH_I1, two no-ops and OP_END.
+    PCodeAssembler code;
+    code.lines("PUSH_I @x;PUSH_I1;I_ADD;JMP_IND;x:;PUSH_I 419430437;END");
+    code.load(machine);
+    ASSERT_EQ(machine.run(nullptr, code.address("x")), 0);
+    ASSERT_EQ(machine.run(nullptr, 0), 0);
+    ASSERT_EQ(machine.stack_pointer(), 2);
+    EXPECT_EQ(machine.stack_int(1), 419430437);
+    EXPECT_EQ(machine.stack_int(0), 1);
+    EXPECT_EQ(machine.program_counter(), code.address("x") + 5); // after the OP_END of the operand
 }
 
 TEST_F(PCodeMachineTest, ChangedCodeRunsAsChanged)

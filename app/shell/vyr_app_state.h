@@ -2,7 +2,7 @@
 // What start-up establishes for the whole program: the command-line options,
 // the program directory, the installed help languages, the configuration
 // object and the list of recent configurations.
-#include "app/vyr_start_options.h"
+#include "app/shell/vyr_start_options.h"
 
 #include <QString>
 

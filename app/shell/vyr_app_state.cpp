@@ -1,4 +1,4 @@
-#include "app/vyr_app_state.h"
+#include "app/shell/vyr_app_state.h"
 
 #include "settings/qtb_config.h"
 #include "core/vyr_recent_list.h"
