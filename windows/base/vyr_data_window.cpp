@@ -23,6 +23,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWidgetAction>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
@@ -84,11 +85,11 @@ VyrToolBar::~VyrToolBar()
     // The bar's own teardown would take each widget out of the window with
     // setParent(nullptr), and each such move walks the focus chain of the
     // whole main window: closing n windows would take time in n squared.
-    // Deleted here, a widget only unlinks itself. The bar's own parts
-    // ("qt_" names: the extension button) are the bar's to delete.
-    for (QWidget *widget : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        if (!widget->objectName().startsWith(QLatin1String("qt_")))
-            delete widget;
+    // Deleted here, a widget only unlinks itself. Only the widgets added to
+    // the bar go so; its own parts are the bar's to delete.
+    for (QAction *action : actions())
+        if (auto *holder = qobject_cast<QWidgetAction *>(action))
+            delete holder->defaultWidget();
 }
 
 void VyrToolBar::childEvent(QChildEvent *event)
