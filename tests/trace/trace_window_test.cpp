@@ -27,12 +27,15 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -291,6 +294,26 @@ TEST_F(TraceWindow, LogsEveryAcceptedFrameToAnAsciiFile)
     EXPECT_TRUE(text.contains("Measurement STOPPED")) << text.toStdString();
 }
 
+TEST_F(TraceWindow, ALogFileThatDoesNotOpenIsReportedWithTheReason)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing/trace.asc"));
+    std::unique_ptr<LogFile> made = LogFileFormat::create("ASCII");
+    made->set_active(true);
+    made->set_file_name(path.toLocal8Bit().constData());
+    made->set_write_mode(LogFile::Overwrite);
+    QtbConfig config;
+    QtbConfigGroup *group = config.add_group("Trace");
+    made->write_options(group->add_group("logger"));
+    window.reset(static_cast<VyrTrace *>(VyrTrace::create(nullptr, group)));
+    QSignalSpy errors(window.get(), &VyrDataWindow::signal_log_message_error);
+    start();
+    ASSERT_EQ(errors.count(), 1);
+    EXPECT_EQ(errors.at(0).at(0).toString(), QStringLiteral("Error in %1: Unable to open log file '%2': %3.\n")
+                                                 .arg(window->caption(), path, QString::fromLocal8Bit(std::strerror(ENOENT))));
+    stop();
+}
+
 TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedWhileFramesKeepComing)
 {
     QTemporaryDir dir;
@@ -375,7 +398,7 @@ TEST_F(TraceWindow, ContextMenuActionsOnTheSelectionNeedOne)
     };
     VyrCanMessage message;
     message.id = 0x100;
-    window->view()->store()->put(message);
+    window->view()->store()->intake().put(message);
     window->view()->update_messages();
     EXPECT_TRUE(enabled_actions().isEmpty());
     window->view()->set_cursor_pos(1);
