@@ -198,7 +198,7 @@ void BM_WriteToNotificationLatency(benchmark::State &state)
 BENCHMARK(BM_WriteToNotificationLatency)->UseManualTime();
 
 // The receive queue size that the driver access layer gives every handle.
-constexpr uint32_t kProgramQueueCapacity = 1024;
+constexpr uint32_t kProgramQueueCapacity = vrbus::queue::kMaxCapacity;
 constexpr int kFrames = 100000;
 // A sleeping reader wakes after this long without a notification; finding
 // frames then means the notification was lost.

@@ -31,7 +31,7 @@ public:
             frame.time = uint32_t(i);
             for (int b = 0; b < 8; ++b)
                 frame.data[b] = uint8_t(i >> (b % 4 * 8));
-            view.store()->put(frame);
+            view.store()->intake().put(frame);
             if (i % 5000 == 4999)
                 view.update_messages();
         }

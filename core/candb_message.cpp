@@ -52,6 +52,51 @@ CANdbSignal *CANdbMessage::plain_multiplexor() const
     return nullptr;
 }
 
+namespace {
+
+// CANdbMessage::signal_present with the message's plain multiplexor, through
+// at most `depth` multiplexors (a file may make multiplexors select each other).
+bool signal_selected(const CANdbSignal &signal, const CANdbSignal *plain, const uint8_t *data, int length, int depth)
+{
+    const CANdbMuxGroup *group = signal.mux_group();
+    const CANdbSignal *multiplexor = group && group->multiplexor ? group->multiplexor : nullptr;
+    if (!multiplexor) {
+        if (signal.mux_value == -1)
+            return true;
+        multiplexor = plain;
+        // A multiplexed multiplexor without a record selects the others only.
+        if (multiplexor == &signal)
+            return true;
+    }
+    uint64_t value = 0;
+    if (!multiplexor || depth <= 0 || !signal_selected(*multiplexor, plain, data, length, depth - 1) ||
+        multiplexor->decode_unsigned(data, length, value) != 0)
+        return false;
+    if (!group || !group->multiplexor)
+        return value == uint64_t(signal.mux_value);
+    for (const CANdbMuxRange &range : group->ranges)
+        if (value >= range.low && value <= range.high)
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool CANdbMessage::signal_present(const CANdbSignal &signal, const uint8_t *data, int length) const
+{
+    return signal_selected(signal, plain_multiplexor(), data, length, signal_list.count());
+}
+
+std::vector<CANdbSignal *> CANdbMessage::present_signals(const uint8_t *data, int length) const
+{
+    std::vector<CANdbSignal *> present;
+    const CANdbSignal *plain = plain_multiplexor();
+    for (CANdbSignal *signal : signal_list)
+        if (signal_selected(*signal, plain, data, length, signal_list.count()))
+            present.push_back(signal);
+    return present;
+}
+
 CANdbSignal *CANdbMessage::find_signal(const char *signal_name) const
 {
     return signal_list.find(signal_name);

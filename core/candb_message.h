@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CANdbDefaultMessageData;
 class CANdbNetwork;
@@ -54,6 +55,15 @@ public:
     // above or, where a file's SG_MUL_VAL_ lines took the plain flag from the
     // multiplexors they name, the outermost of them (not multiplexed itself).
     CANdbSignal *plain_multiplexor() const;
+    // True when the signal is in a frame with this payload: a signal that is
+    // not multiplexed always; a multiplexed one when its multiplexor is in
+    // the frame and that multiplexor's raw value selects it (a range of its
+    // extended-multiplexing record, else its own value against the plain
+    // multiplexor). False when the payload does not hold the multiplexor.
+    bool signal_present(const CANdbSignal &signal, const uint8_t *data, int length) const;
+    // The signals that are in a frame with this payload, in list order: what
+    // every view of a decoded frame lists.
+    std::vector<CANdbSignal *> present_signals(const uint8_t *data, int length) const;
     // First match in list order, or null; a listed signal keeps its name.
     CANdbSignal *find_signal(const char *signal_name) const;
     // Cursor over the signals (one iteration at a time).

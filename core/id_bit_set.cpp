@@ -2,27 +2,36 @@
 
 #include <algorithm>
 
-namespace {
-
-// The bounds of a range clamped to [base, base + count - 1], as offsets from
-// base. False when nothing of the range lies inside.
-bool clamp_range(uint32_t a, uint32_t b, uint32_t base, uint32_t count, uint32_t &first, uint32_t &last)
+template <class FillBlock, class ChangeBit>
+int IdRangeSet::change_range(uint32_t a, uint32_t b, uint32_t block_shift, FillBlock fill_block,
+                             ChangeBit change_bit) const
 {
-    const uint64_t low = std::max<uint64_t>(std::min(a, b), base);
-    const uint64_t high = std::min<uint64_t>(std::max(a, b), uint64_t(base) + count - 1);
-    if (count == 0 || low > high)
-        return false;
-    first = uint32_t(low - base);
-    last = uint32_t(high - base);
-    return true;
+    const int result = contains(std::max(a, b)) ? 0 : -1;
+    // The bounds clamped to the range, as offsets from its base.
+    const uint64_t low = std::max<uint64_t>(std::min(a, b), m_base);
+    const uint64_t high = std::min<uint64_t>(std::max(a, b), uint64_t(m_base) + m_count - 1);
+    if (m_count == 0 || low > high)
+        return result;
+    const uint32_t first = uint32_t(low - m_base);
+    const uint32_t last = uint32_t(high - m_base);
+    for (uint32_t block = first >> block_shift; block <= last >> block_shift; ++block) {
+        const uint32_t start = block << block_shift;
+        const uint32_t end = start + std::min((1u << block_shift) - 1, m_count - 1 - start);
+        if (first <= start && last >= end) {
+            fill_block(block);
+            continue;
+        }
+        // The partly covered first or last block: bit by bit.
+        for (uint64_t offset = std::max(first, start); offset <= std::min(last, end); ++offset)
+            change_bit(m_base + uint32_t(offset));
+    }
+    return result;
 }
-
-} // namespace
 
 // ---- IdBitSet
 
 IdBitSet::IdBitSet(uint32_t base, uint32_t count)
-    : count_(count ? count : 1), base_(base), bits_((count_ - 1) / 8 + 1, 0)
+    : IdRangeSet(base, count ? count : 1), m_bits((m_count - 1) / 8 + 1, 0)
 {
 }
 
@@ -30,12 +39,12 @@ int IdBitSet::set(uint32_t id)
 {
     if (!contains(id))
         return -1;
-    const uint32_t offset = id - base_;
-    uint8_t &byte = bits_[offset / 8];
+    const uint32_t offset = id - m_base;
+    uint8_t &byte = m_bits[offset / 8];
     const uint8_t mask = uint8_t(1u << (offset % 8));
     if (!(byte & mask)) {
         byte |= mask;
-        ++set_bits_;
+        ++m_set_bits;
     }
     return 0;
 }
@@ -44,12 +53,12 @@ int IdBitSet::clear(uint32_t id)
 {
     if (!contains(id))
         return -1;
-    const uint32_t offset = id - base_;
-    uint8_t &byte = bits_[offset / 8];
+    const uint32_t offset = id - m_base;
+    uint8_t &byte = m_bits[offset / 8];
     const uint8_t mask = uint8_t(1u << (offset % 8));
     if (byte & mask) {
         byte &= uint8_t(~mask);
-        --set_bits_;
+        --m_set_bits;
     }
     return 0;
 }
@@ -58,41 +67,43 @@ bool IdBitSet::test(uint32_t id) const
 {
     if (!contains(id))
         return false;
-    const uint32_t offset = id - base_;
-    return bits_[offset / 8] & (1u << (offset % 8));
+    const uint32_t offset = id - m_base;
+    return m_bits[offset / 8] & (1u << (offset % 8));
 }
 
-int IdBitSet::change_range(uint32_t a, uint32_t b, bool value)
+void IdBitSet::fill_byte(uint32_t index, bool value)
 {
-    const int result = contains(std::max(a, b)) ? 0 : -1;
-    uint32_t first, last;
-    if (clamp_range(a, b, base_, count_, first, last)) {
-        for (uint64_t offset = first; offset <= last; ++offset)
-            value ? set(base_ + uint32_t(offset)) : clear(base_ + uint32_t(offset));
-    }
-    return result;
+    // The last byte may hold fewer identifiers than bits.
+    const uint32_t used = std::min(8u, m_count - index * 8);
+    const uint8_t mask = uint8_t((1u << used) - 1);
+    uint8_t &byte = m_bits[index];
+    m_set_bits -= uint32_t(__builtin_popcount(byte & mask));
+    byte = value ? uint8_t(byte | mask) : uint8_t(byte & ~mask);
+    m_set_bits += uint32_t(__builtin_popcount(byte & mask));
 }
 
 int IdBitSet::set_range(uint32_t a, uint32_t b)
 {
-    return change_range(a, b, true);
+    return change_range(
+        a, b, 3, [this](uint32_t byte) { fill_byte(byte, true); }, [this](uint32_t id) { set(id); });
 }
 
 int IdBitSet::clear_range(uint32_t a, uint32_t b)
 {
-    return change_range(a, b, false);
+    return change_range(
+        a, b, 3, [this](uint32_t byte) { fill_byte(byte, false); }, [this](uint32_t id) { clear(id); });
 }
 
 void IdBitSet::set_all()
 {
-    std::fill(bits_.begin(), bits_.end(), 0xFF);
-    set_bits_ = count_;
+    std::fill(m_bits.begin(), m_bits.end(), 0xFF);
+    m_set_bits = m_count;
 }
 
 void IdBitSet::clear_all()
 {
-    std::fill(bits_.begin(), bits_.end(), 0);
-    set_bits_ = 0;
+    std::fill(m_bits.begin(), m_bits.end(), 0);
+    m_set_bits = 0;
 }
 
 // ---- SparseIdBitSet
@@ -103,86 +114,85 @@ struct SparseIdBitSet::Page
     std::vector<uint8_t> bits;
 };
 
-SparseIdBitSet::SparseIdBitSet(uint32_t base, uint32_t count, uint32_t page_size)
-    : count_(count), base_(base)
+SparseIdBitSet::SparseIdBitSet(uint32_t base, uint32_t count, uint32_t page_size) : IdRangeSet(base, count)
 {
-    page_shift_ = 1;
-    while (page_shift_ < 31 && (1u << page_shift_) < page_size)
-        ++page_shift_;
-    page_bits_ = 1u << page_shift_;
-    page_mask_ = page_bits_ - 1;
-    const uint32_t pages = count ? (count - 1) / page_bits_ + 1 : 0;
-    pages_.resize(pages);
-    full_.assign(pages, false);
+    m_page_shift = 1;
+    while (m_page_shift < 31 && (1u << m_page_shift) < page_size)
+        ++m_page_shift;
+    m_page_bits = 1u << m_page_shift;
+    m_page_mask = m_page_bits - 1;
+    const uint32_t pages = count ? (count - 1) / m_page_bits + 1 : 0;
+    m_pages.resize(pages);
+    m_full.assign(pages, false);
 }
 
 SparseIdBitSet::~SparseIdBitSet() = default;
 
 SparseIdBitSet::PageState SparseIdBitSet::page_state(uint32_t page) const
 {
-    if (full_[page])
+    if (m_full[page])
         return PageState::Full;
-    return pages_[page] ? PageState::Allocated : PageState::Empty;
+    return m_pages[page] ? PageState::Allocated : PageState::Empty;
 }
 
 uint32_t SparseIdBitSet::page_capacity(uint32_t page) const
 {
-    return std::min(page_bits_, count_ - page * page_bits_);
+    return std::min(m_page_bits, m_count - page * m_page_bits);
 }
 
 uint32_t SparseIdBitSet::page_set_bits(uint32_t page) const
 {
-    if (full_[page])
+    if (m_full[page])
         return page_capacity(page);
-    return pages_[page] ? pages_[page]->set_bits : 0;
+    return m_pages[page] ? m_pages[page]->set_bits : 0;
 }
 
 void SparseIdBitSet::make_full(uint32_t page)
 {
-    set_bits_ += page_capacity(page) - page_set_bits(page);
-    if (pages_[page]) {
-        pages_[page].reset();
-        --allocated_pages_;
+    m_set_bits += page_capacity(page) - page_set_bits(page);
+    if (m_pages[page]) {
+        m_pages[page].reset();
+        --m_allocated_pages;
     }
-    full_[page] = true;
+    m_full[page] = true;
 }
 
 void SparseIdBitSet::make_empty(uint32_t page)
 {
-    set_bits_ -= page_set_bits(page);
-    if (pages_[page]) {
-        pages_[page].reset();
-        --allocated_pages_;
+    m_set_bits -= page_set_bits(page);
+    if (m_pages[page]) {
+        m_pages[page].reset();
+        --m_allocated_pages;
     }
-    full_[page] = false;
+    m_full[page] = false;
 }
 
 SparseIdBitSet::Page *SparseIdBitSet::allocate(uint32_t page, bool all_set)
 {
     auto bits = std::make_unique<Page>();
-    bits->bits.assign((page_bits_ + 7) / 8, all_set ? 0xFF : 0);
+    bits->bits.assign((m_page_bits + 7) / 8, all_set ? 0xFF : 0);
     bits->set_bits = all_set ? page_capacity(page) : 0;
-    pages_[page] = std::move(bits);
-    full_[page] = false;
-    ++allocated_pages_;
-    return pages_[page].get();
+    m_pages[page] = std::move(bits);
+    m_full[page] = false;
+    ++m_allocated_pages;
+    return m_pages[page].get();
 }
 
 int SparseIdBitSet::set(uint32_t id)
 {
     if (!contains(id))
         return -1;
-    const uint32_t offset = id - base_;
-    const uint32_t page = offset >> page_shift_;
-    if (full_[page])
+    const uint32_t offset = id - m_base;
+    const uint32_t page = offset >> m_page_shift;
+    if (m_full[page])
         return 0;
-    Page *bits = pages_[page] ? pages_[page].get() : allocate(page, false);
-    const uint32_t bit = offset & page_mask_;
+    Page *bits = m_pages[page] ? m_pages[page].get() : allocate(page, false);
+    const uint32_t bit = offset & m_page_mask;
     const uint8_t mask = uint8_t(1u << (bit % 8));
     if (!(bits->bits[bit / 8] & mask)) {
         bits->bits[bit / 8] |= mask;
         ++bits->set_bits;
-        ++set_bits_;
+        ++m_set_bits;
         if (bits->set_bits == page_capacity(page))
             make_full(page);
     }
@@ -193,17 +203,17 @@ int SparseIdBitSet::clear(uint32_t id)
 {
     if (!contains(id))
         return -1;
-    const uint32_t offset = id - base_;
-    const uint32_t page = offset >> page_shift_;
-    if (!full_[page] && !pages_[page])
+    const uint32_t offset = id - m_base;
+    const uint32_t page = offset >> m_page_shift;
+    if (!m_full[page] && !m_pages[page])
         return 0;
-    Page *bits = full_[page] ? allocate(page, true) : pages_[page].get();
-    const uint32_t bit = offset & page_mask_;
+    Page *bits = m_full[page] ? allocate(page, true) : m_pages[page].get();
+    const uint32_t bit = offset & m_page_mask;
     const uint8_t mask = uint8_t(1u << (bit % 8));
     if (bits->bits[bit / 8] & mask) {
         bits->bits[bit / 8] &= uint8_t(~mask);
         --bits->set_bits;
-        --set_bits_;
+        --m_set_bits;
         if (bits->set_bits == 0)
             make_empty(page);
     }
@@ -214,48 +224,26 @@ bool SparseIdBitSet::test(uint32_t id) const
 {
     if (!contains(id))
         return false;
-    const uint32_t offset = id - base_;
-    const uint32_t page = offset >> page_shift_;
-    if (full_[page])
+    const uint32_t offset = id - m_base;
+    const uint32_t page = offset >> m_page_shift;
+    if (m_full[page])
         return true;
-    if (!pages_[page])
+    if (!m_pages[page])
         return false;
-    const uint32_t bit = offset & page_mask_;
-    return pages_[page]->bits[bit / 8] & (1u << (bit % 8));
-}
-
-int SparseIdBitSet::change_range(uint32_t a, uint32_t b, bool value)
-{
-    const int result = contains(std::max(a, b)) ? 0 : -1;
-    uint32_t first, last;
-    if (!clamp_range(a, b, base_, count_, first, last))
-        return result;
-    const uint32_t first_page = first >> page_shift_;
-    const uint32_t last_page = last >> page_shift_;
-    for (uint32_t page = first_page; page <= last_page; ++page) {
-        const uint32_t start = page << page_shift_;
-        const uint32_t end = start + page_capacity(page) - 1;
-        if (first <= start && last >= end) {
-            value ? make_full(page) : make_empty(page);
-            continue;
-        }
-        // Partly covered first or last page: bit by bit.
-        const uint32_t from = std::max(first, start);
-        const uint32_t to = std::min(last, end);
-        for (uint64_t offset = from; offset <= to; ++offset)
-            value ? set(base_ + uint32_t(offset)) : clear(base_ + uint32_t(offset));
-    }
-    return result;
+    const uint32_t bit = offset & m_page_mask;
+    return m_pages[page]->bits[bit / 8] & (1u << (bit % 8));
 }
 
 int SparseIdBitSet::set_range(uint32_t a, uint32_t b)
 {
-    return change_range(a, b, true);
+    return change_range(
+        a, b, m_page_shift, [this](uint32_t page) { make_full(page); }, [this](uint32_t id) { set(id); });
 }
 
 int SparseIdBitSet::clear_range(uint32_t a, uint32_t b)
 {
-    return change_range(a, b, false);
+    return change_range(
+        a, b, m_page_shift, [this](uint32_t page) { make_empty(page); }, [this](uint32_t id) { clear(id); });
 }
 
 void SparseIdBitSet::set_all()

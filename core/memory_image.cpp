@@ -114,7 +114,7 @@ int read_image_file(const char *path, MemoryImage *image, uint32_t *start, uint3
     int result = 0;
     uint32_t address = 0;
     uint8_t record[image_record_size];
-    // A short piece at the end of the file is no whole record and is ignored.
+    // A short chunk at the end of the file is no whole record and is ignored.
     for (long index = 0; std::fread(record, 1, sizeof record, file) == sizeof record; ++index) {
         if (std::memcmp(record, "BEG ", 4) == 0) {
             address = big_endian_u32(record + 12);

@@ -1,6 +1,7 @@
 #include "core/seed_key_library.h"
 
 #include "core/vyr_signal_if.h"
+#include "settings/text_util.h"
 
 #include <string>
 
@@ -24,13 +25,11 @@ SeedKeyLibrary::~SeedKeyLibrary()
 
 static std::string hex_bytes(const uint8_t *bytes, uint32_t count)
 {
-    static const char digits[] = "0123456789abcdef";
     std::string text;
     for (uint32_t i = 0; i < count; ++i) {
         if (i > 0)
             text += ' ';
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0xF];
+        text += hex_string(bytes[i], 2);
     }
     return text;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A piece of work handed to an interface's realtime thread from any thread
+// A call handed to an interface's realtime thread from any thread
 // (VyrSignalIf::post_deferred_call); the thread runs it when it serves its
 // wake-up event.
 #include "core/intrusive_list.h"

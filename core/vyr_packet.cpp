@@ -275,11 +275,13 @@ void VyrPacketSource::notify_listeners(const VyrPacket &packet)
 
 struct VyrPacketRing::Chunk
 {
-    explicit Chunk(int size) : data(new uint8_t[size_t(size)]), size(size) {}
+    // Made and zeroed on the reader's side, so that its pages are in place.
+    explicit Chunk(int size) : data(new uint8_t[size_t(size)]()), size(size) {}
     std::unique_ptr<uint8_t[]> data;
     int size;
     Chunk *previous = nullptr;
     Chunk *next = nullptr;
+    Chunk *spare_next = nullptr; // in a list of chunks made ahead
 };
 
 VyrPacketRing::VyrPacketRing(int64_t max_bytes) : m_max_bytes(max_bytes)
@@ -304,6 +306,7 @@ VyrPacketRing::VyrPacketRing(int64_t max_bytes) : m_max_bytes(max_bytes)
     m_oldest_chunk = first;
     m_oldest.chunk = first;
     m_read.chunk = first;
+    make_room();
 }
 
 VyrPacketRing::~VyrPacketRing()
@@ -315,6 +318,43 @@ VyrPacketRing::~VyrPacketRing()
         delete chunk;
         chunk = next;
     }
+    delete_list(m_own_spares);
+    delete_list(m_spares.load(std::memory_order_acquire));
+}
+
+void VyrPacketRing::delete_list(Chunk *chunk)
+{
+    while (chunk) {
+        Chunk *next = chunk->spare_next;
+        delete chunk;
+        chunk = next;
+    }
+}
+
+void VyrPacketRing::make_room()
+{
+    const uint64_t appended = write_count();
+    const int64_t wanted = std::max<int64_t>(minimum_reserve, 2 * int64_t(appended - m_appended_at_last_room));
+    m_appended_at_last_room = appended;
+    const int64_t linked = int64_t(m_chunk_count.load(std::memory_order_acquire)) * chunk_size;
+    while (m_total_bytes.load() - linked < wanted && m_total_bytes.load() + chunk_size <= m_max_bytes) {
+        auto *chunk = new Chunk(chunk_size);
+        Chunk *head = m_spares.load(std::memory_order_relaxed);
+        do
+            chunk->spare_next = head;
+        while (!m_spares.compare_exchange_weak(head, chunk, std::memory_order_release, std::memory_order_relaxed));
+        m_total_bytes += chunk_size;
+    }
+}
+
+VyrPacketRing::Chunk *VyrPacketRing::take_spare()
+{
+    if (!m_own_spares)
+        m_own_spares = m_spares.exchange(nullptr, std::memory_order_acquire);
+    Chunk *chunk = m_own_spares;
+    if (chunk)
+        m_own_spares = chunk->spare_next;
+    return chunk;
 }
 
 int VyrPacketRing::append(const VyrPacket &packet)
@@ -336,14 +376,13 @@ int VyrPacketRing::append(const VyrPacket &packet)
     while (done < length) {
         if (offset == chunk->size) {
             if (chunk->next == m_oldest_chunk.load(std::memory_order_acquire)) {
-                if (m_total_bytes.load() + chunk_size > m_max_bytes)
+                Chunk *added = take_spare();
+                if (!added)
                     return -1;
-                auto *added = new Chunk(chunk_size);
                 added->previous = chunk;
                 added->next = chunk->next;
                 chunk->next->previous = added;
                 chunk->next = added;
-                m_total_bytes += chunk_size;
                 ++m_chunk_count;
             }
             chunk = chunk->next;
@@ -518,33 +557,14 @@ VyrPacketStore::VyrPacketStore() : m_ring(max_bytes) {}
 
 void VyrPacketStore::on_packet(const VyrPacket &packet)
 {
-    if (m_ring.append(packet) != 0)
+    if (m_ring.append(packet) != 0) {
         m_full.store(true);
+        m_lost.store(m_lost.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
 }
 
 void VyrPacketStore::clear()
 {
     m_ring.discard_all();
     m_full.store(false);
-}
-
-// --- Formatting -------------------------------------------------------------------
-
-void format_unsigned_padded(char *buffer, uint32_t value, int width, char fill, int base)
-{
-    if (width < 0)
-        width = 0;
-    if (base < 2 || base > 36)
-        base = 10;
-    int position = width;
-    buffer[position] = 0;
-    do {
-        if (position == 0)
-            return; // the leading digits do not fit
-        const int digit = int(value % uint32_t(base));
-        buffer[--position] = char(digit < 10 ? '0' + digit : 'a' + digit - 10);
-        value /= uint32_t(base);
-    } while (value);
-    while (position > 0)
-        buffer[--position] = fill;
 }

@@ -171,17 +171,20 @@ private:
 };
 
 // Records kept back to back in a circular list of chunks, never overwritten:
-// when the writer would run into the chunk that holds the oldest record, a
-// chunk is inserted while the total stays within the maximum, else the
-// record is refused. One writer and one reader, no lock: the writer
-// publishes its position only after a record is complete, and the reader
-// moves the oldest-record mark that the writer reads for growth through an
-// atomic.
+// when the writer would run into the chunk that holds the oldest record, it
+// inserts a chunk that the reader made ahead (make_room, on the reader's
+// tick), else the record is refused. The writer never allocates: it may be
+// an interface's realtime thread. One writer and one reader, no lock: the
+// writer publishes its position only after a record is complete, and the
+// reader moves the oldest-record mark that the writer reads for growth
+// through an atomic.
 class VyrPacketRing
 {
 public:
     static constexpr int chunk_size = 16384;
     static constexpr int initial_bytes = 0x40000;
+    // make_room keeps at least this much room made ahead.
+    static constexpr int minimum_reserve = 0x100000;
 
     explicit VyrPacketRing(int64_t max_bytes);
     ~VyrPacketRing();
@@ -194,6 +197,10 @@ public:
     int append(const VyrPacket &packet);
 
     // --- Reader ---------------------------------------------------------------
+    // Makes chunks ahead for the writer: room for at least minimum_reserve
+    // bytes, or twice the bytes appended since the last call, within the
+    // maximum.
+    void make_room();
     bool at_end() const;
     bool at_begin() const;
     // Copies the record under the read cursor into the packet without moving
@@ -225,6 +232,7 @@ public:
     Position read_position() const { return m_read; }
     void set_read_position(const Position &position) { m_read = position; }
 
+    // Chunks linked into the ring; the bytes of those and of the chunks made ahead.
     int chunk_count() const { return m_chunk_count.load(); }
     int64_t total_bytes() const { return m_total_bytes.load(); }
     // Bytes of the records kept.
@@ -237,13 +245,22 @@ private:
     Position stepped_back(const Position &from, int count) const;
     uint64_t write_count() const;
 
+    // Writer: a chunk made ahead, or null.
+    Chunk *take_spare();
+    static void delete_list(Chunk *chunk);
+
     int64_t m_max_bytes;
     std::atomic<int64_t> m_total_bytes{0};
     std::atomic<int> m_chunk_count{0};
+    // Chunks made ahead: the reader pushes them here, the writer takes the
+    // whole list into its own at once.
+    std::atomic<Chunk *> m_spares{nullptr};
+    uint64_t m_appended_at_last_room = 0; // reader's own
 
     // Writer side.
     Chunk *m_write_chunk = nullptr;
     int m_write_offset = 0;
+    Chunk *m_own_spares = nullptr;
     // Published by the writer after each record: the bytes written so far
     // (low 48 bits) and the last record's length (high 16 bits).
     std::atomic<uint64_t> m_published{0};
@@ -261,21 +278,19 @@ public:
     static constexpr int64_t max_bytes = 0x4000000;
 
     VyrPacketStore();
-    // Appends; sets the full flag when the ring refuses the packet.
+    // Appends; sets the full flag and counts the packet lost when the ring
+    // refuses it.
     void on_packet(const VyrPacket &packet) override;
 
     VyrPacketRing &ring() { return m_ring; }
     bool full() const { return m_full.load(); }
+    // Packets the ring refused since the store was made: exact, any thread.
+    uint64_t lost_count() const { return m_lost.load(std::memory_order_relaxed); }
     // Drops every record and clears the full flag.
     void clear();
 
 private:
     VyrPacketRing m_ring;
     std::atomic<bool> m_full{false};
+    std::atomic<uint64_t> m_lost{0};
 };
-
-// Writes value right-aligned in `width` characters in `base` (digits above 9
-// as lower-case letters), at least one digit, the rest filled with `fill`,
-// and a terminating zero at buffer[width]; a value with more digits than the
-// width loses its leading digits. A negative width counts as 0.
-void format_unsigned_padded(char *buffer, uint32_t value, int width, char fill, int base);

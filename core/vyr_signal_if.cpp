@@ -130,7 +130,7 @@ void unlink_signal_if(VyrSignalIf *signal_if)
 
 static bool is_error_result(int r)
 {
-    return r != VyrSignalIf::ok && r != VyrSignalIf::ok_quiet && r != VyrSignalIf::ok_quiet2;
+    return r != VyrSignalIf::ok && r != VyrSignalIf::ok_no_value && r != VyrSignalIf::ok_no_value_keep_polling;
 }
 
 const char *error_reason_text(int code)
@@ -332,6 +332,11 @@ int VyrSignalIf::after_reload()
 int VyrSignalIf::check_script_file_modified(QWidget *parent)
 {
     return m_hosting ? m_hosting->check_script_file_modified(parent) : 0;
+}
+
+unsigned VyrSignalIf::offered_kinds() const
+{
+    return offers_signals | (packet_source_count() > 0 ? offers_packets : 0u);
 }
 
 int VyrSignalIf::read_script_signal(VyrSignalEntry *entry, SignalValue &value)
@@ -759,29 +764,27 @@ void VyrSignalIf::run_deferred_calls()
 
 void VyrSignalIf::add_handler(VyrSignalIfHandler *handler)
 {
-    std::lock_guard<std::mutex> lock(m_handlers_mutex);
-    m_handlers.push_back(handler);
+    m_handlers.update_and_wait([handler](std::vector<VyrSignalIfHandler *> &handlers) { handlers.push_back(handler); });
 }
 
 void VyrSignalIf::remove_handler(VyrSignalIfHandler *handler)
 {
-    std::lock_guard<std::mutex> lock(m_handlers_mutex);
-    for (auto it = m_handlers.begin(); it != m_handlers.end(); ++it) {
-        if (*it == handler) {
-            m_handlers.erase(it);
-            return;
-        }
-    }
+    m_handlers.update_and_wait([handler](std::vector<VyrSignalIfHandler *> &handlers) {
+        const auto found = std::find(handlers.begin(), handlers.end(), handler);
+        if (found != handlers.end())
+            handlers.erase(found);
+    });
 }
 
 void VyrSignalIf::call_handlers(const uint8_t *data, int length, const TimeValue &time, const void *record,
                                 uint32_t key0, uint32_t key1, uint32_t key2, uint32_t key3)
 {
     const std::array<uint32_t, 4> keys{key0, key1, key2, key3};
-    std::lock_guard<std::mutex> lock(m_handlers_mutex);
-    for (VyrSignalIfHandler *handler : m_handlers)
-        if (handler->keys() == keys)
-            handler->on_frame(data, length, time, record);
+    RealtimePasses::Pass pass(m_handler_passes);
+    if (const std::vector<VyrSignalIfHandler *> *handlers = m_handlers.get())
+        for (VyrSignalIfHandler *handler : *handlers)
+            if (handler->keys() == keys)
+                handler->on_frame(data, length, time, record);
 }
 
 // --- The realtime thread ------------------------------------------------------------------------
@@ -1020,7 +1023,7 @@ void VyrSignalIf::serve_poll_queue()
             entry->notify_listeners(value);
         else if (is_error_result(r))
             report_error(this, r);
-        if ((r == ok || r == ok_quiet2) && m_timer_wheel && entry->polling_timer) {
+        if ((r == ok || r == ok_no_value_keep_polling) && m_timer_wheel && entry->polling_timer) {
             auto *timer = static_cast<VyrPollingTimer *>(entry->polling_timer.get());
             m_timer_wheel->schedule(timer, timer->period());
         }

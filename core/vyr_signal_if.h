@@ -4,7 +4,24 @@
 // list, the signal list, and the realtime thread that serves the interface's
 // events, queues, deferred calls, signal polling, reconnects and, for one
 // interface, the main timer wheel. Subclasses supply the bus-specific work.
+//
+// One ownership rule holds on the receive road, for every listener to come:
+// - The realtime thread only appends each received frame to single-producer
+//   rings, one per listener (VyrMessageRing, as VyrMessageQueue), and keeps
+//   exact counts of the frames that found no room. It never allocates,
+//   zero-fills, waits on a lock that another thread holds for more than a
+//   short copy, writes to a disc or calls into a window.
+// - Filters, tables, selection and painting belong to the GUI tick of the
+//   window that listens; that tick also makes the room in its ring ahead.
+// - A log file is a listener of its own with its own writer thread, owned by
+//   the logging facility (LogFile), not by a window.
+// - The listener lists are published copies (RealtimePublished): adding or
+//   removing a listener while the thread runs is safe by construction, and
+//   once a removal returns the thread no longer touches that listener.
+// The lock-free primitives live once, in core/: vyr_message_ring.h and
+// realtime_published.h.
 #include "core/intrusive_list.h"
+#include "core/realtime_published.h"
 #include "core/script_trigger.h"
 #include "core/signal_record.h"
 #include "core/time_base.h"
@@ -69,10 +86,22 @@ private:
 class VyrSignalIf : public VyrOutputSink
 {
 public:
-    // Results of interface operations: 0 success, 1 and 2 successes that skip
-    // the error handling, negative values the errors that report_error names.
-    enum Result { ok = 0, ok_quiet = 1, ok_quiet2 = 2, timeout = -1, protocol_error = -2, internal_error = -3,
-                  device_busy = -4, access_denied = -5, invalid_address = -6 };
+    // Results of interface operations: ok and the two successes without a
+    // value skip the error handling; negative values are the errors that
+    // report_error names. A polled signal read without a value is not told
+    // to its listeners; it is polled again only after
+    // ok_no_value_keep_polling.
+    enum Result {
+        ok = 0,
+        ok_no_value = 1,
+        ok_no_value_keep_polling = 2,
+        timeout = -1,
+        protocol_error = -2,
+        internal_error = -3,
+        device_busy = -4,
+        access_denied = -5,
+        invalid_address = -6
+    };
     // What report_error does with an error.
     enum FailAction { report_to_owner = 0, log_only = 1, log_and_reconnect = 2 };
 
@@ -170,6 +199,20 @@ public:
     // The producers of packets that packet windows attach to.
     virtual VyrPacketSource *packet_source(int index) const { return nullptr; }
 
+    // --- What the interface offers the windows --------------------------------
+    // The kinds of data a window shows. A window asks an interface whether it
+    // offers its kind instead of naming interface types, so that a new kind
+    // of interface appears in the windows of what it offers.
+    enum Offer : unsigned {
+        offers_can_frames = 1u << 0, // CAN frame records (of a CAN or LIN channel)
+        offers_packets = 1u << 1,    // at least one packet source
+        offers_signals = 1u << 2,    // signals that signal windows follow
+    };
+    // The Offer bits. Every interface has its signal list; packets are
+    // offered when there is a packet source. Interfaces add their own kinds.
+    virtual unsigned offered_kinds() const;
+    bool offers(Offer kind) const { return (offered_kinds() & kind) != 0; }
+
     // --- From the GUI and other threads -------------------------------------
     // Queues a value for the signal's script function (direction output or
     // in/out); -1 when the signal has no entry or the wrong direction.
@@ -191,6 +234,8 @@ public:
     void queue_poll(VyrSignalEntry *entry);
     void request_reconnect();
 
+    // Handlers may come and go while the thread runs; once remove_handler
+    // returns, the thread no longer calls the handler.
     void add_handler(VyrSignalIfHandler *handler);
     void remove_handler(VyrSignalIfHandler *handler);
     void call_handlers(const uint8_t *data, int length, const TimeValue &time, const void *record, uint32_t key0,
@@ -417,8 +462,9 @@ private:
     // timer wheel and signals.
     std::unique_ptr<VyrScriptHosting> m_hosting;
 
-    std::mutex m_handlers_mutex;
-    std::vector<VyrSignalIfHandler *> m_handlers;
+    // The handler list the receive thread walks: a copy published for each change.
+    RealtimePasses m_handler_passes;
+    RealtimePublished<std::vector<VyrSignalIfHandler *>> m_handlers{m_handler_passes};
 
     IntrusiveLink<VyrSignalIf> m_list_link; // global interface list
     friend struct SignalIfList;

@@ -30,8 +30,7 @@ struct BuiltinRows
 {
     VyrSignalIfType serial{"Serial", "Serial Interface", "Serial k-line ECU-Interface", nullptr};
     VyrSignalIfType raw_serial{"RawSerial", "Raw Serial Interface", "Raw Serial Interface", nullptr};
-    VyrSignalIfType can{"CAN", "CAN Interface", "CAN Interface to VINDRA CAN Hardware", nullptr,
-                        nullptr, nullptr, returns_zero};
+    VyrSignalIfType can{"CAN", "CAN Interface", "CAN Interface to VINDRA CAN Hardware", nullptr};
     VyrSignalIfType can_rx{"CAN-RX", "CAN Interface (Receive only)",
                            "CAN Interface (Receive only) to VINDRA CAN Hardware", nullptr};
     VyrSignalIfType lin{"LIN", "LIN Interface", "LIN Interface to VINDRA LINbox Cable", nullptr};
@@ -59,18 +58,11 @@ void ensure_builtin_rows()
 VyrSignalIfType::Registry VyrSignalIfType::s_registry;
 
 VyrSignalIfType::VyrSignalIfType(const char *type_name, const char *display_name, const char *description,
-                                 CreateFunction create, Hook start_up, Hook exit, Hook fourth,
-                                 Hook measurement_start)
-    : m_type_name(type_name ? type_name : ""),
-      m_display_name(display_name ? display_name : ""),
-      m_description(description ? description : ""),
-      m_has_display_name(display_name != nullptr),
-      m_has_description(description != nullptr),
-      m_create(create),
-      m_start_up(start_up),
-      m_exit(exit),
-      m_measurement_start(measurement_start),
-      m_fourth(fourth)
+                                 CreateFunction create, Hook start_up, Hook exit, Hook measurement_start)
+    : m_type_name(type_name ? type_name : ""), m_display_name(display_name ? display_name : ""),
+      m_description(description ? description : ""), m_has_display_name(display_name != nullptr),
+      m_has_description(description != nullptr), m_create(create), m_start_up(start_up), m_exit(exit),
+      m_measurement_start(measurement_start)
 {
     ensure_builtin_rows();
     s_registry.push_back(this);
@@ -81,15 +73,13 @@ VyrSignalIfType::~VyrSignalIfType()
     s_registry.remove(this);
 }
 
-void VyrSignalIfType::attach(CreateFunction create, Hook start_up, Hook exit, Hook fourth, Hook measurement_start)
+void VyrSignalIfType::attach(CreateFunction create, Hook start_up, Hook exit, Hook measurement_start)
 {
     m_create = create;
     if (start_up)
         m_start_up = start_up;
     if (exit)
         m_exit = exit;
-    if (fourth)
-        m_fourth = fourth;
     if (measurement_start)
         m_measurement_start = measurement_start;
 }

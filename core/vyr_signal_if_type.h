@@ -22,8 +22,7 @@ public:
 
     // Appends the record to the registry. Display name and description may be null.
     VyrSignalIfType(const char *type_name, const char *display_name, const char *description, CreateFunction create,
-                    Hook start_up = nullptr, Hook exit = nullptr, Hook fourth = nullptr,
-                    Hook measurement_start = nullptr);
+                    Hook start_up = nullptr, Hook exit = nullptr, Hook measurement_start = nullptr);
     // Takes the record out of the registry.
     ~VyrSignalIfType();
     VyrSignalIfType(const VyrSignalIfType &) = delete;
@@ -39,12 +38,10 @@ public:
     // The built-in rows are registered with their texts before the code of
     // their interfaces is linked in; that code hands over its factory and
     // hooks here. A hook given as null keeps the row's own.
-    void attach(CreateFunction create, Hook start_up = nullptr, Hook exit = nullptr, Hook fourth = nullptr,
-                Hook measurement_start = nullptr);
+    void attach(CreateFunction create, Hook start_up = nullptr, Hook exit = nullptr, Hook measurement_start = nullptr);
 
     Hook start_up_hook() const { return m_start_up; }
     Hook exit_hook() const { return m_exit; }
-    Hook fourth_hook() const { return m_fourth; }
     Hook measurement_start_hook() const { return m_measurement_start; }
 
     // Whether the type gets a "Create new" menu entry, and whether that
@@ -71,7 +68,6 @@ private:
     Hook m_start_up;
     Hook m_exit;
     Hook m_measurement_start;
-    Hook m_fourth;
     bool m_in_menu = true;
     bool m_enabled = true;
 };

@@ -64,7 +64,7 @@ public:
 
     // Appends the condition to the owner's list (which then owns it).
     explicit VyrTriggerCond(VyrTriggerCondList *owner);
-    // Leaves the owner's list.
+    // Leaves the owner's list and its target's conditions.
     ~VyrTriggerCond() override;
 
     // Applies the action to the target; -1 without a target.
@@ -85,13 +85,12 @@ public:
     uint32_t flags() const { return m_flags; }
     void set_flags(uint32_t flags) { m_flags = flags; }
     VyrTrigger *target() const { return m_target; }
-    void set_target(VyrTrigger *trigger) { m_target = trigger; }
+    // The trigger keeps the conditions that point at it.
+    void set_target(VyrTrigger *trigger);
     VyrTriggerCondList *owner() const { return m_owner; }
 
     // "SetTrigger" ... "PulseTrigger", "???" for another action.
     static QString action_name(int action);
-    // The action of a name; 0 for an unknown name.
-    static int action_from_name(const QString &name);
 
 private:
     friend class VyrTriggerCondList;
@@ -116,6 +115,8 @@ public:
     static VyrTriggerCondList *instance();
     static void set_instance(VyrTriggerCondList *list);
 
+    // A walk over the list; removing entries during it (the current one
+    // included) leaves the walk on the entry after them.
     VyrTriggerCond *first();
     VyrTriggerCond *next();
     int count() const { return int(m_conditions.size()); }
@@ -137,5 +138,5 @@ public slots:
 private:
     friend class VyrTriggerCond;
     std::vector<VyrTriggerCond *> m_conditions;
-    size_t m_cursor = 0;
+    size_t m_next = 0; // the index that next() answers
 };

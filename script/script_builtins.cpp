@@ -10,12 +10,14 @@
 #include "script/script_native_call.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -63,7 +65,7 @@ double parse_double(const char *text, char **end = nullptr)
 // ---------------------------------------------------------------------------
 // Formatting shared by printf, sprintf and filePrintf
 
-// Receives the output of one formatting run piece by piece.
+// Receives the output of one formatting run chunk by chunk.
 class FormatOutput {
 public:
     virtual ~FormatOutput() = default;
@@ -221,27 +223,21 @@ void store_text(const ScriptNativeCall &call, int arg, const std::string &text)
 // ---------------------------------------------------------------------------
 // Output
 
-int native_print(void *context)
+int native_print(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 1, "print");
     lib.print(string_printf("%d", call.int_arg(0)).c_str());
     return 0;
 }
 
-int native_write(void *context)
+int native_write(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 1, "write");
     if (const char *text = call.text_arg(0))
         lib.print(text);
     return 0;
 }
 
-int native_printf(void *context)
+int native_printf(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = variadic_call(lib, "printf");
     if (call.count() >= 1) {
         PrintLineOutput out(lib);
         format_script_text(call, 0, out);
@@ -249,10 +245,8 @@ int native_printf(void *context)
     return 0;
 }
 
-int native_sprintf(void *context)
+int native_sprintf(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = variadic_call(lib, "sprintf");
     if (call.count() >= 2) {
         uint8_t *target = call.array_arg(0, 1);
         if (!target)
@@ -268,10 +262,8 @@ int native_sprintf(void *context)
     return 0;
 }
 
-int native_file_printf(void *context)
+int native_file_printf(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = variadic_call(lib, "filePrintf");
     std::FILE *file = call.count() >= 1 ? lib.file(call.int_arg(0)) : nullptr;
     if (!file || call.count() < 2) {
         call.set_int_result(-1);
@@ -286,19 +278,17 @@ int native_file_printf(void *context)
 // ---------------------------------------------------------------------------
 // Waiting
 
-int native_sleep(void *context)
+int native_sleep(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const int32_t seconds = fixed_call(lib, 1, "sleep").int_arg(0);
+    const int32_t seconds = call.int_arg(0);
     if (seconds > 0)
         lib.sleeper(int64_t(seconds) * 1000);
     return 0;
 }
 
-int native_sleep_1ms(void *context)
+int native_sleep_1ms(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const int32_t milliseconds = fixed_call(lib, 1, "sleep_1ms").int_arg(0);
+    const int32_t milliseconds = call.int_arg(0);
     if (milliseconds > 0)
         lib.sleeper(milliseconds);
     return 0;
@@ -308,17 +298,15 @@ int native_sleep_1ms(void *context)
 // Mathematics
 
 template <double (*F)(double)>
-int double_function(void *context)
+int double_function(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 1, "");
     call.set_double_result(F(call.double_arg(0)));
     return 0;
 }
 
 template <int32_t (*F)(double)>
-int int_of_double(void *context)
+int int_of_double(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 1, "");
     call.set_int_result(F(call.double_arg(0)));
     return 0;
 }
@@ -347,10 +335,8 @@ int32_t i_round(double x)
     return double_to_int(x - down < 0.5 ? down : std::ceil(x));
 }
 
-int native_random(void *context)
+int native_random(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 1, "random");
     const int32_t bound = call.int_arg(0);
     if (bound <= 0) { // no range to draw from (and no division by zero)
         call.set_int_result(0);
@@ -363,9 +349,8 @@ int native_random(void *context)
     return 0;
 }
 
-int native_randomize(void *context)
+int native_randomize(ScriptLibrary &lib, const ScriptNativeCall &)
 {
-    ScriptLibrary &lib = library(context);
     lib.seed_random(unsigned(lib.clock()));
     return 0;
 }
@@ -373,9 +358,8 @@ int native_randomize(void *context)
 // ---------------------------------------------------------------------------
 // IEEE conversions
 
-int native_double_to_ieee32(void *context)
+int native_double_to_ieee32(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 2, "convertDoubleToIEEE32");
     const double x = call.double_arg(0);
     // Beyond the float range the conversion is an infinity, not undefined.
     const float f = std::isfinite(x) && std::fabs(x) > FLT_MAX ? (x > 0 ? HUGE_VALF : -HUGE_VALF) : float(x);
@@ -384,9 +368,8 @@ int native_double_to_ieee32(void *context)
     return 0;
 }
 
-int native_double_to_ieee64(void *context)
+int native_double_to_ieee64(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 3, "convertDoubleToIEEE64");
     const double x = call.double_arg(0);
     uint8_t bytes[8];
     std::memcpy(bytes, &x, sizeof bytes);
@@ -397,9 +380,8 @@ int native_double_to_ieee64(void *context)
     return 0;
 }
 
-int native_ieee32_to_double(void *context)
+int native_ieee32_to_double(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 1, "convertIEEE32ToDouble");
     float f = 0.0f;
     if (const uint8_t *src = call.array_arg(0, sizeof f))
         std::memcpy(&f, src, sizeof f);
@@ -410,9 +392,8 @@ int native_ieee32_to_double(void *context)
 // ---------------------------------------------------------------------------
 // Strings and memory: argument 0 is the destination, argument 1 the source.
 
-int native_strcpy(void *context)
+int native_strcpy(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 2, "strcpy");
     const char *source = call.text_arg(1);
     if (!source)
         return 0;
@@ -422,9 +403,8 @@ int native_strcpy(void *context)
     return 0;
 }
 
-int native_strncpy(void *context)
+int native_strncpy(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 3, "strncpy");
     const int32_t count = call.int_arg(2);
     // The source needs no terminating zero within its first `count` bytes.
     const char *source = count > 0 ? call.text_arg(1, count) : nullptr;
@@ -440,9 +420,8 @@ int native_strncpy(void *context)
     return 0;
 }
 
-int native_memcpy(void *context)
+int native_memcpy(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 3, "memcpy");
     const int32_t length = call.int_arg(2);
     if (length <= 0)
         return 0;
@@ -471,57 +450,51 @@ void append_text(const ScriptNativeCall &call, int32_t limit)
     dest[start + length] = 0;
 }
 
-int native_strcat(void *context)
+int native_strcat(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    append_text(fixed_call(library(context), 2, "strcat"), -1);
+    append_text(call, -1);
     return 0;
 }
 
-int native_strncat(void *context)
+int native_strncat(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 3, "strncat");
     const int32_t limit = call.int_arg(2);
     if (limit > 0)
         append_text(call, limit);
     return 0;
 }
 
-int native_strcmp(void *context)
+int native_strcmp(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 2, "strcmp");
     const char *a = call.text_arg(0);
     const char *b = a ? call.text_arg(1) : nullptr;
     call.set_int_result(b ? std::strcmp(a, b) : 0);
     return 0;
 }
 
-int native_strlen(void *context)
+int native_strlen(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 1, "strlen");
     const char *text = call.text_arg(0);
     call.set_int_result(text ? int32_t(std::strlen(text)) : 0);
     return 0;
 }
 
-int native_atoi(void *context)
+int native_atoi(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 1, "atoi");
     const char *text = call.text_arg(0);
     call.set_int_result(text ? parse_int_text(text) : 0);
     return 0;
 }
 
-int native_atod(void *context)
+int native_atod(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 1, "atod");
     const char *text = call.text_arg(0);
     call.set_double_result(text ? parse_double(text) : 0.0);
     return 0;
 }
 
-int native_int_to_ascii(void *context)
+int native_int_to_ascii(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 4, "int_to_ascii");
     const int32_t max_length = std::max(call.int_arg(3), 0);
     store_text(call, 1, format_int_text(call.int_arg(0), call.int_arg(2), size_t(max_length)));
     call.set_int_result(0);
@@ -541,9 +514,9 @@ bool is_split_blank(char c)
 // values. Blanks are skipped before each group; a group ends when it is full
 // or at a blank. Anything else, and the end of the text, ends the scan and
 // drops a group still short of its full size.
-int split_text(void *context, int group, int base, const char *native)
+template <int group, int base>
+int split_text(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 3, native);
     const int32_t max_values = call.int_arg(2);
     const char *p = max_values > 0 ? call.text_arg(0) : nullptr;
     int32_t stored = 0;
@@ -566,20 +539,6 @@ int split_text(void *context, int group, int base, const char *native)
     return 0;
 }
 
-int native_split_hex2(void *context)
-{
-    return split_text(context, 2, 16, "splitHexString2");
-}
-
-int native_split_hex4(void *context)
-{
-    return split_text(context, 4, 16, "splitHexString4");
-}
-
-int native_split_int(void *context)
-{
-    return split_text(context, 4, 10, "splitIntString");
-}
 
 // ---------------------------------------------------------------------------
 // INI files
@@ -613,18 +572,15 @@ int32_t write_ini(ScriptLibrary &lib, const IniKey &key, Write write)
     return ini.write() == 0 ? 1 : 0;
 }
 
-int native_ini_reset(void *context)
+int native_ini_reset(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
     lib.reset_ini_file();
-    fixed_call(lib, 0, "iniFileReset").set_int_result(0);
+    call.set_int_result(0);
     return 0;
 }
 
-int native_ini_write_string(void *context)
+int native_ini_write_string(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 4, "iniFileWriteString");
     const IniKey key(call);
     const char *value = key.ok() ? call.text_arg(3) : nullptr;
     call.set_int_result(value ? write_ini(lib, key, [value](QtbConfigGroup &section, const char *entry) {
@@ -634,10 +590,8 @@ int native_ini_write_string(void *context)
     return 0;
 }
 
-int native_ini_write_int(void *context)
+int native_ini_write_int(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 4, "iniFileWriteInt");
     const IniKey key(call);
     const int32_t value = call.int_arg(3);
     call.set_int_result(key.ok() ? write_ini(lib, key, [value](QtbConfigGroup &section, const char *entry) {
@@ -647,10 +601,8 @@ int native_ini_write_int(void *context)
     return 0;
 }
 
-int native_ini_write_double(void *context)
+int native_ini_write_double(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 4, "iniFileWriteDouble");
     const IniKey key(call);
     const std::string value = format_double(call.double_arg(3));
     call.set_int_result(key.ok() ? write_ini(lib, key, [&value](QtbConfigGroup &section, const char *entry) {
@@ -668,10 +620,8 @@ QtbConfigValue *find_ini_value(ScriptLibrary &lib, const IniKey &key)
     return section ? section->find_entry(key.entry) : nullptr;
 }
 
-int native_ini_read_string(void *context)
+int native_ini_read_string(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 6, "iniFileReadString");
     const IniKey key(call);
     const char *def = key.ok() ? call.text_arg(3) : nullptr;
     if (!def) {
@@ -695,10 +645,8 @@ int native_ini_read_string(void *context)
     return 0;
 }
 
-int native_ini_read_int(void *context)
+int native_ini_read_int(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 4, "iniFileReadInt");
     const IniKey key(call);
     const int32_t def = call.int_arg(3);
     const QtbConfigValue *value = key.ok() ? find_ini_value(lib, key) : nullptr;
@@ -706,10 +654,8 @@ int native_ini_read_int(void *context)
     return 0;
 }
 
-int native_ini_read_double(void *context)
+int native_ini_read_double(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 4, "iniFileReadDouble");
     const IniKey key(call);
     double result = call.double_arg(3);
     if (const QtbConfigValue *value = key.ok() ? find_ini_value(lib, key) : nullptr) {
@@ -730,56 +676,51 @@ int native_ini_read_double(void *context)
 // ---------------------------------------------------------------------------
 // Files
 
-int open_file(void *context, const char *mode, const char *native)
+int open_file(ScriptLibrary &lib, const ScriptNativeCall &call, const char *mode)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 1, native);
     const char *name = call.text_arg(0);
     call.set_int_result(name ? lib.open_file(name, mode) : 0);
     return 0;
 }
 
-int native_file_open_read(void *context)
+int native_file_open_read(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    return open_file(context, "r", "fileOpenRead");
+    return open_file(lib, call, "r");
 }
 
-int native_file_open_read_binary(void *context)
+int native_file_open_read_binary(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    return open_file(context, "rb", "fileOpenReadBinary");
+    return open_file(lib, call, "rb");
 }
 
-int native_file_open_write(void *context)
+int native_file_open_write(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    return open_file(context, "w", "fileOpenWrite");
+    return open_file(lib, call, "w");
 }
 
-int native_file_open_write_binary(void *context)
+int native_file_open_write_binary(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    return open_file(context, "wb", "fileOpenWriteBinary");
+    return open_file(lib, call, "wb");
 }
 
-int native_file_open_append(void *context)
+int native_file_open_append(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    return open_file(context, "a", "fileOpenAppend");
+    return open_file(lib, call, "a");
 }
 
-int native_file_open_append_binary(void *context)
+int native_file_open_append_binary(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    return open_file(context, "ab", "fileOpenAppendBinary");
+    return open_file(lib, call, "ab");
 }
 
-int native_file_close(void *context)
+int native_file_close(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    lib.close_file(fixed_call(lib, 1, "fileClose").int_arg(0));
+    lib.close_file(call.int_arg(0));
     return 0;
 }
 
-int native_file_read_line(void *context)
+int native_file_read_line(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 3, "fileReadLine");
     std::FILE *file = lib.file(call.int_arg(0));
     const int32_t size = call.int_arg(2);
     char *buffer = file && size > 0 ? reinterpret_cast<char *>(call.array_arg(1, size)) : nullptr;
@@ -794,20 +735,16 @@ int native_file_read_line(void *context)
     return 0;
 }
 
-int native_file_write_line(void *context)
+int native_file_write_line(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 2, "fileWriteLine");
     std::FILE *file = lib.file(call.int_arg(0));
     const char *text = file ? call.text_arg(1) : nullptr;
     call.set_int_result(text && std::fputs(text, file) >= 0 ? 0 : 1);
     return 0;
 }
 
-int native_file_read_block(void *context)
+int native_file_read_block(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 3, "fileReadBlock");
     std::FILE *file = lib.file(call.int_arg(0));
     const int32_t size = call.int_arg(2);
     uint8_t *buffer = file && size > 0 ? call.array_arg(1, size) : nullptr;
@@ -815,10 +752,8 @@ int native_file_read_block(void *context)
     return 0;
 }
 
-int native_file_write_block(void *context)
+int native_file_write_block(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 3, "fileWriteBlock");
     std::FILE *file = lib.file(call.int_arg(0));
     const int32_t size = call.int_arg(2);
     const uint8_t *buffer = file && size > 0 ? call.array_arg(1, size) : nullptr;
@@ -826,10 +761,8 @@ int native_file_write_block(void *context)
     return 0;
 }
 
-int native_file_seek(void *context)
+int native_file_seek(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 3, "fileSeek");
     std::FILE *file = lib.file(call.int_arg(0));
     const int32_t whence = call.int_arg(2);
     const int origin = whence == 1 ? SEEK_CUR : whence == 2 ? SEEK_END : SEEK_SET;
@@ -837,9 +770,8 @@ int native_file_seek(void *context)
     return 0;
 }
 
-int native_file_delete(void *context)
+int native_file_delete(ScriptLibrary &, const ScriptNativeCall &call)
 {
-    const ScriptNativeCall call = fixed_call(library(context), 1, "fileDelete");
     if (const char *name = call.text_arg(0))
         std::remove(name);
     return 0;
@@ -856,10 +788,8 @@ std::tm local_time(ScriptLibrary &lib)
     return tm;
 }
 
-int native_time_get_local(void *context)
+int native_time_get_local(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 1, "timeGetLocal");
     const std::tm tm = local_time(lib);
     const int32_t fields[9] = {tm.tm_sec,  tm.tm_min,  tm.tm_hour, tm.tm_mday, tm.tm_mon,
                                tm.tm_year, tm.tm_wday, tm.tm_yday, tm.tm_isdst};
@@ -868,10 +798,8 @@ int native_time_get_local(void *context)
     return 0;
 }
 
-int native_time_get_local_string(void *context)
+int native_time_get_local_string(ScriptLibrary &lib, const ScriptNativeCall &call)
 {
-    ScriptLibrary &lib = library(context);
-    const ScriptNativeCall call = fixed_call(lib, 1, "timeGetLocalString");
     static const char days[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -887,77 +815,159 @@ int native_time_get_local_string(void *context)
     return 0;
 }
 
-const ScriptBuiltin kBuiltins[] = {
-    {"print", native_print, false},
-    {"printf", native_printf, false},
-    {"sprintf", native_sprintf, false},
-    {"sleep", native_sleep, false},
-    {"sleep_1ms", native_sleep_1ms, false},
-    {"sin", double_function<d_sin>, false},
-    {"cos", double_function<d_cos>, false},
-    {"tan", double_function<d_tan>, false},
-    {"asin", double_function<d_asin>, false},
-    {"acos", double_function<d_acos>, false},
-    {"atan", double_function<d_atan>, false},
-    {"sign", int_of_double<i_sign>, false},
-    {"is_negative", int_of_double<i_is_negative>, false},
-    {"is_positive", int_of_double<i_is_positive>, false},
-    {"floor", int_of_double<i_floor>, false},
-    {"round", int_of_double<i_round>, false},
-    {"ceil", int_of_double<i_ceil>, false},
-    {"abs", double_function<d_abs>, false},
-    {"random", native_random, false},
-    {"randomize", native_randomize, false},
-    {"sqrt", double_function<d_sqrt>, false},
-    {"exp", double_function<d_exp>, false},
-    {"log10", double_function<d_log10>, false},
-    {"log", double_function<d_log>, false},
-    {"write", native_write, false},
-    {"strcpy", native_strcpy, false},
-    {"strncpy", native_strncpy, false},
-    {"memcpy", native_memcpy, false},
-    {"strcat", native_strcat, false},
-    {"strncat", native_strncat, false},
-    {"strcmp", native_strcmp, false},
-    {"strlen", native_strlen, false},
-    {"convertIEEE32ToDouble", native_ieee32_to_double, false},
-    {"convertDoubleToIEEE32", native_double_to_ieee32, false},
-    {"convertDoubleToIEEE64", native_double_to_ieee64, false},
-    {"atoi", native_atoi, false},
-    {"atod", native_atod, false},
-    {"splitHexString2", native_split_hex2, false},
-    {"splitHexString4", native_split_hex4, false},
-    {"splitIntString", native_split_int, false},
-    {"int_to_ascii", native_int_to_ascii, false},
-    {"iniFileReset", native_ini_reset, true},
-    {"iniFileWriteString", native_ini_write_string, true},
-    {"iniFileWriteInt", native_ini_write_int, true},
-    {"iniFileWriteDouble", native_ini_write_double, true},
-    {"iniFileReadString", native_ini_read_string, true},
-    {"iniFileReadInt", native_ini_read_int, true},
-    {"iniFileReadDouble", native_ini_read_double, true},
-    {"fileOpenRead", native_file_open_read, false},
-    {"fileOpenReadBinary", native_file_open_read_binary, false},
-    {"fileOpenWrite", native_file_open_write, false},
-    {"fileOpenWriteBinary", native_file_open_write_binary, false},
-    {"fileOpenAppend", native_file_open_append, false},
-    {"fileOpenAppendBinary", native_file_open_append_binary, false},
-    {"fileClose", native_file_close, false},
-    {"fileReadLine", native_file_read_line, false},
-    {"fileWriteLine", native_file_write_line, false},
-    {"fileReadBlock", native_file_read_block, false},
-    {"fileWriteBlock", native_file_write_block, false},
-    {"fileSeek", native_file_seek, false},
-    {"filePrintf", native_file_printf, false},
-    {"fileDelete", native_file_delete, false},
-    {"timeGetLocal", native_time_get_local, false},
-    {"timeGetLocalString", native_time_get_local_string, false},
+// ---------------------------------------------------------------------------
+// The library: one row per function, its declaration as the predefined
+// header declares it and its body. The header's text, the name and the
+// parameter count each native reads its call with, and the binding table
+// are all made from these rows.
+
+using NativeBody = int (*)(ScriptLibrary &lib, const ScriptNativeCall &call);
+
+struct BuiltinRow {
+    const char *declaration;
+    NativeBody body;
 };
+
+// In the header's order, which gives the functions their numbers.
+constexpr BuiltinRow kBuiltinRows[] = {
+    {"void print (int i)", native_print},
+    {"void printf (char fmt[], ...)", native_printf},
+    {"void sprintf (char buffer [], char fmt[], ...)", native_sprintf},
+    {"void write (char fmt [])", native_write},
+    {"void sleep (int i)", native_sleep},
+    {"void sleep_1ms (int i)", native_sleep_1ms},
+    {"double sin (double x)", double_function<d_sin>},
+    {"double cos (double x)", double_function<d_cos>},
+    {"double tan (double x)", double_function<d_tan>},
+    {"double asin (double x)", double_function<d_asin>},
+    {"double acos (double x)", double_function<d_acos>},
+    {"double atan (double x)", double_function<d_atan>},
+    {"double abs (double x)", double_function<d_abs>},
+    {"int sign (double x)", int_of_double<i_sign>},
+    {"int is_negative (double x)", int_of_double<i_is_negative>},
+    {"int is_positive (double x)", int_of_double<i_is_positive>},
+    {"int floor (double x)", int_of_double<i_floor>},
+    {"int ceil (double x)", int_of_double<i_ceil>},
+    {"int round (double x)", int_of_double<i_round>},
+    {"int random (int x)", native_random},
+    {"void randomize ()", native_randomize},
+    {"double sqrt (double x)", double_function<d_sqrt>},
+    {"double exp (double x)", double_function<d_exp>},
+    {"double log10 (double x)", double_function<d_log10>},
+    {"double log (double x)", double_function<d_log>},
+    {"void convertDoubleToIEEE32 (double x, int &dest)", native_double_to_ieee32},
+    {"void convertDoubleToIEEE64 (double x, int &dest_low, int &dest_high)", native_double_to_ieee64},
+    {"double convertIEEE32ToDouble (char src_ieee32[])", native_ieee32_to_double},
+    {"void strcpy (char source[], char dest[])", native_strcpy},
+    {"void strncpy (char source[], char dest[], int maxlen)", native_strncpy},
+    {"void memcpy (char source[], char dest[], int len)", native_memcpy},
+    {"void strcat (char source[], char dest[])", native_strcat},
+    {"void strncat (char source[], char dest[], int maxlen)", native_strncat},
+    {"int strcmp (char source[], char dest[])", native_strcmp},
+    {"int strlen (char str[])", native_strlen},
+    {"int atoi (char str[])", native_atoi},
+    {"double atod (char str[])", native_atod},
+    {"int splitHexString2 (char str[], int result[], int max_elem)", split_text<2, 16>},
+    {"int splitHexString4 (char str[], int result[], int max_elem)", split_text<4, 16>},
+    {"int splitIntString (char str[], int result[], int max_elem)", split_text<4, 10>},
+    {"int int_to_ascii (int number, char str[], int base, int max_length)", native_int_to_ascii},
+    {"int iniFileReset ()", native_ini_reset},
+    {"int iniFileWriteString (char filename[], char section[], char entry[], char val[])", native_ini_write_string},
+    {"int iniFileWriteDouble (char filename[], char section[], char entry[], double val)", native_ini_write_double},
+    {"int iniFileWriteInt (char filename[], char section[], char entry[], int val)", native_ini_write_int},
+    {"int iniFileReadString (char filename[], char section[], char entry[], char defVal[], char buffer[], "
+     "int bufferlen)",
+     native_ini_read_string},
+    {"int iniFileReadInt (char filename[], char section[], char entry[], int defVal)", native_ini_read_int},
+    {"double iniFileReadDouble (char filename[], char section[], char entry[], double defVal)", native_ini_read_double},
+    {"int  fileOpenRead (char filename[])", native_file_open_read},
+    {"int  fileOpenReadBinary (char filename[])", native_file_open_read_binary},
+    {"int  fileOpenWrite (char filename[])", native_file_open_write},
+    {"int  fileOpenWriteBinary (char filename[])", native_file_open_write_binary},
+    {"int  fileOpenAppend (char filename[])", native_file_open_append},
+    {"int  fileOpenAppendBinary (char filename[])", native_file_open_append_binary},
+    {"void fileClose(int file)", native_file_close},
+    {"int  fileReadLine(int file, char buffer[], int bufferSize)", native_file_read_line},
+    {"int  fileWriteLine(int file, char buffer[])", native_file_write_line},
+    {"int  fileWriteBlock (int file, char buffer[], int block_size)", native_file_write_block},
+    {"int  fileReadBlock (int file, char buffer[], int block_size)", native_file_read_block},
+    {"int  fileSeek (int file, int offset, int whence)", native_file_seek},
+    {"int  filePrintf(int file, char fmt[], ...)", native_file_printf},
+    {"void fileDelete(char filename[])", native_file_delete},
+    {"void timeGetLocal(int time[])", native_time_get_local},
+    {"void timeGetLocalString(char s[])", native_time_get_local_string},
+};
+constexpr size_t kBuiltinCount = sizeof kBuiltinRows / sizeof kBuiltinRows[0];
+
+// What a native reads off its declaration: its name, and its parameter
+// count or that it takes "...".
+struct BuiltinSignature {
+    static constexpr size_t max_name = 31;
+    char name[max_name + 1]{};
+    int params = 0;
+    bool variadic = false;
+};
+
+constexpr bool is_name_char(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+constexpr BuiltinSignature signature_of(const char *declaration)
+{
+    BuiltinSignature signature;
+    size_t open = 0;
+    while (declaration[open] != '(')
+        ++open;
+    size_t end = open;
+    while (end > 0 && declaration[end - 1] == ' ')
+        --end;
+    size_t begin = end;
+    while (begin > 0 && is_name_char(declaration[begin - 1]))
+        --begin;
+    for (size_t i = begin; i < end && i - begin < BuiltinSignature::max_name; ++i)
+        signature.name[i - begin] = declaration[i];
+    bool empty = true;
+    for (size_t i = open + 1; declaration[i] && declaration[i] != ')'; ++i) {
+        if (declaration[i] != ' ')
+            empty = false;
+        if (declaration[i] == ',')
+            ++signature.params;
+        if (declaration[i] == '.')
+            signature.variadic = true;
+    }
+    if (!empty)
+        ++signature.params;
+    return signature;
+}
+
+template <size_t Row>
+constexpr BuiltinSignature kSignature = signature_of(kBuiltinRows[Row].declaration);
+
+// The native of a row: reads the call as the declaration says and runs the body.
+template <size_t Row>
+int bound_native(void *context)
+{
+    constexpr const BuiltinSignature &signature = kSignature<Row>;
+    static_assert(signature.name[0] && !signature.name[BuiltinSignature::max_name - 1], "a name of 1 to 30 characters");
+    ScriptLibrary &lib = library(context);
+    const ScriptNativeCall call = signature.variadic ? variadic_call(lib, signature.name)
+                                                     : fixed_call(lib, signature.params, signature.name);
+    return kBuiltinRows[Row].body(lib, call);
+}
+
+template <size_t... Rows>
+constexpr std::array<ScriptBuiltin, kBuiltinCount> make_builtins(std::index_sequence<Rows...>)
+{
+    return {{{kBuiltinRows[Rows].declaration, kSignature<Rows>.name, bound_native<Rows>}...}};
+}
+
+constexpr std::array<ScriptBuiltin, kBuiltinCount> kBuiltins = make_builtins(std::make_index_sequence<kBuiltinCount>());
 
 } // namespace
 
 const ScriptBuiltin *script_builtins(int *count)
 {
-    *count = int(sizeof kBuiltins / sizeof kBuiltins[0]);
-    return kBuiltins;
+    *count = int(kBuiltins.size());
+    return kBuiltins.data();
 }

@@ -34,7 +34,7 @@ bool is_digit(int c)
 
 bool is_hex_digit(int c)
 {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return hex_digit_value(c) >= 0;
 }
 
 // Space and control characters.

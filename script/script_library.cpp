@@ -6,7 +6,6 @@
 #include "script/pcode_machine.h"
 #include "script/script_compiler.h"
 #include "script/script_source.h"
-#include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 
 #include <QFile>
@@ -15,89 +14,25 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string>
 
 const char *script_builtin_header()
 {
-    return "\n__pragma_internal;\n"
-           "const M_PI = 3.14159265359;\n"
-           "const M_E  = 2.71828182846;\n"
-           "const SEEK_SET = 0;\n"
-           "const SEEK_CUR = 1;\n"
-           "const SEEK_END = 2;\n"
-           "\n"
-           "void print (int i);\n"
-           "void printf (char fmt[], ...);\n"
-           "void sprintf (char buffer [], char fmt[], ...);\n"
-           "void write (char fmt []);\n"
-           "\n"
-           "void sleep (int i);\n"
-           "void sleep_1ms (int i);\n"
-           "\n"
-           "double sin (double x);\n"
-           "double cos (double x);\n"
-           "double tan (double x);\n"
-           "double asin (double x);\n"
-           "double acos (double x);\n"
-           "double atan (double x);\n"
-           "double abs (double x);\n"
-           "int sign (double x);\n"
-           "int is_negative (double x);\n"
-           "int is_positive (double x);\n"
-           "int floor (double x);\n"
-           "int ceil (double x);\n"
-           "int round (double x);\n"
-           "int random (int x);\n"
-           "void randomize ();\n"
-           "double sqrt (double x);\n"
-           "double exp (double x);\n"
-           "double log10 (double x);\n"
-           "double log (double x);\n"
-           "\n"
-           "void convertDoubleToIEEE32 (double x, int &dest);\n"
-           "void convertDoubleToIEEE64 (double x, int &dest_low, int &dest_high);\n"
-           "double convertIEEE32ToDouble (char src_ieee32[]);\n"
-           "\n"
-           "void strcpy (char source[], char dest[]);\n"
-           "void strncpy (char source[], char dest[], int maxlen);\n"
-           "void memcpy (char source[], char dest[], int len);\n"
-           "void strcat (char source[], char dest[]);\n"
-           "void strncat (char source[], char dest[], int maxlen);\n"
-           "int strcmp (char source[], char dest[]);\n"
-           "int strlen (char str[]);\n"
-           "int atoi (char str[]);\n"
-           "double atod (char str[]);\n"
-           "\n"
-           "int splitHexString2 (char str[], int result[], int max_elem);\n"
-           "int splitHexString4 (char str[], int result[], int max_elem);\n"
-           "int splitIntString (char str[], int result[], int max_elem);\n"
-           "int int_to_ascii (int number, char str[], int base, int max_length);\n"
-           "\n"
-           "int iniFileReset ();\n"
-           "int iniFileWriteString (char filename[], char section[], char entry[], char val[]);\n"
-           "int iniFileWriteDouble (char filename[], char section[], char entry[], double val);\n"
-           "int iniFileWriteInt (char filename[], char section[], char entry[], int val);\n"
-           "int iniFileReadString (char filename[], char section[], char entry[], char defVal[], char buffer[], "
-           "int bufferlen);\n"
-           "int iniFileReadInt (char filename[], char section[], char entry[], int defVal);\n"
-           "double iniFileReadDouble (char filename[], char section[], char entry[], double defVal);\n"
-           "\n"
-           "int  fileOpenRead (char filename[]);\n"
-           "int  fileOpenReadBinary (char filename[]);\n"
-           "int  fileOpenWrite (char filename[]);\n"
-           "int  fileOpenWriteBinary (char filename[]);\n"
-           "int  fileOpenAppend (char filename[]);\n"
-           "int  fileOpenAppendBinary (char filename[]);\n"
-           "void fileClose(int file);\n"
-           "int  fileReadLine(int file, char buffer[], int bufferSize);\n"
-           "int  fileWriteLine(int file, char buffer[]);\n"
-           "int  fileWriteBlock (int file, char buffer[], int block_size);\n"
-           "int  fileReadBlock (int file, char buffer[], int block_size);\n"
-           "int  fileSeek (int file, int offset, int whence);\n"
-           "int  filePrintf(int file, char fmt[], ...);\n"
-           "void fileDelete(char filename[]);\n"
-           "\n"
-           "void timeGetLocal(int time[]);\n"
-           "void timeGetLocalString(char s[]);\n";
+    static const std::string header = [] {
+        std::string text = "\n__pragma_internal;\n"
+                           "const M_PI = 3.14159265359;\n"
+                           "const M_E  = 2.71828182846;\n"
+                           "const SEEK_SET = 0;\n"
+                           "const SEEK_CUR = 1;\n"
+                           "const SEEK_END = 2;\n"
+                           "\n";
+        int count = 0;
+        const ScriptBuiltin *builtins = script_builtins(&count);
+        for (int k = 0; k < count; ++k)
+            text += std::string(builtins[k].declaration) + ";\n";
+        return text;
+    }();
+    return header.c_str();
 }
 
 int register_script_builtins(ScriptCompiler *compiler)
@@ -106,19 +41,10 @@ int register_script_builtins(ScriptCompiler *compiler)
     header.set_text(script_builtin_header());
     compiler->source = &header;
     if (compiler->compile() == 0) {
-        PCodeMachine &machine = *compiler->machine;
         int count = 0;
         const ScriptBuiltin *builtins = script_builtins(&count);
-        for (int k = 0; k < count; ++k) {
-            const ScriptBuiltin &builtin = builtins[k];
-            if (builtin.bound_by_name) {
-                machine.bind_native_by_name(*compiler->symbols, builtin.name, builtin.native);
-                continue;
-            }
-            ScriptSymbol *symbol = compiler->symbols->find(builtin.name, 0);
-            if (symbol && symbol->kind() == SYMBOL_FUNCTION)
-                machine.bind_native(int(static_cast<ScriptFunction *>(symbol)->index), builtin.native);
-        }
+        for (int k = 0; k < count; ++k)
+            compiler->machine->bind_native_by_name(*compiler->symbols, builtins[k].name, builtins[k].native);
     }
     // The header source ends here; leaving the compiler pointing at it
     // would let the next compile read freed memory.

@@ -28,13 +28,14 @@ const char *script_builtin_header();
 // without a source, so the caller sets its own before the next compile.
 int register_script_builtins(ScriptCompiler *compiler);
 
-// One native of the library, in binding order.
+// One function of the library: its declaration in the predefined header
+// (without the ";"), its name and its native.
 struct ScriptBuiltin {
+    const char *declaration;
     const char *name;
     int (*native)(void *library);
-    bool bound_by_name; // the INI group, whose binding failures are ignored
 };
-// The natives in binding order; *count receives their number.
+// The functions in the header's order; *count receives their number.
 const ScriptBuiltin *script_builtins(int *count);
 
 class ScriptLibrary {

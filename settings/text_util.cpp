@@ -1,5 +1,6 @@
 #include "settings/text_util.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -24,9 +25,10 @@ bool is_continuation(unsigned char c)
     return (c & 0xC0) == 0x80;
 }
 
-// Decodes one character at `s` (not at the terminating zero). Sets `length`
-// to the bytes used and answers the code point.
-uint32_t decode_one(const unsigned char *s, size_t &length)
+// Decodes one character at `s`, of which `available` bytes (at least one)
+// belong to the text. Sets `length` to the bytes used and answers the code
+// point.
+uint32_t decode_one(const unsigned char *s, size_t available, size_t &length)
 {
     const unsigned char lead = s[0];
     length = 1;
@@ -46,9 +48,8 @@ uint32_t decode_one(const unsigned char *s, size_t &length)
     } else {
         return 0; // lone continuation byte or 0xF8..0xFF
     }
-    // The terminating zero is no continuation byte, so this never reads past it.
     for (size_t i = 1; i <= needed; ++i) {
-        if (!is_continuation(s[i]))
+        if (i == available || !is_continuation(s[i]))
             return lead; // incomplete sequence: the lead byte stands for itself
         value = (value << 6) | (s[i] & 0x3F);
     }
@@ -56,13 +57,15 @@ uint32_t decode_one(const unsigned char *s, size_t &length)
     return value;
 }
 
+// Decodes `size` bytes; a zero byte among them is the character 0.
 template <typename Sink>
-void decode_utf8(const char *source, Sink sink)
+void decode_utf8(const char *source, size_t size, Sink sink)
 {
     const unsigned char *s = reinterpret_cast<const unsigned char *>(source);
-    while (*s) {
+    const unsigned char *const end = s + size;
+    while (s < end) {
         size_t length = 0;
-        uint32_t code = decode_one(s, length);
+        uint32_t code = decode_one(s, size_t(end - s), length);
         if (code > 0x10FFFF)
             code = 0xFFFD;
         if (!sink(code))
@@ -126,24 +129,54 @@ int parse_int_text(const char *text, bool *ok)
     return int(negative ? 0u - value : value);
 }
 
-std::string format_int_text(int value, int base, size_t max_length)
+void format_number(char *out, int width, uint64_t magnitude, int base, char pad, bool negative)
 {
-    static const char digits[] = "0123456789abcdef";
-    if (base != 2 && base != 16)
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    if (base < 2 || base > 36)
         base = 10;
-
-    std::string text;
-    uint32_t magnitude = uint32_t(value);
-    if (base == 10 && value < 0)
-        magnitude = 0u - magnitude;
+    int at = width - 1;
     do {
-        text.insert(text.begin(), digits[magnitude % unsigned(base)]);
+        if (at < 0)
+            return; // the leading digits do not fit
+        out[at--] = digits[magnitude % unsigned(base)];
         magnitude /= unsigned(base);
     } while (magnitude);
+    for (int i = at; i >= 0; --i)
+        out[i] = pad;
+    if (negative && at >= 0)
+        out[at] = '-';
+}
 
-    if (base == 10 && value < 0)
-        text.insert(text.begin(), '-');
-    else if (base == 16)
+std::string padded_number(uint64_t magnitude, int width, int base, char pad, bool negative)
+{
+    std::string text(size_t(std::max(width, 0)), pad);
+    format_number(text.data(), width, magnitude, base, pad, negative);
+    return text;
+}
+
+namespace {
+
+// The digits of the magnitude in the base, with a "-" in front when negative.
+std::string unpadded_number(uint64_t magnitude, int base, bool negative)
+{
+    char text[66]; // 64 binary digits and a sign
+    format_number(text, int(sizeof text), magnitude, base, ' ', negative);
+    const char *first = text;
+    while (*first == ' ')
+        ++first;
+    return std::string(first, size_t(text + sizeof text - first));
+}
+
+} // namespace
+
+std::string format_int_text(int value, int base, size_t max_length)
+{
+    if (base != 2 && base != 16)
+        base = 10;
+    const bool negative = base == 10 && value < 0;
+    const uint32_t magnitude = negative ? 0u - uint32_t(value) : uint32_t(value);
+    std::string text = unpadded_number(magnitude, base, negative);
+    if (base == 16)
         text += 'H';
     else if (base == 2)
         text += 'B';
@@ -183,16 +216,9 @@ void write_xml_escaped(QIODevice &device, const char *text)
 
 std::string hex_string(uint64_t value, int width)
 {
-    static const char digits[] = "0123456789abcdef";
-    if (width > 16)
-        width = 16;
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value & 0xF]);
-        value >>= 4;
-    } while (value);
-    if (int(text.size()) < width)
-        text.insert(text.begin(), size_t(width) - text.size(), '0');
+    std::string text = unpadded_number(value, 16, false);
+    if (int(text.size()) < std::min(width, 16))
+        text.insert(text.begin(), size_t(std::min(width, 16)) - text.size(), '0');
     return text;
 }
 
@@ -203,7 +229,7 @@ size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity)
     size_t count = 0;
     if (source) {
         const size_t room = capacity - 1; // one unit stays for the terminating 0
-        decode_utf8(source, [&](uint32_t code) {
+        decode_utf8(source, std::strlen(source), [&](uint32_t code) {
             if (code > 0xFFFF) {
                 if (room - count < 2)
                     return false;
@@ -224,10 +250,13 @@ size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity)
 
 QString utf8_to_utf16(const char *source)
 {
+    return source ? utf8_to_utf16(source, std::strlen(source)) : QString();
+}
+
+QString utf8_to_utf16(const char *source, size_t size)
+{
     QString text;
-    if (!source)
-        return text;
-    decode_utf8(source, [&](uint32_t code) {
+    decode_utf8(source, size, [&](uint32_t code) {
         if (code > 0xFFFF) {
             code -= 0x10000;
             text += QChar(ushort(0xD800 + (code >> 10)));
@@ -262,17 +291,6 @@ double step_function(double x)
 void sleep_ms(unsigned milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-int hex_digit_value(int c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 int32_t clamp_to_int32(double value)

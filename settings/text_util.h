@@ -1,5 +1,7 @@
 #pragma once
 // Small text and number helpers shared by the program and the editor.
+#include "core/frames/hex_digit.h"
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -10,9 +12,6 @@
 #include <QString>
 
 class QIODevice;
-
-// Value of a hexadecimal digit character (either case), or -1.
-int hex_digit_value(int c);
 
 // Truncation toward zero that stays defined for every double: NaN gives 0 and
 // values beyond the int range are held to its ends (a plain cast is undefined).
@@ -40,6 +39,16 @@ std::string string_vprintf(const char *format, va_list args);
 // or one without digits, gives 0 with *ok false. `ok` may be null.
 // Values wrap at 32 bits, so "0xFFFFFFFF" reads as -1.
 int parse_int_text(const char *text, bool *ok = nullptr);
+
+// Writes the magnitude right-aligned into `width` characters of out (no
+// terminating zero; a width of 0 or less writes nothing): its digits in the
+// base (2 to 36, letters in lower case; any other base counts as 10), at
+// least one, least significant last; the positions before them get the pad
+// character, the last of them a "-" for a negative value. Digits that do not
+// fit are lost from the front, and then neither pad nor sign is written.
+void format_number(char *out, int width, uint64_t magnitude, int base, char pad = ' ', bool negative = false);
+// The same as a string of `width` characters (none for a width below 1).
+std::string padded_number(uint64_t magnitude, int width, int base = 10, char pad = ' ', bool negative = false);
 
 // Formats a value: base 10 with a leading "-" for negative values, base 16
 // with the suffix "H", base 2 with the suffix "B" (both showing the 32-bit
@@ -70,6 +79,9 @@ std::string hex_string(uint64_t value, int width);
 size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity);
 // The same decoding of the whole text into an owned string.
 QString utf8_to_utf16(const char *source);
+// The same decoding of `size` bytes, zero bytes among them decoded as the
+// character 0: texts of the settings files may hold them.
+QString utf8_to_utf16(const char *source, size_t size);
 
 // Owned 8-bit string fields of records: frees the old string of the slot and
 // stores a copy of `text` there (a null text leaves the slot null). The

@@ -45,6 +45,10 @@ struct VyrCanMessage
     // "ERR") into id and flags (an error frame also gets length 0). 0 on
     // success, -1 when the text is empty or holds no digit.
     static int parse_id(VyrCanMessage &message, const char *text);
+    // parse_id for a text that must be one literal and nothing else: -1 also
+    // when other characters follow the digits ("0x100", "1A") or the number
+    // does not fit 32 bits.
+    static int parse_whole_id(VyrCanMessage &message, const char *text);
     // Zeroes identifier, time, channel, length and data; the flags stay.
     static void clear(VyrCanMessage &message);
 };

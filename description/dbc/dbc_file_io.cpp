@@ -553,7 +553,8 @@ int DbcFileIo::parse_comment()
         const uint32_t id = static_cast<uint32_t>(lexer_->int_value());
         CANdbMessage *message = network_->find_message_by_id(id);
         if (!message) {
-            error("No message (id=%d) found for comment line", static_cast<int>(id));
+            // A comment changes nothing the reading needs: passed over.
+            warning("Comment on a signal of message %u, which the file does not define", id);
             break;
         }
         if ((token = lexer_->next_token()) != kDbcIdent) {
@@ -562,7 +563,8 @@ int DbcFileIo::parse_comment()
         }
         CANdbSignal *signal = message->find_signal(lexer_->text().c_str());
         if (!signal) {
-            error("Signal not found");
+            warning("Comment on signal '%s' of message '%s', which the file does not define", lexer_->text().c_str(),
+                    message->name.c_str());
             break;
         }
         if ((token = lexer_->next_token()) != kDbcString) {

@@ -5,6 +5,7 @@
 #include "core/candb_mux_group.h"
 #include "core/candb_network.h"
 #include "settings/save_file.h"
+#include "settings/text_util.h"
 
 #include <QFile>
 
@@ -116,10 +117,7 @@ public:
                 break;
             default:
                 if (c < 0x20) {
-                    static const char hex[] = "0123456789abcdef";
-                    out_ += '\\';
-                    out_ += hex[c >> 4];
-                    out_ += hex[c & 15];
+                    out_ += '\\' + hex_string(c, 2);
                 } else {
                     out_ += static_cast<char>(c);
                 }

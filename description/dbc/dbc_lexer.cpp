@@ -48,6 +48,13 @@ bool is_blank(unsigned char c)
     return byte_classes.of[c] & kBlank;
 }
 
+// The bytes of a run that decides whether a word that begins with a digit
+// is a number or a name.
+bool is_name_byte(int c)
+{
+    return is_letter(c) || is_digit(c) || c == '_';
+}
+
 bool is_word_byte(unsigned char c)
 {
     return byte_classes.of[c] & kWordByte;
@@ -164,21 +171,8 @@ int DbcLexer::next_token(bool minus_is_char)
             }
             continue;
         }
-        if (is_letter(c) || c == '_') {
-            const char *word = pos_ - 1;
-            const char *after = pos_;
-            while (after < end_ && is_word_byte(static_cast<unsigned char>(*after)))
-                ++after;
-            pos_ = after;
-            const size_t length = static_cast<size_t>(after - word);
-            if (length > kMaxWordLength) {
-                io_.error("Identifier too long");
-                return kDbcError;
-            }
-            text_.assign(word, length);
-            // Every statement keyword ends with "_": other words need no look-up.
-            return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
-        }
+        if (is_letter(c) || c == '_' || (is_digit(c) && begins_name(pos_ - 1)))
+            return lex_word();
         if (minus_is_char && c == '-')
             return c;
         if (is_digit(c) || ((c == '.' || c == '-' || c == '+') && is_digit(peek())))
@@ -187,6 +181,59 @@ int DbcLexer::next_token(bool minus_is_char)
             return lex_string();
         return c;
     }
+}
+
+bool DbcLexer::begins_name(const char *word) const
+{
+    auto at = [this](const char *q) { return q < end_ ? static_cast<unsigned char>(*q) : -1; };
+    const char *end = word;
+    bool letters = false;
+    for (; is_name_byte(at(end)); ++end)
+        letters = letters || !is_digit(at(end));
+    if (!letters)
+        return false;
+    // Numbers with letters: hexadecimal ones and exponents.
+    const char *p = word;
+    if (at(p) == '0' && (at(p + 1) == 'x' || at(p + 1) == 'X') && end > p + 2) {
+        for (p += 2; p < end && hex_digit_value(at(p)) >= 0; ++p) {
+        }
+        return p != end;
+    }
+    while (is_digit(at(p)))
+        ++p;
+    if (at(p) != 'e' && at(p) != 'E')
+        return true;
+    ++p;
+    if (p == end) // "1e-5": the sign breaks the run
+        return !((at(p) == '-' || at(p) == '+') && is_digit(at(p + 1)));
+    while (p < end && is_digit(at(p)))
+        ++p;
+    return p != end;
+}
+
+// The word starts at the byte before pos_.
+int DbcLexer::lex_word()
+{
+    const char *word = pos_ - 1;
+    const char *after = pos_;
+    while (after < end_ && is_word_byte(static_cast<unsigned char>(*after)))
+        ++after;
+    pos_ = after;
+    const size_t length = static_cast<size_t>(after - word);
+    if (length > kMaxWordLength) {
+        io_.error("Identifier too long");
+        return kDbcError;
+    }
+    text_.assign(word, length);
+    if (is_digit(*word)) {
+        // Peer readers take names that begin with a digit ("2017_5"), which
+        // the format does not allow: read as names, each one said once.
+        if (digit_names_.insert(text_).second)
+            io_.warning("The name '%s' begins with a digit; it is read as a name", text_.c_str());
+        return kDbcIdent;
+    }
+    // Every statement keyword ends with "_": other words need no look-up.
+    return word[length - 1] == '_' ? keyword(text_.c_str()) : kDbcIdent;
 }
 
 // The number starts at the byte before pos_ (a digit, or a sign or "."
@@ -201,12 +248,17 @@ int DbcLexer::lex_number()
     if (*p == '-' || *p == '+')
         negative_ = *p++ == '-';
     bool is_float = false;
+    // A decimal integer beyond 64 bits: its value as a double is the exact one.
+    bool wide = false;
     if (at(p) == '0' && (at(p + 1) == 'x' || at(p + 1) == 'X')) {
         for (p += 2; hex_digit_value(at(p)) >= 0; ++p)
             magnitude_ = magnitude_ * 16 + static_cast<uint64_t>(hex_digit_value(at(p)));
     } else {
-        for (; is_digit(at(p)); ++p)
-            magnitude_ = magnitude_ * 10 + static_cast<uint64_t>(*p - '0');
+        for (; is_digit(at(p)); ++p) {
+            const uint64_t digit = static_cast<uint64_t>(*p - '0');
+            wide = wide || magnitude_ > (UINT64_MAX - digit) / 10;
+            magnitude_ = magnitude_ * 10 + digit;
+        }
         if (at(p) == '.') {
             is_float = true;
             for (++p; is_digit(at(p)); ++p) {
@@ -233,8 +285,8 @@ int DbcLexer::lex_number()
         io_.error("Number too long");
         return kDbcError;
     }
-    is_int_ = !is_float;
-    if (is_float) {
+    is_int_ = !is_float && !wide;
+    if (!is_int_) {
         // from_chars is the "C" locale's strtod without its leading "+"; out
         // of range it leaves the value, and strtod gives the infinity or zero.
         const char *digits = *start == '+' ? start + 1 : start;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 class CANdbFileIo;
 
@@ -59,7 +60,8 @@ public:
     // take the low 32 bits of it.
     int64_t int_value() const { return static_cast<int64_t>(negative_ ? 0 - magnitude_ : magnitude_); }
     // Of the last integer or floating-point token, for fields that hold a
-    // double: integers keep their full value (4294967295 stays 4294967295).
+    // double: integers keep their full value (4294967295 stays 4294967295,
+    // 18446744073709552000 does not wrap).
     double number() const;
 
     // The keyword token of a word, or kDbcIdent.
@@ -90,6 +92,12 @@ private:
         if (c >= 0)
             --pos_;
     }
+    // True when the word at `word` (which begins with a digit) is a name:
+    // its run of letters, digits and "_" holds a letter or "_" and is no
+    // hexadecimal number or number with an exponent.
+    bool begins_name(const char *word) const;
+    // An identifier or keyword.
+    int lex_word();
     int lex_number();
     int lex_string();
     bool skip_block_comment();
@@ -100,6 +108,8 @@ private:
     CANdbFileIo &io_;
     bool eof_seen_ = false;
     std::string text_;
+    // The names that begin with a digit, each warned about once.
+    std::unordered_set<std::string> digit_names_;
     uint64_t magnitude_ = 0; // of an integer token
     bool negative_ = false;  // of an integer token
     double float_value_ = 0.0;

@@ -21,7 +21,7 @@ constexpr int max_tp_data = 4096;
 
 VyrCanIf *can_of(Native &n)
 {
-    return dynamic_cast<VyrCanIf *>(&n.signal_if());
+    return VyrCanIf::of(&n.signal_if());
 }
 
 VyrCanScriptBinding *binding_of(Native &n)
@@ -230,7 +230,7 @@ int can_get_filter_flag(void *context)
     });
 }
 
-// The channel number of the first "CAN" or "CAN-RX" interface whose display
+// The channel number of the first CAN (not LIN) interface whose display
 // name (unless hardware_only) or hardware channel name is the text.
 template <bool hardware_only> int channel_index_by_name(void *context)
 {
@@ -242,8 +242,7 @@ template <bool hardware_only> int channel_index_by_name(void *context)
                       int found = -1;
                       for (int i = 0; i < can_channel_count() && found < 0; ++i) {
                           VyrCanIf *can = can_interface_by_channel(i);
-                          const std::string type = can ? can->type_name() : std::string();
-                          if (type != "CAN" && type != "CAN-RX")
+                          if (!can || can->lin_mode())
                               continue;
                           if ((!hardware_only && can->name() == name) || can->channel_name() == QString::fromUtf8(name))
                               found = can->message_channel_number();

@@ -51,6 +51,10 @@ public:
         buffer[0] = '\0';
         return 0;
     }
+    // Takes a cell text as column_text writes it (the blanks around it
+    // removed) back into the identifier; false when the column shows no such
+    // text. Log readers rebuild identifiers with it.
+    virtual bool read_column_text(uint32_t &id, int index, const char *text) const { return false; }
     // Width in characters; 0 or less: no padding.
     virtual int column_width(int index) const { return 0; }
     // True when the column stands after the counter of a log line, false
@@ -58,12 +62,18 @@ public:
     virtual bool column_after_counter(int index) const { return false; }
 
     // Script support: struct types declared before the interface's prelude
-    // (with the bindings of their tagged members), declarations compiled with
-    // it, natives bound after it, and the formatter's members added to a
-    // message struct type.
+    // (with the bindings of their tagged members), the struct type of a
+    // database message declared when a script first names it (`name` is the
+    // type's name; nothing when it is not one of the formatter's),
+    // declarations compiled with the prelude, natives bound after it, and the
+    // formatter's members added to a message struct type.
     virtual int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases, ScriptMemberBindings &bindings)
     {
         return 0;
+    }
+    virtual void declare_message_type(ScriptSymbolTable *symbols, CANdbCluster *databases,
+                                      ScriptMemberBindings &bindings, const char *name)
+    {
     }
     virtual const char *script_header() const { return nullptr; }
     virtual int bind_natives(PCodeMachine *machine, ScriptSymbolTable *symbols) { return 0; }

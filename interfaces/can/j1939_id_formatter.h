@@ -55,6 +55,8 @@ public:
 
     int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases,
                             ScriptMemberBindings &bindings) override;
+    void declare_message_type(ScriptSymbolTable *symbols, CANdbCluster *databases, ScriptMemberBindings &bindings,
+                              const char *name) override;
     const char *script_header() const override;
     int bind_natives(PCodeMachine *machine, ScriptSymbolTable *symbols) override;
     void add_j1939_members(ScriptStructType *type, ScriptMemberBindings &bindings) override;
@@ -62,5 +64,7 @@ public:
     int column_count() const override { return 4; }
     const char *column_title(int index) const override;
     int column_text(const VyrCanMessage &message, int index, char *buffer) const override;
+    // PGN, SA and DA in hexadecimal, PRI in decimal, each within its field's range.
+    bool read_column_text(uint32_t &id, int index, const char *text) const override;
     int column_width(int index) const override;
 };

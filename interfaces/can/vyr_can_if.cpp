@@ -61,19 +61,6 @@ constexpr int lin_cable_bitrate = 500000;
 std::mutex table_mutex;
 std::vector<VyrCanIf *> can_channel_table;
 
-bool is_can_type(const std::string &type)
-{
-    return type == "CAN" || type == "CAN-RX" || type == "LIN";
-}
-
-// "CAN" and "CAN-RX", not "LIN": the interfaces that the statistics and the
-// clock alignment look at.
-bool is_can_or_can_rx(const VyrSignalIf *signal_if)
-{
-    const std::string type = signal_if->type_name();
-    return type == "CAN" || type == "CAN-RX";
-}
-
 QString yes_no(bool value)
 {
     return value ? QStringLiteral("Yes") : QStringLiteral("No");
@@ -132,6 +119,26 @@ void write_text_with_twin(QtbConfigGroup *group, const QString &key, const QStri
 {
     group->write_string(key.toLatin1().constData(), text);
     group->write_string_utf8((key + QStringLiteral("_utf8")).toLatin1().constData(), text);
+}
+
+// The numbers n below `count` for which the group holds "candb_file_<n>" or
+// its twin, ascending, with 0 always (file 0 may be named "candb_file").
+// The stored count is not trusted: only entries that are there name files,
+// so a count of 2^31 costs no more than the entries hold.
+std::vector<int> database_file_numbers(const QtbConfigGroup &group, int count)
+{
+    static const QRegularExpression file_key(QStringLiteral("^candb_file_([0-9]{1,10})(_utf8)?$"));
+    std::set<int> numbers;
+    if (count > 0)
+        numbers.insert(0);
+    for (const QtbConfigEntry &entry : group.entries()) {
+        const QRegularExpressionMatch match = file_key.match(QString::fromStdString(entry.name));
+        bool is_number = false;
+        const int number = match.hasMatch() ? match.captured(1).toInt(&is_number) : -1;
+        if (is_number && number < count)
+            numbers.insert(number);
+    }
+    return std::vector<int>(numbers.begin(), numbers.end());
 }
 
 } // namespace
@@ -221,8 +228,7 @@ void VyrCanIf::read_configuration(QtbConfigGroup *group)
         set_script_file(stored_file_name(script));
 
         m_database_files.clear();
-        const int database_count = group->read_int("candb_file_count", 1);
-        for (int i = 0; i < database_count; ++i) {
+        for (const int i : database_file_numbers(*group, group->read_int("candb_file_count", 1))) {
             QString file;
             if (i == 0)
                 file = read_text_with_twin(group, QStringLiteral("candb_file"), QString());
@@ -408,8 +414,6 @@ int VyrCanIf::startup()
 {
     VyrSignalIf::startup();
     m_send_buffers->clear_all();
-    m_sw_overrun_reported = false;
-    m_hw_overrun_reported = false;
     m_channel_info = nullptr;
     m_channel.reset();
     m_transceiver_type = 0;
@@ -427,8 +431,9 @@ int VyrCanIf::startup()
     // Only the first CAN interface of a hardware channel asks for its statistics.
     m_requests_statistics = true;
     for (VyrSignalIf *other = get_first_signal_if(); other && other != this; other = other->next()) {
-        auto *can = dynamic_cast<VyrCanIf *>(other);
-        if (can && is_can_or_can_rx(can) && can->m_channel_name == m_channel_name)
+        // LIN channels ask for no bus statistics.
+        VyrCanIf *can = of(other);
+        if (can && !can->m_lin_mode && can->m_channel_name == m_channel_name)
             m_requests_statistics = false;
     }
 
@@ -594,7 +599,7 @@ int VyrCanIf::connect_to_partner()
     while (!candidate) {
         VyrCanIf *found = nullptr;
         for (VyrCanIf *can : can_interfaces()) {
-            if (is_can_or_can_rx(can) && QString::fromStdString(can->make_id()) == target) {
+            if (!can->m_lin_mode && QString::fromStdString(can->make_id()) == target) {
                 found = can;
                 break;
             }
@@ -639,8 +644,8 @@ void VyrCanIf::align_clocks()
     int largest_difference = 0;
     bool same_card_found = false;
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next()) {
-        auto *other = dynamic_cast<VyrCanIf *>(signal_if);
-        if (!other || other == this || !is_can_or_can_rx(other) || !other->m_channel_info || !other->m_channel)
+        VyrCanIf *other = of(signal_if);
+        if (!other || other == this || other->m_lin_mode || !other->m_channel_info || !other->m_channel)
             continue;
         const int difference = int(m_start_time.seconds - other->m_start_time.seconds) * 1000 -
             int(other->m_start_time.microseconds / 1000) + int(m_start_time.microseconds / 1000);
@@ -785,6 +790,18 @@ VyrPacketSource *VyrCanIf::packet_source(int) const
     return &m_script_binding->transport_packets();
 }
 
+unsigned VyrCanIf::offered_kinds() const
+{
+    return VyrSignalIf::offered_kinds() | offers_can_frames;
+}
+
+VyrCanIf *VyrCanIf::of(VyrSignalIf *signal_if)
+{
+    // Every interface that offers CAN frames is a CAN interface; the cast
+    // only keeps an interface that claims them wrongly from being misread.
+    return signal_if && signal_if->offers(offers_can_frames) ? dynamic_cast<VyrCanIf *>(signal_if) : nullptr;
+}
+
 void VyrCanIf::before_reload()
 {
     m_script_binding->tp_channels().delete_kind(VyrCanTpChannel::hook_channel);
@@ -859,8 +876,8 @@ void VyrCanIf::rebuild_channel_table(const VyrCanIf *leaving)
     std::lock_guard<std::mutex> lock(table_mutex);
     can_channel_table.clear();
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next()) {
-        auto *can = dynamic_cast<VyrCanIf *>(signal_if);
-        if (can && can != leaving && is_can_type(can->type_name())) {
+        VyrCanIf *can = of(signal_if);
+        if (can && can != leaving) {
             can->m_message_channel = int(can_channel_table.size());
             can_channel_table.push_back(can);
         }

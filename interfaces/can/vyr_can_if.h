@@ -3,6 +3,7 @@
 // "LIN"): its configuration, the channel start that opens and sets up its
 // hardware channel through the hardware framework, going on bus, stop, the
 // bus statistics that the channel reports and the global CAN channel table.
+#include "core/realtime_published.h"
 #include "core/time_base.h"
 #include "core/vyr_signal_if.h"
 #include "interfaces/can/id_formatter.h"
@@ -62,6 +63,10 @@ public:
     VyrCanIf(const char *type_name, QObject *owner, VyrSignalIfNotification *notification);
     ~VyrCanIf() override;
 
+    // The CAN interface of an interface that offers CAN frames; null for any
+    // other interface and for null.
+    static VyrCanIf *of(VyrSignalIf *signal_if);
+
     // Reads the interface's configuration group (null for a new interface).
     void read_configuration(QtbConfigGroup *group);
 
@@ -78,6 +83,8 @@ public:
     // The "Transport Layer" packets of the transport channels.
     int packet_source_count() const override { return 1; }
     VyrPacketSource *packet_source(int index) const override;
+    // CAN frame records besides what every interface offers.
+    unsigned offered_kinds() const override;
     // Reads as the base class does, and always succeeds.
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
     // A database signal's value goes into its message's send buffer.
@@ -112,7 +119,6 @@ public:
     // Sets the hardware channel name and forgets the substitute.
     void set_channel_name(const QString &name);
     void set_channel_user_name(const QString &name) { m_channel_user_name = name; }
-    void set_lin_mode(int mode) { m_lin_mode = mode; }
     void set_protocol_mode(int mode) { m_protocol_mode = mode; }
     // Also gives the interface the formatter registered under that name (none when there is none).
     void set_protocol_plugin_name(const QString &name);
@@ -184,8 +190,10 @@ public:
     CANdbMessageDataTable *send_buffers() const { return m_send_buffers.get(); }
 
     // --- Receive and send -------------------------------------------------------
-    // Listeners get a copy of every frame that no script handler filtered, on
-    // the receive thread. Attach and detach them while no measurement runs.
+    // Listeners get a copy of every frame that no script handler filtered:
+    // the receive thread appends it to their queues. They may come and go
+    // while the thread runs; once remove_message_listener returns, the thread
+    // no longer touches the listener.
     void add_message_listener(VyrMessageQueue *listener);
     void remove_message_listener(VyrMessageQueue *listener);
     // Writes the frame to the channel (in LIN mode a send identifier is cut
@@ -253,6 +261,8 @@ private:
     bool run_message_handler(VyrScriptRuntime &runtime, int function, const VyrCanMessage &frame,
                              uint32_t hidden_flags);
     void report_lost_connection();
+    // Reports the overrun that the frame's mark tells of.
+    void report_overrun();
     // Observer of the database signals: context is the signal's entry, argument the frame's time.
     static void on_signal_decoded(void *context, const CANdbSignalValue *decoded, void *argument);
     // Binds the interface signals to the loaded databases and gives every
@@ -277,9 +287,9 @@ private:
     std::vector<QDateTime> m_database_times;
     std::unique_ptr<CANdbCluster> m_databases;
     std::unique_ptr<CANdbMessageDataTable> m_send_buffers;
-    bool m_sw_overrun_reported = false;
-    bool m_hw_overrun_reported = false;
-    std::vector<VyrMessageQueue *> m_message_listeners;
+    // The listener list the receive thread walks: a copy published for each change.
+    RealtimePasses m_listener_passes;
+    RealtimePublished<std::vector<VyrMessageQueue *>> m_message_listeners{m_listener_passes};
     // The script's message handlers, key to function, taken at channel start.
     std::unordered_map<uint32_t, int> m_message_handlers;
 

@@ -64,9 +64,9 @@ struct AttachCanTypes
 {
     AttachCanTypes()
     {
-        find_signal_if_type("CAN")->attach(create_can, start_up_providers, exit_providers, nullptr,
+        find_signal_if_type("CAN")->attach(create_can, start_up_providers, exit_providers,
                                            enumerate_at_measurement_start);
-        find_signal_if_type("CAN-RX")->attach(create_can_rx, start_up_providers, exit_providers, nullptr,
+        find_signal_if_type("CAN-RX")->attach(create_can_rx, start_up_providers, exit_providers,
                                               enumerate_at_measurement_start);
         find_signal_if_type("LIN")->attach(create_lin, start_up_providers, exit_providers);
     }

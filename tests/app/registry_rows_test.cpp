@@ -42,8 +42,6 @@ TEST(Registries, InterfaceTypesInOrderWithTheSharedHardwareHooksOfTheCanFamily)
     ASSERT_NE(can->measurement_start_hook(), nullptr);
     EXPECT_EQ(can_rx->measurement_start_hook(), can->measurement_start_hook());
     EXPECT_EQ(lin->measurement_start_hook(), nullptr);
-    ASSERT_NE(can->fourth_hook(), nullptr);
-    EXPECT_EQ(can->fourth_hook()(), 0);
 }
 
 TEST(Registries, DescriptionFormatsInOrder)

@@ -139,7 +139,7 @@ TEST_F(MainWindowColumns, AtSixteenHundredPixelsNoTitleOrTextIsCut)
     for (VyrCanMessage message : frames) {
         if (message.id > 0x7FF)
             message.flags |= VyrCanMessage::Extended;
-        view->store()->put(message);
+        view->store()->intake().put(message); // taken over by update_messages
     }
     view->update_messages();
     view->set_cursor_pos(1); // the signal table shows LWI_01

@@ -9,6 +9,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_power_events.h"
+#include "app/vyr_termination_signals.h"
 #include "settings/qtb_config.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_global_accel.h"
@@ -33,7 +34,9 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
+#include <pthread.h>
 #include <string>
 #include <vector>
 
@@ -192,6 +195,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     add(-1);
     add(3, 0, false, false);
     add(5);
+    add(2); // a third rank, between the two before it in the list
     show_active();
 
     QTest::keyClick(key_target(), Qt::Key_F5);
@@ -201,10 +205,12 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     // The check pass asks every active interface in list order; the passes go by rank,
     // and only the first interface drives the timer wheel.
     EXPECT_EQ(g_calls, std::vector<std::string>(
-                           {"check 5",         "check 0",       "check 999",     "check -1",   "check 5",
-                            "prepare_start 0", "timer driving 0", "prepare_start 5", "timer 5",  "prepare_start 5",
-                            "timer 5",         "startup 0",     "startup 5",     "startup 5",  "go_online 0",
-                            "go_online 5",     "go_online 5",   "start 0",       "start 5",    "start 5"}));
+                           {"check 5",         "check 0",         "check 999",       "check -1",  "check 5",
+                            "check 2",         "prepare_start 0", "timer driving 0", "prepare_start 2",
+                            "timer 2",         "prepare_start 5", "timer 5",         "prepare_start 5", "timer 5",
+                            "startup 0",       "startup 2",       "startup 5",       "startup 5", "go_online 0",
+                            "go_online 2",     "go_online 5",     "go_online 5",     "start 0",   "start 2",
+                            "start 5",         "start 5"}));
     EXPECT_TRUE(VyrGlobalAccel::instance()->enabled());
     EXPECT_FALSE(window->power_events()->watching());
 
@@ -213,7 +219,7 @@ TEST_F(Measurement, F5StartsThePassesByRankAndEscapeAndF6Stop)
     EXPECT_FALSE(window->measurement_running());
     EXPECT_FALSE(running_set());
     EXPECT_FALSE(VyrGlobalAccel::instance()->enabled());
-    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 0"}));
+    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 999", "stop 5", "stop 5", "stop 2", "stop 0"}));
     EXPECT_TRUE(rows().last().endsWith(": measurement stopped."));
 
     // Outside a measurement Escape does nothing; F6 stops a running one.
@@ -381,11 +387,12 @@ TEST_F(Measurement, CustomEventsStopSaveTheLogSwitchWorkspacesAndShutDown)
 
     // Shutdown modes 0 to 2 reach the system; others only stop.
     window->start();
-    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 1));
-    post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, 9));
+    for (uint32_t mode : {0u, 1u, 2u, 3u, 9u, 0xFFFFFFFFu})
+        post_vyr_event(window.get(), new VyrCustomEvent(vyr_event_shutdown, mode));
     QCoreApplication::sendPostedEvents(window.get());
     EXPECT_FALSE(window->measurement_running());
-    EXPECT_EQ(shutdowns, std::vector<int>({1}));
+    EXPECT_EQ(shutdowns, std::vector<int>({0, 1, 2}));
+    EXPECT_EQ(window->shutdown_system(-1), -1);
     VyrMain::set_shutdown_function(nullptr);
 }
 
@@ -577,4 +584,27 @@ TEST_F(Measurement, TheWorkspaceContextMenuOffersNoDeletingOfTheDefaultWorkspace
     EXPECT_EQ(shown, QStringList({"Tile", "Cascade", "Standard Layout", "-", "Create new Workspace",
                                   "Rename current Workspace", "Delete current Workspace (off)", "-",
                                   "Create Window"}));
+}
+
+// A termination signal, read through the signal descriptor on the GUI
+// thread, closes the window as the user's closing does (the measurement
+// stops), but asks nothing: not even about the changed configuration.
+TEST_F(Measurement, ATerminationSignalClosesWithoutQuestions)
+{
+    add(0);
+    window->show();
+    VyrTerminationSignals::block();
+    VyrTerminationSignals termination;
+    ASSERT_TRUE(termination.watching());
+    QObject::connect(&termination, &VyrTerminationSignals::received, window.get(), &VyrMain::close_without_questions);
+    window->start();
+    ASSERT_TRUE(window->measurement_running());
+    window->configuration().set_modified(true);
+    g_calls.clear();
+
+    ASSERT_EQ(pthread_kill(pthread_self(), SIGTERM), 0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
+    EXPECT_FALSE(window->measurement_running());
+    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 0"}));
+    EXPECT_TRUE(questions.empty());
 }

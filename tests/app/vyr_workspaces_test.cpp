@@ -292,6 +292,8 @@ TEST(StandardLayout, BandsByWeightTiledOrCascaded)
         {{"Scope"}, {600, 100}, {{0, 0, 300, 150}}},
         // Two send windows fit their minimum twice: tiled.
         {{"CanSend", "CanSend"}, {800, 600}, {{0, 0, 400, 300}, {0, 300, 400, 300}}},
+        // Exactly their minimum twice: cascaded.
+        {{"CanSend", "CanSend"}, {800, 300}, {{0, 0, 375, 275}, {25, 25, 375, 275}}},
         // The left column shares by weight; "Graphic" and "Signal" join the scope and tune bands.
         {{"Signal", "Graphic", "CanSend", ""},
          {900, 600},

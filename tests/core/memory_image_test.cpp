@@ -245,7 +245,7 @@ TEST_F(ImageFileTest, LoadsDataAtTheRunningAddress)
     EXPECT_EQ(head, (std::vector<uint8_t>{1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF}));
 }
 
-TEST_F(ImageFileTest, FullRecordAndTrailingPieceOfARecord)
+TEST_F(ImageFileTest, FullRecordAndTrailingPartOfARecord)
 {
     std::vector<uint8_t> full(506);
     for (size_t i = 0; i < full.size(); ++i)

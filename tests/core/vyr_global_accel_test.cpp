@@ -145,6 +145,11 @@ TEST(KeyCodes, QtKeyEventsTurnIntoTheProgramsNumbering)
         {0x20AC, Qt::NoModifier, 0xFFFF},          // the euro sign: no key of the older numbering
         {Qt::Key_MediaPlay, Qt::NoModifier, 0x1080}, // still in the special range
         {Qt::Key_Play, Qt::NoModifier, 0xFFFF},
+        // the ends of the two ranges that keep their numbers
+        {0x0FFF, Qt::NoModifier, 0x0FFF},
+        {0x1000, Qt::NoModifier, 0xFFFF},
+        {0x01000FFF, Qt::NoModifier, 0x1FFF},
+        {0x01001000, Qt::NoModifier, 0xFFFF},
     };
     for (const auto &c : cases) {
         const VyrKeyPress press = key_press_from_qt(c.qt_key, c.modifiers);

@@ -1,13 +1,36 @@
-// The block ring: growth, wrap, full ring and cursor rules in one table, and
-// one writer against one reader (with discard_all) on a small ring.
+// The block ring: growth, wrap, full ring and cursor rules in one table; the
+// writer that never allocates and grows only into the room the reader made
+// ahead, counting what found none; one writer against one reader (with
+// discard_all) on a small ring.
 #include "core/vyr_message_ring.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
+
+// The heap allocations of the calling thread.
+thread_local uint64_t t_allocations = 0;
+
+void *operator new(size_t size)
+{
+    ++t_allocations;
+    if (void *p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void *p, size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -135,6 +158,7 @@ TEST(VyrMessageRing, OneWriterAndOneReaderLoseNothingTheyDidNotDiscard)
         if (ring.is_rp_at_wp()) {
             if (writer_done)
                 break;
+            ring.make_room();
             continue;
         }
         const Checked record = ring.read_record();
@@ -157,6 +181,7 @@ TEST(VyrMessageRing, OneWriterAndOneReaderLoseNothingTheyDidNotDiscard)
     EXPECT_LE(ring.capacity(), 1024u + 64u);
 }
 
+// The reader's part: takes every record and makes room ahead.
 std::vector<int> drain(VyrMessageRing<int> &ring)
 {
     std::vector<int> records;
@@ -164,18 +189,21 @@ std::vector<int> drain(VyrMessageRing<int> &ring)
         records.push_back(ring.read_record());
         ring.move_read_pointer(1);
     }
+    ring.make_room();
     return records;
 }
 
-TEST(VyrMessageRing, GrowsInsteadOfWrappingIntoTheReadBlock)
+TEST(VyrMessageRing, GrowsIntoTheRoomTheReaderMadeInsteadOfWrappingIntoTheReadBlock)
 {
     VyrMessageRing<int> ring(0, 4, 100);
     EXPECT_EQ(ring.block_count(), 1u);
     EXPECT_EQ(ring.capacity(), 4u);
+    EXPECT_EQ(ring.reserve(), 4u); // one block made ahead
     for (int i = 0; i < 4; ++i)
         ASSERT_EQ(ring.put(i), 0);
     // The fourth put wrapped back into the one block the reader is in.
     EXPECT_EQ(ring.block_count(), 2u);
+    EXPECT_EQ(ring.reserve(), 0u);
     EXPECT_EQ(ring.record_count(), 4u);
     EXPECT_EQ(drain(ring), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(ring.record_count(), 0u);
@@ -189,6 +217,34 @@ TEST(VyrMessageRing, GrowsInsteadOfWrappingIntoTheReadBlock)
                                                  round * 10 + 4, round * 10 + 5}));
     }
     EXPECT_EQ(ring.block_count(), 3u);
+    EXPECT_EQ(ring.dropped_count(), 0u);
+    EXPECT_EQ(ring.put_count(), 64u);
+}
+
+TEST(VyrMessageRing, TheWriterNeverAllocatesAndCountsWhatFindsNoRoom)
+{
+    VyrMessageRing<int> ring(0, 4, 1000, 8);
+    EXPECT_EQ(ring.reserve(), 8u);
+    const uint64_t before = t_allocations;
+    int refused = 0;
+    for (int i = 0; i < 20; ++i)
+        refused += ring.put(i) != 0;
+    EXPECT_EQ(t_allocations, before) << "put allocated";
+    // One block of four and two made ahead hold eleven records: the write
+    // position never enters the reader's block from another one.
+    EXPECT_EQ(refused, 9);
+    EXPECT_EQ(ring.dropped_count(), 9u);
+    EXPECT_EQ(ring.put_count(), 11u);
+    EXPECT_EQ(drain(ring).size(), 11u);
+    // The reader's tick made room for twice what came since the last one.
+    EXPECT_GE(ring.reserve(), 22u);
+    const uint64_t again = t_allocations;
+    refused = 0;
+    for (int i = 0; i < 20; ++i)
+        refused += ring.put(i) != 0;
+    EXPECT_EQ(t_allocations, again) << "put allocated";
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(ring.dropped_count(), 9u);
 }
 
 TEST(VyrMessageRing, FullAtItsMaximumKeepsItsContent)
@@ -210,8 +266,9 @@ TEST(VyrMessageRing, FullAtItsMaximumKeepsItsContent)
 TEST(VyrMessageRing, ReadPointerMovesAndDiscardAll)
 {
     VyrMessageRing<int> ring(0, 3, 30);
+    ring.make_room(7);
     for (int i = 0; i < 7; ++i)
-        ring.put(i);
+        ASSERT_EQ(ring.put(i), 0);
     EXPECT_EQ(ring.move_read_pointer(2), 0);
     EXPECT_EQ(ring.read_record(), 2);
     EXPECT_EQ(ring.move_read_pointer(-2), 0);
@@ -241,8 +298,10 @@ TEST(VyrMessageRing, WriterAndReaderThreads)
     });
     uint64_t expected = 0;
     while (expected < count) {
-        if (ring.is_rp_at_wp())
+        if (ring.is_rp_at_wp()) {
+            ring.make_room();
             continue;
+        }
         ASSERT_EQ(ring.read_record(), expected);
         ring.move_read_pointer(1);
         ++expected;

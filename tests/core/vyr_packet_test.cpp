@@ -60,6 +60,37 @@ TEST(VyrPacketLayout, PlacesFixedFieldsAndVariableSlots)
     EXPECT_EQ(packet.data()[22] | packet.data()[23] << 8, 30) << "the slot holds the position of the length";
 }
 
+// Indices just outside the layout answer as no field, and defining one changes nothing.
+TEST(VyrPacketLayout, IndicesOutsideTheLayoutAreNoFields)
+{
+    VyrPacketLayout layout(2);
+    layout.define_field(0, "a", "A", VyrPacketLayout::Int, 4);
+    layout.define_field(1, "b", "B", VyrPacketLayout::Bytes, 8);
+    const int fixed = layout.fixed_size();
+    for (int index : {-1, 2}) {
+        SCOPED_TRACE(index);
+        layout.define_field(index, "c", "C", VyrPacketLayout::Bytes, 100);
+        EXPECT_EQ(layout.field_type(index), VyrPacketLayout::None);
+        EXPECT_EQ(layout.field_name(index), "");
+        EXPECT_EQ(layout.field_text(index), "");
+        EXPECT_EQ(layout.field_max_size(index), 0);
+        EXPECT_FALSE(layout.field_variable(index));
+        EXPECT_EQ(layout.field_offset(index), 0);
+    }
+    EXPECT_EQ(layout.fixed_size(), fixed);
+    EXPECT_EQ(layout.field_name(1), "b");
+
+    VyrPacket packet(&layout);
+    packet.clear();
+    int length = -1;
+    EXPECT_EQ(packet.field_data(2, &length), nullptr);
+    EXPECT_EQ(length, 0);
+    // Set to no bytes, the last field of the packet holds an empty block.
+    ASSERT_EQ(packet.set_data_field(1, nullptr, 0), 0);
+    EXPECT_NE(packet.field_data(1, &length), nullptr);
+    EXPECT_EQ(length, 0);
+}
+
 TEST(VyrPacketLayout, NegativeSizesTakeTheTypeDefaults)
 {
     const struct
@@ -74,6 +105,9 @@ TEST(VyrPacketLayout, NegativeSizesTakeTheTypeDefaults)
         layout.define_field(0, "f", "", c.type, -1);
         EXPECT_EQ(layout.field_max_size(0), c.max_size) << "type " << c.type;
         EXPECT_EQ(layout.field_variable(0), c.variable) << "type " << c.type;
+        // A size of 0 is a size: no default.
+        layout.define_field(0, "f", "", c.type, 0);
+        EXPECT_EQ(layout.field_max_size(0), 0) << "type " << c.type;
     }
 }
 
@@ -178,6 +212,23 @@ TEST(VyrPacketRing, AFullRingRefusesWholeRecordsAndKeepsWhatItHas)
 {
     CounterLayout fields(3000);
     VyrPacket packet(&fields.layout);
+    // A ring grows by whole chunks as long as they fit its limit.
+    const struct
+    {
+        int64_t max_bytes;
+        int chunks;
+    } limits[] = {{VyrPacketRing::initial_bytes + VyrPacketRing::chunk_size - 1, 16},
+                  {VyrPacketRing::initial_bytes + VyrPacketRing::chunk_size, 17}};
+    for (const auto &limit : limits) {
+        VyrPacketRing ring(limit.max_bytes);
+        for (int i = 0;; ++i) {
+            fields.fill(packet, uint32_t(i), 3000);
+            if (ring.append(packet) != 0)
+                break;
+        }
+        EXPECT_EQ(ring.chunk_count(), limit.chunks) << limit.max_bytes;
+    }
+
     VyrPacketRing ring(VyrPacketRing::initial_bytes); // no growth allowed
     int stored = 0;
     for (;; ++stored) {
@@ -206,6 +257,37 @@ TEST(VyrPacketRing, AFullRingRefusesWholeRecordsAndKeepsWhatItHas)
     EXPECT_EQ(read.field_int(0), 9999u);
 }
 
+// A record is at least a packet's header and at most 0xFFFF bytes, the
+// length its record header can hold.
+TEST(VyrPacketRing, RecordsFromTheHeaderAloneToTheLongestLength)
+{
+    VyrPacketLayout no_fields(0);
+    VyrPacketLayout block(1);
+    block.define_field(0, "data", "", VyrPacketLayout::Bytes, 0x10000);
+    VyrPacket header_only(&no_fields);
+    header_only.clear();
+    ASSERT_EQ(header_only.length(), VyrPacketLayout::header_size);
+    VyrPacket longest(&block), too_long(&block);
+    const std::vector<uint8_t> bytes(0x10000, 0x5A);
+    for (auto [packet, length] : {std::make_pair(&longest, 0xFFFF), std::make_pair(&too_long, 0x10000)}) {
+        packet->clear();
+        ASSERT_EQ(packet->set_data_field(0, bytes.data(), length - block.fixed_size() - 2), 0);
+        ASSERT_EQ(packet->length(), length);
+    }
+    VyrPacketRing ring(VyrPacketStore::max_bytes);
+    EXPECT_EQ(ring.append(header_only), 0);
+    EXPECT_EQ(ring.append(longest), 0);
+    EXPECT_EQ(ring.append(too_long), -1);
+    VyrPacket read(&block);
+    ASSERT_EQ(ring.read_packet(read), 0);
+    EXPECT_EQ(read.length(), VyrPacketLayout::header_size);
+    ASSERT_EQ(ring.seek(1), 0);
+    ASSERT_EQ(ring.read_packet(read), 0);
+    EXPECT_EQ(read.length(), 0xFFFF);
+    EXPECT_EQ(ring.seek(1), 0);
+    EXPECT_TRUE(ring.at_end());
+}
+
 TEST(VyrPacketStore, SetsTheFullFlagAndKeepsTheStoredRecordsReadable)
 {
     CounterLayout fields(60000);
@@ -228,6 +310,37 @@ TEST(VyrPacketStore, SetsTheFullFlagAndKeepsTheStoredRecordsReadable)
     EXPECT_FALSE(store.full());
     EXPECT_TRUE(store.ring().at_end());
     EXPECT_EQ(store.ring().stored_bytes(), 0);
+}
+
+// The producer never allocates: it fills the chunks made so far and those
+// the reader made ahead, then refuses; the store counts every refused packet.
+TEST(VyrPacketStore, TheProducerUsesOnlyTheRoomMadeAheadAndCountsWhatItLoses)
+{
+    CounterLayout fields(1000);
+    VyrPacket packet(&fields.layout);
+    VyrPacketStore store;
+    EXPECT_EQ(store.ring().total_bytes(), VyrPacketRing::initial_bytes + VyrPacketRing::minimum_reserve);
+    uint32_t sent = 0;
+    const auto send = [&] {
+        fields.fill(packet, sent++, 1000);
+        store.on_packet(packet);
+    };
+    while (!store.full())
+        send();
+    for (int i = 0; i < 5; ++i)
+        send();
+    EXPECT_EQ(store.lost_count(), 6u);
+    EXPECT_EQ(store.ring().total_bytes(), VyrPacketRing::initial_bytes + VyrPacketRing::minimum_reserve);
+
+    // The reader's tick takes the packets over and makes room for twice as many.
+    uint32_t kept = 0;
+    for (; !store.ring().at_end(); store.ring().seek(1))
+        ++kept;
+    EXPECT_EQ(kept + store.lost_count(), sent);
+    store.ring().make_room();
+    EXPECT_GE(store.ring().total_bytes(), 3 * int64_t(kept) * 1000);
+    send();
+    EXPECT_EQ(store.lost_count(), 6u);
 }
 
 // One producer thread and one GUI-side reader that drops what it has read:
@@ -270,27 +383,6 @@ TEST(VyrPacketRing, OneWriterAndOneDroppingReaderWithoutALock)
     writer.join();
     EXPECT_TRUE(done);
     EXPECT_LE(ring.total_bytes(), 8 * VyrPacketRing::initial_bytes);
-}
-
-TEST(FormatUnsignedPadded, RightAlignsCutsAndFills)
-{
-    const struct
-    {
-        uint32_t value;
-        int width;
-        char fill;
-        int base;
-        const char *text;
-    } cases[] = {
-        {42, 5, ' ', 10, "   42"}, {0, 3, '0', 10, "000"}, {255, 4, '0', 16, "00ff"}, {123456, 3, ' ', 10, "456"},
-        {5, 0, ' ', 10, ""},       {5, -2, ' ', 10, ""},   {5, 4, '.', 2, ".101"},    {0xABCDEF, 6, ' ', 16, "abcdef"},
-    };
-    for (const auto &c : cases) {
-        char buffer[16];
-        std::memset(buffer, 'x', sizeof buffer);
-        format_unsigned_padded(buffer, c.value, c.width, c.fill, c.base);
-        EXPECT_STREQ(buffer, c.text) << c.value << " in " << c.width;
-    }
 }
 
 } // namespace

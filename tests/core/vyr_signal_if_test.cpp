@@ -432,7 +432,7 @@ TEST_F(VyrSignalIfTest, LostConnectionIsReopenedAfterTheReconnectTime)
 
 TEST_F(VyrSignalIfTest, OpenAnsweringASuccessVariantKeepsThePolling)
 {
-    for (int result : {VyrSignalIf::ok_quiet, VyrSignalIf::ok_quiet2}) {
+    for (int result : {VyrSignalIf::ok_no_value, VyrSignalIf::ok_no_value_keep_polling}) {
         SCOPED_TRACE(result);
         shell.wheel.set_time(0);
         time.clock.set_ms(0);

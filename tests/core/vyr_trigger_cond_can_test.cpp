@@ -71,10 +71,16 @@ TEST(VyrTriggerCondDataCan, ByteRelations)
     };
     const Case cases[] = {
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::Equal}, 0x80, true},
+        {{true, 0x80, 0xFF, VyrTriggerCondDataCan::Equal}, 0x81, false},
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::NotEqual}, 0x80, false},
+        {{true, 0x80, 0xFF, VyrTriggerCondDataCan::NotEqual}, 0x7F, true},
         {{true, 0x7F, 0xFF, VyrTriggerCondDataCan::Greater}, 0x80, true}, // unsigned bytes
+        {{true, 0x80, 0xFF, VyrTriggerCondDataCan::Greater}, 0x80, false},
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::Less}, 0x7F, true},
+        {{true, 0x80, 0xFF, VyrTriggerCondDataCan::Less}, 0x80, false},
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::GreaterOrEqual}, 0x80, true},
+        {{true, 0x80, 0xFF, VyrTriggerCondDataCan::GreaterOrEqual}, 0x7F, false},
+        {{true, 0x80, 0xFF, VyrTriggerCondDataCan::LessOrEqual}, 0x80, true},
         {{true, 0x80, 0xFF, VyrTriggerCondDataCan::LessOrEqual}, 0x81, false},
         {{true, 0x80, 0xFF, 6}, 0x00, true},                             // an unknown relation passes
         {{false, 0x80, 0xFF, VyrTriggerCondDataCan::Equal}, 0x00, true}, // a disabled test passes

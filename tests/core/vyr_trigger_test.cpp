@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -140,6 +141,40 @@ TEST(VyrTriggerTest, RealtimeAndGuiSidesAreNeverInsideAtOnce)
     EXPECT_EQ(trigger.gui_lock_count(), 0);
 }
 
+// Entries removed during a walk, the current one among them, leave the walk
+// on the entry after them: removing the first at the first, one at the
+// cursor with one after it, one before the cursor.
+TEST(VyrTriggerTest, WalksGoOnAfterTheEntriesRemovedDuringThem)
+{
+    VyrTriggerList triggers;
+    VyrTriggerCondList conditions;
+    std::map<QString, VyrTrigger *> trigger;
+    std::map<QString, VyrTriggerCond *> condition;
+    for (const char *name : {"A", "B", "C", "D", "E"}) {
+        trigger[name] = new VyrTrigger(&triggers, name);
+        condition[name] = new VyrTriggerCond(&conditions);
+        condition[name]->set_name(name);
+    }
+    const std::map<QString, QStringList> removed_at = {{"A", {"A"}}, {"C", {"C", "E"}}, {"D", {"B"}}};
+    std::string triggers_walked, conditions_walked;
+    for (VyrTrigger *t = triggers.first(); t; t = triggers.next()) {
+        const QString name = t->name();
+        triggers_walked += name.toStdString();
+        for (const QString &gone : removed_at.count(name) ? removed_at.at(name) : QStringList())
+            delete trigger[gone];
+    }
+    for (VyrTriggerCond *c = conditions.first(); c; c = conditions.next()) {
+        const QString name = c->name();
+        conditions_walked += name.toStdString();
+        for (const QString &gone : removed_at.count(name) ? removed_at.at(name) : QStringList())
+            delete condition[gone];
+    }
+    EXPECT_EQ(triggers_walked, "ABCD");
+    EXPECT_EQ(conditions_walked, "ABCD");
+    EXPECT_EQ(triggers.count(), 1);
+    EXPECT_EQ(conditions.count(), 1);
+}
+
 TEST(VyrTriggerTest, DeletedTriggerDetachesItsListenersAndClearsConditionTargets)
 {
     VyrTriggerList triggers;
@@ -158,6 +193,84 @@ TEST(VyrTriggerTest, DeletedTriggerDetachesItsListenersAndClearsConditionTargets
     EXPECT_EQ(triggers.count(), 0);
 }
 
+TEST(VyrTriggerTest, FindAnswersTheOldestTriggerOfANameAndFollowsRenames)
+{
+    VyrTriggerList triggers;
+    VyrTriggerCondList conditions;
+    VyrTrigger *first = new VyrTrigger(&triggers, "Same");
+    VyrTrigger *second = new VyrTrigger(&triggers, "Same");
+    VyrTrigger *other = new VyrTrigger(&triggers, "Other");
+    EXPECT_EQ(triggers.find("Same"), first);
+    first->set_name("Renamed");
+    EXPECT_EQ(triggers.find("Same"), second);
+    EXPECT_EQ(triggers.find("Renamed"), first);
+    first->set_name("Same"); // back to the front: it is the older one
+    EXPECT_EQ(triggers.find("Same"), first);
+    other->set_name("Same");
+    EXPECT_EQ(triggers.find("Other"), nullptr);
+    delete first;
+    EXPECT_EQ(triggers.find("Same"), second);
+    delete second;
+    EXPECT_EQ(triggers.find("Same"), other);
+
+    // A deleted condition leaves its target's list; a deleted trigger clears its conditions' targets.
+    auto *condition = new VyrTriggerCond(&conditions);
+    condition->set_target(other);
+    EXPECT_EQ(other->conditions(), std::vector<VyrTriggerCond *>{condition});
+    delete condition;
+    EXPECT_TRUE(other->conditions().empty());
+    condition = new VyrTriggerCond(&conditions);
+    condition->set_target(other);
+    delete other;
+    EXPECT_EQ(condition->target(), nullptr);
+}
+
+// Loading and unloading a configuration takes linear time in its triggers
+// and conditions: 200,000 of each, every condition aimed at its own trigger,
+// finish well within the test's time limit, where a lookup that walked the
+// list (or a removal that walked the conditions) took many minutes.
+TEST(VyrTriggerTest, ManyTriggersWithConditionsLoadAndUnload)
+{
+    constexpr int count = 200000;
+    QtbConfig config;
+    QtbConfigGroup *main = config.add_group("main");
+    QtbConfigGroup *trigger_groups = main->add_group("triggers");
+    QtbConfigGroup *condition_groups = main->add_group("conditions");
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("T%1").arg(i);
+        write_name_and_comment(trigger_groups->add_group(""), name, QString());
+        QtbConfigGroup *condition = condition_groups->add_group("");
+        write_name_and_comment(condition, QStringLiteral("C%1").arg(i), QString());
+        condition->write_string("trigger", name);
+        condition->write_int("action", VyrTriggerCond::SetTrigger);
+    }
+
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    VyrTriggerCondList conditions;
+    QObject::connect(&triggers, &VyrTriggerList::trigger_removed, &conditions, &VyrTriggerCondList::trigger_removed);
+    add_running_trigger(&triggers);
+    triggers.read_config(main);
+    conditions.read_config(main);
+    ASSERT_EQ(triggers.count(), count + 1);
+    ASSERT_EQ(conditions.count(), count);
+    int aimed = 0;
+    for (VyrTriggerCond *condition = conditions.first(); condition; condition = conditions.next())
+        aimed += condition->target() && condition->target()->name() == "T" + condition->name().mid(1);
+    EXPECT_EQ(aimed, count);
+
+    triggers.delete_configured();
+    EXPECT_EQ(triggers.count(), 1);
+    EXPECT_NE(triggers.find("Running"), nullptr);
+    int without_target = 0;
+    for (VyrTriggerCond *condition = conditions.first(); condition; condition = conditions.next())
+        without_target += condition->target() == nullptr;
+    EXPECT_EQ(without_target, count);
+    conditions.clear();
+    EXPECT_EQ(conditions.count(), 0);
+    VyrTriggerList::set_instance(nullptr);
+}
+
 TEST(VyrTriggerTest, ConditionActionsAndTheirNames)
 {
     VyrTriggerList triggers;
@@ -173,8 +286,6 @@ TEST(VyrTriggerTest, ConditionActionsAndTheirNames)
     EXPECT_EQ(log.states, "10" "10"); // set, (set again: nothing), toggle, (reset: nothing), pulse
     EXPECT_EQ(VyrTriggerCond::action_name(3), "ToggleTrigger");
     EXPECT_EQ(VyrTriggerCond::action_name(9), "???");
-    EXPECT_EQ(VyrTriggerCond::action_from_name("PulseTrigger"), 4);
-    EXPECT_EQ(VyrTriggerCond::action_from_name("Pulse"), 0);
     EXPECT_TRUE(is_valid_trigger_name("Motor_2"));
     EXPECT_FALSE(is_valid_trigger_name("Motor 2"));
 }

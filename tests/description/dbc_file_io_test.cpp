@@ -285,6 +285,49 @@ TEST_F(DbcFile, CrLfLineEndsAndHighBytes)
     EXPECT_NE(net_.find_message("N"), nullptr) << "reading goes on after the 0xFF byte";
 }
 
+// Names that begin with a digit, which peer readers take: names with one
+// warning each, wherever they stand; numbers with letters stay numbers.
+TEST_F(DbcFile, NamesThatBeginWithADigitAreNamesWithAWarning)
+{
+    ASSERT_EQ(read("BU_: 3ECU\n"
+                   "BO_ 1275 2017_5: 8 3ECU\n"
+                   " SG_ 5_SEC_TIMER : 0|8@1+ (1e1,0x10) [0|2E2] \"\" 3ECU\n"
+                   " SG_ Level : 8|8@1+ (1E-1,0) [0|1e+2] \"\" 3ECU\n"
+                   "CM_ SG_ 1275 5_SEC_TIMER \"five seconds\";\n"
+                   "VAL_ 1275 5_SEC_TIMER 0 \"off\" 1 \"on\";\n"
+                   "BO_ 9 After: 8 Vector__XXX\n"),
+              0);
+    EXPECT_TRUE(log_.errors.isEmpty()) << log_.errors.join("\n").toStdString();
+    EXPECT_EQ(log_.warnings.join("\n").toStdString(),
+              "line 1: The name '3ECU' begins with a digit; it is read as a name\n"
+              "line 2: The name '2017_5' begins with a digit; it is read as a name\n"
+              "line 3: The name '5_SEC_TIMER' begins with a digit; it is read as a name");
+    const CANdbMessage *message = net_.find_message("2017_5");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->id, 1275u);
+    ASSERT_NE(message->transmitter, nullptr);
+    EXPECT_EQ(message->transmitter->name, "3ECU");
+    const CANdbSignal *timer = message->find_signal("5_SEC_TIMER");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->comment, "five seconds");
+    EXPECT_STREQ(timer->value_description(1), "on");
+    EXPECT_EQ(timer->factor, 10.0);
+    EXPECT_EQ(timer->offset, 16.0);
+    EXPECT_EQ(timer->maximum, 200.0);
+    const CANdbSignal *level = message->find_signal("Level");
+    ASSERT_NE(level, nullptr);
+    EXPECT_DOUBLE_EQ(level->factor, 0.1);
+    EXPECT_EQ(level->maximum, 100.0);
+    EXPECT_NE(net_.find_message("After"), nullptr);
+}
+
+// Decimal integers beyond 64 bits keep their value where a double takes them.
+TEST_F(DbcFile, WideIntegersDoNotWrap)
+{
+    ASSERT_EQ(read("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|64@1+ (1,0) [0|18446744073709552000] \"\" Vector__XXX\n"), 0);
+    EXPECT_EQ(net_.find_message("M")->find_signal("S")->maximum, 18446744073709552000.0);
+}
+
 TEST_F(DbcFile, NodeListEndsWithItsLine)
 {
     ASSERT_EQ(read("BU_: A B\n C D\nBO_ 1 M: 8 C\n"), 0);
@@ -312,9 +355,6 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
         {"sign missing", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1 (1,0) [0|1] \"\"\n" + tail,
          "line 3: '+' or '-' expected", false, false},
         {"node list without ':'", "BU_ A\nBO_ 1 M: 8 A\n" + tail, "line 1: ':' expected", false, false},
-        {"signal comment of a missing message",
-         "BU_: A\nBO_ 1 M: 8 A\nCM_ SG_ 7 S \"x\";\n" + tail, "line 3: No message (id=7) found for comment line",
-         true, true},
         {"'|' missing after the bit position", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0 8@1+ (1,0) [0|1] \"\"\n" + tail,
          "line 3: '|' expected after bit position", false, false},
         {"',' missing after the factor", "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1 0) [0|1] \"\"\n" + tail,
@@ -338,7 +378,7 @@ TEST_F(DbcFile, ErrorsReportTheirTextAndLine)
          false},
         {"unterminated string", "BU_: A\nBO_ 1 M: 8 A\nCM_ \"open\n", "line 4: EOF in string detected", true,
          false},
-        {"exponent without digits", "BU_: A\nBO_ 1 M: 8 A\n1e\n" + tail, "line 3: Exponent digits expected", true,
+        {"exponent without digits", "BU_: A\nBO_ 1 M: 8 A\n1.5e\n" + tail, "line 3: Exponent digits expected", true,
          false},
         {"identifier longer than the token buffer", "BU_: A\nBO_ 1 M: 8 A\nCM_ " + std::string(1500, 'x') + "\n" + tail,
          "line 3: Identifier too long", true, false},
@@ -369,6 +409,12 @@ TEST_F(DbcFile, StatementsThatLoseTextWarnWithTheirLine)
         {"second holder of signals without a frame",
          "BO_ 3221225472 VECTOR__INDEPENDENT_SIG_MSG: 0 Vector__XXX\nBO_ 3221225472 Second: 0 Vector__XXX\n" + tail,
          "line 2: Second message of id 3221225472 ('Second') dropped"},
+        {"comment on a signal of a message the file does not define",
+         "BU_: A\nBO_ 1 M: 8 A\nCM_ SG_ 7 S \"x\";\n" + tail,
+         "line 3: Comment on a signal of message 7, which the file does not define"},
+        {"comment on a signal the message does not have",
+         "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|1] \"\" A\nCM_ SG_ 1 T \"x\";\nCM_ SG_ 1 S \"y\";\n" + tail,
+         "line 4: Comment on signal 'T' of message 'M', which the file does not define"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -418,12 +464,12 @@ TEST_F(DbcFile, FuzzFindingsReadBackAsRead)
 
 TEST_F(DbcFile, WithoutReporterErrorsGoToStandardOutput)
 {
-    put("e.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nCM_ SG_ 5 S \"x\";\nBA_ \"Nothing\" 1;\n");
+    put("e.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nCM_ BO_ 5 \"x\";\nBA_ \"Nothing\" 1;\n");
     DbcFileIo io(path("e.dbc").c_str());
     CANdbNetwork net;
     testing::internal::CaptureStdout();
     EXPECT_EQ(io.read(&net), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error (line 4): No message (id=5) found for comment line\n"
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error (line 4): No message found for comment line\n"
                                                       "Error (line 5): Attribute 'Nothing' not found\n");
 
     DbcFileIo quiet(path("e.dbc").c_str());

@@ -110,9 +110,8 @@ const FileDeviation kFileDeviations[] = {
      "before the value descriptions; canmatrix reads on",
      {false, true, false, true}},
     {"opendbc/opendbc/dbc/mazda_2017.dbc",
-     "the message name 2017_5 begins with a digit, which DBC names may not: our reading ends there (line 273), "
-     "canmatrix takes any word as a name",
-     {true, false, false, true}},
+     "two VAL_ lines lack their ';': canmatrix drops them, our reader takes the values up to the next statement",
+     {false, true, false, true}},
     {"opendbc/opendbc/dbc/generator/chrysler/_stellantis_common.dbc",
      "a VAL_ line lacks its ';': canmatrix drops the line, our reader takes the values up to the next statement",
      {false, true, false, true}},
@@ -131,6 +130,9 @@ const FileDeviation kCanmatrixWriterDeviations[] = {
      "canmatrix writes the value of an EV_ attribute without the variable's name, which ends our reading before "
      "the long-name attributes, so the long signal names are not there to compare",
      {false, false, true, true}},
+    {"opendbc/opendbc/dbc/mazda_2017.dbc",
+     "canmatrix writes the signal name 5_SEC_DISABLE_TIMER, which begins with a digit, as _5_SEC_DISABLE_TIMER",
+     {false, true, true, true}},
     {"opendbc/opendbc/dbc/chrysler_cusw.dbc",
      "canmatrix writes the signals of a message it refused (standard identifier above 0x7FF) into the message "
      "before it",
@@ -318,6 +320,18 @@ TEST_F(DbcTestData, EveryFileLoadsAndReadsBackFromWhatWeWrite)
         EXPECT_TRUE(collector.errors.isEmpty()) << collector.errors.join("\n").toStdString();
         EXPECT_EQ(network_dump::network(second), network_dump::network(first));
     }
+}
+
+// vw_mqb.dbc comments on 17 signals it does not define: warnings, no errors.
+TEST_F(DbcTestData, CommentsOnSignalsTheFileLacksAreWarnings)
+{
+    CANdbNetwork net;
+    candb_json::Collector collector;
+    ASSERT_EQ(read_file(vyr_test::testdata_dir() + "/dbc/opendbc/opendbc/dbc/vw_mqb.dbc", net, &collector), "");
+    EXPECT_TRUE(collector.errors.isEmpty()) << collector.errors.join("\n").toStdString();
+    EXPECT_EQ(collector.warnings.size(), 17);
+    EXPECT_EQ(collector.warnings.value(0).toStdString(),
+              "line 1630: Comment on signal 'ACC_Hold_Request' of message 'ACC_07', which the file does not define");
 }
 
 TEST_F(DbcTestData, AgreesWithCanmatrix)

@@ -87,6 +87,11 @@ TEST_F(VrbusControlCodes, RangesAndIndicesAreChecked)
     EXPECT_EQ(control(init, kAcceptStdRange, {0, 2048}).status, STATUS_INVALID_PARAMETER);
     EXPECT_EQ(control(init, kAcceptStdRange, {0, 2047}).status, STATUS_SUCCESS);
     EXPECT_EQ(control(init, kRejectStdRange, {7, 3}).status, STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(control(init, kRejectStdRange, {0, 2048}).status, STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(control(init, kRejectStdRange, {0, 2047}).status, STATUS_SUCCESS);
+    // A range of one identifier.
+    EXPECT_EQ(control(init, kAcceptStdRange, {3, 3}).status, STATUS_SUCCESS);
+    EXPECT_EQ(control(init, kRejectStdRange, {3, 3}).status, STATUS_SUCCESS);
     EXPECT_EQ(control(init, kGetChannelName, {2}, 552).status, STATUS_INVALID_PARAMETER); // two channels
     EXPECT_EQ(control(init, 0x8000280C, {0, 100}).status, STATUS_INVALID_PARAMETER);
     EXPECT_EQ(control(init, 0x8000280C, {0x1000, 100}).status, STATUS_SUCCESS);
@@ -135,11 +140,14 @@ TEST_F(VrbusControlCodes, NinthAutoResponseSlotIsRefused)
         EXPECT_EQ(slot_reply.word(0), n);
     }
     EXPECT_EQ(control(init, kAllocAutoResponse, {0, 0, 0, 0, 1}, 20).status, STATUS_UNSUCCESSFUL);
+    EXPECT_EQ(control(init, 0x80002820, {8, 0, 0, 0, 0}).status, STATUS_UNSUCCESSFUL); // free: no slot 8
+    EXPECT_EQ(control(init, 0x80002820, {7, 0, 0, 0, 0}).status, STATUS_SUCCESS);      // the last slot
     EXPECT_EQ(control(init, 0x80002820, {3, 0, 0, 0, 0}).status, STATUS_SUCCESS); // free slot 3
     EXPECT_EQ(control(init, kEnableAutoResponse, {3, 0, 0, 0, 0}).status, STATUS_UNSUCCESSFUL); // not in use
     EXPECT_EQ(control(init, kEnableAutoResponse, {8, 0, 0, 0, 0}).status, STATUS_UNSUCCESSFUL); // no such slot
     EXPECT_EQ(control(init, kAllocAutoResponse, {0, 0, 0, 0, 2}, 20).status, STATUS_UNSUCCESSFUL); // unknown type
     EXPECT_EQ(control(init, kAllocAutoResponse, {0, 0, 0, 0, 1}, 20).word(0), 3u);
+    EXPECT_EQ(control(init, kAllocAutoResponse, {0, 0, 0, 0, 1}, 20).word(0), 7u);
 }
 
 TEST_F(VrbusControlCodes, CardChannelAndNameRecords)

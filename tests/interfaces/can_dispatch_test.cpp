@@ -76,16 +76,18 @@ private:
     OrderLog &m_log;
 };
 
-class QueueRecorder : public VyrMessageQueue
+// Registered for one message key: interface handlers are called right after
+// the listener queues got the frame, so the entry marks that place.
+class ListenerRecorder : public VyrSignalIfHandler
 {
 public:
-    explicit QueueRecorder(OrderLog &log) : VyrMessageQueue(0, 64, 1000), m_log(log) {}
-    int put(const VyrCanMessage &message) override
+    ListenerRecorder(uint32_t key, OrderLog &log) : VyrSignalIfHandler(key), m_log(log) {}
+    int on_frame(const uint8_t *, int, const TimeValue &, const void *record) override
     {
         char text[32];
-        std::snprintf(text, sizeof text, "queue %X", message.id);
+        std::snprintf(text, sizeof text, "queue %X", static_cast<const VyrCanMessage *>(record)->id);
         m_log.add(text);
-        return VyrMessageQueue::put(message);
+        return 0;
     }
 
 private:
@@ -190,8 +192,13 @@ TEST_F(CanDispatch, AFrameGoesThroughTriggersDecodingHandlersAndListenersInOrder
     DecodeRecorder speed(log);
     ASSERT_EQ(can->add_signal_listener(&speed, can->signal_list()->find("CSS-Electronics-SAE-J1939-DEMO.EEC1.EngineSpeed")),
               0);
-    QueueRecorder queue(log);
+    VyrMessageQueue queue(0, 64, 1000);
     can->add_message_listener(&queue);
+    std::vector<std::unique_ptr<ListenerRecorder>> places;
+    for (uint32_t key : {0x0CF004FEu | VyrCanIf::extended_key_bit, 0x150u, 0x151u, 0x7FFu, 0u, 0x152u}) {
+        places.push_back(std::make_unique<ListenerRecorder>(key, log));
+        can->add_handler(places.back().get());
+    }
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(), 0);
     {
@@ -214,8 +221,14 @@ TEST_F(CanDispatch, AFrameGoesThroughTriggersDecodingHandlersAndListenersInOrder
     measurement.stop();
     EXPECT_EQ(log.events(), expected);
 
-    VyrCanMessage first;
+    for (const auto &place : places)
+        can->remove_handler(place.get());
+    std::vector<uint32_t> queued;
+    VyrCanMessage first, message;
     ASSERT_EQ(queue.get(first), 0);
+    for (queued.push_back(first.id); queue.get(message) == 0;)
+        queued.push_back(message.id);
+    EXPECT_EQ(queued, (std::vector<uint32_t>{0x0CF004FE, 0x150, 0x151, 0, 0x152}));
     EXPECT_EQ(script_int(can, "seen_id"), 0x0CF004FE);
     EXPECT_EQ(script_int(can, "seen_flags"), 0); // neither the extended nor the filter mark
     EXPECT_EQ(script_int(can, "catch_all_flags"), int(VyrCanMessage::Extended));

@@ -32,6 +32,9 @@ TEST(CanIdLiteral, ParsesEveryForm)
         {"5W", 0, 5, VyrCanMessage::WakeUp},
         {"7lX", 0, 7, VyrCanMessage::FdFrame | VyrCanMessage::Extended},
         {"abh", 0, 0xAB, 0},
+        {"9afh", 0, 0x9AF, 0}, // the last decimal digit, the first and last small hexadecimal ones
+        {"A0Fh", 0, 0xA0F, 0},
+        {"1Ax", 0, 1, VyrCanMessage::Extended}, // decimal: A, the first digit past 9, ends the number
         {"4294967297", 0, 1, 0}, // wraps in 32 bits
         {"ERR", 0, 0, VyrCanMessage::ErrorFrame},
         {"error", 0, 0, VyrCanMessage::ErrorFrame},
@@ -58,6 +61,40 @@ TEST(CanIdLiteral, ParsesEveryForm)
         EXPECT_EQ(message.flags, c.flags);
         // Only an error frame sets the length.
         EXPECT_EQ(message.dlc, c.flags == VyrCanMessage::ErrorFrame ? 0 : 5);
+    }
+}
+
+// A whole literal: the same forms, and nothing else in the text.
+TEST(CanIdLiteral, WholeLiteralsTakeNothingMore)
+{
+    const struct
+    {
+        const char *text;
+        int result;
+        uint32_t id;
+        uint32_t flags;
+    } cases[] = {
+        {"100", 0, 100, 0},
+        {"1FFhx", 0, 0x1FF, VyrCanMessage::Extended},
+        {"7lX", 0, 7, VyrCanMessage::FdFrame | VyrCanMessage::Extended},
+        {"4294967295", 0, 0xFFFFFFFF, 0},
+        {"ERR", 0, 0, VyrCanMessage::ErrorFrame},
+        {"0x100", -1, 0, 0},
+        {"1FFx", -1, 0, 0},
+        {"1A", -1, 0, 0},
+        {"12 h", -1, 0, 0},
+        {"4294967296", -1, 0, 0},
+        {"hx", -1, 0, 0},
+        {"", -1, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        VyrCanMessage message;
+        EXPECT_EQ(VyrCanMessage::parse_whole_id(message, c.text), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(message.id, c.id);
+            EXPECT_EQ(message.flags, c.flags);
+        }
     }
 }
 

@@ -143,6 +143,16 @@ TEST(CanInterfaceConfig, ReadsTheOlderForms)
              EXPECT_EQ(can.script_file(), QString("scripts/body.vys"));
              EXPECT_EQ(can.database_files(), QStringList({"../db/body.dbc"}));
          }},
+        {"a count beyond the entries reads only the entries there",
+         [](QtbConfigGroup &g) {
+             g.write_int("candb_file_count", 2147483647);
+             g.write_string("candb_file_0", "first.dbc");
+             g.write_string("candb_file_2000000000", "far.dbc");
+             g.write_string("candb_file_7_utf8", "seventh.dbc");
+         },
+         [](const VyrCanIf &can) {
+             EXPECT_EQ(can.database_files(), QStringList({"first.dbc", "seventh.dbc", "far.dbc"}));
+         }},
         {"no databases",
          [](QtbConfigGroup &g) {
              g.write_int("candb_file_count", 0);
@@ -357,12 +367,10 @@ TEST(CanInterfaceTypes, RowsAndChannelTable)
     {
         const char *type;
         bool measurement_start_hook;
-        bool fourth_hook;
         bool transmit_allowed;
         int lin_mode;
     };
-    const Row rows[] = {
-        {"CAN", true, true, true, 0}, {"CAN-RX", true, false, false, 0}, {"LIN", false, false, true, 1}};
+    const Row rows[] = {{"CAN", true, true, 0}, {"CAN-RX", true, false, 0}, {"LIN", false, true, 1}};
     std::vector<std::unique_ptr<VyrCanIf>> made;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.type);
@@ -372,13 +380,16 @@ TEST(CanInterfaceTypes, RowsAndChannelTable)
         EXPECT_NE(type->start_up_hook(), nullptr);
         EXPECT_NE(type->exit_hook(), nullptr);
         EXPECT_EQ(type->measurement_start_hook() != nullptr, row.measurement_start_hook);
-        EXPECT_EQ(type->fourth_hook() != nullptr, row.fourth_hook);
         made.push_back(create(row.type, nullptr));
         EXPECT_EQ(made.back()->type_name(), row.type);
         EXPECT_EQ(made.back()->transmit_allowed(), row.transmit_allowed);
         EXPECT_EQ(made.back()->lin_mode(), row.lin_mode);
+        // Every type offers its frames to the windows, besides transport packets and signals.
+        EXPECT_EQ(made.back()->offered_kinds(),
+                  VyrSignalIf::offers_can_frames | VyrSignalIf::offers_packets | VyrSignalIf::offers_signals);
+        EXPECT_EQ(VyrCanIf::of(made.back().get()), made.back().get());
     }
-    EXPECT_EQ(find_signal_if_type("CAN")->fourth_hook()(), 0);
+    EXPECT_EQ(VyrCanIf::of(nullptr), nullptr);
 
     ASSERT_EQ(can_channel_count(), 3);
     for (int i = 0; i < 3; ++i) {

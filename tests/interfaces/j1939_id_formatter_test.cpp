@@ -39,7 +39,8 @@ TEST(J1939IdFormatter, DisplayAndRawIdentifiers)
     } cases[] = {
         {0x18FEF100, extended, 0x8000FEF1}, // PDU2: with the group extension
         {0x18EA0100, extended, 0x8000EA00}, // PDU1: the destination left out
-        {0x19EF2233, extended, 0x8001EF00}, // data page 1
+        {0x19EF2233, extended, 0x8001EF00}, // data page 1, the last PDU1 format
+        {0x18F00433, extended, 0x8000F004}, // the first PDU2 format
         {0x123, 0, 0x123},                  // a standard identifier stays
     };
     for (const auto &c : cases) {
@@ -68,6 +69,8 @@ TEST(J1939IdFormatter, SetIdField)
         {0x18EA0133, "pgn", 0xEB00, true, 0x18EB0133},  // PDU1: the destination byte stays
         {0x18EA0133, "id", 0x1FEF2, true, 0x19FEF233},  // PDU2: the group extension too
         {0x18EA0133, "pgn", 0x1EC00, true, 0x19EC0133}, // the data page comes along
+        {0x18EA0133, "pgn", 0xEFAB, true, 0x18EF0133},  // the last PDU1 format
+        {0x18EA0133, "pgn", 0xF0AB, true, 0x18F0AB33},  // the first PDU2 format
         {0x18EA0133, "dlc", 1, false, 0x18EA0133},
     };
     for (const auto &c : cases) {
@@ -102,6 +105,9 @@ TEST(J1939IdFormatter, TraceColumns)
         {0x18FEF100, extended, 2, ""},       {0x18FEF100, extended, 3, " 6"},
         {0x18EA0133, extended, 0, "  ea00"}, {0x18EA0133, extended, 1, " 33"},
         {0x18EA0133, extended, 2, " 01"},    {0x123, 0, 0, ""},
+        // the last PDU1 format and the first PDU2 format
+        {0x18EF2233, extended, 0, "  ef00"}, {0x18EF2233, extended, 2, " 22"},
+        {0x18F02233, extended, 0, "  f022"}, {0x18F02233, extended, 2, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::Message() << std::hex << c.id << " column " << c.index);
@@ -109,6 +115,33 @@ TEST(J1939IdFormatter, TraceColumns)
         EXPECT_EQ(j1939.column_text(frame(c.id, c.flags), c.index, buffer), int(std::strlen(c.text)));
         EXPECT_STREQ(buffer, c.text);
     }
+}
+
+// The column texts give the identifier back, but for the extended data page
+// bit, which no column shows; texts out of a field's range are refused.
+TEST(J1939IdFormatter, ColumnTextsReadBack)
+{
+    const J1939IdFormatter j1939("J1939");
+    for (uint32_t id : {0x18FEF100u, 0x18EA0133u, 0x1DEFFFFEu, 0x0CF00401u}) {
+        SCOPED_TRACE(::testing::Message() << std::hex << id);
+        uint32_t rebuilt = 0x02000000; // the data page bit stays as it was
+        for (int index = 0; index < j1939.column_count(); ++index) {
+            char buffer[16];
+            j1939.column_text(frame(id, extended), index, buffer);
+            const char *text = buffer + std::strspn(buffer, " ");
+            if (*text) {
+                EXPECT_TRUE(j1939.read_column_text(rebuilt, index, text)) << index;
+            }
+        }
+        EXPECT_EQ(rebuilt, id | 0x02000000);
+    }
+    uint32_t id = 0;
+    for (const auto &[index, text] :
+         {std::pair{0, "20000"}, {1, "100"}, {2, "-1"}, {3, "8"}, {3, "a"}, {0, "fg"}, {0, ""}, {4, "1"}}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(j1939.read_column_text(id, index, text));
+    }
+    EXPECT_EQ(id, 0u);
 }
 
 } // namespace

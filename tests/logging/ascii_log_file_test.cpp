@@ -1,5 +1,6 @@
 #include "settings/qtb_config.h"
 #include "interfaces/can/id_formatter.h"
+#include "interfaces/can/j1939_id_formatter.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "logging_test_support.h"
 #include "test_support.h"
@@ -143,17 +144,122 @@ TEST_F(AsciiLogFileTest, WholeFilesMatchTheGoldenFiles)
     }
 }
 
-TEST_F(AsciiLogFileTest, ReaderOffersTheIdentifierToTheFormatter)
+// The J1939 columns stand between the flags and the length: the reader
+// takes them back through the formatter the header names, with or without
+// that formatter on its own interface.
+TEST_F(AsciiLogFileTest, J1939ColumnsReadBackThroughTheFormatterOfTheHeader)
 {
-    write_file(path("group.txt"), "   1.000          fea00  X 1  5\r\n");
-    VyrCanIf can_if("CAN", nullptr, nullptr);
-    can_if.set_id_formatter(std::make_unique<GroupFormatter>());
+    VyrCanIf j1939_if("CAN", nullptr, nullptr);
+    j1939_if.set_id_formatter(std::make_unique<J1939IdFormatter>("J1939"));
+    const std::vector<VyrCanMessage> frames = {
+        frame(1000, 0x18010203, VyrCanMessage::Extended, {1, 2, 3, 4, 5, 6, 7, 8}, 2),
+        frame(1001, 0x0CFEF1A5, VyrCanMessage::Extended, {9}, 1),
+        frame(1002, 0x123, 0, {10, 11}, 0),
+    };
+    AsciiLogFile writer;
+    writer.set_interface(&j1939_if);
+    writer.set_use_candb_for_id(false);
+    ASSERT_EQ(write_log(writer, path("j1939.txt"), frames), 0);
+
+    VyrCanIf plain_if("CAN", nullptr, nullptr);
+    for (VyrCanIf *reading_if : {&j1939_if, &plain_if}) {
+        AsciiLogFile reader;
+        reader.set_interface(reading_if);
+        const std::vector<ReadRecord> records = read_log(reader, path("j1939.txt"));
+        ASSERT_EQ(records.size(), frames.size());
+        for (size_t i = 0; i < frames.size(); ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_EQ(records[i].result, 0) << LogFile::result_name(records[i].result);
+            EXPECT_EQ(records[i].message.id, frames[i].id);
+            EXPECT_EQ(records[i].message.dlc, frames[i].dlc);
+            EXPECT_EQ(records[i].message.channel, frames[i].channel);
+            EXPECT_EQ(records[i].message.data[0], frames[i].data[0]);
+        }
+    }
+
+    // Columns that contradict the identifier, and a formatter nobody knows:
+    // refused, never read as something else.
+    const std::string text = read_file(path("j1939.txt"));
+    const std::string line = message_lines(text)[0];
+    std::string contradicting = text;
+    contradicting.replace(contradicting.find(line), line.size(),
+                          std::string(line).replace(line.find(" 03 "), 4, " 04 "));
+    write_file(path("contradicting.txt"), contradicting);
+    std::string unknown = text;
+    unknown.replace(unknown.find("Plugin: J1939"), 13, "Plugin: J2000");
+    write_file(path("unknown.txt"), unknown);
+    for (const auto &[file, result] :
+         {std::pair{"contradicting.txt", LogFile::InvalidId}, std::pair{"unknown.txt", LogFile::InvalidContents}}) {
+        SCOPED_TRACE(file);
+        AsciiLogFile reader;
+        const std::vector<ReadRecord> records = read_log(reader, path(file));
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].result, result) << LogFile::result_name(records[0].result);
+    }
+}
+
+// A line longer than the reader's limit is one bad line, whatever it holds;
+// the lines around it read as usual.
+TEST_F(AsciiLogFileTest, ALongLineIsOneBadLine)
+{
+    std::string digits;
+    for (int i = 0; i < 100000; ++i)
+        digits += "1.000  100  1  1 ";
+    write_file(path("long.txt"),
+               "    0.000  100  1  1\r\n" + digits + "\r\n# " + digits + "\r\n    0.000  200  1  2\r\n" +
+                   std::string(AsciiLogFile::line_size - 2, '1') + "\r\n");
     AsciiLogFile reader;
-    reader.set_interface(&can_if);
-    const std::vector<ReadRecord> records = read_log(reader, path("group.txt"));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].result, 0);
-    EXPECT_EQ(records[0].message.id, 0xfea0000u);
+    std::vector<int> results;
+    reader.set_file_name(path("long.txt").c_str());
+    reader.set_write_mode(LogFile::ReadMode);
+    ASSERT_EQ(reader.open(), 0);
+    VyrCanMessage message;
+    for (int result; (result = reader.read_message(message)) != LogFile::EndOfFile;)
+        results.push_back(result == 0 ? int(message.id) : result);
+    // The last line is just within the limit: read as one line (a time
+    // stamp without an identifier).
+    EXPECT_EQ(results, (std::vector<int>{0x100, LogFile::InvalidContents, 0x200, LogFile::InvalidId}));
+}
+
+// Hexadecimal identifiers wider than 29 bits neither wrap nor reach the
+// marker bit of extended identifiers.
+TEST_F(AsciiLogFileTest, IdentifiersWiderThan29BitsAreRefused)
+{
+    for (const char *id : {"1ffffffff0", "80000123", "20000000"}) {
+        SCOPED_TRACE(id);
+        write_file(path("wide.txt"), std::string("   1.000  ") + id + "  1  5\r\n   2.000  1fffffff  X 1  6\r\n");
+        AsciiLogFile reader;
+        const std::vector<ReadRecord> records = read_log(reader, path("wide.txt"));
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].result, LogFile::InvalidId);
+    }
+    // The widest identifier reads; reading goes on after a refused line.
+    write_file(path("wide.txt"), "   1.000  1ffffffff0  1  5\r\n   2.000  1fffffff  X 1  6\r\n");
+    AsciiLogFile reader;
+    reader.set_file_name(path("wide.txt").c_str());
+    reader.set_write_mode(LogFile::ReadMode);
+    ASSERT_EQ(reader.open(), 0);
+    VyrCanMessage message;
+    EXPECT_EQ(reader.read_message(message), LogFile::InvalidId);
+    EXPECT_EQ(reader.read_message(message), 0);
+    EXPECT_EQ(message.id, 0x1FFFFFFFu);
+    EXPECT_EQ(message.flags, uint32_t(VyrCanMessage::Extended));
+}
+
+// Reading leaves the file as it was: no footer, no error at its close.
+TEST_F(AsciiLogFileTest, ClosingAFileOpenForReadingWritesNothing)
+{
+    AsciiLogFile writer;
+    ASSERT_EQ(write_log(writer, path("read.txt"), {frame(1, 0x10, 0, {1})}), 0);
+    const std::string written = read_file(path("read.txt"));
+    AsciiLogFile reader;
+    reader.set_file_name(path("read.txt").c_str());
+    reader.set_write_mode(LogFile::ReadMode);
+    ASSERT_EQ(reader.open(), 0);
+    VyrCanMessage message;
+    EXPECT_EQ(reader.read_message(message), 0);
+    EXPECT_EQ(reader.close(), 0);
+    EXPECT_EQ(read_file(path("read.txt")), written);
 }
 
 // Names in English whatever the locale says, times in the local zone.
@@ -187,13 +293,33 @@ TEST_F(AsciiLogFileTest, EveryOptionCombinationReadsBack)
     frames.push_back(frame(150 * hour + 12345, 0x2, VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch, {1}));
     frames.push_back(frame(1000 * hour + 7, 0x7ff, 0, {2, 3}));
     frames.push_back(frame(1000 * hour + 7, 0x123, 0, {}));
-    const std::unique_ptr<VyrCanIf> can_if = interface_with_database({{"EngineData", 0x123, false}});
+    // Database names: long, looking like a hexadecimal number, beginning
+    // with a digit, and a J1939 group found through the formatter's view
+    // (the line's columns give the frame's own address and priority; with
+    // the extended data page set they cannot, and the number is written).
+    const std::string long_name = "DriverAssistanceLongitudinalControlStatus";
+    for (auto [id, flags, channel] : {std::tuple{0x3A1u, 0u, 3},
+                                      {0xACCu, 0u, 1},
+                                      {0x4FBu, 0u, 2},
+                                      {0x18FEF117u, uint32_t(VyrCanMessage::Extended), 1},
+                                      {0x1AFEF117u, uint32_t(VyrCanMessage::Extended), 0},
+                                      {0x18EA2233u, uint32_t(VyrCanMessage::Extended), 255}})
+        frames.push_back(frame(1000 * hour + 8, id, flags, {1, 2, 3}, uint8_t(channel)));
+    const std::unique_ptr<VyrCanIf> can_if = interface_with_database({{"EngineData", 0x123, false},
+                                                                      {long_name.c_str(), 0x3A1, false},
+                                                                      {"ACC", 0x7AB, false},
+                                                                      {"ACB", 0xACC, false},
+                                                                      {"2017_5", 0x4FB, false},
+                                                                      {"CruiseControlVehicleSpeed", 0xFEF1, true}});
 
-    for (int options = 0; options < 32; ++options) {
+    for (int options = 0; options < 64; ++options) {
         const int time_format = options & 1;
         const bool data_hex = options & 2, id_hex = options & 4, abs_time = options & 8, use_database = options & 16;
+        const bool j1939 = options & 32;
         SCOPED_TRACE(testing::Message() << "time format " << time_format << " data hex " << data_hex << " id hex "
-                                        << id_hex << " absolute " << abs_time << " database " << use_database);
+                                        << id_hex << " absolute " << abs_time << " database " << use_database
+                                        << " J1939 " << j1939);
+        can_if->set_id_formatter(j1939 ? std::make_unique<J1939IdFormatter>("J1939") : nullptr);
         AsciiLogFile writer;
         writer.set_interface(can_if.get());
         writer.set_time_format(time_format);
@@ -203,7 +329,10 @@ TEST_F(AsciiLogFileTest, EveryOptionCombinationReadsBack)
         writer.set_use_candb_for_id(use_database);
         ASSERT_EQ(write_log(writer, path("round.txt"), frames), 0);
         if (use_database) {
-            EXPECT_NE(read_file(path("round.txt")).find("EngineData"), std::string::npos);
+            const std::string text = read_file(path("round.txt"));
+            EXPECT_NE(text.find("EngineData"), std::string::npos);
+            EXPECT_NE(text.find(long_name), std::string::npos);
+            EXPECT_EQ(text.find("CruiseControlVehicleSpeed") != std::string::npos, j1939);
         }
 
         AsciiLogFile reader;
@@ -214,10 +343,10 @@ TEST_F(AsciiLogFileTest, EveryOptionCombinationReadsBack)
             SCOPED_TRACE(i);
             const VyrCanMessage &expected = frames[i];
             const VyrCanMessage &read = records[i].message;
-            ASSERT_EQ(records[i].result, 0);
+            ASSERT_EQ(records[i].result, 0) << LogFile::result_name(records[i].result);
             EXPECT_EQ(read.time, abs_time ? expected.time : expected.time - frames[0].time);
             EXPECT_EQ(read.time_fraction, 0);
-            EXPECT_EQ(read.channel, 0);
+            EXPECT_EQ(read.channel, expected.channel);
             EXPECT_EQ(read.flags, expected.flags);
             if (expected.flags & VyrCanMessage::ErrorFrame)
                 continue;
@@ -253,6 +382,13 @@ TEST_F(AsciiLogFileTest, ReaderRefusesMalformedLines)
         {"1.000  291  2  1 1a", false, LogFile::InvalidData},
         {"1.000  291  3  1 2", false, LogFile::InvalidData},
         {"1.000  291  2  1 -2", false, LogFile::InvalidData},
+        {"1.000  291  2  1 256", false, LogFile::InvalidData},
+        // Identifiers of more than 29 bits.
+        {"1.000  536870912  X 2  1 2", false, LogFile::InvalidId},
+        {"1.000  4294967587  2  1 2", false, LogFile::InvalidId},
+        // Counter and channel.
+        {"1.000  291  2  1 2  7  256", false, LogFile::InvalidContents},
+        {"1.000  291  2  1 2  seven", false, LogFile::InvalidContents},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);

@@ -1,6 +1,5 @@
 #include "settings/qtb_config.h"
 #include "core/timer_wheel.h"
-#include "core/vyr_deferred_call.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
@@ -354,8 +353,6 @@ TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
     EXPECT_EQ(closed, LogFile::WriteError);
 }
 
-using can_test::virtual_channel;
-
 bool wait_until(const std::function<bool()> &condition)
 {
     for (int i = 0; i < 5000; ++i) {
@@ -366,43 +363,28 @@ bool wait_until(const std::function<bool()> &condition)
     return false;
 }
 
-// Runs when the interface's thread serves its deferred calls.
-struct ThreadProbe
-{
-    std::atomic<bool> ran{false};
-    VyrDeferredCall call{[](VyrDeferredCall *c) { static_cast<ThreadProbe *>(c->context())->ran = true; }, this};
-};
-
-// A CAN interface on a channel of the virtual bus, through the measurement
-// passes up to its running thread, with a log file attached to it.
+// A log file with its writer attached to a CAN interface (whose thread does
+// not run here: the test hands the file its messages itself).
 class RequestTest : public LogFileTest
 {
 protected:
     void SetUp() override
     {
         LogFileTest::SetUp();
-        ASSERT_EQ(call_measurement_start_hook(find_signal_if_type("CAN")), 0);
-        m_interface.set_channel_name(virtual_channel);
-        ASSERT_EQ(m_interface.prepare_start(), 0);
-        m_interface.set_timer(&m_wheel, false);
-        ASSERT_EQ(m_interface.startup(), 0);
-        ASSERT_EQ(m_interface.go_online(), 0);
-        ASSERT_EQ(m_interface.start(), 0);
-        // The thread drops the calls posted before it ran.
-        ThreadProbe probe;
-        ASSERT_TRUE(wait_until([&] {
-            m_interface.post_deferred_call(&probe.call);
-            return probe.ran.load();
-        }));
-        m_interface.remove_deferred_call(&probe.call);
         m_log->set_interface(&m_interface);
         m_log->set_file_name(path("requests.txt").c_str());
         m_log->set_write_mode(LogFile::Overwrite);
     }
-    void TearDown() override
+    void TearDown() override { m_log.reset(); }
+    void open_with_writer()
     {
-        m_interface.stop();
-        m_log.reset();
+        ASSERT_EQ(m_log->open(), 0);
+        m_log->start_writer(&m_interface);
+    }
+    void close()
+    {
+        m_log->stop_writer();
+        ASSERT_EQ(m_log->close(), 0);
     }
     void start_on_thread()
     {
@@ -425,21 +407,21 @@ protected:
         m_log->set_trigger(m_trigger);
     }
 
-    TimerWheel m_wheel{1024, 0, 1, 200};
     VyrCanIf m_interface{"CAN", nullptr, nullptr};
     VyrTriggerList m_triggers;
     VyrTrigger *m_trigger = new VyrTrigger(&m_triggers, "Go");
     std::unique_ptr<AsciiLogFile> m_log = ascii_log();
 };
 
-TEST_F(RequestTest, StartAndStopRunOnTheInterfaceThread)
+TEST_F(RequestTest, StartAndStopRunOnTheWritersThread)
 {
-    ASSERT_EQ(m_log->open(), 0);
+    open_with_writer();
     EXPECT_EQ(m_log->log_message(numbered_frame(1)), 0); // stopped: not written
     start_on_thread();
     EXPECT_EQ(m_log->log_message(numbered_frame(2)), 0);
     stop_on_thread();
     EXPECT_EQ(m_log->log_message(numbered_frame(3)), 0);
+    m_log->stop_writer();
     EXPECT_EQ(m_log->measurement_stopped(), 0);
     EXPECT_EQ(m_log->close(), 0);
 
@@ -451,8 +433,8 @@ TEST_F(RequestTest, StartAndStopRunOnTheInterfaceThread)
 }
 
 // The trigger posts its requests only for an active log file with its
-// trigger enabled and an interface set. The interface's thread does not run
-// here: the next message takes the requests.
+// trigger enabled and an interface set. No writer runs here: the next
+// message takes the requests.
 TEST_F(LogFileTest, TriggerStartsOnlyAnActiveTriggeredLog)
 {
     VyrCanIf idle("CAN", nullptr, nullptr);
@@ -508,7 +490,7 @@ TEST(LogFile, TriggerIsFoundByItsConfiguredName)
 // Requests that wait for the next message run in the order they were posted.
 TEST_F(LogFileTest, PendingRequestsRunInTheirOrder)
 {
-    VyrCanIf idle("CAN", nullptr, nullptr); // its thread does not run: the next message takes the requests
+    VyrCanIf idle("CAN", nullptr, nullptr); // no writer runs: the next message takes the requests
     VyrTriggerList triggers;
     VyrTrigger *trigger = new VyrTrigger(&triggers, "Go");
     for (const bool stop_last : {true, false}) {
@@ -537,12 +519,12 @@ TEST_F(LogFileTest, PendingRequestsRunInTheirOrder)
 }
 
 // Three pre-trigger messages kept of five: the trigger's start (run by the
-// interface's thread) writes them between its comments, the messages after
+// writer's thread) writes them between its comments, the messages after
 // it follow, the trigger's stop ends the file's part.
 TEST_F(RequestTest, PretriggerKeepsTheLastMessagesBeforeTheTrigger)
 {
     use_trigger(3);
-    ASSERT_EQ(m_log->open(), 0);
+    open_with_writer();
     for (uint32_t i = 1; i <= 5; ++i)
         ASSERT_EQ(m_log->log_message(numbered_frame(i)), 0);
     EXPECT_EQ(m_log->pretrigger_count(), 3u);
@@ -554,7 +536,7 @@ TEST_F(RequestTest, PretriggerKeepsTheLastMessagesBeforeTheTrigger)
     m_trigger->reset();
     ASSERT_TRUE(wait_until([&] { return m_log->stopped(); }));
     ASSERT_EQ(m_log->log_message(numbered_frame(8)), 0);
-    ASSERT_EQ(m_log->close(), 0);
+    close();
 
     std::vector<std::string> order;
     std::istringstream in(text());
@@ -599,13 +581,13 @@ TEST_F(LogFileTest, FailedPretriggerDumpIsReported)
 }
 
 // Messages arrive on one thread while a trigger set and reset on another
-// starts and stops logging on the interface's thread again and again: every
+// starts and stops logging on the writer's thread again and again: every
 // request runs once, never in the middle of a message, and the file reads
 // back whole.
 TEST_F(RequestTest, TriggerAndMessagesOnThreeThreads)
 {
     use_trigger(50);
-    ASSERT_EQ(m_log->open(), 0);
+    open_with_writer();
     std::atomic<bool> done{false};
     std::thread receiver([&] {
         for (uint32_t i = 0; !done.load(); ++i)
@@ -623,7 +605,7 @@ TEST_F(RequestTest, TriggerAndMessagesOnThreeThreads)
     ASSERT_TRUE(wait_until([&] { return m_log->stopped(); }));
     done = true;
     receiver.join();
-    ASSERT_EQ(m_log->close(), 0);
+    close();
 
     const std::set<std::string> known = {"Logging STARTED", "Dumping Pre-Trigger Events ....",
                                          "Logging Post-Trigger Events ....", "Logging STOPPED"};

@@ -196,8 +196,8 @@ TEST_F(ScriptLibraryTest, OneLongConversionNeverOverrunsThePendingLine)
     put_text(kFormat, "%s\n");
     call("printf", {A(kFormat), A(kText)}, true);
     EXPECT_EQ(all_printed(), long_text + "\n");
-    for (const std::string &piece : printed)
-        EXPECT_LT(piece.size(), size_t(PCodeMachine::print_line_size));
+    for (const std::string &chunk : printed)
+        EXPECT_LT(chunk.size(), size_t(PCodeMachine::print_line_size));
     put_text(kFormat, "%09999d\n");
     call("printf", {A(kFormat), I(7)}, true);
     EXPECT_EQ(all_printed(), long_text + "\n" + std::string(9998, '0') + "7\n");
@@ -600,7 +600,7 @@ TEST_F(ScriptLibraryFileTest, WriteAppendAndReadLines)
     EXPECT_EQ(lines, (std::vector<std::string>{"first", "2-two", "last"}));
     call("fileClose", {I(file)});
 
-    // A short buffer reads the line in pieces of size - 1 characters.
+    // A short buffer reads the line in chunks of size - 1 characters.
     file = open("fileOpenRead");
     EXPECT_EQ(call_int("fileReadLine", {I(file), A(kTarget), I(4)}), 1);
     EXPECT_EQ(text_at(kTarget), "fir");

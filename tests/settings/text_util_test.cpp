@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,6 +52,41 @@ TEST(FormatIntText, WritesBaseSuffixAndCutsToSize)
     };
     for (const Case &c : cases)
         EXPECT_EQ(format_int_text(c.value, c.base, c.size), c.text) << c.value << " base " << c.base;
+}
+
+TEST(HexDigitValue, DigitsOfEitherCaseAndNothingElse)
+{
+    const std::pair<int, int> cases[] = {{'0', 0},  {'9', 9},  {'a', 10}, {'F', 15}, {'f', 15},       {'g', -1},
+                                         {'/', -1}, {'@', -1}, {-1, -1},  {256, -1}, {char(0xE6), -1}};
+    for (const auto &[c, value] : cases)
+        EXPECT_EQ(hex_digit_value(c), value) << c;
+}
+
+TEST(FormatNumber, RightAlignsPadsSignsAndCutsFromTheFront)
+{
+    char text[8];
+    format_number(text, 6, 0xBEEF, 16, '0');
+    EXPECT_EQ(std::string(text, 6), "00beef");
+    format_number(text, 6, 42, 10, ' ', true);
+    EXPECT_EQ(std::string(text, 6), "   -42");
+    format_number(text, 3, 123456, 10, ' ');
+    EXPECT_EQ(std::string(text, 3), "456");
+
+    const struct
+    {
+        uint32_t value;
+        int width;
+        char fill;
+        int base;
+        const char *text;
+    } cases[] = {
+        {42, 5, ' ', 10, "   42"}, {0, 3, '0', 10, "000"}, {255, 4, '0', 16, "00ff"}, {123456, 3, ' ', 10, "456"},
+        {5, 0, ' ', 10, ""},       {5, -2, ' ', 10, ""},   {5, 4, '.', 2, ".101"},    {0xABCDEF, 6, ' ', 16, "abcdef"},
+        {1239, 4, ' ', 10, "1239"}, // the last digit below the letters
+        {35, 1, ' ', 36, "z"},      {35, 2, ' ', 37, "35"}, {7, 1, ' ', 1, "7"}, // bases out of range count as 10
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(padded_number(c.value, c.width, c.base, c.fill), c.text) << c.value << " in " << c.width;
 }
 
 TEST(HexString, PadsToWidth)

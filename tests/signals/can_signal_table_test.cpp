@@ -8,7 +8,10 @@
 #include "core/frames/vyr_can_message.h"
 #include "windows/signals/vyr_can_signal_table.h"
 
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -18,7 +21,8 @@
 namespace {
 
 // Nibble: 4-bit unsigned; Half: 8 bits, factor 0.5, range 0..0; Level:
-// signed 8 bits with a range; Ratio: IEEE single.
+// signed 8 bits with a range; Ratio: IEEE single. Muxed: A and B by the
+// value of Sel, Sub for Sel 2, and Deep for Sub 3 to 5.
 const char *const dbc_text = R"(VERSION ""
 BU_: ECU
 BO_ 256 Status: 8 ECU
@@ -26,7 +30,15 @@ BO_ 256 Status: 8 ECU
  SG_ Half : 8|8@1+ (0.5,0) [0|0] "km/h" ECU
  SG_ Level : 16|8@1- (1,-10) [-50|50] "%" ECU
  SG_ Ratio : 32|32@1+ (1,0) [0|100] "" ECU
+BO_ 512 Muxed: 8 ECU
+ SG_ Sel M : 0|4@1+ (1,0) [0|15] "" ECU
+ SG_ A m0 : 8|8@1+ (1,0) [0|255] "" ECU
+ SG_ B m1 : 8|8@1+ (1,0) [0|255] "" ECU
+ SG_ Sub m2M : 8|4@1+ (1,0) [0|15] "" ECU
+ SG_ Deep m3 : 16|8@1+ (1,0) [0|255] "" ECU
 SIG_VALTYPE_ 256 Ratio : 1;
+SG_MUL_VAL_ 512 Sub Sel 2-2;
+SG_MUL_VAL_ 512 Deep Sub 3-5;
 )";
 
 class CanSignalTable : public ::testing::Test
@@ -155,6 +167,39 @@ TEST_F(CanSignalTable, ASliderSetFromANewFrameWritesNothingBack)
     EXPECT_EQ(int8_t(next.data[2]), -100) << "the frame keeps its value";
     EXPECT_EQ(changed.count(), 0);
     EXPECT_EQ(cell(table, "Level", VyrCanSignalTable::Raw), "-100");
+}
+
+// The rows are the signals the multiplexors select, and follow an edit of a
+// multiplexor.
+TEST_F(CanSignalTable, RowsFollowTheMultiplexors)
+{
+    VyrCanSignalTable table(nullptr, "can_send_signal_table", true);
+    table.set_candb_cluster(&cluster);
+    frame.id = 512;
+    frame.data[0] = 1;
+    frame.data[1] = 0x34;
+    auto rows = [&table] {
+        QStringList names;
+        for (int row = 0; row < table.table()->rowCount(); ++row)
+            names << table.table()->item(row, VyrCanSignalTable::Name)->text();
+        return names;
+    };
+    table.set_can_data(&frame);
+    EXPECT_EQ(rows(), (QStringList{"B", "Sel"}));
+    // Typed into the cell's editor: the rows change under the committed edit.
+    table.show();
+    table.table()->editItem(table.table()->item(row_of(table, "Sel"), VyrCanSignalTable::Raw));
+    auto *editor = table.table()->viewport()->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("2"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the delegate commits by a queued call
+    EXPECT_EQ(rows(), (QStringList{"Deep", "Sel", "Sub"})) << "Sub reads 4 from the frame";
+    table.table()->item(row_of(table, "Sub"), VyrCanSignalTable::Raw)->setText(QStringLiteral("6"));
+    EXPECT_EQ(rows(), (QStringList{"Sel", "Sub"}));
+    table.table()->item(row_of(table, "Sel"), VyrCanSignalTable::Raw)->setText(QStringLiteral("0"));
+    EXPECT_EQ(rows(), (QStringList{"A", "Sel"}));
+    EXPECT_EQ(cell(table, "A", VyrCanSignalTable::Raw), "54");
 }
 
 } // namespace

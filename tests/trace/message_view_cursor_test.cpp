@@ -38,7 +38,7 @@ protected:
     void fill(int lines = line_count)
     {
         for (int i = 0; i < lines; ++i)
-            view.store()->put(frame(0x100 + uint32_t(i), 0, uint32_t(i)));
+            receive(*view.store(), frame(0x100 + uint32_t(i), 0, uint32_t(i)));
         view.update_messages();
     }
 
@@ -86,6 +86,7 @@ TEST_F(MessageViewCursor, KeysMoveTheCursorWithinTheTable)
         {"Page Down past the end", line_count - 2, Qt::Key_PageDown, Qt::NoModifier, line_count, {}},
         {"Page Down", 1, Qt::Key_PageDown, Qt::NoModifier, 1 + page, {}},
         {"Space selects without moving", 5, Qt::Key_Space, Qt::NoModifier, 5, {5}},
+        {"Space on the first row", 1, Qt::Key_Space, Qt::NoModifier, 1, {1}},
         {"Shift+Down selects the row it leaves", 5, Qt::Key_Down, Qt::ShiftModifier, 6, {5}},
         {"Shift+Up", 5, Qt::Key_Up, Qt::ShiftModifier, 4, {5}},
         {"Shift+End", 7, Qt::Key_End, Qt::ShiftModifier, line_count, {7}},
@@ -114,6 +115,10 @@ TEST_F(MessageViewCursor, HomeOnAnEmptyTableLeavesNoCursor)
     EXPECT_EQ(view.cursor_pos(), 0);
     EXPECT_EQ(view.current_message(), nullptr);
     EXPECT_EQ(moved.count(), 0);
+    // Nor has an empty scrolling list a message under the cursor while running.
+    view.set_scroll_mode(true);
+    view.set_measurement_running(true);
+    EXPECT_EQ(view.current_message(), nullptr);
 }
 
 TEST_F(MessageViewCursor, SelectionStaysWhileRunningAndTheCursorMessageFollows)
@@ -128,7 +133,7 @@ TEST_F(MessageViewCursor, SelectionStaysWhileRunningAndTheCursorMessageFollows)
     EXPECT_TRUE(selected_lines().empty());
 
     // The line under the cursor is read again on every call.
-    view.store()->put(frame(0x101, 0, 999, {7}));
+    receive(*view.store(), frame(0x101, 0, 999, {7}));
     ASSERT_NE(view.current_message(), nullptr);
     EXPECT_EQ(view.current_message()->time, 999u);
 }
@@ -154,26 +159,70 @@ TEST_F(MessageViewCursor, MouseMovesTheCursorAndSelects)
     ASSERT_EQ(menu.count(), 1);
     EXPECT_EQ(menu.at(0).at(0).toPoint(), view.viewport()->mapToGlobal(QPoint(40, viewport_y(5))));
 
-    // Below the last row: no row, no selection, but the menu.
+    // The first row from its top pixel on, also for the right button.
+    view.verticalScrollBar()->setValue(0);
+    QTest::mouseClick(view.viewport(), Qt::RightButton, Qt::NoModifier, QPoint(40, 0));
+    EXPECT_EQ(view.cursor_pos(), 1);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 0));
+    EXPECT_EQ(selected_lines(), std::vector<int>{1});
+    view.deselect_all();
+
+    // Below the last row, from the first pixel under it: no row, no
+    // selection, but the menu.
     view.clear();
     fill(2);
+    view.set_cursor_pos(2);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(40, 2 * view.row_height() - 1));
+    EXPECT_EQ(view.cursor_pos(), 2);
     view.set_cursor_pos(1);
-    const QPoint below(40, viewport_y(2) + 3 * view.row_height());
+    const QPoint below(40, 2 * view.row_height());
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, below);
     EXPECT_EQ(view.cursor_pos(), 1);
     EXPECT_TRUE(selected_lines().empty());
     QTest::mouseClick(view.viewport(), Qt::RightButton, Qt::NoModifier, below);
     EXPECT_EQ(view.cursor_pos(), 1);
-    EXPECT_EQ(menu.count(), 2);
+    EXPECT_EQ(menu.count(), 3);
+}
+
+// A cursor row that shows whole, even at an edge of the viewport, scrolls
+// nothing; one a pixel beyond an edge scrolls it into view.
+TEST_F(MessageViewCursor, TheCursorRowScrollsIntoViewOnlyWhenCutOff)
+{
+    fill();
+    QScrollBar *bar = view.verticalScrollBar();
+    const int rows = view.row_height();
+    const int visible = view.viewport()->height();
+    ASSERT_GT(bar->maximum(), 25 * rows - visible);
+    struct Case
+    {
+        const char *what;
+        int scroll;
+        long long cursor;
+        bool scrolls;
+    };
+    const Case cases[] = {
+        {"top edge at the viewport's top", 5 * rows, 6, false},
+        {"top edge a pixel above it", 5 * rows + 1, 6, true},
+        {"bottom edge at the viewport's bottom", 25 * rows - visible, 25, false},
+        {"bottom edge a pixel below it", 25 * rows - visible - 1, 25, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        view.set_cursor_pos(1);
+        bar->setValue(c.scroll);
+        ASSERT_EQ(bar->value(), c.scroll);
+        view.set_cursor_pos(c.cursor);
+        EXPECT_EQ(bar->value() != c.scroll, c.scrolls) << bar->value();
+    }
 }
 
 TEST_F(MessageViewCursor, FilterOutAddsTheSelectedIdentifiersToTheLists)
 {
     // Two lines of one identifier (data and remote frame), and an extended one.
-    view.store()->put(frame(0x120));
-    view.store()->put(frame(0x120, VyrCanMessage::Remote));
-    view.store()->put(frame(0x18FEF100, VyrCanMessage::Extended));
-    view.store()->put(frame(0x121));
+    receive(*view.store(), frame(0x120));
+    receive(*view.store(), frame(0x120, VyrCanMessage::Remote));
+    receive(*view.store(), frame(0x18FEF100, VyrCanMessage::Extended));
+    receive(*view.store(), frame(0x121));
     view.update_messages();
     view.standard_filters().set_active(false);
     view.extended_filters().set_filter_type(VyrIdFilterList::pass_listed);
@@ -259,12 +308,13 @@ TEST_F(MessageViewCursor, FixedTextHasItsHeadingAndFieldWidths)
     std::vector<uint8_t> bytes64(64);
     for (size_t i = 0; i < bytes64.size(); ++i)
         bytes64[i] = uint8_t(i);
-    view.store()->put(frame(0x123, 0, 4294967, {0x11, 0xff}));
-    view.store()->put(frame(0x7e0, VyrCanMessage::Remote | VyrCanMessage::TxAck, 1500));
-    view.store()->put(frame(0x18fef100, VyrCanMessage::Extended | VyrCanMessage::FdFrame, 2, bytes64));
-    view.store()->put(frame(0x55, VyrCanMessage::ErrorFrame, 61));
-    view.store()->put(frame(0x10, VyrCanMessage::WakeUp | VyrCanMessage::TxRequest | VyrCanMessage::SoftwareOverrun, 0,
-                            {1, 2, 3, 4, 5, 6, 7, 8}));
+    receive(*view.store(), frame(0x123, 0, 4294967, {0x11, 0xff}));
+    receive(*view.store(), frame(0x7e0, VyrCanMessage::Remote | VyrCanMessage::TxAck, 1500));
+    receive(*view.store(), frame(0x18fef100, VyrCanMessage::Extended | VyrCanMessage::FdFrame, 2, bytes64));
+    receive(*view.store(), frame(0x55, VyrCanMessage::ErrorFrame, 61));
+    receive(*view.store(),
+            frame(0x10, VyrCanMessage::WakeUp | VyrCanMessage::TxRequest | VyrCanMessage::SoftwareOverrun, 0,
+                  {1, 2, 3, 4, 5, 6, 7, 8}));
     view.update_messages();
 
     std::string data64;
@@ -300,8 +350,8 @@ TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
         GTEST_SKIP() << "shared test data not found: " << dbc;
     can.set_databases(std::move(cluster));
     view.set_database_mode(true);
-    view.store()->put(frame(496, 0, 0, {0xC0, 0x06, 0xE0, 0, 0, 0, 0, 0}));
-    view.store()->put(frame(497, 0, 0, {1}));
+    receive(*view.store(), frame(496, 0, 0, {0xC0, 0x06, 0xE0, 0, 0, 0, 0, 0}));
+    receive(*view.store(), frame(497, 0, 0, {1}));
     view.update_messages();
 
     const auto signal_line = [](const std::string &name, const std::string &value) {
@@ -312,6 +362,26 @@ TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
                   "c0 06 e0 00 00 00 00 00 " + spaces(2) + "\n" + signal_line("Temperature[degK]", "250.55") +
                   signal_line("AverageRadius[m]", "3.2") + signal_line("Enable[-]", "1") + "\n" + "       0.000  " +
                   spaces(17) + "497" + "  " + "     " + "      1  " + "01 " + spaces(23) + "\n" + fixed_foot);
+}
+
+// A multiplexed frame lists the signals its multiplexor selects.
+TEST_F(MessageViewCursor, FixedTextListsTheSignalsTheMultiplexorSelects)
+{
+    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/opendbc/opendbc/dbc/vw_mqb.dbc";
+    auto cluster = std::make_unique<CANdbCluster>();
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
+    io->set_file_name(dbc.c_str());
+    if (io->read(cluster->add_network(std::make_unique<CANdbNetwork>())) != 0)
+        GTEST_SKIP() << "shared test data not found: " << dbc;
+    can.set_databases(std::move(cluster));
+    view.set_database_mode(true);
+    receive(*view.store(), frame(1716, 0, 0, {1, 'W', 'V', 'W', 'Z', 'Z', 'Z', '1'}));
+    view.update_messages();
+    const std::string text = fixed_text(view, false);
+    EXPECT_NE(text.find(" VIN_4 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("VIN_1 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("VIN_11"), std::string::npos) << text;
+    EXPECT_EQ(text.find("KS_Geheimnis"), std::string::npos) << text;
 }
 
 TEST_F(MessageViewCursor, FixedTextOfNothingSelectedIsHeadAndFootOnly)

@@ -25,24 +25,26 @@ protected:
         view->resize(900, 300);
         view->show();
         ASSERT_EQ(view->interface(), can);
-        can->add_message_listener(view->store());
+        can->add_message_listener(&view->store()->intake());
         measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can});
         ASSERT_EQ(measurement->start(), 0);
     }
     void TearDown() override
     {
         measurement.reset();
-        can->remove_message_listener(view->store());
+        can->remove_message_listener(&view->store()->intake());
         view.reset();
     }
 
-    // Sends the frames and waits until the table has that many lines.
+    // Sends the frames and lets the view take them over until the table has that many lines.
     void send_lines(const std::vector<uint32_t> &ids, int lines)
     {
         for (uint32_t id : ids)
             node.send(id, id > 0x7FF ? uint32_t(VyrCanMessage::Extended) : 0u, {uint8_t(id), 0xFF});
-        ASSERT_TRUE(eventually([&] { return view->store()->lines().line_count() == lines; }));
-        view->update_messages();
+        ASSERT_TRUE(eventually([&] {
+            view->update_messages();
+            return view->store()->lines().line_count() == lines;
+        }));
     }
 
     VyrCanIf *can = nullptr;

@@ -8,6 +8,7 @@
 #include "windows/trace/vyr_trace_message_queue.h"
 
 #include <QDir>
+#include <QImage>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -35,7 +36,7 @@ protected:
         view.set_scroll_mode(true);
     }
 
-    void put(const VyrCanMessage &message) { view.store()->put(message); }
+    void put(const VyrCanMessage &message) { receive(*view.store(), message); }
     // Records 0x100 + i with time i.
     void fill(int count)
     {
@@ -88,6 +89,24 @@ TEST_F(MessageViewScroll, SelectionMarksTheRecords)
     view.deselect_all();
     EXPECT_EQ(view.scroll_selected_count(), 0);
     EXPECT_EQ(log_text(true).find("263"), std::string::npos);
+
+    // The record under the cursor, the first and the newest included.
+    for (long long cursor : {1, 10}) {
+        view.set_cursor_pos(cursor);
+        ASSERT_NE(view.current_message(), nullptr) << cursor;
+        EXPECT_EQ(view.current_message()->id, 0x100u + uint32_t(cursor - 1));
+    }
+
+    // The first and the newest record take part like the others, also with
+    // the cursor on them.
+    select({1, 10});
+    EXPECT_EQ(view.scroll_selected_count(), 2);
+    for (long long cursor : {1, 10}) {
+        view.set_cursor_pos(cursor);
+        view.deselect_all();
+        EXPECT_EQ(view.scroll_selected_count(), 0) << cursor;
+        select({cursor});
+    }
 }
 
 TEST_F(MessageViewScroll, DisplayFilterShowsOnlyTheSelection)
@@ -125,6 +144,49 @@ TEST_F(MessageViewScroll, DisplayFilterShowsOnlyTheSelection)
     for (const char *id : {"257", "260", "264"})
         EXPECT_NE(selected.find(std::string(17, ' ') + id), std::string::npos) << id;
     EXPECT_EQ(selected.find(" 258 "), std::string::npos);
+}
+
+// Odd rows are painted shaded: a row that is painted at all differs from
+// the empty background in its first pixel column. The first and the last row
+// of the painted area are painted, also when there is only one, and each
+// shows its own record.
+TEST_F(MessageViewScroll, TheRowsAtTheEdgesOfThePaintedAreaArePainted)
+{
+    // Rows are selected with the cursor, which is hidden while they are looked at.
+    const auto select_only = [this](std::initializer_list<long long> positions) {
+        view.cursor_on(true);
+        select(positions);
+        view.cursor_on(false);
+    };
+    const auto row_image = [this](int row) {
+        return view.viewport()->grab(QRect(0, viewport_y(row) - view.row_height() / 2, 400, view.row_height())).toImage();
+    };
+    const auto painted = [&](int row) {
+        return row_image(row).pixelColor(1, view.row_height() / 2) != view.viewport()->palette().color(QPalette::Base);
+    };
+    fill(1);
+    EXPECT_TRUE(painted(1));
+    view.clear();
+    fill(9);
+
+    // The display filter shows its rows from the newest record back to the oldest.
+    select_only({1, 5, 9});
+    view.set_display_filter(true);
+    ASSERT_EQ(view.visible_count(), 3);
+    EXPECT_TRUE(painted(1));
+    EXPECT_TRUE(painted(3));
+    view.set_display_filter(false);
+
+    view.cursor_on(true);
+    view.deselect_all();
+    select_only({2});
+    view.set_display_filter(true);
+    const QImage record_2 = row_image(1);
+    view.set_display_filter(false);
+    select_only({5, 9});
+    view.set_display_filter(true);
+    ASSERT_EQ(view.visible_count(), 3);
+    EXPECT_EQ(row_image(1), record_2);
 }
 
 TEST_F(MessageViewScroll, MessagesArrivingUnderTheDisplayFilterStayHidden)
@@ -174,6 +236,9 @@ TEST_F(MessageViewScroll, SearchFindsTheShownTextsWithoutWrapping)
         {"no wrap-around downwards", false, true, "ff", 3, false, 3},
         {"no wrap-around upwards", false, true, "33", 3, true, 3},
         {"upwards without a cursor starts at the newest", false, true, "11", 0, true, 2},
+        {"downwards from a hit goes on to the next", true, true, "12", 2, false, 4},
+        {"upwards from a hit goes on to the one before", true, true, "12", 4, true, 2},
+        {"downwards from the newest finds nothing", true, true, "7e0", 4, false, 4},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -189,6 +254,14 @@ TEST_F(MessageViewScroll, SearchFindsTheShownTextsWithoutWrapping)
         view.search(c.text, c.upwards);
         EXPECT_EQ(view.cursor_pos(), c.expected);
     }
+
+    // A single record: the search puts the cursor on it.
+    view.clear();
+    put(frame(0x7e0));
+    view.update_messages();
+    ASSERT_EQ(view.cursor_pos(), 0);
+    view.search("7e0", false);
+    EXPECT_EQ(view.cursor_pos(), 1);
 }
 
 TEST_F(MessageViewScroll, FilterOutTakesTheSelectedRecords)
@@ -254,6 +327,13 @@ TEST_F(MessageViewScroll, LogTextHasItsHeadingAndFieldWidths)
                   "419361024" + "  " + "X    " + "     " + "64  " + data64 + spaces(8) + "3 \n" + "       0.061  " +
                   spaces(36) + "ERROR FRAME" + spaces(15) + spaces(8) + "4 \n" + separator + "\n");
     EXPECT_EQ(log_text(true), log_head + heading + separator + "\n" + separator + "\n");
+
+    // An emptied list writes no record, not even one it held selected.
+    view.set_cursor_pos(4);
+    QTest::keyClick(view.viewport(), Qt::Key_Space);
+    view.clear();
+    EXPECT_EQ(log_text(true), log_head + heading + separator + "\n" + separator + "\n");
+    EXPECT_EQ(log_text(false), log_head + heading + separator + "\n" + separator + "\n");
 }
 
 TEST_F(MessageViewScroll, LogTextCarriesTheFormattersColumns)
@@ -273,22 +353,24 @@ TEST_F(MessageViewScroll, LogTextCarriesTheFormattersColumns)
 
 TEST_F(MessageViewScroll, LogTextCountsMillionsWithAPoint)
 {
-    // 1234567 messages go through the list; the newest 200000 stay on show.
-    for (int block = 0; block < 13; ++block) {
-        const int count = block < 12 ? 100000 : 34567;
-        for (int i = 0; i < count; ++i)
+    // 1100000 messages go through the list; the newest 200000 stay on show.
+    for (int block = 0; block < 11; ++block) {
+        for (int i = 0; i < 100000; ++i)
             put(frame(0x100));
         view.update_messages();
     }
-    ASSERT_EQ(view.message_number(), 1234567u);
-    view.set_cursor_pos(1234567);
-    view.toggle_selection_on_cursor_pos();
+    ASSERT_EQ(view.message_number(), 1100000u);
     view.set_cursor_pos(1);
-    EXPECT_EQ(view.cursor_pos(), 1234567 - 200000 + 1);
-    view.toggle_selection_on_cursor_pos();
+    EXPECT_EQ(view.cursor_pos(), 1100000 - 200000 + 1);
+    // The last number without the point, the first with it, the newest.
+    for (long long number : {999999, 1000000, 1100000}) {
+        view.set_cursor_pos(number);
+        view.toggle_selection_on_cursor_pos();
+    }
     const std::string text = log_text(true);
-    EXPECT_NE(text.find(" 1.034568 \n"), std::string::npos);
-    EXPECT_NE(text.find(" 1.234567 \n"), std::string::npos);
+    EXPECT_NE(text.find("   999999 \n"), std::string::npos);
+    EXPECT_NE(text.find(" 1.000000 \n"), std::string::npos);
+    EXPECT_NE(text.find(" 1.100000 \n"), std::string::npos);
 }
 
 } // namespace

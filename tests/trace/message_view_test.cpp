@@ -119,9 +119,11 @@ TEST_F(MessageView, HeaderClicksSwitchTheFormats)
     click(VyrMessageView::Counter);
     EXPECT_EQ(view.formats().time_format, 0);
     trace_text::Formats odd;
-    odd.time_format = 7;
-    view.set_formats(odd);
-    EXPECT_EQ(title(view, VyrMessageView::Time), "Time [????]");
+    for (int format : {7, 3, -1}) {
+        odd.time_format = format;
+        view.set_formats(odd);
+        EXPECT_EQ(title(view, VyrMessageView::Time), "Time [????]") << format;
+    }
 }
 
 TEST_F(MessageView, HiddenColumnsComeBackAtTheirWidth)
@@ -149,6 +151,20 @@ TEST_F(MessageView, HiddenColumnsComeBackAtTheirWidth)
     EXPECT_EQ(view.section_width(VyrMessageView::Ascii), 0);
     EXPECT_EQ(view.section_width(40), 0);
     EXPECT_FALSE(view.section_visible(40));
+
+    // A width of 0 leaves the remembered one; the first section is one like the others.
+    view.restore_section(VyrMessageView::Ascii, 4 * view.char_width(), false);
+    view.restore_section(VyrMessageView::Ascii, 0, false);
+    EXPECT_EQ(view.section_width(VyrMessageView::Ascii), 4 * view.char_width());
+    ASSERT_EQ(VyrMessageView::Channel, 0);
+    view.restore_section(VyrMessageView::Channel, 12 * view.char_width(), true);
+    EXPECT_TRUE(view.section_visible(VyrMessageView::Channel));
+    EXPECT_EQ(view.section_width(VyrMessageView::Channel), 12 * view.char_width());
+    view.toggle_column_visibility(VyrMessageView::Channel);
+    EXPECT_FALSE(view.section_visible(VyrMessageView::Channel));
+    EXPECT_EQ(view.header()->sectionSize(VyrMessageView::Channel), 0);
+    view.toggle_column_visibility(VyrMessageView::Channel);
+    EXPECT_EQ(chars(VyrMessageView::Channel), 12);
 }
 
 TEST_F(MessageView, TheFormattersColumnsFollowTheInterface)
@@ -165,8 +181,8 @@ TEST_F(MessageView, TheFormattersColumnsFollowTheInterface)
     // Lines are keyed by the formatter's identifier: two sources of one group share one.
     VyrTraceMessageQueue &store = *view.store();
     store.set_interface(&can);
-    store.put(frame(0x18FEF121, VyrCanMessage::Extended));
-    store.put(frame(0x18FEF122, VyrCanMessage::Extended));
+    receive(store, frame(0x18FEF121, VyrCanMessage::Extended));
+    receive(store, frame(0x18FEF122, VyrCanMessage::Extended));
     EXPECT_EQ(store.lines().line_count(), 1);
 
     // The same formatter name keeps the columns; another one rebuilds them; none removes them.
@@ -211,31 +227,55 @@ TEST_F(MessageView, SectionsFrom32OnComeBackTwentyPixelsWide)
     view.toggle_column_visibility(35);
     EXPECT_EQ(view.header()->sectionSize(35), 20);
     EXPECT_EQ(view.section_width(35), 0);
+    // 31 is the last remembered section, 32 the first that is not.
+    for (int section : {31, 32}) {
+        SCOPED_TRACE(section);
+        view.header()->resizeSection(section, 70);
+        view.toggle_column_visibility(section);
+        view.toggle_column_visibility(section);
+        EXPECT_EQ(view.header()->sectionSize(section), section == 31 ? 70 : 20);
+    }
 }
 
 TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
 {
     VyrTraceMessageQueue &store = *view.store();
-    store.put(frame(0x100, 0, 1000, {1, 2}));
-    store.put(frame(0x200, 0, 1100, {3}));
+    receive(store, frame(0x100, 0, 1000, {1, 2}));
+    receive(store, frame(0x200, 0, 1100, {3}));
     view.update_messages();
     EXPECT_EQ(view.row_count(), 2);
     EXPECT_EQ(view.contents_height(), 2 * view.row_height());
 
     // Changed lines only repaint.
-    store.put(frame(0x100, 0, 1250, {9, 9}));
+    receive(store, frame(0x100, 0, 1250, {9, 9}));
     view.update_messages();
     EXPECT_EQ(view.row_count(), 2);
 
     // Many new lines: the view jumps to the bottom.
     for (uint32_t id = 1; id <= 40; ++id)
-        store.put(frame(id));
+        receive(store, frame(id));
     view.update_messages();
     EXPECT_EQ(view.contents_height(), 42 * view.row_height());
     EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
 
+    // Up to four new lines move the view down by their rows, five jump to
+    // the bottom; a single new line grows the table.
+    QScrollBar *bar = view.verticalScrollBar();
+    bar->setValue(0);
+    int lines = 42;
+    for (int added : {1, 4, 5}) {
+        SCOPED_TRACE(added);
+        for (int i = 0; i < added; ++i)
+            receive(store, frame(0x400 + uint32_t(lines + i)));
+        lines += added;
+        view.update_messages();
+        EXPECT_EQ(view.contents_height(), lines * view.row_height());
+        EXPECT_EQ(bar->value(), added == 5 ? bar->maximum() : added * view.row_height());
+        bar->setValue(0);
+    }
+
     view.set_cursor_pos(100);
-    EXPECT_EQ(view.cursor_pos(), 42);
+    EXPECT_EQ(view.cursor_pos(), 52);
 
     QSignalSpy selection(&view, &VyrMessageView::selection_changed);
     view.clear();
@@ -244,7 +284,7 @@ TEST_F(MessageView, FixedPositionRowsArriveOnUpdate)
     EXPECT_EQ(view.contents_height(), 0);
     EXPECT_EQ(view.cursor_pos(), 0);
     EXPECT_TRUE(store.empty());
-    store.put(frame(0x300));
+    receive(store, frame(0x300));
     view.update_messages();
     EXPECT_EQ(view.row_count(), 1);
     EXPECT_EQ(store.lines().read_line(1).message.id, 0x300u);
@@ -257,7 +297,7 @@ TEST_F(MessageView, TheScrollingListKeepsTheNewest200000)
     view.set_scroll_mode(true);
     EXPECT_EQ(changed.count(), 1);
     for (uint32_t n = 1; n <= 250000; ++n) {
-        store.put(frame(n % 2048, 0, n));
+        receive(store, frame(n % 2048, 0, n));
         if (n % 10000 == 0)
             view.update_messages();
     }
@@ -269,13 +309,22 @@ TEST_F(MessageView, TheScrollingListKeepsTheNewest200000)
     // Cursor positions are message numbers: the oldest shown is 50,001.
     view.set_cursor_pos(1);
     EXPECT_EQ(view.cursor_pos(), 50001);
+    view.set_cursor_pos(50000);
+    EXPECT_EQ(view.cursor_pos(), 50001);
+    view.set_cursor_pos(50002);
+    EXPECT_EQ(view.cursor_pos(), 50002);
     view.set_cursor_pos(300000);
     EXPECT_EQ(view.cursor_pos(), 250000);
+    ASSERT_NE(view.current_message(), nullptr);
+    EXPECT_EQ(view.current_message()->time, 250000u);
+    view.set_cursor_pos(1);
+    ASSERT_NE(view.current_message(), nullptr);
+    EXPECT_EQ(view.current_message()->time, 50001u); // the oldest shown
     // The oldest shown record is the 50,001st.
     EXPECT_EQ(store.ring().read_record().time, 50001u);
 
     // At the maximum new records replace old rows: the height stays.
-    store.put(frame(1, 0, 250001));
+    receive(store, frame(1, 0, 250001));
     view.update_messages();
     EXPECT_EQ(view.message_number(), 250001u);
     EXPECT_EQ(view.contents_height(), VyrMessageView::max_shown * view.row_height());
@@ -290,7 +339,7 @@ TEST_F(MessageView, TheScrollingListKeepsTheNewest200000)
     EXPECT_EQ(view.message_number(), 0u);
     view.set_scroll_mode(true);
     EXPECT_EQ(view.contents_height(), 0);
-    store.put(frame(7));
+    receive(store, frame(7));
     view.update_messages();
     EXPECT_EQ(view.message_number(), 1u);
     EXPECT_EQ(view.row_count(), 1);
@@ -327,9 +376,9 @@ TEST_F(MessageView, FilterListsBecomePassSets)
         EXPECT_EQ(store.standard_filter() != nullptr, c.installs);
         EXPECT_EQ(store.extended_filter() != nullptr, c.installs);
         view.clear();
-        store.put(frame(0x100));
-        store.put(frame(0x100, VyrCanMessage::Extended));
-        store.put(frame(0x101));
+        receive(store, frame(0x100));
+        receive(store, frame(0x100, VyrCanMessage::Extended));
+        receive(store, frame(0x101));
         EXPECT_EQ(store.lines().line_count(), (c.passes_0x100 ? 2 : 0) + (c.type == 0 && c.active ? 0 : 1));
     }
     store.release_filters();
@@ -342,15 +391,15 @@ TEST_F(MessageView, RendersAsAUserSeesIt)
     view.toggle_column_visibility(VyrMessageView::Signals);
     view.set_delta_time(false);
     VyrTraceMessageQueue &store = *view.store();
-    store.put(frame(0x123, 0, 1500, {0x48, 0x65, 0x6C, 0x6C, 0x6F, 0x21, 0x00, 0xFF}));
-    store.put(frame(0x18FEF100, VyrCanMessage::Extended, 2750, {1, 2, 3, 4, 5, 6, 7, 8}));
-    store.put(frame(0x7E0, VyrCanMessage::Remote | VyrCanMessage::TxAck, 3001));
-    store.put(frame(0, VyrCanMessage::ErrorFrame, 3600123));
+    receive(store, frame(0x123, 0, 1500, {0x48, 0x65, 0x6C, 0x6C, 0x6F, 0x21, 0x00, 0xFF}));
+    receive(store, frame(0x18FEF100, VyrCanMessage::Extended, 2750, {1, 2, 3, 4, 5, 6, 7, 8}));
+    receive(store, frame(0x7E0, VyrCanMessage::Remote | VyrCanMessage::TxAck, 3001));
+    receive(store, frame(0, VyrCanMessage::ErrorFrame, 3600123));
     VyrCanMessage fd = frame(0x456, VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch, 4000,
                              {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
-    store.put(fd);
+    receive(store, fd);
     for (int i = 0; i < 3; ++i)
-        store.put(frame(0x123, 0, 1600 + i * 100, {0x48, 0x65, 0x6C, 0x6C, 0x6F, 0x21, uint8_t(i), 0xFF}));
+        receive(store, frame(0x123, 0, 1600 + i * 100, {0x48, 0x65, 0x6C, 0x6C, 0x6F, 0x21, uint8_t(i), 0xFF}));
     view.update_messages();
     view.set_cursor_pos(2);
     const QString path = QDir::tempPath() + QStringLiteral("/vyr_message_view.png");

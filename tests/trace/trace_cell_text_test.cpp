@@ -4,6 +4,7 @@
 #include "core/candb_cluster.h"
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
+#include "windows/signals/vyr_can_signal_table.h"
 #include "windows/trace/trace_cell_text.h"
 
 #include <QJsonArray>
@@ -12,6 +13,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -97,6 +99,9 @@ TEST(TraceCellText, DataDlcAndAscii)
         {"a length of 12 on a CAN FD frame shows twelve", data_cell(fd, 40, true),
          "01 02 03 04 05 06 07 08 09 0a 0b 0c"},
         {"more than eight bytes stop two before the width", data_cell(fd, 25, true), "01 02 03 04 05 06 07 08"},
+        {"from 24 wide on", data_cell(fd, 24, true), "01 02 03 04 05 06 07 0"},
+        {"23 wide: cut at the width", data_cell(fd, 23, true), "01 02 03 04 05 06 07 08"},
+        {"eight bytes are no more than eight", data_cell(classic, 24, true), "00 11 48 69 7f 80 ff 20"},
         {"remote", data_cell(frame(1, VyrCanMessage::Remote, 8), 25, true), ""},
         {"error frame", data_cell(frame(0, VyrCanMessage::ErrorFrame, 0), 25, true), "ERROR FRAME"},
         {"error frame cut", data_cell(frame(0, VyrCanMessage::ErrorFrame, 0), 5, true), "ERROR"},
@@ -104,6 +109,7 @@ TEST(TraceCellText, DataDlcAndAscii)
         {"DLC 3", dlc_cell(frame(1, 0, 3)), " 3"},
         {"ASCII", ascii_cell(classic, 8), "..Hi\x7f.. "},
         {"ASCII narrow", ascii_cell(classic, 3), "..H"},
+        {"ASCII from the space on", ascii_cell(frame(1, 0, 2, {0x1F, 0x20}), 8), ". "},
         {"ASCII of a remote frame", ascii_cell(frame(1, VyrCanMessage::Remote, 8, {0x41}), 8), ""},
     };
     for (const Case &c : cases)
@@ -123,6 +129,7 @@ TEST(TraceCellText, TimeInEveryFormat)
     };
     const Case cases[] = {
         {1500000, 13, 0, "      1.500"},
+        {1500000, 5, 0, "1.500"}, // room for one digit of seconds
         {4294967295, 13, 0, "   4294.967"},
         {1234567, 13, 1, "   1.234567"},
         {3723004000, 13, 2, " 1:02:03.004"},
@@ -145,6 +152,8 @@ TEST(TraceCellText, CounterAndChannel)
 {
     EXPECT_EQ(counter_cell(42, 6), "    42");
     EXPECT_EQ(counter_cell(999999, 6), "999999");
+    EXPECT_EQ(counter_cell(999999, 9), "   999999");
+    EXPECT_EQ(counter_cell(42, 1), "2");
     EXPECT_EQ(counter_cell(1234567, 9), " 1.234567");
     EXPECT_EQ(counter_cell(1234567, 6), "234567");
     EXPECT_EQ(counter_cell(250000, 0), "");
@@ -152,17 +161,6 @@ TEST(TraceCellText, CounterAndChannel)
     VyrCanMessage other = frame(1, 0, 0);
     other.channel = 17;
     EXPECT_EQ(channel_cell(other, 3), "CAN?-17");
-}
-
-TEST(TraceCellText, FormatNumber)
-{
-    char text[8];
-    format_number(text, 6, 0xBEEF, false, 16, '0');
-    EXPECT_EQ(std::string(text, 6), "00beef");
-    format_number(text, 6, 42, true, 10, ' ');
-    EXPECT_EQ(std::string(text, 6), "   -42");
-    format_number(text, 3, 123456, false, 10, ' ');
-    EXPECT_EQ(std::string(text, 3), "456");
 }
 
 // --- The Signals column against canmatrix ------------------------------------------------------------
@@ -226,6 +224,52 @@ TEST(TraceCellText, SignalsAsCanmatrixDecodesThem)
     // Bits outside a short frame cannot be decoded.
     EXPECT_EQ(signals_cell(frame(496, 0, 1), message, 200).find("Temperature[degK]=---"), 1u);
     EXPECT_EQ(signals_cell(frame(496, 0, 8), nullptr, 200), "");
+}
+
+// The Signals column lists what the multiplexor selects, the same signals
+// as the signal table of the frame: VIN_01 of vw_mqb.dbc carries one third of
+// the identification number in each multiplexor value.
+TEST(TraceCellText, SignalsOfAMultiplexedFrameAreThoseItsMultiplexorSelects)
+{
+    const std::string dbc = testdata("dbc/opendbc/opendbc/dbc/vw_mqb.dbc");
+    if (!std::ifstream(dbc))
+        GTEST_SKIP() << "shared test data not found: " << dbc;
+    CANdbCluster cluster;
+    std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
+    io->set_file_name(dbc.c_str());
+    ASSERT_EQ(io->read(cluster.add_network(std::make_unique<CANdbNetwork>())), 0);
+    const CANdbMessage *vin = cluster.find_message("VIN_01");
+    ASSERT_NE(vin, nullptr);
+    VyrCanSignalTable table(nullptr, "signal_table", false);
+    table.set_candb_cluster(&cluster);
+    const std::vector<std::string> selected[] = {
+        {"KS_Geheimnis_1", "KS_Geheimnis_2", "KS_Geheimnis_3", "KS_Geheimnis_4", "VIN_01_MUX", "VIN_1", "VIN_2",
+         "VIN_3"},
+        {"VIN_01_MUX", "VIN_10", "VIN_4", "VIN_5", "VIN_6", "VIN_7", "VIN_8", "VIN_9"},
+        {"VIN_01_MUX", "VIN_11", "VIN_12", "VIN_13", "VIN_14", "VIN_15", "VIN_16", "VIN_17"},
+        {"VIN_01_MUX"},
+    };
+    for (uint8_t mux = 0; mux < 4; ++mux) {
+        SCOPED_TRACE(int(mux));
+        VyrCanMessage record = frame(1716, 0, 8, {mux, 'W', 'V', 'W', 'Z', 'Z', 'Z', '1'});
+        std::vector<std::string> in_cell;
+        const std::string cell = signals_cell(record, vin, 480);
+        for (size_t at = 1; at < cell.size();) {
+            const size_t equals = cell.find('=', at);
+            in_cell.push_back(cell.substr(at, equals - at));
+            const size_t comma = cell.find(", ", equals);
+            at = comma == std::string::npos ? cell.size() : comma + 2;
+        }
+        std::sort(in_cell.begin(), in_cell.end());
+        EXPECT_EQ(in_cell, selected[mux]) << cell;
+
+        table.set_can_data(&record);
+        std::vector<std::string> rows;
+        for (int row = 0; row < table.table()->rowCount(); ++row)
+            rows.push_back(table.table()->item(row, VyrCanSignalTable::Name)->text().toStdString());
+        std::sort(rows.begin(), rows.end());
+        EXPECT_EQ(rows, selected[mux]);
+    }
 }
 
 } // namespace

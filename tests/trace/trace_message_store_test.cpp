@@ -1,8 +1,10 @@
-// The trace's message store with records put directly, as the receive
-// thread would: the line identity of the fixed-position table, the full
-// table and its message, the filters, filter sets replaced while a put may
-// read them, and lines read by the GUI thread while the writer rewrites them.
+// The trace's message store with frames appended to its intake as the
+// receive thread does and taken over as the window's tick does: the line
+// identity of the fixed-position table, the full table and its message, the
+// filters, frames the intake had no room for, counted and reported once per
+// burst, and a receive thread appending while the tick takes over.
 #include "interfaces/can/vyr_can_if.h"
+#include "trace_test_frames.h"
 #include "vyr_test_shell.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
@@ -11,11 +13,13 @@
 #include <algorithm>
 #include <atomic>
 #include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
-VyrCanMessage frame(uint32_t id, uint32_t flags = 0, uint8_t channel = 0, uint32_t time = 0)
+VyrCanMessage frame_on(uint32_t id, uint32_t flags = 0, uint8_t channel = 0, uint32_t time = 0)
 {
     VyrCanMessage message;
     message.id = id;
@@ -38,21 +42,21 @@ TEST(TraceMessageStore, LinesAreKindsOfMessages)
         int lines;
     };
     const Case cases[] = {
-        {"standard and extended of one identifier", frame(0x100), frame(0x100, Ext), 2},
-        {"sent and received", frame(0x100), frame(0x100, Tx), 2},
-        {"remote and data", frame(0x100), frame(0x100, VyrCanMessage::Remote), 2},
-        {"two channels", frame(0x100, 0, 0), frame(0x100, 0, 1), 1},
-        {"error frames of different identifiers", frame(0x100, VyrCanMessage::ErrorFrame),
-         frame(0x7FF, VyrCanMessage::ErrorFrame), 1},
-        {"CAN FD and classic", frame(0x100), frame(0x100, VyrCanMessage::FdFrame), 1},
-        {"two identifiers", frame(0x100), frame(0x101), 2},
+        {"standard and extended of one identifier", frame_on(0x100), frame_on(0x100, Ext), 2},
+        {"sent and received", frame_on(0x100), frame_on(0x100, Tx), 2},
+        {"remote and data", frame_on(0x100), frame_on(0x100, VyrCanMessage::Remote), 2},
+        {"two channels", frame_on(0x100, 0, 0), frame_on(0x100, 0, 1), 1},
+        {"error frames of different identifiers", frame_on(0x100, VyrCanMessage::ErrorFrame),
+         frame_on(0x7FF, VyrCanMessage::ErrorFrame), 1},
+        {"CAN FD and classic", frame_on(0x100), frame_on(0x100, VyrCanMessage::FdFrame), 1},
+        {"two identifiers", frame_on(0x100), frame_on(0x101), 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         VyrTraceMessageQueue store;
         EXPECT_TRUE(store.empty());
-        EXPECT_EQ(store.put(c.first), 0);
-        EXPECT_EQ(store.put(c.second), 0);
+        receive(store, c.first);
+        receive(store, c.second);
         EXPECT_FALSE(store.empty());
         ASSERT_EQ(store.lines().line_count(), c.lines);
         const TraceLineData last = store.lines().read_line(c.lines);
@@ -63,11 +67,11 @@ TEST(TraceMessageStore, LinesAreKindsOfMessages)
 TEST(TraceMessageStore, ErrorFramesShareOneLineWithIdentifierZero)
 {
     VyrTraceMessageQueue store;
-    VyrCanMessage error = frame(0x123, VyrCanMessage::ErrorFrame);
+    VyrCanMessage error = frame_on(0x123, VyrCanMessage::ErrorFrame);
     error.dlc = 5;
-    store.put(error);
+    receive(store, error);
     error.id = 0x456;
-    store.put(error);
+    receive(store, error);
     ASSERT_EQ(store.lines().line_count(), 1);
     const TraceLineData line = store.lines().read_line(1);
     EXPECT_EQ(line.message.id, 0u);
@@ -78,16 +82,16 @@ TEST(TraceMessageStore, ErrorFramesShareOneLineWithIdentifierZero)
 TEST(TraceMessageStore, ALineKeepsThePreviousTime)
 {
     VyrTraceMessageQueue store;
-    VyrCanMessage message = frame(0x10, 0, 0, 1000);
+    VyrCanMessage message = frame_on(0x10, 0, 0, 1000);
     message.time_fraction = 25;
-    store.put(message);
+    receive(store, message);
     TraceLineData line = store.lines().read_line(1);
     EXPECT_EQ(line.previous_ms, 1000u);
     EXPECT_EQ(line.previous_us, 250u);
     message.time = 1500;
     message.time_fraction = 3;
     message.data[0] = 0xAB;
-    store.put(message);
+    receive(store, message);
     line = store.lines().read_line(1);
     EXPECT_EQ(line.previous_ms, 1000u);
     EXPECT_EQ(line.previous_us, 250u);
@@ -107,9 +111,9 @@ TEST(TraceMessageStore, AFullTableGoesOnOnTheLastLineAndSaysSoOncePerClear)
         });
     };
     for (uint32_t id = 0; id < TraceLineTable::max_lines; ++id)
-        store.put(frame(id, Ext));
-    store.put(frame(0x1FFF0000, Ext, 0, 77));
-    store.put(frame(0x1FFF0001, Ext, 0, 78));
+        receive(store, frame_on(id, Ext));
+    receive(store, frame_on(0x1FFF0000, Ext, 0, 77));
+    receive(store, frame_on(0x1FFF0001, Ext, 0, 78));
     shell.wait_until([&] { return full_lines() >= 1; }, 2000);
     ASSERT_EQ(store.lines().line_count(), TraceLineTable::max_lines);
     const TraceLineData last = store.lines().read_line(TraceLineTable::max_lines);
@@ -119,14 +123,14 @@ TEST(TraceMessageStore, AFullTableGoesOnOnTheLastLineAndSaysSoOncePerClear)
     EXPECT_EQ(full_lines(), 1);
 
     // The last line now answers to its newest kind.
-    store.put(frame(0x1FFF0001, Ext));
+    receive(store, frame_on(0x1FFF0001, Ext));
     EXPECT_EQ(store.lines().read_line(TraceLineTable::max_lines).counter, 4u);
 
     store.clear();
     EXPECT_EQ(store.lines().line_count(), 0);
     EXPECT_TRUE(store.empty());
     for (uint32_t id = 0; id <= TraceLineTable::max_lines; ++id)
-        store.put(frame(id));
+        receive(store, frame_on(id));
     shell.wait_until([&] { return full_lines() >= 2; }, 2000);
     EXPECT_EQ(full_lines(), 2);
     EXPECT_EQ(store.lines().read_line(1).message.id, 0u);
@@ -136,7 +140,7 @@ TEST(TraceMessageStore, AFullTableWithoutInterfaceSaysNothing)
 {
     VyrTraceMessageQueue store;
     for (uint32_t id = 0; id <= TraceLineTable::max_lines; ++id)
-        EXPECT_EQ(store.put(frame(id)), 0);
+        receive(store, frame_on(id));
     EXPECT_EQ(store.lines().line_count(), TraceLineTable::max_lines);
 }
 
@@ -151,93 +155,78 @@ TEST(TraceMessageStore, PassSetsDropWhatTheyBlock)
     store.set_standard_filter(std::move(standard));
     store.set_extended_filter(std::move(extended));
 
-    store.put(frame(0x101));
-    store.put(frame(0x18FEF101, Ext));
+    receive(store, frame_on(0x101));
+    receive(store, frame_on(0x18FEF101, Ext));
     EXPECT_TRUE(store.empty());
     EXPECT_EQ(store.lines().line_count(), 0);
-    store.put(frame(0x100));
-    store.put(frame(0x18FEF100, Ext));
+    receive(store, frame_on(0x100));
+    receive(store, frame_on(0x18FEF100, Ext));
     EXPECT_EQ(store.lines().line_count(), 2);
 
     store.set_standard_filter(nullptr);
-    store.put(frame(0x101));
+    receive(store, frame_on(0x101));
     EXPECT_EQ(store.lines().line_count(), 3);
     store.release_filters();
     EXPECT_EQ(store.extended_filter(), nullptr);
 }
 
-TEST(TraceFilterSlot, AReplacedSetLivesWhileAPassThatMayReadItRuns)
+TEST(TraceMessageStore, FramesWithoutRoomAreCountedAndReportedOncePerBurst)
 {
-    PutSequence sequence;
-    TraceFilterSlot<IdBitSet> slot(sequence);
-    slot.replace(std::make_unique<IdBitSet>(0, 16));
-    EXPECT_EQ(slot.retired_count(), 0);
-
-    // No pass running at the swap: the old set goes at once.
-    slot.replace(std::make_unique<IdBitSet>(0, 32));
-    EXPECT_EQ(slot.retired_count(), 0);
-    {
-        PutSequence::Guard pass(sequence);
-        const IdBitSet *read = slot.get();
-        slot.replace(std::make_unique<IdBitSet>(0, 64));
-        EXPECT_EQ(slot.retired_count(), 1);
-        EXPECT_EQ(read->count(), 32u); // still readable
-        slot.replace(std::make_unique<IdBitSet>(0, 128));
-        EXPECT_EQ(slot.retired_count(), 2);
-    }
-    slot.replace(nullptr);
-    EXPECT_EQ(slot.retired_count(), 0);
-    EXPECT_EQ(slot.get(), nullptr);
+    vyr_test::VyrTestShell shell;
+    VyrCanIf can("CAN", &shell, &shell.notification);
+    VyrTraceMessageQueue store;
+    store.set_interface(&can);
+    VyrMessageQueue &intake = store.intake();
+    // No tick comes while more frames arrive than the intake has room for.
+    uint64_t refused = 0;
+    const uint32_t offered = 2 * VyrTraceMessageQueue::intake_block_size + VyrTraceMessageQueue::intake_minimum_reserve;
+    for (uint32_t n = 0; n < offered; ++n)
+        refused += intake.put(frame_on(n % 2048, 0, 0, n)) != 0;
+    ASSERT_GT(refused, 0u);
+    EXPECT_EQ(store.lost_count(), refused);
+    // The burst is over once a tick finds no new loss; then it is reported once.
+    const uint32_t taken = store.take_over();
+    EXPECT_EQ(taken + refused, offered);
+    store.take_over();
+    store.take_over();
+    const std::string expected = "Warning in CAN 1: Trace window lost " + std::to_string(refused) +
+        " messages: it could not take them over in time.\n";
+    ASSERT_TRUE(shell.wait_until([&] { return !shell.lines.empty(); }, 2000));
+    std::vector<std::string> texts;
+    for (const vyr_test::VyrTestShell::Line &line : shell.lines)
+        texts.push_back(line.text);
+    EXPECT_EQ(texts, std::vector<std::string>{expected});
 }
 
-TEST(TraceFilterSlot, SetsSwappedUnderARunningWriterAreNeverReadFreed)
+// The receive thread appends numbered frames while the tick takes them over:
+// every frame is in the scrolling list, in order, or counted as lost.
+TEST(TraceMessageStore, AReceiveThreadAndTheTickLoseNothingUncounted)
 {
-    // Under the address sanitizer a set freed too early is a finding.
     VyrTraceMessageQueue store;
+    constexpr uint32_t count = 300000;
     std::atomic<bool> done{false};
-    std::thread writer([&] {
-        uint32_t id = 0;
-        while (!done.load())
-            store.put(frame(id++ % 2048));
+    std::thread receiver([&] {
+        for (uint32_t n = 0; n < count; ++n)
+            store.intake().put(frame_on(0x100, 0, 0, n));
+        done = true;
     });
-    while (store.empty())
-        std::this_thread::yield();
-    for (int i = 0; i < 20000; ++i) {
-        auto set = std::make_unique<IdBitSet>(0, VyrTraceMessageQueue::standard_id_count);
-        set->set_all();
-        store.set_standard_filter(std::move(set));
-    }
-    done.store(true);
-    writer.join();
-    store.release_filters();
-    EXPECT_EQ(store.standard_filter(), nullptr);
-}
-
-TEST(TraceLineTable, TheGuiNeverReadsAHalfWrittenLine)
-{
-    VyrTraceMessageQueue store;
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        VyrCanMessage message = frame(0x42);
-        for (uint32_t n = 1; !done.load(); ++n) {
-            message.time = n;
-            for (uint8_t &byte : message.data)
-                byte = uint8_t(n);
-            store.put(message);
+    VyrMessageRing<VyrCanMessage> &list = store.ring();
+    uint64_t shown = 0;
+    uint32_t last = 0;
+    bool in_order = true;
+    for (bool finished = false; !finished;) {
+        finished = done.load();
+        store.take_over();
+        for (; !list.is_rp_at_wp(); list.move_read_pointer(1), ++shown) {
+            const uint32_t time = list.read_record().time;
+            in_order &= shown == 0 || time > last;
+            last = time;
         }
-    });
-    while (store.lines().line_count() == 0)
-        std::this_thread::yield();
-    for (int i = 0; i < 200000; ++i) {
-        const TraceLineData line = store.lines().read_line(1);
-        // Counter, time and every data byte come from one message.
-        ASSERT_EQ(line.counter, line.message.time);
-        for (uint8_t byte : line.message.data)
-            ASSERT_EQ(byte, uint8_t(line.message.time));
-        ASSERT_EQ(line.previous_ms, line.message.time == 1 ? 1 : line.message.time - 1);
     }
-    done.store(true);
-    writer.join();
+    receiver.join();
+    EXPECT_TRUE(in_order);
+    EXPECT_EQ(shown + store.lost_count(), count);
+    EXPECT_EQ(store.lines().read_line(1).counter, shown);
 }
 
 TEST(TraceLineTable, J1939GroupsOfOneSourceSpreadOverTheBuckets)

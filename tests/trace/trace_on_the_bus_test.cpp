@@ -37,7 +37,7 @@ TEST_F(TraceOnTheBus, FramesOfASecondHandleAppearInBothDisplays)
     view.resize(1000, 400);
     VyrTraceMessageQueue &store = *view.store();
     store.set_interface(can);
-    can->add_message_listener(&store);
+    can->add_message_listener(&store.intake());
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(), 0);
     view.clear();
@@ -105,7 +105,7 @@ TEST_F(TraceOnTheBus, FramesOfASecondHandleAppearInBothDisplays)
     EXPECT_EQ(lines.line_count(), 1);
     EXPECT_EQ(lines.read_line(1).message.id, 0x300u);
     measurement.stop();
-    can->remove_message_listener(&store);
+    can->remove_message_listener(&store.intake());
     store.release_filters();
 }
 
@@ -129,9 +129,9 @@ TEST_F(TraceOnTheBus, FilteredFramesReachNeitherListNorLogFile)
     log.set_write_mode(LogFile::Overwrite);
     ASSERT_EQ(log.open(), 0);
     log.set_stopped(false);
-    store.set_log_file(&log);
     store.set_interface(can);
-    can->add_message_listener(&store);
+    can->add_message_listener(&store.intake());
+    log.start_writer(can, view.standard_pass_set(), view.extended_pass_set());
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(), 0);
 
@@ -142,8 +142,8 @@ TEST_F(TraceOnTheBus, FilteredFramesReachNeitherListNorLogFile)
     node.send(0x1AB, 0, {4});
     ASSERT_TRUE(shows(view, 2));
     measurement.stop();
-    can->remove_message_listener(&store);
-    store.set_log_file(nullptr);
+    can->remove_message_listener(&store.intake());
+    log.stop_writer();
     log.close();
     store.release_filters();
 
@@ -167,7 +167,7 @@ TEST_F(TraceOnTheBus, ErrorFramesOfTheDriverShareOneLine)
     VyrMessageView view(nullptr, "message_view");
     view.set_interface(can);
     VyrTraceMessageQueue &store = *view.store();
-    can->add_message_listener(&store);
+    can->add_message_listener(&store.intake());
     can->set_timer(&shell.wheel, false);
     ASSERT_EQ(can->prepare_start(), 0);
     ASSERT_EQ(can->startup(), 0);
@@ -190,7 +190,7 @@ TEST_F(TraceOnTheBus, ErrorFramesOfTheDriverShareOneLine)
     EXPECT_EQ(view.row_count(), 2);
     EXPECT_EQ(view.message_number(), 2u);
     EXPECT_EQ(can->stop(), 0);
-    can->remove_message_listener(&store);
+    can->remove_message_listener(&store.intake());
 }
 
 } // namespace

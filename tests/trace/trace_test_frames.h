@@ -1,6 +1,7 @@
 #pragma once
 // A received frame as the trace's store takes it, for the message-view tests.
 #include "core/frames/vyr_can_message.h"
+#include "windows/trace/vyr_trace_message_queue.h"
 
 #include <cstdint>
 #include <vector>
@@ -15,4 +16,11 @@ inline VyrCanMessage frame(uint32_t id, uint32_t flags = 0, uint32_t time = 0, s
     for (size_t i = 0; i < data.size(); ++i)
         message.data[i] = data[i];
     return message;
+}
+
+// A frame as the receive thread appends it and the window's next tick takes it over.
+inline void receive(VyrTraceMessageQueue &store, const VyrCanMessage &message)
+{
+    store.intake().put(message);
+    store.take_over();
 }

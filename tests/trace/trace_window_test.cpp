@@ -24,14 +24,18 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -220,8 +224,8 @@ TEST_F(TraceWindow, SignalTableDecodesTheFrameUnderTheCursorAndRebuildsOnANewMul
         return values;
     };
     // The rows are the multiplexor and the signals its value selects; every
-    // value that canmatrix decodes for them is the one shown. (canmatrix
-    // itself decodes the m8 group whatever the multiplexor says.)
+    // value that canmatrix decodes for them is the one shown. The file's
+    // extended multiplexing selects the m8 group for 8, 16 and 24.
     const auto check = [&](const QString &hex, std::set<std::string> names) {
         const QJsonObject decoded = canmatrix_decode("Message1", hex);
         ASSERT_FALSE(decoded.isEmpty()) << "python3-canmatrix did not decode";
@@ -247,7 +251,8 @@ TEST_F(TraceWindow, SignalTableDecodesTheFrameUnderTheCursorAndRebuildsOnANewMul
         return rows().count("BIT_K") == 1;
     }));
     check(QStringLiteral("6000003403000000"),
-          {"Multiplexor", "BIT_K", "BIT_D", "BIT_B", "BIT_F", "BIT_H", "BIT_E", "BIT_A"});
+          {"Multiplexor", "BIT_K", "BIT_D", "BIT_B", "BIT_F", "BIT_H", "BIT_E", "BIT_A", "BIT_L", "BIT_G", "BIT_C",
+           "BIT_J"});
     // 0x34 sets bits 26, 28 and 29 (A, K, E); 0x03 bits 32 and 33 (D, B).
     const std::map<std::string, double> bits = rows();
     for (const char *on : {"BIT_A", "BIT_K", "BIT_E", "BIT_D", "BIT_B"})
@@ -289,7 +294,27 @@ TEST_F(TraceWindow, LogsEveryAcceptedFrameToAnAsciiFile)
     EXPECT_TRUE(text.contains("Measurement STOPPED")) << text.toStdString();
 }
 
-TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedOnTheInterfaceThread)
+TEST_F(TraceWindow, ALogFileThatDoesNotOpenIsReportedWithTheReason)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing/trace.asc"));
+    std::unique_ptr<LogFile> made = LogFileFormat::create("ASCII");
+    made->set_active(true);
+    made->set_file_name(path.toLocal8Bit().constData());
+    made->set_write_mode(LogFile::Overwrite);
+    QtbConfig config;
+    QtbConfigGroup *group = config.add_group("Trace");
+    made->write_options(group->add_group("logger"));
+    window.reset(static_cast<VyrTrace *>(VyrTrace::create(nullptr, group)));
+    QSignalSpy errors(window.get(), &VyrDataWindow::signal_log_message_error);
+    start();
+    ASSERT_EQ(errors.count(), 1);
+    EXPECT_EQ(errors.at(0).at(0).toString(), QStringLiteral("Error in %1: Unable to open log file '%2': %3.\n")
+                                                 .arg(window->caption(), path, QString::fromLocal8Bit(std::strerror(ENOENT))));
+    stop();
+}
+
+TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedWhileFramesKeepComing)
 {
     QTemporaryDir dir;
     std::unique_ptr<LogFile> made = LogFileFormat::create("ASCII");
@@ -307,15 +332,16 @@ TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedOnTheInterfaceThread)
     for (int i = 0; i < 5; ++i)
         node.send(0x10 + i, 0, {uint8_t(i)});
     ASSERT_TRUE(shows(5));
-    // The limit stops logging at the next tick; the receive thread, not this
-    // one, lets go of the file and closes it while frames keep coming.
+    // The limit stops logging at the next tick: the window stops the log's
+    // writer, which lets go of its queue, and closes the file while frames
+    // keep coming.
     for (int i = 0; i < 50; ++i)
         node.send(0x40, 0, {uint8_t(i)});
     ASSERT_TRUE(eventually([&] {
         window->update_signals();
         return !window->log_file()->is_open();
     }));
-    EXPECT_EQ(window->view()->store()->log_file(), nullptr);
+    EXPECT_FALSE(window->log_file()->writer_running());
     EXPECT_EQ(window->logging_state(), 0);
     stop();
 }
@@ -352,6 +378,34 @@ TEST_F(TraceWindow, ConfigurationRoundTripsByteForByte)
     EXPECT_EQ(a.readAll(), b.readAll());
 }
 
+// The context menu's actions on the selection need a selected message.
+TEST_F(TraceWindow, ContextMenuActionsOnTheSelectionNeedOne)
+{
+    const QStringList selection_actions = {"Copy Selected Messages to Clipboard", "Filter out Selected Id's",
+                                           "Clear Selection"};
+    const auto enabled_actions = [&] {
+        QStringList enabled;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction *action : menu->actions())
+                if (action->isEnabled() && selection_actions.contains(action->text()))
+                    enabled << action->text();
+            menu->close();
+        });
+        window->show_context_menu(window->mapToGlobal(QPoint(20, 20)));
+        return enabled;
+    };
+    VyrCanMessage message;
+    message.id = 0x100;
+    window->view()->store()->intake().put(message);
+    window->view()->update_messages();
+    EXPECT_TRUE(enabled_actions().isEmpty());
+    window->view()->set_cursor_pos(1);
+    window->view()->toggle_selection_on_cursor_pos();
+    EXPECT_EQ(enabled_actions(), selection_actions);
+}
+
 TEST_F(TraceWindow, EnablingRules)
 {
     QToolButton *scroll = button("display_mode_button");
@@ -385,6 +439,22 @@ TEST_F(TraceWindow, EnablingRules)
         EXPECT_EQ(display_filter->isEnabled(), c.filter_enabled);
         EXPECT_EQ(down->isEnabled(), c.search_enabled);
     }
+    // The filter button turns red for an active list with an entry, not for
+    // an active list without one.
+    QToolButton *filters = button("message_filter_button");
+    const qint64 plain_icon = filters->icon().cacheKey();
+    for (VyrIdFilterList *list : {&window->view()->standard_filters(), &window->view()->extended_filters()}) {
+        list->set_active(true);
+        window->state_changed();
+        EXPECT_EQ(filters->icon().cacheKey(), plain_icon);
+        list->add_id(0x10);
+        window->state_changed();
+        EXPECT_NE(filters->icon().cacheKey(), plain_icon);
+        list->remove_id(0x10);
+        window->state_changed();
+        EXPECT_EQ(filters->icon().cacheKey(), plain_icon);
+    }
+
     // Running: no channel change, no log settings, no search.
     display_filter->setChecked(false);
     start();

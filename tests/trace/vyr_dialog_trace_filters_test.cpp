@@ -11,12 +11,15 @@
 #include "interfaces/can/vyr_id_filter_list.h"
 #include "vyr_test_shell.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -122,9 +125,8 @@ TEST_F(TraceFilterDialog, AddsSinglesAndRangesUnlessAnItemCoversThem)
     add_range("200", "100"); // stored in order
     add_range("9", "9");     // a single item
     add_single("1AH");       // hexadecimal
-    add_single("1A");        // decimal digits up to the letter: 1
-    add_single("x");         // no identifier: ignored
-    add_single("");
+    add_single(" 1 ");       // blanks around the literal
+    add_single("");          // nothing typed: nothing added, nothing said
     EXPECT_EQ(texts(dialog.lv_std), (QStringList{"5 (5H)", "3 ... 7 (3H ... 7H)", "100 ... 200 (64H ... c8H)",
                                                  "9 (9H)", "26 (1aH)", "1 (1H)"}));
     EXPECT_EQ(standard(), (std::vector<Range>{{5, 5}, {3, 7}, {100, 200}, {9, 9}, {26, 26}, {1, 1}}));
@@ -135,6 +137,55 @@ TEST_F(TraceFilterDialog, AddsSinglesAndRangesUnlessAnItemCoversThem)
     add_single("427");
     EXPECT_EQ(texts(dialog.lv_std).last(), "427 (1abH)");
     EXPECT_EQ(dialog.lv_std->topLevelItemCount(), 6);
+}
+
+// A text that is neither an identifier literal of the page nor a message
+// name adds nothing and says which forms are taken.
+TEST_F(TraceFilterDialog, RefusesTextsThatNameNoIdentifier)
+{
+    dialog.set_filters_active(true, true);
+    auto refusal = [this](QPushButton *button) {
+        QString said;
+        QTimer::singleShot(0, [&said] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            said = box->text();
+            box->accept();
+        });
+        button->click();
+        return said;
+    };
+    struct Case
+    {
+        const char *text;
+        bool extended;
+    };
+    for (const Case &c :
+         {Case{"0x100", false}, Case{"1A", false}, Case{"x", false}, Case{"ERR", false}, Case{"800h", false},
+          Case{"20000000h", true}, Case{"4294967296", true}, Case{"1 00", true}, Case{"Message1", true}}) {
+        SCOPED_TRACE(c.text);
+        (c.extended ? dialog.cb_ext_single_id : dialog.cb_std_single_id)->setCurrentText(QString::fromLatin1(c.text));
+        const QString said = refusal(c.extended ? dialog.pb_ext_add_single : dialog.pb_std_add_single);
+        EXPECT_TRUE(said.startsWith(QStringLiteral("'%1' is neither an identifier nor a message name").arg(c.text)))
+            << said.toStdString();
+        for (const char *form : {"\"100h\"", "\"100x\"", "message"})
+            EXPECT_TRUE(said.contains(QLatin1String(form))) << said.toStdString();
+        EXPECT_EQ(dialog.lv_std->topLevelItemCount() + dialog.lv_ext->topLevelItemCount(), 0);
+    }
+    // In a range, either end refuses.
+    dialog.cb_std_start_id->setCurrentText(QStringLiteral("10"));
+    dialog.cb_std_end_id->setCurrentText(QStringLiteral("0x20"));
+    EXPECT_FALSE(refusal(dialog.pb_std_add_range).isEmpty());
+    EXPECT_EQ(dialog.lv_std->topLevelItemCount(), 0);
+
+    // The forms the message names are taken.
+    for (const Case &c : {Case{"7FFh", false}, Case{"100x", false}, Case{"1FFFFFFFhx", true}}) {
+        (c.extended ? dialog.cb_ext_single_id : dialog.cb_std_single_id)->setCurrentText(QString::fromLatin1(c.text));
+        EXPECT_TRUE(refusal(c.extended ? dialog.pb_ext_add_single : dialog.pb_std_add_single).isEmpty()) << c.text;
+    }
+    EXPECT_EQ(texts(dialog.lv_std), (QStringList{"2047 (7ffH)", "100 (64H)"}));
+    EXPECT_EQ(texts(dialog.lv_ext), QStringList{"536870911 (1fffffffH)"});
 }
 
 TEST_F(TraceFilterDialog, OptimizeMergesUntilNothingChanges)

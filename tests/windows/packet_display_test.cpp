@@ -101,6 +101,20 @@ TEST(PacketDisplay, WithoutASourceTheHeaderIsEmptyAndNothingIsKept)
     EXPECT_FALSE(display.grab().isNull());
 }
 
+TEST(PacketDisplay, TakesTheFirstInterfaceThatOffersPackets)
+{
+    UdpSource udp;
+    vyr_test::TestInterface without_packets("CAN");
+    vyr_test::TestInterface with_packets("Diag", &udp.source);
+    EXPECT_FALSE(without_packets.offers(VyrSignalIf::offers_packets));
+    EXPECT_TRUE(with_packets.offers(VyrSignalIf::offers_packets));
+    EXPECT_TRUE(with_packets.offers(VyrSignalIf::offers_signals));
+    EXPECT_FALSE(with_packets.offers(VyrSignalIf::offers_can_frames));
+    VyrPacketDisplay display(nullptr);
+    EXPECT_EQ(display.source_interface(), &with_packets);
+    EXPECT_EQ(display.source(), &udp.source);
+}
+
 TEST_F(PacketDisplayTest, ColumnsFollowTheLayoutInCharacters)
 {
     EXPECT_EQ(header_titles(display), (QStringList{"Counter", "Time", "port", "name", "payload[hex]", "reserved"}));
@@ -122,8 +136,12 @@ TEST_F(PacketDisplayTest, ColumnsFollowTheLayoutInCharacters)
 
 TEST_F(PacketDisplayTest, KeepsFiftyThousandLinesWhileTheCounterGoesOn)
 {
-    for (int i = 1; i <= 60000; ++i)
+    // The display's ticks take the packets over and make room ahead as they come.
+    for (int i = 1; i <= 60000; ++i) {
         udp.send(uint32_t(i), "n", {}, i, i);
+        if (i % 5000 == 0)
+            display.update();
+    }
     display.update();
     EXPECT_EQ(display.total(), 60000);
     EXPECT_EQ(display.kept(), 50000);
@@ -227,10 +245,10 @@ TEST_F(PacketDisplayTest, CursorAndSelectionFollowMouseAndKeys)
     QTest::mouseClick(display.viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(10, bottom));
     EXPECT_EQ(display.selected_count(), 1) << "Ctrl only moves the cursor";
 
-    display.set_running(true);
+    display.set_measurement_running(true);
     QTest::keyClick(&display, Qt::Key_Space);
     EXPECT_EQ(display.selected_count(), 1) << "no selection during a measurement";
-    display.set_running(false);
+    display.set_measurement_running(false);
     display.clear();
     EXPECT_EQ(display.total(), 0);
     EXPECT_EQ(display.selected_count(), 0);

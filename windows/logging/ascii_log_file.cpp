@@ -2,6 +2,7 @@
 
 #include "forms/dialog_log_to_file_ascii_parameters.h"
 #include "core/candb_cluster.h"
+#include "core/frames/hex_digit.h"
 #include "settings/qtb_config.h"
 #include "interfaces/can/id_formatter.h"
 #include "windows/logging/ascii_parameters_dialog.h"
@@ -10,8 +11,10 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -133,27 +136,6 @@ void read_setting(const char *line, const char *key, const char *on_word, const 
         flag = false;
 }
 
-// The value of every character as a hexadecimal digit, -1 for the others:
-// the reader looks up every character of the identifiers and data.
-struct HexDigitValues
-{
-    int8_t value[256];
-    constexpr HexDigitValues() : value()
-    {
-        for (int c = 0; c < 256; ++c)
-            value[c] = c >= '0' && c <= '9'   ? int8_t(c - '0')
-                       : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
-                       : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
-                                              : int8_t(-1);
-    }
-};
-constexpr HexDigitValues g_hex_digit_values;
-
-int hex_digit_value(char c)
-{
-    return g_hex_digit_values.value[static_cast<unsigned char>(c)];
-}
-
 // A number that begins with a hexadecimal digit and ends at the first
 // character that is not one; false when it has a digit its base lacks.
 bool parse_number(const char *&cursor, int base, uint32_t &value)
@@ -175,7 +157,128 @@ bool is_digit(char c)
     return c >= '0' && c <= '9';
 }
 
+bool is_line_end(char c)
+{
+    return c == '\0' || c == '\r' || c == '\n';
+}
+
+// The end of the word that starts at the cursor: the next blank or line end.
+const char *word_end(const char *cursor)
+{
+    while (!is_line_end(*cursor) && !is_blank(*cursor))
+        ++cursor;
+    return cursor;
+}
+
+// The number that fills [begin, end) in the base; false for any other
+// character or a value above the maximum.
+bool parse_whole_number(const char *begin, const char *end, int base, uint32_t maximum, uint32_t &value)
+{
+    if (begin == end)
+        return false;
+    uint64_t number = 0;
+    for (const char *c = begin; c != end; ++c) {
+        const int digit = hex_digit_value(*c);
+        if (digit < 0 || digit >= base)
+            return false;
+        number = number * uint64_t(base) + uint64_t(digit);
+        if (number > maximum)
+            return false;
+    }
+    value = uint32_t(number);
+    return true;
+}
+
+// A frame identifier has at most 29 bits.
+constexpr uint32_t max_identifier = 0x1FFFFFFF;
+// The identifier field is this wide: numbers right-aligned, names left-aligned
+// (a longer name widens it).
+constexpr int identifier_width = 20;
+// Between the identifier and the formatter's first column: two blanks, the
+// five flag letters, two blanks.
+constexpr int flag_field_offset = 2;
+constexpr int flag_field_width = 5;
+constexpr int flags_to_columns = flag_field_offset + flag_field_width + 2;
+
+// The flag of a letter of the flag field; false for a character that is none.
+bool flag_of_letter(char c, uint32_t &flag)
+{
+    switch (c) {
+    case 'T': flag = VyrCanMessage::TxAck; return true;
+    case 'Q': flag = VyrCanMessage::TxRequest; return true;
+    case 'X': flag = VyrCanMessage::Extended; return true;
+    case 'W': flag = VyrCanMessage::WakeUp; return true;
+    case 'R': flag = VyrCanMessage::Remote; return true;
+    case '+': flag = VyrCanMessage::BitRateSwitch; return true;
+    case 'L': flag = VyrCanMessage::FdFrame; return true;
+    // Written, but not kept on reading.
+    case 'E': case 'o': case '#': flag = 0; return true;
+    default: return false;
+    }
+}
+
+// The text of a formatter column that starts at the cursor and is `width`
+// characters wide (a longer text runs on to the next blank; without a width
+// the column is the next word), blanks removed. The cursor moves past it.
+std::string column_text_at(const char *&cursor, int width)
+{
+    const char *end = cursor;
+    if (width > 0) {
+        for (int i = 0; i < width && !is_line_end(*end); ++i)
+            ++end;
+        if (end > cursor && !is_blank(end[-1]))
+            end = word_end(end);
+    } else {
+        end = word_end(skip_blanks(cursor));
+    }
+    const char *first = std::min(skip_blanks(cursor), end);
+    std::string text(first, size_t(end - first));
+    cursor = end;
+    return text;
+}
+
+// A decimal number that ends at a blank or the line's end; false for any
+// other character or a value above the maximum. The cursor moves past it.
+bool parse_decimal_word(const char *&cursor, uint32_t maximum, uint32_t &value)
+{
+    uint64_t number = 0;
+    const char *c = cursor;
+    for (; is_digit(*c); ++c) {
+        number = number * 10 + uint64_t(*c - '0');
+        if (number > maximum)
+            return false;
+    }
+    if (c == cursor || !(is_blank(*c) || is_line_end(*c)))
+        return false;
+    value = uint32_t(number);
+    cursor = c;
+    return true;
+}
+
+// The counter and channel after the data: both are optional (hand-made lines
+// end after the data), a channel needs a counter before it.
+int parse_counter_and_channel(const char *&cursor, VyrCanMessage &message)
+{
+    cursor = skip_blanks(cursor);
+    if (is_line_end(*cursor))
+        return LogFile::Success;
+    uint32_t counter = 0;
+    if (!parse_decimal_word(cursor, UINT32_MAX, counter))
+        return LogFile::InvalidContents;
+    cursor = skip_blanks(cursor);
+    if (is_line_end(*cursor))
+        return LogFile::Success;
+    uint32_t channel = 0;
+    if (!parse_decimal_word(cursor, UINT8_MAX, channel))
+        return LogFile::InvalidContents;
+    message.channel = uint8_t(channel);
+    return LogFile::Success;
+}
+
 } // namespace
+
+AsciiLogFile::AsciiLogFile() = default;
+AsciiLogFile::~AsciiLogFile() = default;
 
 std::string AsciiLogFile::date_time_text(time_t time)
 {
@@ -207,6 +310,10 @@ int AsciiLogFile::open()
         m_line_counter = 0;
         m_accumulated_ms = 0;
         m_accumulated_us = 0;
+        m_plugin_name.clear();
+        m_column_formatter = nullptr;
+        m_own_formatter.reset();
+        m_columns_unknown = false;
         return Success;
     }
     return write_header();
@@ -260,7 +367,7 @@ int AsciiLogFile::write_header()
 int AsciiLogFile::close()
 {
     bool footer_written = true;
-    if (file()) {
+    if (file() && write_mode() != ReadMode) {
         const std::string footer = separator() + "\r\n\r\n";
         footer_written = write_text(footer.data(), footer.size());
     }
@@ -278,19 +385,39 @@ int AsciiLogFile::write_comment(const char *text)
 
 char *AsciiLogFile::put_identifier(char *out, const VyrCanMessage &message) const
 {
-    constexpr int width = 20;
     const bool extended = message.flags & VyrCanMessage::Extended;
     if (m_use_candb_for_id && database()) {
         const CANdbMessage *found = database()->find_message_by_id(message.id | (extended ? extended_key_bit : 0));
         if (!found && id_formatter())
             found = database()->find_message_by_id(id_formatter()->display_id(message));
-        if (found && !found->name.empty()) {
-            const int length = std::min(int(found->name.size()), width);
+        const int length = found ? int(found->name.size()) : 0;
+        if (length > 0 && length <= max_name_length && name_gives_id(*found, message)) {
             memcpy(out, found->name.data(), size_t(length));
-            return put_blanks(out + length, width - length);
+            return put_blanks(out + length, identifier_width - length);
         }
     }
-    return m_id_hex ? put_hex(out, message.id, width) : put_decimal(out, message.id, width);
+    return m_id_hex ? put_hex(out, message.id, identifier_width) : put_decimal(out, message.id, identifier_width);
+}
+
+bool AsciiLogFile::name_gives_id(const CANdbMessage &found, const VyrCanMessage &message) const
+{
+    if (found.id == message.id)
+        return true;
+    // Found through the formatter's view of the identifier: the reader
+    // applies the line's columns to the named message's identifier.
+    const IdFormatter *formatter = id_formatter();
+    if (!formatter || formatter->name().empty())
+        return false;
+    uint32_t id = found.id;
+    for (int column = 0; column < formatter->column_count(); ++column) {
+        char text[IdFormatter::max_column_text + 1];
+        formatter->column_text(message, column, text);
+        const char *first = skip_blanks(text);
+        const std::string word(first, size_t(word_end(first) - first));
+        if (!word.empty() && !formatter->read_column_text(id, column, word.c_str()))
+            return false;
+    }
+    return id == message.id;
 }
 
 char *AsciiLogFile::put_columns(char *out, const char *end, const VyrCanMessage &message, bool after_counter) const
@@ -303,12 +430,10 @@ char *AsciiLogFile::put_columns(char *out, const char *end, const VyrCanMessage 
         const int length = std::min(formatter->column_text(message, column, text), IdFormatter::max_column_text);
         if (out + 1 + std::max(formatter->column_width(column), length) > end)
             break; // the line is full
-        if (after_counter) {
+        if (after_counter)
             *out++ = ' ';
-        } else {
-            for (int pad = formatter->column_width(column) - length; pad > 0; --pad)
-                *out++ = ' ';
-        }
+        for (int pad = formatter->column_width(column) - length; pad > 0; --pad)
+            *out++ = ' ';
         memcpy(out, text, size_t(length));
         out += length;
     }
@@ -391,7 +516,8 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
     }
     out = put_blanks(out, int(data - out) + (m_data_hex ? hex_data_width : decimal_data_width));
     out = put_decimal(out, m_counter, 12);
-    out = put_decimal(out, message.channel, 3);
+    // A blank keeps a channel of three digits apart from the counter.
+    out = put_decimal(out, message.channel, message.channel >= 100 ? 4 : 3);
     if (formatter)
         out = put_columns(out, line + line_size, message, true);
 
@@ -402,15 +528,52 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
     return Success;
 }
 
+bool AsciiLogFile::read_line(char *line, size_t size, bool &too_long)
+{
+    too_long = false;
+    // The last place of the buffer tells whether the line filled it.
+    line[size - 2] = '\0';
+    if (!fgets_unlocked(line, int(size), file()))
+        return false;
+    if (line[size - 2] == '\0' || line[size - 2] == '\n')
+        return true;
+    // The buffer is full and the line goes on: read it to its end.
+    too_long = true;
+    char rest[4096];
+    while (fgets_unlocked(rest, sizeof rest, file())) {
+        const size_t part = strlen(rest);
+        if (part > 0 && rest[part - 1] == '\n')
+            break;
+    }
+    return true;
+}
+
+void AsciiLogFile::find_column_formatter()
+{
+    if (m_plugin_name.empty())
+        return;
+    const IdFormatter *own = id_formatter();
+    if (own && own->name() == m_plugin_name) {
+        m_column_formatter = own;
+        return;
+    }
+    m_own_formatter = create_id_formatter(m_plugin_name.c_str());
+    m_column_formatter = m_own_formatter.get();
+    // Lines with columns that no formatter can read are refused one by one.
+    m_columns_unknown = !m_column_formatter;
+}
+
 int AsciiLogFile::read_message(VyrCanMessage &message)
 {
     message = VyrCanMessage();
     if (!file())
         return NoFilename;
-    char line[line_size];
+    // Room for a line of line_size characters with its line end.
+    char line[line_size + 3];
     const char *cursor;
+    bool too_long = false;
     for (;;) {
-        if (!fgets_unlocked(line, sizeof line, file()))
+        if (!read_line(line, sizeof line, too_long))
             return EndOfFile;
         cursor = skip_blanks(line);
         if (m_header_mode) {
@@ -420,13 +583,22 @@ int AsciiLogFile::read_message(VyrCanMessage &message)
             read_setting(cursor, "Format of id field:", "HEX", "DEC", m_id_hex);
             read_setting(cursor, "Time:", "Absolute", "Relative", m_abs_time);
             read_setting(cursor, "CAN Database for Id:", "ON", "OFF", m_use_candb_for_id);
-            if (is_digit(*cursor))
+            static const char plugin_key[] = "Plugin:";
+            if (strncmp(cursor, plugin_key, sizeof plugin_key - 1) == 0) {
+                const char *name = skip_blanks(cursor + sizeof plugin_key - 1);
+                m_plugin_name.assign(name, size_t(word_end(name) - name));
+            }
+            if (is_digit(*cursor)) {
                 m_header_mode = false;
+                find_column_formatter();
+            }
         }
         if (is_digit(*cursor))
             break;
     }
     ++m_line_counter;
+    if (too_long)
+        return InvalidContents;
 
     // Time stamp: [[hours:]minutes:]seconds[.fraction], up to six fraction digits.
     uint64_t number = 0, hours = 0, minutes = 0, seconds = 0;
@@ -462,7 +634,6 @@ int AsciiLogFile::read_message(VyrCanMessage &message)
         seconds = number;
     message.time = uint32_t((seconds + minutes * 60 + hours * 3600) * 1000 + microseconds / 1000);
     message.time_fraction = uint8_t(microseconds % 1000 / 10);
-    message.channel = 0;
 
     const int result = parse_after_time(cursor, message);
     if (result == Success)
@@ -470,55 +641,89 @@ int AsciiLogFile::read_message(VyrCanMessage &message)
     return result;
 }
 
-int AsciiLogFile::parse_after_time(const char *cursor, VyrCanMessage &message)
+int AsciiLogFile::parse_identifier(const char *&cursor, bool left_aligned, bool &by_name, uint32_t &id) const
 {
-    const char *start = cursor;
-    cursor = skip_blanks(cursor);
-    const long blanks = cursor - start;
-    if (strstr(cursor, "ERROR FRAME")) {
-        message.flags = VyrCanMessage::ErrorFrame;
+    const char *const end = word_end(cursor);
+    const bool is_number = parse_whole_number(cursor, end, m_id_hex ? 16 : 10, UINT32_MAX, id);
+    // A name that looks like a number ("ACC", "123") is a name where names
+    // stand, when the database knows it.
+    const CANdbMessage *found = nullptr;
+    if (database() && (!is_number || left_aligned))
+        found = database()->find_message(std::string(cursor, size_t(end - cursor)).c_str());
+    cursor = end;
+    by_name = found != nullptr;
+    if (found) {
+        id = found->id;
         return Success;
     }
+    if (!is_number)
+        return database() ? IdLookupError : InvalidId;
+    // Wider identifiers would wrap or set the marker bits of other fields.
+    return id <= max_identifier ? Success : InvalidId;
+}
 
-    uint32_t id = 0;
-    if (is_digit(*cursor) || blanks > 3) {
-        if (!parse_number(cursor, m_id_hex ? 16 : 10, id))
-            return InvalidId;
-    } else {
-        if (!database())
-            return InvalidId;
-        const char *end = cursor;
-        while (*end && !is_blank(*end) && *end != '\r' && *end != '\n')
-            ++end;
-        const std::string name(cursor, size_t(end - cursor));
-        const CANdbMessage *found = database()->find_message(name.c_str());
-        if (!found)
-            return IdLookupError;
-        id = found->id;
-        cursor = end;
+int AsciiLogFile::parse_fixed_fields(const char *time_end, const char *id_end, const char *&cursor,
+                                     VyrCanMessage &message, std::string *column_texts) const
+{
+    // The identifier field starts two blanks after the time stamp.
+    const char *const field_end = std::max(time_end + 2 + identifier_width, id_end);
+    const size_t needed = size_t(field_end - time_end) + flags_to_columns;
+    if (strnlen(time_end, needed) < needed)
+        return InvalidFlags;
+    const char *const flags = field_end + flag_field_offset;
+    if (!is_blank(field_end[0]) || !is_blank(field_end[1]) || !is_blank(flags[flag_field_width]) ||
+        !is_blank(flags[flag_field_width + 1]))
+        return InvalidFlags;
+    for (int i = 0; i < flag_field_width; ++i) {
+        uint32_t flag = 0;
+        if (!is_blank(flags[i]) && !flag_of_letter(flags[i], flag))
+            return InvalidFlags;
+        message.flags |= flag;
     }
-    const IdFormatter *formatter = id_formatter();
-    if (!formatter || !formatter->set_id_field(message.id, "id", id))
-        message.id = id;
+    cursor = field_end + flags_to_columns;
+    for (int column = 0; column < m_column_formatter->column_count(); ++column)
+        if (!m_column_formatter->column_after_counter(column))
+            column_texts[column] = column_text_at(cursor, m_column_formatter->column_width(column));
+    return Success;
+}
 
-    for (cursor = skip_blanks(cursor);; cursor = skip_blanks(cursor + 1)) {
-        const char c = *cursor;
-        if (c == 'T')
-            message.flags |= VyrCanMessage::TxAck;
-        else if (c == 'Q')
-            message.flags |= VyrCanMessage::TxRequest;
-        else if (c == 'X')
-            message.flags |= VyrCanMessage::Extended;
-        else if (c == 'W')
-            message.flags |= VyrCanMessage::WakeUp;
-        else if (c == 'R')
-            message.flags |= VyrCanMessage::Remote;
-        else if (c == '+')
-            message.flags |= VyrCanMessage::BitRateSwitch;
-        else if (c == 'L')
-            message.flags |= VyrCanMessage::FdFrame;
-        else if (c != 'E' && c != 'o' && c != '#')
-            break;
+int AsciiLogFile::parse_after_time(const char *time_end, VyrCanMessage &message)
+{
+    if (m_columns_unknown)
+        return InvalidContents;
+    const char *cursor = skip_blanks(time_end);
+    if (const char *error_frame = strstr(cursor, "ERROR FRAME")) {
+        message.flags = VyrCanMessage::ErrorFrame;
+        cursor = error_frame + strlen("ERROR FRAME");
+        return parse_counter_and_channel(cursor, message);
+    }
+
+    // Names stand left-aligned after the time stamp's two blanks, numbers
+    // right-aligned in the identifier field.
+    const char *const id_start = cursor;
+    bool by_name = false;
+    uint32_t id = 0;
+    if (const int result = parse_identifier(cursor, id_start - time_end <= 3, by_name, id))
+        return result;
+
+    // The formatter's column texts by column; the writer puts the flags and
+    // the columns before the length at fixed places then.
+    const IdFormatter *const formatter = m_column_formatter;
+    std::vector<std::string> column_texts(size_t(formatter ? formatter->column_count() : 0));
+    if (formatter) {
+        const bool aligned = by_name ? id_start == time_end + 2 : cursor == time_end + 2 + identifier_width;
+        if (!aligned)
+            return InvalidContents;
+        if (const int result = parse_fixed_fields(time_end, cursor, cursor, message, column_texts.data()))
+            return result;
+        cursor = skip_blanks(cursor);
+    } else {
+        for (cursor = skip_blanks(cursor);; cursor = skip_blanks(cursor + 1)) {
+            uint32_t flag = 0;
+            if (!flag_of_letter(*cursor, flag))
+                break;
+            message.flags |= flag;
+        }
     }
 
     if (!is_digit(*cursor))
@@ -534,10 +739,35 @@ int AsciiLogFile::parse_after_time(const char *cursor, VyrCanMessage &message)
     for (int i = 0; i < length; ++i) {
         cursor = skip_blanks(cursor);
         uint32_t value;
-        if (!parse_number(cursor, base, value))
+        if (!parse_number(cursor, base, value) || value > 0xFF)
             return InvalidData;
         message.data[i] = uint8_t(value);
     }
+    if (const int result = parse_counter_and_channel(cursor, message))
+        return result;
+
+    if (formatter) {
+        // The columns after the counter, each after a blank.
+        for (int column = 0; column < formatter->column_count(); ++column) {
+            if (!formatter->column_after_counter(column))
+                continue;
+            if (!is_line_end(*cursor))
+                ++cursor;
+            column_texts[size_t(column)] = column_text_at(cursor, formatter->column_width(column));
+        }
+        // The columns give a named message's identifier the frame's own
+        // parts; a number must agree with them.
+        uint32_t from_columns = id;
+        for (int column = 0; column < formatter->column_count(); ++column) {
+            const std::string &text = column_texts[size_t(column)];
+            if (!text.empty() && !formatter->read_column_text(from_columns, column, text.c_str()))
+                return InvalidId;
+        }
+        if (!by_name && from_columns != id)
+            return InvalidId;
+        id = from_columns;
+    }
+    message.id = id;
     return Success;
 }
 

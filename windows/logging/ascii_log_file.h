@@ -5,12 +5,25 @@
 // files converted from the Archivant logger, for replay.
 #include "windows/logging/log_file.h"
 
+#include <memory>
+#include <string>
+
+class CANdbMessage;
+
 class AsciiLogFile : public LogFile
 {
 public:
     enum TimeFormat { Seconds = 0, HoursMinutesSeconds = 1 };
-    // A line is at most this long (the reader's limit as well).
+    // A line is at most this long (the reader's limit as well); the reader
+    // refuses a longer message line as a whole.
     static constexpr int line_size = 1024;
+    // Database names up to this length stand for the identifier; a message
+    // with a longer name is logged with its number, so that its lines stay
+    // within line_size.
+    static constexpr int max_name_length = 200;
+
+    AsciiLogFile();
+    ~AsciiLogFile() override;
 
     int write_message(const VyrCanMessage &message, uint32_t &bytes_written) override;
     int open() override;
@@ -46,11 +59,26 @@ private:
     std::string separator() const;
     // Appends the identifier field of the message to the line.
     char *put_identifier(char *out, const VyrCanMessage &message) const;
+    // True when the reader gets the frame's identifier back from the
+    // database message's name and the formatter's columns of the line.
+    bool name_gives_id(const CANdbMessage &found, const VyrCanMessage &message) const;
     // Appends the formatter's columns that stand before the data or after the
-    // counter, as many as fit before `end`.
+    // counter, as many as fit before `end`; each is right-aligned in its width.
     char *put_columns(char *out, const char *end, const VyrCanMessage &message, bool after_counter) const;
+    // The next line into the buffer; false at the end of the file. A line
+    // longer than line_size is read to its end, its start kept, and marked.
+    bool read_line(char *line, size_t size, bool &too_long);
+    // The formatter whose columns the file's lines hold, from the "Plugin"
+    // line of its header: the interface's one of that name or a new one.
+    void find_column_formatter();
     // The rest of a message line after its time stamp.
-    int parse_after_time(const char *cursor, VyrCanMessage &message);
+    int parse_after_time(const char *time_end, VyrCanMessage &message);
+    // The identifier field: a database name or a number of at most 29 bits.
+    int parse_identifier(const char *&cursor, bool left_aligned, bool &by_name, uint32_t &id) const;
+    // The fields that the writer puts at fixed places after the identifier
+    // when its formatter has columns: the flags and the columns before the length.
+    int parse_fixed_fields(const char *time_end, const char *id_end, const char *&cursor, VyrCanMessage &message,
+                           std::string *column_texts) const;
     // Relative times add up to the message's time.
     void accumulate_relative_time(VyrCanMessage &message);
 
@@ -68,4 +96,10 @@ private:
     uint32_t m_line_counter = 0;
     uint32_t m_accumulated_ms = 0;
     uint32_t m_accumulated_us = 0;
+    // Of the file being read: the formatter named in its header, and the one
+    // made for it when the interface has another.
+    std::string m_plugin_name;
+    const IdFormatter *m_column_formatter = nullptr;
+    std::unique_ptr<IdFormatter> m_own_formatter;
+    bool m_columns_unknown = false;
 };

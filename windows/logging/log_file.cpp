@@ -1,9 +1,9 @@
 #include "windows/logging/log_file.h"
 
 #include "settings/qtb_config.h"
-#include "core/vyr_deferred_call.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "windows/logging/log_writer.h"
 
 #include <QString>
 
@@ -24,19 +24,11 @@ bool ends_with_ignoring_case(const std::string &text, const std::string &suffix)
 
 } // namespace
 
-LogFile::LogFile()
-    : m_start_request(new VyrDeferredCall(&LogFile::run_requests, this)),
-      m_stop_request(new VyrDeferredCall(&LogFile::run_requests, this))
-{
-}
+LogFile::LogFile() = default;
 
 LogFile::~LogFile()
 {
-    // The interface's thread must not run a request of a deleted file.
-    if (m_interface) {
-        m_interface->remove_deferred_call(m_start_request.get());
-        m_interface->remove_deferred_call(m_stop_request.get());
-    }
+    stop_writer();
     if (m_file) {
         flush_output();
         fclose(m_file);
@@ -46,10 +38,6 @@ LogFile::~LogFile()
 
 void LogFile::set_interface(VyrCanIf *can_if)
 {
-    if (m_interface && m_interface != can_if) {
-        m_interface->remove_deferred_call(m_start_request.get());
-        m_interface->remove_deferred_call(m_stop_request.get());
-    }
     m_interface = can_if;
 }
 
@@ -75,6 +63,7 @@ int LogFile::open()
             return result;
     }
     m_open_mode.clear();
+    m_system_error = 0;
     if (m_file_name.empty())
         return NoFilename;
     m_actual_file_name = m_file_name;
@@ -98,16 +87,19 @@ int LogFile::open()
     }
     if (!m_file) {
         m_file = fopen(m_actual_file_name.c_str(), m_open_mode.c_str());
-        if (!m_file)
+        if (!m_file) {
+            m_system_error = errno;
             return UnableToOpenFile;
+        }
     }
     if (m_write_mode != ReadMode) {
         // Lines collect in the output buffer, which is written out whole.
         setvbuf(m_file, nullptr, _IONBF, 0);
-        if (!m_output)
-            m_output.reset(new char[output_buffer_size]);
+        if (m_output.size() < output_buffer_size)
+            m_output.resize(output_buffer_size);
     }
     m_output_length = 0;
+    m_last_output = std::chrono::steady_clock::now();
     m_message_count = 0;
     m_byte_count = 0;
     m_limit_reached = false;
@@ -134,6 +126,7 @@ int LogFile::open_numbered(const std::string &mode)
             m_open_mode = mode;
             return Success;
         }
+        m_system_error = errno;
         if (errno != EEXIST)
             break;
     }
@@ -217,18 +210,42 @@ bool LogFile::setup_dialog(QWidget *)
     return false;
 }
 
+bool LogFile::write_out(const char *data, size_t length)
+{
+    if (fwrite(data, 1, length, m_file) == length)
+        return true;
+    m_system_error = errno;
+    return false;
+}
+
 bool LogFile::flush_output()
 {
     const size_t length = m_output_length;
     m_output_length = 0;
-    return length == 0 || fwrite(m_output.get(), 1, length, m_file) == length;
+    m_last_output = std::chrono::steady_clock::now();
+    return length == 0 || write_out(m_output.data(), length);
 }
 
 char *LogFile::output_space(size_t size)
 {
-    if (m_output_length + size > output_buffer_size && !flush_output())
-        return nullptr;
-    return m_output.get() + m_output_length;
+    const size_t wanted = m_output_length + size;
+    if (wanted > (m_batched_output ? output_buffer_maximum : output_buffer_size)) {
+        if (!flush_output())
+            return nullptr;
+    } else if (wanted > m_output.size()) {
+        m_output.resize(std::min(std::max(wanted, 2 * m_output.size()), output_buffer_maximum));
+    }
+    return m_output.data() + m_output_length;
+}
+
+void LogFile::write_due_output_locked(bool now)
+{
+    if (!m_file || m_output_length == 0 || m_write_error)
+        return;
+    const bool due = now || m_output_length >= output_buffer_size ||
+        std::chrono::steady_clock::now() - m_last_output >= std::chrono::milliseconds(output_interval_ms);
+    if (due && !flush_output())
+        m_write_error = true;
 }
 
 bool LogFile::write_text(const char *text, size_t length)
@@ -290,10 +307,16 @@ const char *LogFile::result_name(int code)
 int LogFile::log_message(const VyrCanMessage &message)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    return log_message_locked(message);
+}
+
+int LogFile::log_message_locked(const VyrCanMessage &message)
+{
     if (m_limit_reached || m_write_error)
         return LimitReached;
     if (triggered()) {
         take_requests_locked();
+        m_pretrigger.make_room(1);
         m_pretrigger.put(message);
         if (!m_stopped) {
             if (const int result = write_next_pretrigger()) {
@@ -365,19 +388,13 @@ void LogFile::stop_logging_locked()
     write_comment("Logging STOPPED");
 }
 
-void LogFile::run_requests(VyrDeferredCall *call)
-{
-    LogFile *log = static_cast<LogFile *>(call->context());
-    std::lock_guard<std::mutex> lock(log->m_mutex);
-    log->take_requests_locked();
-}
-
 void LogFile::post_start()
 {
     if (!m_interface)
         return;
     m_start_pending.store(++m_request_number);
-    m_interface->post_deferred_call(m_start_request.get());
+    if (LogWriter *writer = m_writer.get())
+        writer->wake();
 }
 
 void LogFile::post_stop()
@@ -385,7 +402,45 @@ void LogFile::post_stop()
     if (!m_interface)
         return;
     m_stop_pending.store(++m_request_number);
-    m_interface->post_deferred_call(m_stop_request.get());
+    if (LogWriter *writer = m_writer.get())
+        writer->wake();
+}
+
+void LogFile::start_writer(VyrCanIf *can_if, std::unique_ptr<IdBitSet> standard,
+                           std::unique_ptr<SparseIdBitSet> extended, uint32_t queue_capacity)
+{
+    stop_writer();
+    if (!can_if)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_batched_output = true;
+    }
+    m_lost_by_writer = 0;
+    m_writer = std::make_unique<LogWriter>(*this, *can_if, std::move(standard), std::move(extended),
+                                           queue_capacity ? queue_capacity : LogWriter::queue_maximum_capacity);
+}
+
+void LogFile::stop_writer()
+{
+    if (!m_writer)
+        return;
+    m_writer->stop();
+    m_lost_by_writer = m_writer->lost_count();
+    m_writer.reset();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_batched_output = false;
+}
+
+void LogFile::set_pass_sets(std::unique_ptr<IdBitSet> standard, std::unique_ptr<SparseIdBitSet> extended)
+{
+    if (m_writer)
+        m_writer->set_pass_sets(std::move(standard), std::move(extended));
+}
+
+uint64_t LogFile::lost_count() const
+{
+    return m_writer ? m_writer->lost_count() : m_lost_by_writer;
 }
 
 void LogFile::set_trigger(VyrTrigger *trigger)

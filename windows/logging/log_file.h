@@ -3,28 +3,35 @@
 // a file of one format and reads such files back for replay; LogFileFormat is
 // the registry through which a format is found by name or file extension.
 //
-// log_message runs on the thread that delivers messages to the window; the
-// start and stop requests run on the interface's realtime thread or on the next
-// log_message, whichever comes first. A per-file mutex keeps them apart.
+// While a measurement runs, a log file is a listener of its CAN interface of
+// its own: its writer (LogWriter, started by start_writer) takes every frame
+// off the interface's receive thread, and formats and writes on a thread of
+// its own, so that a slow disc never holds up the receive thread. Without a
+// writer, log_message writes on the caller's thread. The start and stop
+// requests run on the writer's thread, or on the next log_message, whichever
+// comes first. A per-file mutex keeps them apart.
+#include "core/id_bit_set.h"
 #include "core/vyr_message_ring.h"
 #include "core/frames/vyr_can_message.h"
 
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class CANdbCluster;
 class IdFormatter;
 class LogFileFormat;
+class LogWriter;
 class QtbConfigGroup;
 class QWidget;
 class VyrCanIf;
-class VyrDeferredCall;
 class VyrTrigger;
 class VyrTriggerListener;
 
@@ -58,7 +65,12 @@ public:
     static constexpr uint32_t pretrigger_max = 500000;
     // Numbered mode tries the numbers 000 to 999.
     static constexpr int numbered_files = 1000;
+    // Written lines go to the file once this many are buffered; while a
+    // writer runs, at the end of its batch or after a second at the latest,
+    // the buffer growing meanwhile up to output_buffer_maximum.
     static constexpr size_t output_buffer_size = 256 * 1024;
+    static constexpr size_t output_buffer_maximum = 32 * 1024 * 1024;
+    static constexpr int output_interval_ms = 1000;
 
     LogFile();
     virtual ~LogFile();
@@ -93,11 +105,28 @@ public:
     // For every message the window sees; a result code.
     int log_message(const VyrCanMessage &message);
     // The start and stop requests: run them now, or post them to the
-    // interface's realtime thread (nothing without an interface).
+    // writer's thread, or to the next log_message without a writer (nothing
+    // without an interface).
     void start_logging();
     void stop_logging();
     void post_start();
     void post_stop();
+
+    // --- The writer of a measurement -------------------------------------------
+    // Attaches a writer of the open file to the interface: from now on every
+    // frame the interface receives that the pass sets let through (null:
+    // every frame) is logged on the writer's thread. queue_capacity bounds
+    // the frames waiting for the writer (0: its default).
+    void start_writer(VyrCanIf *can_if, std::unique_ptr<IdBitSet> standard = nullptr,
+                      std::unique_ptr<SparseIdBitSet> extended = nullptr, uint32_t queue_capacity = 0);
+    // Detaches the writer and returns once it has written every frame it
+    // took (the file stays open). Nothing without a writer.
+    void stop_writer();
+    bool writer_running() const { return m_writer != nullptr; }
+    // New pass sets for the running writer (the window's filters changed).
+    void set_pass_sets(std::unique_ptr<IdBitSet> standard, std::unique_ptr<SparseIdBitSet> extended);
+    // Frames the queue of the running or last writer had no room for: exact.
+    uint64_t lost_count() const;
     // The text that says why logging stopped; false when it did not.
     bool stop_reason(std::string &text) const;
     // Starts and stops logging with the trigger (null: none): while the log
@@ -146,28 +175,37 @@ public:
     uint32_t byte_count() const { return m_byte_count; }
     bool limit_reached() const { return m_limit_reached; }
     bool write_error() const { return m_write_error; }
+    // The system's error number of the last open or write of the file that
+    // failed; 0 when none did (or the failure was not the system's).
+    int system_error() const { return m_system_error; }
     uint32_t pretrigger_count() const { return m_pretrigger.record_count(); }
 
 protected:
     FILE *file() const { return m_file; }
-    // Written lines collect in an output buffer that goes to the file when
-    // full and at close. output_space gives room for up to `size` bytes
-    // (at most output_buffer_size) at its end, writing out what it held
-    // first when needed; null when that write failed. commit_output keeps
-    // the bytes the caller put there.
+    // Written lines collect in an output buffer that goes to the file (see
+    // output_buffer_size) and at close. output_space gives room for up to
+    // `size` bytes (at most output_buffer_size) at its end, writing out what
+    // it held first when needed; null when that write failed. commit_output
+    // keeps the bytes the caller put there.
     char *output_space(size_t size);
     void commit_output(size_t length) { m_output_length += length; }
     // The text into the output; false when writing out failed.
     bool write_text(const char *text, size_t length);
+    // Writes a whole buffer of lines to the file; false when it failed.
+    virtual bool write_out(const char *data, size_t length);
 
 private:
-    // The callback of both deferred calls.
-    static void run_requests(VyrDeferredCall *call);
+    friend class LogWriter;
+
     static void trigger_changed(VyrTriggerListener *listener, void *context);
     // Messages go through the pre-trigger window.
     bool triggered() const { return m_enable_trigger && m_trigger_listener && m_max_pretrigger > 0; }
     // Under m_mutex.
+    int log_message_locked(const VyrCanMessage &message);
     void take_requests_locked();
+    // Writes the buffered lines when output_buffer_size are buffered or the
+    // last write is output_interval_ms ago (or now, with `now`).
+    void write_due_output_locked(bool now);
     void start_logging_locked();
     void stop_logging_locked();
     // Writes the record and counts it; the write's result.
@@ -179,16 +217,19 @@ private:
     std::string m_open_mode;
     std::string m_actual_file_name;
     FILE *m_file = nullptr;
-    std::unique_ptr<char[]> m_output;
+    int m_system_error = 0;
+    std::vector<char> m_output;
     size_t m_output_length = 0;
+    // While a writer runs the buffer takes a whole batch: it grows rather
+    // than being written out at output_buffer_size.
+    bool m_batched_output = false;
+    std::chrono::steady_clock::time_point m_last_output;
     int m_write_mode = Append;
     bool m_active = false;
     // Read by other threads (the window shows the state): atomics.
     std::atomic<bool> m_stopped{true};
     bool m_delete_empty_files = false;
     VyrMessageRing<VyrCanMessage> m_pretrigger{pretrigger_initial, pretrigger_block, pretrigger_max};
-    std::unique_ptr<VyrDeferredCall> m_start_request;
-    std::unique_ptr<VyrDeferredCall> m_stop_request;
     // The pending requests, each as the number of its post (0: none). Whoever
     // exchanges a number back to 0 runs that request; when both are pending
     // they run in the order they were posted.
@@ -208,6 +249,8 @@ private:
     VyrCanIf *m_interface = nullptr;
     bool m_enable_trigger = false;
     std::unique_ptr<VyrTriggerListener> m_trigger_listener;
+    std::unique_ptr<LogWriter> m_writer;
+    uint64_t m_lost_by_writer = 0;
 };
 
 // One log-file format. The rows are static objects of one source file,

@@ -284,41 +284,34 @@ void VyrCanSignalTable::set_can_data(VyrCanMessage *frame, unsigned key, bool j1
     message_selected(message);
 }
 
+std::vector<CANdbSignal *> VyrCanSignalTable::present_signals(const CANdbMessage &message) const
+{
+    if (m_frame)
+        return message.present_signals(m_frame->data, m_frame->dlc);
+    // Without a frame: as in a frame of zeros.
+    const uint8_t zeros[VyrCanMessage::max_data] = {};
+    return message.present_signals(zeros, std::clamp(message.dlc, 0, VyrCanMessage::max_data));
+}
+
 void VyrCanSignalTable::message_selected(CANdbMessage *message)
 {
-    bool rebuild = message != m_message || !message;
     if (m_editable)
         m_table->end_edit();
+    std::vector<CANdbSignal *> present = message ? present_signals(*message) : std::vector<CANdbSignal *>();
+    const bool rebuild = message != m_message || !message || present != m_present;
     m_message = message;
-    bool mux_valid = true;
-    if (message) {
-        int mux_value = 0;
-        if (const CANdbSignal *mux = message->plain_multiplexor()) {
-            if (m_frame) {
-                uint64_t value = 0;
-                mux_valid = mux->decode_unsigned(m_frame->data, m_frame->dlc, value) == 0;
-                mux_value = mux_valid ? int(value) : -1;
-            }
-            if (mux_value != m_mux_value)
-                rebuild = true;
-        }
-        m_mux_value = mux_value;
-    }
+    m_present = std::move(present);
     if (rebuild) {
         clear_table();
-        if (message) {
-            const QSignalBlocker blocker(m_table);
-            for (CANdbSignal *signal : message->signal_list) {
-                if (signal->mux_value != -1 && (signal->mux_value != m_mux_value || !mux_valid))
-                    continue;
-                const int row = m_table->rowCount();
-                m_table->setRowCount(row + 1);
-                m_table->setItem(row, Name, new SignalNameItem(signal, message));
-                if (!signal->unit.empty()) {
-                    auto *unit = new QTableWidgetItem(QString::fromStdString(signal->unit));
-                    unit->setFlags(unit->flags() & ~Qt::ItemIsEditable);
-                    m_table->setItem(row, Unit, unit);
-                }
+        const QSignalBlocker blocker(m_table);
+        for (CANdbSignal *signal : m_present) {
+            const int row = m_table->rowCount();
+            m_table->setRowCount(row + 1);
+            m_table->setItem(row, Name, new SignalNameItem(signal, message));
+            if (!signal->unit.empty()) {
+                auto *unit = new QTableWidgetItem(QString::fromStdString(signal->unit));
+                unit->setFlags(unit->flags() & ~Qt::ItemIsEditable);
+                m_table->setItem(row, Unit, unit);
             }
         }
     }
@@ -381,7 +374,14 @@ void VyrCanSignalTable::set_value_cell(int row, int column, double value, bool i
 
 void VyrCanSignalTable::update_table_from_data()
 {
-    if (!m_message || !m_frame || m_table->rowCount() == 0)
+    if (!m_message || !m_frame)
+        return;
+    // A new multiplexor value brings other signals: the rows follow.
+    if (present_signals(*m_message) != m_present) {
+        message_selected(m_message);
+        return;
+    }
+    if (m_table->rowCount() == 0)
         return;
     const QSignalBlocker table_blocker(m_table);
     for (int row = 0; row < m_table->rowCount(); ++row) {
@@ -389,8 +389,6 @@ void VyrCanSignalTable::update_table_from_data()
         if (!name)
             continue;
         CANdbSignal *signal = name->signal();
-        if (signal->mux_value != -1 && signal->mux_value != m_mux_value)
-            continue;
         if (signal->value_type < CANdbRawSigned || signal->value_type > CANdbRawDouble)
             continue;
         double raw = 0.0;

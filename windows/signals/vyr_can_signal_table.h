@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <set>
+#include <vector>
 
 class CANdbCluster;
 class CANdbMessage;
@@ -131,6 +132,8 @@ signals:
     void can_data_changed(VyrCanMessage *frame);
 
 private:
+    // The message's signals that the frame holds (the multiplexor decides).
+    std::vector<CANdbSignal *> present_signals(const CANdbMessage &message) const;
     // Decodes the signal from the frame; false when it lies outside the data.
     bool decode(const CANdbSignal &signal, double &raw, double &physical) const;
     void encode(const CANdbSignal &signal, double raw);
@@ -146,7 +149,8 @@ private:
     std::set<int> m_user_sized;
     bool m_fitting = false;
     bool m_editable;
-    int m_mux_value = -1;
+    // The rows: the message's signals that the frame holds.
+    std::vector<CANdbSignal *> m_present;
     // Set while the cells are written from the frame: no cell change is an edit then.
     bool m_updating = false;
 };

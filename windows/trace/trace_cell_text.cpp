@@ -2,6 +2,7 @@
 
 #include "core/candb_message.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "settings/text_util.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -19,13 +20,6 @@ std::string padded(std::string text, int width)
 {
     if (int(text.size()) < width)
         text.append(size_t(width - int(text.size())), ' ');
-    return text;
-}
-
-std::string number(uint64_t magnitude, bool negative, int width, int base, char pad)
-{
-    std::string text(size_t(std::max(width, 0)), pad);
-    format_number(text.data(), width, magnitude, negative, base, pad);
     return text;
 }
 
@@ -63,22 +57,6 @@ int data_length(const VyrCanMessage &message)
     return std::min<int>(message.dlc, message.flags & VyrCanMessage::FdFrame ? VyrCanMessage::max_data : 8);
 }
 
-void format_number(char *out, int width, uint64_t magnitude, bool negative, int base, char pad)
-{
-    static const char digits[] = "0123456789abcdef";
-    int at = width - 1;
-    do {
-        if (at < 0)
-            return;
-        out[at--] = digits[magnitude % unsigned(base)];
-        magnitude /= unsigned(base);
-    } while (magnitude);
-    for (int i = at; i >= 0; --i)
-        out[i] = pad;
-    if (negative && at >= 0)
-        out[at] = '-';
-}
-
 std::string channel_cell(const VyrCanMessage &message, int width)
 {
     std::string text;
@@ -109,7 +87,7 @@ std::string identifier_cell(const VyrCanMessage &message, int width, bool hex, c
                             std::min<size_t>(std::strlen(database_name), size_t(std::min(id_width, max_name_chars)))),
                 id_width);
         else
-            text = number(message.id, false, id_width, hex ? 16 : 10, ' ');
+            text = padded_number(message.id, id_width, hex ? 16 : 10);
     }
     text += ' ';
     text.append(letters, size_t(letter_count));
@@ -118,7 +96,7 @@ std::string identifier_cell(const VyrCanMessage &message, int width, bool hex, c
 
 std::string dlc_cell(const VyrCanMessage &message)
 {
-    return number(message.dlc, false, 2, 10, ' ');
+    return padded_number(message.dlc, 2);
 }
 
 std::string data_cell(const VyrCanMessage &message, int width, bool hex)
@@ -131,7 +109,7 @@ std::string data_cell(const VyrCanMessage &message, int width, bool hex)
     for (int i = 0; i < length; ++i) {
         if (i)
             text += ' ';
-        format_number(byte, hex ? 2 : 3, message.data[i], false, hex ? 16 : 10, hex ? '0' : ' ');
+        format_number(byte, hex ? 2 : 3, message.data[i], hex ? 16 : 10, hex ? '0' : ' ');
         text.append(byte, hex ? 2 : 3);
     }
     const int cut = length > 8 && width >= 24 ? width - 2 : width;
@@ -151,22 +129,22 @@ std::string time_cell(int64_t microseconds, int width, int time_format)
     const auto leading = [&](uint64_t value, int field_width, char separator) {
         if (field_width < 1)
             return;
-        text = number(value, negative, field_width, 10, ' ');
+        text = padded_number(value, field_width, 10, ' ', negative);
         text += separator;
     };
     switch (time_format) {
     case 1:
         leading(seconds, width - 7, '.');
-        text += number(magnitude % 1000000, false, 6, 10, '0');
+        text += padded_number(magnitude % 1000000, 6, 10, '0');
         break;
     case 2:
         leading(seconds / 3600, width - 10, ':');
-        text += number(seconds / 60 % 60, false, 2, 10, '0') + ':' + number(seconds % 60, false, 2, 10, '0') + '.' +
-            number(milliseconds, false, 3, 10, '0');
+        text += padded_number(seconds / 60 % 60, 2, 10, '0') + ':' + padded_number(seconds % 60, 2, 10, '0') + '.' +
+            padded_number(milliseconds, 3, 10, '0');
         break;
     default:
         leading(seconds, width - 4, '.');
-        text += number(milliseconds, false, 3, 10, '0');
+        text += padded_number(milliseconds, 3, 10, '0');
         break;
     }
     return squeezed(std::move(text));
@@ -235,17 +213,17 @@ std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *datab
     const int length = data_length(message);
     std::string text = " ";
     bool first = true;
-    for (const CANdbSignal *signal : database_message->signal_list) {
-        std::string piece = first ? std::string() : std::string(", ");
-        piece += signal->name;
+    for (const CANdbSignal *signal : database_message->present_signals(message.data, length)) {
+        std::string entry = first ? std::string() : std::string(", ");
+        entry += signal->name;
         if (!signal->unit.empty())
-            piece += '[' + signal->unit + ']';
-        piece += '=' + signal_value(*signal, message.data, length);
-        if (int(text.size() + piece.size()) > limit) {
+            entry += '[' + signal->unit + ']';
+        entry += '=' + signal_value(*signal, message.data, length);
+        if (int(text.size() + entry.size()) > limit) {
             text += "...";
             break;
         }
-        text += piece;
+        text += entry;
         first = false;
     }
     return text;

@@ -28,12 +28,6 @@ constexpr int flag_letter_count = 8;
 // The eight flag letters of the identifier column, a space where a flag is clear.
 void flag_letters(const VyrCanMessage &message, char *letters);
 
-// Writes the magnitude right-aligned into width characters of out, least
-// significant digit last, in base 10 or 16 (lower case); the positions left
-// get the pad character, the first of them a '-' for a negative value.
-// Digits that do not fit are lost.
-void format_number(char *out, int width, uint64_t magnitude, bool negative, int base, char pad);
-
 std::string channel_cell(const VyrCanMessage &message, int width);
 // database_name: the message's name when the database mode found it, else null.
 std::string identifier_cell(const VyrCanMessage &message, int width, bool hex, const char *database_name);
@@ -47,7 +41,8 @@ std::string ascii_cell(const VyrCanMessage &message, int width);
 // A signal's physical value decoded from the data ("%g"): "---" when it
 // cannot be decoded, "0" for a value type without a decoding.
 std::string signal_value(const CANdbSignal &signal, const uint8_t *data, int length);
-// The message's signals decoded from the record; empty without a message.
+// The message's signals that the record holds (multiplexed ones as its
+// multiplexor selects them), decoded; empty without a message.
 std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *database_message, int width);
 
 // A record's time in microseconds.

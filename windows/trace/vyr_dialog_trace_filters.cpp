@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,8 @@
 namespace {
 
 constexpr uint32_t extended_bit = 0x80000000u;
+constexpr uint32_t max_standard_id = 0x7FF;
+constexpr uint32_t max_extended_id = 0x1FFFFFFF;
 
 QString message_name(CANdbCluster *database, uint32_t id)
 {
@@ -105,19 +108,33 @@ void VyrDialogTraceFilters::help_context()
     emit activate_help_context(QStringLiteral("CanTraceFilterDialog"));
 }
 
-bool VyrDialogTraceFilters::id_from_combo(QComboBox *combo, uint32_t &id) const
+bool VyrDialogTraceFilters::id_from_combo(QComboBox *combo, bool extended, uint32_t &id)
 {
-    const QByteArray text = combo->currentText().toLocal8Bit();
+    const QString typed = combo->currentText().trimmed();
+    if (typed.isEmpty())
+        return false;
+    const QByteArray text = typed.toLocal8Bit();
     if (m_database)
         if (const CANdbMessage *message = m_database->find_message(text.constData())) {
             id = message->id;
             return true;
         }
+    const uint32_t largest = extended ? max_extended_id : max_standard_id;
     VyrCanMessage message{};
-    if (VyrCanMessage::parse_id(message, text.constData()) != 0)
-        return false;
-    id = message.id & ~extended_bit;
-    return true;
+    if (VyrCanMessage::parse_whole_id(message, text.constData()) == 0 && !(message.flags & VyrCanMessage::ErrorFrame) &&
+        message.id <= largest) {
+        id = message.id;
+        return true;
+    }
+    QMessageBox::warning(
+        this, windowTitle(),
+        tr("'%1' is neither an identifier nor a message name.\n\n"
+           "Enter an identifier as a decimal number (\"100\"), as a hexadecimal number with the suffix h "
+           "(\"100h\"), with the suffix x of extended identifiers (\"100x\", \"1FFhx\"), or the name of a "
+           "message of the database. Identifiers on this page go up to %2h.")
+            .arg(typed)
+            .arg(largest, 0, 16));
+    return false;
 }
 
 VyrTraceFilterItem *VyrDialogTraceFilters::find_covering_item(uint32_t start, uint32_t end, QTreeWidget *list) const
@@ -142,7 +159,7 @@ void VyrDialogTraceFilters::add_single(bool extended)
 {
     const PageWidgets widgets = page(extended);
     uint32_t id = 0;
-    if (!id_from_combo(widgets.single, id))
+    if (!id_from_combo(widgets.single, extended, id))
         return;
     if (VyrTraceFilterItem *item = find_covering_item(id, id, widgets.list)) {
         widgets.list->setCurrentItem(item);
@@ -158,7 +175,7 @@ void VyrDialogTraceFilters::add_range(bool extended)
     const PageWidgets widgets = page(extended);
     uint32_t start = 0;
     uint32_t end = 0;
-    if (!id_from_combo(widgets.start, start) || !id_from_combo(widgets.end, end))
+    if (!id_from_combo(widgets.start, extended, start) || !id_from_combo(widgets.end, extended, end))
         return;
     if (start > end)
         std::swap(start, end);

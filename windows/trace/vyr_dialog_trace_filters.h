@@ -84,8 +84,10 @@ private:
         bool extended;
     };
     PageWidgets page(bool extended);
-    // The identifier the combo box names; false when its text names none.
-    bool id_from_combo(QComboBox *combo, uint32_t &id) const;
+    // The identifier the combo box names: a message name of the database or
+    // an identifier literal of the page's width. False for an empty text, and
+    // for any other text after a message box that says what is accepted.
+    bool id_from_combo(QComboBox *combo, bool extended, uint32_t &id);
     VyrTraceFilterItem *find_covering_item(uint32_t start, uint32_t end, QTreeWidget *list) const;
     void append_item(const PageWidgets &widgets, uint32_t start, uint32_t end);
     void add_single(bool extended);

@@ -53,70 +53,35 @@ constexpr int time_format_count = 3;
 // Width of a section from 32 on that is shown again.
 constexpr int unremembered_width = 20;
 
-bool is_can_type(const std::string &type)
-{
-    return type == "CAN" || type == "CAN-RX" || type == "LIN";
-}
-
 } // namespace
 
 VyrMessageView::VyrMessageView(QWidget *parent, const char *name)
-    : QAbstractScrollArea(parent), m_store(new VyrTraceMessageQueue)
+    : VyrRecordListView(parent, "message_header"), m_store(new VyrTraceMessageQueue)
 {
     setObjectName(QString::fromLatin1(name));
-    m_font = QFont(QStringLiteral("Courier New"), 10);
-    m_font.setStyleHint(QFont::TypeWriter);
-    viewport()->setFont(m_font);
-    viewport()->setFocusPolicy(Qt::StrongFocus);
-    viewport()->setBackgroundRole(QPalette::Base);
-    const QFontMetrics metrics(m_font);
-    m_descent = metrics.descent();
-    m_row_height = metrics.descent() + metrics.height();
-    // Rounded up, so that a text of n characters never runs past n widths.
-    m_char_width = std::max(1, int(std::ceil(QFontMetricsF(m_font).horizontalAdvance(QLatin1Char('0')))));
-
-    m_header_model = new QStandardItemModel(0, column_count, this);
-    m_header = new QHeaderView(Qt::Horizontal, this);
-    m_header->setObjectName(QStringLiteral("message_header"));
-    m_header->setModel(m_header_model);
-    m_header->setSectionsMovable(true);
-    m_header->setSectionsClickable(true);
-    m_header->setSectionResizeMode(QHeaderView::Interactive);
-    m_header->setStretchLastSection(false);
-    m_header->setMinimumSectionSize(0);
-    m_tool_tip = std::make_unique<HeaderToolTip>(m_header);
-    m_fit = new HeaderColumnFit(m_header, m_char_width);
+    header_model()->setColumnCount(column_count);
     for (int column = 0; column < column_count; ++column) {
-        m_header_model->setHeaderData(column, Qt::Horizontal, QString::fromLatin1(column_setup[column].title));
+        header_model()->setHeaderData(column, Qt::Horizontal, QString::fromLatin1(column_setup[column].title));
         if (column_setup[column].width)
-            m_fit->resize_section(column, column_setup[column].width * m_char_width);
-        m_tool_tip->set_tip(column, QString::fromLatin1(column_setup[column].tip));
+            column_fit()->resize_section(column, column_setup[column].width * char_width());
+        header_tips()->set_tip(column, QString::fromLatin1(column_setup[column].tip));
     }
-    for (int section = 0; section < m_header->count() && section < remembered_sections; ++section)
-        m_sections[size_t(section)] = SectionMemory{true, m_header->sectionSize(section)};
+    for (int section = 0; section < header()->count() && section < remembered_sections; ++section)
+        m_sections[size_t(section)] = SectionMemory{true, header()->sectionSize(section)};
     // The signals column starts hidden.
-    m_sections[Signals] = SectionMemory{false, column_setup[Signals].width * m_char_width};
-    m_header->setSectionResizeMode(Signals, QHeaderView::Fixed);
-    m_fit->resize_section(Signals, 0);
-    m_fit->fit(); // the titles
+    m_sections[Signals] = SectionMemory{false, column_setup[Signals].width * char_width()};
+    header()->setSectionResizeMode(Signals, QHeaderView::Fixed);
+    column_fit()->resize_section(Signals, 0);
+    column_fit()->fit(); // the titles
 
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next()) {
-        if (is_can_type(signal_if->type_name())) {
-            set_interface(dynamic_cast<VyrCanIf *>(signal_if));
+        if (VyrCanIf *can = VyrCanIf::of(signal_if)) {
+            set_interface(can);
             break;
         }
     }
 
-    connect(m_header, &QHeaderView::sectionResized, this, &VyrMessageView::header_size_changed);
-    // The widths and the order the user gives the columns are kept with the
-    // window; the view's own fitting is not.
-    connect(m_fit, &HeaderColumnFit::resized_by_user, this, &VyrMessageView::configuration_changed);
-    connect(m_header, &QHeaderView::sectionMoved, this, [this] {
-        viewport()->update();
-        emit configuration_changed();
-    });
-    connect(m_header, &QHeaderView::sectionClicked, this, &VyrMessageView::header_clicked);
-    update_geometrie();
+    update_geometry();
     header_size_changed();
 }
 
@@ -163,14 +128,25 @@ std::unique_ptr<SparseIdBitSet> VyrMessageView::make_extended_pass_set() const
     return set;
 }
 
+std::unique_ptr<IdBitSet> VyrMessageView::standard_pass_set() const
+{
+    return needs_pass_set(m_standard_filters) ? make_standard_pass_set() : nullptr;
+}
+
+std::unique_ptr<SparseIdBitSet> VyrMessageView::extended_pass_set() const
+{
+    return needs_pass_set(m_extended_filters) ? make_extended_pass_set() : nullptr;
+}
+
 void VyrMessageView::setup_filters()
 {
-    m_store->set_standard_filter(needs_pass_set(m_standard_filters) ? make_standard_pass_set() : nullptr);
-    m_store->set_extended_filter(needs_pass_set(m_extended_filters) ? make_extended_pass_set() : nullptr);
+    m_store->set_standard_filter(standard_pass_set());
+    m_store->set_extended_filter(extended_pass_set());
 }
 
 void VyrMessageView::update_messages()
 {
+    m_store->take_over();
     VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
     const int shown_before = m_shown_count;
     bool taken = false;
@@ -193,7 +169,7 @@ void VyrMessageView::update_messages()
         ring.move_view_pointer(1);
     }
     if (taken && filtered_rows()) {
-        set_contents_height(m_visible_count * m_row_height);
+        update_scroll_ranges();
         viewport()->update();
         return;
     }
@@ -209,8 +185,8 @@ void VyrMessageView::update_messages()
         }
         if (added > 5)
             viewport()->setUpdatesEnabled(false);
-        set_contents_height(m_contents_height + added * m_row_height);
-        verticalScrollBar()->setValue(scroll + added * m_row_height);
+        update_scroll_ranges();
+        verticalScrollBar()->setValue(scroll + added * row_height());
         if (added > 5) {
             viewport()->setUpdatesEnabled(true);
             viewport()->update();
@@ -224,11 +200,11 @@ void VyrMessageView::update_messages()
         viewport()->update(); // lines changed in place
         return;
     }
-    set_contents_height(lines * m_row_height);
+    update_scroll_ranges();
     if (added >= 5)
         scroll_to_bottom();
     else
-        verticalScrollBar()->setValue(scroll + added * m_row_height);
+        verticalScrollBar()->setValue(scroll + added * row_height());
     viewport()->update();
 }
 
@@ -244,7 +220,7 @@ void VyrMessageView::clear()
     m_store->clear();
     m_shown_count = 0;
     m_message_number = 0;
-    m_cursor_pos = 0;
+    reset_cursor_pos();
     m_fixed_selected = 0;
     m_scroll_selected = 0;
     m_visible_count = 0;
@@ -252,7 +228,7 @@ void VyrMessageView::clear()
     m_last_line_count = 0;
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
-    set_contents_height(0);
+    update_scroll_ranges();
     viewport()->update();
     emit selection_changed();
 }
@@ -264,7 +240,7 @@ void VyrMessageView::set_scroll_mode(bool on)
     m_scroll_mode = on;
     if (!on)
         m_last_line_count = m_store->lines().line_count();
-    set_contents_height(row_count() * m_row_height);
+    update_scroll_ranges();
     scroll_to_bottom();
     viewport()->update();
     emit configuration_changed();
@@ -274,15 +250,15 @@ void VyrMessageView::set_scroll_mode(bool on)
 
 void VyrMessageView::update_header()
 {
-    m_header_model->setHeaderData(Identifier, Qt::Horizontal,
+    header_model()->setHeaderData(Identifier, Qt::Horizontal,
                                   m_formats.id_hex ? QStringLiteral("CAN Id [hex]") : QStringLiteral("CAN Id [dec]"));
-    m_header_model->setHeaderData(Data, Qt::Horizontal,
+    header_model()->setHeaderData(Data, Qt::Horizontal,
                                   m_formats.data_hex ? QStringLiteral("Data [hex]") : QStringLiteral("Data [dec]"));
     const int format = m_formats.time_format;
-    m_header_model->setHeaderData(Time, Qt::Horizontal,
+    header_model()->setHeaderData(Time, Qt::Horizontal,
                                   format >= 0 && format < time_format_count ? QString::fromLatin1(time_titles[format])
                                                                             : QStringLiteral("Time [????]"));
-    m_fit->fit_later(); // a longer title
+    column_fit()->fit_later(); // a longer title
     viewport()->update();
 }
 
@@ -320,20 +296,20 @@ void VyrMessageView::set_database_mode(bool on)
 
 void VyrMessageView::toggle_column_visibility(int section)
 {
-    if (section < 0 || section >= m_header->count())
+    if (section < 0 || section >= header()->count())
         return;
     const bool remembered = section < remembered_sections;
-    if (m_header->sectionSize(section) != 0) {
+    if (header()->sectionSize(section) != 0) {
         if (remembered)
-            m_sections[size_t(section)] = SectionMemory{false, m_fit->kept_width(section)};
-        m_header->setSectionResizeMode(section, QHeaderView::Fixed);
-        m_fit->resize_section(section, 0);
+            m_sections[size_t(section)] = SectionMemory{false, column_fit()->kept_width(section)};
+        header()->setSectionResizeMode(section, QHeaderView::Fixed);
+        column_fit()->resize_section(section, 0);
     } else {
         const int width = remembered ? m_sections[size_t(section)].width : unremembered_width;
         if (remembered)
             m_sections[size_t(section)].visible = true;
-        m_header->setSectionResizeMode(section, QHeaderView::Interactive);
-        m_fit->resize_section(section, width);
+        header()->setSectionResizeMode(section, QHeaderView::Interactive);
+        column_fit()->resize_section(section, width);
     }
     header_size_changed();
     emit configuration_changed();
@@ -348,11 +324,11 @@ void VyrMessageView::restore_section(int section, int width, bool visible)
             m_sections[size_t(section)].width = width;
         m_sections[size_t(section)].visible = visible;
     }
-    if (section >= m_header->count())
+    if (section >= header()->count())
         return;
-    m_header->setSectionResizeMode(section, visible ? QHeaderView::Interactive : QHeaderView::Fixed);
-    m_fit->resize_section(section, visible ? width : 0);
-    m_fit->fit_later();
+    header()->setSectionResizeMode(section, visible ? QHeaderView::Interactive : QHeaderView::Fixed);
+    column_fit()->resize_section(section, visible ? width : 0);
+    column_fit()->fit_later();
 }
 
 int VyrMessageView::section_width(int section) const
@@ -360,7 +336,7 @@ int VyrMessageView::section_width(int section) const
     if (section < 0 || section >= remembered_sections)
         return 0;
     const SectionMemory &memory = m_sections[size_t(section)];
-    return memory.visible && section < m_header->count() ? m_fit->kept_width(section) : memory.width;
+    return memory.visible && section < header()->count() ? column_fit()->kept_width(section) : memory.width;
 }
 
 bool VyrMessageView::section_visible(int section) const
@@ -376,78 +352,21 @@ void VyrMessageView::rebuild_extra_columns()
         return;
     m_extra_formatter_name.clear();
     for (auto column = m_extra_columns.rbegin(); column != m_extra_columns.rend(); ++column)
-        m_header_model->removeColumn(column->section);
+        header_model()->removeColumn(column->section);
     m_extra_columns.clear();
     if (!formatter)
         return;
     m_extra_formatter_name = name;
     for (int i = 0; i < formatter->column_count(); ++i) {
-        const int section = m_header_model->columnCount();
-        m_header_model->insertColumn(section);
+        const int section = header_model()->columnCount();
+        header_model()->insertColumn(section);
         const char *title = formatter->column_title(i);
-        m_header_model->setHeaderData(section, Qt::Horizontal, QString::fromLatin1(title ? title : ""));
+        header_model()->setHeaderData(section, Qt::Horizontal, QString::fromLatin1(title ? title : ""));
         m_extra_columns.push_back(ExtraColumn{section, i});
         if (section < remembered_sections)
-            m_sections[size_t(section)] = SectionMemory{true, m_header->sectionSize(section)};
+            m_sections[size_t(section)] = SectionMemory{true, header()->sectionSize(section)};
     }
     header_size_changed();
-}
-
-void VyrMessageView::header_size_changed()
-{
-    update_scroll_ranges();
-    update_geometrie();
-    viewport()->update();
-}
-
-void VyrMessageView::update_geometrie()
-{
-    const int header_height = m_header->sizeHint().height();
-    setViewportMargins(0, header_height, 0, 0);
-    const QRect area = contentsRect();
-    m_header->setGeometry(area.left(), area.top(), viewport()->width(), header_height);
-}
-
-void VyrMessageView::contents_moving(int x, int)
-{
-    m_header->setOffset(x);
-}
-
-void VyrMessageView::scrollContentsBy(int dx, int dy)
-{
-    viewport()->scroll(dx, dy);
-    contents_moving(horizontalScrollBar()->value(), verticalScrollBar()->value());
-}
-
-void VyrMessageView::resizeEvent(QResizeEvent *event)
-{
-    QAbstractScrollArea::resizeEvent(event);
-    update_geometrie();
-    header_size_changed();
-}
-
-void VyrMessageView::set_contents_height(int height)
-{
-    m_contents_height = height;
-    update_scroll_ranges();
-}
-
-void VyrMessageView::update_scroll_ranges()
-{
-    int width = 0;
-    for (int i = 0; i < m_header->count(); ++i)
-        width += m_header->sectionSize(i);
-    horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
-    horizontalScrollBar()->setPageStep(viewport()->width());
-    horizontalScrollBar()->setSingleStep(m_char_width);
-    verticalScrollBar()->setRange(0, std::max(0, m_contents_height - viewport()->height()));
-    verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setSingleStep(m_row_height);
-}
-
-void VyrMessageView::scroll_to_bottom()
-{
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 // --- Cells and rows ---------------------------------------------------------------------------------
@@ -466,7 +385,7 @@ const CANdbMessage *VyrMessageView::database_message(const VyrCanMessage &messag
 QString VyrMessageView::cell_text(int section, const VyrCanMessage &message, uint64_t counter, int64_t time_us) const
 {
     using namespace trace_text;
-    const int width = m_header->sectionSize(section) / m_char_width;
+    const int width = section_chars(section);
     if (width == 0)
         return QString(); // not drawn
     switch (section) {
@@ -552,50 +471,32 @@ int VyrMessageView::needed_chars(int section, const VyrCanMessage &message, uint
     return 0;
 }
 
-void VyrMessageView::paint_row(QPainter &painter, int top, const VyrCanMessage &message, uint64_t counter,
-                               int64_t time_us, bool selected, bool cursor, bool shaded)
+int VyrMessageView::cell_indent(int section) const
 {
-    const int x_offset = horizontalScrollBar()->value();
-    const int contents_width = horizontalScrollBar()->maximum() + viewport()->width();
-    const QRect band(-x_offset, top, contents_width, m_row_height);
-    painter.fillRect(band, selected ? palette().highlight() : QBrush(shaded ? m_row_background : Qt::white));
-    const QColor text_colour = palette().color(selected ? QPalette::HighlightedText : QPalette::WindowText);
-    painter.setPen(text_colour);
-    const int baseline = top + m_row_height - m_descent;
-    for (int section = 0; section < m_header->count(); ++section) {
-        const int section_width = m_header->sectionSize(section);
-        const int width = section_width / m_char_width;
-        int x = m_header->sectionPosition(section) - x_offset;
-        if (section == Dlc)
-            x += (section_width - m_char_width) / 2;
-        else if (section == Data && width >= 24)
-            x += (width == 24 ? 1 : 2) * m_char_width;
-        painter.drawText(x, baseline, cell_text(section, message, counter, time_us));
-        if (section_width > 0)
-            m_fit->need_chars(section, needed_chars(section, message, counter, time_us));
-    }
-    m_fit->fit_later();
-    if (cursor) {
-        painter.setPen(QPen(palette().color(selected ? QPalette::Window : QPalette::WindowText), 1, Qt::DotLine));
-        painter.drawRect(QRect(band.left(), top, contents_width - 1, m_row_height - 1));
-    }
+    const int section_width = header()->sectionSize(section);
+    if (section == Dlc)
+        return (section_width - char_width()) / 2;
+    const int width = section_chars(section);
+    if (section == Data && width >= 24)
+        return (width == 24 ? 1 : 2) * char_width();
+    return 0;
 }
 
-void VyrMessageView::paintEvent(QPaintEvent *event)
+void VyrMessageView::paint_row(QPainter &painter, long long row, const VyrCanMessage &message, uint64_t counter,
+                               int64_t time_us, bool selected, bool shaded)
 {
-    QPainter painter(viewport());
-    const QRect exposed = event->rect();
-    painter.fillRect(exposed, palette().base());
-    painter.setFont(m_font);
-    const int y_offset = verticalScrollBar()->value();
-    const int rows = row_count();
-    // Rows 1-based from the top whose band meets the exposed area.
-    const long long first = std::max(0, exposed.top() + y_offset) / m_row_height + 1;
-    const long long last = std::min<long long>(rows, (exposed.bottom() + y_offset) / m_row_height + 1);
-    if (first > last)
-        return;
+    RowLook look;
+    look.selected = selected;
+    look.background = QBrush(shaded ? m_row_background : Qt::white);
+    VyrRecordListView::paint_row(
+        painter, row, look, [&](int section) { return cell_text(section, message, counter, time_us); },
+        [&](int section) { return needed_chars(section, message, counter, time_us); });
+}
+
+void VyrMessageView::paint_rows(QPainter &painter, long long first, long long last)
+{
     if (m_scroll_mode) {
-        paint_scroll_rows(painter, first, last, y_offset);
+        paint_scroll_rows(painter, first, last);
         return;
     }
     const TraceLineTable &lines = m_store->lines();
@@ -604,17 +505,16 @@ void VyrMessageView::paintEvent(QPaintEvent *event)
         int64_t time_us = trace_text::record_time_us(line.message);
         if (m_delta_time)
             time_us -= int64_t(line.previous_ms) * 1000 + line.previous_us;
-        paint_row(painter, row_top(row) - y_offset, line.message, line.counter, time_us, lines.selected(int(row)),
-                  m_cursor_shown && row == m_cursor_pos, row % 2 == 1);
+        paint_row(painter, row, line.message, line.counter, time_us, lines.selected(int(row)), row % 2 == 1);
     }
 }
 
-void VyrMessageView::paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset)
+void VyrMessageView::paint_scroll_rows(QPainter &painter, long long first, long long last)
 {
     // The view position stands after the newest record; rows are painted
     // from the bottom up, each record's predecessor giving its delta time.
     if (m_display_filter) {
-        paint_filtered_rows(painter, first, last, y_offset);
+        paint_filtered_rows(painter, first, last);
         return;
     }
     VyrMessageRing<VyrCanMessage> &ring = m_store->ring();
@@ -628,14 +528,13 @@ void VyrMessageView::paint_scroll_rows(QPainter &painter, long long first, long 
         const int64_t time_us = m_delta_time ? trace_text::record_time_us(message) - trace_text::record_time_us(older)
                                              : trace_text::record_time_us(message);
         const uint64_t number = m_message_number - uint64_t(rows - row);
-        paint_row(painter, row_top(row) - y_offset, message, number, time_us, message.flags & selected_flag,
-                  m_cursor_shown && (long long)number == m_cursor_pos, number % 2 == 1);
+        paint_row(painter, row, message, number, time_us, message.flags & selected_flag, number % 2 == 1);
         message = older;
     }
     ring.restore_view_pointer();
 }
 
-void VyrMessageView::paint_filtered_rows(QPainter &painter, long long first, long long last, int y_offset)
+void VyrMessageView::paint_filtered_rows(QPainter &painter, long long first, long long last)
 {
     // Rows are the records without the hidden mark, the newest at the bottom;
     // a record's delta time is taken from its predecessor in the ring.
@@ -646,8 +545,7 @@ void VyrMessageView::paint_filtered_rows(QPainter &painter, long long first, lon
     const auto paint = [&](int64_t older_time_us) {
         const int64_t time_us = m_delta_time ? newer_time_us - older_time_us : newer_time_us;
         if (row <= last)
-            paint_row(painter, row_top(row) - y_offset, *newer, newer_number, time_us, false,
-                      m_cursor_shown && row == m_cursor_pos, row % 2 == 1);
+            paint_row(painter, row, *newer, newer_number, time_us, false, row % 2 == 1);
         --row;
     };
     VyrCanMessage shown;

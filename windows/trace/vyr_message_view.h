@@ -2,18 +2,19 @@
 // The message list of a trace window: the CAN messages of one CAN interface,
 // either as the fixed-position table (one line per kind of message, updated
 // in place) or as the scrolling list (every message in arrival order, the
-// newest at the bottom). Its store is filled on the interface's receive
-// thread; update_messages takes the new messages over on the window's timer.
+// newest at the bottom). The interface's receive thread appends to its
+// store's intake; update_messages takes the new messages over on the
+// window's timer.
 // Columns: channel, identifier, time, DLC, data, ASCII, counter, signals and
 // the extra columns of the interface's identifier formatter, under a header
-// whose titles switch number and time formats when clicked.
+// whose titles switch number and time formats when clicked. The header,
+// cursor, keys, mouse, row painting and clipboard are the record list view's.
 #include "core/frames/vyr_can_message.h"
 #include "interfaces/can/vyr_id_filter_list.h"
+#include "windows/base/vyr_record_list_view.h"
 #include "windows/trace/trace_cell_text.h"
 
-#include <QAbstractScrollArea>
 #include <QColor>
-#include <QFont>
 #include <QString>
 
 #include <array>
@@ -24,17 +25,13 @@
 
 class CANdbCluster;
 class CANdbMessage;
-class HeaderColumnFit;
-class HeaderToolTip;
 class IdBitSet;
 class SparseIdBitSet;
-class QHeaderView;
-class QStandardItemModel;
 class QTextStream;
 class VyrCanIf;
 class VyrTraceMessageQueue;
 
-class VyrMessageView : public QAbstractScrollArea
+class VyrMessageView : public VyrRecordListView
 {
     Q_OBJECT
 public:
@@ -61,6 +58,10 @@ public:
     void update_messages();
     // Builds the store's pass sets from the filter lists.
     void setup_filters();
+    // The pass sets of the filters as setup_filters gives them to the store
+    // (null: everything passes), for others that filter alike.
+    std::unique_ptr<IdBitSet> standard_pass_set() const;
+    std::unique_ptr<SparseIdBitSet> extended_pass_set() const;
     // Rebuilds the formatter's columns when the formatter changed.
     void rebuild_extra_columns();
 
@@ -68,11 +69,10 @@ public:
     uint64_t message_number() const { return m_message_number; }
     int shown_count() const { return m_shown_count; }
     // Rows of the list on show.
-    int row_count() const;
-    int row_height() const { return m_row_height; }
-    int char_width() const { return m_char_width; }
-    int contents_height() const { return m_contents_height; }
-    QHeaderView *header() const { return m_header; }
+    int row_count() const override;
+    // Positions: lines of the fixed-position table, message numbers of the
+    // scrolling list, rows of the list under the display filter.
+    long long last_cursor_pos() const override;
 
     const trace_text::Formats &formats() const { return m_formats; }
     void set_formats(const trace_text::Formats &formats);
@@ -84,19 +84,14 @@ public:
     // width fitted to what it shows), and its visibility.
     int section_width(int section) const;
     bool section_visible(int section) const;
-    long long cursor_pos() const { return m_cursor_pos; }
     bool display_filter() const { return m_display_filter; }
     // Selected lines of the fixed-position table, selected records of the
     // scrolling list, and records shown under the display filter.
     int fixed_selected_count() const { return m_fixed_selected; }
     int scroll_selected_count() const { return m_scroll_selected; }
     int visible_count() const { return m_visible_count; }
-    // Set by the trace window whenever its state changes: while running,
-    // keys and mouse leave the selection alone and current_message follows
-    // the newest message.
-    void set_measurement_running(bool running) { m_running = running; }
-    bool measurement_running() const { return m_running; }
-    // The message under the cursor for the signal table, or null.
+    // The message under the cursor for the signal table, or null; while the
+    // measurement runs, the newest message.
     const VyrCanMessage *current_message();
 
     // Moves the cursor to the next record whose data, ASCII or identifier text
@@ -105,8 +100,10 @@ public:
 
     // The view's contents as text for people: the fixed-position table and
     // the scrolling list; all lines or records, or only the selected ones.
+    // write_text writes the one on show.
     void write_fixed_text(QTextStream &out, bool selected_only) const;
     void write_log_text(QTextStream &out, bool selected_only);
+    void write_text(QTextStream &out, bool selected_only) override;
 
     VyrIdFilterList &standard_filters() { return m_standard_filters; }
     VyrIdFilterList &extended_filters() { return m_extended_filters; }
@@ -117,35 +114,27 @@ public:
 
 public slots:
     void clear();
-    void header_size_changed();
-    void update_geometrie();
-    void contents_moving(int x, int y);
-    void header_clicked(int section);
+    void header_clicked(int section) override;
     void set_scroll_mode(bool on);
-    void set_cursor_pos(long long pos);
     void set_display_filter(bool on);
-    void set_cursor_pos_by_mouse(int y);
-    void toggle_selection_on_cursor_pos();
     void deselect_all();
-    void cursor_on(bool on);
     void add_selected_identifiers_to_filter();
     void update_header();
     void toggle_column_visibility(int section);
     void restore_section(int section, int width, bool visible);
 
 signals:
-    void show_context_menu(const QPoint &global_position);
-    void selection_changed();
-    void cursor_position_changed();
     void filters_changed();
-    void configuration_changed();
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void scrollContentsBy(int dx, int dy) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
+    void paint_rows(QPainter &painter, long long first_row, long long last_row) override;
+    void toggle_selection(long long pos) override;
+    bool selection_editable() const override { return !measurement_running() && !filtered_rows(); }
+    void cursor_moved() override { fetch_cursor_message(); }
+    // The fixed-position table keeps its top row.
+    bool bottom_anchored() const override { return m_scroll_mode; }
+    // The length byte stands in the middle of its column, the data a little in.
+    int cell_indent(int section) const override;
 
 private:
     struct SectionMemory
@@ -163,22 +152,13 @@ private:
     const CANdbMessage *database_message(const VyrCanMessage &message) const;
     // Characters the section needs to show the record's text whole.
     int needed_chars(int section, const VyrCanMessage &message, uint64_t counter, int64_t time_us) const;
-    void paint_row(QPainter &painter, int top, const VyrCanMessage &message, uint64_t counter, int64_t time_us,
-                   bool selected, bool cursor, bool shaded);
+    void paint_row(QPainter &painter, long long row, const VyrCanMessage &message, uint64_t counter, int64_t time_us,
+                   bool selected, bool shaded);
     // Scrolling-list rows first to last (1-based from the top).
-    void paint_scroll_rows(QPainter &painter, long long first, long long last, int y_offset);
-    void paint_filtered_rows(QPainter &painter, long long first, long long last, int y_offset);
-    void set_contents_height(int height);
-    void update_scroll_ranges();
-    void scroll_to_bottom();
+    void paint_scroll_rows(QPainter &painter, long long first, long long last);
+    void paint_filtered_rows(QPainter &painter, long long first, long long last);
     std::unique_ptr<IdBitSet> make_standard_pass_set() const;
     std::unique_ptr<SparseIdBitSet> make_extended_pass_set() const;
-    // The last cursor position of the list on show (0: empty).
-    long long last_cursor_pos() const;
-    // The cursor's position at a contents y; 0 outside the rows.
-    long long cursor_pos_at(int y) const;
-    // The selection may change by keys and mouse.
-    bool selection_editable() const { return !m_running && !filtered_rows(); }
     // The scrolling list on show under the display filter: positions are visible rows.
     bool filtered_rows() const { return m_scroll_mode && m_display_filter; }
     void fetch_cursor_message();
@@ -194,21 +174,9 @@ private:
     bool filter_out(const VyrCanMessage &message);
     // The texts of a record's identifier in the exports.
     std::string export_identifier(const VyrCanMessage &message) const;
-    // Contents y of the top of a row counted from 1 at the top.
-    int row_top(long long row) const { return int((row - 1) * m_row_height); }
 
     std::unique_ptr<VyrTraceMessageQueue> m_store;
-    QStandardItemModel *m_header_model;
-    QHeaderView *m_header;
-    std::unique_ptr<HeaderToolTip> m_tool_tip;
-    // Grows the columns to their titles and to the texts painted in them.
-    HeaderColumnFit *m_fit = nullptr;
-    QFont m_font;
-    int m_row_height = 1;
-    int m_char_width = 1;
-    int m_descent = 0;
     QColor m_row_background{235, 235, 235};
-    int m_contents_height = 0;
 
     VyrCanIf *m_interface = nullptr;
     bool m_scroll_mode = false;
@@ -223,9 +191,6 @@ private:
     std::vector<ExtraColumn> m_extra_columns;
     std::string m_extra_formatter_name;
 
-    long long m_cursor_pos = 0;
-    bool m_cursor_shown = true;
-    bool m_running = false;
     bool m_display_filter = false;
     int m_fixed_selected = 0;
     int m_scroll_selected = 0;

@@ -1,16 +1,13 @@
-// The interactive side of the message view: the row cursor moved by keys
-// and mouse, the selection, the display filter that shows only the selected
-// records, the search over the scrolling list, and turning the identifiers
-// of selected messages into entries of the filter lists.
+// The interactive side of the message view: the selection of lines and
+// records, the message under the cursor, the display filter that shows only
+// the selected records, the search over the scrolling list, and turning the
+// identifiers of selected messages into entries of the filter lists.
 #include "windows/trace/vyr_message_view.h"
 
 #include "core/candb_message.h"
 #include "core/id_bit_set.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -38,107 +35,14 @@ void VyrMessageView::visit_shown(uint64_t from, uint64_t to,
     ring.restore_view_pointer();
 }
 
-void VyrMessageView::set_cursor_pos(long long pos)
+void VyrMessageView::toggle_selection(long long pos)
 {
-    pos = std::min(std::max(pos, 1LL), last_cursor_pos());
-    if (m_scroll_mode && !filtered_rows() && pos <= (long long)m_message_number - max_shown)
-        pos = (long long)m_message_number - max_shown + 1;
-    if (pos == m_cursor_pos)
-        return;
-    m_cursor_pos = pos;
-    if (pos > 0) {
-        const bool by_number = m_scroll_mode && !filtered_rows();
-        const long long row = by_number ? row_count() - ((long long)m_message_number - pos) : pos;
-        const int top = row_top(row);
-        const int visible = viewport()->height();
-        if (top < verticalScrollBar()->value())
-            verticalScrollBar()->setValue(top - m_row_height / 2);
-        else if (top + m_row_height > verticalScrollBar()->value() + visible)
-            verticalScrollBar()->setValue(top + m_row_height + m_row_height / 2 - visible);
-    }
-    viewport()->update();
-    fetch_cursor_message();
-    emit cursor_position_changed();
-}
-
-long long VyrMessageView::cursor_pos_at(int y) const
-{
-    if (y < 0 || y >= m_contents_height)
-        return 0;
-    // Counted from the bottom row, which holds the last position.
-    return last_cursor_pos() - (m_contents_height - 1 - y) / m_row_height;
-}
-
-void VyrMessageView::set_cursor_pos_by_mouse(int y)
-{
-    if (const long long pos = cursor_pos_at(y); pos >= 1)
-        set_cursor_pos(pos);
-}
-
-void VyrMessageView::mousePressEvent(QMouseEvent *event)
-{
-    viewport()->setFocus();
-    // Below the last row the cursor stays and nothing is selected.
-    const long long pos = cursor_pos_at(event->pos().y() + verticalScrollBar()->value());
-    if (event->button() == Qt::LeftButton && pos >= 1) {
-        set_cursor_pos(pos);
-        if (!(event->modifiers() & Qt::ControlModifier) && selection_editable())
-            toggle_selection_on_cursor_pos();
-    } else if (event->button() == Qt::RightButton) {
-        if (pos >= 1)
-            set_cursor_pos(pos);
-        emit show_context_menu(event->globalPos());
-    }
-}
-
-void VyrMessageView::keyPressEvent(QKeyEvent *event)
-{
-    const long long rows_per_page = std::max(1, viewport()->height() / m_row_height);
-    long long pos;
-    switch (event->key()) {
-    case Qt::Key_Space:
-        if (selection_editable())
-            toggle_selection_on_cursor_pos();
-        return;
-    case Qt::Key_Home:
-        pos = 0;
-        break;
-    case Qt::Key_End:
-        pos = last_cursor_pos();
-        break;
-    case Qt::Key_Up:
-        pos = std::max(m_cursor_pos - 1, 0LL);
-        break;
-    case Qt::Key_Down:
-        pos = m_cursor_pos + 1;
-        break;
-    case Qt::Key_PageUp:
-        pos = std::max(m_cursor_pos - rows_per_page, 0LL);
-        break;
-    case Qt::Key_PageDown:
-        pos = m_cursor_pos + rows_per_page;
-        break;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
-        return;
-    }
-    if ((event->modifiers() & Qt::ShiftModifier) && selection_editable())
-        toggle_selection_on_cursor_pos();
-    set_cursor_pos(pos);
-}
-
-void VyrMessageView::cursor_on(bool on)
-{
-    m_cursor_shown = on;
-    viewport()->update();
-}
-
-void VyrMessageView::toggle_selection_on_cursor_pos()
-{
-    if (!m_cursor_shown || m_cursor_pos < 1 || m_cursor_pos > last_cursor_pos())
+    // Under the display filter the rows are the selection it was turned on
+    // with, and positions are no message numbers.
+    if (filtered_rows())
         return;
     if (m_scroll_mode) {
-        visit_shown(uint64_t(m_cursor_pos), uint64_t(m_cursor_pos), [this](VyrCanMessage &record, uint64_t) {
+        visit_shown(uint64_t(pos), uint64_t(pos), [this](VyrCanMessage &record, uint64_t) {
             record.flags ^= selected_flag;
             m_scroll_selected += record.flags & selected_flag ? 1 : -1;
             return true;
@@ -146,18 +50,17 @@ void VyrMessageView::toggle_selection_on_cursor_pos()
         emit selection_changed();
     } else {
         TraceLineTable &lines = m_store->lines();
-        const int line = int(m_cursor_pos);
+        const int line = int(pos);
         const bool selected = !lines.selected(line);
         lines.set_selected(line, selected);
         m_fixed_selected += selected ? 1 : -1;
     }
-    viewport()->update();
 }
 
 void VyrMessageView::deselect_all()
 {
     if (m_scroll_mode) {
-        if (!m_cursor_shown || m_cursor_pos < 1 || m_cursor_pos > (long long)m_message_number)
+        if (!cursor_shown() || cursor_pos() < 1 || cursor_pos() > (long long)m_message_number)
             return;
         visit_shown(oldest_shown(), m_message_number, [](VyrCanMessage &record, uint64_t) {
             record.flags &= ~selected_flag;
@@ -198,7 +101,7 @@ void VyrMessageView::set_display_filter(bool on)
             return true;
         });
     }
-    set_contents_height(m_row_height * row_count());
+    update_scroll_ranges();
     scroll_to_bottom();
     emit selection_changed();
     viewport()->update();
@@ -219,18 +122,19 @@ void VyrMessageView::fetch_cursor_message()
     if (m_scroll_mode) {
         if (m_display_filter) {
             long long visible = 0;
-            if (m_cursor_pos < 1 || m_cursor_pos > m_visible_count)
+            const long long pos = cursor_pos();
+            if (pos < 1 || pos > m_visible_count)
                 return;
-            visit_shown(oldest_shown(), m_message_number, [this, &visible](VyrCanMessage &record, uint64_t) {
-                if (record.flags & hidden_flag || ++visible < m_cursor_pos)
+            visit_shown(oldest_shown(), m_message_number, [this, &visible, pos](VyrCanMessage &record, uint64_t) {
+                if (record.flags & hidden_flag || ++visible < pos)
                     return true;
                 m_cursor_message = record;
                 m_cursor_message_valid = true;
                 return false;
             });
-        } else if (m_cursor_pos >= (long long)oldest_shown() && m_cursor_pos <= (long long)m_message_number &&
-                   m_cursor_pos >= 1) {
-            fetch_record(uint64_t(m_cursor_pos));
+        } else if (cursor_pos() >= (long long)oldest_shown() && cursor_pos() <= (long long)m_message_number &&
+                   cursor_pos() >= 1) {
+            fetch_record(uint64_t(cursor_pos()));
         }
         return;
     }
@@ -238,14 +142,14 @@ void VyrMessageView::fetch_cursor_message()
     const int count = lines.line_count();
     if (count == 0)
         return;
-    const int line = m_cursor_pos >= 1 && m_cursor_pos <= count ? int(m_cursor_pos) : 1;
+    const int line = cursor_pos() >= 1 && cursor_pos() <= count ? int(cursor_pos()) : 1;
     m_cursor_message = lines.read_line(line).message;
     m_cursor_message_valid = true;
 }
 
 const VyrCanMessage *VyrMessageView::current_message()
 {
-    if (m_running) {
+    if (measurement_running()) {
         if (!m_scroll_mode)
             fetch_cursor_message();
         else if (m_shown_count > 0)
@@ -268,7 +172,7 @@ bool VyrMessageView::filter_out(const VyrCanMessage &message)
         list.add_id(message.id);
         changed = true;
     }
-    if (!m_running && !list.active()) {
+    if (!measurement_running() && !list.active()) {
         list.set_active(true);
         changed = true;
     }
@@ -293,8 +197,8 @@ void VyrMessageView::add_selected_identifiers_to_filter()
     }
     if (!changed)
         return;
-    // A pass set that the receive thread reads is replaced at once, so that
-    // the identifiers are blocked from the next message on.
+    // The pass sets in use are replaced at once, so that the identifiers are
+    // blocked from the next message taken over on.
     if (m_store->standard_filter())
         m_store->set_standard_filter(make_standard_pass_set());
     if (m_store->extended_filter())
@@ -312,15 +216,14 @@ void VyrMessageView::search(const QString &text, bool upwards)
     const long long last = filtered ? m_visible_count : (long long)m_message_number;
     if (last < first)
         return;
-    if (!m_cursor_shown || m_cursor_pos < first || m_cursor_pos > last)
+    if (!cursor_shown() || cursor_pos() < first || cursor_pos() > last)
         set_cursor_pos(upwards ? last : first);
-    const long long start = m_cursor_pos;
+    const long long start = cursor_pos();
 
     std::string wanted = text.toLower().toStdString();
-    const auto width = [this](int section) { return m_header->sectionSize(section) / m_char_width; };
-    const int data_width = width(Data);
-    const int ascii_width = width(Ascii);
-    const int identifier_width = width(Identifier);
+    const int data_width = section_chars(Data);
+    const int ascii_width = section_chars(Ascii);
+    const int identifier_width = section_chars(Identifier);
     const auto holds = [&wanted](std::string cell) {
         std::transform(cell.begin(), cell.end(), cell.begin(), [](unsigned char c) { return char(std::tolower(c)); });
         return cell.find(wanted) != std::string::npos;

@@ -4,6 +4,7 @@
 
 #include "core/candb_message.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "settings/text_util.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
 #include <QDateTime>
@@ -84,15 +85,10 @@ QString creation_date()
 std::string VyrMessageView::export_identifier(const VyrCanMessage &message) const
 {
     const CANdbMessage *found = m_database_mode ? database_message(message) : nullptr;
-    std::string text;
-    if (found) {
-        text = found->name.substr(0, identifier_field_width);
-        text.append(size_t(identifier_field_width) - text.size(), ' ');
-    } else {
-        text.assign(identifier_field_width, ' ');
-        trace_text::format_number(text.data(), identifier_field_width, message.id, false, m_formats.id_hex ? 16 : 10,
-                                  ' ');
-    }
+    if (!found)
+        return padded_number(message.id, identifier_field_width, m_formats.id_hex ? 16 : 10);
+    std::string text = found->name.substr(0, identifier_field_width);
+    text.append(size_t(identifier_field_width) - text.size(), ' ');
     return text;
 }
 
@@ -122,14 +118,14 @@ void VyrMessageView::write_fixed_text(QTextStream &out, bool selected_only) cons
         out << QString::fromStdString(text) << "\n";
         if (!found)
             continue;
-        for (const CANdbSignal *signal : found->signal_list) {
+        const int length = trace_text::data_length(message);
+        for (const CANdbSignal *signal : found->present_signals(message.data, length)) {
             std::string name = std::string(50, ' ') + signal->name;
             if (!signal->unit.empty())
                 name += '[' + signal->unit + ']';
             if (int(name.size()) < signal_name_field_width)
                 name.append(size_t(signal_name_field_width) - name.size(), ' ');
-            out << QString::fromStdString(
-                       name + " = " + trace_text::signal_value(*signal, message.data, trace_text::data_length(message)))
+            out << QString::fromStdString(name + " = " + trace_text::signal_value(*signal, message.data, length))
                 << "\n";
         }
         out << "\n";
@@ -191,4 +187,12 @@ void VyrMessageView::write_log_text(QTextStream &out, bool selected_only)
         });
     }
     out << QString::fromStdString(separator) << "\n";
+}
+
+void VyrMessageView::write_text(QTextStream &out, bool selected_only)
+{
+    if (m_scroll_mode)
+        write_log_text(out, selected_only);
+    else
+        write_fixed_text(out, selected_only);
 }

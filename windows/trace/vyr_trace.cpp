@@ -9,9 +9,8 @@
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,16 +18,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QTextStream>
 #include <QToolButton>
 
-namespace {
+#include <cstring>
 
-bool is_trace_source(const VyrSignalIf *signal_if)
-{
-    const std::string type = signal_if->type_name();
-    return type == "CAN" || type == "CAN-RX" || type == "LIN";
-}
+namespace {
 
 // The tool-button pictures: a few strokes on 16 x 16 pixels.
 QIcon drawn_icon(const std::function<void(QPainter &)> &draw)
@@ -65,18 +59,6 @@ QIcon indicator_icon(int frame, const QColor &color)
             p.drawPie(QRect(1, 1, 14, 14), -frame * 45 * 16, 45 * 16);
         }
     });
-}
-
-// Closes a log file on the thread that writes into it.
-void close_log_on_interface_thread(VyrDeferredCall *call)
-{
-    auto *trace_store = static_cast<VyrTraceMessageQueue *>(call->context());
-    LogFile *log = trace_store->log_file();
-    trace_store->set_log_file(nullptr);
-    if (log && log->active()) {
-        log->measurement_stopped();
-        log->close();
-    }
 }
 
 } // namespace
@@ -204,6 +186,7 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     connect(m_view, &VyrMessageView::show_context_menu, this, &VyrTrace::show_context_menu);
     connect(m_view, &VyrMessageView::selection_changed, this, &VyrTrace::state_changed);
     connect(m_view, &VyrMessageView::filters_changed, this, &VyrTrace::state_changed);
+    connect(m_view, &VyrMessageView::filters_changed, this, &VyrTrace::update_log_filters);
     connect(m_view, &VyrMessageView::cursor_position_changed, this, &VyrTrace::update_signal_table);
     connect(m_view, &VyrMessageView::configuration_changed, this, &VyrDataWindow::configuration_changed);
     connect(m_signal_table, &QObject::destroyed, this, &VyrTrace::signal_table_destroyed);
@@ -214,11 +197,10 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
 
 VyrTrace::~VyrTrace()
 {
-    withdraw_close_call();
     if (m_attached_to)
-        m_attached_to->remove_message_listener(m_view->store());
-    if (m_view->store())
-        m_view->store()->set_log_file(nullptr);
+        m_attached_to->remove_message_listener(&m_view->store()->intake());
+    if (m_log_file)
+        m_log_file->stop_writer();
     m_view->set_interface(nullptr);
     if (m_signal_table) {
         disconnect(m_signal_table, nullptr, this, nullptr);
@@ -252,7 +234,7 @@ VyrCanIf *VyrTrace::interface() const
 
 void VyrTrace::set_interface(VyrSignalIf *signal_if)
 {
-    m_view->set_interface(dynamic_cast<VyrCanIf *>(signal_if));
+    m_view->set_interface(VyrCanIf::of(signal_if));
 }
 
 void VyrTrace::setCaption(const QString &text)
@@ -289,8 +271,8 @@ void VyrTrace::update_can_source_list()
     m_channels.clear();
     m_channel_combo->addItem(QString());
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next()) {
-        auto *can = dynamic_cast<VyrCanIf *>(signal_if);
-        if (!can || !is_trace_source(can) || !can->connect_to_channel().isEmpty())
+        VyrCanIf *can = VyrCanIf::of(signal_if);
+        if (!can || !can->connect_to_channel().isEmpty())
             continue;
         m_channel_combo->addItem(QString::fromStdString(can->name()));
         m_channels.insert(m_channel_combo->count() - 1, can);
@@ -315,9 +297,8 @@ void VyrTrace::remove_interface(const QString &interface_id)
 void VyrTrace::add_interface(const QString &interface_id)
 {
     if (!interface()) {
-        VyrSignalIf *signal_if = find_signal_if_by_id(interface_id.toLatin1().constData());
-        if (signal_if && is_trace_source(signal_if))
-            set_interface(signal_if);
+        if (VyrCanIf *can = VyrCanIf::of(find_signal_if_by_id(interface_id.toLatin1().constData())))
+            set_interface(can);
     }
     update_can_source_list();
 }
@@ -431,53 +412,46 @@ void VyrTrace::startup()
     m_logging_state = 0;
     setup_signal_table();
     VyrTraceMessageQueue *store = m_view->store();
-    if (VyrCanIf *can = interface(); can && store) {
-        can->add_message_listener(store);
+    store->set_empty();
+    store->set_interface(interface());
+    m_view->setup_filters();
+    VyrCanIf *can = interface();
+    if (can) {
+        can->add_message_listener(&store->intake());
         m_attached_to = can;
     }
-    if (store) {
-        setup_filters();
-        if (m_log_file && m_log_file->active()) {
-            m_log_file->set_interface(interface());
-            m_log_file->clear_pretrigger();
-            const QString name = QString::fromLocal8Bit(m_log_file->file_name().c_str());
-            if (m_log_file->open() != LogFile::Success) {
-                error(tr("Unable to open log file '%1'.").arg(name) + QLatin1Char('\n'));
-            } else {
-                info(tr("Trace Window '%1' is logging CAN messages to file '%2'.").arg(caption(), name) +
-                     QLatin1Char('\n'));
-                if (!m_log_file->enable_trigger() || m_log_file->trigger_name().isEmpty())
-                    m_log_file->set_stopped(false);
-                store->set_log_file(m_log_file.get());
-            }
+    if (m_log_file && m_log_file->active()) {
+        m_log_file->set_interface(can);
+        m_log_file->clear_pretrigger();
+        const QString name = QString::fromLocal8Bit(m_log_file->file_name().c_str());
+        if (const int result = m_log_file->open(); result != LogFile::Success) {
+            const int system_error = m_log_file->system_error();
+            const QString reason = system_error ? QString::fromLocal8Bit(std::strerror(system_error))
+                                                : QString::fromLatin1(LogFile::result_name(result));
+            error(tr("Unable to open log file '%1': %2.").arg(name, reason) + QLatin1Char('\n'));
+        } else {
+            info(tr("Trace Window '%1' is logging CAN messages to file '%2'.").arg(caption(), name) +
+                 QLatin1Char('\n'));
+            if (!m_log_file->enable_trigger() || m_log_file->trigger_name().isEmpty())
+                m_log_file->set_stopped(false);
+            m_log_file->start_writer(can, m_view->standard_pass_set(), m_view->extended_pass_set());
         }
-        store->set_empty();
-        store->set_interface(interface());
     }
     VyrDataWindow::startup();
     m_view->clear();
     m_animation_frame = 0;
 }
 
-void VyrTrace::withdraw_close_call()
-{
-    if (m_close_call && m_closing_on)
-        m_closing_on->remove_deferred_call(m_close_call.get());
-    m_close_call.reset();
-    m_closing_on = nullptr;
-}
-
 void VyrTrace::stop()
 {
-    // The interface's thread has ended: a close it did not run happens here.
-    withdraw_close_call();
+    // The interface's thread has ended: the rest of its frames are in the
+    // writer's queue, which it writes before the file closes.
     if (m_attached_to) {
-        m_attached_to->remove_message_listener(m_view->store());
+        m_attached_to->remove_message_listener(&m_view->store()->intake());
         m_attached_to = nullptr;
     }
     stop_logging_to_file();
-    if (m_view->store())
-        m_view->store()->release_filters();
+    m_view->store()->release_filters();
     VyrDataWindow::stop();
 }
 
@@ -486,8 +460,11 @@ void VyrTrace::update_signals()
     if (!is_paused()) {
         m_view->update_messages();
         update_signal_table();
+    } else {
+        // The lists go on filling while the display stands still.
+        m_view->store()->take_over();
     }
-    if (running() && !m_close_call && m_log_file && m_log_file->active() && m_log_file->is_open()) {
+    if (running() && m_log_file && m_log_file->active() && m_log_file->is_open()) {
         const int state = m_log_file->stopped() ? 1 : 2;
         if (state == 1 && m_logging_state != 1) {
             m_indicator_button->setChecked(true);
@@ -510,8 +487,14 @@ void VyrTrace::update_signals()
 
 void VyrTrace::setup_filters()
 {
-    if (m_view->store())
-        m_view->setup_filters();
+    m_view->setup_filters();
+    update_log_filters();
+}
+
+void VyrTrace::update_log_filters()
+{
+    if (m_log_file && m_log_file->writer_running())
+        m_log_file->set_pass_sets(m_view->standard_pass_set(), m_view->extended_pass_set());
 }
 
 void VyrTrace::show_filter_dialog()
@@ -609,22 +592,15 @@ void VyrTrace::button_logfile_indicator_clicked()
 
 void VyrTrace::stop_logging_to_file()
 {
-    VyrTraceMessageQueue *store = m_view->store();
-    // A close handed to the interface's thread owns the file until it ran.
-    if (store && !m_close_call && store->log_file()) {
-        if (m_attached_to && running()) {
-            // The receive thread may be writing into the file right now: it
-            // lets go of the file and closes it itself.
-            m_close_call = std::make_unique<VyrDeferredCall>(&close_log_on_interface_thread, store);
-            m_closing_on = m_attached_to;
-            m_attached_to->post_deferred_call(m_close_call.get());
-        } else {
-            VyrDeferredCall call(&close_log_on_interface_thread, store);
-            close_log_on_interface_thread(&call);
+    if (m_log_file) {
+        // The writer writes what it took, then the file ends here.
+        m_log_file->stop_writer();
+        if (m_log_file->active() && m_log_file->is_open()) {
+            m_log_file->measurement_stopped();
+            m_log_file->close();
         }
-    }
-    if (m_log_file)
         m_log_file->set_interface(nullptr);
+    }
     m_indicator_button->setIcon(m_indicator_idle_icon);
     m_indicator_button->setChecked(false);
     m_indicator_button->setEnabled(false);
@@ -633,26 +609,14 @@ void VyrTrace::stop_logging_to_file()
 
 // --- Context menu and clipboard --------------------------------------------------------------
 
-void VyrTrace::copy_messages_to_clipboard(bool selected_only)
-{
-    QString text;
-    QTextStream out(&text);
-    if (m_view->scroll_mode())
-        m_view->write_log_text(out, selected_only);
-    else
-        m_view->write_fixed_text(out, selected_only);
-    out.flush();
-    QApplication::clipboard()->setText(text);
-}
-
 void VyrTrace::copy_selected_messages_to_clipboard()
 {
-    copy_messages_to_clipboard(true);
+    m_view->copy_selected_messages_to_clipboard();
 }
 
 void VyrTrace::copy_all_messages_to_clipboard()
 {
-    copy_messages_to_clipboard(false);
+    m_view->copy_all_messages_to_clipboard();
 }
 
 void VyrTrace::show_context_menu(const QPoint &global_position)
@@ -817,7 +781,8 @@ void VyrTrace::read_configuration(QtbConfigGroup *group)
 
 VyrDataWindow *VyrTrace::create(QWidget *parent, QtbConfigGroup *group)
 {
-    auto *window = new VyrTrace(parent);
+    auto *window = new VyrTrace(nullptr);
+    window->enter_workspace(parent);
     if (group)
         window->read_configuration(group);
     window->m_view->update_header();

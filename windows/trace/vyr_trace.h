@@ -3,7 +3,6 @@
 // with a channel choice, tool buttons for the display modes, the identifier
 // filters and their dialog, a dockable signal table that decodes the frame
 // under the cursor, and logging of every accepted frame to a file.
-#include "core/vyr_deferred_call.h"
 #include "core/frames/vyr_can_message.h"
 #include "windows/base/vyr_data_window.h"
 
@@ -65,6 +64,8 @@ public slots:
     void open_log_to_file_dialog() override { show_log_to_file_dialog(); }
     void show_filter_dialog();
     void setup_filters();
+    // Hands the filters to the log file's writer, which logs what the window shows.
+    void update_log_filters();
     void stop_logging_to_file();
     void update_signal_table();
     void setup_signal_table();
@@ -83,9 +84,6 @@ private:
     // The view's selected lines in its current mode.
     int selected_count() const;
     bool display_filter_allowed() const;
-    void copy_messages_to_clipboard(bool selected_only);
-    // Takes a posted close of the log file back from the interface.
-    void withdraw_close_call();
 
     QComboBox *m_channel_combo = nullptr;
     QHash<int, VyrSignalIf *> m_channels;
@@ -103,14 +101,13 @@ private:
     QToolButton *m_search_up_button = nullptr;
     VyrMessageView *m_view = nullptr;
     VyrCanIf *m_attached_to = nullptr;
-    VyrCanIf *m_closing_on = nullptr;
     VyrCanSignalTable *m_signal_table = nullptr;
     QDockWidget *m_dock = nullptr;
     // The copy of the frame under the cursor that the signal table shows.
     VyrCanMessage m_shown_frame{};
+    // The settings of logging to file; while a measurement runs, its writer
+    // logs the interface's frames on a thread of its own.
     std::unique_ptr<LogFile> m_log_file;
-    // Closes the log file on the interface's thread when logging stops during a run.
-    std::unique_ptr<VyrDeferredCall> m_close_call;
     int m_logging_state = 0;
     int m_animation_frame = 0;
     QIcon m_filter_icon;
