@@ -8,6 +8,7 @@
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
 #include "app/vyr_test_hooks.h"
+#include "interfaces/widgets/interface_dialog_services.h"
 #include "core/path_util.h"
 #include "settings/debug_trace.h"
 #include "settings/qtb_config.h"
@@ -284,6 +285,7 @@ int VyrProcess::run(int argc, char **argv)
         splash = show_splash();
 
     install_ascii_parameters_dialog();
+    install_interface_dialogs();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
     // The main window is the application's main widget: the program ends with
