@@ -92,9 +92,9 @@ int VyrDialogModuleList::selected_row() const
 
 void VyrDialogModuleList::show_state()
 {
-    const bool selected = selected_row() >= 0;
-    pb_delete->setEnabled(selected);
-    pb_configure->setEnabled(selected);
+    const bool may_change = selected_row() >= 0 && !measurement_running();
+    pb_delete->setEnabled(may_change);
+    pb_configure->setEnabled(may_change);
 }
 
 VyrSignalIf *VyrDialogModuleList::interface_of_row(int row) const

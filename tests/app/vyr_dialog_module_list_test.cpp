@@ -317,8 +317,15 @@ TEST_F(ModuleList, CreateMenuCountsEveryTypeAndRefusesChangesWhileMeasuring)
 
     window.create_default_interfaces();
     list.build();
-    list.set_measurement_running_query([] { return true; });
     list.table_module_list->selectRow(0);
-    list.pb_delete->click();
+    EXPECT_TRUE(list.pb_delete->isEnabled());
+    // A measurement started from outside while the list is open: the
+    // buttons go off, and the slots refuse as well.
+    list.set_measurement_running_query([] { return true; });
+    list.show_state();
+    EXPECT_FALSE(list.pb_delete->isEnabled());
+    EXPECT_FALSE(list.pb_configure->isEnabled());
+    list.delete_selected_module();
+    list.configure_selected_module();
     EXPECT_NE(get_first_signal_if(), nullptr);
 }
