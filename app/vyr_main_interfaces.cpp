@@ -30,12 +30,12 @@ void VyrMain::show_config_dialog(int id)
         VyrSignalIfType *type = get_first_signal_if_type();
         for (int k = id - id_interface_type_base; type && k > 0; --k)
             type = type->next();
-        if (type && type->create()) {
-            if (std::unique_ptr<VyrSignalIf> created = type->create()(nullptr, this, m_signal_if_notification)) {
-                VyrSignalIf *signal_if = created.release(); // kept in the global interface list
-                signal_if->init_new();
-                signal_if->configure(this);
-            }
+        // Created through the registry, which announces the new interface to the windows.
+        if (std::unique_ptr<VyrSignalIf> created =
+                type ? create_signal_if(type->type_name().c_str(), nullptr, this, m_signal_if_notification) : nullptr) {
+            VyrSignalIf *signal_if = created.release(); // kept in the global interface list
+            signal_if->init_new();
+            signal_if->configure(this);
         }
         configuration_changed();
     } else if (id >= id_interface_base && id < id_interface_base + id_range) {

@@ -777,7 +777,8 @@ void VyrDialogCANBitrate::check_primary()
     QString user_name;
     const QString name = channel(user_name);
     bool primary = true;
-    for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if && signal_if != m_interface;
+    // Interfaces without a channel share nothing.
+    for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if && signal_if != m_interface && name != not_assigned;
          signal_if = signal_if->next()) {
         if (!is_can_type(signal_if))
             continue;
