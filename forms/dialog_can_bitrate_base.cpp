@@ -43,8 +43,8 @@ QPixmap folder_icon()
     QPainter painter(&pixmap);
     painter.setPen(QColor(128, 96, 0));
     painter.setBrush(QColor(255, 220, 64));
-    painter.drawPolygon(QPolygon({QPoint(1, 2), QPoint(6, 2), QPoint(7, 4), QPoint(13, 4), QPoint(13, 11),
-                                  QPoint(1, 11)}));
+    painter.drawPolygon(
+        QPolygon({QPoint(1, 2), QPoint(6, 2), QPoint(7, 4), QPoint(13, 4), QPoint(13, 11), QPoint(1, 11)}));
     painter.setBrush(QColor(255, 240, 128));
     painter.drawPolygon(QPolygon({QPoint(3, 6), QPoint(15, 6), QPoint(13, 11), QPoint(1, 11)}));
     return pixmap;
@@ -198,9 +198,9 @@ void DialogCANBitrateBase::build_bus_param_page()
     auto *Layout17_2 = form::nested_layout<QHBoxLayout>("Layout17_2");
     gb_bitrate = form::named<QGroupBox>(tab_bus_param, "gb_bitrate");
     auto *bitrate_layout = form::group_layout<QVBoxLayout>(gb_bitrate);
-    for (auto [button, name] : {std::pair{&rb_1mb, "rb_1mb"}, std::pair{&rb_500kb, "rb_500kb"},
-                                std::pair{&rb_250kb, "rb_250kb"}, std::pair{&rb_125kb, "rb_125kb"},
-                                std::pair{&rb_100kb, "rb_100kb"}, std::pair{&rb_83kb, "rb_83kb"}}) {
+    for (auto [button, name] :
+         {std::pair{&rb_1mb, "rb_1mb"}, std::pair{&rb_500kb, "rb_500kb"}, std::pair{&rb_250kb, "rb_250kb"},
+          std::pair{&rb_125kb, "rb_125kb"}, std::pair{&rb_100kb, "rb_100kb"}, std::pair{&rb_83kb, "rb_83kb"}}) {
         *button = form::named<QRadioButton>(gb_bitrate, name);
         bitrate_layout->addWidget(*button);
     }

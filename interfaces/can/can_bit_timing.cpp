@@ -87,7 +87,7 @@ void can_encode_btr(const CanBusTiming &timing, unsigned &btr0, unsigned &btr1)
 {
     btr0 = (unsigned(timing.sjw * 64 - 1) & 0xC0) | (unsigned(timing.prescaler - 1) & 0x3F);
     btr1 = (unsigned(timing.tseg2 * 16 - 1) & 0x70) | (unsigned(timing.tseg1 - 1) & 0x0F) |
-           (timing.samples == 3 ? 0x80u : 0u);
+        (timing.samples == 3 ? 0x80u : 0u);
 }
 
 namespace {

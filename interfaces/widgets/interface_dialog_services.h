@@ -12,8 +12,8 @@
 class QWidget;
 
 // The chosen file, or an empty text when the user cancelled.
-using VyrInterfaceFileChooser = std::function<QString(QWidget *parent, const QString &caption,
-                                                      const QString &start, const QString &filter)>;
+using VyrInterfaceFileChooser =
+    std::function<QString(QWidget *parent, const QString &caption, const QString &start, const QString &filter)>;
 // Starts the program detached with the arguments in the working directory;
 // false when it could not be started.
 using VyrProgramStarter =

@@ -49,9 +49,9 @@ struct FixedBitrate
     int bitrate;
 };
 constexpr FixedBitrate fixed_bitrates[] = {
-    {&DialogCANBitrateBase::rb_1mb, 1000000},   {&DialogCANBitrateBase::rb_500kb, 500000},
-    {&DialogCANBitrateBase::rb_250kb, 250000},  {&DialogCANBitrateBase::rb_125kb, 125000},
-    {&DialogCANBitrateBase::rb_100kb, 100000},  {&DialogCANBitrateBase::rb_83kb, 83333},
+    {&DialogCANBitrateBase::rb_1mb, 1000000},  {&DialogCANBitrateBase::rb_500kb, 500000},
+    {&DialogCANBitrateBase::rb_250kb, 250000}, {&DialogCANBitrateBase::rb_125kb, 125000},
+    {&DialogCANBitrateBase::rb_100kb, 100000}, {&DialogCANBitrateBase::rb_83kb, 83333},
 };
 
 QValidator *hex_validator(QObject *parent)
@@ -188,8 +188,7 @@ void VyrDialogCANBitrate::connect_slots()
     connect(rb_normal_mode, &QRadioButton::clicked, this, &VyrDialogCANBitrate::normal_clicked);
     connect(rb_silent_mode, &QRadioButton::clicked, this, &VyrDialogCANBitrate::silent_clicked);
     connect(cb_prescaler, qOverload<int>(&QComboBox::activated), this, &VyrDialogCANBitrate::prescaler_changed);
-    connect(cb_sample_point, qOverload<int>(&QComboBox::activated), this,
-            &VyrDialogCANBitrate::sample_point_changed);
+    connect(cb_sample_point, qOverload<int>(&QComboBox::activated), this, &VyrDialogCANBitrate::sample_point_changed);
     connect(cb_sjw, qOverload<int>(&QComboBox::activated), this, &VyrDialogCANBitrate::sjw_changed);
     connect(cb_can_channel, qOverload<int>(&QComboBox::activated), this, &VyrDialogCANBitrate::can_channel_changed);
     connect(rb_sam1, &QRadioButton::clicked, this, &VyrDialogCANBitrate::samples_changed);
@@ -426,8 +425,7 @@ bool VyrDialogCANBitrate::active() const
 
 QString VyrDialogCANBitrate::channel(QString &user_name) const
 {
-    static const QRegularExpression with_user_name(
-        QStringLiteral("^(.*) \\[([a-zA-Z0-9_ \\?\\-$!.:,;%#+\\*]*)\\]$"));
+    static const QRegularExpression with_user_name(QStringLiteral("^(.*) \\[([a-zA-Z0-9_ \\?\\-$!.:,;%#+\\*]*)\\]$"));
     const QString item = cb_can_channel->currentText();
     const QRegularExpressionMatch match = with_user_name.match(item);
     if (!match.hasMatch()) {
@@ -939,10 +937,10 @@ void VyrDialogCANBitrate::open_candb_file_dialog()
     for (const CANdbFileFormat *format = CANdbFileFormat::first(); format; format = format->next())
         if ((format->flags() & CANdbFileFormat::kRead) && format->extension())
             patterns << QStringLiteral("*.") + QString::fromUtf8(format->extension());
-    const QString filter = tr("CAN Description Files") + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
-                           QLatin1Char(')');
-    const QString file = checked_file(choose_interface_file(this, tr("Select CAN Description File"),
-                                                            database_file(0), filter));
+    const QString filter =
+        tr("CAN Description Files") + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    const QString file =
+        checked_file(choose_interface_file(this, tr("Select CAN Description File"), database_file(0), filter));
     if (!file.isEmpty())
         lb_candb_files->addItem(file);
 }
@@ -957,9 +955,9 @@ QMenu *VyrDialogCANBitrate::make_script_menu()
     connect(add_action(menu, tr("Copy Selected Text to Clipboard"), "action_copy", le_script_file->hasSelectedText()),
             &QAction::triggered, le_script_file, &QLineEdit::copy);
     menu->addSeparator();
-    connect(add_action(menu, tr("Make absolute path"), "action_absolute",
-                       !text.isEmpty() && text != absolute_path(text)),
-            &QAction::triggered, this, [this, text] { le_script_file->setText(absolute_path(text)); });
+    connect(
+        add_action(menu, tr("Make absolute path"), "action_absolute", !text.isEmpty() && text != absolute_path(text)),
+        &QAction::triggered, this, [this, text] { le_script_file->setText(absolute_path(text)); });
     const QString relative = text.isEmpty() ? QString() : relative_path(text);
     connect(add_action(menu, tr("Make relative path"), "action_relative", !relative.isEmpty()), &QAction::triggered,
             this, [this, relative] { le_script_file->setText(relative); });

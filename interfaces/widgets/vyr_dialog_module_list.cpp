@@ -69,7 +69,8 @@ void VyrDialogModuleList::build()
                 table_module_list->setRowCount(row + 1);
             table_module_list->setItem(row, column_type, fixed_item(QString::fromStdString(type->type_name())));
             table_module_list->setItem(row, column_instance, fixed_item(QString::fromStdString(signal_if->make_id())));
-            table_module_list->setItem(row, column_name, new QTableWidgetItem(QString::fromStdString(signal_if->name())));
+            table_module_list->setItem(row, column_name,
+                                       new QTableWidgetItem(QString::fromStdString(signal_if->name())));
             table_module_list->setItem(row, column_info, fixed_item(info));
             ++row;
         }
@@ -173,8 +174,8 @@ QMenu *VyrDialogModuleList::create_menu()
         // A type without a menu entry still takes its id.
         if (!type->in_menu())
             continue;
-        QAction *action = m_create_menu->addAction(
-            tr("Create new %1 Interface").arg(QString::fromStdString(type->type_name())));
+        QAction *action =
+            m_create_menu->addAction(tr("Create new %1 Interface").arg(QString::fromStdString(type->type_name())));
         action->setData(create_id_base + index);
         action->setEnabled(type->enabled());
     }

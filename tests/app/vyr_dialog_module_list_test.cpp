@@ -195,10 +195,11 @@ TEST_F(ModuleList, ANewCanInterfaceMeasuresSavesAndReopens)
     ASSERT_GE(values.size(), 2u);
     for (size_t i = 0; i < payloads.size(); ++i) {
         SCOPED_TRACE(payloads[i].toStdString());
-        EXPECT_EQ(handled[int(i)].section(": ", 1), QString("Example %1 %2 %3")
-                                       .arg(expected[i].at("ExampleMessage.Temperature"))
-                                       .arg(expected[i].at("ExampleMessage.AverageRadius"))
-                                       .arg(expected[i].at("ExampleMessage.Enable")));
+        EXPECT_EQ(handled[int(i)].section(": ", 1),
+                  QString("Example %1 %2 %3")
+                      .arg(expected[i].at("ExampleMessage.Temperature"))
+                      .arg(expected[i].at("ExampleMessage.AverageRadius"))
+                      .arg(expected[i].at("ExampleMessage.Enable")));
         const SignalValue &value = values[values.size() - payloads.size() + i];
         const double decoded = value.type == SignalValue::Double ? value.double_value : value.int_value;
         EXPECT_NEAR(decoded, expected_phys[i].at("ExampleMessage.Temperature"), 1e-9);

@@ -475,9 +475,9 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     // interfaces with 1000 + their place in the interface list.
     emit window->menus().menu_settings->aboutToShow();
     const QStringList settings = texts(window->menus().menu_settings);
-    EXPECT_EQ(settings.mid(0, 6),
-              QStringList({"&Preferences", "Interface List", "Trigger Settings (off)", "-",
-                           "Create new Interface", "-"}));
+    EXPECT_EQ(
+        settings.mid(0, 6),
+        QStringList({"&Preferences", "Interface List", "Trigger Settings (off)", "-", "Create new Interface", "-"}));
     QMenu *recording_menu = nullptr;
     for (QAction *action : window->menus().menu_settings->actions())
         if (action->text() == "REC Settings")

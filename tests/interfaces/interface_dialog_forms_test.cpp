@@ -61,8 +61,9 @@ TEST(CanBitrateForm, WidgetsTextsAndItems)
     QStringList tabs;
     for (int i = 0; i < form.tab_settings->count(); ++i)
         tabs << form.tab_settings->tabText(i) + "=" + form.tab_settings->widget(i)->objectName();
-    EXPECT_EQ(tabs, QStringList({"Global=tab_global", "Bus Parameters=tab_bus_param", "Chip Parameters=tab_chip_param",
-                                 "Global Filters=tab_global_filters", "Protocol Plugin=tab_protocol_plugin"}));
+    EXPECT_EQ(tabs,
+              QStringList({"Global=tab_global", "Bus Parameters=tab_bus_param", "Chip Parameters=tab_chip_param",
+                           "Global Filters=tab_global_filters", "Protocol Plugin=tab_protocol_plugin"}));
 
     const TextRow rows[] = {
         {"cb_activate", "&Activate this CAN channel"},
@@ -107,9 +108,10 @@ TEST(CanBitrateForm, WidgetsTextsAndItems)
     EXPECT_EQ(grid_column_span(form.le_std_bits), 1);
     EXPECT_EQ(grid_column_span(form.le_ext_bits), 2);
 
-    EXPECT_EQ(form_test::focus_order(&form, {"pb_popup_script", "rb_normal_mode", "rb_silent_mode",
-                                             "pb_select_candb", "cb_can_channel", "le_script_file", "pb_select_script",
-                                             "pb_popup_candb", "lb_candb_files"}),
+    EXPECT_EQ(form_test::focus_order(&form,
+                                     {"pb_popup_script", "rb_normal_mode", "rb_silent_mode", "pb_select_candb",
+                                      "cb_can_channel", "le_script_file", "pb_select_script", "pb_popup_candb",
+                                      "lb_candb_files"}),
               QStringList({"pb_popup_script", "rb_normal_mode", "rb_silent_mode", "pb_select_candb", "cb_can_channel",
                            "le_script_file", "pb_select_script", "pb_popup_candb", "lb_candb_files"}));
     language_change_again(&form);
@@ -159,8 +161,8 @@ TEST(ModuleListForm, TableButtonsAndReturn)
     };
     form_test::expect_texts(&form, rows);
     EXPECT_TRUE(form.TextLabel1->text().startsWith("<p>This list displays all configured interfaces"));
-    EXPECT_EQ(form_test::focus_order(&form, {"pb_delete", "pb_new", "pb_close", "table_module_list", "pb_configure",
-                                             "pb_help"}),
+    EXPECT_EQ(form_test::focus_order(
+                  &form, {"pb_delete", "pb_new", "pb_close", "table_module_list", "pb_configure", "pb_help"}),
               QStringList({"table_module_list", "pb_close", "pb_help", "pb_configure", "pb_new", "pb_delete"}));
     language_change_again(&form);
 

@@ -92,8 +92,8 @@ TEST(CanBitrateDialog, BitratesFindTheirTiming)
         const char *kbits;
         bool valid;
         const char *bitrate;
-    } other[] = {{"4.999", false, "0"},  {"1000.5", false, "0"},       {"33.333", true, "33333"},
-                 {"1e12", false, "0"}, {"5", true, "5000"}, {"", false, "0"}};
+    } other[] = {{"4.999", false, "0"}, {"1000.5", false, "0"}, {"33.333", true, "33333"},
+                 {"1e12", false, "0"},  {"5", true, "5000"},    {"", false, "0"}};
     for (const auto &c : other) {
         SCOPED_TRACE(c.kbits);
         dialog.le_other_bitrate->setText(c.kbits);
@@ -163,10 +163,8 @@ TEST(CanBitrateDialog, TypedRegistersKeepTheirSplit)
         QStringList shown;
         bool valid;
     } cases[] = {
-        {"00", "1c", {"500000", "13", "2", "1"}, true},
-        {"01", "1c", {"250000", "13", "2", "2"}, true},
-        {"03", "1c", {"125000", "13", "2", "4"}, true},
-        {"", "1c", {"0", "0", "0", "0"}, false},
+        {"00", "1c", {"500000", "13", "2", "1"}, true}, {"01", "1c", {"250000", "13", "2", "2"}, true},
+        {"03", "1c", {"125000", "13", "2", "4"}, true}, {"", "1c", {"0", "0", "0", "0"}, false},
         {"03", "", {"0", "0", "0", "0"}, false},
     };
     for (const auto &c : cases) {
