@@ -81,6 +81,15 @@ void select_number(QComboBox *combo, int number)
         combo->setCurrentIndex(index);
 }
 
+// As select_number, adding the number as an item when it is missing, so that a
+// stored value that the list does not offer is read back unchanged.
+void select_or_add_number(QComboBox *combo, int number)
+{
+    if (combo->findText(QString::number(number)) < 0)
+        combo->addItem(QString::number(number));
+    select_number(combo, number);
+}
+
 // The combo box's current text as a number; 0 for "ANY" and for text that is no number.
 int current_number(const QComboBox *combo)
 {
@@ -133,7 +142,10 @@ VyrDialogCANBitrate::VyrDialogCANBitrate(QWidget *parent, const char *name, bool
     lb_candb_files->clear();
     cb_can_channel->addItem(QString::fromLatin1(not_assigned));
     cb_can_channel->addItems(VyrCanIf::channel_name_list(0, true));
-    le_other_bitrate->setValidator(new QDoubleValidator(le_other_bitrate));
+    // The field is read with a decimal point whatever the user's locale.
+    auto *kbits_validator = new QDoubleValidator(le_other_bitrate);
+    kbits_validator->setLocale(QLocale::c());
+    le_other_bitrate->setValidator(kbits_validator);
     for (QLineEdit *field : {le_btr0, le_btr1}) {
         field->setValidator(hex_validator(field));
         field->setMaxLength(2);
@@ -243,10 +255,10 @@ void VyrDialogCANBitrate::set_brs_timing(bool enabled, int clock, int prescaler,
     for (int i = 0; i < int(std::size(brs_clocks_mhz)); ++i)
         if (brs_clocks_mhz[i] == clock / 1000000)
             cb_brs_clock->setCurrentIndex(i);
-    select_number(cb_brs_prescaler, prescaler);
-    select_number(cb_brs_tseg1, tseg1);
-    select_number(cb_brs_tseg2, tseg2);
-    select_number(cb_brs_sjw, sjw);
+    select_or_add_number(cb_brs_prescaler, prescaler);
+    select_or_add_number(cb_brs_tseg1, tseg1);
+    select_or_add_number(cb_brs_tseg2, tseg2);
+    select_or_add_number(cb_brs_sjw, sjw);
     brs_settings_changed();
     set_clock(enabled ? unsigned(clock) : classic_clock, enabled);
 }

@@ -142,6 +142,16 @@ TEST(CanBitrateDialog, CanFdDataPhaseAndItsClock)
     EXPECT_TRUE(dialog.pb_ok->isEnabled());
     EXPECT_EQ(dialog.l_bitrate->text(), QString("125000"));
 
+    // A stored data-phase timing that the lists do not offer is kept, not
+    // replaced by the items that happen to be current.
+    dialog.set_brs_timing(true, 80000000, 4, 10, 5, 6);
+    EXPECT_EQ(dialog.brs_clock(), 80000000);
+    EXPECT_EQ(dialog.brs_prescaler(), 4);
+    EXPECT_EQ(dialog.brs_tseg1(), 10);
+    EXPECT_EQ(dialog.brs_tseg2(), 5);
+    EXPECT_EQ(dialog.brs_sjw(), 6);
+    EXPECT_EQ(dialog.tl_brs_bitrate->text(), QString("1250 kbit/s  (1250000)"));
+
     dialog.cb_canfd_enable->click();
     EXPECT_EQ(dialog.cb_sjw->count(), 4);
     EXPECT_EQ(dialog.clock(), VyrDialogCANBitrate::classic_clock);
