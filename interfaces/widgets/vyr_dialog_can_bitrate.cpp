@@ -414,8 +414,12 @@ void VyrDialogCANBitrate::get_filters(VyrAcceptanceFilter &standard, VyrAcceptan
 {
     for (VyrAcceptanceFilter *filter : {&standard, &extended}) {
         const FilterFields fields = filter_fields(filter == &extended);
+        // Three or eight hex digits hold more bits than an identifier has.
+        const uint32_t id_mask = fields.extended ? extended_id_mask : standard_id_mask;
         read_hex(fields.code, filter->code);
         read_hex(fields.mask, filter->mask);
+        filter->code &= id_mask;
+        filter->mask &= id_mask;
         filter->block_all = fields.block_all->isChecked();
     }
 }

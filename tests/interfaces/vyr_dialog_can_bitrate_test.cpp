@@ -261,6 +261,12 @@ TEST(CanBitrateDialog, FiltersExtendPassAndFollowTheirPattern)
     EXPECT_EQ(ext_out.code, 0x10000000u);
     EXPECT_EQ(ext_out.mask, 0x10000001u);
     EXPECT_FALSE(ext_out.active); // left as the caller set it
+    // Digits beyond the identifier's width are not stored.
+    dialog.le_std_mask->setText("fff");
+    dialog.le_ext_code->setText("ffffffff");
+    dialog.get_filters(std_out, ext_out);
+    EXPECT_EQ(std_out.mask, 0x7FFu);
+    EXPECT_EQ(ext_out.code, 0x1FFFFFFFu);
 }
 
 TEST(CanBitrateDialog, ChannelsPartnersAndTheFirstInterfaceOfAChannel)
