@@ -47,7 +47,7 @@ TEST(VyrMessageLines, EveryCallIsARowOfItsOwn)
         {"the line end is not part of the row", {{2, "abc\n"}}, {{0, "abc"}}},
         {"a text without a line end is a row at once", {{4, "**** HW Overrun in CAN driver ****"}},
          {{8, "**** HW Overrun in CAN driver ****"}}},
-        {"pieces are not joined", {{2, "abc"}, {4, "def\n"}}, {{0, "abc"}, {8, "def"}}},
+        {"parts of lines are not joined", {{2, "abc"}, {4, "def\n"}}, {{0, "abc"}, {8, "def"}}},
         {"warnings and errors are marked", {{3, "w\n"}, {4, "e\n"}, {2, "i\n"}}, {{8, "w"}, {8, "e"}, {0, "i"}}},
         {"empty and null texts give no row", {{2, ""}, {4, nullptr}}, {}},
         {"a line end alone is an empty row", {{2, "\n"}}, {{0, ""}}},
