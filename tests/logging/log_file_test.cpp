@@ -64,6 +64,8 @@ TEST(LogFileFormat, RegistryHoldsItsRowsInOrder)
     };
     const Row rows[] = {
         {"ASCII", "txt", "Logging of CAN messages in ASCII format", 0x1F},
+        {"VYR-BINARY", "wbl", "Logging of CAN messages in simple binary format", 0x07},
+        {"ASCII (Vector)", "asc", "Logging of CAN messages in Vector ASCII format", 0x1B},
     };
     const LogFileFormat *format = LogFileFormat::first();
     for (const Row &row : rows) {
@@ -84,6 +86,7 @@ TEST(LogFileFormat, RegistryHoldsItsRowsInOrder)
 TEST(LogFileFormat, LookupByExtensionIgnoresCaseByNameDoesNot)
 {
     EXPECT_EQ(LogFileFormat::find_by_extension("TXT"), LogFileFormat::find_by_name("ASCII"));
+    EXPECT_EQ(LogFileFormat::find_by_extension("ASC"), LogFileFormat::find_by_name("ASCII (Vector)"));
     EXPECT_NE(LogFileFormat::find_by_extension("txt"), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension(nullptr), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension("doc"), nullptr);
