@@ -329,6 +329,16 @@ int TriggerBlockLogFile::read_message(VyrCanMessage &message)
         }
         message.time = uint32_t(seconds * 1000 + microseconds / 1000);
         message.time_fraction = uint8_t(microseconds % 1000 / 10);
+        // Relative stamps add up over every line that carries one, frames
+        // that are skipped or refused included.
+        if (!m_abs_time) {
+            m_accumulated_ms += message.time;
+            m_accumulated_us += uint32_t(message.time_fraction) * 10;
+            m_accumulated_ms += m_accumulated_us / 1000;
+            m_accumulated_us %= 1000;
+            message.time = m_accumulated_ms;
+            message.time_fraction = uint8_t(m_accumulated_us / 10);
+        }
 
         cursor = skip_blanks(cursor);
         if (starts_with(cursor, "CANFD")) {
@@ -345,15 +355,6 @@ int TriggerBlockLogFile::read_message(VyrCanMessage &message)
             continue;
         if (message.channel >= channel_fold)
             message.channel = uint8_t(message.channel - channel_fold);
-        // Every frame line's relative stamp counts towards the time.
-        if (!m_abs_time) {
-            m_accumulated_ms += message.time;
-            m_accumulated_us += uint32_t(message.time_fraction) * 10;
-            m_accumulated_ms += m_accumulated_us / 1000;
-            m_accumulated_us %= 1000;
-            message.time = m_accumulated_ms;
-            message.time_fraction = uint8_t(m_accumulated_us / 10);
-        }
         return Success;
     }
 }
