@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -493,6 +494,10 @@ TEST(TriggerBlockLogFile, SetupDialogOffersBaseAndTimeMode)
                                                                 dialog->rb_data_hex, dialog->rb_data_dec,
                                                                 dialog->cb_candb})
                 EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+            // Rendered once, to look at it as a user would.
+            if (&c == &cases[0]) {
+                EXPECT_TRUE(dialog->grab().save(QDir::tempPath() + "/vyr_vector_ascii_options.png"));
+            }
             for (const char *name : c.clicks)
                 dialog->findChild<QAbstractButton *>(name)->click();
             shown = true;
