@@ -116,13 +116,11 @@ int TriggerBlockLogFile::open()
 {
     if (const int result = LogFile::open())
         return result;
-    m_counter = 0;
     m_first_message = true;
     if (write_mode() == ReadMode) {
         m_data_hex = true;
         m_abs_time = false;
         m_header_mode = true;
-        m_line_counter = 0;
         m_accumulated_ms = 0;
         m_accumulated_us = 0;
         return Success;
@@ -153,7 +151,6 @@ int TriggerBlockLogFile::write_message(const VyrCanMessage &message, uint32_t &b
         m_base_fraction = message.time_fraction;
         m_first_message = false;
     }
-    ++m_counter;
     // Relative stamps are the difference of the whole times, fraction included.
     uint32_t ms = message.time;
     uint32_t fraction = std::min<uint32_t>(message.time_fraction, 99);
@@ -313,7 +310,6 @@ int TriggerBlockLogFile::read_message(VyrCanMessage &message)
         }
         if (!is_digit(*cursor))
             continue;
-        ++m_line_counter;
 
         // Seconds, "." or ",", up to six digits of the fraction (more are ignored).
         uint64_t seconds = 0;

@@ -80,14 +80,12 @@ private:
     bool m_data_hex = true;
     bool m_abs_time = true;
 
-    uint32_t m_counter = 0;
     bool m_first_message = true;
     // The previous written message's time, for relative time stamps.
     uint32_t m_base_time = 0;
     uint8_t m_base_fraction = 0;
 
     bool m_header_mode = false;
-    uint32_t m_line_counter = 0;
     // Relative time stamps add up to this.
     uint32_t m_accumulated_ms = 0;
     uint32_t m_accumulated_us = 0;
