@@ -222,12 +222,14 @@ constexpr uint32_t tx = VyrCanMessage::TxAck;
 
 // Reads a file of the header, the line and a last frame: the line gives the
 // expected record (or is skipped: no expectation), then the last frame comes.
-void expect_line(const std::string &path, const std::string &line, const std::optional<Expected> &expected)
+void expect_line(const std::string &path, const std::string &line, const std::optional<Expected> &expected,
+                 VyrCanIf *can_if = nullptr)
 {
     SCOPED_TRACE(line);
     write_file(path, "date Wed Dec 3 09:05:01 am 2025\nbase hex  timestamps absolute\nBegin Triggerblock\n" + line
                          + "\n   9.000000 1  7ff Rx d 0\nEnd Triggerblock\n");
     TriggerBlockLogFile log;
+    log.set_interface(can_if);
     log.set_file_name(path.c_str());
     log.set_write_mode(LogFile::ReadMode);
     ASSERT_EQ(log.open(), 0);
@@ -309,6 +311,22 @@ TEST_F(TriggerBlockLogFileTest, ReaderTakesEachKindOfLine)
     };
     for (const auto &[line, expected] : cases)
         expect_line(path("line.asc"), line, expected);
+}
+
+TEST_F(TriggerBlockLogFileTest, ReaderTakesNamesThroughTheDatabase)
+{
+    std::unique_ptr<VyrCanIf> can_if = interface_with_database({{"EngineData", 0x100, false}, {"Gear", 0x1234, true}});
+    const std::vector<std::pair<std::string, std::optional<Expected>>> cases = {
+        // A name that begins like a hexadecimal number is still a name.
+        {"1.0 1 EngineData Rx d 1 01", Expected{0, 1000, 0, 0, 0x100, 0, {1}}},
+        {"1.0 1 Gear Tx d 0", Expected{0, 1000, 0, 0, 0x1234, ext | tx, {}}},
+        {"1.0 1 Unknown Rx d 0", Expected{LogFile::InvalidId}},
+        {"1.0 1 Unknown:event Rx d 0", std::nullopt},
+        {"1.0 CANFD 1 Rx 5 EngineData 1 0 1 1 01", Expected{0, 1000, 0, 0, 0x100, fd | brs, {1}}},
+        {"1.0 CANFD 1 Rx 5x Unknown 0 0 1 1 01", Expected{0, 1000, 0, 0, 5, ext, {1}}},
+    };
+    for (const auto &[line, expected] : cases)
+        expect_line(path("names.asc"), line, expected, can_if.get());
 }
 
 TEST_F(TriggerBlockLogFileTest, HeaderSetsBaseAndTimeMode)
