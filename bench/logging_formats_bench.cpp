@@ -17,16 +17,14 @@ namespace {
 
 using logging_bench::frame_count;
 
-template <typename Format>
-const std::string &log_path()
+template <typename Format> const std::string &log_path()
 {
-    static const std::string path = "/tmp/vyr_formats_bench_" + std::to_string(getpid())
-                                    + (std::is_same_v<Format, BinaryLogFile> ? ".wbl" : ".asc");
+    static const std::string path = "/tmp/vyr_formats_bench_" + std::to_string(getpid()) +
+        (std::is_same_v<Format, BinaryLogFile> ? ".wbl" : ".asc");
     return path;
 }
 
-template <typename Format>
-bool write_file(const std::vector<VyrCanMessage> &frames)
+template <typename Format> bool write_file(const std::vector<VyrCanMessage> &frames)
 {
     Format log;
     log.set_file_name(log_path<Format>().c_str());
@@ -39,8 +37,7 @@ bool write_file(const std::vector<VyrCanMessage> &frames)
     return log.close() == 0 && log.message_count() == frames.size();
 }
 
-template <typename Format>
-void BM_Write(benchmark::State &state)
+template <typename Format> void BM_Write(benchmark::State &state)
 {
     const std::vector<VyrCanMessage> frames = logging_bench::make_frames();
     for (auto _ : state) {
@@ -57,8 +54,7 @@ void BM_Write(benchmark::State &state)
     unlink(log_path<Format>().c_str());
 }
 
-template <typename Format>
-void BM_Read(benchmark::State &state)
+template <typename Format> void BM_Read(benchmark::State &state)
 {
     write_file<Format>(logging_bench::make_frames());
     for (auto _ : state) {
@@ -83,8 +79,16 @@ void BM_Read(benchmark::State &state)
     unlink(log_path<Format>().c_str());
 }
 
-BENCHMARK_TEMPLATE(BM_Write, BinaryLogFile)->Name("BM_BinaryWrite")->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK_TEMPLATE(BM_Read, BinaryLogFile)->Name("BM_BinaryRead")->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_TEMPLATE(BM_Write, BinaryLogFile)
+    ->Name("BM_BinaryWrite")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK_TEMPLATE(BM_Read, BinaryLogFile)
+    ->Name("BM_BinaryRead")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK_TEMPLATE(BM_Write, TriggerBlockLogFile)
     ->Name("BM_VectorAsciiWrite")
     ->Unit(benchmark::kMillisecond)

@@ -46,18 +46,19 @@ TEST_F(BinaryLogFileTest, RecordsByteForByteAndDeltaTimesReadBack)
 {
     BinaryLogFile log;
     const time_t before = time(nullptr);
-    ASSERT_EQ(write_log(log, path("t.wbl"),
-                        {frame(100, 0x123, 0, {1, 2, 3}, 1),
-                         frame(150, 0x1ABCDEF0, VyrCanMessage::Extended | VyrCanMessage::Remote | VyrCanMessage::TxAck, {}),
-                         frame(150, 0x7FF, 0, {8, 7, 6, 5, 4, 3, 2, 1})}),
-              0);
+    ASSERT_EQ(
+        write_log(log, path("t.wbl"),
+                  {frame(100, 0x123, 0, {1, 2, 3}, 1),
+                   frame(150, 0x1ABCDEF0, VyrCanMessage::Extended | VyrCanMessage::Remote | VyrCanMessage::TxAck, {}),
+                   frame(150, 0x7FF, 0, {8, 7, 6, 5, 4, 3, 2, 1})}),
+        0);
     EXPECT_EQ(log.open_mode(), "wb");
     EXPECT_EQ(log.byte_count(), 3u * 22);
     const Bytes bytes = file_bytes(path("t.wbl"));
     ASSERT_EQ(bytes.size(), 5u * 22);
 
     // Start record: the date and time of creation (UTC in the tests).
-    tm now {};
+    tm now{};
     localtime_r(&before, &now);
     const Bytes start(bytes.begin(), bytes.begin() + 22);
     EXPECT_EQ(Bytes(start.begin(), start.begin() + 6), (Bytes{22, 1, 1, 0, 0, 0}));
@@ -68,9 +69,9 @@ TEST_F(BinaryLogFileTest, RecordsByteForByteAndDeltaTimesReadBack)
     EXPECT_EQ(Bytes(start.begin() + 13, start.end()), Bytes(9, 0));
 
     const Bytes messages(bytes.begin() + 22, bytes.begin() + 88);
-    EXPECT_EQ(messages, (Bytes{22, 2, 3, 1, 0x00, 0, 0, 0, 0, 0, 0x23, 0x01, 0, 0, 1, 2, 3, 0, 0, 0, 0, 0,
+    EXPECT_EQ(messages, (Bytes{22, 2, 3, 1, 0x00, 0, 0,  0, 0, 0, 0x23, 0x01, 0,    0,    1, 2, 3, 0, 0, 0, 0, 0,
                                22, 2, 0, 0, 0x15, 0, 50, 0, 0, 0, 0xF0, 0xDE, 0xBC, 0x1A, 0, 0, 0, 0, 0, 0, 0, 0,
-                               22, 2, 8, 0, 0x00, 0, 0, 0, 0, 0, 0xFF, 0x07, 0, 0, 8, 7, 6, 5, 4, 3, 2, 1}));
+                               22, 2, 8, 0, 0x00, 0, 0,  0, 0, 0, 0xFF, 0x07, 0,    0,    8, 7, 6, 5, 4, 3, 2, 1}));
     EXPECT_EQ(Bytes(bytes.begin() + 88, bytes.end()), record({22, 255}));
 
     BinaryLogFile reader;
@@ -106,8 +107,8 @@ TEST(BinaryLogFile, FlagsByteKeepsSixFlagsAndDropsTheRest)
         {VyrCanMessage::Extended | VyrCanMessage::Remote | VyrCanMessage::TxAck, 0x15,
          VyrCanMessage::Extended | VyrCanMessage::Remote | VyrCanMessage::TxAck},
         // Not stored: CAN FD, transceiver error, overruns.
-        {VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch | VyrCanMessage::TransceiverError
-             | VyrCanMessage::HardwareOverrun | VyrCanMessage::Extended,
+        {VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch | VyrCanMessage::TransceiverError |
+             VyrCanMessage::HardwareOverrun | VyrCanMessage::Extended,
          0x01, VyrCanMessage::Extended},
     };
     for (const auto &c : cases) {

@@ -58,8 +58,8 @@ std::vector<std::string> lines_of(const std::string &text)
 
 // The frame lines of a file written with these options (between the header
 // and "End Triggerblock").
-std::vector<std::string> written_lines(const std::string &path, const std::vector<VyrCanMessage> &frames,
-                                       bool hex, bool absolute, VyrCanIf *can_if = nullptr)
+std::vector<std::string> written_lines(const std::string &path, const std::vector<VyrCanMessage> &frames, bool hex,
+                                       bool absolute, VyrCanIf *can_if = nullptr)
 {
     TriggerBlockLogFile log;
     log.set_data_hex(hex);
@@ -99,17 +99,15 @@ TEST_F(TriggerBlockLogFileTest, LinesOfTheDocumentedExamples)
         bool hex, absolute;
         std::vector<std::string> lines;
     } cases[] = {
-        {true, true,
-         {"   1.234560  1 1a              Rx   d 2 01 ff",
-          "12345.678000  2 12345x          Tx   d 3 00 10 20",
-          "12345.679000  3 7ff             Rx   r 4",
-          "12345.680000  1 ErrorFrame",
+        {true,
+         true,
+         {"   1.234560  1 1a              Rx   d 2 01 ff", "12345.678000  2 12345x          Tx   d 3 00 10 20",
+          "12345.679000  3 7ff             Rx   r 4", "12345.680000  1 ErrorFrame",
           "12345.681000  1 10              TxRq d 1 01"}},
-        {false, false,
-         {"   0.000000  1 26              Rx   d 2   1 255",
-          "12344.443440  2 74565x          Tx   d 3   0  16  32",
-          "   0.001000  3 2047            Rx   r 4",
-          "   0.001000  1 ErrorFrame",
+        {false,
+         false,
+         {"   0.000000  1 26              Rx   d 2   1 255", "12344.443440  2 74565x          Tx   d 3   0  16  32",
+          "   0.001000  3 2047            Rx   r 4", "   0.001000  1 ErrorFrame",
           "   0.001000  1 16              TxRq d 1   1"}},
     };
     for (const auto &c : cases) {
@@ -135,7 +133,8 @@ std::unique_ptr<VyrCanIf> interface_with_dbc(const std::string &dbc)
 TEST_F(TriggerBlockLogFileTest, CanFdLinesWithDatabaseNames)
 {
     VYR_REQUIRE_TESTDATA();
-    std::unique_ptr<VyrCanIf> can_if = interface_with_dbc(testdata_dir() + "/dbc/cantools/tests/files/dbc/fd_test_int.dbc");
+    std::unique_ptr<VyrCanIf> can_if =
+        interface_with_dbc(testdata_dir() + "/dbc/cantools/tests/files/dbc/fd_test_int.dbc");
     std::vector<uint8_t> twelve(12);
     for (size_t i = 0; i < twelve.size(); ++i)
         twelve[i] = uint8_t(i);
@@ -152,22 +151,26 @@ TEST_F(TriggerBlockLogFileTest, CanFdLinesWithDatabaseNames)
     };
     const std::vector<std::string> lines = written_lines(path("fd.asc"), frames, true, true, can_if.get());
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "   1.000000 CANFD   1 Rx          1  TestMsg_FDStd                    1 0 9 12 00 01 02 03 04 05 06 07 "
-                        "08 09 0a 0b        0    0     3000        0        0        0        0        0");
-    EXPECT_EQ(lines[1], "   1.001000 CANFD   1 Rx          0x TestMsg_FDEx                     0 1 3  3 01 02 03        0"
-                        "    0     5000        0        0        0        0        0");
-    EXPECT_EQ(lines[2], "   1.002000 CANFD   1 Tx         55   0 0 f 64" + hex_bytes(64, "ab")
-                            + "        0    0     1000        0        0        0        0        0");
+    EXPECT_EQ(lines[0],
+              "   1.000000 CANFD   1 Rx          1  TestMsg_FDStd                    1 0 9 12 00 01 02 03 04 05 06 07 "
+              "08 09 0a 0b        0    0     3000        0        0        0        0        0");
+    EXPECT_EQ(lines[1],
+              "   1.001000 CANFD   1 Rx          0x TestMsg_FDEx                     0 1 3  3 01 02 03        0"
+              "    0     5000        0        0        0        0        0");
+    EXPECT_EQ(lines[2],
+              "   1.002000 CANFD   1 Tx         55   0 0 f 64" + hex_bytes(64, "ab") +
+                  "        0    0     1000        0        0        0        0        0");
     EXPECT_EQ(lines[3], "   1.003000  1 2               Rx   d 1 09");
 
     // While the interface runs CAN FD, classic data frames take the CAN FD
     // layout with "CANFD" and no EDL bit; remote frames keep the classic one.
     can_if->set_fd_timing(true, 80000000, 1, 2, 1, 1);
     const std::vector<std::string> fd_mode_lines = written_lines(
-        path("fd_mode.asc"), {frame(1003, 0, 2, 0, {9}), frame(1004, 0, 3, VyrCanMessage::Remote, {0, 0})}, true,
-        true, can_if.get());
+        path("fd_mode.asc"), {frame(1003, 0, 2, 0, {9}), frame(1004, 0, 3, VyrCanMessage::Remote, {0, 0})}, true, true,
+        can_if.get());
     ASSERT_EQ(fd_mode_lines.size(), 2u);
-    EXPECT_EQ(fd_mode_lines[0], "   1.003000 CANFD   1 Rx          2  TestMsg_Std                      0 0 1  1 09" + fd_fields_zero);
+    EXPECT_EQ(fd_mode_lines[0],
+              "   1.003000 CANFD   1 Rx          2  TestMsg_Std                      0 0 1  1 09" + fd_fields_zero);
     EXPECT_EQ(fd_mode_lines[1], "   1.004000  1 3               Rx   r 2");
 
     // Read back through the names: every frame as written, FD or classic by
@@ -226,8 +229,9 @@ void expect_line(const std::string &path, const std::string &line, const std::op
                  VyrCanIf *can_if = nullptr)
 {
     SCOPED_TRACE(line);
-    write_file(path, "date Wed Dec 3 09:05:01 am 2025\nbase hex  timestamps absolute\nBegin Triggerblock\n" + line
-                         + "\n   9.000000 1  7ff Rx d 0\nEnd Triggerblock\n");
+    write_file(path,
+               "date Wed Dec 3 09:05:01 am 2025\nbase hex  timestamps absolute\nBegin Triggerblock\n" + line +
+                   "\n   9.000000 1  7ff Rx d 0\nEnd Triggerblock\n");
     TriggerBlockLogFile log;
     log.set_interface(can_if);
     log.set_file_name(path.c_str());
@@ -288,14 +292,15 @@ TEST_F(TriggerBlockLogFileTest, ReaderTakesEachKindOfLine)
         {"   5.000000 1  10 Rx d 1 100", Expected{LogFile::InvalidData}},
         // CAN FD lines: FD by the bit-rate switch, the length or the EDL bit
         // of the flags word; the other fields after the data are not read.
-        {"   6.000000 CANFD   1 Rx        123                                   0 0 8  8 11 22 33 44 55 66 77 88"
-             + fd_fields,
+        {"   6.000000 CANFD   1 Rx        123                                   0 0 8  8 11 22 33 44 55 66 77 88" +
+             fd_fields,
          Expected{0, 6000, 0, 0, 0x123, fd, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}}},
         {"   6.000000 CANFD   1 Rx        123                                   0 0 1  1 11" + classic_fields,
          Expected{0, 6000, 0, 0, 0x123, 0, {0x11}}},
         {"   6.000000 CANFD   1 Rx        123                                   0 0 1  1 11",
          Expected{0, 6000, 0, 0, 0x123, 0, {0x11}}},
-        {"   6.000000 CANFD   2 Tx 1fx  1 0 d 32" + bytes32, Expected{0, 6000, 0, 1, 0x1F, fd | brs | ext | tx, data32}},
+        {"   6.000000 CANFD   2 Tx 1fx  1 0 d 32" + bytes32,
+         Expected{0, 6000, 0, 1, 0x1F, fd | brs | ext | tx, data32}},
         {"   6.000000 CANFD   1 Rx 123 0 1 9 9 1 2 3 4 5 6 7 8 9",
          Expected{0, 6000, 0, 0, 0x123, fd | VyrCanMessage::ErrorStateIndicator, {1, 2, 3, 4, 5, 6, 7, 8, 9}}},
         // A name the interface has no database for leaves the number.
@@ -374,8 +379,8 @@ TEST_F(TriggerBlockLogFileTest, HeaderFooterAndFramesReadBackInBothBasesAndTimeM
         for (size_t b = 0; b < bytes.size(); ++b)
             bytes[b] = uint8_t(i * 7 + b);
         const uint8_t length = uint8_t(kind == 3 ? (i % 65) : i % 9);
-        VyrCanMessage message = frame(1000 + i * 37 + (i % 3 ? 1 : 0) * 12345, uint8_t(i % 100), i * 0x10101 % 0x800,
-                                      0, std::vector<uint8_t>(bytes.begin(), bytes.begin() + length), uint8_t(i % 3));
+        VyrCanMessage message = frame(1000 + i * 37 + (i % 3 ? 1 : 0) * 12345, uint8_t(i % 100), i * 0x10101 % 0x800, 0,
+                                      std::vector<uint8_t>(bytes.begin(), bytes.begin() + length), uint8_t(i % 3));
         if (kind == 1) {
             message.flags = VyrCanMessage::Extended | VyrCanMessage::TxAck;
             message.id = i * 0x123457 % 0x20000000;
@@ -398,11 +403,12 @@ TEST_F(TriggerBlockLogFileTest, HeaderFooterAndFramesReadBackInBothBasesAndTimeM
             ASSERT_EQ(write_log(log, path("r.asc"), frames), 0);
             const std::vector<std::string> lines = lines_of(read_file(path("r.asc")));
             ASSERT_EQ(lines.size(), frames.size() + 4);
-            EXPECT_TRUE(lines[0] == "date " + TriggerBlockLogFile::date_text(before)
-                        || lines[0] == "date " + TriggerBlockLogFile::date_text(before + 1))
+            EXPECT_TRUE(lines[0] == "date " + TriggerBlockLogFile::date_text(before) ||
+                        lines[0] == "date " + TriggerBlockLogFile::date_text(before + 1))
                 << lines[0];
-            EXPECT_EQ(lines[1], std::string("base ") + (hex ? "hex" : "dec") + " timestamps "
-                                    + (absolute ? "absolute" : "relative"));
+            EXPECT_EQ(lines[1],
+                      std::string("base ") + (hex ? "hex" : "dec") + " timestamps " +
+                          (absolute ? "absolute" : "relative"));
             EXPECT_EQ(lines[2], "Begin Triggerblock");
             EXPECT_EQ(lines.back(), "End Triggerblock");
             uint32_t line_bytes = 0;
@@ -508,9 +514,9 @@ TEST(TriggerBlockLogFile, SetupDialogOffersBaseAndTimeMode)
             EXPECT_FALSE(dialog->rb_data_hex->isChecked());
             EXPECT_FALSE(dialog->rb_data_dec->isChecked());
             EXPECT_FALSE(dialog->cb_candb->isChecked());
-            for (QWidget *off : std::initializer_list<QWidget *>{dialog->rb_time_sec_msec, dialog->rb_time_hhmmss_msec,
-                                                                dialog->rb_data_hex, dialog->rb_data_dec,
-                                                                dialog->cb_candb})
+            for (QWidget *off :
+                 std::initializer_list<QWidget *>{dialog->rb_time_sec_msec, dialog->rb_time_hhmmss_msec,
+                                                  dialog->rb_data_hex, dialog->rb_data_dec, dialog->cb_candb})
                 EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
             // Rendered once, to look at it as a user would.
             if (&c == &cases[0]) {

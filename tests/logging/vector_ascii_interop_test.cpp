@@ -33,14 +33,14 @@ std::string frame_text(const VyrCanMessage &message)
     const bool error = flags & VyrCanMessage::ErrorFrame;
     const bool remote = flags & VyrCanMessage::Remote;
     std::string letters;
-    for (const auto &[letter, on] : std::initializer_list<std::pair<char, bool>>{
-             {'X', !error && (flags & VyrCanMessage::Extended)},
-             {'R', remote},
-             {'E', error},
-             {'F', flags & VyrCanMessage::FdFrame},
-             {'B', flags & VyrCanMessage::BitRateSwitch},
-             {'S', flags & VyrCanMessage::ErrorStateIndicator},
-             {'T', flags & (VyrCanMessage::TxAck | VyrCanMessage::TxRequest)}})
+    for (const auto &[letter, on] :
+         std::initializer_list<std::pair<char, bool>>{{'X', !error && (flags & VyrCanMessage::Extended)},
+                                                      {'R', remote},
+                                                      {'E', error},
+                                                      {'F', flags & VyrCanMessage::FdFrame},
+                                                      {'B', flags & VyrCanMessage::BitRateSwitch},
+                                                      {'S', flags & VyrCanMessage::ErrorStateIndicator},
+                                                      {'T', flags & (VyrCanMessage::TxAck | VyrCanMessage::TxRequest)}})
         if (on)
             letters += letter;
     std::string data;
@@ -184,8 +184,8 @@ std::vector<VyrCanMessage> kinds_of_frames()
         frame(1006, 0, 0x100, VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch, counting(12)),
         frame(1007, 0, 0x101, VyrCanMessage::FdFrame, counting(3), 1),
         frame(1008, 0, 0x102, VyrCanMessage::FdFrame, counting(20)),
-        frame(1009, 0, 0x1FFFFFFF, VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch | VyrCanMessage::Extended
-                                        | VyrCanMessage::TxAck,
+        frame(1009, 0, 0x1FFFFFFF,
+              VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch | VyrCanMessage::Extended | VyrCanMessage::TxAck,
               counting(64, 0xC0)),
         frame(12345678, 90, 0x42, 0, {7}),
     };
@@ -215,8 +215,8 @@ TEST_F(VectorAsciiInterop, PythonCanReadsOurFilesAsWeWroteThem)
 
 TEST_F(VectorAsciiInterop, WeReadPythonCanWritersFilesAsItDoes)
 {
-    QProcess::execute(python, {VYR_TEST_SOURCE_DIR "/python_can_frames.py", "write-asc",
-                               QString::fromStdString(path("python.asc"))});
+    QProcess::execute(
+        python, {VYR_TEST_SOURCE_DIR "/python_can_frames.py", "write-asc", QString::fromStdString(path("python.asc"))});
     const std::vector<Frame> ours = our_frames(path("python.asc"));
     ASSERT_EQ(ours.size(), 7u);
     EXPECT_EQ(relative(ours), relative(python_frames("asc", path("python.asc"))));
@@ -248,15 +248,18 @@ TEST_F(VectorAsciiInterop, WeReadTheSharedFilesAsPythonCanDoes)
         {"single_frame.asc",
          {},
          {"0: 0 123 X 64 0001020304050607"},
-         {"0: 0 123 X 64 000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f202122232425262728292a2b2c2d2e2f3"
+         {"0: 0 123 X 64 "
+          "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f202122232425262728292a2b2c2d2e2f3"
           "03132333435363738393a3b3c3d3e3f"}},
         {"single_frame_us_locale.asc", {}, {}, {}},
         {"test_CanErrorFrames.asc", {}, {"3080689: 1 0 EFT 0 -"}, {"3080689: 1 0 ET 0 -"}},
         {"test_CanFdMessage.asc", {}, {}, {}},
         {"test_CanFdMessage64.asc", {}, {}, {}},
         {"test_CanMessage.asc", {}, {}, {}},
-        {"test_CanRemoteMessage.asc", {LogFile::InvalidDlc, LogFile::InvalidDlc},
-         {"251000: 1 100 R 0 -", "252000: 2 200 RT 0 -"}, {}},
+        {"test_CanRemoteMessage.asc",
+         {LogFile::InvalidDlc, LogFile::InvalidDlc},
+         {"251000: 1 100 R 0 -", "252000: 2 200 RT 0 -"},
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
@@ -305,8 +308,8 @@ TEST_F(CanUtilsInterop, Log2ascOfCandumpLogsReadsAsPythonCanReadsTheLogs)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
         const std::string log = testdata_dir() + "/canlog/" + c.file;
-        run("log2asc", QStringList{"-I", QString::fromStdString(log), "-O", QString::fromStdString(path("c.asc"))}
-                           + c.buses);
+        run("log2asc",
+            QStringList{"-I", QString::fromStdString(log), "-O", QString::fromStdString(path("c.asc"))} + c.buses);
         const std::vector<Frame> ours = our_frames(path("c.asc"));
         ASSERT_EQ(ours.size(), c.frames);
         const std::vector<Frame> theirs = python_frames("candump", log);
@@ -406,7 +409,8 @@ TEST_F(CanUtilsInterop, Asc2logTakesOurFilesBackAsWeWroteThem)
         log.set_data_hex(c.hex);
         log.set_interface(c.can_if);
         ASSERT_EQ(write_log(log, path("ours.asc"), c.frames), 0);
-        run("asc2log", {"-I", QString::fromStdString(path("ours.asc")), "-O", QString::fromStdString(path("ours.log"))});
+        run("asc2log",
+            {"-I", QString::fromStdString(path("ours.asc")), "-O", QString::fromStdString(path("ours.log"))});
         EXPECT_EQ(relative(asc2log_frames(path("ours.log"))), relative(written));
     }
 }

@@ -66,7 +66,7 @@ int BinaryLogFile::open()
         return Success;
     }
     const time_t now = time(nullptr);
-    tm local {};
+    tm local{};
     localtime_r(&now, &local);
     uint8_t record[record_size] = {record_size, StartRecord, 1};
     put_u16(record + 6, uint32_t(local.tm_year + 1900));

@@ -88,13 +88,12 @@ TriggerBlockLogFile::TriggerBlockLogFile() = default;
 
 std::string TriggerBlockLogFile::date_text(time_t time)
 {
-    tm local {};
+    tm local{};
     localtime_r(&time, &local);
     const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
     char text[64];
     snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d %s %d", week_days[local.tm_wday], months[local.tm_mon],
-             local.tm_mday, hour12, local.tm_min, local.tm_sec, local.tm_hour < 12 ? "am" : "pm",
-             local.tm_year + 1900);
+             local.tm_mday, hour12, local.tm_min, local.tm_sec, local.tm_hour < 12 ? "am" : "pm", local.tm_year + 1900);
     return text;
 }
 
@@ -126,8 +125,8 @@ int TriggerBlockLogFile::open()
         return Success;
     }
     const std::string date = "date " + date_text(::time(nullptr));
-    const std::string base = std::string("base ") + (m_data_hex ? "hex" : "dec") + " timestamps "
-                             + (m_abs_time ? "absolute" : "relative");
+    const std::string base =
+        std::string("base ") + (m_data_hex ? "hex" : "dec") + " timestamps " + (m_abs_time ? "absolute" : "relative");
     const bool written = write_line(date.c_str()) && write_line(base.c_str()) && write_line("Begin Triggerblock");
     return written ? Success : WriteError;
 }
@@ -252,8 +251,8 @@ int TriggerBlockLogFile::write_message(const VyrCanMessage &message, uint32_t &b
             }
         }
         // Message duration and length, flags, CRC and four bit-timing words.
-        const uint32_t fd_flags = (flags & VyrCanMessage::FdFrame ? fd_flag_edl : 0) | (brs ? fd_flag_brs : 0)
-                                  | (esi ? fd_flag_esi : 0);
+        const uint32_t fd_flags =
+            (flags & VyrCanMessage::FdFrame ? fd_flag_edl : 0) | (brs ? fd_flag_brs : 0) | (esi ? fd_flag_esi : 0);
         out = put_text(out, "        0    0 ");
         out = put_hex(out, fd_flags, 8);
         for (int field = 0; field < 5; ++field)
@@ -378,7 +377,8 @@ bool TriggerBlockLogFile::take_database_name(const char *name, size_t length, Vy
     if (!found)
         return false;
     message.id = found->id;
-    message.flags = (message.flags & ~uint32_t(VyrCanMessage::Extended)) | (found->extended ? uint32_t(VyrCanMessage::Extended) : 0u);
+    message.flags = (message.flags & ~uint32_t(VyrCanMessage::Extended)) |
+        (found->extended ? uint32_t(VyrCanMessage::Extended) : 0u);
     return true;
 }
 
@@ -509,7 +509,7 @@ bool TriggerBlockLogFile::setup_dialog(QWidget *parent)
     }
     dialog->cb_candb->setChecked(false);
     for (QWidget *widget : std::initializer_list<QWidget *>{dialog->rb_time_sec_msec, dialog->rb_time_hhmmss_msec,
-                                                           dialog->rb_data_hex, dialog->rb_data_dec, dialog->cb_candb})
+                                                            dialog->rb_data_hex, dialog->rb_data_dec, dialog->cb_candb})
         widget->setEnabled(false);
     if (dialog->exec() != QDialog::Accepted)
         return false;
