@@ -280,6 +280,8 @@ TEST_F(TriggerBlockLogFileTest, ReaderTakesEachKindOfLine)
         {"   5.000000 1  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%", std::nullopt},
         {"   5.000000 CAN 1 Status:chip status error active", std::nullopt},
         {"   5.000000 Start of measurement", std::nullopt},
+        // A line longer than any frame is passed over whole: its tail is no line of its own.
+        {"   5.000000 1 Comment:" + std::string(5000, '-') + " 1.5 1 123 Rx d 0", std::nullopt},
         // Refused classic lines, each with its code.
         {"   5.000000 1  Unknown Rx d 0", Expected{LogFile::InvalidId}},
         {"   5.000000 1  10, Rx d 0", Expected{LogFile::InvalidId}},
