@@ -6,9 +6,9 @@
 //   date Thu Dec 3 09:05:01 am 2026
 //   base hex timestamps absolute
 //   Begin Triggerblock
-//      1.234560   1 1a              Rx   d  2 01 ff
+//      1.234560  1 1a              Rx   d 2 01 ff
 //      1.300000 CANFD   1 Rx        100   1 0 9 12 00 01 ... (eight fields)
-//      1.400000   1 ErrorFrame
+//      1.400000  1 ErrorFrame
 //   End Triggerblock
 //
 // with lines ending in "\r\n". "base" is the number base of identifiers and
