@@ -216,6 +216,27 @@ TEST_F(LogToFileDialogTest, SwitchingFormatMakesANewLogFileAndCancelDropsIt)
     EXPECT_EQ(ascii->write_mode(), LogFile::Overwrite);
 }
 
+TEST_F(LogToFileDialogTest, BinaryAndVectorFormatsTakeTheirExtensionsAndOptions)
+{
+    VyrDialogLogToFile dialog;
+    dialog.load(ascii.get());
+    dialog.show();
+    const struct
+    {
+        const char *format, *file;
+        bool setup;
+    } cases[] = {
+        {"VYR-BINARY", "trace.wbl", false},
+        {"ASCII (Vector)", "trace.asc", true},
+    };
+    for (const auto &c : cases) {
+        choose_format(dialog, c.format);
+        EXPECT_EQ(dialog.current()->format()->name(), c.format);
+        EXPECT_EQ(dialog.le_logfile_name->text(), c.file);
+        EXPECT_EQ(dialog.pb_setup->isEnabled(), c.setup) << c.format;
+    }
+}
+
 TEST_F(LogToFileDialogTest, AcceptedNewFormatIsHandedOver)
 {
     std::unique_ptr<LogFile> kept;
