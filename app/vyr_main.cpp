@@ -94,6 +94,7 @@ VyrMain::VyrMain(QWidget *parent)
     build_message_area();
     build_status_bar();
     build_toolbar();
+    launch_help_viewer();
     m_shell_services = std::make_unique<VyrMainShellServices>(this);
     set_shell_services(m_shell_services.get());
 
@@ -227,9 +228,14 @@ void VyrMain::build_status_bar()
     m_label_config_file->setText(get_configuration_filename());
 }
 
+QString VyrMain::banner()
+{
+    return QStringLiteral("Vyr " VYR_VERSION " (built " VYR_BUILD_DATE ")");
+}
+
 void VyrMain::setup()
 {
-    log_message(VyrMessageLog::info, "Vyr " VYR_VERSION " (built " VYR_BUILD_DATE ")\n");
+    log_message(VyrMessageLog::info, banner().toStdString() + '\n');
     log_message_info(tr("Running on: %1").arg(QString::fromStdString(vyr_os_version().text)) + QLatin1Char('\n'));
 
     if (load_configuration(vyr_app_state().configuration) < 0) {

@@ -30,6 +30,7 @@ class QtbConfig;
 class QtbConfigGroup;
 class VyrApplicationEventWatcher;
 class VyrGlobalAccelItem;
+class VyrHelpViewer;
 class VyrDataWindow;
 class VyrListenSocket;
 class VyrMeasurement;
@@ -61,6 +62,7 @@ struct VyrMainMenus
     QAction *id_exit = nullptr;
     QAction *id_save = nullptr;
     QAction *id_save_as = nullptr;
+    QAction *id_describe_config = nullptr;
     QAction *id_open = nullptr;
     QAction *id_compile = nullptr;
     QAction *id_start = nullptr;
@@ -124,6 +126,13 @@ public:
     // The last connection to the help socket, or null.
     QLocalSocket *help_connection() const { return m_help_connection; }
     VyrPowerEvents *power_events() const { return m_power_events; }
+    // The help viewer of the chosen help language.
+    VyrHelpViewer *help_viewer() const { return m_help_viewer; }
+    // The HTML description of the running configuration: its interfaces and
+    // its data windows, each in list order.
+    QString configuration_description() const;
+    // "Vyr <version> (built <date>)": the first line of the message window.
+    static QString banner();
     // The timer that grows the window to the loaded workspace size, 0 when none runs.
     int workspace_size_timer() const { return m_workspace_size_timer; }
 
@@ -188,6 +197,19 @@ public slots:
     // even when the type makes none); 1000 + k: the settings dialog of the
     // k-th interface of the global list. Other ids do nothing.
     void show_config_dialog(int id);
+    // 5000 + p: the application font becomes p points; other ids do nothing.
+    void change_font_size(int id);
+    // Replaces the help viewer by one for the current help language.
+    void launch_help_viewer();
+    // Shows the help page "<name>.html", or the introduction for an empty name.
+    void activate_help_context(const QString &name);
+    void help_contents();
+    // Stores the help language (also as a preference) and replaces the viewer.
+    void set_language(int language);
+    // The about box.
+    void info();
+    // The description of the running configuration in a dialog.
+    void describe_config();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
     // Forwarded to the measurement (VyrMeasurement).
     void start();
@@ -292,6 +314,7 @@ private:
     bool m_is_maximized = false;
     bool m_closing_without_questions = false;
 
+    VyrHelpViewer *m_help_viewer = nullptr;
     VyrListenSocket *m_listen_socket = nullptr;
     QLocalSocket *m_help_connection = nullptr;
     // Escape, connected to stop() (the table is program-wide).

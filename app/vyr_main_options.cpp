@@ -2,6 +2,9 @@
 #include "app/vyr_dialog_options.h"
 #include "app/vyr_main.h"
 
+#include <QApplication>
+#include <QFont>
+
 namespace {
 
 // One box of the preferences dialog and the preference it stands for; an
@@ -52,4 +55,17 @@ void VyrMain::display_options_dialog()
     // The first switch is the tool-button labels'.
     if (dialog.text_labels() != shown[0])
         setToolButtonStyle(dialog.text_labels() ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+}
+
+void VyrMain::change_font_size(int id)
+{
+    constexpr int id_font_base = 5000;
+    constexpr int id_range = 990;
+    // 5000 itself would be a font of no size.
+    if (id <= id_font_base || id >= id_font_base + id_range)
+        return;
+    QFont font = QApplication::font();
+    font.setPointSize(id - id_font_base);
+    // Every widget that keeps the application's font follows.
+    QApplication::setFont(font);
 }

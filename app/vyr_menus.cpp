@@ -91,11 +91,6 @@ template <typename Result> void bind_items(QMenu *menu, VyrMain *main, Result (V
     });
 }
 
-void bind_items(QMenu *menu, VyrMain *, NotBuilt)
-{
-    menu->setProperty(not_built_property, true);
-}
-
 // An item of a numbered menu; disabled while the menu's command is not built.
 QAction *add_item(QMenu *menu, const QString &text, int id)
 {
@@ -131,6 +126,8 @@ void VyrMain::build_menus()
     m_menus.id_save = add_command(file, tr("&Save Configuration"), this, &VyrMain::save_configuration,
                                   QKeySequence(Qt::CTRL + Qt::Key_S));
     m_menus.id_save_as = add_command(file, tr("Save Configuration &As..."), this, &VyrMain::save_configuration_as);
+    m_menus.id_describe_config =
+        add_command(file, tr("&Describe Configuration..."), this, &VyrMain::describe_config);
     file->addSeparator();
     m_menus.id_exit = add_command(file, tr("E&xit"), this, &QWidget::close);
 
@@ -170,20 +167,21 @@ void VyrMain::build_menus()
     if (languages) {
         QMenu *language = m_menus.menu_help_language = help->addMenu(tr("Language for Online Help"));
         language->setObjectName(QStringLiteral("menu_help_language"));
-        bind_items(language, this, not_built); // choosing the help language
+        bind_items(language, this, &VyrMain::set_language);
         static const char *const names[4] = {"German", "English", "Japanese", "Chinese"};
         for (int code = 0; code < 4; ++code)
             if (languages & (1u << code))
                 add_item(language, tr(names[code]), code)->setCheckable(true);
         connect(language, &QMenu::aboutToShow, this, &VyrMain::build_language_menu);
     }
-    add_command(help, tr("&Contents"), this, not_built); // the help viewer
-    add_command(help, tr("&About..."), this, not_built); // the about box
+    add_command(help, tr("&Contents"), this, &VyrMain::help_contents);
+    add_command(help, tr("&About..."), this, &VyrMain::info);
 
     // clang-format off
     const std::pair<QAction *, const char *> named_actions[] = {
         {m_menus.id_new, "id_new"},         {m_menus.id_open, "id_open"},     {m_menus.id_save, "id_save"},
-        {m_menus.id_save_as, "id_save_as"}, {m_menus.id_exit, "id_exit"},     {m_menus.id_compile, "id_compile"},
+        {m_menus.id_save_as, "id_save_as"}, {m_menus.id_describe_config, "id_describe_config"},
+        {m_menus.id_exit, "id_exit"},       {m_menus.id_compile, "id_compile"},
         {m_menus.id_start, "id_start"},     {m_menus.id_stop, "id_stop"},
         {m_menus.id_create_workspace, "id_create_workspace"}, {m_menus.id_rename_workspace, "id_rename_workspace"},
         {m_menus.id_delete_workspace, "id_delete_workspace"}};
@@ -412,8 +410,9 @@ void VyrMain::show_state()
                 any_script = interface->has_script_file();
             }
 
-    for (QAction *action : {m_menus.id_new, m_menus.id_open, m_menus.id_save, m_menus.id_save_as, m_menus.id_exit,
-                            m_menus.menu_reopen->menuAction(), m_menus.menu_settings->menuAction()})
+    for (QAction *action : {m_menus.id_new, m_menus.id_open, m_menus.id_save, m_menus.id_save_as,
+                            m_menus.id_describe_config, m_menus.id_exit, m_menus.menu_reopen->menuAction(),
+                            m_menus.menu_settings->menuAction()})
         set_enabled_if_built(action, !running);
     set_enabled_if_built(m_menus.id_compile, any_script);
     set_enabled_if_built(m_menus.id_start, !running && any_active);

@@ -275,9 +275,9 @@ void VyrSignalIf::set_name(const std::string &name)
 
 QString VyrSignalIf::info_text() const
 {
-    QString text = QString("<h3>Interface \"%1\"</h3>").arg(QString::fromStdString(name()));
+    QString text = QString("<h3>Interface \"%1\"</h3>").arg(QString::fromStdString(name()).toHtmlEscaped());
     if (!m_script_file.isEmpty())
-        text += QString("<p>Script file: \"%1\"</p>").arg(m_script_file);
+        text += QString("<p>Script file: \"%1\"</p>").arg(m_script_file.toHtmlEscaped());
     else
         text += "<p>No USR script file assigned.</p>";
     return text;

@@ -33,7 +33,7 @@ unsigned installed_help_languages(const QString &program_directory)
     for (unsigned bit = 0; bit < 4; ++bit) {
         const QString code = QString::fromLatin1(help_language_codes[bit]);
         const QString profile = program_directory + QLatin1String("/help/vyr/") + code + QLatin1String("/vyr_") + code +
-            QLatin1String(".adp");
+            QLatin1String(".qhc");
         if (QFileInfo::exists(profile))
             mask |= 1u << bit;
     }

@@ -30,6 +30,6 @@ VyrRecentList &config_lru();
 
 // The codes of the help languages in the order of the mask bits.
 extern const char *const help_language_codes[4];
-// Bits of the help profiles help/vyr/<code>/vyr_<code>.adp that exist below
+// Bits of the help collections help/vyr/<code>/vyr_<code>.qhc that exist below
 // the program directory.
 unsigned installed_help_languages(const QString &program_directory);

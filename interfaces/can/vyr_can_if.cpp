@@ -834,13 +834,13 @@ QString VyrCanIf::info_text() const
 {
     QString text = VyrSignalIf::info_text();
     text += QStringLiteral("<ul>");
-    text += QStringLiteral("<li>CAN Channel Name: %1</li>").arg(m_channel_name);
+    text += QStringLiteral("<li>CAN Channel Name: %1</li>").arg(m_channel_name.toHtmlEscaped());
     if (m_database_files.size() == 1) {
-        text += QStringLiteral("<li>CAN Database(s): %1</li>").arg(m_database_files.front());
+        text += QStringLiteral("<li>CAN Database(s): %1</li>").arg(m_database_files.front().toHtmlEscaped());
     } else {
         QString files = QStringLiteral("<ul>");
         for (const QString &file : m_database_files)
-            files += QStringLiteral("<li>") + file + QStringLiteral("</li>");
+            files += QStringLiteral("<li>") + file.toHtmlEscaped() + QStringLiteral("</li>");
         files += QStringLiteral("</ul>");
         text += QStringLiteral("<li>CAN Databases: %1</li>").arg(files);
     }

@@ -314,8 +314,8 @@ void VyrDataWindow::setCaption(const QString &text)
 
 QString VyrDataWindow::description_text() const
 {
-    return tr("<h3>Window \"%1\"</h3>").arg(caption()) +
-        tr("<p>Belongs to class \"%1\".</p>").arg(QString::fromLatin1(m_class_key.c_str())) +
+    return tr("<h3>Window \"%1\"</h3>").arg(caption().toHtmlEscaped()) +
+        tr("<p>Belongs to class \"%1\".</p>").arg(QString::fromLatin1(m_class_key.c_str()).toHtmlEscaped()) +
         tr("<p>Update interval: %1 ms</p>").arg(m_update_rate);
 }
 

@@ -248,7 +248,7 @@ QString VyrTrace::description_text() const
 {
     QString text = VyrDataWindow::description_text() + QStringLiteral("<ul>");
     if (VyrCanIf *can = interface())
-        text += tr("<li>CAN Interface: %1</li>").arg(QString::fromStdString(can->name()));
+        text += tr("<li>CAN Interface: %1</li>").arg(QString::fromStdString(can->name()).toHtmlEscaped());
     else
         text += tr("<li>No CAN interface assigned.</li>");
     return text + QStringLiteral("</ul>");
