@@ -1,0 +1,497 @@
+// The send window on CAN interfaces of the vrbus daemon, watched by a second
+// handle on the virtual card: single frames, periodic runs on the timer wheel
+// that the interface's thread drives as in the program, triggers, rows named
+// after database messages (decoded by python3-canmatrix), the default-data
+// link, the signal table, the configuration group, and rows edited, deleted
+// and closed while they send every millisecond.
+#include "../interfaces/can_test_support.h"
+#include "core/candb_cluster.h"
+#include "core/candb_message.h"
+#include "core/vyr_global_accel.h"
+#include "core/vyr_trigger.h"
+#include "windows/send/can_send_table.h"
+#include "windows/send/table_button.h"
+#include "windows/send/vyr_can_send.h"
+#include "windows/signals/vyr_can_signal_table.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+using namespace can_test;
+using Clock = std::chrono::steady_clock;
+
+const QString dbc_dir = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/");
+const QString plain_dbc = dbc_dir + QStringLiteral("motohawk.dbc");
+const QString j1939_dbc = dbc_dir + QStringLiteral("j1939.dbc");
+
+// The raw values python3-canmatrix decodes from the payload; empty when it cannot run.
+std::map<std::string, double> canmatrix_raw(const QString &dbc, const char *message, const QString &hex)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py"), QStringLiteral("--raw"),
+                  dbc, QString::fromLatin1(message) + QLatin1Char(':') + hex});
+    std::map<std::string, double> values;
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return values;
+    const QJsonObject object = QJsonDocument::fromJson(python.readAllStandardOutput()).array().at(0).toObject();
+    for (auto it = object.begin(); it != object.end(); ++it)
+        values[it.key().toStdString()] = it.value().toDouble();
+    return values;
+}
+
+class SendWindow : public CanFixture
+{
+protected:
+    void SetUp() override
+    {
+        VyrTriggerList::set_instance(&triggers);
+        window = std::make_unique<VyrCanSend>(nullptr);
+        window->resize(900, 300);
+        window->show();
+    }
+    void TearDown() override
+    {
+        if (measurement)
+            measurement->stop();
+        if (window && window->running())
+            window->stop();
+        window.reset();
+        measurement.reset();
+        VyrTriggerList::set_instance(nullptr);
+    }
+
+    VyrCanIf *make_active(const QStringList &databases = {})
+    {
+        VyrCanIf *can = make("CAN", virtual_channel, "", databases);
+        can->set_active(true);
+        if (!databases.isEmpty()) {
+            EXPECT_EQ(can->load_databases(), 0);
+        }
+        return can;
+    }
+    // The measurement as the program runs it: the interface's thread drives the wheel.
+    void start(VyrCanIf *can)
+    {
+        window->startup();
+        measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can}, true);
+        ASSERT_EQ(measurement->start(), 0);
+    }
+    // A cell edited as its editor commits it.
+    void edit(int row, int column, const QString &text)
+    {
+        window->table()->item(row, column)->setText(text);
+        window->value_changed(row, column);
+    }
+    QString cell(int row, int column) const { return window->table()->item(row, column)->text(); }
+    VyrCanMessage frame_of(int row) { return window->button(row)->message()->frame(); }
+
+    VyrTriggerList triggers;
+    std::unique_ptr<VyrCanSend> window;
+    std::unique_ptr<Measurement> measurement;
+};
+
+TEST_F(SendWindow, DefaultRowSendsIdentifierZeroWithEightZeroBytesOnTheFirstCanInterface)
+{
+    // Without a CAN or LIN interface the row has no channel and stays disabled.
+    window->add_message();
+    EXPECT_EQ(cell(0, VyrCanSend::Channel), "");
+    window->delete_message(0);
+
+    VyrCanIf *can = make_active();
+    window->add_message();
+    EXPECT_EQ(cell(0, VyrCanSend::Channel), "CAN 1");
+    EXPECT_EQ(cell(0, VyrCanSend::Identifier), "0");
+    EXPECT_EQ(cell(0, VyrCanSend::Data), "00 00 00 00 00 00 00 00");
+    EXPECT_EQ(window->button(0)->text(), "Send");
+    EXPECT_FALSE(window->button(0)->isEnabled());
+    start(can);
+    EXPECT_TRUE(window->button(0)->isEnabled());
+    BusNode node;
+    QTest::mouseClick(window->button(0), Qt::LeftButton);
+    VyrCanMessage frame;
+    ASSERT_TRUE(node.receive(0, frame));
+    EXPECT_EQ(frame.dlc, 8);
+    EXPECT_EQ(frame.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), 0u);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(frame.data[i], 0) << i;
+    window->update_signals();
+    EXPECT_EQ(cell(0, VyrCanSend::Transmitted), "1");
+}
+
+TEST_F(SendWindow, PeriodicRunSendsItsCountOnePeriodApartStartingOnePeriodAfterTheClick)
+{
+    VyrCanIf *can = make_active();
+    window->add_message();
+    edit(0, VyrCanSend::Identifier, QStringLiteral("123h"));
+    edit(0, VyrCanSend::Rate, QStringLiteral("100"));
+    edit(0, VyrCanSend::Count, QStringLiteral("5"));
+    EXPECT_EQ(window->button(0)->text(), "Start");
+    start(can);
+    BusNode node(true);
+    const Clock::time_point click = Clock::now();
+    window->button(0)->click();
+    std::vector<VyrCanMessage> frames;
+    std::vector<Clock::time_point> arrivals;
+    for (int n = 0; n < 5; ++n) {
+        VyrCanMessage frame;
+        ASSERT_TRUE(node.receive(0x123, frame)) << n;
+        frames.push_back(frame);
+        arrivals.push_back(Clock::now());
+    }
+    const auto first_ms = std::chrono::duration_cast<std::chrono::milliseconds>(arrivals[0] - click).count();
+    EXPECT_GE(first_ms, 95);
+    EXPECT_LT(first_ms, 160);
+    for (int n = 1; n < 5; ++n) {
+        const int gap = int(frames[n].time - frames[n - 1].time);
+        EXPECT_GE(gap, 98) << n;
+        EXPECT_LE(gap, 102) << n;
+    }
+    // No sixth frame: the run ended by itself.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    bool sixth = false;
+    VyrCanMessage extra;
+    while (node.channel->read_can_message(&extra) == canhwSuccess)
+        sixth = sixth || extra.id == 0x123;
+    EXPECT_FALSE(sixth);
+    window->update_signals();
+    EXPECT_EQ(cell(0, VyrCanSend::Transmitted), "5");
+    EXPECT_EQ(window->button(0)->text(), "Start");
+    EXPECT_FALSE(window->button(0)->message()->periodic_active());
+}
+
+TEST_F(SendWindow, TriggerSendsOneFramePerEdgeAndStartsAndStopsAPeriodicRow)
+{
+    VyrCanIf *can = make_active();
+    auto *trigger = new VyrTrigger(&triggers, QStringLiteral("Go"));
+    for (const char *id : {"201h", "202h"}) {
+        window->add_message();
+        const int row = window->table()->rowCount() - 1;
+        edit(row, VyrCanSend::Identifier, QString::fromLatin1(id));
+        static_cast<TriggerItem *>(window->table()->item(row, VyrCanSend::Trigger))->set_trigger(trigger);
+        window->value_changed(row, VyrCanSend::Trigger);
+        EXPECT_EQ(window->button(row)->trigger(), trigger);
+    }
+    edit(1, VyrCanSend::Rate, QStringLiteral("10"));
+    start(can);
+    BusNode node;
+    trigger->set();
+    VyrCanMessage frame;
+    ASSERT_TRUE(node.receive(0x201, frame));
+    ASSERT_TRUE(node.receive(0x202, frame)); // the run started
+    EXPECT_TRUE(window->button(1)->message()->periodic_active());
+    trigger->reset();
+    ASSERT_TRUE(node.receive(0x201, frame));
+    EXPECT_FALSE(window->button(1)->message()->periodic_active());
+    EXPECT_EQ(window->button(0)->message()->transmitted(), 2u);
+    const unsigned periodic = window->button(1)->message()->transmitted();
+    EXPECT_GE(periodic, 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(window->button(1)->message()->transmitted(), periodic);
+
+    // The trigger leaves the list: the rows let go of it.
+    delete trigger;
+    EXPECT_EQ(window->button(0)->trigger(), nullptr);
+    EXPECT_EQ(cell(0, VyrCanSend::Trigger), " --- ");
+}
+
+TEST_F(SendWindow, DatabaseRowsSendTheAssignedRawValuesAndTheLastAppliedRowHoldsTheBinding)
+{
+    if (!QFile::exists(plain_dbc) || !QFile::exists(j1939_dbc))
+        GTEST_SKIP() << "shared test data not found in " << dbc_dir.toStdString();
+    VyrCanIf *can = make_active({plain_dbc, j1939_dbc});
+    window->add_message();
+    edit(0, VyrCanSend::Identifier, QStringLiteral("ExampleMessage"));
+    EXPECT_EQ(frame_of(0).id, 496u);
+    EXPECT_EQ(cell(0, VyrCanSend::Dlc), "8");
+    CANdbMessage *example = can->databases()->find_message("ExampleMessage");
+    ASSERT_NE(example, nullptr);
+    EXPECT_EQ(example->default_data, window->button(0)->message());
+    EXPECT_EQ(window->button(0)->palette().color(QPalette::Active, QPalette::ButtonText), QColor(Qt::red));
+
+    window->add_message();
+    edit(1, VyrCanSend::Identifier, QStringLiteral("ExampleMessage:300h,AverageRadius=7,Enable=1,Temperature=0FFh"));
+    EXPECT_EQ(frame_of(1).id, 0x300u);
+    EXPECT_EQ(example->default_data, window->button(1)->message());
+    EXPECT_EQ(window->button(0)->palette().color(QPalette::Active, QPalette::ButtonText), QColor(Qt::black));
+
+    window->add_message();
+    edit(2, VyrCanSend::Identifier, QStringLiteral("Message1:18EF1234hx"));
+    CANdbMessage *j1939 = can->databases()->find_message("Message1");
+    ASSERT_NE(j1939, nullptr);
+    EXPECT_EQ(window->button(2)->message()->database_key(), int(j1939->j1939_key()));
+    EXPECT_TRUE(window->button(2)->message()->j1939_key());
+    EXPECT_EQ(frame_of(2).id, 0x18EF1234u);
+    EXPECT_TRUE(frame_of(2).flags & VyrCanMessage::Extended);
+
+    // An unknown name becomes "0".
+    window->add_message();
+    edit(3, VyrCanSend::Identifier, QStringLiteral("NoSuchMessage"));
+    EXPECT_EQ(cell(3, VyrCanSend::Identifier), "0");
+
+    start(can);
+    BusNode node;
+    window->button(1)->click();
+    VyrCanMessage frame;
+    ASSERT_TRUE(node.receive(0x300, frame));
+    const QString payload = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(frame.data), frame.dlc).toHex());
+    const std::map<std::string, double> decoded = canmatrix_raw(plain_dbc, "ExampleMessage", payload);
+    ASSERT_FALSE(decoded.empty()) << "python3-canmatrix did not run";
+    EXPECT_EQ(decoded.at("ExampleMessage.AverageRadius"), 7);
+    EXPECT_EQ(decoded.at("ExampleMessage.Enable"), 1);
+    EXPECT_EQ(decoded.at("ExampleMessage.Temperature"), 255);
+
+    // Data written through the default-data link reaches the Data cell.
+    example->default_data->default_data()[0] = 0xAB;
+    example->default_data->data_changed();
+    EXPECT_TRUE(cell(1, VyrCanSend::Data).startsWith("ab ")) << cell(1, VyrCanSend::Data).toStdString();
+}
+
+TEST_F(SendWindow, IdentifierTextsMakeTheirFrames)
+{
+    make_active();
+    window->add_message();
+    struct Case
+    {
+        const char *text;
+        const char *cell_after;
+        uint32_t id;
+        uint32_t flags;
+        int dlc;
+    };
+    const Case cases[] = {
+        {"100", "100", 100, 0, 8},
+        {"100hx", "100hx", 0x100, VyrCanMessage::Extended, 8},
+        {"7E0hr", "7E0hr", 0x7E0, VyrCanMessage::Remote, 0},
+        {"1FFx", "0", 0, 0, 0},            // decimal 1 would go out: refused
+        {"err", "ERROR FRAME", 0, VyrCanMessage::ErrorFrame, 0},
+        {"", "0", 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        edit(0, VyrCanSend::Dlc, QStringLiteral("8"));
+        static_cast<DlcItem *>(window->table()->item(0, VyrCanSend::Dlc))->set_dlc(8);
+        window->value_changed(0, VyrCanSend::Dlc);
+        edit(0, VyrCanSend::Identifier, QString::fromLatin1(c.text));
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(cell(0, VyrCanSend::Identifier), c.cell_after);
+        EXPECT_EQ(frame_of(0).id, c.id);
+        EXPECT_EQ(frame_of(0).flags & ~uint32_t(VyrCanMessage::TxAck), c.flags);
+        if (c.flags & (VyrCanMessage::Remote | VyrCanMessage::ErrorFrame)) {
+            EXPECT_EQ(cell(0, VyrCanSend::Dlc), QString::number(c.dlc));
+        }
+    }
+}
+
+TEST_F(SendWindow, DlcChangesReshapeTheDataCellAndCanFdOffersLongFrames)
+{
+    VyrCanIf *can = make_active();
+    window->add_message();
+    edit(0, VyrCanSend::Data, QStringLiteral("11 22 33 44 55 66 77 88"));
+    auto *dlc = static_cast<DlcItem *>(window->table()->item(0, VyrCanSend::Dlc));
+    struct Case
+    {
+        int dlc;
+        const char *data;
+    };
+    const Case cases[] = {{2, "11 22"}, {4, "11 22 00 00"}, {0, ""}, {1, "00"}};
+    for (const Case &c : cases) {
+        dlc->set_dlc(c.dlc);
+        window->value_changed(0, VyrCanSend::Dlc);
+        EXPECT_EQ(cell(0, VyrCanSend::Data), c.data) << c.dlc;
+        EXPECT_EQ(frame_of(0).dlc, c.dlc);
+    }
+    // With CAN FD the editor offers up to 64 bytes; picking one commits at once.
+    can->set_fd_timing(true, 80000000, 2, 15, 4, 4);
+    window->table()->setCurrentCell(0, VyrCanSend::Dlc);
+    window->table()->editItem(window->table()->item(0, VyrCanSend::Dlc));
+    auto *combo = window->table()->findChild<QComboBox *>(QStringLiteral("dlc_editor"));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->count(), 16);
+    EXPECT_EQ(combo->itemText(15), "64");
+    combo->setCurrentIndex(15);
+    emit combo->activated(15);
+    QTest::qWait(20);
+    EXPECT_EQ(cell(0, VyrCanSend::Dlc), "64");
+    EXPECT_EQ(cell(0, VyrCanSend::Data).size(), 64 * 3 - 1);
+    EXPECT_EQ(frame_of(0).dlc, 64);
+}
+
+TEST_F(SendWindow, ConfigurationRoundTripsAndReadsWithoutOptionalKeys)
+{
+    VyrCanIf *can = make_active();
+    auto *trigger = new VyrTrigger(&triggers, QStringLiteral("Go"));
+    window->add_message();
+    window->add_message();
+    edit(1, VyrCanSend::Identifier, QStringLiteral("7FFh"));
+    edit(1, VyrCanSend::Rate, QStringLiteral("250"));
+    edit(1, VyrCanSend::Count, QStringLiteral("3"));
+    edit(1, VyrCanSend::Comment, QStringLiteral("heartbeat"));
+    static_cast<TriggerItem *>(window->table()->item(1, VyrCanSend::Trigger))->set_trigger(trigger);
+    window->value_changed(1, VyrCanSend::Trigger);
+    window->show_column(VyrCanSend::Comment);
+    window->show_column(VyrCanSend::Rate, false);
+    window->table()->setColumnWidth(VyrCanSend::Data, 210);
+    window->show_signal_table();
+
+    QTemporaryDir dir;
+    const auto write = [&](VyrCanSend &source, const QString &name) {
+        QtbConfig config(dir.filePath(name));
+        source.write_configuration(&config);
+        EXPECT_EQ(config.write(), 0);
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    };
+    const QByteArray first = write(*window, QStringLiteral("first.vyr"));
+    QtbConfig read(dir.filePath(QStringLiteral("first.vyr")));
+    ASSERT_EQ(read.read(), 0);
+    std::unique_ptr<VyrCanSend> again(static_cast<VyrCanSend *>(VyrCanSend::create(nullptr, read.get_group("CanSend"))));
+    ASSERT_EQ(again->table()->rowCount(), 2);
+    EXPECT_EQ(again->button(1)->message()->interface(), can);
+    EXPECT_EQ(again->button(1)->trigger(), trigger);
+    EXPECT_EQ(again->button(1)->message()->rate(), 250u);
+    EXPECT_EQ(again->button(1)->message()->frame().id, 0x7FFu);
+    EXPECT_TRUE(again->column_shown(VyrCanSend::Comment));
+    EXPECT_FALSE(again->column_shown(VyrCanSend::Rate));
+    EXPECT_FALSE(again->signal_table_dock()->isHidden());
+    EXPECT_EQ(write(*again, QStringLiteral("second.vyr")).toStdString(), first.toStdString());
+
+    // Rows without optional keys: identifier "0", DLC 8, zero data, CTRL+X; Comment and Trigger hidden.
+    QtbConfigGroup sparse;
+    sparse.add_group("messages")->add_group("");
+    std::unique_ptr<VyrCanSend> bare(static_cast<VyrCanSend *>(VyrCanSend::create(nullptr, &sparse)));
+    ASSERT_EQ(bare->table()->rowCount(), 1);
+    EXPECT_EQ(bare->table()->item(0, VyrCanSend::Identifier)->text(), "0");
+    EXPECT_EQ(bare->table()->item(0, VyrCanSend::Data)->text(), "00 00 00 00 00 00 00 00");
+    EXPECT_EQ(bare->table()->item(0, VyrCanSend::Key)->text(), "CTRL+X");
+    EXPECT_EQ(bare->button(0)->accelerator()->key_code(), unsigned(VyrCanSend::default_key));
+    EXPECT_EQ(bare->button(0)->message()->interface(), nullptr);
+    EXPECT_FALSE(bare->column_shown(VyrCanSend::Comment));
+    EXPECT_FALSE(bare->column_shown(VyrCanSend::Trigger));
+}
+
+TEST_F(SendWindow, RowEditingInterfaceRemovalAndTheSignalTable)
+{
+    if (!QFile::exists(plain_dbc))
+        GTEST_SKIP() << "shared test data not found: " << plain_dbc.toStdString();
+    VyrCanIf *can = make_active({plain_dbc});
+    for (const char *id : {"1", "ExampleMessage", "3"}) {
+        window->add_message();
+        edit(window->table()->rowCount() - 1, VyrCanSend::Identifier, QString::fromLatin1(id));
+    }
+    auto *delete_button = window->findChild<QToolButton *>(QStringLiteral("delete_button"));
+    auto *up = window->findChild<QToolButton *>(QStringLiteral("move_up_button"));
+    auto *down = window->findChild<QToolButton *>(QStringLiteral("move_down_button"));
+    EXPECT_FALSE(delete_button->isEnabled());
+    window->table()->selectRow(0);
+    EXPECT_TRUE(delete_button->isEnabled());
+    EXPECT_FALSE(up->isEnabled());
+    EXPECT_TRUE(down->isEnabled());
+    TableButton *moved = window->button(0);
+    down->click();
+    EXPECT_EQ(window->button(1), moved);
+    EXPECT_EQ(cell(1, VyrCanSend::Identifier), "1");
+    EXPECT_EQ(cell(0, VyrCanSend::Identifier), "ExampleMessage");
+    up->click();
+    EXPECT_EQ(window->button(0), moved);
+
+    // The signal table shows the current row's message both ways.
+    window->findChild<QToolButton *>(QStringLiteral("signal_table_button"))->click();
+    EXPECT_TRUE(window->signal_table_dock()->isVisible());
+    window->table()->setCurrentCell(1, VyrCanSend::Identifier);
+    ASSERT_NE(window->signal_table()->message(), nullptr);
+    EXPECT_EQ(window->signal_table()->message()->name, "ExampleMessage");
+    window->signal_table()->set_signal_raw_value(window->signal_table()->message()->find_signal("Enable"), 1);
+    uint64_t enable = 0;
+    ASSERT_EQ(window->signal_table()->message()->find_signal("Enable")->extract_raw(frame_of(1).data, 8, false, enable), 0);
+    EXPECT_EQ(enable, 1u);
+    EXPECT_EQ(cell(1, VyrCanSend::Data), QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(frame_of(1).data), 8).toHex(' ')));
+
+    const QString png = QDir::tempPath() + QStringLiteral("/vyr_can_send.png");
+    EXPECT_TRUE(window->grab().save(png));
+
+    // Remove this Line on the shown row: the table follows the row that takes its place.
+    window->delete_message(1);
+    ASSERT_EQ(window->table()->rowCount(), 2);
+    const CANdbMessage *shown = window->signal_table()->message();
+    EXPECT_TRUE(shown == nullptr || window->table()->currentRow() >= 0);
+    EXPECT_NE(shown, can->databases()->find_message("ExampleMessage"));
+
+    // The interface goes: rows keep their place without a channel.
+    window->remove_interface(QString::fromStdString(can->make_id()));
+    EXPECT_EQ(window->table()->rowCount(), 2);
+    EXPECT_EQ(cell(0, VyrCanSend::Channel), "");
+    EXPECT_EQ(window->button(0)->message()->interface(), nullptr);
+}
+
+// Run under the thread sanitizer too: frames and rows change while the wheel sends.
+TEST_F(SendWindow, DataEditedWhileTheRowSendsEveryMillisecondGoesOutWhole)
+{
+    VyrCanIf *can = make_active();
+    window->add_message();
+    edit(0, VyrCanSend::Identifier, QStringLiteral("55h"));
+    edit(0, VyrCanSend::Rate, QStringLiteral("1"));
+    for (int n = 0; n < 4; ++n) {
+        window->add_message();
+        edit(n + 1, VyrCanSend::Identifier, QStringLiteral("%1h").arg(0x60 + n, 0, 16));
+        edit(n + 1, VyrCanSend::Rate, QStringLiteral("1"));
+    }
+    start(can);
+    for (int row = 0; row < window->table()->rowCount(); ++row)
+        window->button(row)->click();
+    BusNode node;
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::atomic<int> seen{0};
+    std::thread reader([&] {
+        while (!done.load()) {
+            VyrCanMessage frame;
+            if (node.channel->read_can_message(&frame) != canhwSuccess) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                continue;
+            }
+            if (frame.id != 0x55)
+                continue;
+            ++seen;
+            for (int i = 1; i < 8; ++i)
+                if (frame.data[i] != frame.data[0])
+                    ++torn;
+        }
+    });
+    for (int k = 0; k < 200; ++k) {
+        const QString byte = QStringLiteral("%1").arg(k & 0xFF, 2, 16, QLatin1Char('0'));
+        edit(0, VyrCanSend::Data, QVector<QString>(8, byte).toList().join(QLatin1Char(' ')));
+        if (k == 100) {
+            window->table()->selectRow(2);
+            window->delete_selected_messages();
+            window->delete_message(1);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    done = true;
+    reader.join();
+    EXPECT_GT(seen.load(), 20);
+    EXPECT_EQ(torn.load(), 0);
+    // The window closes mid-run: its rows leave the wheel first.
+    window.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+} // namespace
