@@ -64,7 +64,6 @@ protected:
     {
         VyrTriggerList::set_instance(&triggers);
         window = std::make_unique<VyrCanSend>(nullptr);
-        window->resize(900, 300);
         window->show();
     }
     void TearDown() override
@@ -247,6 +246,8 @@ TEST_F(SendWindow, DatabaseRowsSendTheAssignedRawValuesAndTheLastAppliedRowHolds
     EXPECT_EQ(cell(3, VyrCanSend::Identifier), "0");
 
     start(can);
+    window->update_signals();
+    EXPECT_TRUE(window->grab().save(QDir::tempPath() + QStringLiteral("/vyr_can_send_rows.png")));
     BusNode node;
     window->button(1)->click();
     VyrCanMessage frame;

@@ -109,7 +109,6 @@ VyrCanSend::VyrCanSend(QWidget *parent) : VyrDataWindow(class_key_text, parent)
 {
     set_update_rate(150);
     set_help_key(QStringLiteral("CanSendWindow"));
-    setGeometry(50, 50, 760, 300);
     m_start_text = tr("Start");
     m_stop_text = tr("Stop");
     m_send_text = tr("Send");
@@ -164,16 +163,23 @@ VyrCanSend::VyrCanSend(QWidget *parent) : VyrDataWindow(class_key_text, parent)
         labels << tr(text.label);
     m_table->setHorizontalHeaderLabels(labels);
     m_header_tips = new HeaderToolTip(m_table->horizontalHeader());
-    for (int column = 0; column < column_count; ++column) {
+    for (int column = 0; column < column_count; ++column)
         m_header_tips->set_tip(column, tr(column_texts[column].tip));
-        m_columns[column].saved_width = m_table->columnWidth(column);
-    }
     m_columns[Action].may_hide = false;
-    m_table->setColumnWidth(Data, 170);
-    m_table->setColumnWidth(Channel, 70);
-    m_table->setColumnWidth(Dlc, 40);
+    // Each column as wide as its label; the data column fits eight bytes.
+    m_table->horizontalHeader()->resizeSections(QHeaderView::ResizeToContents);
+    const QFontMetrics metrics = m_table->fontMetrics();
+    m_table->setColumnWidth(Identifier, metrics.horizontalAdvance(QStringLiteral("ExampleMessage")) + 24);
+    m_table->setColumnWidth(Data, metrics.horizontalAdvance(QString::fromLatin1(default_data_text)) + 24);
+    m_table->setColumnWidth(Channel, std::max(m_table->columnWidth(Channel), metrics.horizontalAdvance(QStringLiteral("CAN 1")) + 40));
+    for (int column = 0; column < column_count; ++column)
+        m_columns[column].saved_width = m_table->columnWidth(column);
     show_column(Comment, false);
     show_column(Trigger, false);
+    int table_width = m_table->verticalHeader()->sizeHint().width() + 40;
+    for (int column = 0; column < column_count; ++column)
+        table_width += m_columns[column].shown ? m_table->columnWidth(column) : 0;
+    resize(table_width, 300);
     insert_tool_widget(m_table);
 
     connect(m_table, &CanSendTable::valueChanged, this, &VyrCanSend::value_changed);
@@ -183,10 +189,6 @@ VyrCanSend::VyrCanSend(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     connect(m_table, &QWidget::customContextMenuRequested, this, [this](const QPoint &point) {
         const QModelIndex index = m_table->indexAt(point);
         show_context_menu(index.row(), index.column(), m_table->viewport()->mapToGlobal(point));
-    });
-    connect(m_table, &VyrKeyboardAwareTable::delete_key_pressed, this, [this] {
-        if (!m_table->editing())
-            delete_selected_messages();
     });
     if (VyrTriggerList *triggers = VyrTriggerList::instance())
         connect(triggers, &VyrTriggerList::trigger_removed, this, &VyrCanSend::trigger_removed);
