@@ -23,7 +23,6 @@ class VyrKeyboardAwareTable : public QTableWidget
 public:
     VyrKeyboardAwareTable(int rows, int columns, QWidget *parent, const char *name);
 
-    bool editing() const { return state() == EditingState; }
     // The editor the table has open, or null.
     QWidget *open_editor() const { return m_open_editor; }
     void set_open_editor(QWidget *editor) { m_open_editor = editor; }
