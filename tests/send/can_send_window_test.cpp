@@ -213,18 +213,21 @@ TEST_F(SendWindow, TriggerSendsOneFramePerEdgeAndStartsAndStopsAPeriodicRow)
     // While the realtime side holds the trigger past the GUI lock's patience,
     // the row keeps its listener (and its binding) and can bind again later.
     std::atomic<bool> held{false};
+    std::atomic<bool> refused{false};
     std::thread realtime([&] {
         EXPECT_EQ(trigger->rt_lock(), 0);
         held = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        while (!refused.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         trigger->rt_unlock();
     });
     while (!held.load())
         std::this_thread::yield();
     EXPECT_FALSE(window->button(0)->set_trigger(nullptr));
+    refused = true;
+    realtime.join();
     EXPECT_EQ(window->button(0)->trigger(), trigger);
     EXPECT_EQ(trigger->listeners().size(), 2u);
-    realtime.join();
     EXPECT_TRUE(window->button(0)->set_trigger(nullptr));
     EXPECT_EQ(trigger->listeners().size(), 1u);
     EXPECT_TRUE(window->button(0)->set_trigger(trigger));
