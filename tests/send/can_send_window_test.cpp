@@ -163,11 +163,14 @@ TEST_F(SendWindow, PeriodicRunSendsItsCountOnePeriodApartStartingOnePeriodAfterT
     const auto first_ms = std::chrono::duration_cast<std::chrono::milliseconds>(arrivals[0] - click).count();
     EXPECT_GE(first_ms, 95);
     EXPECT_LT(first_ms, 160);
+    // Each gap within the jitter of a loaded machine; the run as a whole
+    // keeps the period without drift.
     for (int n = 1; n < 5; ++n) {
         const int gap = int(frames[n].time - frames[n - 1].time);
-        EXPECT_GE(gap, 98) << n;
-        EXPECT_LE(gap, 102) << n;
+        EXPECT_GE(gap, 90) << n;
+        EXPECT_LE(gap, 110) << n;
     }
+    EXPECT_NEAR(int(frames[4].time - frames[0].time), 400, 6);
     // No sixth frame: the run ended by itself.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     bool sixth = false;
