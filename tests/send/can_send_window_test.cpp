@@ -9,12 +9,17 @@
 #include "core/candb_message.h"
 #include "core/vyr_global_accel.h"
 #include "core/vyr_trigger.h"
+#include "windows/base/vyr_select_key.h"
 #include "windows/send/can_send_table.h"
 #include "windows/send/table_button.h"
 #include "windows/send/vyr_can_send.h"
 #include "windows/signals/vyr_can_signal_table.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -469,6 +474,103 @@ TEST_F(SendWindow, RowEditingInterfaceRemovalAndTheSignalTable)
     EXPECT_EQ(window->table()->rowCount(), 2);
     EXPECT_EQ(cell(0, VyrCanSend::Channel), "");
     EXPECT_EQ(window->button(0)->message()->interface(), nullptr);
+}
+
+TEST_F(SendWindow, EditorsCommitThroughTheTable)
+{
+    if (!QFile::exists(plain_dbc))
+        GTEST_SKIP() << "shared test data not found: " << plain_dbc.toStdString();
+    VyrCanIf *can = make_active({plain_dbc});
+    window->add_message();
+    CanSendTable *table = window->table();
+    const auto open_editor = [&](int column) {
+        table->setCurrentCell(0, column);
+        table->editItem(table->item(0, column));
+        return table->open_editor();
+    };
+
+    // The identifier editor lists the error frame and the database's messages
+    // and refuses what is neither a number nor a message.
+    auto *id_editor = qobject_cast<QComboBox *>(open_editor(VyrCanSend::Identifier));
+    ASSERT_NE(id_editor, nullptr);
+    EXPECT_EQ(id_editor->itemText(0), "Error Frame");
+    EXPECT_NE(id_editor->findText(QStringLiteral("ExampleMessage")), -1);
+    QString refused = QStringLiteral("100xh");
+    int position = 0;
+    EXPECT_EQ(id_editor->validator()->validate(refused, position), QValidator::Invalid);
+    id_editor->setEditText(QStringLiteral("100h"));
+    table->end_edit();
+    EXPECT_EQ(cell(0, VyrCanSend::Identifier), "100h");
+    EXPECT_EQ(frame_of(0).id, 0x100u);
+
+    auto *rate_editor = qobject_cast<QLineEdit *>(open_editor(VyrCanSend::Rate));
+    ASSERT_NE(rate_editor, nullptr);
+    rate_editor->setText(QStringLiteral("50"));
+    table->end_edit();
+    EXPECT_EQ(window->button(0)->message()->rate(), 50u);
+    EXPECT_EQ(window->button(0)->text(), "Start");
+
+    // Choices commit as soon as they are picked.
+    auto *key_editor = qobject_cast<VyrSelectKey *>(open_editor(VyrCanSend::Key));
+    ASSERT_NE(key_editor, nullptr);
+    key_editor->modifier_box()->setCurrentText(QStringLiteral("ALT"));
+    key_editor->key_box()->setCurrentText(QStringLiteral("F5"));
+    emit key_editor->key_box()->activated(key_editor->key_box()->currentIndex());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table->open_editor() == nullptr; }, 1000));
+    EXPECT_EQ(cell(0, VyrCanSend::Key), "ALT+F5");
+    EXPECT_EQ(window->button(0)->accelerator()->key_code(), 0x800000u + 0x1034u);
+
+    auto *channel_editor = qobject_cast<QComboBox *>(open_editor(VyrCanSend::Channel));
+    ASSERT_NE(channel_editor, nullptr);
+    ASSERT_EQ(channel_editor->count(), 2);
+    EXPECT_EQ(channel_editor->currentText(), QString::fromStdString(can->name()));
+    channel_editor->setCurrentIndex(0);
+    emit channel_editor->activated(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->button(0)->message()->interface() == nullptr; }, 1000));
+    EXPECT_EQ(cell(0, VyrCanSend::Channel), "");
+
+    // No editor opens on the Action column.
+    static_cast<QAbstractItemView *>(table)->edit(table->model()->index(0, VyrCanSend::Action));
+    EXPECT_EQ(table->open_editor(), nullptr);
+}
+
+TEST_F(SendWindow, ContextMenuHidesColumnsAndRemovesTheLineUnderThePointer)
+{
+    make_active();
+    window->add_message();
+    window->add_message();
+    edit(1, VyrCanSend::Identifier, QStringLiteral("22"));
+    const auto choose = [&](int row, int column, const QStringList &path) {
+        QTimer::singleShot(0, [path] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (int step = 0; step < path.size(); ++step) {
+                QAction *found = nullptr;
+                for (QAction *action : menu->actions())
+                    if (action->text() == path[step])
+                        found = action;
+                ASSERT_NE(found, nullptr) << path[step].toStdString();
+                if (step + 1 < path.size())
+                    menu = found->menu();
+                else
+                    found->trigger();
+            }
+            qobject_cast<QMenu *>(QApplication::activePopupWidget())->close();
+        });
+        window->show_context_menu(row, column, window->mapToGlobal(QPoint(20, 60)));
+    };
+    choose(0, VyrCanSend::Rate, {QStringLiteral("Hide this Column")});
+    EXPECT_FALSE(window->column_shown(VyrCanSend::Rate));
+    EXPECT_TRUE(window->table()->isColumnHidden(VyrCanSend::Rate));
+    choose(0, VyrCanSend::Data, {QStringLiteral("Columns"), QStringLiteral("Rate[ms]")});
+    EXPECT_TRUE(window->column_shown(VyrCanSend::Rate));
+    choose(0, VyrCanSend::Data, {QStringLiteral("Columns"), QStringLiteral("Comment")});
+    EXPECT_TRUE(window->column_shown(VyrCanSend::Comment));
+    choose(0, VyrCanSend::Data, {QStringLiteral("Remove this Line")});
+    ASSERT_EQ(window->table()->rowCount(), 1);
+    EXPECT_EQ(cell(0, VyrCanSend::Identifier), "22");
+    choose(-1, -1, {QStringLiteral("Add Line")});
+    EXPECT_EQ(window->table()->rowCount(), 2);
 }
 
 // Run under the thread sanitizer too: frames and rows change while the wheel sends.
