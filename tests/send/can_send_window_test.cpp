@@ -7,6 +7,7 @@
 #include "../interfaces/can_test_support.h"
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
+#include "core/timer_wheel.h"
 #include "core/vyr_global_accel.h"
 #include "core/vyr_trigger.h"
 #include "windows/base/vyr_select_key.h"
@@ -187,6 +188,52 @@ TEST_F(SendWindow, PeriodicRunSendsItsCountOnePeriodApartStartingOnePeriodAfterT
     EXPECT_EQ(cell(0, VyrCanSend::Transmitted), "5");
     EXPECT_EQ(window->button(0)->text(), "Start");
     EXPECT_FALSE(window->button(0)->message()->periodic_active());
+}
+
+TEST_F(SendWindow, PeriodicRunFollowsTheWheelStepByStep)
+{
+    // The test advances the wheel itself: every expiry at its exact wheel time.
+    VyrCanIf *can = make_active();
+    window->add_message();
+    edit(0, VyrCanSend::Rate, QStringLiteral("100"));
+    edit(0, VyrCanSend::Count, QStringLiteral("3"));
+    window->add_message();
+    edit(1, VyrCanSend::Rate, QStringLiteral("30"));
+    window->startup();
+    measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can});
+    ASSERT_EQ(measurement->start(), 0);
+    TimerWheel &wheel = measurement->wheel;
+    CanSendMessage *limited = window->button(0)->message();
+    CanSendMessage *open_ended = window->button(1)->message();
+    window->button(0)->click();
+    window->button(1)->click();
+    struct Step
+    {
+        uint32_t time;
+        unsigned limited;
+        unsigned open_ended;
+    };
+    const Step steps[] = {{99, 0, 3}, {100, 1, 3}, {299, 2, 9}, {300, 3, 10}, {1000, 3, 33}};
+    for (const Step &step : steps) {
+        wheel.advance(step.time);
+        EXPECT_EQ(limited->transmitted(), step.limited) << step.time;
+        EXPECT_EQ(open_ended->transmitted(), step.open_ended) << step.time;
+    }
+    EXPECT_FALSE(limited->periodic_active());
+    EXPECT_FALSE(limited->armed());
+    window->update_signals();
+    EXPECT_EQ(window->button(0)->text(), "Start");
+    EXPECT_EQ(window->button(1)->text(), "Stop");
+    // A rate of 0 ends the open-ended run; nothing stays on the wheel.
+    edit(1, VyrCanSend::Rate, QStringLiteral("0"));
+    EXPECT_FALSE(open_ended->armed());
+    EXPECT_EQ(window->button(1)->text(), "Send");
+    wheel.advance(2000);
+    EXPECT_EQ(open_ended->transmitted(), 33u);
+    // Clicked again, the limited row starts a new run from 0.
+    window->button(0)->click();
+    wheel.advance(2100);
+    EXPECT_EQ(limited->transmitted(), 1u);
 }
 
 TEST_F(SendWindow, TriggerSendsOneFramePerEdgeAndStartsAndStopsAPeriodicRow)
