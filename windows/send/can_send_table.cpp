@@ -12,6 +12,8 @@
 #include <QIntValidator>
 #include <QKeyEvent>
 
+#include <cctype>
+
 // --- Tables ------------------------------------------------------------------------------------
 
 VyrKeyboardAwareTable::VyrKeyboardAwareTable(int rows, int columns, QWidget *parent, const char *name)

@@ -30,7 +30,8 @@ public:
     VyrTrigger *trigger() const;
 
     // The transmitted count last written into the table.
-    unsigned transmitted_shown = ~0u;
+    unsigned transmitted_shown() const { return m_transmitted_shown; }
+    void set_transmitted_shown(unsigned count) { m_transmitted_shown = count; }
 
 public slots:
     // One frame, or the start or end of a periodic run.
@@ -49,4 +50,5 @@ private:
     CanSendMessage m_message;
     VyrGlobalAccelItem *m_accelerator;
     VyrTriggerListener *m_listener = nullptr;
+    unsigned m_transmitted_shown = ~0u;
 };

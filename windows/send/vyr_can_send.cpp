@@ -609,8 +609,8 @@ void VyrCanSend::update_signals()
     for (int row = 0; row < m_table->rowCount(); ++row) {
         TableButton *b = button(row);
         const unsigned transmitted = b->message()->transmitted();
-        if (transmitted != b->transmitted_shown) {
-            b->transmitted_shown = transmitted;
+        if (transmitted != b->transmitted_shown()) {
+            b->set_transmitted_shown(transmitted);
             m_table->item(row, Transmitted)->setText(QString::number(transmitted));
         }
         if (b->message()->take_label_dirty())
