@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QMenu>
 #include <QTimer>
 #include <QDir>
@@ -487,9 +488,13 @@ TEST_F(SendWindow, RowEditingInterfaceRemovalAndTheSignalTable)
     EXPECT_TRUE(delete_button->isEnabled());
     EXPECT_FALSE(up->isEnabled());
     EXPECT_TRUE(down->isEnabled());
-    TableButton *moved = window->button(0);
+    QPointer<TableButton> moved = window->button(0);
     down->click();
+    // The buttons outlive the table's deferred deletion of the widgets it let go.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(moved.isNull());
     EXPECT_EQ(window->button(1), moved);
+    ASSERT_NE(window->button(0), nullptr);
     EXPECT_EQ(cell(1, VyrCanSend::Identifier), "1");
     EXPECT_EQ(cell(0, VyrCanSend::Identifier), "ExampleMessage");
     up->click();

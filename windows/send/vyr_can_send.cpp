@@ -12,6 +12,7 @@
 #include "windows/send/table_button.h"
 #include "windows/signals/vyr_can_signal_table.h"
 
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QMenu>
@@ -353,13 +354,15 @@ void VyrCanSend::swap_rows(int a, int b)
 {
     for (int column = 0; column < column_count; ++column) {
         if (column == Action) {
-            // Cell widgets cannot move: the buttons are taken out and put back crosswise.
+            // Cell widgets cannot move: the buttons are taken out and put back
+            // crosswise. The table deletes a widget it lets go of later, so
+            // that deletion is called off.
             TableButton *first = button(a);
             TableButton *second = button(b);
-            first->setParent(nullptr);
-            second->setParent(nullptr);
             m_table->removeCellWidget(a, Action);
             m_table->removeCellWidget(b, Action);
+            QCoreApplication::removePostedEvents(first, QEvent::DeferredDelete);
+            QCoreApplication::removePostedEvents(second, QEvent::DeferredDelete);
             m_table->setCellWidget(a, Action, second);
             m_table->setCellWidget(b, Action, first);
             continue;
