@@ -4,7 +4,8 @@
 // Reported per rate: p50 and p99 of |gap - period| over every row's
 // consecutive frames (the receiving handle's time stamps), frames lost (sent
 // by the rows but never received, and periods that passed without a frame),
-// frames per second, and CPU time per frame of this process and of the daemon.
+// frames per second, and CPU time per frame of this process (the wheel's
+// thread, the echo's receive loop and the watcher's reader) and of the daemon.
 #include "core/timer_wheel.h"
 #include "core/vyr_signal_if_type.h"
 #include "interfaces/can/vyr_can_if.h"
