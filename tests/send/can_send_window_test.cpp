@@ -29,6 +29,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -580,6 +581,18 @@ TEST_F(SendWindow, EditorsCommitThroughTheTable)
     emit channel_editor->activated(0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->button(0)->message()->interface() == nullptr; }, 1000));
     EXPECT_EQ(cell(0, VyrCanSend::Channel), "");
+
+    // Tab moves between the cells and stays in the table; F1 reaches the window's help.
+    table->setFocus();
+    table->setCurrentCell(0, VyrCanSend::Identifier);
+    QTest::keyClick(table, Qt::Key_Tab);
+    EXPECT_EQ(table->currentColumn(), int(VyrCanSend::Dlc));
+    QTest::keyClick(table, Qt::Key_Backtab);
+    EXPECT_EQ(table->currentColumn(), int(VyrCanSend::Identifier));
+    QSignalSpy help(window.get(), &VyrDataWindow::activate_help_context);
+    QTest::keyClick(table, Qt::Key_F1);
+    ASSERT_EQ(help.count(), 1);
+    EXPECT_EQ(help.at(0).at(0).toString(), "CanSendWindow");
 
     // No editor opens on the Action column.
     static_cast<QAbstractItemView *>(table)->edit(table->model()->index(0, VyrCanSend::Action));
