@@ -168,17 +168,17 @@ TEST_F(SendWindow, PeriodicRunSendsItsCountOnePeriodApartStartingOnePeriodAfterT
         frames.push_back(frame);
         arrivals.push_back(Clock::now());
     }
+    // Loose bounds: a machine shared with other work stalls threads for tens
+    // of milliseconds. The exact wheel times are the step-by-step test's.
     const auto first_ms = std::chrono::duration_cast<std::chrono::milliseconds>(arrivals[0] - click).count();
-    EXPECT_GE(first_ms, 95);
-    EXPECT_LT(first_ms, 160);
-    // Each gap within the jitter of a loaded machine; the run as a whole
-    // keeps the period without drift.
+    EXPECT_GE(first_ms, 85); // the wheel may lag the clock a few steps at the click
+    EXPECT_LT(first_ms, 200);
     for (int n = 1; n < 5; ++n) {
         const int gap = int(frames[n].time - frames[n - 1].time);
-        EXPECT_GE(gap, 90) << n;
-        EXPECT_LE(gap, 110) << n;
+        EXPECT_GE(gap, 75) << n;
+        EXPECT_LE(gap, 125) << n;
     }
-    EXPECT_NEAR(int(frames[4].time - frames[0].time), 400, 6);
+    EXPECT_NEAR(int(frames[4].time - frames[0].time), 400, 25);
     // No sixth frame: the run ended by itself.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     bool sixth = false;
