@@ -336,7 +336,7 @@ TEST(HelpFile, EveryHelpKeyIsANonEmptyPageOfTheBuiltHelp)
     ASSERT_TRUE(QFile::exists(QStringLiteral(VYR_BIN_DIR "/help/vyr/en/vyr_en.qhc")));
     const QStringList keys = {"Introduction",   "OptionsDialog",        "CanLogAscii",   "CanLog",
                               "CanTraceFilterDialog", "CanTraceWindow", "DialogDescribeConfig", "TriggerList",
-                              "InterfaceList",  "CanBitrateDialog"};
+                              "InterfaceList",  "CanBitrateDialog", "CanSendWindow"};
     QProcess python;
     python.start("/usr/bin/python3",
                  {"-c",
@@ -441,19 +441,26 @@ protected:
     QtbConfig config{"demo.vyr"};
 };
 
-TEST_F(DemoDescription, TheDemoDescribesItsInterfaceThenItsTraceWindow)
+TEST_F(DemoDescription, TheDemoDescribesItsInterfaceThenItsWindowsInOrder)
 {
     ASSERT_EQ(window.load_configuration(&config), 0);
     auto *can = dynamic_cast<VyrCanIf *>(get_first_signal_if());
-    auto *trace = window.findChild<VyrTrace *>();
     ASSERT_NE(can, nullptr);
+    ASSERT_EQ(can->next(), nullptr);
+    // The demo's trace window, then its send window, in the order the file makes them.
+    VyrDataWindow *trace = first_window();
     ASSERT_NE(trace, nullptr);
+    VyrDataWindow *send = trace->next_window();
+    ASSERT_NE(send, nullptr);
+    ASSERT_EQ(send->next_window(), nullptr);
+    EXPECT_NE(dynamic_cast<VyrTrace *>(trace), nullptr);
     const QString description = window.configuration_description();
     EXPECT_EQ(description, "<h1>Configuration</h1>" + expect_date_paragraph(description) + "<h2>Interfaces</h2>" +
                                can->info_text() + "<hr><h2>Active Windows</h2>" + trace->description_text() +
-                               "<hr>");
+                               send->description_text() + "<hr>");
     EXPECT_TRUE(can->info_text().startsWith("<h3>Interface \"CAN 1\"</h3>"));
     EXPECT_TRUE(trace->description_text().startsWith("<h3>Window \"CAN Trace Window 1\"</h3>"));
+    EXPECT_TRUE(send->description_text().startsWith("<h3>Window \"CAN Send Window 1\"</h3>"));
 
     EXPECT_TRUE(window.menus().id_describe_config->isEnabled());
     const QString shown = describe_from_the_menu("vyr_describe_config.png");
