@@ -430,7 +430,8 @@ std::string enabled_states(VyrMain &window)
     // clang-format off
     const std::pair<const char *, QObject *> items[] = {
         {"new", menus.id_new},         {"open", menus.id_open},         {"save", menus.id_save},
-        {"save_as", menus.id_save_as}, {"exit", menus.id_exit},         {"reopen", menus.menu_reopen->menuAction()},
+        {"save_as", menus.id_save_as}, {"describe", menus.id_describe_config},
+        {"exit", menus.id_exit},       {"reopen", menus.menu_reopen->menuAction()},
         {"settings", menus.menu_settings->menuAction()}, {"compile", menus.id_compile},
         {"start", menus.id_start},     {"stop", menus.id_stop},         {"b_new", bar.button_new},
         {"b_open", bar.button_open},   {"b_save", bar.button_save},     {"b_interfaces", bar.button_interfaces},
@@ -457,7 +458,7 @@ QStringList texts(QMenu *menu)
 
 TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
 {
-    const std::string idle = "new open save save_as exit reopen settings";
+    const std::string idle = "new open save save_as describe exit reopen settings";
     const std::string buttons_idle = " b_new b_open b_save b_interfaces";
     EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // no active interface: no start, no compile
     add(0, 0, false, false, "x.vys");
@@ -474,7 +475,7 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
 
     EXPECT_EQ(texts(window->menus().menu_file),
               QStringList({"&New Configuration", "&Open Configuration...", "&Reopen...", "-", "&Save Configuration",
-                           "Save Configuration &As...", "-", "E&xit"}));
+                           "Save Configuration &As...", "&Describe Configuration...", "-", "E&xit"}));
     EXPECT_EQ(texts(window->menus().menu_measure), QStringList({"&Compile", "&Start", "Sto&p (off)"}));
     EXPECT_EQ(window->menus().id_start->shortcut(), QKeySequence(Qt::Key_F5));
     EXPECT_EQ(window->menus().id_compile->shortcut(), QKeySequence(Qt::Key_F8));
