@@ -43,14 +43,14 @@ void VyrMain::info()
     box.setWindowTitle(tr("About Vyr"));
     box.setIconPixmap(windowIcon().pixmap(32, 32));
     box.setTextFormat(Qt::RichText);
-    box.setText(QStringLiteral("<h3>%1</h3>").arg(banner().toHtmlEscaped()) +
-                tr("<p>CAN bus analyser and simulation tool.</p>") +
-                tr("<p>Built with Qt %1, running with Qt %2.<br>Built with Qwt %3.</p>")
-                    .arg(QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion()),
-                         QStringLiteral(QWT_VERSION_STR)) +
-                tr("<p><small>This program uses Qwt, the Qt Widgets for Technical Applications, which is "
-                   "distributed under the terms of the Qwt License, Version 1.0: the GNU Lesser General Public "
-                   "License, version 2.1, with exceptions that allow static linking and derived widgets.</small></p>"));
+    box.setText(
+        QStringLiteral("<h3>%1</h3>").arg(banner().toHtmlEscaped()) +
+        tr("<p>CAN bus analyser and simulation tool.</p>") +
+        tr("<p>Built with Qt %1, running with Qt %2.<br>Built with Qwt %3.</p>")
+            .arg(QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion()), QStringLiteral(QWT_VERSION_STR)) +
+        tr("<p><small>This program uses Qwt, the Qt Widgets for Technical Applications, which is "
+           "distributed under the terms of the Qwt License, Version 1.0: the GNU Lesser General Public "
+           "License, version 2.1, with exceptions that allow static linking and derived widgets.</small></p>"));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }

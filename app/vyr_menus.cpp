@@ -126,8 +126,7 @@ void VyrMain::build_menus()
     m_menus.id_save = add_command(file, tr("&Save Configuration"), this, &VyrMain::save_configuration,
                                   QKeySequence(Qt::CTRL + Qt::Key_S));
     m_menus.id_save_as = add_command(file, tr("Save Configuration &As..."), this, &VyrMain::save_configuration_as);
-    m_menus.id_describe_config =
-        add_command(file, tr("&Describe Configuration..."), this, &VyrMain::describe_config);
+    m_menus.id_describe_config = add_command(file, tr("&Describe Configuration..."), this, &VyrMain::describe_config);
     file->addSeparator();
     m_menus.id_exit = add_command(file, tr("E&xit"), this, &QWidget::close);
 
@@ -410,9 +409,9 @@ void VyrMain::show_state()
                 any_script = interface->has_script_file();
             }
 
-    for (QAction *action : {m_menus.id_new, m_menus.id_open, m_menus.id_save, m_menus.id_save_as,
-                            m_menus.id_describe_config, m_menus.id_exit, m_menus.menu_reopen->menuAction(),
-                            m_menus.menu_settings->menuAction()})
+    for (QAction *action :
+         {m_menus.id_new, m_menus.id_open, m_menus.id_save, m_menus.id_save_as, m_menus.id_describe_config,
+          m_menus.id_exit, m_menus.menu_reopen->menuAction(), m_menus.menu_settings->menuAction()})
         set_enabled_if_built(action, !running);
     set_enabled_if_built(m_menus.id_compile, any_script);
     set_enabled_if_built(m_menus.id_start, !running && any_active);

@@ -59,8 +59,7 @@ class RecordingInterface : public vyr_test::TestInterface
 public:
     RecordingInterface(QObject *owner, VyrSignalIfNotification *notification)
         : TestInterface(owner, notification, "RECORDING")
-    {
-    }
+    {}
     void init_new() override { recorded_calls << "init_new"; }
     bool configure(QWidget *) override
     {
@@ -334,9 +333,9 @@ TEST(HelpFile, EveryHelpKeyIsANonEmptyPageOfTheBuiltHelp)
     const QString help_file = QStringLiteral(VYR_BIN_DIR "/help/vyr/en/vyr_en.qch");
     ASSERT_TRUE(QFile::exists(help_file));
     ASSERT_TRUE(QFile::exists(QStringLiteral(VYR_BIN_DIR "/help/vyr/en/vyr_en.qhc")));
-    const QStringList keys = {"Introduction",   "OptionsDialog",        "CanLogAscii",   "CanLog",
-                              "CanTraceFilterDialog", "CanTraceWindow", "DialogDescribeConfig", "TriggerList",
-                              "InterfaceList",  "CanBitrateDialog", "CanSendWindow"};
+    const QStringList keys = {"Introduction",         "OptionsDialog",    "CanLogAscii",          "CanLog",
+                              "CanTraceFilterDialog", "CanTraceWindow",   "DialogDescribeConfig", "TriggerList",
+                              "InterfaceList",        "CanBitrateDialog", "CanSendWindow"};
     QProcess python;
     python.start("/usr/bin/python3",
                  {"-c",
@@ -397,8 +396,9 @@ TEST(DescribeConfig, AnEmptyConfigurationGivesTheFiveFixedParts)
     VyrMain window;
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     const QString description = window.configuration_description();
-    EXPECT_EQ(description, "<h1>Configuration</h1>" + expect_date_paragraph(description) +
-                               "<h2>Interfaces</h2><hr><h2>Active Windows</h2><hr>");
+    EXPECT_EQ(description,
+              "<h1>Configuration</h1>" + expect_date_paragraph(description) +
+                  "<h2>Interfaces</h2><hr><h2>Active Windows</h2><hr>");
 }
 
 class DemoDescription : public ::testing::Test
@@ -455,9 +455,9 @@ TEST_F(DemoDescription, TheDemoDescribesItsInterfaceThenItsWindowsInOrder)
     ASSERT_EQ(send->next_window(), nullptr);
     EXPECT_NE(dynamic_cast<VyrTrace *>(trace), nullptr);
     const QString description = window.configuration_description();
-    EXPECT_EQ(description, "<h1>Configuration</h1>" + expect_date_paragraph(description) + "<h2>Interfaces</h2>" +
-                               can->info_text() + "<hr><h2>Active Windows</h2>" + trace->description_text() +
-                               send->description_text() + "<hr>");
+    EXPECT_EQ(description,
+              "<h1>Configuration</h1>" + expect_date_paragraph(description) + "<h2>Interfaces</h2>" + can->info_text() +
+                  "<hr><h2>Active Windows</h2>" + trace->description_text() + send->description_text() + "<hr>");
     EXPECT_TRUE(can->info_text().startsWith("<h3>Interface \"CAN 1\"</h3>"));
     EXPECT_TRUE(trace->description_text().startsWith("<h3>Window \"CAN Trace Window 1\"</h3>"));
     EXPECT_TRUE(send->description_text().startsWith("<h3>Window \"CAN Send Window 1\"</h3>"));
