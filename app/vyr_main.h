@@ -181,6 +181,8 @@ public slots:
     // each switch the user changed is stored, and the tool-button labels
     // follow their switch at once.
     void display_options_dialog();
+    // The trigger settings dialog on the program's trigger and condition lists.
+    void show_trigger_settings();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
     // Forwarded to the measurement (VyrMeasurement).
     void start();

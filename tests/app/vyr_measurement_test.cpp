@@ -480,7 +480,7 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     emit window->menus().menu_settings->aboutToShow();
     const QStringList settings = texts(window->menus().menu_settings);
     EXPECT_EQ(settings.mid(0, 6),
-              QStringList({"&Preferences", "Interface List (off)", "Trigger Settings (off)", "-",
+              QStringList({"&Preferences", "Interface List (off)", "Trigger Settings", "-",
                            "Create new Interface", "-"}));
     QMenu *recording_menu = nullptr;
     for (QAction *action : window->menus().menu_settings->actions())
