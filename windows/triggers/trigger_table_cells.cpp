@@ -31,3 +31,18 @@ QStringList trigger_names(VyrTriggerList *triggers)
                 names << trigger->name();
     return names;
 }
+
+void fill_trigger_combo(QComboBox *combo, VyrTriggerList *triggers, VyrTrigger *chosen)
+{
+    combo->clear();
+    if (triggers)
+        for (VyrTrigger *trigger = triggers->first(); trigger; trigger = triggers->next())
+            if (!(trigger->flags() & VyrTrigger::Deleted))
+                combo->addItem(trigger->name(), QVariant::fromValue<void *>(trigger));
+    combo->setCurrentIndex(chosen ? combo->findData(QVariant::fromValue<void *>(chosen)) : -1);
+}
+
+VyrTrigger *chosen_trigger(const QComboBox *combo)
+{
+    return static_cast<VyrTrigger *>(combo->currentData().value<void *>());
+}

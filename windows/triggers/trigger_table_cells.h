@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QStyledItemDelegate>
 
+class VyrTrigger;
 class VyrTriggerList;
 
 // Opens a line edit named "name" that refuses any other character.
@@ -20,3 +21,8 @@ public:
 QComboBox *make_cell_combo(const char *name, const QStringList &items);
 // The names of the triggers not marked deleted, in list order.
 QStringList trigger_names(VyrTriggerList *triggers);
+// Fills a trigger cell with those triggers (each item's data is its trigger)
+// and chooses the trigger, none when it is not among them.
+void fill_trigger_combo(QComboBox *combo, VyrTriggerList *triggers, VyrTrigger *chosen);
+// The trigger chosen in a trigger cell, or null.
+VyrTrigger *chosen_trigger(const QComboBox *combo);

@@ -39,8 +39,8 @@ void VyrDialogTriggerSettings::accept()
         if (trigger && !trigger->saved_name().isEmpty() && trigger->saved_name() != trigger->name())
             renamed.insert(trigger->saved_name(), trigger->name());
     }
-    m_trigger_list->accept();
     m_cond_list->accept();
+    m_trigger_list->accept();
     rename_timer_condition_triggers(m_conditions, renamed);
     DialogTriggerSettingsBase::accept();
 }

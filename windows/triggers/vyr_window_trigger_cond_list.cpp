@@ -97,8 +97,8 @@ void VyrWindowTriggerCondList::append_row(VyrTriggerCond *condition, const QStri
     action_combo->setCurrentIndex(condition->action() - VyrTriggerCond::SetTrigger);
     table_cond_list->setCellWidget(row, ActionColumn, action_combo);
 
-    QComboBox *trigger_combo = make_cell_combo("name", trigger_names(m_triggers));
-    trigger_combo->setCurrentIndex(condition->target() ? trigger_combo->findText(condition->target()->name()) : -1);
+    QComboBox *trigger_combo = make_cell_combo("name", {});
+    fill_trigger_combo(trigger_combo, m_triggers, condition->target());
     table_cond_list->setCellWidget(row, TriggerColumn, trigger_combo);
     m_rows.push_back(std::move(entry));
 }
@@ -116,13 +116,9 @@ void VyrWindowTriggerCondList::build()
 
 void VyrWindowTriggerCondList::update_trigger_names()
 {
-    const QStringList names = trigger_names(m_triggers);
     for (int row = 0; row < table_cond_list->rowCount(); ++row) {
         QComboBox *combo = cell_combo(row, TriggerColumn);
-        const QString chosen = combo->currentText();
-        combo->clear();
-        combo->addItems(names);
-        combo->setCurrentIndex(combo->findText(chosen));
+        fill_trigger_combo(combo, m_triggers, chosen_trigger(combo));
     }
 }
 
@@ -192,8 +188,7 @@ void VyrWindowTriggerCondList::accept()
         Row &entry = m_rows[size_t(row)];
         entry.condition->set_cond_data(std::move(entry.data));
         entry.condition->set_action(cell_combo(row, ActionColumn)->currentIndex() + VyrTriggerCond::SetTrigger);
-        const QString target = cell_combo(row, TriggerColumn)->currentText();
-        entry.condition->set_target(m_triggers && !target.isEmpty() ? m_triggers->find(target) : nullptr);
+        entry.condition->set_target(chosen_trigger(cell_combo(row, TriggerColumn)));
     }
     m_rows.clear();
     std::vector<VyrTriggerCond *> deleted;

@@ -26,11 +26,13 @@ public:
     VyrTriggerCondData *pending_data(int row) const;
     // The cell combo boxes of a row: kind (0), action (2), trigger (3).
     QComboBox *cell_combo(int row, int column) const;
-    // Refills the trigger cells with the names the trigger pane now shows,
-    // keeping each row's choice.
+    // Refills the trigger cells with the triggers the trigger pane now shows
+    // (renamed ones under their new names), keeping each row's choice.
     void update_trigger_names();
 
 public slots:
+    // Run before the trigger pane's accept, which deletes the triggers
+    // marked deleted and so clears the conditions' targets on them.
     void accept();
     void reject();
     void build();
