@@ -26,8 +26,11 @@ VyrDialogTriggerCondSettings::VyrDialogTriggerCondSettings(QWidget *parent, cons
     setWindowTitle(tr("Trigger Condition Settings"));
     auto *layout = new QVBoxLayout(this);
     m_editor = kind ? kind->create_editor(this) : nullptr;
-    if (m_editor)
+    if (m_editor) {
+        // The editor keeps the size its form gives it.
+        m_editor->setMinimumSize(m_editor->size());
         layout->addWidget(m_editor);
+    }
     auto *line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
