@@ -19,7 +19,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -59,7 +61,8 @@ protected:
         add_running_trigger(&triggers);
         target = new VyrTrigger(&triggers, "Target");
         counter = std::make_unique<VyrTriggerListener>(target, "counter");
-        counter->set_callback([](VyrTriggerListener *, void *context) { ++*static_cast<int *>(context); }, &fires);
+        counter->set_callback(
+            [](VyrTriggerListener *, void *context) { static_cast<std::atomic<int> *>(context)->fetch_add(1); }, &fires);
     }
     ~TriggerConditions() override
     {
@@ -85,7 +88,7 @@ protected:
     VyrTriggerCondList conditions;
     VyrTrigger *target;
     std::unique_ptr<VyrTriggerListener> counter;
-    int fires = 0;
+    std::atomic<int> fires{0};
 };
 
 std::unique_ptr<VyrTriggerCondDataSignal> two_relations(const QString &interface_id)
@@ -273,6 +276,37 @@ TEST_F(TriggerConditions, SignalConditionFiresWhenItsLastRelationBecomesTrue)
     stop_signal_trigger_conditions();
     EXPECT_EQ(temperature->use_count(), 0);
     EXPECT_EQ(enable->use_count(), 0);
+}
+
+// The relations of one condition on two interfaces, delivered by two threads
+// at once: the count of true relations stays exact.
+TEST_F(TriggerConditions, RelationsServedByTwoThreadsCountTogether)
+{
+    vyr_test::VyrTestShell shell;
+    vyr_test::TestInterface first(&shell, &shell.notification);
+    vyr_test::TestInterface second(&shell, &shell.notification);
+    SignalRecord *temperature = add_signal(first, new ScaledSignal, "Temperature");
+    SignalRecord *enable = add_signal(second, new SignalRecord, "Enable");
+    auto data = two_relations(QString::fromStdString(first.make_id()));
+    data->relations[1].interface_id = QString::fromStdString(second.make_id());
+    add_condition(std::move(data));
+    start_signal_trigger_conditions();
+
+    constexpr int rounds = 20000;
+    std::thread second_thread([&] {
+        for (int i = 0; i < rounds; ++i)
+            deliver(enable, (i + 1) % 2);
+    });
+    for (int i = 0; i < rounds; ++i)
+        deliver(temperature, i % 2 ? 39.0 : 41.0);
+    second_thread.join();
+    // Both relations ended false.
+    EXPECT_EQ(signal_trigger_cond_handlers()[0]->true_count(), 0);
+    const int before = fires;
+    deliver(temperature, 41.0);
+    EXPECT_EQ(fires, before);
+    deliver(enable, 1);
+    EXPECT_EQ(fires, before + 1);
 }
 
 TEST_F(TriggerConditions, TimerConditionFiresAfterItsTimeOutUnlessCancelled)
