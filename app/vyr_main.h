@@ -181,6 +181,13 @@ public slots:
     // each switch the user changed is stored, and the tool-button labels
     // follow their switch at once.
     void display_options_dialog();
+    // The interface list, modal; deleted when it closes.
+    void show_module_list();
+    // 2000 + k: a new interface of the k-th registered type, given its
+    // defaults and its settings dialog (the configuration counts as changed
+    // even when the type makes none); 1000 + k: the settings dialog of the
+    // k-th interface of the global list. Other ids do nothing.
+    void show_config_dialog(int id);
     // The trigger settings dialog on the program's trigger and condition lists.
     void show_trigger_settings();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);

@@ -9,6 +9,7 @@
 #include "app/vyr_pictures.h"
 #include "app/vyr_termination_signals.h"
 #include "app/vyr_test_hooks.h"
+#include "interfaces/widgets/interface_dialog_services.h"
 #include "core/path_util.h"
 #include "settings/debug_trace.h"
 #include "settings/qtb_config.h"
@@ -315,6 +316,7 @@ int VyrProcess::run(int argc, char **argv)
         splash = show_splash();
 
     install_ascii_parameters_dialog();
+    install_interface_dialogs();
     install_trigger_cond_editors();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));

@@ -830,12 +830,6 @@ int VyrCanIf::prepare_start()
 
 // --- Texts and settings ----------------------------------------------------------------------
 
-// The settings dialog of the CAN interface is not built yet: nothing changes.
-bool VyrCanIf::configure(QWidget *)
-{
-    return false;
-}
-
 QString VyrCanIf::info_text() const
 {
     QString text = VyrSignalIf::info_text();

@@ -458,8 +458,7 @@ QStringList texts(QMenu *menu)
 TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
 {
     const std::string idle = "new open save save_as exit reopen settings";
-    // The interface list is not built yet: its button stays off.
-    const std::string buttons_idle = " b_new b_open b_save";
+    const std::string buttons_idle = " b_new b_open b_save b_interfaces";
     EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // no active interface: no start, no compile
     add(0, 0, false, false, "x.vys");
     EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // inactive ones count for nothing
@@ -484,9 +483,9 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     // interfaces with 1000 + their place in the interface list.
     emit window->menus().menu_settings->aboutToShow();
     const QStringList settings = texts(window->menus().menu_settings);
-    EXPECT_EQ(settings.mid(0, 6),
-              QStringList({"&Preferences", "Interface List (off)", "Trigger Settings", "-",
-                           "Create new Interface", "-"}));
+    EXPECT_EQ(
+        settings.mid(0, 6),
+        QStringList({"&Preferences", "Interface List", "Trigger Settings", "-", "Create new Interface", "-"}));
     QMenu *recording_menu = nullptr;
     for (QAction *action : window->menus().menu_settings->actions())
         if (action->text() == "REC Settings")

@@ -5,6 +5,7 @@
 #include "core/vyr_trigger_cond_key.h"
 #include "core/vyr_trigger_cond_signal.h"
 #include "core/vyr_trigger_cond_timer.h"
+#include "forms/vyr_help_request.h"
 #include "windows/triggers/vyr_window_trigger_cond_can.h"
 #include "windows/triggers/vyr_window_trigger_cond_key.h"
 #include "windows/triggers/vyr_window_trigger_cond_signal.h"
@@ -51,6 +52,7 @@ VyrDialogTriggerCondSettings::VyrDialogTriggerCondSettings(QWidget *parent, cons
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_help, &QPushButton::clicked, this, [this] { emit activate_help_context(QStringLiteral("TriggerList")); });
+    connect_help_to_main_widget(this);
     if (m_editor) {
         connect(this, SIGNAL(signal_set_cond_data(VyrTriggerCondData *)), m_editor,
                 SLOT(set_cond_data(VyrTriggerCondData *)));

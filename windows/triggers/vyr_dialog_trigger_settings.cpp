@@ -1,6 +1,7 @@
 #include "windows/triggers/vyr_dialog_trigger_settings.h"
 
 #include "core/vyr_trigger.h"
+#include "forms/vyr_help_request.h"
 #include "core/vyr_trigger_cond_timer.h"
 #include "windows/triggers/vyr_window_trigger_cond_list.h"
 #include "windows/triggers/vyr_window_trigger_list.h"
@@ -26,6 +27,7 @@ VyrDialogTriggerSettings::VyrDialogTriggerSettings(VyrTriggerList *triggers, Vyr
             m_cond_list->update_trigger_names();
     });
     connect(pb_help, &QPushButton::clicked, this, &VyrDialogTriggerSettings::context_help);
+    connect_help_to_main_widget(this);
 }
 
 void VyrDialogTriggerSettings::accept()
