@@ -94,10 +94,11 @@ protected:
         new VyrTrigger(&triggers, "LogOn");
         new VyrTrigger(&triggers, "LogOff");
         install_trigger_cond_editors();
-        set_vyr_question_function([this](QWidget *, const QString &, const QString &text, const QStringList &) {
-            questions << text;
-            return 0;
-        });
+        set_vyr_question_function(
+            [this](QWidget *, const QString &, const QString &text, const QStringList &, VyrQuestionIcon) {
+                questions << text;
+                return 0;
+            });
     }
     ~TriggerDialogs() override
     {
