@@ -143,6 +143,8 @@ TEST(QGraphYAxis, TicksAnchorAtZeroOrStartBelowTheMinimum)
         {-9, -1, 2, {-8, -6, -4, -2}},
         {-10, 10, 5, {-10, -5, 0, 5, 10}},
         {4, 4, 0, {}},
+        // A stored range of +-1e308 has an infinite span: the step search still ends.
+        {-1e308, 1e308, 1, {-5, -4, -3, -2, -1, 0, 1, 2, 3, 4}},
     };
     for (const auto &c : cases) {
         axis.set_limits(c.maximum, c.minimum);
