@@ -9,8 +9,7 @@
 
 QtCommand::QtCommand(Type type, const QString &description, bool can_merge)
     : m_type(type), m_description(description), m_can_merge(can_merge)
-{
-}
+{}
 
 void QtCommand::redo() {}
 

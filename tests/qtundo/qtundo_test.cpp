@@ -97,10 +97,12 @@ TEST(QtUndoStack, StepsGiveTheirCallsCommandsAndTexts)
 {
     const QList<StackCase> cases = {
         {"push applies at once", {"a", "b"}, {"redo a", "redo b"}, 2, "b", QString(), {}},
-        {"undo then redo", {"a", "b", "u", "u", "d"}, {"redo a", "redo b", "undo b", "undo a", "redo a"}, 2, "a", "b", {}},
+        {"undo then redo", {"a", "b", "u", "u", "d"}, {"redo a", "redo b", "undo b", "undo a", "redo a"}, 2, "a", "b",
+         {}},
         {"push drops the redo tail", {"a", "b", "u", "c", "d"}, {"redo a", "redo b", "undo b", "redo c"}, 2, "c",
          QString(), {"QtUndoStack::redo(): can't redo"}},
-        {"same class, flag and accept merge", {"m:a", "m:b", "u"}, {"redo a", "redo b", "undo a+b"}, 1, QString(), "a", {}},
+        {"same class, flag and accept merge", {"m:a", "m:b", "u"}, {"redo a", "redo b", "undo a+b"}, 1, QString(), "a",
+         {}},
         {"merge refused", {"r:a", "m:b"}, {"redo a", "redo b"}, 2, "b", QString(), {}},
         {"other class never merges", {"m:a", "o:b"}, {"redo a", "redo b"}, 2, "b", QString(), {}},
         {"plain after mergeable", {"m:a", "b"}, {"redo a", "redo b"}, 2, "b", QString(), {}},

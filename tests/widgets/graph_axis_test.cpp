@@ -173,16 +173,17 @@ TEST(GraphAxes, LabelsAreFormattedAsPrintfFormatsThem)
     for (const auto &c : cases) {
         y_axis.set_limits(c.maximum, c.minimum);
         const int width = y_axis.label_width();
+        const int precision = std::max(1, width - (c.value < 0 ? 8 : 7));
         const QString expected =
             QByteArray(c.format).endsWith('e')
-                ? python_format(c.format, {QString::number(std::max(1, width - (c.value < 0 ? 8 : 7))), number(c.value)})
-                : python_format(c.format, {QString::number(width), QString::number(y_axis.decimals()), number(c.value)});
+                ? python_format(c.format, {QString::number(precision), number(c.value)})
+                : python_format(c.format, {QString::number(width), QString::number(y_axis.decimals()),
+                                           number(c.value)});
         EXPECT_EQ(y_axis.label_text(c.value), expected) << c.value;
     }
     x_axis.set_limits(2.5, 0.5);
-    EXPECT_EQ(x_axis.label_text(1.25),
-              python_format("%*.*f", {QString::number(x_axis.label_width()), QString::number(x_axis.decimals()), "1.25"})
-                  .trimmed());
+    const QStringList x_arguments = {QString::number(x_axis.label_width()), QString::number(x_axis.decimals()), "1.25"};
+    EXPECT_EQ(x_axis.label_text(1.25), python_format("%*.*f", x_arguments).trimmed());
 }
 
 TEST(GraphAxes, ScrollStepsMergeIntoOneUndoStep)

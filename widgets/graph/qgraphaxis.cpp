@@ -51,8 +51,7 @@ void common_label_format(double first, double last, double step, int &width, int
 
 // printf's own formatting: it rounds an exact half to even (0.25 to "0.2"),
 // where QString::asprintf rounds it up.
-template <typename... Arguments>
-QString c_format(const char *format, Arguments... arguments)
+template <typename... Arguments> QString c_format(const char *format, Arguments... arguments)
 {
     char text[400];
     std::snprintf(text, sizeof text, format, arguments...);
@@ -283,8 +282,9 @@ void QGraphXAxis::paint(QPainter &painter, const QRect &)
 }
 
 QGraphYAxis::QGraphYAxis(QWidget *owner, QtUndoStack *undo_stack)
-    : QGraphRegion(owner, ClickMakesCurrent | Selectable | ScrollVertically | ScaleVertically | DoubleClickAction |
-                              OwnCursorShape | ClickTogglesSelection),
+    : QGraphRegion(owner,
+                   ClickMakesCurrent | Selectable | ScrollVertically | ScaleVertically | DoubleClickAction |
+                       OwnCursorShape | ClickTogglesSelection),
       m_undo_stack(undo_stack)
 {
     set_cursor_shape(Qt::SizeVerCursor);
@@ -461,10 +461,9 @@ QGraphUndoCommandZoom::QGraphUndoCommandZoom(const QString &description, QGraphX
                                              double old_maximum, double old_minimum, double new_maximum,
                                              double new_minimum)
     : QtCommand(Command, description, true), m_x_axis(x_axis), m_y_axis(y_axis),
-      m_update_counter(x_axis ? x_axis->update_counter() : 0), m_old_maximum(old_maximum),
-      m_old_minimum(old_minimum), m_new_maximum(new_maximum), m_new_minimum(new_minimum)
-{
-}
+      m_update_counter(x_axis ? x_axis->update_counter() : 0), m_old_maximum(old_maximum), m_old_minimum(old_minimum),
+      m_new_maximum(new_maximum), m_new_minimum(new_minimum)
+{}
 
 // An x range recorded before the window last went online is no longer
 // restored: the running view has moved on since.
@@ -489,8 +488,7 @@ void QGraphUndoCommandZoom::undo()
 bool QGraphUndoCommandZoom::merge_with(QtCommand *other)
 {
     auto *zoom = qobject_cast<QGraphUndoCommandZoom *>(other);
-    if (!zoom || zoom->m_x_axis != m_x_axis || zoom->m_y_axis != m_y_axis ||
-        zoom->m_update_counter != m_update_counter)
+    if (!zoom || zoom->m_x_axis != m_x_axis || zoom->m_y_axis != m_y_axis || zoom->m_update_counter != m_update_counter)
         return false;
     m_new_maximum = zoom->m_new_maximum;
     m_new_minimum = zoom->m_new_minimum;

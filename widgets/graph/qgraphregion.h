@@ -155,7 +155,8 @@ private:
 };
 
 // What a hit test of the signal curves found nearest to the mouse.
-struct GraphHit {
+struct GraphHit
+{
     double tolerance = 15.0;
     double best_distance = 0.0;
     int mouse_x = 0;
