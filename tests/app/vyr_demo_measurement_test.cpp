@@ -76,9 +76,10 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         listener->get_event_handle(&event);
         for (int attempt = 0; attempt < 40 && seen.size() < 3; ++attempt) {
             VyrCanMessage received;
-            if (listener->read_can_message(&received) == canhwSuccess)
-                seen.push_back(received.id);
-            else
+            if (listener->read_can_message(&received) == canhwSuccess) {
+                if (received.dlc == 1) // the script's own 0x100 frames carry two bytes
+                    seen.push_back(received.id);
+            } else
                 platform::wait_any({event}, 250);
         }
         EXPECT_EQ(seen, std::vector<uint32_t>({0x100, 0x101, 0x102}));
@@ -98,9 +99,12 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         window.build_window_menu();
         auto *create = window.menus().menu_window->findChild<QMenu *>(QStringLiteral("menu_create_window"));
         ASSERT_NE(create, nullptr);
-        ASSERT_EQ(create->actions().size(), 1);
-        EXPECT_EQ(create->actions().first()->text(), "Trace");
-        create->actions().first()->trigger();
+        QAction *trace_entry = nullptr;
+        for (QAction *action : create->actions())
+            if (action->text() == "Trace")
+                trace_entry = action;
+        ASSERT_NE(trace_entry, nullptr);
+        trace_entry->trigger();
         const QList<VyrTrace *> traces = window.findChildren<VyrTrace *>();
         ASSERT_EQ(traces.size(), 2);
         EXPECT_EQ(traces.last()->view()->interface(), can);
