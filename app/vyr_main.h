@@ -197,6 +197,8 @@ public slots:
     // even when the type makes none); 1000 + k: the settings dialog of the
     // k-th interface of the global list. Other ids do nothing.
     void show_config_dialog(int id);
+    // The trigger settings dialog on the program's trigger and condition lists.
+    void show_trigger_settings();
     // 5000 + p: the application font becomes p points; other ids do nothing.
     void change_font_size(int id);
     // Replaces the help viewer by one for the current help language.

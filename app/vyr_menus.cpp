@@ -1,8 +1,8 @@
 // The main window's menu bar, the menus rebuilt each time they open, the
 // workspace context menu, the tool bar and show_state, which enables all of
 // them by the measurement state. Every entry runs a slot of the window
-// connected by function pointer, so that a renamed slot fails to compile;
-// an entry whose command is not built yet is shown disabled. Menu items that
+// connected by function pointer, so that a renamed slot fails to compile.
+// Menu items that
 // carry a number (a recent file, an interface, an interface type) keep it as
 // their action's data and run their menu's command with it.
 #include "app/vyr_main.h"
@@ -30,31 +30,6 @@ constexpr int id_interface_base = 1000;
 constexpr int id_interface_type_base = 2000;
 constexpr int id_window_type_base = 3000;
 
-// The command of an entry that is not built yet.
-struct NotBuilt
-{};
-constexpr NotBuilt not_built;
-
-// Marks an entry (or a menu of numbered items) without a command: it stays
-// disabled whatever the measurement state.
-constexpr const char *not_built_property = "vyr_command_not_built";
-
-bool is_built(const QObject *entry)
-{
-    return !entry->property(not_built_property).toBool();
-}
-
-template <typename Entry> void set_enabled_if_built(Entry *entry, bool enabled)
-{
-    entry->setEnabled(enabled && is_built(entry));
-}
-
-template <typename Entry> void show_not_built(Entry *entry)
-{
-    entry->setProperty(not_built_property, true);
-    entry->setEnabled(false);
-}
-
 // Runs the slot of the main window when the entry is chosen.
 template <typename Slot> void bind(QAction *entry, VyrMain *main, Slot slot)
 {
@@ -64,11 +39,6 @@ template <typename Slot> void bind(QAction *entry, VyrMain *main, Slot slot)
 template <typename Slot> void bind(QToolButton *entry, VyrMain *main, Slot slot)
 {
     QObject::connect(entry, &QToolButton::clicked, main, slot);
-}
-
-void bind(QAction *entry, VyrMain *, NotBuilt)
-{
-    show_not_built(entry);
 }
 
 template <typename Command>
@@ -91,13 +61,11 @@ template <typename Result> void bind_items(QMenu *menu, VyrMain *main, Result (V
     });
 }
 
-// An item of a numbered menu; disabled while the menu's command is not built.
+// An item of a numbered menu.
 QAction *add_item(QMenu *menu, const QString &text, int id)
 {
     QAction *action = menu->addAction(text);
     action->setData(id);
-    if (!is_built(menu))
-        show_not_built(action);
     return action;
 }
 
@@ -203,7 +171,7 @@ void VyrMain::build_settings_menu()
     clear_with_submenus(settings);
     add_command(settings, tr("&Preferences"), this, &VyrMain::display_options_dialog);
     add_command(settings, tr("Interface List"), this, &VyrMain::show_module_list, QKeySequence(Qt::CTRL + Qt::Key_I));
-    add_command(settings, tr("Trigger Settings"), this, not_built);
+    add_command(settings, tr("Trigger Settings"), this, &VyrMain::show_trigger_settings);
     settings->addSeparator();
     QMenu *create_menu = settings->addMenu(tr("Create new Interface"));
     create_menu->setObjectName(QStringLiteral("menu_create_interface"));
@@ -412,18 +380,18 @@ void VyrMain::show_state()
     for (QAction *action :
          {m_menus.id_new, m_menus.id_open, m_menus.id_save, m_menus.id_save_as, m_menus.id_describe_config,
           m_menus.id_exit, m_menus.menu_reopen->menuAction(), m_menus.menu_settings->menuAction()})
-        set_enabled_if_built(action, !running);
-    set_enabled_if_built(m_menus.id_compile, any_script);
-    set_enabled_if_built(m_menus.id_start, !running && any_active);
-    set_enabled_if_built(m_menus.id_stop, running);
+        action->setEnabled(!running);
+    m_menus.id_compile->setEnabled(any_script);
+    m_menus.id_start->setEnabled(!running && any_active);
+    m_menus.id_stop->setEnabled(running);
     const VyrMainToolBar &buttons = m_tool_bar;
     if (buttons.bar && buttons.button_start) {
-        set_enabled_if_built(buttons.button_compile, any_script);
-        set_enabled_if_built(buttons.button_start, !running && any_active);
-        set_enabled_if_built(buttons.button_stop, running);
+        buttons.button_compile->setEnabled(any_script);
+        buttons.button_start->setEnabled(!running && any_active);
+        buttons.button_stop->setEnabled(running);
         for (QToolButton *button :
              {buttons.button_new, buttons.button_open, buttons.button_save, buttons.button_interfaces})
-            set_enabled_if_built(button, !running);
+            button->setEnabled(!running);
     }
     if (m_label_working_directory)
         m_label_working_directory->setText(QDir::toNativeSeparators(working_directory().absolutePath()));
