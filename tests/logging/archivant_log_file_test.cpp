@@ -1,7 +1,9 @@
 // The logger formats, read only: fixtures built byte by byte from the record
 // layout, read by both generations; time run-overs, high parts, remote
 // frames, the end record, a truncated record, and a write-mode object that
-// makes no file.
+// makes no file; a fixture replayed onto the virtual bus.
+#include "../interfaces/can_test_support.h" // runs the vrbus daemon around the program
+#include "interfaces/can/vyr_message_queue.h"
 #include "logging_test_support.h"
 #include "windows/logging/archivant_log_file.h"
 
@@ -150,6 +152,45 @@ TEST_F(ArchivantLogFileTest, WriteModesMakeNoFileAndWriteNothing)
     EXPECT_EQ(archivant->logger_name(), "");
     EXPECT_EQ(archivant->logger_version(), "");
     EXPECT_FALSE(static_cast<const ArchivantLogFile *>(logger("Archivant2").get())->first_generation());
+}
+
+// The frames of a logger file sent by a node of the virtual bus reach a CAN
+// interface on it as they were logged.
+class ArchivantOnTheBus : public can_test::CanFixture
+{
+};
+
+TEST_F(ArchivantOnTheBus, FixtureReplaysOntoTheBus)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("drive.lgz")).toStdString();
+    write_file(path, join({frame(1, 2, 0x321, 100, {0xAB, 0xCD}), marker(2),
+                           frame(1, 8, 0x98FF0001, 5, {1, 2, 3, 4, 5, 6, 7, 8}), frame(1, 0x80, 0x7E0, 9)}));
+    std::unique_ptr<LogFile> log = logger("Archivant");
+    const std::vector<ReadRecord> frames = read_log(*log, path);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[1].message.time, 655u);
+
+    VyrCanIf *can = make("CAN");
+    VyrMessageQueue queue(0, 64, 1000);
+    can->add_message_listener(&queue);
+    can_test::Measurement measurement({can});
+    ASSERT_EQ(measurement.start(), 0);
+    can_test::BusNode node;
+    for (const ReadRecord &record : frames) {
+        const VyrCanMessage &sent = record.message;
+        node.send(sent.id, sent.flags, Bytes(sent.data, sent.data + ((sent.flags & VyrCanMessage::Remote) ? 0 : sent.dlc)));
+        VyrCanMessage received;
+        ASSERT_TRUE(can_test::read_until(queue, [&](const VyrCanMessage &m) { return m.id == sent.id; }, &received))
+            << std::hex << sent.id;
+        EXPECT_EQ(received.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), sent.flags);
+        if (!(sent.flags & VyrCanMessage::Remote)) {
+            EXPECT_EQ(received.dlc, sent.dlc);
+            EXPECT_EQ(memcmp(received.data, sent.data, sent.dlc), 0);
+        }
+    }
+    measurement.stop();
+    can->remove_message_listener(&queue);
 }
 
 } // namespace
