@@ -291,6 +291,13 @@ TEST_F(MdfLogFileTest, AppendContinuesTheFileOverTwoMeasurements)
             ASSERT_EQ(log.log_message(message), 0);
         ASSERT_EQ(log.close(), 0);
     }
+    // A measurement without frames leaves the earlier ones, even when empty files are deleted.
+    MdfCanLogFile idle;
+    idle.set_file_name(path("t.log").c_str());
+    idle.set_delete_empty_files(true);
+    ASSERT_EQ(idle.open(), 0);
+    ASSERT_EQ(idle.close(), 0);
+
     const QJsonObject file = python_read(path("t.log"));
     EXPECT_EQ(file["cg"].toObject()["records"].toInt(), int(frames.size()));
     const QJsonArray records = file["records"].toArray();

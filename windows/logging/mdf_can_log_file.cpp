@@ -138,13 +138,14 @@ int MdfCanLogFile::close()
 {
     if (!m_mdf.is_open())
         return Success;
-    const bool writing = m_mdf.writing();
+    // A continued file holds the records of earlier measurements: it is not empty.
+    const bool empty = m_mdf.writing() && m_mdf.record_count() == 0;
     if (m_mdf.close() != 0) {
         // The blocks that make the file readable are missing: the disc-full reason shows.
         latch_write_error();
         return WriteError;
     }
-    if (writing)
+    if (empty)
         delete_if_empty();
     return Success;
 }

@@ -10,7 +10,7 @@
 //   9  u8   1 for a remote frame
 //   10 u8   data length, at most 8 (8 for an error frame)
 //   11 8 x  data bytes, the unused ones 0 (all 0 for an error frame)
-//   19 u32  time in 10 microseconds
+//   19 u32  time in 10 microseconds (it runs over after about 11.9 hours)
 //
 // Append (the default write mode) continues an existing file of this layout;
 // any other existing file is refused with InvalidContents and left as it was.
