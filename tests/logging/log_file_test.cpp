@@ -90,6 +90,8 @@ TEST(LogFileFormat, LookupByExtensionIgnoresCaseByNameDoesNot)
 {
     EXPECT_EQ(LogFileFormat::find_by_extension("TXT"), LogFileFormat::find_by_name("ASCII"));
     EXPECT_EQ(LogFileFormat::find_by_extension("ASC"), LogFileFormat::find_by_name("ASCII (Vector)"));
+    EXPECT_EQ(LogFileFormat::find_by_extension("LOG"), LogFileFormat::find_by_name("Binary (mdf)"));
+    EXPECT_EQ(LogFileFormat::find_by_extension("Lgz25"), LogFileFormat::find_by_name("Archivant2"));
     EXPECT_NE(LogFileFormat::find_by_extension("txt"), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension(nullptr), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension("doc"), nullptr);
