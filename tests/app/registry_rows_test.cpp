@@ -71,8 +71,15 @@ TEST(Registries, WindowTypesInOrder)
         keys.push_back(type->class_key());
         EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
-    EXPECT_EQ(keys, std::vector<std::string>{"Trace"});
-    EXPECT_STREQ(DataWindowTypeInfo::first()->title(), "CAN Trace Window");
+    EXPECT_EQ(keys, (std::vector<std::string>{"CanSend", "Trace"}));
+    const DataWindowTypeInfo *send = DataWindowTypeInfo::first();
+    EXPECT_STREQ(send->title(), "CAN Send Window");
+    EXPECT_STREQ(send->description(), "Send CAN Messages");
+    EXPECT_EQ(send->type_number(), 26);
+    EXPECT_EQ(send->flags(), unsigned(DataWindowTypeInfo::CanWindow));
+    EXPECT_STREQ(send->next()->title(), "CAN Trace Window");
+    EXPECT_EQ(send->next()->type_number(), 25);
+    EXPECT_EQ(send->next()->flags(), unsigned(DataWindowTypeInfo::CanWindow));
 }
 
 TEST(Registries, OnlyTheCanConditionKindIsBuiltYet)

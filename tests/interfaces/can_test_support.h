@@ -62,11 +62,13 @@ private:
 inline const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
 
 // The measurement passes of the application over a set of interfaces. The
-// test advances the timer wheel itself.
+// test advances the timer wheel itself, or, with first_drives_wheel, the
+// first interface's thread drives it as in the program.
 class Measurement
 {
 public:
-    explicit Measurement(std::vector<VyrCanIf *> interfaces) : interfaces_(std::move(interfaces))
+    explicit Measurement(std::vector<VyrCanIf *> interfaces, bool first_drives_wheel = false)
+        : interfaces_(std::move(interfaces)), first_drives_wheel_(first_drives_wheel)
     {
         std::stable_sort(interfaces_.begin(), interfaces_.end(),
                          [](VyrCanIf *a, VyrCanIf *b) { return a->start_order() < b->start_order(); });
@@ -84,7 +86,7 @@ public:
         }
         for (VyrCanIf *can : interfaces_) {
             EXPECT_EQ(can->prepare_start(), 0);
-            can->set_timer(&wheel, false);
+            can->set_timer(&wheel, first_drives_wheel_ && can == interfaces_.front());
         }
         for (auto pass : {&VyrCanIf::startup, &VyrCanIf::go_online}) {
             for (VyrCanIf *can : interfaces_) {
@@ -111,6 +113,7 @@ public:
 
 private:
     std::vector<VyrCanIf *> interfaces_;
+    bool first_drives_wheel_;
     bool running_ = false;
 };
 
@@ -215,13 +218,22 @@ protected:
     std::vector<std::unique_ptr<VyrCanIf>> owned;
 };
 
-// A second handle on the virtual card: the test's own node on the bus.
+// A second handle on the virtual card: the test's own node on the bus. With
+// time stamps it reads the driver's receive queue, whose records carry the
+// time of each frame (from its clock reset here); without, frames have time 0.
 class BusNode
 {
 public:
-    BusNode() : channel(CANhwChannelInfoList::global().make_channel(0))
+    static constexpr int time_stamped_index = 7;
+    explicit BusNode(bool time_stamps = false) : channel(CANhwChannelInfoList::global().make_channel(0))
     {
         EXPECT_EQ(channel->open(false), canhwSuccess);
+        if (time_stamps) {
+            EXPECT_EQ(channel->map_rx_queue(), canhwSuccess);
+            // An index of its own in the process, beside the interfaces' channels.
+            EXPECT_EQ(channel->set_channel_index(time_stamped_index), canhwSuccess);
+            EXPECT_EQ(channel->reset_clock(), canhwSuccess);
+        }
         EXPECT_EQ(channel->buson(), canhwSuccess);
     }
     ~BusNode()
