@@ -66,14 +66,22 @@ TEST_F(ArchivantLogFileTest, RecordsReadByBothGenerations)
         std::vector<uint32_t> first_times, second_times;
         int end;
     } cases[] = {
-        {"run-over without a record", join({frame(1, 0, 1, 0xFFF0), frame(1, 0, 2, 0x03E8)}), {655, 665}, {655, 665},
+        {"run-over without a record",
+         join({frame(1, 0, 1, 0xFFF0), frame(1, 0, 2, 0x03E8)}),
+         {655, 665},
+         {655, 665},
          LogFile::EndOfFile},
         {"timer wrap record", join({marker(2), frame(1, 0, 1, 0x0005)}), {655}, {0}, LogFile::EndOfFile},
-        {"time high part", join({marker(6, 0x00123456), frame(5, 0, 1, 0x0010)}),
-         {(0x00120000 + 0x10) / 100}, {(0x00120000 + 0x10) / 100}, LogFile::EndOfFile},
-        {"other types skipped, end record", join({marker(3), marker(0), frame(1, 0, 1, 100), marker(255),
-                                                  frame(1, 0, 2, 200)}),
-         {1}, {1}, LogFile::EndOfFile},
+        {"time high part",
+         join({marker(6, 0x00123456), frame(5, 0, 1, 0x0010)}),
+         {(0x00120000 + 0x10) / 100},
+         {(0x00120000 + 0x10) / 100},
+         LogFile::EndOfFile},
+        {"other types skipped, end record",
+         join({marker(3), marker(0), frame(1, 0, 1, 100), marker(255), frame(1, 0, 2, 200)}),
+         {1},
+         {1},
+         LogFile::EndOfFile},
         {"truncated record", join({frame(1, 0, 1, 100)}) + std::string(7, '\1'), {1}, {1}, LogFile::InvalidContents},
         {"empty file", "", {}, {}, LogFile::EndOfFile},
     };
@@ -157,15 +165,15 @@ TEST_F(ArchivantLogFileTest, WriteModesMakeNoFileAndWriteNothing)
 // The frames of a logger file sent by a node of the virtual bus reach a CAN
 // interface on it as they were logged.
 class ArchivantOnTheBus : public can_test::CanFixture
-{
-};
+{};
 
 TEST_F(ArchivantOnTheBus, FixtureReplaysOntoTheBus)
 {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("drive.lgz")).toStdString();
-    write_file(path, join({frame(1, 2, 0x321, 100, {0xAB, 0xCD}), marker(2),
-                           frame(1, 8, 0x98FF0001, 5, {1, 2, 3, 4, 5, 6, 7, 8}), frame(1, 0x80, 0x7E0, 9)}));
+    write_file(path,
+               join({frame(1, 2, 0x321, 100, {0xAB, 0xCD}), marker(2),
+                     frame(1, 8, 0x98FF0001, 5, {1, 2, 3, 4, 5, 6, 7, 8}), frame(1, 0x80, 0x7E0, 9)}));
     std::unique_ptr<LogFile> log = logger("Archivant");
     const std::vector<ReadRecord> frames = read_log(*log, path);
     ASSERT_EQ(frames.size(), 3u);
@@ -179,9 +187,11 @@ TEST_F(ArchivantOnTheBus, FixtureReplaysOntoTheBus)
     can_test::BusNode node;
     for (const ReadRecord &record : frames) {
         const VyrCanMessage &sent = record.message;
-        node.send(sent.id, sent.flags, Bytes(sent.data, sent.data + ((sent.flags & VyrCanMessage::Remote) ? 0 : sent.dlc)));
+        node.send(sent.id, sent.flags,
+                  Bytes(sent.data, sent.data + ((sent.flags & VyrCanMessage::Remote) ? 0 : sent.dlc)));
         VyrCanMessage received;
-        ASSERT_TRUE(can_test::read_until(queue, [&](const VyrCanMessage &m) { return m.id == sent.id; }, &received))
+        ASSERT_TRUE(can_test::read_until(
+            queue, [&](const VyrCanMessage &m) { return m.id == sent.id; }, &received))
             << std::hex << sent.id;
         EXPECT_EQ(received.flags & (VyrCanMessage::Extended | VyrCanMessage::Remote), sent.flags);
         if (!(sent.flags & VyrCanMessage::Remote)) {

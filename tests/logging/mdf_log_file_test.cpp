@@ -57,7 +57,7 @@ std::vector<VyrCanMessage> kinds_of_frames()
 VyrCanMessage as_stored(VyrCanMessage message)
 {
     const uint32_t kept = VyrCanMessage::Extended | VyrCanMessage::Remote | VyrCanMessage::ErrorFrame |
-                          VyrCanMessage::TxAck | VyrCanMessage::TxRequest;
+        VyrCanMessage::TxAck | VyrCanMessage::TxRequest;
     message.flags &= kept;
     if (message.flags & VyrCanMessage::ErrorFrame) {
         message.flags &= ~(VyrCanMessage::Extended | VyrCanMessage::Remote);
@@ -174,9 +174,9 @@ TEST_F(MdfLogFileTest, OutsideReaderSeesEveryBlockAndFrame)
         const char *name;
         int first_bit, bits, type, data_type;
     } channels[] = {
-        {"type", 0, 8, 0, 0},     {"can", 8, 16, 0, 1},     {"id", 24, 32, 0, 1},     {"dir", 56, 8, 0, 0},
-        {"rtr", 64, 8, 0, 0},     {"dlc", 72, 8, 0, 0},     {"msg[0]", 80, 8, 0, 0},  {"msg[1]", 88, 8, 0, 0},
-        {"msg[2]", 96, 8, 0, 0},  {"msg[3]", 104, 8, 0, 0}, {"msg[4]", 112, 8, 0, 0}, {"msg[5]", 120, 8, 0, 0},
+        {"type", 0, 8, 0, 0},     {"can", 8, 16, 0, 1},     {"id", 24, 32, 0, 1},       {"dir", 56, 8, 0, 0},
+        {"rtr", 64, 8, 0, 0},     {"dlc", 72, 8, 0, 0},     {"msg[0]", 80, 8, 0, 0},    {"msg[1]", 88, 8, 0, 0},
+        {"msg[2]", 96, 8, 0, 0},  {"msg[3]", 104, 8, 0, 0}, {"msg[4]", 112, 8, 0, 0},   {"msg[5]", 120, 8, 0, 0},
         {"msg[6]", 128, 8, 0, 0}, {"msg[7]", 136, 8, 0, 0}, {"msgTime", 144, 32, 1, 0},
     };
     const QJsonArray cn = file["cn"].toArray();
@@ -218,12 +218,13 @@ TEST_F(MdfLogFileTest, OutsideReaderSeesEveryBlockAndFrame)
         EXPECT_EQ(record["record_id"].toInt(), 1);
         EXPECT_EQ(record["type"].toInt(), error ? 9 : 0);
         EXPECT_EQ(record["can"].toInt(), written.channel + 1);
-        const uint32_t stored_id = error ? 0xFFFFu
-                                         : written.id | ((written.flags & VyrCanMessage::Extended) ? 0x80000000u : 0);
+        const uint32_t stored_id =
+            error ? 0xFFFFu : written.id | ((written.flags & VyrCanMessage::Extended) ? 0x80000000u : 0);
         EXPECT_EQ(uint32_t(record["id"].toInt()), stored_id); // signed 32 bits
-        EXPECT_EQ(record["dir"].toInt(), (written.flags & VyrCanMessage::TxAck)       ? 1
-                                         : (written.flags & VyrCanMessage::TxRequest) ? 2
-                                                                                      : 0);
+        EXPECT_EQ(record["dir"].toInt(),
+                  (written.flags & VyrCanMessage::TxAck)           ? 1
+                      : (written.flags & VyrCanMessage::TxRequest) ? 2
+                                                                   : 0);
         EXPECT_EQ(record["rtr"].toInt(), (written.flags & VyrCanMessage::Remote) ? 1 : 0);
         EXPECT_EQ(record["dlc"].toInt(), written.dlc);
         for (int byte = 0; byte < 8; ++byte)
@@ -315,8 +316,8 @@ TEST_F(MdfLogFileTest, AppendContinuesTheFileOverTwoMeasurements)
 
     // A file of any other layout is refused and left as it was.
     VYR_REQUIRE_TESTDATA();
-    const std::string candump =
-        read_file(testdata_dir() + "/canlog/css-mdf4-converters/Tools/SystemTests/SocketCAN/TestData/single_can_bus_1_CAN.log");
+    const std::string candump = read_file(
+        testdata_dir() + "/canlog/css-mdf4-converters/Tools/SystemTests/SocketCAN/TestData/single_can_bus_1_CAN.log");
     ASSERT_FALSE(candump.empty());
     write_file(path("candump.log"), candump);
     MdfCanLogFile log;
@@ -343,9 +344,10 @@ TEST_F(MdfLogFileTest, ForeignTruncatedAndCraftedFilesAreRefused)
     const std::string ours = read_file(path("ours.log"));
     const size_t tail = 228 + 23 * kinds_of_frames().size();
     const size_t data_group = tail + 62 + 15 * 218 + 26;
-    ASSERT_EQ(QProcess::execute(python, {VYR_TEST_SOURCE_DIR "/mdf_reader.py", "write33",
-                                         QString::fromStdString(path("mdf330.log"))}),
-              0);
+    ASSERT_EQ(
+        QProcess::execute(
+            python, {VYR_TEST_SOURCE_DIR "/mdf_reader.py", "write33", QString::fromStdString(path("mdf330.log"))}),
+        0);
     const std::string mdf4 = testdata_dir() + "/mdf/asammdf/test/asammdf/gui/resources/test_batch.mf4";
     const std::string unfinalised = testdata_dir() + "/mdf/css-api-examples/examples/other/matlab-basics/00000014.MF4";
     const std::string candump =
@@ -373,8 +375,8 @@ TEST_F(MdfLogFileTest, ForeignTruncatedAndCraftedFilesAreRefused)
         {"more records than the file holds", patched(ours, data_group - 4, {0xFF, 0xFF}), LogFile::InvalidContents},
         {"records elsewhere", patched(ours, data_group + 16, {0}), LogFile::InvalidContents},
         // A loop (the last channel back to the channel group) ends the walk; the file reads.
-        {"a loop in the chain", patched(ours, tail + 62 + 8, {uint8_t(data_group - 26), uint8_t((data_group - 26) >> 8)}),
-         0},
+        {"a loop in the chain",
+         patched(ours, tail + 62 + 8, {uint8_t(data_group - 26), uint8_t((data_group - 26) >> 8)}), 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -22,9 +22,9 @@ constexpr size_t stream_buffer_size = 256 * 1024;
 
 // The fifteen channels of a record, in record order.
 const MdfLogFile::Channel g_channels[MdfLogFile::channel_count] = {
-    {"type", 0, 8, 0, 0},    {"can", 8, 16, 0, 1},     {"id", 24, 32, 0, 1},     {"dir", 56, 8, 0, 0},
-    {"rtr", 64, 8, 0, 0},    {"dlc", 72, 8, 0, 0},     {"msg[0]", 80, 8, 0, 0},  {"msg[1]", 88, 8, 0, 0},
-    {"msg[2]", 96, 8, 0, 0}, {"msg[3]", 104, 8, 0, 0}, {"msg[4]", 112, 8, 0, 0}, {"msg[5]", 120, 8, 0, 0},
+    {"type", 0, 8, 0, 0},     {"can", 8, 16, 0, 1},     {"id", 24, 32, 0, 1},       {"dir", 56, 8, 0, 0},
+    {"rtr", 64, 8, 0, 0},     {"dlc", 72, 8, 0, 0},     {"msg[0]", 80, 8, 0, 0},    {"msg[1]", 88, 8, 0, 0},
+    {"msg[2]", 96, 8, 0, 0},  {"msg[3]", 104, 8, 0, 0}, {"msg[4]", 112, 8, 0, 0},   {"msg[5]", 120, 8, 0, 0},
     {"msg[6]", 128, 8, 0, 0}, {"msg[7]", 136, 8, 0, 0}, {"msgTime", 144, 32, 1, 0},
 };
 
@@ -86,7 +86,8 @@ std::string get_text(const uint8_t *in, size_t width)
 
 uint64_t file_size(FILE *file)
 {
-    struct stat status{};
+    struct stat status
+    {};
     return fstat(fileno(file), &status) == 0 ? uint64_t(status.st_size) : 0;
 }
 
@@ -141,7 +142,8 @@ int MdfLogFile::append(const std::string &path)
 {
     close();
     m_format_error = false;
-    struct stat status{};
+    struct stat status
+    {};
     if (stat(path.c_str(), &status) != 0 || status.st_size == 0)
         return create(path);
     m_file = fopen(path.c_str(), "r+b");
@@ -241,9 +243,8 @@ bool MdfLogFile::write_blocks()
     position += uint32_t(tx.size());
 
     // An appended file may have held a longer tail: it ends here now.
-    return written && fseeko(m_file, identification_size, SEEK_SET) == 0 && write_head(data_group_link, text_link)
-           && fflush(m_file) == 0
-           && ftruncate(fileno(m_file), position) == 0;
+    return written && fseeko(m_file, identification_size, SEEK_SET) == 0 && write_head(data_group_link, text_link) &&
+        fflush(m_file) == 0 && ftruncate(fileno(m_file), position) == 0;
 }
 
 int MdfLogFile::close()
@@ -272,10 +273,10 @@ bool MdfLogFile::read_head(uint32_t &data_group_link)
 {
     uint8_t identification[identification_size];
     uint8_t head[header_size];
-    if (fread(identification, 1, identification_size, m_file) != identification_size
-        || memcmp(identification, file_identifier, 8) != 0 || identification[8] != 0
-        || fread(head, 1, header_size, m_file) != header_size || memcmp(head, "HD", 2) != 0
-        || get_u16(head + 2) != header_size)
+    if (fread(identification, 1, identification_size, m_file) != identification_size ||
+        memcmp(identification, file_identifier, 8) != 0 || identification[8] != 0 ||
+        fread(head, 1, header_size, m_file) != header_size || memcmp(head, "HD", 2) != 0 ||
+        get_u16(head + 2) != header_size)
         return false;
     data_group_link = get_u32(head + 4);
     m_date = get_text(head + 18, 10);
@@ -301,8 +302,8 @@ bool MdfLogFile::walk_blocks(uint32_t link, uint64_t size)
             break;
         block.assign(header, header + block_header_size);
         block.resize(block_size);
-        if (fread(block.data() + block_header_size, 1, block_size - block_header_size, m_file)
-            != size_t(block_size - block_header_size))
+        if (fread(block.data() + block_header_size, 1, block_size - block_header_size, m_file) !=
+            size_t(block_size - block_header_size))
             break;
         const uint8_t *in = block.data();
         if (memcmp(in, "CC", 2) == 0 && block_size >= conversion_size) {
@@ -321,8 +322,8 @@ bool MdfLogFile::walk_blocks(uint32_t link, uint64_t size)
             m_data_group.record_ids = get_u16(in + 22);
             m_has_data_group = true;
         } else if (memcmp(in, "CN", 2) == 0 && block_size >= 192 && m_channels.size() < size_t(max_kept_channels)) {
-            m_channels.push_back({get_text(in + 26, 32), get_u16(in + 186), get_u16(in + 188), get_u16(in + 24),
-                                  get_u16(in + 190)});
+            m_channels.push_back(
+                {get_text(in + 26, 32), get_u16(in + 186), get_u16(in + 188), get_u16(in + 24), get_u16(in + 190)});
         }
         const uint32_t next = block_size >= 8 ? get_u32(in + 4) : 0;
         link = next != 0 || block_size < 12 ? next : get_u32(in + 8);
@@ -336,9 +337,8 @@ bool MdfLogFile::blocks_fit(uint32_t data_group_link, uint64_t size) const
     // read up to where they end.
     if (data_group_link == 0)
         return true;
-    return m_has_data_group && m_has_group && m_data_group.data == records_offset && m_data_group.record_ids == 1
-           && m_group.record_size == record_size - 1
-           && records_offset + uint64_t(record_size) * m_group.records <= size;
+    return m_has_data_group && m_has_group && m_data_group.data == records_offset && m_data_group.record_ids == 1 &&
+        m_group.record_size == record_size - 1 && records_offset + uint64_t(record_size) * m_group.records <= size;
 }
 
 int MdfLogFile::open_read(const std::string &path)
@@ -351,8 +351,8 @@ int MdfLogFile::open_read(const std::string &path)
         return 1;
     uint32_t data_group_link = 0;
     const uint64_t size = file_size(m_file);
-    if (!read_head(data_group_link) || !walk_blocks(data_group_link, size) || !blocks_fit(data_group_link, size)
-        || !seek_record(0))
+    if (!read_head(data_group_link) || !walk_blocks(data_group_link, size) || !blocks_fit(data_group_link, size) ||
+        !seek_record(0))
         return refuse();
     return 0;
 }
