@@ -83,10 +83,28 @@ TEST(Registries, WindowTypesInOrder)
     EXPECT_EQ(send->next()->flags(), unsigned(DataWindowTypeInfo::CanWindow));
 }
 
-TEST(Registries, OnlyTheCanConditionKindIsBuiltYet)
+TEST(Registries, TriggerConditionKindsInTheirFixedOrder)
 {
-    for (int kind = 1; kind <= 4; ++kind)
-        EXPECT_EQ(VyrTriggerCondKind::find(kind) != nullptr, kind == 2) << kind;
+    struct Row
+    {
+        int kind;
+        const char *identifier;
+        const char *title;
+    };
+    const Row rows[] = {{2, "TriggerCondCan", "On CAN Message"},
+                        {1, "TriggerCondKey", "On Key"},
+                        {3, "TriggerCondSignal", "On Signal"},
+                        {4, "TriggerCondTimer", "On Timer"}};
+    ASSERT_EQ(VyrTriggerCondKind::count(), 4);
+    for (int index = 0; index < 4; ++index) {
+        const VyrTriggerCondKind *kind = VyrTriggerCondKind::kind_at(index);
+        EXPECT_EQ(kind->kind(), rows[index].kind);
+        EXPECT_STREQ(kind->identifier(), rows[index].identifier);
+        EXPECT_EQ(kind->title(), QString::fromLatin1(rows[index].title));
+        EXPECT_EQ(kind->create()->kind(), rows[index].kind);
+        EXPECT_EQ(VyrTriggerCondKind::find(rows[index].kind), kind);
+    }
+    EXPECT_EQ(VyrTriggerCondKind::kind_at(4), nullptr);
 }
 
 } // namespace

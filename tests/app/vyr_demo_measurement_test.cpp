@@ -8,6 +8,7 @@
 #include "settings/qtb_config.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
+#include "core/vyr_trigger_cond.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "windows/trace/vyr_message_view.h"
@@ -37,6 +38,8 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
     VyrTriggerList triggers;
     VyrTriggerList::set_instance(&triggers);
     add_running_trigger(&triggers);
+    VyrTriggerCondList conditions;
+    VyrTriggerCondList::set_instance(&conditions);
     const QString previous_directory = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo")));
     {
@@ -61,6 +64,9 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         ASSERT_TRUE(window.measurement_running()) << message_window_rows(window).join('\n').toStdString();
         EXPECT_TRUE(can->thread_running());
         EXPECT_NE(triggers.find("Running")->state(), 0);
+        VyrTrigger *settled = triggers.find("Settled");
+        ASSERT_NE(settled, nullptr);
+        EXPECT_EQ(settled->state(), 0);
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return message_window_rows(window).filter("Demo script started.").size() == 1; }, 5000));
 
@@ -88,6 +94,8 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         ASSERT_NE(trace, nullptr);
         EXPECT_EQ(trace->view()->interface(), can);
         EXPECT_TRUE(QTest::qWaitFor([&] { return trace->view()->row_count() >= 3; }, 5000));
+        // The demo's timer condition sets "Settled" a second after the start.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return settled->state() != 0; }, 5000));
 
         window.stop();
         EXPECT_FALSE(window.measurement_running());
@@ -118,6 +126,7 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         EXPECT_EQ(window.findChildren<VyrTrace *>().size(), 3);
     }
     QDir::setCurrent(previous_directory);
+    VyrTriggerCondList::set_instance(nullptr);
     VyrTriggerList::set_instance(nullptr);
 }
 
