@@ -71,6 +71,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
+        // The nodes read their frames from the driver's queue, with its time stamps.
+        for (BusNode *node : {node1.get(), node2.get()}) {
+            ASSERT_EQ(node->channel->set_channel_index(node == node1.get() ? 20 : 21), canhwSuccess);
+            ASSERT_EQ(node->channel->map_rx_queue(), canhwSuccess);
+        }
         can1 = make("CAN");
         can2 = make("CAN", second_virtual_channel);
         can1->set_active(true);
@@ -118,16 +123,29 @@ protected:
         }
         return frames;
     }
-    // Marks the start on the first node's clock with a frame of CAN 1, then presses the row's button.
-    int64_t press_start(BusNode &node)
+    // Presses the row's button between two frames of CAN 1 that mark the
+    // start on the first node's clock; the frames of the replay follow them.
+    std::pair<int64_t, int64_t> press_start(BusNode &node)
     {
-        VyrCanMessage marker = frame(0, 0x7FF);
-        EXPECT_EQ(can1->send_message(&marker, false), 0);
-        VyrCanMessage seen;
-        EXPECT_TRUE(node.receive(0x7FF, seen));
+        VyrCanMessage before = frame(0, 0x7FE);
+        EXPECT_EQ(can1->send_message(&before, false), 0);
         replay->button(0).gui_send();
-        return stamp_us(seen);
+        VyrCanMessage after = frame(0, 0x7FF);
+        EXPECT_EQ(can1->send_message(&after, false), 0);
+        VyrCanMessage seen_before, seen_after;
+        EXPECT_TRUE(node.receive(0x7FE, seen_before));
+        EXPECT_TRUE(node.receive(0x7FF, seen_after));
+        return {stamp_us(seen_before), stamp_us(seen_after)};
     }
+    // The first replayed frame left 100 ms after the press: never earlier,
+    // and later only by what a loaded machine adds (the benchmark measures
+    // the precision).
+    static void expect_start_delay(const std::pair<int64_t, int64_t> &start, const VyrCanMessage &first)
+    {
+        EXPECT_GE(stamp_us(first) - start.first, 99000) << "the first frame 100 ms after Start";
+        EXPECT_LE(stamp_us(first) - start.second, 100000 + late_us) << "the first frame 100 ms after Start";
+    }
+    static constexpr double late_us = 10000;
 
     QTemporaryDir m_dir;
     VyrCanIf *can1 = nullptr;
@@ -150,14 +168,16 @@ TEST_F(ReplayOnTheBus, FileTimingKeepsTheGapsOfTheFile)
     const std::string file = path("gaps.txt");
     ASSERT_TRUE(write_log("ASCII", file, frames));
     start_row(file, CanReplayFile::FileTiming, CanReplayFile::OneShot);
-    const int64_t start = press_start(*node1);
+    const auto start = press_start(*node1);
     const std::vector<VyrCanMessage> got = receive(*node1, 6);
     ASSERT_EQ(got.size(), 6u);
     for (uint32_t n = 0; n < 6; ++n)
         EXPECT_EQ(got[n].id, 0x100 + n);
-    EXPECT_NEAR(double(stamp_us(got[0]) - start), 100000.0, 3000.0) << "the first frame 100 ms after Start";
+    expect_start_delay(start, got[0]);
     for (int n = 0; n < 5; ++n)
-        EXPECT_NEAR(double(stamp_us(got[n + 1]) - stamp_us(got[n])), double(expected_gap_us[n]), 2000.0) << n;
+        EXPECT_NEAR(double(stamp_us(got[n + 1]) - stamp_us(got[n])), double(expected_gap_us[n]),
+                    n == 0 ? 1000.0 : late_us)
+            << n;
     // Once: the row stops at the end of the file, its caption back to Start.
     ASSERT_TRUE(eventually([&] { return !replay->replay(0).running(); }));
     replay->window.update_signals();
@@ -166,6 +186,7 @@ TEST_F(ReplayOnTheBus, FileTimingKeepsTheGapsOfTheFile)
     EXPECT_EQ(replay->count("Replay stopped"), 1);
 }
 
+// Records of one time stamp go out nine per wheel step; the test steps the wheel.
 TEST_F(ReplayOnTheBus, EqualStampsGoOutNinePerWheelStep)
 {
     std::vector<VyrCanMessage> frames;
@@ -173,14 +194,25 @@ TEST_F(ReplayOnTheBus, EqualStampsGoOutNinePerWheelStep)
         frames.push_back(frame(500, 0x200 + n));
     const std::string file = path("burst.txt");
     ASSERT_TRUE(write_log("ASCII", file, frames));
-    start_row(file, CanReplayFile::FileTiming, CanReplayFile::OneShot);
-    press_start(*node1);
-    const std::vector<VyrCanMessage> got = receive(*node1, 20);
-    ASSERT_EQ(got.size(), 20u);
-    // The wheel steps once a millisecond: the tenth and the nineteenth frame wait for the next step.
-    EXPECT_LT(stamp_us(got[8]) - stamp_us(got[0]), 900);
-    EXPECT_GE(stamp_us(got[9]) - stamp_us(got[8]), 500);
-    EXPECT_GE(stamp_us(got[18]) - stamp_us(got[17]), 500);
+    TimerWheel wheel(1024, 0, 1, 0);
+    can1->set_timer(&wheel, false);
+    CanReplayFile replay(nullptr);
+    replay.set_first_interface(can1);
+    replay.set_file_name(QString::fromStdString(file));
+    replay.open_file();
+    replay.start();
+    ASSERT_TRUE(replay.running());
+    wheel.advance(1);
+    EXPECT_EQ(replay.sent_count(), 0u);
+    wheel.advance(100);
+    EXPECT_EQ(replay.sent_count(), 0u) << "the first record leaves 100 ms after the start";
+    const uint32_t sent_after_step[] = {9, 18, 20};
+    for (uint32_t step = 0; step < 3; ++step) {
+        wheel.advance(101 + step);
+        EXPECT_EQ(replay.sent_count(), sent_after_step[step]) << step;
+    }
+    EXPECT_FALSE(replay.running());
+    can1->set_timer(nullptr, false);
 }
 
 TEST_F(ReplayOnTheBus, FixedTimingSendsOneFramePerInterval)
@@ -191,12 +223,12 @@ TEST_F(ReplayOnTheBus, FixedTimingSendsOneFramePerInterval)
     const std::string file = path("fixed.txt");
     ASSERT_TRUE(write_log("ASCII", file, frames));
     start_row(file, 10, CanReplayFile::OneShot);
-    const int64_t start = press_start(*node1);
+    const auto start = press_start(*node1);
     const std::vector<VyrCanMessage> got = receive(*node1, 5);
     ASSERT_EQ(got.size(), 5u);
-    EXPECT_NEAR(double(stamp_us(got[0]) - start), 100000.0, 3000.0);
+    expect_start_delay(start, got[0]);
     for (int n = 0; n < 4; ++n)
-        EXPECT_NEAR(double(stamp_us(got[n + 1]) - stamp_us(got[n])), 10000.0, 2000.0) << n;
+        EXPECT_NEAR(double(stamp_us(got[n + 1]) - stamp_us(got[n])), 10000.0, late_us) << n;
 }
 
 TEST_F(ReplayOnTheBus, OneMessageSendsTheFirstRecordOnTheFirstPress)
@@ -229,7 +261,7 @@ TEST_F(ReplayOnTheBus, EndlessRestartsAfterTheFirstRecordsOwnStamp)
     for (int n = 0; n < 6; ++n)
         EXPECT_EQ(got[n].id, 0x500u + n % 2);
     for (int n = 0; n < 5; ++n)
-        EXPECT_NEAR(double(stamp_us(got[n + 1]) - stamp_us(got[n])), n % 2 ? 20000.0 : 10000.0, 2000.0) << n;
+        EXPECT_NEAR(double(stamp_us(got[n + 1]) - stamp_us(got[n])), n % 2 ? 20000.0 : 10000.0, late_us) << n;
     EXPECT_GE(replay->count("Reopen file"), 2);
     replay->button(0).gui_send();
     EXPECT_FALSE(replay->replay(0).running());

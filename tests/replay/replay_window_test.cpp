@@ -346,6 +346,7 @@ TEST_F(ReplayWindowTest, TheConfigurationRoundTripsAndFillsDefaults)
 TEST_F(ReplayWindowTest, ATriggerSetOnAnotherThreadStartsTheRowOnTheGuiThread)
 {
     VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
     auto *go = new VyrTrigger(&triggers, "Go");
     can1->set_active(true);
     ReplayWindow replay;
@@ -364,6 +365,7 @@ TEST_F(ReplayWindowTest, ATriggerSetOnAnotherThreadStartsTheRowOnTheGuiThread)
     EXPECT_TRUE(replay.replay(0).running()) << "a reset trigger does nothing";
     replay.window.stop();
     EXPECT_FALSE(replay.replay(0).running());
+    VyrTriggerList::set_instance(nullptr);
 }
 
 // While the trigger refuses its GUI lock, the row keeps its listener and tries again.

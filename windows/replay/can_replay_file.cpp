@@ -47,6 +47,7 @@ bool CanReplayFile::cancel()
     if (m_scheduled_wheel)
         m_scheduled_wheel->cancel(this);
     m_scheduled_wheel = nullptr;
+    m_starting = false;
     m_message_valid = false;
     return m_running.exchange(false);
 }
@@ -109,6 +110,7 @@ void CanReplayFile::start()
         return;
     WheelGuard guard(*this);
     m_time_offset = 0;
+    m_last_record_time = 0;
     close_file();
     open_file();
     m_sent_count = 0;
@@ -116,8 +118,12 @@ void CanReplayFile::start()
     if (read_next() == 0) {
         m_running = true;
         if (TimerWheel *timers = m_canif ? m_canif->timer_wheel() : nullptr) {
+            // The wheel's time stands still while its thread sleeps: the
+            // first callback, at its next step, measures the start delay
+            // from the time the wheel catches up to.
             m_scheduled_wheel = timers;
-            timers->schedule(this, start_delay_ms);
+            m_starting = true;
+            timers->schedule(this, 0);
         }
     }
     m_label_dirty = true;
@@ -165,6 +171,7 @@ int CanReplayFile::read_next()
         const int rc = m_reader->read_message(m_message);
         if (rc == LogFile::Success) {
             m_message.time += m_time_offset;
+            m_last_record_time = m_message.time;
             m_message_valid = true;
             return 0;
         }
@@ -173,9 +180,10 @@ int CanReplayFile::read_next()
                 stop();
                 return rc;
             }
-            // The next pass starts after the last record sent, by the first record's own time stamp.
-            if (m_message_valid)
-                m_time_offset = m_message.time;
+            // The next pass starts after the last record, by the first
+            // record's own time stamp. Readers may clear the buffer at the
+            // end of the file: the last record's time is kept apart.
+            m_time_offset = m_last_record_time;
             m_reader->close();
             info(tr("Reopen file '%1'").arg(m_file_name) + QLatin1Char('\n'));
             m_reader->open();
@@ -205,8 +213,14 @@ void CanReplayFile::send_one_message()
     read_next();
 }
 
-void CanReplayFile::fire(uint32_t, uint32_t)
+void CanReplayFile::fire(uint32_t, uint32_t target_time)
 {
+    if (m_starting) {
+        m_starting = false;
+        if (m_running)
+            m_scheduled_wheel->schedule(this, start_delay_ms + (target_time - m_scheduled_wheel->current_time()));
+        return;
+    }
     uint32_t delay = long_gap_delay_ms;
     int burst = 0;
     while (m_reader && m_canif && m_running) {

@@ -114,8 +114,12 @@ private:
     std::atomic<uint32_t> m_sent_count{0};
     uint32_t m_shown_count = 0;
     uint32_t m_time_offset = 0;
+    // The time stamp (offset included) of the last record read.
+    uint32_t m_last_record_time = 0;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_label_dirty{true};
+    // The next callback only schedules the first record (start()).
+    bool m_starting = false;
     // The buffer holds a record read and not yet sent by a failed read.
     bool m_message_valid = false;
     QString m_file_name;

@@ -203,6 +203,7 @@ CanReplayTable::CanReplayTable(QWidget *parent) : QTableWidget(0, column_count, 
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setContextMenuPolicy(Qt::CustomContextMenu);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setMinimumSectionSize(5);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 10);
     // Every edit that reaches an item, through an editor or a program, counts
     // as a change of the cell only when it came from an editor.

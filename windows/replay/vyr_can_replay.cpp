@@ -173,7 +173,10 @@ QToolButton *VyrCanReplay::add_tool_button(const char *name, const QString &tip,
     button->setObjectName(QLatin1String(name));
     button->setToolTip(tip);
     button->setIcon(letter_icon(letters));
+    button->setIconSize(QSize(16, 16));
     button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    tool_bar()->addWidget(button);
     return button;
 }
 
@@ -298,7 +301,7 @@ void VyrCanReplay::delete_selected_lines()
     m_table->end_edit();
     const QList<int> rows = m_table->selected_rows();
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
-        m_table->removeRow(*it);
+        remove_row(*it);
     state_changed();
     emit configuration_changed();
 }
@@ -308,10 +311,18 @@ void VyrCanReplay::delete_line(int row)
     if (row < 0 || row >= m_table->rowCount())
         return;
     m_table->end_edit();
-    // The row's button goes with its cell, and its replay leaves the wheel first.
-    m_table->removeRow(row);
+    remove_row(row);
     state_changed();
     emit configuration_changed();
+}
+
+void VyrCanReplay::remove_row(int row)
+{
+    // The table deletes its cell widgets later: the button, its replay and
+    // its trigger listener go now, the replay leaving the wheel first.
+    if (auto *cell = dynamic_cast<ActionCell *>(m_table->cellWidget(row, CanReplayTable::Action)))
+        delete cell->take();
+    m_table->removeRow(row);
 }
 
 void VyrCanReplay::swap_rows(int first, int second)

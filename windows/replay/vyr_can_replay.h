@@ -84,6 +84,7 @@ private:
     };
 
     QToolButton *add_tool_button(const char *name, const QString &tip, const QString &letters);
+    void remove_row(int row);
     // Swaps two rows' items and buttons.
     void swap_rows(int first, int second);
     void shuffle(int direction);
