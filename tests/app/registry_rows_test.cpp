@@ -71,8 +71,8 @@ TEST(Registries, WindowTypesInOrder)
         keys.push_back(type->class_key());
         EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
-    EXPECT_EQ(keys, std::vector<std::string>{"Trace"});
-    EXPECT_STREQ(DataWindowTypeInfo::first()->title(), "CAN Trace Window");
+    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanReplay", "Trace"}));
+    EXPECT_STREQ(DataWindowTypeInfo::first()->title(), "CAN Bus Statistics Window");
 }
 
 TEST(Registries, OnlyTheCanConditionKindIsBuiltYet)

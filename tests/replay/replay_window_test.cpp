@@ -403,3 +403,29 @@ TEST_F(ReplayWindowTest, TheWindowRendersItsRows)
 }
 
 } // namespace
+
+namespace {
+
+// The demo's drive log reads whole: the replay window of the demo plays it.
+TEST(ReplayDemo, TheDemosDriveLogReadsWhole)
+{
+    std::unique_ptr<LogFile> reader = LogFileFormat::create("ASCII");
+    reader->set_file_name(VYR_TEST_SOURCE_DIR "/../../demo/demo_drive.txt");
+    reader->set_write_mode(LogFile::ReadMode);
+    ASSERT_EQ(reader->open(), LogFile::Success);
+    VyrCanMessage message;
+    int records = 0;
+    int extended = 0;
+    int rc = 0;
+    while ((rc = reader->read_message(message)) == LogFile::Success) {
+        ++records;
+        if (message.id == 0x18fef100 && (message.flags & VyrCanMessage::Extended))
+            ++extended;
+    }
+    EXPECT_EQ(rc, LogFile::EndOfFile);
+    EXPECT_EQ(records, 90);
+    EXPECT_EQ(extended, 30);
+    EXPECT_EQ(message.time, 2900u) << "the last stamp";
+}
+
+} // namespace
