@@ -1,7 +1,7 @@
 #include "app/dialog_describe_config.h"
 
 #include "forms/form_support.h"
-#include "app/vyr_help_request.h"
+#include "forms/vyr_help_request.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

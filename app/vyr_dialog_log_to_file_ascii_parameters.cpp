@@ -1,6 +1,6 @@
 #include "app/vyr_dialog_log_to_file_ascii_parameters.h"
 
-#include "app/vyr_help_request.h"
+#include "forms/vyr_help_request.h"
 #include "windows/logging/ascii_parameters_dialog.h"
 
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "app/vyr_dialog_options.h"
 
-#include "app/vyr_help_request.h"
+#include "forms/vyr_help_request.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -28,7 +28,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTcpSocket>
+#include <QLocalSocket>
 #include <QTimerEvent>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -61,12 +61,9 @@ private:
 VyrMain::VyrMain(QWidget *parent)
     : QMainWindow(parent),
       m_message_lines([this](int flags, const std::string &row) {
-          // The message window takes rows from any thread under its own mutex;
-          // a row is one line of it, without the line end.
-          if (m_message_window) {
-              const size_t length = !row.empty() && row.back() == '\n' ? row.size() - 1 : row.size();
-              m_message_window->add_message(flags, row.substr(0, length).c_str());
-          }
+          // The message window takes rows from any thread under its own mutex.
+          if (m_message_window)
+              m_message_window->add_message(flags, row.c_str());
       })
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -318,7 +315,7 @@ void VyrMain::workspace_selected(int index)
 
 void VyrMain::listen_socket_connected(VyrListenSocket *socket, qintptr descriptor)
 {
-    auto *connection = new QTcpSocket(this);
+    auto *connection = new QLocalSocket(this);
     connection->setSocketDescriptor(descriptor);
     if (socket != m_listen_socket) {
         delete connection;

@@ -25,7 +25,7 @@ class QStackedWidget;
 class QToolBar;
 class QToolButton;
 class QTabWidget;
-class QTcpSocket;
+class QLocalSocket;
 class QtbConfig;
 class QtbConfigGroup;
 class VyrApplicationEventWatcher;
@@ -122,7 +122,7 @@ public:
     const VyrMainToolBar &tool_bar() const { return m_tool_bar; }
     VyrListenSocket *listen_socket() const { return m_listen_socket; }
     // The last connection to the help socket, or null.
-    QTcpSocket *help_connection() const { return m_help_connection; }
+    QLocalSocket *help_connection() const { return m_help_connection; }
     VyrPowerEvents *power_events() const { return m_power_events; }
     // The timer that grows the window to the loaded workspace size, 0 when none runs.
     int workspace_size_timer() const { return m_workspace_size_timer; }
@@ -151,6 +151,10 @@ public slots:
     void configuration_changed();
     // True when the caller may go on: nothing to save, "No", or saved.
     bool query_save_configuration();
+    // Closes the window as the user's closing does (the measurement stops,
+    // the windows close their logs), but without asking anything: neither
+    // the windows nor the save question (a termination signal).
+    void close_without_questions();
     void change_working_directory(const QDir &directory);
 
     // Workspaces. An id below 0 takes the next free id.
@@ -177,6 +181,13 @@ public slots:
     // each switch the user changed is stored, and the tool-button labels
     // follow their switch at once.
     void display_options_dialog();
+    // The interface list, modal; deleted when it closes.
+    void show_module_list();
+    // 2000 + k: a new interface of the k-th registered type, given its
+    // defaults and its settings dialog (the configuration counts as changed
+    // even when the type makes none); 1000 + k: the settings dialog of the
+    // k-th interface of the global list. Other ids do nothing.
+    void show_config_dialog(int id);
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
     // Forwarded to the measurement (VyrMeasurement).
     void start();
@@ -279,9 +290,10 @@ private:
     QRect m_normal_geometry{QPoint(0, 0), QPoint(-1, -1)};
     bool m_is_minimized = false;
     bool m_is_maximized = false;
+    bool m_closing_without_questions = false;
 
     VyrListenSocket *m_listen_socket = nullptr;
-    QTcpSocket *m_help_connection = nullptr;
+    QLocalSocket *m_help_connection = nullptr;
     // Escape, connected to stop() (the table is program-wide).
     VyrGlobalAccelItem *m_accel_stop = nullptr;
     VyrApplicationEventWatcher *m_event_watcher = nullptr;

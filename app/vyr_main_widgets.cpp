@@ -1,9 +1,13 @@
 #include "app/vyr_main_widgets.h"
 
+#include "platform/runtime_directory.h"
 #include "settings/debug_trace.h"
 
 #include <QMouseEvent>
 #include <QStyleFactory>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 VyrWorkspace::VyrWorkspace(QWidget *parent, const char *name) : QMdiArea(parent)
 {
@@ -54,6 +58,11 @@ VyrPrefixLabel::VyrPrefixLabel(const QString &prefix, QWidget *parent) : QLabel(
 
 void VyrPrefixLabel::setText(const QString &text)
 {
+    // Laid out again only for a new text or width: the state shown after
+    // every change of the configuration would otherwise lay the label out
+    // once per window a configuration loads.
+    if (text == m_full_text && width() == m_laid_out_width)
+        return;
     m_full_text = text;
     m_shown_text = text;
     lay_out();
@@ -66,6 +75,7 @@ void VyrPrefixLabel::set_label_text()
 
 void VyrPrefixLabel::lay_out()
 {
+    m_laid_out_width = width();
     m_shown_text = m_full_text;
     int n = m_full_text.size();
     set_label_text();
@@ -99,18 +109,36 @@ void VyrPrefixLabel::resizeEvent(QResizeEvent *event)
     m_last_width = width();
 }
 
-VyrListenSocket::VyrListenSocket(int backlog, QObject *parent, const char *name) : QTcpServer(parent)
+VyrListenSocket::VyrListenSocket(int backlog, QObject *parent, const char *name) : QLocalServer(parent)
 {
     setObjectName(QString::fromLatin1(name));
     setMaxPendingConnections(backlog);
-    // Only programs of this machine may connect.
-    listen(QHostAddress::LocalHost, 0);
+    const std::string directory = platform::runtime_directory();
+    if (directory.empty()) {
+        debug_trace("VyrListenSocket: no runtime directory: no help socket");
+        return;
+    }
+    setSocketOptions(QLocalServer::UserAccessOption);
+    const QString path = QString::fromLocal8Bit(directory.c_str()) + QStringLiteral("/vyr-help-%1.sock").arg(getpid());
+    removeServer(path); // a socket file of an earlier process with this pid
+    if (!listen(path))
+        debug_trace("VyrListenSocket: listen on %s failed: %s", path.toLocal8Bit().constData(),
+                    errorString().toLocal8Bit().constData());
 }
 
-void VyrListenSocket::incomingConnection(qintptr descriptor)
+void VyrListenSocket::incomingConnection(quintptr descriptor)
 {
+    // The folder and the socket's mode keep other users out; the peer's
+    // credentials are checked all the same.
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != geteuid()) {
+        debug_trace("VyrListenSocket::incomingConnection: connection of uid %u refused", unsigned(peer.uid));
+        ::close(int(descriptor));
+        return;
+    }
     debug_trace("VyrListenSocket::incomingConnection: Incoming connection from Helpwindow ...");
-    emit connected(this, descriptor);
+    emit connected(this, qintptr(descriptor));
 }
 
 VyrWindowsStyle::VyrWindowsStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows"))) {}

@@ -6,7 +6,7 @@
 #include <QMdiArea>
 #include <QProxyStyle>
 #include <QTabBar>
-#include <QTcpServer>
+#include <QLocalServer>
 
 // A workspace page: windows live in it; a right click asks for its menu.
 class VyrWorkspace : public QMdiArea
@@ -71,11 +71,14 @@ private:
     QString m_shown_text;
     int m_last_width = -1;
     int m_line_height = -1;
+    int m_laid_out_width = -1; // the width the text was last laid out for
 };
 
-// The socket the help window connects to: loopback only, on a port the
-// system chooses.
-class VyrListenSocket : public QTcpServer
+// The socket the help window connects to: a local socket,
+// vyr-help-<pid>.sock in the user's runtime directory (a folder of the
+// user's alone), that takes connections of processes of the same user only;
+// another user's is closed at once. It goes with the object.
+class VyrListenSocket : public QLocalServer
 {
     Q_OBJECT
 
@@ -86,7 +89,7 @@ signals:
     void connected(VyrListenSocket *socket, qintptr descriptor);
 
 protected:
-    void incomingConnection(qintptr descriptor) override;
+    void incomingConnection(quintptr descriptor) override;
 };
 
 // The program's style: the classic style with 20-pixel title bars and

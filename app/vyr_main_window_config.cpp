@@ -244,9 +244,19 @@ void VyrMain::new_configuration()
 
 // --- Close check ---------------------------------------------------------------------------
 
+void VyrMain::close_without_questions()
+{
+    m_closing_without_questions = true;
+    close();
+}
+
 void VyrMain::closeEvent(QCloseEvent *event)
 {
     m_measurement->stop();
+    if (m_closing_without_questions) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
     for (VyrDataWindow *window = first_window(); window; window = window->next_window())
         if (!window->query_close()) {
             event->ignore();

@@ -71,11 +71,6 @@ void bind(QAction *entry, VyrMain *, NotBuilt)
     show_not_built(entry);
 }
 
-void bind(QToolButton *entry, VyrMain *, NotBuilt)
-{
-    show_not_built(entry);
-}
-
 template <typename Command>
 QAction *add_command(QMenu *menu, const QString &text, VyrMain *main, Command command,
                      const QKeySequence &shortcut = QKeySequence())
@@ -210,12 +205,12 @@ void VyrMain::build_settings_menu()
     QMenu *settings = m_menus.menu_settings;
     clear_with_submenus(settings);
     add_command(settings, tr("&Preferences"), this, &VyrMain::display_options_dialog);
-    add_command(settings, tr("Interface List"), this, not_built, QKeySequence(Qt::CTRL + Qt::Key_I));
+    add_command(settings, tr("Interface List"), this, &VyrMain::show_module_list, QKeySequence(Qt::CTRL + Qt::Key_I));
     add_command(settings, tr("Trigger Settings"), this, not_built);
     settings->addSeparator();
     QMenu *create_menu = settings->addMenu(tr("Create new Interface"));
     create_menu->setObjectName(QStringLiteral("menu_create_interface"));
-    bind_items(create_menu, this, not_built); // the interface configuration dialog
+    bind_items(create_menu, this, &VyrMain::show_config_dialog);
     settings->addSeparator();
 
     int k = 0;
@@ -228,7 +223,7 @@ void VyrMain::build_settings_menu()
                 item->setEnabled(false);
         }
         QMenu *type_menu = settings->addMenu(type_name + QLatin1Char(' ') + tr("Settings"));
-        bind_items(type_menu, this, not_built); // the interface configuration dialog
+        bind_items(type_menu, this, &VyrMain::show_config_dialog);
         int position = 0;
         for (VyrSignalIf *interface = get_first_signal_if(); interface; interface = interface->next(), ++position)
             if (interface->type_name() == type->type_name())
@@ -356,7 +351,7 @@ void VyrMain::build_toolbar()
     buttons.button_interfaces =
         add_button("button_interfaces", QStyle::SP_ComputerIcon,
                    tr("<p><h3>Interfaces</h3>Displays the list of hardware interfaces.</p>"), tr("Interfaces"));
-    bind(buttons.button_interfaces, this, not_built); // the interface list
+    bind(buttons.button_interfaces, this, &VyrMain::show_module_list);
     setToolButtonStyle(settings_store().read_bool("DontShowToolbuttonLabels", false) ? Qt::ToolButtonIconOnly
                                                                                      : Qt::ToolButtonTextUnderIcon);
     for (QToolButton *button :

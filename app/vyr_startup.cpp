@@ -7,7 +7,9 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
+#include "app/vyr_termination_signals.h"
 #include "app/vyr_test_hooks.h"
+#include "interfaces/widgets/interface_dialog_services.h"
 #include "core/path_util.h"
 #include "settings/debug_trace.h"
 #include "settings/qtb_config.h"
@@ -23,6 +25,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
+#include "platform/display.h"
 #include "platform/named_mutex.h"
 #include "platform/rt_clock_device.h"
 #include "widgets/vyr_splash.h"
@@ -37,8 +40,12 @@
 #include <QThread>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <sched.h>
+#include <string>
 #include <unistd.h>
 
 const char *const built_in_disclaimer_text =
@@ -53,6 +60,17 @@ namespace {
 
 // The name of the marker that tells other programs that vyr runs.
 constexpr const char *running_marker_name = "VYR_APP_RUNNING";
+
+// The toolkit's platform plugin: the argument of "-platform", else
+// QT_QPA_PLATFORM; empty for the toolkit's default.
+std::string toolkit_platform_name(int argc, char **argv)
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return argv[i + 1];
+    const char *name = std::getenv("QT_QPA_PLATFORM");
+    return name ? name : "";
+}
 
 // What a process of vyr holds between start-up and shutdown.
 class VyrProcess
@@ -270,6 +288,19 @@ int VyrProcess::run(int argc, char **argv)
     QApplication::setStyle(new VyrWindowsStyle());
     set_vyr_question_function(vyr_message_box_question);
 
+    // A termination signal ends the program as closing its window does, but
+    // asks nothing; before the window is there it leaves every event loop
+    // (the disclaimer's too).
+    VyrTerminationSignals termination;
+    QPointer<VyrMain> window_for_signals;
+    QObject::connect(&termination, &VyrTerminationSignals::received, [&window_for_signals](int signal_number) {
+        debug_trace("main: %s: ending without questions", strsignal(signal_number));
+        if (window_for_signals)
+            window_for_signals->close_without_questions();
+        else
+            QCoreApplication::exit(1);
+    });
+
     state.help_language = settings_store().read_number("OnlineHelpLanguage", 0);
 
     if (!state.options.nodisclaimer && !settings_store().read_bool("DisableDisclaimerWindow", false) &&
@@ -284,8 +315,10 @@ int VyrProcess::run(int argc, char **argv)
         splash = show_splash();
 
     install_ascii_parameters_dialog();
+    install_interface_dialogs();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
+    window_for_signals = main_window;
     // The main window is the application's main widget: the program ends with
     // it, even while the splash is still up.
     QObject::connect(main_window, &QObject::destroyed, &application, &QCoreApplication::quit);
@@ -317,6 +350,15 @@ int VyrProcess::run(int argc, char **argv)
 
 int vyr_main(int argc, char **argv)
 {
+    VyrTerminationSignals::block();
+    // Before anything starts (the start-up hooks start the virtual bus
+    // daemon): without its display the toolkit ends the process with a core
+    // dump, and the daemon would stay.
+    const std::string no_display = platform::missing_display_reason(toolkit_platform_name(argc, argv));
+    if (!no_display.empty()) {
+        std::fprintf(stderr, "vyr: %s\n", no_display.c_str());
+        return 1;
+    }
     VyrProcess process;
     if (!process.start(argc, argv))
         return 1;

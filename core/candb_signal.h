@@ -21,6 +21,16 @@
 
 class CANdbMessage;
 
+// The rules by which doubles become integers in the coder, defined for every
+// double (a plain cast of one beyond the target's range is undefined):
+// - the raw bits of a double for an integer signal: truncated toward zero,
+//   values beyond the 64-bit range held at its ends, NaN as 0; the signal
+//   keeps the low bits;
+// - a value as a 32-bit integer: the same truncation, kept modulo 2^32, so
+//   that an unsigned 32-bit value reads back from its bits.
+uint64_t truncate_to_raw(double value);
+int32_t truncate_to_int32(double value);
+
 enum CANdbByteOrder : uint8_t { CANdbIntel = 0, CANdbMotorola = 1 };
 
 // How the raw bits are coded.

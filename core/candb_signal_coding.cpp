@@ -8,8 +8,13 @@
 
 namespace {
 
-// Raw value of a double for the integer coder: truncated toward zero, with
-// values outside the 64-bit range held at its ends and NaN as 0.
+bool is_whole(double x)
+{
+    return std::floor(x) == x;
+}
+
+} // namespace
+
 uint64_t truncate_to_raw(double value)
 {
     if (std::isnan(value))
@@ -23,20 +28,10 @@ uint64_t truncate_to_raw(double value)
     return static_cast<uint64_t>(static_cast<int64_t>(value));
 }
 
-// A physical value stored as a 32-bit integer: truncated toward zero and kept
-// modulo 2^32, so that an unsigned 32-bit value reads back from the record's
-// bits.
 int32_t truncate_to_int32(double value)
 {
     return static_cast<int32_t>(static_cast<uint32_t>(truncate_to_raw(value)));
 }
-
-bool is_whole(double x)
-{
-    return std::floor(x) == x;
-}
-
-} // namespace
 
 int CANdbSignal::extract_raw(const uint8_t *data, int payload_length, bool sign_extend, uint64_t &out) const
 {

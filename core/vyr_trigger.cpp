@@ -1,5 +1,6 @@
 #include "core/vyr_trigger.h"
 
+#include "core/vyr_trigger_cond.h"
 #include "settings/debug_trace.h"
 #include "settings/qtb_config.h"
 
@@ -44,8 +45,18 @@ VyrTrigger::~VyrTrigger()
     for (VyrTriggerListener *listener : m_listeners)
         listener->detach();
     m_listeners.clear();
+    while (!m_conditions.empty())
+        m_conditions.back()->set_target(nullptr);
     if (m_owner)
         m_owner->remove(this);
+}
+
+void VyrTrigger::set_name(const QString &name)
+{
+    if (m_owner)
+        m_owner->rename(this, name);
+    else
+        m_name = name;
 }
 
 int VyrTrigger::rt_lock()
@@ -156,10 +167,40 @@ void VyrTriggerList::set_instance(VyrTriggerList *list)
 
 VyrTrigger *VyrTriggerList::find(const QString &name) const
 {
-    for (VyrTrigger *trigger : m_triggers)
-        if (trigger->name() == name)
-            return trigger;
-    return nullptr;
+    const auto named = m_by_name.constFind(name);
+    return named != m_by_name.constEnd() ? named->front() : nullptr;
+}
+
+void VyrTriggerList::append(VyrTrigger *trigger)
+{
+    trigger->m_order = m_next_order++;
+    m_triggers.push_back(trigger);
+    index_by_name(trigger);
+}
+
+void VyrTriggerList::rename(VyrTrigger *trigger, const QString &name)
+{
+    unindex_by_name(trigger);
+    trigger->m_name = name;
+    index_by_name(trigger);
+}
+
+void VyrTriggerList::index_by_name(VyrTrigger *trigger)
+{
+    std::vector<VyrTrigger *> &named = m_by_name[trigger->m_name];
+    const auto later = std::upper_bound(named.begin(), named.end(), trigger,
+                                        [](const VyrTrigger *a, const VyrTrigger *b) { return a->m_order < b->m_order; });
+    named.insert(later, trigger);
+}
+
+void VyrTriggerList::unindex_by_name(VyrTrigger *trigger)
+{
+    const auto named = m_by_name.find(trigger->m_name);
+    if (named == m_by_name.end())
+        return;
+    named->erase(std::remove(named->begin(), named->end(), trigger), named->end());
+    if (named->empty())
+        m_by_name.erase(named);
 }
 
 VyrTrigger *VyrTriggerList::first()
@@ -179,18 +220,21 @@ VyrTrigger *VyrTriggerList::next()
 
 void VyrTriggerList::remove(VyrTrigger *trigger)
 {
-    if (std::find(m_triggers.begin(), m_triggers.end(), trigger) == m_triggers.end())
+    // Searched from the newest on: deleting from the end takes constant time.
+    const auto position = [this, trigger] { return std::find(m_triggers.rbegin(), m_triggers.rend(), trigger); };
+    if (position() == m_triggers.rend())
         return;
     emit trigger_removed(trigger);
     // Looked up again: a receiver may have changed the list.
-    const auto it = std::find(m_triggers.begin(), m_triggers.end(), trigger);
-    if (it == m_triggers.end())
+    const auto it = position();
+    if (it == m_triggers.rend())
         return;
-    const size_t index = size_t(it - m_triggers.begin());
-    m_triggers.erase(it);
+    const size_t index = size_t(m_triggers.rend() - it) - 1;
+    m_triggers.erase(std::next(it).base());
     // A walk goes on with the entry after the one that went.
     if (index < m_next)
         --m_next;
+    unindex_by_name(trigger);
     trigger->m_owner = nullptr;
 }
 
@@ -198,6 +242,15 @@ void VyrTriggerList::clear()
 {
     while (!m_triggers.empty())
         delete m_triggers.back();
+}
+
+void VyrTriggerList::delete_configured()
+{
+    // From the newest on, so that only the built-in triggers behind each
+    // deleted one move up.
+    for (size_t i = m_triggers.size(); i-- > 0;)
+        if (i < m_triggers.size() && !(m_triggers[i]->flags() & VyrTrigger::BuiltIn))
+            delete m_triggers[i];
 }
 
 void write_name_and_comment(QtbConfigGroup *group, const QString &name, const QString &comment)

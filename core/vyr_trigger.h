@@ -4,6 +4,7 @@
 // listeners. State changes come from realtime threads while the GUI thread
 // edits the lists, so a trigger carries two lock counts: the realtime side
 // never waits and skips its listeners while the GUI side is inside.
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -13,6 +14,7 @@
 
 class QtbConfigGroup;
 class VyrTrigger;
+class VyrTriggerCond;
 class VyrTriggerList;
 
 // A watcher of one trigger. The constructor appends it to the trigger's
@@ -57,7 +59,8 @@ public:
 
     // Appends the trigger to the owner's list (which then owns it).
     VyrTrigger(VyrTriggerList *owner, const QString &name);
-    // Detaches every listener and leaves the owner's list, which announces
+    // Detaches every listener, clears the target of every condition that
+    // points at it and leaves the owner's list, which announces
     // trigger_removed first.
     ~VyrTrigger();
     VyrTrigger(const VyrTrigger &) = delete;
@@ -82,7 +85,8 @@ public:
 
     int state() const { return m_state.load(); }
     const QString &name() const { return m_name; }
-    void set_name(const QString &name) { m_name = name; }
+    // The owner's lookup by name follows the new name.
+    void set_name(const QString &name);
     const QString &comment() const { return m_comment; }
     void set_comment(const QString &comment) { m_comment = comment; }
     uint32_t flags() const { return m_flags; }
@@ -95,12 +99,15 @@ public:
     const QString &saved_name() const { return m_saved_name; }
 
     const std::vector<VyrTriggerListener *> &listeners() const { return m_listeners; }
+    // The conditions whose target this trigger is (VyrTriggerCond::set_target keeps it).
+    const std::vector<VyrTriggerCond *> &conditions() const { return m_conditions; }
     int rt_lock_count() const { return m_rt_count.load(); }
     int gui_lock_count() const { return m_gui_count.load(); }
 
 private:
     friend class VyrTriggerListener;
     friend class VyrTriggerList;
+    friend class VyrTriggerCond;
     void notify_listeners();
 
     QString m_name;
@@ -110,13 +117,19 @@ private:
     std::atomic<int> m_state{0};
     VyrTriggerList *m_owner;
     std::vector<VyrTriggerListener *> m_listeners; // not owned
+    std::vector<VyrTriggerCond *> m_conditions;    // not owned
+    // Its place in the creation order of the owner's list.
+    uint64_t m_order = 0;
     // Sequentially consistent: each side raises its own count and then reads
     // the other's, so the two sides are never inside at once.
     std::atomic<int> m_gui_count{0};
     std::atomic<int> m_rt_count{0};
 };
 
-// The triggers of the program, owned, in creation order.
+// The triggers of the program, owned, in creation order. A lookup by name
+// takes constant time, and deleting the triggers from the newest on takes
+// constant time each, so that configurations of many triggers load and
+// unload in linear time.
 class VyrTriggerList : public QObject
 {
     Q_OBJECT
@@ -139,6 +152,8 @@ public:
     void remove(VyrTrigger *trigger);
     // Deletes every trigger.
     void clear();
+    // Deletes every trigger without the flag BuiltIn.
+    void delete_configured();
 
     // The "triggers" list group and "trigger_count" in the group; built-in
     // and deleted triggers are left out.
@@ -151,10 +166,16 @@ signals:
 
 private:
     friend class VyrTrigger;
-    void append(VyrTrigger *trigger) { m_triggers.push_back(trigger); }
+    void append(VyrTrigger *trigger);
+    void rename(VyrTrigger *trigger, const QString &name);
+    void index_by_name(VyrTrigger *trigger);
+    void unindex_by_name(VyrTrigger *trigger);
 
     std::vector<VyrTrigger *> m_triggers;
     size_t m_next = 0; // the index that next() answers
+    uint64_t m_next_order = 0;
+    // The triggers of each name, oldest first.
+    QHash<QString, std::vector<VyrTrigger *>> m_by_name;
 };
 
 // Adds the built-in trigger "Running" that the measurement sets while it runs.

@@ -48,8 +48,22 @@ VyrTriggerCond::VyrTriggerCond(VyrTriggerCondList *owner) : m_owner(owner)
 
 VyrTriggerCond::~VyrTriggerCond()
 {
+    set_target(nullptr);
     if (m_owner)
         m_owner->remove(this);
+}
+
+void VyrTriggerCond::set_target(VyrTrigger *trigger)
+{
+    if (trigger == m_target)
+        return;
+    if (m_target) {
+        std::vector<VyrTriggerCond *> &pointing = m_target->m_conditions;
+        pointing.erase(std::remove(pointing.begin(), pointing.end(), this), pointing.end());
+    }
+    m_target = trigger;
+    if (m_target)
+        m_target->m_conditions.push_back(this);
 }
 
 int VyrTriggerCond::fire()
@@ -122,11 +136,12 @@ VyrTriggerCond *VyrTriggerCondList::next()
 
 void VyrTriggerCondList::remove(VyrTriggerCond *condition)
 {
-    const auto it = std::find(m_conditions.begin(), m_conditions.end(), condition);
-    if (it == m_conditions.end())
+    // Searched from the newest on: clearing the list from its end takes constant time per condition.
+    const auto it = std::find(m_conditions.rbegin(), m_conditions.rend(), condition);
+    if (it == m_conditions.rend())
         return;
-    const size_t index = size_t(it - m_conditions.begin());
-    m_conditions.erase(it);
+    const size_t index = size_t(m_conditions.rend() - it) - 1;
+    m_conditions.erase(std::next(it).base());
     // A walk goes on with the entry after the one that went.
     if (index < m_next)
         --m_next;
@@ -141,8 +156,9 @@ void VyrTriggerCondList::clear()
 
 void VyrTriggerCondList::trigger_removed(VyrTrigger *trigger)
 {
-    for (VyrTriggerCond *condition : m_conditions)
-        if (condition->target() == trigger)
+    const std::vector<VyrTriggerCond *> pointing = trigger->conditions();
+    for (VyrTriggerCond *condition : pointing)
+        if (condition->owner() == this)
             condition->set_target(nullptr);
 }
 

@@ -64,7 +64,7 @@ public:
 
     // Appends the condition to the owner's list (which then owns it).
     explicit VyrTriggerCond(VyrTriggerCondList *owner);
-    // Leaves the owner's list.
+    // Leaves the owner's list and its target's conditions.
     ~VyrTriggerCond() override;
 
     // Applies the action to the target; -1 without a target.
@@ -85,7 +85,8 @@ public:
     uint32_t flags() const { return m_flags; }
     void set_flags(uint32_t flags) { m_flags = flags; }
     VyrTrigger *target() const { return m_target; }
-    void set_target(VyrTrigger *trigger) { m_target = trigger; }
+    // The trigger keeps the conditions that point at it.
+    void set_target(VyrTrigger *trigger);
     VyrTriggerCondList *owner() const { return m_owner; }
 
     // "SetTrigger" ... "PulseTrigger", "???" for another action.

@@ -41,6 +41,14 @@ void dev_handle::set_acceptance(uint32_t mask, uint32_t code)
     }
 }
 
+void dev_handle::count_overrun()
+{
+    ++overrun_count;
+    overrun_pending = true;
+    if (queue)
+        queue->count_overrun();
+}
+
 void dev_handle::count_frame(const MessageRecord &record)
 {
     handle_counters &c = counters;

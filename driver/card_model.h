@@ -104,6 +104,9 @@ struct dev_handle : handle_state
     void set_acceptance(uint32_t mask, uint32_t code);
     // Counts a frame delivered here for the statistics and the bus load.
     void count_frame(const MessageRecord &record);
+    // A record dropped for want of room in the queue: counted here and in
+    // the queue's header, and marked on the next record stored.
+    void count_overrun();
     // The bus load since the last update (or bus on) at the channel's bit
     // rate; now is the driver's time in 10 µs.
     void update_bus_load(uint32_t bitrate, uint32_t now);

@@ -137,6 +137,11 @@ void RxQueue::set_delivery_suspended(bool suspended)
     put_header(kSuspendedAt, suspended ? 1 : 0);
 }
 
+void RxQueue::count_overrun()
+{
+    put_header(kOverrunCountAt, header(kOverrunCountAt) + 1);
+}
+
 void RxQueue::put_header(unsigned offset, uint32_t value)
 {
     __atomic_store_n(reinterpret_cast<uint32_t *>(block_->data() + offset), value, __ATOMIC_RELEASE);

@@ -56,6 +56,8 @@ public:
     void push(const MessageRecord &record);
     // Store one record: pushes it unless the queue is full (false then).
     bool store(const MessageRecord &record);
+    // One more record dropped for want of room, counted in the header.
+    void count_overrun();
     // Copies up to max_records entries from the read index on into out.
     uint32_t read(uint8_t *out, uint32_t max_records);
     void flush() { set_read_index(write_); }

@@ -135,8 +135,7 @@ void VirtualCard::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
         if (handle->overwrite_when_full && queue->mappings() == 0 && queue->capacity() > 1) {
             overwrite_oldest = true;
         } else {
-            ++handle->overrun_count;
-            handle->overrun_pending = true;
+            handle->count_overrun();
             return;
         }
     }
@@ -175,8 +174,7 @@ void VirtualCard::deliver_to_handle(chip_info *chip, dev_handle *handle, const d
     // Commit. The overrun flag stays pending until a record is stored.
     if (overwrite_oldest) {
         queue->set_read_index((queue->read_index() + 1) % queue->capacity());
-        ++handle->overrun_count;
-        handle->overrun_pending = true;
+        handle->count_overrun();
     }
     if (handle->overrun_pending)
         entry.flags |= vrbus::record::kOverrun;
@@ -271,10 +269,8 @@ void VirtualCard::deliver_event(chip_info *chip, dev_handle *requester, MessageR
 
 void VirtualCard::store_event(dev_handle *handle, const MessageRecord &record)
 {
-    if (!handle->queue->store(record)) {
-        ++handle->overrun_count;
-        handle->overrun_pending = true;
-    }
+    if (!handle->queue->store(record))
+        handle->count_overrun();
 }
 
 void VirtualCard::broadcast_chip_state(chip_info *chip, dev_handle *requester)

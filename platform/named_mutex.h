@@ -2,7 +2,9 @@
 // Named mutexes that other processes see: a lock file in the runtime
 // directory held with flock. Every holder keeps a shared lock on the file;
 // the mutex "exists" while any holder, in this process or another, keeps it.
-// Used to mark the users of a device channel.
+// Used to mark the users of a device channel. The files of a name go once
+// nobody holds or probes it: the last holder removes the lock file, every
+// probe its own.
 #include <string>
 
 namespace platform {
@@ -28,6 +30,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::string name_;
 };
 
 } // namespace platform

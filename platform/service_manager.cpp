@@ -81,6 +81,11 @@ pid_t spawn_daemon(const std::string &binary_path, const std::string &runtime_di
     if (pid != 0)
         return pid;
     setsid();
+    // The caller may block signals that it reads from a descriptor (the
+    // program's termination signals): the daemon takes them as ever.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     const int null_fd = ::open("/dev/null", O_RDWR);
     if (null_fd >= 0) {
         dup2(null_fd, STDIN_FILENO);
@@ -139,6 +144,14 @@ int ServiceManager::create_service(const ServiceConfig &config)
     return written ? 0 : service_error::ACCESS_DENIED;
 }
 
+int ServiceManager::change_binary_path(const std::string &name, const std::string &binary_path)
+{
+    if (!open_service(name))
+        return service_error::DOES_NOT_EXIST;
+    return Registry().write_string(services_key + name, "ImagePath", binary_path) == 0 ? 0
+                                                                                      : service_error::ACCESS_DENIED;
+}
+
 bool ServiceManager::open_service(const std::string &name, ServiceConfig *config)
 {
     const Registry registry;
@@ -170,6 +183,20 @@ int ServiceManager::start_service(const std::string &name)
     std::lock_guard<std::mutex> lock(mutex_);
     if (is_running(name))
         return service_error::ALREADY_RUNNING;
+    // A daemon of ours that does not answer any more is dead or dying: it
+    // gets no successor beside it, nor stays a zombie.
+    reap_ended_locked(name, timeout_ms_);
+    for (auto daemon = started_.begin(); daemon != started_.end();) {
+        if (daemon->name == name && owner_pid_ == getpid()) {
+            debug_trace("ServiceManager::start_service: %s (pid %d) does not answer; ended", name.c_str(),
+                        int(daemon->pid));
+            kill(daemon->pid, SIGKILL);
+            reap_within(daemon->pid, timeout_ms_);
+            daemon = started_.erase(daemon);
+        } else {
+            ++daemon;
+        }
+    }
     if (access(config.binary_path.c_str(), X_OK) != 0)
         return service_error::FILE_NOT_FOUND;
     const std::string runtime_dir = runtime_directory();
@@ -229,6 +256,33 @@ int ServiceManager::delete_service(const std::string &name)
     if (!open_service(name))
         return service_error::DOES_NOT_EXIST;
     return Registry().delete_key(services_key + name) == 0 ? 0 : service_error::ACCESS_DENIED;
+}
+
+int ServiceManager::reap_ended(int wait_ms)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reap_ended_locked(std::string(), wait_ms);
+}
+
+int ServiceManager::reap_ended_locked(const std::string &name, int wait_ms)
+{
+    if (owner_pid_ != getpid())
+        return 0;
+    int reaped = 0;
+    for (auto daemon = started_.begin(); daemon != started_.end();) {
+        const bool ended = (name.empty() || daemon->name == name) &&
+                           (waitpid(daemon->pid, nullptr, WNOHANG) == daemon->pid ||
+                            (wait_ms > 0 && !is_running(daemon->name) && reap_within(daemon->pid, wait_ms)));
+        if (!ended) {
+            ++daemon;
+            continue;
+        }
+        debug_trace("ServiceManager::reap_ended: the daemon of %s (pid %d) ended", daemon->name.c_str(),
+                    int(daemon->pid));
+        daemon = started_.erase(daemon);
+        ++reaped;
+    }
+    return reaped;
 }
 
 bool ServiceManager::is_running(const std::string &name)

@@ -5,7 +5,8 @@
 // file with the runtime directory; it counts as running while its socket
 // <runtime dir>/<service name>.sock answers. A service is stopped with
 // SIGTERM, and only by the process that started it: a daemon that another
-// process started is left running.
+// process started is left running. A daemon that ended by itself (killed,
+// crashed) is reaped by reap_ended or by the next start of its service.
 #include <mutex>
 #include <string>
 #include <sys/types.h>
@@ -52,16 +53,25 @@ public:
 
     // Records a service (EXISTS when it is recorded already).
     int create_service(const ServiceConfig &config);
+    // Makes the record name another file to run (DOES_NOT_EXIST when there
+    // is no record).
+    int change_binary_path(const std::string &name, const std::string &binary_path);
     // True when the service is recorded; *config gets its record.
     bool open_service(const std::string &name, ServiceConfig *config = nullptr);
     // Runs the service's file as a daemon and waits until its socket answers.
-    // ALREADY_RUNNING when the socket answers before (another process started it).
+    // ALREADY_RUNNING when the socket answers before (another process started
+    // it, or this one). A daemon this process started whose socket no longer
+    // answers is ended and reaped first.
     int start_service(const std::string &name);
     // SIGTERM to a daemon this process started, then waits for its end.
     // NOT_ACTIVE when this process runs no daemon of that name.
     int stop_service(const std::string &name);
     // Removes the record.
     int delete_service(const std::string &name);
+    // Reaps the daemons this process started that ended, waiting up to
+    // wait_ms for one whose socket no longer answers to end; answers how
+    // many were reaped. They leave no zombie behind.
+    int reap_ended(int wait_ms = 0);
 
     // True while the service's socket answers.
     static bool is_running(const std::string &name);
@@ -80,6 +90,8 @@ private:
         pid_t pid;
     };
     int stop_locked(std::vector<Started>::iterator daemon);
+    // reap_ended under the lock, for the daemons of one name (all for an empty name).
+    int reap_ended_locked(const std::string &name, int wait_ms);
 
     mutable std::mutex mutex_;
     std::vector<Started> started_;

@@ -149,6 +149,9 @@ constexpr int kEntrySizeAt = 4;
 constexpr int kStatusAt = 8; // bit 31: the reader drained the queue
 constexpr int kReferencesAt = 12;
 constexpr int kNotifyLevelAt = 16;
+// Records the driver dropped for want of room, counted from the queue's
+// creation (modulo 2^32); the reader tells the lost frames of an overrun by it.
+constexpr int kOverrunCountAt = 20;
 constexpr int kTagAt = 24;
 constexpr int kControlBlockAt = 56;
 constexpr int kWriteIndexAt = 60;

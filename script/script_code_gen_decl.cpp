@@ -47,7 +47,9 @@ ScriptStructType *ScriptCodeGen::visible_struct_type(const char *name) const
         if (symbol && symbol->kind() == SYMBOL_STRUCT_TYPE)
             return static_cast<ScriptStructType *>(symbol);
     }
-    return nullptr;
+    // A type the prelude declares on first use (a database message's).
+    ScriptSymbol *declared = compiler_->symbols->find_or_declare(name);
+    return declared && declared->kind() == SYMBOL_STRUCT_TYPE ? static_cast<ScriptStructType *>(declared) : nullptr;
 }
 
 bool ScriptCodeGen::struct_type_named(const char *name, ScriptParseValue *out)

@@ -207,7 +207,7 @@ ScriptSymbol *ScriptCompiler::find_symbol(const char *name) const
     for (int level = scope_level; level >= 0; --level)
         if (ScriptSymbol *s = symbols->find(name, level))
             return s;
-    return nullptr;
+    return symbols->find_or_declare(name);
 }
 
 ScriptVariable *ScriptCompiler::declare_variable(const char *name, uint32_t type, ScriptStructType *struct_type,

@@ -245,10 +245,8 @@ ScriptVariable *ScriptStructType::find_member(const char *name) const
 {
     if (!name)
         return nullptr;
-    for (const auto &member : members_)
-        if (std::strcmp(member->name(), name) == 0)
-            return member.get();
-    return nullptr;
+    const auto found = by_name_.find(name);
+    return found != by_name_.end() ? found->second : nullptr;
 }
 
 ScriptVariable *ScriptStructType::member_at(int i) const
@@ -264,6 +262,7 @@ ScriptVariable *ScriptStructType::new_member(const char *name)
     ScriptVariable *member = members_.back().get();
     member->set_name(name, true);
     member->level = level;
+    by_name_.emplace(member->name(), member);
     return member;
 }
 

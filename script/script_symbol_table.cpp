@@ -49,6 +49,17 @@ ScriptSymbol *ScriptSymbolTable::find(const char *name, int level) const
     return nullptr;
 }
 
+ScriptSymbol *ScriptSymbolTable::find_or_declare(const char *name)
+{
+    ScriptSymbol *symbol = find(name, 0);
+    if (symbol || !name || !declarer_ || declaring_)
+        return symbol;
+    declaring_ = true;
+    declarer_(*this, name);
+    declaring_ = false;
+    return find(name, 0);
+}
+
 void ScriptSymbolTable::remove_scope(int level)
 {
     for (ScriptSymbol *&head : buckets_) {

@@ -3,6 +3,7 @@
 // into it, and the built-in library and the interface preludes later find the
 // function index of a native by name in it.
 #include <cstdint>
+#include <functional>
 
 class ScriptSymbol;
 
@@ -25,6 +26,16 @@ public:
     int insert(ScriptSymbol *symbol);
     // The newest symbol with exactly this name on this scope level, or null.
     ScriptSymbol *find(const char *name, int level) const;
+
+    // Declares global names on their first use: an interface prelude with a
+    // database declares the struct type of a message only when a script
+    // names it, not one per message of the database. The declarer gets the
+    // table and the missing name and may declare it.
+    using Declarer = std::function<void(ScriptSymbolTable &symbols, const char *name)>;
+    void set_declarer(Declarer declarer) { declarer_ = std::move(declarer); }
+    // The symbol of that name on level 0; when there is none, the declarer
+    // is asked for it first.
+    ScriptSymbol *find_or_declare(const char *name);
     // Unlinks and deletes every symbol of the level (leaving a block).
     void remove_scope(int level);
 
@@ -34,4 +45,6 @@ private:
     ScriptSymbol *buckets_[kBucketCount] = {};
     int count_ = 0;
     uint32_t next_sequence_ = 1;
+    Declarer declarer_;
+    bool declaring_ = false; // a declarer's own lookups do not ask it again
 };

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -26,6 +27,8 @@ constexpr size_t kMaxTextLength = 1000;
 constexpr int kMaxListDepth = 200;
 // A group line is broken after the element that passes this column.
 constexpr int kWrapColumn = 100;
+// The numbers of a stored rectangle are held within this distance of 0.
+constexpr int32_t max_screen_coordinate = 32767;
 
 // atoi without its undefined behaviour on overflow: the value is clamped.
 int32_t text_to_int(const char *text)
@@ -532,7 +535,7 @@ QString QtbConfigValue::to_string_utf8() const
 {
     if (m_type != String)
         return to_string();
-    return utf8_to_utf16(m_string.c_str());
+    return utf8_to_utf16(m_string.data(), m_string.size());
 }
 
 int32_t QtbConfigValue::to_int() const
@@ -711,7 +714,9 @@ QRect QtbConfigGroup::read_rect(const char *name, const QRect &def)
         const int type = entry.value.type();
         if (type != QtbConfigValue::Int && type != QtbConfigValue::Double)
             return def;
-        numbers[n++] = entry.value.to_int();
+        // Window systems place windows within 16-bit coordinates; held there,
+        // the rectangle's far edges can't overflow.
+        numbers[n++] = std::clamp(entry.value.to_int(), -max_screen_coordinate, max_screen_coordinate);
     }
     return QRect(numbers[0], numbers[1], numbers[2], numbers[3]);
 }

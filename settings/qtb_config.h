@@ -115,7 +115,8 @@ public:
     int32_t read_int(const char *name, int32_t def);
     double read_double(const char *name, double def);
     bool read_bool(const char *name, bool def);
-    // A group of exactly four numbers x, y, width, height; otherwise the default.
+    // A group of exactly four numbers x, y, width, height, each held within
+    // ±32767 (the coordinates window systems take); otherwise the default.
     QRect read_rect(const char *name, const QRect &def);
 
     // Writes replace the value of the first entry of that name, else append one.

@@ -25,9 +25,10 @@ bool is_continuation(unsigned char c)
     return (c & 0xC0) == 0x80;
 }
 
-// Decodes one character at `s` (not at the terminating zero). Sets `length`
-// to the bytes used and answers the code point.
-uint32_t decode_one(const unsigned char *s, size_t &length)
+// Decodes one character at `s`, of which `available` bytes (at least one)
+// belong to the text. Sets `length` to the bytes used and answers the code
+// point.
+uint32_t decode_one(const unsigned char *s, size_t available, size_t &length)
 {
     const unsigned char lead = s[0];
     length = 1;
@@ -47,9 +48,8 @@ uint32_t decode_one(const unsigned char *s, size_t &length)
     } else {
         return 0; // lone continuation byte or 0xF8..0xFF
     }
-    // The terminating zero is no continuation byte, so this never reads past it.
     for (size_t i = 1; i <= needed; ++i) {
-        if (!is_continuation(s[i]))
+        if (i == available || !is_continuation(s[i]))
             return lead; // incomplete sequence: the lead byte stands for itself
         value = (value << 6) | (s[i] & 0x3F);
     }
@@ -57,13 +57,15 @@ uint32_t decode_one(const unsigned char *s, size_t &length)
     return value;
 }
 
+// Decodes `size` bytes; a zero byte among them is the character 0.
 template <typename Sink>
-void decode_utf8(const char *source, Sink sink)
+void decode_utf8(const char *source, size_t size, Sink sink)
 {
     const unsigned char *s = reinterpret_cast<const unsigned char *>(source);
-    while (*s) {
+    const unsigned char *const end = s + size;
+    while (s < end) {
         size_t length = 0;
-        uint32_t code = decode_one(s, length);
+        uint32_t code = decode_one(s, size_t(end - s), length);
         if (code > 0x10FFFF)
             code = 0xFFFD;
         if (!sink(code))
@@ -227,7 +229,7 @@ size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity)
     size_t count = 0;
     if (source) {
         const size_t room = capacity - 1; // one unit stays for the terminating 0
-        decode_utf8(source, [&](uint32_t code) {
+        decode_utf8(source, std::strlen(source), [&](uint32_t code) {
             if (code > 0xFFFF) {
                 if (room - count < 2)
                     return false;
@@ -248,10 +250,13 @@ size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity)
 
 QString utf8_to_utf16(const char *source)
 {
+    return source ? utf8_to_utf16(source, std::strlen(source)) : QString();
+}
+
+QString utf8_to_utf16(const char *source, size_t size)
+{
     QString text;
-    if (!source)
-        return text;
-    decode_utf8(source, [&](uint32_t code) {
+    decode_utf8(source, size, [&](uint32_t code) {
         if (code > 0xFFFF) {
             code -= 0x10000;
             text += QChar(ushort(0xD800 + (code >> 10)));

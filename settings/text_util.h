@@ -79,6 +79,9 @@ std::string hex_string(uint64_t value, int width);
 size_t utf8_to_utf16(const char *source, char16_t *destination, size_t capacity);
 // The same decoding of the whole text into an owned string.
 QString utf8_to_utf16(const char *source);
+// The same decoding of `size` bytes, zero bytes among them decoded as the
+// character 0: texts of the settings files may hold them.
+QString utf8_to_utf16(const char *source, size_t size);
 
 // Owned 8-bit string fields of records: frees the old string of the slot and
 // stores a copy of `text` there (a null text leaves the slot null). The

@@ -197,14 +197,7 @@ void VyrConfiguration::delete_interfaces()
 void VyrConfiguration::delete_configured_triggers()
 {
     if (VyrTriggerList *triggers = VyrTriggerList::instance())
-        for (VyrTrigger *trigger = triggers->first(); trigger;) {
-            if (trigger->flags() & 0x1) {
-                trigger = triggers->next();
-                continue;
-            }
-            delete trigger;
-            trigger = triggers->first();
-        }
+        triggers->delete_configured();
     if (VyrTriggerCondList *conditions = VyrTriggerCondList::instance())
         conditions->clear();
 }

@@ -16,6 +16,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 void bind_can_natives(PCodeMachine *machine, ScriptSymbolTable *symbols);
 
@@ -220,28 +221,34 @@ void VyrCanScriptBinding::add_transport_packet(const TransportChannel &channel, 
 
 // --- Prelude ------------------------------------------------------------------------------
 
-void VyrCanScriptBinding::declare_message_types(ScriptSymbolTable *symbols, const ScriptStructType &can_message)
+void VyrCanScriptBinding::declare_message_type(ScriptSymbolTable &symbols, const char *name)
 {
+    static constexpr std::string_view prefix = "CanMessage_";
     CANdbCluster *databases = m_can->databases();
     if (!databases)
         return;
-    for (CANdbNetwork *network : databases->networks) {
-        for (CANdbMessage *message : network->messages) {
-            const std::string name = "CanMessage_" + message->name;
-            ScriptStructType *type = declare_struct_type(symbols, name.c_str());
-            if (!type)
-                continue;
-            for (CANdbSignal *signal : message->signal_list)
-                if (!can_message.find_member(signal->name.c_str())) // a signal named "data" would move the data
-                    type->add_tagged_struct_member(
-                        signal->name.c_str(), signal_struct_type(symbols, *signal),
-                        m_bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
-            add_can_message_members(type);
-            if (IdFormatter *formatter = m_can->id_formatter())
-                formatter->add_j1939_members(type, m_bindings);
-            type->tag = m_bindings.add(std::make_unique<CanMessageBinding>(message, m_can));
-        }
+    if (std::string_view(name).substr(0, prefix.size()) != prefix) {
+        if (IdFormatter *formatter = m_can->id_formatter())
+            formatter->declare_message_type(&symbols, databases, m_bindings, name);
+        return;
     }
+    const CANdbMessage *message = databases->find_message(name + prefix.size());
+    ScriptSymbol *can_message = symbols.find("CanMessage", 0);
+    if (!message || !can_message || can_message->kind() != SYMBOL_STRUCT_TYPE)
+        return;
+    ScriptStructType *type = declare_struct_type(&symbols, name);
+    if (!type)
+        return;
+    for (CANdbSignal *signal : message->signal_list)
+        // A signal named like a member of CanMessage would move the data.
+        if (!static_cast<ScriptStructType *>(can_message)->find_member(signal->name.c_str()))
+            type->add_tagged_struct_member(
+                signal->name.c_str(), signal_struct_type(&symbols, *signal),
+                m_bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
+    add_can_message_members(type);
+    if (IdFormatter *formatter = m_can->id_formatter())
+        formatter->add_j1939_members(type, m_bindings);
+    type->tag = m_bindings.add(std::make_unique<CanMessageBinding>(message, m_can));
 }
 
 int VyrCanScriptBinding::basic_definitions()
@@ -262,7 +269,7 @@ int VyrCanScriptBinding::basic_definitions()
         return -1;
     }
     add_can_message_members(can_message);
-    declare_message_types(symbols, *can_message);
+    symbols->set_declarer([this](ScriptSymbolTable &table, const char *name) { declare_message_type(table, name); });
     std::string text = can_prelude;
     if (formatter) {
         formatter->script_struct_types(symbols, m_can->databases(), m_bindings);
@@ -304,7 +311,7 @@ int VyrCanScriptBinding::script_struct_type(const char *name, ScriptCompiler *co
 
 void VyrCanScriptBinding::make_this_visible(ScriptCompiler &compiler, const char *struct_name, int32_t address)
 {
-    ScriptSymbol *type = compiler.symbols->find(struct_name, 0);
+    ScriptSymbol *type = compiler.symbols->find_or_declare(struct_name);
     if (!type || type->kind() != SYMBOL_STRUCT_TYPE) {
         debug_trace("VyrCanScriptBinding::make_this_visible: no struct type '%s'", struct_name);
         return;

@@ -1,10 +1,10 @@
 #pragma once
 // The script binding of a CAN or LIN interface: the CAN prelude compiled
-// before every script of the interface, the struct types CanMessage and one
-// CanMessage_<name> per database message with its signal members, the CAN
-// natives, the message-identifier formatter's script support, the event
-// hooks CanMessage, LinMessage, CanTpMessage, LinSynchError and LinWakeup,
-// and the interface's transport channels.
+// before every script of the interface, the struct types CanMessage and
+// CanMessage_<name> of each database message a script names, with its signal
+// members, the CAN natives, the message-identifier formatter's script
+// support, the event hooks CanMessage, LinMessage, CanTpMessage, LinSynchError
+// and LinWakeup, and the interface's transport channels.
 #include "core/script_trigger.h"
 #include "core/vyr_packet.h"
 #include "interfaces/can/can_tp_channel.h"
@@ -86,8 +86,10 @@ private:
     int can_message_hook(ScriptCompiler &compiler, const char *hook_name);
     int can_tp_message_hook(ScriptCompiler &compiler);
     int lin_exception_hook(ScriptCompiler &compiler, const char *hook_name, uint32_t key);
-    // Signals named like a member of CanMessage are left out.
-    void declare_message_types(ScriptSymbolTable *symbols, const ScriptStructType &can_message);
+    // Declares the struct type CanMessage_<message> of a database message
+    // (signals named like a member of CanMessage are left out) when a script
+    // first names it; other names go to the identifier formatter.
+    void declare_message_type(ScriptSymbolTable &symbols, const char *name);
     // Declares "this" of the struct type for the handler that follows.
     void make_this_visible(ScriptCompiler &compiler, const char *struct_name, int32_t address);
     // The identifier of a hook text: a database message name or an identifier

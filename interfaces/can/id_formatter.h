@@ -62,12 +62,18 @@ public:
     virtual bool column_after_counter(int index) const { return false; }
 
     // Script support: struct types declared before the interface's prelude
-    // (with the bindings of their tagged members), declarations compiled with
-    // it, natives bound after it, and the formatter's members added to a
-    // message struct type.
+    // (with the bindings of their tagged members), the struct type of a
+    // database message declared when a script first names it (`name` is the
+    // type's name; nothing when it is not one of the formatter's),
+    // declarations compiled with the prelude, natives bound after it, and the
+    // formatter's members added to a message struct type.
     virtual int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases, ScriptMemberBindings &bindings)
     {
         return 0;
+    }
+    virtual void declare_message_type(ScriptSymbolTable *symbols, CANdbCluster *databases,
+                                      ScriptMemberBindings &bindings, const char *name)
+    {
     }
     virtual const char *script_header() const { return nullptr; }
     virtual int bind_natives(PCodeMachine *machine, ScriptSymbolTable *symbols) { return 0; }

@@ -2,6 +2,7 @@
 
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
+#include "core/candb_network.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "script/pcode_machine.h"
 #include "script/script_symbol.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <strings.h>
 
 namespace {
@@ -299,42 +301,51 @@ const char *J1939IdFormatter::script_header() const
     return "\nint j1939SendMessage (J1939Message msg);\n\n";
 }
 
-int J1939IdFormatter::script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases,
-                                          ScriptMemberBindings &bindings)
+int J1939IdFormatter::script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *, ScriptMemberBindings &bindings)
 {
     declare_signal_struct_types(symbols);
     if (ScriptStructType *type = declare_struct_type(symbols, "J1939Message")) {
         add_message_members(type, "timestamp", j1939_data_size);
         add_identifier_views(type, bindings, view_size);
     }
+    return 0;
+}
+
+void J1939IdFormatter::declare_message_type(ScriptSymbolTable *symbols, CANdbCluster *databases,
+                                            ScriptMemberBindings &bindings, const char *name)
+{
+    static constexpr std::string_view prefix = "J1939Message_";
+    if (!databases || std::string_view(name).substr(0, prefix.size()) != prefix)
+        return;
+    // The first J1939 message of the name in any network.
+    const CANdbMessage *message = nullptr;
+    for (const CANdbNetwork *network : databases->networks) {
+        message = network->find_message(name + prefix.size());
+        if (message && message->is_j1939())
+            break;
+        message = nullptr;
+    }
     ScriptSymbol *base = symbols->find("J1939Message", 0);
-    if (!databases || !base || base->kind() != SYMBOL_STRUCT_TYPE)
-        return 0;
+    if (!message || !base || base->kind() != SYMBOL_STRUCT_TYPE)
+        return;
     const auto &j1939_message = *static_cast<ScriptStructType *>(base);
     // A signal named like a member of a message struct would move its storage.
-    auto clashes = [&j1939_message](const std::string &name) {
-        return name == "time_stamp" || (name != "timestamp" && j1939_message.find_member(name.c_str()));
+    auto clashes = [&j1939_message](const std::string &signal_name) {
+        return signal_name == "time_stamp" ||
+               (signal_name != "timestamp" && j1939_message.find_member(signal_name.c_str()));
     };
-    for (CANdbNetwork *network : databases->networks) {
-        for (CANdbMessage *message : network->messages) {
-            if (!message->is_j1939())
-                continue;
-            const std::string name = "J1939Message_" + message->name;
-            ScriptStructType *type = declare_struct_type(symbols, name.c_str());
-            if (!type)
-                continue;
-            const int size = message->dlc;
-            type->tag = bindings.add(std::make_unique<J1939MemberBinding>(J1939MemberBinding::Message, message, size));
-            for (CANdbSignal *signal : message->signal_list)
-                if (!clashes(signal->name))
-                    type->add_tagged_struct_member(
-                        signal->name.c_str(), signal_struct_type(symbols, *signal),
-                        bindings.add(std::make_unique<J1939MemberBinding>(J1939MemberBinding::Signal, signal, size)));
-            add_message_members(type, "time_stamp", size);
-            add_identifier_views(type, bindings, size);
-        }
-    }
-    return 0;
+    ScriptStructType *type = declare_struct_type(symbols, name);
+    if (!type)
+        return;
+    const int size = message->dlc;
+    type->tag = bindings.add(std::make_unique<J1939MemberBinding>(J1939MemberBinding::Message, message, size));
+    for (CANdbSignal *signal : message->signal_list)
+        if (!clashes(signal->name))
+            type->add_tagged_struct_member(
+                signal->name.c_str(), signal_struct_type(symbols, *signal),
+                bindings.add(std::make_unique<J1939MemberBinding>(J1939MemberBinding::Signal, signal, size)));
+    add_message_members(type, "time_stamp", size);
+    add_identifier_views(type, bindings, size);
 }
 
 int J1939IdFormatter::bind_natives(PCodeMachine *machine, ScriptSymbolTable *symbols)

@@ -55,6 +55,8 @@ public:
 
     int script_struct_types(ScriptSymbolTable *symbols, CANdbCluster *databases,
                             ScriptMemberBindings &bindings) override;
+    void declare_message_type(ScriptSymbolTable *symbols, CANdbCluster *databases, ScriptMemberBindings &bindings,
+                              const char *name) override;
     const char *script_header() const override;
     int bind_natives(PCodeMachine *machine, ScriptSymbolTable *symbols) override;
     void add_j1939_members(ScriptStructType *type, ScriptMemberBindings &bindings) override;

@@ -29,6 +29,11 @@ uint8_t *SignalMemberBinding::data(PCodeMachine &machine, int32_t address) const
     return machine.data_pointer(address + data_offset, m_size);
 }
 
+bool SignalMemberBinding::integer_coded() const
+{
+    return m_signal->value_type != CANdbRawFloat && m_signal->value_type != CANdbRawDouble;
+}
+
 double SignalMemberBinding::value(PCodeMachine &machine, int32_t address, int view) const
 {
     const uint8_t *bytes = data(machine, address);
@@ -58,20 +63,29 @@ double SignalMemberBinding::value(PCodeMachine &machine, int32_t address, int vi
     return view == 0 ? raw : raw * m_signal->factor + m_signal->offset;
 }
 
-void SignalMemberBinding::encode(PCodeMachine &machine, int32_t address, int64_t raw, double raw_double) const
+double SignalMemberBinding::raw_of(double physical) const
 {
-    uint8_t *bytes = data(machine, address);
-    if (!bytes)
-        return;
-    if (m_signal->value_type == CANdbRawFloat || m_signal->value_type == CANdbRawDouble)
-        m_signal->encode_double(bytes, m_size, raw_double);
-    else
-        m_signal->encode_int(bytes, m_size, raw);
+    return (physical - m_signal->offset) / m_signal->factor;
+}
+
+void SignalMemberBinding::encode_double(PCodeMachine &machine, int32_t address, double raw) const
+{
+    if (uint8_t *bytes = data(machine, address))
+        m_signal->encode_double(bytes, m_size, raw);
 }
 
 int32_t SignalMemberBinding::read_int(PCodeMachine &machine, int32_t address, int view)
 {
-    return int32_t(int64_t(value(machine, address, view)));
+    // A raw integer keeps its low 32 bits, as an int takes a wider integer
+    // (through a double a 64-bit value would lose them); the rest follows the
+    // coder's rule for doubles.
+    const uint8_t *bytes = data(machine, address);
+    if (view == 0 && integer_coded() && bytes) {
+        uint64_t raw = 0;
+        m_signal->extract_raw(bytes, m_size, m_signal->value_type == CANdbRawSigned, raw);
+        return int32_t(uint32_t(raw));
+    }
+    return truncate_to_int32(value(machine, address, view));
 }
 
 double SignalMemberBinding::read_double(PCodeMachine &machine, int32_t address, int view)
@@ -82,18 +96,17 @@ double SignalMemberBinding::read_double(PCodeMachine &machine, int32_t address, 
 void SignalMemberBinding::write_int(PCodeMachine &machine, int32_t address, int view, int32_t value)
 {
     if (view == 0) {
-        encode(machine, address, value, double(value));
+        if (uint8_t *bytes = data(machine, address))
+            m_signal->encode_int(bytes, m_size, value);
         return;
     }
     // The integer part of the offset value, scaled and truncated.
-    const double raw = std::trunc(double(value) - m_signal->offset) / m_signal->factor;
-    encode(machine, address, int64_t(raw), raw);
+    encode_double(machine, address, std::trunc(double(value) - m_signal->offset) / m_signal->factor);
 }
 
 void SignalMemberBinding::write_double(PCodeMachine &machine, int32_t address, int view, double value)
 {
-    const double raw = view == 0 ? value : (value - m_signal->offset) / m_signal->factor;
-    encode(machine, address, int64_t(raw), raw);
+    encode_double(machine, address, view == 0 ? value : raw_of(value));
 }
 
 // --- Tags and machine hooks ---------------------------------------------------------------
@@ -151,7 +164,8 @@ T read_with_access(ScriptMemberBinding *binding, PCodeMachine &machine, int32_t 
         return read(view);
     const T before = read(view);
     const int32_t step = kind == PCODE_ACCESS_PRE_INCREMENT || kind == PCODE_ACCESS_POST_INCREMENT ? 1 : -1;
-    binding->write_int(machine, address, 0, binding->read_int(machine, address, 0) + step);
+    // In unsigned arithmetic: the raw value steps past the int range as its low bits do.
+    binding->write_int(machine, address, 0, int32_t(uint32_t(binding->read_int(machine, address, 0)) + uint32_t(step)));
     return kind == PCODE_ACCESS_POST_INCREMENT || kind == PCODE_ACCESS_POST_DECREMENT ? before : read(view);
 }
 

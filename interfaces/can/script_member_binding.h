@@ -37,8 +37,13 @@ public:
 
 private:
     uint8_t *data(PCodeMachine &machine, int32_t address) const;
+    bool integer_coded() const;
     double value(PCodeMachine &machine, int32_t address, int view) const;
-    void encode(PCodeMachine &machine, int32_t address, int64_t raw, double raw_double) const;
+    // The physical value's raw counterpart: (value - offset) / factor.
+    double raw_of(double physical) const;
+    // A raw value written as a double: integer signals take it by the
+    // coder's truncation rule (held to 64 bits, low bits kept).
+    void encode_double(PCodeMachine &machine, int32_t address, double raw) const;
 
     const CANdbSignal *m_signal;
     int m_size; // data bytes of the struct

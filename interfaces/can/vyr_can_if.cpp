@@ -121,6 +121,26 @@ void write_text_with_twin(QtbConfigGroup *group, const QString &key, const QStri
     group->write_string_utf8((key + QStringLiteral("_utf8")).toLatin1().constData(), text);
 }
 
+// The numbers n below `count` for which the group holds "candb_file_<n>" or
+// its twin, ascending, with 0 always (file 0 may be named "candb_file").
+// The stored count is not trusted: only entries that are there name files,
+// so a count of 2^31 costs no more than the entries hold.
+std::vector<int> database_file_numbers(const QtbConfigGroup &group, int count)
+{
+    static const QRegularExpression file_key(QStringLiteral("^candb_file_([0-9]{1,10})(_utf8)?$"));
+    std::set<int> numbers;
+    if (count > 0)
+        numbers.insert(0);
+    for (const QtbConfigEntry &entry : group.entries()) {
+        const QRegularExpressionMatch match = file_key.match(QString::fromStdString(entry.name));
+        bool is_number = false;
+        const int number = match.hasMatch() ? match.captured(1).toInt(&is_number) : -1;
+        if (is_number && number < count)
+            numbers.insert(number);
+    }
+    return std::vector<int>(numbers.begin(), numbers.end());
+}
+
 } // namespace
 
 // --- Construction and configuration ------------------------------------------------------
@@ -208,8 +228,7 @@ void VyrCanIf::read_configuration(QtbConfigGroup *group)
         set_script_file(stored_file_name(script));
 
         m_database_files.clear();
-        const int database_count = group->read_int("candb_file_count", 1);
-        for (int i = 0; i < database_count; ++i) {
+        for (const int i : database_file_numbers(*group, group->read_int("candb_file_count", 1))) {
             QString file;
             if (i == 0)
                 file = read_text_with_twin(group, QStringLiteral("candb_file"), QString());
@@ -395,8 +414,6 @@ int VyrCanIf::startup()
 {
     VyrSignalIf::startup();
     m_send_buffers->clear_all();
-    m_sw_overrun_reported = false;
-    m_hw_overrun_reported = false;
     m_channel_info = nullptr;
     m_channel.reset();
     m_transceiver_type = 0;
@@ -812,12 +829,6 @@ int VyrCanIf::prepare_start()
 }
 
 // --- Texts and settings ----------------------------------------------------------------------
-
-// The settings dialog of the CAN interface is not built yet: nothing changes.
-bool VyrCanIf::configure(QWidget *)
-{
-    return false;
-}
 
 QString VyrCanIf::info_text() const
 {

@@ -261,6 +261,8 @@ private:
     bool run_message_handler(VyrScriptRuntime &runtime, int function, const VyrCanMessage &frame,
                              uint32_t hidden_flags);
     void report_lost_connection();
+    // Reports the overrun that the frame's mark tells of.
+    void report_overrun();
     // Observer of the database signals: context is the signal's entry, argument the frame's time.
     static void on_signal_decoded(void *context, const CANdbSignalValue *decoded, void *argument);
     // Binds the interface signals to the loaded databases and gives every
@@ -285,8 +287,6 @@ private:
     std::vector<QDateTime> m_database_times;
     std::unique_ptr<CANdbCluster> m_databases;
     std::unique_ptr<CANdbMessageDataTable> m_send_buffers;
-    bool m_sw_overrun_reported = false;
-    bool m_hw_overrun_reported = false;
     // The listener list the receive thread walks: a copy published for each change.
     RealtimePasses m_listener_passes;
     RealtimePublished<std::vector<VyrMessageQueue *>> m_message_listeners{m_listener_passes};

@@ -1,10 +1,12 @@
 // The road of a received frame through a CAN interface (its receive loop and
 // the dispatch of each frame), the message listeners, and sending.
 #include "core/candb_cluster.h"
+#include "core/vyr_custom_event.h"
 #include "core/vyr_signal_entry.h"
 #include "core/vyr_trigger_cond_can.h"
 #include "interfaces/can/can_script_binding.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "interfaces/hardware/can_hw_channel_info.h"
 
 #include <QString>
 
@@ -21,6 +23,8 @@ constexpr uint32_t lin_dropped_id_bit = 0x80;
 constexpr uint32_t lin_checksum_id_bit = 0x100;
 constexpr uint32_t lin_header_id_bit = 0x200;
 constexpr uint32_t lin_send_id_bits = 0x700;
+
+constexpr int virtual_card_type = 1; // the card type of the virtual bus's channels
 
 constexpr uint32_t fd_flags =
     VyrCanMessage::FdFrame | VyrCanMessage::BitRateSwitch | VyrCanMessage::ErrorStateIndicator;
@@ -77,9 +81,27 @@ void VyrCanIf::report_lost_connection()
         return;
     m_connection_handle = platform::WaitHandle{};
     set_extra_handles({});
-    error(QStringLiteral("Connection to the CAN driver of channel '%1' lost (%2).")
-              .arg(m_channel_name, status_name(canhwErrorBrokenLink))
+    const bool virtual_bus = m_channel_info && m_channel_info->card_type() == virtual_card_type;
+    error((virtual_bus ? QStringLiteral("Connection to the virtual CAN bus lost (channel '%1').")
+                       : QStringLiteral("Connection to the CAN driver of channel '%1' lost."))
+              .arg(m_channel_name)
               .toStdString());
+    // Frames will not come any more: the measurement stops.
+    if (owner())
+        post_vyr_event(owner(), new VyrCustomEvent(vyr_event_stop));
+}
+
+void VyrCanIf::report_overrun()
+{
+    // The frame after each burst of drops carries the mark: one line per
+    // burst, with the frames lost in it. A connected interface's frames come
+    // through its partner's queue.
+    CANhwChannel *reader = m_partner ? m_partner->m_channel.get() : m_channel.get();
+    uint32_t lost = 0;
+    if (!reader || !reader->take_lost_frames(&lost))
+        warning("**** HW Overrun in CAN driver ****");
+    else if (lost > 0) // none: an earlier mark's report counted them already
+        warning(QStringLiteral("**** HW Overrun in CAN driver: %1 frames lost ****").arg(lost).toStdString());
 }
 
 void VyrCanIf::dispatch(VyrCanMessage &frame)
@@ -101,14 +123,10 @@ void VyrCanIf::dispatch(VyrCanMessage &frame)
         frame.id %= 64;
     }
 
-    if ((frame.flags & VyrCanMessage::SoftwareOverrun) && !m_sw_overrun_reported) {
-        m_sw_overrun_reported = true;
+    if (frame.flags & VyrCanMessage::SoftwareOverrun)
         warning("**** SW Overrun in CAN driver ****");
-    }
-    if ((frame.flags & VyrCanMessage::HardwareOverrun) && !m_hw_overrun_reported) {
-        m_hw_overrun_reported = true;
-        warning("**** HW Overrun in CAN driver ****");
-    }
+    if (frame.flags & VyrCanMessage::HardwareOverrun)
+        report_overrun();
 
     const bool extended = frame.flags & VyrCanMessage::Extended;
     if ((extended ? m_filter_ext : m_filter_std).block_all)

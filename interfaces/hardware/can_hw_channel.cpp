@@ -27,6 +27,11 @@ CANhwStatus CANhwChannel::set_bus_params_fd(long, unsigned, unsigned, unsigned)
     return canhwErrorNotImplemented;
 }
 
+bool CANhwChannel::take_lost_frames(uint32_t *)
+{
+    return false;
+}
+
 CANhwStatus CANhwChannel::get_connection_handle(platform::WaitHandle *handle)
 {
     if (handle)

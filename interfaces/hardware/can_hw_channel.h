@@ -98,6 +98,11 @@ public:
     // canhwSuccess when a frame was read, canhwNoMessage when none waits,
     // canhwErrorBrokenLink when none waits and the driver connection is lost.
     virtual CANhwStatus read_can_message(VyrCanMessage *message) = 0;
+    // The frames the driver dropped for want of room in the receive queue
+    // (its overrun count) up to the frames read so far, not yet taken; false
+    // for a channel that does not count them. The frame after an overrun
+    // carries the flag HardwareOverrun.
+    virtual bool take_lost_frames(uint32_t *count);
     // The index by which received entries name this channel.
     virtual CANhwStatus set_channel_index(int index) = 0;
     virtual CANhwStatus flush_rx_queue() = 0;

@@ -4,9 +4,11 @@
 #include "interfaces/hardware/buslib.h"
 #include "interfaces/hardware/canio_device.h"
 #include "platform/device_transport.h"
+#include "platform/service_manager.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -15,6 +17,7 @@ constexpr int open_accept_virtual = buslib_open::accept_virtual;
 constexpr int open_lin = buslib_open::lin | buslib_open::accept_virtual;
 
 constexpr uint32_t units_per_second = 100000; // driver time is in 10 µs units
+constexpr int lost_daemon_wait_ms = 1000;
 constexpr uint32_t rate_window_ms = 500000;
 
 // The receive queue header's words; the driver writes the write index, this
@@ -156,6 +159,10 @@ CANhwStatus CANhwChannelVindra::close()
 {
     leave_partner();
     release_connected();
+    // A daemon that this process started and that died under the channel
+    // leaves no zombie; the next measurement start starts a new one.
+    if (device_ && device_->connection_lost())
+        platform::ServiceManager::instance().reap_ended(lost_daemon_wait_ms);
     if (handle_ >= 0) {
         uint8_t refused = 2; // no transmit acknowledgements any more
         buslibIoControl(handle_, buslib_ioctl::tx_ack, &refused, sizeof refused);
@@ -230,6 +237,9 @@ CANhwStatus CANhwChannelVindra::busoff()
 CANhwStatus CANhwChannelVindra::map_rx_queue()
 {
     rx_queue_ = has_device() ? canio_map_rx_queue(*device_) : nullptr;
+    // Overruns before the mapping are no loss of this reader's.
+    overruns_seen_ = rx_queue_ ? load_word(rx_queue_, vrbus::queue::kOverrunCountAt) : 0;
+    lost_frames_ = 0;
     return rx_queue_ ? canhwSuccess : canhwErrorDriverFailed;
 }
 
@@ -488,6 +498,13 @@ CANhwChannelVindra *CANhwChannelVindra::channel_of_entry(uint8_t index)
     return nullptr;
 }
 
+bool CANhwChannelVindra::take_lost_frames(uint32_t *count)
+{
+    std::lock_guard<std::mutex> lock(connected_mutex_);
+    *count = std::exchange(lost_frames_, 0u);
+    return true;
+}
+
 CANhwStatus CANhwChannelVindra::read_can_message(VyrCanMessage *message)
 {
     if (!rx_queue_) {
@@ -564,6 +581,13 @@ CANhwStatus CANhwChannelVindra::read_can_message(VyrCanMessage *message)
             // A length byte above 64 is cut so no data lands beyond the record.
             message->dlc = std::min<uint8_t>(entry[kLengthAt], VyrCanMessage::max_data);
             message->flags = message_flags(driver_flags);
+            if (driver_flags & kOverrun) {
+                // The count as of now: drops after this frame count with it,
+                // and a later frame's mark adds only what came after them.
+                const uint32_t overruns = load_word(queue, vrbus::queue::kOverrunCountAt);
+                lost_frames_ += overruns - overruns_seen_;
+                overruns_seen_ = overruns;
+            }
             if (raw_id & kExtendedId)
                 message->flags |= VyrCanMessage::Extended;
             if (opened_for_fd_ && (driver_flags & kFdFrame)) {

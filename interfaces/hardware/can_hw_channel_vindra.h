@@ -53,6 +53,7 @@ public:
     CANhwStatus get_connection_handle(platform::WaitHandle *handle) override;
     CANhwStatus write(VyrCanMessage &message) override;
     CANhwStatus read_can_message(VyrCanMessage *message) override;
+    bool take_lost_frames(uint32_t *count) override;
     CANhwStatus set_channel_index(int index) override;
     CANhwStatus flush_rx_queue() override;
     CANhwStatus connect_channel(CANhwChannel *partner) override;
@@ -121,6 +122,10 @@ private:
     int handle_ = -1;
     platform::DeviceFile *device_ = nullptr;
     uint8_t *rx_queue_ = nullptr;
+    // The queue's overrun count up to the last frame read, and the part of it
+    // not yet taken.
+    uint32_t overruns_seen_ = 0;
+    uint32_t lost_frames_ = 0;
     std::atomic<int> own_index_{-1};
     uint32_t time_base_ = 0;          // raw driver time already folded into whole seconds
     uint32_t seconds_ = 0;            // whole seconds since the clock base

@@ -92,6 +92,10 @@ int CANhwProviderVindra::uninitialize_driver()
 
 int CANhwProviderVindra::enumerate_channels()
 {
+    // The list is made at every measurement start: a virtual bus whose
+    // daemon died meanwhile is there again for it.
+    if (vyr_os_version().nt_family)
+        canio_restart_lost_demo_driver();
     buslibEnumerateHardware();
     const int count = buslibChannelCount();
     for (int i = 0; i < count; ++i) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 
 using platform::Registry;
 
@@ -27,6 +28,8 @@ struct DemoDriver
     std::mutex mutex;
     bool loaded = false;
     std::string name;
+    // The registry keys it made, in the order made.
+    std::vector<std::string> made_keys;
 };
 
 DemoDriver &demo_driver()
@@ -71,10 +74,11 @@ std::vector<CanioChannelDevice> canio_read_channel_devices()
 
 namespace {
 
-// Creates the key `child` below the existing key `parent` (a key that already
-// exists counts as created). -1 for names of more than 300 characters
-// together, -2 when the parent does not open, -3 when the key can't be made.
-int create_subkey(const std::string &parent, const std::string &child)
+// Creates the key `child` below the existing key `parent` as a volatile key,
+// noting it in `made` unless it was there. -1 for names of more than 300
+// characters together, -2 when the parent does not open, -3 when the key
+// can't be made.
+int create_subkey(const std::string &parent, const std::string &child, std::vector<std::string> *made)
 {
     if (parent.size() + child.size() > 300)
         return -1;
@@ -85,7 +89,19 @@ int create_subkey(const std::string &parent, const std::string &child)
     const std::string path = parent + "\\" + child;
     if (registry.key_exists(path))
         return 0;
-    return registry.create_key(path, true) == 0 ? 0 : -3;
+    if (registry.create_key(path, true) != 0)
+        return -3;
+    made->push_back(path);
+    return 0;
+}
+
+// The file's identity: two names of one file are the same daemon.
+bool same_file(const std::string &first, const std::string &second)
+{
+    struct stat a, b;
+    if (stat(first.c_str(), &a) != 0 || stat(second.c_str(), &b) != 0)
+        return first == second;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -96,36 +112,26 @@ const std::vector<CanioChannelDevice> &canio_channel_devices()
     return devices;
 }
 
-int canio_create_demo_registry_entries(const char *name)
+int canio_create_demo_registry_entries(const char *name, std::vector<std::string> *made)
 {
     Registry registry;
-    bool path_made = false;
-    for (;;) {
-        if (registry.key_exists(maker_drivers_key))
-            break;
-        // The list key is missing: make its path once, then try again.
-        if (path_made || create_subkey("SOFTWARE", "VINDRA AB") < 0
-            || create_subkey(maker_key, "VIVOzozav 1.0") < 0
-            || create_subkey(std::string(maker_key) + "\\VIVOzozav 1.0", "Drivers") < 0)
-            return -1;
-        path_made = true;
-    }
-    if (create_subkey(maker_drivers_key, name) < 0)
-        return -2;
+    if (!registry.key_exists(maker_drivers_key)
+        && (create_subkey("SOFTWARE", "VINDRA AB", made) < 0 || create_subkey(maker_key, "VIVOzozav 1.0", made) < 0
+            || create_subkey(std::string(maker_key) + "\\VIVOzozav 1.0", "Drivers", made) < 0))
+        return -1;
     const std::string key = std::string(maker_drivers_key) + "\\" + name;
-    if (registry.write_int(key, "MaxCards", 2) != 0 || registry.write_int(key, "ChannelsPerCard", 1) != 0
-        || registry.write_string(key, "DriverName", name) != 0)
+    if (registry.key_exists(key))
+        return 0; // the user's, or another run's: left as it is
+    if (create_subkey(maker_drivers_key, name, made) < 0 || registry.write_string(key, "DriverName", name) != 0)
         return -2;
     return 0;
 }
 
-int canio_remove_demo_registry_entries(const char *name)
+void canio_remove_demo_registry_entries(const std::vector<std::string> &made)
 {
     Registry registry;
-    if (!registry.key_exists(maker_drivers_key))
-        return -1;
-    registry.delete_key(std::string(maker_drivers_key) + "\\" + name);
-    return 0;
+    for (auto key = made.rbegin(); key != made.rend(); ++key)
+        registry.delete_key(*key);
 }
 
 int canio_load_demo_driver(const char *path, const char *name)
@@ -134,14 +140,17 @@ int canio_load_demo_driver(const char *path, const char *name)
     std::lock_guard<std::mutex> lock(demo.mutex);
     if (demo.loaded)
         return 0;
-    const int entries = canio_create_demo_registry_entries(name);
+    const int entries = canio_create_demo_registry_entries(name, &demo.made_keys);
     if (entries < 0) {
         debug_trace("canio_load_demo_driver: Error: registry entries not created (%d)", entries);
+        canio_remove_demo_registry_entries(demo.made_keys);
+        demo.made_keys.clear();
         return entries * 10;
     }
     demo.name = name;
     platform::ServiceManager &manager = platform::ServiceManager::instance();
-    if (!manager.open_service(name)) {
+    platform::ServiceConfig recorded;
+    if (!manager.open_service(name, &recorded)) {
         debug_trace("canio_load_demo_driver: OpenService () failed - try to call CreateService ()");
         platform::ServiceConfig config;
         config.name = name;
@@ -157,6 +166,12 @@ int canio_load_demo_driver(const char *path, const char *name)
             debug_trace("canio_load_demo_driver: Error: %s", std::strerror(EACCES));
             return -5;
         }
+    } else if (!same_file(recorded.binary_path, path)) {
+        // The record of another program's run (another build tree's) would
+        // start that program's daemon: this one's own goes in its place.
+        const int changed = manager.change_binary_path(name, path);
+        debug_trace("canio_load_demo_driver: service %s named '%s', now '%s' (%d)", name,
+                    recorded.binary_path.c_str(), path, changed);
     }
     const int started = manager.start_service(name);
     if (started != 0 && started != platform::service_error::ALREADY_RUNNING)
@@ -165,13 +180,26 @@ int canio_load_demo_driver(const char *path, const char *name)
     return 0;
 }
 
+int canio_restart_lost_demo_driver()
+{
+    DemoDriver &demo = demo_driver();
+    std::lock_guard<std::mutex> lock(demo.mutex);
+    if (!demo.loaded || platform::ServiceManager::is_running(demo.name))
+        return 0;
+    const int started = platform::ServiceManager::instance().start_service(demo.name);
+    debug_trace("canio_restart_lost_demo_driver: the daemon of %s had ended; StartService () -> %d", demo.name.c_str(),
+                started);
+    return started == platform::service_error::ALREADY_RUNNING ? 0 : started;
+}
+
 int canio_unload_demo_driver()
 {
     DemoDriver &demo = demo_driver();
     std::lock_guard<std::mutex> lock(demo.mutex);
     if (!demo.loaded)
         return 0;
-    canio_remove_demo_registry_entries(demo.name.c_str());
+    canio_remove_demo_registry_entries(demo.made_keys);
+    demo.made_keys.clear();
     platform::ServiceManager &manager = platform::ServiceManager::instance();
     if (!manager.open_service(demo.name))
         return -6;

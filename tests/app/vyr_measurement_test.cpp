@@ -9,6 +9,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_power_events.h"
+#include "app/vyr_termination_signals.h"
 #include "settings/qtb_config.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_global_accel.h"
@@ -33,7 +34,9 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
+#include <pthread.h>
 #include <string>
 #include <vector>
 
@@ -450,8 +453,7 @@ QStringList texts(QMenu *menu)
 TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
 {
     const std::string idle = "new open save save_as exit reopen settings";
-    // The interface list is not built yet: its button stays off.
-    const std::string buttons_idle = " b_new b_open b_save";
+    const std::string buttons_idle = " b_new b_open b_save b_interfaces";
     EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // no active interface: no start, no compile
     add(0, 0, false, false, "x.vys");
     EXPECT_EQ(enabled_states(*window), idle + buttons_idle); // inactive ones count for nothing
@@ -476,9 +478,9 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     // interfaces with 1000 + their place in the interface list.
     emit window->menus().menu_settings->aboutToShow();
     const QStringList settings = texts(window->menus().menu_settings);
-    EXPECT_EQ(settings.mid(0, 6),
-              QStringList({"&Preferences", "Interface List (off)", "Trigger Settings (off)", "-",
-                           "Create new Interface", "-"}));
+    EXPECT_EQ(
+        settings.mid(0, 6),
+        QStringList({"&Preferences", "Interface List", "Trigger Settings (off)", "-", "Create new Interface", "-"}));
     QMenu *recording_menu = nullptr;
     for (QAction *action : window->menus().menu_settings->actions())
         if (action->text() == "REC Settings")
@@ -577,4 +579,27 @@ TEST_F(Measurement, TheWorkspaceContextMenuOffersNoDeletingOfTheDefaultWorkspace
     EXPECT_EQ(shown, QStringList({"Tile", "Cascade", "Standard Layout", "-", "Create new Workspace",
                                   "Rename current Workspace", "Delete current Workspace (off)", "-",
                                   "Create Window"}));
+}
+
+// A termination signal, read through the signal descriptor on the GUI
+// thread, closes the window as the user's closing does (the measurement
+// stops), but asks nothing: not even about the changed configuration.
+TEST_F(Measurement, ATerminationSignalClosesWithoutQuestions)
+{
+    add(0);
+    window->show();
+    VyrTerminationSignals::block();
+    VyrTerminationSignals termination;
+    ASSERT_TRUE(termination.watching());
+    QObject::connect(&termination, &VyrTerminationSignals::received, window.get(), &VyrMain::close_without_questions);
+    window->start();
+    ASSERT_TRUE(window->measurement_running());
+    window->configuration().set_modified(true);
+    g_calls.clear();
+
+    ASSERT_EQ(pthread_kill(pthread_self(), SIGTERM), 0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
+    EXPECT_FALSE(window->measurement_running());
+    EXPECT_EQ(g_calls, std::vector<std::string>({"stop 0"}));
+    EXPECT_TRUE(questions.empty());
 }

@@ -35,26 +35,24 @@ struct RowCollector
 
 } // namespace
 
-TEST(VyrMessageLines, JoiningRules)
+TEST(VyrMessageLines, EveryCallIsARowOfItsOwn)
 {
-    const std::string long_text(1001, 'x');
-    const std::string thousand(1000, 'y');
+    const std::string long_text(5000, 'x');
     const struct
     {
         const char *name;
         std::vector<std::pair<int, const char *>> calls;
         std::vector<Row> expected;
     } cases[] = {
-        {"a whole line is a row", {{2, "abc\n"}}, {{0, "abc\n"}}},
-        {"the completing call gives the flags", {{2, "abc"}, {4, "def\n"}}, {{8, "abcdef\n"}}},
-        {"a warning pending, completed by information", {{3, "abc"}, {2, "def\n"}}, {{0, "abcdef\n"}}},
-        {"warnings and errors are marked", {{3, "w\n"}, {4, "e\n"}, {2, "i\n"}}, {{8, "w\n"}, {8, "e\n"}, {0, "i\n"}}},
-        {"a part waits", {{2, "abc"}}, {}},
-        {"empty and null texts leave a pending part", {{2, "ab"}, {4, ""}, {4, nullptr}, {2, "c\n"}}, {{0, "abc\n"}}},
-        {"a newline inside the text does not end the row", {{2, "a\nb"}, {2, "c\n"}}, {{0, "a\nbc\n"}}},
-        {"1001 characters are a row at once", {{2, long_text.c_str()}}, {{0, long_text}}},
-        {"1000 characters wait", {{2, thousand.c_str()}}, {}},
-        {"a pending part that grows past 1000 is handed on", {{2, thousand.c_str()}, {3, "z"}}, {{8, thousand + "z"}}},
+        {"the line end is not part of the row", {{2, "abc\n"}}, {{0, "abc"}}},
+        {"a text without a line end is a row at once", {{4, "**** HW Overrun in CAN driver ****"}},
+         {{8, "**** HW Overrun in CAN driver ****"}}},
+        {"parts of lines are not joined", {{2, "abc"}, {4, "def\n"}}, {{0, "abc"}, {8, "def"}}},
+        {"warnings and errors are marked", {{3, "w\n"}, {4, "e\n"}, {2, "i\n"}}, {{8, "w"}, {8, "e"}, {0, "i"}}},
+        {"empty and null texts give no row", {{2, ""}, {4, nullptr}}, {}},
+        {"a line end alone is an empty row", {{2, "\n"}}, {{0, ""}}},
+        {"a line end inside the text stays", {{2, "a\nb\n"}}, {{0, "a\nb"}}},
+        {"a long text is one row", {{2, long_text.c_str()}}, {{0, long_text}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -65,33 +63,30 @@ TEST(VyrMessageLines, JoiningRules)
     }
 }
 
-TEST(VyrMessageLines, EachThreadJoinsItsOwnPartsOfLines)
+// Eight interface threads report at once, without line ends: each report is
+// a row of its own, whole.
+TEST(VyrMessageLines, ReportsOfManyThreadsStayWhole)
 {
     RowCollector collector;
-    constexpr int threads = 4;
-    constexpr int lines_per_thread = 2000;
-    // Every thread writes its lines in three parts while the others do the same.
+    constexpr int threads = 8;
+    constexpr int reports_per_thread = 2000;
     std::vector<std::thread> writers;
     for (int t = 0; t < threads; ++t)
         writers.emplace_back([&collector, t] {
-            for (int i = 0; i < lines_per_thread; ++i) {
-                const std::string head = "thread " + std::to_string(t);
-                collector.lines.add(2, head.c_str());
-                collector.lines.add(2, " line ");
-                collector.lines.add(t % 2 ? 4 : 2, (std::to_string(i) + "\n").c_str());
-            }
+            for (int i = 0; i < reports_per_thread; ++i)
+                collector.lines.add(t % 2 ? 4 : 3, ("CAN " + std::to_string(t) + " report " + std::to_string(i)).c_str());
         });
     for (std::thread &writer : writers)
         writer.join();
 
-    ASSERT_EQ(collector.rows.size(), size_t(threads * lines_per_thread));
-    std::map<int, int> next_line;
+    ASSERT_EQ(collector.rows.size(), size_t(threads * reports_per_thread));
+    std::map<int, int> next_report;
     for (const Row &row : collector.rows) {
         int t = -1;
         int i = -1;
-        ASSERT_EQ(sscanf(row.text.c_str(), "thread %d line %d\n", &t, &i), 2) << row.text;
-        EXPECT_EQ(row.text, "thread " + std::to_string(t) + " line " + std::to_string(i) + "\n");
-        EXPECT_EQ(i, next_line[t]++) << "thread " << t << " out of order";
-        EXPECT_EQ(row.flags, t % 2 ? 8 : 0);
+        ASSERT_EQ(sscanf(row.text.c_str(), "CAN %d report %d", &t, &i), 2) << row.text;
+        EXPECT_EQ(row.text, "CAN " + std::to_string(t) + " report " + std::to_string(i));
+        EXPECT_EQ(i, next_report[t]++) << "thread " << t << " out of order";
+        EXPECT_EQ(row.flags, 8);
     }
 }

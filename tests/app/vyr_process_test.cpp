@@ -1,6 +1,8 @@
 // The built program as a process on the offscreen platform, each run with
 // its own preferences, runtime and registry folders.
 #include "platform/named_mutex.h"
+#include "settings/qtb_config.h"
+#include "windows/logging/log_file.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +13,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
+#include <memory>
 #include <sched.h>
 
 namespace {
@@ -42,6 +47,14 @@ protected:
     void start(QProcess &process, const QStringList &arguments, const char *answer = "accept",
                const QString &working_directory = QString())
     {
+        process.setProcessEnvironment(program_environment(answer));
+        process.setWorkingDirectory(working_directory.isEmpty() ? dir.path() : working_directory);
+        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    QProcessEnvironment program_environment(const char *answer = "accept") const
+    {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("XDG_CONFIG_HOME", path("config"));
@@ -50,10 +63,7 @@ protected:
         environment.insert("VYR_TEST_DISCLAIMER", answer);
         environment.insert("VYR_TEST_REPORT", path("report"));
         environment.insert("VYR_DEBUG", "1");
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(working_directory.isEmpty() ? dir.path() : working_directory);
-        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments);
-        ASSERT_TRUE(process.waitForStarted(10000));
+        return environment;
     }
 
     // Runs vyr to its end and answers its exit code (-1: it did not end).
@@ -227,4 +237,108 @@ TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains("no display")) << lines[0].toStdString();
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // nothing installed or built
+}
+
+// Without a display the program says so and ends with 1 before anything
+// starts: no core dump from the toolkit, no virtual bus daemon left behind.
+TEST_F(VyrProcessTest, WithoutADisplayItSaysSoAndEndsWithOne)
+{
+    const struct
+    {
+        const char *what;
+        const char *display; // null: not set
+        const char *reason;
+    } cases[] = {
+        {"no DISPLAY", nullptr, "vyr: no display: DISPLAY is not set"},
+        {"a DISPLAY nobody serves", ":97", "vyr: no display: the X server of DISPLAY=:97 does not answer"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcess process;
+        QProcessEnvironment environment = program_environment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        if (c.display)
+            environment.insert("DISPLAY", c.display);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-nosplash", path("bench.vyr")});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+        const QString errors_text = QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_TRUE(errors_text.contains(c.reason)) << errors_text.toStdString();
+        EXPECT_FALSE(errors_text.contains("canio_load_demo_driver")) << errors_text.toStdString();
+        EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock")));
+    }
+}
+
+namespace {
+
+// The demo's configuration with its CAN interface on the virtual bus's
+// second channel, and its trace window logging to a file of the folder.
+QString demo_on_channel_two(const QString &folder)
+{
+    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    QFile::copy(demo + "/demo.vys", folder + "/demo.vys");
+    QtbConfig config(demo + "/demo.vyr");
+    config.read();
+    config.get_group("CAN")->write_string("channel", "Virtual #1 (Channel 2)");
+    std::unique_ptr<LogFile> log = LogFileFormat::create("ASCII");
+    log->set_active(true);
+    log->set_file_name((folder + "/trace.asc").toLocal8Bit().constData());
+    log->set_write_mode(LogFile::Overwrite);
+    log->write_options(config.get_group("Trace")->add_group("logger"));
+    config.write_file(folder + "/demo.vyr");
+    return folder + "/demo.vyr";
+}
+
+} // namespace
+
+// Out of the box the virtual bus offers both of its channels: a
+// configuration on the second one starts.
+TEST_F(VyrProcessTest, AConfigurationOnTheSecondVirtualChannelStarts)
+{
+    const QString file = demo_on_channel_two(dir.path());
+    qputenv("VYR_TEST_REPORT_DELAY_MS", "2000");
+    const int exit_code = run({"-nosplash", "-start", file});
+    qunsetenv("VYR_TEST_REPORT_DELAY_MS");
+    ASSERT_EQ(exit_code, 0) << errors.toStdString();
+    const QString rows = read(path("report.rows"));
+    for (const char *row : {": measurement started.\n", "connected to 'Virtual #1 (Channel 2)'.\n",
+                            "CAN 1: Demo script started.\n"})
+        EXPECT_TRUE(rows.contains(row)) << row << " not in\n" << rows.toStdString();
+    EXPECT_FALSE(rows.contains("Error")) << rows.toStdString();
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program as closing its window does:
+// the measurement stops, the log file is closed whole, the daemon stops,
+// the recent files are saved, and nothing is asked.
+TEST_F(VyrProcessTest, TerminationSignalsEndTheProgramTheOrdinaryWay)
+{
+    const QString file = demo_on_channel_two(dir.path());
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal_number));
+        QFile::remove(path("trace.asc"));
+        qputenv("VYR_TEST_REPORT_DELAY_MS", "600000"); // no report: the signal ends it
+        QProcess process;
+        start(process, {"-nosplash", "-start", file});
+        qunsetenv("VYR_TEST_REPORT_DELAY_MS");
+        // The log file is there once the measurement runs.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QFile::exists(path("trace.asc")); }, 30000));
+        QTest::qWait(300);
+        ASSERT_EQ(kill(pid_t(process.processId()), signal_number), 0);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        const QString errors_text = QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << errors_text.toStdString();
+        EXPECT_TRUE(errors_text.contains(QStringLiteral("main: %1: ending without questions").arg(strsignal(signal_number))))
+            << errors_text.toStdString();
+        QFile trace(path("trace.asc"));
+        ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+        const QByteArray logged = trace.readAll();
+        EXPECT_TRUE(logged.contains("Measurement STOPPED")) << logged.toStdString();
+        EXPECT_TRUE(logged.endsWith("=\r\n\r\n")) << logged.toStdString(); // the closing separator
+        EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock")));
+        EXPECT_EQ(QSettings(preferences_file(), QSettings::IniFormat).value("V1/ConfigLRU/a").toString(), file);
+    }
 }

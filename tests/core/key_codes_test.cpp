@@ -53,6 +53,10 @@ TEST(KeyCodes, EveryKeyOfTheTableTakesItsTextBack)
         }
     EXPECT_EQ(key_code_to_name(0x41), std::string("A"));
     EXPECT_EQ(key_code_to_name(0x1005), nullptr);
+    EXPECT_STREQ(key_table_name(0), "SPACE");
+    EXPECT_EQ(key_table_code(0), 0x20);
+    EXPECT_STREQ(key_table_name(key_table_size() - 1), "F12");
+    EXPECT_EQ(key_table_code(key_table_size() - 1), 0x103B);
     for (int outside : {-1, key_table_size()}) {
         EXPECT_EQ(key_table_name(outside), nullptr) << outside;
         EXPECT_EQ(key_table_code(outside), 0) << outside;

@@ -257,6 +257,37 @@ TEST(VyrPacketRing, AFullRingRefusesWholeRecordsAndKeepsWhatItHas)
     EXPECT_EQ(read.field_int(0), 9999u);
 }
 
+// A record is at least a packet's header and at most 0xFFFF bytes, the
+// length its record header can hold.
+TEST(VyrPacketRing, RecordsFromTheHeaderAloneToTheLongestLength)
+{
+    VyrPacketLayout no_fields(0);
+    VyrPacketLayout block(1);
+    block.define_field(0, "data", "", VyrPacketLayout::Bytes, 0x10000);
+    VyrPacket header_only(&no_fields);
+    header_only.clear();
+    ASSERT_EQ(header_only.length(), VyrPacketLayout::header_size);
+    VyrPacket longest(&block), too_long(&block);
+    const std::vector<uint8_t> bytes(0x10000, 0x5A);
+    for (auto [packet, length] : {std::make_pair(&longest, 0xFFFF), std::make_pair(&too_long, 0x10000)}) {
+        packet->clear();
+        ASSERT_EQ(packet->set_data_field(0, bytes.data(), length - block.fixed_size() - 2), 0);
+        ASSERT_EQ(packet->length(), length);
+    }
+    VyrPacketRing ring(VyrPacketStore::max_bytes);
+    EXPECT_EQ(ring.append(header_only), 0);
+    EXPECT_EQ(ring.append(longest), 0);
+    EXPECT_EQ(ring.append(too_long), -1);
+    VyrPacket read(&block);
+    ASSERT_EQ(ring.read_packet(read), 0);
+    EXPECT_EQ(read.length(), VyrPacketLayout::header_size);
+    ASSERT_EQ(ring.seek(1), 0);
+    ASSERT_EQ(ring.read_packet(read), 0);
+    EXPECT_EQ(read.length(), 0xFFFF);
+    EXPECT_EQ(ring.seek(1), 0);
+    EXPECT_TRUE(ring.at_end());
+}
+
 TEST(VyrPacketStore, SetsTheFullFlagAndKeepsTheStoredRecordsReadable)
 {
     CounterLayout fields(60000);

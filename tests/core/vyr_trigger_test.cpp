@@ -193,6 +193,84 @@ TEST(VyrTriggerTest, DeletedTriggerDetachesItsListenersAndClearsConditionTargets
     EXPECT_EQ(triggers.count(), 0);
 }
 
+TEST(VyrTriggerTest, FindAnswersTheOldestTriggerOfANameAndFollowsRenames)
+{
+    VyrTriggerList triggers;
+    VyrTriggerCondList conditions;
+    VyrTrigger *first = new VyrTrigger(&triggers, "Same");
+    VyrTrigger *second = new VyrTrigger(&triggers, "Same");
+    VyrTrigger *other = new VyrTrigger(&triggers, "Other");
+    EXPECT_EQ(triggers.find("Same"), first);
+    first->set_name("Renamed");
+    EXPECT_EQ(triggers.find("Same"), second);
+    EXPECT_EQ(triggers.find("Renamed"), first);
+    first->set_name("Same"); // back to the front: it is the older one
+    EXPECT_EQ(triggers.find("Same"), first);
+    other->set_name("Same");
+    EXPECT_EQ(triggers.find("Other"), nullptr);
+    delete first;
+    EXPECT_EQ(triggers.find("Same"), second);
+    delete second;
+    EXPECT_EQ(triggers.find("Same"), other);
+
+    // A deleted condition leaves its target's list; a deleted trigger clears its conditions' targets.
+    auto *condition = new VyrTriggerCond(&conditions);
+    condition->set_target(other);
+    EXPECT_EQ(other->conditions(), std::vector<VyrTriggerCond *>{condition});
+    delete condition;
+    EXPECT_TRUE(other->conditions().empty());
+    condition = new VyrTriggerCond(&conditions);
+    condition->set_target(other);
+    delete other;
+    EXPECT_EQ(condition->target(), nullptr);
+}
+
+// Loading and unloading a configuration takes linear time in its triggers
+// and conditions: 200,000 of each, every condition aimed at its own trigger,
+// finish well within the test's time limit, where a lookup that walked the
+// list (or a removal that walked the conditions) took many minutes.
+TEST(VyrTriggerTest, ManyTriggersWithConditionsLoadAndUnload)
+{
+    constexpr int count = 200000;
+    QtbConfig config;
+    QtbConfigGroup *main = config.add_group("main");
+    QtbConfigGroup *trigger_groups = main->add_group("triggers");
+    QtbConfigGroup *condition_groups = main->add_group("conditions");
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("T%1").arg(i);
+        write_name_and_comment(trigger_groups->add_group(""), name, QString());
+        QtbConfigGroup *condition = condition_groups->add_group("");
+        write_name_and_comment(condition, QStringLiteral("C%1").arg(i), QString());
+        condition->write_string("trigger", name);
+        condition->write_int("action", VyrTriggerCond::SetTrigger);
+    }
+
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    VyrTriggerCondList conditions;
+    QObject::connect(&triggers, &VyrTriggerList::trigger_removed, &conditions, &VyrTriggerCondList::trigger_removed);
+    add_running_trigger(&triggers);
+    triggers.read_config(main);
+    conditions.read_config(main);
+    ASSERT_EQ(triggers.count(), count + 1);
+    ASSERT_EQ(conditions.count(), count);
+    int aimed = 0;
+    for (VyrTriggerCond *condition = conditions.first(); condition; condition = conditions.next())
+        aimed += condition->target() && condition->target()->name() == "T" + condition->name().mid(1);
+    EXPECT_EQ(aimed, count);
+
+    triggers.delete_configured();
+    EXPECT_EQ(triggers.count(), 1);
+    EXPECT_NE(triggers.find("Running"), nullptr);
+    int without_target = 0;
+    for (VyrTriggerCond *condition = conditions.first(); condition; condition = conditions.next())
+        without_target += condition->target() == nullptr;
+    EXPECT_EQ(without_target, count);
+    conditions.clear();
+    EXPECT_EQ(conditions.count(), 0);
+    VyrTriggerList::set_instance(nullptr);
+}
+
 TEST(VyrTriggerTest, ConditionActionsAndTheirNames)
 {
     VyrTriggerList triggers;

@@ -333,6 +333,7 @@ TEST_F(VrbusDelivery, BitTimingSearch)
         {1000000, 75, STATUS_SUCCESS, 5, 2, 1000000},
         {125000, 87, STATUS_SUCCESS, 13, 2, 125000},
         {83333, 80, STATUS_SUCCESS, 12, 3, 83333},
+        {5000, 75, STATUS_INVALID_PARAMETER, 0, 0, 0}, // its quantum would be the first one too long
         {4999, 75, STATUS_INVALID_PARAMETER, 0, 0, 0},
         {1000001, 75, STATUS_INVALID_PARAMETER, 0, 0, 0},
         {700000, 75, STATUS_INVALID_PARAMETER, 0, 0, 0}, // no fitting time quanta
@@ -358,11 +359,36 @@ TEST_F(VrbusDelivery, ChipParamsRefuseTimingThatCannotRun)
 {
     EXPECT_EQ(control(*a, kSetChipParams, {500000, 4, 3, 1, 3, 0}).status, STATUS_SUCCESS);
     EXPECT_EQ(control(*a, kGetChipParams, {}, 24).word(4), 3u); // three samples, as set
-    for (const std::vector<uint32_t> &bad : {std::vector<uint32_t>{0, 4, 3, 1, 1, 0},
-                                             std::vector<uint32_t>{500000, 0xFFFFFFFF, 0, 1, 1, 0},
-                                             std::vector<uint32_t>{500000, 4, 0, 1, 1, 0},
-                                             std::vector<uint32_t>{500000, 4, 3, 0, 1, 0}})
-        EXPECT_EQ(control(*a, kSetChipParams, bad).status, STATUS_INVALID_PARAMETER);
+    // Bit rate, tseg1, tseg2 and sjw at each end of their ranges and one past it.
+    const struct
+    {
+        std::vector<uint32_t> params;
+        NTSTATUS status;
+    } table[] = {
+        {{0, 4, 3, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{4999, 4, 3, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{5000, 4, 3, 1, 1, 0}, STATUS_SUCCESS},
+        {{1000000, 4, 3, 1, 1, 0}, STATUS_SUCCESS},
+        {{1000001, 4, 3, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{500000, 0xFFFFFFFF, 0, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{500000, 0, 3, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{500000, 1, 3, 1, 1, 0}, STATUS_SUCCESS},
+        {{500000, 256, 3, 1, 1, 0}, STATUS_SUCCESS},
+        {{500000, 257, 3, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{500000, 4, 0, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{500000, 4, 1, 1, 1, 0}, STATUS_SUCCESS},
+        {{500000, 4, 128, 1, 1, 0}, STATUS_SUCCESS},
+        {{500000, 4, 129, 1, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{500000, 4, 3, 0, 1, 0}, STATUS_INVALID_PARAMETER},
+        {{500000, 4, 3, 128, 1, 0}, STATUS_SUCCESS},
+        {{500000, 4, 3, 129, 1, 0}, STATUS_INVALID_PARAMETER},
+    };
+    for (const auto &row : table) {
+        SCOPED_TRACE(testing::Message() << row.params[0] << " " << row.params[1] << " " << row.params[2] << " "
+                                        << row.params[3]);
+        EXPECT_EQ(control(*a, kSetChipParams, row.params).status, row.status);
+    }
+    ASSERT_EQ(control(*a, kSetChipParams, {500000, 4, 3, 1, 3, 0}).status, STATUS_SUCCESS);
     EXPECT_EQ(control(*a, kGetChipParams, {}, 24).word(0), 500000u);
     ASSERT_EQ(control(*a, kRequestStatistics).status, STATUS_SUCCESS); // divides by the bit rate
 }

@@ -4,7 +4,7 @@
 #include "core/id_bit_set.h"
 #include "settings/qtb_config.h"
 #include "interfaces/can/vyr_acceptance_filter.h"
-#include "interfaces/widgets/vyr_bit_pattern_edit.h"
+#include "forms/vyr_bit_pattern_edit.h"
 #include "interfaces/can/vyr_id_filter_list.h"
 
 #include <QTest>

@@ -143,6 +143,16 @@ TEST(CanInterfaceConfig, ReadsTheOlderForms)
              EXPECT_EQ(can.script_file(), QString("scripts/body.vys"));
              EXPECT_EQ(can.database_files(), QStringList({"../db/body.dbc"}));
          }},
+        {"a count beyond the entries reads only the entries there",
+         [](QtbConfigGroup &g) {
+             g.write_int("candb_file_count", 2147483647);
+             g.write_string("candb_file_0", "first.dbc");
+             g.write_string("candb_file_2000000000", "far.dbc");
+             g.write_string("candb_file_7_utf8", "seventh.dbc");
+         },
+         [](const VyrCanIf &can) {
+             EXPECT_EQ(can.database_files(), QStringList({"first.dbc", "seventh.dbc", "far.dbc"}));
+         }},
         {"no databases",
          [](QtbConfigGroup &g) {
              g.write_int("candb_file_count", 0);

@@ -122,14 +122,16 @@ TEST_F(CanInterface, MissingChannelIsSubstitutedOnce)
         ASSERT_EQ(measurement.start(), 0);
         EXPECT_EQ(count_containing("Could not find"), 0u);
     }
-    // With the only channel taken by another interface nothing is left.
-    VyrCanIf *other = make("CAN");
+    // With both channels of the virtual bus taken by other interfaces nothing is left.
+    VyrCanIf *first_other = make("CAN");
+    VyrCanIf *second_other = make("CAN", "Virtual #1 (Channel 2)");
     can->set_channel_name("Virtual #7 (Channel 3)");
-    Measurement measurement({other, can});
+    Measurement measurement({first_other, second_other, can});
     EXPECT_EQ(measurement.start(), -1);
     EXPECT_TRUE(shell.has_line("Error in CAN 1: Invalid CAN channel 'Virtual #7 (Channel 3)'."));
     EXPECT_TRUE(shell.has_line("Error in CAN 1: CAN hardware not found"));
-    EXPECT_EQ(other->channel(), nullptr); // everything stopped
+    EXPECT_EQ(first_other->channel(), nullptr); // everything stopped
+    EXPECT_EQ(second_other->channel(), nullptr);
 }
 
 TEST_F(CanInterface, CanFdIsRefusedOnTheVirtualChannel)
@@ -512,8 +514,11 @@ TEST_F(CanInterface, NewInterfaceTakesTheFirstFreeChannel)
     EXPECT_EQ(first->channel_name(), QString(virtual_channel));
     VyrCanIf *second = make("CAN-RX", "");
     second->init_new();
-    EXPECT_EQ(second->channel_name(), QString("--- Not Assigned ---"));
-    EXPECT_EQ(VyrCanIf::channel_name_list(0, true), QStringList({virtual_channel}));
+    EXPECT_EQ(second->channel_name(), QString("Virtual #1 (Channel 2)"));
+    VyrCanIf *third = make("CAN", "");
+    third->init_new();
+    EXPECT_EQ(third->channel_name(), QString("--- Not Assigned ---"));
+    EXPECT_EQ(VyrCanIf::channel_name_list(0, true), QStringList({virtual_channel, "Virtual #1 (Channel 2)"}));
     EXPECT_TRUE(VyrCanIf::channel_name_list(1, false).isEmpty()); // no LIN-capable channel
 }
 

@@ -1,6 +1,8 @@
 // A CAN interface whose virtual bus daemon dies during a measurement: its
 // receive thread, waiting on the channel's connection handle too, reports the
-// lost connection once and goes back to waiting on its cycle.
+// lost connection once, asks its owner to stop the measurement and goes back
+// to waiting on its cycle.
+#include "core/vyr_custom_event.h"
 #include "core/vyr_signal_if_type.h"
 #include "hw_test_support.h"
 #include "interfaces/can/vyr_can_if.h"
@@ -29,8 +31,7 @@ TEST(CanLostDriver, TheReceiveThreadReportsTheLostConnectionOnceAndStopsWaitingO
 
         daemon.kill();
         const std::string lost =
-            "Error in CAN 1: Connection to the CAN driver of channel 'Virtual #1 (Channel 1)' lost "
-            "(ErrorBrokenLink).";
+            "Error in CAN 1: Connection to the virtual CAN bus lost (channel 'Virtual #1 (Channel 1)').";
         ASSERT_TRUE(shell.wait_until([&] { return shell.has_line(lost); }));
         // Waiting on a handle that stays ready would wake the thread at once, again and again.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -39,6 +40,8 @@ TEST(CanLostDriver, TheReceiveThreadReportsTheLostConnectionOnceAndStopsWaitingO
         EXPECT_EQ(std::count_if(shell.lines.begin(), shell.lines.end(),
                                 [&](const vyr_test::VyrTestShell::Line &line) { return line.text == lost; }),
                   1);
+        ASSERT_EQ(shell.events.size(), 1u);
+        EXPECT_EQ(shell.events[0].type, vyr_event_stop);
         can.stop();
     }
 }

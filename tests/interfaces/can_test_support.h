@@ -287,7 +287,8 @@ public:
 inline std::vector<std::map<std::string, double>> canmatrix_decode(const QString &dbc, const QStringList &payloads,
                                                                    bool raw = false)
 {
-    QStringList args{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_decode.py")};
+    // Found from the tests of any folder that include this header.
+    QStringList args{QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py")};
     if (raw)
         args << QStringLiteral("--raw");
     QProcess python;

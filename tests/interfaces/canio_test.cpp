@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -197,6 +199,12 @@ TEST(Canio, MapReplyWithoutTheQueueIsAFailure)
     device.close();
 }
 
+std::string file_text(const std::string &path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class DriverListTest : public ::testing::Test
 {
 protected:
@@ -238,13 +246,18 @@ TEST_F(DriverListTest, DevicesOfEveryDriverInRegistryOrder)
     EXPECT_EQ(devices.back().timer_eligibility, 0);
 }
 
-TEST_F(DriverListTest, DemoEntriesAreVolatileAndRemovable)
+TEST_F(DriverListTest, DemoEntriesAreVolatileAndOnlyWhatWasMadeIsRemoved)
 {
-    ASSERT_EQ(canio_create_demo_registry_entries("vrbus"), 0);
-    EXPECT_EQ(device_names(), (std::vector<std::string>{"vrbus0a", "vrbus1a"}));
+    std::vector<std::string> made;
+    ASSERT_EQ(canio_create_demo_registry_entries("vrbus", &made), 0);
+    EXPECT_EQ(made, (std::vector<std::string>{"SOFTWARE\\VINDRA AB", "SOFTWARE\\VINDRA AB\\VIVOzozav 1.0", maker,
+                                              maker + "\\vrbus"}));
+    // Only the driver's name: the daemon serves its own number of channels,
+    // and the list probes a card's usual five devices for them.
+    EXPECT_EQ(device_names(), (std::vector<std::string>{"vrbus0a", "vrbus0b", "vrbus0c", "vrbus0d", "vrbus0e"}));
     uint32_t value = 0;
-    EXPECT_TRUE(registry.read_int(maker + "\\vrbus", "MaxCards", &value));
-    EXPECT_EQ(value, 2u);
+    EXPECT_FALSE(registry.read_int(maker + "\\vrbus", "ChannelsPerCard", &value));
+    EXPECT_FALSE(registry.read_int(maker + "\\vrbus", "MaxCards", &value));
     std::string name;
     EXPECT_TRUE(registry.read_string(maker + "\\vrbus", "DriverName", &name));
     EXPECT_EQ(name, "vrbus");
@@ -253,15 +266,29 @@ TEST_F(DriverListTest, DemoEntriesAreVolatileAndRemovable)
     platform::Registry next_session(platform::Registry::default_machine_file(), dirs.runtime_dir() + "/none.conf");
     EXPECT_FALSE(next_session.key_exists(maker + "\\vrbus"));
 
-    // A second creation finds the keys there.
-    EXPECT_EQ(canio_create_demo_registry_entries("vrbus"), 0);
-    EXPECT_EQ(canio_remove_demo_registry_entries("vrbus"), 0);
+    // A second creation finds the keys there and makes none.
+    std::vector<std::string> again;
+    EXPECT_EQ(canio_create_demo_registry_entries("vrbus", &again), 0);
+    EXPECT_TRUE(again.empty());
+    canio_remove_demo_registry_entries(again);
+    EXPECT_TRUE(registry.key_exists(maker + "\\vrbus"));
+    canio_remove_demo_registry_entries(made);
     EXPECT_TRUE(device_names().empty());
+    EXPECT_FALSE(registry.key_exists("SOFTWARE\\VINDRA AB"));
 }
 
-TEST_F(DriverListTest, RemovalWithoutDriverList)
+// A driver key the user stored stays as it is, and so do the keys beside it.
+TEST_F(DriverListTest, AStoredDriverKeyIsLeftAsItIs)
 {
-    EXPECT_EQ(canio_remove_demo_registry_entries("vrbus"), -1);
+    add_driver(maker, "vrbus", {{"MaxCards", 1}, {"ChannelsPerCard", 4}});
+    add_driver(maker, "pcican", {{"ChannelsPerCard", 1}});
+    const std::string stored = file_text(platform::Registry::default_machine_file());
+    std::vector<std::string> made;
+    ASSERT_EQ(canio_create_demo_registry_entries("vrbus", &made), 0);
+    EXPECT_TRUE(made.empty());
+    EXPECT_EQ(device_names(), (std::vector<std::string>{"vrbus0a", "vrbus0b", "vrbus0c", "vrbus0d", "pcican0a"}));
+    canio_remove_demo_registry_entries(made);
+    EXPECT_EQ(file_text(platform::Registry::default_machine_file()), stored);
 }
 
 } // namespace

@@ -49,10 +49,12 @@ TEST(VindraProvider, InstallsEnumeratesAndRemovesTheVirtualBus)
     EXPECT_EQ(service.type, platform::ServiceConfig::kernel_driver);
     EXPECT_EQ(service.start, platform::ServiceConfig::demand_start);
 
+    // Every channel the daemon serves: two, as the registry asks for none.
     CANhwProviderList::global().enumerate_all_channels();
     CANhwChannelInfoList &infos = CANhwChannelInfoList::global();
-    ASSERT_EQ(infos.channel_info_count(), 1);
+    ASSERT_EQ(infos.channel_info_count(), 2);
     ASSERT_EQ(infos.find_channel_info("Virtual #1 (Channel 1)"), 0);
+    ASSERT_EQ(infos.find_channel_info("Virtual #1 (Channel 2)"), 1);
     const CANhwChannelInfo *info = infos.channel_info(0);
     EXPECT_EQ(info->card_name(), "Virtual");
     EXPECT_EQ(info->user_channel_name(), "");

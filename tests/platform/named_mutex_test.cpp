@@ -2,6 +2,7 @@
 // process, gone with the last holder.
 #include "platform/named_mutex.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -82,6 +84,38 @@ TEST_F(NamedMutexTest, NamesThatCannotBeFiles)
     EXPECT_FALSE(mutex.create("a/b"));
     EXPECT_FALSE(mutex.is_held());
     EXPECT_FALSE(platform::NamedMutex::exists("a/b"));
+}
+
+// Holders coming and going on several threads while others probe: every
+// probe sees the holder that is there for sure, and once all are done no
+// lock or probe file of theirs stays in the runtime folder.
+TEST_F(NamedMutexTest, HoldersAndProbesLeaveNoFilesBehind)
+{
+    platform::NamedMutex steady;
+    ASSERT_TRUE(steady.create("VINDRA_VNDXLPW_C0"));
+    std::atomic<int> missed{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &missed] {
+            const std::string own = "VINDRA_VNDXLPW_C" + std::to_string(t + 1);
+            for (int i = 0; i < 500; ++i) {
+                platform::NamedMutex held;
+                if (!held.create(own) || !platform::NamedMutex::exists(own))
+                    ++missed;
+                if (!platform::NamedMutex::exists("VINDRA_VNDXLPW_C0"))
+                    ++missed;
+                held.close();
+                if (platform::NamedMutex::exists(own + "_EX"))
+                    ++missed;
+            }
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(missed, 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList({"VINDRA_VNDXLPW_C0.lock"}));
+    steady.close();
+    EXPECT_FALSE(platform::NamedMutex::exists("VINDRA_VNDXLPW_C0"));
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
 }
 
 TEST_F(NamedMutexTest, SeenByAnotherProcess)

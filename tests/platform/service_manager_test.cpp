@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <chrono>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -78,6 +80,46 @@ TEST_F(ServiceManagerTest, DaemonsThatDoNotServe)
     ASSERT_EQ(manager.create_service(config("quitter", "/bin/false")), 0);
     EXPECT_EQ(manager.start_service("quitter"), service_error::SPECIFIC_ERROR);
     EXPECT_FALSE(manager.started_here("quitter"));
+}
+
+// A daemon that dies by itself is reaped, by reap_ended or by the next
+// start, and leaves no zombie; the next start runs a new one.
+TEST_F(ServiceManagerTest, ADaemonThatDiedIsReapedAndReplaced)
+{
+    ASSERT_EQ(manager.create_service(config("vrbus", std::string(VYR_BIN_DIR) + "/vrbus")), 0);
+    for (const bool reaped_first : {true, false}) {
+        SCOPED_TRACE(reaped_first ? "reap_ended, then start" : "start right away");
+        ASSERT_EQ(manager.start_service("vrbus"), 0);
+        const pid_t dead = manager.daemon_pid("vrbus");
+        ASSERT_EQ(kill(dead, SIGKILL), 0);
+        // As the program learns of it: its socket no longer answers.
+        for (int waited = 0; ServiceManager::is_running("vrbus") && waited < 5000; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (reaped_first) {
+            EXPECT_EQ(manager.reap_ended(5000), 1);
+            EXPECT_FALSE(manager.started_here("vrbus"));
+            EXPECT_EQ(manager.reap_ended(), 0);
+        }
+        ASSERT_EQ(manager.start_service("vrbus"), 0);
+        EXPECT_EQ(kill(dead, 0), -1); // a zombie would still answer
+        EXPECT_EQ(errno, ESRCH);
+        const pid_t successor = manager.daemon_pid("vrbus");
+        EXPECT_NE(successor, dead);
+        EXPECT_TRUE(ServiceManager::is_running("vrbus"));
+        EXPECT_EQ(manager.stop_service("vrbus"), 0);
+        EXPECT_EQ(kill(successor, 0), -1);
+    }
+}
+
+TEST_F(ServiceManagerTest, TheRecordNamesAnotherFileOnRequest)
+{
+    ASSERT_EQ(manager.change_binary_path("vrbus", "/elsewhere/vrbus"), service_error::DOES_NOT_EXIST);
+    ASSERT_EQ(manager.create_service(config("vrbus", "/elsewhere/vrbus")), 0);
+    ASSERT_EQ(manager.change_binary_path("vrbus", std::string(VYR_BIN_DIR) + "/vrbus"), 0);
+    ServiceConfig recorded;
+    ASSERT_TRUE(manager.open_service("vrbus", &recorded));
+    EXPECT_EQ(recorded.binary_path, std::string(VYR_BIN_DIR) + "/vrbus");
+    EXPECT_EQ(recorded.display_name, "Display of vrbus");
 }
 
 TEST_F(ServiceManagerTest, DestructorStopsWhatItStarted)

@@ -313,6 +313,20 @@ TEST_F(QtbConfigFile, Utf8TextRoundTrips)
     EXPECT_EQ(again.get_group("S")->read_string_utf8("bad", QString()), QString(QChar(0xc3)) + "A");
 }
 
+TEST_F(QtbConfigFile, ATextWithAZeroByteReadsTheSameFromItsUtf8Twin)
+{
+    const QString text = QString::fromUtf8("a\0\xc3\xbc", 4);
+    QtbConfig config(path("z.vyr"));
+    QtbConfigGroup *group = config.add_group("S");
+    group->write_string("t", text);
+    group->write_string_utf8("t_utf8", text);
+    ASSERT_EQ(config.write(), 0);
+    QtbConfig again(path("z.vyr"));
+    ASSERT_EQ(again.read(), 0);
+    EXPECT_EQ(again.get_group("S")->read_string("t", QString()), text);
+    EXPECT_EQ(again.get_group("S")->read_string_utf8("t_utf8", QString()), text);
+}
+
 struct ConversionCase
 {
     const char *what;
@@ -381,6 +395,15 @@ TEST(QtbConfigGroupTest, RectanglesNeedExactlyFourNumbers)
     group.write_rect("r", QRect(QPoint(10, 20), QPoint(109, 219)));
     EXPECT_EQ(dump_entries(group), "r=(i10 i20 i100 i200)");
     EXPECT_EQ(group.read_rect("r", def), QRect(10, 20, 100, 200));
+
+    // Numbers no screen has are held to its coordinates, so the far edges can't overflow.
+    QtbConfigGroup *huge = group.add_group("huge");
+    for (int32_t number : {10, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 380})
+        huge->append_entry(QtbConfigValue(number), nullptr);
+    const QRect held = group.read_rect("huge", def);
+    EXPECT_EQ(held, QRect(10, -32767, 32767, 380));
+    EXPECT_EQ(held.right(), 32776);
+    EXPECT_EQ(held.bottom(), -32767 + 380 - 1);
 
     QtbConfigGroup *three = group.add_group("three");
     for (int i = 0; i < 3; ++i)

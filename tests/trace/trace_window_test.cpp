@@ -24,14 +24,18 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -290,6 +294,26 @@ TEST_F(TraceWindow, LogsEveryAcceptedFrameToAnAsciiFile)
     EXPECT_TRUE(text.contains("Measurement STOPPED")) << text.toStdString();
 }
 
+TEST_F(TraceWindow, ALogFileThatDoesNotOpenIsReportedWithTheReason)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing/trace.asc"));
+    std::unique_ptr<LogFile> made = LogFileFormat::create("ASCII");
+    made->set_active(true);
+    made->set_file_name(path.toLocal8Bit().constData());
+    made->set_write_mode(LogFile::Overwrite);
+    QtbConfig config;
+    QtbConfigGroup *group = config.add_group("Trace");
+    made->write_options(group->add_group("logger"));
+    window.reset(static_cast<VyrTrace *>(VyrTrace::create(nullptr, group)));
+    QSignalSpy errors(window.get(), &VyrDataWindow::signal_log_message_error);
+    start();
+    ASSERT_EQ(errors.count(), 1);
+    EXPECT_EQ(errors.at(0).at(0).toString(), QStringLiteral("Error in %1: Unable to open log file '%2': %3.\n")
+                                                 .arg(window->caption(), path, QString::fromLocal8Bit(std::strerror(ENOENT))));
+    stop();
+}
+
 TEST_F(TraceWindow, ALogThatStopsDuringTheRunIsClosedWhileFramesKeepComing)
 {
     QTemporaryDir dir;
@@ -354,6 +378,34 @@ TEST_F(TraceWindow, ConfigurationRoundTripsByteForByte)
     EXPECT_EQ(a.readAll(), b.readAll());
 }
 
+// The context menu's actions on the selection need a selected message.
+TEST_F(TraceWindow, ContextMenuActionsOnTheSelectionNeedOne)
+{
+    const QStringList selection_actions = {"Copy Selected Messages to Clipboard", "Filter out Selected Id's",
+                                           "Clear Selection"};
+    const auto enabled_actions = [&] {
+        QStringList enabled;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction *action : menu->actions())
+                if (action->isEnabled() && selection_actions.contains(action->text()))
+                    enabled << action->text();
+            menu->close();
+        });
+        window->show_context_menu(window->mapToGlobal(QPoint(20, 20)));
+        return enabled;
+    };
+    VyrCanMessage message;
+    message.id = 0x100;
+    window->view()->store()->intake().put(message);
+    window->view()->update_messages();
+    EXPECT_TRUE(enabled_actions().isEmpty());
+    window->view()->set_cursor_pos(1);
+    window->view()->toggle_selection_on_cursor_pos();
+    EXPECT_EQ(enabled_actions(), selection_actions);
+}
+
 TEST_F(TraceWindow, EnablingRules)
 {
     QToolButton *scroll = button("display_mode_button");
@@ -387,6 +439,22 @@ TEST_F(TraceWindow, EnablingRules)
         EXPECT_EQ(display_filter->isEnabled(), c.filter_enabled);
         EXPECT_EQ(down->isEnabled(), c.search_enabled);
     }
+    // The filter button turns red for an active list with an entry, not for
+    // an active list without one.
+    QToolButton *filters = button("message_filter_button");
+    const qint64 plain_icon = filters->icon().cacheKey();
+    for (VyrIdFilterList *list : {&window->view()->standard_filters(), &window->view()->extended_filters()}) {
+        list->set_active(true);
+        window->state_changed();
+        EXPECT_EQ(filters->icon().cacheKey(), plain_icon);
+        list->add_id(0x10);
+        window->state_changed();
+        EXPECT_NE(filters->icon().cacheKey(), plain_icon);
+        list->remove_id(0x10);
+        window->state_changed();
+        EXPECT_EQ(filters->icon().cacheKey(), plain_icon);
+    }
+
     // Running: no channel change, no log settings, no search.
     display_filter->setChecked(false);
     start();

@@ -20,13 +20,14 @@
 #include <QMdiSubWindow>
 #include <QMetaMethod>
 #include <QPixmap>
-#include <QPointer>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWidgetAction>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -79,14 +80,35 @@ VyrToolBar::VyrToolBar(QWidget *parent) : QToolBar(parent)
     toggleViewAction()->setVisible(false);
 }
 
+VyrToolBar::~VyrToolBar()
+{
+    // The bar's own teardown would take each widget out of the window with
+    // setParent(nullptr), and each such move walks the focus chain of the
+    // whole main window: closing n windows would take time in n squared.
+    // Deleted here, a widget only unlinks itself. Only the widgets added to
+    // the bar go so; its own parts are the bar's to delete.
+    for (QAction *action : actions())
+        if (auto *holder = qobject_cast<QWidgetAction *>(action))
+            delete holder->defaultWidget();
+}
+
 void VyrToolBar::childEvent(QChildEvent *event)
 {
     QToolBar::childEvent(event);
-    auto *child = qobject_cast<QWidget *>(event->child());
-    // Checked once the child is built and the bar has mapped its own widgets.
-    if (event->type() == QEvent::ChildAdded && child)
-        QMetaObject::invokeMethod(
-            this, [this, guard = QPointer<QWidget>(child)] { take_child(guard.data()); }, Qt::QueuedConnection);
+    // Checked once the children are built and the bar has mapped its own
+    // widgets, in one call for all that came until then (a call each would
+    // pile up in the event queue while many windows are made at once).
+    if (event->type() == QEvent::ChildAdded && event->child()->isWidgetType() && !m_children_pending) {
+        m_children_pending = true;
+        QMetaObject::invokeMethod(this, [this] { take_children(); }, Qt::QueuedConnection);
+    }
+}
+
+void VyrToolBar::take_children()
+{
+    m_children_pending = false;
+    for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        take_child(child);
 }
 
 void VyrToolBar::take_child(QWidget *child)
@@ -130,7 +152,13 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
     connect_if_slot(this, "signal_log_message_warning(QString)", receiver, "log_message_warning(QString)");
     connect_if_slot(this, "signal_log_message_error(QString)", receiver, "log_message_error(QString)");
 
-    while (find_window(m_class_key.c_str(), m_index))
+    // The lowest number from 1 up that no window of the class has, in one
+    // walk over the windows (a lookup per number tried took n squared).
+    std::unordered_set<int> taken;
+    for (VyrDataWindow *w = first_window(); w; w = w->next_window())
+        if (w->m_class_key == m_class_key)
+            taken.insert(w->m_index);
+    while (taken.count(m_index))
         ++m_index;
 
     auto *content = new QWidget(this);
@@ -164,7 +192,11 @@ VyrDataWindow::VyrDataWindow(const char *class_key, QWidget *parent)
 
     s_open_windows.push_back(this);
     emit data_window_notification()->window_list_changed();
+    enter_workspace(parent);
+}
 
+void VyrDataWindow::enter_workspace(QWidget *parent)
+{
     if (auto *area = qobject_cast<QMdiArea *>(parent)) {
         area->addSubWindow(this)->setAttribute(Qt::WA_DeleteOnClose);
         watch_sub_window();

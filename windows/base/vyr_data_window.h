@@ -32,6 +32,8 @@ class VyrToolBar : public QToolBar
     Q_OBJECT
 public:
     explicit VyrToolBar(QWidget *parent);
+    // Deletes its widgets itself (see the definition).
+    ~VyrToolBar() override;
     // A vertical sunken line.
     void add_separator();
 
@@ -39,8 +41,12 @@ protected:
     void childEvent(QChildEvent *event) override;
 
 private:
-    // Adds the child unless it is the bar's own or holds an action already.
+    // Adds each child, in the order they came, unless it is the bar's own
+    // or holds an action already.
+    void take_children();
     void take_child(QWidget *child);
+
+    bool m_children_pending = false;
 };
 
 // Tells the main window that the list of open data windows changed.
@@ -60,9 +66,17 @@ public:
 
     // class_key names the window's type in the registry, its configuration
     // group and its object name. A parent that is a workspace page takes the
-    // window into a sub-window of its own.
+    // window into a sub-window of its own (see enter_workspace).
     VyrDataWindow(const char *class_key, QWidget *parent);
     ~VyrDataWindow() override;
+
+    // Puts the window into a sub-window of the workspace page, or under
+    // another parent; nothing for null. Factories build their window without
+    // a parent and put it in once it is whole: every widget made inside the
+    // main window would take its place in the main window's focus chain, a
+    // walk across the widgets of all its windows, so that n windows would
+    // take time in n squared.
+    void enter_workspace(QWidget *parent);
 
     // Asked before the configuration is closed or replaced; false cancels.
     virtual bool query_close() { return true; }

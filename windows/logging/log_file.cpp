@@ -63,6 +63,7 @@ int LogFile::open()
             return result;
     }
     m_open_mode.clear();
+    m_system_error = 0;
     if (m_file_name.empty())
         return NoFilename;
     m_actual_file_name = m_file_name;
@@ -86,8 +87,10 @@ int LogFile::open()
     }
     if (!m_file) {
         m_file = fopen(m_actual_file_name.c_str(), m_open_mode.c_str());
-        if (!m_file)
+        if (!m_file) {
+            m_system_error = errno;
             return UnableToOpenFile;
+        }
     }
     if (m_write_mode != ReadMode) {
         // Lines collect in the output buffer, which is written out whole.
@@ -123,6 +126,7 @@ int LogFile::open_numbered(const std::string &mode)
             m_open_mode = mode;
             return Success;
         }
+        m_system_error = errno;
         if (errno != EEXIST)
             break;
     }
@@ -208,7 +212,10 @@ bool LogFile::setup_dialog(QWidget *)
 
 bool LogFile::write_out(const char *data, size_t length)
 {
-    return fwrite(data, 1, length, m_file) == length;
+    if (fwrite(data, 1, length, m_file) == length)
+        return true;
+    m_system_error = errno;
+    return false;
 }
 
 bool LogFile::flush_output()

@@ -175,6 +175,9 @@ public:
     uint32_t byte_count() const { return m_byte_count; }
     bool limit_reached() const { return m_limit_reached; }
     bool write_error() const { return m_write_error; }
+    // The system's error number of the last open or write of the file that
+    // failed; 0 when none did (or the failure was not the system's).
+    int system_error() const { return m_system_error; }
     uint32_t pretrigger_count() const { return m_pretrigger.record_count(); }
 
 protected:
@@ -214,6 +217,7 @@ private:
     std::string m_open_mode;
     std::string m_actual_file_name;
     FILE *m_file = nullptr;
+    int m_system_error = 0;
     std::vector<char> m_output;
     size_t m_output_length = 0;
     // While a writer runs the buffer takes a whole batch: it grows rather

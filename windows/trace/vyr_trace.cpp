@@ -20,6 +20,8 @@
 #include <QPainter>
 #include <QToolButton>
 
+#include <cstring>
+
 namespace {
 
 // The tool-button pictures: a few strokes on 16 x 16 pixels.
@@ -419,8 +421,11 @@ void VyrTrace::startup()
         m_log_file->set_interface(can);
         m_log_file->clear_pretrigger();
         const QString name = QString::fromLocal8Bit(m_log_file->file_name().c_str());
-        if (m_log_file->open() != LogFile::Success) {
-            error(tr("Unable to open log file '%1'.").arg(name) + QLatin1Char('\n'));
+        if (const int result = m_log_file->open(); result != LogFile::Success) {
+            const int system_error = m_log_file->system_error();
+            const QString reason = system_error ? QString::fromLocal8Bit(std::strerror(system_error))
+                                                : QString::fromLatin1(LogFile::result_name(result));
+            error(tr("Unable to open log file '%1': %2.").arg(name, reason) + QLatin1Char('\n'));
         } else {
             info(tr("Trace Window '%1' is logging CAN messages to file '%2'.").arg(caption(), name) +
                  QLatin1Char('\n'));
@@ -773,7 +778,8 @@ void VyrTrace::read_configuration(QtbConfigGroup *group)
 
 VyrDataWindow *VyrTrace::create(QWidget *parent, QtbConfigGroup *group)
 {
-    auto *window = new VyrTrace(parent);
+    auto *window = new VyrTrace(nullptr);
+    window->enter_workspace(parent);
     if (group)
         window->read_configuration(group);
     window->m_view->update_header();

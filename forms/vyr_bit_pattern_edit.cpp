@@ -1,4 +1,4 @@
-#include "interfaces/widgets/vyr_bit_pattern_edit.h"
+#include "forms/vyr_bit_pattern_edit.h"
 
 VyrBitPatternValidator::VyrBitPatternValidator(bool extended_id, QObject *parent)
     : QValidator(parent), m_length(extended_id ? extended_length : standard_length)

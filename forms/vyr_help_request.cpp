@@ -1,4 +1,4 @@
-#include "app/vyr_help_request.h"
+#include "forms/vyr_help_request.h"
 
 #include <QApplication>
 #include <QWidget>
