@@ -34,18 +34,18 @@ CanReplayFile::~CanReplayFile()
     close_file();
 }
 
+// Only a scheduled entry has a callback to keep apart from; an idle row
+// locks nothing (its interface's wheel may be gone with its measurement).
 TimerWheel *CanReplayFile::wheel() const
 {
-    if (m_scheduled_wheel)
-        return m_scheduled_wheel;
-    return m_canif ? m_canif->timer_wheel() : nullptr;
+    return m_scheduled_wheel.load();
 }
 
 bool CanReplayFile::cancel()
 {
     WheelGuard guard(*this);
-    if (m_scheduled_wheel)
-        m_scheduled_wheel->cancel(this);
+    if (TimerWheel *scheduled = m_scheduled_wheel.load())
+        scheduled->cancel(this);
     m_scheduled_wheel = nullptr;
     m_starting = false;
     m_message_valid = false;
@@ -215,10 +215,11 @@ void CanReplayFile::send_one_message()
 
 void CanReplayFile::fire(uint32_t, uint32_t target_time)
 {
+    TimerWheel *timers = m_scheduled_wheel.load();
     if (m_starting) {
         m_starting = false;
-        if (m_running)
-            m_scheduled_wheel->schedule(this, start_delay_ms + (target_time - m_scheduled_wheel->current_time()));
+        if (m_running && timers)
+            timers->schedule(this, start_delay_ms + (target_time - timers->current_time()));
         return;
     }
     uint32_t delay = long_gap_delay_ms;
@@ -238,8 +239,9 @@ void CanReplayFile::fire(uint32_t, uint32_t target_time)
         if (delay != 0 || ++burst == max_burst)
             break;
     }
-    if (m_running && m_scheduled_wheel)
-        m_scheduled_wheel->schedule(this, delay);
+    timers = m_scheduled_wheel.load();
+    if (m_running && timers)
+        timers->schedule(this, delay);
 }
 
 void CanReplayFile::set_interfaces(VyrCanIf *first, VyrCanIf *second)

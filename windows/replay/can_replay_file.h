@@ -98,7 +98,7 @@ public:
     const VyrCanMessage &current_message() const { return m_message; }
 
 private:
-    // Locks the wheel the entry runs on (none outside a measurement).
+    // Locks the wheel the entry is scheduled on (none while idle).
     class WheelGuard;
     TimerWheel *wheel() const;
     // Leaves the wheel; true when the replay was running.
@@ -126,6 +126,6 @@ private:
     std::unique_ptr<LogFile> m_reader;
     // The wheel the entry was last scheduled on: cancels go there even when
     // the interface has been changed or has left the measurement since.
-    TimerWheel *m_scheduled_wheel = nullptr;
+    std::atomic<TimerWheel *> m_scheduled_wheel{nullptr};
     VyrCanMessage m_message;
 };
