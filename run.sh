@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs what is missing, builds, and starts vyr on the built-in demo in
-# demo/. Needs a display, unless QT_QPA_PLATFORM names a platform to use.
+# Installs what is missing, builds, and starts vyr on the built-in demo: on
+# the user's copy of demo/ (tools/run-demo.sh). Needs a display, unless
+# QT_QPA_PLATFORM names a platform to use.
 set -e
 cd "$(dirname "$0")"
 if [ -z "$DISPLAY" ] && [ -z "$WAYLAND_DISPLAY" ] && [ -z "$QT_QPA_PLATFORM" ]; then
@@ -9,6 +10,4 @@ if [ -z "$DISPLAY" ] && [ -z "$WAYLAND_DISPLAY" ] && [ -z "$QT_QPA_PLATFORM" ]; 
 fi
 tools/install-deps.sh
 tools/build.sh
-build_dir="$(cd "${VYR_BUILD_DIR:-build}" && pwd)"
-cd demo
-exec "$build_dir/bin/vyr" -start demo.vyr "$@"
+exec tools/run-demo.sh "$@"

@@ -35,12 +35,6 @@
 
 namespace {
 
-constexpr int version_major = 3;
-constexpr int version_minor = 8;
-constexpr const char *version_suffix = "SR41";
-constexpr int release_day = 5;
-constexpr int release_month = 1;
-constexpr int release_year = 2021;
 constexpr unsigned escape_key = 0x1000;
 
 // What the data windows need of the main window: itself and its active workspace.
@@ -235,10 +229,7 @@ void VyrMain::build_status_bar()
 
 void VyrMain::setup()
 {
-    char banner[200];
-    snprintf(banner, sizeof banner, "Vyr V%d.%d%s / %02d.%02d.%04d (compiled: %s)\n", version_major, version_minor,
-             version_suffix, release_day, release_month, release_year, __DATE__);
-    log_message(VyrMessageLog::info, banner);
+    log_message(VyrMessageLog::info, "Vyr " VYR_VERSION " (built " VYR_BUILD_DATE ")\n");
     log_message_info(tr("Running on: %1").arg(QString::fromStdString(vyr_os_version().text)) + QLatin1Char('\n'));
 
     if (load_configuration(vyr_app_state().configuration) < 0) {

@@ -62,7 +62,8 @@ void VyrMain::compile()
         return;
     }
     if (!settings_store().read_bool("DontDisplayCompileOKMessage", false))
-        vyr_ask_question(this, tr("Info"), tr("Reload/Compile was successful."), {tr("OK")});
+        vyr_ask_question(this, tr("Info"), tr("Reload/Compile was successful."), {tr("OK")},
+                         VyrQuestionIcon::information);
 }
 
 void VyrMain::communication_failed(const QString &reason)

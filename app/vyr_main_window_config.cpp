@@ -88,6 +88,13 @@ void VyrMain::change_working_directory(const QDir &directory)
 
 bool VyrMain::save_configuration()
 {
+    if (m_configuration->save_loses_read_errors() &&
+        vyr_ask_question(this, tr("Warning"),
+                         tr("The configuration file '%1' had errors when it was loaded; what could not be read "
+                            "(see the message window) is lost when it is saved.\nDo you want to replace it ?")
+                             .arg(get_configuration_filename()),
+                         {tr("Replace"), tr("Cancel")}) != 0)
+        return false;
     if (m_configuration->save())
         return true;
     vyr_ask_question(this, tr("Warning"),

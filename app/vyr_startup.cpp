@@ -78,7 +78,7 @@ class VyrProcess
 public:
     // Start-up steps up to the application object; false when another
     // instance holds the single-instance mutex.
-    bool start(int argc, char **argv);
+    bool start(int argc, char **argv, const VyrStartOptions &options);
     // The rest of start-up and the event loop; answers the exit code.
     int run(int argc, char **argv);
 
@@ -229,15 +229,12 @@ void VyrProcess::release_process_resources()
     single_instance_mutex.close();
 }
 
-bool VyrProcess::start(int argc, char **argv)
+bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options)
 {
     debug_trace("main: isServer() = %d, argc = %d", 0, argc);
     write_argument_lines(argc, argv);
 
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    state.options = parse_start_options(arguments);
+    state.options = options;
     const QString command_line_file = resolve_file_argument(state.options.file_argument);
 
     const std::string mutex_name = state.options.mutex_name.toStdString();
@@ -350,6 +347,14 @@ int VyrProcess::run(int argc, char **argv)
 
 int vyr_main(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const VyrStartOptions options = parse_start_options(arguments);
+    if (options.help) {
+        std::fputs(start_options_usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     VyrTerminationSignals::block();
     // Before anything starts (the start-up hooks start the virtual bus
     // daemon): without its display the toolkit ends the process with a core
@@ -360,7 +365,7 @@ int vyr_main(int argc, char **argv)
         return 1;
     }
     VyrProcess process;
-    if (!process.start(argc, argv))
+    if (!process.start(argc, argv, options))
         return 1;
     return process.run(argc, argv);
 }

@@ -1,6 +1,7 @@
 // The ASCII log format: frames per second written to a file in /tmp and read
 // back, over a file of one million lines. bench/logging_ascii_peer.py runs
 // this beside python-can's ASC writer and reader on the same frames.
+#include "logging_bench_frames.h"
 #include "windows/logging/ascii_log_file.h"
 
 #include <benchmark/benchmark.h>
@@ -11,30 +12,8 @@
 
 namespace {
 
-constexpr int line_count = 1000000;
-
-// The frames of the peer script: the same generator step for step.
-std::vector<VyrCanMessage> make_frames()
-{
-    std::vector<VyrCanMessage> frames(line_count);
-    uint64_t state = 1;
-    auto next = [&state] {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return state >> 32;
-    };
-    for (int i = 0; i < line_count; ++i) {
-        VyrCanMessage &message = frames[size_t(i)];
-        const uint64_t r = next();
-        const bool extended = r & 1;
-        message.id = uint32_t(extended ? (r >> 1) & 0x1FFFFFFF : (r >> 1) & 0x7FF);
-        message.flags = extended ? uint32_t(VyrCanMessage::Extended) : 0u;
-        message.dlc = uint8_t(next() % 9);
-        for (int b = 0; b < message.dlc; ++b)
-            message.data[b] = uint8_t(next());
-        message.time = uint32_t(i);
-    }
-    return frames;
-}
+using logging_bench::make_frames;
+constexpr int line_count = logging_bench::frame_count;
 
 const std::string &log_path()
 {

@@ -1,12 +1,20 @@
 #!/usr/bin/python3
-"""Frames per second of the ASCII log format beside python-can's ASC writer
-and reader, on the same one million frames.
+"""Frames per second of the log formats beside python-can, on the same one
+million frames: the ASCII and the Vector ASCII format beside python-can's
+ASCWriter and ASCReader, the simple binary format beside its binary
+BLFWriter and BLFReader.
+
+Whole runs alternate (ours, python-can, ours, python-can, ...); each side's
+rate is the median over the rounds, shown with its spread (lowest to highest),
+and the ratio is that of the medians.
 
 Run with Debian's /usr/bin/python3 (python3-can) after building:
-    bench/logging_ascii_peer.py [build/bench/logging_ascii_bench]
+    bench/logging_ascii_peer.py [--rounds N] [build folder]
 """
+import argparse
 import json
 import os
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -17,9 +25,16 @@ import can
 LINE_COUNT = 1000000
 MASK64 = (1 << 64) - 1
 
+# Our benchmark of each row, python-can's writer and reader, and its file suffix.
+ROWS = [
+    ("ASCII", "logging_ascii_bench", "BM_Ascii", "ASC", can.ASCWriter, can.ASCReader, ".asc"),
+    ("Vector ASCII", "logging_formats_bench", "BM_VectorAscii", "ASC", can.ASCWriter, can.ASCReader, ".asc"),
+    ("binary", "logging_formats_bench", "BM_Binary", "BLF", can.BLFWriter, can.BLFReader, ".blf"),
+]
+
 
 def make_frames():
-    """The frames of logging_ascii_bench: the same generator step for step."""
+    """The frames of bench/logging_bench_frames.h: the same generator step for step."""
     state = 1
 
     def next_value():
@@ -39,38 +54,64 @@ def make_frames():
     return frames
 
 
-def python_can_rates(frames):
+def python_can_rates(frames, writer_class, reader_class, suffix):
     with tempfile.TemporaryDirectory() as folder:
-        path = os.path.join(folder, "peer.asc")
+        path = os.path.join(folder, "peer" + suffix)
         start = time.perf_counter()
-        writer = can.ASCWriter(path)
+        writer = writer_class(path)
         for frame in frames:
             writer.on_message_received(frame)
         writer.stop()
         write_rate = len(frames) / (time.perf_counter() - start)
 
         start = time.perf_counter()
-        count = sum(1 for _ in can.ASCReader(path))
+        count = sum(1 for _ in reader_class(path))
         read_rate = count / (time.perf_counter() - start)
         if count != len(frames):
             sys.exit(f"python-can read {count} of {len(frames)} frames")
     return write_rate, read_rate
 
 
-def vyr_rates(bench):
-    output = subprocess.run([bench, "--benchmark_format=json"], check=True, capture_output=True, text=True).stdout
-    rates = {run["name"].split("/")[0]: run["items_per_second"] for run in json.loads(output)["benchmarks"]}
-    return rates["BM_AsciiWrite"], rates["BM_AsciiRead"]
+def vyr_rates(program):
+    output = subprocess.run([program, "--benchmark_format=json"], check=True, capture_output=True,
+                            text=True).stdout
+    return {run["name"].split("/")[0]: run["items_per_second"] for run in json.loads(output)["benchmarks"]}
+
+
+def spread(values):
+    return f"{statistics.median(values):12,.0f} ({min(values):,.0f}-{max(values):,.0f})"
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    bench = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "build", "bench", "logging_ascii_bench")
-    vyr_write, vyr_read = vyr_rates(bench)
-    peer_write, peer_read = python_can_rates(make_frames())
-    print(f"{'frames/s':10} {'vyr ASCII':>12} {'python-can ASC':>15} {'ratio':>7}")
-    print(f"{'write':10} {vyr_write:12,.0f} {peer_write:15,.0f} {vyr_write / peer_write:6.1f}x")
-    print(f"{'read':10} {vyr_read:12,.0f} {peer_read:15,.0f} {vyr_read / peer_read:6.1f}x")
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("build", nargs="?",
+                        default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build"))
+    arguments = parser.parse_args()
+    programs = sorted({row[1] for row in ROWS})
+    frames = make_frames()
+
+    ours = {}    # (row, "write"/"read") -> rates
+    theirs = {}
+    for _ in range(arguments.rounds):
+        rates = {}
+        for program in programs:
+            rates.update(vyr_rates(os.path.join(arguments.build, "bench", program)))
+        for name, _, prefix, _, writer, reader, suffix in ROWS:
+            ours.setdefault((name, "write"), []).append(rates[prefix + "Write"])
+            ours.setdefault((name, "read"), []).append(rates[prefix + "Read"])
+            write_rate, read_rate = python_can_rates(frames, writer, reader, suffix)
+            theirs.setdefault((name, "write"), []).append(write_rate)
+            theirs.setdefault((name, "read"), []).append(read_rate)
+
+    print(f"frames/s, median (spread) over {arguments.rounds} interleaved rounds")
+    print(f"{'format':20} {'vyr':>36} {'python-can':>36} {'ratio':>7}")
+    for name, _, _, peer, _, _, _ in ROWS:
+        for step in ("write", "read"):
+            key = (name, step)
+            ratio = statistics.median(ours[key]) / statistics.median(theirs[key])
+            print(f"{name + ' ' + step:20} {spread(ours[key]):>36} {peer + ' ' + spread(theirs[key]):>36} "
+                  f"{ratio:6.1f}x")
 
 
 if __name__ == "__main__":

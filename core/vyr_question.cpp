@@ -18,14 +18,15 @@ VyrQuestionFunction &question_function()
 
 } // namespace
 
-int vyr_ask_question(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
+int vyr_ask_question(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons,
+                     VyrQuestionIcon icon)
 {
     VyrQuestionFunction function;
     {
         std::lock_guard<std::mutex> lock(question_mutex());
         function = question_function();
     }
-    return function ? function(parent, title, text, buttons) : int(buttons.size()) - 1;
+    return function ? function(parent, title, text, buttons, icon) : int(buttons.size()) - 1;
 }
 
 void set_vyr_question_function(VyrQuestionFunction function)

@@ -9,12 +9,17 @@
 
 class QWidget;
 
+// The picture of the box: a notice, a question that warns, an error.
+enum class VyrQuestionIcon { information, warning, critical };
+
 // Answers the index of the button chosen.
-using VyrQuestionFunction =
-    std::function<int(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)>;
+using VyrQuestionFunction = std::function<int(QWidget *parent, const QString &title, const QString &text,
+                                              const QStringList &buttons, VyrQuestionIcon icon)>;
 
 // Asks through the installed function; with none installed (no GUI) the
-// answer is the last button, the one that changes nothing.
-int vyr_ask_question(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons);
+// answer is the last button, the one that changes nothing. That button is
+// also the box's default: Enter alone never chooses a change.
+int vyr_ask_question(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons,
+                     VyrQuestionIcon icon = VyrQuestionIcon::warning);
 // An empty function takes the installed one away.
 void set_vyr_question_function(VyrQuestionFunction function);

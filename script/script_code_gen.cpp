@@ -65,6 +65,23 @@ void ScriptCodeGen::syntax_error(const char *message)
     compiler_->error("%s", message);
 }
 
+std::string ScriptCodeGen::error_position() const
+{
+    // Long string constants are cut, and line breaks in them shown as blanks,
+    // so that the message stays on one line.
+    constexpr size_t kShownChars = 40;
+    const std::string &text = compiler_->token_text;
+    if (text.empty())
+        return "at the end of the input";
+    std::string shown = text.substr(0, kShownChars);
+    for (char &c : shown)
+        if (static_cast<unsigned char>(c) < 32)
+            c = ' ';
+    if (text.size() > kShownChars)
+        shown += "...";
+    return "near `" + shown + "'";
+}
+
 bool ScriptCodeGen::error(const char *format, ...)
 {
     va_list args;

@@ -64,6 +64,9 @@ public:
     // The next token from the compiler's lexer; texts are kept for the parse.
     int next_token(ScriptParseValue *value);
     void syntax_error(const char *message);
+    // Where a syntax error is: "near `<the token's text>'", or "at the end of
+    // the input" when no token is left.
+    std::string error_position() const;
     void fail() { failed_ = true; }
     void end_parse();
     bool failed() const { return failed_ || reference_type_error_; }

@@ -32,6 +32,12 @@ std::string ScriptCompiler::format_message(size_t limit, const char *format, va_
     return std::string(buffer.data());
 }
 
+std::string ScriptCompiler::located(const std::string &text) const
+{
+    const std::string file = source ? source->file_name() : std::string();
+    return (file.empty() ? "line " : file + ":") + std::to_string(line) + ": " + text;
+}
+
 int ScriptCompiler::compile()
 {
     if (!symbols || !machine || !source)
@@ -39,6 +45,7 @@ int ScriptCompiler::compile()
     if (script_keywords_build(compatibility) != 0)
         return -3;
     line = 1;
+    token_text.clear();
     has_pushed_token_ = false;
     lexical_error_ = false;
     if (source->open() != 0) {

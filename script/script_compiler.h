@@ -143,6 +143,13 @@ public:
 
     int line = 1;
     bool error_reported = false; // never cleared: the base error reports once
+    // The source text of the last token read (empty at the end of input):
+    // the token a syntax error is reported near.
+    std::string token_text;
+
+    // "file:line: text" at the current line of the file being read; a text
+    // in memory has no file name and gives "line N: text".
+    std::string located(const std::string &text) const;
 
 protected:
     // printf formatting cut to at most limit characters.

@@ -24,6 +24,8 @@ public:
     int open() override;
     int close() override;
     void set_file_name(const char *name) override;
+    // The innermost file: the one an included file's lines belong to.
+    std::string file_name() const override { return files_.back().name; }
     int push_include(int line) override;
     // Closes the included file and goes back to the one that included it.
     int pop_include(int *line) override;

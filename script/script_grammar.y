@@ -668,12 +668,13 @@ static void script_yyerror(ScriptCodeGen *gen, const char *)
     gen->syntax_error("parser stack overflow");
 }
 
-/* "parse error", and when at most four tokens could have come next, the
-   list of them: ", expecting `X' or `Y'". */
+/* "parse error near `T'" with the text of the token the parser refused,
+   and when at most four tokens could have come next, the list of them:
+   ", expecting `X' or `Y'". */
 static int yyreport_syntax_error(const yypcontext_t *context, ScriptCodeGen *gen)
 {
     try {
-        std::string message = "parse error";
+        std::string message = "parse error " + gen->error_position();
         yysymbol_kind_t expected[4];
         const int count = yypcontext_expected_tokens(context, expected, 4);
         for (int i = 0; i < count; ++i) {

@@ -70,13 +70,19 @@ int escaped(int c, int quote)
 // of a script.
 int ScriptCompiler::read_char()
 {
-    return source->get_char();
+    const int c = source->get_char();
+    if (c != kEnd)
+        token_text += static_cast<char>(c);
+    return c;
 }
 
 void ScriptCompiler::unread_char(int c)
 {
-    if (c != kEnd)
-        unget_char(c);
+    if (c == kEnd)
+        return;
+    unget_char(c);
+    if (!token_text.empty())
+        token_text.pop_back();
 }
 
 int ScriptCompiler::push_back_token(const ScriptTokenValue &value, int code)
@@ -102,6 +108,10 @@ int ScriptCompiler::next_token(ScriptTokenValue *value)
                 ++line;
             c = read_char();
         }
+        // The token's text starts here; read_char adds the rest of it.
+        token_text.clear();
+        if (c != kEnd)
+            token_text += static_cast<char>(c);
         if (c == kEnd) {
             // The end of an included file goes on in the file that included it.
             if (source->pop_include(&line) >= 0)

@@ -21,6 +21,8 @@ public:
     virtual int open() { return 0; }
     virtual int close() { return 0; }
     virtual void set_file_name(const char *name) {}
+    // The name of the file being read, for messages; empty for a text in memory.
+    virtual std::string file_name() const { return std::string(); }
     virtual int spare_query() { return 0; }
     // Makes room for a nested file, remembering the current line of the
     // including one; negative when the nesting limit is reached.

@@ -66,11 +66,10 @@ VyrDeclarationHost::VyrDeclarationHost(VyrScriptRuntime *runtime, VyrSignalIf *s
     symbols = runtime->symbols();
 }
 
-void VyrDeclarationHost::log_line(const char *kind, const std::string &text)
+void VyrDeclarationHost::log_line(const std::string &text)
 {
     if (m_notification)
-        m_notification->log(VyrMessageLog::info,
-                            std::string(kind) + " (line " + std::to_string(line) + "): " + text + "\n");
+        m_notification->log(VyrMessageLog::info, located(text) + "\n");
 }
 
 void VyrDeclarationHost::error(const char *format, ...)
@@ -80,7 +79,7 @@ void VyrDeclarationHost::error(const char *format, ...)
     va_start(args, format);
     const std::string text = format_message(500, format, args);
     va_end(args);
-    log_line("Error", text);
+    log_line(text);
 }
 
 void VyrDeclarationHost::warning(const char *format, ...)
@@ -89,7 +88,7 @@ void VyrDeclarationHost::warning(const char *format, ...)
     va_start(args, format);
     const std::string text = format_message(500, format, args);
     va_end(args);
-    log_line("Warning", text);
+    log_line("warning: " + text);
 }
 
 void VyrDeclarationHost::make_this_visible(int32_t address, uint32_t type, ScriptStructType *struct_type)

@@ -17,7 +17,8 @@ class VyrDeclarationHost : public ScriptCompiler
 public:
     VyrDeclarationHost(VyrScriptRuntime *runtime, VyrSignalIf *signal_if, VyrSignalIfNotification *notification);
 
-    // "Error (line %d): %s\n" and "Warning (line %d): %s\n" at level 2.
+    // "file:line: text\n" and "file:line: warning: text\n" at level 2, with
+    // the file the line is in (an included one, too).
     void error(const char *format, ...) override __attribute__((format(printf, 2, 3)));
     void warning(const char *format, ...) override __attribute__((format(printf, 2, 3)));
     int hook_detected(const char *name) override;
@@ -31,7 +32,7 @@ public:
     void make_this_visible(int32_t address, uint32_t type, ScriptStructType *struct_type = nullptr);
 
 private:
-    void log_line(const char *kind, const std::string &text);
+    void log_line(const std::string &text);
     int action_hook();
     int key_hook();
     int envvar_hook();

@@ -830,6 +830,8 @@ QtbConfig::~QtbConfig() = default;
 
 void QtbConfig::set_file_name(const QString &file_name)
 {
+    if (file_name != m_file_name)
+        m_warnings.clear(); // they were about the other file
     m_file_name = file_name;
 }
 
@@ -868,5 +870,8 @@ int QtbConfig::write_file(const QString &path)
 
 int QtbConfig::write()
 {
-    return write_file(m_file_name);
+    const int result = write_file(m_file_name);
+    if (result >= 0)
+        m_warnings.clear(); // the file now holds what is in memory
+    return result;
 }

@@ -164,6 +164,7 @@ public:
     explicit QtbConfig(const QString &file_name = QString());
     ~QtbConfig() override;
 
+    // Naming another file forgets the warnings of the last read.
     void set_file_name(const QString &file_name);
     const QString &file_name() const { return m_file_name; }
     // Line number the reader reached (counts from 1).
@@ -178,6 +179,8 @@ public:
     // Writes every section through save_file: the old file is replaced only
     // once the new one is whole on the disc. -1 when it cannot be written.
     int write_file(const QString &path);
+    // Writes the file of file_name(); once it is written, the warnings of
+    // the last read no longer describe it and are forgotten.
     int write();
 
 private:

@@ -13,6 +13,7 @@
 #include "core/vyr_trigger_cond.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cerrno>
 #include <memory>
@@ -51,6 +52,33 @@ void VyrConfiguration::log_info(const QString &line)
 {
     m_log.log_message(VyrMessageLog::info, line.toStdString());
 }
+
+void VyrConfiguration::log_warning(const QString &line)
+{
+    m_log.log_message(VyrMessageLog::warning, line.toStdString());
+}
+
+namespace {
+
+// What the load line says after "Loading config file "<name>" ...": the
+// sections the file held, or why there are none.
+QString what_was_read(QtbConfig &config)
+{
+    const QFileInfo file(config.file_name());
+    if (!file.exists())
+        return VyrConfiguration::tr("can not find it - using built-in defaults.");
+    if (!file.isFile() || !file.isReadable())
+        return VyrConfiguration::tr("can not read it - using built-in defaults.");
+    QStringList sections;
+    for (const QtbConfigEntry &entry : config.entries())
+        if (entry.value.type() == QtbConfigValue::Group)
+            sections << QLatin1Char('[') + QString::fromLatin1(entry.name.c_str()) + QLatin1Char(']');
+    if (sections.isEmpty())
+        return VyrConfiguration::tr(" it holds no sections.");
+    return VyrConfiguration::tr(" read %1.").arg(sections.join(QLatin1Char(' ')));
+}
+
+} // namespace
 
 void VyrConfiguration::change_working_directory(const QDir &directory)
 {
@@ -97,6 +125,12 @@ bool VyrConfiguration::save()
     return true;
 }
 
+bool VyrConfiguration::save_loses_read_errors() const
+{
+    const QtbConfig *config = vyr_app_state().configuration;
+    return config && !config->warnings().empty() && QFileInfo::exists(config->file_name());
+}
+
 // --- Load ----------------------------------------------------------------------------------
 
 int VyrConfiguration::apply(QtbConfig *config)
@@ -104,12 +138,26 @@ int VyrConfiguration::apply(QtbConfig *config)
     if (!config)
         return -1;
     int result = 0;
-    QString line = tr("Loading config file") + QStringLiteral(" \"") + config->file_name() + QStringLiteral("\" ...");
+    log_info(tr("Loading config file") + QStringLiteral(" \"") + config->file_name() + QStringLiteral("\" ...") +
+             what_was_read(*config) + QLatin1Char('\n'));
+    // Each "file:line: what" the reader skipped, dropped or cut; a file that
+    // is no configuration at all would give one for every line.
+    constexpr size_t listed_warnings = 20;
+    const std::vector<std::string> &warnings = config->warnings();
+    for (size_t i = 0; i < warnings.size() && i < listed_warnings; ++i)
+        log_warning(QString::fromLocal8Bit(warnings[i].c_str()) + QLatin1Char('\n'));
+    if (warnings.size() > listed_warnings)
+        log_warning(tr("%1: %2 more lines could not be read.")
+                        .arg(config->file_name())
+                        .arg(warnings.size() - listed_warnings) +
+                    QLatin1Char('\n'));
     if (!config->get_group("defaults")) {
-        line += tr("can not find it - using built-in defaults.");
+        if (QFileInfo(config->file_name()).isReadable())
+            log_warning(tr("%1: no [defaults] section - the main window takes its built-in settings.")
+                            .arg(config->file_name()) +
+                        QLatin1Char('\n'));
         result = -1;
     }
-    log_info(line + QLatin1Char('\n'));
     QtbConfigGroup *defaults = config->get_or_add_group("defaults");
     change_working_directory(QFileInfo(config->file_name()).absoluteDir());
 

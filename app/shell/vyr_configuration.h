@@ -72,6 +72,9 @@ public:
     int load_file(const QString &name);
     // Writes the configuration object anew to its file; false when that fails.
     bool save();
+    // The last read of the file had to skip, drop or cut parts of it, and
+    // the file was not written since: a save would lose those parts.
+    bool save_loses_read_errors() const;
     // An empty configuration named default.vyr in the working directory:
     // no interfaces, no triggers but the built-in ones.
     void clear_to_new();
@@ -90,6 +93,7 @@ signals:
 
 private:
     void log_info(const QString &line);
+    void log_warning(const QString &line);
 
     VyrWorkspaces &m_workspaces;
     VyrMessageLog &m_log;

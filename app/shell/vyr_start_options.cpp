@@ -42,10 +42,31 @@ VyrStartOptions parse_start_options(const QStringList &arguments)
             options.use_timercpu = true;
         else if (argument == QLatin1String("-service"))
             options.service = true;
+        else if (argument == QLatin1String("-h") || argument == QLatin1String("--help"))
+            options.help = true;
         else if (options.file_argument.isEmpty())
             options.file_argument = argument;
     }
     return options;
+}
+
+QString start_options_usage()
+{
+    return QStringLiteral("Usage: vyr [options] [configuration file]\n"
+                          "  -h, --help         print these options and end\n"
+                          "  -start             start the measurement once the configuration is loaded\n"
+                          "  -startdelayed N    start the measurement N seconds (at most 3600) after loading\n"
+                          "  -minimized         minimise the main window after start-up\n"
+                          "  -nosplash          show no splash window\n"
+                          "  -nodisclaimer      show no disclaimer\n"
+                          "  -noreopen          take no configuration from the recent list or default.vyr\n"
+                          "  -mutex NAME        end at once while another vyr started with the same NAME runs\n"
+                          "  -nort              keep the normal process priority during a measurement\n"
+                          "  -nice              with -nort: the interface threads still run time-critical\n"
+                          "  -nortclockx        do not open the clock device\n"
+                          "  -use_timerevents   run the timer cycle on every notification of the timing interface\n"
+                          "  -use_timercpu      busy-poll the timer on one processor (needs two or more)\n"
+                          "  -service           run as the installed service (not built yet: vyr starts as usual)\n");
 }
 
 QString resolve_file_argument(const QString &argument)

@@ -19,6 +19,8 @@ struct VyrStartOptions
     bool use_timerevents = false;
     bool use_timercpu = false;
     bool service = false;
+    // "-h" or "--help": print the options and end.
+    bool help = false;
     // Seconds of "-startdelayed"; 0 starts at once.
     int start_delay = 0;
     // Empty: no single-instance rule.
@@ -31,6 +33,9 @@ struct VyrStartOptions
 // "-mutex" and "-startdelayed" take the next argument, and as the last
 // argument count as the file argument.
 VyrStartOptions parse_start_options(const QStringList &arguments);
+
+// The options, one line each, for "-h" and "--help".
+QString start_options_usage();
 
 // The file that a file argument names: its absolute path when it is a
 // readable file, else that of the name with ".vyr" appended when that one

@@ -37,7 +37,7 @@ protected:
         add_running_trigger(VyrTriggerList::instance());
         VyrTriggerCondList::set_instance(new VyrTriggerCondList());
         set_vyr_question_function(
-            [this](QWidget *, const QString &title, const QString &text, const QStringList &buttons) {
+            [this](QWidget *, const QString &title, const QString &text, const QStringList &buttons, VyrQuestionIcon) {
                 questions.push_back({title, text, buttons});
                 if (answers.empty())
                     return int(buttons.size()) - 1;

@@ -2,6 +2,7 @@
 // daemon, which the CAN types' start-up hooks start as the program does:
 // start, frames of its CAN interface read by a second handle on the bus,
 // stop.
+#include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "message_window_rows.h"
 #include "settings/qtb_config.h"
@@ -16,8 +17,18 @@
 #include "windows/trace/vyr_trace.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
 
+#include "core/widgets/vyr_message_box_question.h"
+
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
+#include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -122,6 +133,113 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         button->click();
         EXPECT_EQ(window.findChildren<VyrTrace *>().size(), 3);
     }
+    QDir::setCurrent(previous_directory);
+    VyrTriggerList::set_instance(nullptr);
+}
+
+namespace {
+
+// The demo's files copied into a folder of the test's own.
+QString copy_demo(const QTemporaryDir &dir)
+{
+    const QDir demo(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo"));
+    for (const QString &name : demo.entryList(QDir::Files))
+        EXPECT_TRUE(QFile::copy(demo.filePath(name), dir.filePath(name))) << name.toStdString();
+    return dir.filePath("demo.vyr");
+}
+
+QByteArray contents(const QString &file_name)
+{
+    QFile file(file_name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What the window manager does when the user closes the window: a close
+// event delivered to the window of the platform, not a call of close().
+void close_as_the_window_manager(QWidget &window)
+{
+    QCloseEvent event;
+    QCoreApplication::sendEvent(window.windowHandle(), &event);
+}
+
+} // namespace
+
+// Traffic fills the trace until it scrolls: nothing the file keeps changed,
+// so nothing asks. A column the user widens is a change; closing through
+// the window manager then asks the File menu's question, and Enter answers
+// its default, Cancel.
+TEST(DemoMeasurement, TrafficChangesNoConfigurationAndTheWindowManagersCloseAsksAsExitDoes)
+{
+    VyrTriggerList triggers;
+    VyrTriggerList::set_instance(&triggers);
+    add_running_trigger(&triggers);
+    const QString previous_directory = QDir::currentPath();
+    QTemporaryDir dir;
+    const QString file = copy_demo(dir);
+    const QByteArray saved = contents(file);
+    set_vyr_question_function(vyr_message_box_question);
+    {
+        VyrMain window;
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        auto *config = new QtbConfig(file);
+        config->read();
+        replace_configuration(config);
+        ASSERT_EQ(window.load_configuration(config), 0);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        auto *can = dynamic_cast<VyrCanIf *>(get_first_signal_if());
+        auto *trace = window.findChild<VyrTrace *>();
+        ASSERT_NE(can, nullptr);
+        ASSERT_NE(trace, nullptr);
+
+        window.start();
+        ASSERT_TRUE(window.measurement_running()) << message_window_rows(window).join('\n').toStdString();
+        for (uint32_t n = 0; n < 80; ++n) {
+            VyrCanMessage frame;
+            frame.id = 0x200 + n;
+            frame.dlc = 2;
+            ASSERT_EQ(can->channel()->write(frame), canhwSuccess);
+        }
+        QScrollBar *rows = trace->view()->verticalScrollBar();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return trace->view()->row_count() >= 80 && rows->maximum() > 0; }, 10000));
+        QTest::qWait(300); // the trace's updates and the columns' fitting
+        EXPECT_FALSE(window.configuration_modified());
+
+        // The user widens a column.
+        QHeaderView *header = trace->view()->header();
+        header->resizeSection(VyrMessageView::Data, header->sectionSize(VyrMessageView::Data) + 40);
+        EXPECT_TRUE(window.configuration_modified());
+
+        QString asked;
+        QString default_button;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            asked = box->text();
+            default_button = box->defaultButton() ? box->defaultButton()->text() : QString();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        close_as_the_window_manager(window);
+        EXPECT_EQ(asked, "Configuration has changed!\nDo you want to save ?");
+        EXPECT_EQ(default_button, "Cancel");
+        EXPECT_TRUE(window.isVisible());          // Cancel: the program goes on
+        EXPECT_FALSE(window.measurement_running()); // stopped before the question, as Exit finds it
+        EXPECT_EQ(contents(file), saved);
+
+        // "No" lets it close without saving.
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == "No")
+                    button->click();
+        });
+        close_as_the_window_manager(window);
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(contents(file), saved);
+    }
+    set_vyr_question_function(nullptr);
+    replace_configuration(nullptr);
     QDir::setCurrent(previous_directory);
     VyrTriggerList::set_instance(nullptr);
 }

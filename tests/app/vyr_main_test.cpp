@@ -92,7 +92,7 @@ TEST(VyrMain, SetupLogsBannerSystemAndDoneAroundTheDefaultInterface)
         window.setup();
         const QStringList rows = message_window_rows(window);
         ASSERT_EQ(rows.size(), 3);
-        EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: ")) << rows[0].toStdString();
+        EXPECT_TRUE(rows[0].startsWith("Vyr " VYR_VERSION " (built ")) << rows[0].toStdString();
         EXPECT_TRUE(rows[1].startsWith("Running on: ")) << rows[1].toStdString();
         EXPECT_EQ(rows[2], "Setup done.");
 

@@ -9,6 +9,7 @@
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"
 #include "main_config_fixture.h"
+#include "message_window_rows.h"
 #include "test_window_type.h"
 #include "tests/core/signal_if_test_support.h"
 
@@ -158,6 +159,49 @@ TEST_F(MainWindowConfig, AFileWithoutDefaultsLoadsWithTheBuiltInOnesAndSaysSo)
     EXPECT_EQ(window->geometry(), QRect(50, 50, 750, 550));
     EXPECT_EQ(interface_count("CAN"), 1);
     EXPECT_EQ(QDir::currentPath(), QDir(dir.path()).canonicalPath()); // the file's folder
+    // The file was found and its interface read: only the main window's part was missing.
+    EXPECT_EQ(
+        message_window_rows(*window),
+        QStringList({"Loading config file \"" + path("bare.vyr") + "\" ... read [CAN].",
+                     path("bare.vyr") + ": no [defaults] section - the main window takes its built-in settings."}));
+
+    // A file that is not there says so.
+    VyrMain *other = new_window();
+    EXPECT_EQ(load_into(other, path("missing.vyr")), -1);
+    EXPECT_EQ(message_window_rows(*other),
+              QStringList({"Loading config file \"" + path("missing.vyr") +
+                           "\" ...can not find it - using built-in "
+                           "defaults."}));
+}
+
+// What the reader skipped is reported with file and line; the first save
+// would drop it from the file, so it asks before replacing the file.
+TEST_F(MainWindowConfig, ALoadWithErrorsAsksBeforeTheFirstSaveReplacesTheFile)
+{
+    const QByteArray text = "[defaults]\nactive_workspace=0\nthis is no entry\n[CAN]\nactive=false\nname=\"unclosed\n";
+    write(path("faulty.vyr"), text);
+    VyrMain *window = new_window();
+    ASSERT_EQ(load_into(window, path("faulty.vyr")), 0);
+    const QStringList rows = message_window_rows(*window);
+    ASSERT_GE(rows.size(), 2);
+    EXPECT_EQ(rows[0], "Loading config file \"" + path("faulty.vyr") + "\" ... read [defaults] [CAN].");
+    EXPECT_TRUE(rows[1].startsWith(path("faulty.vyr") + ":3: ")) << rows[1].toStdString();
+
+    answers = {1}; // Cancel
+    EXPECT_FALSE(window->save_configuration());
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].title, "Warning");
+    EXPECT_TRUE(questions[0].text.contains("'" + path("faulty.vyr") + "'")) << questions[0].text.toStdString();
+    EXPECT_EQ(questions[0].buttons, (QStringList{"Replace", "Cancel"}));
+    EXPECT_EQ(read(path("faulty.vyr")), text);
+
+    answers = {0}; // Replace
+    EXPECT_TRUE(window->save_configuration());
+    EXPECT_NE(read(path("faulty.vyr")), text);
+    // The file now holds what is in memory: the next save just saves.
+    questions.clear();
+    EXPECT_TRUE(window->save_configuration());
+    EXPECT_TRUE(questions.empty());
 }
 
 TEST_F(MainWindowConfig, TheMisspeltMaximisedKeyOfOlderFilesStillMaximises)

@@ -109,6 +109,7 @@ struct Question
 {
     QString title;
     QString text;
+    VyrQuestionIcon icon;
 };
 
 class Measurement : public ::testing::Test
@@ -118,10 +119,11 @@ protected:
     {
         VyrTriggerList::set_instance(&triggers);
         add_running_trigger(&triggers);
-        set_vyr_question_function([this](QWidget *, const QString &title, const QString &text, const QStringList &) {
-            questions.push_back({title, text});
-            return 0;
-        });
+        set_vyr_question_function(
+            [this](QWidget *, const QString &title, const QString &text, const QStringList &, VyrQuestionIcon icon) {
+                questions.push_back({title, text, icon});
+                return 0;
+            });
         g_calls.clear();
         window = std::make_unique<VyrMain>();
         window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -404,6 +406,7 @@ TEST_F(Measurement, CompileReportsTheFirstFailureOrSuccess)
     EXPECT_EQ(g_calls, std::vector<std::string>({"reload 0", "reload 1"}));
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].text, "Reload/Compile failed !\nSee the message window for more information.");
+    EXPECT_EQ(questions[0].icon, VyrQuestionIcon::warning);
     EXPECT_TRUE(rows().isEmpty()); // compile clears the message window first
 
     delete failing;
@@ -412,6 +415,8 @@ TEST_F(Measurement, CompileReportsTheFirstFailureOrSuccess)
     EXPECT_EQ(rows(), QStringList({"Reload/Compile was successful."}));
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].title, "Info");
+    EXPECT_EQ(questions[0].text, "Reload/Compile was successful.");
+    EXPECT_EQ(questions[0].icon, VyrQuestionIcon::information); // a notice, not a warning
 }
 
 namespace {

@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,12 +124,15 @@ TEST_F(VyrProcessTest, AnAcceptedStartShowsTheWindowAndClosingSavesTheRecentFile
                                     "dock area: bottom\n"
                                     "message tab: All Messages\n");
     const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 4) << read(path("report.rows")).toStdString();
-    EXPECT_TRUE(rows[0].startsWith("Vyr V3.8SR41 / 05.01.2021 (compiled: "));
+    ASSERT_EQ(rows.size(), 5) << read(path("report.rows")).toStdString();
+    // The project's own version and the date of its build.
+    EXPECT_TRUE(QRegularExpression("^Vyr " VYR_VERSION " \\(built \\d{4}-\\d\\d-\\d\\d\\)$").match(rows[0]).hasMatch())
+        << rows[0].toStdString();
     EXPECT_TRUE(rows[1].startsWith("Running on: Linux") || rows[1].contains(", Linux ")) << rows[1].toStdString();
-    // The empty file has no main-window settings.
-    EXPECT_EQ(rows[2], "Loading config file \"" + path("bench.vyr") + "\" ...can not find it - using built-in defaults.");
-    EXPECT_EQ(rows[3], "Setup done.");
+    // The empty file has no main-window settings; it is there all the same.
+    EXPECT_EQ(rows[2], "Loading config file \"" + path("bench.vyr") + "\" ... it holds no sections.");
+    EXPECT_EQ(rows[3], path("bench.vyr") + ": no [defaults] section - the main window takes its built-in settings.");
+    EXPECT_EQ(rows[4], "Setup done.");
     EXPECT_TRUE(QFile::exists(path("report.png")));
 
     // "bench" names bench.vyr; it went to the front, the two older ones behind it,
@@ -237,6 +242,110 @@ TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains("no display")) << lines[0].toStdString();
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // nothing installed or built
+}
+
+TEST_F(VyrProcessTest, HelpPrintsTheOptionsOneALineAndEnds)
+{
+    for (const char *option : {"-h", "--help"}) {
+        SCOPED_TRACE(option);
+        QProcess process;
+        start(process, {option});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        const QStringList lines =
+            QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_TRUE(lines[0].startsWith("Usage: vyr ")) << lines[0].toStdString();
+        QStringList options;
+        for (const QString &line : lines.mid(1))
+            options << line.trimmed().section(' ', 0, 0).remove(',');
+        for (const char *expected :
+             {"-h", "-start", "-startdelayed", "-minimized", "-nosplash", "-nodisclaimer", "-noreopen", "-mutex",
+              "-nort", "-nice", "-nortclockx", "-use_timerevents", "-use_timercpu", "-service"})
+            EXPECT_TRUE(options.contains(expected)) << expected;
+        // Nothing was started: no window, and "-h" was not taken for a configuration file.
+        EXPECT_FALSE(QFile::exists(path("report")));
+        EXPECT_FALSE(QFile::exists(preferences_file()));
+    }
+}
+
+// A configuration the reader has to skip parts of: the message window names
+// the file and line of each, and what the file held.
+TEST_F(VyrProcessTest, LoadingAFaultyFileSaysWhatWasReadAndWhatWasWrong)
+{
+    QFile garbage(path("garbage.vyr"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("\x7f"
+                  "ELF binary junk\n[CAN]\nactive=false\n");
+    for (int line = 0; line < 30; ++line)
+        garbage.write("\x01\x02 junk\n");
+    garbage.close();
+    ASSERT_EQ(run({"-nosplash", "-noreopen", path("garbage.vyr")}), 0) << errors.toStdString();
+    const QStringList rows = read(path("report.rows")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(rows.size(), 25) << read(path("report.rows")).toStdString();
+    EXPECT_EQ(rows[2], "Loading config file \"" + path("garbage.vyr") + "\" ... read [CAN].");
+    EXPECT_EQ(rows[3], path("garbage.vyr") + ":1: text that is no section, entry or comment skipped");
+    EXPECT_EQ(rows[4], path("garbage.vyr") + ":4: text that is no section, entry or comment skipped");
+    // Twenty of the 31 lines it could not read are listed, the others counted.
+    EXPECT_EQ(rows[22], path("garbage.vyr") + ":22: text that is no section, entry or comment skipped");
+    EXPECT_EQ(rows[23], path("garbage.vyr") + ": 11 more lines could not be read.");
+    EXPECT_EQ(rows[24], path("garbage.vyr") + ": no [defaults] section - the main window takes its built-in settings.");
+}
+
+// run.sh starts the demo through tools/run-demo.sh: from a copy in the
+// user's data folder, so that the tracked demo/ is never written.
+TEST_F(VyrProcessTest, TheDemoRunsFromACopyInTheDataFolderMadeWhenMissing)
+{
+    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QStringList demo_files = QDir(demo).entryList(QDir::Files);
+    QMap<QString, QByteArray> tracked;
+    for (const QString &name : demo_files) {
+        QFile file(QDir(demo).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        tracked[name] = file.readAll();
+    }
+    const QString copy = path("data/vyr/demo");
+
+    const auto run_demo = [&] {
+        QProcess process;
+        QProcessEnvironment environment = program_environment();
+        environment.insert("XDG_DATA_HOME", path("data"));
+        environment.insert("VYR_BUILD_DIR", QStringLiteral(VYR_BIN_DIR "/.."));
+        environment.insert("VYR_TEST_REPORT_DELAY_MS", "1500");
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../tools/run-demo.sh"), {"-nosplash"});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    };
+    run_demo();
+    for (const QString &name : demo_files) {
+        QFile file(QDir(copy).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        EXPECT_EQ(file.readAll(), tracked[name]) << name.toStdString();
+    }
+    const QString rows = read(path("report.rows"));
+    EXPECT_TRUE(rows.contains("Loading config file \"" + QDir(copy).absoluteFilePath("demo.vyr") + "\" ... read "))
+        << rows.toStdString();
+    EXPECT_TRUE(rows.contains(": measurement started.")) << rows.toStdString();
+
+    // The user's changes to the copy stay; a file the copy lacks comes back.
+    QFile changed(QDir(copy).filePath("demo.vyr"));
+    ASSERT_TRUE(changed.open(QIODevice::Append));
+    changed.write("# changed by the user\n");
+    changed.close();
+    ASSERT_TRUE(QFile::remove(QDir(copy).filePath("demo.vys")));
+    run_demo();
+    EXPECT_TRUE(read(QDir(copy).filePath("demo.vyr")).endsWith("# changed by the user\n"));
+    EXPECT_TRUE(QFile::exists(QDir(copy).filePath("demo.vys")));
+
+    // The tracked demo is as it was.
+    for (const QString &name : QDir(demo).entryList(QDir::Files)) {
+        QFile file(QDir(demo).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), tracked[name]) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(demo).entryList(QDir::Files), demo_files);
 }
 
 // Without a display the program says so and ends with 1 before anything

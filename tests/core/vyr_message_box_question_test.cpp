@@ -46,6 +46,37 @@ TEST(VyrMessageBoxQuestionTest, EachButtonAnswersItsIndex)
     EXPECT_EQ(vyr_ask_question(nullptr, "Warning", "Reload ?", buttons), 2); // none installed
 }
 
+// What Enter answers in a box that is shown, and the box's icon.
+void press_enter_when_shown(QMessageBox::Icon &icon)
+{
+    QTimer::singleShot(0, [&icon] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        icon = box->icon();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+}
+
+TEST(VyrMessageBoxQuestionTest, EnterChoosesTheLastButtonTheOneThatChangesNothing)
+{
+    set_vyr_question_function(vyr_message_box_question);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    press_enter_when_shown(icon);
+    EXPECT_EQ(vyr_ask_question(nullptr, "Warning", "Configuration has changed!\nDo you want to save ?",
+                               {"YES", "No", "Cancel"}),
+              2);
+    EXPECT_EQ(icon, QMessageBox::Warning);
+
+    press_enter_when_shown(icon);
+    EXPECT_EQ(vyr_ask_question(nullptr, "Info", "Reload/Compile was successful.", {"OK"}, VyrQuestionIcon::information),
+              0);
+    EXPECT_EQ(icon, QMessageBox::Information);
+    press_enter_when_shown(icon);
+    vyr_ask_question(nullptr, "Error", "Unable to open file", {"OK"}, VyrQuestionIcon::critical);
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    set_vyr_question_function(nullptr);
+}
+
 TEST(VyrMessageBoxQuestionTest, NoBoxOpensOffTheGuiThread)
 {
     int answer = -1;

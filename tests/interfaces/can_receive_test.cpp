@@ -431,12 +431,13 @@ TEST_F(CanReceive, EditedDatabaseIsReloadedAsTheUserAnswers)
         write_dbc(" SG_ Front : 0|8@1+ (1,0) [0|255] \"\" A\n SG_ Trunk : 8|8@1+ (1,0) [0|1] \"\" A\n", 0);
 
         std::vector<QString> questions;
-        set_vyr_question_function([&](QWidget *, const QString &title, const QString &text, const QStringList &buttons) {
-            EXPECT_EQ(title, "Warning");
-            EXPECT_EQ(buttons, QStringList({"Yes", "No", "Cancel"}));
-            questions.push_back(text);
-            return c.answer;
-        });
+        set_vyr_question_function(
+            [&](QWidget *, const QString &title, const QString &text, const QStringList &buttons, VyrQuestionIcon) {
+                EXPECT_EQ(title, "Warning");
+                EXPECT_EQ(buttons, QStringList({"Yes", "No", "Cancel"}));
+                questions.push_back(text);
+                return c.answer;
+            });
         vyr_user_preferences().reload_changed_files = c.reload_without_asking;
         EXPECT_EQ(can->check_script_file_modified(nullptr), c.result);
         EXPECT_EQ(can->signal_list()->find("body.Doors.Trunk") != nullptr, c.reloaded);

@@ -64,6 +64,8 @@ TEST(LogFileFormat, RegistryHoldsItsRowsInOrder)
     };
     const Row rows[] = {
         {"ASCII", "txt", "Logging of CAN messages in ASCII format", 0x1F},
+        {"VYR-BINARY", "wbl", "Logging of CAN messages in simple binary format", 0x07},
+        {"ASCII (Vector)", "asc", "Logging of CAN messages in Vector ASCII format", 0x1B},
     };
     const LogFileFormat *format = LogFileFormat::first();
     for (const Row &row : rows) {
@@ -84,6 +86,7 @@ TEST(LogFileFormat, RegistryHoldsItsRowsInOrder)
 TEST(LogFileFormat, LookupByExtensionIgnoresCaseByNameDoesNot)
 {
     EXPECT_EQ(LogFileFormat::find_by_extension("TXT"), LogFileFormat::find_by_name("ASCII"));
+    EXPECT_EQ(LogFileFormat::find_by_extension("ASC"), LogFileFormat::find_by_name("ASCII (Vector)"));
     EXPECT_NE(LogFileFormat::find_by_extension("txt"), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension(nullptr), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension("doc"), nullptr);
@@ -329,28 +332,31 @@ private:
 // error, logging stops and says the disc may be full.
 TEST_F(LogFileTest, FullDiscStopsLoggingWithItsReason)
 {
-    std::optional<FileSizeLimit> limit(std::in_place, 200 * 1024);
-    ASSERT_TRUE(limit->set());
+    for (const char *format : {"ASCII", "VYR-BINARY", "ASCII (Vector)"}) {
+        SCOPED_TRACE(format);
+        std::optional<FileSizeLimit> limit(std::in_place, 200 * 1024);
+        ASSERT_TRUE(limit->set());
 
-    std::unique_ptr<AsciiLogFile> log = ascii_log();
-    log->set_file_name(path("full.txt").c_str());
-    log->set_write_mode(LogFile::Overwrite);
-    int result = log->open();
-    log->set_stopped(false);
-    uint32_t written = 0;
-    while (result == 0 && written < 1000000)
-        result = log->log_message(numbered_frame(written++));
-    const int repeated = log->log_message(numbered_frame(written));
-    std::string reason;
-    const bool has_reason = log->stop_reason(reason);
-    const int closed = log->close();
+        std::unique_ptr<LogFile> log = LogFileFormat::create(format);
+        log->set_file_name(path("full.log").c_str());
+        log->set_write_mode(LogFile::Overwrite);
+        int result = log->open();
+        log->set_stopped(false);
+        uint32_t written = 0;
+        while (result == 0 && written < 1000000)
+            result = log->log_message(numbered_frame(written++));
+        const int repeated = log->log_message(numbered_frame(written));
+        std::string reason;
+        const bool has_reason = log->stop_reason(reason);
+        const int closed = log->close();
 
-    limit.reset();
-    EXPECT_EQ(result, LogFile::WriteError);
-    EXPECT_EQ(repeated, LogFile::LimitReached);
-    ASSERT_TRUE(has_reason);
-    EXPECT_EQ(reason, "Logging to file stopped due to write error; the disc may be full!\n");
-    EXPECT_EQ(closed, LogFile::WriteError);
+        limit.reset();
+        EXPECT_EQ(result, LogFile::WriteError);
+        EXPECT_EQ(repeated, LogFile::LimitReached);
+        ASSERT_TRUE(has_reason);
+        EXPECT_EQ(reason, "Logging to file stopped due to write error; the disc may be full!\n");
+        EXPECT_EQ(closed, LogFile::WriteError);
+    }
 }
 
 bool wait_until(const std::function<bool()> &condition)

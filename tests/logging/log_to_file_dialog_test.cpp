@@ -42,7 +42,7 @@ public:
     QWidget *setup_parent = nullptr;
 };
 
-const LogFileFormat g_vector("ASCII (Vector)", "test format", "test format\n", "asc", LogFileFormat::Writable,
+const LogFileFormat g_plain("Plain", "test format", "test format\n", "pln", LogFileFormat::Writable,
                              [] { return std::unique_ptr<LogFile>(new PlainLogFile); });
 // Readable only: never offered.
 const LogFileFormat g_read_only("Replay only", "test format", "test format\n", "rpl", LogFileFormat::Readable,
@@ -113,7 +113,7 @@ TEST_F(LogToFileDialogTest, OffersWritableFormatsAndShowsTheLoadedFile)
     for (int i = 0; i < dialog.combo_format->count(); ++i)
         formats << dialog.combo_format->itemText(i);
     formats.sort();
-    EXPECT_EQ(formats, QStringList({"ASCII", "ASCII (Vector)"}));
+    EXPECT_EQ(formats, QStringList({"ASCII", "ASCII (Vector)", "Plain", "VYR-BINARY"}));
     EXPECT_EQ(dialog.combo_trigger_name->count(), 2);
 
     dialog.load(ascii.get());
@@ -195,11 +195,11 @@ TEST_F(LogToFileDialogTest, SwitchingFormatMakesANewLogFileAndCancelDropsIt)
     VyrDialogLogToFile dialog;
     dialog.load(ascii.get());
     dialog.show();
-    choose_format(dialog, "ASCII (Vector)");
-    LogFile *vector = dialog.current();
-    ASSERT_NE(vector, ascii.get());
-    EXPECT_EQ(vector->format()->name(), "ASCII (Vector)");
-    EXPECT_EQ(dialog.le_logfile_name->text(), "trace.asc");
+    choose_format(dialog, "Plain");
+    LogFile *plain = dialog.current();
+    ASSERT_NE(plain, ascii.get());
+    EXPECT_EQ(plain->format()->name(), "Plain");
+    EXPECT_EQ(dialog.le_logfile_name->text(), "trace.pln");
     EXPECT_TRUE(dialog.has_changed());
     EXPECT_FALSE(dialog.pb_setup->isEnabled()); // the format has no options
 
@@ -216,18 +216,39 @@ TEST_F(LogToFileDialogTest, SwitchingFormatMakesANewLogFileAndCancelDropsIt)
     EXPECT_EQ(ascii->write_mode(), LogFile::Overwrite);
 }
 
+TEST_F(LogToFileDialogTest, BinaryAndVectorFormatsTakeTheirExtensionsAndOptions)
+{
+    VyrDialogLogToFile dialog;
+    dialog.load(ascii.get());
+    dialog.show();
+    const struct
+    {
+        const char *format, *file;
+        bool setup;
+    } cases[] = {
+        {"VYR-BINARY", "trace.wbl", false},
+        {"ASCII (Vector)", "trace.asc", true},
+    };
+    for (const auto &c : cases) {
+        choose_format(dialog, c.format);
+        EXPECT_EQ(dialog.current()->format()->name(), c.format);
+        EXPECT_EQ(dialog.le_logfile_name->text(), c.file);
+        EXPECT_EQ(dialog.pb_setup->isEnabled(), c.setup) << c.format;
+    }
+}
+
 TEST_F(LogToFileDialogTest, AcceptedNewFormatIsHandedOver)
 {
     std::unique_ptr<LogFile> kept;
     {
         VyrDialogLogToFile dialog;
         dialog.load(ascii.get());
-        choose_format(dialog, "ASCII (Vector)");
+        choose_format(dialog, "Plain");
         kept.reset(dialog.apply());
         EXPECT_TRUE(dialog.has_changed());
     }
     ASSERT_NE(kept.get(), ascii.get());
-    EXPECT_EQ(kept->file_name(), "trace.asc");
+    EXPECT_EQ(kept->file_name(), "trace.pln");
     EXPECT_TRUE(kept->active());
 }
 
@@ -322,7 +343,7 @@ TEST_F(LogToFileDialogTest, ContextMenuRewritesTheFileName)
 
 TEST_F(LogToFileDialogTest, ChangedOptionsCountAsAChange)
 {
-    std::unique_ptr<LogFile> plain = LogFileFormat::create("ASCII (Vector)");
+    std::unique_ptr<LogFile> plain = LogFileFormat::create("Plain");
     VyrDialogLogToFile dialog;
     dialog.load(plain.get());
     EXPECT_FALSE(dialog.has_changed());

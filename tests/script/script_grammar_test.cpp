@@ -240,13 +240,13 @@ TEST(ScriptGrammarErrors, MessagesAndLines)
         {deep_ifs.c_str(), "Error (line 3): Nesting too deep", -1},
         {deep_initializer.c_str(), "Error (line 9): Nesting too deep", -1},
         // Syntax.
-        {"on start\n{\n    int ;\n}\n", "Error (line 3): parse error, expecting `T_IDENT'", 1},
+        {"on start\n{\n    int ;\n}\n", "Error (line 3): parse error near `;', expecting `T_IDENT'", 1},
         {"on start\n{\n    for (; 1; )\n        put(1);\n}\n",
-         "Error (line 3): parse error, expecting `T_IDENT' or `T_INC' or `T_DEC' or `T_OUTPUT'", 1},
-        {"on start\n{\n    put(1)\n}\n", "Error (line 4): parse error, expecting `';''", 1},
-        {"variables\n{\n    int x;\n}\non start\n{\n    x = ;\n}\n", "Error (line 7): parse error", 1},
-        {"on start\n{\n    put(1e);\n}\n", "Error (line 3): parse error", 1},
-        {"int x;\n", "Error (line 1): parse error, expecting `'(''", 1},
+         "Error (line 3): parse error near `;', expecting `T_IDENT' or `T_INC' or `T_DEC' or `T_OUTPUT'", 1},
+        {"on start\n{\n    put(1)\n}\n", "Error (line 4): parse error near `}', expecting `';''", 1},
+        {"variables\n{\n    int x;\n}\non start\n{\n    x = ;\n}\n", "Error (line 7): parse error near `;'", 1},
+        {"on start\n{\n    put(1e);\n}\n", "Error (line 3): parse error near `1e'", 1},
+        {"int x;\n", "Error (line 1): parse error near `;', expecting `'(''", 1},
     };
     for (const ErrorCase &c : cases) {
         SCOPED_TRACE(c.script);

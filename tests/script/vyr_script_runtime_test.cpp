@@ -442,8 +442,9 @@ TEST_F(VyrScriptRuntimeTest, SeedAndKeyThroughTheLibraryTheScriptLoads)
     EXPECT_TRUE(shell.has_line("Warning in SCRIPT 1: Seed&Key: DLL NOT LOADED."));
 }
 
-// The messages of the declaration host, each with the line it names.
-TEST_F(VyrScriptRuntimeTest, DeclarationErrorsNameTheirLine)
+// The messages of the declaration host: "file:line: message", a syntax error
+// with the token it stopped at.
+TEST_F(VyrScriptRuntimeTest, DeclarationErrorsNameTheirFileAndLine)
 {
     ScriptedInterface &other = make_interface();
     other.set_script_file(write_script("envvar { double Shared; }\n", "other.vys"));
@@ -454,21 +455,23 @@ TEST_F(VyrScriptRuntimeTest, DeclarationErrorsNameTheirLine)
         const char *error;
     };
     const Case cases[] = {
-        {"\nenvvar { int Shared; }\n", "Error (line 2): EnvVar 'Shared' already defined with different type.\n"},
-        {"envvar { int Twice; }\nenvvar { int Twice; }\n",
-         "Error (line 2): EnvVar 'Twice' defined twice (use 'extern' keyword).\n"},
-        {"on action 5 { }\n", "Error (line 1): Expected string after a action hook\n"},
-        {"\n\non key Nokey { }\n", "Error (line 3): Invalid key code 'Nokey'.\n"},
-        {"on envvar Nothing { }\n", "Error (line 1): EnvVar 'Nothing' not found\n"},
-        {"on timer tick { }\n", "Error (line 1): Timer tick not defined\n"},
-        {"variables { const int tick = 1; }\non timer tick { }\n", "Error (line 2): Timer tick is not a variable\n"},
-        {"variables { int tick; }\non timer tick { }\n", "Error (line 2): Variable 'tick' is not of type 'timer'\n"},
-        {"signal (digital) \"A\";\nsignal (digital) \"A\";\n", "Error (line 2): Signal 'A' is already defined\n"},
-        {"\nsignal \"Own\";\n", "Error (line 2): Signal 'Own' is pre defined\n"},
-        {"input (10 ms, wobbly, polling) \"B\" { }\n", "Error (line 1): Invalid signal type 'wobbly'\n"},
-        {"input (10 ms, digital, sometimes) \"B\" { }\n", "Error (line 1): Invalid signal mode 'sometimes'\n"},
+        {"\nenvvar { int Shared; }\n", "2: EnvVar 'Shared' already defined with different type.\n"},
+        {"envvar { int Twice; }\nenvvar { int Twice; }\n", "2: EnvVar 'Twice' defined twice (use 'extern' keyword).\n"},
+        {"on action 5 { }\n", "1: Expected string after a action hook\n"},
+        {"\n\non key Nokey { }\n", "3: Invalid key code 'Nokey'.\n"},
+        {"on envvar Nothing { }\n", "1: EnvVar 'Nothing' not found\n"},
+        {"on timer tick { }\n", "1: Timer tick not defined\n"},
+        {"variables { const int tick = 1; }\non timer tick { }\n", "2: Timer tick is not a variable\n"},
+        {"variables { int tick; }\non timer tick { }\n", "2: Variable 'tick' is not of type 'timer'\n"},
+        {"signal (digital) \"A\";\nsignal (digital) \"A\";\n", "2: Signal 'A' is already defined\n"},
+        {"\nsignal \"Own\";\n", "2: Signal 'Own' is pre defined\n"},
+        {"input (10 ms, wobbly, polling) \"B\" { }\n", "1: Invalid signal type 'wobbly'\n"},
+        {"input (10 ms, digital, sometimes) \"B\" { }\n", "1: Invalid signal mode 'sometimes'\n"},
         {"variables { int C; }\nsignal \"C\";\n",
-         "Error (line 2): Unable to reserve a symbolic id for signal 'C' -  symbol does already exist.\n"},
+         "2: Unable to reserve a symbolic id for signal 'C' -  symbol does already exist.\n"},
+        {"variables\n{\n  int x;\n}\non start\n{\n  x = ;\n}\n", "7: parse error near `;'\n"},
+        {"on start\n{\n  x = 1;\n}\n", "3: Symbol 'x' not found.\n"},
+        {"on start\n{\n", "3: parse error at the end of the input\n"},
     };
     for (const Case &c : cases) {
         shell.lines.clear();
@@ -478,12 +481,13 @@ TEST_F(VyrScriptRuntimeTest, DeclarationErrorsNameTheirLine)
         predefined->set_name("Own");
         predefined->add_flags(SignalRecord::Predefined);
         signal_if.signal_list()->insert(predefined);
-        signal_if.set_script_file(write_script(c.script));
+        const QString file = write_script(c.script);
+        signal_if.set_script_file(file);
         result = signal_if.sclib_init();
         EXPECT_NE(result, 0) << c.script;
         EXPECT_EQ(signal_if.script_ok(), 0) << c.script;
         ASSERT_FALSE(shell.lines.empty()) << c.script;
-        EXPECT_EQ(shell.lines[0].text, c.error) << c.script << lines_text();
+        EXPECT_EQ(shell.lines[0].text, file.toStdString() + ":" + c.error) << c.script << lines_text();
         interfaces.pop_back();
     }
 }
@@ -600,10 +604,11 @@ TEST_F(VyrScriptRuntimeTest, ScriptChangedOnDiskAsksWhatToDo)
         touch_later(path, 1); // one nanosecond is enough
 
         std::vector<QString> questions;
-        set_vyr_question_function([&](QWidget *, const QString &title, const QString &text, const QStringList &buttons) {
-            questions.push_back(title + "|" + text + "|" + buttons.join(","));
-            return c.answer;
-        });
+        set_vyr_question_function(
+            [&](QWidget *, const QString &title, const QString &text, const QStringList &buttons, VyrQuestionIcon) {
+                questions.push_back(title + "|" + text + "|" + buttons.join(","));
+                return c.answer;
+            });
         vyr_user_preferences().reload_changed_files = c.answer < 0;
         EXPECT_EQ(signal_if.check_script_file_modified(nullptr), c.result) << c.answer;
         EXPECT_EQ(signal_if.signal_list()->find("After") != nullptr, c.reloaded) << c.answer;
@@ -755,8 +760,10 @@ TEST_F(VyrScriptRuntimeTest, IncludesNestEightFilesDeep)
     too_deep.set_script_file(dir.filePath("main.vys"));
     EXPECT_NE(too_deep.sclib_init(), 0);
     ASSERT_FALSE(shell.lines.empty());
-    EXPECT_EQ(shell.lines[0].text, "Error (line 1): Can not include file '" + dir.filePath("inc8.vys").toStdString() +
-                                       "' - no more than 8 files can be recursively included.\n");
+    // Reported in the file that holds the include.
+    EXPECT_EQ(shell.lines[0].text,
+              dir.filePath("inc7.vys").toStdString() + ":1: Can not include file '" +
+                  dir.filePath("inc8.vys").toStdString() + "' - no more than 8 files can be recursively included.\n");
 }
 
 TEST_F(VyrScriptRuntimeTest, RemovedTriggerLeavesTheScriptsMap)

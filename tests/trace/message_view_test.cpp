@@ -70,7 +70,8 @@ TEST_F(MessageView, StartsWithItsColumnsAndTheFirstCanInterface)
     EXPECT_EQ(view.interface(), &can);
     EXPECT_FALSE(view.scroll_mode());
     const char *titles[] = {"Chn", "CAN Id [dec]", "Time [s.ms]", "DLC", "Data [hex]", "ASCII", "Counter", "Signals"};
-    const int widths[] = {5, 15, 13, -1, 25, 8, 6, 0};
+    // The counter's six characters would cut its title: it is as wide as that.
+    const int widths[] = {5, 15, 13, -1, 25, 8, -1, 0};
     ASSERT_EQ(view.header()->count(), VyrMessageView::column_count);
     for (int section = 0; section < VyrMessageView::column_count; ++section) {
         EXPECT_EQ(title(view, section), titles[section]);
@@ -78,6 +79,8 @@ TEST_F(MessageView, StartsWithItsColumnsAndTheFirstCanInterface)
             EXPECT_EQ(chars(section), widths[section]) << titles[section];
         }
     }
+    EXPECT_GE(view.header()->sectionSize(VyrMessageView::Counter),
+              std::max(6 * view.char_width(), view.header()->sectionSizeHint(VyrMessageView::Counter)));
     EXPECT_EQ(view.viewport()->font().pointSize(), 10);
     EXPECT_FALSE(view.section_visible(VyrMessageView::Signals));
     EXPECT_EQ(view.section_width(VyrMessageView::Signals), 25 * view.char_width());
@@ -409,8 +412,10 @@ TEST_F(MessageView, RendersAsAUserSeesIt)
     ASSERT_TRUE(view.grab().save(scroll_path));
     std::printf("rendered to %s\n", qPrintable(scroll_path));
 
-    // The painted text is the cell text: the first line shows its counter 4.
-    EXPECT_EQ(view.cell_text(VyrMessageView::Counter, store.lines().read_line(1).message, 4, 0), "     4");
+    // The painted text is the cell text: the first line shows its counter 4,
+    // right-aligned in its column.
+    EXPECT_EQ(view.cell_text(VyrMessageView::Counter, store.lines().read_line(1).message, 4, 0),
+              QString(chars(VyrMessageView::Counter) - 1, ' ') + "4");
 }
 
 } // namespace

@@ -294,6 +294,49 @@ TEST_F(TraceWindow, LogsEveryAcceptedFrameToAnAsciiFile)
     EXPECT_TRUE(text.contains("Measurement STOPPED")) << text.toStdString();
 }
 
+TEST_F(TraceWindow, LogsToTheBinaryAndVectorFormatsWhatReadsBack)
+{
+    for (const char *format : {"VYR-BINARY", "ASCII (Vector)"}) {
+        SCOPED_TRACE(format);
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("trace.log")).toStdString();
+        QtbConfig config;
+        QtbConfigGroup *group = config.add_group("Trace");
+        group->write_string("sif", QString::fromStdString(can->make_id()));
+        std::unique_ptr<LogFile> made = LogFileFormat::create(format);
+        made->set_active(true);
+        made->set_file_name(path.c_str());
+        made->set_write_mode(LogFile::Overwrite);
+        made->write_options(group->add_group("logger"));
+        window.reset(static_cast<VyrTrace *>(VyrTrace::create(nullptr, group)));
+        ASSERT_NE(window->log_file(), nullptr);
+
+        start();
+        BusNode node;
+        node.send(0x321, 0, {0xAB, 0xCD});
+        node.send(0x1ABCDEF, VyrCanMessage::Extended, {1, 2, 3, 4, 5, 6, 7, 8});
+        node.send(0x7E0, VyrCanMessage::Remote, {});
+        ASSERT_TRUE(shows(3));
+        stop();
+
+        std::unique_ptr<LogFile> reader = LogFileFormat::create(format);
+        reader->set_file_name(path.c_str());
+        reader->set_write_mode(LogFile::ReadMode);
+        ASSERT_EQ(reader->open(), 0);
+        const std::tuple<uint32_t, uint32_t, int> expected[] = {
+            {0x321, 0, 2}, {0x1ABCDEF, VyrCanMessage::Extended, 8}, {0x7E0, VyrCanMessage::Remote, 0}};
+        for (const auto &[id, flags, length] : expected) {
+            VyrCanMessage message;
+            ASSERT_EQ(reader->read_message(message), 0);
+            EXPECT_EQ(message.id, id);
+            EXPECT_EQ(message.flags, flags);
+            EXPECT_EQ(message.dlc, length);
+        }
+        VyrCanMessage message;
+        EXPECT_EQ(reader->read_message(message), LogFile::EndOfFile);
+    }
+}
+
 TEST_F(TraceWindow, ALogFileThatDoesNotOpenIsReportedWithTheReason)
 {
     QTemporaryDir dir;

@@ -1,7 +1,10 @@
 // The record list view that the message view and the packet display share:
-// rows under the mouse, the cursor on the records a list keeps, and the
-// context-menu request, shown on a list of numbered records.
+// rows under the mouse, the cursor on the records a list keeps, the
+// context-menu request and the columns that grow to their texts, shown on a
+// list of numbered records.
 #include "windows/base/vyr_record_list_view.h"
+
+#include "windows/base/header_column_fit.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -27,7 +30,7 @@ public:
     explicit NumberList(int limit) : VyrRecordListView(nullptr, "number_header"), m_limit(limit)
     {
         header_model()->setColumnCount(1);
-        header()->resizeSection(0, 10 * char_width());
+        column_fit()->resize_section(0, 10 * char_width());
         resize(300, 200);
         update_geometry();
     }
@@ -50,14 +53,19 @@ public:
     int viewport_y(int contents_y) const { return contents_y - verticalScrollBar()->value(); }
     int top_of(long long pos) const { return row_top(pos - last_cursor_pos() + row_count()); }
 
+    using VyrRecordListView::column_fit;
+    using VyrRecordListView::header_model;
+
     std::set<long long> selected;
 
 protected:
     void paint_rows(QPainter &painter, long long first, long long last) override
     {
         for (long long row = first; row <= last; ++row)
-            paint_row(painter, row, RowLook{selected.count(cursor_pos_of_row(row)) > 0, palette().base(), QColor()},
-                      [&](int) { return QString::number(cursor_pos_of_row(row)); });
+            paint_row(
+                painter, row, RowLook{selected.count(cursor_pos_of_row(row)) > 0, palette().base(), QColor()},
+                [&](int) { return QString::number(cursor_pos_of_row(row)).left(section_chars(0)); },
+                [&](int) { return int(QString::number(cursor_pos_of_row(row)).size()) + 1; });
     }
     void toggle_selection(long long pos) override
     {
@@ -143,6 +151,35 @@ TEST(RecordListView, TheRightButtonAndTheMenuKeyEachAskForTheMenuOnce)
     QContextMenuEvent key(QContextMenuEvent::Keyboard, at, list.viewport()->mapToGlobal(at));
     QApplication::sendEvent(list.viewport(), &key);
     EXPECT_EQ(menu.count(), 2);
+}
+
+// A number wider than its column grows the column once the paint is over;
+// that fitting is no change of the configuration, the user's resize and
+// move are, and a column the user sized keeps the user's width.
+TEST(RecordListView, ColumnsGrowToTheirTextsAndOnlyTheUsersChangesAreConfiguration)
+{
+    NumberList list(1000);
+    list.header_model()->setColumnCount(2);
+    list.column_fit()->resize_section(0, 3 * list.char_width());
+    list.column_fit()->resize_section(1, 3 * list.char_width());
+    list.add(123456);
+    QSignalSpy changed(&list, &VyrRecordListView::configuration_changed);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    list.grab();
+    QCoreApplication::processEvents();
+    EXPECT_GE(list.header()->sectionSize(0), 7 * list.char_width()) << "six digits and a gap";
+    EXPECT_EQ(list.column_fit()->kept_width(0), 3 * list.char_width()) << "the width a configuration keeps";
+    EXPECT_EQ(changed.count(), 0);
+
+    list.header()->resizeSection(1, 2 * list.char_width()); // as the user's drag does
+    EXPECT_EQ(changed.count(), 1);
+    list.header()->moveSection(0, 1);
+    EXPECT_EQ(changed.count(), 2);
+    list.grab();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list.header()->sectionSize(1), 2 * list.char_width()) << "the user's width stays";
+    EXPECT_EQ(changed.count(), 2);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -133,7 +134,24 @@ TEST_F(RtLogTest, RowsBeforeTheColumnsAndLongTextsAreCutOrDropped)
     EXPECT_EQ(cells[2].toStdString(), "a source name l") << "15 characters and the terminating zero";
     const QHeaderView *header = log.display()->header();
     EXPECT_EQ(header->model()->headerData(2, Qt::Horizontal).toString(), "Source");
-    EXPECT_EQ(header->sectionSize(3), header->sectionSize(0) / 5 * 80) << "text columns show 80 characters at most";
+    const int char_width = log.display()->char_width();
+    EXPECT_EQ(header->sectionSize(2), 16 * char_width); // the source's 16 bytes
+
+    // The message column, the last, reaches the right edge, and grows to a
+    // long text once it is shown: nothing of it is cut.
+    log.resize(1500, 300);
+    log.show();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return header->sectionPosition(3) + header->sectionSize(3) == log.display()->viewport()->width(); },
+        2000));
+    const QByteArray long_text = "Loading config file \"/home/someone/.local/share/vyr/demo/demo.vyr\" ...can not find "
+                                 "it - using built-in defaults, with more than a hundred and eighty characters.";
+    log.add_message(0, "app", long_text.constData());
+    log.display()->update();
+    log.display()->grab(); // paints the rows
+    QApplication::processEvents();
+    EXPECT_GT(header->sectionSize(3), long_text.size() * char_width);
+    EXPECT_EQ(log.display()->export_text(false).split('\n')[1].split('\t')[3], QString::fromLatin1(long_text));
 }
 
 // Replacing the columns while another thread adds rows: each row is built

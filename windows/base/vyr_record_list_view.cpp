@@ -1,5 +1,6 @@
 #include "windows/base/vyr_record_list_view.h"
 
+#include "windows/base/header_column_fit.h"
 #include "windows/base/header_tool_tip.h"
 
 #include <QApplication>
@@ -27,7 +28,6 @@ VyrRecordListView::VyrRecordListView(QWidget *parent, const char *header_name) :
     m_font.setStyleHint(QFont::TypeWriter);
     viewport()->setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Base);
-    update_font_metrics();
 
     m_header_model = new QStandardItemModel(0, 0, this);
     m_header = new QHeaderView(Qt::Horizontal, this);
@@ -39,8 +39,16 @@ VyrRecordListView::VyrRecordListView(QWidget *parent, const char *header_name) :
     m_header->setStretchLastSection(false);
     m_header->setMinimumSectionSize(0);
     m_header_tips = new HeaderToolTip(m_header);
+    m_fit = new HeaderColumnFit(m_header, 1);
+    update_font_metrics();
     connect(m_header, &QHeaderView::sectionResized, this, &VyrRecordListView::header_size_changed);
-    connect(m_header, &QHeaderView::sectionMoved, viewport(), [this] { viewport()->update(); });
+    // The widths and the order the user gives the columns are kept with the
+    // window; the list's own fitting is not.
+    connect(m_fit, &HeaderColumnFit::resized_by_user, this, &VyrRecordListView::configuration_changed);
+    connect(m_header, &QHeaderView::sectionMoved, this, [this] {
+        viewport()->update();
+        emit configuration_changed();
+    });
     connect(m_header, &QHeaderView::sectionClicked, this, &VyrRecordListView::header_clicked);
 }
 
@@ -56,6 +64,7 @@ void VyrRecordListView::update_font_metrics()
     m_row_height = std::max(1, metrics.descent() + metrics.height());
     // Rounded up, so that a text of n characters never runs past n widths.
     m_char_width = std::max(1, int(std::ceil(QFontMetricsF(m_font).horizontalAdvance(QLatin1Char('0')))));
+    m_fit->set_char_width(m_char_width);
 }
 
 int VyrRecordListView::font_size() const
@@ -83,7 +92,6 @@ void VyrRecordListView::header_size_changed()
     update_scroll_ranges();
     update_geometry();
     viewport()->update();
-    emit configuration_changed();
 }
 
 void VyrRecordListView::update_geometry()
@@ -135,6 +143,18 @@ void VyrRecordListView::resizeEvent(QResizeEvent *event)
         bar->setValue(bar->maximum() - from_bottom);
 }
 
+bool VyrRecordListView::viewportEvent(QEvent *event)
+{
+    // The viewport changes its width with the window and with the vertical
+    // scroll bar: the header follows it, and a last column that fills the
+    // width to its edge.
+    if (event->type() == QEvent::Resize) {
+        update_geometry();
+        m_fit->fit();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 // --- Painting ------------------------------------------------------------------------------------
 
 void VyrRecordListView::paintEvent(QPaintEvent *event)
@@ -149,10 +169,13 @@ void VyrRecordListView::paintEvent(QPaintEvent *event)
     const long long last = std::min<long long>(row_count(), (exposed.bottom() + y_offset) / m_row_height + 1);
     if (first <= last)
         paint_rows(painter, first, last);
+    // Texts the rows cut, a longer title, the last column to the edge.
+    m_fit->fit_later();
 }
 
 void VyrRecordListView::paint_row(QPainter &painter, long long row, const RowLook &look,
-                                  const std::function<QString(int)> &cell_text)
+                                  const std::function<QString(int)> &cell_text,
+                                  const std::function<int(int)> &needed_chars)
 {
     const int top = row_top(row) - verticalScrollBar()->value();
     const int x_offset = horizontalScrollBar()->value();
@@ -164,9 +187,13 @@ void VyrRecordListView::paint_row(QPainter &painter, long long row, const RowLoo
         text = palette().color(look.selected ? QPalette::HighlightedText : QPalette::WindowText);
     painter.setPen(text);
     const int baseline = top + m_row_height - m_descent;
-    for (int section = 0; section < m_header->count(); ++section)
+    for (int section = 0; section < m_header->count(); ++section) {
         painter.drawText(m_header->sectionPosition(section) - x_offset + cell_indent(section), baseline,
                          cell_text(section));
+        // A section of width 0 is a column the user switched off.
+        if (m_header->sectionSize(section) > 0)
+            m_fit->need_chars(section, needed_chars(section));
+    }
     if (m_cursor_shown && cursor_pos_of_row(row) == m_cursor_pos) {
         painter.setPen(QPen(palette().color(look.selected ? QPalette::Window : QPalette::WindowText), 1, Qt::DotLine));
         painter.drawRect(QRect(band.left(), top, contents_width - 1, m_row_height - 1));

@@ -1,8 +1,8 @@
 #pragma once
 // A list of records under a column header, painted on the viewport of a
 // scroll area, one row per record. It holds what every such list shares:
-// the header (movable, clickable sections with tool tips), the fixed-pitch
-// font and its metrics, the scrolling, the row cursor that keys and mouse
+// the header (movable, clickable sections with tool tips, grown to their
+// titles and the texts painted in them), the fixed-pitch font and its metrics, the scrolling, the row cursor that keys and mouse
 // move, the selection those toggle, the painting of a row (band, cells,
 // cursor frame), the context-menu request and the text export to the
 // clipboard or a file. A subclass holds the records: it counts the rows,
@@ -21,6 +21,7 @@
 
 #include <functional>
 
+class HeaderColumnFit;
 class HeaderToolTip;
 class QHeaderView;
 class QStandardItemModel;
@@ -94,6 +95,9 @@ protected:
 
     QStandardItemModel *header_model() const { return m_header_model; }
     HeaderToolTip *header_tips() const { return m_header_tips; }
+    // Sizes the sections: the widths the list sets itself go through it, so
+    // that it tells them from the user's and from its own fitting.
+    HeaderColumnFit *column_fit() const { return m_fit; }
     // Characters that fit into a section.
     int section_chars(int section) const;
     // Contents y of the top of a row.
@@ -121,12 +125,16 @@ protected:
     virtual int cell_indent(int section) const { return 0; }
 
     // Paints a row: its band across the contents, the text of every section
-    // and, on the cursor's row, the dotted cursor frame.
+    // and, on the cursor's row, the dotted cursor frame. needed_chars: the
+    // characters a section needs to show the row's text whole; a section
+    // shown narrower grows once the paint is over.
     void paint_row(QPainter &painter, long long row, const RowLook &look,
-                   const std::function<QString(int section)> &cell_text);
+                   const std::function<QString(int section)> &cell_text,
+                   const std::function<int(int section)> &needed_chars);
 
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -141,6 +149,7 @@ private:
     QStandardItemModel *m_header_model;
     QHeaderView *m_header;
     HeaderToolTip *m_header_tips;
+    HeaderColumnFit *m_fit;
     QFont m_font;
     int m_row_height = 1;
     int m_char_width = 1;

@@ -6,6 +6,7 @@
 #include "settings/qtb_config.h"
 #include "interfaces/can/id_formatter.h"
 #include "windows/logging/ascii_parameters_dialog.h"
+#include "windows/logging/log_text.h"
 
 #include <QCheckBox>
 #include <QRadioButton>
@@ -16,113 +17,14 @@
 #include <ctime>
 #include <vector>
 
+using namespace log_text;
+
 namespace {
 
 constexpr int separator_length = 88;
 constexpr int hex_data_width = 25;
 constexpr int decimal_data_width = 33;
 constexpr uint32_t extended_key_bit = 0x80000000u;
-
-const char *const g_week_days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char *const g_months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char g_hex_digits[] = "0123456789abcdef";
-
-char *put_text(char *out, const char *text)
-{
-    const size_t length = strlen(text);
-    memcpy(out, text, length);
-    return out + length;
-}
-
-// Blank runs in a line are at most this long. They are copied whole into
-// the line buffer, which has room beyond any line, and the line goes on
-// after the run: one fixed-size copy instead of a loop.
-constexpr int max_blank_run = 40;
-const char g_blanks[max_blank_run + 1] = "                                        ";
-
-char *put_blanks(char *out, int count)
-{
-    memcpy(out, g_blanks, max_blank_run);
-    return count > 0 ? out + count : out;
-}
-
-// value in hexadecimal, right-aligned in `width` characters filled with blanks.
-char *put_hex(char *out, uint32_t value, int width)
-{
-    char digits[8];
-    int count = 0;
-    do {
-        digits[count++] = g_hex_digits[value & 0xF];
-        value >>= 4;
-    } while (value);
-    out = put_blanks(out, width - count);
-    while (count)
-        *out++ = digits[--count];
-    return out;
-}
-
-// "00" to "99": decimal numbers are written two digits per division.
-struct TwoDigits
-{
-    char text[200];
-    constexpr TwoDigits() : text()
-    {
-        for (int i = 0; i < 100; ++i) {
-            text[2 * i] = char('0' + i / 10);
-            text[2 * i + 1] = char('0' + i % 10);
-        }
-    }
-};
-constexpr TwoDigits g_two_digits;
-
-// value below 100 as two digits.
-char *put_two_digits(char *out, uint32_t value)
-{
-    memcpy(out, g_two_digits.text + 2 * value, 2);
-    return out + 2;
-}
-
-// value below 1000 as three digits.
-char *put_three_digits(char *out, uint32_t value)
-{
-    *out++ = char('0' + value / 100);
-    return put_two_digits(out, value % 100);
-}
-
-char *put_decimal(char *out, uint32_t value, int width)
-{
-    char digits[12];
-    char *const end = digits + sizeof digits;
-    char *first = end;
-    while (value >= 100) {
-        first -= 2;
-        memcpy(first, g_two_digits.text + 2 * (value % 100), 2);
-        value /= 100;
-    }
-    if (value >= 10) {
-        first -= 2;
-        memcpy(first, g_two_digits.text + 2 * value, 2);
-    } else {
-        *--first = char('0' + value);
-    }
-    const int count = int(end - first);
-    out = put_blanks(out, width - count);
-    memcpy(out, first, size_t(count));
-    return out + count;
-}
-
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-const char *skip_blanks(const char *cursor)
-{
-    while (is_blank(*cursor))
-        ++cursor;
-    return cursor;
-}
 
 // A header line that records a setting: the flag is set by the first word
 // and cleared by the second.
@@ -134,40 +36,6 @@ void read_setting(const char *line, const char *key, const char *on_word, const 
         flag = true;
     else if (strstr(line, off_word))
         flag = false;
-}
-
-// A number that begins with a hexadecimal digit and ends at the first
-// character that is not one; false when it has a digit its base lacks.
-bool parse_number(const char *&cursor, int base, uint32_t &value)
-{
-    int digit = hex_digit_value(*cursor);
-    if (digit < 0)
-        return false;
-    value = 0;
-    for (; digit >= 0; digit = hex_digit_value(*++cursor)) {
-        if (digit >= base)
-            return false;
-        value = value * uint32_t(base) + uint32_t(digit);
-    }
-    return true;
-}
-
-bool is_digit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool is_line_end(char c)
-{
-    return c == '\0' || c == '\r' || c == '\n';
-}
-
-// The end of the word that starts at the cursor: the next blank or line end.
-const char *word_end(const char *cursor)
-{
-    while (!is_line_end(*cursor) && !is_blank(*cursor))
-        ++cursor;
-    return cursor;
 }
 
 // The number that fills [begin, end) in the base; false for any other
@@ -285,7 +153,7 @@ std::string AsciiLogFile::date_time_text(time_t time)
     tm local {};
     localtime_r(&time, &local);
     char text[64];
-    snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d %d", g_week_days[local.tm_wday], g_months[local.tm_mon],
+    snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d %d", week_days[local.tm_wday], months[local.tm_mon],
              local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
     return text;
 }
@@ -507,8 +375,8 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
             if (i)
                 *out++ = ' ';
             if (m_data_hex) {
-                *out++ = g_hex_digits[message.data[i] >> 4];
-                *out++ = g_hex_digits[message.data[i] & 0xF];
+                *out++ = hex_digits[message.data[i] >> 4];
+                *out++ = hex_digits[message.data[i] & 0xF];
             } else {
                 out = put_decimal(out, message.data[i], 3);
             }

@@ -4,6 +4,7 @@
 #include "settings/text_util.h"
 #include "core/vyr_packet.h"
 #include "core/vyr_signal_if.h"
+#include "windows/base/header_column_fit.h"
 #include "windows/base/header_tool_tip.h"
 
 #include <QHeaderView>
@@ -51,6 +52,8 @@ VyrPacketDisplay::VyrPacketDisplay(QWidget *parent)
 {
     // Every column keeps at least one pixel: the display has no way to bring back a hidden one.
     header()->setMinimumSectionSize(1);
+    // The last column (a message text, mostly) reaches the right edge.
+    column_fit()->set_fill_to(viewport());
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next())
         if (signal_if->offers(VyrSignalIf::offers_packets)) {
             set_source(signal_if, signal_if->packet_source(0));
@@ -135,7 +138,8 @@ void VyrPacketDisplay::set_layout(const VyrPacketLayout *layout)
     }
     update_header();
     for (int column = 0; column < columns; ++column)
-        header()->resizeSection(column, chars[size_t(column)] * char_width());
+        column_fit()->resize_section(column, chars[size_t(column)] * char_width());
+    column_fit()->fit();
     header_size_changed();
 }
 
@@ -262,6 +266,24 @@ QString VyrPacketDisplay::cell_text(const VyrPacket &packet, int column, int cha
     }
 }
 
+int VyrPacketDisplay::needed_chars(const VyrPacket &packet, int column, uint32_t shown_time) const
+{
+    const QString text = cell_text(packet, column, max_cell, shown_time);
+    // Numbers are right-aligned in their cells: their leading blanks are padding.
+    const bool number = column == counter_column || column == time_column ||
+        m_layout->field_type(column - first_field_column) == VyrPacketLayout::Int ||
+        m_layout->field_type(column - first_field_column) == VyrPacketLayout::Int2;
+    int first = 0;
+    if (number)
+        while (first < text.size() && text[first] == QLatin1Char(' '))
+            ++first;
+    int end = text.size();
+    while (end > first && text[end - 1] == QLatin1Char(' '))
+        --end;
+    // One character more keeps the text off its neighbour's.
+    return end > first ? end - first + 1 : 0;
+}
+
 void VyrPacketDisplay::paint_rows(QPainter &painter, long long first_row, long long last_row)
 {
     if (!m_layout)
@@ -281,10 +303,13 @@ void VyrPacketDisplay::paint_rows(QPainter &painter, long long first_row, long l
         // Marked lines, the errors of a log, are red.
         if (m_packet->flags() & VyrPacket::Marked)
             look.text = Qt::red;
-        paint_row(painter, row, look, [&](int column) {
-            const int chars = section_chars(column);
-            return chars < 2 ? QString() : cell_text(*m_packet, column, chars, shown_time);
-        });
+        paint_row(
+            painter, row, look,
+            [&](int column) {
+                const int chars = section_chars(column);
+                return chars < 2 ? QString() : cell_text(*m_packet, column, chars, shown_time);
+            },
+            [&](int column) { return needed_chars(*m_packet, column, shown_time); });
         if (!has_older)
             break;
         std::swap(m_packet, m_older);
@@ -378,7 +403,7 @@ void VyrPacketDisplay::write_configuration(QtbConfigGroup *group)
     for (int section = 0; section < header()->count(); ++section) {
         auto column = std::make_unique<QtbConfigGroup>();
         column->write_int("section", section);
-        column->write_int("width", header()->sectionSize(section));
+        column->write_int("width", column_fit()->kept_width(section));
         column->write_int("index", header()->visualIndex(section));
         column->write_bool("visible", true);
         columns->append_entry(QtbConfigValue(std::move(column)), nullptr);
@@ -404,11 +429,12 @@ void VyrPacketDisplay::read_configuration(QtbConfigGroup *group)
             const int section = column->read_int("section", 0);
             if (section < 0 || section >= header()->count())
                 continue;
-            header()->resizeSection(section, column->read_int("width", header()->sectionSize(section)));
+            column_fit()->resize_section(section, column->read_int("width", header()->sectionSize(section)));
             const int index = column->read_int("index", 0);
             if (index >= 0 && index < header()->count())
                 header()->moveSection(header()->visualIndex(section), index);
         }
     }
     update_header();
+    column_fit()->fit();
 }

@@ -74,6 +74,8 @@ private:
 
     // The text of one cell of a line, `chars` characters wide at the most.
     QString cell_text(const VyrPacket &packet, int column, int chars, uint32_t shown_time) const;
+    // Characters the column needs to show the packet's text whole.
+    int needed_chars(const VyrPacket &packet, int column, uint32_t shown_time) const;
     // Runs fn with the read cursor of the store's ring on the record of
     // packet number n (1-based over the total), then puts it back; false
     // when that packet is not kept.

@@ -209,6 +209,27 @@ VyrCanSignalTable::VyrCanSignalTable(QWidget *parent, const char *name, bool edi
     if (!editable)
         m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(m_table, &QTableWidget::cellChanged, this, &VyrCanSignalTable::value_changed);
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!m_fitting)
+            m_user_sized.insert(column);
+    });
+    fit_columns();
+}
+
+void VyrCanSignalTable::fit_columns()
+{
+    // The range column shows a bar: its title alone sets its width.
+    m_fitting = true;
+    QHeaderView *header = m_table->horizontalHeader();
+    for (int column = Name; column <= Range; ++column) {
+        if (m_user_sized.count(column))
+            continue;
+        const int contents = column == Range ? 0 : m_table->contents_width(column);
+        const int wanted = std::max(contents, header->sectionSizeHint(column));
+        if (wanted > m_table->columnWidth(column))
+            m_table->setColumnWidth(column, wanted);
+    }
+    m_fitting = false;
 }
 
 void VyrCanSignalTable::physical_range(const CANdbSignal &signal, double &minimum, double &maximum)
@@ -299,10 +320,7 @@ void VyrCanSignalTable::message_selected(CANdbMessage *message)
         m_table->sortItems(Name, Qt::AscendingOrder);
         m_table->setCurrentCell(0, 0);
     }
-    if (m_auto_size) {
-        m_table->resizeColumnsToContents();
-        m_auto_size = false;
-    }
+    fit_columns();
 }
 
 bool VyrCanSignalTable::decode(const CANdbSignal &signal, double &raw, double &physical) const
@@ -412,6 +430,7 @@ void VyrCanSignalTable::update_table_from_data()
                 bar->set_invalid();
         }
     }
+    fit_columns(); // values change their length
     m_table->viewport()->update();
 }
 
@@ -479,9 +498,11 @@ const char *const width_keys[] = {"col_width_name", "col_width_raw", "col_width_
 
 void VyrCanSignalTable::read_configuration(QtbConfigGroup *group)
 {
+    m_fitting = true;
     for (int column = 0; column < 5; ++column)
         m_table->setColumnWidth(column, group->read_int(width_keys[column], m_table->columnWidth(column)));
-    m_auto_size = false;
+    m_fitting = false;
+    fit_columns();
 }
 
 void VyrCanSignalTable::write_configuration(QtbConfigGroup *group) const

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 class CANdbCluster;
@@ -24,6 +25,8 @@ public:
     SignalTable(QWidget *parent, const char *name, int protected_column);
     // Commits an open cell editor.
     void end_edit();
+    // The width the column's cells need (-1 without rows).
+    int contents_width(int column) const { return sizeHintForColumn(column); }
 
 protected:
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
@@ -135,12 +138,16 @@ private:
     bool decode(const CANdbSignal &signal, double &raw, double &physical) const;
     void encode(const CANdbSignal &signal, double raw);
     void set_value_cell(int row, int column, double value, bool integer, bool is_unsigned, bool valid);
+    // Grows each column to its title and its widest cell, unless the user sized it.
+    void fit_columns();
 
     CANdbCluster *m_cluster = nullptr;
     CANdbMessage *m_message = nullptr;
     VyrCanMessage *m_frame = nullptr;
     SignalTable *m_table;
-    bool m_auto_size = true;
+    // Columns the user resized; set while fit_columns resizes.
+    std::set<int> m_user_sized;
+    bool m_fitting = false;
     bool m_editable;
     // The rows: the message's signals that the frame holds.
     std::vector<CANdbSignal *> m_present;

@@ -2,6 +2,7 @@
 
 #include "core/candb_cluster.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "windows/base/header_column_fit.h"
 #include "windows/base/header_tool_tip.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 
@@ -62,7 +63,7 @@ VyrMessageView::VyrMessageView(QWidget *parent, const char *name)
     for (int column = 0; column < column_count; ++column) {
         header_model()->setHeaderData(column, Qt::Horizontal, QString::fromLatin1(column_setup[column].title));
         if (column_setup[column].width)
-            header()->resizeSection(column, column_setup[column].width * char_width());
+            column_fit()->resize_section(column, column_setup[column].width * char_width());
         header_tips()->set_tip(column, QString::fromLatin1(column_setup[column].tip));
     }
     for (int section = 0; section < header()->count() && section < remembered_sections; ++section)
@@ -70,7 +71,8 @@ VyrMessageView::VyrMessageView(QWidget *parent, const char *name)
     // The signals column starts hidden.
     m_sections[Signals] = SectionMemory{false, column_setup[Signals].width * char_width()};
     header()->setSectionResizeMode(Signals, QHeaderView::Fixed);
-    header()->resizeSection(Signals, 0);
+    column_fit()->resize_section(Signals, 0);
+    column_fit()->fit(); // the titles
 
     for (VyrSignalIf *signal_if = get_first_signal_if(); signal_if; signal_if = signal_if->next()) {
         if (VyrCanIf *can = VyrCanIf::of(signal_if)) {
@@ -256,6 +258,7 @@ void VyrMessageView::update_header()
     header_model()->setHeaderData(Time, Qt::Horizontal,
                                   format >= 0 && format < time_format_count ? QString::fromLatin1(time_titles[format])
                                                                             : QStringLiteral("Time [????]"));
+    column_fit()->fit_later(); // a longer title
     viewport()->update();
 }
 
@@ -270,6 +273,7 @@ void VyrMessageView::header_clicked(int section)
     else
         return;
     update_header();
+    emit configuration_changed();
 }
 
 void VyrMessageView::set_formats(const trace_text::Formats &formats)
@@ -297,17 +301,18 @@ void VyrMessageView::toggle_column_visibility(int section)
     const bool remembered = section < remembered_sections;
     if (header()->sectionSize(section) != 0) {
         if (remembered)
-            m_sections[size_t(section)] = SectionMemory{false, header()->sectionSize(section)};
+            m_sections[size_t(section)] = SectionMemory{false, column_fit()->kept_width(section)};
         header()->setSectionResizeMode(section, QHeaderView::Fixed);
-        header()->resizeSection(section, 0);
+        column_fit()->resize_section(section, 0);
     } else {
         const int width = remembered ? m_sections[size_t(section)].width : unremembered_width;
         if (remembered)
             m_sections[size_t(section)].visible = true;
         header()->setSectionResizeMode(section, QHeaderView::Interactive);
-        header()->resizeSection(section, width);
+        column_fit()->resize_section(section, width);
     }
     header_size_changed();
+    emit configuration_changed();
 }
 
 void VyrMessageView::restore_section(int section, int width, bool visible)
@@ -322,7 +327,8 @@ void VyrMessageView::restore_section(int section, int width, bool visible)
     if (section >= header()->count())
         return;
     header()->setSectionResizeMode(section, visible ? QHeaderView::Interactive : QHeaderView::Fixed);
-    header()->resizeSection(section, visible ? width : 0);
+    column_fit()->resize_section(section, visible ? width : 0);
+    column_fit()->fit_later();
 }
 
 int VyrMessageView::section_width(int section) const
@@ -330,7 +336,7 @@ int VyrMessageView::section_width(int section) const
     if (section < 0 || section >= remembered_sections)
         return 0;
     const SectionMemory &memory = m_sections[size_t(section)];
-    return memory.visible && section < header()->count() ? header()->sectionSize(section) : memory.width;
+    return memory.visible && section < header()->count() ? column_fit()->kept_width(section) : memory.width;
 }
 
 bool VyrMessageView::section_visible(int section) const
@@ -416,6 +422,55 @@ QString VyrMessageView::cell_text(int section, const VyrCanMessage &message, uin
     return QString();
 }
 
+int VyrMessageView::needed_chars(int section, const VyrCanMessage &message, uint64_t counter, int64_t time_us) const
+{
+    using namespace trace_text;
+    // Texts that are right-aligned in their cell count from their first
+    // character; one character more keeps a text off its neighbour's.
+    const auto shown_length = [](const std::string &text) {
+        const size_t first = text.find_first_not_of(' ');
+        const size_t last = text.find_last_not_of(' ');
+        return first == std::string::npos ? 0 : int(last - first + 1);
+    };
+    constexpr int unlimited = 1000;
+    switch (section) {
+    case Channel:
+        return shown_length(channel_cell(message, 0)) + 1;
+    case Identifier: {
+        if (message.flags & VyrCanMessage::ErrorFrame)
+            return 2 + flag_letter_count + 1;
+        const CANdbMessage *found = m_database_mode ? database_message(message) : nullptr;
+        const int id_chars = found
+            ? int(found->name.size())
+            : shown_length(identifier_cell(message, flag_letter_count + 12, m_formats.id_hex, nullptr).substr(0, 12));
+        return id_chars + 1 + flag_letter_count + 1;
+    }
+    case Time:
+        return shown_length(time_cell(time_us, 40, m_formats.time_format)) + 1;
+    case Dlc:
+        return 0; // two digits: the title is wider
+    case Data:
+        // Long data is drawn two characters in from the left edge.
+        return shown_length(data_cell(message, unlimited, m_formats.data_hex)) + 2;
+    case Ascii:
+        return int(ascii_cell(message, unlimited).size()) + 1;
+    case Counter:
+        return shown_length(counter_cell(counter, 40)) + 1;
+    case Signals:
+        return int(signals_cell(message, database_message(message), unlimited).size()) + 1;
+    default:
+        break;
+    }
+    const IdFormatter *formatter = m_interface ? m_interface->id_formatter() : nullptr;
+    for (const ExtraColumn &extra : m_extra_columns) {
+        if (extra.section != section || !formatter)
+            continue;
+        char text[IdFormatter::max_column_text + 1];
+        return formatter->column_text(message, extra.column, text) + 1;
+    }
+    return 0;
+}
+
 int VyrMessageView::cell_indent(int section) const
 {
     const int section_width = header()->sectionSize(section);
@@ -433,8 +488,9 @@ void VyrMessageView::paint_row(QPainter &painter, long long row, const VyrCanMes
     RowLook look;
     look.selected = selected;
     look.background = QBrush(shaded ? m_row_background : Qt::white);
-    VyrRecordListView::paint_row(painter, row, look,
-                                 [&](int section) { return cell_text(section, message, counter, time_us); });
+    VyrRecordListView::paint_row(
+        painter, row, look, [&](int section) { return cell_text(section, message, counter, time_us); },
+        [&](int section) { return needed_chars(section, message, counter, time_us); });
 }
 
 void VyrMessageView::paint_rows(QPainter &painter, long long first, long long last)

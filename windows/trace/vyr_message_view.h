@@ -80,7 +80,8 @@ public:
     void set_delta_time(bool on);
     bool database_mode() const { return m_database_mode; }
     void set_database_mode(bool on);
-    // Width in pixels of a section as the configuration keeps it, and its visibility.
+    // Width in pixels of a section as the configuration keeps it (not the
+    // width fitted to what it shows), and its visibility.
     int section_width(int section) const;
     bool section_visible(int section) const;
     bool display_filter() const { return m_display_filter; }
@@ -149,6 +150,8 @@ private:
 
     // The database message of a record, looked up as the identifier column does.
     const CANdbMessage *database_message(const VyrCanMessage &message) const;
+    // Characters the section needs to show the record's text whole.
+    int needed_chars(int section, const VyrCanMessage &message, uint64_t counter, int64_t time_us) const;
     void paint_row(QPainter &painter, long long row, const VyrCanMessage &message, uint64_t counter, int64_t time_us,
                    bool selected, bool shaded);
     // Scrolling-list rows first to last (1-based from the top).

@@ -172,6 +172,9 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     connect(m_clear_button, &QToolButton::clicked, m_view, &VyrMessageView::clear);
     for (QToolButton *button : {m_database_button, m_scroll_button, m_time_button, m_display_filter_button})
         connect(button, &QToolButton::toggled, this, &VyrTrace::state_changed);
+    // The window keeps these two modes in the configuration.
+    for (QToolButton *button : {m_database_button, m_time_button})
+        connect(button, &QToolButton::toggled, this, &VyrDataWindow::configuration_changed);
     connect(m_signal_table_button, &QToolButton::clicked, this, &VyrTrace::show_signal_table);
     connect(m_log_button, &QToolButton::clicked, this, &VyrTrace::show_log_to_file_dialog);
     connect(m_indicator_button, &QToolButton::clicked, this, &VyrTrace::button_logfile_indicator_clicked);

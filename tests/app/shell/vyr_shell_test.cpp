@@ -130,7 +130,8 @@ TEST_F(Shell, AConfigurationSavedAndLoadedWithoutAWindowKeepsEverythingItHolds)
     VyrWorkspaces workspaces;
     VyrConfiguration configuration(workspaces, log, nullptr, nullptr);
     EXPECT_EQ(configuration.load_file(file), 0);
-    EXPECT_EQ(log.lines.back(), "Loading config file \"" + file.toStdString() + "\" ...\n");
+    EXPECT_EQ(log.lines.back(),
+              "Loading config file \"" + file.toStdString() + "\" ... read [defaults] [QUIET] [rt_log] [Trace].\n");
     ASSERT_EQ(workspaces.count(), 2);
     EXPECT_EQ(workspaces.at(0).name, "Bench");
     EXPECT_EQ(workspaces.at(1).name, "Car");
