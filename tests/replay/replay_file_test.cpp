@@ -7,6 +7,7 @@
 #include "replay_test_support.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -396,6 +397,42 @@ TEST_F(ReplayOnTheBus, StartOnARowWhoseFileWasMissingDoesNothing)
     replay->button(0).gui_send();
     EXPECT_FALSE(replay->replay(0).running());
     EXPECT_TRUE(receive_for(*node1, 200).empty());
+}
+
+} // namespace
+
+namespace {
+
+using namespace can_test;
+using namespace replay_test;
+
+// A file of python-can's ASCWriter replays as it wrote it.
+TEST_F(ReplayOnTheBus, APythonCanAscFileReplays)
+{
+    if (!LogFileFormat::find_by_extension("asc"))
+        GTEST_SKIP() << "no format reads .asc files";
+    const std::string file = path("python.asc");
+    QProcess python;
+    python.start("/usr/bin/python3",
+                 {"-c", "import can, sys\n"
+                        "w = can.ASCWriter(sys.argv[1])\n"
+                        "for n, (i, x, d) in enumerate([(0x123, False, b'\\x11\\x22'), (0x1ABCDE, True, b'\\xff'),"
+                        " (0x10, False, bytes(range(8)))]):\n"
+                        "    w.on_message_received(can.Message(timestamp=1000.0 + n * 0.005, arbitration_id=i,"
+                        " is_extended_id=x, data=d, channel=0))\n"
+                        "w.stop()\n",
+                  QString::fromStdString(file)});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        GTEST_SKIP() << "python-can is not there: " << python.readAllStandardError().toStdString();
+    start_row(file, CanReplayFile::FileTiming, CanReplayFile::OneShot);
+    replay->button(0).gui_send();
+    const std::vector<VyrCanMessage> got = receive(*node1, 3);
+    ASSERT_EQ(got.size(), 3u) << replay->lines.join("").toStdString();
+    EXPECT_EQ(got[0].id, 0x123u);
+    EXPECT_EQ(got[1].id, 0x1ABCDEu);
+    EXPECT_TRUE(got[1].flags & VyrCanMessage::Extended);
+    EXPECT_EQ(got[2].dlc, 8);
+    EXPECT_NEAR(double(stamp_us(got[2]) - stamp_us(got[1])), 5000.0, late_us);
 }
 
 } // namespace
