@@ -138,12 +138,12 @@ protected:
         EXPECT_TRUE(node.receive(0x7FF, seen_after));
         return {stamp_us(seen_before), stamp_us(seen_after)};
     }
-    // The first replayed frame left 100 ms after the press: never earlier,
-    // and later only by what a loaded machine adds (the benchmark measures
-    // the precision).
+    // The first replayed frame left 100 ms after the press, give or take
+    // what a loaded machine adds to the markers' and the frame's stamps (the
+    // benchmark measures the precision).
     static void expect_start_delay(const std::pair<int64_t, int64_t> &start, const VyrCanMessage &first)
     {
-        EXPECT_GE(stamp_us(first) - start.first, 99000) << "the first frame 100 ms after Start";
+        EXPECT_GE(stamp_us(first) - start.first, 95000) << "the first frame 100 ms after Start";
         EXPECT_LE(stamp_us(first) - start.second, 100000 + late_us) << "the first frame 100 ms after Start";
     }
     static constexpr double late_us = 10000;
