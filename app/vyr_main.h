@@ -188,6 +188,8 @@ public slots:
     // even when the type makes none); 1000 + k: the settings dialog of the
     // k-th interface of the global list. Other ids do nothing.
     void show_config_dialog(int id);
+    // The trigger settings dialog on the program's trigger and condition lists.
+    void show_trigger_settings();
     void listen_socket_connected(VyrListenSocket *socket, qintptr descriptor);
     // Forwarded to the measurement (VyrMeasurement).
     void start();

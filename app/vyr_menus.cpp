@@ -206,7 +206,7 @@ void VyrMain::build_settings_menu()
     clear_with_submenus(settings);
     add_command(settings, tr("&Preferences"), this, &VyrMain::display_options_dialog);
     add_command(settings, tr("Interface List"), this, &VyrMain::show_module_list, QKeySequence(Qt::CTRL + Qt::Key_I));
-    add_command(settings, tr("Trigger Settings"), this, not_built);
+    add_command(settings, tr("Trigger Settings"), this, &VyrMain::show_trigger_settings);
     settings->addSeparator();
     QMenu *create_menu = settings->addMenu(tr("Create new Interface"));
     create_menu->setObjectName(QStringLiteral("menu_create_interface"));

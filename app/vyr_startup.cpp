@@ -29,6 +29,7 @@
 #include "platform/named_mutex.h"
 #include "platform/rt_clock_device.h"
 #include "widgets/vyr_splash.h"
+#include "windows/triggers/vyr_dialog_trigger_cond_settings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -313,6 +314,7 @@ int VyrProcess::run(int argc, char **argv)
 
     install_ascii_parameters_dialog();
     install_interface_dialogs();
+    install_trigger_cond_editors();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
     window_for_signals = main_window;

@@ -16,12 +16,90 @@ std::vector<const VyrTriggerCondKind *> &kinds()
     return registered;
 }
 
+std::vector<std::pair<int, VyrTriggerCondKind::EditorFactory>> &editor_factories()
+{
+    static std::vector<std::pair<int, VyrTriggerCondKind::EditorFactory>> installed;
+    return installed;
+}
+
 VyrTriggerCondList *g_condition_list = nullptr;
+
+const char *const relation_symbols[relation_count] = {"==", "!=", ">", "<", ">=", "<="};
+const char *const relation_texts[relation_count] = {"equal (==)",   "not equal (!=)",        "greater than (>)",
+                                                    "less than (<)", "greater or equal (>=)", "less or equal (<=)"};
 } // namespace
 
-VyrTriggerCondKind::VyrTriggerCondKind(int kind, Factory factory) : m_kind(kind), m_factory(factory)
+QString trigger_relation_symbol(int relation)
+{
+    return relation >= 0 && relation < relation_count ? QString::fromLatin1(relation_symbols[relation]) : QString();
+}
+
+QString trigger_relation_text(int relation)
+{
+    return relation >= 0 && relation < relation_count
+               ? QCoreApplication::translate("VyrTriggerRelation", relation_texts[relation])
+               : QString();
+}
+
+bool trigger_relation_holds(int relation, double left, double right, bool *known)
+{
+    if (known)
+        *known = relation >= 0 && relation < relation_count;
+    switch (relation) {
+    case RelationEqual:
+        return left == right;
+    case RelationNotEqual:
+        return left != right;
+    case RelationGreater:
+        return left > right;
+    case RelationLess:
+        return left < right;
+    case RelationGreaterOrEqual:
+        return left >= right;
+    case RelationLessOrEqual:
+        return left <= right;
+    default:
+        return false;
+    }
+}
+
+VyrTriggerCondKind::VyrTriggerCondKind(int kind, const char *identifier, const char *title, Factory factory)
+    : m_kind(kind), m_identifier(identifier), m_title(title), m_factory(factory)
 {
     kinds().push_back(this);
+}
+
+QString VyrTriggerCondKind::title() const
+{
+    return QCoreApplication::translate("VyrTriggerCondKind", m_title);
+}
+
+QWidget *VyrTriggerCondKind::create_editor(QWidget *parent) const
+{
+    for (const auto &installed : editor_factories())
+        if (installed.first == m_kind)
+            return installed.second(parent);
+    return nullptr;
+}
+
+void VyrTriggerCondKind::set_editor_factory(int kind, EditorFactory factory)
+{
+    for (auto &installed : editor_factories())
+        if (installed.first == kind) {
+            installed.second = factory;
+            return;
+        }
+    editor_factories().emplace_back(kind, factory);
+}
+
+const VyrTriggerCondKind *VyrTriggerCondKind::kind_at(int index)
+{
+    return index >= 0 && index < count() ? kinds()[size_t(index)] : nullptr;
+}
+
+int VyrTriggerCondKind::count()
+{
+    return int(kinds().size());
 }
 
 VyrTriggerCondKind::~VyrTriggerCondKind()

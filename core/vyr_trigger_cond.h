@@ -11,6 +11,7 @@
 #include <vector>
 
 class QtbConfigGroup;
+class QWidget;
 class VyrTrigger;
 class VyrTriggerCondList;
 
@@ -25,7 +26,12 @@ public:
 
     // 1 key, 2 CAN message, 3 signal, 4 timer.
     int kind() const { return m_kind; }
-    // The kind's keys in the condition's group.
+    // Copies every field of another object of the same kind; another kind
+    // leaves this one unchanged.
+    virtual void assign(const VyrTriggerCondData &other) = 0;
+    // The one-line text of the condition lists.
+    virtual QString description() const = 0;
+    // The kind's keys in the condition's group (nothing for a null group).
     virtual void write_config(QtbConfigGroup *group) const = 0;
     virtual void read_config(QtbConfigGroup *group) = 0;
 
@@ -33,25 +39,55 @@ private:
     const int m_kind;
 };
 
-// A registered condition kind: its number and a factory of empty data. The
-// kinds are static objects that register themselves when they are built.
+// Relations of CAN byte tests and signal relations: the observed value (left)
+// with the condition's value (right).
+enum VyrTriggerRelation { RelationEqual = 0, RelationNotEqual, RelationGreater, RelationLess, RelationGreaterOrEqual,
+                          RelationLessOrEqual, relation_count };
+// "==" ... "<="; empty for another code.
+QString trigger_relation_symbol(int relation);
+// The editors' texts, "equal (==)" ... "less or equal (<=)", translated.
+QString trigger_relation_text(int relation);
+// The relation between left and right; false in `known` (when given) for
+// another code.
+bool trigger_relation_holds(int relation, double left, double right, bool *known = nullptr);
+
+// A registered condition kind: its number, identifier, menu text, a factory
+// of empty data and the editor window of the kind. The kinds are static
+// objects that register themselves when they are built. The editors are
+// widgets, which this layer does not build: the program installs a factory
+// per kind at start-up.
 class VyrTriggerCondKind
 {
 public:
     using Factory = std::unique_ptr<VyrTriggerCondData> (*)();
+    using EditorFactory = QWidget *(*)(QWidget *parent);
 
-    VyrTriggerCondKind(int kind, Factory factory);
+    VyrTriggerCondKind(int kind, const char *identifier, const char *title, Factory factory);
     ~VyrTriggerCondKind();
     VyrTriggerCondKind(const VyrTriggerCondKind &) = delete;
     VyrTriggerCondKind &operator=(const VyrTriggerCondKind &) = delete;
 
     int kind() const { return m_kind; }
+    const char *identifier() const { return m_identifier; }
+    // The menu text, translated.
+    QString title() const;
     std::unique_ptr<VyrTriggerCondData> create() const { return m_factory(); }
+    // A new editor of the kind's data (its slots set_cond_data and
+    // get_cond_data take a VyrTriggerCondData *); null while no factory is
+    // installed for the kind.
+    QWidget *create_editor(QWidget *parent) const;
+    static void set_editor_factory(int kind, EditorFactory factory);
+
     // The kind registered under that number, or null.
     static const VyrTriggerCondKind *find(int kind);
+    // The registered kinds in registration order; null past the end.
+    static const VyrTriggerCondKind *kind_at(int index);
+    static int count();
 
 private:
     int m_kind;
+    const char *m_identifier;
+    const char *m_title;
     Factory m_factory;
 };
 

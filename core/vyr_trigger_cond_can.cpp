@@ -1,6 +1,9 @@
 #include "core/vyr_trigger_cond_can.h"
 
+#include "core/vyr_signal_if.h"
 #include "settings/qtb_config.h"
+
+#include <QCoreApplication>
 
 bool VyrTriggerCondDataCan::ByteTest::passes(uint8_t byte) const
 {
@@ -58,4 +61,34 @@ void VyrTriggerCondDataCan::read_config(QtbConfigGroup *group)
         test.relation = entry->read_int("relation", 0);
         test.enabled = entry->read_bool("enabled", false);
     }
+}
+
+void VyrTriggerCondDataCan::assign(const VyrTriggerCondData &other)
+{
+    if (other.kind() != kind())
+        return;
+    const auto &can = static_cast<const VyrTriggerCondDataCan &>(other);
+    can_if = can.can_if;
+    message_id_start = can.message_id_start;
+    message_id_end = can.message_id_end;
+    byte_tests = can.byte_tests;
+}
+
+namespace {
+// The display name of the interface with that identifier, or "NONE".
+QString interface_display_name(const QString &interface_id)
+{
+    if (VyrSignalIf *interface = find_signal_if_by_id(interface_id.toLatin1().constData()))
+        return QString::fromStdString(interface->name());
+    return QCoreApplication::translate("Trigger Description", "NONE");
+}
+} // namespace
+
+QString VyrTriggerCondDataCan::description() const
+{
+    QString identifiers = message_id_start;
+    if (message_id_end != message_id_start)
+        identifiers += QStringLiteral(" ... ") + message_id_end;
+    return QCoreApplication::translate("Trigger Description", "CAN Channel='%1', CAN ID=%2")
+        .arg(interface_display_name(can_if), identifiers);
 }

@@ -30,6 +30,11 @@ public:
 
     VyrTriggerCondDataCan() : VyrTriggerCondData(kind_number) {}
 
+    void assign(const VyrTriggerCondData &other) override;
+    // "CAN Channel='CAN 1', CAN ID=..." with the interface's display name
+    // ("NONE" without one) and the identifier or the range "first ... last".
+    QString description() const override;
+
     // "can_if", "message_id_start", "message_id_end" and the list group
     // "message_data" of eight tests.
     void write_config(QtbConfigGroup *group) const override;

@@ -11,6 +11,7 @@
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
+#include "core/vyr_trigger_cond_handlers.h"
 #include "platform/process_tuning.h"
 
 #include <QDateTime>
@@ -170,6 +171,9 @@ void VyrMeasurement::start()
         timer_given = true;
     });
     emit prepare_automatic_update();
+    start_key_trigger_conditions();
+    start_signal_trigger_conditions();
+    start_timer_trigger_conditions();
     bool failed = false;
     for_each_by_ascending_rank([&failed](VyrSignalIf *interface) { failed = interface->startup() != 0 || failed; });
     if (!failed)
@@ -212,9 +216,12 @@ void VyrMeasurement::stop()
         }
         rank = rank == 0 ? -1 : next_rank < 0 ? 0 : next_rank;
     }
+    stop_key_trigger_conditions();
     emit stop_automatic_update();
     for (VyrSignalIf *interface = get_first_signal_if(); interface; interface = interface->next())
         interface->clear_signal_listeners();
+    stop_signal_trigger_conditions();
+    stop_timer_trigger_conditions();
     log(VyrMessageLog::info, tr("%1: measurement stopped.").arg(now_text()) + QLatin1Char('\n'));
     m_running = false;
     emit running_changed(false);

@@ -71,14 +71,51 @@ TEST(Registries, WindowTypesInOrder)
         keys.push_back(type->class_key());
         EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanReplay", "Trace"}));
-    EXPECT_STREQ(DataWindowTypeInfo::first()->title(), "CAN Bus Statistics Window");
+    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace"}));
+    struct Row
+    {
+        const char *title;
+        const char *description;
+        int type_number;
+    };
+    const Row rows[] = {
+        {"CAN Bus Statistics Window", "Display information about received and transmitted CAN messages", 28},
+        {"CAN Send Window", "Send CAN Messages", 26},
+        {"CAN Replay Window", "Replay CAN Log Files", 27},
+        {"CAN Trace Window", "View CAN Messages", 25}};
+    const DataWindowTypeInfo *type = DataWindowTypeInfo::first();
+    for (const Row &row : rows) {
+        ASSERT_NE(type, nullptr);
+        EXPECT_STREQ(type->title(), row.title);
+        EXPECT_STREQ(type->description(), row.description);
+        EXPECT_EQ(type->type_number(), row.type_number);
+        EXPECT_EQ(type->flags(), unsigned(DataWindowTypeInfo::CanWindow));
+        type = type->next();
+    }
 }
 
-TEST(Registries, OnlyTheCanConditionKindIsBuiltYet)
+TEST(Registries, TriggerConditionKindsInTheirFixedOrder)
 {
-    for (int kind = 1; kind <= 4; ++kind)
-        EXPECT_EQ(VyrTriggerCondKind::find(kind) != nullptr, kind == 2) << kind;
+    struct Row
+    {
+        int kind;
+        const char *identifier;
+        const char *title;
+    };
+    const Row rows[] = {{2, "TriggerCondCan", "On CAN Message"},
+                        {1, "TriggerCondKey", "On Key"},
+                        {3, "TriggerCondSignal", "On Signal"},
+                        {4, "TriggerCondTimer", "On Timer"}};
+    ASSERT_EQ(VyrTriggerCondKind::count(), 4);
+    for (int index = 0; index < 4; ++index) {
+        const VyrTriggerCondKind *kind = VyrTriggerCondKind::kind_at(index);
+        EXPECT_EQ(kind->kind(), rows[index].kind);
+        EXPECT_STREQ(kind->identifier(), rows[index].identifier);
+        EXPECT_EQ(kind->title(), QString::fromLatin1(rows[index].title));
+        EXPECT_EQ(kind->create()->kind(), rows[index].kind);
+        EXPECT_EQ(VyrTriggerCondKind::find(rows[index].kind), kind);
+    }
+    EXPECT_EQ(VyrTriggerCondKind::kind_at(4), nullptr);
 }
 
 } // namespace

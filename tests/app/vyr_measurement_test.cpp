@@ -15,17 +15,22 @@
 #include "core/vyr_global_accel.h"
 #include "core/vyr_question.h"
 #include "core/vyr_signal_if_type.h"
+#include "core/key_codes.h"
 #include "core/vyr_trigger.h"
+#include "core/vyr_trigger_cond.h"
+#include "core/vyr_trigger_cond_key.h"
 #include "message_window_rows.h"
 #include "stepped_clock.h"
 #include "tests/core/signal_if_test_support.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDialog>
 #include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -485,7 +490,7 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     const QStringList settings = texts(window->menus().menu_settings);
     EXPECT_EQ(
         settings.mid(0, 6),
-        QStringList({"&Preferences", "Interface List", "Trigger Settings (off)", "-", "Create new Interface", "-"}));
+        QStringList({"&Preferences", "Interface List", "Trigger Settings", "-", "Create new Interface", "-"}));
     QMenu *recording_menu = nullptr;
     for (QAction *action : window->menus().menu_settings->actions())
         if (action->text() == "REC Settings")
@@ -528,8 +533,8 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
         if (button->objectName().startsWith("button_"))
             labels << button->text();
     // One button per window type of the registry stands between Interfaces and Clear.
-    EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Statistics", "CanReplay", "Trace", "Clear", "Compile",
-                                   "Start", "Stop"}));
+    EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Statistics", "CanSend", "CanReplay", "Trace", "Clear",
+                                   "Compile", "Start", "Stop"}));
     EXPECT_EQ(window->tool_bar().button_start->toolTip(),
               "<p><h3>Start</h3>Start measurement and automatic window update.</p>");
     QToolButton *old_start = window->tool_bar().button_start;
@@ -607,4 +612,59 @@ TEST_F(Measurement, ATerminationSignalClosesWithoutQuestions)
     EXPECT_FALSE(window->measurement_running());
     EXPECT_EQ(g_calls, std::vector<std::string>({"stop 0"}));
     EXPECT_TRUE(questions.empty());
+}
+
+TEST_F(Measurement, KeyConditionFiresThroughTheKeyFilterDuringAMeasurementOnly)
+{
+    VyrTriggerCondList conditions;
+    VyrTriggerCondList::set_instance(&conditions);
+    auto *target = new VyrTrigger(&triggers, "Keyed");
+    auto *condition = new VyrTriggerCond(&conditions);
+    auto data = std::make_unique<VyrTriggerCondDataKey>();
+    data->key_code = key_modifier_ctrl | 'K';
+    condition->set_cond_data(std::move(data));
+    condition->set_action(VyrTriggerCond::ToggleTrigger);
+    condition->set_target(target);
+    add(0);
+    show_active();
+
+    QTest::keyClick(key_target(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(target->state(), 0);
+    window->start();
+    QTest::keyClick(key_target(), Qt::Key_K);
+    EXPECT_EQ(target->state(), 0);
+    QTest::keyClick(key_target(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(target->state(), 1);
+    window->stop();
+    QTest::keyClick(key_target(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(target->state(), 1);
+    conditions.clear();
+    VyrTriggerCondList::set_instance(nullptr);
+}
+
+TEST_F(Measurement, TriggerSettingsOpenFromTheSettingsMenu)
+{
+    VyrTriggerCondList conditions;
+    VyrTriggerCondList::set_instance(&conditions);
+    show_active();
+    window->build_settings_menu();
+    QAction *entry = nullptr;
+    for (QAction *action : window->menus().menu_settings->actions())
+        if (action->text() == "Trigger Settings")
+            entry = action;
+    ASSERT_NE(entry, nullptr);
+    bool seen = false;
+    QTimer::singleShot(0, [&seen] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != "trigger_settings")
+            return;
+        seen = true;
+        dialog->findChild<QWidget *>("trigger_list")->findChild<QPushButton *>("pb_new")->click();
+        dialog->findChild<QPushButton *>("pb_ok")->click();
+    });
+    entry->trigger();
+    EXPECT_TRUE(seen);
+    EXPECT_NE(triggers.find("NewTrigger_1"), nullptr);
+    EXPECT_TRUE(window->configuration_modified());
+    VyrTriggerCondList::set_instance(nullptr);
 }

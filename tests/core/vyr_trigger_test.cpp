@@ -297,11 +297,13 @@ class CounterData : public VyrTriggerCondData
 {
 public:
     CounterData() : VyrTriggerCondData(9) {}
+    void assign(const VyrTriggerCondData &other) override { count = static_cast<const CounterData &>(other).count; }
+    QString description() const override { return QString::number(count); }
     void write_config(QtbConfigGroup *group) const override { group->write_int("count", count); }
     void read_config(QtbConfigGroup *group) override { count = group->read_int("count", -1); }
     int count = 0;
 };
-const VyrTriggerCondKind counter_kind(9, [] { return std::unique_ptr<VyrTriggerCondData>(new CounterData); });
+const VyrTriggerCondKind counter_kind(9, "TriggerCondCounter", "Counter", [] { return std::unique_ptr<VyrTriggerCondData>(new CounterData); });
 
 QByteArray file_bytes(const QString &path)
 {

@@ -93,12 +93,13 @@ private:
 inline const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
 
 // The measurement passes of the application over a set of interfaces. The
-// test advances the timer wheel itself, unless the first interface in start
-// order drives it, as in the program (first_drives_wheel).
+// test advances the timer wheel itself, or, with first_drives_wheel, the
+// first interface in start order drives it from its thread as in the program.
 class Measurement
 {
 public:
-    explicit Measurement(std::vector<VyrCanIf *> interfaces) : interfaces_(std::move(interfaces))
+    explicit Measurement(std::vector<VyrCanIf *> interfaces, bool first_drives_wheel = false)
+        : interfaces_(std::move(interfaces)), first_drives_wheel_(first_drives_wheel)
     {
         std::stable_sort(interfaces_.begin(), interfaces_.end(),
                          [](VyrCanIf *a, VyrCanIf *b) { return a->start_order() < b->start_order(); });
@@ -116,7 +117,7 @@ public:
         }
         for (VyrCanIf *can : interfaces_) {
             EXPECT_EQ(can->prepare_start(), 0);
-            can->set_timer(&wheel, first_drives_wheel && can == interfaces_.front());
+            can->set_timer(&wheel, first_drives_wheel_ && can == interfaces_.front());
         }
         for (auto pass : {&VyrCanIf::startup, &VyrCanIf::go_online}) {
             for (VyrCanIf *can : interfaces_) {
@@ -140,10 +141,10 @@ public:
     }
 
     TimerWheel wheel{1024, 0, 1, 200};
-    bool first_drives_wheel = false;
 
 private:
     std::vector<VyrCanIf *> interfaces_;
+    bool first_drives_wheel_;
     bool running_ = false;
 };
 
@@ -248,14 +249,24 @@ protected:
     std::vector<std::unique_ptr<VyrCanIf>> owned;
 };
 
-// A second handle on the virtual card: the test's own node on the bus.
+// A second handle on the virtual card: the test's own node on the bus. With
+// time stamps it reads the driver's receive queue, whose records carry the
+// time of each frame (from its clock reset here); without, frames have time 0.
 class BusNode
 {
 public:
+    static constexpr int time_stamped_index = 7;
     // index: the channel of the global channel list (0: the first virtual channel).
-    explicit BusNode(int index = 0) : channel(CANhwChannelInfoList::global().make_channel(index))
+    explicit BusNode(int index = 0, bool time_stamps = false)
+        : channel(CANhwChannelInfoList::global().make_channel(index))
     {
         EXPECT_EQ(channel->open(false), canhwSuccess);
+        if (time_stamps) {
+            EXPECT_EQ(channel->map_rx_queue(), canhwSuccess);
+            // An index of its own in the process, beside the interfaces' channels.
+            EXPECT_EQ(channel->set_channel_index(time_stamped_index), canhwSuccess);
+            EXPECT_EQ(channel->reset_clock(), canhwSuccess);
+        }
         EXPECT_EQ(channel->buson(), canhwSuccess);
     }
     ~BusNode()
@@ -263,6 +274,8 @@ public:
         channel->busoff();
         channel->close();
     }
+    // BusNode(true) would name channel 1: time stamps are asked for with the index.
+    explicit BusNode(bool) = delete;
     void send(uint32_t id, uint32_t flags, std::vector<uint8_t> data)
     {
         VyrCanMessage frame;

@@ -96,8 +96,7 @@ protected:
         replay->window.add_message(can1, can2, QString::fromStdString(file), timing, mode, QString(), nullptr);
         for (int column = 0; column < CanReplayTable::column_count; ++column)
             replay->window.value_changed(0, column);
-        measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can1, can2});
-        measurement->first_drives_wheel = true;
+        measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can1, can2}, true);
         ASSERT_EQ(measurement->start(), 0);
         replay->window.startup();
     }

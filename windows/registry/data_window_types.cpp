@@ -1,6 +1,7 @@
 // The rows of the window-type registry, in their fixed order.
 #include "windows/base/data_window_type_info.h"
 #include "windows/replay/vyr_can_replay.h"
+#include "windows/send/vyr_can_send.h"
 #include "windows/statistics/vyr_bus_statistic.h"
 #include "windows/trace/vyr_trace.h"
 
@@ -28,12 +29,22 @@ const char *const trace_xpm[] = {"16 16 4 1",        "  c None",         ". c #0
                                  ".w..w....w...ww.", ".wwwwwwwwwwwwww.", ".w..w......w..w.", ".wwwwwwwwwwwwww.",
                                  "................"};
 
+// A frame with an arrow leaving it.
+const char *const send_xpm[] = {"16 16 4 1",        "  c None",         ". c #000000",      "g c #008000",
+                                "w c #FFFFFF",      "                ", " ........       ", " .wwwwww.       ",
+                                " .w....w.   g   ", " .wwwwww.   gg  ", " .w...ww.gggggg ", " .wwwwww.ggggggg",
+                                " .w....w.gggggg ", " .wwwwww.   gg  ", " .w..www.   g   ", " .wwwwww.       ",
+                                " ........       ", "                ", "                ", "                ",
+                                "                "};
+
 const DataWindowTypeInfo statistics_window("Statistics", "Statistics", "CAN Bus Statistics Window",
                                            "Display information about received and transmitted CAN messages", 28,
                                            statistics_xpm, DataWindowTypeInfo::CanWindow, &VyrBusStatistic::create);
+const DataWindowTypeInfo send_window("CanSend", "CanSend", "CAN Send Window", "Send CAN Messages", 26, send_xpm,
+                                     DataWindowTypeInfo::CanWindow, &VyrCanSend::create);
 const DataWindowTypeInfo replay_window("CanReplay", "CanReplay", "CAN Replay Window", "Replay CAN Log Files", 27,
                                        replay_xpm, DataWindowTypeInfo::CanWindow, &VyrCanReplay::create);
-const DataWindowTypeInfo trace_window("Trace", "Trace", "CAN Trace Window", "View CAN Messages", 0, trace_xpm, 0,
-                                      &VyrTrace::create);
+const DataWindowTypeInfo trace_window("Trace", "Trace", "CAN Trace Window", "View CAN Messages", 25, trace_xpm,
+                                      DataWindowTypeInfo::CanWindow, &VyrTrace::create);
 
 } // namespace
