@@ -60,7 +60,8 @@ TEST(Registries, LogFormatsInOrder)
     std::vector<std::string> names;
     for (const LogFileFormat *format = LogFileFormat::first(); format; format = format->next())
         names.push_back(format->name());
-    EXPECT_EQ(names, (std::vector<std::string>{"ASCII", "VYR-BINARY", "ASCII (Vector)"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"ASCII", "VYR-BINARY", "Binary (mdf)", "ASCII (Vector)", "Archivant",
+                                               "Archivant2"}));
     EXPECT_NE(LogFileFormat::create("ASCII"), nullptr);
 }
 

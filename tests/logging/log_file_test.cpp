@@ -65,7 +65,10 @@ TEST(LogFileFormat, RegistryHoldsItsRowsInOrder)
     const Row rows[] = {
         {"ASCII", "txt", "Logging of CAN messages in ASCII format", 0x1F},
         {"VYR-BINARY", "wbl", "Logging of CAN messages in simple binary format", 0x07},
+        {"Binary (mdf)", "log", "Logging of CAN messages in binary format", 0x07},
         {"ASCII (Vector)", "asc", "Logging of CAN messages in Vector ASCII format", 0x1B},
+        {"Archivant", "lgz", "Logging of CAN messages in binary Vindra Archivant format", 0x09},
+        {"Archivant2", "lgz25", "Logging of CAN messages in binary Vindra Archivant2 format", 0x09},
     };
     const LogFileFormat *format = LogFileFormat::first();
     for (const Row &row : rows) {
@@ -87,6 +90,8 @@ TEST(LogFileFormat, LookupByExtensionIgnoresCaseByNameDoesNot)
 {
     EXPECT_EQ(LogFileFormat::find_by_extension("TXT"), LogFileFormat::find_by_name("ASCII"));
     EXPECT_EQ(LogFileFormat::find_by_extension("ASC"), LogFileFormat::find_by_name("ASCII (Vector)"));
+    EXPECT_EQ(LogFileFormat::find_by_extension("LOG"), LogFileFormat::find_by_name("Binary (mdf)"));
+    EXPECT_EQ(LogFileFormat::find_by_extension("Lgz25"), LogFileFormat::find_by_name("Archivant2"));
     EXPECT_NE(LogFileFormat::find_by_extension("txt"), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension(nullptr), nullptr);
     EXPECT_EQ(LogFileFormat::find_by_extension("doc"), nullptr);

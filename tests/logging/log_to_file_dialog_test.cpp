@@ -113,7 +113,7 @@ TEST_F(LogToFileDialogTest, OffersWritableFormatsAndShowsTheLoadedFile)
     for (int i = 0; i < dialog.combo_format->count(); ++i)
         formats << dialog.combo_format->itemText(i);
     formats.sort();
-    EXPECT_EQ(formats, QStringList({"ASCII", "ASCII (Vector)", "Plain", "VYR-BINARY"}));
+    EXPECT_EQ(formats, QStringList({"ASCII", "ASCII (Vector)", "Binary (mdf)", "Plain", "VYR-BINARY"}));
     EXPECT_EQ(dialog.combo_trigger_name->count(), 2);
 
     dialog.load(ascii.get());
@@ -216,7 +216,7 @@ TEST_F(LogToFileDialogTest, SwitchingFormatMakesANewLogFileAndCancelDropsIt)
     EXPECT_EQ(ascii->write_mode(), LogFile::Overwrite);
 }
 
-TEST_F(LogToFileDialogTest, BinaryAndVectorFormatsTakeTheirExtensionsAndOptions)
+TEST_F(LogToFileDialogTest, BinaryMdfAndVectorFormatsTakeTheirExtensionsAndOptions)
 {
     VyrDialogLogToFile dialog;
     dialog.load(ascii.get());
@@ -227,6 +227,7 @@ TEST_F(LogToFileDialogTest, BinaryAndVectorFormatsTakeTheirExtensionsAndOptions)
         bool setup;
     } cases[] = {
         {"VYR-BINARY", "trace.wbl", false},
+        {"Binary (mdf)", "trace.log", false},
         {"ASCII (Vector)", "trace.asc", true},
     };
     for (const auto &c : cases) {

@@ -294,9 +294,9 @@ TEST_F(TraceWindow, LogsEveryAcceptedFrameToAnAsciiFile)
     EXPECT_TRUE(text.contains("Measurement STOPPED")) << text.toStdString();
 }
 
-TEST_F(TraceWindow, LogsToTheBinaryAndVectorFormatsWhatReadsBack)
+TEST_F(TraceWindow, LogsToTheBinaryMdfAndVectorFormatsWhatReadsBack)
 {
-    for (const char *format : {"VYR-BINARY", "ASCII (Vector)"}) {
+    for (const char *format : {"VYR-BINARY", "Binary (mdf)", "ASCII (Vector)"}) {
         SCOPED_TRACE(format);
         QTemporaryDir dir;
         const std::string path = dir.filePath(QStringLiteral("trace.log")).toStdString();

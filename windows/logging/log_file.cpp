@@ -58,6 +58,28 @@ void LogFile::clear_pretrigger()
 
 int LogFile::open()
 {
+    if (const int result = prepare_open(NumberedName::Open))
+        return result;
+    if (!m_file) {
+        m_file = fopen(m_actual_file_name.c_str(), m_open_mode.c_str());
+        if (!m_file) {
+            m_system_error = errno;
+            return UnableToOpenFile;
+        }
+    }
+    if (m_write_mode != ReadMode) {
+        // Lines collect in the output buffer, which is written out whole.
+        setvbuf(m_file, nullptr, _IONBF, 0);
+        if (m_output.size() < output_buffer_size)
+            m_output.resize(output_buffer_size);
+    }
+    m_output_length = 0;
+    m_last_output = std::chrono::steady_clock::now();
+    return Success;
+}
+
+int LogFile::prepare_open(NumberedName numbered)
+{
     if (is_open()) {
         if (const int result = close())
             return result;
@@ -79,27 +101,12 @@ int LogFile::open()
         m_open_mode = "r" + binary;
         break;
     case Numbered:
-        if (const int result = open_numbered("w" + binary))
+        if (const int result = open_numbered("w" + binary, numbered))
             return result;
         break;
     default:
         return UnableToOpenFile;
     }
-    if (!m_file) {
-        m_file = fopen(m_actual_file_name.c_str(), m_open_mode.c_str());
-        if (!m_file) {
-            m_system_error = errno;
-            return UnableToOpenFile;
-        }
-    }
-    if (m_write_mode != ReadMode) {
-        // Lines collect in the output buffer, which is written out whole.
-        setvbuf(m_file, nullptr, _IONBF, 0);
-        if (m_output.size() < output_buffer_size)
-            m_output.resize(output_buffer_size);
-    }
-    m_output_length = 0;
-    m_last_output = std::chrono::steady_clock::now();
     m_message_count = 0;
     m_byte_count = 0;
     m_limit_reached = false;
@@ -108,7 +115,7 @@ int LogFile::open()
     return Success;
 }
 
-int LogFile::open_numbered(const std::string &mode)
+int LogFile::open_numbered(const std::string &mode, NumberedName numbered)
 {
     const std::string extension = m_format ? "." + m_format->extension() : std::string(".");
     const std::string base = ends_with_ignoring_case(m_file_name, extension)
@@ -120,8 +127,19 @@ int LogFile::open_numbered(const std::string &mode)
         char digits[8];
         snprintf(digits, sizeof digits, "%03d", number);
         const std::string candidate = base + digits + extension;
+        if (numbered == NumberedName::Probe) {
+            if (access(candidate.c_str(), F_OK) == 0)
+                continue;
+            m_actual_file_name = candidate;
+            m_open_mode = mode;
+            return Success;
+        }
         m_file = fopen(candidate.c_str(), exclusive.c_str());
         if (m_file) {
+            if (numbered == NumberedName::Create) {
+                fclose(m_file);
+                m_file = nullptr;
+            }
             m_actual_file_name = candidate;
             m_open_mode = mode;
             return Success;
@@ -150,10 +168,15 @@ int LogFile::close()
             result = WriteError;
         }
         m_file = nullptr;
-        if (m_message_count == 0 && m_delete_empty_files && !m_actual_file_name.empty())
-            unlink(m_actual_file_name.c_str());
+        delete_if_empty();
     }
     return result;
+}
+
+void LogFile::delete_if_empty()
+{
+    if (m_message_count == 0 && m_delete_empty_files && !m_actual_file_name.empty())
+        unlink(m_actual_file_name.c_str());
 }
 
 int LogFile::read_message(VyrCanMessage &)

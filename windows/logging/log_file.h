@@ -181,6 +181,21 @@ public:
     uint32_t pretrigger_count() const { return m_pretrigger.record_count(); }
 
 protected:
+    // What choosing a numbered name does with the file of the number.
+    enum class NumberedName {
+        Open,   // created exclusively and kept open as the log's file
+        Create, // created exclusively and closed: the format writes it itself
+        Probe,  // only the first free number: nothing is created
+    };
+    // Every open's common part: closes an open file, works out the open mode
+    // and the actual file name by the write mode, and resets the counts and
+    // flags; no file is opened (but for a numbered name as asked).
+    int prepare_open(NumberedName numbered);
+    // Deletes the actual file when it received no message and empty files
+    // are to be deleted.
+    void delete_if_empty();
+    // A failed write the format found itself: logging stops with its reason.
+    void latch_write_error() { m_write_error = true; }
     FILE *file() const { return m_file; }
     // Written lines collect in an output buffer that goes to the file (see
     // output_buffer_size) and at close. output_space gives room for up to
@@ -210,7 +225,7 @@ private:
     void stop_logging_locked();
     // Writes the record and counts it; the write's result.
     int write_counted(const VyrCanMessage &message);
-    int open_numbered(const std::string &mode);
+    int open_numbered(const std::string &mode, NumberedName numbered);
     bool flush_output();
 
     std::string m_file_name;
