@@ -51,6 +51,15 @@ struct VyrCanMessage
     static int parse_whole_id(VyrCanMessage &message, const char *text);
     // Zeroes identifier, time, channel, length and data; the flags stay.
     static void clear(VyrCanMessage &message);
+    // The data bytes the frame carries: none for a remote or error frame,
+    // else the length capped at 64 for CAN FD and at 8 for a classic frame.
+    static int data_length(const VyrCanMessage &message)
+    {
+        if (message.flags & (Remote | ErrorFrame))
+            return 0;
+        const int cap = message.flags & FdFrame ? max_data : 8;
+        return message.dlc < cap ? message.dlc : cap;
+    }
 };
 
 static_assert(sizeof(VyrCanMessage) == 80, "the CAN message record is 80 bytes");

@@ -72,15 +72,27 @@ TEST(Registries, WindowTypesInOrder)
         keys.push_back(type->class_key());
         EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"CanSend", "Trace"}));
-    const DataWindowTypeInfo *send = DataWindowTypeInfo::first();
-    EXPECT_STREQ(send->title(), "CAN Send Window");
-    EXPECT_STREQ(send->description(), "Send CAN Messages");
-    EXPECT_EQ(send->type_number(), 26);
-    EXPECT_EQ(send->flags(), unsigned(DataWindowTypeInfo::CanWindow));
-    EXPECT_STREQ(send->next()->title(), "CAN Trace Window");
-    EXPECT_EQ(send->next()->type_number(), 25);
-    EXPECT_EQ(send->next()->flags(), unsigned(DataWindowTypeInfo::CanWindow));
+    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace"}));
+    struct Row
+    {
+        const char *title;
+        const char *description;
+        int type_number;
+    };
+    const Row rows[] = {
+        {"CAN Bus Statistics Window", "Display information about received and transmitted CAN messages", 28},
+        {"CAN Send Window", "Send CAN Messages", 26},
+        {"CAN Replay Window", "Replay CAN Log Files", 27},
+        {"CAN Trace Window", "View CAN Messages", 25}};
+    const DataWindowTypeInfo *type = DataWindowTypeInfo::first();
+    for (const Row &row : rows) {
+        ASSERT_NE(type, nullptr);
+        EXPECT_STREQ(type->title(), row.title);
+        EXPECT_STREQ(type->description(), row.description);
+        EXPECT_EQ(type->type_number(), row.type_number);
+        EXPECT_EQ(type->flags(), unsigned(DataWindowTypeInfo::CanWindow));
+        type = type->next();
+    }
 }
 
 TEST(Registries, TriggerConditionKindsInTheirFixedOrder)

@@ -11,6 +11,9 @@
 #include "core/vyr_trigger_cond.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
+#include "windows/replay/replay_table_button.h"
+#include "windows/replay/vyr_can_replay.h"
+#include "windows/statistics/vyr_bus_statistic.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
@@ -96,6 +99,23 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         EXPECT_TRUE(QTest::qWaitFor([&] { return trace->view()->row_count() >= 3; }, 5000));
         // The demo's timer condition sets "Settled" a second after the start.
         EXPECT_TRUE(QTest::qWaitFor([&] { return settled->state() != 0; }, 5000));
+        EXPECT_NE(window.findChild<VyrBusStatistic *>(), nullptr);
+
+        // The demo's replay window plays its drive log onto the bus.
+        auto *replay = window.findChild<VyrCanReplay *>();
+        ASSERT_NE(replay, nullptr);
+        ASSERT_NE(replay->button(0), nullptr);
+        ASSERT_TRUE(replay->button(0)->isEnabled());
+        replay->button(0)->click();
+        bool replayed = false;
+        for (int attempt = 0; attempt < 40 && !replayed; ++attempt) {
+            VyrCanMessage received;
+            if (listener->read_can_message(&received) == canhwSuccess)
+                replayed = received.id == 0x18fef100 && (received.flags & VyrCanMessage::Extended);
+            else
+                platform::wait_any({event}, 250);
+        }
+        EXPECT_TRUE(replayed);
 
         window.stop();
         EXPECT_FALSE(window.measurement_running());
@@ -107,10 +127,14 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         window.build_window_menu();
         auto *create = window.menus().menu_window->findChild<QMenu *>(QStringLiteral("menu_create_window"));
         ASSERT_NE(create, nullptr);
+        QStringList entries;
         QAction *trace_entry = nullptr;
-        for (QAction *action : create->actions())
+        for (QAction *action : create->actions()) {
+            entries << action->text();
             if (action->text() == "Trace")
                 trace_entry = action;
+        }
+        EXPECT_EQ(entries, QStringList({"Statistics", "CanSend", "CanReplay", "Trace"}));
         ASSERT_NE(trace_entry, nullptr);
         trace_entry->trigger();
         const QList<VyrTrace *> traces = window.findChildren<VyrTrace *>();

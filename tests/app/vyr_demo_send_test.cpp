@@ -38,7 +38,7 @@ TEST(DemoSend, CtrlXSendsItsRowAndThePeriodicRowRunsEvery100Ms)
         ASSERT_EQ(send->table()->rowCount(), 2);
         EXPECT_EQ(send->button(1)->accelerator()->key_code(), unsigned(VyrCanSend::default_key));
 
-        can_test::BusNode node(true);
+        can_test::BusNode node(0, true);
         window.start();
         ASSERT_TRUE(window.measurement_running()) << message_window_rows(window).join('\n').toStdString();
         window.activateWindow();

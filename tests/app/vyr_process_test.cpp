@@ -389,6 +389,7 @@ QString demo_on_channel_two(const QString &folder)
 {
     const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
     QFile::copy(demo + "/demo.vys", folder + "/demo.vys");
+    QFile::copy(demo + "/demo_drive.txt", folder + "/demo_drive.txt");
     QtbConfig config(demo + "/demo.vyr");
     config.read();
     config.get_group("CAN")->write_string("channel", "Virtual #1 (Channel 2)");

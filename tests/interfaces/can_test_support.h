@@ -10,6 +10,7 @@
 #include "hw_test_support.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
+#include "platform/registry.h"
 #include "platform/service_manager.h"
 #include "vyr_test_shell.h"
 
@@ -17,6 +18,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <csignal>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,6 +34,11 @@
 namespace can_test {
 
 constexpr const char *virtual_channel = "Virtual #1 (Channel 1)";
+constexpr const char *second_virtual_channel = "Virtual #1 (Channel 2)";
+
+// The channels of the virtual card: the start-up hooks give one. A test
+// program that wants more sets this before its tests run.
+inline int listed_virtual_channels = 1;
 
 // The CAN types' start-up hooks prepare the providers once (the first one
 // starts the daemon), their exit hooks remove it once.
@@ -43,27 +51,50 @@ public:
         CANhwProviderVindra *provider = hw_test::vindra_provider();
         ASSERT_NE(provider, nullptr);
         provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        if (listed_virtual_channels > 1) {
+            // The start-up hook's demo entry lists one channel and starts the
+            // daemon with one: the daemon of these channels starts first, and
+            // a second driver entry lists them beside the demo entry.
+            platform::Registry registry;
+            const std::string driver = "SOFTWARE\\VINDRA AB\\VIVOzozav 1.0\\Drivers\\vrbus";
+            ASSERT_EQ(registry.create_key(driver), 0);
+            ASSERT_EQ(registry.write_int(driver, "ChannelsPerCard", listed_virtual_channels), 0);
+            const std::string listed = "SOFTWARE\\VECTOR\\VIVOzozav 1.0\\Drivers\\vrbus_listed";
+            ASSERT_EQ(registry.create_key(listed), 0);
+            ASSERT_EQ(registry.write_string(listed, "DriverName", "vrbus"), 0);
+            ASSERT_EQ(registry.write_int(listed, "MaxCards", 1), 0);
+            ASSERT_EQ(registry.write_int(listed, "ChannelsPerCard", listed_virtual_channels), 0);
+            daemon_ = hw_test::spawn_vrbus(dirs_->scratch_path("notify"));
+            ASSERT_GT(daemon_, 0);
+        }
         for (const char *type : {"CAN", "CAN-RX", "LIN"})
             ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
-        ASSERT_TRUE(platform::ServiceManager::instance().started_here("vrbus"));
+        if (daemon_ <= 0) {
+            ASSERT_TRUE(platform::ServiceManager::instance().started_here("vrbus"));
+        }
         ASSERT_EQ(CANhwChannelInfoList::global().find_channel_info(virtual_channel), 0);
     }
     void TearDown() override
     {
         for (const char *type : {"CAN", "CAN-RX", "LIN"})
             EXPECT_EQ(call_exit_hook(find_signal_if_type(type)), 0);
+        if (daemon_ > 0) {
+            kill(daemon_, SIGTERM);
+            waitpid(daemon_, nullptr, 0);
+        }
         EXPECT_FALSE(platform::ServiceManager::is_running("vrbus"));
     }
 
 private:
     std::unique_ptr<hw_test::PrivateDirectories> dirs_;
+    pid_t daemon_ = -1;
 };
 
 inline const auto *const environment = ::testing::AddGlobalTestEnvironment(new CanTypesEnvironment);
 
 // The measurement passes of the application over a set of interfaces. The
 // test advances the timer wheel itself, or, with first_drives_wheel, the
-// first interface's thread drives it as in the program.
+// first interface in start order drives it from its thread as in the program.
 class Measurement
 {
 public:
@@ -225,7 +256,9 @@ class BusNode
 {
 public:
     static constexpr int time_stamped_index = 7;
-    explicit BusNode(bool time_stamps = false) : channel(CANhwChannelInfoList::global().make_channel(0))
+    // index: the channel of the global channel list (0: the first virtual channel).
+    explicit BusNode(int index = 0, bool time_stamps = false)
+        : channel(CANhwChannelInfoList::global().make_channel(index))
     {
         EXPECT_EQ(channel->open(false), canhwSuccess);
         if (time_stamps) {
@@ -241,6 +274,8 @@ public:
         channel->busoff();
         channel->close();
     }
+    // BusNode(true) would name channel 1: time stamps are asked for with the index.
+    explicit BusNode(bool) = delete;
     void send(uint32_t id, uint32_t flags, std::vector<uint8_t> data)
     {
         VyrCanMessage frame;

@@ -157,7 +157,7 @@ TEST_F(SendWindow, PeriodicRunSendsItsCountOnePeriodApartStartingOnePeriodAfterT
     edit(0, VyrCanSend::Count, QStringLiteral("5"));
     EXPECT_EQ(window->button(0)->text(), "Start");
     start(can);
-    BusNode node(true);
+    BusNode node(0, true);
     const Clock::time_point click = Clock::now();
     window->button(0)->click();
     std::vector<VyrCanMessage> frames;

@@ -114,8 +114,8 @@ TEST(TraceCellText, DataDlcAndAscii)
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.got, c.expected) << c.what;
-    EXPECT_EQ(data_length(frame(1, Fd, 70)), 64);
-    EXPECT_EQ(data_length(frame(1, VyrCanMessage::ErrorFrame, 8)), 0);
+    EXPECT_EQ(VyrCanMessage::data_length(frame(1, Fd, 70)), 64);
+    EXPECT_EQ(VyrCanMessage::data_length(frame(1, VyrCanMessage::ErrorFrame, 8)), 0);
 }
 
 TEST(TraceCellText, TimeInEveryFormat)

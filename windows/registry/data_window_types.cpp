@@ -1,9 +1,25 @@
 // The rows of the window-type registry, in their fixed order.
 #include "windows/base/data_window_type_info.h"
+#include "windows/replay/vyr_can_replay.h"
 #include "windows/send/vyr_can_send.h"
+#include "windows/statistics/vyr_bus_statistic.h"
 #include "windows/trace/vyr_trace.h"
 
 namespace {
+
+// Bars of a chart.
+const char *const statistics_xpm[] = {"16 16 3 1",         "  c None",          ". c #000000",       "b c #0000C0",
+                                      "                ", "             bb ", "             bb ", "          bb bb ",
+                                      "          bb bb ", "          bb bb ", "    bb    bb bb ", "    bb    bb bb ",
+                                      "    bb bb bb bb ", "    bb bb bb bb ", " bb bb bb bb bb ", " bb bb bb bb bb ",
+                                      " bb bb bb bb bb ", " bb bb bb bb bb ", "................", "                "};
+
+// A play sign before lines of a file.
+const char *const replay_xpm[] = {"16 16 3 1",         "  c None",          ". c #000000",       "g c #008000",
+                                  "                ", " g       ...... ", " gg      .    . ", " ggg     . .. . ",
+                                  " gggg    .    . ", " ggggg   . .. . ", " gggg    .    . ", " ggg     . .. . ",
+                                  " gg      .    . ", " g       . .. . ", "         .    . ", "         . .. . ",
+                                  "         .    . ", "         ...... ", "                ", "                "};
 
 // Lines of a message list under a title bar.
 const char *const trace_xpm[] = {"16 16 4 1",        "  c None",         ". c #000000",      "b c #0000C0",
@@ -21,8 +37,13 @@ const char *const send_xpm[] = {"16 16 4 1",        "  c None",         ". c #00
                                 " ........       ", "                ", "                ", "                ",
                                 "                "};
 
+const DataWindowTypeInfo statistics_window("Statistics", "Statistics", "CAN Bus Statistics Window",
+                                           "Display information about received and transmitted CAN messages", 28,
+                                           statistics_xpm, DataWindowTypeInfo::CanWindow, &VyrBusStatistic::create);
 const DataWindowTypeInfo send_window("CanSend", "CanSend", "CAN Send Window", "Send CAN Messages", 26, send_xpm,
                                      DataWindowTypeInfo::CanWindow, &VyrCanSend::create);
+const DataWindowTypeInfo replay_window("CanReplay", "CanReplay", "CAN Replay Window", "Replay CAN Log Files", 27,
+                                       replay_xpm, DataWindowTypeInfo::CanWindow, &VyrCanReplay::create);
 const DataWindowTypeInfo trace_window("Trace", "Trace", "CAN Trace Window", "View CAN Messages", 25, trace_xpm,
                                       DataWindowTypeInfo::CanWindow, &VyrTrace::create);
 

@@ -50,13 +50,6 @@ void flag_letters(const VyrCanMessage &message, char *letters)
     letters[7] = f & VyrCanMessage::SoftwareOverrun ? '+' : f & VyrCanMessage::HardwareOverrun ? '#' : ' ';
 }
 
-int data_length(const VyrCanMessage &message)
-{
-    if (message.flags & (VyrCanMessage::Remote | VyrCanMessage::ErrorFrame))
-        return 0;
-    return std::min<int>(message.dlc, message.flags & VyrCanMessage::FdFrame ? VyrCanMessage::max_data : 8);
-}
-
 std::string channel_cell(const VyrCanMessage &message, int width)
 {
     std::string text;
@@ -103,7 +96,7 @@ std::string data_cell(const VyrCanMessage &message, int width, bool hex)
 {
     if (message.flags & VyrCanMessage::ErrorFrame)
         return std::string("ERROR FRAME").substr(0, size_t(std::max(width, 0)));
-    const int length = data_length(message);
+    const int length = VyrCanMessage::data_length(message);
     std::string text;
     char byte[4];
     for (int i = 0; i < length; ++i) {
@@ -198,7 +191,7 @@ std::string counter_cell(uint64_t counter, int width)
 
 std::string ascii_cell(const VyrCanMessage &message, int width)
 {
-    const int length = std::min(width, data_length(message));
+    const int length = std::min(width, VyrCanMessage::data_length(message));
     std::string text;
     for (int i = 0; i < length; ++i)
         text += message.data[i] >= 32 && message.data[i] <= 127 ? char(message.data[i]) : '.';
@@ -210,7 +203,7 @@ std::string signals_cell(const VyrCanMessage &message, const CANdbMessage *datab
     if (!database_message)
         return std::string();
     const int limit = std::min(width, max_signals_chars);
-    const int length = data_length(message);
+    const int length = VyrCanMessage::data_length(message);
     std::string text = " ";
     bool first = true;
     for (const CANdbSignal *signal : database_message->present_signals(message.data, length)) {

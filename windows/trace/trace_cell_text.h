@@ -20,10 +20,6 @@ struct Formats
     int time_format = 0; // 0 s.ms, 1 s.ms.usec, 2 h:m:s.ms
 };
 
-// Bytes of a record that the texts show: none for remote and error frames,
-// else the length byte capped at 64 for CAN FD and at 8 for classic frames.
-int data_length(const VyrCanMessage &message);
-
 constexpr int flag_letter_count = 8;
 // The eight flag letters of the identifier column, a space where a flag is clear.
 void flag_letters(const VyrCanMessage &message, char *letters);

@@ -43,7 +43,7 @@ std::string data_field(const VyrCanMessage &message)
 {
     std::string text;
     char byte[4];
-    for (int i = 0; i < trace_text::data_length(message); ++i) {
+    for (int i = 0; i < VyrCanMessage::data_length(message); ++i) {
         std::snprintf(byte, sizeof byte, "%02x ", message.data[i]);
         text += byte;
     }
@@ -118,7 +118,7 @@ void VyrMessageView::write_fixed_text(QTextStream &out, bool selected_only) cons
         out << QString::fromStdString(text) << "\n";
         if (!found)
             continue;
-        const int length = trace_text::data_length(message);
+        const int length = VyrCanMessage::data_length(message);
         for (const CANdbSignal *signal : found->present_signals(message.data, length)) {
             std::string name = std::string(50, ' ') + signal->name;
             if (!signal->unit.empty())
