@@ -81,8 +81,10 @@ void dev_handle::update_bus_load(uint32_t bitrate, uint32_t now)
     if (elapsed == 0 || bitrate == 0) {
         bus_load = 0;
     } else {
-        // Bit time in 0.1 µs × bits / elapsed 10 µs units, × 100: 0.01 %.
-        const uint64_t load = uint64_t(10000000 / bitrate) * load_bits / elapsed * 100;
+        // Bits over the bits the period could carry (bit rate × elapsed 10 µs
+        // units / 100,000), in 0.01 %; multiplied out before the one division,
+        // so that a light load over a long period does not round to 0.
+        const uint64_t load = uint64_t((unsigned __int128)load_bits * 1000000000u / (uint64_t(bitrate) * elapsed));
         bus_load = uint32_t(std::min<uint64_t>(load, 10000));
     }
     load_bits = 0;
