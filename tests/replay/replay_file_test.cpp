@@ -5,6 +5,7 @@
 // time, endlessly and once; the nodes see what went out and when.
 #include "../interfaces/can_test_support.h"
 #include "replay_test_support.h"
+#include "test_support.h"
 
 #include <QFile>
 #include <QProcess>
@@ -396,6 +397,26 @@ TEST_F(ReplayOnTheBus, StartOnARowWhoseFileWasMissingDoesNothing)
     replay->button(0).gui_send();
     EXPECT_FALSE(replay->replay(0).running());
     EXPECT_TRUE(receive_for(*node1, 200).empty());
+}
+
+// Foreign files under the MDF log's extension: the reader refuses them, the
+// row says so and sends nothing.
+TEST_F(ReplayOnTheBus, AForeignFileUnderTheMdfExtensionIsRefused)
+{
+    VYR_REQUIRE_TESTDATA();
+    for (const char *foreign : {"/mdf/asammdf/test/asammdf/gui/resources/test_batch.mf4",
+                                "/canlog/css-mdf4-converters/Tools/SystemTests/Common/TestData/multiGeneratorCAN.log"}) {
+        SCOPED_TRACE(foreign);
+        const std::string file = path("foreign.log");
+        QFile::remove(QString::fromStdString(file));
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(vyr_test::testdata_dir() + foreign), QString::fromStdString(file)));
+        start_row(file, CanReplayFile::FileTiming, CanReplayFile::OneShot);
+        replay->button(0).gui_send();
+        EXPECT_GE(replay->count(QString::fromStdString("Unable to open logfile '" + file + "', rc=-16")), 1);
+        EXPECT_TRUE(receive_for(*node1, 200).empty());
+        replay.reset();
+        measurement.reset();
+    }
 }
 
 } // namespace
