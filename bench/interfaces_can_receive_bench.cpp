@@ -24,6 +24,7 @@
 #include "interfaces/hardware/can_hw_provider_vindra.h"
 #include "interfaces/hardware/canio_device.h"
 #include "platform/vrbus_contract.h"
+#include "bench/daemon_environment.h"
 #include "bench/heap_allocation_counter.h"
 
 #include <QFile>
@@ -48,19 +49,12 @@ constexpr int batch = 512;
 
 enum Case { plain, database, script, triggers };
 
-// The daemon, started by the CAN types' start-up hook as the program does,
-// in runtime and registry directories of this run.
-class Environment
+// The daemon and the program's trigger and condition lists.
+class Environment : public DaemonEnvironment
 {
 public:
     Environment()
     {
-        setenv("VRBUS_RUNTIME_DIR", (dir.path() + "/run").toLocal8Bit().constData(), 1);
-        setenv("VYR_REGISTRY_DIR", dir.path().toLocal8Bit().constData(), 1);
-        for (CANhwProvider *p = CANhwProviderList::global().head(); p; p = p->next())
-            if (auto *vindra = dynamic_cast<CANhwProviderVindra *>(p))
-                vindra->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        started = call_start_up_hook(find_signal_if_type("CAN")) == 0;
         VyrTriggerList::set_instance(&trigger_list);
         VyrTriggerCondList::set_instance(&condition_list);
     }
@@ -68,10 +62,7 @@ public:
     {
         VyrTriggerCondList::set_instance(nullptr);
         VyrTriggerList::set_instance(nullptr);
-        call_exit_hook(find_signal_if_type("CAN"));
     }
-    QTemporaryDir dir;
-    bool started = false;
     VyrTriggerList trigger_list;
     VyrTriggerCondList condition_list;
 };

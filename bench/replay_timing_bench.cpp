@@ -19,6 +19,7 @@
 #include "windows/logging/log_file.h"
 #include "windows/replay/can_replay_file.h"
 #include "bench/heap_allocation_counter.h"
+#include "bench/daemon_environment.h"
 #include "bench/offscreen_benchmark_main.h"
 
 #include <QTemporaryDir>
@@ -32,27 +33,9 @@
 
 namespace {
 
-// The daemon, started by the CAN types' start-up hook as the program does.
-class Environment
+DaemonEnvironment &environment()
 {
-public:
-    Environment()
-    {
-        setenv("VRBUS_RUNTIME_DIR", (dir.path() + "/run").toLocal8Bit().constData(), 1);
-        setenv("VYR_REGISTRY_DIR", dir.path().toLocal8Bit().constData(), 1);
-        for (CANhwProvider *p = CANhwProviderList::global().head(); p; p = p->next())
-            if (auto *vindra = dynamic_cast<CANhwProviderVindra *>(p))
-                vindra->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        started = call_start_up_hook(find_signal_if_type("CAN")) == 0;
-    }
-    ~Environment() { call_exit_hook(find_signal_if_type("CAN")); }
-    QTemporaryDir dir;
-    bool started = false;
-};
-
-Environment &environment()
-{
-    static Environment instance;
+    static DaemonEnvironment instance;
     return instance;
 }
 

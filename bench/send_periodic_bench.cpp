@@ -16,6 +16,7 @@
 #include "windows/send/can_send_table.h"
 #include "windows/send/table_button.h"
 #include "windows/send/vyr_can_send.h"
+#include "bench/daemon_environment.h"
 #include "bench/offscreen_benchmark_main.h"
 
 #include <QTemporaryDir>
@@ -36,26 +37,9 @@ namespace {
 constexpr int rows = 100;
 constexpr const char *channel_name = "Virtual #1 (Channel 1)";
 
-class Environment
+DaemonEnvironment &environment()
 {
-public:
-    Environment()
-    {
-        setenv("VRBUS_RUNTIME_DIR", (dir.path() + "/run").toLocal8Bit().constData(), 1);
-        setenv("VYR_REGISTRY_DIR", dir.path().toLocal8Bit().constData(), 1);
-        for (CANhwProvider *p = CANhwProviderList::global().head(); p; p = p->next())
-            if (auto *vindra = dynamic_cast<CANhwProviderVindra *>(p))
-                vindra->set_program_directory(QStringLiteral(VYR_BIN_DIR));
-        started = call_start_up_hook(find_signal_if_type("CAN")) == 0;
-    }
-    ~Environment() { call_exit_hook(find_signal_if_type("CAN")); }
-    QTemporaryDir dir;
-    bool started = false;
-};
-
-Environment &environment()
-{
-    static Environment instance;
+    static DaemonEnvironment instance;
     return instance;
 }
 
