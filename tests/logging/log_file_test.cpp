@@ -259,6 +259,35 @@ TEST_F(LogFileTest, EmptyFilesAreDeletedOnlyWhenAsked)
     }
 }
 
+// A file that holds earlier logs is kept, whether appended to without a
+// message or read: only a file this run made and left empty goes.
+TEST_F(LogFileTest, FilesWithEarlierLogsAreNeverDeletedAsEmpty)
+{
+    for (const int mode : {int(LogFile::Append), int(LogFile::ReadMode)}) {
+        SCOPED_TRACE(mode);
+        const std::string name = path("earlier.txt");
+        {
+            std::unique_ptr<AsciiLogFile> first = ascii_log();
+            first->set_file_name(name.c_str());
+            first->set_write_mode(LogFile::Overwrite);
+            ASSERT_EQ(first->open(), 0);
+            first->set_stopped(false);
+            ASSERT_EQ(first->log_message(numbered_frame(1)), 0);
+            ASSERT_EQ(first->close(), 0);
+        }
+        std::unique_ptr<AsciiLogFile> log = ascii_log();
+        log->set_file_name(name.c_str());
+        log->set_write_mode(mode);
+        log->set_delete_empty_files(true);
+        ASSERT_EQ(log->open(), 0);
+        log->close();
+        EXPECT_EQ(access(name.c_str(), F_OK), 0);
+        AsciiLogFile reader;
+        EXPECT_EQ(read_log(reader, name).size(), 1u);
+        unlink(name.c_str());
+    }
+}
+
 // Size mode 1 with 10 messages: the tenth is written, then the limit comment
 // and -7; the eleventh is refused without writing. The byte limit likewise.
 TEST_F(LogFileTest, LimitStopsLoggingWithItsReason)

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -89,6 +90,10 @@ int LogFile::prepare_open(NumberedName numbered)
     if (m_file_name.empty())
         return NoFilename;
     m_actual_file_name = m_file_name;
+    // A file that already holds earlier logs is never deleted as empty.
+    struct stat status;
+    m_had_content = m_write_mode != Overwrite && m_write_mode != Numbered &&
+                    stat(m_actual_file_name.c_str(), &status) == 0 && status.st_size > 0;
     const std::string binary = needs_binary_mode() ? "b" : "";
     switch (m_write_mode) {
     case Append:
@@ -175,7 +180,7 @@ int LogFile::close()
 
 void LogFile::delete_if_empty()
 {
-    if (m_message_count == 0 && m_delete_empty_files && !m_actual_file_name.empty())
+    if (m_message_count == 0 && m_delete_empty_files && !m_had_content && !m_actual_file_name.empty())
         unlink(m_actual_file_name.c_str());
 }
 

@@ -244,6 +244,8 @@ private:
     // Read by other threads (the window shows the state): atomics.
     std::atomic<bool> m_stopped{true};
     bool m_delete_empty_files = false;
+    // The file held data before it was opened (to append to, or to read).
+    bool m_had_content = false;
     VyrMessageRing<VyrCanMessage> m_pretrigger{pretrigger_initial, pretrigger_block, pretrigger_max};
     // The pending requests, each as the number of its post (0: none). Whoever
     // exchanges a number back to 0 runs that request; when both are pending
