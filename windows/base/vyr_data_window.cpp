@@ -45,18 +45,27 @@ void connect_if_slot(QObject *sender, const char *signal, QObject *receiver, con
                      receiver->metaObject()->method(slot_index));
 }
 
-QToolButton *make_tool_button(VyrToolBar *bar, const char *name, const char *const *xpm, const QString &tip)
+// A 16-pixel auto-raise button of the bar, sized to its hint with the icon
+// it has (none: the caller draws one later), never taking the focus.
+QToolButton *make_tool_button(VyrToolBar *bar, const char *name, const QIcon &icon, const QString &tip, bool toggle)
 {
     auto *button = new QToolButton(bar);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoRaise(true);
-    button->setIcon(QIcon(QPixmap(xpm)));
+    button->setCheckable(toggle);
+    if (!icon.isNull())
+        button->setIcon(icon);
     button->setIconSize(QSize(16, 16));
     button->setToolTip(tip);
     button->setFocusPolicy(Qt::NoFocus);
     button->setFixedSize(button->sizeHint());
     bar->addWidget(button);
     return button;
+}
+
+QToolButton *make_tool_button(VyrToolBar *bar, const char *name, const char *const *xpm, const QString &tip)
+{
+    return make_tool_button(bar, name, QIcon(QPixmap(xpm)), tip, false);
 }
 
 bool has_dock_layout(const QMainWindow *window)
@@ -732,4 +741,9 @@ void VyrDataWindow::attach_to_workspace()
         show();
     m_detached = false;
     m_workspace_id = shell->active_workspace_id();
+}
+
+QToolButton *VyrDataWindow::add_tool_button(const char *name, const QString &tip, bool toggle)
+{
+    return make_tool_button(m_tool_bar, name, QIcon(), tip, toggle);
 }

@@ -121,6 +121,8 @@ public:
     // The last geometry in normal state (see store_normal_geometry).
     const QRect &normal_geometry() const { return m_normal_geometry; }
     VyrToolBar *tool_bar() const { return m_tool_bar; }
+    // Adds a button of the window's own to its tool bar, as the standard ones are made; the caller gives its icon.
+    QToolButton *add_tool_button(const char *name, const QString &tip, bool toggle);
     QLabel *status_label() const { return m_status_label; }
     QLabel *info_label() const { return m_info_label; }
     VyrDataWindow *next_window() const { return OpenWindows::next(this); }

@@ -115,18 +115,18 @@ VyrCanSend::VyrCanSend(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     m_send_text = tr("Send");
 
     VyrToolBar *bar = tool_bar();
-    m_insert_button = add_button("insert_button", tr("<p><h3>Insert</h3>Insert new CAN message</p>"), false);
+    m_insert_button = add_tool_button("insert_button", tr("<p><h3>Insert</h3>Insert new CAN message</p>"), false);
     m_insert_button->setIcon(text_icon(QStringLiteral("+"), Qt::darkGreen));
-    m_delete_button = add_button("delete_button", tr("<p><h3>Delete</h3>Delete selected CAN messages</p>"), false);
+    m_delete_button = add_tool_button("delete_button", tr("<p><h3>Delete</h3>Delete selected CAN messages</p>"), false);
     m_delete_button->setIcon(text_icon(QStringLiteral("\u2212"), Qt::red));
     bar->add_separator();
-    m_up_button = add_button("move_up_button", tr("<p><h3>Move Up</h3>Shuffle UP selected CAN messages</p>"), false);
+    m_up_button = add_tool_button("move_up_button", tr("<p><h3>Move Up</h3>Shuffle UP selected CAN messages</p>"), false);
     m_up_button->setIcon(arrow_icon(true));
     m_down_button =
-        add_button("move_down_button", tr("<p><h3>Move Down</h3>Shuffle DOWN selected CAN messages</p>"), false);
+        add_tool_button("move_down_button", tr("<p><h3>Move Down</h3>Shuffle DOWN selected CAN messages</p>"), false);
     m_down_button->setIcon(arrow_icon(false));
     bar->add_separator();
-    m_signal_table_button = add_button(
+    m_signal_table_button = add_tool_button(
         "signal_table_button",
         tr("<p><h3>Activate CAN Signal Table</h3><i>CAN Signal Table</i> displays all signals included in a CAN "
            "message in a special table.</p><p>To activate this function a <i>CAN database</i> must be associated "
@@ -214,20 +214,6 @@ VyrCanSend::~VyrCanSend()
         disconnect(m_dock, nullptr, this, nullptr);
         delete m_dock;
     }
-}
-
-QToolButton *VyrCanSend::add_button(const char *name, const QString &tip, bool toggle)
-{
-    auto *button = new QToolButton(tool_bar());
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoRaise(true);
-    button->setCheckable(toggle);
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(tip);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setFixedSize(button->sizeHint());
-    tool_bar()->addWidget(button);
-    return button;
 }
 
 void VyrCanSend::setCaption(const QString &text)

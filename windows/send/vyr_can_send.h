@@ -83,7 +83,6 @@ private:
         int saved_width = 0;
     };
 
-    QToolButton *add_button(const char *name, const QString &tip, bool toggle);
     // Applies every cell of the row.
     void apply_row(int row);
     void apply_identifier(int row);

@@ -85,12 +85,12 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     m_channel_combo->setMinimumContentsLength(8);
     bar->addWidget(m_channel_combo);
     bar->add_separator();
-    m_filter_button = add_button("message_filter_button", nullptr,
+    m_filter_button = add_tool_button("message_filter_button",
                                  tr("<p><h3>Message Filter</h3>Opens the dialog for setting up the message "
                                     "filters.</p>"),
                                  false);
     m_filter_button->setIcon(m_filter_icon);
-    m_clear_button = add_button("clear_button", nullptr,
+    m_clear_button = add_tool_button("clear_button",
                                 tr("<p><h3>Clear Messages</h3>Clears the contents of the trace window.</p>"), false);
     m_clear_button->setIcon(drawn_icon([](QPainter &p) {
         p.setPen(QPen(Qt::red, 2));
@@ -98,41 +98,41 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
         p.drawLine(13, 3, 3, 13);
     }));
     bar->add_separator();
-    m_database_button = add_button(
-        "database_mode_button", nullptr,
+    m_database_button = add_tool_button(
+        "database_mode_button",
         tr("<p><h3>Activate CAN Database Mode</h3><i>CAN Database Mode</i> means that all message identfiers are "
            "looked up in a CAN database. If the identifier is found, then the name of the message is "
            "displayed.</p><p>To activate this function a <i>CAN database</i> must be associated with the CAN "
            "channel.</p>"),
         true);
     m_database_button->setIcon(letter_icon(QStringLiteral("DB")));
-    m_signal_table_button = add_button(
-        "signal_table_button", nullptr,
+    m_signal_table_button = add_tool_button(
+        "signal_table_button",
         tr("<p><h3>Activate CAN Signal Table</h3><i>CAN Signal Table</i> displays all signals included in a CAN "
            "message in a special table.</p><p>To activate this function a <i>CAN database</i> must be associated "
            "with the CAN channel.</p>"),
         true);
     m_signal_table_button->setIcon(letter_icon(QStringLiteral("ST")));
-    m_scroll_button = add_button("display_mode_button", nullptr,
+    m_scroll_button = add_tool_button("display_mode_button",
                                  tr("<p><h3>Display Mode</h3>Switches the Display Mode between <ul><li>Fixed Position "
                                     "Mode</li><li>Scroll Mode</li></ul></p>"),
                                  true);
     m_scroll_button->setIcon(letter_icon(QStringLiteral("\u2195")));
-    m_time_button = add_button("time_format_button", nullptr,
+    m_time_button = add_tool_button("time_format_button",
                                tr("<p><h3>Time Format</h3>Switches the Time Format between<ul><li>Absolute "
                                   "Time</li><li>Time Difference</li></ul></p>"),
                                true);
     m_time_button->setIcon(letter_icon(QStringLiteral("\u0394t")));
-    m_display_filter_button = add_button("display_filter_button", nullptr,
+    m_display_filter_button = add_tool_button("display_filter_button",
                                          tr("<p><h3>Display Filter</h3>Show only selected messages. Only available "
                                             "in scroll mode and offline mode.</p>"),
                                          true);
     m_display_filter_button->setIcon(trace_filter_icon(Qt::green));
-    m_log_button = add_button("log_to_file_button", nullptr,
+    m_log_button = add_tool_button("log_to_file_button",
                               tr("<p><h3>Log to File</h3>Opens a dialog for setting up the Log to File function.</p>"),
                               false);
     m_log_button->setIcon(letter_icon(QStringLiteral("\u270e")));
-    m_indicator_button = add_button("log_indicator_button", nullptr,
+    m_indicator_button = add_tool_button("log_indicator_button",
                                     tr("<p><h3>Log to File Activity Indicator</h3>Shows when logging is active and "
                                        "allows you to interrupt it.</p>"),
                                     true);
@@ -147,10 +147,10 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     m_search_text->setMaximumWidth(120);
     bar->addWidget(m_search_text);
     m_search_down_button =
-        add_button("search_down_button", nullptr, tr("<p><h3>Search Down</h3>Search for text string.</p>"), false);
+        add_tool_button("search_down_button", tr("<p><h3>Search Down</h3>Search for text string.</p>"), false);
     m_search_down_button->setArrowType(Qt::DownArrow);
     m_search_up_button =
-        add_button("search_up_button", nullptr, tr("<p><h3>Search Up</h3>Search for text string.</p>"), false);
+        add_tool_button("search_up_button", tr("<p><h3>Search Up</h3>Search for text string.</p>"), false);
     m_search_up_button->setArrowType(Qt::UpArrow);
     bar->add_separator();
     create_standard_tool_buttons();
@@ -211,20 +211,6 @@ VyrTrace::~VyrTrace()
         disconnect(m_dock, nullptr, this, nullptr);
         delete m_dock;
     }
-}
-
-QToolButton *VyrTrace::add_button(const char *name, const char *const *, const QString &tip, bool toggle)
-{
-    auto *button = new QToolButton(tool_bar());
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoRaise(true);
-    button->setCheckable(toggle);
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(tip);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setFixedSize(button->sizeHint());
-    tool_bar()->addWidget(button);
-    return button;
 }
 
 VyrCanIf *VyrTrace::interface() const

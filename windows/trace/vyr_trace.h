@@ -78,7 +78,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QToolButton *add_button(const char *name, const char *const *xpm, const QString &tip, bool toggle);
     VyrCanIf *interface() const;
     void set_interface(VyrSignalIf *signal_if);
     // The view's selected lines in its current mode.
