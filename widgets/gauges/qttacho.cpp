@@ -100,6 +100,9 @@ QPoint QtTacho::point_at(double a, double d) const
 
 double QtTacho::needle_angle() const
 {
+    // An empty range has no degrees per unit: the needle rests at the start.
+    if (m_degrees_per_unit == 0.0)
+        return m_arc_start;
     const double a = (m_value - rangeMin()) * m_degrees_per_unit + m_arc_start;
     // An infinite value leaves the needle at the end it passed.
     if (!std::isfinite(a))
