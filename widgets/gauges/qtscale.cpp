@@ -278,7 +278,7 @@ void QtScale::build_scale_labels(const QString &padding, bool widths_only)
         return;
     const double first = std::floor((m_range_min - m_scale_min) / m_scale_dist) * m_scale_dist + m_scale_min;
     const double count = std::floor((m_range_max - first) / m_scale_dist) + 1;
-    if (!std::isfinite(first) || count > kMaxLabels) {
+    if (!std::isfinite(first) || !(count <= kMaxLabels)) {
         qWarning() << "QtScale::build_labels: a step of" << m_scale_dist << "gives too many labels on"
                    << m_range_min << ".." << m_range_max << "; none are drawn";
         return;
