@@ -87,6 +87,9 @@ TEST(QHexEdit, RowsOfEachElementWidthInBothByteOrders)
         EXPECT_EQ(edit.line_length(), (3 * width + 1) * 16 + 10);
         const QString last_row = edit.row_text(c.rows - 1);
         ASSERT_EQ(last_row.length(), edit.line_length());
+        // Rows are drawn as one text each: the cursor and selection cells drawn
+        // over them on the character grid must meet their glyphs.
+        EXPECT_EQ(edit.fontMetrics().horizontalAdvance(last_row), edit.line_length() * edit.character_width());
         EXPECT_TRUE(edit.row_text(0).startsWith(QStringLiteral("00001000  ") + c.first_elements)) << qPrintable(edit.row_text(0));
         // Mended: elements past the page's end are blank, not "00".
         const QString tail = QString::fromLatin1(c.last_element) + QString(2 * width, ' ') + ' ';

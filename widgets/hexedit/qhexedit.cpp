@@ -33,10 +33,14 @@ QHexEdit::QHexEdit(QWidget *parent, const char *name) : QAbstractScrollArea(pare
     QFont font(QStringLiteral("Courier"));
     font.setStyleHint(QFont::TypeWriter);
     font.setPixelSize(12);
+    // Cells lie on a grid of whole pixels: letter spacing rounds the face's
+    // fractional advance, so a row drawn as one text keeps to the grid.
+    const qreal advance = QFontMetricsF(font).horizontalAdvance(QLatin1Char(' '));
+    m_character_width = qMax(1, qRound(advance));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, m_character_width - advance);
     setFont(font);
     viewport()->setFont(font);
     const QFontMetrics metrics(font);
-    m_character_width = qMax(1, metrics.horizontalAdvance(QLatin1Char(' ')));
     m_line_height = qMax(1, metrics.height());
     m_ascent = metrics.ascent();
     setFocusPolicy(Qt::StrongFocus);
