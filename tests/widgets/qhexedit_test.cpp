@@ -222,6 +222,13 @@ TEST(QHexEdit, CursorKeysStopAtTheFirstAndLastAddress)
     EXPECT_GT(edit.verticalScrollBar()->value(), 0);
     EXPECT_LE(edit.verticalScrollBar()->value(), cursor_y);
     EXPECT_GE(edit.verticalScrollBar()->value() + edit.viewport()->height(), cursor_y + edit.line_height());
+
+    // A selection far above is brought into view on request.
+    edit.selection_set(0x100 + 16 * 5 + 3, 0x100 + 16 * 7);
+    edit.selection_ensure_visible();
+    const int selection_bottom = 6 * edit.line_height();
+    EXPECT_LE(edit.verticalScrollBar()->value(), selection_bottom - edit.line_height());
+    EXPECT_GE(edit.verticalScrollBar()->value() + edit.viewport()->height(), selection_bottom);
 }
 
 TEST(QHexEdit, ClicksAndADragSelect)
