@@ -565,8 +565,13 @@ VyrPanelItem *VyrPanelItemTextBrowser::create(QWidget *parent, uint32_t)
 void VyrPanelItemTextBrowser::text_changed()
 {
     auto *browser = static_cast<VyrPanelTextBrowser *>(widget());
-    if (browser->text().endsWith(QLatin1String("<a name=\"END\"></a>")))
-        browser->verticalScrollBar()->setValue(browser->verticalScrollBar()->maximum());
+    if (!browser->text().endsWith(QLatin1String("<a name=\"END\"></a>")))
+        return;
+    // The document lays itself out lazily: moving the cursor to the end lays
+    // it out that far, so the scroll range is whole before scrolling.
+    browser->moveCursor(QTextCursor::End);
+    browser->ensureCursorVisible();
+    browser->verticalScrollBar()->setValue(browser->verticalScrollBar()->maximum());
 }
 
 VyrPanelItemComboBox::VyrPanelItemComboBox(QWidget *parent)
@@ -781,7 +786,7 @@ void VyrPanelItemHorizont::set_range(size_t binding, double minimum, double maxi
 
 VyrPanelItemXyIndicator::VyrPanelItemXyIndicator(QWidget *parent)
 {
-    auto *indicator = new QtXyIndicator(parent);
+    auto *indicator = new VyrPanelXyIndicator(parent);
     indicator->setReadOnly(true);
     indicator->resize(indicator->sizeHint());
     set_widget(indicator);

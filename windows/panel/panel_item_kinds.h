@@ -3,6 +3,7 @@
 // subclasses some of them use, the radio-button groups and two numeric
 // helpers. Every kind is made through its row of the item type registry.
 #include "core/time_base.h"
+#include "widgets/gauges/qtbar.h"
 #include "windows/panel/vyr_panel_item.h"
 
 #include <QComboBox>
@@ -97,6 +98,21 @@ public:
 
 private:
     QString m_text;
+};
+
+// An x/y indicator with the label placement flag that panel files store for
+// it; the indicator draws no labels around a circle, so the flag is only kept.
+class VyrPanelXyIndicator : public QtXyIndicator
+{
+    Q_OBJECT
+    Q_PROPERTY(bool paintLabelsInsideScale READ paint_labels_inside_scale WRITE set_paint_labels_inside_scale)
+public:
+    explicit VyrPanelXyIndicator(QWidget *parent = nullptr) : QtXyIndicator(parent) {}
+    bool paint_labels_inside_scale() const { return m_paint_labels_inside_scale; }
+    void set_paint_labels_inside_scale(bool inside) { m_paint_labels_inside_scale = inside; }
+
+private:
+    bool m_paint_labels_inside_scale = false;
 };
 
 class VyrPanelItemRadioButton;
