@@ -262,6 +262,11 @@ TEST(GraphWindow, LegendTextsMatchPrintfG)
     c2->set_active(false);
     EXPECT_EQ(legend->value_text(), ": x=" + graph_number_text(c1->time()) + ", y=" +
                                          graph_number_text(signal->value_at(c1->time())));
+
+    // A column without a sample reads "-", not the marker's 1e+308.
+    signal->set_columns(w.window.plot_rect().width(), 0, [](int) { return 0.0; });
+    EXPECT_EQ(signal->value_at(c1->time()), QGraphSignal::no_value);
+    EXPECT_EQ(legend->value_text(), ": x=" + graph_number_text(c1->time()) + ", y=         -");
 }
 
 TEST(GraphWindow, ClicksSelectByHitTestWithAndWithoutCtrl)

@@ -12,6 +12,14 @@ namespace {
 
 const int colour_bar_width = 30;
 
+// A curve's value at a crossing; a column without a sample reads "-", not
+// as the marker number that stands for it.
+QString curve_value_text(const QGraphSignal *signal, double time)
+{
+    const double value = signal->value_at(time);
+    return value == QGraphSignal::no_value ? QString("%1").arg("-", 10) : graph_number_text(value);
+}
+
 } // namespace
 
 QString graph_number_text(double value, int precision)
@@ -48,11 +56,11 @@ QString QGraphLegend::value_text() const
     const bool second_on = m_second && m_second->is_active();
     if (m_signal) {
         if (first_on && second_on)
-            return ": y1=" + graph_number_text(m_signal->value_at(m_first->time())) +
-                   ", y2=" + graph_number_text(m_signal->value_at(m_second->time()));
+            return ": y1=" + curve_value_text(m_signal, m_first->time()) +
+                   ", y2=" + curve_value_text(m_signal, m_second->time());
         if (first_on)
             return ": x=" + graph_number_text(m_first->time()) +
-                   ", y=" + graph_number_text(m_signal->value_at(m_first->time()));
+                   ", y=" + curve_value_text(m_signal, m_first->time());
         if (!m_signal->is_active())
             return "  OFF !!";
         return " [" + graph_number_text(m_signal->y_minimum()) + " ... " + graph_number_text(m_signal->y_maximum()) +
