@@ -60,13 +60,15 @@ protected:
         return process.exitCode();
     }
     int vyr(const QStringList &arguments) { return run(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments); }
-    int gdbus_call(const QString &object, const QString &method, const QStringList &arguments = {},
-                   QString *output = nullptr)
+    // A question to the bus daemon itself.
+    QString ask_bus(const QString &method, const QString &name)
     {
-        return run("gdbus",
-                   QStringList{"call", "--session", "--dest", "org.vyr.Vyr", "--object-path", object, "--method", method} +
-                       arguments,
-                   output);
+        QString output;
+        run("gdbus",
+            {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path", "/org/freedesktop/DBus",
+             "--method", "org.freedesktop.DBus." + method, name},
+            &output);
+        return output;
     }
 
     QTemporaryDir dir;
@@ -105,10 +107,7 @@ TEST_F(AutomationProcessTest, RegisteredTheBusStartsTheServerWhichEndsWithItsLoc
     ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000)) << client.readAllStandardError().toStdString();
     const QString object = QString::fromUtf8(client.readLine()).trimmed();
     ASSERT_TRUE(object.startsWith("/org/vyr/Vyr/VyrActiveX/"));
-    QString owner;
-    ASSERT_EQ(gdbus_call("/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
-                         {"org.vyr.Vyr"}, &owner),
-              0);
+    const QString owner = ask_bus("GetConnectionUnixProcessID", "org.vyr.Vyr");
     const QString pid = owner.section(' ', 1).section(',', 0, 0);
     ASSERT_TRUE(QFile::exists("/proc/" + pid)) << owner.toStdString();
 
@@ -141,6 +140,7 @@ TEST_F(AutomationProcessTest, TheDumpedInterfacesAreThoseTheBusIntrospects)
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-nosplash", "-noreopen"});
     ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ask_bus("NameHasOwner", "org.vyr.Vyr") == "(true,)"; }, 60000));
     QProcess client;
     client.setProcessEnvironment(environment);
     client.start("/usr/bin/python3", {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
