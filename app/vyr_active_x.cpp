@@ -16,7 +16,6 @@
 #include <QSaveFile>
 #include <QTimer>
 
-
 namespace vyr_automation {
 
 const char *const service_name = "org.vyr.Vyr";
@@ -57,8 +56,8 @@ QString interface_xml()
 {
     return QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
                           "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") +
-           class_info(VyrActiveXAdaptor::staticMetaObject, "D-Bus Introspection") +
-           class_info(VyrActiveXEventsAdaptor::staticMetaObject, "D-Bus Introspection") + QStringLiteral("</node>\n");
+        class_info(VyrActiveXAdaptor::staticMetaObject, "D-Bus Introspection") +
+        class_info(VyrActiveXEventsAdaptor::staticMetaObject, "D-Bus Introspection") + QStringLiteral("</node>\n");
 }
 
 QString service_file_path()
@@ -212,8 +211,7 @@ int VyrActiveX::getSignalAndValueList(const QString &p_interface, QVariantList &
 
 VyrActiveXAdaptor::VyrActiveXAdaptor(VyrActiveX *object, std::function<void()> release)
     : QDBusAbstractAdaptor(object), m_object(object), m_release(std::move(release))
-{
-}
+{}
 
 void VyrActiveXAdaptor::reply_code(int code)
 {

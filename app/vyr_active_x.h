@@ -76,6 +76,7 @@ class VyrActiveXAdaptor : public QDBusAbstractAdaptor
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.vyr.IVyrActiveX")
+    // clang-format off
     Q_CLASSINFO("D-Bus Introspection", ""
 "  <interface name=\"org.vyr.IVyrActiveX\">\n"
 "    <annotation name=\"org.vyr.Uuid\" value=\"{10036F4F-D948-4d26-9AC8-ABD2E2345546}\"/>\n"
@@ -142,6 +143,7 @@ class VyrActiveXAdaptor : public QDBusAbstractAdaptor
 "    </method>\n"
 "    <method name=\"Release\"/>\n"
 "  </interface>\n")
+    // clang-format on
 
 public:
     VyrActiveXAdaptor(VyrActiveX *object, std::function<void()> release);
@@ -179,10 +181,12 @@ class VyrActiveXEventsAdaptor : public QDBusAbstractAdaptor
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.vyr.IVyrActiveXEvents")
+    // clang-format off
     Q_CLASSINFO("D-Bus Introspection", ""
 "  <interface name=\"org.vyr.IVyrActiveXEvents\">\n"
 "    <annotation name=\"org.vyr.Uuid\" value=\"{BFA394FE-C560-419b-ADC8-6E60C53F38D6}\"/>\n"
 "  </interface>\n")
+    // clang-format on
 
 public:
     explicit VyrActiveXEventsAdaptor(QObject *object) : QDBusAbstractAdaptor(object) {}

@@ -163,9 +163,9 @@ int VyrSysIf::callAction(const QString &interface_name, const QString &action_na
     if (!interface)
         return interface_not_found;
     auto *runtime = dynamic_cast<VyrScriptRuntime *>(interface->script_hosting());
-    ScriptTrigger *action =
-        runtime ? runtime->find_script_trigger_by_name(ScriptTrigger::action, action_name.toLocal8Bit().constData())
-                : nullptr;
+    ScriptTrigger *action = runtime
+        ? runtime->find_script_trigger_by_name(ScriptTrigger::action, action_name.toLocal8Bit().constData())
+        : nullptr;
     if (!action)
         return action_not_found;
     interface->post_output(action);

@@ -258,8 +258,8 @@ void VyrMeasurement::communication_failed(const QString &reason)
     log(VyrMessageLog::error, QStringLiteral("Communication with target broken, reason: %1\n").arg(reason));
     if (!under_remote_control())
         vyr_ask_question(m_question_parent, QStringLiteral("Error"),
-                     QStringLiteral("Communication with target broken\nReason: %1").arg(reason),
-                     {QStringLiteral("OK")});
+                         QStringLiteral("Communication with target broken\nReason: %1").arg(reason),
+                         {QStringLiteral("OK")});
 }
 
 void VyrMeasurement::delayed_start()

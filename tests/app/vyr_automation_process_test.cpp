@@ -97,14 +97,16 @@ TEST_F(AutomationProcessTest, RegisteredTheBusStartsTheServerWhichEndsWithItsLoc
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString service = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(service.contains("Name=org.vyr.Vyr\n"));
-    EXPECT_TRUE(service.contains(QStringLiteral("Exec=%1 -activex\n").arg(QFileInfo(VYR_BIN_DIR "/vyr").canonicalFilePath())))
+    EXPECT_TRUE(
+        service.contains(QStringLiteral("Exec=%1 -activex\n").arg(QFileInfo(VYR_BIN_DIR "/vyr").canonicalFilePath())))
         << service.toStdString();
 
     // A call on the name starts the server: its object is the client's.
     QProcess client;
     client.setProcessEnvironment(environment);
     client.start("/usr/bin/python3", {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000)) << client.readAllStandardError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000))
+        << client.readAllStandardError().toStdString();
     const QString object = QString::fromUtf8(client.readLine()).trimmed();
     ASSERT_TRUE(object.startsWith("/org/vyr/Vyr/VyrActiveX/"));
     const QString owner = ask_bus("GetConnectionUnixProcessID", "org.vyr.Vyr");
@@ -144,7 +146,8 @@ TEST_F(AutomationProcessTest, TheDumpedInterfacesAreThoseTheBusIntrospects)
     QProcess client;
     client.setProcessEnvironment(environment);
     client.start("/usr/bin/python3", {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000)) << client.readAllStandardError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000))
+        << client.readAllStandardError().toStdString();
     const QString object = QString::fromUtf8(client.readLine()).trimmed();
     QString introspected;
     ASSERT_EQ(run("gdbus", {"introspect", "--session", "--xml", "--dest", "org.vyr.Vyr", "--object-path", object},

@@ -77,7 +77,8 @@ class Client
 public:
     Client()
     {
-        m_process.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
+        m_process.start(QStringLiteral("/usr/bin/python3"),
+                        {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
         if (QTest::qWaitFor([this] { return m_process.canReadLine(); }, 20000))
             m_path = QString::fromUtf8(m_process.readLine()).trimmed();
     }
@@ -135,14 +136,15 @@ protected:
         VyrTriggerList::set_instance(&triggers);
         add_running_trigger(&triggers);
         VyrTriggerCondList::set_instance(&conditions);
-        set_vyr_question_function([this](QWidget *, const QString &, const QString &text, const QStringList &buttons,
-                                          VyrQuestionIcon) {
-            boxes << text;
-            return int(buttons.size()) - 1;
-        });
-        write_file("auto.vys", "variables { timer tick; int runs; }\n"
-                               "on action \"beep\" { runs++; printf(\"beep action ran %d\\n\", runs); }\n"
-                               "on timer tick { }\n");
+        set_vyr_question_function(
+            [this](QWidget *, const QString &, const QString &text, const QStringList &buttons, VyrQuestionIcon) {
+                boxes << text;
+                return int(buttons.size()) - 1;
+            });
+        write_file("auto.vys",
+                   "variables { timer tick; int runs; }\n"
+                   "on action \"beep\" { runs++; printf(\"beep action ran %d\\n\", runs); }\n"
+                   "on timer tick { }\n");
         config_file = write_configuration("auto.vyr", "auto.vys");
         window = std::make_unique<VyrMain>();
         window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -168,14 +170,15 @@ protected:
     }
     QString write_configuration(const QString &name, const QString &script)
     {
-        return write_file(name, QStringLiteral("[defaults]\n"
-                                               "workspaces=( ( {name}\"W\" {name_utf8}\"W\" {id}0 ) )\n"
-                                               "active_workspace=0\n"
-                                               "[CAN]\nactive=true\nindex=1\nname=\"CAN 1\"\nbitrate=500000\n"
-                                               "channel=\"%1\"\nscript_file=\"%2\"\n"
-                                               "candb_file_count=1\ncandb_file_0=\"%3\"\n")
-                                    .arg(QLatin1String(virtual_channel), dir.filePath(script), motohawk_dbc)
-                                    .toUtf8());
+        return write_file(name,
+                          QStringLiteral("[defaults]\n"
+                                         "workspaces=( ( {name}\"W\" {name_utf8}\"W\" {id}0 ) )\n"
+                                         "active_workspace=0\n"
+                                         "[CAN]\nactive=true\nindex=1\nname=\"CAN 1\"\nbitrate=500000\n"
+                                         "channel=\"%1\"\nscript_file=\"%2\"\n"
+                                         "candb_file_count=1\ncandb_file_0=\"%3\"\n")
+                              .arg(QLatin1String(virtual_channel), dir.filePath(script), motohawk_dbc)
+                              .toUtf8());
     }
     QStringList rows_containing(const QString &part) { return message_window_rows(*window).filter(part); }
     VyrCanIf *can() const { return dynamic_cast<VyrCanIf *>(get_first_signal_if()); }
@@ -206,9 +209,9 @@ TEST_F(AutomationTest, AClientLoadsStartsReadsSetsActsAndStops)
     const QString interface = QString::fromStdString(can()->name());
 
     // gdbus answers the in/out name as its output.
-    const QString configuration = run_client(
-        "gdbus", {"call", "--session", "--dest", "org.vyr.Vyr", "--object-path", client.path(), "--method",
-                  "org.vyr.IVyrActiveX.getConfiguration", "x"});
+    const QString configuration = run_client("gdbus",
+                                             {"call", "--session", "--dest", "org.vyr.Vyr", "--object-path",
+                                              client.path(), "--method", "org.vyr.IVyrActiveX.getConfiguration", "x"});
     EXPECT_EQ(configuration, QStringLiteral("('%1',)").arg(config_file));
     EXPECT_EQ(rows_containing("ActiveX::getConfiguration () -> " + config_file).size(), 1);
 
@@ -229,10 +232,11 @@ TEST_F(AutomationTest, AClientLoadsStartsReadsSetsActsAndStops)
     ASSERT_EQ(can()->add_signal_listener(&recorder, signal), 0);
 
     // dbus-send starts the measurement.
-    EXPECT_EQ(run_client("dbus-send", {"--session", "--print-reply", "--dest=org.vyr.Vyr", client.path(),
-                                       "org.vyr.IVyrActiveX.start"})
-                  .count("method return"),
-              1);
+    EXPECT_EQ(
+        run_client("dbus-send",
+                   {"--session", "--print-reply", "--dest=org.vyr.Vyr", client.path(), "org.vyr.IVyrActiveX.start"})
+            .count("method return"),
+        1);
     ASSERT_TRUE(window->measurement_running()) << message_window_rows(*window).join('\n').toStdString();
     EXPECT_EQ(rows_containing("ActiveX::startMeasurement ()").size(), 1);
 
@@ -251,8 +255,8 @@ TEST_F(AutomationTest, AClientLoadsStartsReadsSetsActsAndStops)
         10000))
         << QJsonDocument(current).toJson().toStdString();
     // The history is one deep: the newest value once, then nothing and no error.
-    QJsonArray latest = client.call("getLatestValues", {interface, temperature, QJsonArray(), QJsonArray()})["ok"]
-                            .toArray();
+    QJsonArray latest =
+        client.call("getLatestValues", {interface, temperature, QJsonArray(), QJsonArray()})["ok"].toArray();
     ASSERT_EQ(latest.at(0).toArray().size(), 1);
     EXPECT_EQ(number(latest.at(0).toArray().at(0)), last_temperature);
     EXPECT_TRUE(latest.at(1).toArray().at(0).toObject().contains("int64"));
@@ -283,9 +287,13 @@ TEST_F(AutomationTest, AClientLoadsStartsReadsSetsActsAndStops)
         const char *error;
         const char *text;
     } failures[] = {
-        {"getCurrentSignalValue", {"no such interface", temperature, 0.0, 0.0}, "org.vyr.Vyr.Error1",
+        {"getCurrentSignalValue",
+         {"no such interface", temperature, 0.0, 0.0},
+         "org.vyr.Vyr.Error1",
          "Interface not Found"},
-        {"getLatestValues", {interface, "no.such.signal", QJsonArray(), QJsonArray()}, "org.vyr.Vyr.Error2",
+        {"getLatestValues",
+         {interface, "no.such.signal", QJsonArray(), QJsonArray()},
+         "org.vyr.Vyr.Error2",
          "Signal not Found"},
         {"setSignalValue", {interface, "no.such.signal", 1.5}, "org.vyr.Vyr.Error2", "Signal not Found"},
         {"callAction", {"no such interface", "beep"}, "org.vyr.Vyr.Error1", "Interface not Found"},
@@ -381,18 +389,17 @@ TEST_F(AutomationTest, ALoadDuringAMeasurementStopsItFirstAndACallWaitsForTheInt
 TEST_F(AutomationTest, TheFactoryMakesOnlyItsClassAndTheIntrospectionCarriesTheIdentifiers)
 {
     int exit_code = 0;
-    const QString refused =
-        run_client("gdbus",
-                   {"call", "--session", "--dest", "org.vyr.Vyr", "--object-path", "/org/vyr/Vyr", "--method",
-                    "org.vyr.VyrFactory.CreateObject", "Other"},
-                   &exit_code);
+    const QString refused = run_client("gdbus",
+                                       {"call", "--session", "--dest", "org.vyr.Vyr", "--object-path", "/org/vyr/Vyr",
+                                        "--method", "org.vyr.VyrFactory.CreateObject", "Other"},
+                                       &exit_code);
     EXPECT_NE(exit_code, 0);
     EXPECT_TRUE(refused.contains("org.vyr.Vyr.NoSuchClass")) << refused.toStdString();
     EXPECT_EQ(server->object_count(), 0);
 
     Client client;
-    const QString xml = run_client("gdbus", {"introspect", "--session", "--xml", "--dest", "org.vyr.Vyr",
-                                             "--object-path", client.path()});
+    const QString xml = run_client(
+        "gdbus", {"introspect", "--session", "--xml", "--dest", "org.vyr.Vyr", "--object-path", client.path()});
     EXPECT_TRUE(xml.contains("{10036F4F-D948-4d26-9AC8-ABD2E2345546}"));
     EXPECT_TRUE(xml.contains("{BFA394FE-C560-419b-ADC8-6E60C53F38D6}"));
     EXPECT_TRUE(xml.contains("<interface name=\"org.vyr.IVyrActiveXEvents\">"));
