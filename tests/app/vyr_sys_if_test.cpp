@@ -4,6 +4,8 @@
 #include "app/vyr_sys_if.h"
 #include "core/signal_record.h"
 #include "core/time_base.h"
+#include "core/vyr_signal_list.h"
+#include "tests/core/signal_if_test_support.h"
 #include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 
@@ -88,6 +90,43 @@ TEST(SysIf, ValueRecordsCarryTheirTypeAndTheTimeOfTheTimeBase)
     const auto us = [](uint32_t s, uint32_t u) { return uint64_t(s) * 1000000 + u; };
     EXPECT_LE(us(before.seconds, before.microseconds), us(real.seconds, real.microseconds));
     EXPECT_LE(us(whole.seconds, whole.microseconds), us(after.seconds, after.microseconds));
+}
+
+TEST(SysIf, ValueTimesPastFiftyDaysKeepTheirMilliseconds)
+{
+    VyrSysIf sys_if(nullptr);
+    vyr_test::TestInterface interface(nullptr, nullptr);
+    interface.set_name("long run");
+    auto list = std::make_unique<VyrSignalList>();
+    auto *signal = new SignalRecord();
+    signal->set_name("speed");
+    list->insert(signal);
+    interface.set_signal_list(std::move(list));
+
+    double value = -1.0;
+    int64_t time_ms = -1;
+    // No value yet: the current read leaves the outputs, the latest says so.
+    EXPECT_EQ(sys_if.readCurrentValue("long run", "speed", value, time_ms), 0);
+    EXPECT_EQ(time_ms, -1);
+    EXPECT_EQ(sys_if.readLatestValue("long run", "speed", value, time_ms), VyrSysIf::no_value);
+
+    // 60 days and 123.456 ms: past 2^32 ms, where 32 bits wrapped.
+    SignalValue record;
+    record.seconds = 60u * 86400u;
+    record.microseconds = 123456;
+    record.set_int(-3);
+    signal->set_value(record);
+    EXPECT_EQ(sys_if.readLatestValue("long run", "speed", value, time_ms), 0);
+    EXPECT_EQ(value, -3.0);
+    EXPECT_EQ(time_ms, int64_t(60) * 86400 * 1000 + 123);
+    EXPECT_EQ(sys_if.readLatestValue("long run", "speed", value, time_ms), VyrSysIf::no_value);
+    EXPECT_EQ(sys_if.readCurrentValue("long run", "speed", value, time_ms), 0);
+    EXPECT_EQ(time_ms, int64_t(60) * 86400 * 1000 + 123);
+
+    EXPECT_EQ(sys_if.readCurrentValue("long run", "none", value, time_ms), VyrSysIf::signal_not_found);
+    EXPECT_EQ(sys_if.readCurrentValue("elsewhere", "speed", value, time_ms), VyrSysIf::interface_not_found);
+    // A signal no one follows has no entry to take a value.
+    EXPECT_EQ(sys_if.setSignalValue("long run", "speed", 1.0), VyrSysIf::signal_not_found);
 }
 
 TEST_F(SysLogTest, ThePageHasTheLogsColumnsBeforeItShowsAndGoesWhenClosed)
