@@ -57,11 +57,15 @@ void VyrMain::compile()
     const int result = m_measurement->compile();
     QApplication::restoreOverrideCursor();
     if (result != 0) {
+        if (under_remote_control()) {
+            log_message_error(tr("Reload/Compile failed.") + QLatin1Char('\n'));
+            return;
+        }
         vyr_ask_question(this, tr("Error"), tr("Reload/Compile failed !\nSee the message window for more information."),
                          {tr("OK")});
         return;
     }
-    if (!settings_store().read_bool("DontDisplayCompileOKMessage", false))
+    if (!settings_store().read_bool("DontDisplayCompileOKMessage", false) && !under_remote_control())
         vyr_ask_question(this, tr("Info"), tr("Reload/Compile was successful."), {tr("OK")},
                          VyrQuestionIcon::information);
 }

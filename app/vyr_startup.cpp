@@ -3,10 +3,12 @@
 #include "app/shell/settings_store.h"
 #include "app/shell/vyr_app_state.h"
 #include "app/vyr_dialog_disclaimer.h"
+#include "app/vyr_active_x.h"
 #include "app/vyr_dialog_log_to_file_ascii_parameters.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
+#include "app/vyr_sys_if.h"
 #include "app/vyr_termination_signals.h"
 #include "app/vyr_test_hooks.h"
 #include "interfaces/widgets/interface_dialog_services.h"
@@ -78,8 +80,9 @@ class VyrProcess
 {
 public:
     // Start-up steps up to the application object; false when another
-    // instance holds the single-instance mutex.
-    bool start(int argc, char **argv, const VyrStartOptions &options);
+    // instance holds the single-instance mutex. A server started by the bus
+    // for its clients takes no options and no single-instance rule.
+    bool start(int argc, char **argv, const VyrStartOptions &options, bool server);
     // The rest of start-up and the event loop; answers the exit code.
     int run(int argc, char **argv);
 
@@ -98,6 +101,8 @@ private:
     void release_process_resources();
 
     VyrAppState &state = vyr_app_state();
+    bool m_server = false;
+    std::unique_ptr<VyrAutomationServer> m_automation;
     platform::NamedMutex single_instance_mutex;
     platform::NamedMutex running_marker;
     std::unique_ptr<platform::RtClockDevice> clock_device;
@@ -192,6 +197,8 @@ void VyrProcess::delete_global_lists()
     VyrGlobalAccel::set_instance(nullptr);
     delete VyrEnvVarList::instance();
     VyrEnvVarList::set_instance(nullptr);
+    delete VyrSysIf::instance();
+    VyrSysIf::set_instance(nullptr);
 }
 
 bool VyrProcess::disclaimer_accepted()
@@ -230,12 +237,13 @@ void VyrProcess::release_process_resources()
     single_instance_mutex.close();
 }
 
-bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options)
+bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options, bool server)
 {
-    debug_trace("main: isServer() = %d, argc = %d", 0, argc);
+    m_server = server;
+    debug_trace("main: isServer() = %d, argc = %d", int(server), argc);
     write_argument_lines(argc, argv);
 
-    state.options = options;
+    state.options = server ? VyrStartOptions() : options;
     const QString command_line_file = resolve_file_argument(state.options.file_argument);
 
     const std::string mutex_name = state.options.mutex_name.toStdString();
@@ -324,6 +332,17 @@ int VyrProcess::run(int argc, char **argv)
     main_window->show();
     main_window->setup();
 
+    // Automation clients reach the window from here on.
+    m_automation = std::make_unique<VyrAutomationServer>(m_server, [window = QPointer<VyrMain>(main_window)] {
+        if (window)
+            window->close_without_questions();
+    });
+    if (!m_automation->publish() && m_server) {
+        // Started for clients that cannot reach it: nothing would ever end it.
+        debug_trace("main: the automation server cannot publish itself");
+        main_window->close_without_questions();
+    }
+
     if (splash)
         splash->start_close_timer(5000);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
@@ -337,12 +356,35 @@ int VyrProcess::run(int argc, char **argv)
     // the exit hooks take their drivers away.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete window_guard.data();
+    m_automation.reset();
     delete splash.data(); // when the program ends before the splash closed itself
 
     write_recent_configurations();
     replace_configuration(nullptr);
     release_process_resources();
     return exit_code;
+}
+
+// The switches of the automation server that end the program before any
+// window: "-regserver" and "-unregserver" write or remove the bus's service
+// file, "-dumpidl FILE" writes the objects' introspection XML. Answers the
+// exit code, or -1 when the command line holds none of them.
+int run_automation_switch(const QStringList &arguments)
+{
+    if (arguments.contains(QStringLiteral("-regserver")))
+        return vyr_automation::register_server(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))) ? 0 : 1;
+    if (arguments.contains(QStringLiteral("-unregserver")))
+        return vyr_automation::unregister_server() ? 0 : 1;
+    const int dump = arguments.indexOf(QStringLiteral("-dumpidl"));
+    if (dump < 0)
+        return -1;
+    if (dump + 1 >= arguments.size())
+        return 1;
+    QFile file(arguments.at(dump + 1));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 1;
+    file.write(vyr_automation::interface_xml().toUtf8());
+    return file.error() == QFileDevice::NoError ? 0 : 1;
 }
 
 } // namespace
@@ -352,8 +394,12 @@ int vyr_main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    const int switch_result = run_automation_switch(arguments);
+    if (switch_result >= 0)
+        return switch_result;
+    const bool server = arguments.contains(QStringLiteral("-activex"));
     const VyrStartOptions options = parse_start_options(arguments);
-    if (options.help) {
+    if (options.help && !server) {
         std::fputs(start_options_usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
@@ -367,7 +413,7 @@ int vyr_main(int argc, char **argv)
         return 1;
     }
     VyrProcess process;
-    if (!process.start(argc, argv, options))
+    if (!process.start(argc, argv, options, server))
         return 1;
     return process.run(argc, argv);
 }
