@@ -489,7 +489,8 @@ bool QtService::install(const QString &extra_argument)
     if (written) {
         QTextStream out(&file);
         out.setCodec("UTF-8");
-        out << "[Unit]\nDescription=" << escape_for_unit(description).replace(QLatin1String("$$"), QLatin1String("$"))
+        // A description is plain text: only its specifiers ("%") are read.
+        out << "[Unit]\nDescription=" << QString(description).replace(QLatin1Char('%'), QLatin1String("%%"))
             << "\n\n[Service]\nType=notify\nExecStart=" << command
             << "\nEnvironment=QT_QPA_PLATFORM=offscreen\n\n[Install]\nWantedBy=default.target\n";
         out.flush();
