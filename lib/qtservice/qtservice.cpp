@@ -15,7 +15,6 @@
 #include <QTextStream>
 #include <QThread>
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>

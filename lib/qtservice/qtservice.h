@@ -6,8 +6,8 @@
 //
 // The running service serves its control socket on a helper thread, which
 // calls the control handlers (stop, pause, resume, user codes) of the derived
-// class; SIGTERM is the stop control there, SIGHUP (the user's log-off) is
-// ignored. Other processes reach it through request_pause, request_resume,
+// class; SIGTERM (and SIGINT) is the stop control there, SIGHUP (the user's
+// log-off) is ignored. Other processes reach it through request_pause, request_resume,
 // send_command and terminate.
 #include <QByteArray>
 #include <QString>
