@@ -144,9 +144,14 @@ protected:
     static void expect_start_delay(const std::pair<int64_t, int64_t> &start, const VyrCanMessage &first)
     {
         EXPECT_GE(stamp_us(first) - start.first, 95000) << "the first frame 100 ms after Start";
-        EXPECT_LE(stamp_us(first) - start.second, 100000 + late_us) << "the first frame 100 ms after Start";
+        EXPECT_LE(stamp_us(first) - start.second, 100000 + start_late_us) << "the first frame 100 ms after Start";
     }
+    // Gaps between replayed frames are checked to within late_us. The start
+    // is waited for across the GUI thread's event loop, which a loaded
+    // machine delays more, so it gets more slack; it still tells a start
+    // that waits 100 ms from one that waits twice that or not at all.
     static constexpr double late_us = 10000;
+    static constexpr double start_late_us = 40000;
 
     QTemporaryDir m_dir;
     VyrCanIf *can1 = nullptr;
