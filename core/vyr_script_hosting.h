@@ -26,8 +26,9 @@ public:
     // Run a script-defined signal's function (under the interface's script lock).
     virtual int read_script_signal(VyrSignalEntry *entry, SignalValue &value) = 0;
     virtual int write_script_signal(VyrSignalEntry *entry, const SignalValue &value) = 0;
-    // For the output queue, which holds the script lock around both.
-    virtual void store_argument(const ScriptTrigger &item) = 0;
+    // For the output queue, which holds the script lock around both; the
+    // argument is the one the queue took with the item.
+    virtual void store_argument(const ScriptTrigger &item, uint32_t argument) = 0;
     virtual int run_function(int function_id) = 0;
     // The interface stopped: forget the state of the last run.
     virtual void drop_run_state() = 0;

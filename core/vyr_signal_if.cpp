@@ -354,10 +354,10 @@ bool VyrSignalIf::has_script_machine() const
     return m_hosting && m_hosting->has_machine();
 }
 
-void VyrSignalIf::store_script_argument(const ScriptTrigger &item)
+void VyrSignalIf::store_script_argument(const ScriptTrigger &item, uint32_t argument)
 {
     if (m_hosting)
-        m_hosting->store_argument(item);
+        m_hosting->store_argument(item, argument);
 }
 
 int VyrSignalIf::run_script_function(int function_id)
@@ -655,17 +655,38 @@ void VyrSignalIf::post_output(ScriptTrigger *item)
     bool was_empty;
     {
         std::lock_guard<std::mutex> lock(m_output_mutex);
-        // Without a running thread the item would only wait for the next start,
-        // which empties the queue; it must not wait there, since a script reload
-        // in between deletes the script's triggers (a script timer of a stopped
-        // interface still fires while the wheel's driver runs on).
-        if (m_finished.load() || m_output_queue.contains(item))
+        if (!queue_output_locked(item, was_empty))
             return;
-        was_empty = m_output_queue.empty();
-        m_output_queue.push_back(item);
     }
     if (was_empty)
         m_output_event.set();
+}
+
+void VyrSignalIf::post_output(ScriptTrigger *item, uint32_t argument)
+{
+    bool was_empty;
+    {
+        std::lock_guard<std::mutex> lock(m_output_mutex);
+        // An item queued already runs once, with the latest argument.
+        item->set_argument(argument);
+        if (!queue_output_locked(item, was_empty))
+            return;
+    }
+    if (was_empty)
+        m_output_event.set();
+}
+
+bool VyrSignalIf::queue_output_locked(ScriptTrigger *item, bool &was_empty)
+{
+    // Without a running thread the item would only wait for the next start,
+    // which empties the queue; it must not wait there, since a script reload
+    // in between deletes the script's triggers (a script timer of a stopped
+    // interface still fires while the wheel's driver runs on).
+    if (m_finished.load() || m_output_queue.contains(item))
+        return false;
+    was_empty = m_output_queue.empty();
+    m_output_queue.push_back(item);
+    return true;
 }
 
 int VyrSignalIf::process_output_queue()
@@ -674,20 +695,22 @@ int VyrSignalIf::process_output_queue()
         return 0;
     for (;;) {
         ScriptTrigger *item;
+        uint32_t argument;
         {
             std::lock_guard<std::mutex> lock(m_output_mutex);
             item = m_output_queue.pop_front();
             if (!item)
                 return 0;
+            argument = item->argument();
         }
         ScriptRunLock lock(*this);
         item->set_pending(false);
         if ((item->type() & 0xFFFF) != 0 && item->function_id() > 0) {
-            store_script_argument(*item);
+            store_script_argument(*item, argument);
             run_script_function(item->function_id());
         }
         if (item->type() >= ScriptTrigger::internal_base)
-            execute_internal_script_trigger(item->type(), item->address(), item->argument());
+            execute_internal_script_trigger(item->type(), item->address(), argument);
     }
 }
 

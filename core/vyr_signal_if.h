@@ -225,6 +225,10 @@ public:
     // VyrOutputSink: runs the trigger in the thread; an item queued already stays
     // once. Without a running thread the item is dropped.
     void post_output(ScriptTrigger *item) override;
+    // The same with the argument the run receives, stored under the queue's
+    // mutex: the thread copies it there when it takes the item, so a post
+    // from another thread never changes it while a run reads it.
+    void post_output(ScriptTrigger *item, uint32_t argument);
     void post_deferred_call(VyrDeferredCall *call);
     // When this returns, the call is neither listed nor running (unless the
     // thread itself removes the call it runs).
@@ -327,7 +331,7 @@ protected:
     // The output queue and open/close run script functions through these,
     // which hand them to the script hosting.
     virtual bool has_script_machine() const;
-    virtual void store_script_argument(const ScriptTrigger &item);
+    virtual void store_script_argument(const ScriptTrigger &item, uint32_t argument);
     virtual int run_script_function(int function_id);
     // Called by stop(): the script context forgets the state of its last run.
     virtual void drop_script_run_state();
@@ -414,6 +418,9 @@ private:
     bool m_drives_timers = false;
 
     // Output queue of script triggers.
+    // Under m_output_mutex: queues the item unless it is queued already or the
+    // thread has finished; false when nothing was queued.
+    bool queue_output_locked(ScriptTrigger *item, bool &was_empty);
     std::mutex m_output_mutex;
     IntrusiveList<ScriptTrigger, &ScriptTrigger::m_output_link> m_output_queue;
 

@@ -230,6 +230,20 @@ ScriptTrigger *VyrScriptRuntime::find_script_trigger_by_name(uint32_t type, cons
     return nullptr;
 }
 
+ScriptTrigger *VyrScriptRuntime::find_script_action(const std::string &name) const
+{
+    std::lock_guard<std::mutex> lock(m_triggers_mutex);
+    ScriptTrigger *found = nullptr;
+    for (const auto &trigger : m_triggers) {
+        const uint32_t type = trigger->type();
+        const bool action_type = type == ScriptTrigger::action || type == ScriptTrigger::internal_base ||
+                                 type == script_action_type_ext;
+        if (action_type && trigger->name() == name)
+            found = trigger.get();
+    }
+    return found;
+}
+
 void VyrScriptRuntime::remove_script_triggers(uint32_t mask)
 {
     std::vector<std::unique_ptr<ScriptTrigger>> removed;
@@ -528,7 +542,7 @@ int VyrScriptRuntime::run_function(int function_id)
     return m_machine->run(&m_context, function_id);
 }
 
-void VyrScriptRuntime::store_argument(const ScriptTrigger &item)
+void VyrScriptRuntime::store_argument(const ScriptTrigger &item, uint32_t argument)
 {
     const std::vector<uint8_t> &buffer = item.argument_buffer();
     if (!buffer.empty()) {
@@ -537,7 +551,7 @@ void VyrScriptRuntime::store_argument(const ScriptTrigger &item)
         return;
     }
     if (m_this_value_i >= 0)
-        m_machine->set_data_int(m_this_value_i, int32_t(item.argument()));
+        m_machine->set_data_int(m_this_value_i, int32_t(argument));
 }
 
 void VyrScriptRuntime::drop_run_state()

@@ -69,7 +69,7 @@ public:
     bool has_machine() const override { return m_machine != nullptr; }
     int read_script_signal(VyrSignalEntry *entry, SignalValue &value) override;
     int write_script_signal(VyrSignalEntry *entry, const SignalValue &value) override;
-    void store_argument(const ScriptTrigger &item) override;
+    void store_argument(const ScriptTrigger &item, uint32_t argument) override;
     int run_function(int function_id) override;
     void drop_run_state() override;
 
@@ -87,6 +87,11 @@ public:
     std::vector<ScriptTrigger *> script_triggers(uint32_t type) const;
     // An action by its name (the panels and menus fire actions by name).
     ScriptTrigger *find_script_trigger_by_name(uint32_t type, const std::string &name) const;
+    // The action that a panel item's event runs: among the triggers of the
+    // script action types (action, internal_base, script_action_type_ext),
+    // the last one of that name in trigger order; null when none.
+    static constexpr uint32_t script_action_type_ext = 0x80000;
+    ScriptTrigger *find_script_action(const std::string &name) const;
     // Removes (and deletes) the triggers whose type shares a bit with the mask:
     // timers cancelled, keys unregistered, queued runs dropped first.
     void remove_script_triggers(uint32_t mask);

@@ -349,3 +349,36 @@ std::string string_printf(const char *format, ...)
     va_end(args);
     return text;
 }
+
+char *cut_token(char *text)
+{
+    char *end = text + std::strcspn(text, "; ");
+    if (*end == '\0')
+        return end;
+    *end = '\0';
+    return end + 1;
+}
+
+const char *skip_token(const char *text)
+{
+    const char *end = text + std::strcspn(text, ";\t\n ");
+    return *end == '\0' ? end : end + 1;
+}
+
+char *trim_blanks(char *text)
+{
+    auto blank = [](char c) { return c == '\t' || c == '\r' || c == '\n' || c == ' '; };
+    while (blank(*text))
+        ++text;
+    for (size_t length = std::strlen(text); length > 0 && blank(text[length - 1]); --length)
+        text[length - 1] = '\0';
+    return text;
+}
+
+int parse_decimal(const char *text, int *out)
+{
+    if (*text < '0' || *text > '9')
+        return -1;
+    *out = std::atoi(text);
+    return 0;
+}

@@ -93,3 +93,17 @@ double step_function(double x);
 
 // Suspends the calling thread.
 void sleep_ms(unsigned milliseconds);
+
+// Word helpers for line-oriented input that is cut in place.
+// Ends the first word at the first ";" or blank (overwritten with the
+// terminator) and returns the text after it; without one, the terminator.
+char *cut_token(char *text);
+// The text after the first ";", tab, line feed or blank, unchanged; without
+// one, its terminator.
+const char *skip_token(const char *text);
+// Skips leading tabs, carriage returns, line feeds and blanks and cuts the
+// trailing ones off in place; returns the first other character.
+char *trim_blanks(char *text);
+// When the text begins with a decimal digit, stores atoi of it in *out and
+// returns 0; otherwise returns -1 and leaves *out as it was.
+int parse_decimal(const char *text, int *out);

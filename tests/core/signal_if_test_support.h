@@ -196,9 +196,9 @@ public:
 
 protected:
     bool has_script_machine() const override { return true; }
-    void store_script_argument(const ScriptTrigger &item) override
+    void store_script_argument(const ScriptTrigger &, uint32_t argument) override
     {
-        record("argument " + std::to_string(item.argument()));
+        record("argument " + std::to_string(argument));
     }
     int run_script_function(int function_id) override
     {

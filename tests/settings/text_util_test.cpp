@@ -180,4 +180,39 @@ TEST(StepFunction, IsZeroOnlyBelowZero)
     EXPECT_EQ(step_function(std::nan("")), 1.0);
 }
 
+TEST(WordHelpers, CutSkipAndTrimInPlace)
+{
+    char tokens[] = "ab;cd ef";
+    char *rest = cut_token(tokens);
+    EXPECT_STREQ(tokens, "ab");
+    EXPECT_STREQ(rest, "cd ef");
+    rest = cut_token(rest);
+    EXPECT_STREQ(rest, "ef");
+    char *last = cut_token(rest);
+    EXPECT_EQ(*last, '\0') << "no separator: the terminator";
+    EXPECT_STREQ(rest, "ef");
+
+    const char *line = "key\tvalue";
+    EXPECT_STREQ(skip_token(line), "value");
+    EXPECT_STREQ(skip_token("a\nb"), "b");
+    const char *single = "word";
+    EXPECT_EQ(skip_token(single), single + 4);
+
+    char padded[] = "  x \r\n";
+    EXPECT_STREQ(trim_blanks(padded), "x");
+    char blank[] = " \t\r\n";
+    EXPECT_STREQ(trim_blanks(blank), "");
+}
+
+TEST(WordHelpers, ParseDecimalOnlyFromADigit)
+{
+    struct Case { const char *text; int result; int value; };
+    const Case cases[] = {{"12ab", 0, 12}, {"-5", -1, 99}, {"", -1, 99}, {" 7", -1, 99}, {"0", 0, 0}};
+    for (const Case &c : cases) {
+        int value = 99;
+        EXPECT_EQ(parse_decimal(c.text, &value), c.result) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+}
+
 } // namespace
