@@ -241,6 +241,14 @@ public slots:
     void display_workspace_context_menu(const QPoint &position);
     // Power event codes of VyrPowerEvents: suspending stops the measurement.
     void power_event(int code);
+    // The Service Control commands; nothing without a service object.
+    // Install writes the service with the open configuration file (nothing
+    // without one); start starts the installed service, stop pauses the
+    // running one's measurement.
+    void service_install();
+    void service_remove();
+    void service_start();
+    void service_stop();
 
 signals:
     // Measurement start prepares the windows, then starts their updates;

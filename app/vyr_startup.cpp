@@ -8,6 +8,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
+#include "app/vyr_service.h"
 #include "app/vyr_sys_if.h"
 #include "app/vyr_termination_signals.h"
 #include "app/vyr_test_hooks.h"
@@ -96,6 +97,9 @@ private:
     void delete_global_lists();
     bool disclaimer_accepted();
     VyrSplash *show_splash();
+    // Service mode: the service framework runs the main window; answers its
+    // exit code after the teardown (the recent list is not saved).
+    int run_service(char **argv);
     // The teardown that every path after the start-up hooks runs: the exit
     // hooks, the clock driver, the marker and the mutex.
     void release_process_resources();
@@ -106,6 +110,7 @@ private:
     platform::NamedMutex single_instance_mutex;
     platform::NamedMutex running_marker;
     std::unique_ptr<platform::RtClockDevice> clock_device;
+    std::unique_ptr<VyrService> service;
 };
 
 void VyrProcess::write_argument_lines(int argc, char **argv) const
@@ -233,6 +238,7 @@ void VyrProcess::release_process_resources()
     debug_trace("main: rtclockx_handle=%p", static_cast<void *>(clock_device.get()));
     set_clock_driver_handle(nullptr);
     clock_device.reset();
+    service.reset();
     running_marker.close();
     single_instance_mutex.close();
 }
@@ -269,6 +275,8 @@ bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options, bo
     state.help_language_mask = installed_help_languages(state.program_directory);
     open_clock_driver();
     write_argument_lines(argc, argv);
+    service = std::make_unique<VyrService>();
+    debug_trace("main: VyrService: installed=%d, running=%d", service->is_installed(), service->is_running());
 
     read_recent_configurations();
     QString file = command_line_file;
@@ -288,10 +296,37 @@ bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options, bo
     return true;
 }
 
+int VyrProcess::run_service(char **argv)
+{
+    debug_trace("main: Start SERVICE");
+    // No one sits at a service: its questions become lines of the message
+    // window, answered with the button that changes nothing.
+    VyrService *vyr_service = service.get();
+    set_vyr_question_function([vyr_service](QWidget *, const QString &title, const QString &text,
+                                            const QStringList &buttons, VyrQuestionIcon icon) {
+        if (VyrMain *window = vyr_service->main_window())
+            window->log_message(icon == VyrQuestionIcon::critical  ? VyrMessageLog::error
+                                : icon == VyrQuestionIcon::warning ? VyrMessageLog::warning
+                                                                   : VyrMessageLog::info,
+                                title + QLatin1String(": ") + text + QLatin1Char('\n'));
+        return int(buttons.size()) - 1;
+    });
+    const int exit_code = service->exec(1, argv);
+    set_vyr_question_function(nullptr);
+    replace_configuration(nullptr);
+    release_process_resources();
+    return exit_code;
+}
+
 int VyrProcess::run(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setStyle(new VyrWindowsStyle());
+    install_ascii_parameters_dialog();
+    install_interface_dialogs();
+    install_trigger_cond_editors();
+    if (state.options.service && service->is_installed() && service->is_running())
+        return run_service(argv);
     set_vyr_question_function(vyr_message_box_question);
 
     // A termination signal ends the program as closing its window does, but
@@ -320,9 +355,6 @@ int VyrProcess::run(int argc, char **argv)
     if (!state.options.nosplash && !settings_store().read_bool("DisableSplashWindow", false))
         splash = show_splash();
 
-    install_ascii_parameters_dialog();
-    install_interface_dialogs();
-    install_trigger_cond_editors();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
     window_for_signals = main_window;
