@@ -747,3 +747,20 @@ QToolButton *VyrDataWindow::add_tool_button(const char *name, const QString &tip
 {
     return make_tool_button(m_tool_bar, name, QIcon(), tip, toggle);
 }
+
+void VyrDataWindow::forward_list_keys(QKeyEvent *event, QWidget *list_view)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Space:
+        QCoreApplication::sendEvent(list_view, event);
+        return;
+    default:
+        VyrDataWindow::keyPressEvent(event);
+    }
+}

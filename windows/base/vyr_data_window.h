@@ -123,6 +123,9 @@ public:
     VyrToolBar *tool_bar() const { return m_tool_bar; }
     // Adds a button of the window's own to its tool bar, as the standard ones are made; the caller gives its icon.
     QToolButton *add_tool_button(const char *name, const QString &tip, bool toggle);
+    // Hands the cursor, page and space keys to the window's list view and the
+    // others to the frame's own key handling, as every list window does.
+    void forward_list_keys(QKeyEvent *event, QWidget *list_view);
     QLabel *status_label() const { return m_status_label; }
     QLabel *info_label() const { return m_info_label; }
     VyrDataWindow *next_window() const { return OpenWindows::next(this); }

@@ -270,19 +270,7 @@ void VyrPacketTrace::search_up()
 
 void VyrPacketTrace::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Space:
-        QCoreApplication::sendEvent(m_display, event);
-        return;
-    default:
-        VyrDataWindow::keyPressEvent(event);
-    }
+    forward_list_keys(event, m_display);
 }
 
 void VyrPacketTrace::contextMenuEvent(QContextMenuEvent *event)

@@ -349,19 +349,7 @@ void VyrTrace::state_changed()
 
 void VyrTrace::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Space:
-        QCoreApplication::sendEvent(m_view, event);
-        return;
-    default:
-        VyrDataWindow::keyPressEvent(event);
-    }
+    forward_list_keys(event, m_view);
 }
 
 void VyrTrace::changeEvent(QEvent *event)
