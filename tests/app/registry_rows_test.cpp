@@ -72,7 +72,7 @@ TEST(Registries, WindowTypesInOrder)
         keys.push_back(type->class_key());
         EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace", "panel"}));
     struct Row
     {
         const char *title;
@@ -83,7 +83,8 @@ TEST(Registries, WindowTypesInOrder)
         {"CAN Bus Statistics Window", "Display information about received and transmitted CAN messages", 28},
         {"CAN Send Window", "Send CAN Messages", 26},
         {"CAN Replay Window", "Replay CAN Log Files", 27},
-        {"CAN Trace Window", "View CAN Messages", 25}};
+        {"CAN Trace Window", "View CAN Messages", 25},
+        {"Panel Window", "Create your own windows", 18}};
     const DataWindowTypeInfo *type = DataWindowTypeInfo::first();
     for (const Row &row : rows) {
         ASSERT_NE(type, nullptr);

@@ -16,6 +16,9 @@ class QToolButton;
 class VyrPanelItem;
 class VyrPanelWindow;
 
+// The icon of the window and of its menu entry.
+extern const char *const panel_xpm[];
+
 class VyrPanel : public VyrDataWindow
 {
     Q_OBJECT

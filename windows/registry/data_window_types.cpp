@@ -1,5 +1,6 @@
 // The rows of the window-type registry, in their fixed order.
 #include "windows/base/data_window_type_info.h"
+#include "windows/panel/vyr_panel.h"
 #include "windows/replay/vyr_can_replay.h"
 #include "windows/send/vyr_can_send.h"
 #include "windows/statistics/vyr_bus_statistic.h"
@@ -46,5 +47,8 @@ const DataWindowTypeInfo replay_window("CanReplay", "CanReplay", "CAN Replay Win
                                        replay_xpm, DataWindowTypeInfo::CanWindow, &VyrCanReplay::create);
 const DataWindowTypeInfo trace_window("Trace", "Trace", "CAN Trace Window", "View CAN Messages", 25, trace_xpm,
                                       DataWindowTypeInfo::CanWindow, &VyrTrace::create);
+
+const DataWindowTypeInfo panel_window("panel", "Panel", "Panel Window", "Create your own windows", 18, panel_xpm,
+                                      DataWindowTypeInfo::CanWindow, &VyrPanel::create);
 
 } // namespace
