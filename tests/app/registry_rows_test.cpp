@@ -6,6 +6,7 @@
 #include "core/vyr_trigger_cond.h"
 #include "windows/base/data_window_type_info.h"
 #include "windows/logging/log_file.h"
+#include "windows/panel/panel_item_type_info.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +119,21 @@ TEST(Registries, TriggerConditionKindsInTheirFixedOrder)
         EXPECT_EQ(VyrTriggerCondKind::find(rows[index].kind), kind);
     }
     EXPECT_EQ(VyrTriggerCondKind::kind_at(4), nullptr);
+}
+
+TEST(Registries, PanelItemTypesInMenuOrder)
+{
+    std::vector<std::string> names;
+    for (const PanelItemTypeInfo *type = PanelItemTypeInfo::first(); type; type = type->next()) {
+        names.push_back(type->name().toStdString());
+        EXPECT_NE(type->factory(), nullptr) << names.back();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "PushButton", "PanelButton", "RadioButton", "CheckBox", "LineEdit", "TextBrowser",
+                         "ComboBox", "Tacho", "Compass", "Horizont", "XY-Indicator", "Vertical Bar", "Horizontal Bar",
+                         "LCD Number", "LED Meter", "LED", "TextLabel", "GroupBox", "Horizontal Line",
+                         "Vertical Line", "Bitmap Graphic", "Hex Editor", "Horizontal Slider", "Vertical Slider",
+                         "Dial", "Thermo"}));
 }
 
 } // namespace
