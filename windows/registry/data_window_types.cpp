@@ -1,6 +1,7 @@
 // The rows of the window-type registry, in their fixed order.
 #include "windows/base/data_window_type_info.h"
 #include "windows/packet/vyr_packet_trace.h"
+#include "windows/panel/vyr_panel.h"
 #include "windows/replay/vyr_can_replay.h"
 #include "windows/send/vyr_can_send.h"
 #include "windows/statistics/vyr_bus_statistic.h"
@@ -67,6 +68,8 @@ const char *const packet_trace_xpm[] = {
 
 const DataWindowTypeInfo tune_window("Tune", "Tune", "Tune Window", "Watch Signals and modify them", 17, tune_xpm,
                                      DataWindowTypeInfo::CanWindow, &VyrTune::create);
+const DataWindowTypeInfo panel_window("panel", "Panel", "Panel Window", "Create your own windows", 18, panel_xpm,
+                                      DataWindowTypeInfo::CanWindow, &VyrPanel::create);
 const DataWindowTypeInfo packet_trace_window("PacketTrace", "PacketTrace", "Packet Trace Window", "View CAN HLP Messages",
                                              16, packet_trace_xpm, DataWindowTypeInfo::CanWindow,
                                              &VyrPacketTrace::create);
