@@ -1,6 +1,6 @@
 #include "app/dialog_describe_config.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 #include "forms/vyr_help_request.h"
 
 #include <QHBoxLayout>

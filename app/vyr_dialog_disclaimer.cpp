@@ -1,6 +1,6 @@
 #include "app/vyr_dialog_disclaimer.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,5 +1,7 @@
 #include "app/vyr_main.h"
 
+#include "app/vyr_sys_if.h"
+
 #include "app/shell/vyr_app_state.h"
 #include "app/shell/vyr_measurement.h"
 #include "app/shell/vyr_workspaces.h"
@@ -7,6 +9,7 @@
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
 #include "app/vyr_power_events.h"
+#include "app/vyr_sys_if.h"
 #include "settings/debug_trace.h"
 #include "core/timer_wheel.h"
 #include "core/vyr_custom_event.h"
@@ -68,10 +71,17 @@ VyrMain::VyrMain(QWidget *parent)
             running->set_comment(tr("Is set when measurement is started"));
     }
 
+    // The entry to this window for automation, plug-ins and data windows;
+    // shutdown deletes it after the window.
+    if (VyrSysIf *sys_if = VyrSysIf::instance())
+        sys_if->set_main_window(this);
+    else
+        VyrSysIf::set_instance(new VyrSysIf(this));
     m_signal_if_notification = new VyrSignalIfNotification(this, this);
     m_workspaces = std::make_unique<VyrWorkspaces>();
     m_measurement = std::make_unique<VyrMeasurement>(*this);
     m_measurement->set_question_parent(this);
+    m_measurement->set_remote_control_check([this] { return under_remote_control(); });
     m_configuration = std::make_unique<VyrConfiguration>(*m_workspaces, *this, this, m_signal_if_notification);
     m_configuration->set_view(this);
 
@@ -144,6 +154,36 @@ VyrMain::~VyrMain()
     disconnect(m_workspaces.get(), nullptr, this, nullptr);
     disconnect(m_workspace_tab_bar, nullptr, this, nullptr);
     disconnect(m_measurement.get(), nullptr, this, nullptr);
+    if (VyrSysIf *sys_if = VyrSysIf::instance(); sys_if && sys_if->main_window() == this)
+        sys_if->set_main_window(nullptr);
+}
+
+bool VyrMain::under_remote_control() const
+{
+    const VyrSysIf *sys_if = VyrSysIf::instance();
+    return sys_if && sys_if->under_remote_control();
+}
+
+void VyrMain::create_log_window(VyrSysLog *log)
+{
+    auto *window = new VyrRtLog(m_message_tabs);
+    const QList<VyrSysLog::Column> columns = log->columns();
+    window->set_column_count(columns.size());
+    for (int i = 0; i < columns.size(); ++i)
+        window->set_column(i, columns[i].title, columns[i].tool_tip, columns[i].width);
+    window->apply_columns();
+    m_message_tabs->addTab(window, log->name());
+    log->set_window(window);
+}
+
+void VyrMain::close_log_window(VyrSysLog *log)
+{
+    VyrRtLog *window = log->window();
+    if (!window)
+        return;
+    log->set_window(nullptr);
+    m_message_tabs->removeTab(m_message_tabs->indexOf(window));
+    delete window;
 }
 
 bool VyrMain::measurement_running() const

@@ -39,6 +39,7 @@ class VyrPrefixLabel;
 class VyrRtLog;
 class VyrShellServices;
 class VyrSignalIfNotification;
+class VyrSysLog;
 class VyrTabBar;
 class VyrWorkspace;
 class VyrWorkspaces;
@@ -219,6 +220,12 @@ public slots:
     // Recompiles the scripts of the active interfaces, saying how it went.
     void compile();
     void communication_failed(const QString &reason);
+    // The page of a system log in the message window's tabs, built with the
+    // log's columns before it shows, and its removal; the log keeps the window.
+    void create_log_window(VyrSysLog *log);
+    void close_log_window(VyrSysLog *log);
+    // While an automation object lives, failures go to the message window only.
+    bool under_remote_control() const;
     int shutdown_system(int mode);
     // Enables menus and tool bar by the measurement state. Virtual, as is
     // build_toolbar, so that a window type of the tests can watch them.
@@ -234,6 +241,14 @@ public slots:
     void display_workspace_context_menu(const QPoint &position);
     // Power event codes of VyrPowerEvents: suspending stops the measurement.
     void power_event(int code);
+    // The Service Control commands; nothing without a service object.
+    // Install writes the service with the open configuration file (nothing
+    // without one); start starts the installed service, stop pauses the
+    // running one's measurement.
+    void service_install();
+    void service_remove();
+    void service_start();
+    void service_stop();
 
 signals:
     // Measurement start prepares the windows, then starts their updates;

@@ -12,6 +12,7 @@
 #include "settings/debug_trace.h"
 #include "core/vyr_custom_event.h"
 #include "core/vyr_question.h"
+#include "lib/qtservice/qtservice.h"
 #include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 
@@ -48,6 +49,14 @@ void VyrMain::measurement_running_changed(bool running)
         m_message_window->set_time_source(nullptr);
     m_event_watcher->set_enabled(running);
     show_state();
+    // A service follows the measurement: running while one runs, else
+    // paused, whoever started or stopped it.
+    if (QtService *service = QtService::instance()) {
+        if (running)
+            service->report_running();
+        else
+            service->report_paused();
+    }
 }
 
 void VyrMain::compile()
@@ -57,11 +66,15 @@ void VyrMain::compile()
     const int result = m_measurement->compile();
     QApplication::restoreOverrideCursor();
     if (result != 0) {
+        if (under_remote_control()) {
+            log_message_error(tr("Reload/Compile failed.") + QLatin1Char('\n'));
+            return;
+        }
         vyr_ask_question(this, tr("Error"), tr("Reload/Compile failed !\nSee the message window for more information."),
                          {tr("OK")});
         return;
     }
-    if (!settings_store().read_bool("DontDisplayCompileOKMessage", false))
+    if (!settings_store().read_bool("DontDisplayCompileOKMessage", false) && !under_remote_control())
         vyr_ask_question(this, tr("Info"), tr("Reload/Compile was successful."), {tr("OK")},
                          VyrQuestionIcon::information);
 }

@@ -226,7 +226,11 @@ void VyrMain::load_configuration(const char *file)
             return;
     }
     if (!QFile(name).open(QIODevice::ReadOnly)) {
-        vyr_ask_question(this, tr("Error"), tr("Unable to open file '%1' for reading !").arg(name), {tr("OK")});
+        const QString text = tr("Unable to open file '%1' for reading !").arg(name);
+        if (under_remote_control())
+            log_message_error(text + QLatin1Char('\n'));
+        else
+            vyr_ask_question(this, tr("Error"), text, {tr("OK")});
         return;
     }
     if (clear_for_replacement())
@@ -269,6 +273,11 @@ void VyrMain::closeEvent(QCloseEvent *event)
             event->ignore();
             return;
         }
+    if (under_remote_control()) {
+        log_message_error(tr("Application is under remote control - close not possible") + QLatin1Char('\n'));
+        event->ignore();
+        return;
+    }
     if (!query_save_configuration()) {
         event->ignore();
         return;

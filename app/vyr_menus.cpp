@@ -15,6 +15,7 @@
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"
+#include "lib/qtservice/qtservice.h"
 
 #include <QDockWidget>
 #include <QMenu>
@@ -172,6 +173,20 @@ void VyrMain::build_settings_menu()
     add_command(settings, tr("&Preferences"), this, &VyrMain::display_options_dialog);
     add_command(settings, tr("Interface List"), this, &VyrMain::show_module_list, QKeySequence(Qt::CTRL + Qt::Key_I));
     add_command(settings, tr("Trigger Settings"), this, &VyrMain::show_trigger_settings);
+    settings->addSeparator();
+    // The service's state is read each time the menu opens.
+    QMenu *service_menu = settings->addMenu(tr("Service Control"));
+    service_menu->setObjectName(QStringLiteral("menu_service_control"));
+    QtService *service = QtService::instance();
+    if (service && service->is_installed()) {
+        add_command(service_menu, tr("Remove Vyr from Windows Services"), this, &VyrMain::service_remove);
+        if (service->is_running())
+            add_command(service_menu, tr("Stop Vyr Service"), this, &VyrMain::service_stop);
+        else
+            add_command(service_menu, tr("Start Vyr Service"), this, &VyrMain::service_start);
+    } else {
+        add_command(service_menu, tr("Install Vyr as Windows Service"), this, &VyrMain::service_install);
+    }
     settings->addSeparator();
     QMenu *create_menu = settings->addMenu(tr("Create new Interface"));
     create_menu->setObjectName(QStringLiteral("menu_create_interface"));

@@ -3,10 +3,13 @@
 #include "app/shell/settings_store.h"
 #include "app/shell/vyr_app_state.h"
 #include "app/vyr_dialog_disclaimer.h"
+#include "app/vyr_active_x.h"
 #include "app/vyr_dialog_log_to_file_ascii_parameters.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
 #include "app/vyr_pictures.h"
+#include "app/vyr_service.h"
+#include "app/vyr_sys_if.h"
 #include "app/vyr_termination_signals.h"
 #include "app/vyr_test_hooks.h"
 #include "interfaces/widgets/interface_dialog_services.h"
@@ -78,8 +81,9 @@ class VyrProcess
 {
 public:
     // Start-up steps up to the application object; false when another
-    // instance holds the single-instance mutex.
-    bool start(int argc, char **argv, const VyrStartOptions &options);
+    // instance holds the single-instance mutex. A server started by the bus
+    // for its clients takes no options and no single-instance rule.
+    bool start(int argc, char **argv, const VyrStartOptions &options, bool server);
     // The rest of start-up and the event loop; answers the exit code.
     int run(int argc, char **argv);
 
@@ -93,14 +97,20 @@ private:
     void delete_global_lists();
     bool disclaimer_accepted();
     VyrSplash *show_splash();
+    // Service mode: the service framework runs the main window; answers its
+    // exit code after the teardown (the recent list is not saved).
+    int run_service(char **argv);
     // The teardown that every path after the start-up hooks runs: the exit
     // hooks, the clock driver, the marker and the mutex.
     void release_process_resources();
 
     VyrAppState &state = vyr_app_state();
+    bool m_server = false;
+    std::unique_ptr<VyrAutomationServer> m_automation;
     platform::NamedMutex single_instance_mutex;
     platform::NamedMutex running_marker;
     std::unique_ptr<platform::RtClockDevice> clock_device;
+    std::unique_ptr<VyrService> service;
 };
 
 void VyrProcess::write_argument_lines(int argc, char **argv) const
@@ -192,6 +202,8 @@ void VyrProcess::delete_global_lists()
     VyrGlobalAccel::set_instance(nullptr);
     delete VyrEnvVarList::instance();
     VyrEnvVarList::set_instance(nullptr);
+    delete VyrSysIf::instance();
+    VyrSysIf::set_instance(nullptr);
 }
 
 bool VyrProcess::disclaimer_accepted()
@@ -226,16 +238,18 @@ void VyrProcess::release_process_resources()
     debug_trace("main: rtclockx_handle=%p", static_cast<void *>(clock_device.get()));
     set_clock_driver_handle(nullptr);
     clock_device.reset();
+    service.reset();
     running_marker.close();
     single_instance_mutex.close();
 }
 
-bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options)
+bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options, bool server)
 {
-    debug_trace("main: isServer() = %d, argc = %d", 0, argc);
+    m_server = server;
+    debug_trace("main: isServer() = %d, argc = %d", int(server), argc);
     write_argument_lines(argc, argv);
 
-    state.options = options;
+    state.options = server ? VyrStartOptions() : options;
     const QString command_line_file = resolve_file_argument(state.options.file_argument);
 
     const std::string mutex_name = state.options.mutex_name.toStdString();
@@ -261,6 +275,8 @@ bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options)
     state.help_language_mask = installed_help_languages(state.program_directory);
     open_clock_driver();
     write_argument_lines(argc, argv);
+    service = std::make_unique<VyrService>();
+    debug_trace("main: VyrService: installed=%d, running=%d", service->is_installed(), service->is_running());
 
     read_recent_configurations();
     QString file = command_line_file;
@@ -280,10 +296,37 @@ bool VyrProcess::start(int argc, char **argv, const VyrStartOptions &options)
     return true;
 }
 
+int VyrProcess::run_service(char **argv)
+{
+    debug_trace("main: Start SERVICE");
+    // No one sits at a service: its questions become lines of the message
+    // window, answered with the button that changes nothing.
+    VyrService *vyr_service = service.get();
+    set_vyr_question_function([vyr_service](QWidget *, const QString &title, const QString &text,
+                                            const QStringList &buttons, VyrQuestionIcon icon) {
+        if (VyrMain *window = vyr_service->main_window())
+            window->log_message(icon == VyrQuestionIcon::critical  ? VyrMessageLog::error
+                                : icon == VyrQuestionIcon::warning ? VyrMessageLog::warning
+                                                                   : VyrMessageLog::info,
+                                title + QLatin1String(": ") + text + QLatin1Char('\n'));
+        return int(buttons.size()) - 1;
+    });
+    const int exit_code = service->exec(1, argv);
+    set_vyr_question_function(nullptr);
+    replace_configuration(nullptr);
+    release_process_resources();
+    return exit_code;
+}
+
 int VyrProcess::run(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setStyle(new VyrWindowsStyle());
+    install_ascii_parameters_dialog();
+    install_interface_dialogs();
+    install_trigger_cond_editors();
+    if (state.options.service && service->is_installed() && service->is_running())
+        return run_service(argv);
     set_vyr_question_function(vyr_message_box_question);
 
     // A termination signal ends the program as closing its window does, but
@@ -312,9 +355,6 @@ int VyrProcess::run(int argc, char **argv)
     if (!state.options.nosplash && !settings_store().read_bool("DisableSplashWindow", false))
         splash = show_splash();
 
-    install_ascii_parameters_dialog();
-    install_interface_dialogs();
-    install_trigger_cond_editors();
     auto *main_window = new VyrMain();
     main_window->setObjectName(QStringLiteral("VyrMain"));
     window_for_signals = main_window;
@@ -323,6 +363,17 @@ int VyrProcess::run(int argc, char **argv)
     QObject::connect(main_window, &QObject::destroyed, &application, &QCoreApplication::quit);
     main_window->show();
     main_window->setup();
+
+    // Automation clients reach the window from here on.
+    m_automation = std::make_unique<VyrAutomationServer>(m_server, [window = QPointer<VyrMain>(main_window)] {
+        if (window)
+            window->close_without_questions();
+    });
+    if (!m_automation->publish() && m_server) {
+        // Started for clients that cannot reach it: nothing would ever end it.
+        debug_trace("main: the automation server cannot publish itself");
+        main_window->close_without_questions();
+    }
 
     if (splash)
         splash->start_close_timer(5000);
@@ -337,12 +388,35 @@ int VyrProcess::run(int argc, char **argv)
     // the exit hooks take their drivers away.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete window_guard.data();
+    m_automation.reset();
     delete splash.data(); // when the program ends before the splash closed itself
 
     write_recent_configurations();
     replace_configuration(nullptr);
     release_process_resources();
     return exit_code;
+}
+
+// The switches of the automation server that end the program before any
+// window: "-regserver" and "-unregserver" write or remove the bus's service
+// file, "-dumpidl FILE" writes the objects' introspection XML. Answers the
+// exit code, or -1 when the command line holds none of them.
+int run_automation_switch(const QStringList &arguments)
+{
+    if (arguments.contains(QStringLiteral("-regserver")))
+        return vyr_automation::register_server(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))) ? 0 : 1;
+    if (arguments.contains(QStringLiteral("-unregserver")))
+        return vyr_automation::unregister_server() ? 0 : 1;
+    const int dump = arguments.indexOf(QStringLiteral("-dumpidl"));
+    if (dump < 0)
+        return -1;
+    if (dump + 1 >= arguments.size())
+        return 1;
+    QFile file(arguments.at(dump + 1));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 1;
+    file.write(vyr_automation::interface_xml().toUtf8());
+    return file.error() == QFileDevice::NoError ? 0 : 1;
 }
 
 } // namespace
@@ -352,8 +426,12 @@ int vyr_main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    const int switch_result = run_automation_switch(arguments);
+    if (switch_result >= 0)
+        return switch_result;
+    const bool server = arguments.contains(QStringLiteral("-activex"));
     const VyrStartOptions options = parse_start_options(arguments);
-    if (options.help) {
+    if (options.help && !server) {
         std::fputs(start_options_usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
@@ -367,7 +445,7 @@ int vyr_main(int argc, char **argv)
         return 1;
     }
     VyrProcess process;
-    if (!process.start(argc, argv, options))
+    if (!process.start(argc, argv, options, server))
         return 1;
     return process.run(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "core/signal_record.h"
 
 #include "core/description_node.h"
+#include "core/time_base.h"
 #include "core/vyr_signal_entry.h"
 
 #include <cstring>
@@ -49,6 +50,33 @@ const char *SignalRecord::value_text(int) const
     return nullptr;
 }
 
+namespace {
+
+SignalValue stamped_now()
+{
+    const TimeValue now = get_current_time();
+    SignalValue value;
+    value.seconds = now.seconds;
+    value.microseconds = now.microseconds;
+    return value;
+}
+
+} // namespace
+
+SignalValue SignalValue::SignalValue_double(double value)
+{
+    SignalValue record = stamped_now();
+    record.set_double(value);
+    return record;
+}
+
+SignalValue SignalValue::SignalValue_int(int32_t value)
+{
+    SignalValue record = stamped_now();
+    record.set_int(value);
+    return record;
+}
+
 int SignalRecord::get_value(SignalValue &out)
 {
     std::lock_guard<std::mutex> lock(m_value_mutex);
@@ -57,6 +85,13 @@ int SignalRecord::get_value(SignalValue &out)
     if (m_state == NewValue)
         m_state = ValueRead;
     return previous;
+}
+
+int SignalRecord::peek_value(SignalValue &out) const
+{
+    std::lock_guard<std::mutex> lock(m_value_mutex);
+    out = m_value;
+    return m_state;
 }
 
 void SignalRecord::set_value(const SignalValue &value)

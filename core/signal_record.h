@@ -38,6 +38,11 @@ struct SignalValue
         double_value = value;
         type = Double;
     }
+
+    // Records of values set from outside the realtime side (automation,
+    // panel items), stamped with the current time of the time base.
+    static SignalValue SignalValue_double(double value);
+    static SignalValue SignalValue_int(int32_t value);
 };
 static_assert(sizeof(SignalValue) == 24, "the value record is 24 bytes");
 
@@ -79,6 +84,8 @@ public:
     // Copies the value record out; a new value becomes read. Returns the state
     // before the call, so a reader sees NewValue exactly once per new value.
     int get_value(SignalValue &out);
+    // Copies the value record out and answers the state, leaving it as it is.
+    int peek_value(SignalValue &out) const;
     // The setters store the value and make it new.
     void set_value(const SignalValue &value);
     void set_double(double value);

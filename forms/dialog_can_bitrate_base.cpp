@@ -1,6 +1,6 @@
 #include "forms/dialog_can_bitrate_base.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 #include "forms/vyr_bit_pattern_edit.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "forms/dialog_log_to_file_base.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "forms/dialog_module_list_base.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "forms/dialog_trace_filters_base.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>

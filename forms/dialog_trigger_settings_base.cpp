@@ -1,6 +1,6 @@
 #include "forms/dialog_trigger_settings_base.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 
 #include <QKeySequence>
 #include <QPushButton>

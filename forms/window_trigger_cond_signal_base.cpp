@@ -1,6 +1,6 @@
 #include "forms/window_trigger_cond_signal_base.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 #include "forms/form_table.h"
 
 #include <QPushButton>

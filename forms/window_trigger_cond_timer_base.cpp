@@ -1,6 +1,6 @@
 #include "forms/window_trigger_cond_timer_base.h"
 
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -140,8 +140,7 @@ void VyrMeasurement::start()
         for (VyrTrigger *trigger = triggers->first(); trigger; trigger = triggers->next())
             trigger->reset();
     if (check < 0)
-        vyr_ask_question(m_question_parent, tr("Error"),
-                         tr("Start failed !\nSee the message window for more information."), {tr("OK")});
+        report_start_failure();
     if (check != 0)
         return;
 
@@ -182,6 +181,7 @@ void VyrMeasurement::start()
     m_stop_rank = max_start_rank;
     if (failed) {
         stop();
+        report_start_failure();
         return;
     }
     for_each_by_ascending_rank([](VyrSignalIf *interface) { interface->start(); });
@@ -193,6 +193,15 @@ void VyrMeasurement::start()
     emit running_changed(true);
     if (VyrGlobalAccel *accelerators = VyrGlobalAccel::instance())
         accelerators->set_enabled(true);
+}
+
+void VyrMeasurement::report_start_failure()
+{
+    if (under_remote_control())
+        log(VyrMessageLog::error, tr("Start failed !") + QLatin1Char('\n'));
+    else
+        vyr_ask_question(m_question_parent, tr("Error"),
+                         tr("Start failed !\nSee the message window for more information."), {tr("OK")});
 }
 
 void VyrMeasurement::stop()
@@ -247,9 +256,10 @@ void VyrMeasurement::communication_failed(const QString &reason)
     stop();
     m_communication_failure_reported = true;
     log(VyrMessageLog::error, QStringLiteral("Communication with target broken, reason: %1\n").arg(reason));
-    vyr_ask_question(m_question_parent, QStringLiteral("Error"),
-                     QStringLiteral("Communication with target broken\nReason: %1").arg(reason),
-                     {QStringLiteral("OK")});
+    if (!under_remote_control())
+        vyr_ask_question(m_question_parent, QStringLiteral("Error"),
+                         QStringLiteral("Communication with target broken\nReason: %1").arg(reason),
+                         {QStringLiteral("OK")});
 }
 
 void VyrMeasurement::delayed_start()

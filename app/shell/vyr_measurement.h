@@ -40,6 +40,8 @@ public:
     TimerWheel &timer_wheel() { return *m_timer_wheel; }
     // The parent of the questions a start asks (null without a window).
     void set_question_parent(QWidget *parent) { m_question_parent = parent; }
+    // Under remote control failures are lines of the log and never boxes.
+    void set_remote_control_check(std::function<bool()> check) { m_remote_control = std::move(check); }
     // Replaces the clock of the countdowns (a running countdown stops).
     void set_clock(std::unique_ptr<VyrCountdownClock> clock);
     // Seconds a delayed start waits (0 to 3600); a finished countdown sets 0,
@@ -88,12 +90,15 @@ private:
     void countdown_tick();
     void stop_countdown();
     void log(int level, const QString &line);
+    bool under_remote_control() const { return m_remote_control && m_remote_control(); }
+    void report_start_failure();
 
     static constexpr int max_start_rank = 999;
     VyrMessageLog &m_log;
     std::unique_ptr<TimerWheel> m_timer_wheel;
     std::unique_ptr<VyrCountdownClock> m_clock;
     QWidget *m_question_parent = nullptr;
+    std::function<bool()> m_remote_control;
     bool m_running = false;
     // A broken communication was reported in this measurement.
     bool m_communication_failure_reported = false;

@@ -6,6 +6,7 @@
 #include "core/vyr_trigger_cond.h"
 #include "windows/base/data_window_type_info.h"
 #include "windows/logging/log_file.h"
+#include "windows/panel/panel_item_type_info.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ TEST(Registries, WindowTypesInOrder)
         keys.push_back(type->class_key());
         EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace", "Tune", "panel", "PacketTrace"}));
     struct Row
     {
         const char *title;
@@ -83,7 +84,10 @@ TEST(Registries, WindowTypesInOrder)
         {"CAN Bus Statistics Window", "Display information about received and transmitted CAN messages", 28},
         {"CAN Send Window", "Send CAN Messages", 26},
         {"CAN Replay Window", "Replay CAN Log Files", 27},
-        {"CAN Trace Window", "View CAN Messages", 25}};
+        {"CAN Trace Window", "View CAN Messages", 25},
+        {"Tune Window", "Watch Signals and modify them", 17},
+        {"Panel Window", "Create your own windows", 18},
+        {"Packet Trace Window", "View CAN HLP Messages", 16}};
     const DataWindowTypeInfo *type = DataWindowTypeInfo::first();
     for (const Row &row : rows) {
         ASSERT_NE(type, nullptr);
@@ -117,6 +121,21 @@ TEST(Registries, TriggerConditionKindsInTheirFixedOrder)
         EXPECT_EQ(VyrTriggerCondKind::find(rows[index].kind), kind);
     }
     EXPECT_EQ(VyrTriggerCondKind::kind_at(4), nullptr);
+}
+
+TEST(Registries, PanelItemTypesInMenuOrder)
+{
+    std::vector<std::string> names;
+    for (const PanelItemTypeInfo *type = PanelItemTypeInfo::first(); type; type = type->next()) {
+        names.push_back(type->name().toStdString());
+        EXPECT_NE(type->factory(), nullptr) << names.back();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "PushButton", "PanelButton", "RadioButton", "CheckBox", "LineEdit", "TextBrowser",
+                         "ComboBox", "Tacho", "Compass", "Horizont", "XY-Indicator", "Vertical Bar", "Horizontal Bar",
+                         "LCD Number", "LED Meter", "LED", "TextLabel", "GroupBox", "Horizontal Line",
+                         "Vertical Line", "Bitmap Graphic", "Hex Editor", "Horizontal Slider", "Vertical Slider",
+                         "Dial", "Thermo"}));
 }
 
 } // namespace

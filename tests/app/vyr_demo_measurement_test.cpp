@@ -16,6 +16,8 @@
 #include "windows/statistics/vyr_bus_statistic.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace.h"
+#include "windows/tune/vyr_signal_view.h"
+#include "windows/tune/vyr_tune.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
 
 #include "core/widgets/vyr_message_box_question.h"
@@ -24,6 +26,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -117,6 +120,28 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         }
         EXPECT_TRUE(replayed);
 
+        // The demo's tune window sets the script's output signal, which goes
+        // out in the Setpoint frame of the demo's DBC.
+        auto *tune = window.findChild<VyrTune *>();
+        ASSERT_NE(tune, nullptr);
+        ASSERT_EQ(tune->view()->item_count(), 1);
+        tune->view()->display_list()->set_cursor(tune->view()->item(0));
+        ASSERT_TRUE(tune->edit_field()->isEnabled());
+        tune->edit_field()->setText("120");
+        auto *commit = tune->findChild<QToolButton *>(QStringLiteral("commit_button"));
+        ASSERT_TRUE(commit->isEnabled());
+        commit->click();
+        bool setpoint = false;
+        for (int attempt = 0; attempt < 40 && !setpoint; ++attempt) {
+            VyrCanMessage received;
+            if (listener->read_can_message(&received) == canhwSuccess)
+                setpoint = received.id == 0x300 && received.dlc == 2 && received.data[0] == 120 &&
+                    received.data[1] == 0;
+            else
+                platform::wait_any({event}, 250);
+        }
+        EXPECT_TRUE(setpoint);
+
         window.stop();
         EXPECT_FALSE(window.measurement_running());
         EXPECT_FALSE(can->thread_running());
@@ -134,7 +159,7 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
             if (action->text() == "Trace")
                 trace_entry = action;
         }
-        EXPECT_EQ(entries, QStringList({"Statistics", "CanSend", "CanReplay", "Trace"}));
+        EXPECT_EQ(entries, QStringList({"Statistics", "CanSend", "CanReplay", "Trace", "Tune", "PacketTrace"}));
         ASSERT_NE(trace_entry, nullptr);
         trace_entry->trigger();
         const QList<VyrTrace *> traces = window.findChildren<VyrTrace *>();

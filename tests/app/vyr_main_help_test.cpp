@@ -449,12 +449,12 @@ TEST_F(DemoDescription, TheDemoDescribesItsInterfaceThenItsWindowsInOrder)
     auto *can = dynamic_cast<VyrCanIf *>(get_first_signal_if());
     ASSERT_NE(can, nullptr);
     ASSERT_EQ(can->next(), nullptr);
-    // The demo's windows, in the order the file makes them: the trace first.
+    // The demo's windows, in the order the file makes them: the tune, then the trace.
     std::vector<VyrDataWindow *> windows;
     for (VyrDataWindow *w = first_window(); w; w = w->next_window())
         windows.push_back(w);
-    ASSERT_EQ(windows.size(), 4u);
-    VyrDataWindow *trace = windows.front();
+    ASSERT_EQ(windows.size(), 5u);
+    VyrDataWindow *trace = windows[1];
     EXPECT_NE(dynamic_cast<VyrTrace *>(trace), nullptr);
     QString window_texts;
     for (VyrDataWindow *w : windows)

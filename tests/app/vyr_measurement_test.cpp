@@ -485,13 +485,15 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
     EXPECT_EQ(window->menus().id_start->shortcut(), QKeySequence(Qt::Key_F5));
     EXPECT_EQ(window->menus().id_compile->shortcut(), QKeySequence(Qt::Key_F8));
 
-    // The Settings menu: one settings submenu per interface type, listing its
-    // interfaces with 1000 + their place in the interface list.
+    // The Settings menu: the Service Control submenu, then one settings
+    // submenu per interface type, listing its interfaces with 1000 + their
+    // place in the interface list.
     emit window->menus().menu_settings->aboutToShow();
     const QStringList settings = texts(window->menus().menu_settings);
     EXPECT_EQ(
-        settings.mid(0, 6),
-        QStringList({"&Preferences", "Interface List", "Trigger Settings", "-", "Create new Interface", "-"}));
+        settings.mid(0, 8),
+        QStringList({"&Preferences", "Interface List", "Trigger Settings", "-", "Service Control", "-",
+                     "Create new Interface", "-"}));
     QMenu *recording_menu = nullptr;
     for (QAction *action : window->menus().menu_settings->actions())
         if (action->text() == "REC Settings")
@@ -534,7 +536,8 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
         if (button->objectName().startsWith("button_"))
             labels << button->text();
     // One button per window type of the registry stands between Interfaces and Clear.
-    EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Statistics", "CanSend", "CanReplay", "Trace", "Clear",
+    EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Statistics", "CanSend", "CanReplay", "Trace", "Tune",
+                                   "PacketTrace", "Clear",
                                    "Compile", "Start", "Stop"}));
     EXPECT_EQ(window->tool_bar().button_start->toolTip(),
               "<p><h3>Start</h3>Start measurement and automatic window update.</p>");

@@ -388,8 +388,10 @@ namespace {
 QString demo_on_channel_two(const QString &folder)
 {
     const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
-    QFile::copy(demo + "/demo.vys", folder + "/demo.vys");
-    QFile::copy(demo + "/demo_drive.txt", folder + "/demo_drive.txt");
+    // The files the configuration names (script, DBC, drive log) beside it.
+    for (const QString &name : QDir(demo).entryList(QDir::Files))
+        if (name != "demo.vyr")
+            QFile::copy(demo + "/" + name, folder + "/" + name);
     QtbConfig config(demo + "/demo.vyr");
     config.read();
     config.get_group("CAN")->write_string("channel", "Virtual #1 (Channel 2)");

@@ -2,8 +2,8 @@
 // files with their per-message struct types, hook resolution and its error
 // texts, signal members read and written (compared with python3-canmatrix),
 // the CAN natives sending on the vrbus daemon with the frames read back on a
-// second handle, transport channels fed through a loop-back protocol of the
-// test, and the J1939 view.
+// second handle, transport channels fed through the loop-back protocol of
+// the CAN test support, and the J1939 view.
 #include "core/candb_cluster.h"
 #include "settings/qtb_config.h"
 #include "core/vyr_packet.h"
@@ -45,55 +45,6 @@ std::string j1939_dbc()
     return vyr_test::testdata_dir() + "/dbc/cantools/tests/files/dbc/j1939.dbc";
 }
 
-// A single-frame protocol: a packet of up to 7 bytes travels in one frame
-// whose first byte is its length; the transmission ends with the frame's echo.
-class LoopbackProtocol : public TransportProtocol
-{
-public:
-    using TransportProtocol::TransportProtocol;
-
-    void on_frame_received(const uint8_t *data, int length, uint32_t) override
-    {
-        if (length > 0 && data[0] < length)
-            channel()->deliver_packet(data + 1, data[0]);
-    }
-    void on_tx_confirmed(uint32_t) override
-    {
-        if (m_busy) {
-            m_busy = false;
-            channel()->transmission_done();
-        }
-    }
-    void abort() override { m_busy = false; }
-    void transmit(const uint8_t *data, int length) override
-    {
-        uint8_t frame[64] = {uint8_t(length)};
-        std::memcpy(frame + 1, data, size_t(std::min(length, 7)));
-        // An extended identifier (bit 31) is a negative one.
-        m_busy = channel()->send_frame(int32_t(channel()->tx_id()), frame, 8) == 0;
-    }
-    bool is_busy() const override { return m_busy; }
-    bool set_parameter(const char *name, int value) override
-    {
-        if (std::strcmp(name, "block_size") != 0)
-            return false;
-        block_size = value;
-        return true;
-    }
-    bool get_parameter(const char *name, int &value) const override
-    {
-        if (std::strcmp(name, "block_size") != 0)
-            return false;
-        value = block_size;
-        return true;
-    }
-
-    int block_size = 0;
-
-private:
-    bool m_busy = false;
-};
-
 std::string hex(const uint8_t *data, int length)
 {
     static const char digits[] = "0123456789abcdef";
@@ -129,11 +80,6 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_packets;
 };
-
-std::unique_ptr<TransportProtocol> make_loopback(TransportChannel *channel)
-{
-    return std::make_unique<LoopbackProtocol>(channel);
-}
 
 class CanScript : public can_test::CanFixture
 {
@@ -352,7 +298,7 @@ TEST_F(CanScript, HookTextsResolveToHandlerKeys)
 
 TEST_F(CanScript, HookErrorsFailTheCompile)
 {
-    register_transport_protocol("LOOP", make_loopback);
+    register_transport_protocol("LOOP", can_test::make_loopback);
     const struct
     {
         const char *hook;
@@ -496,7 +442,7 @@ TEST_F(CanScript, ErrorCountersComeFromTheLastChipStateReport)
 // whose answer reaches the bus; its echo completes the transmission.
 TEST_F(CanScript, TransportChannelsRunTheirHooks)
 {
-    register_transport_protocol("LOOP", make_loopback);
+    register_transport_protocol("LOOP", can_test::make_loopback);
     VyrCanIf *can = make();
     ASSERT_EQ(compile(can,
                       "variables { int length = -1; int first = -1; int tx_result = -1; int rx_note; int tx_note;\n"

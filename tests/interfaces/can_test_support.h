@@ -7,6 +7,7 @@
 #include "core/timer_wheel.h"
 #include "core/vyr_signal_listener.h"
 #include "core/vyr_signal_if_type.h"
+#include "diag/transport_channel.h"
 #include "hw_test_support.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -317,6 +319,60 @@ inline std::vector<std::map<std::string, double>> canmatrix_decode(const QString
         decoded.push_back(values);
     }
     return decoded;
+}
+
+// A single-frame protocol: a packet of up to 7 bytes travels in one frame
+// whose first byte is its length; the transmission ends with the frame's echo.
+class LoopbackProtocol : public TransportProtocol
+{
+public:
+    using TransportProtocol::TransportProtocol;
+
+    void on_frame_received(const uint8_t *data, int length, uint32_t) override
+    {
+        if (length > 0 && data[0] < length)
+            channel()->deliver_packet(data + 1, data[0]);
+    }
+    void on_tx_confirmed(uint32_t) override
+    {
+        if (m_busy) {
+            m_busy = false;
+            channel()->transmission_done();
+        }
+    }
+    void abort() override { m_busy = false; }
+    void transmit(const uint8_t *data, int length) override
+    {
+        uint8_t frame[64] = {uint8_t(length)};
+        std::memcpy(frame + 1, data, size_t(std::min(length, 7)));
+        // An extended identifier (bit 31) is a negative one.
+        m_busy = channel()->send_frame(int32_t(channel()->tx_id()), frame, 8) == 0;
+    }
+    bool is_busy() const override { return m_busy; }
+    bool set_parameter(const char *name, int value) override
+    {
+        if (std::strcmp(name, "block_size") != 0)
+            return false;
+        block_size = value;
+        return true;
+    }
+    bool get_parameter(const char *name, int &value) const override
+    {
+        if (std::strcmp(name, "block_size") != 0)
+            return false;
+        value = block_size;
+        return true;
+    }
+
+    int block_size = 0;
+
+private:
+    bool m_busy = false;
+};
+
+inline std::unique_ptr<TransportProtocol> make_loopback(TransportChannel *channel)
+{
+    return std::make_unique<LoopbackProtocol>(channel);
 }
 
 } // namespace can_test

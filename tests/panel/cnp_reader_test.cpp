@@ -1,8 +1,7 @@
 // The ".cnp" reader on files written from the line grammar: every element
 // mapping, version lines, the end line, "EnvVar:" fields and the mode flag,
 // continued lines, malformed and very long lines, Shift-JIS captions made by
-// iconv, an unreadable file, and the file cut at every byte.
-#include "core/vyr_question.h"
+// iconv, and the file cut at every byte.
 #include "windows/panel/cnp_reader.h"
 
 #include <QFile>
@@ -168,25 +167,6 @@ TEST_F(CnpReaderTest, ShiftJisCaptionsComeBackAsTheOriginals)
     EXPECT_EQ(panel.caption, caption);
     ASSERT_EQ(panel.elements.size(), 1u);
     EXPECT_EQ(panel.elements[0].text, label);
-}
-
-TEST_F(CnpReaderTest, AnUnreadableFileIsReported)
-{
-    QStringList asked;
-    set_vyr_question_function([&](QWidget *, const QString &title, const QString &text, const QStringList &,
-                                  VyrQuestionIcon icon) {
-        asked << title + ": " + text;
-        EXPECT_EQ(icon, VyrQuestionIcon::critical);
-        return 0;
-    });
-    CnpDescription panel;
-    panel.caption = "kept";
-    const QString path = dir.filePath("absent.cnp");
-    EXPECT_EQ(read_cnp_file(path, panel), -2);
-    set_vyr_question_function({});
-    EXPECT_EQ(asked, QStringList{QStringLiteral("Error: Unable to open file '%1' for reading !").arg(path)});
-    EXPECT_EQ(panel.caption, "kept");
-    EXPECT_TRUE(panel.elements.empty());
 }
 
 // Run under the address sanitizer: no cut of the file reads outside a line.

@@ -8,7 +8,7 @@
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
-#include "windows/panel/panel_script_api.h"
+#include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
 
 #include <QFile>
@@ -233,14 +233,14 @@ on action "overrun"
 int register_after_a_clash(VyrScriptRuntime *runtime)
 {
     EXPECT_EQ(runtime->compile_prelude("__pragma_internal;\nvoid panelItemGetValueInt (char name[]);\n"), 0);
-    return register_panel_script_api(runtime);
+    return VyrPanel::register_script_api(runtime);
 }
 
 TEST_F(PanelScriptApiTest, AHeaderThatFailsStillBindsWhatItDeclared)
 {
     set_panel_script_api(register_after_a_clash);
     struct Restore {
-        ~Restore() { set_panel_script_api(register_panel_script_api); }
+        ~Restore() { set_panel_script_api(VyrPanel::register_script_api); }
     } restore;
     VyrCanIf *can = compile(R"(variables { int r_id; int r_text; char text[8]; }
 on action "probe"

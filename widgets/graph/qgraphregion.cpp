@@ -166,6 +166,12 @@ void SampleRing::back(int n)
         m_cursor = (m_cursor - 1) & m_mask;
 }
 
+void SampleRing::drop_front(int n)
+{
+    const int dropped = std::min(std::max(n, 0), count());
+    m_read = (m_read + dropped) & m_mask;
+}
+
 void SampleRing::reset()
 {
     m_read = m_write = m_cursor = 0;

@@ -144,6 +144,8 @@ public:
     bool next(double &value);
     // Moves the cursor back by up to n entries, not before the oldest.
     void back(int n);
+    // Drops up to n of the oldest entries, never more than it holds.
+    void drop_front(int n);
     void reset();
 
 private:

@@ -1,11 +1,9 @@
 #include "windows/panel/cnp_reader.h"
 
-#include "core/vyr_question.h"
 #include "settings/debug_trace.h"
 #include "settings/text_util.h"
 
 #include <QFile>
-#include <QObject>
 #include <QTextCodec>
 
 #include <cctype>
@@ -146,15 +144,12 @@ QString CnpElement::item_kind() const
     return QString();
 }
 
-int read_cnp_file(const QString &path, CnpDescription &description, QWidget *parent)
+int read_cnp_file(const QString &path, CnpDescription &description)
 {
     debug_trace("read_cnp_file ()\n");
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        vyr_ask_question(parent, QObject::tr("Error"), QObject::tr("Unable to open file '%1' for reading !").arg(path),
-                         {QObject::tr("OK")}, VyrQuestionIcon::critical);
+    if (!file.open(QIODevice::ReadOnly))
         return -2;
-    }
     const QByteArray data = file.readAll();
     file.close();
 

@@ -10,8 +10,6 @@
 #include <array>
 #include <vector>
 
-class QWidget;
-
 struct CnpElement
 {
     QByteArray name;
@@ -50,7 +48,7 @@ struct CnpDescription
     std::vector<CnpElement> elements;
 };
 
-// Reads the file whole; 0, or -2 (after an error box "Unable to open file
-// '...' for reading !") when it cannot be read. Lines of any length are
-// taken whole, continuations of "ElemPanelCtrlBN" joined ones too.
-int read_cnp_file(const QString &path, CnpDescription &description, QWidget *parent = nullptr);
+// Reads the file whole; 0, or -2 when it cannot be read (the panel reports
+// that). Lines of any length are taken whole, continuations of
+// "ElemPanelCtrlBN" joined ones too.
+int read_cnp_file(const QString &path, CnpDescription &description);

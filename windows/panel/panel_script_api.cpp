@@ -2,6 +2,7 @@
 
 #include "core/vyr_signal_if_notification.h"
 #include "script/vyr_native_context.h"
+#include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
 
 #include <algorithm>
@@ -175,7 +176,7 @@ const PanelNative panel_natives[] = {
 
 // Every interface's script gets the panel functions once the panel library is linked.
 const bool g_panel_api_installed = [] {
-    set_panel_script_api(register_panel_script_api);
+    set_panel_script_api(VyrPanel::register_script_api);
     return true;
 }();
 
@@ -197,7 +198,7 @@ const char *panel_script_header()
            "int panelItemSetValueData (int id, byte value[], int len);\n\n";
 }
 
-int register_panel_script_api(VyrScriptRuntime *runtime)
+int VyrPanel::register_script_api(VyrScriptRuntime *runtime)
 {
     const int r = runtime->compile_prelude(panel_script_header());
     if (r != 0)

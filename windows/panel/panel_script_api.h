@@ -4,13 +4,7 @@
 // value and data by id. They work on the items' value stores (keys 0 text,
 // 1 value, 3 data); the panels copy changed values into the widgets on their
 // update timer. Linking the panel library installs them for every
-// interface's script.
-class VyrScriptRuntime;
+// interface's script (VyrPanel::register_script_api).
 
 // The header that declares the eleven functions.
 const char *panel_script_header();
-
-// Compiles the header into the runtime's machine as a prelude (a failure is
-// logged as "VyrPanel:: r = %d") and binds every function that it declared;
-// the compiler's result.
-int register_panel_script_api(VyrScriptRuntime *runtime);

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <vector>
 
+class PanelItemTypeInfo;
 class PanelSignalBinding;
 class VyrScriptActivationGroup;
 
@@ -58,6 +59,10 @@ public:
     ~VyrPanelItem() override;
 
     uint32_t id() const { return m_id; }
+    // The registry record the item was made through (null for items made
+    // directly); its name is the type name a panel file stores.
+    const PanelItemTypeInfo *type_info() const { return m_type_info; }
+    void set_type_info(const PanelItemTypeInfo *info) { m_type_info = info; }
 
     virtual QWidget *widget() const { return m_widget.data(); }
     // Puts the kind's start value into the widget (base: nothing).
@@ -131,6 +136,7 @@ private:
     QPointer<QWidget> m_widget;
     std::unique_ptr<VyrScriptActivationGroup> m_activation_group;
     const uint32_t m_id;
+    const PanelItemTypeInfo *m_type_info = nullptr;
     std::vector<std::unique_ptr<PanelSignalBinding>> m_bindings;
     QByteArray m_registered_name;
     bool m_registered = false;

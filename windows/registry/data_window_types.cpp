@@ -1,9 +1,12 @@
 // The rows of the window-type registry, in their fixed order.
 #include "windows/base/data_window_type_info.h"
+#include "windows/packet/vyr_packet_trace.h"
+#include "windows/panel/vyr_panel.h"
 #include "windows/replay/vyr_can_replay.h"
 #include "windows/send/vyr_can_send.h"
 #include "windows/statistics/vyr_bus_statistic.h"
 #include "windows/trace/vyr_trace.h"
+#include "windows/tune/vyr_tune.h"
 
 namespace {
 
@@ -46,5 +49,29 @@ const DataWindowTypeInfo replay_window("CanReplay", "CanReplay", "CAN Replay Win
                                        replay_xpm, DataWindowTypeInfo::CanWindow, &VyrCanReplay::create);
 const DataWindowTypeInfo trace_window("Trace", "Trace", "CAN Trace Window", "View CAN Messages", 25, trace_xpm,
                                       DataWindowTypeInfo::CanWindow, &VyrTrace::create);
+
+// A tuning knob with its pointer.
+const char *const tune_xpm[] = {"16 16 4 1",        "  c None",         ". c #000000",      "g c #C0C0C0",
+                                "r c #FF0000",      "                ", "     ......     ", "   ..gggggg..   ",
+                                "  .ggggggggrr.  ", "  .gggggggrrg.  ", " .gggggggrrggg. ", " .ggggggrrgggg. ",
+                                " .gggggrrggggg. ", " .ggggg.gggggg. ", " .gggggggggggg. ", "  .gggggggggg.  ",
+                                "  .gggggggggg.  ", "   ..gggggg..   ", "     ......     ", "                ",
+                                "                "};
+
+// A packet: a header bar over lines.
+const char *const packet_trace_xpm[] = {
+    "16 16 4 1",        "  c None",         ". c #000000",      "b c #0000C0",      "w c #FFFFFF",
+    "                ", " .............. ", " .bbbbbbbbbbbb. ", " .bbbbbbbbbbbb. ", " .wwwwwwwwwwww. ",
+    " .w........www. ", " .wwwwwwwwwwww. ", " .w......wwwww. ", " .wwwwwwwwwwww. ", " .w.........ww. ",
+    " .wwwwwwwwwwww. ", " .w.....wwwwww. ", " .wwwwwwwwwwww. ", " .............. ", "                ",
+    "                "};
+
+const DataWindowTypeInfo tune_window("Tune", "Tune", "Tune Window", "Watch Signals and modify them", 17, tune_xpm,
+                                     DataWindowTypeInfo::CanWindow, &VyrTune::create);
+const DataWindowTypeInfo panel_window("panel", "Panel", "Panel Window", "Create your own windows", 18, panel_xpm,
+                                      DataWindowTypeInfo::CanWindow, &VyrPanel::create);
+const DataWindowTypeInfo packet_trace_window("PacketTrace", "PacketTrace", "Packet Trace Window", "View CAN HLP Messages",
+                                             16, packet_trace_xpm, DataWindowTypeInfo::CanWindow,
+                                             &VyrPacketTrace::create);
 
 } // namespace

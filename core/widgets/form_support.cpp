@@ -1,4 +1,4 @@
-#include "forms/form_support.h"
+#include "core/widgets/form_support.h"
 
 #include <QPalette>
 #include <QWidget>
