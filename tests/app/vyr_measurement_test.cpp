@@ -537,7 +537,7 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
             labels << button->text();
     // One button per window type of the registry stands between Interfaces and Clear.
     EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Statistics", "CanSend", "CanReplay", "Trace", "Tune",
-                                   "PacketTrace", "Clear",
+                                   "Panel", "PacketTrace", "Clear",
                                    "Compile", "Start", "Stop"}));
     EXPECT_EQ(window->tool_bar().button_start->toolTip(),
               "<p><h3>Start</h3>Start measurement and automatic window update.</p>");
