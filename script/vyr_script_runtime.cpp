@@ -178,6 +178,7 @@ void VyrScriptRuntime::reset()
     m_machine = std::make_unique<VyrScriptMachine>(m_signal_if);
     m_symbols = std::make_unique<ScriptSymbolTable>();
     m_context.machine = m_machine.get();
+    m_entries.clear();
     m_this_value_i = m_this_value_d = m_this_value_control_item_info = -1;
 }
 
@@ -385,12 +386,16 @@ int VyrScriptRuntime::sclib_init()
     m_has_script_time = read_file_time(path, m_script_time);
 
     VyrDeclarationHost host(this, m_signal_if, m_signal_if->notification());
+    // Array arguments carry their size bound when the natives check it.
+    host.bounds_check = m_context.bounds_check;
     m_host = &host;
     struct HostReset {
         VyrDeclarationHost *&host;
         ~HostReset() { host = nullptr; }
     } host_reset{m_host};
 
+    // The entries of an earlier compile into this machine name tags of its old code.
+    m_entries.clear();
     int r = compile_headers(host);
     if (r == -3) {
         m_signal_if->set_script_ok(0);
@@ -420,8 +425,12 @@ int VyrScriptRuntime::sclib_init()
         m_signal_if->set_script_ok(0);
         return r;
     }
-    if (VyrPanelScriptApi panel_api = g_panel_script_api.load())
-        panel_api(m_machine.get(), m_symbols.get(), m_signal_if->notification());
+    if (VyrPanelScriptApi panel_api = g_panel_script_api.load()) {
+        // A panel header that fails is logged by the panels; the script compiles on.
+        const bool error_reported = host.error_reported;
+        panel_api(this);
+        host.error_reported = error_reported;
+    }
 
     ScriptFileSource source(QFile::encodeName(path).toStdString());
     host.source = &source;
@@ -435,6 +444,8 @@ int VyrScriptRuntime::sclib_init()
         m_signal_if->error_printf("Failed to compile script file (r=%d)\n", r);
         m_signal_if->set_script_ok(0);
     }
+    // Host callbacks: the tagged members of every prelude reach their entries.
+    m_entries.install(m_machine.get());
     return r;
 }
 

@@ -6,6 +6,7 @@
 // on disk and the trigger map of the script's "trigger" variables.
 #include "core/vyr_script_hosting.h"
 #include "script/pcode_machine.h"
+#include "script/script_host_objects.h"
 #include "script/script_library.h"
 
 #include <QObject>
@@ -46,9 +47,10 @@ public:
 };
 
 // Registers the panel functions of the script language for an interface's
-// script; installed by the panel windows (none: nothing is registered).
-using VyrPanelScriptApi = void (*)(PCodeMachine *machine, ScriptSymbolTable *symbols,
-                                   VyrSignalIfNotification *notification);
+// script while its preludes compile (through compile_prelude) and answers the
+// compiler's result; installed by the panel windows (none: nothing is
+// registered).
+using VyrPanelScriptApi = int (*)(VyrScriptRuntime *runtime);
 void set_panel_script_api(VyrPanelScriptApi api);
 
 class VyrScriptRuntime : public VyrScriptHosting
@@ -78,6 +80,13 @@ public:
     // While sclib_init runs: compiles a prelude text into the machine (the
     // interfaces' basic_definitions use it). -3 outside a compile.
     int compile_prelude(const char *text);
+
+    // Host objects of tagged struct members that the preludes declare: an
+    // entry appended here answers its tag. After the compile the machine's
+    // five host callbacks are pointed at this list, which dispatches by tag;
+    // reset empties it.
+    uint32_t append_entry(std::unique_ptr<ScriptMemberBinding> entry) { return m_entries.add(std::move(entry)); }
+    ScriptMemberBindings &entries() { return m_entries; }
 
     // Script triggers, owned: added by the hooks and by the interfaces' own
     // event handlers; found by kind and address from any thread.
@@ -139,6 +148,7 @@ private:
     std::unique_ptr<VyrScriptMachine> m_machine;
     std::unique_ptr<ScriptSymbolTable> m_symbols;
     VyrScriptContext m_context;
+    ScriptMemberBindings m_entries;
     VyrDeclarationHost *m_host = nullptr; // while sclib_init compiles
 
     mutable std::mutex m_triggers_mutex;

@@ -227,9 +227,13 @@ void VyrCanScriptBinding::declare_message_type(ScriptSymbolTable &symbols, const
     CANdbCluster *databases = m_can->databases();
     if (!databases)
         return;
+    VyrScriptRuntime *runtime = VyrScriptRuntime::of(m_can);
+    if (!runtime)
+        return;
+    ScriptMemberBindings &bindings = runtime->entries();
     if (std::string_view(name).substr(0, prefix.size()) != prefix) {
         if (IdFormatter *formatter = m_can->id_formatter())
-            formatter->declare_message_type(&symbols, databases, m_bindings, name);
+            formatter->declare_message_type(&symbols, databases, bindings, name);
         return;
     }
     const CANdbMessage *message = databases->find_message(name + prefix.size());
@@ -244,11 +248,11 @@ void VyrCanScriptBinding::declare_message_type(ScriptSymbolTable &symbols, const
         if (!static_cast<ScriptStructType *>(can_message)->find_member(signal->name.c_str()))
             type->add_tagged_struct_member(
                 signal->name.c_str(), signal_struct_type(&symbols, *signal),
-                m_bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
+                bindings.add(std::make_unique<SignalMemberBinding>(signal, VyrCanMessage::max_data)));
     add_can_message_members(type);
     if (IdFormatter *formatter = m_can->id_formatter())
-        formatter->add_j1939_members(type, m_bindings);
-    type->tag = m_bindings.add(std::make_unique<CanMessageBinding>(message, m_can));
+        formatter->add_j1939_members(type, bindings);
+    type->tag = bindings.add(std::make_unique<CanMessageBinding>(message, m_can));
 }
 
 int VyrCanScriptBinding::basic_definitions()
@@ -259,7 +263,7 @@ int VyrCanScriptBinding::basic_definitions()
     PCodeMachine *machine = runtime->machine();
     ScriptSymbolTable *symbols = runtime->symbols();
     m_this_message = m_this_can_tp_message = m_this_lin_exception = -1;
-    m_bindings.clear();
+    ScriptMemberBindings &bindings = runtime->entries();
     IdFormatter *formatter = m_can->id_formatter();
 
     declare_signal_struct_types(symbols);
@@ -272,7 +276,7 @@ int VyrCanScriptBinding::basic_definitions()
     symbols->set_declarer([this](ScriptSymbolTable &table, const char *name) { declare_message_type(table, name); });
     std::string text = can_prelude;
     if (formatter) {
-        formatter->script_struct_types(symbols, m_can->databases(), m_bindings);
+        formatter->script_struct_types(symbols, m_can->databases(), bindings);
         if (const char *header = formatter->script_header())
             text += header;
     }
@@ -288,7 +292,6 @@ int VyrCanScriptBinding::basic_definitions()
     m_this_message = runtime->variable_address("this_message");
     m_this_can_tp_message = runtime->variable_address("this_can_tp_message");
     m_this_lin_exception = runtime->variable_address("this_lin_exception");
-    m_bindings.install(machine);
     return 0;
 }
 

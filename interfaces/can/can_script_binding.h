@@ -97,7 +97,6 @@ private:
     int hook_id(const char *text, VyrCanMessage &message) const;
 
     VyrCanIf *m_can;
-    ScriptMemberBindings m_bindings;
     VyrCanTpChannelList m_tp_channels;
     VyrPacketSource m_transport_source;
     // Written on the receive loop's thread only.

@@ -2,26 +2,16 @@
 // Bindings of tagged struct members and struct types of a CAN interface's
 // script: database signals read and written in the data bytes of a message
 // struct, the parts of an identifier, and message structs initialised from
-// their database message. The script machine reaches them through its hooks;
-// the tag of a member names its binding and view.
+// their database message. They are entries of the script runtime's host
+// objects; the tag of a member names its binding and view.
+#include "script/script_host_objects.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class CANdbSignal;
 class PCodeMachine;
-
-class ScriptMemberBinding
-{
-public:
-    virtual ~ScriptMemberBinding() = default;
-    // address: the data address of the struct variable; view: 0 raw, 1 physical.
-    virtual void init_variable(PCodeMachine &machine, int32_t address);
-    virtual void write_int(PCodeMachine &machine, int32_t address, int view, int32_t value);
-    virtual void write_double(PCodeMachine &machine, int32_t address, int view, double value);
-    virtual int32_t read_int(PCodeMachine &machine, int32_t address, int view);
-    virtual double read_double(PCodeMachine &machine, int32_t address, int view);
-};
 
 // A database signal in the data bytes of a message struct (from byte 20 on).
 class SignalMemberBinding : public ScriptMemberBinding
@@ -47,29 +37,6 @@ private:
 
     const CANdbSignal *m_signal;
     int m_size; // data bytes of the struct
-};
-
-// The bindings of one script machine, owned, each known by its tag. A
-// binding's tag is even; a member's tag adds its view (0 raw, 1 physical).
-class ScriptMemberBindings
-{
-public:
-    uint32_t add(std::unique_ptr<ScriptMemberBinding> binding);
-    ScriptMemberBinding *find(uint32_t tag) const;
-    // Points the machine's hooks at these bindings.
-    void install(PCodeMachine *machine);
-    void clear() { m_bindings.clear(); }
-    int count() const { return int(m_bindings.size()); }
-
-private:
-    static void address_notify(void *context, int32_t address, int32_t tag);
-    static void int_store(void *context, int32_t address, int32_t tag, int32_t value);
-    static void double_store(void *context, int32_t address, int32_t tag, double value);
-    static int32_t int_read(void *context, int32_t address, int32_t kind, int32_t tag);
-    static double double_read(void *context, int32_t address, int32_t kind, int32_t tag);
-
-    PCodeMachine *m_machine = nullptr;
-    std::vector<std::unique_ptr<ScriptMemberBinding>> m_bindings;
 };
 
 class ScriptStructType;

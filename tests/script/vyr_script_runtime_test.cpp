@@ -18,6 +18,7 @@
 #include "core/vyr_signal_listener.h"
 #include "core/vyr_trigger.h"
 #include "script/script_hook_trigger.h"
+#include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
 #include "vyr_test_shell.h"
@@ -220,10 +221,12 @@ TEST_F(VyrScriptRuntimeTest, TimerArmedAtStartFiresOnTheWheelAndIsArmedAgain)
 TEST_F(VyrScriptRuntimeTest, PreludeAndPanelFunctionsComeBeforeTheScript)
 {
     static std::string seen;
-    set_panel_script_api([](PCodeMachine *, ScriptSymbolTable *symbols, VyrSignalIfNotification *) {
+    set_panel_script_api([](VyrScriptRuntime *runtime) {
+        ScriptSymbolTable *symbols = runtime->symbols();
         seen = symbols->find("this_value_i", 0) && symbols->find("PRELUDE", 0) && !symbols->find("Late", 0)
                    ? "after the prelude, before the script"
                    : "?";
+        return 0;
     });
     ScriptedInterface &signal_if = make_interface();
     signal_if.prelude = "__pragma_internal;\nconst int PRELUDE = 42;\n";
@@ -242,6 +245,57 @@ TEST_F(VyrScriptRuntimeTest, PreludeAndPanelFunctionsComeBeforeTheScript)
     EXPECT_EQ(missing.script_ok(), 0);
     EXPECT_EQ(shell.lines.at(0).text, "Error in SCRIPT 2: Unable to open script file '" +
                                           dir.filePath("missing.vys").toStdString() + "'");
+}
+
+// A host object of a prelude: an int member whose reads answer ten times the
+// last value stored, through the runtime's host callbacks.
+class TenfoldEntry : public ScriptMemberBinding
+{
+public:
+    void write_int(PCodeMachine &, int32_t, int view, int32_t value) override
+    {
+        stored = value;
+        last_view = view;
+    }
+    int32_t read_int(PCodeMachine &, int32_t, int view) override { return stored * 10 + view; }
+    double read_double(PCodeMachine &, int32_t, int) override { return stored / 4.0; }
+    int32_t stored = 0;
+    int last_view = -1;
+};
+
+TEST_F(VyrScriptRuntimeTest, TaggedMembersOfAPreludeReachTheRuntimesCallbacks)
+{
+    static TenfoldEntry *entry;
+    set_panel_script_api([](VyrScriptRuntime *runtime) {
+        auto made = std::make_unique<TenfoldEntry>();
+        entry = made.get();
+        auto *value = new ScriptStructType;
+        value->set_name("HostValue", true);
+        value->add_tagged_member("Raw", TYPE_INT, 0);
+        value->add_tagged_member("Phys", TYPE_DOUBLE, 1);
+        runtime->symbols()->insert(value);
+        auto *object = new ScriptStructType;
+        object->set_name("HostObject", true);
+        object->add_tagged_struct_member("Level", value, runtime->append_entry(std::move(made)));
+        runtime->symbols()->insert(object);
+        return runtime->compile_prelude("__pragma_internal;\nHostObject host;\n");
+    });
+    ScriptedInterface &signal_if = make_interface();
+    signal_if.set_script_file(write_script("variables { int quarters; }\n"
+                                           "on start { host.Level.Raw = 7; quarters = host.Level.Phys * 4;\n"
+                                           "  printf(\"host %d %d\\n\", host.Level.Raw, quarters); }\n"));
+    const int compiled = signal_if.sclib_init();
+    set_panel_script_api(nullptr);
+    ASSERT_EQ(compiled, 0) << lines_text();
+    EXPECT_EQ(VyrScriptRuntime::of(&signal_if)->entries().count(), 1);
+    start(signal_if);
+    EXPECT_TRUE(wait_for_line("SCRIPT 1: host 70 7\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
+    EXPECT_EQ(entry->last_view, 0);
+
+    // A reset drops the entries with the machine that named them.
+    VyrScriptRuntime::of(&signal_if)->reset();
+    EXPECT_EQ(VyrScriptRuntime::of(&signal_if)->entries().count(), 0);
 }
 
 TEST_F(VyrScriptRuntimeTest, KeyEnvVarAndActionHooksRunThroughTheirTables)

@@ -6,6 +6,7 @@
 #include "core/vyr_signal_if.h"
 #include "settings/qtb_config.h"
 #include "settings/save_file.h"
+#include "windows/panel/cnp_reader.h"
 #include "windows/panel/panel_file.h"
 #include "windows/panel/panel_item_type_info.h"
 #include "windows/panel/panel_signal_binding.h"
@@ -144,6 +145,44 @@ void VyrPanel::set_modified(bool modified)
     m_modified = modified;
     if (modified && !has_panel_file())
         emit configuration_changed();
+}
+
+bool VyrPanel::import_cnp_file(const QString &file_name, bool interactive)
+{
+    CnpDescription description;
+    if (read_cnp_file(file_name, description) != 0) {
+        report_error(tr("Unable to open file '%1' for reading !").arg(file_name), interactive);
+        return false;
+    }
+    set_filename(file_name);
+    if (description.has_caption)
+        setCaption(description.caption);
+    if (description.has_panel)
+        resize(description.panel_width, description.panel_height);
+    std::vector<std::unique_ptr<VyrPanelItem>> items;
+    for (const CnpElement &element : description.elements) {
+        std::unique_ptr<VyrPanelItem> item = make_item(element.item_kind());
+        QWidget *widget = item ? item->widget() : nullptr;
+        if (!widget)
+            continue;
+        widget->resize(element.numbers[2], element.numbers[3]);
+        widget->move(element.numbers[0], element.numbers[1]);
+        if (element.names_widget)
+            widget->setObjectName(QString::fromLatin1(element.params[0]));
+        if (element.mode_flag()) {
+            if (element.name == "ElemEdit") {
+                widget->setProperty("text", QString());
+                if (element.resets_mode())
+                    widget->setProperty("mode", 0);
+            }
+        } else if (element.has_text) {
+            widget->setProperty(element.name == "ElemFrame" ? "title" : "text", element.text);
+        }
+        items.push_back(std::move(item));
+    }
+    adopt_items(std::move(items));
+    state_changed();
+    return true;
 }
 
 void VyrPanel::update_title()
@@ -526,11 +565,8 @@ bool VyrPanel::read_panel_from_file(const QString &file_name)
 
 bool VyrPanel::load_panel_file(const QString &file_name, bool interactive)
 {
-    if (is_cnp(file_name)) {
-        // Imported descriptions are read by the import of foreign panels.
-        set_filename(file_name);
-        return false;
-    }
+    if (is_cnp(file_name))
+        return import_cnp_file(file_name, interactive);
     QFile file(file_name);
     if (!file.open(QIODevice::ReadOnly)) {
         report_error(tr("Unable to open file '%1' for reading !").arg(file_name), interactive);

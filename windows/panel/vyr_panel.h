@@ -15,6 +15,7 @@
 class QToolButton;
 class VyrPanelItem;
 class VyrPanelWindow;
+class VyrScriptRuntime;
 
 // The icon of the window and of its menu entry.
 extern const char *const panel_xpm[];
@@ -36,6 +37,11 @@ public:
 
     // The window factory of the "panel" row: reads the group when given.
     static VyrDataWindow *create(QWidget *parent, QtbConfigGroup *group);
+    // The panel functions of an interface's script (windows/panel/panel_script_api.h):
+    // compiles their header as a prelude (a failure is logged as
+    // "VyrPanel:: r = %d") and binds every function that it declared; the
+    // compiler's result.
+    static int register_script_api(VyrScriptRuntime *runtime);
 
     // Asked before the configuration is closed or replaced.
     bool query_close() override;
@@ -117,6 +123,9 @@ private:
     // Asks "Yes/No/Cancel" about saving a modified panel file; false for Cancel
     // or a failed save.
     bool save_before_close();
+    // Imports a foreign ".cnp" description: its elements become items placed
+    // as the file says; an unreadable file is reported and changes nothing.
+    bool import_cnp_file(const QString &file_name, bool interactive);
     void report_error(const QString &text, bool interactive);
 
     VyrPanelWindow *m_panel_window = nullptr;

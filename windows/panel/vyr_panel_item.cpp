@@ -346,9 +346,18 @@ void VyrPanelItem::unregister_item()
 
 VyrPanelItem *VyrPanelItem::find_item_by_id(uint32_t id)
 {
-    ItemDirectory &tables = directory();
-    std::lock_guard<std::mutex> lock(tables.mutex);
-    return static_cast<VyrPanelItem *>(tables.by_id.find(int32_t(id)));
+    std::lock_guard<std::mutex> lock(directory_mutex());
+    return registered_item(id);
+}
+
+std::mutex &VyrPanelItem::directory_mutex()
+{
+    return directory().mutex;
+}
+
+VyrPanelItem *VyrPanelItem::registered_item(uint32_t id)
+{
+    return static_cast<VyrPanelItem *>(directory().by_id.find(int32_t(id)));
 }
 
 VyrPanelItem *VyrPanelItem::find_item_by_name(const char *name)

@@ -112,6 +112,14 @@ public:
     void unregister_item();
     static VyrPanelItem *find_item_by_id(uint32_t id);
     static VyrPanelItem *find_item_by_name(const char *name);
+    // Runs work(item) with the item of that id (null when none) while the
+    // directory is locked, so that the item is neither unregistered nor
+    // deleted before work is done with it (the script natives use it).
+    template <typename Work> static auto with_item_by_id(uint32_t id, Work work)
+    {
+        std::lock_guard<std::mutex> lock(directory_mutex());
+        return work(registered_item(id));
+    }
 
 protected:
     // Takes the widget (deleted with the item unless deleted before).
@@ -119,6 +127,9 @@ protected:
 
 private:
     PanelItemValue *find_value(int32_t key) const;
+    static std::mutex &directory_mutex();
+    // The caller holds directory_mutex.
+    static VyrPanelItem *registered_item(uint32_t id);
 
     mutable std::mutex m_values_mutex;
     std::vector<std::unique_ptr<PanelItemValue>> m_values;
