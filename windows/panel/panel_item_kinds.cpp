@@ -116,9 +116,10 @@ void fire_list(const VyrPanelItem *item, size_t index)
         group->lists()[index]->activated();
 }
 
-std::vector<RadioButtonGroup *> &radio_groups()
+// A group goes when its last button leaves it; those still held at exit are freed then.
+std::vector<std::unique_ptr<RadioButtonGroup>> &radio_groups()
 {
-    static std::vector<RadioButtonGroup *> groups;
+    static std::vector<std::unique_ptr<RadioButtonGroup>> groups;
     return groups;
 }
 
@@ -234,20 +235,15 @@ void VyrPanelTextBrowser::set_text(const QString &text)
 
 RadioButtonGroup *RadioButtonGroup::find_or_create(const QString &interface_id, const QString &name)
 {
-    for (RadioButtonGroup *group : radio_groups()) {
+    for (const auto &group : radio_groups()) {
         if (group->interface_id == interface_id && group->name == name)
-            return group;
+            return group.get();
     }
-    auto *group = new RadioButtonGroup;
+    radio_groups().push_back(std::make_unique<RadioButtonGroup>());
+    RadioButtonGroup *group = radio_groups().back().get();
     group->interface_id = interface_id;
     group->name = name;
-    radio_groups().push_back(group);
     return group;
-}
-
-const std::vector<RadioButtonGroup *> &RadioButtonGroup::groups()
-{
-    return radio_groups();
 }
 
 // ---- items that write their signal ----
@@ -366,8 +362,10 @@ void VyrPanelItemRadioButton::leave_group()
     members.erase(std::remove(members.begin(), members.end(), this), members.end());
     if (members.empty()) {
         auto &groups = radio_groups();
-        groups.erase(std::remove(groups.begin(), groups.end(), m_group), groups.end());
-        delete m_group;
+        RadioButtonGroup *left = m_group;
+        groups.erase(std::remove_if(groups.begin(), groups.end(),
+                                    [left](const std::unique_ptr<RadioButtonGroup> &group) { return group.get() == left; }),
+                     groups.end());
     }
     m_group = nullptr;
 }

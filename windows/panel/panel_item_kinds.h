@@ -129,7 +129,6 @@ struct RadioButtonGroup
 
     // The group of that key, made when missing.
     static RadioButtonGroup *find_or_create(const QString &interface_id, const QString &name);
-    static const std::vector<RadioButtonGroup *> &groups();
 };
 
 // Items that keep the value last written to or shown from their signal.
