@@ -132,6 +132,23 @@ public:
         }
         return frames;
     }
+    // Whether a frame of the demo comes within the time; a loaded machine
+    // (the sanitizer build beside the whole suite) can take seconds to start.
+    bool frame_comes(int ms = 10000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            VyrCanMessage received;
+            if (m_channel->read_can_message(&received) == canhwSuccess) {
+                if (received.id == 0x100)
+                    return true;
+            } else {
+                platform::wait_any({m_event}, 50);
+            }
+        }
+        return false;
+    }
 
 private:
     std::unique_ptr<CANhwChannel> m_channel;
@@ -199,7 +216,7 @@ TEST_F(VyrServiceTest, TheServiceRunsTheDemoAndFollowsPauseResumeAndStop)
     vyr.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-service", config});
     ASSERT_TRUE(vyr.waitForStarted());
     ASSERT_TRUE(notify.wait_for("READY=1\nSTATUS=Running")) << vyr.readAllStandardError().toStdString();
-    EXPECT_GT(bus.frames_within(1500), 0);
+    EXPECT_TRUE(bus.frame_comes());
     QString errors;
     auto measurement_starts = [&] {
         errors += QString::fromLocal8Bit(vyr.readAllStandardError());
@@ -225,7 +242,7 @@ TEST_F(VyrServiceTest, TheServiceRunsTheDemoAndFollowsPauseResumeAndStop)
 
     // Resume starts it again; a second resume does not restart it.
     control({"-r"});
-    EXPECT_GT(bus.frames_within(1500), 0);
+    EXPECT_TRUE(bus.frame_comes());
     control({"-r"});
     QTest::qWait(500);
     EXPECT_EQ(measurement_starts(), 2) << errors.toStdString();
