@@ -16,6 +16,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMetaMethod>
@@ -746,6 +747,23 @@ void VyrDataWindow::attach_to_workspace()
 QToolButton *VyrDataWindow::add_tool_button(const char *name, const QString &tip, bool toggle)
 {
     return make_tool_button(m_tool_bar, name, QIcon(), tip, toggle);
+}
+
+VyrDataWindow::SearchTools VyrDataWindow::add_search_tools(const QString &label)
+{
+    SearchTools tools;
+    m_tool_bar->addWidget(new QLabel(label, m_tool_bar));
+    tools.text = new QLineEdit(m_tool_bar);
+    tools.text->setObjectName(QStringLiteral("search_text"));
+    tools.text->setToolTip(
+        tr("<p><h3>Search Text</h3>Allows you to search for a text string in the message list.</p>"));
+    tools.text->setMaximumWidth(120);
+    m_tool_bar->addWidget(tools.text);
+    tools.down = add_tool_button("search_down_button", tr("<p><h3>Search Down</h3>Search for text string.</p>"), false);
+    tools.down->setArrowType(Qt::DownArrow);
+    tools.up = add_tool_button("search_up_button", tr("<p><h3>Search Up</h3>Search for text string.</p>"), false);
+    tools.up->setArrowType(Qt::UpArrow);
+    return tools;
 }
 
 void VyrDataWindow::forward_list_keys(QKeyEvent *event, QWidget *list_view)

@@ -17,6 +17,7 @@
 #include <string>
 
 class QLabel;
+class QLineEdit;
 class QMdiSubWindow;
 class QToolButton;
 class QVBoxLayout;
@@ -123,6 +124,14 @@ public:
     VyrToolBar *tool_bar() const { return m_tool_bar; }
     // Adds a button of the window's own to its tool bar, as the standard ones are made; the caller gives its icon.
     QToolButton *add_tool_button(const char *name, const QString &tip, bool toggle);
+    // The text search of a list window's tool bar: the label, the text field and the Search Down and Up buttons.
+    struct SearchTools
+    {
+        QLineEdit *text = nullptr;
+        QToolButton *down = nullptr;
+        QToolButton *up = nullptr;
+    };
+    SearchTools add_search_tools(const QString &label);
     // Hands the cursor, page and space keys to the window's list view and the
     // others to the frame's own key handling, as every list window does.
     void forward_list_keys(QKeyEvent *event, QWidget *list_view);

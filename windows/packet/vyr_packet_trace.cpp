@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -82,19 +81,7 @@ VyrPacketTrace::VyrPacketTrace(QWidget *parent) : VyrDataWindow(class_key_text, 
                                  QPointF(7, 9)}));
     }));
     bar->add_separator();
-    bar->addWidget(new QLabel(tr("Find: "), bar));
-    m_search_text = new QLineEdit(bar);
-    m_search_text->setObjectName(QStringLiteral("search_text"));
-    m_search_text->setToolTip(
-        tr("<p><h3>Search Text</h3>Allows you to search for a text string in the message list.</p>"));
-    m_search_text->setMaximumWidth(120);
-    bar->addWidget(m_search_text);
-    m_search_down_button =
-        add_tool_button("search_down_button", tr("<p><h3>Search Down</h3>Search for text string.</p>"), false);
-    m_search_down_button->setArrowType(Qt::DownArrow);
-    m_search_up_button =
-        add_tool_button("search_up_button", tr("<p><h3>Search Up</h3>Search for text string.</p>"), false);
-    m_search_up_button->setArrowType(Qt::UpArrow);
+    m_search = add_search_tools(tr("Find: "));
     bar->add_separator();
     create_standard_tool_buttons();
 
@@ -108,9 +95,9 @@ VyrPacketTrace::VyrPacketTrace(QWidget *parent) : VyrDataWindow(class_key_text, 
     connect(m_clear_button, &QToolButton::clicked, m_display, &VyrPacketDisplay::clear);
     for (QToolButton *button : {m_time_button, m_display_filter_button})
         connect(button, &QToolButton::toggled, this, &VyrPacketTrace::state_changed);
-    connect(m_search_down_button, &QToolButton::clicked, this, &VyrPacketTrace::search_down);
-    connect(m_search_up_button, &QToolButton::clicked, this, &VyrPacketTrace::search_up);
-    connect(m_search_text, &QLineEdit::textChanged, this, &VyrPacketTrace::state_changed);
+    connect(m_search.down, &QToolButton::clicked, this, &VyrPacketTrace::search_down);
+    connect(m_search.up, &QToolButton::clicked, this, &VyrPacketTrace::search_up);
+    connect(m_search.text, &QLineEdit::textChanged, this, &VyrPacketTrace::state_changed);
     connect(m_display, &VyrPacketDisplay::show_context_menu, this, &VyrPacketTrace::show_context_menu);
     connect(m_display, &VyrPacketDisplay::selection_changed, this, &VyrPacketTrace::state_changed);
     connect(m_display, &VyrPacketDisplay::configuration_changed, this, &VyrDataWindow::configuration_changed);
@@ -200,9 +187,9 @@ void VyrPacketTrace::state_changed()
     m_interface_combo->setEnabled(!running());
     m_display_filter_button->setEnabled(!running() &&
                                         (m_display->selected_count() > 0 || m_display_filter_button->isChecked()));
-    const bool search = !running() && !m_display_filter_button->isChecked() && !m_search_text->text().isEmpty();
-    m_search_down_button->setEnabled(search);
-    m_search_up_button->setEnabled(search);
+    const bool search = !running() && !m_display_filter_button->isChecked() && !m_search.text->text().isEmpty();
+    m_search.down->setEnabled(search);
+    m_search.up->setEnabled(search);
     if (m_display->delta_time() != m_time_button->isChecked()) {
         m_display->set_delta_time(m_time_button->isChecked());
         m_display->viewport()->update();
@@ -237,7 +224,7 @@ void VyrPacketTrace::stop()
 
 void VyrPacketTrace::search(bool upwards)
 {
-    const QString wanted = m_search_text->text();
+    const QString wanted = m_search.text->text();
     if (wanted.isEmpty() || m_display->row_count() == 0)
         return;
     // The lines as the export writes them, oldest first: line i is position first + i.

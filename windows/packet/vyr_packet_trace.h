@@ -9,7 +9,6 @@
 #include <QHash>
 
 class QComboBox;
-class QLineEdit;
 class QMenu;
 class QToolButton;
 class VyrPacketDisplay;
@@ -65,8 +64,6 @@ private:
     QToolButton *m_clear_button = nullptr;
     QToolButton *m_time_button = nullptr;
     QToolButton *m_display_filter_button = nullptr;
-    QLineEdit *m_search_text = nullptr;
-    QToolButton *m_search_down_button = nullptr;
-    QToolButton *m_search_up_button = nullptr;
+    SearchTools m_search;
     VyrPacketDisplay *m_display = nullptr;
 };

@@ -14,7 +14,6 @@
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -138,20 +137,7 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
                                     true);
     m_indicator_button->setIcon(m_indicator_idle_icon);
     bar->add_separator();
-    auto *find_label = new QLabel(tr("Find:"), bar);
-    bar->addWidget(find_label);
-    m_search_text = new QLineEdit(bar);
-    m_search_text->setObjectName(QStringLiteral("search_text"));
-    m_search_text->setToolTip(
-        tr("<p><h3>Search Text</h3>Allows you to search for a text string in the message list.</p>"));
-    m_search_text->setMaximumWidth(120);
-    bar->addWidget(m_search_text);
-    m_search_down_button =
-        add_tool_button("search_down_button", tr("<p><h3>Search Down</h3>Search for text string.</p>"), false);
-    m_search_down_button->setArrowType(Qt::DownArrow);
-    m_search_up_button =
-        add_tool_button("search_up_button", tr("<p><h3>Search Up</h3>Search for text string.</p>"), false);
-    m_search_up_button->setArrowType(Qt::UpArrow);
+    m_search = add_search_tools(tr("Find:"));
     bar->add_separator();
     create_standard_tool_buttons();
 
@@ -180,9 +166,9 @@ VyrTrace::VyrTrace(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     connect(m_indicator_button, &QToolButton::clicked, this, &VyrTrace::button_logfile_indicator_clicked);
     connect(m_scroll_button, &QToolButton::toggled, m_view, &VyrMessageView::set_scroll_mode);
     connect(m_display_filter_button, &QToolButton::toggled, m_view, &VyrMessageView::set_display_filter);
-    connect(m_search_down_button, &QToolButton::clicked, this, &VyrTrace::search_down);
-    connect(m_search_up_button, &QToolButton::clicked, this, &VyrTrace::search_up);
-    connect(m_search_text, &QLineEdit::textChanged, this, &VyrTrace::state_changed);
+    connect(m_search.down, &QToolButton::clicked, this, &VyrTrace::search_down);
+    connect(m_search.up, &QToolButton::clicked, this, &VyrTrace::search_up);
+    connect(m_search.text, &QLineEdit::textChanged, this, &VyrTrace::state_changed);
     connect(m_view, &VyrMessageView::show_context_menu, this, &VyrTrace::show_context_menu);
     connect(m_view, &VyrMessageView::selection_changed, this, &VyrTrace::state_changed);
     connect(m_view, &VyrMessageView::filters_changed, this, &VyrTrace::state_changed);
@@ -318,9 +304,9 @@ void VyrTrace::state_changed()
     m_scroll_button->setEnabled(!m_display_filter_button->isChecked());
     m_display_filter_button->setEnabled(display_filter_allowed());
     const bool search = !running() && m_scroll_button->isChecked() && !m_display_filter_button->isChecked() &&
-        !m_search_text->text().isEmpty();
-    m_search_down_button->setEnabled(search);
-    m_search_up_button->setEnabled(search);
+        !m_search.text->text().isEmpty();
+    m_search.down->setEnabled(search);
+    m_search.up->setEnabled(search);
 
     const bool delta = m_time_button->isChecked();
     const bool database = m_database_button->isChecked();
@@ -369,14 +355,14 @@ bool VyrTrace::eventFilter(QObject *watched, QEvent *event)
 
 void VyrTrace::search_down()
 {
-    if (!m_search_text->text().isEmpty())
-        m_view->search(m_search_text->text(), false);
+    if (!m_search.text->text().isEmpty())
+        m_view->search(m_search.text->text(), false);
 }
 
 void VyrTrace::search_up()
 {
-    if (!m_search_text->text().isEmpty())
-        m_view->search(m_search_text->text(), true);
+    if (!m_search.text->text().isEmpty())
+        m_view->search(m_search.text->text(), true);
 }
 
 // --- Measurement -----------------------------------------------------------------------------

@@ -14,7 +14,6 @@
 class LogFile;
 class QComboBox;
 class QDockWidget;
-class QLineEdit;
 class QToolButton;
 class VyrCanIf;
 class VyrCanSignalTable;
@@ -95,9 +94,7 @@ private:
     QToolButton *m_display_filter_button = nullptr;
     QToolButton *m_log_button = nullptr;
     QToolButton *m_indicator_button = nullptr;
-    QLineEdit *m_search_text = nullptr;
-    QToolButton *m_search_down_button = nullptr;
-    QToolButton *m_search_up_button = nullptr;
+    SearchTools m_search;
     VyrMessageView *m_view = nullptr;
     VyrCanIf *m_attached_to = nullptr;
     VyrCanSignalTable *m_signal_table = nullptr;
