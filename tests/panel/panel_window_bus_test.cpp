@@ -3,6 +3,9 @@
 // with the button's item id, and its gauge on motohawk.dbc's Temperature
 // shows the values python3-canmatrix decodes from the node's frames.
 #include "../interfaces/can_test_support.h"
+#include "script/script_symbol.h"
+#include "script/script_symbol_table.h"
+#include "script/vyr_script_runtime.h"
 #include "windows/panel/panel_signal_binding.h"
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
@@ -22,11 +25,14 @@ using namespace can_test;
 const QString motohawk_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
 constexpr uint32_t example_message = 496;
 
-// The action sends 120h with the id of the item that ran it, low byte first.
-const char *const ping_script = "variables { CanMessage ping; }\n"
-                                "on start { ping.id = 0x120; ping.dlc = 4; }\n"
+// The action sends 120h with the id of the item that ran it, low byte first;
+// "started" tells that the interface runs the script.
+const char *const ping_script = "variables { CanMessage ping; int started; }\n"
+                                "on start { started = 1; }\n"
                                 "on action \"Ping\"\n"
                                 "{\n"
+                                "  ping.id = 0x120;\n"
+                                "  ping.dlc = 4;\n"
                                 "  ping.data[0] = this & 0xFF;\n"
                                 "  ping.data[1] = (this >> 8) & 0xFF;\n"
                                 "  ping.data[2] = (this >> 16) & 0xFF;\n"
@@ -43,6 +49,17 @@ std::vector<uint8_t> bytes_of(const QString &payload)
 class PanelWindowBusTest : public CanFixture
 {
 protected:
+    // A script variable while the interface's thread may run the script.
+    static int32_t script_int(VyrCanIf *can, const char *name)
+    {
+        VyrSignalIf::ScriptRunLock lock(*can);
+        VyrScriptRuntime *runtime = VyrScriptRuntime::of(can);
+        ScriptSymbol *symbol = runtime->symbols()->find(name, 0);
+        if (!symbol || symbol->kind() != SYMBOL_VARIABLE)
+            return INT32_MIN;
+        return runtime->machine()->data_int(int32_t(static_cast<ScriptVariable *>(symbol)->address));
+    }
+
     QTemporaryDir dir;
 };
 
@@ -85,6 +102,7 @@ TEST_F(PanelWindowBusTest, ButtonActionFrameCarriesTheItemIdAndTheGaugeFollowsTh
     Measurement measurement({can});
     ASSERT_EQ(measurement.start(), 0);
     BusNode node;
+    ASSERT_TRUE(eventually([&] { return script_int(can, "started") == 1; }));
 
     QTest::mouseClick(static_cast<QPushButton *>(button->widget()), Qt::LeftButton);
     VyrCanMessage frame;
