@@ -7,7 +7,7 @@ qtbase5-dev qtbase5-dev-tools qttools5-dev-tools libqt5svg5-dev libqwt-qt5-dev
 libgtest-dev libgmock-dev googletest libbenchmark-dev
 libusb-1.0-0-dev dbus dbus-x11 python3 python3-canmatrix python3-can python3-dbusmock python3-dbus libglib2.0-bin can-utils
 fonts-liberation lua5.4
-imagemagick"
+imagemagick libxml2-utils"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -163,6 +163,82 @@ TEST(PanelFile, SavedPanelReadsBackToTheSameBytesAndIsValidXml)
         << python.readAllStandardError().toStdString();
 }
 
+// One item of every row of the registry on a panel captioned "Two words": a
+// push button whose "clicked" list has an entry and whose other lists are
+// empty, a horizon with two bindings, a label with a non-ASCII text. Saved,
+// read into a new panel and saved again, the files are equal; xmllint takes
+// both, and Python's parser finds every kind and its signal indexes.
+TEST(PanelFile, OneItemOfEachRowSavesReadsAndSavesToTheSameBytes)
+{
+    TempFolder tmp;
+    const QString first_name = tmp.path("first.ui");
+    const QString second_name = tmp.path("second.ui");
+    VyrPanel panel(nullptr);
+    QStringList expected_widgets;
+    for (PanelItemTypeInfo *type = PanelItemTypeInfo::first(); type; type = type->next()) {
+        VyrPanelItem *item = panel.insert_new_item(type->name());
+        ASSERT_NE(item, nullptr) << type->name().toStdString();
+        QStringList indexes;
+        for (size_t k = 0; k < item->bindings().size(); ++k)
+            indexes << QString::number(k);
+        expected_widgets << type->name() + QLatin1Char(':') + indexes.join(QLatin1Char(','));
+        const QString name = type->name();
+        if (name == QLatin1String("PushButton")) {
+            item->activation_group()->find_list(QStringLiteral("clicked"))->add_entry(
+                std::make_unique<VyrScriptActivationEntry>(QStringLiteral("CAN1"), QStringLiteral("Go"), item->id()));
+        } else if (name == QLatin1String("Horizont")) {
+            ASSERT_EQ(item->bindings().size(), 2u);
+            item->bindings()[0]->set_names(QStringLiteral("CAN1"), QStringLiteral("motohawk.ExampleMessage.Temperature"));
+            item->bindings()[0]->override_range = true;
+            item->bindings()[0]->range_maximum = 350.5;
+            item->bindings()[1]->set_names(QStringLiteral("CAN2"), QStringLiteral("Gradient"));
+            item->bindings()[1]->default_value_valid = true;
+            item->bindings()[1]->default_value = -0.25;
+        } else if (name == QLatin1String("TextLabel")) {
+            item->widget()->setProperty("text", QStringLiteral("Grüße 温度 ½"));
+        } else if (name == QLatin1String("ComboBox")) {
+            item->widget()->setProperty("items", QStringList{QStringLiteral("one"), QStringLiteral("two words")});
+        }
+        item->widget()->move(10 * int(panel.items().size()), 5 * int(panel.items().size()));
+    }
+    panel.adopt_items({});
+    panel.set_filename(first_name);
+    panel.setCaption(QStringLiteral("Two words"));
+    ASSERT_TRUE(panel.save_panel_to_file());
+    const QByteArray saved = read_file(first_name);
+    EXPECT_TRUE(saved.contains("<class>Two&#32;words</class>"));
+    EXPECT_TRUE(saved.contains("<action_list name=\"pressed\">\n      </action_list>"));
+
+    VyrPanel copy(nullptr);
+    ASSERT_TRUE(copy.read_panel_from_file(first_name));
+    ASSERT_EQ(copy.items().size(), panel.items().size());
+    copy.set_filename(second_name);
+    copy.setCaption(QStringLiteral("Two words"));
+    ASSERT_TRUE(copy.save_panel_to_file());
+    EXPECT_EQ(read_file(second_name), saved);
+
+    for (const QString &name : {first_name, second_name}) {
+        QProcess xmllint;
+        xmllint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), name});
+        ASSERT_TRUE(xmllint.waitForFinished(30000));
+        EXPECT_EQ(xmllint.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(xmllint.exitCode(), 0) << name.toStdString() << xmllint.readAllStandardError().toStdString();
+    }
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, xml.etree.ElementTree as E\n"
+                                 "root = E.parse(sys.argv[1]).getroot()\n"
+                                 "print(root.find('class').text)\n"
+                                 "for w in root.find('widget').findall('widget'):\n"
+                                 "    print(w.get('vyr-class') + ':' + ','.join(s.get('index') for s in w.findall('signal')))\n"),
+                  second_name});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    const QString output = QString::fromUtf8(python.readAllStandardOutput());
+    EXPECT_EQ(output, QStringLiteral("Two words\n") + expected_widgets.join(QLatin1Char('\n')) + QLatin1Char('\n'))
+        << python.readAllStandardError().toStdString();
+}
+
 TEST(PanelFile, RefusedFilesLeaveTheOpenPanelAsItWas)
 {
     TempFolder tmp;
