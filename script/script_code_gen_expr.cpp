@@ -544,10 +544,10 @@ bool ScriptCodeGen::argument_text(const char *text)
         return error("Function parameter %d must be of type char[]", i + 1);
     const int32_t length = int32_t(std::strlen(text)) + 1;
     // The text is written into fresh data each time the call runs.
-    const int32_t start = in_function() ? compiler_->frame_size : machine_->data_top();
+    const int64_t start = compiler_->storage_start();
     if (!compiler_->reserve_storage(start, length))
         return false;
-    emit_with_int(in_function() ? OP_INIT_LOCAL : OP_INIT_GLOBAL, start);
+    emit_with_int(in_function() ? OP_INIT_LOCAL : OP_INIT_GLOBAL, int32_t(start));
     machine_->emit_int(length);
     machine_->emit_string(text);
     if (bounds_check())

@@ -236,7 +236,7 @@ ScriptVariable *ScriptCompiler::declare_variable(const char *name, uint32_t type
     if (type == TYPE_STRUCT)
         variable->struct_type = struct_type;
 
-    const int64_t start = (int64_t(function_depth == 0 ? machine->data_top() : frame_size) + 3) & ~int64_t(3);
+    const int64_t start = (storage_start() + 3) & ~int64_t(3);
     if (!reserve_storage(start, variable->size())) {
         delete variable;
         return nullptr;
@@ -263,6 +263,13 @@ bool ScriptCompiler::allocate_variable(ScriptVariable *variable, int dim1)
     if (dim1 > 0)
         variable->dim1 = dim1;
     return reserve_storage(function_depth == 0 ? machine->data_top() : frame_size, variable->size());
+}
+
+int64_t ScriptCompiler::storage_start() const
+{
+    if (function_depth > 0)
+        return frame_size;
+    return scope_level == 0 ? machine->data_high_water() : machine->data_top();
 }
 
 bool ScriptCompiler::reserve_storage(int64_t start, int64_t bytes)

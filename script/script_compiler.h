@@ -73,6 +73,12 @@ public:
     // bits: past the int range it is refused with "Array too large.", and data
     // memory that cannot grow fails the compilation. False after an error.
     bool reserve_storage(int64_t start, int64_t bytes);
+    // Where new storage starts: the end of the frame inside a function, the
+    // data top inside a handler's block, and at global level the data's
+    // high-water mark. Blocks give their bytes back when they close, so a
+    // global declared after a handler must not land on what that handler
+    // still writes each time it runs (its variables and text arguments).
+    int64_t storage_start() const;
     // Declares the function with the collected parameter list, or matches it
     // with its earlier prototype. 0, or -1 after an error.
     int declare_function(const char *name, bool copy_name);

@@ -792,6 +792,24 @@ TEST_F(VyrScriptRuntimeTest, TextFunctionsStayInsideTheirBuffer)
     EXPECT_TRUE(error_line) << lines_text();
 }
 
+TEST_F(VyrScriptRuntimeTest, GlobalsDeclaredAfterAHandlerKeepTheirOwnBytes)
+{
+    // The handler's block gives its bytes (a local and the text arguments it
+    // writes on every run) back when it closes; the globals of the second
+    // variables block must still lie above them.
+    ScriptedInterface &signal_if = compiled("variables { int first = 1; }\n"
+                                            "on start {\n"
+                                            "    int local = 0x11111111;\n"
+                                            "    printf(\"abcdefgh\\n\");\n"
+                                            "}\n"
+                                            "variables { int second = 2; int third[2] = {3, 4}; }\n"
+                                            "stop { printf(\"[%d %d %d]\\n\", first, second, third[1]); }\n");
+    start(signal_if);
+    ASSERT_TRUE(wait_for_line("SCRIPT 1: abcdefgh\n")) << lines_text();
+    EXPECT_EQ(signal_if.stop(), 0);
+    EXPECT_TRUE(wait_for_line("SCRIPT 1: [1 2 4]\n")) << lines_text();
+}
+
 TEST_F(VyrScriptRuntimeTest, IncludesNestEightFilesDeep)
 {
     // main.vys includes inc1.vys, which includes inc2.vys, ... up to the file
