@@ -1,4 +1,5 @@
 #include "windows/packet/vyr_packet_trace.h"
+#include "windows/base/tool_icons.h"
 
 #include "core/vyr_packet.h"
 #include "core/vyr_signal_if.h"
@@ -14,16 +15,6 @@
 #include <QToolButton>
 
 namespace {
-
-QIcon drawn_icon(const std::function<void(QPainter &)> &draw)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    draw(painter);
-    return QIcon(pixmap);
-}
 
 // A packet: a block of lines under a header bar.
 QIcon window_icon()

@@ -1,4 +1,5 @@
 #include "windows/replay/vyr_can_replay.h"
+#include "windows/base/tool_icons.h"
 
 #include "core/path_util.h"
 #include "core/vyr_trigger.h"
@@ -72,20 +73,6 @@ QString choose_open_file(QWidget *parent, const QString &caption, const QString 
 void show_error(QWidget *parent, const QString &caption, const QString &text)
 {
     QMessageBox::critical(parent, caption, text);
-}
-
-QIcon letter_icon(const QString &letters)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    QFont font = painter.font();
-    font.setPixelSize(12);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(Qt::darkBlue);
-    painter.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, letters);
-    return QIcon(pixmap);
 }
 
 VyrCanIf *can_interface_by_id(const QString &id)

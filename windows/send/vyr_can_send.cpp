@@ -1,4 +1,5 @@
 #include "windows/send/vyr_can_send.h"
+#include "windows/base/tool_icons.h"
 
 #include "core/candb_message.h"
 #include "core/key_codes.h"
@@ -69,29 +70,6 @@ QByteArray column_key(const char *prefix, int column)
     return QByteArray(prefix) + column_texts[column].key;
 }
 
-// The tool-button pictures: a few strokes on 16 x 16 pixels.
-QIcon drawn_icon(const std::function<void(QPainter &)> &draw)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    draw(painter);
-    return QIcon(pixmap);
-}
-
-QIcon text_icon(const QString &text, const QColor &color)
-{
-    return drawn_icon([text, color](QPainter &p) {
-        QFont font = p.font();
-        font.setPixelSize(text.size() > 1 ? 8 : 14);
-        font.setBold(true);
-        p.setFont(font);
-        p.setPen(color);
-        p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, text);
-    });
-}
-
 QIcon arrow_icon(bool up)
 {
     return drawn_icon([up](QPainter &p) {
@@ -116,9 +94,9 @@ VyrCanSend::VyrCanSend(QWidget *parent) : VyrDataWindow(class_key_text, parent)
 
     VyrToolBar *bar = tool_bar();
     m_insert_button = add_tool_button("insert_button", tr("<p><h3>Insert</h3>Insert new CAN message</p>"), false);
-    m_insert_button->setIcon(text_icon(QStringLiteral("+"), Qt::darkGreen));
+    m_insert_button->setIcon(letter_icon(QStringLiteral("+"), Qt::darkGreen, 14));
     m_delete_button = add_tool_button("delete_button", tr("<p><h3>Delete</h3>Delete selected CAN messages</p>"), false);
-    m_delete_button->setIcon(text_icon(QStringLiteral("\u2212"), Qt::red));
+    m_delete_button->setIcon(letter_icon(QStringLiteral("\u2212"), Qt::red, 14));
     bar->add_separator();
     m_up_button = add_tool_button("move_up_button", tr("<p><h3>Move Up</h3>Shuffle UP selected CAN messages</p>"), false);
     m_up_button->setIcon(arrow_icon(true));
@@ -132,7 +110,7 @@ VyrCanSend::VyrCanSend(QWidget *parent) : VyrDataWindow(class_key_text, parent)
            "message in a special table.</p><p>To activate this function a <i>CAN database</i> must be associated "
            "with the CAN channel.</p>"),
         true);
-    m_signal_table_button->setIcon(text_icon(QStringLiteral("ST"), Qt::darkBlue));
+    m_signal_table_button->setIcon(letter_icon(QStringLiteral("ST")));
     bar->add_separator();
     create_standard_tool_buttons();
     connect(m_insert_button, &QToolButton::clicked, this, qOverload<>(&VyrCanSend::add_message));

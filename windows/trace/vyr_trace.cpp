@@ -1,4 +1,5 @@
 #include "windows/trace/vyr_trace.h"
+#include "windows/base/tool_icons.h"
 
 #include "windows/trace/vyr_dialog_trace_filters.h"
 #include "settings/qtb_config.h"
@@ -22,29 +23,6 @@
 #include <cstring>
 
 namespace {
-
-// The tool-button pictures: a few strokes on 16 x 16 pixels.
-QIcon drawn_icon(const std::function<void(QPainter &)> &draw)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    draw(painter);
-    return QIcon(pixmap);
-}
-
-QIcon letter_icon(const QString &letters, const QColor &color = Qt::darkBlue)
-{
-    return drawn_icon([letters, color](QPainter &p) {
-        QFont font = p.font();
-        font.setPixelSize(letters.size() > 1 ? 8 : 12);
-        font.setBold(true);
-        p.setFont(font);
-        p.setPen(color);
-        p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, letters);
-    });
-}
 
 // A disc with one of eight segments lit, or with none (-1).
 QIcon indicator_icon(int frame, const QColor &color)
