@@ -6,6 +6,7 @@
 #include "core/vyr_signal_if.h"
 #include "settings/qtb_config.h"
 #include "settings/save_file.h"
+#include "windows/base/tool_icons.h"
 #include "windows/panel/cnp_reader.h"
 #include "windows/panel/panel_file.h"
 #include "windows/panel/panel_item_type_info.h"
@@ -21,6 +22,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
 
 #include <algorithm>
@@ -28,6 +30,65 @@
 namespace {
 
 const char class_key_text[] = "panel";
+
+// The pictures of the Open, Save, Grid and Lock buttons.
+QIcon open_icon()
+{
+    return drawn_icon([](QPainter &p) {
+        p.setPen(QColor(120, 90, 0));
+        p.setBrush(QColor(240, 200, 80));
+        p.drawPolygon(QPolygonF({QPointF(1, 4), QPointF(6, 4), QPointF(7, 6), QPointF(14, 6), QPointF(14, 14),
+                                 QPointF(1, 14)}));
+    });
+}
+
+QIcon save_icon()
+{
+    return drawn_icon([](QPainter &p) {
+        p.setPen(Qt::black);
+        p.setBrush(QColor(60, 80, 160));
+        p.drawRect(QRectF(1.5, 1.5, 13, 13));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4.5, 1.5, 7, 5));
+        p.drawRect(QRectF(3.5, 9.5, 9, 5));
+    });
+}
+
+QIcon grid_icon()
+{
+    return drawn_icon([](QPainter &p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        for (int y = 2; y < 16; y += 4)
+            for (int x = 2; x < 16; x += 4)
+                p.drawRect(x, y, 2, 2);
+    });
+}
+
+// A padlock, open when `open`; the button shows it open while the panel is unlocked (button on).
+QPixmap padlock(bool open)
+{
+    return drawn_icon([open](QPainter &p) {
+               p.setPen(QPen(Qt::darkGray, 2));
+               p.setBrush(Qt::NoBrush);
+               p.drawArc(QRectF(4, open ? 0 : 2, 8, 9), 0, 180 * 16);
+               p.drawLine(QPointF(4, open ? 4.5 : 6.5), QPointF(4, 8));
+               if (!open)
+                   p.drawLine(QPointF(12, 6.5), QPointF(12, 8));
+               p.setPen(Qt::black);
+               p.setBrush(open ? QColor(80, 170, 80) : QColor(200, 160, 40));
+               p.drawRect(QRectF(2.5, 7.5, 11, 7));
+           })
+        .pixmap(16, 16);
+}
+
+QIcon lock_icon()
+{
+    QIcon icon;
+    icon.addPixmap(padlock(false), QIcon::Normal, QIcon::Off);
+    icon.addPixmap(padlock(true), QIcon::Normal, QIcon::On);
+    return icon;
+}
 const char panel_extension[] = "ui";
 
 QString native_save_file(QWidget *parent, const QString &start, const QString &filter)
@@ -84,6 +145,10 @@ VyrPanel::VyrPanel(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     m_lock_button =
         add_tool_button("lock_button", tr("<p><h3>Lock</h3>Lock/Unlock panel for modification.</p>"), true);
     tool_bar()->add_separator();
+    m_open_button->setIcon(open_icon());
+    m_save_button->setIcon(save_icon());
+    m_grid_button->setIcon(grid_icon());
+    m_lock_button->setIcon(lock_icon());
     m_grid_button->setChecked(true);
     for (QToolButton *button : {m_open_button, m_save_button, m_grid_button, m_lock_button})
         button->setAutoRepeat(true);
