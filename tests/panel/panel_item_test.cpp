@@ -263,15 +263,15 @@ TEST(PanelItemDirectory, IdsCountUpAndTheDirectoryKeepsTheFirstOfAName)
     second.register_item();
     EXPECT_EQ(VyrPanelItem::find_item_by_id(first->id()), first.get());
     EXPECT_EQ(VyrPanelItem::find_item_by_id(second.id()), &second);
-    EXPECT_EQ(VyrPanelItem::find_item_by_name("Gauge"), first.get());
-    EXPECT_EQ(VyrPanelItem::find_item_by_name("gauge"), nullptr);
+    EXPECT_EQ(VyrPanelItem::find_id_by_name("Gauge"), int32_t(first->id()));
+    EXPECT_EQ(VyrPanelItem::find_id_by_name("gauge"), -1);
     second.unregister_item(); // not the holder of the name: the name stays
-    EXPECT_EQ(VyrPanelItem::find_item_by_name("Gauge"), first.get());
+    EXPECT_EQ(VyrPanelItem::find_id_by_name("Gauge"), int32_t(first->id()));
     EXPECT_EQ(VyrPanelItem::find_item_by_id(second.id()), nullptr);
     const uint32_t first_id = first->id();
     first.reset(); // a deleted item leaves the directory
     EXPECT_EQ(VyrPanelItem::find_item_by_id(first_id), nullptr);
-    EXPECT_EQ(VyrPanelItem::find_item_by_name("Gauge"), nullptr);
+    EXPECT_EQ(VyrPanelItem::find_id_by_name("Gauge"), -1);
 }
 
 // A script thread sets values every microsecond while the GUI thread copies

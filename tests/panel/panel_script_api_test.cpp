@@ -4,10 +4,13 @@
 // against the script's arrays, and a header that fails part-way. Scripts set
 // values while panels register and unregister their items on another thread.
 #include "../interfaces/can_test_support.h"
+#include "core/memory_region.h"
 #include "core/script_trigger.h"
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
+#include "windows/panel/panel_item_kinds.h"
+#include "windows/panel/panel_item_type_info.h"
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
 
@@ -258,43 +261,55 @@ on action "probe"
 }
 
 // Under the thread sanitizer this shows the directory and the stores guarded:
-// a script sets values every millisecond while one panel's items are synced
-// and another panel's items come and go.
+// a script sets values and hex edit bytes every millisecond while one panel's
+// items are synced and another panel starts, and is closed either after its
+// stop or while it runs (its items then leave the directory before any of
+// them goes).
 TEST_F(PanelScriptApiTest, ScriptsSetValuesWhilePanelsStartAndStop)
 {
-    VyrCanIf *can = compile(R"(variables { int target; int n; int other; }
+    VyrCanIf *can = compile(R"(variables { int target; int n; int other; int hex; byte bytes[4]; }
 on action "tick"
 {
   n = n + 1;
   panelItemSetValueInt (target, n);
   panelItemSetText (target, "tick");
+  bytes[0] = n & 0xFF;
+  panelItemSetValueData (hex, bytes, 4);
   other = panelItemGetValueInt (panelItemGetIdByName ("Other"));
 }
 )");
     StoreItem shown("Shown");
     shown.register_item();
     set_int(can, "target", int32_t(shown.id()));
+    std::unique_ptr<VyrPanelItem> hex(PanelItemTypeInfo::find("Hex Editor")->create_item(nullptr));
+    hex->register_item();
+    set_int(can, "hex", int32_t(hex->id()));
+    // At least 200 runs and 20 panels, however slow the machine.
     std::atomic<bool> done{false};
+    std::atomic<int> cycles{0};
+    int runs = 0;
     std::thread script([&] {
-        for (int i = 0; i < 200; ++i) {
+        for (; runs < 200 || cycles < 20; ++runs) {
             run(can, "tick");
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         done = true;
     });
-    int cycles = 0;
     while (!done) {
         shown.sync_signals();
-        auto other = std::make_unique<StoreItem>("Other");
-        other->register_item();
+        hex->sync_signals();
+        auto other = std::make_unique<VyrPanel>(nullptr);
+        other->insert_new_item(QStringLiteral("LineEdit"))->widget()->setObjectName(QStringLiteral("Other"));
+        other->startup();
         std::this_thread::sleep_for(std::chrono::microseconds(300));
         if (cycles++ % 2)
-            other->unregister_item();
-        other.reset(); // the destructor leaves the directory too
+            other->stop();
+        other.reset();
     }
     script.join();
-    EXPECT_EQ(shown.get_property_value_int(1), 200);
-    EXPECT_GT(cycles, 10);
+    EXPECT_EQ(shown.get_property_value_int(1), runs);
+    hex->sync_signals();
+    EXPECT_EQ(static_cast<VyrPanelItemHexEdit *>(hex.get())->page()->data()[0], runs & 0xFF);
 }
 
 } // namespace

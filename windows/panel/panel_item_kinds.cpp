@@ -25,6 +25,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -928,7 +929,8 @@ void VyrPanelItemLcdNumber::reset_display()
 
 // ---- hex editor ----
 
-VyrPanelItemHexEdit::VyrPanelItemHexEdit(QWidget *parent) : m_page(std::make_unique<MemoryPage>(0, page_size))
+VyrPanelItemHexEdit::VyrPanelItemHexEdit(QWidget *parent)
+    : m_page(std::make_unique<MemoryPage>(0, page_size)), m_pending(page_size)
 {
     auto *edit = new QHexEdit(parent);
     edit->set_page(m_page.get());
@@ -940,6 +942,8 @@ VyrPanelItemHexEdit::VyrPanelItemHexEdit(QWidget *parent) : m_page(std::make_uni
 
 VyrPanelItemHexEdit::~VyrPanelItemHexEdit()
 {
+    // A script that still runs must not reach the buffer as it goes.
+    unregister_item();
     // The view refers to the page: it goes first.
     delete widget();
 }
@@ -960,16 +964,25 @@ void VyrPanelItemHexEdit::set_property_value_data(int32_t key, const void *data,
     if (key != 3)
         return;
     // A script chooses the size: never more than the page holds.
-    if (size > 0)
-        m_page->write(0, bytes, std::min(size, page_size));
+    const uint32_t count = std::min(size, page_size);
+    std::lock_guard<std::mutex> lock(m_pending_mutex);
+    if (count > 0)
+        std::memcpy(m_pending.data(), bytes, count);
+    m_pending_size = count;
     m_dirty = true;
 }
 
 void VyrPanelItemHexEdit::sync_signals()
 {
     VyrPanelItem::sync_signals();
-    if (m_dirty) {
-        static_cast<QHexEdit *>(widget())->viewport()->update();
+    {
+        std::lock_guard<std::mutex> lock(m_pending_mutex);
+        if (!m_dirty)
+            return;
+        if (m_pending_size > 0)
+            m_page->write(0, m_pending.data(), m_pending_size);
+        m_pending_size = 0;
         m_dirty = false;
     }
+    static_cast<QHexEdit *>(widget())->viewport()->update();
 }

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class MemoryPage;
@@ -361,20 +362,28 @@ public:
     void reset_display() override;
 };
 
+// Scripts hand it bytes on interface threads while the view reads its page on
+// the GUI thread: the bytes wait in a buffer of their own until sync_signals
+// copies them into the page.
 class VyrPanelItemHexEdit : public VyrPanelItem
 {
     Q_OBJECT
 public:
     static constexpr uint32_t page_size = 2048;
     explicit VyrPanelItemHexEdit(QWidget *parent);
+    // Leaves the item directory before the page and the buffer go.
     ~VyrPanelItemHexEdit() override;
     static VyrPanelItem *create(QWidget *parent, uint32_t variant);
+    // Copies the bytes last given into the page and repaints the view.
     void sync_signals() override;
-    // Key 3 copies the bytes into the page, at most a page of them.
+    // Key 3 keeps the bytes for the page, at most a page of them.
     void set_property_value_data(int32_t key, const void *data, uint32_t size) override;
     MemoryPage *page() const { return m_page.get(); }
 
 private:
     std::unique_ptr<MemoryPage> m_page;
+    std::mutex m_pending_mutex;
+    std::vector<uint8_t> m_pending; // guarded by m_pending_mutex, like the two below
+    uint32_t m_pending_size = 0;
     bool m_dirty = true;
 };

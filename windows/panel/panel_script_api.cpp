@@ -41,8 +41,7 @@ int get_id_by_name(void *context)
 {
     return native(context, 1, "panelItemGetIdByName", [](Native &n) {
         const char *name = n.call.text_arg(0);
-        VyrPanelItem *item = name ? VyrPanelItem::find_item_by_name(name) : nullptr;
-        n.call.set_int_result(item ? int32_t(item->id()) : -1);
+        n.call.set_int_result(name ? VyrPanelItem::find_id_by_name(name) : -1);
         return 0;
     });
 }

@@ -176,7 +176,10 @@ VyrPanel::VyrPanel(QWidget *parent) : VyrDataWindow(class_key_text, parent)
 VyrPanel::~VyrPanel()
 {
     m_selection.clear();
-    // Items leave the script directory and their signals before the widgets go.
+    // Items leave the script directory before any of them goes, since scripts
+    // may still run; then they leave their signals before the widgets go.
+    for (const auto &item : m_items)
+        item->unregister_item();
     m_items.clear();
 }
 

@@ -360,9 +360,10 @@ VyrPanelItem *VyrPanelItem::registered_item(uint32_t id)
     return static_cast<VyrPanelItem *>(directory().by_id.find(int32_t(id)));
 }
 
-VyrPanelItem *VyrPanelItem::find_item_by_name(const char *name)
+int32_t VyrPanelItem::find_id_by_name(const char *name)
 {
     ItemDirectory &tables = directory();
     std::lock_guard<std::mutex> lock(tables.mutex);
-    return static_cast<VyrPanelItem *>(tables.by_name.find(name));
+    const auto *item = static_cast<const VyrPanelItem *>(tables.by_name.find(name));
+    return item ? int32_t(item->m_id) : -1;
 }

@@ -55,7 +55,9 @@ class VyrPanelItem : public QObject
 public:
     VyrPanelItem();
     // Deletes the widget and the activation group, then the bindings and the
-    // store; leaves the item directory.
+    // store; leaves the item directory. That is too late for an item that a
+    // script may reach meanwhile: its kind's part is gone by then, so whoever
+    // deletes a registered item unregisters it first.
     ~VyrPanelItem() override;
 
     uint32_t id() const { return m_id; }
@@ -111,7 +113,9 @@ public:
     void register_item();
     void unregister_item();
     static VyrPanelItem *find_item_by_id(uint32_t id);
-    static VyrPanelItem *find_item_by_name(const char *name);
+    // The id of the item registered under the name, read while the directory
+    // is locked (the item may go as soon as it is unlocked); -1 when none.
+    static int32_t find_id_by_name(const char *name);
     // Runs work(item) with the item of that id (null when none) while the
     // directory is locked, so that the item is neither unregistered nor
     // deleted before work is done with it (the script natives use it).
