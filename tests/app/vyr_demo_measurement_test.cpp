@@ -159,7 +159,8 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
             if (action->text() == "Trace")
                 trace_entry = action;
         }
-        EXPECT_EQ(entries, QStringList({"Statistics", "CanSend", "CanReplay", "Trace", "Tune", "Panel", "PacketTrace"}));
+        EXPECT_EQ(entries,
+                  QStringList({"Statistics", "CanSend", "CanReplay", "Trace", "Scope", "Tune", "Panel", "PacketTrace"}));
         ASSERT_NE(trace_entry, nullptr);
         trace_entry->trigger();
         const QList<VyrTrace *> traces = window.findChildren<VyrTrace *>();
