@@ -2,6 +2,7 @@
 // axis of 100 columns of 10 ms each, fed with stamped values; and the scope
 // tick that trims the rings, keeps five minutes of history and rests while
 // the window is paused.
+#include "core/vyr_signal_entry.h"
 #include "test_support.h"
 #include "widgets/graph/qgraphaxis.h"
 #include "windows/scope/qgraph_measured_signal.h"
@@ -13,7 +14,9 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -240,4 +243,33 @@ TEST_F(ScopeTick, PauseStopsScrollingAndTrimmingUntilItEnds)
     scope.update_signals();
     EXPECT_LT(ring.record_count(), 450000u);
     EXPECT_GT(axis->maximum(), right);
+}
+
+// The signal's thread notifies while the tick reads and the item goes: the
+// item leaves the signal before its ring is freed, and the newest time is
+// shared without a race (run under the thread sanitizer as well).
+TEST_F(ScopeTick, AnItemGoesWhileItsSignalIsNotifiedFromAnotherThread)
+{
+    VyrSignalEntry entry;
+    entry.bind(&signal);
+    entry.add_listener(item());
+    std::atomic<bool> running{true};
+    std::atomic<uint32_t> sent{0};
+    std::thread notifier([&] {
+        for (uint32_t i = 0; running.load(); ++i) {
+            entry.notify_listeners(stamped(i * 0.001, i));
+            sent.store(i + 1);
+        }
+    });
+    while (sent.load() < 20000)
+        scope.update_signals();
+    EXPECT_GT(item()->newest_time(), 0.0);
+    scope.signal_display_list()->remove_entry(item());
+    EXPECT_EQ(entry.listener_count(), 0);
+    const uint32_t after = sent.load();
+    while (sent.load() < after + 1000)
+        std::this_thread::yield();
+    running.store(false);
+    notifier.join();
+    EXPECT_EQ(scope.item_count(), 0);
 }
