@@ -3,7 +3,7 @@
 #include "windows/scope/qgraph_measured_signal.h"
 
 VyrScopeSignalItem::VyrScopeSignalItem(SignalRecord *signal, VyrSignalDisplayList *owner)
-    : SignalDisplayEntry(signal), m_samples(initial_capacity, block_size, maximum_capacity), m_owner(owner)
+    : SignalDisplayEntry(signal), m_samples(initial_capacity, block_size, maximum_capacity, reserve), m_owner(owner)
 {
     if (!signal)
         return;

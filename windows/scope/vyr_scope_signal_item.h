@@ -24,6 +24,9 @@ public:
     static constexpr uint32_t initial_capacity = 5000;
     static constexpr uint32_t block_size = 5000;
     static constexpr uint32_t maximum_capacity = 500000;
+    // Blocks made ahead for the writer: a tick of the window that comes up to
+    // a quarter of a second late still finds room at a million samples/s.
+    static constexpr uint32_t reserve = 4 * block_size;
 
     // owner: the list that holds the item and deletes it.
     VyrScopeSignalItem(SignalRecord *signal, VyrSignalDisplayList *owner);
