@@ -155,6 +155,12 @@ TEST_F(SignalSelect, TreeAndListShowEveryDefinedSignalWithItsRowTexts)
     EXPECT_TRUE(row(list, "Signal").isEmpty()) << "the placeholder is listed";
     const QStringList names = leaf_names(list);
     EXPECT_LT(names.indexOf("Enable"), names.indexOf("Temperature")) << "rows in reverse order";
+
+    dialog->resize(760, 360);
+    dialog->message_tree()->expandAll();
+    dialog->show();
+    const QByteArray folder = qgetenv("VYR_TEST_PNG_DIR");
+    dialog->grab().save(QString::fromLocal8Bit(folder.isEmpty() ? QByteArray("/tmp") : folder) + "/signal_select.png");
 }
 
 TEST_F(SignalSelect, FiltersTakeValueTypeAndDirectionWithInOutPassingEither)

@@ -179,6 +179,9 @@ VyrSignalSelect::VyrSignalSelect(QWidget *parent, const char *name, bool modal) 
     for (VyrSignalSelectListView *list : {m_message_tree, m_signal_list})
         connect(list, &QTreeWidget::itemDoubleClicked, this,
                 [this](QTreeWidgetItem *item, int) { doubleClicked(item); });
+    // The tree's name column follows the names of the branches opened.
+    connect(m_message_tree, &QTreeWidget::itemExpanded, this,
+            [this] { m_message_tree->resizeColumnToContents(TreeName); });
     // The program's main window opens the help pages.
     for (QWidget *top : QApplication::topLevelWidgets()) {
         if (top->metaObject()->indexOfSlot("activate_help_context(QString)") >= 0) {
@@ -208,6 +211,10 @@ void VyrSignalSelect::fill_lists(VyrSignalList *list, const QString &interface_n
     QApplication::setOverrideCursor(Qt::WaitCursor);
     fill_message_tree(list, interface_name, value_type_filter, direction_filter);
     fill_signal_list(list, interface_name, value_type_filter, direction_filter);
+    // Names are read whole: the name columns take the width of their texts.
+    m_message_tree->resizeColumnToContents(TreeName);
+    for (int column : {ListName, ListMessage, ListDatabase})
+        m_signal_list->resizeColumnToContents(column);
     QApplication::restoreOverrideCursor();
 }
 
