@@ -250,6 +250,10 @@ void BM_ThroughTheDaemon(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_NotifyWhileTicking)->Args({4000000, 1300000})->Args({4000000, 0})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_NotifyWhileTicking)
+    ->Args({4000000, 1300000})
+    ->Args({4000000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_RebuildAndRepaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThroughTheDaemon)->UseManualTime()->Unit(benchmark::kMicrosecond);
