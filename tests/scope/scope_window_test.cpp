@@ -108,6 +108,9 @@ TEST_F(ScopeWindow, ConfigurationIsReadAndWrittenBackByteForByte)
     EXPECT_EQ(scope->graph()->signal_mode(), 1);
     EXPECT_EQ(scope->graph()->font_size(), 9);
     EXPECT_TRUE(scope->findChild<QToolButton *>("separate_yaxis_button")->isChecked());
+    // The scope logs nothing: no Log to File button.
+    EXPECT_EQ(scope->findChild<QToolButton *>("log_to_file_button"), nullptr);
+    EXPECT_NE(scope->findChild<QToolButton *>("pause_button"), nullptr);
 
     // The missing interface yields no item; the curve is named after the last part.
     ASSERT_EQ(scope->item_count(), 2);

@@ -229,8 +229,7 @@ VyrScope::VyrScope(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     bar->add_separator();
     undo->undoAction()->setIcon(m_undo_button->icon());
     undo->redoAction()->setIcon(m_redo_button->icon());
-    // The button is there as in every logging window; the scope writes no log.
-    enable_log_to_file_button();
+    // The scope writes no log: it has no Log to File button.
     create_standard_tool_buttons();
 
     connect(m_display_list.get(), &VyrSignalDisplayList::signal_list_changed, this, &VyrScope::signal_list_changed);
