@@ -120,13 +120,17 @@ public:
 
     // Moves the read position by n records, forward (consuming) up to the
     // write position, or back over records still intact. Answers the steps
-    // not done.
+    // not done. A view position that the read position passes moves along
+    // with it: it never names a consumed record.
     int move_read_pointer(int n)
     {
         for (; n > 0; --n) {
             if (is_rp_at_wp())
                 return n;
+            const bool view_at_read = m_view == m_read;
             step_forward(m_read);
+            if (view_at_read)
+                m_view = m_read;
             m_read_block.store(m_read.block, std::memory_order_release);
             m_count.fetch_sub(1, std::memory_order_relaxed);
         }

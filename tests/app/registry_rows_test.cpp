@@ -73,7 +73,8 @@ TEST(Registries, WindowTypesInOrder)
         keys.push_back(type->class_key());
         EXPECT_NE(type->factory(), nullptr) << type->class_key();
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace", "Tune", "panel", "PacketTrace"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"Statistics", "CanSend", "CanReplay", "Trace", "Scope", "Tune", "panel",
+                                              "PacketTrace"}));
     struct Row
     {
         const char *title;
@@ -85,6 +86,7 @@ TEST(Registries, WindowTypesInOrder)
         {"CAN Send Window", "Send CAN Messages", 26},
         {"CAN Replay Window", "Replay CAN Log Files", 27},
         {"CAN Trace Window", "View CAN Messages", 25},
+        {"Scope Window", "Watch Signals in graphic format", 21},
         {"Tune Window", "Watch Signals and modify them", 17},
         {"Panel Window", "Create your own windows", 18},
         {"Packet Trace Window", "View CAN HLP Messages", 16}};

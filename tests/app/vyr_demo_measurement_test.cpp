@@ -13,6 +13,8 @@
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "windows/replay/replay_table_button.h"
 #include "windows/replay/vyr_can_replay.h"
+#include "windows/scope/vyr_scope.h"
+#include "windows/scope/vyr_scope_signal_item.h"
 #include "windows/statistics/vyr_bus_statistic.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace.h"
@@ -23,6 +25,7 @@
 #include "core/widgets/vyr_message_box_question.h"
 
 #include <QApplication>
+#include <cmath>
 #include <QCloseEvent>
 #include <QDir>
 #include <QHeaderView>
@@ -142,6 +145,21 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
         }
         EXPECT_TRUE(setpoint);
 
+        // The demo's scope follows the script's frame counter and its triangle wave.
+        auto *scope = window.findChild<VyrScope *>();
+        ASSERT_NE(scope, nullptr);
+        ASSERT_EQ(scope->item_count(), 2);
+        EXPECT_STREQ(scope->item(1)->signal()->name(), "demo.Wave.Triangle");
+        VyrMessageRing<ScopeSample> &wave = scope->item(1)->samples();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return wave.record_count() >= 3; }, 5000));
+        if (!wave.is_rp_at_wp()) {
+            const ScopeSample oldest = wave.read_record();
+            EXPECT_GE(oldest.value, -50.0);
+            EXPECT_LE(oldest.value, 50.0);
+            EXPECT_EQ(std::fmod(oldest.value, 10.0), 0.0);
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return scope->item(0)->newest_time() > 0.0; }, 5000));
+
         window.stop();
         EXPECT_FALSE(window.measurement_running());
         EXPECT_FALSE(can->thread_running());
@@ -159,7 +177,8 @@ TEST(DemoMeasurement, TheDemosCanInterfaceSendsOnTheVirtualBusUntilStopped)
             if (action->text() == "Trace")
                 trace_entry = action;
         }
-        EXPECT_EQ(entries, QStringList({"Statistics", "CanSend", "CanReplay", "Trace", "Tune", "Panel", "PacketTrace"}));
+        EXPECT_EQ(entries,
+                  QStringList({"Statistics", "CanSend", "CanReplay", "Trace", "Scope", "Tune", "Panel", "PacketTrace"}));
         ASSERT_NE(trace_entry, nullptr);
         trace_entry->trigger();
         const QList<VyrTrace *> traces = window.findChildren<VyrTrace *>();

@@ -3,7 +3,7 @@
 // writes; while measuring, the LCD number and the gauge follow the counting
 // frame 100h, the text field shows the frame count the script writes into it
 // each second, the button's action sends 120h with the button's item id and
-// the slider's output signal goes out in 110h.
+// the slider's output signal goes out in 130h.
 #include "app/vyr_main.h"
 #include "message_window_rows.h"
 #include "settings/qtb_config.h"
@@ -142,7 +142,7 @@ TEST(DemoPanel, ItFollowsTheCounterShowsTheFrameCountAndSendsTheButtonsAndSlider
             5000));
 
         // The button runs the script's action, whose frame carries the item
-        // id; the slider sets the output signal Level, sent in 110h on the
+        // id; the slider sets the output signal Level, sent in 130h on the
         // panel's next update.
         QTest::mouseClick(button, Qt::LeftButton);
         VyrCanMessage frame;
@@ -151,7 +151,7 @@ TEST(DemoPanel, ItFollowsTheCounterShowsTheFrameCountAndSendsTheButtonsAndSlider
         EXPECT_EQ(uint32_t(frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16 | uint32_t(frame.data[3]) << 24),
                   button_item->id());
         slider->widget()->setProperty("value", 42.0);
-        ASSERT_TRUE(receive_while_updating(node, 0x110, frame));
+        ASSERT_TRUE(receive_while_updating(node, 0x130, frame));
         EXPECT_EQ(frame.dlc, 2);
         EXPECT_EQ(frame.data[0], 42);
         EXPECT_EQ(frame.data[1], 0);

@@ -536,8 +536,8 @@ TEST_F(Measurement, MenusAndToolBarFollowTheShowStateTable)
         if (button->objectName().startsWith("button_"))
             labels << button->text();
     // One button per window type of the registry stands between Interfaces and Clear.
-    EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Statistics", "CanSend", "CanReplay", "Trace", "Tune",
-                                   "Panel", "PacketTrace", "Clear",
+    EXPECT_EQ(labels, QStringList({"New", "Open", "Save", "Interfaces", "Statistics", "CanSend", "CanReplay", "Trace",
+                                   "Scope", "Tune", "Panel", "PacketTrace", "Clear",
                                    "Compile", "Start", "Stop"}));
     EXPECT_EQ(window->tool_bar().button_start->toolTip(),
               "<p><h3>Start</h3>Start measurement and automatic window update.</p>");

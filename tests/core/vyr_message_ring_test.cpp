@@ -286,6 +286,23 @@ TEST(VyrMessageRing, ReadPointerMovesAndDiscardAll)
     EXPECT_EQ(drain(ring), std::vector<int>{42});
 }
 
+// Consuming past the view position takes the view along: it never names a
+// record that the writer may already reuse.
+TEST(VyrMessageRing, TheViewMovesAlongWhenTheReadPositionPassesIt)
+{
+    VyrMessageRing<int> ring(0, 3, 30);
+    ring.make_room(9);
+    for (int i = 0; i < 9; ++i)
+        ASSERT_EQ(ring.put(i), 0);
+    EXPECT_EQ(ring.move_view_pointer(2), 0);
+    EXPECT_EQ(ring.move_read_pointer(1), 0);
+    EXPECT_EQ(ring.view_record(), 2) << "a view ahead of the read position stays";
+    EXPECT_EQ(ring.move_read_pointer(5), 0);
+    EXPECT_TRUE(ring.at_begin());
+    EXPECT_EQ(ring.view_record(), 6);
+    EXPECT_EQ(ring.move_view_pointer(-1), -1);
+}
+
 // One writer and one reader without a lock: every record arrives once and in order.
 TEST(VyrMessageRing, WriterAndReaderThreads)
 {

@@ -3,6 +3,7 @@
 #include "windows/packet/vyr_packet_trace.h"
 #include "windows/panel/vyr_panel.h"
 #include "windows/replay/vyr_can_replay.h"
+#include "windows/scope/vyr_scope.h"
 #include "windows/send/vyr_can_send.h"
 #include "windows/statistics/vyr_bus_statistic.h"
 #include "windows/trace/vyr_trace.h"
@@ -49,6 +50,14 @@ const DataWindowTypeInfo replay_window("CanReplay", "CanReplay", "CAN Replay Win
                                        replay_xpm, DataWindowTypeInfo::CanWindow, &VyrCanReplay::create);
 const DataWindowTypeInfo trace_window("Trace", "Trace", "CAN Trace Window", "View CAN Messages", 25, trace_xpm,
                                       DataWindowTypeInfo::CanWindow, &VyrTrace::create);
+// A wave on a screen.
+const char *const scope_xpm[] = {"16 16 3 1",        "  c None",         ". c #000000",      "g c #00C000",
+                                 "                ", "................", "................", "................",
+                                 "...gg...........", "..g..g.......g..", ".g....g.....g...", ".g.....g...g....",
+                                 "........g.g.....", ".........g......", "................", "................",
+                                 "................", "................", "                ", "                "};
+const DataWindowTypeInfo scope_window("Scope", "Scope", "Scope Window", "Watch Signals in graphic format", 21,
+                                      scope_xpm, DataWindowTypeInfo::CanWindow, &VyrScope::create);
 
 // A tuning knob with its pointer.
 const char *const tune_xpm[] = {"16 16 4 1",        "  c None",         ". c #000000",      "g c #C0C0C0",
