@@ -3,6 +3,7 @@
 #include "core/vyr_message_log.h"
 
 #include <QThread>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -16,9 +17,31 @@ std::string vformat_limited(int max_length, const char *format, va_list args)
     return std::string(buffer.data(), size_t(n < max_length ? n : max_length));
 }
 
+namespace {
+
+std::vector<VyrSignalIfNotification *> &hub_list()
+{
+    static std::vector<VyrSignalIfNotification *> hubs;
+    return hubs;
+}
+
+} // namespace
+
 VyrSignalIfNotification::VyrSignalIfNotification(VyrMessageLog *main_window, QObject *parent)
     : QObject(parent), m_main_window(main_window)
 {
+    hub_list().push_back(this);
+}
+
+VyrSignalIfNotification::~VyrSignalIfNotification()
+{
+    std::vector<VyrSignalIfNotification *> &hubs = hub_list();
+    hubs.erase(std::remove(hubs.begin(), hubs.end(), this), hubs.end());
+}
+
+const std::vector<VyrSignalIfNotification *> &VyrSignalIfNotification::hubs()
+{
+    return hub_list();
 }
 
 void VyrSignalIfNotification::notify_signal_changed(const QString &interface_id, const QString &signal_name)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdarg>
 #include <string>
+#include <vector>
 
 class VyrMessageLog;
 
@@ -21,6 +22,12 @@ public:
 
     // main_window receives the log lines; null drops them.
     explicit VyrSignalIfNotification(VyrMessageLog *main_window, QObject *parent = nullptr);
+    ~VyrSignalIfNotification() override;
+
+    // The hubs that exist, in order of creation (GUI thread): for objects
+    // above the interfaces that follow changes of the signal world without
+    // being handed a hub.
+    static const std::vector<VyrSignalIfNotification *> &hubs();
 
     void notify_signal_changed(const QString &interface_id, const QString &signal_name);
     void notify_signal_reload_start(const QString &interface_id);

@@ -366,6 +366,9 @@ int32_t VyrScriptRuntime::variable_address(const char *name) const
 
 int VyrScriptRuntime::sclib_init()
 {
+    // The compile redefines the interface's signals: whoever lists them lets go first.
+    if (VyrSignalIfNotification *notification = m_signal_if->notification())
+        notification->notify_signal_reload_start(QString::fromStdString(m_signal_if->make_id()));
     m_signal_if->set_script_ok(1);
     m_signal_if->variables_functions().clear();
     m_signal_if->init_functions().clear();

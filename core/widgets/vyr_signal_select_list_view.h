@@ -17,11 +17,20 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 };
 
+class SignalRecord;
+
+// An item of the signal selection: a signal (with its record) or an
+// interface, group or name-part item (without).
 class VyrSignalSelectItem : public QTreeWidgetItem
 {
 public:
+    // Not yet in a view: the caller inserts it where it belongs.
+    VyrSignalSelectItem() = default;
     explicit VyrSignalSelectItem(QTreeWidget *view);
     explicit VyrSignalSelectItem(QTreeWidgetItem *parent);
+
+    SignalRecord *signal() const { return m_signal; }
+    void set_signal(SignalRecord *signal) { m_signal = signal; }
 
     bool case_insensitive() const { return m_case_insensitive; }
     void set_case_insensitive(bool on) { m_case_insensitive = on; }
@@ -31,4 +40,5 @@ public:
 
 private:
     bool m_case_insensitive = false;
+    SignalRecord *m_signal = nullptr;
 };

@@ -46,6 +46,9 @@ void VyrCanIf::set_databases(std::unique_ptr<CANdbCluster> databases)
 
 int VyrCanIf::load_databases()
 {
+    // The load rebinds the database signals: whoever lists them lets go first.
+    if (notification())
+        notification()->notify_signal_reload_start(QString::fromStdString(make_id()));
     m_databases.reset();
     m_send_buffers->clear();
 

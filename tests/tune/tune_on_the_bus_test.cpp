@@ -6,6 +6,9 @@
 
 #include "test_support.h"
 #include "windows/tune/vyr_signal_view.h"
+#include "core/vyr_signal_list.h"
+#include "core/widgets/vyr_signal_select_list_view.h"
+#include "windows/signals/vyr_signal_select.h"
 #include "windows/tune/vyr_tune.h"
 
 #include <QFile>
@@ -138,4 +141,32 @@ TEST_F(TuneOnTheBus, RowsFollowTheBusAndCommittedValuesGoOut)
     EXPECT_NEAR(sent[0].at("ExampleMessage.Temperature"), 260.0, 1e-9);
     EXPECT_EQ(sent[0].at("ExampleMessage.Enable"), 1.0);
     tune->stop();
+}
+
+// "Insert Signals" opens the one signal selection dialog for the window;
+// a double-clicked signal becomes the window's next row.
+TEST_F(TuneOnTheBus, InsertSignalsPicksFromTheSignalSelection)
+{
+    VYR_REQUIRE_TESTDATA();
+    VyrCanIf *can = make_interface();
+    tune = static_cast<VyrTune *>(VyrTune::create(nullptr, nullptr));
+    tune->view()->on_popup_menu_command(VyrSignalView::InsertSignals);
+    VyrSignalSelect *dialog = signal_select_dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->parentWidget(), tune);
+    EXPECT_EQ(dialog->windowTitle(), tune->caption() + " Signal Selection");
+    QTreeWidget *list = dialog->signal_list();
+    QTreeWidgetItem *target = nullptr;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->text(0) == "TargetTemperature")
+            target = list->topLevelItem(i);
+    ASSERT_NE(target, nullptr);
+    dialog->doubleClicked(target);
+    ASSERT_EQ(tune->view()->item_count(), 1);
+    EXPECT_EQ(tune->view()->item(0)->signal(), can->signal_list()->find("TargetTemperature"));
+    // The window takes its dialog along when it goes.
+    delete tune;
+    tune = nullptr;
+    EXPECT_EQ(signal_select_dialog(), nullptr);
 }

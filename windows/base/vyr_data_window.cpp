@@ -8,6 +8,7 @@
 #include "windows/base/tool_icons.h"
 #include "windows/base/vyr_shell_services.h"
 #include "windows/base/vyr_signal_display_list.h"
+#include "windows/signals/vyr_signal_select.h"
 #include "windows/vyr_window_properties.h"
 
 #include <QCoreApplication>
@@ -484,6 +485,11 @@ void VyrDataWindow::open_properties_dialog()
 }
 
 // --- Signals of the display list -------------------------------------------------------------------
+
+void VyrDataWindow::open_signal_dialog()
+{
+    open_signal_select_dialog(this, false, nullptr, 1, 0)->show();
+}
 
 void VyrDataWindow::insert_signal(const QString &interface_id, const QString &signal_name)
 {

@@ -138,6 +138,8 @@ public slots:
     virtual void write_configuration(QtbConfig *config) {}
     virtual void open_properties_dialog();
     virtual void open_log_to_file_dialog() {}
+    // The signal selection for every interface, modeless; picks arrive through insert_signal.
+    virtual void open_signal_dialog();
     virtual void hide_status_line(bool hide);
     QtbConfigGroup *write_base_configuration(QtbConfig *config);
     int read_base_configuration(QtbConfigGroup *group);

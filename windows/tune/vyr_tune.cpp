@@ -42,18 +42,7 @@ QIcon window_icon()
     return QIcon(pixmap);
 }
 
-TuneSignalDialogHook &signal_dialog_hook()
-{
-    static TuneSignalDialogHook hook;
-    return hook;
-}
-
 } // namespace
-
-void set_tune_signal_dialog_hook(TuneSignalDialogHook hook)
-{
-    signal_dialog_hook() = std::move(hook);
-}
 
 VyrTune::VyrTune(QWidget *parent) : VyrDataWindow(class_key_text, parent)
 {
@@ -103,7 +92,7 @@ VyrTune::VyrTune(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     connect(m_view, &VyrSignalView::edit_allowed, this, &VyrTune::edit_allowed);
     connect(m_view, &VyrSignalView::values_changed, this, &VyrTune::state_changed);
     connect(m_view, &VyrSignalView::open_properties_dialog, this, &VyrDataWindow::open_properties_dialog);
-    connect(m_view, &VyrSignalView::open_signal_dialog, this, &VyrTune::open_signal_dialog);
+    connect(m_view, &VyrSignalView::open_signal_dialog, this, &VyrDataWindow::open_signal_dialog);
     m_view->signal_list_changed();
     state_changed();
     setGeometry(50, 50, 160, 300);
@@ -114,12 +103,6 @@ VyrTune::~VyrTune() = default;
 VyrSignalDisplayList *VyrTune::signal_display_list() const
 {
     return m_view ? m_view->display_list() : nullptr;
-}
-
-void VyrTune::open_signal_dialog()
-{
-    if (signal_dialog_hook())
-        signal_dialog_hook()(this);
 }
 
 void VyrTune::input_field_changed()

@@ -5,18 +5,10 @@
 // every edited value then goes to its interface.
 #include "windows/base/vyr_data_window.h"
 
-#include <functional>
-
 class QLineEdit;
 class QToolButton;
 class VyrSignalValueValidator;
 class VyrSignalView;
-
-// Opens the signal selection dialog for a tune window, which hands each pick
-// to the window's insert_signal; installed by the dialog's owner (without
-// one, Insert Signals does nothing).
-using TuneSignalDialogHook = std::function<void(VyrDataWindow *window)>;
-void set_tune_signal_dialog_hook(TuneSignalDialogHook hook);
 
 class VyrTune : public VyrDataWindow
 {
@@ -43,7 +35,6 @@ public slots:
     void input_field_changed();
     void edit_value(const QString &text);
     void edit_allowed(bool allowed);
-    void open_signal_dialog();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
