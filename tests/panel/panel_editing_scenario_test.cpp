@@ -11,6 +11,7 @@
 #include "windows/panel/vyr_dialog_control_properties.h"
 #include "windows/panel/vyr_panel_item.h"
 #include "windows/panel/vyr_script_activation.h"
+#include "windows/signals/vyr_signal_select.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -222,4 +223,42 @@ TEST_F(PanelEditingScenario, UserBuildsEditsSavesAndReadsAPanel)
     const QByteArray first_save = read_file(file);
     ASSERT_TRUE(copy.save_panel_to_file());
     EXPECT_EQ(read_file(file), first_save);
+}
+
+// "Select Signal" of the second signal opens the shared selection dialog
+// modally; its pick fills the second signal, and the dialog outlives the
+// properties dialog that borrowed it.
+TEST_F(PanelEditingScenario, SecondSignalComesFromTheSharedSelectionDialog)
+{
+    if (!QFileInfo::exists(motohawk_dbc))
+        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+    make("CAN", virtual_channel, "", {motohawk_dbc});
+    VyrPanel panel(nullptr);
+    VyrPanelItem *item = panel.insert_new_item("Horizont");
+    ASSERT_EQ(item->bindings().size(), 2u);
+    {
+        VyrDialogControlProperties dialog(&panel, "item_properties");
+        dialog.load_item(item);
+        bool picked = false;
+        form_test::when_modal([&](QWidget *modal) {
+            auto *select = qobject_cast<VyrSignalSelect *>(modal);
+            ASSERT_NE(select, nullptr);
+            EXPECT_EQ(select->value_type_filter(), 1);
+            EXPECT_EQ(select->direction_filter(), 0);
+            picked = true;
+            emit select->selected("CAN1", temperature);
+        });
+        dialog.pb_select_signal_2->click();
+        ASSERT_TRUE(picked);
+        EXPECT_EQ(dialog.le_signal_name_2->text(), QString("CAN 1::") + temperature);
+        EXPECT_TRUE(dialog.le_signal_name->text().isEmpty());
+        ASSERT_NE(signal_select_dialog(), nullptr);
+        EXPECT_FALSE(signal_select_dialog()->isVisible()) << "the pick closed it";
+        dialog.apply_to_item(item);
+    }
+    EXPECT_EQ(item->bindings()[1]->interface_id(), "CAN1");
+    EXPECT_EQ(item->bindings()[1]->signal_name(), temperature);
+    ASSERT_NE(signal_select_dialog(), nullptr) << "detached, not deleted with the properties dialog";
+    EXPECT_EQ(signal_select_dialog()->parent(), nullptr);
+    delete_signal_select_dialog();
 }

@@ -13,6 +13,7 @@
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
 #include "windows/panel/vyr_script_activation.h"
+#include "windows/signals/vyr_signal_select.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -176,7 +177,10 @@ VyrDialogControlProperties::VyrDialogControlProperties(QWidget *parent, const ch
     connect(pb_picture_popup, &QPushButton::clicked, this, &VyrDialogControlProperties::open_picture_context_menu);
 }
 
-VyrDialogControlProperties::~VyrDialogControlProperties() = default;
+VyrDialogControlProperties::~VyrDialogControlProperties()
+{
+    detach_signal_select_dialog(this);
+}
 
 void VyrDialogControlProperties::remove_page(QWidget *page)
 {
@@ -608,6 +612,10 @@ void VyrDialogControlProperties::show_signal_selection_dialog_2()
 void VyrDialogControlProperties::open_signal_picker(int target)
 {
     m_picker_target = target;
+    VyrSignalSelect *dialog = open_signal_select_dialog(this, true, nullptr, 1, 0);
+    m_signal_dialog = dialog;
+    // The pick reaches insert_signal, which closes the dialog.
+    dialog->exec();
 }
 
 void VyrDialogControlProperties::insert_signal(const QString &interface_id, const QString &signal_name)
