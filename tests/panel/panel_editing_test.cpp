@@ -75,8 +75,8 @@ TEST_F(PanelEditing, ViewportPaintsHintOnlyUnlockedAndEmptyGridPointsAndFramesOu
     panel.panel_window()->resize_contents(0, 0);
     EXPECT_EQ(foreign_pixels(render(QSize(300, 100)), window.rgb()), 0) << "a locked empty panel paints background only";
     unlock();
-    EXPECT_GT(foreign_pixels(render(QSize(300, 100)), viewport->palette().color(QPalette::Window).rgb()), 100)
-        << "the hint text";
+    EXPECT_GT(foreign_pixels(render(QSize(300, 100)), viewport->palette().color(QPalette::Dark).rgb()), 100)
+        << "the hint text on the editing background";
 
     // An item far outside the view: the panel is no longer empty.
     panel.insert_new_item(QStringLiteral("PushButton"))->widget()->setGeometry(500, 500, 10, 10);
@@ -169,6 +169,28 @@ TEST_F(PanelEditing, RubberBandSelectsWhatItEnclosesWhollyAndDisabledItemsTakeTh
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
     EXPECT_TRUE(panel.selection().empty());
+}
+
+// A press on the panel's surface stays with the panel: the workspace around
+// it opens its own menu on a right press.
+TEST(PanelSurface, KeepsItsPressesFromTheWidgetsAroundIt)
+{
+    struct PressRecorder : QWidget
+    {
+        void mousePressEvent(QMouseEvent *) override { ++presses; }
+        int presses = 0;
+    } outer;
+    auto *panel = new VyrPanel(&outer);
+    outer.resize(600, 400);
+    outer.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&outer));
+    QWidget *viewport = panel->panel_window()->viewport();
+    for (bool unlocked : {false, true}) {
+        panel->lock_button()->setChecked(unlocked);
+        QTest::mousePress(viewport, Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
+        QTest::mouseRelease(viewport, Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
+    }
+    EXPECT_EQ(outer.presses, 0);
 }
 
 TEST_F(PanelEditing, LockedPanelLeavesTheMouseToTheItems)

@@ -33,6 +33,34 @@
 
 namespace {
 
+// The tool buttons' icons, 16 x 16: an open folder, a disk, a grid of
+// points, and a padlock closed (locked) and open (unlocked for editing).
+const char *const open_xpm[] = {"16 16 4 1", "  c None", ". c #000000", "y c #FFCC00", "l c #FFFF99",
+                                "                ", "                ", "  ....          ", " .llll.         ",
+                                " .lllll......   ", " .llllllllll.   ", " .ll..........  ", " .l.yyyyyyyyyy. ",
+                                " .l.yyyyyyyyy.  ", " ..yyyyyyyyyy.  ", " ..yyyyyyyyy.   ", " .yyyyyyyyyy.   ",
+                                " ............   ", "                ", "                ", "                "};
+const char *const save_xpm[] = {"16 16 4 1", "  c None", ". c #000000", "b c #2040C0", "w c #FFFFFF",
+                                "                ", " .............. ", " .bb.wwwwww.bb. ", " .bb.wwwwww.bb. ",
+                                " .bb.wwwwww.bb. ", " .bb.wwwwww.bb. ", " .bb........bb. ", " .bbbbbbbbbbbb. ",
+                                " .bbbbbbbbbbbb. ", " .bb........bb. ", " .bb.ww...w.bb. ", " .bb.ww...w.bb. ",
+                                " .bb.ww...w.bb. ", " .............. ", "                ", "                "};
+const char *const grid_xpm[] = {"16 16 2 1", "  c None", ". c #000000",
+                                "                ", "                ", "  .  .  .  .  . ", "                ",
+                                "                ", "  .  .  .  .  . ", "                ", "                ",
+                                "  .  .  .  .  . ", "                ", "                ", "  .  .  .  .  . ",
+                                "                ", "                ", "  .  .  .  .  . ", "                "};
+const char *const locked_xpm[] = {"16 16 3 1", "  c None", ". c #000000", "y c #D0A000",
+                                  "                ", "     ......     ", "    .      .    ", "   .        .   ",
+                                  "   .        .   ", "   .        .   ", "  ............  ", "  .yyyyyyyyyy.  ",
+                                  "  .yyyyyyyyyy.  ", "  .yyyy..yyyy.  ", "  .yyyy..yyyy.  ", "  .yyyyyyyyyy.  ",
+                                  "  .yyyyyyyyyy.  ", "  ............  ", "                ", "                "};
+const char *const unlocked_xpm[] = {"16 16 3 1", "  c None", ". c #000000", "y c #D0A000",
+                                    "         ...... ", "        .      .", "       .        ", "       .        ",
+                                    "       .        ", "       .        ", "  ............  ", "  .yyyyyyyyyy.  ",
+                                    "  .yyyyyyyyyy.  ", "  .yyyy..yyyy.  ", "  .yyyy..yyyy.  ", "  .yyyyyyyyyy.  ",
+                                    "  .yyyyyyyyyy.  ", "  ............  ", "                ", "                "};
+
 const char class_key_text[] = "panel";
 const char panel_extension[] = "ui";
 
@@ -121,6 +149,12 @@ VyrPanel::VyrPanel(QWidget *parent) : VyrDataWindow(class_key_text, parent)
         add_tool_button("lock_button", tr("<p><h3>Lock</h3>Lock/Unlock panel for modification.</p>"), true);
     tool_bar()->add_separator();
     m_grid_button->setChecked(true);
+    m_open_button->setIcon(QIcon(QPixmap(open_xpm)));
+    m_save_button->setIcon(QIcon(QPixmap(save_xpm)));
+    m_grid_button->setIcon(QIcon(QPixmap(grid_xpm)));
+    QIcon lock_icon{QPixmap(locked_xpm)};
+    lock_icon.addPixmap(QPixmap(unlocked_xpm), QIcon::Normal, QIcon::On);
+    m_lock_button->setIcon(lock_icon);
     for (QToolButton *button : {m_open_button, m_save_button, m_grid_button, m_lock_button})
         button->setAutoRepeat(true);
     connect(m_open_button, &QToolButton::clicked, this, [this] { read_panel_from_file(); });

@@ -57,7 +57,7 @@ void VyrPanelWindow::draw_contents(QPainter &painter, const QRect &clip)
     const bool unlocked = !m_panel->is_locked();
     const bool running = m_panel->running();
     if (unlocked && m_panel->items().empty()) {
-        painter.fillRect(viewport()->rect(), viewport()->palette().color(QPalette::Window));
+        painter.fillRect(viewport()->rect(), viewport()->palette().color(viewport()->backgroundRole()));
         painter.drawText(viewport()->rect(), Qt::AlignCenter | Qt::TextWordWrap,
                          tr("Empty Panel Window - Use context menu (right mouse button) in order to insert new "
                             "elements."));
@@ -111,7 +111,9 @@ void VyrPanelWindow::mousePressEvent(QMouseEvent *event)
 {
     if (m_panel)
         m_panel->set_selected_item(nullptr, false);
-    QAbstractScrollArea::mousePressEvent(event);
+    // The press belongs to the panel: passed on, a right press would open
+    // the workspace's own menu in place of the panel's.
+    event->accept();
 }
 
 void VyrPanelWindow::contextMenuEvent(QContextMenuEvent *event)
