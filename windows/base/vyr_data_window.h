@@ -117,6 +117,7 @@ public:
     void set_workspace_id(int id) { m_workspace_id = id; }
     bool detached() const { return m_detached; }
     bool startup_hidden() const { return m_startup_hidden; }
+    void set_startup_hidden(bool hidden) { m_startup_hidden = hidden; }
     bool maximized() const { return m_maximized; }
     bool minimized() const { return m_minimized; }
     // The last geometry in normal state (see store_normal_geometry).

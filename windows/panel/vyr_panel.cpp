@@ -6,7 +6,6 @@
 #include "core/vyr_signal_if.h"
 #include "settings/qtb_config.h"
 #include "settings/save_file.h"
-#include "windows/base/tool_icons.h"
 #include "windows/panel/cnp_reader.h"
 #include "windows/panel/panel_file.h"
 #include "windows/panel/panel_item_type_info.h"
@@ -15,80 +14,55 @@
 #include "windows/panel/vyr_panel_item.h"
 #include "windows/panel/vyr_panel_window.h"
 #include "windows/panel/vyr_script_activation.h"
+#include "windows/panel/vyr_dialog_control_properties.h"
 
 #include <QCloseEvent>
+#include <QColorDialog>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QFontDialog>
+#include <QMouseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QToolButton>
 
 #include <algorithm>
 
 namespace {
 
+// The tool buttons' icons, 16 x 16: an open folder, a disk, a grid of
+// points, and a padlock closed (locked) and open (unlocked for editing).
+const char *const open_xpm[] = {"16 16 4 1", "  c None", ". c #000000", "y c #FFCC00", "l c #FFFF99",
+                                "                ", "                ", "  ....          ", " .llll.         ",
+                                " .lllll......   ", " .llllllllll.   ", " .ll..........  ", " .l.yyyyyyyyyy. ",
+                                " .l.yyyyyyyyy.  ", " ..yyyyyyyyyy.  ", " ..yyyyyyyyy.   ", " .yyyyyyyyyy.   ",
+                                " ............   ", "                ", "                ", "                "};
+const char *const save_xpm[] = {"16 16 4 1", "  c None", ". c #000000", "b c #2040C0", "w c #FFFFFF",
+                                "                ", " .............. ", " .bb.wwwwww.bb. ", " .bb.wwwwww.bb. ",
+                                " .bb.wwwwww.bb. ", " .bb.wwwwww.bb. ", " .bb........bb. ", " .bbbbbbbbbbbb. ",
+                                " .bbbbbbbbbbbb. ", " .bb........bb. ", " .bb.ww...w.bb. ", " .bb.ww...w.bb. ",
+                                " .bb.ww...w.bb. ", " .............. ", "                ", "                "};
+const char *const grid_xpm[] = {"16 16 2 1", "  c None", ". c #000000",
+                                "                ", "                ", "  .  .  .  .  . ", "                ",
+                                "                ", "  .  .  .  .  . ", "                ", "                ",
+                                "  .  .  .  .  . ", "                ", "                ", "  .  .  .  .  . ",
+                                "                ", "                ", "  .  .  .  .  . ", "                "};
+const char *const locked_xpm[] = {"16 16 3 1", "  c None", ". c #000000", "y c #D0A000",
+                                  "                ", "     ......     ", "    .      .    ", "   .        .   ",
+                                  "   .        .   ", "   .        .   ", "  ............  ", "  .yyyyyyyyyy.  ",
+                                  "  .yyyyyyyyyy.  ", "  .yyyy..yyyy.  ", "  .yyyy..yyyy.  ", "  .yyyyyyyyyy.  ",
+                                  "  .yyyyyyyyyy.  ", "  ............  ", "                ", "                "};
+const char *const unlocked_xpm[] = {"16 16 3 1", "  c None", ". c #000000", "y c #D0A000",
+                                    "         ...... ", "        .      .", "       .        ", "       .        ",
+                                    "       .        ", "       .        ", "  ............  ", "  .yyyyyyyyyy.  ",
+                                    "  .yyyyyyyyyy.  ", "  .yyyy..yyyy.  ", "  .yyyy..yyyy.  ", "  .yyyyyyyyyy.  ",
+                                    "  .yyyyyyyyyy.  ", "  ............  ", "                ", "                "};
+
 const char class_key_text[] = "panel";
 
-// The pictures of the Open, Save, Grid and Lock buttons.
-QIcon open_icon()
-{
-    return drawn_icon([](QPainter &p) {
-        p.setPen(QColor(120, 90, 0));
-        p.setBrush(QColor(240, 200, 80));
-        p.drawPolygon(QPolygonF({QPointF(1, 4), QPointF(6, 4), QPointF(7, 6), QPointF(14, 6), QPointF(14, 14),
-                                 QPointF(1, 14)}));
-    });
-}
-
-QIcon save_icon()
-{
-    return drawn_icon([](QPainter &p) {
-        p.setPen(Qt::black);
-        p.setBrush(QColor(60, 80, 160));
-        p.drawRect(QRectF(1.5, 1.5, 13, 13));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 1.5, 7, 5));
-        p.drawRect(QRectF(3.5, 9.5, 9, 5));
-    });
-}
-
-QIcon grid_icon()
-{
-    return drawn_icon([](QPainter &p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::black);
-        for (int y = 2; y < 16; y += 4)
-            for (int x = 2; x < 16; x += 4)
-                p.drawRect(x, y, 2, 2);
-    });
-}
-
-// A padlock, open when `open`; the button shows it open while the panel is unlocked (button on).
-QPixmap padlock(bool open)
-{
-    return drawn_icon([open](QPainter &p) {
-               p.setPen(QPen(Qt::darkGray, 2));
-               p.setBrush(Qt::NoBrush);
-               p.drawArc(QRectF(4, open ? 0 : 2, 8, 9), 0, 180 * 16);
-               p.drawLine(QPointF(4, open ? 4.5 : 6.5), QPointF(4, 8));
-               if (!open)
-                   p.drawLine(QPointF(12, 6.5), QPointF(12, 8));
-               p.setPen(Qt::black);
-               p.setBrush(open ? QColor(80, 170, 80) : QColor(200, 160, 40));
-               p.drawRect(QRectF(2.5, 7.5, 11, 7));
-           })
-        .pixmap(16, 16);
-}
-
-QIcon lock_icon()
-{
-    QIcon icon;
-    icon.addPixmap(padlock(false), QIcon::Normal, QIcon::Off);
-    icon.addPixmap(padlock(true), QIcon::Normal, QIcon::On);
-    return icon;
-}
 const char panel_extension[] = "ui";
 
 QString native_save_file(QWidget *parent, const QString &start, const QString &filter)
@@ -99,6 +73,36 @@ QString native_save_file(QWidget *parent, const QString &start, const QString &f
 QString native_open_file(QWidget *parent, const QString &caption, const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+QString native_graphic_file(QWidget *parent, const QString &caption, const char *name, const QString &start,
+                            const QString &filter)
+{
+    QFileDialog dialog(parent, caption, start, filter);
+    dialog.setObjectName(QString::fromLatin1(name));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+bool native_font(QWidget *parent, const char *name, QFont &font)
+{
+    QFontDialog dialog(font, parent);
+    dialog.setObjectName(QString::fromLatin1(name));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    font = dialog.selectedFont();
+    return true;
+}
+
+QColor native_color(QWidget *parent, const char *name, const QColor &start)
+{
+    QColorDialog dialog(start, parent);
+    dialog.setObjectName(QString::fromLatin1(name));
+    if (dialog.exec() != QDialog::Accepted)
+        return QColor();
+    return dialog.selectedColor();
 }
 
 // A name relative to the current directory when it can be written so.
@@ -127,7 +131,7 @@ const char *const panel_xpm[] = {"16 16 5 1",        "  c None",         ". c #0
 
 VyrPanel::Desktop &VyrPanel::desktop()
 {
-    static Desktop desktop{native_save_file, native_open_file};
+    static Desktop desktop{native_save_file, native_open_file, native_graphic_file, native_font, native_color};
     return desktop;
 }
 
@@ -145,11 +149,13 @@ VyrPanel::VyrPanel(QWidget *parent) : VyrDataWindow(class_key_text, parent)
     m_lock_button =
         add_tool_button("lock_button", tr("<p><h3>Lock</h3>Lock/Unlock panel for modification.</p>"), true);
     tool_bar()->add_separator();
-    m_open_button->setIcon(open_icon());
-    m_save_button->setIcon(save_icon());
-    m_grid_button->setIcon(grid_icon());
-    m_lock_button->setIcon(lock_icon());
     m_grid_button->setChecked(true);
+    m_open_button->setIcon(QIcon(QPixmap(open_xpm)));
+    m_save_button->setIcon(QIcon(QPixmap(save_xpm)));
+    m_grid_button->setIcon(QIcon(QPixmap(grid_xpm)));
+    QIcon lock_icon{QPixmap(locked_xpm)};
+    lock_icon.addPixmap(QPixmap(unlocked_xpm), QIcon::Normal, QIcon::On);
+    m_lock_button->setIcon(lock_icon);
     for (QToolButton *button : {m_open_button, m_save_button, m_grid_button, m_lock_button})
         button->setAutoRepeat(true);
     connect(m_open_button, &QToolButton::clicked, this, [this] { read_panel_from_file(); });
@@ -167,6 +173,7 @@ VyrPanel::VyrPanel(QWidget *parent) : VyrDataWindow(class_key_text, parent)
 
     setGeometry(50, 50, 480, 300);
     m_modified = false;
+    m_panel_window->viewport()->installEventFilter(this);
     m_panel_window->viewport()->setMouseTracking(true);
     m_panel_window->viewport()->setAutoFillBackground(true);
     update_title();
@@ -177,10 +184,13 @@ VyrPanel::~VyrPanel()
 {
     m_selection.clear();
     // Items leave the script directory before any of them goes, since scripts
-    // may still run; then they leave their signals before the widgets go.
+    // may still run; then they leave their signals before the widgets go,
+    // with the list empty while they do.
     for (const auto &item : m_items)
         item->unregister_item();
+    std::vector<std::unique_ptr<VyrPanelItem>> items = std::move(m_items);
     m_items.clear();
+    items.clear();
 }
 
 VyrDataWindow *VyrPanel::create(QWidget *parent, QtbConfigGroup *group)
@@ -312,14 +322,24 @@ QPoint VyrPanel::snap_to_grid(const QPoint &point) const
 std::unique_ptr<VyrPanelItem> VyrPanel::make_item(const QString &type_name)
 {
     const PanelItemTypeInfo *type = PanelItemTypeInfo::find(type_name);
-    if (!type)
-        return nullptr;
+    return type ? make_item(type) : nullptr;
+}
+
+std::unique_ptr<VyrPanelItem> VyrPanel::make_item(const PanelItemTypeInfo *type)
+{
     std::unique_ptr<VyrPanelItem> item(type->create_item(m_panel_window->viewport()));
     if (!item)
         return nullptr;
     if (QWidget *widget = item->widget()) {
-        widget->setSizeIncrement(m_grid_x, m_grid_y);
+        // The editing mouse handling sees the widget's events and its children's.
+        widget->installEventFilter(this);
+        for (QObject *child : widget->children()) {
+            child->installEventFilter(this);
+            if (child->isWidgetType())
+                static_cast<QWidget *>(child)->setMouseTracking(true);
+        }
         widget->setMouseTracking(true);
+        widget->setSizeIncrement(m_grid_x, m_grid_y);
         widget->move(0, 0);
         widget->hide();
     }
@@ -342,6 +362,30 @@ VyrPanelItem *VyrPanel::insert_new_item(const QString &type_name)
     if (!item)
         return nullptr;
     m_items.push_back(std::move(item));
+    m_panel_window->viewport()->update();
+    return m_items.back().get();
+}
+
+VyrPanelItem *VyrPanel::insert_new_item(int number)
+{
+    const PanelItemTypeInfo *type = PanelItemTypeInfo::at_position(number);
+    std::unique_ptr<VyrPanelItem> item = type ? make_item(type) : nullptr;
+    if (!item)
+        return nullptr;
+    if (QWidget *widget = item->widget()) {
+        widget->move(snap_to_grid(m_panel_window->insertion_point()));
+        if (m_snap_to_grid) {
+            const QSize hint = widget->sizeHint();
+            auto whole_steps = [](int size, int step) {
+                const int rounded = (size + step / 2) / step * step;
+                return rounded > 0 ? rounded : step;
+            };
+            widget->resize(whole_steps(hint.width(), m_grid_x), whole_steps(hint.height(), m_grid_y));
+        }
+        widget->show();
+    }
+    m_items.push_back(std::move(item));
+    set_modified(true);
     m_panel_window->viewport()->update();
     return m_items.back().get();
 }
@@ -378,18 +422,287 @@ void VyrPanel::delete_selected_item()
         return;
     const std::vector<VyrPanelItem *> selected = std::move(m_selection);
     m_selection.clear();
-    m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
-                                 [&selected](const std::unique_ptr<VyrPanelItem> &item) {
-                                     return std::find(selected.begin(), selected.end(), item.get()) != selected.end();
-                                 }),
-                  m_items.end());
+    // Out of the list first: events that deleting a widget sends meet a
+    // consistent item list.
+    std::vector<std::unique_ptr<VyrPanelItem>> removed;
+    for (auto it = m_items.begin(); it != m_items.end();) {
+        if (std::find(selected.begin(), selected.end(), it->get()) != selected.end()) {
+            removed.push_back(std::move(*it));
+            it = m_items.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    removed.clear();
     set_modified(true);
     m_panel_window->viewport()->update();
 }
 
 void VyrPanel::show_property_dialog_for_selected_item()
 {
-    // The control properties dialog comes with the panel editor.
+    if (m_selection.empty())
+        return;
+    VyrPanelItem *item = m_selection.front();
+    VyrDialogControlProperties dialog(this, "item_properties");
+    dialog.load_item(item);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.apply_to_item(item);
+    set_modified(true);
+    m_panel_window->viewport()->update();
+}
+
+// --- Editing ---------------------------------------------------------------------------------------
+
+void VyrPanel::set_item_cursor(VyrPanelItem *item, const QCursor &cursor)
+{
+    QWidget *widget = item->widget();
+    if (!widget)
+        return;
+    widget->setCursor(cursor);
+    for (QObject *child : widget->children())
+        if (child->isWidgetType())
+            static_cast<QWidget *>(child)->setCursor(cursor);
+}
+
+void VyrPanel::update_mouse_mode(VyrPanelItem *item, const QPoint &point, bool set_mode)
+{
+    if (set_mode)
+        m_mouse_mode = 0;
+    if (!item || !item->widget() || !is_item_selected(item))
+        return;
+    const QSize size = item->widget()->size();
+    int zone_x = m_handle_width;
+    int zone_y = m_handle_width;
+    if (size.width() < 2 * m_handle_width)
+        zone_x = std::max(1, size.width() / 4);
+    if (size.height() < 2 * m_handle_width)
+        zone_y = std::max(1, size.height() / 4);
+    const bool left = point.x() < zone_x;
+    const bool right = size.width() - point.x() < zone_x;
+    const bool top = point.y() < zone_y;
+    const bool bottom = size.height() - point.y() < zone_y;
+    Qt::CursorShape shape = Qt::SizeAllCursor;
+    if ((left && top) || (right && bottom))
+        shape = Qt::SizeFDiagCursor;
+    else if ((right && top) || (left && bottom))
+        shape = Qt::SizeBDiagCursor;
+    else if (left || right)
+        shape = Qt::SizeHorCursor;
+    else if (top || bottom)
+        shape = Qt::SizeVerCursor;
+    set_item_cursor(item, QCursor(shape));
+    if (set_mode) {
+        m_mouse_mode = (left ? 1 : 0) | (right ? 2 : 0) | (top ? 4 : 0) | (bottom ? 8 : 0);
+        if (m_mouse_mode == 0)
+            m_mouse_mode = 16;
+    }
+}
+
+VyrPanelItem *VyrPanel::item_of(QObject *object) const
+{
+    const QObject *viewport = m_panel_window->viewport();
+    for (; object && object != viewport && object != m_panel_window; object = object->parent())
+        for (const auto &item : m_items)
+            if (item->widget() == object)
+                return item.get();
+    return nullptr;
+}
+
+bool VyrPanel::eventFilter(QObject *object, QEvent *event)
+{
+    if (!object->isWidgetType() || running() || is_locked() || object == m_panel_window)
+        return VyrDataWindow::eventFilter(object, event);
+    const QEvent::Type type = event->type();
+    if (object == m_panel_window->viewport()) {
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+            type != QEvent::MouseButtonDblClick && type != QEvent::MouseMove)
+            return VyrDataWindow::eventFilter(object, event);
+        // A disabled widget gets no mouse events of its own: they reach the
+        // viewport, and the item under the mouse takes them here.
+        const QPoint point = m_panel_window->viewport()->mapFromGlobal(static_cast<QMouseEvent *>(event)->globalPos());
+        for (const auto &item : m_items) {
+            QWidget *widget = item->widget();
+            if (widget && !widget->isEnabled() && widget->geometry().contains(point))
+                return item_event(item.get(), event);
+        }
+        surface_mouse_event(static_cast<QMouseEvent *>(event));
+        return false;
+    }
+    if (VyrPanelItem *item = item_of(object))
+        return item_event(item, event);
+    return VyrDataWindow::eventFilter(object, event);
+}
+
+void VyrPanel::surface_mouse_event(QMouseEvent *event)
+{
+    QWidget *viewport = m_panel_window->viewport();
+    const QPoint point = viewport->mapFromGlobal(event->globalPos());
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (event->button() != Qt::LeftButton)
+            break;
+        m_drag_anchor = snap_to_grid(event->globalPos());
+        m_rubber_band_active = true;
+        m_panel_window->set_rubber_rect(QRect(point, QSize(0, 0)));
+        break;
+    case QEvent::MouseButtonRelease:
+        if (event->button() != Qt::LeftButton || !m_rubber_band_active)
+            break;
+        m_rubber_band_active = false;
+        set_selected_item(nullptr, false);
+        for (const auto &item : m_items) {
+            QWidget *widget = item->widget();
+            if (widget && m_panel_window->rubber_rect().contains(widget->geometry(), true))
+                set_selected_item(item.get(), true);
+        }
+        break;
+    case QEvent::MouseMove:
+        if (m_rubber_band_active) {
+            const QPoint a = snap_to_grid(viewport->mapFromGlobal(m_drag_anchor));
+            const QPoint b = snap_to_grid(point);
+            m_panel_window->set_rubber_rect(QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                                                  QPoint(std::max(a.x(), b.x()) - 1, std::max(a.y(), b.y()) - 1)));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+bool VyrPanel::item_event(VyrPanelItem *item, QEvent *event)
+{
+    QWidget *widget = item->widget();
+    if (!widget)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            if (m_mouse_mode == 0) {
+                set_selected_item(item, mouse->modifiers() & Qt::ControlModifier);
+                update_mouse_mode(item, widget->mapFromGlobal(mouse->globalPos()), true);
+            }
+            if (m_mouse_mode != 0) {
+                m_drag_anchor = snap_to_grid(mouse->globalPos());
+                m_dragging = true;
+            }
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            m_dragging = false;
+        return true;
+    case QEvent::MouseButtonDblClick:
+        show_property_dialog_for_selected_item();
+        return true;
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!m_dragging) {
+            update_mouse_mode(item, widget->mapFromGlobal(mouse->globalPos()), true);
+        } else if (m_mouse_mode != 0 && !(mouse->buttons() & Qt::LeftButton)) {
+            // The release went elsewhere: the drag ends without a change.
+            m_mouse_mode = 0;
+            m_dragging = false;
+        } else {
+            drag_to(item, mouse->globalPos());
+        }
+        return true;
+    }
+    case QEvent::Leave:
+        set_item_cursor(item, QCursor(Qt::ArrowCursor));
+        return false;
+    case QEvent::ContextMenu:
+        m_panel_window->open_context_menu(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void VyrPanel::drag_to(VyrPanelItem *item, const QPoint &global_position)
+{
+    const QPoint q = snap_to_grid(global_position);
+    const int dx = q.x() - m_drag_anchor.x();
+    const int dy = q.y() - m_drag_anchor.y();
+    if (dx == 0 && dy == 0)
+        return;
+    show_selections(false);
+    if (m_mouse_mode == 16) {
+        for (VyrPanelItem *selected : m_selection)
+            if (QWidget *widget = selected->widget())
+                widget->move(widget->pos() + QPoint(dx, dy));
+    } else if (QWidget *widget = item->widget()) {
+        QRect geometry = widget->geometry();
+        if (m_mouse_mode & 2)
+            geometry.setWidth(geometry.width() + dx);
+        if (m_mouse_mode & 1)
+            geometry.setLeft(geometry.left() + dx);
+        if (m_mouse_mode & 8)
+            geometry.setHeight(geometry.height() + dy);
+        if (m_mouse_mode & 4)
+            geometry.setTop(geometry.top() + dy);
+        widget->resize(geometry.size());
+        if (m_mouse_mode & (1 | 4))
+            widget->move(geometry.topLeft());
+    }
+    m_drag_anchor = q;
+    show_selections(true);
+    set_modified(true);
+}
+
+void VyrPanel::align_items_to_grid()
+{
+    bool changed = false;
+    for (VyrPanelItem *item : m_selection) {
+        QWidget *widget = item->widget();
+        if (!widget)
+            continue;
+        const QRect before = widget->geometry();
+        widget->move((before.x() + m_grid_x / 2) / m_grid_x * m_grid_x,
+                     (before.y() + m_grid_y / 2) / m_grid_y * m_grid_y);
+        widget->resize((before.width() + m_grid_x - 1) / m_grid_x * m_grid_x,
+                       (before.height() + m_grid_y - 1) / m_grid_y * m_grid_y);
+        changed = changed || widget->geometry() != before;
+    }
+    if (changed)
+        set_modified(true);
+    m_panel_window->viewport()->update();
+}
+
+void VyrPanel::enable_selected_items(bool enable)
+{
+    bool changed = false;
+    for (VyrPanelItem *item : m_selection)
+        if (QWidget *widget = item->widget()) {
+            changed = changed || widget->isEnabled() != enable;
+            widget->setEnabled(enable);
+        }
+    if (changed)
+        set_modified(true);
+}
+
+void VyrPanel::choose_font_for_selected_items()
+{
+    QFont font;
+    if (!desktop().choose_font(this, "choose_font", font))
+        return;
+    for (VyrPanelItem *item : m_selection)
+        if (QWidget *widget = item->widget())
+            widget->setFont(font);
+    set_modified(true);
+}
+
+void VyrPanel::choose_color_for_selected_items()
+{
+    const QColor colour = desktop().choose_color(this, "choose_fg_color", Qt::black);
+    if (!colour.isValid())
+        return;
+    for (VyrPanelItem *item : m_selection)
+        if (QWidget *widget = item->widget())
+            panel_properties::write(widget, "paletteForegroundColor", colour);
+    set_modified(true);
 }
 
 // --- Measurement ----------------------------------------------------------------------------------

@@ -6,12 +6,17 @@
 // (and no measurement running) is the edit mode.
 #include "windows/base/vyr_data_window.h"
 
+#include <QColor>
+#include <QFont>
 #include <QPoint>
 #include <QString>
 
 #include <memory>
 #include <vector>
 
+class PanelItemTypeInfo;
+class QCursor;
+class QMouseEvent;
 class QToolButton;
 class VyrPanelItem;
 class VyrPanelWindow;
@@ -24,11 +29,17 @@ class VyrPanel : public VyrDataWindow
 {
     Q_OBJECT
 public:
-    // The file dialogs, replaceable by tests. Both answer an empty name when cancelled.
+    // The file, font and colour dialogs, replaceable by tests. The file
+    // dialogs answer an empty name, the colour dialog an invalid colour and
+    // the font dialog false when cancelled. `name` is the dialog's object name.
     struct Desktop
     {
         QString (*choose_save_file)(QWidget *parent, const QString &start, const QString &filter);
         QString (*choose_open_file)(QWidget *parent, const QString &caption, const QString &filter);
+        QString (*choose_graphic_file)(QWidget *parent, const QString &caption, const char *name,
+                                       const QString &start, const QString &filter);
+        bool (*choose_font)(QWidget *parent, const char *name, QFont &font);
+        QColor (*choose_color)(QWidget *parent, const char *name, const QColor &start);
     };
     static Desktop &desktop();
 
@@ -69,6 +80,24 @@ public:
     int grid_x() const { return m_grid_x; }
     int grid_y() const { return m_grid_y; }
     bool snap() const { return m_snap_to_grid; }
+    void set_snap(bool on) { m_snap_to_grid = on; }
+    int mouse_mode() const { return m_mouse_mode; }
+    bool dragging() const { return m_dragging; }
+    bool rubber_band_active() const { return m_rubber_band_active; }
+
+    // Chooses the cursor for a point of an item's widget (selected items
+    // only) and, with set_mode, the mouse mode: the sum of 1 left, 2 right,
+    // 4 top and 8 bottom edge, or 16 to move.
+    void update_mouse_mode(VyrPanelItem *item, const QPoint &point, bool set_mode);
+    // The cursor of the item's widget and of its direct child widgets.
+    void set_item_cursor(VyrPanelItem *item, const QCursor &cursor);
+
+    // The edit operations of the context menu on the selected items; each
+    // change sets modified.
+    void align_items_to_grid();
+    void enable_selected_items(bool enable);
+    void choose_font_for_selected_items();
+    void choose_color_for_selected_items();
 
     // An item of the named type on the viewport, prepared but not yet part of
     // the panel; null for an unknown type. The file and configuration readers
@@ -96,6 +125,9 @@ public slots:
     // A new item of the named type at (0, 0), hidden, appended to the panel;
     // null (and nothing changes) for an unknown type.
     VyrPanelItem *insert_new_item(const QString &type_name);
+    // A new item of the number-th registered type (from 1) at the insertion
+    // point, snapped and sized to whole grid steps when snap is on, shown.
+    VyrPanelItem *insert_new_item(int number);
     QString get_filename() const { return m_file_name; }
     void set_filename(const QString &file_name);
     bool save_panel_to_file();
@@ -113,10 +145,21 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // The editing mouse handling on the viewport and the item widgets.
+    bool eventFilter(QObject *object, QEvent *event) override;
     // The close questions; a refused close leaves the window open.
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    std::unique_ptr<VyrPanelItem> make_item(const PanelItemTypeInfo *type);
+    // The item whose widget is the object or one of its ancestors.
+    VyrPanelItem *item_of(QObject *object) const;
+    // The mouse on the empty surface: the rubber band.
+    void surface_mouse_event(QMouseEvent *event);
+    // A mouse or other event of an item's widget; whether it is consumed.
+    bool item_event(VyrPanelItem *item, QEvent *event);
+    void drag_to(VyrPanelItem *item, const QPoint &global_position);
+
     // Reads the file into the panel; on failure the panel stays as it was
     // and the message goes to the box "Error" (interactive) or the message window.
     bool load_panel_file(const QString &file_name, bool interactive);
