@@ -453,7 +453,7 @@ TEST_F(DemoDescription, TheDemoDescribesItsInterfaceThenItsWindowsInOrder)
     std::vector<VyrDataWindow *> windows;
     for (VyrDataWindow *w = first_window(); w; w = w->next_window())
         windows.push_back(w);
-    ASSERT_EQ(windows.size(), 6u);
+    ASSERT_EQ(windows.size(), 7u); // tune, trace, send, statistics, replay, panel and scope
     VyrDataWindow *trace = windows[1];
     EXPECT_NE(dynamic_cast<VyrTrace *>(trace), nullptr);
     QString window_texts;
