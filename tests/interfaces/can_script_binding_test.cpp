@@ -25,8 +25,6 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -94,17 +92,6 @@ protected:
         ASSERT_EQ(reader.read(network.get()), 0);
         databases->add_network(std::move(network));
         can->set_databases(std::move(databases));
-    }
-
-    int compile(VyrCanIf *can, const std::string &script)
-    {
-        const QString path = dir.filePath(QStringLiteral("script_%1.vys").arg(++script_count));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(script.c_str());
-        file.close();
-        can->set_script_file(path);
-        return can->sclib_init();
     }
 
     static VyrScriptRuntime &runtime(VyrCanIf *can) { return *VyrScriptRuntime::of(can); }
@@ -191,8 +178,6 @@ protected:
         return values;
     }
 
-    QTemporaryDir dir;
-    int script_count = 0;
     std::unique_ptr<can_test::Measurement> measurement;
     std::unique_ptr<can_test::BusNode> node;
 };

@@ -15,10 +15,12 @@
 #include "platform/service_manager.h"
 #include "vyr_test_shell.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <csignal>
 #include <sys/wait.h>
 #include <gtest/gtest.h>
@@ -247,8 +249,28 @@ protected:
             }));
     }
 
+    // Hands the interface a script file of its own holding the text.
+    void set_script(VyrCanIf *can, const std::string &script)
+    {
+        const QString path = script_dir.filePath(QStringLiteral("script_%1.vys").arg(++script_files));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(script.c_str());
+        file.close();
+        can->set_script_file(path);
+    }
+
+    // The text compiled as the interface's script; the compile's result.
+    int compile(VyrCanIf *can, const std::string &script)
+    {
+        set_script(can, script);
+        return can->sclib_init();
+    }
+
     vyr_test::VyrTestShell shell;
     std::vector<std::unique_ptr<VyrCanIf>> owned;
+    QTemporaryDir script_dir;
+    int script_files = 0;
 };
 
 // A second handle on the virtual card: the test's own node on the bus. With

@@ -13,12 +13,10 @@
 #include "windows/panel/vyr_panel_item.h"
 #include "windows/panel/vyr_script_activation.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -68,14 +66,9 @@ class PanelBusTest : public CanFixture
 protected:
     int compile(VyrCanIf *can, const std::string &script)
     {
-        const QString path = dir.filePath(QStringLiteral("script_%1.vys").arg(++script_count));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(script.c_str());
-        file.close();
-        can->set_script_file(path);
+        set_script(can, script);
         // A later script goes the way of the program's recompile.
-        return script_count == 1 ? can->sclib_init() : can->after_reload();
+        return script_files == 1 ? can->sclib_init() : can->after_reload();
     }
 
     // A script variable while the interface's thread may run the script.
@@ -97,8 +90,6 @@ protected:
         return text;
     }
 
-    QTemporaryDir dir;
-    int script_count = 0;
 };
 
 TEST_F(PanelBusTest, BindingReceivesTheDecodedValuesAndNamesTheSignal)

@@ -69,17 +69,6 @@ QStringList describe(const VyrPanelItem &item)
 class PanelEditingScenario : public CanFixture
 {
 protected:
-    int compile(VyrCanIf *can, const std::string &script)
-    {
-        const QString path = dir.filePath(QStringLiteral("script.vys"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(script.c_str());
-        file.close();
-        can->set_script_file(path);
-        return can->sclib_init();
-    }
-
     QTemporaryDir dir;
 };
 

@@ -22,10 +22,8 @@
 #include "windows/panel/vyr_panel_item.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <qwt_slider.h>
 #include <qwt_thermo.h>
@@ -73,12 +71,7 @@ protected:
     VyrCanIf *make_interface(const QStringList &databases = {})
     {
         VyrCanIf *can = make("CAN", virtual_channel, "", databases);
-        const QString path = dir.filePath(QStringLiteral("kinds_%1.vys").arg(owned.size()));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(script);
-        file.close();
-        can->set_script_file(path);
+        set_script(can, script);
         EXPECT_EQ(can->sclib_init(), 0);
         // No script declaration makes an in/out signal: "InOut" becomes one
         // here, event-driven, so that nothing polls its function.
@@ -155,7 +148,6 @@ protected:
         panel.stop();
     }
 
-    QTemporaryDir dir;
     VyrPanel panel{nullptr};
     std::unique_ptr<BusNode> node;
     std::unique_ptr<Measurement> measurement;

@@ -14,9 +14,7 @@
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
 
-#include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
 
 #include <atomic>
 #include <cstring>
@@ -48,12 +46,7 @@ protected:
     VyrCanIf *compile(const std::string &script, bool bounds_check = false)
     {
         VyrCanIf *can = make("CAN");
-        const QString path = dir.filePath(QStringLiteral("panel_%1.vys").arg(++script_count));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(script.c_str());
-        file.close();
-        can->set_script_file(path);
+        set_script(can, script);
         VyrScriptRuntime::of(can)->context().bounds_check = bounds_check;
         EXPECT_EQ(can->sclib_init(), 0) << messages();
         return can;
@@ -100,8 +93,6 @@ protected:
         return text;
     }
 
-    QTemporaryDir dir;
-    int script_count = 0;
 };
 
 const char *const probe_script = R"(variables {

@@ -10,8 +10,6 @@
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <qwt_slider.h>
 
 #include <cstring>
@@ -64,12 +62,7 @@ protected:
     VyrCanIf *make_interface()
     {
         VyrCanIf *can = make("CAN");
-        const QString path = dir.filePath(QStringLiteral("panel.vys"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(script);
-        file.close();
-        can->set_script_file(path);
+        set_script(can, script);
         EXPECT_EQ(can->sclib_init(), 0);
         return can;
     }
@@ -95,7 +88,6 @@ protected:
         return (frame.data[0] | frame.data[1] << 8) / 10.0;
     }
 
-    QTemporaryDir dir;
     VyrPanel panel{nullptr};
 };
 

@@ -12,10 +12,8 @@
 #include "windows/panel/vyr_script_activation.h"
 #include "widgets/gauges/qtscale.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -60,7 +58,6 @@ protected:
         return runtime->machine()->data_int(int32_t(static_cast<ScriptVariable *>(symbol)->address));
     }
 
-    QTemporaryDir dir;
 };
 
 TEST_F(PanelWindowBusTest, ButtonActionFrameCarriesTheItemIdAndTheGaugeFollowsTheDecodedTemperature)
@@ -75,13 +72,7 @@ TEST_F(PanelWindowBusTest, ButtonActionFrameCarriesTheItemIdAndTheGaugeFollowsTh
 
     VyrCanIf *can = make("CAN", virtual_channel, "", {motohawk_dbc});
     const QString interface_id = QString::fromStdString(can->make_id());
-    const QString script = dir.filePath(QStringLiteral("ping.vys"));
-    QFile file(script);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(ping_script);
-    file.close();
-    can->set_script_file(script);
-    ASSERT_EQ(can->sclib_init(), 0);
+    ASSERT_EQ(compile(can, ping_script), 0);
 
     VyrPanel panel(nullptr);
     VyrPanelItem *button = panel.insert_new_item(QStringLiteral("PushButton"));
