@@ -6,6 +6,7 @@
 #include "app/shell/vyr_app_state.h"
 #include "app/vyr_help_viewer.h"
 #include "app/vyr_main.h"
+#include "demo_fixture.h"
 #include "settings/qtb_config.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
@@ -403,23 +404,9 @@ TEST(DescribeConfig, AnEmptyConfigurationGivesTheFiveFixedParts)
                   "<h2>Interfaces</h2><hr><h2>Active Windows</h2><hr>");
 }
 
-class DemoDescription : public ::testing::Test
+class DemoDescription : public DemoFixture
 {
 protected:
-    DemoDescription()
-    {
-        VyrTriggerList::set_instance(&triggers);
-        add_running_trigger(&triggers);
-        QDir::setCurrent(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo"));
-        window.setAttribute(Qt::WA_DeleteOnClose, false);
-        config.read();
-    }
-    ~DemoDescription() override
-    {
-        QDir::setCurrent(previous_directory);
-        VyrTriggerList::set_instance(nullptr);
-    }
-
     // Runs the File menu's entry and returns the plain text the dialog shows.
     QString describe_from_the_menu(const char *picture)
     {
@@ -436,11 +423,6 @@ protected:
         window.menus().id_describe_config->trigger();
         return shown;
     }
-
-    const QString previous_directory = QDir::currentPath();
-    VyrTriggerList triggers;
-    VyrMain window;
-    QtbConfig config{"demo.vyr"};
 };
 
 TEST_F(DemoDescription, TheDemoDescribesItsInterfaceThenItsWindowsInOrder)
