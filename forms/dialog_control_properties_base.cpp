@@ -633,7 +633,7 @@ void DialogControlPropertiesBase::languageChange()
     textLabel3_2->setText(
         tr("<p>Here you can select a pictue file in SVG (Scalable Vector Graphic) format, which is used to paint the "
            "pointer/arrow in the tacho element.</p>\n<p><b>Important:</b> Please note that VYR currently does not "
-           "support the full SVG specification, as the underlying Qt library currently does not have full SVG "
+           "support all of SVG, as the underlying Qt library currently does not have full SVG "
            "support.</p>\n<p>Therefore it's in the moment only possible to use simple handmade SVG pictures. You "
            "cannot directly use SVG files which are exported from a drawing program like e.g. Corel Draw.</p>"));
     tab_widget->setTabText(tab_widget->indexOf(tab_picture_graphic), tr("Pointer Graphic"));
