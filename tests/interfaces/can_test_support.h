@@ -13,6 +13,9 @@
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "platform/registry.h"
 #include "platform/service_manager.h"
+#include "script/script_symbol.h"
+#include "script/script_symbol_table.h"
+#include "script/vyr_script_runtime.h"
 #include "vyr_test_shell.h"
 
 #include <QFile>
@@ -26,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <chrono>
 #include <functional>
@@ -265,6 +269,17 @@ protected:
     {
         set_script(can, script);
         return can->sclib_init();
+    }
+
+    // A script variable while the interface's thread may run the script.
+    static int32_t script_int(VyrCanIf *can, const char *name)
+    {
+        VyrSignalIf::ScriptRunLock lock(*can);
+        VyrScriptRuntime *runtime = VyrScriptRuntime::of(can);
+        ScriptSymbol *symbol = runtime->symbols()->find(name, 0);
+        if (!symbol || symbol->kind() != SYMBOL_VARIABLE)
+            return INT32_MIN;
+        return runtime->machine()->data_int(int32_t(static_cast<ScriptVariable *>(symbol)->address));
     }
 
     vyr_test::VyrTestShell shell;

@@ -6,8 +6,6 @@
 #include "../interfaces/can_test_support.h"
 #include "core/time_base.h"
 #include "core/vyr_signal_list.h"
-#include "script/script_symbol.h"
-#include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
 #include "windows/panel/panel_signal_binding.h"
 #include "windows/panel/vyr_panel_item.h"
@@ -71,17 +69,6 @@ protected:
         return script_files == 1 ? can->sclib_init() : can->after_reload();
     }
 
-    // A script variable while the interface's thread may run the script.
-    static int32_t script_int(VyrCanIf *can, const char *name)
-    {
-        VyrSignalIf::ScriptRunLock lock(*can);
-        VyrScriptRuntime *runtime = VyrScriptRuntime::of(can);
-        ScriptSymbol *symbol = runtime->symbols()->find(name, 0);
-        if (!symbol || symbol->kind() != SYMBOL_VARIABLE)
-            return INT32_MIN;
-        return runtime->machine()->data_int(int32_t(static_cast<ScriptVariable *>(symbol)->address));
-    }
-
     std::string messages() const
     {
         std::string text;
@@ -89,7 +76,6 @@ protected:
             text += line.text;
         return text;
     }
-
 };
 
 TEST_F(PanelBusTest, BindingReceivesTheDecodedValuesAndNamesTheSignal)

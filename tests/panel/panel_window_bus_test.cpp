@@ -3,8 +3,6 @@
 // with the button's item id, and its gauge on motohawk.dbc's Temperature
 // shows the values python3-canmatrix decodes from the node's frames.
 #include "../interfaces/can_test_support.h"
-#include "script/script_symbol.h"
-#include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
 #include "windows/panel/panel_signal_binding.h"
 #include "windows/panel/vyr_panel.h"
@@ -44,21 +42,7 @@ std::vector<uint8_t> bytes_of(const QString &payload)
     return std::vector<uint8_t>(data.begin(), data.end());
 }
 
-class PanelWindowBusTest : public CanFixture
-{
-protected:
-    // A script variable while the interface's thread may run the script.
-    static int32_t script_int(VyrCanIf *can, const char *name)
-    {
-        VyrSignalIf::ScriptRunLock lock(*can);
-        VyrScriptRuntime *runtime = VyrScriptRuntime::of(can);
-        ScriptSymbol *symbol = runtime->symbols()->find(name, 0);
-        if (!symbol || symbol->kind() != SYMBOL_VARIABLE)
-            return INT32_MIN;
-        return runtime->machine()->data_int(int32_t(static_cast<ScriptVariable *>(symbol)->address));
-    }
-
-};
+using PanelWindowBusTest = CanFixture;
 
 TEST_F(PanelWindowBusTest, ButtonActionFrameCarriesTheItemIdAndTheGaugeFollowsTheDecodedTemperature)
 {
