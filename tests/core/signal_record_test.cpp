@@ -1,4 +1,4 @@
-#include "core/description_node.h"
+#include "core/description_kinds.h"
 #include "core/signal_record.h"
 #include "core/statistic_signal_record.h"
 
@@ -165,22 +165,15 @@ TEST(SignalRecordTest, StatisticSignalNamesTheBusState)
     EXPECT_EQ(status.value_text(-1), nullptr);
 }
 
-class TestNode : public DescriptionNode
-{
-public:
-    explicit TestNode(DescriptionNode *referenced = nullptr) : referenced(referenced) {}
-    DescriptionNode *data_word0() const override { return referenced; }
-    DescriptionNode *referenced;
-};
-
 TEST(SignalRecordTest, DescriptionIsFollowedToItsReferencedNode)
 {
-    TestNode target;
-    TestNode with_reference(&target);
-    TestNode without_reference;
+    DescriptionRecordLayout with_reference;
+    DescriptionRecordLayout without_reference;
+    DescriptionNode *target = new DescriptionDataType;
+    with_reference.set_data_ref(0, target); // with_reference now owns it
     SignalRecord signal;
     signal.set_description(&with_reference);
-    EXPECT_EQ(signal.description_ref(), &target);
+    EXPECT_EQ(signal.description_ref(), target);
     signal.set_description(&without_reference);
     EXPECT_EQ(signal.description_ref(), nullptr);
 }
@@ -194,7 +187,7 @@ TEST(FibexReferenceTest, UrlsAndTheLoadedDatabase)
     EXPECT_FALSE(is_fibex_url(nullptr));
 
     EXPECT_EQ(get_fibex_database(), nullptr);
-    TestNode root;
+    DescriptionLayer root;
     set_fibex_database(&root);
     EXPECT_EQ(get_fibex_database(), &root);
     set_fibex_database(nullptr);
