@@ -8,6 +8,7 @@
 #include "core/description_log_sink.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -149,9 +150,19 @@ private:
         m_on_the_way.pop_back();
     }
 
+    // A data type or conversion stepped once in this layer gives the same on
+    // every later step here (its words are resolved or marked), so the many
+    // objects that share one are stepped through it once.
+    template <typename Step>
+    void follow_once(DescriptionNode *node, const Step &step)
+    {
+        if (node && m_stepped.insert(node).second)
+            follow(node, step);
+    }
+
     void conversion_step(DescriptionNode *conversion)
     {
-        follow(conversion, [this](DescriptionNode *node) {
+        follow_once(conversion, [this](DescriptionNode *node) {
             DescriptionNode *sub = resolve(node, DescriptionConversion::sub_conversion_word, DescriptionLayer::conversions_word,
                                            Lookup::name, "Conversion '%s' unresolved.\n");
             conversion_step(sub);
@@ -162,7 +173,7 @@ private:
 
     void data_type_step(DescriptionNode *data_type)
     {
-        follow(data_type, [this](DescriptionNode *node) {
+        follow_once(data_type, [this](DescriptionNode *node) {
             DescriptionNode *conversion = resolve(node, DescriptionDataType::conversion_word, DescriptionLayer::conversions_word,
                                                   Lookup::name_else_id, "Conversion '%s' unresolved.\n");
             if (!conversion)
@@ -250,6 +261,7 @@ private:
     DescriptionLogSink *m_sink;
     // The nodes being stepped, outermost first: a few deep at most.
     std::vector<DescriptionNode *> m_on_the_way;
+    std::unordered_set<DescriptionNode *> m_stepped;
 };
 
 } // namespace
