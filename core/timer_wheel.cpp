@@ -41,10 +41,15 @@ void TimerWheel::schedule(TimerEntry *entry, uint32_t delay_ms)
     WheelLock guard(*this);
     if (!entry || entry->armed_)
         return;
-    const uint32_t now = current_time_;
+    uint32_t now = current_time_;
+    if (clock_ && !advancing_) {
+        const uint32_t clock_time = clock_(clock_context_);
+        if (distance(clock_time, now) > 0)
+            now = clock_time;
+    }
     const uint32_t due = now + delay_ms;
     uint32_t slot = round_down(due);
-    if (slot == now)
+    if (slot == current_time_)
         slot += resolution_; // never in the step that is running now
     entry->due_time_ = due;
     entry->slot_time_ = slot;
@@ -113,6 +118,13 @@ void TimerWheel::set_wake_hook(void (*hook)(void *context), void *context)
     wake_context_ = context;
 }
 
+void TimerWheel::set_clock(uint32_t (*clock)(void *context), void *context)
+{
+    WheelLock guard(*this);
+    clock_ = clock;
+    clock_context_ = context;
+}
+
 void TimerWheel::advance(uint32_t time)
 {
     WheelLock guard(*this);
@@ -120,6 +132,13 @@ void TimerWheel::advance(uint32_t time)
     const uint32_t target = round_down(time);
     if (current_time_ == target)
         return;
+    advancing_ = true;
+    step_to(target);
+    advancing_ = false;
+}
+
+void TimerWheel::step_to(uint32_t target)
+{
     for (uint32_t step = 0; step < bucket_count; ++step) {
         current_time_ += resolution_;
         index_ = (index_ + 1) & (bucket_count - 1);

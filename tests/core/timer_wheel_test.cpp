@@ -188,6 +188,34 @@ TEST_F(TimerWheelTest, ALongJumpFiresOnlyDueEntriesInSlotOrder)
     EXPECT_EQ(log, next);
 }
 
+// The advancing thread sleeps between advances, so the wheel's time lags its
+// clock. A periodic entry started then counts its first period from the
+// clock, not from the lagging wheel time (which would fire its missed periods
+// at once, as a burst); re-armed from its expiry it keeps its schedule and a
+// late wheel catches up on its periods in order.
+TEST_F(TimerWheelTest, AnEntryScheduledWhileTheWheelLagsCountsFromTheClock)
+{
+    RecordingEntry periodic("p", log), early("early", log);
+    TimerWheel wheel(1024, 0, 1, 0);
+    uint32_t clock = 50;
+    wheel.set_clock([](void *context) { return *static_cast<uint32_t *>(context); }, &clock);
+    periodic.action = [&] { wheel.schedule(&periodic, 10); };
+    wheel.schedule(&periodic, 10);
+    EXPECT_EQ(periodic.due_time(), 60u);
+    wheel.advance(59);
+    EXPECT_TRUE(log.empty());
+    clock = 95;
+    wheel.advance(95); // one late advance: the periods due on the way fire in order
+    const std::vector<Firing> expected = {{"p", 60, 95}, {"p", 70, 95}, {"p", 80, 95}, {"p", 90, 95}};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(periodic.due_time(), 100u);
+
+    // A clock behind the wheel (the wheel never goes back) leaves the wheel's time.
+    clock = 20;
+    wheel.schedule(&early, 3);
+    EXPECT_EQ(early.due_time(), 98u);
+}
+
 TEST_F(TimerWheelTest, ClearAndDestructionDisarmWithoutFiring)
 {
     RecordingEntry a("a", log), b("b", log);
