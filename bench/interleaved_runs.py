@@ -5,7 +5,8 @@ Each round runs every given program once, in the given order, so the programs
 take turns (A B A B ...) and share whatever the machine does meanwhile. For
 every benchmark it prints the median over the rounds of its CPU time per
 iteration and of the counters it reports (such as "p50 us" and "p99 us"),
-with the spread (lowest and highest round). A pair "A:B" given with --ratio
+with the spread (lowest and highest round), and the same of the load average
+(1 minute) read as each run starts. A pair "A:B" given with --ratio
 prints the median and spread of the per-round ratio of B's time over A's,
 where A and B are benchmark names (without their "/iterations:N" part).
 
@@ -14,6 +15,7 @@ where A and B are benchmark names (without their "/iterations:N" part).
 """
 import argparse
 import json
+import os
 import statistics
 import subprocess
 import sys
@@ -23,7 +25,13 @@ def base_name(name):
     return name.split("/iterations:")[0]
 
 
+# The fields of a benchmark's JSON record that are not its own counters.
+RECORD_FIELDS = {"name", "family_index", "per_family_instance_index", "run_name", "run_type", "repetitions",
+                 "repetition_index", "threads", "iterations", "real_time", "cpu_time", "time_unit"}
+
+
 def run_once(program):
+    load = os.getloadavg()[0]
     out = subprocess.run([program, "--benchmark_format=json"], check=True, capture_output=True, text=True).stdout
     figures = {}
     for bench in json.loads(out)["benchmarks"]:
@@ -31,8 +39,9 @@ def run_once(program):
         scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}[unit]
         row = {"cpu us": bench["cpu_time"] * scale}
         for key, value in bench.items():
-            if key.endswith(" us"):
+            if key not in RECORD_FIELDS and isinstance(value, (int, float)) and not isinstance(value, bool):
                 row[key] = value
+        row["load"] = load
         figures[base_name(bench["name"])] = row
     return figures
 
