@@ -125,6 +125,30 @@ void TimerWheel::set_clock(uint32_t (*clock)(void *context), void *context)
     clock_context_ = context;
 }
 
+void TimerWheel::at_step_end(StepEndTask *task)
+{
+    WheelLock guard(*this);
+    if (!task || task->queued_)
+        return;
+    if (!advancing_) {
+        task->step_end(); // no step is running: its end is now
+        return;
+    }
+    task->queued_ = true;
+    task->next_ = step_end_tasks_;
+    step_end_tasks_ = task;
+}
+
+void TimerWheel::run_step_end_tasks()
+{
+    while (StepEndTask *task = step_end_tasks_) {
+        step_end_tasks_ = task->next_;
+        task->next_ = nullptr;
+        task->queued_ = false;
+        task->step_end();
+    }
+}
+
 void TimerWheel::advance(uint32_t time)
 {
     WheelLock guard(*this);
@@ -224,6 +248,7 @@ void TimerWheel::fire_current_step(uint32_t target)
             previous = nullptr;
         entry = previous ? previous->next_ : bucket.head;
     }
+    run_step_end_tasks();
 }
 
 // After a jump over more than one turn: fires every entry whose slot is at or
@@ -258,6 +283,7 @@ void TimerWheel::fire_overdue(uint32_t target)
                 break;
             }
         }
+        run_step_end_tasks();
         if (!changed)
             return;
     }

@@ -39,6 +39,27 @@ private:
     bool armed_ = false;
 };
 
+// Work that the expiries of one step hand on, to be done once all of them
+// ran: frames that several entries send go out together, in one write.
+class StepEndTask
+{
+public:
+    StepEndTask() = default;
+    virtual ~StepEndTask() = default;
+
+    StepEndTask(const StepEndTask &) = delete;
+    StepEndTask &operator=(const StepEndTask &) = delete;
+
+    // Called by the advancing thread with the wheel's mutex held, the current
+    // time still that of the step (what it schedules keeps the step's schedule).
+    virtual void step_end() = 0;
+
+private:
+    friend class TimerWheel;
+    StepEndTask *next_ = nullptr;
+    bool queued_ = false;
+};
+
 class TimerWheel
 {
 public:
@@ -83,6 +104,12 @@ public:
     // periodic entry, fire a burst of its missed periods. Null: none.
     void set_clock(uint32_t (*clock)(void *context), void *context);
 
+    // From an expiry: runs the task once when the expiries of the current
+    // step are done; a task queued already for the step is not queued twice.
+    // The task's owner keeps it until then (it is called under the mutex).
+    // Outside an advance the task runs at once.
+    void at_step_end(StepEndTask *task);
+
     // For users that walk their own entries under the wheel's mutex.
     int lock() { return mutex_.lock(); }
     void unlock() { mutex_.unlock(); }
@@ -102,6 +129,7 @@ private:
     uint32_t bucket_of(uint32_t time) const { return (time / resolution_) & (bucket_count - 1); }
     bool unlink(TimerEntry *entry);
     void step_to(uint32_t target);
+    void run_step_end_tasks();
     void fire_current_step(uint32_t target);
     void fire_overdue(uint32_t target);
     bool earliest_slot(uint32_t &slot) const;
@@ -121,6 +149,7 @@ private:
     void *clock_context_ = nullptr;
     // Set while advance() runs: schedules then come from expiries.
     bool advancing_ = false;
+    StepEndTask *step_end_tasks_ = nullptr;
     // Set by watch_next_slot() until the next advance(): the slot the
     // advancing thread sleeps until, or none.
     bool watching_ = false;

@@ -216,6 +216,39 @@ TEST_F(TimerWheelTest, AnEntryScheduledWhileTheWheelLagsCountsFromTheClock)
     EXPECT_EQ(early.due_time(), 98u);
 }
 
+// Expiries of one step hand their work on to its end (frames that go out in
+// one write): the task runs once per step, after all of that step's
+// expiries, at the step's time, so what it schedules keeps the schedule.
+TEST_F(TimerWheelTest, WorkHandedToTheStepEndRunsOnceAfterTheStepsExpiries)
+{
+    RecordingEntry a("a", log), b("b", log), late("late", log);
+    struct Task : StepEndTask
+    {
+        std::function<void()> action;
+        void step_end() override { action(); }
+    } task;
+    TimerWheel wheel(1024, 0, 1, 0);
+    task.action = [&] {
+        log.push_back({"end", wheel.current_time(), 0});
+        if (!a.armed())
+            wheel.schedule(&a, 10);
+    };
+    a.action = [&] { wheel.at_step_end(&task); };
+    b.action = a.action;
+    wheel.schedule(&a, 5);
+    wheel.schedule(&b, 5);
+    wheel.schedule(&late, 7);
+    wheel.advance(20);
+    const std::vector<Firing> expected = {{"a", 5, 20}, {"b", 5, 20}, {"end", 5, 0}, {"late", 7, 20},
+                                          {"a", 15, 20}, {"end", 15, 0}};
+    EXPECT_EQ(log, expected);
+
+    // Outside an advance no step runs: the task runs at once.
+    log.clear();
+    wheel.at_step_end(&task);
+    EXPECT_EQ(log, (std::vector<Firing>{{"end", 20, 0}}));
+}
+
 TEST_F(TimerWheelTest, ClearAndDestructionDisarmWithoutFiring)
 {
     RecordingEntry a("a", log), b("b", log);
