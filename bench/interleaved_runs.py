@@ -9,6 +9,8 @@ with the spread (lowest and highest round), and the same of the load average
 (1 minute) read as each run starts. A pair "A:B" given with --ratio
 prints the median and spread of the per-round ratio of B's time over A's,
 where A and B are benchmark names (without their "/iterations:N" part).
+Two builds of the same program (before and after a change) may be given;
+their benchmarks are then named by the program's path and the name.
 
     bench/interleaved_runs.py --runs 5 build/bench/widgets_graph_bench \
         --ratio BM_VyrGraphFullRepaint:BM_QwtPlotFullRepaint
@@ -30,7 +32,7 @@ RECORD_FIELDS = {"name", "family_index", "per_family_instance_index", "run_name"
                  "repetition_index", "threads", "iterations", "real_time", "cpu_time", "time_unit"}
 
 
-def run_once(program):
+def run_once(program, label=""):
     load = os.getloadavg()[0]
     out = subprocess.run([program, "--benchmark_format=json"], check=True, capture_output=True, text=True).stdout
     figures = {}
@@ -42,7 +44,7 @@ def run_once(program):
             if key not in RECORD_FIELDS and isinstance(value, (int, float)) and not isinstance(value, bool):
                 row[key] = value
         row["load"] = load
-        figures[base_name(bench["name"])] = row
+        figures[label + base_name(bench["name"])] = row
     return figures
 
 
@@ -57,11 +59,13 @@ def main():
     parser.add_argument("--ratio", action="append", default=[], help="A:B: B's CPU time over A's, per round")
     args = parser.parse_args()
 
+    # Builds of the same program (before and after a change) name their benchmarks by their path.
+    same_names = len({os.path.basename(p) for p in args.programs}) < len(args.programs)
     rounds = []
     for _ in range(args.runs):
         figures = {}
         for program in args.programs:
-            figures.update(run_once(program))
+            figures.update(run_once(program, program + " " if same_names else ""))
         rounds.append(figures)
 
     print(f"{args.runs} rounds of {' '.join(args.programs)}; median (lowest-highest) over the rounds")
