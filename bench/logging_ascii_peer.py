@@ -12,7 +12,8 @@ the ratio is the median of the per-round ratios with their spread. The load
 average (1 minute) at the start of each round is shown the same way.
 
 Run with Debian's /usr/bin/python3 (python3-can) after building:
-    bench/logging_ascii_peer.py [--rounds N] [build folder]
+    bench/logging_ascii_peer.py [--rounds N] [--rows WORD] [build folder]
+--rows WORD runs only the rows whose name holds WORD (such as "binary").
 """
 import argparse
 import functools
@@ -91,10 +92,12 @@ def spread(values, digits=0):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rows", default="", help="only the rows whose name holds this word")
     parser.add_argument("build", nargs="?",
                         default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build"))
     arguments = parser.parse_args()
-    programs = sorted({row[1] for row in ROWS})
+    rows = [row for row in ROWS if arguments.rows in row[0]]
+    programs = sorted({row[1] for row in rows})
     frames = make_frames()
 
     ours = {}    # (row, "write"/"read") -> rates
@@ -105,7 +108,7 @@ def main():
         rates = {}
         for program in programs:
             rates.update(vyr_rates(os.path.join(arguments.build, "bench", program)))
-        for name, _, prefix, _, writer, reader, suffix in ROWS:
+        for name, _, prefix, _, writer, reader, suffix in rows:
             ours.setdefault((name, "write"), []).append(rates[prefix + "Write"])
             ours.setdefault((name, "read"), []).append(rates[prefix + "Read"])
             write_rate, read_rate = python_can_rates(frames, writer, reader, suffix)
@@ -115,7 +118,7 @@ def main():
     print(f"frames/s, median (spread) over {arguments.rounds} interleaved rounds; "
           f"load average {spread(loads, 1).strip()}")
     print(f"{'format':26} {'vyr':>36} {'python-can':>42} {'ratio':>22}")
-    for name, _, _, peer, _, _, _ in ROWS:
+    for name, _, _, peer, _, _, _ in rows:
         for step in ("write", "read"):
             key = (name, step)
             ratios = [a / b for a, b in zip(ours[key], theirs[key])]
