@@ -2,16 +2,21 @@
 """Frames per second of the log formats beside python-can, on the same one
 million frames: the ASCII and the Vector ASCII format beside python-can's
 ASCWriter and ASCReader, the simple binary format beside its binary
-BLFWriter and BLFReader.
+BLFWriter and BLFReader. The BLFWriter compresses with zlib by default, which
+our binary format does not: a second row runs it uncompressed (level 0), the
+like-for-like peer.
 
 Whole runs alternate (ours, python-can, ours, python-can, ...); each side's
-rate is the median over the rounds, shown with its spread (lowest to highest),
-and the ratio is that of the medians.
+rate is the median over the rounds, shown with its spread (lowest to highest);
+the ratio is the median of the per-round ratios with their spread. The load
+average (1 minute) at the start of each round is shown the same way.
 
 Run with Debian's /usr/bin/python3 (python3-can) after building:
-    bench/logging_ascii_peer.py [--rounds N] [build folder]
+    bench/logging_ascii_peer.py [--rounds N] [--rows WORD] [build folder]
+--rows WORD runs only the rows whose name holds WORD (such as "binary").
 """
 import argparse
+import functools
 import json
 import os
 import statistics
@@ -29,7 +34,9 @@ MASK64 = (1 << 64) - 1
 ROWS = [
     ("ASCII", "logging_ascii_bench", "BM_Ascii", "ASC", can.ASCWriter, can.ASCReader, ".asc"),
     ("Vector ASCII", "logging_formats_bench", "BM_VectorAscii", "ASC", can.ASCWriter, can.ASCReader, ".asc"),
-    ("binary", "logging_formats_bench", "BM_Binary", "BLF", can.BLFWriter, can.BLFReader, ".blf"),
+    ("binary", "logging_formats_bench", "BM_Binary", "BLF zlib", can.BLFWriter, can.BLFReader, ".blf"),
+    ("binary, BLF level 0", "logging_formats_bench", "BM_Binary", "BLF level 0",
+     functools.partial(can.BLFWriter, compression_level=0), can.BLFReader, ".blf"),
 ]
 
 
@@ -78,40 +85,45 @@ def vyr_rates(program):
     return {run["name"].split("/")[0]: run["items_per_second"] for run in json.loads(output)["benchmarks"]}
 
 
-def spread(values):
-    return f"{statistics.median(values):12,.0f} ({min(values):,.0f}-{max(values):,.0f})"
+def spread(values, digits=0):
+    return f"{statistics.median(values):12,.{digits}f} ({min(values):,.{digits}f}-{max(values):,.{digits}f})"
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rows", default="", help="only the rows whose name holds this word")
     parser.add_argument("build", nargs="?",
                         default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build"))
     arguments = parser.parse_args()
-    programs = sorted({row[1] for row in ROWS})
+    rows = [row for row in ROWS if arguments.rows in row[0]]
+    programs = sorted({row[1] for row in rows})
     frames = make_frames()
 
     ours = {}    # (row, "write"/"read") -> rates
     theirs = {}
+    loads = []
     for _ in range(arguments.rounds):
+        loads.append(os.getloadavg()[0])
         rates = {}
         for program in programs:
             rates.update(vyr_rates(os.path.join(arguments.build, "bench", program)))
-        for name, _, prefix, _, writer, reader, suffix in ROWS:
+        for name, _, prefix, _, writer, reader, suffix in rows:
             ours.setdefault((name, "write"), []).append(rates[prefix + "Write"])
             ours.setdefault((name, "read"), []).append(rates[prefix + "Read"])
             write_rate, read_rate = python_can_rates(frames, writer, reader, suffix)
             theirs.setdefault((name, "write"), []).append(write_rate)
             theirs.setdefault((name, "read"), []).append(read_rate)
 
-    print(f"frames/s, median (spread) over {arguments.rounds} interleaved rounds")
-    print(f"{'format':20} {'vyr':>36} {'python-can':>36} {'ratio':>7}")
-    for name, _, _, peer, _, _, _ in ROWS:
+    print(f"frames/s, median (spread) over {arguments.rounds} interleaved rounds; "
+          f"load average {spread(loads, 1).strip()}")
+    print(f"{'format':26} {'vyr':>36} {'python-can':>42} {'ratio':>22}")
+    for name, _, _, peer, _, _, _ in rows:
         for step in ("write", "read"):
             key = (name, step)
-            ratio = statistics.median(ours[key]) / statistics.median(theirs[key])
-            print(f"{name + ' ' + step:20} {spread(ours[key]):>36} {peer + ' ' + spread(theirs[key]):>36} "
-                  f"{ratio:6.1f}x")
+            ratios = [a / b for a, b in zip(ours[key], theirs[key])]
+            print(f"{name + ' ' + step:26} {spread(ours[key]):>36} {peer + ' ' + spread(theirs[key]):>42} "
+                  f"{spread(ratios, 1):>20}x")
 
 
 if __name__ == "__main__":

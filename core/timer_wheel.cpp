@@ -41,10 +41,15 @@ void TimerWheel::schedule(TimerEntry *entry, uint32_t delay_ms)
     WheelLock guard(*this);
     if (!entry || entry->armed_)
         return;
-    const uint32_t now = current_time_;
+    uint32_t now = current_time_;
+    if (clock_ && !advancing_) {
+        const uint32_t clock_time = clock_(clock_context_);
+        if (distance(clock_time, now) > 0)
+            now = clock_time;
+    }
     const uint32_t due = now + delay_ms;
     uint32_t slot = round_down(due);
-    if (slot == now)
+    if (slot == current_time_)
         slot += resolution_; // never in the step that is running now
     entry->due_time_ = due;
     entry->slot_time_ = slot;
@@ -113,6 +118,37 @@ void TimerWheel::set_wake_hook(void (*hook)(void *context), void *context)
     wake_context_ = context;
 }
 
+void TimerWheel::set_clock(uint32_t (*clock)(void *context), void *context)
+{
+    WheelLock guard(*this);
+    clock_ = clock;
+    clock_context_ = context;
+}
+
+void TimerWheel::at_step_end(StepEndTask *task)
+{
+    WheelLock guard(*this);
+    if (!task || task->queued_)
+        return;
+    if (!advancing_) {
+        task->step_end(); // no step is running: its end is now
+        return;
+    }
+    task->queued_ = true;
+    task->next_ = step_end_tasks_;
+    step_end_tasks_ = task;
+}
+
+void TimerWheel::run_step_end_tasks()
+{
+    while (StepEndTask *task = step_end_tasks_) {
+        step_end_tasks_ = task->next_;
+        task->next_ = nullptr;
+        task->queued_ = false;
+        task->step_end();
+    }
+}
+
 void TimerWheel::advance(uint32_t time)
 {
     WheelLock guard(*this);
@@ -120,6 +156,13 @@ void TimerWheel::advance(uint32_t time)
     const uint32_t target = round_down(time);
     if (current_time_ == target)
         return;
+    advancing_ = true;
+    step_to(target);
+    advancing_ = false;
+}
+
+void TimerWheel::step_to(uint32_t target)
+{
     for (uint32_t step = 0; step < bucket_count; ++step) {
         current_time_ += resolution_;
         index_ = (index_ + 1) & (bucket_count - 1);
@@ -205,6 +248,7 @@ void TimerWheel::fire_current_step(uint32_t target)
             previous = nullptr;
         entry = previous ? previous->next_ : bucket.head;
     }
+    run_step_end_tasks();
 }
 
 // After a jump over more than one turn: fires every entry whose slot is at or
@@ -239,6 +283,7 @@ void TimerWheel::fire_overdue(uint32_t target)
                 break;
             }
         }
+        run_step_end_tasks();
         if (!changed)
             return;
     }

@@ -39,6 +39,27 @@ private:
     bool armed_ = false;
 };
 
+// Work that the expiries of one step hand on, to be done once all of them
+// ran: frames that several entries send go out together, in one write.
+class StepEndTask
+{
+public:
+    StepEndTask() = default;
+    virtual ~StepEndTask() = default;
+
+    StepEndTask(const StepEndTask &) = delete;
+    StepEndTask &operator=(const StepEndTask &) = delete;
+
+    // Called by the advancing thread with the wheel's mutex held, the current
+    // time still that of the step (what it schedules keeps the step's schedule).
+    virtual void step_end() = 0;
+
+private:
+    friend class TimerWheel;
+    StepEndTask *next_ = nullptr;
+    bool queued_ = false;
+};
+
 class TimerWheel
 {
 public:
@@ -54,7 +75,10 @@ public:
     TimerWheel &operator=(const TimerWheel &) = delete;
 
     // Arms the entry to fire `delay_ms` after the current time, never in the
-    // current step. An entry that is armed already keeps its due time.
+    // current step. An entry that is armed already keeps its due time. From
+    // an expiry the current time is the slot being fired, so a periodic entry
+    // keeps its schedule; from anywhere else it is the clock's time when the
+    // clock is ahead of the wheel (the advancing thread catches up later).
     void schedule(TimerEntry *entry, uint32_t delay_ms);
     // Unlinks and disarms an armed entry; an entry not in its bucket stays
     // untouched. Returns 0.
@@ -74,6 +98,17 @@ public:
     // hook runs in the scheduling thread with the mutex held; null: none.
     bool watch_next_slot(uint32_t &slot);
     void set_wake_hook(void (*hook)(void *context), void *context);
+    // The clock the advancing thread moves the wheel to, in milliseconds of
+    // wheel time. Between two advances the wheel's own time lags it; a delay
+    // counted from the lagging time would fall due at once and, for a
+    // periodic entry, fire a burst of its missed periods. Null: none.
+    void set_clock(uint32_t (*clock)(void *context), void *context);
+
+    // From an expiry: runs the task once when the expiries of the current
+    // step are done; a task queued already for the step is not queued twice.
+    // The task's owner keeps it until then (it is called under the mutex).
+    // Outside an advance the task runs at once.
+    void at_step_end(StepEndTask *task);
 
     // For users that walk their own entries under the wheel's mutex.
     int lock() { return mutex_.lock(); }
@@ -93,6 +128,8 @@ private:
     uint32_t round_down(uint32_t time) const { return time - time % resolution_; }
     uint32_t bucket_of(uint32_t time) const { return (time / resolution_) & (bucket_count - 1); }
     bool unlink(TimerEntry *entry);
+    void step_to(uint32_t target);
+    void run_step_end_tasks();
     void fire_current_step(uint32_t target);
     void fire_overdue(uint32_t target);
     bool earliest_slot(uint32_t &slot) const;
@@ -108,6 +145,11 @@ private:
     uint32_t removals_ = 0;
     void (*wake_hook_)(void *) = nullptr;
     void *wake_context_ = nullptr;
+    uint32_t (*clock_)(void *) = nullptr;
+    void *clock_context_ = nullptr;
+    // Set while advance() runs: schedules then come from expiries.
+    bool advancing_ = false;
+    StepEndTask *step_end_tasks_ = nullptr;
     // Set by watch_next_slot() until the next advance(): the slot the
     // advancing thread sleeps until, or none.
     bool watching_ = false;

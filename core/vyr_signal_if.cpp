@@ -842,8 +842,10 @@ void VyrSignalIf::run()
     clear_deferred_calls();
     m_thread_start = get_current_time();
     platform::RtClockDevice *clock = register_clock_tick();
-    if (uses_timers())
+    if (uses_timers()) {
         m_timer_wheel->set_wake_hook(&VyrSignalIf::wake_for_timer, this);
+        m_timer_wheel->set_clock(&VyrSignalIf::wheel_clock, this);
+    }
     rearm_polling_timers();
 
     // 1 and 2 are successes: reported, they would stop the polling.
@@ -955,8 +957,10 @@ void VyrSignalIf::run()
         if (tick && uses_timers())
             catch_up_timer_wheel(behind);
     }
-    if (uses_timers())
+    if (uses_timers()) {
         m_timer_wheel->set_wake_hook(nullptr, nullptr);
+        m_timer_wheel->set_clock(nullptr, nullptr);
+    }
     close();
 }
 
@@ -979,6 +983,11 @@ int VyrSignalIf::wait_time_ms() const
 void VyrSignalIf::wake_for_timer(void *context)
 {
     static_cast<VyrSignalIf *>(context)->m_wakeup_event.set();
+}
+
+uint32_t VyrSignalIf::wheel_clock(void *context)
+{
+    return static_cast<VyrSignalIf *>(context)->elapsed_ms();
 }
 
 uint32_t VyrSignalIf::elapsed_ms() const

@@ -369,6 +369,8 @@ private:
     platform::RtClockDevice *register_clock_tick();
     int wait_time_ms() const;
     static void wake_for_timer(void *context);
+    // The time the thread moves the wheel to: elapsed_ms().
+    static uint32_t wheel_clock(void *context);
     // Milliseconds since the thread started, by the interface's clock.
     uint32_t elapsed_ms() const;
     void serve_request_ring();

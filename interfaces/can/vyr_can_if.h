@@ -5,6 +5,7 @@
 // bus statistics that the channel reports and the global CAN channel table.
 #include "core/realtime_published.h"
 #include "core/time_base.h"
+#include "core/timer_wheel.h"
 #include "core/vyr_signal_if.h"
 #include "interfaces/can/id_formatter.h"
 #include "interfaces/can/vyr_acceptance_filter.h"
@@ -28,6 +29,17 @@ struct CANdbSignalValue;
 class CANhwChannelInfo;
 class VyrCanScriptBinding;
 class VyrStatisticTimer;
+
+// What sends a frame from a timer-wheel expiry through
+// VyrCanIf::send_at_step_end: told at the end of the step whether it went out.
+class VyrStepSender
+{
+public:
+    virtual void frame_sent(bool sent) = 0;
+
+protected:
+    ~VyrStepSender() = default;
+};
 
 class VyrCanIf : public VyrSignalIf
 {
@@ -202,6 +214,12 @@ public:
     // this interface may not transmit. update_send_buffer asks for the frame
     // to update its message's send buffer when a schedule table sends it.
     int send_message(VyrCanMessage *message, bool update_send_buffer);
+    // From an expiry of the wheel: the frame goes out when the wheel's step
+    // ends, in one write with the other frames handed over in that step (one
+    // round trip to the driver instead of one per frame), in the order they
+    // came; then the sender learns whether it went out, as send_message's
+    // result would tell it. Still under the wheel's mutex, in its thread.
+    void send_at_step_end(TimerWheel &wheel, const VyrCanMessage &frame, VyrStepSender *sender);
     // The identifier with extended_key_bit for an extended frame.
     static uint32_t message_key(const VyrCanMessage &frame);
 
@@ -225,6 +243,25 @@ public:
     static void notify(int32_t code, void *context, uint32_t seconds, uint32_t microseconds, int32_t value);
 
 private:
+    // The frames of send_at_step_end, written when the wheel's step ends.
+    class StepBatch : public StepEndTask
+    {
+    public:
+        explicit StepBatch(VyrCanIf &can) : m_can(can) {}
+        void add(const VyrCanMessage &frame, VyrStepSender *sender);
+        void step_end() override;
+
+    private:
+        VyrCanIf &m_can;
+        std::vector<VyrCanMessage> m_frames;
+        std::vector<VyrStepSender *> m_senders;
+        std::vector<VyrCanMessage> m_sending_frames;
+        std::vector<VyrStepSender *> m_sending_senders;
+    };
+    // Writes frames in order up to the first that the channel or this
+    // interface refuses; answers how many went out.
+    unsigned write_frames(VyrCanMessage *frames, unsigned count);
+
     friend class VyrStatisticTimer;
 
     // Rebuilds the global CAN channel table without `leaving` (an interface
@@ -353,6 +390,7 @@ private:
     bool m_requests_statistics = true;
     bool m_transmit_allowed = true;
     std::unique_ptr<VyrStatisticTimer> m_statistic_timer;
+    StepBatch m_step_batch{*this};
 
     QString m_protocol_plugin_name;
     std::unique_ptr<IdFormatter> m_id_formatter;

@@ -251,6 +251,57 @@ int VyrCanIf::send_message(VyrCanMessage *message, bool)
     return m_channel->write(*message) == canhwSuccess ? 0 : -1;
 }
 
+unsigned VyrCanIf::write_frames(VyrCanMessage *frames, unsigned count)
+{
+    if (!m_channel)
+        return 0;
+    if (!m_transmit_allowed) {
+        warning("Transmission of CAN packets not allowed");
+        return 0;
+    }
+    if (m_lin_mode) {
+        for (unsigned i = 0; i < count; ++i)
+            if (!(frames[i].id & lin_send_id_bits))
+                frames[i].id &= 0x3F;
+    }
+    unsigned written = 0;
+    m_channel->write_frames(frames, count, &written);
+    return written;
+}
+
+void VyrCanIf::send_at_step_end(TimerWheel &wheel, const VyrCanMessage &frame, VyrStepSender *sender)
+{
+    m_step_batch.add(frame, sender);
+    wheel.at_step_end(&m_step_batch);
+}
+
+void VyrCanIf::StepBatch::add(const VyrCanMessage &frame, VyrStepSender *sender)
+{
+    m_frames.push_back(frame);
+    m_senders.push_back(sender);
+}
+
+void VyrCanIf::StepBatch::step_end()
+{
+    // Taken out first: a sender may hand over its next frame from frame_sent.
+    m_frames.swap(m_sending_frames);
+    m_senders.swap(m_sending_senders);
+    // A frame the channel refuses is reported and the rest written on, so
+    // each frame fares as it would have alone.
+    const unsigned count = unsigned(m_sending_frames.size());
+    unsigned done = 0;
+    while (done < count) {
+        const unsigned written = m_can.write_frames(m_sending_frames.data() + done, count - done);
+        for (unsigned i = done; i < done + written; ++i)
+            m_sending_senders[i]->frame_sent(true);
+        done += written;
+        if (done < count)
+            m_sending_senders[done++]->frame_sent(false);
+    }
+    m_sending_frames.clear();
+    m_sending_senders.clear();
+}
+
 void VyrCanIf::on_signal_decoded(void *context, const CANdbSignalValue *decoded, void *argument)
 {
     auto *entry = static_cast<VyrSignalEntry *>(context);

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 using platform::DeviceFile;
 
@@ -732,6 +733,59 @@ int buslibWrite(int handle, long id, const void *data, unsigned length, unsigned
     if (error != 0)
         return result_from_system_error(error, h->init_access);
     return written == 0 ? buslibErrTxQueueFull : buslibOK;
+}
+
+int buslibWriteFrames(int handle, const BuslibFrame *frames, unsigned count, unsigned *written)
+{
+    *written = 0;
+    int result;
+    HandleRecord *h = valid_handle(handle, &result);
+    if (!h)
+        return result;
+    constexpr uint32_t record_size = vrbus::record::kSize;
+    std::vector<uint8_t> records;
+    records.reserve(size_t(count) * record_size);
+    unsigned next = 0;
+    while (next < count) {
+        // A run of frames of one record each, or a frame of several alone.
+        records.clear();
+        unsigned run = 0;
+        bool one_of_several_records = false;
+        int encode_error = 0;
+        while (next + run < count) {
+            const BuslibFrame &frame = frames[next + run];
+            uint8_t encoded[5 * record_size];
+            const int n = buslib_encode_frame(frame.id, frame.data, frame.length, frame.flags, encoded);
+            if (n < 0) {
+                encode_error = buslibErrParam;
+                break;
+            }
+            if (n > 1 && run > 0)
+                break;
+            records.insert(records.end(), encoded, encoded + size_t(n) * record_size);
+            ++run;
+            if (n > 1) {
+                one_of_several_records = true;
+                break;
+            }
+        }
+        if (run > 0) {
+            uint32_t bytes = 0;
+            const int error = h->device->write(records.data(), uint32_t(records.size()), &bytes);
+            unsigned went = run;
+            if (bytes < records.size())
+                went = one_of_several_records ? 0 : unsigned(bytes / record_size);
+            *written += went;
+            next += went;
+            if (error == 234 || (error == 0 && went < run))
+                return buslibErrTxQueueFull;
+            if (error != 0)
+                return result_from_system_error(error, h->init_access);
+        }
+        if (encode_error != 0)
+            return encode_error;
+    }
+    return buslibOK;
 }
 
 int buslibRead(int handle, long *id, void *data, unsigned *length, unsigned *flags, unsigned long *time)

@@ -116,6 +116,19 @@ int buslibSetTransceiverMode(int handle, int mode, int flags);
 int buslibAccept(int handle, long value, int kind);
 int buslibIoControl(int handle, int item, void *buffer, size_t size);
 int buslibWrite(int handle, long id, const void *data, unsigned length, unsigned flags);
+// One frame of buslibWriteFrames: the arguments of buslibWrite.
+struct BuslibFrame
+{
+    long id;
+    const void *data;
+    unsigned length;
+    unsigned flags;
+};
+// Frames in order, as buslibWrite sends them, with one driver round trip for
+// a run of classic frames (a CAN FD frame goes alone). *written counts the
+// frames that went out before the first that did not; the result is that
+// frame's, buslibOK when all went out.
+int buslibWriteFrames(int handle, const BuslibFrame *frames, unsigned count, unsigned *written);
 // *time is always 0: the records read here carry no time for this side.
 int buslibRead(int handle, long *id, void *data, unsigned *length, unsigned *flags, unsigned long *time);
 

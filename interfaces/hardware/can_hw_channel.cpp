@@ -38,3 +38,14 @@ CANhwStatus CANhwChannel::get_connection_handle(platform::WaitHandle *handle)
         *handle = platform::WaitHandle{};
     return canhwErrorNotImplemented;
 }
+
+CANhwStatus CANhwChannel::write_frames(VyrCanMessage *messages, unsigned count, unsigned *written)
+{
+    *written = 0;
+    for (; *written < count; ++*written) {
+        const CANhwStatus status = write(messages[*written]);
+        if (status != canhwSuccess)
+            return status;
+    }
+    return canhwSuccess;
+}

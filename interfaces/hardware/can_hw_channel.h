@@ -95,6 +95,11 @@ public:
     // Transmits one frame; a channel may add flags to the record (the FD flag
     // for more than 8 data bytes).
     virtual CANhwStatus write(VyrCanMessage &message) = 0;
+    // Transmits frames in order, as write() does each, and stops at the first
+    // that does not go out: *written counts those that went, the result is
+    // that frame's (canhwSuccess when all went). A channel may send them all
+    // in one call to its driver.
+    virtual CANhwStatus write_frames(VyrCanMessage *messages, unsigned count, unsigned *written);
     // canhwSuccess when a frame was read, canhwNoMessage when none waits,
     // canhwErrorBrokenLink when none waits and the driver connection is lost.
     virtual CANhwStatus read_can_message(VyrCanMessage *message) = 0;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -375,7 +376,10 @@ CANhwStatus CANhwChannelVindra::get_connection_handle(platform::WaitHandle *hand
     return connection.fd >= 0 ? canhwSuccess : canhwErrorInvalidHandle;
 }
 
-CANhwStatus CANhwChannelVindra::write(VyrCanMessage &message)
+namespace {
+
+// The frame as buslibWrite takes it; a frame of more than 8 bytes gets the FD flag.
+BuslibFrame buslib_frame(VyrCanMessage &message, bool opened_for_fd)
 {
     unsigned flags;
     const bool error_frame = !(message.flags & VyrCanMessage::Extended) && (message.flags & VyrCanMessage::ErrorFrame);
@@ -393,12 +397,29 @@ CANhwStatus CANhwChannelVindra::write(VyrCanMessage &message)
         if (message.flags & VyrCanMessage::WakeUp) flags |= buslib_msg::wake_up;
         if (message.flags & VyrCanMessage::TxAck) flags |= buslib_msg::tx_ack;
         if (message.flags & VyrCanMessage::TxRequest) flags |= buslib_msg::tx_request;
-        if (opened_for_fd_ && (message.flags & VyrCanMessage::FdFrame))
+        if (opened_for_fd && (message.flags & VyrCanMessage::FdFrame))
             flags |= buslib_msg::can_fd;
-        if (opened_for_fd_ && (message.flags & VyrCanMessage::BitRateSwitch))
+        if (opened_for_fd && (message.flags & VyrCanMessage::BitRateSwitch))
             flags |= buslib_msg::can_fd | buslib_msg::bit_rate_switch;
     }
-    return status_from_result(buslibWrite(handle_, long(message.id), message.data, length, flags));
+    return BuslibFrame{long(message.id), message.data, length, flags};
+}
+
+} // namespace
+
+CANhwStatus CANhwChannelVindra::write(VyrCanMessage &message)
+{
+    const BuslibFrame frame = buslib_frame(message, opened_for_fd_);
+    return status_from_result(buslibWrite(handle_, frame.id, frame.data, frame.length, frame.flags));
+}
+
+CANhwStatus CANhwChannelVindra::write_frames(VyrCanMessage *messages, unsigned count, unsigned *written)
+{
+    std::vector<BuslibFrame> frames;
+    frames.reserve(count);
+    for (unsigned i = 0; i < count; ++i)
+        frames.push_back(buslib_frame(messages[i], opened_for_fd_));
+    return status_from_result(buslibWriteFrames(handle_, frames.data(), count, written));
 }
 
 CANhwChannelVindra::EntryTime CANhwChannelVindra::convert_time(uint32_t units)

@@ -52,6 +52,7 @@ public:
     // The device's socket to the vrbus daemon.
     CANhwStatus get_connection_handle(platform::WaitHandle *handle) override;
     CANhwStatus write(VyrCanMessage &message) override;
+    CANhwStatus write_frames(VyrCanMessage *messages, unsigned count, unsigned *written) override;
     CANhwStatus read_can_message(VyrCanMessage *message) override;
     bool take_lost_frames(uint32_t *count) override;
     CANhwStatus set_channel_index(int index) override;

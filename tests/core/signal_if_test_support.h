@@ -8,11 +8,13 @@
 #include "core/vyr_signal_if.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vyr_test {
@@ -178,9 +180,28 @@ public:
     // Runs the realtime thread with the event-only wait.
     void start_on_events()
     {
-        set_wait_function(wait_on_events_only);
+        set_wait_function([this](const std::vector<platform::WaitHandle> &handles, int timeout_ms) {
+            waiting = true;
+            const int result = wait_on_events_only(handles, timeout_ms);
+            waiting = false;
+            return result;
+        });
         start();
     }
+    // Until the thread started with start_on_events() waits again, having
+    // done what it was doing (say, re-arming a timer after what a test saw);
+    // false after five seconds.
+    bool wait_until_waiting()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!waiting.load()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return true;
+    }
+    std::atomic<bool> waiting{false};
 
     using VyrSignalIf::set_cycle_time;
     using VyrSignalIf::set_short_waits;

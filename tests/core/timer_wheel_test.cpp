@@ -188,6 +188,67 @@ TEST_F(TimerWheelTest, ALongJumpFiresOnlyDueEntriesInSlotOrder)
     EXPECT_EQ(log, next);
 }
 
+// The advancing thread sleeps between advances, so the wheel's time lags its
+// clock. A periodic entry started then counts its first period from the
+// clock, not from the lagging wheel time (which would fire its missed periods
+// at once, as a burst); re-armed from its expiry it keeps its schedule and a
+// late wheel catches up on its periods in order.
+TEST_F(TimerWheelTest, AnEntryScheduledWhileTheWheelLagsCountsFromTheClock)
+{
+    RecordingEntry periodic("p", log), early("early", log);
+    TimerWheel wheel(1024, 0, 1, 0);
+    uint32_t clock = 50;
+    wheel.set_clock([](void *context) { return *static_cast<uint32_t *>(context); }, &clock);
+    periodic.action = [&] { wheel.schedule(&periodic, 10); };
+    wheel.schedule(&periodic, 10);
+    EXPECT_EQ(periodic.due_time(), 60u);
+    wheel.advance(59);
+    EXPECT_TRUE(log.empty());
+    clock = 95;
+    wheel.advance(95); // one late advance: the periods due on the way fire in order
+    const std::vector<Firing> expected = {{"p", 60, 95}, {"p", 70, 95}, {"p", 80, 95}, {"p", 90, 95}};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(periodic.due_time(), 100u);
+
+    // A clock behind the wheel (the wheel never goes back) leaves the wheel's time.
+    clock = 20;
+    wheel.schedule(&early, 3);
+    EXPECT_EQ(early.due_time(), 98u);
+}
+
+// Expiries of one step hand their work on to its end (frames that go out in
+// one write): the task runs once per step, after all of that step's
+// expiries, at the step's time, so what it schedules keeps the schedule.
+TEST_F(TimerWheelTest, WorkHandedToTheStepEndRunsOnceAfterTheStepsExpiries)
+{
+    RecordingEntry a("a", log), b("b", log), late("late", log);
+    struct Task : StepEndTask
+    {
+        std::function<void()> action;
+        void step_end() override { action(); }
+    } task;
+    TimerWheel wheel(1024, 0, 1, 0);
+    task.action = [&] {
+        log.push_back({"end", wheel.current_time(), 0});
+        if (!a.armed())
+            wheel.schedule(&a, 10);
+    };
+    a.action = [&] { wheel.at_step_end(&task); };
+    b.action = a.action;
+    wheel.schedule(&a, 5);
+    wheel.schedule(&b, 5);
+    wheel.schedule(&late, 7);
+    wheel.advance(20);
+    const std::vector<Firing> expected = {{"a", 5, 20}, {"b", 5, 20}, {"end", 5, 0}, {"late", 7, 20},
+                                          {"a", 15, 20}, {"end", 15, 0}};
+    EXPECT_EQ(log, expected);
+
+    // Outside an advance no step runs: the task runs at once.
+    log.clear();
+    wheel.at_step_end(&task);
+    EXPECT_EQ(log, (std::vector<Firing>{{"end", 20, 0}}));
+}
+
 TEST_F(TimerWheelTest, ClearAndDestructionDisarmWithoutFiring)
 {
     RecordingEntry a("a", log), b("b", log);

@@ -340,6 +340,8 @@ TEST_F(VyrSignalIfTest, PolledInputIsReadAtItsRate)
 
         tick(signal_if, c.period);
         ASSERT_TRUE(signal_if.recorder.wait_for("value 1"));
+        // The next poll counts from the clock once the read re-armed it.
+        ASSERT_TRUE(signal_if.wait_until_waiting());
         tick(signal_if, 2 * c.period);
         ASSERT_TRUE(signal_if.recorder.wait_for("value 2"));
         EXPECT_EQ(signal_if.recorder.starting_with("read").size(), 2u);
@@ -408,6 +410,7 @@ TEST_F(VyrSignalIfTest, LostConnectionIsReopenedAfterTheReconnectTime)
     signal_if.set_timer(&shell.wheel, true);
     signal_if.start_on_events();
     ASSERT_TRUE(signal_if.recorder.wait_for("open"));
+    ASSERT_TRUE(signal_if.wait_until_waiting()); // the failed open armed the reconnect timer at 0
 
     // A second error while the reconnect timer runs does not postpone it.
     tick(signal_if, 10000);
@@ -790,8 +793,9 @@ TEST_F(VyrSignalIfTest, ClockDriverIsArmedForTheNextDueTimerInsteadOfTicking)
     // registration and its first arming; ticking, it would be about 100.
     EXPECT_LE(waits.load(), 2);
 
-    time.clock.set_ms(5);
+    // Due at 5 by the thread's clock, which then reaches it.
     shell.wheel.schedule(&near, 5);
+    time.clock.set_ms(5);
     ASSERT_TRUE(signal_if.recorder.wait_for("probe near 5/5"));
     EXPECT_TRUE(signal_if.recorder.contains("cyclic RTCLOCKX"));
     EXPECT_TRUE(far.armed());

@@ -381,6 +381,29 @@ TEST(VindraChannel, WritesTheVirtualBusDoesNotCarry)
     EXPECT_EQ(off_bus->write(classic), canhwErrorTxQueueFull);
 }
 
+// Frames written together go out in one call to the daemon, in order, up to
+// the first that the bus refuses (here an FD frame, which goes alone).
+TEST(VindraChannel, FramesWrittenTogetherGoOutInOrderUpToTheFirstRefused)
+{
+    std::vector<Report> reports;
+    auto sender = open_channel(1, &reports, true);
+    auto receiver = open_channel(2, &reports);
+    std::vector<VyrCanMessage> frames = {message(0x201, 0, {1}), message(0x202, VyrCanMessage::Extended, {2, 2}),
+                                         message(0x203, 0, std::vector<uint8_t>(20, 3)), message(0x204, 0, {4})};
+    unsigned written = 99;
+    EXPECT_EQ(sender->write_frames(frames.data(), unsigned(frames.size()), &written), canhwErrorWrongParameter);
+    EXPECT_EQ(written, 2u);
+    EXPECT_EQ(sender->write_frames(&frames[3], 1, &written), canhwSuccess);
+    EXPECT_EQ(written, 1u);
+    for (uint32_t id : {0x201u, 0x202u, 0x204u}) {
+        VyrCanMessage got;
+        ASSERT_EQ(read_frame(*receiver, &got), canhwSuccess);
+        EXPECT_EQ(got.id, id);
+    }
+    VyrCanMessage extra;
+    EXPECT_EQ(receiver->read_can_message(&extra), canhwNoMessage);
+}
+
 TEST(VindraChannel, FramesReadWithoutTheMappedQueue)
 {
     std::vector<Report> reports;

@@ -238,6 +238,31 @@ TEST_F(SendWindow, PeriodicRunFollowsTheWheelStepByStep)
     EXPECT_EQ(limited->transmitted(), 1u);
 }
 
+// The wheel's thread sleeps until its next entry, so at a click the wheel's
+// time may lag the clock by up to a cycle. The run still starts one period
+// after the click by the clock, with no burst of the periods the lag covered.
+TEST_F(SendWindow, PeriodicRunStartedWhileTheWheelLagsSendsItsFirstFrameOnePeriodAfterTheClick)
+{
+    VyrCanIf *can = make_active();
+    window->add_message();
+    edit(0, VyrCanSend::Rate, QStringLiteral("10"));
+    window->startup();
+    measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can});
+    ASSERT_EQ(measurement->start(), 0);
+    TimerWheel &wheel = measurement->wheel;
+    uint32_t clock = 500; // the wheel is still at 0
+    wheel.set_clock([](void *context) { return *static_cast<uint32_t *>(context); }, &clock);
+    CanSendMessage *row = window->button(0)->message();
+    window->button(0)->click();
+    wheel.advance(509);
+    EXPECT_EQ(row->transmitted(), 0u);
+    wheel.advance(510);
+    EXPECT_EQ(row->transmitted(), 1u);
+    wheel.advance(539);
+    EXPECT_EQ(row->transmitted(), 3u);
+    wheel.set_clock(nullptr, nullptr);
+}
+
 TEST_F(SendWindow, TriggerSendsOneFramePerEdgeAndStartsAndStopsAPeriodicRow)
 {
     VyrCanIf *can = make_active();

@@ -103,11 +103,27 @@ void CanSendMessage::end_run()
 
 void CanSendMessage::fire(uint32_t, uint32_t)
 {
+    VyrCanIf *can = m_interface.load();
+    TimerWheel *armed = m_armed_wheel.load();
+    if (can && armed && m_active.load()) {
+        m_frame.flags |= VyrCanMessage::TxAck;
+        can->send_at_step_end(*armed, m_frame, this);
+        return;
+    }
+    finish_period();
+}
+
+void CanSendMessage::frame_sent(bool sent)
+{
     // Counted are frames that went out, so a run with a limit sends that
     // many; a channel that refuses frames leaves the run going.
-    VyrCanIf *can = m_interface.load();
-    if (can && m_active.load())
-        transmit_locked(can);
+    if (sent)
+        ++m_transmitted;
+    finish_period();
+}
+
+void CanSendMessage::finish_period()
+{
     const unsigned limit = m_count_limit.load();
     if (m_active.load() && limit > 0 && m_transmitted.load() >= limit) {
         m_active = false;

@@ -12,14 +12,16 @@
 #include "core/candb_default_message_data.h"
 #include "core/frames/vyr_can_message.h"
 #include "core/timer_wheel.h"
+#include "interfaces/can/vyr_can_if.h"
 
 #include <QObject>
 
 #include <atomic>
 
-class VyrCanIf;
-
-class CanSendMessage : public QObject, public TimerEntry, public CANdbDefaultMessageData
+class CanSendMessage : public QObject,
+                       public TimerEntry,
+                       public CANdbDefaultMessageData,
+                       private VyrStepSender
 {
     Q_OBJECT
 public:
@@ -82,7 +84,9 @@ public:
     // Ends a run; once this returns no expiry of the row is in progress.
     void end_run();
 
-    // The periodic expiry, on the thread that drives the wheel.
+    // The periodic expiry, on the thread that drives the wheel: the frame
+    // goes out with the other frames of the wheel's step, and the period
+    // ends (count, limit, re-arm) once it went.
     void fire(uint32_t slot_time, uint32_t target_time) override;
 
     // CANdbDefaultMessageData
@@ -99,6 +103,9 @@ private:
     TimerWheel *wheel() const;
     // Sends a copy of the frame; the caller holds the lock.
     bool transmit_locked(VyrCanIf *can);
+    void frame_sent(bool sent) override;
+    // Ends the run at its count limit or a rate of 0, else re-arms the entry.
+    void finish_period();
 
     VyrCanMessage m_frame{};
     std::atomic<VyrCanIf *> m_interface{nullptr};
