@@ -23,8 +23,11 @@
 // statistics, words with ":" such as "Status:", "TxRq" lines). A classic
 // line it cannot read is consumed and answered with its code (InvalidId,
 // InvalidFlags, InvalidDlc, InvalidData), so that a reader may skip it and
-// go on; a CAN FD line it cannot read is skipped. The channel is one digit,
-// 1 for the first channel; channels 4 and up are folded onto 1 to 3.
+// go on; a CAN FD line it cannot read is skipped. A classic frame carries at
+// most 8 bytes whatever its DLC code, and a remote frame without a DLC
+// requests none. The channel is a decimal number, 1 for the first channel;
+// channels from 4 up are read as the channel three below them (4 to 6 as
+// 1 to 3, 7 as 4, 62 as 59).
 #include "windows/logging/log_file.h"
 
 #include <cstdint>
