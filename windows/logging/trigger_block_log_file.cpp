@@ -274,25 +274,6 @@ int TriggerBlockLogFile::write_message(const VyrCanMessage &message, uint32_t &b
     return Success;
 }
 
-bool TriggerBlockLogFile::read_line(char *line, size_t size)
-{
-    // The last place of the buffer tells whether the line filled it.
-    line[size - 2] = '\0';
-    if (!fgets_unlocked(line, int(size), file()))
-        return false;
-    if (line[size - 2] == '\0' || line[size - 2] == '\n')
-        return true;
-    // No frame is that long: read the line to its end and pass it over.
-    char rest[1024];
-    while (fgets_unlocked(rest, sizeof rest, file())) {
-        const size_t part = strlen(rest);
-        if (part > 0 && rest[part - 1] == '\n')
-            break;
-    }
-    line[0] = '\0';
-    return true;
-}
-
 int TriggerBlockLogFile::read_message(VyrCanMessage &message)
 {
     message = VyrCanMessage();
@@ -301,8 +282,14 @@ int TriggerBlockLogFile::read_message(VyrCanMessage &message)
     char line[line_size + 2];
     for (;;) {
         message = VyrCanMessage();
-        if (!read_line(line, sizeof line))
+        const LineRead read = log_text::read_line(file(), line, sizeof line);
+        if (read == LineRead::EndOfFile)
             return EndOfFile;
+        if (read == LineRead::NotText)
+            return InvalidContents;
+        // No frame is that long: the line is passed over.
+        if (read == LineRead::TooLong)
+            continue;
         const char *cursor = skip_blanks(line);
         if (m_header_mode) {
             if (strstr(cursor, "base dec"))
