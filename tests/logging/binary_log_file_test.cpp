@@ -146,14 +146,18 @@ TEST_F(BinaryLogFileTest, ReaderOnCraftedRecords)
     } cases[] = {
         {"start and end only", join({start, end}), {}},
         {"one message", join({start, message, end}), {{0, 2, 10}}},
-        {"no start record", join({message, message}), {{0, 2, 10}, {0, 2, 20}}},
+        {"second start record passed over", join({start, message, start, message}), {{0, 2, 10}, {0, 2, 20}}},
         {"dlc 12 reads as 8", join({start, dlc12}), {{0, 8, 10}}},
-        {"longer record read whole", join({longer, message}), {{0, 2, 10}, {0, 2, 20}}},
-        {"short record skipped", join({shorter, message}), {{LogFile::InvalidContents, 0, 0}, {0, 2, 10}}},
-        {"unknown type ends the data", join({message, record({22, 7}), message}), {{0, 2, 10}}},
-        {"truncated record", join({message, Bytes(message.begin(), message.begin() + 12)}), {{0, 2, 10}}},
-        {"length below 3", join({Bytes{2, 2}, message}), {}},
-        {"empty file", {}, {}},
+        {"longer record read whole", join({start, longer, message}), {{0, 2, 10}, {0, 2, 20}}},
+        {"short record skipped", join({start, shorter, message}), {{LogFile::InvalidContents, 0, 0}, {0, 2, 10}}},
+        {"unknown type ends the data", join({start, message, record({22, 7}), message}), {{0, 2, 10}}},
+        {"truncated record", join({start, message, Bytes(message.begin(), message.begin() + 12)}), {{0, 2, 10}}},
+        {"length below 3", join({start, Bytes{2, 2}, message}), {}},
+        // Files of another kind: no start record of 22 bytes first.
+        {"no start record", join({message, message}), {{LogFile::InvalidContents, 0, 0}}},
+        {"start record of another length", join({record({21, 1}, 21), message}), {{LogFile::InvalidContents, 0, 0}}},
+        {"cut start record", Bytes(start.begin(), start.begin() + 10), {{LogFile::InvalidContents, 0, 0}}},
+        {"empty file", {}, {{LogFile::InvalidContents, 0, 0}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

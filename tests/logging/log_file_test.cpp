@@ -16,6 +16,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <sys/resource.h>
@@ -99,6 +100,49 @@ TEST(LogFileFormat, LookupByExtensionIgnoresCaseByNameDoesNot)
     EXPECT_EQ(LogFileFormat::find_by_name(nullptr), nullptr);
     EXPECT_EQ(LogFileFormat::create(nullptr), nullptr);
     EXPECT_EQ(LogFileFormat::create("Unknown"), nullptr);
+}
+
+// Real files of other kinds, read by every reader of the registry: each is
+// refused with InvalidContents at its open or its first read, not read as a
+// log without frames. Binary files are refused by the text readers for their
+// zero bytes, the logger formats (records without a header) refuse text
+// files by their length, no multiple of their record's.
+TEST(LogFileFormat, ForeignFilesAreRefusedByEveryReader)
+{
+    VYR_REQUIRE_TESTDATA();
+    const std::string blf = "canlog/ecubus-pro/test/replay/Logging.blf";
+    const std::string pcap = "canlog/css-mdf4-converters/Tools/SystemTests/PCAP/TestData/multiple_CAN.pcap";
+    const std::string mf4 = "mdf/asammdf/test/asammdf/gui/resources/test_batch.mf4";
+    const std::string candump = "canlog/savvycan/examples/candump.log";
+    const std::string trc = "canlog/python-can/test/data/test_CanMessage.trc";
+    const std::string asc = "canlog/python-can/test/data/logfile.asc";
+    const std::map<std::string, std::vector<std::string>> cases = {
+        {"ASCII", {blf, pcap, mf4}},
+        {"VYR-BINARY", {blf, pcap, mf4, candump, trc, asc}},
+        {"Binary (mdf)", {blf, pcap, mf4, candump, trc, asc}},
+        {"ASCII (Vector)", {blf, pcap, mf4}},
+        {"Archivant", {candump, trc, asc}},
+        {"Archivant2", {candump, trc, asc}},
+    };
+    for (const LogFileFormat *format = LogFileFormat::first(); format; format = format->next()) {
+        if (!(format->flags() & LogFileFormat::Readable))
+            continue;
+        const auto row = cases.find(format->name());
+        ASSERT_NE(row, cases.end()) << "no foreign files for the reader of " << format->name();
+        for (const std::string &file : row->second) {
+            SCOPED_TRACE(format->name() + " reading " + file);
+            const std::string path = testdata_dir() + "/" + file;
+            const std::unique_ptr<LogFile> log = LogFileFormat::create(format->name().c_str());
+            log->set_file_name(path.c_str());
+            log->set_write_mode(LogFile::ReadMode);
+            int result = log->open();
+            VyrCanMessage message;
+            if (result == LogFile::Success)
+                result = log->read_message(message);
+            EXPECT_EQ(result, LogFile::InvalidContents);
+            log->close();
+        }
+    }
 }
 
 TEST(LogFile, ResultNames)

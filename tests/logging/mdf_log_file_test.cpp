@@ -395,6 +395,76 @@ TEST_F(MdfLogFileTest, ForeignTruncatedAndCraftedFilesAreRefused)
     EXPECT_EQ(read_log(missing, path("missing.log"))[0].result, LogFile::UnableToOpenFile);
 }
 
+// Every read of the file up to its end: the result, and the time of each frame.
+std::vector<std::pair<int, uint32_t>> read_all(const std::string &path)
+{
+    MdfCanLogFile log;
+    log.set_file_name(path.c_str());
+    log.set_write_mode(LogFile::ReadMode);
+    std::vector<std::pair<int, uint32_t>> reads;
+    if (const int result = log.open())
+        return {{result, 0}};
+    VyrCanMessage message;
+    for (int result; (result = log.read_message(message)) != LogFile::EndOfFile && reads.size() < 1000;)
+        reads.emplace_back(result, message.time);
+    return reads;
+}
+
+// Appends one frame; the result of the open.
+int append_frame(const std::string &path, const VyrCanMessage &frame)
+{
+    MdfCanLogFile log;
+    log.set_file_name(path.c_str());
+    if (const int result = log.open())
+        return result;
+    log.set_stopped(false);
+    EXPECT_EQ(log.log_message(frame), 0);
+    EXPECT_EQ(log.close(), 0);
+    return 0;
+}
+
+TEST_F(MdfLogFileTest, DamagedRecordIsPassedOverAndNotAppendedTo)
+{
+    const std::vector<VyrCanMessage> frames = kinds_of_frames();
+    MdfCanLogFile writer;
+    ASSERT_EQ(write_log(writer, path("ours.log"), frames), 0);
+    const std::string ours = read_file(path("ours.log"));
+    const size_t tail = 228 + 23 * frames.size();
+    std::vector<std::pair<int, uint32_t>> whole;
+    for (const VyrCanMessage &frame : frames)
+        whole.emplace_back(0, frame.time);
+    VyrCanMessage later = frames[0];
+    later.time = 999999;
+
+    // The record identifier of the second record damaged: the channel group
+    // counts the records behind it, which read.
+    const std::string damaged = patched(ours, 228 + 23, {0x55});
+    std::vector<std::pair<int, uint32_t>> expected = whole;
+    expected[1] = {LogFile::InvalidContents, 0};
+    write_file(path("damaged.log"), damaged);
+    EXPECT_EQ(read_all(path("damaged.log")), expected);
+    // Appending to it is refused, and the file is left as it was.
+    EXPECT_EQ(append_frame(path("damaged.log"), later), LogFile::InvalidContents);
+    EXPECT_EQ(read_file(path("damaged.log")), damaged);
+
+    // A file whose writer ended early (no blocks, no link to them): its
+    // records read up to the first that does not.
+    const std::string unfinished = patched(ours.substr(0, tail), 68, {0, 0, 0, 0});
+    const std::string damaged_unfinished = patched(unfinished, 228 + 23 * 2, {0x55});
+    write_file(path("damaged_unfinished.log"), damaged_unfinished);
+    const std::vector<std::pair<int, uint32_t>> first_two(whole.begin(), whole.begin() + 2);
+    EXPECT_EQ(read_all(path("damaged_unfinished.log")), first_two);
+    EXPECT_EQ(append_frame(path("damaged_unfinished.log"), later), LogFile::InvalidContents);
+    EXPECT_EQ(read_file(path("damaged_unfinished.log")), damaged_unfinished);
+
+    // One that ends in a record cut short is continued after its last whole record.
+    write_file(path("cut.log"), unfinished + ours.substr(228, 10));
+    ASSERT_EQ(append_frame(path("cut.log"), later), 0);
+    expected = whole;
+    expected.emplace_back(0, later.time);
+    EXPECT_EQ(read_all(path("cut.log")), expected);
+}
+
 TEST_F(MdfLogFileTest, FailedCloseIsAWriteErrorWithTheDiscFullReason)
 {
     MdfCanLogFile log;

@@ -9,8 +9,9 @@ python-can's ASCWriter.
 
 A frame line is: the time stamp in microseconds, channel index, identifier
 in hexadecimal, flag letters (X extended, R remote, E error frame, F CAN FD,
-B bit-rate switch, S error-state indicator, T transmitted, or "-"), length,
-data in hexadecimal (or "-").
+B bit-rate switch, S error-state indicator, T transmitted, or "-"), length
+(the number of data bytes; the DLC of a remote frame: python-can keeps a
+classic DLC code of 9 to 15 with 8 bytes), data in hexadecimal (or "-").
 """
 import re
 import sys
@@ -33,7 +34,8 @@ def frame_line(message):
     micros = round(message.timestamp * 1e6)
     arbitration_id = 0 if message.is_error_frame else message.arbitration_id
     data = bytes(message.data).hex() if not message.is_remote_frame else ""
-    return (f"{micros} {channel_index(message.channel)} {arbitration_id:x} {flags or '-'} {message.dlc} "
+    length = message.dlc if message.is_remote_frame or message.is_error_frame else len(message.data)
+    return (f"{micros} {channel_index(message.channel)} {arbitration_id:x} {flags or '-'} {length} "
             f"{data or '-'}")
 
 

@@ -93,6 +93,8 @@ TEST_F(TriggerBlockLogFileTest, LinesOfTheDocumentedExamples)
         frame(12345679, 0, 0x7FF, VyrCanMessage::Remote, {0, 0, 0, 0}, 2),
         frame(12345680, 0, 0, VyrCanMessage::ErrorFrame, {}),
         frame(12345681, 0, 0x10, VyrCanMessage::TxRequest, {1}),
+        // Older than the frame before: a relative stamp of 0, not 49.7 days.
+        frame(12345600, 50, 0x20, 0, {2}),
     };
     const struct
     {
@@ -103,12 +105,12 @@ TEST_F(TriggerBlockLogFileTest, LinesOfTheDocumentedExamples)
          true,
          {"   1.234560  1 1a              Rx   d 2 01 ff", "12345.678000  2 12345x          Tx   d 3 00 10 20",
           "12345.679000  3 7ff             Rx   r 4", "12345.680000  1 ErrorFrame",
-          "12345.681000  1 10              TxRq d 1 01"}},
+          "12345.681000  1 10              TxRq d 1 01", "12345.600500  1 20              Rx   d 1 02"}},
         {false,
          false,
          {"   0.000000  1 26              Rx   d 2   1 255", "12344.443440  2 74565x          Tx   d 3   0  16  32",
           "   0.001000  3 2047            Rx   r 4", "   0.001000  1 ErrorFrame",
-          "   0.001000  1 16              TxRq d 1   1"}},
+          "   0.001000  1 16              TxRq d 1   1", "   0.000000  1 32              Rx   d 1   2"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.hex ? "hex, absolute" : "decimal, relative");
@@ -269,9 +271,20 @@ TEST_F(TriggerBlockLogFileTest, ReaderTakesEachKindOfLine)
         {"1,5 2 12345x\tTx d 1 7", Expected{0, 1500, 0, 1, 0x12345, ext | tx, {7}}},
         {"   2.1234567 1  10 Rx d 0", Expected{0, 2123, 45, 0, 0x10, 0, {}}},
         {"   3 0  10 Rx r 4", Expected{0, 3000, 0, 0, 0x10, VyrCanMessage::Remote, {0, 0, 0, 0}}},
-        // One digit of channel; 4 and up fold onto the first three.
+        // The channel is the whole number; from 4 up it is read three below.
         {"   3.000000 5  10 Rx d 0", Expected{0, 3000, 0, 1, 0x10, 0, {}}},
         {"   3.000000 4  10 Rx d 0", Expected{0, 3000, 0, 0, 0x10, 0, {}}},
+        {"   3.000000 7  10 Rx d 0", Expected{0, 3000, 0, 3, 0x10, 0, {}}},
+        {"   3.000000 62  10 Rx d 0", Expected{0, 3000, 0, 58, 0x10, 0, {}}},
+        {"   3.000000 256  10 Rx d 0", Expected{0, 3000, 0, 252, 0x10, 0, {}}},
+        {"   3.000000 257  10 Rx d 0", std::nullopt},
+        // A classic frame carries 8 bytes whatever its DLC code; a remote
+        // frame without a DLC requests none.
+        {"   3.000000 1  10 Rx d 9 01 02 03 04 05 06 07 08", Expected{0, 3000, 0, 0, 0x10, 0, {1, 2, 3, 4, 5, 6, 7, 8}}},
+        {"   3.000000 1  10 Rx d f 01 02 03 04 05 06 07 08 09 0a 0b 0c",
+         Expected{0, 3000, 0, 0, 0x10, 0, {1, 2, 3, 4, 5, 6, 7, 8}}},
+        {"   3.000000 1  10 Rx d 8 01 02 03 04 05 06 07 08 09 0a", Expected{0, 3000, 0, 0, 0x10, 0, {1, 2, 3, 4, 5, 6, 7, 8}}},
+        {"   3.000000 1  10 Tx r", Expected{0, 3000, 0, 0, 0x10, VyrCanMessage::Remote | tx, {}}},
         {"   4.000000 1  ErrorFrame", Expected{0, 4000, 0, 0, 0, VyrCanMessage::ErrorFrame, {}}},
         {"   4.000000 2  ErrorFrame ECC: 10100010", Expected{0, 4000, 0, 1, 0, VyrCanMessage::ErrorFrame, {}}},
         // Lines that are no frames, and transmit requests, are skipped.
@@ -288,7 +301,6 @@ TEST_F(TriggerBlockLogFileTest, ReaderTakesEachKindOfLine)
         {"   5.000000 1  10 Qx d 0", Expected{LogFile::InvalidFlags}},
         {"   5.000000 1  10 Rx z 0", Expected{LogFile::InvalidFlags}},
         {"   5.000000 1  10 Rx d", Expected{LogFile::InvalidDlc}},
-        {"   5.000000 1  10 Rx r", Expected{LogFile::InvalidDlc}},
         {"   5.000000 1  10 Rx d 2 01 zz", Expected{LogFile::InvalidData}},
         {"   5.000000 1  10 Rx d 2 01", Expected{LogFile::InvalidData}},
         {"   5.000000 1  10 Rx d 1 100", Expected{LogFile::InvalidData}},
@@ -303,6 +315,8 @@ TEST_F(TriggerBlockLogFileTest, ReaderTakesEachKindOfLine)
          Expected{0, 6000, 0, 0, 0x123, 0, {0x11}}},
         {"   6.000000 CANFD   2 Tx 1fx  1 0 d 32" + bytes32,
          Expected{0, 6000, 0, 1, 0x1F, fd | brs | ext | tx, data32}},
+        {"   6.000000 CANFD  62 Rx 123 1 0 9 12 1 2 3 4 5 6 7 8 9 a b c",
+         Expected{0, 6000, 0, 58, 0x123, fd | brs, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}},
         {"   6.000000 CANFD   1 Rx 123 0 1 9 9 1 2 3 4 5 6 7 8 9",
          Expected{0, 6000, 0, 0, 0x123, fd | VyrCanMessage::ErrorStateIndicator, {1, 2, 3, 4, 5, 6, 7, 8, 9}}},
         // A name the interface has no database for leaves the number.
@@ -381,7 +395,7 @@ TEST_F(TriggerBlockLogFileTest, HeaderFooterAndFramesReadBackInBothBasesAndTimeM
         for (size_t b = 0; b < bytes.size(); ++b)
             bytes[b] = uint8_t(i * 7 + b);
         const uint8_t length = uint8_t(kind == 3 ? (i % 65) : i % 9);
-        VyrCanMessage message = frame(1000 + i * 37 + (i % 3 ? 1 : 0) * 12345, uint8_t(i % 100), i * 0x10101 % 0x800, 0,
+        VyrCanMessage message = frame(1000 + i * 37 + i / 3 * 12345, uint8_t(i % 100), i * 0x10101 % 0x800, 0,
                                       std::vector<uint8_t>(bytes.begin(), bytes.begin() + length), uint8_t(i % 3));
         if (kind == 1) {
             message.flags = VyrCanMessage::Extended | VyrCanMessage::TxAck;

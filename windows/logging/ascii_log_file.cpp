@@ -396,26 +396,6 @@ int AsciiLogFile::write_message(const VyrCanMessage &message, uint32_t &bytes_wr
     return Success;
 }
 
-bool AsciiLogFile::read_line(char *line, size_t size, bool &too_long)
-{
-    too_long = false;
-    // The last place of the buffer tells whether the line filled it.
-    line[size - 2] = '\0';
-    if (!fgets_unlocked(line, int(size), file()))
-        return false;
-    if (line[size - 2] == '\0' || line[size - 2] == '\n')
-        return true;
-    // The buffer is full and the line goes on: read it to its end.
-    too_long = true;
-    char rest[4096];
-    while (fgets_unlocked(rest, sizeof rest, file())) {
-        const size_t part = strlen(rest);
-        if (part > 0 && rest[part - 1] == '\n')
-            break;
-    }
-    return true;
-}
-
 void AsciiLogFile::find_column_formatter()
 {
     if (m_plugin_name.empty())
@@ -439,10 +419,13 @@ int AsciiLogFile::read_message(VyrCanMessage &message)
     // Room for a line of line_size characters with its line end.
     char line[line_size + 3];
     const char *cursor;
-    bool too_long = false;
+    LineRead read;
     for (;;) {
-        if (!read_line(line, sizeof line, too_long))
+        read = log_text::read_line(file(), line, sizeof line);
+        if (read == LineRead::EndOfFile)
             return EndOfFile;
+        if (read == LineRead::NotText)
+            return InvalidContents;
         cursor = skip_blanks(line);
         if (m_header_mode) {
             if (strstr(cursor, "Converted from Archivant"))
@@ -465,7 +448,8 @@ int AsciiLogFile::read_message(VyrCanMessage &message)
             break;
     }
     ++m_line_counter;
-    if (too_long)
+    // A message line is refused as a whole.
+    if (read == LineRead::TooLong)
         return InvalidContents;
 
     // Time stamp: [[hours:]minutes:]seconds[.fraction], up to six fraction digits.

@@ -2,7 +2,8 @@
 // The plain-text log format "ASCII" (".txt"): a header recording the
 // settings, one fixed-column line per message, comment lines for start, stop
 // and limit events and a footer. The reader takes such files back, also
-// files converted from the Archivant logger, for replay.
+// files converted from the Archivant logger, for replay. A line holding a
+// zero byte is no text and is answered with InvalidContents.
 #include "windows/logging/log_file.h"
 
 #include <memory>
@@ -65,9 +66,6 @@ private:
     // Appends the formatter's columns that stand before the data or after the
     // counter, as many as fit before `end`; each is right-aligned in its width.
     char *put_columns(char *out, const char *end, const VyrCanMessage &message, bool after_counter) const;
-    // The next line into the buffer; false at the end of the file. A line
-    // longer than line_size is read to its end, its start kept, and marked.
-    bool read_line(char *line, size_t size, bool &too_long);
     // The formatter whose columns the file's lines hold, from the "Plugin"
     // line of its header: the interface's one of that name or a new one.
     void find_column_formatter();

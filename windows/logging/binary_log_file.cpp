@@ -63,6 +63,7 @@ int BinaryLogFile::open()
     m_first_message = true;
     if (write_mode() == ReadMode) {
         m_read_time = 0;
+        m_start_read = false;
         return Success;
     }
     const time_t now = time(nullptr);
@@ -119,11 +120,26 @@ int BinaryLogFile::close()
     return LogFile::close();
 }
 
+bool BinaryLogFile::read_start_record()
+{
+    uint8_t record[record_size];
+    if (fread_unlocked(record, 1, record_size, file()) == record_size && record[0] == record_size &&
+        record[1] == StartRecord)
+        return true;
+    fseeko(file(), 0, SEEK_END);
+    return false;
+}
+
 int BinaryLogFile::read_message(VyrCanMessage &message)
 {
     message = VyrCanMessage();
     if (!file())
         return NoFilename;
+    if (!m_start_read) {
+        m_start_read = true;
+        if (!read_start_record())
+            return InvalidContents;
+    }
     uint8_t record[record_size];
     for (;;) {
         if (fread_unlocked(record, 1, 2, file()) != 2 || record[0] < 3)

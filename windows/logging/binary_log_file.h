@@ -14,6 +14,8 @@
 // millisecond, CAN FD and data beyond eight bytes are not stored.
 //
 // Reading (for replay): open in ReadMode, then read_message until EndOfFile.
+// A file that does not begin with a start record of 22 bytes is of another
+// kind: its first read answers InvalidContents, the next ones EndOfFile.
 // Start records are passed over; a record of another type than 1 or 2 ends
 // the data. A message record shorter than 22 bytes is consumed and answered
 // with InvalidContents, so that a reader may skip it and go on; a longer one
@@ -42,8 +44,12 @@ public:
 
 private:
     bool write_record(const uint8_t *record);
+    // Reads the start record that opens every file of this format; false
+    // when the file begins otherwise (it is then read to its end).
+    bool read_start_record();
 
     bool m_first_message = true;
     uint32_t m_previous_time = 0;
     uint32_t m_read_time = 0;
+    bool m_start_read = false;
 };

@@ -4,6 +4,7 @@
 #include "core/frames/hex_digit.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace log_text {
@@ -153,6 +154,34 @@ inline bool parse_number(const char *&cursor, int base, uint32_t &value)
         value = value * uint32_t(base) + uint32_t(digit);
     }
     return true;
+}
+
+// How reading a line of a text log ended.
+enum class LineRead { EndOfFile, Line, TooLong, NotText };
+
+// The next line, with its line feed, into the buffer. A line longer than the
+// buffer is read to its end and its start kept (TooLong). A line that holds
+// a zero byte is no text (NotText): the file is of another kind.
+inline LineRead read_line(FILE *file, char *line, size_t size)
+{
+    // The last place of the buffer tells whether the line filled it.
+    line[size - 2] = '\0';
+    if (!fgets_unlocked(line, int(size), file))
+        return LineRead::EndOfFile;
+    if (line[size - 2] == '\0' || line[size - 2] == '\n') {
+        // fgets stops at a line feed or the end of the file; a line that
+        // ends before both held a zero byte.
+        const size_t length = strlen(line);
+        const bool ended = length > 0 && line[length - 1] == '\n';
+        return ended || feof_unlocked(file) ? LineRead::Line : LineRead::NotText;
+    }
+    char rest[1024];
+    while (fgets_unlocked(rest, sizeof rest, file)) {
+        const size_t part = strlen(rest);
+        if (part > 0 && rest[part - 1] == '\n')
+            break;
+    }
+    return LineRead::TooLong;
 }
 
 } // namespace log_text

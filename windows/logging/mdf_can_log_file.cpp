@@ -124,8 +124,17 @@ int MdfCanLogFile::read_message(VyrCanMessage &message)
         if (m_mdf.format_error())
             return InvalidContents;
         const uint8_t *record = m_mdf.record(m_read_index);
-        if (!record || record[0] != 1)
+        if (!record)
             return EndOfFile;
+        if (record[0] != 1) {
+            // Within the count of the channel group a damaged record is
+            // answered and passed over: the records have a fixed size.
+            // Beyond it (or in a file never completed) the records end.
+            if (m_read_index >= m_mdf.record_count())
+                return EndOfFile;
+            ++m_read_index;
+            return InvalidContents;
+        }
         ++m_read_index;
         if (record[1] == FrameRecord || record[1] == ErrorFrameRecord) {
             message = decode(record);

@@ -12,11 +12,14 @@
 //   11 8 x  data bytes, the unused ones 0 (all 0 for an error frame)
 //   19 u32  time in 10 microseconds (it runs over after about 11.9 hours)
 //
-// Append (the default write mode) continues an existing file of this layout;
-// any other existing file is refused with InvalidContents and left as it was.
+// Append (the default write mode) continues an existing file of this layout
+// whose records all read; any other existing file is refused with
+// InvalidContents and left as it was.
 // Reading (for replay): open in ReadMode, then read_message until EndOfFile;
 // files of other layouts (other MDF versions, other programs' files, candump
 // logs, which share the extension) are refused at open with InvalidContents.
+// A record with a damaged identifier among those the channel group counts is
+// answered with InvalidContents, and reading goes on with the next one.
 #include "windows/logging/log_file.h"
 #include "windows/logging/mdf_log_file.h"
 

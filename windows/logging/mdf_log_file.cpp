@@ -153,18 +153,23 @@ int MdfLogFile::append(const std::string &path)
     const uint64_t size = file_size(m_file);
     if (!read_head(data_group_link) || !walk_blocks(data_group_link, size) || !blocks_fit(data_group_link, size))
         return refuse();
-    uint32_t count = m_group.records;
     if (!seek_record(0))
         return refuse();
-    if (data_group_link == 0) {
-        // Never completed (the writer ended early): its records are all it has.
-        count = 0;
-        while (const uint8_t *found = record(count)) {
-            if (found[0] != 1)
-                break;
-            ++count;
-        }
+    // Records written behind one that cannot be read would be lost to a
+    // reader: every record must read, up to the count of a completed file or
+    // to the end of one whose writer ended early (a record it was cutting
+    // short is written over).
+    const bool completed = data_group_link != 0;
+    uint32_t count = 0;
+    while (!completed || count < m_group.records) {
+        const uint8_t *found = record(count);
+        if (!found || found[0] != 1)
+            break;
+        ++count;
     }
+    const uint64_t end_of_records = records_offset + uint64_t(record_size) * count;
+    if (completed ? count != m_group.records : size - end_of_records >= record_size)
+        return refuse();
     build_blocks();
     m_group.records = count;
     if (!seek_record(count))

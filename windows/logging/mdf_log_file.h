@@ -69,7 +69,8 @@ public:
     // Continues a file of this layout after its last record; the blocks are
     // written anew at close with the new count. A missing or empty file is
     // created. 0, or 1 with format_error() when the file is of another
-    // layout (it is left as it was), without it when it cannot be opened.
+    // layout or holds a record that does not read (it is left as it was),
+    // without it when it cannot be opened.
     int append(const std::string &path);
     // Writes one record (byte 0 becomes the record identifier 1); 0, or 1
     // when no file is open for writing or the write fails.

@@ -32,8 +32,10 @@ constexpr int fd_name_width = 32;
 constexpr uint32_t fd_flag_edl = 0x1000;
 constexpr uint32_t fd_flag_brs = 0x2000;
 constexpr uint32_t fd_flag_esi = 0x4000;
-// Channels fold onto the first three.
+// A channel index of this or more is read as the one this far below it.
 constexpr int channel_fold = 3;
+// A classic frame carries at most this many data bytes, whatever its DLC code.
+constexpr uint32_t classic_max_data = 8;
 
 bool starts_with(const char *text, const char *prefix)
 {
@@ -61,13 +63,21 @@ bool parse_direction(const char *&cursor, uint32_t &flags)
     return false;
 }
 
-// The channel digit: 1 for the first channel (0 taken as the first as well).
+// The channel number, in decimal whatever the base: 1 for the first channel
+// (0 taken as the first as well); false for none or one beyond the record's.
 bool parse_channel(const char *&cursor, VyrCanMessage &message)
 {
-    if (!is_digit(*cursor))
+    uint32_t number = 0;
+    const char *c = cursor;
+    for (; is_digit(*c); ++c) {
+        number = number * 10 + uint32_t(*c - '0');
+        if (number > UINT8_MAX + 1u)
+            return false;
+    }
+    if (c == cursor)
         return false;
-    const int digit = *cursor++ - '0';
-    message.channel = uint8_t(digit == 0 ? 0 : digit - 1);
+    message.channel = uint8_t(number == 0 ? 0 : number - 1);
+    cursor = c;
     return true;
 }
 
@@ -150,17 +160,16 @@ int TriggerBlockLogFile::write_message(const VyrCanMessage &message, uint32_t &b
         m_base_fraction = message.time_fraction;
         m_first_message = false;
     }
-    // Relative stamps are the difference of the whole times, fraction included.
+    // Relative stamps are the difference of the whole times, fraction
+    // included; a frame older than the one before is written at 0.
     uint32_t ms = message.time;
     uint32_t fraction = std::min<uint32_t>(message.time_fraction, 99);
     if (!m_abs_time) {
-        const uint32_t base_fraction = std::min<uint32_t>(m_base_fraction, 99);
-        ms -= m_base_time;
-        if (fraction < base_fraction) {
-            --ms;
-            fraction += 100;
-        }
-        fraction -= base_fraction;
+        const uint64_t time = uint64_t(ms) * 100 + fraction;
+        const uint64_t base = uint64_t(m_base_time) * 100 + std::min<uint32_t>(m_base_fraction, 99);
+        const uint64_t difference = time > base ? time - base : 0;
+        ms = uint32_t(difference / 100);
+        fraction = uint32_t(difference % 100);
     }
     m_base_time = message.time;
     m_base_fraction = message.time_fraction;
@@ -265,25 +274,6 @@ int TriggerBlockLogFile::write_message(const VyrCanMessage &message, uint32_t &b
     return Success;
 }
 
-bool TriggerBlockLogFile::read_line(char *line, size_t size)
-{
-    // The last place of the buffer tells whether the line filled it.
-    line[size - 2] = '\0';
-    if (!fgets_unlocked(line, int(size), file()))
-        return false;
-    if (line[size - 2] == '\0' || line[size - 2] == '\n')
-        return true;
-    // No frame is that long: read the line to its end and pass it over.
-    char rest[1024];
-    while (fgets_unlocked(rest, sizeof rest, file())) {
-        const size_t part = strlen(rest);
-        if (part > 0 && rest[part - 1] == '\n')
-            break;
-    }
-    line[0] = '\0';
-    return true;
-}
-
 int TriggerBlockLogFile::read_message(VyrCanMessage &message)
 {
     message = VyrCanMessage();
@@ -292,8 +282,14 @@ int TriggerBlockLogFile::read_message(VyrCanMessage &message)
     char line[line_size + 2];
     for (;;) {
         message = VyrCanMessage();
-        if (!read_line(line, sizeof line))
+        const LineRead read = log_text::read_line(file(), line, sizeof line);
+        if (read == LineRead::EndOfFile)
             return EndOfFile;
+        if (read == LineRead::NotText)
+            return InvalidContents;
+        // No frame is that long: the line is passed over.
+        if (read == LineRead::TooLong)
+            continue;
         const char *cursor = skip_blanks(line);
         if (m_header_mode) {
             if (strstr(cursor, "base dec"))
@@ -414,14 +410,20 @@ int TriggerBlockLogFile::parse_classic(const char *cursor, VyrCanMessage &messag
 
     const int base = m_data_hex ? 16 : 10;
     uint32_t length = 0;
+    if (message.flags & VyrCanMessage::Remote) {
+        // Some tools write a remote frame without its DLC: it requests none.
+        if (parse_number(cursor, base, length))
+            message.dlc = uint8_t(std::min(length, classic_max_data));
+        return Success;
+    }
     if (!parse_number(cursor, base, length))
         return InvalidDlc;
-    message.dlc = uint8_t(std::min<uint32_t>(length, VyrCanMessage::max_data));
-    if (!(message.flags & VyrCanMessage::Remote)) {
-        for (int i = 0; i < message.dlc; ++i)
-            if (!parse_byte(cursor, base, message.data[i]))
-                return InvalidData;
-    }
+    // DLC codes 9 to 15 stand for 8 bytes on a classic bus; bytes beyond
+    // the eighth are not the frame's.
+    message.dlc = uint8_t(std::min(length, classic_max_data));
+    for (int i = 0; i < message.dlc; ++i)
+        if (!parse_byte(cursor, base, message.data[i]))
+            return InvalidData;
     return Success;
 }
 

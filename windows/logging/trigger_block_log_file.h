@@ -23,8 +23,12 @@
 // statistics, words with ":" such as "Status:", "TxRq" lines). A classic
 // line it cannot read is consumed and answered with its code (InvalidId,
 // InvalidFlags, InvalidDlc, InvalidData), so that a reader may skip it and
-// go on; a CAN FD line it cannot read is skipped. The channel is one digit,
-// 1 for the first channel; channels 4 and up are folded onto 1 to 3.
+// go on; a CAN FD line it cannot read is skipped. A line holding a zero byte
+// is no text: it is answered with InvalidContents (a file of another kind). A classic frame carries at
+// most 8 bytes whatever its DLC code, and a remote frame without a DLC
+// requests none. The channel is a decimal number, 1 for the first channel;
+// channels from 4 up are read as the channel three below them (4 to 6 as
+// 1 to 3, 7 as 4, 62 as 59).
 #include "windows/logging/log_file.h"
 
 #include <cstdint>
@@ -73,9 +77,6 @@ private:
     bool parse_identifier(const char *&cursor, VyrCanMessage &message) const;
     // Takes the database message of that name: its identifier and kind.
     bool take_database_name(const char *name, size_t length, VyrCanMessage &message) const;
-    // The next line into the buffer; false at the end of the file. A line
-    // longer than the buffer is read to its end and comes back empty.
-    bool read_line(char *line, size_t size);
 
     bool m_data_hex = true;
     bool m_abs_time = true;
