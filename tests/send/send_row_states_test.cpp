@@ -3,6 +3,8 @@
 // stop and next start, a paused window, and rows whose interface is not
 // active. The test steps the timer wheel itself.
 #include "../interfaces/can_test_support.h"
+#include "core/key_codes.h"
+#include "core/vyr_global_accel.h"
 #include "core/vyr_trigger.h"
 #include "windows/send/can_send_table.h"
 #include "windows/send/table_button.h"
@@ -21,6 +23,7 @@ protected:
     void SetUp() override
     {
         VyrTriggerList::set_instance(&triggers);
+        VyrGlobalAccel::set_instance(&keys);
         window = std::make_unique<VyrCanSend>(nullptr);
     }
     void TearDown() override
@@ -31,6 +34,7 @@ protected:
             window->stop();
         window.reset();
         measurement.reset();
+        VyrGlobalAccel::set_instance(nullptr);
         VyrTriggerList::set_instance(nullptr);
     }
     VyrCanIf *make_active()
@@ -55,6 +59,7 @@ protected:
     TableButton *button(int row) const { return window->button(row); }
 
     VyrTriggerList triggers;
+    VyrGlobalAccel keys{VyrGlobalAccel::program_bucket_count};
     std::unique_ptr<VyrCanSend> window;
     std::unique_ptr<Measurement> measurement;
 };
@@ -189,6 +194,31 @@ TEST_F(SendRowStates, RowsOnAnInactiveInterfaceStayDisabledInAMeasurement)
         window->value_changed(1, VyrCanSend::Channel);
         EXPECT_EQ(button(1)->isEnabled(), m.enabled) << (m.interface ? m.interface->name() : std::string("none"));
     }
+}
+
+TEST_F(SendRowStates, AKeySendsEveryRowBoundToIt)
+{
+    VyrCanIf *can = make_active();
+    const long ctrl_k = key_modifier_ctrl | 'K';
+    const struct
+    {
+        const char *id;
+        long key;
+        unsigned sent;
+    } rows[] = {{"101h", ctrl_k, 1}, {"102h", ctrl_k, 1}, {"103h", key_modifier_ctrl | 'L', 0}};
+    for (const auto &r : rows) {
+        const int row = window->add_message(can, QString::fromLatin1(r.id), 8, QStringLiteral("00 00 00 00 00 00 00 00"),
+                                            0, 0, r.key, QString(), nullptr);
+        for (int column : {VyrCanSend::Channel, VyrCanSend::Identifier, VyrCanSend::Key})
+            window->value_changed(row, column);
+    }
+    start(can);
+    keys.set_enabled(true);
+    keys.handle_key('K', key_state_ctrl);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(button(row)->message()->transmitted(), rows[row].sent) << rows[row].id;
+    }
+    keys.set_enabled(false);
 }
 
 } // namespace
