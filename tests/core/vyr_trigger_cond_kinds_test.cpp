@@ -100,6 +100,19 @@ std::unique_ptr<VyrTriggerCondDataSignal> two_relations(const QString &interface
     return data;
 }
 
+// A time-out of 100 ms after trigger "Go", cancelled by trigger "Halt".
+std::unique_ptr<VyrTriggerCondDataTimer> timer_on_go(int start_event, bool cancel_active, int cancel_event)
+{
+    auto data = std::make_unique<VyrTriggerCondDataTimer>();
+    data->start_trigger = "Go";
+    data->start_event = start_event;
+    data->timeout_ms = 100;
+    data->cancel_active = cancel_active;
+    data->cancel_trigger = "Halt";
+    data->cancel_event = cancel_event;
+    return data;
+}
+
 } // namespace
 
 TEST(TriggerCondKinds, EveryKindReadsBackByteForByte)
@@ -358,6 +371,115 @@ TEST_F(TriggerConditions, TimerConditionFiresAfterItsTimeOutUnlessCancelled)
     EXPECT_TRUE(running->listeners().empty());
     EXPECT_TRUE(stop->listeners().empty());
     interface.set_timer(nullptr, false);
+}
+
+TEST_F(TriggerConditions, TimerStartAndCancelEventsDecideWhatArmsAndWhatStops)
+{
+    using Timer = VyrTriggerCondDataTimer;
+    VyrTrigger *go = new VyrTrigger(&triggers, "Go");
+    VyrTrigger *halt = new VyrTrigger(&triggers, "Halt");
+    // A timeline per case: at each time a change of a trigger ('G' Go set,
+    // 'g' Go reset, 'H' Halt set, 'h' Halt reset) or '?' a check of the
+    // fires counted so far.
+    struct Step
+    {
+        uint32_t time;
+        char what;
+        int fires = 0;
+    };
+    const struct
+    {
+        const char *name;
+        int start_event;
+        bool cancel_active;
+        int cancel_event;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"start on Reset: the set does not arm",
+         Timer::Reset, false, Timer::Set,
+         {{0, 'G'}, {10, 'g'}, {99, '?', 0}, {109, '?', 0}, {110, '?', 1}}},
+        {"start on Changed: every change arms again",
+         Timer::Changed, false, Timer::Set,
+         {{0, 'G'}, {50, 'g'}, {149, '?', 0}, {150, '?', 1}}},
+        {"start on Set: the reset neither arms nor cancels",
+         Timer::Set, false, Timer::Set,
+         {{0, 'G'}, {50, 'g'}, {100, '?', 1}}},
+        {"cancel not active: the cancel trigger is not heard",
+         Timer::Set, false, Timer::Changed,
+         {{0, 'G'}, {50, 'H'}, {100, '?', 1}}},
+        {"cancel on Set: its reset does not cancel, its set does",
+         Timer::Set, true, Timer::Set,
+         {{0, 'H'}, {10, 'G'}, {50, 'h'}, {110, '?', 1}, {200, 'g'}, {210, 'G'}, {250, 'H'}, {400, '?', 1}}},
+        {"cancel on Reset: its set does not cancel, its reset does",
+         Timer::Set, true, Timer::Reset,
+         {{0, 'G'}, {50, 'H'}, {100, '?', 1}, {200, 'g'}, {210, 'G'}, {250, 'h'}, {400, '?', 1}}},
+    };
+    vyr_test::VyrTestShell shell;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        go->reset();
+        halt->reset();
+        conditions.clear();
+        add_condition(timer_on_go(c.start_event, c.cancel_active, c.cancel_event));
+        vyr_test::TestInterface interface(&shell, &shell.notification);
+        TimerWheel wheel(1024, 0, 1, 200);
+        interface.set_timer(&wheel, false);
+        start_timer_trigger_conditions();
+        ASSERT_EQ(timer_trigger_cond_consumers().size(), 1u);
+        fires = 0;
+        for (const Step &step : c.steps) {
+            wheel.advance(step.time);
+            switch (step.what) {
+            case 'G': go->set(); break;
+            case 'g': go->reset(); break;
+            case 'H': halt->set(); break;
+            case 'h': halt->reset(); break;
+            default: EXPECT_EQ(fires, step.fires) << "at " << step.time;
+            }
+        }
+        stop_timer_trigger_conditions();
+        interface.set_timer(nullptr, false);
+    }
+}
+
+TEST_F(TriggerConditions, TimerConditionsRunOnTheFirstInterfaceWithAWheel)
+{
+    VyrTrigger *go = new VyrTrigger(&triggers, "Go");
+    add_condition(timer_on_go(VyrTriggerCondDataTimer::Set, false, VyrTriggerCondDataTimer::Set));
+    vyr_test::VyrTestShell shell;
+    vyr_test::TestInterface without(&shell, &shell.notification);
+    start_timer_trigger_conditions();
+    EXPECT_TRUE(timer_trigger_cond_consumers().empty()) << "no wheel anywhere: nothing to arm";
+
+    vyr_test::TestInterface with(&shell, &shell.notification);
+    TimerWheel wheel(1024, 0, 1, 200);
+    with.set_timer(&wheel, false);
+    start_timer_trigger_conditions();
+    ASSERT_EQ(timer_trigger_cond_consumers().size(), 1u);
+    go->set();
+    wheel.advance(100);
+    EXPECT_EQ(fires, 1);
+    stop_timer_trigger_conditions();
+    with.set_timer(nullptr, false);
+}
+
+TEST(TriggerCondKinds, AnEmptyGroupReadsTheTimerDefaults)
+{
+    VyrTriggerCondDataTimer data;
+    data.start_trigger = "Go";
+    data.timeout_ms = 5;
+    data.start_event = data.cancel_event = VyrTriggerCondDataTimer::Changed;
+    data.cancel_active = true;
+    QtbConfigGroup empty;
+    data.read_config(&empty);
+    EXPECT_EQ(data.timeout_ms, 1000);
+    EXPECT_EQ(data.start_event, VyrTriggerCondDataTimer::Set);
+    EXPECT_EQ(data.cancel_event, VyrTriggerCondDataTimer::Set);
+    EXPECT_FALSE(data.cancel_active);
+    EXPECT_TRUE(data.start_trigger.isEmpty());
+    // An event code the program does not write has no word.
+    data.start_event = 7;
+    EXPECT_EQ(data.description(), "Timeout=1000ms, after trigger '' has been ");
 }
 
 TEST_F(TriggerConditions, KeyConditionFiresOnItsKeyWhileTheTableIsEnabled)

@@ -72,6 +72,17 @@ TEST_F(ArchivantLogFileTest, RecordsReadByBothGenerations)
          {655, 665},
          LogFile::EndOfFile},
         {"timer wrap record", join({marker(2), frame(1, 0, 1, 0x0005)}), {655}, {0}, LogFile::EndOfFile},
+        // After a wrap record the low time starts again from 0: no second run-over.
+        {"wrap record after a late frame",
+         join({frame(1, 0, 1, 0xFFF0), marker(2), frame(1, 0, 2, 0x0005)}),
+         {655, 655},
+         {655, 655},
+         LogFile::EndOfFile},
+        {"time high part after a late frame",
+         join({frame(1, 0, 1, 0xFFF0), marker(6, 0x00120000), frame(1, 0, 2, 0x0010)}),
+         {655, 0x00120010 / 100},
+         {655, 0x00120010 / 100},
+         LogFile::EndOfFile},
         {"time high part",
          join({marker(6, 0x00123456), frame(5, 0, 1, 0x0010)}),
          {(0x00120000 + 0x10) / 100},
@@ -92,16 +103,20 @@ TEST_F(ArchivantLogFileTest, RecordsReadByBothGenerations)
             std::unique_ptr<LogFile> log = logger(format);
             log->set_file_name(path("t.lgz").c_str());
             log->set_write_mode(LogFile::ReadMode);
-            ASSERT_EQ(log->open(), 0);
-            EXPECT_EQ(log->open_mode(), "rb");
-            std::vector<uint32_t> times;
-            VyrCanMessage message;
-            int result;
-            while ((result = log->read_message(message)) == 0)
-                times.push_back(message.time);
-            EXPECT_EQ(result, c.end);
-            EXPECT_EQ(times, format == std::string("Archivant") ? c.first_times : c.second_times);
-            EXPECT_EQ(log->close(), 0);
+            // Opened again, the object reads the file as new (a replay's endless passes).
+            for (const int pass : {1, 2}) {
+                SCOPED_TRACE(pass);
+                ASSERT_EQ(log->open(), 0);
+                EXPECT_EQ(log->open_mode(), "rb");
+                std::vector<uint32_t> times;
+                VyrCanMessage message;
+                int result;
+                while ((result = log->read_message(message)) == 0)
+                    times.push_back(message.time);
+                EXPECT_EQ(result, c.end);
+                EXPECT_EQ(times, format == std::string("Archivant") ? c.first_times : c.second_times);
+                EXPECT_EQ(log->close(), 0);
+            }
         }
     }
 }

@@ -282,6 +282,7 @@ TEST_F(MdfLogFileTest, AppendContinuesTheFileOverTwoMeasurements)
     const std::vector<VyrCanMessage> frames = kinds_of_frames();
     const std::vector<VyrCanMessage> first(frames.begin(), frames.begin() + 2);
     const std::vector<VyrCanMessage> second(frames.begin() + 2, frames.end());
+    QJsonObject created;
     for (const auto *measurement : {&first, &second}) {
         MdfCanLogFile log; // append is the default write mode
         log.set_file_name(path("t.log").c_str());
@@ -291,6 +292,8 @@ TEST_F(MdfLogFileTest, AppendContinuesTheFileOverTwoMeasurements)
         for (const VyrCanMessage &message : *measurement)
             ASSERT_EQ(log.log_message(message), 0);
         ASSERT_EQ(log.close(), 0);
+        if (created.isEmpty())
+            created = python_read(path("t.log"))["hd"].toObject();
     }
     // A measurement without frames leaves the earlier ones, even when empty files are deleted.
     MdfCanLogFile idle;
@@ -301,6 +304,10 @@ TEST_F(MdfLogFileTest, AppendContinuesTheFileOverTwoMeasurements)
 
     const QJsonObject file = python_read(path("t.log"));
     EXPECT_EQ(file["cg"].toObject()["records"].toInt(), int(frames.size()));
+    // The header keeps the date and time at which the file was made.
+    ASSERT_EQ(created["date"].toString().size(), 10);
+    EXPECT_EQ(file["hd"].toObject()["date"], created["date"]);
+    EXPECT_EQ(file["hd"].toObject()["time"], created["time"]);
     const QJsonArray records = file["records"].toArray();
     ASSERT_EQ(records.size(), int(frames.size()));
     for (size_t i = 0; i < frames.size(); ++i) {
@@ -370,6 +377,9 @@ TEST_F(MdfLogFileTest, ForeignTruncatedAndCraftedFilesAreRefused)
         {"cut in the records", ours.substr(0, 228 + 23 * 2 + 5), LogFile::InvalidContents},
         {"cut in the blocks", ours.substr(0, tail + 300), LogFile::InvalidContents},
         {"HD of another size", patched(ours, 66, {165}), LogFile::InvalidContents},
+        {"another file identifier", patched(ours, 0, {'M', 'D', 'G'}), LogFile::InvalidContents},
+        {"a format identifier", patched(ours, 8, {'3', '.', '3', '0'}), LogFile::InvalidContents},
+        {"another block at the HD's place", patched(ours, 64, {'H', 'E'}), LogFile::InvalidContents},
         {"a block size below its header", patched(ours, data_group + 2, {3, 0}), LogFile::InvalidContents},
         {"a link beyond the file", patched(ours, data_group + 8, {0xF0, 0xFF, 0xFF, 0x7F}), LogFile::InvalidContents},
         {"more records than the file holds", patched(ours, data_group - 4, {0xFF, 0xFF}), LogFile::InvalidContents},
