@@ -38,6 +38,10 @@ QString error_text(int code)
         return QStringLiteral("No Signal List");
     case VyrSysIf::no_value:
         return QStringLiteral("No Value");
+    case VyrSysIf::not_a_number:
+        return QStringLiteral("Value is not a Number");
+    case VyrSysIf::action_not_found:
+        return QStringLiteral("Action not Found");
     default:
         return QStringLiteral("???");
     }

@@ -1,5 +1,7 @@
 #include "app/vyr_shell_dialogs.h"
 
+#include "core/widgets/vyr_message_box_question.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -31,6 +33,7 @@ QString vyr_ask_file_name(QWidget *parent, const VyrFileRequest &request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.save)
         dialog.setFileMode(QFileDialog::ExistingFile);
+    const VyrOpenQuestion open(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();

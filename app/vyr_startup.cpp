@@ -42,11 +42,13 @@
 #include <QPointer>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <sched.h>
 #include <string>
@@ -331,15 +333,25 @@ int VyrProcess::run(int argc, char **argv)
 
     // A termination signal ends the program as closing its window does, but
     // asks nothing; before the window is there it leaves every event loop
-    // (the disclaimer's too).
+    // (the disclaimer's too). Open questions are closed first, a question box
+    // answering the button that changes nothing, and the window closes only
+    // once they have returned: the code that asked belongs to the window.
     VyrTerminationSignals termination;
     QPointer<VyrMain> window_for_signals;
-    QObject::connect(&termination, &VyrTerminationSignals::received, [&window_for_signals](int signal_number) {
-        debug_trace("main: %s: ending without questions", strsignal(signal_number));
+    std::function<void()> end_without_questions = [&window_for_signals, &termination, &end_without_questions] {
+        if (VyrOpenQuestion::count() > 0) {
+            VyrOpenQuestion::close_all();
+            QTimer::singleShot(0, &termination, end_without_questions);
+            return;
+        }
         if (window_for_signals)
             window_for_signals->close_without_questions();
         else
             QCoreApplication::exit(1);
+    };
+    QObject::connect(&termination, &VyrTerminationSignals::received, [&end_without_questions](int signal_number) {
+        debug_trace("main: %s: ending without questions", strsignal(signal_number));
+        end_without_questions();
     });
 
     state.help_language = settings_store().read_number("OnlineHelpLanguage", 0);

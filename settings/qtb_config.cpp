@@ -30,6 +30,16 @@ constexpr int kWrapColumn = 100;
 // The numbers of a stored rectangle are held within this distance of 0.
 constexpr int32_t max_screen_coordinate = 32767;
 
+} // namespace
+
+QRect clamped_screen_rect(int x, int y, int width, int height)
+{
+    const auto held = [](int number) { return std::clamp(number, -max_screen_coordinate, max_screen_coordinate); };
+    return QRect(held(x), held(y), held(width), held(height));
+}
+
+namespace {
+
 // atoi without its undefined behaviour on overflow: the value is clamped.
 int32_t text_to_int(const char *text)
 {
@@ -714,11 +724,9 @@ QRect QtbConfigGroup::read_rect(const char *name, const QRect &def)
         const int type = entry.value.type();
         if (type != QtbConfigValue::Int && type != QtbConfigValue::Double)
             return def;
-        // Window systems place windows within 16-bit coordinates; held there,
-        // the rectangle's far edges can't overflow.
-        numbers[n++] = std::clamp(entry.value.to_int(), -max_screen_coordinate, max_screen_coordinate);
+        numbers[n++] = entry.value.to_int();
     }
-    return QRect(numbers[0], numbers[1], numbers[2], numbers[3]);
+    return clamped_screen_rect(numbers[0], numbers[1], numbers[2], numbers[3]);
 }
 
 QtbConfigValue *QtbConfigGroup::value_for_write(const char *name)

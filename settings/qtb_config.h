@@ -17,6 +17,11 @@
 
 class QtbConfigGroup;
 
+// The rectangle of a stored geometry with each number held within ±32767:
+// window systems place windows within 16-bit coordinates, and held there the
+// rectangle's far edges cannot overflow, whatever a file says.
+QRect clamped_screen_rect(int x, int y, int width, int height);
+
 // A tagged value: empty, 8-bit string, int, bool, double or an owned nested group.
 // Setting a value drops the previous payload.
 class QtbConfigValue

@@ -185,6 +185,18 @@ std::string format_int_text(int value, int base, size_t max_length)
     return text;
 }
 
+namespace {
+
+// The first of the private-use characters that stand for the control bytes XML cannot hold.
+constexpr char16_t xml_control_stand_in = 0xE000;
+
+bool xml_holds_control(unsigned code)
+{
+    return code == '\t' || code == '\n' || code == '\r';
+}
+
+} // namespace
+
 std::string xml_escaped(const char *text)
 {
     std::string out;
@@ -192,10 +204,23 @@ std::string xml_escaped(const char *text)
         return out;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
         const unsigned char c = *p;
-        if (c < 33 || c >= 127 || c == '<' || c == '>' || c == '/' || c == '&')
+        if (c < 32 && !xml_holds_control(c))
+            out += "&#" + std::to_string(xml_control_stand_in + c) + ';';
+        else if (c < 33 || c >= 127 || c == '<' || c == '>' || c == '/' || c == '&')
             out += "&#" + std::to_string(c) + ';';
         else
             out += char(c);
+    }
+    return out;
+}
+
+QString xml_restored_controls(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        const unsigned control = unsigned(c.unicode()) - xml_control_stand_in;
+        if (control < 32 && !xml_holds_control(control))
+            c = QChar(control);
     }
     return out;
 }
@@ -379,6 +404,7 @@ int parse_decimal(const char *text, int *out)
 {
     if (*text < '0' || *text > '9')
         return -1;
-    *out = std::atoi(text);
+    // atoi is undefined beyond the int range: the number is held to its ends.
+    *out = int(std::clamp<long long>(std::strtoll(text, nullptr, 10), INT32_MIN, INT32_MAX));
     return 0;
 }

@@ -57,8 +57,15 @@ std::string padded_number(uint64_t magnitude, int width, int base = 10, char pad
 std::string format_int_text(int value, int base, size_t max_length = 99);
 
 // The text with every byte below 33 or from 127 up and every "<", ">", "/"
-// and "&" written as the character reference "&#%d;" of its byte value.
+// and "&" written as the character reference "&#%d;" of its byte value. XML
+// holds no control character but tab, line feed and carriage return, not
+// even as a reference: each other byte below 32 is written as the reference
+// of the private-use character U+E000 + byte, which xml_restored_controls
+// turns back.
 std::string xml_escaped(const char *text);
+// The text read from an element written by xml_escaped, with the control
+// characters that it wrote as U+E000 + byte in place again.
+QString xml_restored_controls(const QString &text);
 // Writes xml_escaped(text); a null or empty text writes nothing.
 void write_xml_escaped(FILE *file, const char *text);
 void write_xml_escaped(QIODevice &device, const char *text);
@@ -104,6 +111,7 @@ const char *skip_token(const char *text);
 // Skips leading tabs, carriage returns, line feeds and blanks and cuts the
 // trailing ones off in place; returns the first other character.
 char *trim_blanks(char *text);
-// When the text begins with a decimal digit, stores atoi of it in *out and
-// returns 0; otherwise returns -1 and leaves *out as it was.
+// When the text begins with a decimal digit, stores atoi of it (held within
+// the int range) in *out and returns 0; otherwise returns -1 and leaves *out
+// as it was.
 int parse_decimal(const char *text, int *out);

@@ -270,7 +270,7 @@ TEST_F(AutomationTest, AClientLoadsStartsReadsSetsActsAndStops)
     EXPECT_EQ(client.call("setSignalValue", {interface, temperature, int_arg(5)}), (QJsonObject{{"ok", QJsonArray()}}));
     EXPECT_EQ(client.call("setSignalValue", {interface, temperature, "12"}), (QJsonObject{{"ok", QJsonArray()}}));
     EXPECT_EQ(client.call("setSignalValue", {interface, temperature, "abc"}),
-              (QJsonObject{{"error", "org.vyr.Vyr.Error5"}, {"text", "???"}}));
+              (QJsonObject{{"error", "org.vyr.Vyr.Error5"}, {"text", "Value is not a Number"}}));
     std::vector<SignalValue> set = recorder.taken();
     set.erase(set.begin(), set.begin() + long(decoded_count));
     ASSERT_EQ(set.size(), 2u);
@@ -298,7 +298,7 @@ TEST_F(AutomationTest, AClientLoadsStartsReadsSetsActsAndStops)
         {"setSignalValue", {interface, "no.such.signal", 1.5}, "org.vyr.Vyr.Error2", "Signal not Found"},
         {"callAction", {"no such interface", "beep"}, "org.vyr.Vyr.Error1", "Interface not Found"},
         // "tick" names a timer, not an action.
-        {"callAction", {interface, "tick"}, "org.vyr.Vyr.Error6", "???"},
+        {"callAction", {interface, "tick"}, "org.vyr.Vyr.Error6", "Action not Found"},
     };
     for (const auto &failure : failures) {
         SCOPED_TRACE(failure.method);

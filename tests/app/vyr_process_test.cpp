@@ -454,3 +454,38 @@ TEST_F(VyrProcessTest, TerminationSignalsEndTheProgramTheOrdinaryWay)
         EXPECT_EQ(QSettings(preferences_file(), QSettings::IniFormat).value("V1/ConfigLRU/a").toString(), file);
     }
 }
+
+// SIGTERM while a modal question is open ("Start failed !" after -start on a
+// configuration whose script does not compile): the question is closed
+// first, the window after it, and the program ends the ordinary way. The
+// box is no child of the window, so nothing frees it but its own scope (the
+// sanitizer build reports any bad free as a failure).
+TEST_F(VyrProcessTest, ATerminationSignalWhileAQuestionIsOpenClosesTheQuestionFirst)
+{
+    const QString file = demo_on_channel_two(dir.path());
+    QFile script(path("demo.vys"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    script.write("on start { this is no statement }\n");
+    script.close();
+    qputenv("VYR_TEST_REPORT_DELAY_MS", "600000"); // no report: the signal ends it
+    QProcess process;
+    start(process, {"-nosplash", "-start", file});
+    qunsetenv("VYR_TEST_REPORT_DELAY_MS");
+    QByteArray errors_text;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            errors_text += process.readAllStandardError();
+            return errors_text.contains("vyr_message_box_question: Error: Start failed !");
+        },
+        60000))
+        << errors_text.toStdString();
+    QTest::qWait(300);
+    ASSERT_EQ(kill(pid_t(process.processId()), SIGTERM), 0);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    errors_text += process.readAllStandardError();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << errors_text.toStdString();
+    EXPECT_TRUE(errors_text.contains("main: Terminated: ending without questions")) << errors_text.toStdString();
+    EXPECT_FALSE(QFile::exists(path("runtime/vrbus.sock")));
+    EXPECT_EQ(QSettings(preferences_file(), QSettings::IniFormat).value("V1/ConfigLRU/a").toString(), file);
+}

@@ -86,3 +86,34 @@ TEST(VyrMessageBoxQuestionTest, NoBoxOpensOffTheGuiThread)
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
                 !qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
 }
+
+// The box stands over its parent's window but is no child of it: a window
+// deleted while the box is open (its program ends on a signal) does not
+// delete the box, and closing the open boxes answers the last button.
+TEST(VyrMessageBoxQuestionTest, TheBoxIsNoChildOfTheWindowThatItStandsOver)
+{
+    set_vyr_question_function(vyr_message_box_question);
+    auto *window = new QWidget;
+    window->setGeometry(200, 150, 600, 400);
+    window->show();
+    auto *button = new QPushButton(window);
+    const QPoint window_centre = window->geometry().center();
+    QObject *box_parent = window;
+    QPoint box_centre;
+    int open_inside = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        box_parent = box->parent();
+        box_centre = box->geometry().center();
+        open_inside = VyrOpenQuestion::count();
+        delete window;
+        VyrOpenQuestion::close_all();
+    });
+    EXPECT_EQ(vyr_ask_question(button, "Warning", "Reload ?", {"YES", "No", "Cancel"}), 2);
+    EXPECT_EQ(box_parent, nullptr);
+    EXPECT_LE((box_centre - window_centre).manhattanLength(), 2) << box_centre.x() << "," << box_centre.y();
+    EXPECT_EQ(open_inside, 1);
+    EXPECT_EQ(VyrOpenQuestion::count(), 0);
+    set_vyr_question_function(nullptr);
+}

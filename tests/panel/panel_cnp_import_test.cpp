@@ -6,10 +6,12 @@
 #include "windows/panel/panel_item_type_info.h"
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
+#include "xmllint_check.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <gtest/gtest.h>
 
 namespace {
@@ -56,6 +58,39 @@ TEST(PanelCnpImport, ElementsBecomePlacedItemsAndTheSavedPanelReadsBackEqual)
     EXPECT_EQ(panel_file_text(copy), panel_file_text(panel));
     ASSERT_EQ(copy.items().size(), 4u);
     EXPECT_EQ(copy.items()[1]->widget()->geometry(), QRect(10, 20, 80, 16));
+}
+
+// Shift_JIS captions with control bytes (0x01, 0x1A): the imported panel
+// saves as XML that xmllint takes, reads back with the same texts and saves
+// again to the same bytes.
+TEST(PanelCnpImport, CaptionsWithControlBytesSaveAsXmlThatReadsBackTheSame)
+{
+    QTemporaryDir dir;
+    VyrPanel panel(nullptr);
+    ASSERT_TRUE(panel.read_panel_from_file(QStringLiteral(VYR_TEST_SOURCE_DIR "/data/control_captions.cnp")));
+    ASSERT_EQ(panel.items().size(), 2u);
+    QTextCodec *shift_jis = QTextCodec::codecForName("Shift_JIS");
+    ASSERT_NE(shift_jis, nullptr);
+    const QString label = shift_jis->toUnicode("A\001B");
+    const QString button = shift_jis->toUnicode("Go\x1A");
+    ASSERT_LT(label[1].unicode(), 0x20);
+    ASSERT_LT(button[2].unicode(), 0x20);
+    EXPECT_EQ(panel.items()[0]->widget()->property("text").toString(), label);
+    EXPECT_EQ(panel.items()[1]->widget()->property("text").toString(), button);
+
+    const QString saved_name = dir.filePath("saved.ui");
+    panel.set_filename(saved_name);
+    ASSERT_TRUE(panel.save_panel_to_file());
+    EXPECT_EQ(xmllint_refusal(saved_name), QString());
+
+    VyrPanel copy(nullptr);
+    ASSERT_TRUE(copy.read_panel_from_file(saved_name));
+    ASSERT_EQ(copy.items().size(), 2u);
+    EXPECT_EQ(copy.items()[0]->widget()->property("text").toString(), label);
+    EXPECT_EQ(copy.items()[1]->widget()->property("text").toString(), button);
+    QFile saved(saved_name);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QByteArray::fromStdString(panel_file_text(copy)), saved.readAll());
 }
 
 TEST(PanelCnpImport, AnUnreadableFileIsReportedAndChangesNothing)

@@ -102,6 +102,12 @@ TEST(XmlEscaped, EscapesControlHighAndMarkupBytes)
 {
     EXPECT_EQ(xml_escaped("a b<c>/&d\xE4"), "a&#32;b&#60;c&#62;&#47;&#38;d&#228;");
     EXPECT_EQ(xml_escaped(nullptr), "");
+    // Control characters that XML cannot hold, even as references, stand as
+    // private-use characters that the reader turns back; tab, line feed and
+    // carriage return are references of their own.
+    EXPECT_EQ(xml_escaped("a\x01\t\n\r\x1A\x1F"), "a&#57345;&#9;&#10;&#13;&#57370;&#57375;");
+    const QString read_back = QString::fromUtf16(u"a\uE001\t\n\r\uE01A\uE01F\uE009\uE020");
+    EXPECT_EQ(xml_restored_controls(read_back), QString::fromUtf16(u"a\x01\t\n\r\x1A\x1F\uE009\uE020"));
 
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -207,7 +213,8 @@ TEST(WordHelpers, CutSkipAndTrimInPlace)
 TEST(WordHelpers, ParseDecimalOnlyFromADigit)
 {
     struct Case { const char *text; int result; int value; };
-    const Case cases[] = {{"12ab", 0, 12}, {"-5", -1, 99}, {"", -1, 99}, {" 7", -1, 99}, {"0", 0, 0}};
+    const Case cases[] = {{"12ab", 0, 12}, {"-5", -1, 99}, {"", -1, 99}, {" 7", -1, 99}, {"0", 0, 0},
+                          {"99999999999", 0, INT32_MAX}};
     for (const Case &c : cases) {
         int value = 99;
         EXPECT_EQ(parse_decimal(c.text, &value), c.result) << c.text;

@@ -124,16 +124,17 @@ void write_item(QtbConfigGroup *group, const VyrPanelItem &item)
 QVariant read_property_value(QtbConfigGroup *group, const QString &type, QWidget *widget)
 {
     if (type == QLatin1String("rect")) {
-        const QRect rect(group->read_int("x", 0), group->read_int("y", 0), group->read_int("width", 0),
-                         group->read_int("height", 0));
+        const QRect rect = clamped_screen_rect(group->read_int("x", 0), group->read_int("y", 0),
+                                               group->read_int("width", 0), group->read_int("height", 0));
         widget->resize(rect.size());
         widget->move(rect.topLeft());
         return QVariant();
     }
     if (type == QLatin1String("string"))
         return group->read_string_utf8("value_utf8", group->read_string("value", QString()));
+    // The bytes as written (a widget name's UTF-8), not re-encoded.
     if (type == QLatin1String("cstring") || type == QLatin1String("QCString"))
-        return group->read_string("value", QString()).toUtf8();
+        return group->read_string("value", QString()).toLatin1();
     if (type == QLatin1String("QColor") || type == QLatin1String("QFont")) {
         const QString text = group->read_string("value", QString());
         if (text.isEmpty())

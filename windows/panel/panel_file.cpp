@@ -1,5 +1,6 @@
 #include "windows/panel/panel_file.h"
 
+#include "settings/qtb_config.h"
 #include "settings/text_util.h"
 #include "windows/panel/panel_item_type_info.h"
 #include "windows/panel/panel_signal_binding.h"
@@ -170,10 +171,11 @@ void write_value(Writer &out, PanelValueType type, const QVariant &value)
     }
 }
 
+// Interface, signal and action names: 8-bit text, as the reader takes a "string".
 void write_string_property(Writer &out, int indent, const char *name, const QString &value)
 {
     out.line(indent, std::string("<property name=\"") + name + "\">");
-    out.line(indent + 2, element("string", escaped(value.toUtf8())));
+    out.line(indent + 2, element("string", escaped_latin1(value)));
     out.line(indent, "</property>");
 }
 
@@ -264,30 +266,282 @@ std::string panel_file_text(const VyrPanel &panel)
 
 // --- Reading ----------------------------------------------------------------------------------
 
-struct PanelFileReader::State
+namespace {
+
+// A property's value as its last value element gave it; no type when it had none.
+struct PropertyValue
 {
-    VyrPanelItem *item = nullptr;
-    QString text;
-    bool in_property = false;
-    QString property_name;
-    QString value_type; // empty: no value collected in this property
-    bool in_actions = false;
-    VyrScriptActivationGroup *group = nullptr;
-    VyrScriptActivationList *list = nullptr;
-    std::unique_ptr<VyrScriptActivationEntry> entry;
-    PanelSignalBinding *binding = nullptr;
-    QString string_value;
-    QByteArray cstring_value;
-    QStringList list_value;
-    QColor colour_value;
-    QFont font_value;
-    double double_value = 0.0;
-    int int_value = 0;
-    bool bool_value = false;
-    QRect rect_value;
+    QString type;
+    QVariant value;
+
+    bool is_string() const { return type == QLatin1String("string") || type == QLatin1String("string_utf8"); }
 };
 
-PanelFileReader::PanelFileReader(VyrPanel *panel) : m_panel(panel), m_state(std::make_unique<State>()) {}
+// The value elements of a property; "uint" is written but not read back.
+const std::initializer_list<const char *> value_types = {"rect",     "string",      "string_utf8", "cstring",
+                                                         "QCString", "QStringList", "QColor",      "QFont",
+                                                         "double",   "int",         "bool",        "uint"};
+// The other elements the reader knows; each belongs in one place of the file.
+const std::initializer_list<const char *> structure_elements = {
+    "UI", "class", "layoutdefaults", "widget", "property", "actions", "action_list", "action_entry", "signal",
+    "x",  "y",     "width",          "height", "se"};
+
+bool is_known_element(const QStringRef &name)
+{
+    for (const auto &names : {value_types, structure_elements})
+        for (const char *known : names)
+            if (name == QLatin1String(known))
+                return true;
+    return false;
+}
+
+// The element's characters taken as bytes, as the writer wrote each byte as
+// one character; characters above 0xFF (typed into the file by hand) give
+// their UTF-8 bytes.
+QByteArray element_bytes(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (int i = 0; i < text.size();) {
+        if (text[i].unicode() <= 0xff) {
+            bytes.append(char(text[i++].unicode()));
+            continue;
+        }
+        const int from = i;
+        while (i < text.size() && text[i].unicode() > 0xff)
+            ++i;
+        bytes.append(text.mid(from, i - from).toUtf8());
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Reads the file's elements by descent: each function stands on the start
+// tag of its element and reads up to its end tag.
+class PanelFileReader::Descent
+{
+public:
+    Descent(QXmlStreamReader &xml, VyrPanel *panel, std::vector<std::unique_ptr<VyrPanelItem>> &items)
+        : m_xml(xml), m_panel(panel), m_items(items)
+    {}
+
+    void root()
+    {
+        while (next_child("UI", {"class", "widget", "layoutdefaults"})) {
+            if (at("widget"))
+                form();
+            else
+                text(); // the caption is not read back
+        }
+    }
+
+private:
+    // Moves to the next child element that the element may hold: true on its
+    // start tag, false at the element's end tag or an error. Unknown children
+    // are skipped whole; a known one that does not belong here is an error.
+    bool next_child(const char *element, std::initializer_list<const char *> allowed)
+    {
+        while (m_xml.readNextStartElement()) {
+            for (const char *name : allowed)
+                if (at(name))
+                    return true;
+            if (!is_known_element(m_xml.qualifiedName())) {
+                m_xml.skipCurrentElement();
+                continue;
+            }
+            m_xml.raiseError(QObject::tr("element '%1' does not belong in '%2'")
+                                 .arg(m_xml.qualifiedName().toString(), QLatin1String(element)));
+            return false;
+        }
+        return false;
+    }
+
+    bool at(const char *name) const { return m_xml.qualifiedName() == QLatin1String(name); }
+    QString attribute(const char *name) const { return m_xml.attributes().value(QLatin1String(name)).toString(); }
+    // The element's text (an element inside it is an error).
+    QString text() { return xml_restored_controls(m_xml.readElementText()); }
+
+    // The panel's own widget: its properties (name, geometry, caption) are
+    // not read back; its widgets are the items.
+    void form()
+    {
+        while (next_child("widget", {"property", "widget"})) {
+            if (at("property"))
+                property();
+            else
+                item();
+        }
+    }
+
+    void item()
+    {
+        std::unique_ptr<VyrPanelItem> made = m_panel->make_item(attribute("vyr-class"));
+        if (!made) {
+            // A kind that is not registered: its block is ignored.
+            m_xml.skipCurrentElement();
+            return;
+        }
+        VyrPanelItem &item = *made;
+        m_items.push_back(std::move(made));
+        while (next_child("widget", {"property", "actions", "signal"})) {
+            if (at("property")) {
+                const QByteArray name = attribute("name").toLatin1();
+                set_widget_property(item, name, property());
+            } else if (at("actions")) {
+                actions(item);
+            } else {
+                signal(item);
+            }
+        }
+    }
+
+    PropertyValue property()
+    {
+        PropertyValue result;
+        while (next_child("property", value_types)) {
+            const QString type = m_xml.qualifiedName().toString();
+            if (type == QLatin1String("uint")) {
+                text();
+                continue;
+            }
+            result.type = type;
+            result.value = value(type);
+        }
+        return result;
+    }
+
+    QVariant value(const QString &type)
+    {
+        if (type == QLatin1String("rect"))
+            return rect();
+        if (type == QLatin1String("QStringList")) {
+            QStringList entries;
+            while (next_child("QStringList", {"se"}))
+                entries << text();
+            return entries;
+        }
+        const QString content = text();
+        if (type == QLatin1String("string"))
+            return content;
+        if (type == QLatin1String("string_utf8"))
+            return QString::fromUtf8(element_bytes(content));
+        if (type == QLatin1String("cstring") || type == QLatin1String("QCString"))
+            return element_bytes(content);
+        if (type == QLatin1String("QColor"))
+            return QColor(content);
+        if (type == QLatin1String("QFont")) {
+            QFont font;
+            font.fromString(content);
+            return font;
+        }
+        if (type == QLatin1String("double"))
+            return content.toDouble();
+        if (type == QLatin1String("int"))
+            return content.toInt(nullptr, 10);
+        return content == QLatin1String("true");
+    }
+
+    QRect rect()
+    {
+        const char *const fields[] = {"x", "y", "width", "height"};
+        int numbers[4] = {0, 0, 0, 0};
+        while (next_child("rect", {"x", "y", "width", "height"})) {
+            int field = 0;
+            while (!at(fields[field]))
+                ++field;
+            numbers[field] = text().toInt(nullptr, 10);
+        }
+        return clamped_screen_rect(numbers[0], numbers[1], numbers[2], numbers[3]);
+    }
+
+    static void set_widget_property(VyrPanelItem &item, const QByteArray &name, const PropertyValue &value)
+    {
+        QWidget *widget = item.widget();
+        if (!widget || value.type.isEmpty())
+            return;
+        if (value.type == QLatin1String("rect")) {
+            const QRect rect = value.value.toRect();
+            widget->resize(rect.size());
+            widget->move(rect.topLeft());
+        } else {
+            panel_properties::write(widget, name.constData(), value.value);
+        }
+    }
+
+    void actions(VyrPanelItem &item)
+    {
+        VyrScriptActivationGroup *group = item.activation_group();
+        while (next_child("actions", {"action_list"})) {
+            // A list the kind does not have is read and dropped with its entries.
+            VyrScriptActivationList *list = group ? group->find_list(attribute("name")) : nullptr;
+            while (next_child("action_list", {"action_entry"})) {
+                QString interface_id;
+                QString action_name;
+                while (next_child("action_entry", {"property"})) {
+                    const QString name = attribute("name");
+                    const PropertyValue value = property();
+                    if (value.is_string() && name == QLatin1String("sif"))
+                        interface_id = value.value.toString();
+                    else if (value.is_string() && name == QLatin1String("aname"))
+                        action_name = value.value.toString();
+                }
+                if (list)
+                    list->add_entry(std::make_unique<VyrScriptActivationEntry>(interface_id, action_name, item.id()));
+            }
+        }
+    }
+
+    void signal(VyrPanelItem &item)
+    {
+        bool ok = true;
+        const QString index_text = attribute("index");
+        const int index = index_text.isEmpty() ? 0 : index_text.toInt(&ok, 10);
+        PanelSignalBinding *binding =
+            ok && index >= 0 && size_t(index) < item.bindings().size() ? item.bindings()[size_t(index)].get() : nullptr;
+        while (next_child("signal", {"property"})) {
+            const QString name = attribute("name");
+            const PropertyValue value = property();
+            if (binding)
+                set_binding_field(*binding, name, value);
+        }
+        if (binding)
+            binding->resolve();
+    }
+
+    static void set_binding_field(PanelSignalBinding &binding, const QString &name, const PropertyValue &value)
+    {
+        if (value.is_string()) {
+            if (name == QLatin1String("sif"))
+                binding.set_names(value.value.toString(), binding.signal_name());
+            else if (name == QLatin1String("sname"))
+                binding.set_names(binding.interface_id(), value.value.toString());
+        } else if (value.type == QLatin1String("bool")) {
+            if (name == QLatin1String("override_range"))
+                binding.override_range = value.value.toBool();
+            else if (name == QLatin1String("default_value_valid"))
+                binding.default_value_valid = value.value.toBool();
+        } else if (value.type == QLatin1String("double")) {
+            const double number = value.value.toDouble();
+            if (name == QLatin1String("override_range_min"))
+                binding.range_minimum = number;
+            else if (name == QLatin1String("override_range_max"))
+                binding.range_maximum = number;
+            else if (name == QLatin1String("default_value"))
+                binding.default_value = number;
+            else if (name == QLatin1String("active_value"))
+                binding.active_value = number;
+            else if (name == QLatin1String("inactive_value"))
+                binding.inactive_value = number;
+        }
+    }
+
+    QXmlStreamReader &m_xml;
+    VyrPanel *m_panel;
+    std::vector<std::unique_ptr<VyrPanelItem>> &m_items;
+};
+
+PanelFileReader::PanelFileReader(VyrPanel *panel) : m_panel(panel) {}
 
 PanelFileReader::~PanelFileReader() = default;
 
@@ -296,52 +550,20 @@ std::vector<std::unique_ptr<VyrPanelItem>> PanelFileReader::take_items()
     return std::move(m_items);
 }
 
-namespace {
-
-const QStringList value_types = {QStringLiteral("rect"),        QStringLiteral("string"), QStringLiteral("string_utf8"),
-                                 QStringLiteral("cstring"),     QStringLiteral("QCString"), QStringLiteral("QStringList"),
-                                 QStringLiteral("QColor"),      QStringLiteral("QFont"),  QStringLiteral("double"),
-                                 QStringLiteral("int"),         QStringLiteral("bool")};
-
-// The element's characters taken as bytes (as written from UTF-8 bytes).
-QString decoded_utf8(const QString &text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (QChar c : text)
-        bytes.append(char(c.unicode() & 0xff));
-    return QString::fromUtf8(bytes);
-}
-
-} // namespace
-
 bool PanelFileReader::parse(const QByteArray &data, const QString &file_name)
 {
     QXmlStreamReader xml(data);
-    bool root_seen = false;
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (!root_seen) {
-                root_seen = true;
-                if (xml.qualifiedName() != QLatin1String("UI")) {
-                    m_items.clear();
-                    m_error = QObject::tr("File '%1' is not a panel file.").arg(file_name);
-                    return false;
-                }
-            }
-            start_element(xml.qualifiedName().toString(), xml.attributes());
-            break;
-        case QXmlStreamReader::EndElement:
-            end_element(xml.qualifiedName().toString());
-            break;
-        case QXmlStreamReader::Characters:
-            m_state->text += xml.text();
-            break;
-        default:
-            break;
+    while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::StartElement) {}
+    if (xml.isStartElement()) {
+        if (xml.qualifiedName() != QLatin1String("UI")) {
+            m_error = QObject::tr("File '%1' is not a panel file.").arg(file_name);
+            return false;
         }
+        Descent(xml, m_panel, m_items).root();
     }
+    // What follows the root element must be well-formed too.
+    while (!xml.atEnd())
+        xml.readNext();
     if (xml.hasError()) {
         m_items.clear();
         m_error = QObject::tr("Error in panel file '%1', line %2, column %3: %4")
@@ -352,152 +574,4 @@ bool PanelFileReader::parse(const QByteArray &data, const QString &file_name)
         return false;
     }
     return true;
-}
-
-void PanelFileReader::start_element(const QString &name, const QXmlStreamAttributes &attributes)
-{
-    State &s = *m_state;
-    s.text.clear();
-    if (s.in_property && value_types.contains(name)) {
-        s.value_type = name;
-        if (name == QLatin1String("QStringList"))
-            s.list_value.clear();
-    } else if (name == QLatin1String("widget")) {
-        s.item = nullptr;
-        if (std::unique_ptr<VyrPanelItem> item = m_panel->make_item(attributes.value("vyr-class").toString())) {
-            s.item = item.get();
-            m_items.push_back(std::move(item));
-        }
-    } else if (name == QLatin1String("property")) {
-        s.in_property = true;
-        s.property_name = attributes.value("name").toString();
-        s.value_type.clear();
-    } else if (name == QLatin1String("signal")) {
-        s.binding = nullptr;
-        bool ok = true;
-        const QStringRef index_text = attributes.value("index");
-        const int index = index_text.isEmpty() ? 0 : index_text.toInt(&ok, 10);
-        if (s.item && ok && index >= 0 && size_t(index) < s.item->bindings().size())
-            s.binding = s.item->bindings()[size_t(index)].get();
-    } else if (name == QLatin1String("actions")) {
-        s.in_actions = true;
-        s.group = s.item ? s.item->activation_group() : nullptr;
-    } else if (name == QLatin1String("action_list")) {
-        if (s.in_actions && s.group)
-            s.list = s.group->find_list(attributes.value("name").toString());
-    } else if (name == QLatin1String("action_entry")) {
-        if (s.in_actions && s.group && s.list)
-            s.entry = std::make_unique<VyrScriptActivationEntry>(QString(), QString(), s.item->id());
-    }
-}
-
-void PanelFileReader::end_element(const QString &name)
-{
-    State &s = *m_state;
-    if (s.in_property && value_types.contains(name)) {
-        if (name == QLatin1String("string"))
-            s.string_value = s.text;
-        else if (name == QLatin1String("string_utf8"))
-            s.string_value = decoded_utf8(s.text);
-        else if (name == QLatin1String("cstring") || name == QLatin1String("QCString"))
-            s.cstring_value = s.text.toUtf8();
-        else if (name == QLatin1String("bool"))
-            s.bool_value = s.text == QLatin1String("true");
-        else if (name == QLatin1String("QColor"))
-            s.colour_value = QColor(s.text);
-        else if (name == QLatin1String("QFont"))
-            s.font_value.fromString(s.text);
-        else if (name == QLatin1String("double"))
-            s.double_value = s.text.toDouble();
-        else if (name == QLatin1String("int"))
-            s.int_value = s.text.toInt(nullptr, 10);
-        return;
-    }
-    if (name == QLatin1String("property")) {
-        s.in_property = false;
-        const bool is_string = s.value_type == QLatin1String("string") || s.value_type == QLatin1String("string_utf8");
-        if (s.binding) {
-            PanelSignalBinding &b = *s.binding;
-            if (is_string && s.property_name == QLatin1String("sif"))
-                b.set_names(s.string_value, b.signal_name());
-            else if (is_string && s.property_name == QLatin1String("sname"))
-                b.set_names(b.interface_id(), s.string_value);
-            else if (s.value_type == QLatin1String("bool") && s.property_name == QLatin1String("override_range"))
-                b.override_range = s.bool_value;
-            else if (s.value_type == QLatin1String("bool") && s.property_name == QLatin1String("default_value_valid"))
-                b.default_value_valid = s.bool_value;
-            else if (s.value_type == QLatin1String("double")) {
-                if (s.property_name == QLatin1String("override_range_min"))
-                    b.range_minimum = s.double_value;
-                else if (s.property_name == QLatin1String("override_range_max"))
-                    b.range_maximum = s.double_value;
-                else if (s.property_name == QLatin1String("default_value"))
-                    b.default_value = s.double_value;
-                else if (s.property_name == QLatin1String("active_value"))
-                    b.active_value = s.double_value;
-                else if (s.property_name == QLatin1String("inactive_value"))
-                    b.inactive_value = s.double_value;
-            }
-        } else if (s.in_actions) {
-            if (s.entry && is_string && s.property_name == QLatin1String("sif"))
-                s.entry->set_names(s.string_value, s.entry->action_name());
-            else if (s.entry && is_string && s.property_name == QLatin1String("aname"))
-                s.entry->set_names(s.entry->interface_id(), s.string_value);
-        } else if (s.item && s.item->widget() && !s.value_type.isEmpty()) {
-            QWidget *widget = s.item->widget();
-            const QByteArray key = s.property_name.toLatin1();
-            const QString &type = s.value_type;
-            if (type == QLatin1String("rect")) {
-                widget->resize(s.rect_value.size());
-                widget->move(s.rect_value.topLeft());
-            } else if (is_string) {
-                panel_properties::write(widget, key.constData(), s.string_value);
-            } else if (type == QLatin1String("cstring") || type == QLatin1String("QCString")) {
-                panel_properties::write(widget, key.constData(), s.cstring_value);
-            } else if (type == QLatin1String("QStringList")) {
-                panel_properties::write(widget, key.constData(), s.list_value);
-            } else if (type == QLatin1String("QColor")) {
-                panel_properties::write(widget, key.constData(), s.colour_value);
-            } else if (type == QLatin1String("QFont")) {
-                panel_properties::write(widget, key.constData(), s.font_value);
-            } else if (type == QLatin1String("double")) {
-                panel_properties::write(widget, key.constData(), s.double_value);
-            } else if (type == QLatin1String("int")) {
-                panel_properties::write(widget, key.constData(), s.int_value);
-            } else if (type == QLatin1String("bool")) {
-                panel_properties::write(widget, key.constData(), s.bool_value);
-            }
-        }
-        s.value_type.clear();
-    } else if (name == QLatin1String("widget")) {
-        s.item = nullptr;
-    } else if (name == QLatin1String("signal")) {
-        if (s.binding)
-            s.binding->resolve();
-        s.binding = nullptr;
-    } else if (name == QLatin1String("actions")) {
-        s.in_actions = false;
-        s.group = nullptr;
-        s.list = nullptr;
-        s.entry.reset();
-    } else if (name == QLatin1String("action_list")) {
-        s.list = nullptr;
-        s.entry.reset();
-    } else if (name == QLatin1String("action_entry")) {
-        if (s.group && s.list && s.entry) {
-            s.entry->resolve();
-            s.list->add_entry(std::move(s.entry));
-        }
-        s.entry.reset();
-    } else if (name == QLatin1String("x")) {
-        s.rect_value.moveLeft(s.text.toInt());
-    } else if (name == QLatin1String("y")) {
-        s.rect_value.moveTop(s.text.toInt());
-    } else if (name == QLatin1String("width")) {
-        s.rect_value.setWidth(s.text.toInt());
-    } else if (name == QLatin1String("height")) {
-        s.rect_value.setHeight(s.text.toInt());
-    } else if (name == QLatin1String("se")) {
-        s.list_value.append(s.text);
-    }
 }

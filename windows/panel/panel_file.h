@@ -29,26 +29,27 @@ std::string panel_file_text(const VyrPanel &panel);
 
 // Reads one panel file for one panel. The items are made on the panel's
 // viewport but kept apart: they join the panel only when the whole file was
-// read, so a refused file leaves the panel as it was.
+// read, so a refused file leaves the panel as it was. Elements the reader
+// does not know are skipped with their contents; one it knows in a place
+// where it does not belong (an item inside an action list, a value outside a
+// property) refuses the file like an XML error.
 class PanelFileReader
 {
 public:
     explicit PanelFileReader(VyrPanel *panel);
     ~PanelFileReader();
 
-    // False with error() set for an XML error or a root other than "UI".
+    // False with error() set (file, line and column) for an XML error, an
+    // element out of place or a root other than "UI".
     bool parse(const QByteArray &data, const QString &file_name);
     const QString &error() const { return m_error; }
     // The items read; empty after a failed parse.
     std::vector<std::unique_ptr<VyrPanelItem>> take_items();
 
 private:
-    struct State;
-    void start_element(const QString &name, const class QXmlStreamAttributes &attributes);
-    void end_element(const QString &name);
+    class Descent;
 
     VyrPanel *m_panel;
-    std::unique_ptr<State> m_state;
     std::vector<std::unique_ptr<VyrPanelItem>> m_items;
     QString m_error;
 };

@@ -243,8 +243,10 @@ bool VyrPanel::import_cnp_file(const QString &file_name, bool interactive)
         QWidget *widget = item ? item->widget() : nullptr;
         if (!widget)
             continue;
-        widget->resize(element.numbers[2], element.numbers[3]);
-        widget->move(element.numbers[0], element.numbers[1]);
+        const int *n = element.numbers;
+        const QRect geometry = clamped_screen_rect(n[0], n[1], n[2], n[3]);
+        widget->resize(geometry.size());
+        widget->move(geometry.topLeft());
         if (element.names_widget)
             widget->setObjectName(QString::fromLatin1(element.params[0]));
         if (element.mode_flag()) {
