@@ -2,6 +2,7 @@
 // its own preferences, runtime and registry folders.
 #include "platform/named_mutex.h"
 #include "settings/qtb_config.h"
+#include "test_paths.h"
 #include "windows/logging/log_file.h"
 
 #include <QDir>
@@ -51,7 +52,7 @@ protected:
     {
         process.setProcessEnvironment(program_environment(answer));
         process.setWorkingDirectory(working_directory.isEmpty() ? dir.path() : working_directory);
-        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments);
+        process.start(vyr_test::bin_dir() + "/vyr", arguments);
         ASSERT_TRUE(process.waitForStarted(10000));
     }
 
@@ -210,7 +211,7 @@ TEST_F(VyrProcessTest, TimerCpuNeedsTwoProcessorsNotAMaskAboveThree)
 
 TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
 {
-    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QString demo = vyr_test::source_dir() + "/demo";
     qputenv("VYR_TEST_REPORT_DELAY_MS", "3000"); // the script reports once a second
     const int exit_code = run({"-nosplash", "-start", "demo.vyr"}, "accept", demo);
     qunsetenv("VYR_TEST_REPORT_DELAY_MS");
@@ -235,7 +236,7 @@ TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(name);
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../run.sh"), QStringList());
+    process.start(vyr_test::source_dir() + "/run.sh", QStringList());
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 1);
     const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
@@ -297,7 +298,7 @@ TEST_F(VyrProcessTest, LoadingAFaultyFileSaysWhatWasReadAndWhatWasWrong)
 // user's data folder, so that the tracked demo/ is never written.
 TEST_F(VyrProcessTest, TheDemoRunsFromACopyInTheDataFolderMadeWhenMissing)
 {
-    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QString demo = vyr_test::source_dir() + "/demo";
     const QStringList demo_files = QDir(demo).entryList(QDir::Files);
     QMap<QString, QByteArray> tracked;
     for (const QString &name : demo_files) {
@@ -311,10 +312,10 @@ TEST_F(VyrProcessTest, TheDemoRunsFromACopyInTheDataFolderMadeWhenMissing)
         QProcess process;
         QProcessEnvironment environment = program_environment();
         environment.insert("XDG_DATA_HOME", path("data"));
-        environment.insert("VYR_BUILD_DIR", QStringLiteral(VYR_BIN_DIR "/.."));
+        environment.insert("VYR_BUILD_DIR", vyr_test::bin_dir() + "/..");
         environment.insert("VYR_TEST_REPORT_DELAY_MS", "1500");
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../tools/run-demo.sh"), {"-nosplash"});
+        process.start(vyr_test::source_dir() + "/tools/run-demo.sh", {"-nosplash"});
         EXPECT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     };
@@ -370,7 +371,7 @@ TEST_F(VyrProcessTest, WithoutADisplayItSaysSoAndEndsWithOne)
         if (c.display)
             environment.insert("DISPLAY", c.display);
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-nosplash", path("bench.vyr")});
+        process.start(vyr_test::bin_dir() + "/vyr", {"-nosplash", path("bench.vyr")});
         ASSERT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 1);
@@ -387,7 +388,7 @@ namespace {
 // second channel, and its trace window logging to a file of the folder.
 QString demo_on_channel_two(const QString &folder)
 {
-    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QString demo = vyr_test::source_dir() + "/demo";
     // The files the configuration names (script, DBC, drive log) beside it.
     for (const QString &name : QDir(demo).entryList(QDir::Files))
         if (name != "demo.vyr")

@@ -8,6 +8,7 @@
 #include "interfaces/hardware/can_hw_channel_vindra.h"
 #include "platform/service_manager.h"
 #include "platform/wait.h"
+#include "test_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ public:
         dirs_ = std::make_unique<hw_test::PrivateDirectories>();
         CANhwProviderVindra *provider = hw_test::vindra_provider();
         ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        provider->set_program_directory(vyr_test::bin_dir());
         CANhwProviderList::global().initialize_all_providers();
         ASSERT_TRUE(platform::ServiceManager::instance().started_here("vrbus"));
         CANhwProviderList::global().enumerate_all_channels();
