@@ -245,6 +245,36 @@ TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // nothing installed or built
 }
 
+// run.sh builds only the programs the demo starts, not every test and
+// benchmark: a stand-in cmake on the PATH records what it is asked to build,
+// and a stand-in vyr ends the demo at once.
+TEST_F(VyrProcessTest, RunScriptBuildsOnlyTheProgramsItStarts)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath("stand-ins"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("build/bin"));
+    touch(path("build/build.ninja"));
+    const auto write_script = [](const QString &file_name, const QString &text) {
+        QFile file(file_name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toLocal8Bit());
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    };
+    write_script(path("stand-ins/cmake"), "#!/bin/sh\necho \"$@\" >> '" + path("cmake.args") + "'\n");
+    write_script(path("build/bin/vyr"), "#!/bin/sh\nexit 0\n");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", path("stand-ins") + ":" + environment.value("PATH"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("VYR_BUILD_DIR", path("build"));
+    environment.insert("XDG_DATA_HOME", path("data"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(vyr_test::source_dir() + "/run.sh", QStringList());
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(read(path("cmake.args")).toStdString(),
+              ("--build " + path("build") + " --target vyr vrbus\n").toStdString());
+}
+
 TEST_F(VyrProcessTest, HelpPrintsTheOptionsOneALineAndEnds)
 {
     for (const char *option : {"-h", "--help"}) {
