@@ -4,6 +4,7 @@
 // stopped by their exit hook.
 #include "core/vyr_signal_if_type.h"
 #include "interfaces/hardware/can_hw_provider_vindra.h"
+#include "tests/common/test_paths.h"
 
 #include <QTemporaryDir>
 
@@ -18,7 +19,7 @@ public:
         setenv("VYR_REGISTRY_DIR", dir.path().toLocal8Bit().constData(), 1);
         for (CANhwProvider *p = CANhwProviderList::global().head(); p; p = p->next())
             if (auto *vindra = dynamic_cast<CANhwProviderVindra *>(p))
-                vindra->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+                vindra->set_program_directory(vyr_test::bin_dir());
         started = call_start_up_hook(find_signal_if_type("CAN")) == 0;
     }
     ~DaemonEnvironment() { call_exit_hook(find_signal_if_type("CAN")); }

@@ -5,6 +5,7 @@
 // the generated network is measured too.
 #include "core/candb_network.h"
 #include "description/dbc/dbc_file_io.h"
+#include "tests/common/test_paths.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,7 +25,7 @@ std::string largest_testdata_dbc()
     std::string best;
     std::uintmax_t best_size = 0;
     std::error_code ec;
-    const fs::path root = fs::path(VYR_TESTDATA_DIR) / "dbc";
+    const fs::path root = fs::path(vyr_test::configured_testdata_dir().toStdString()) / "dbc";
     for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->path().extension() != ".dbc")
             continue;

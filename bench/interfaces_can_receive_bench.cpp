@@ -26,6 +26,7 @@
 #include "platform/vrbus_contract.h"
 #include "bench/daemon_environment.h"
 #include "bench/heap_allocation_counter.h"
+#include "tests/common/test_paths.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -43,8 +44,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const QString j1939_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/css-api-examples/examples/data-processing/dbc_files/"
-                                                          "CSS-Electronics-SAE-J1939-DEMO.dbc");
+const QString j1939_dbc = vyr_test::configured_testdata_dir() +
+    "/dbc/css-api-examples/examples/data-processing/dbc_files/CSS-Electronics-SAE-J1939-DEMO.dbc";
 constexpr int batch = 512;
 
 enum Case { plain, database, script, triggers };

@@ -10,6 +10,7 @@
 #include "script/pcode_machine.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
+#include "tests/common/test_paths.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,7 +21,7 @@
 
 namespace {
 
-const std::string dbc_dir = std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/";
+const std::string dbc_dir = vyr_test::configured_testdata_dir().toStdString() + "/dbc/cantools/tests/files/dbc/";
 
 std::unique_ptr<VyrCanIf> make_can(const std::string &dbc, const char *formatter, const char *script,
                                    const QTemporaryDir &dir)

@@ -9,6 +9,7 @@
 // The machine should be idle: the flood client, the daemon and vyr's threads
 // compete for the processors.
 #include "bench/receive_road_flood.h"
+#include "tests/common/test_paths.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,7 +22,7 @@ std::vector<receive_road::PhaseResult> g_results;
 std::string program_folder()
 {
     const char *folder = std::getenv("VYR_FLOOD_BIN_DIR");
-    return folder && *folder ? folder : VYR_BIN_DIR;
+    return folder && *folder ? std::string(folder) : vyr_test::bin_dir().toStdString();
 }
 
 double flood_seconds()

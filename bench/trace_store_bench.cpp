@@ -9,6 +9,7 @@
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "tests/common/test_paths.h"
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace_message_queue.h"
 #include "bench/heap_allocation_counter.h"
@@ -126,7 +127,7 @@ BENCHMARK(BM_TraceTakeOver)->ArgName("setup")->Arg(NoFilter)->Arg(StandardFilter
 
 std::string testdata(const char *path)
 {
-    return std::string(VYR_TESTDATA_DIR) + "/" + path;
+    return vyr_test::configured_testdata_dir().toStdString() + "/" + path;
 }
 
 void BM_TraceUpdateTick(benchmark::State &state)

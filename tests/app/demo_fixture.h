@@ -6,6 +6,7 @@
 #include "core/vyr_trigger.h"
 #include "core/vyr_trigger_cond.h"
 #include "settings/qtb_config.h"
+#include "test_paths.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ protected:
             VyrTriggerList::set_instance(triggers);
             add_running_trigger(triggers);
             VyrTriggerCondList::set_instance(conditions);
-            EXPECT_TRUE(QDir::setCurrent(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo")));
+            EXPECT_TRUE(QDir::setCurrent(vyr_test::source_dir() + "/demo"));
         }
         ~Installed()
         {

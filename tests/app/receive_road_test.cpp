@@ -3,12 +3,14 @@
 // ASCII file, and numbered frames offered at 5,000 frames/s for 2 s. Every
 // frame is in the log, and the message window reports no loss.
 #include "bench/receive_road_flood.h"
+#include "test_paths.h"
 
 #include <gtest/gtest.h>
 
 TEST(ReceiveRoad, EveryFrameOfAFloodIsInTheLog)
 {
-    const receive_road::RunResult run = receive_road::run(VYR_BIN_DIR, {receive_road::Phase{5000, 2.0}});
+    const receive_road::RunResult run =
+        receive_road::run(vyr_test::bin_dir().toStdString(), {receive_road::Phase{5000, 2.0}});
     ASSERT_EQ(run.error, "");
     ASSERT_EQ(run.phases.size(), 1u);
     const receive_road::PhaseResult &phase = run.phases.front();

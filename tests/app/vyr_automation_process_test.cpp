@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include "test_paths.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ protected:
             *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
         return process.exitCode();
     }
-    int vyr(const QStringList &arguments) { return run(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments); }
+    int vyr(const QStringList &arguments) { return run(vyr_test::bin_dir() + "/vyr", arguments); }
     // A question to the bus daemon itself.
     QString ask_bus(const QString &method, const QString &name)
     {
@@ -97,14 +98,14 @@ TEST_F(AutomationProcessTest, RegisteredTheBusStartsTheServerWhichEndsWithItsLoc
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString service = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(service.contains("Name=org.vyr.Vyr\n"));
-    EXPECT_TRUE(
-        service.contains(QStringLiteral("Exec=%1 -activex\n").arg(QFileInfo(VYR_BIN_DIR "/vyr").canonicalFilePath())))
+    EXPECT_TRUE(service.contains(
+        QStringLiteral("Exec=%1 -activex\n").arg(QFileInfo(vyr_test::bin_dir() + "/vyr").canonicalFilePath())))
         << service.toStdString();
 
     // A call on the name starts the server: its object is the client's.
     QProcess client;
     client.setProcessEnvironment(environment);
-    client.start("/usr/bin/python3", {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
+    client.start("/usr/bin/python3", {vyr_test::source_dir() + "/tests/app/automation_client.py"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000))
         << client.readAllStandardError().toStdString();
     const QString object = QString::fromUtf8(client.readLine()).trimmed();
@@ -140,12 +141,12 @@ TEST_F(AutomationProcessTest, TheDumpedInterfacesAreThoseTheBusIntrospects)
     // A running program on the bus, with an object of a client.
     QProcess program;
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-nosplash", "-noreopen"});
+    program.start(vyr_test::bin_dir() + "/vyr", {"-nosplash", "-noreopen"});
     ASSERT_TRUE(program.waitForStarted(10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ask_bus("NameHasOwner", "org.vyr.Vyr") == "(true,)"; }, 60000));
     QProcess client;
     client.setProcessEnvironment(environment);
-    client.start("/usr/bin/python3", {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
+    client.start("/usr/bin/python3", {vyr_test::source_dir() + "/tests/app/automation_client.py"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000))
         << client.readAllStandardError().toStdString();
     const QString object = QString::fromUtf8(client.readLine()).trimmed();

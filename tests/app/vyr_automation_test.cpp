@@ -12,6 +12,7 @@
 #include "core/vyr_trigger_cond.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "message_window_rows.h"
+#include "test_paths.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
 
 #include <QApplication>
@@ -32,7 +33,7 @@ namespace {
 
 using namespace can_test;
 
-const QString motohawk_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
+const QString motohawk_dbc = vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
 constexpr uint32_t example_message = 496;
 const char *const temperature = "motohawk.ExampleMessage.Temperature";
 
@@ -78,7 +79,7 @@ public:
     Client()
     {
         m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(VYR_TEST_SOURCE_DIR "/automation_client.py")});
+                        {vyr_test::source_dir() + "/tests/app/automation_client.py"});
         if (QTest::qWaitFor([this] { return m_process.canReadLine(); }, 20000))
             m_path = QString::fromUtf8(m_process.readLine()).trimmed();
     }
@@ -132,7 +133,7 @@ protected:
     void SetUp() override
     {
         if (!QFileInfo::exists(motohawk_dbc))
-            GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+            GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
         VyrTriggerList::set_instance(&triggers);
         add_running_trigger(&triggers);
         VyrTriggerCondList::set_instance(&conditions);

@@ -12,6 +12,7 @@
 #include "core/vyr_trigger_cond.h"
 #include "interfaces/can/vyr_can_if.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
+#include "test_paths.h"
 #include "windows/replay/replay_table_button.h"
 #include "windows/replay/vyr_can_replay.h"
 #include "windows/scope/vyr_scope.h"
@@ -190,7 +191,7 @@ namespace {
 // The demo's files copied into a folder of the test's own.
 QString copy_demo(const QTemporaryDir &dir)
 {
-    const QDir demo(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo"));
+    const QDir demo(vyr_test::source_dir() + "/demo");
     for (const QString &name : demo.entryList(QDir::Files))
         EXPECT_TRUE(QFile::copy(demo.filePath(name), dir.filePath(name))) << name.toStdString();
     return dir.filePath("demo.vyr");

@@ -11,6 +11,7 @@
 #include "interfaces/widgets/vyr_dialog_can_bitrate.h"
 #include "interfaces/widgets/vyr_dialog_module_list.h"
 #include "message_window_rows.h"
+#include "test_paths.h"
 #include "tests/app/form_test_support.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
 #include "windows/trace/vyr_message_view.h"
@@ -36,7 +37,7 @@ using can_test::virtual_channel;
 
 QString motohawk_dbc()
 {
-    return QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
+    return vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
 }
 
 QStringList row(QTableWidget *table, int index)
@@ -142,7 +143,7 @@ protected:
 TEST_F(ModuleList, ANewCanInterfaceMeasuresSavesAndReopens)
 {
     if (!QFileInfo::exists(motohawk_dbc()))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     VyrMain window;
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     create_can_interface(window);

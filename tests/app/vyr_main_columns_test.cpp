@@ -11,6 +11,7 @@
 #include "main_config_fixture.h"
 #include "message_window_rows.h"
 #include "settings/qtb_config.h"
+#include "test_paths.h"
 #include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 #include "windows/signals/vyr_can_signal_table.h"
@@ -79,7 +80,7 @@ VyrCanMessage frame(uint32_t id, uint32_t time_ms, std::vector<uint8_t> data)
 
 TEST_F(MainWindowColumns, AtSixteenHundredPixelsNoTitleOrTextIsCut)
 {
-    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/opendbc/opendbc/dbc/vw_mqb.dbc";
+    const std::string dbc = vyr_test::configured_testdata_dir().toStdString() + "/dbc/opendbc/opendbc/dbc/vw_mqb.dbc";
     auto cluster = std::make_unique<CANdbCluster>();
     std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
     io->set_file_name(dbc.c_str());

@@ -11,6 +11,7 @@
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "test_paths.h"
 #include "windows/trace/vyr_trace.h"
 #include "tests/app/form_test_support.h"
 #include "tests/core/signal_if_test_support.h"
@@ -333,9 +334,9 @@ TEST_F(HelpViewer, AKilledViewerIsStartedAgainByTheNextRequest)
 // program asks for, read from outside with Python's sqlite3.
 TEST(HelpFile, EveryHelpKeyIsANonEmptyPageOfTheBuiltHelp)
 {
-    const QString help_file = QStringLiteral(VYR_BIN_DIR "/help/vyr/en/vyr_en.qch");
+    const QString help_file = vyr_test::bin_dir() + "/help/vyr/en/vyr_en.qch";
     ASSERT_TRUE(QFile::exists(help_file));
-    ASSERT_TRUE(QFile::exists(QStringLiteral(VYR_BIN_DIR "/help/vyr/en/vyr_en.qhc")));
+    ASSERT_TRUE(QFile::exists(vyr_test::bin_dir() + "/help/vyr/en/vyr_en.qhc"));
     const QStringList keys = {"Introduction",         "OptionsDialog",    "CanLogAscii",          "CanLog",
                               "CanTraceFilterDialog", "CanTraceWindow",   "DialogDescribeConfig", "TriggerList",
                               "InterfaceList",        "CanBitrateDialog", "CanSendWindow"};

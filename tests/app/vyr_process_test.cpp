@@ -2,6 +2,7 @@
 // its own preferences, runtime and registry folders.
 #include "platform/named_mutex.h"
 #include "settings/qtb_config.h"
+#include "test_paths.h"
 #include "windows/logging/log_file.h"
 
 #include <QDir>
@@ -51,7 +52,7 @@ protected:
     {
         process.setProcessEnvironment(program_environment(answer));
         process.setWorkingDirectory(working_directory.isEmpty() ? dir.path() : working_directory);
-        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), arguments);
+        process.start(vyr_test::bin_dir() + "/vyr", arguments);
         ASSERT_TRUE(process.waitForStarted(10000));
     }
 
@@ -210,7 +211,7 @@ TEST_F(VyrProcessTest, TimerCpuNeedsTwoProcessorsNotAMaskAboveThree)
 
 TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
 {
-    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QString demo = vyr_test::source_dir() + "/demo";
     qputenv("VYR_TEST_REPORT_DELAY_MS", "3000"); // the script reports once a second
     const int exit_code = run({"-nosplash", "-start", "demo.vyr"}, "accept", demo);
     qunsetenv("VYR_TEST_REPORT_DELAY_MS");
@@ -235,13 +236,43 @@ TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(name);
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../run.sh"), QStringList());
+    process.start(vyr_test::source_dir() + "/run.sh", QStringList());
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 1);
     const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains("no display")) << lines[0].toStdString();
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // nothing installed or built
+}
+
+// run.sh builds only the programs the demo starts, not every test and
+// benchmark: a stand-in cmake on the PATH records what it is asked to build,
+// and a stand-in vyr ends the demo at once.
+TEST_F(VyrProcessTest, RunScriptBuildsOnlyTheProgramsItStarts)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath("stand-ins"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("build/bin"));
+    touch(path("build/build.ninja"));
+    const auto write_script = [](const QString &file_name, const QString &text) {
+        QFile file(file_name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toLocal8Bit());
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    };
+    write_script(path("stand-ins/cmake"), "#!/bin/sh\necho \"$@\" >> '" + path("cmake.args") + "'\n");
+    write_script(path("build/bin/vyr"), "#!/bin/sh\nexit 0\n");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", path("stand-ins") + ":" + environment.value("PATH"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("VYR_BUILD_DIR", path("build"));
+    environment.insert("XDG_DATA_HOME", path("data"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(vyr_test::source_dir() + "/run.sh", QStringList());
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(read(path("cmake.args")).toStdString(),
+              ("--build " + path("build") + " --target vyr vrbus\n").toStdString());
 }
 
 TEST_F(VyrProcessTest, HelpPrintsTheOptionsOneALineAndEnds)
@@ -297,7 +328,7 @@ TEST_F(VyrProcessTest, LoadingAFaultyFileSaysWhatWasReadAndWhatWasWrong)
 // user's data folder, so that the tracked demo/ is never written.
 TEST_F(VyrProcessTest, TheDemoRunsFromACopyInTheDataFolderMadeWhenMissing)
 {
-    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QString demo = vyr_test::source_dir() + "/demo";
     const QStringList demo_files = QDir(demo).entryList(QDir::Files);
     QMap<QString, QByteArray> tracked;
     for (const QString &name : demo_files) {
@@ -311,10 +342,10 @@ TEST_F(VyrProcessTest, TheDemoRunsFromACopyInTheDataFolderMadeWhenMissing)
         QProcess process;
         QProcessEnvironment environment = program_environment();
         environment.insert("XDG_DATA_HOME", path("data"));
-        environment.insert("VYR_BUILD_DIR", QStringLiteral(VYR_BIN_DIR "/.."));
+        environment.insert("VYR_BUILD_DIR", vyr_test::bin_dir() + "/..");
         environment.insert("VYR_TEST_REPORT_DELAY_MS", "1500");
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../tools/run-demo.sh"), {"-nosplash"});
+        process.start(vyr_test::source_dir() + "/tools/run-demo.sh", {"-nosplash"});
         EXPECT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     };
@@ -370,7 +401,7 @@ TEST_F(VyrProcessTest, WithoutADisplayItSaysSoAndEndsWithOne)
         if (c.display)
             environment.insert("DISPLAY", c.display);
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-nosplash", path("bench.vyr")});
+        process.start(vyr_test::bin_dir() + "/vyr", {"-nosplash", path("bench.vyr")});
         ASSERT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 1);
@@ -387,7 +418,7 @@ namespace {
 // second channel, and its trace window logging to a file of the folder.
 QString demo_on_channel_two(const QString &folder)
 {
-    const QString demo = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QString demo = vyr_test::source_dir() + "/demo";
     // The files the configuration names (script, DBC, drive log) beside it.
     for (const QString &name : QDir(demo).entryList(QDir::Files))
         if (name != "demo.vyr")

@@ -7,6 +7,7 @@
 #include "app/vyr_main.h"
 #include "app/vyr_service.h"
 #include "settings/qtb_config.h"
+#include "test_paths.h"
 #include "tests/interfaces/can_test_support.h" // runs the vrbus daemon around the program
 #include "tests/qtservice/service_test_support.h"
 
@@ -63,7 +64,7 @@ protected:
         QProcessEnvironment env = environment();
         env.insert("QTSERVICE_TOOL_NAME", "Vyr");
         tool.setProcessEnvironment(env);
-        tool.start(QStringLiteral(VYR_BIN_DIR "/qtservice_tool"), arguments);
+        tool.start(vyr_test::bin_dir() + "/qtservice_tool", arguments);
         ASSERT_TRUE(tool.waitForFinished(30000));
         ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
     }
@@ -89,7 +90,7 @@ protected:
     {
         const QString folder = path("demo with %n and $HOME");
         EXPECT_TRUE(QDir().mkpath(folder));
-        const QDir demo(QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo"));
+        const QDir demo(vyr_test::source_dir() + "/demo");
         for (const QString &name : demo.entryList(QDir::Files))
             EXPECT_TRUE(QFile::copy(demo.filePath(name), folder + "/" + name)) << name.toStdString();
         return folder + "/demo.vyr";
@@ -213,7 +214,7 @@ TEST_F(VyrServiceTest, TheServiceRunsTheDemoAndFollowsPauseResumeAndStop)
     QProcessEnvironment env = environment();
     env.insert("NOTIFY_SOCKET", notify.path());
     vyr.setProcessEnvironment(env);
-    vyr.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-service", config});
+    vyr.start(vyr_test::bin_dir() + "/vyr", {"-service", config});
     ASSERT_TRUE(vyr.waitForStarted());
     ASSERT_TRUE(notify.wait_for("READY=1\nSTATUS=Running")) << vyr.readAllStandardError().toStdString();
     EXPECT_TRUE(bus.frame_comes());
@@ -257,7 +258,7 @@ TEST_F(VyrServiceTest, TheServiceRunsTheDemoAndFollowsPauseResumeAndStop)
     QProcess by_hand;
     QProcessEnvironment hand_env = environment();
     by_hand.setProcessEnvironment(hand_env);
-    by_hand.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-service", config});
+    by_hand.start(vyr_test::bin_dir() + "/vyr", {"-service", config});
     ASSERT_TRUE(by_hand.waitForFinished(60000));
     EXPECT_EQ(by_hand.exitCode(), 252);
     EXPECT_TRUE(by_hand.readAllStandardError().contains("The service Vyr could not start\n"));
@@ -286,7 +287,7 @@ TEST_F(VyrServiceTest, TheStopControlEndsTheService)
     QProcessEnvironment env = environment();
     env.insert("NOTIFY_SOCKET", notify.path());
     vyr.setProcessEnvironment(env);
-    vyr.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-service", config});
+    vyr.start(vyr_test::bin_dir() + "/vyr", {"-service", config});
     ASSERT_TRUE(notify.wait_for("READY=1\nSTATUS=Running"));
     control({"-t"});
     ASSERT_TRUE(vyr.waitForFinished(30000));
@@ -308,7 +309,7 @@ TEST_F(VyrServiceTest, WithoutARunningServiceTheServiceOptionStartsTheOrdinaryPr
         env.insert("VYR_TEST_DISCLAIMER", "accept");
         env.insert("VYR_TEST_REPORT", path("report"));
         vyr.setProcessEnvironment(env);
-        vyr.start(QStringLiteral(VYR_BIN_DIR "/vyr"), {"-service", "-nosplash", config});
+        vyr.start(vyr_test::bin_dir() + "/vyr", {"-service", "-nosplash", config});
         ASSERT_TRUE(vyr.waitForFinished(60000));
         EXPECT_EQ(vyr.exitCode(), 0) << installed;
         // The ordinary start: the disclaimer was answered and the window reported.

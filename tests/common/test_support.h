@@ -12,12 +12,14 @@
 #include <string>
 #include <sys/resource.h>
 
+#include "test_paths.h"
+
 namespace vyr_test {
 
 // The shared public test data folder, or an empty string when this clone has none.
 inline std::string testdata_dir()
 {
-    QDir dir(QStringLiteral(VYR_TESTDATA_DIR));
+    QDir dir(configured_testdata_dir());
     return dir.exists() ? dir.absolutePath().toStdString() : std::string();
 }
 
@@ -69,8 +71,9 @@ private:
 } // namespace vyr_test
 
 // Skips the current test with a clear message when the shared test data is absent.
-#define VYR_REQUIRE_TESTDATA()                                                              \
-    do {                                                                                    \
-        if (vyr_test::testdata_dir().empty())                                               \
-            GTEST_SKIP() << "shared test data folder " VYR_TESTDATA_DIR " is absent";       \
+#define VYR_REQUIRE_TESTDATA()                                                                              \
+    do {                                                                                                    \
+        if (vyr_test::testdata_dir().empty())                                                               \
+            GTEST_SKIP() << "shared test data folder " << vyr_test::configured_testdata_dir().toStdString() \
+                         << " is absent";                                                                   \
     } while (0)

@@ -443,7 +443,8 @@ TEST_F(DbcFile, FuzzFindingsReadBackAsRead)
     CANdbNetwork nets[3];
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(cases[i].file);
-        DbcFileIo io((std::string(VYR_TEST_SOURCE_DIR "/fixtures/dbc_round_trip/") + cases[i].file).c_str());
+        const QString file = vyr_test::source_dir() + "/tests/description/fixtures/dbc_round_trip/" + cases[i].file;
+        DbcFileIo io(file.toStdString().c_str());
         candb_json::Collector log;
         io.set_reporter(&log);
         ASSERT_EQ(io.read(&nets[i]), 0);

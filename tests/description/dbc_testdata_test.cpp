@@ -63,7 +63,7 @@ bool run_canmatrix(const std::vector<std::string> &files, const QString &write_d
         why = "python3-canmatrix needs /usr/bin/python3, which is not installed";
         return false;
     }
-    QStringList args{QStringLiteral(VYR_TEST_SOURCE_DIR "/canmatrix_dump.py")};
+    QStringList args{vyr_test::source_dir() + "/tests/description/canmatrix_dump.py"};
     if (!write_dir.isEmpty())
         args << "--write-dir" << write_dir;
     for (const std::string &f : files)
@@ -305,7 +305,8 @@ protected:
 TEST_F(DbcTestData, EveryFileLoadsAndReadsBackFromWhatWeWrite)
 {
     // Beside the shared files, inputs where this once failed.
-    QDirIterator fixtures(QStringLiteral(VYR_TEST_SOURCE_DIR "/fixtures/dbc_round_trip"), {"*.dbc"}, QDir::Files);
+    QDirIterator fixtures(vyr_test::source_dir() + "/tests/description/fixtures/dbc_round_trip", {"*.dbc"},
+                          QDir::Files);
     while (fixtures.hasNext())
         files_.push_back(fixtures.next().toStdString());
     for (size_t i = 0; i < files_.size(); ++i) {

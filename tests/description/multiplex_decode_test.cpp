@@ -116,7 +116,7 @@ bool canmatrix_decode(const std::string &file, const std::vector<Frame> &frames,
         why = "python3-canmatrix needs /usr/bin/python3, which is not installed";
         return false;
     }
-    QStringList args{QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py"), "--raw",
+    QStringList args{vyr_test::source_dir() + "/tests/interfaces/canmatrix_decode.py", "--raw",
                      QString::fromStdString(file)};
     for (const Frame &frame : frames)
         args << candb_json::text(frame.message->name) + ':' +

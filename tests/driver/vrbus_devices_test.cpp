@@ -1,5 +1,6 @@
 // The vrbus daemon's devices, handles, receive queues, time base, card timer
 // and driver log, tested through the real socket of a daemon process.
+#include "test_paths.h"
 #include "tests/driver/vrbus_fixture.h"
 
 #include "platform/event.h"
@@ -40,7 +41,7 @@ TEST_F(VrbusDevices, DaemonStartsAndStopsCleanlyOnSigterm)
 TEST_F(VrbusDevices, SecondDaemonOnTheSameDirectoryRefusesToStart)
 {
     ASSERT_TRUE(daemon.ready());
-    const std::string program = std::string(VYR_BIN_DIR) + "/vrbus";
+    const std::string program = vyr_test::bin_dir().toStdString() + "/vrbus";
     EXPECT_NE(std::system((program + " 2>/dev/null").c_str()), 0);
     DeviceFile device;
     EXPECT_EQ(open_device(device, "vrbus0a.init"), STATUS_SUCCESS);

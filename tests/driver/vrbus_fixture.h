@@ -6,6 +6,7 @@
 #include "driver/message_record.h"
 #include "platform/device_transport.h"
 #include "platform/vrbus_contract.h"
+#include "test_paths.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -98,7 +99,7 @@ private:
         std::strncpy(address.sun_path, notify_path.c_str(), sizeof(address.sun_path) - 1);
         bind(notify, reinterpret_cast<sockaddr *>(&address), sizeof(address));
         setenv("NOTIFY_SOCKET", notify_path.c_str(), 1);
-        const std::string program = std::string(VYR_BIN_DIR) + "/vrbus";
+        const std::string program = vyr_test::bin_dir().toStdString() + "/vrbus";
         pid_ = fork();
         if (pid_ == 0) {
             // The daemon goes with the test, also when a test crashes.

@@ -10,6 +10,7 @@
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
+#include "test_paths.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,8 +21,8 @@ namespace {
 
 using namespace can_test;
 
-const QString j1939_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/css-api-examples/examples/data-processing/dbc_files/"
-                                         "CSS-Electronics-SAE-J1939-DEMO.dbc");
+const QString j1939_dbc = vyr_test::configured_testdata_dir() +
+    "/dbc/css-api-examples/examples/data-processing/dbc_files/CSS-Electronics-SAE-J1939-DEMO.dbc";
 
 // What the receive thread did, in order.
 class OrderLog
@@ -168,7 +169,7 @@ protected:
 TEST_F(CanDispatch, AFrameGoesThroughTriggersDecodingHandlersAndListenersInOrder)
 {
     if (!QFileInfo::exists(j1939_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     QTemporaryDir dir;
     const QString script_path = dir.filePath("dispatch.vys");
     {

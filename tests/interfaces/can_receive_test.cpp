@@ -12,6 +12,7 @@
 #include "core/vyr_question.h"
 #include "core/vyr_signal_list.h"
 #include "interfaces/hardware/can_hw_channel_vindra.h"
+#include "test_paths.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +30,7 @@ namespace {
 
 using namespace can_test;
 
-const QString dbc_dir = QStringLiteral(VYR_TESTDATA_DIR "/dbc");
+const QString dbc_dir = vyr_test::configured_testdata_dir() + "/dbc";
 const QString j1939_dbc =
     dbc_dir + "/css-api-examples/examples/data-processing/dbc_files/CSS-Electronics-SAE-J1939-DEMO.dbc";
 const QString mux_dbc = dbc_dir + "/cantools/tests/files/dbc/msxii_system_can.dbc";
@@ -38,9 +39,9 @@ const QString large_dbc = dbc_dir + "/opendbc/opendbc/dbc/vw_mlb.dbc";
 constexpr const char *j1939_net = "CSS-Electronics-SAE-J1939-DEMO";
 constexpr const char *mux_net = "msxii_system_can";
 
-#define SKIP_WITHOUT_TESTDATA()                                                                                        \
-    if (!QFileInfo::exists(j1939_dbc))                                                                                 \
-    GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR
+#define SKIP_WITHOUT_TESTDATA()        \
+    if (!QFileInfo::exists(j1939_dbc)) \
+    GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString()
 
 double as_double(const SignalValue &value)
 {

@@ -16,6 +16,7 @@
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
+#include "test_paths.h"
 #include "vyr_test_shell.h"
 
 #include <QFile>
@@ -58,7 +59,7 @@ public:
         dirs_ = std::make_unique<hw_test::PrivateDirectories>();
         CANhwProviderVindra *provider = hw_test::vindra_provider();
         ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        provider->set_program_directory(vyr_test::bin_dir());
         if (listed_virtual_channels > 1) {
             // The start-up hook's demo entry lists one channel and starts the
             // daemon with one: the daemon of these channels starts first, and
@@ -340,7 +341,7 @@ inline std::vector<std::map<std::string, double>> canmatrix_decode(const QString
                                                                    bool raw = false)
 {
     // Found from the tests of any folder that include this header.
-    QStringList args{QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py")};
+    QStringList args{vyr_test::source_dir() + "/tests/interfaces/canmatrix_decode.py"};
     if (raw)
         args << QStringLiteral("--raw");
     QProcess python;

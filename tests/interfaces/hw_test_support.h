@@ -6,6 +6,7 @@
 #include "interfaces/hardware/can_hw_provider.h"
 #include "interfaces/hardware/can_hw_provider_vindra.h"
 #include "interfaces/hardware/canio_device.h"
+#include "test_paths.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ inline pid_t spawn_vrbus(const std::string &notify_path)
         return -1;
     }
     setenv("NOTIFY_SOCKET", notify_path.c_str(), 1);
-    const std::string program = std::string(VYR_BIN_DIR) + "/vrbus";
+    const std::string program = vyr_test::bin_dir().toStdString() + "/vrbus";
     char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);
@@ -97,7 +98,7 @@ public:
         provider_ = vindra_provider();
         if (pid_ <= 0 || !provider_)
             return;
-        provider_->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        provider_->set_program_directory(vyr_test::bin_dir());
         if (provider_->initialize_driver() != 0)
             return;
         CANhwProviderList::global().enumerate_all_channels();

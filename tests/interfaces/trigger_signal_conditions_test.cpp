@@ -8,6 +8,7 @@
 #include "core/vyr_trigger_cond.h"
 #include "core/vyr_trigger_cond_handlers.h"
 #include "core/vyr_trigger_cond_signal.h"
+#include "test_paths.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ namespace {
 
 using namespace can_test;
 
-const QString motohawk_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
+const QString motohawk_dbc = vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
 constexpr uint32_t example_message = 496;
 
 std::vector<uint8_t> bytes_of(const QString &payload)
@@ -84,7 +85,7 @@ protected:
 TEST_F(TriggerSignalConditions, FiresWhenBothRelationsTurnTrueAndAgainOnlyAfterOneFell)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     const QStringList payloads = {"ExampleMessage:0000000000000000", "ExampleMessage:8001000000000000",
                                   "ExampleMessage:8010000000000000", "ExampleMessage:80f0000000000000",
                                   "ExampleMessage:0010000000000000", "ExampleMessage:8010000000000000"};

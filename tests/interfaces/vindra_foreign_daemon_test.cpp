@@ -3,6 +3,7 @@
 #include "hw_test_support.h"
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "platform/service_manager.h"
+#include "test_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ TEST(VindraProvider, LeavesARunningBusOfAnotherStarterAlone)
 
     CANhwProviderVindra *provider = hw_test::vindra_provider();
     ASSERT_NE(provider, nullptr);
-    provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+    provider->set_program_directory(vyr_test::bin_dir());
     ASSERT_EQ(provider->initialize_driver(), 0);
     EXPECT_FALSE(ServiceManager::instance().started_here("vrbus"));
     CANhwProviderList::global().enumerate_all_channels();

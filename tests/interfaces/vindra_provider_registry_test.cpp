@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/service_manager.h"
 #include "settings/debug_trace.h"
+#include "test_paths.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,7 +34,7 @@ TEST(VindraProviderRegistry, AStoredDriverKeyStaysAndAnotherTreesServiceRecordIs
     ASSERT_EQ(registry.create_key(driver_key), 0);
     ASSERT_EQ(registry.write_int(driver_key, "ChannelsPerCard", 4), 0);
     const std::string stored = file_text(platform::Registry::default_machine_file());
-    const std::string own = std::string(VYR_BIN_DIR) + "/vrbus";
+    const std::string own = vyr_test::bin_dir().toStdString() + "/vrbus";
     const std::string other = dirs.scratch_path("vrbus");
     ASSERT_TRUE(QFile::copy(QString::fromStdString(own), QString::fromStdString(other)));
     platform::ServiceConfig stale;
@@ -44,7 +45,7 @@ TEST(VindraProviderRegistry, AStoredDriverKeyStaysAndAnotherTreesServiceRecordIs
 
     CANhwProviderVindra *provider = hw_test::vindra_provider();
     ASSERT_NE(provider, nullptr);
-    provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+    provider->set_program_directory(vyr_test::bin_dir());
     set_debug_trace_enabled(true);
     testing::internal::CaptureStderr();
     ASSERT_EQ(provider->initialize_driver(), 0);

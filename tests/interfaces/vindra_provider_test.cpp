@@ -7,6 +7,7 @@
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "platform/registry.h"
 #include "platform/service_manager.h"
+#include "test_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ TEST(VindraProvider, InstallsEnumeratesAndRemovesTheVirtualBus)
     hw_test::PrivateDirectories dirs;
     CANhwProviderVindra *provider = hw_test::vindra_provider();
     ASSERT_NE(provider, nullptr);
-    provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+    provider->set_program_directory(vyr_test::bin_dir());
     ASSERT_FALSE(ServiceManager::is_running("vrbus"));
 
     ASSERT_EQ(provider->initialize_driver(), 0);
@@ -45,7 +46,7 @@ TEST(VindraProvider, InstallsEnumeratesAndRemovesTheVirtualBus)
     platform::ServiceConfig service;
     ASSERT_TRUE(ServiceManager::instance().open_service("vrbus", &service));
     EXPECT_EQ(service.display_name, "CAN-Demo Driver for Vyr");
-    EXPECT_EQ(service.binary_path, std::string(VYR_BIN_DIR) + "/vrbus");
+    EXPECT_EQ(service.binary_path, vyr_test::bin_dir().toStdString() + "/vrbus");
     EXPECT_EQ(service.type, platform::ServiceConfig::kernel_driver);
     EXPECT_EQ(service.start, platform::ServiceConfig::demand_start);
 

@@ -140,7 +140,7 @@ TEST_F(AsciiLogFileTest, WholeFilesMatchTheGoldenFiles)
         ASSERT_EQ(log.measurement_stopped(), 0);
         ASSERT_EQ(log.close(), 0);
         EXPECT_EQ(without_dates(read_file(path(c.golden))),
-                  read_file(std::string(VYR_TEST_SOURCE_DIR "/golden/") + c.golden));
+                  read_file((vyr_test::source_dir() + "/tests/logging/golden/").toStdString() + c.golden));
     }
 }
 

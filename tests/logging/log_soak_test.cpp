@@ -10,6 +10,7 @@
 #include "interfaces/hardware/can_hw_channel_info.h"
 #include "platform/registry.h"
 #include "settings/qtb_config.h"
+#include "test_paths.h"
 #include "vyr_test_shell.h"
 #include "windows/logging/log_file.h"
 
@@ -57,7 +58,7 @@ public:
         ASSERT_GT(m_daemon, 0);
         CANhwProviderVindra *provider = hw_test::vindra_provider();
         ASSERT_NE(provider, nullptr);
-        provider->set_program_directory(QStringLiteral(VYR_BIN_DIR));
+        provider->set_program_directory(vyr_test::bin_dir());
         for (const char *type : can_types)
             ASSERT_EQ(call_start_up_hook(find_signal_if_type(type)), 0);
         for (int n = 0; n < channels; ++n)

@@ -2,6 +2,7 @@
 // LogFile, enabling by the switches, switching the format, Cancel and the
 // file dialog with its unwritable-path message.
 #include "core/vyr_trigger.h"
+#include "test_paths.h"
 #include "windows/logging/log_file.h"
 #include "windows/logging/vyr_dialog_log_to_file.h"
 
@@ -282,7 +283,7 @@ TEST_F(LogToFileDialogTest, FileDialogAppendsTheExtensionAndRefusesUnwritableFil
     EXPECT_EQ(dialog.le_logfile_name->text(), "/tmp/CAPTURE2.TXT");
 
     // An existing file that cannot be written: the message, and no change.
-    chosen_file = QString::fromUtf8(VYR_TEST_SOURCE_DIR) + "/log_to_file_dialog_test.cpp";
+    chosen_file = vyr_test::source_dir() + "/tests/logging/log_to_file_dialog_test.cpp";
     writable = false;
     dialog.pb_select_logfile->click();
     EXPECT_EQ(error_caption, "Error");

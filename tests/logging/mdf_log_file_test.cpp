@@ -83,7 +83,8 @@ void expect_same_frame(const VyrCanMessage &read, const VyrCanMessage &written, 
 QJsonObject python_read(const std::string &path)
 {
     QProcess process;
-    process.start(python, {VYR_TEST_SOURCE_DIR "/mdf_reader.py", "read", QString::fromStdString(path)});
+    process.start(python,
+                  {vyr_test::source_dir() + "/tests/logging/mdf_reader.py", "read", QString::fromStdString(path)});
     EXPECT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
@@ -351,10 +352,10 @@ TEST_F(MdfLogFileTest, ForeignTruncatedAndCraftedFilesAreRefused)
     const std::string ours = read_file(path("ours.log"));
     const size_t tail = 228 + 23 * kinds_of_frames().size();
     const size_t data_group = tail + 62 + 15 * 218 + 26;
-    ASSERT_EQ(
-        QProcess::execute(
-            python, {VYR_TEST_SOURCE_DIR "/mdf_reader.py", "write33", QString::fromStdString(path("mdf330.log"))}),
-        0);
+    ASSERT_EQ(QProcess::execute(python,
+                                {vyr_test::source_dir() + "/tests/logging/mdf_reader.py", "write33",
+                                 QString::fromStdString(path("mdf330.log"))}),
+              0);
     const std::string mdf4 = testdata_dir() + "/mdf/asammdf/test/asammdf/gui/resources/test_batch.mf4";
     const std::string unfinalised = testdata_dir() + "/mdf/css-api-examples/examples/other/matlab-basics/00000014.MF4";
     const std::string candump =

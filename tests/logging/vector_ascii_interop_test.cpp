@@ -79,7 +79,8 @@ bool has_can_utils()
 std::vector<Frame> python_frames(const char *mode, const std::string &path, bool fold_channels = true)
 {
     QProcess process;
-    process.start(python, {VYR_TEST_SOURCE_DIR "/python_can_frames.py", mode, QString::fromStdString(path)});
+    process.start(python,
+                  {vyr_test::source_dir() + "/tests/logging/python_can_frames.py", mode, QString::fromStdString(path)});
     EXPECT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     std::vector<Frame> frames;
@@ -215,8 +216,9 @@ TEST_F(VectorAsciiInterop, PythonCanReadsOurFilesAsWeWroteThem)
 
 TEST_F(VectorAsciiInterop, WeReadPythonCanWritersFilesAsItDoes)
 {
-    QProcess::execute(
-        python, {VYR_TEST_SOURCE_DIR "/python_can_frames.py", "write-asc", QString::fromStdString(path("python.asc"))});
+    QProcess::execute(python,
+                      {vyr_test::source_dir() + "/tests/logging/python_can_frames.py", "write-asc",
+                       QString::fromStdString(path("python.asc"))});
     const std::vector<Frame> ours = our_frames(path("python.asc"));
     ASSERT_EQ(ours.size(), 7u);
     EXPECT_EQ(relative(ours), relative(python_frames("asc", path("python.asc"))));

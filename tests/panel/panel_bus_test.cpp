@@ -7,6 +7,7 @@
 #include "core/time_base.h"
 #include "core/vyr_signal_list.h"
 #include "script/vyr_script_runtime.h"
+#include "test_paths.h"
 #include "windows/panel/panel_signal_binding.h"
 #include "windows/panel/vyr_panel_item.h"
 #include "windows/panel/vyr_script_activation.h"
@@ -21,7 +22,7 @@ namespace {
 
 using namespace can_test;
 
-const QString motohawk_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
+const QString motohawk_dbc = vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
 const char *const temperature_name = "motohawk.ExampleMessage.Temperature";
 constexpr uint32_t example_message = 496;
 
@@ -81,7 +82,7 @@ protected:
 TEST_F(PanelBusTest, BindingReceivesTheDecodedValuesAndNamesTheSignal)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     const QStringList payloads = {"ExampleMessage:8010000000000000", "ExampleMessage:80f0000000000000",
                                   "ExampleMessage:80f0000000000000"};
     const auto decoded = canmatrix_decode(motohawk_dbc, payloads);

@@ -5,6 +5,7 @@
 // properties dialog, saves the panel and reads it into a new one.
 #include "../interfaces/can_test_support.h"
 #include "panel_editing_support.h"
+#include "test_paths.h"
 #include "tests/app/form_test_support.h"
 #include "windows/panel/panel_item_type_info.h"
 #include "windows/panel/panel_signal_binding.h"
@@ -27,7 +28,7 @@ namespace {
 using namespace can_test;
 using namespace panel_editing;
 
-const QString motohawk_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
+const QString motohawk_dbc = vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
 const char temperature[] = "motohawk.ExampleMessage.Temperature";
 
 QByteArray read_file(const QString &name)
@@ -77,7 +78,7 @@ protected:
 TEST_F(PanelEditingScenario, UserBuildsEditsSavesAndReadsAPanel)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     VyrCanIf *can = make("CAN", virtual_channel, "", {motohawk_dbc});
     ASSERT_EQ(compile(can, "variables { int started = 0; }\non action \"Start\" { started = this; }\n"), 0);
 
@@ -220,7 +221,7 @@ TEST_F(PanelEditingScenario, UserBuildsEditsSavesAndReadsAPanel)
 TEST_F(PanelEditingScenario, SecondSignalComesFromTheSharedSelectionDialog)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     make("CAN", virtual_channel, "", {motohawk_dbc});
     VyrPanel panel(nullptr);
     VyrPanelItem *item = panel.insert_new_item("Horizont");

@@ -12,6 +12,7 @@
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
+#include "test_paths.h"
 #include "widgets/gauges/qledmeter.h"
 #include "widgets/gauges/qtled.h"
 #include "widgets/gauges/qtscale.h"
@@ -34,7 +35,7 @@ namespace {
 
 using namespace can_test;
 
-const QString motohawk_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
+const QString motohawk_dbc = vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
 constexpr uint32_t example_message = 496;
 constexpr uint32_t out_frame = 0x300;
 constexpr uint32_t in_out_frame = 0x301;
@@ -156,7 +157,7 @@ protected:
 TEST_F(PanelKindsOnTheBus, PushButtonWritesOnPressAndReleaseOnlyAndNeverToAnInput)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     VyrCanIf *can = make_interface({motohawk_dbc});
     VyrPanelItem *output = add("PushButton", can, "Out");
     VyrPanelItem *input = add("PushButton", can, "motohawk.ExampleMessage.Enable");
@@ -318,7 +319,7 @@ double as_double(const SignalValue &value)
 TEST_F(PanelKindsOnTheBus, GaugesFollowTheDecodedFramesOfTheNode)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     const QStringList payloads = {"ExampleMessage:8010000000000000", "ExampleMessage:3f01000000000000",
                                   "ExampleMessage:c0fe123456789abc"};
     const auto decoded = canmatrix_decode(motohawk_dbc, payloads);
@@ -380,7 +381,7 @@ TEST_F(PanelKindsOnTheBus, GaugesFollowTheDecodedFramesOfTheNode)
 TEST_F(PanelKindsOnTheBus, LcdShowsDashesOnceTheClockPassesItsTimeOut)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     vyr_test::ClockInstaller time;
     VyrCanIf *can = make_interface({motohawk_dbc});
     VyrPanelItem *item = add("LCD Number", can, "motohawk.ExampleMessage.AverageRadius");

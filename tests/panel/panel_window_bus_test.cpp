@@ -4,6 +4,7 @@
 // shows the values python3-canmatrix decodes from the node's frames.
 #include "../interfaces/can_test_support.h"
 #include "script/vyr_script_runtime.h"
+#include "test_paths.h"
 #include "windows/panel/panel_signal_binding.h"
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
@@ -18,7 +19,7 @@ namespace {
 
 using namespace can_test;
 
-const QString motohawk_dbc = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/motohawk.dbc");
+const QString motohawk_dbc = vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
 constexpr uint32_t example_message = 496;
 
 // The action sends 120h with the id of the item that ran it, low byte first;
@@ -47,7 +48,7 @@ using PanelWindowBusTest = CanFixture;
 TEST_F(PanelWindowBusTest, ButtonActionFrameCarriesTheItemIdAndTheGaugeFollowsTheDecodedTemperature)
 {
     if (!QFileInfo::exists(motohawk_dbc))
-        GTEST_SKIP() << "no test data at " << VYR_TESTDATA_DIR;
+        GTEST_SKIP() << "no test data at " << vyr_test::configured_testdata_dir().toStdString();
     const QStringList payloads = {"ExampleMessage:8010000000000000", "ExampleMessage:80f0000000000000",
                                   "ExampleMessage:804a0f0000000000"};
     const auto decoded = canmatrix_decode(motohawk_dbc, payloads);

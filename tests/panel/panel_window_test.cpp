@@ -127,7 +127,7 @@ TEST(PanelFile, EmptyPanelMatchesTheGoldenFileAndEscapesTheCaption)
     VyrPanel panel(nullptr);
     panel.setCaption(QStringLiteral("Two words"));
     const std::string text = panel_file_text(panel);
-    EXPECT_EQ(QByteArray::fromStdString(text), read_file(QStringLiteral(VYR_TEST_SOURCE_DIR "/data/empty_panel.ui")));
+    EXPECT_EQ(QByteArray::fromStdString(text), read_file(vyr_test::source_dir() + "/tests/panel/data/empty_panel.ui"));
     EXPECT_NE(text.find("<class>Two&#32;words</class>"), std::string::npos);
 }
 

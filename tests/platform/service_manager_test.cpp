@@ -2,6 +2,7 @@
 // file until its socket answers, stopped only by the process that started it.
 #include "platform/registry.h"
 #include "platform/service_manager.h"
+#include "test_paths.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ protected:
 
 TEST_F(ServiceManagerTest, RecordStartStopDelete)
 {
-    const std::string vrbus = std::string(VYR_BIN_DIR) + "/vrbus";
+    const std::string vrbus = vyr_test::bin_dir().toStdString() + "/vrbus";
     EXPECT_EQ(manager.start_service("vrbus"), service_error::DOES_NOT_EXIST);
     ASSERT_EQ(manager.create_service(config("vrbus", vrbus)), 0);
     EXPECT_EQ(manager.create_service(config("vrbus", vrbus)), service_error::EXISTS);
@@ -86,7 +87,7 @@ TEST_F(ServiceManagerTest, DaemonsThatDoNotServe)
 // start, and leaves no zombie; the next start runs a new one.
 TEST_F(ServiceManagerTest, ADaemonThatDiedIsReapedAndReplaced)
 {
-    ASSERT_EQ(manager.create_service(config("vrbus", std::string(VYR_BIN_DIR) + "/vrbus")), 0);
+    ASSERT_EQ(manager.create_service(config("vrbus", vyr_test::bin_dir().toStdString() + "/vrbus")), 0);
     for (const bool reaped_first : {true, false}) {
         SCOPED_TRACE(reaped_first ? "reap_ended, then start" : "start right away");
         ASSERT_EQ(manager.start_service("vrbus"), 0);
@@ -115,10 +116,10 @@ TEST_F(ServiceManagerTest, TheRecordNamesAnotherFileOnRequest)
 {
     ASSERT_EQ(manager.change_binary_path("vrbus", "/elsewhere/vrbus"), service_error::DOES_NOT_EXIST);
     ASSERT_EQ(manager.create_service(config("vrbus", "/elsewhere/vrbus")), 0);
-    ASSERT_EQ(manager.change_binary_path("vrbus", std::string(VYR_BIN_DIR) + "/vrbus"), 0);
+    ASSERT_EQ(manager.change_binary_path("vrbus", vyr_test::bin_dir().toStdString() + "/vrbus"), 0);
     ServiceConfig recorded;
     ASSERT_TRUE(manager.open_service("vrbus", &recorded));
-    EXPECT_EQ(recorded.binary_path, std::string(VYR_BIN_DIR) + "/vrbus");
+    EXPECT_EQ(recorded.binary_path, vyr_test::bin_dir().toStdString() + "/vrbus");
     EXPECT_EQ(recorded.display_name, "Display of vrbus");
 }
 
@@ -127,7 +128,7 @@ TEST_F(ServiceManagerTest, DestructorStopsWhatItStarted)
     pid_t pid;
     {
         ServiceManager scoped;
-        ASSERT_EQ(scoped.create_service(config("vrbus", std::string(VYR_BIN_DIR) + "/vrbus")), 0);
+        ASSERT_EQ(scoped.create_service(config("vrbus", vyr_test::bin_dir().toStdString() + "/vrbus")), 0);
         ASSERT_EQ(scoped.start_service("vrbus"), 0);
         pid = scoped.daemon_pid("vrbus");
     }

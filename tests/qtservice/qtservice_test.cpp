@@ -4,6 +4,7 @@
 // manager that reads the notifications and as the syslog that reads the records.
 #include "lib/qtservice/qtservice.h"
 #include "service_test_support.h"
+#include "test_paths.h"
 
 #include <QFile>
 #include <QProcess>
@@ -19,7 +20,7 @@ using service_test::DatagramSink;
 
 namespace {
 
-const QString tool = QStringLiteral(VYR_BIN_DIR "/qtservice_tool");
+const QString tool = vyr_test::bin_dir() + "/qtservice_tool";
 
 class QtServiceTest : public ::testing::Test
 {

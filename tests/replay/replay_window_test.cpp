@@ -6,6 +6,7 @@
 #include "replay_test_support.h"
 #include "core/vyr_trigger.h"
 #include "settings/qtb_config.h"
+#include "test_paths.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -410,7 +411,7 @@ namespace {
 TEST(ReplayDemo, TheDemosDriveLogReadsWhole)
 {
     std::unique_ptr<LogFile> reader = LogFileFormat::create("ASCII");
-    reader->set_file_name(VYR_TEST_SOURCE_DIR "/../../demo/demo_drive.txt");
+    reader->set_file_name((vyr_test::source_dir() + "/demo/demo_drive.txt").toStdString().c_str());
     reader->set_write_mode(LogFile::ReadMode);
     ASSERT_EQ(reader->open(), LogFile::Success);
     VyrCanMessage message;

@@ -1,7 +1,8 @@
 // The scope on the vrbus daemon: signals of a signed Motorola DBC and of a
 // float DBC picked in the signal selection, a measurement started, frames
 // written by the test's node; every sample is what python3-canmatrix decodes
-// from its frame, the times rise, and the curves show in the window.
+// from its frame, at its frame's own time stamp, and the curves show in the
+// window.
 #include "../interfaces/can_test_support.h"
 
 #include "core/vyr_signal_list.h"
@@ -99,14 +100,24 @@ TEST_F(ScopeOnTheBus, SamplesAreTheDecodedValuesOfTheFramesAndTheCurvesShow)
         {0x80, 0x4A, 0x0F, 0, 0, 0, 0, 0}, {0xC0, 0x06, 0, 0, 0, 0, 0, 0}, {0x87, 0xFF, 0, 0, 0, 0, 0, 0}};
     const std::vector<std::vector<uint8_t>> float_pairs = {two_floats(1.5f, -2.25f), two_floats(-1e3f, 3.75f),
                                                            two_floats(0.125f, 1e6f)};
+    // Each pair goes out once the pair before it reached the scope, and 30 ms
+    // later: so the daemon stamps the pairs apart, however late a loaded
+    // machine lets it run, and the curves have a length to show.
+    const auto arrived = [&](uint32_t pairs) {
+        return can_test::eventually([&] {
+            return scope->item(0)->samples().record_count() == pairs &&
+                scope->item(2)->samples().record_count() == pairs;
+        });
+    };
     for (size_t i = 0; i < temperatures.size(); ++i) {
+        if (i > 0) {
+            ASSERT_TRUE(arrived(uint32_t(i)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
         node.send(0x1F0, 0, temperatures[i]);
         node.send(0x401, 0, float_pairs[i]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
-    ASSERT_TRUE(can_test::eventually([&] {
-        return scope->item(0)->samples().record_count() == 3 && scope->item(2)->samples().record_count() == 3;
-    }));
+    ASSERT_TRUE(arrived(3));
     for (int tick = 0; tick < 3; ++tick) {
         scope->update_signals();
         QApplication::processEvents();
@@ -135,8 +146,12 @@ TEST_F(ScopeOnTheBus, SamplesAreTheDecodedValuesOfTheFramesAndTheCurvesShow)
         EXPECT_NEAR(temperature[i].value, motohawk_decoded[i].at("ExampleMessage.Temperature"), 1e-9) << i;
         EXPECT_EQ(first[i].value, floats_decoded[i].at("Message2.Signal1")) << i;
         EXPECT_EQ(second[i].value, floats_decoded[i].at("Message2.Signal2")) << i;
+        // The frames' own stamps: the signals of one frame share it, and each
+        // pair went out after the one before it had arrived.
+        EXPECT_EQ(first[i].time, second[i].time) << i;
+        EXPECT_GE(first[i].time, temperature[i].time) << i;
         if (i > 0) {
-            EXPECT_GT(temperature[i].time, temperature[i - 1].time) << i;
+            EXPECT_GT(temperature[i].time, first[i - 1].time) << i;
         }
     }
 

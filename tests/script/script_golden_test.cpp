@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include "test_paths.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ RunResult run_script(const QString &path, const QStringList &options)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(QStringLiteral(VYR_BIN_DIR "/script_run"), QStringList(options) << path);
+    process.start(vyr_test::bin_dir() + "/script_run", QStringList(options) << path);
     RunResult result;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -45,7 +46,7 @@ RunResult run_script(const QString &path, const QStringList &options)
 
 TEST(ScriptGolden, EveryScriptPrintsItsGoldenOutput)
 {
-    const QDir dir(QStringLiteral(VYR_TEST_SOURCE_DIR "/golden"));
+    const QDir dir(vyr_test::source_dir() + "/tests/script/golden");
     const QStringList scripts = dir.entryList({QStringLiteral("*.vys")}, QDir::Files, QDir::Name);
     ASSERT_FALSE(scripts.isEmpty());
     for (const QString &name : scripts) {

@@ -1,5 +1,6 @@
 // The grammar and its code generation, end to end: scripts are compiled by
 // the real lexer and grammar into a machine and their handlers are run.
+#include "test_paths.h"
 #include "tests/script/pcode_assembler.h"
 #include "tests/script/script_test_host.h"
 
@@ -42,7 +43,7 @@ std::string transcript_of(const std::string &script, bool bounds_check)
 // bounds checking; its transcript must equal NAME.expected.
 TEST(ScriptGrammarGolden, ScriptsCompileAndRunAsExpected)
 {
-    const QDir dir(QStringLiteral(VYR_TEST_SOURCE_DIR "/grammar"));
+    const QDir dir(vyr_test::source_dir() + "/tests/script/grammar");
     const QStringList scripts = dir.entryList({QStringLiteral("*.vys")}, QDir::Files, QDir::Name);
     ASSERT_FALSE(scripts.isEmpty());
     for (const QString &name : scripts) {

@@ -21,6 +21,7 @@
 #include "script/script_symbol.h"
 #include "script/script_symbol_table.h"
 #include "script/vyr_script_runtime.h"
+#include "test_paths.h"
 #include "vyr_test_shell.h"
 
 #include <QDir>
@@ -460,7 +461,7 @@ TEST_F(VyrScriptRuntimeTest, SystemFunctionsPostTheirEventsToTheOwner)
 
 TEST_F(VyrScriptRuntimeTest, SeedAndKeyThroughTheLibraryTheScriptLoads)
 {
-    const std::string bin = VYR_BIN_DIR;
+    const std::string bin = vyr_test::bin_dir().toStdString();
     struct Case
     {
         std::string library;

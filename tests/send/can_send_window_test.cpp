@@ -10,6 +10,7 @@
 #include "core/timer_wheel.h"
 #include "core/vyr_global_accel.h"
 #include "core/vyr_trigger.h"
+#include "test_paths.h"
 #include "windows/base/vyr_select_key.h"
 #include "windows/send/can_send_table.h"
 #include "windows/send/table_button.h"
@@ -45,7 +46,7 @@ namespace {
 using namespace can_test;
 using Clock = std::chrono::steady_clock;
 
-const QString dbc_dir = QStringLiteral(VYR_TESTDATA_DIR "/dbc/cantools/tests/files/dbc/");
+const QString dbc_dir = vyr_test::configured_testdata_dir() + "/dbc/cantools/tests/files/dbc/";
 const QString plain_dbc = dbc_dir + QStringLiteral("motohawk.dbc");
 const QString j1939_dbc = dbc_dir + QStringLiteral("j1939.dbc");
 
@@ -54,8 +55,8 @@ std::map<std::string, double> canmatrix_raw(const QString &dbc, const char *mess
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py"), QStringLiteral("--raw"),
-                  dbc, QString::fromLatin1(message) + QLatin1Char(':') + hex});
+                 {vyr_test::source_dir() + "/tests/interfaces/canmatrix_decode.py", QStringLiteral("--raw"), dbc,
+                  QString::fromLatin1(message) + QLatin1Char(':') + hex});
     std::map<std::string, double> values;
     if (!python.waitForFinished(60000) || python.exitCode() != 0)
         return values;

@@ -5,6 +5,7 @@
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "test_paths.h"
 #include "trace_test_frames.h"
 #include "vyr_test_shell.h"
 #include "windows/trace/vyr_message_view.h"
@@ -342,7 +343,8 @@ TEST_F(MessageViewCursor, FixedTextHasItsHeadingAndFieldWidths)
 
 TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
 {
-    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
+    const std::string dbc =
+        vyr_test::configured_testdata_dir().toStdString() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
     auto cluster = std::make_unique<CANdbCluster>();
     std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
     io->set_file_name(dbc.c_str());
@@ -367,7 +369,7 @@ TEST_F(MessageViewCursor, FixedTextInDatabaseModeListsTheSignals)
 // A multiplexed frame lists the signals its multiplexor selects.
 TEST_F(MessageViewCursor, FixedTextListsTheSignalsTheMultiplexorSelects)
 {
-    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/opendbc/opendbc/dbc/vw_mqb.dbc";
+    const std::string dbc = vyr_test::configured_testdata_dir().toStdString() + "/dbc/opendbc/opendbc/dbc/vw_mqb.dbc";
     auto cluster = std::make_unique<CANdbCluster>();
     std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
     io->set_file_name(dbc.c_str());

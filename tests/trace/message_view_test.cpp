@@ -6,6 +6,7 @@
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
 #include "interfaces/can/vyr_can_if.h"
+#include "test_paths.h"
 #include "trace_test_frames.h"
 #include "vyr_test_shell.h"
 #include "windows/base/header_tool_tip.h"
@@ -195,7 +196,8 @@ TEST_F(MessageView, TheFormattersColumnsFollowTheInterface)
 
 TEST_F(MessageView, DatabaseModeShowsMessageNamesAndSignals)
 {
-    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
+    const std::string dbc =
+        vyr_test::configured_testdata_dir().toStdString() + "/dbc/cantools/tests/files/dbc/motohawk.dbc";
     auto cluster = std::make_unique<CANdbCluster>();
     std::unique_ptr<CANdbFileIo> io = CANdbFileFormat::create_io("DBC");
     io->set_file_name(dbc.c_str());

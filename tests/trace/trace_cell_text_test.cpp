@@ -4,6 +4,7 @@
 #include "core/candb_cluster.h"
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
+#include "test_paths.h"
 #include "windows/signals/vyr_can_signal_table.h"
 #include "windows/trace/trace_cell_text.h"
 
@@ -167,7 +168,7 @@ TEST(TraceCellText, CounterAndChannel)
 
 std::string testdata(const char *path)
 {
-    return std::string(VYR_TESTDATA_DIR) + "/" + path;
+    return vyr_test::configured_testdata_dir().toStdString() + "/" + path;
 }
 
 // Decodes a frame of the named message with python3-canmatrix (the script of
@@ -176,7 +177,7 @@ QJsonObject canmatrix_decode(const std::string &dbc, const char *message, const 
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py"), QString::fromStdString(dbc),
+                 {vyr_test::source_dir() + "/tests/interfaces/canmatrix_decode.py", QString::fromStdString(dbc),
                   QString::fromLatin1(message) + ':' + QString::fromStdString(hex)});
     if (!python.waitForFinished(60000) || python.exitCode() != 0)
         return QJsonObject();

@@ -5,6 +5,7 @@
 // on the interface thread when it stops itself), the configuration group round-tripping byte for byte, and the
 // enabling rules of its buttons.
 #include "../interfaces/can_test_support.h"
+#include "test_paths.h"
 #include "windows/trace/vyr_dialog_trace_filters.h"
 #include "settings/qtb_config.h"
 #include "core/vyr_trigger.h"
@@ -45,14 +46,14 @@ namespace {
 using namespace can_test;
 
 const std::string multiplex_dbc =
-    std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/multiplex.dbc";
+    vyr_test::configured_testdata_dir().toStdString() + "/dbc/cantools/tests/files/dbc/multiplex.dbc";
 constexpr uint32_t message1_id = 0x123456; // extended
 
 QJsonObject canmatrix_decode(const char *message, const QString &hex)
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(VYR_TEST_SOURCE_DIR "/../interfaces/canmatrix_decode.py"),
+                 {vyr_test::source_dir() + "/tests/interfaces/canmatrix_decode.py",
                   QString::fromStdString(multiplex_dbc), QString::fromLatin1(message) + ':' + hex});
     if (!python.waitForFinished(60000) || python.exitCode() != 0)
         return QJsonObject();

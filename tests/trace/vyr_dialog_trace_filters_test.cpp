@@ -2,6 +2,7 @@
 // adding by literal and by database name with the covering check, ranges
 // in order, delete, optimize to a fixed point, enabling, and the lists
 // loaded and read back with their changed flag.
+#include "test_paths.h"
 #include "windows/trace/vyr_dialog_trace_filters.h"
 #include "core/candb_cluster.h"
 #include "core/candb_file_format.h"
@@ -243,7 +244,8 @@ TEST_F(TraceFilterDialog, ReportsChangesOfTheFilterTypeAndNoneAfterALoad)
 
 TEST_F(TraceFilterDialog, NamesComeFromTheInterfacesDatabase)
 {
-    const std::string dbc = std::string(VYR_TESTDATA_DIR) + "/dbc/cantools/tests/files/dbc/multiplex.dbc";
+    const std::string dbc =
+        vyr_test::configured_testdata_dir().toStdString() + "/dbc/cantools/tests/files/dbc/multiplex.dbc";
     if (!std::ifstream(dbc))
         GTEST_SKIP() << "shared test data not found: " << dbc;
     vyr_test::VyrTestShell shell;

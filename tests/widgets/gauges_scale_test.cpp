@@ -1,5 +1,6 @@
 // The gauges' common behaviour: properties by name, the automatic scale, the
 // setters' change tests, image placement and which changes render the face.
+#include "test_paths.h"
 #include "widgets/gauges/qledmeter.h"
 #include "widgets/gauges/qtbar.h"
 #include "widgets/gauges/qtled.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-const QString kNeedle = QStringLiteral(VYR_TEST_SOURCE_DIR "/gauge_needle.svg");
+const QString kNeedle = vyr_test::source_dir() + "/tests/widgets/gauge_needle.svg";
 
 void show(QWidget &widget, QSize size)
 {

@@ -1,3 +1,4 @@
+#include "test_paths.h"
 #include "widgets/misc/previewfiledialog.h"
 
 #include <QAbstractItemView>
@@ -87,7 +88,7 @@ TEST(Preview, ReadsNoMoreThanTheHeaderOfAFileWithoutLineBreaks)
 
 TEST(PreviewFileDialog, PaneFollowsTheFilePickedInTheList)
 {
-    const QString demo_dir = QStringLiteral(VYR_TEST_SOURCE_DIR "/../../demo");
+    const QString demo_dir = vyr_test::source_dir() + "/demo";
     ASSERT_TRUE(QFile::exists(demo_dir + "/demo.vyr"));
 
     PreviewFileDialog dialog;
