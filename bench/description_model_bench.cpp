@@ -4,6 +4,7 @@
 // pass over 60,000 objects of which 10,000 still name their data type.
 #include "core/description_kinds.h"
 #include "core/description_list.h"
+#include "tests/common/test_paths.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,7 +35,7 @@ std::vector<std::string> real_names(int count)
 {
     std::set<std::string> signal_names;
     std::error_code error;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(VYR_TESTDATA_DIR "/dbc", error)) {
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(vyr_test::configured_testdata_dir().toStdString() + "/dbc", error)) {
         if (entry.path().extension() != ".dbc")
             continue;
         std::ifstream file(entry.path());

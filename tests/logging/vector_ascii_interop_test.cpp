@@ -271,7 +271,7 @@ TEST_F(VectorAsciiInterop, WeReadEachKindOfLineAsPythonCanDoes)
 {
     for (const char *file : {"classic_lines.asc", "classic_decimal.asc", "remote_frames.asc", "channels.asc"}) {
         SCOPED_TRACE(file);
-        const std::string path = std::string(VYR_TEST_SOURCE_DIR "/../fuzz/seeds/log_asc/") + file;
+        const std::string path = (vyr_test::source_dir() + "/tests/fuzz/seeds/log_asc/").toStdString() + file;
         const std::vector<Frame> ours = our_frames(path);
         EXPECT_FALSE(ours.empty());
         EXPECT_EQ(stamped(ours), stamped(python_frames("asc", path)));

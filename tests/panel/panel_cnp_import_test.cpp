@@ -6,6 +6,7 @@
 #include "windows/panel/panel_item_type_info.h"
 #include "windows/panel/vyr_panel.h"
 #include "windows/panel/vyr_panel_item.h"
+#include "test_paths.h"
 #include "xmllint_check.h"
 
 #include <QFile>
@@ -67,7 +68,7 @@ TEST(PanelCnpImport, CaptionsWithControlBytesSaveAsXmlThatReadsBackTheSame)
 {
     QTemporaryDir dir;
     VyrPanel panel(nullptr);
-    ASSERT_TRUE(panel.read_panel_from_file(QStringLiteral(VYR_TEST_SOURCE_DIR "/data/control_captions.cnp")));
+    ASSERT_TRUE(panel.read_panel_from_file(vyr_test::source_dir() + "/tests/panel/data/control_captions.cnp"));
     ASSERT_EQ(panel.items().size(), 2u);
     QTextCodec *shift_jis = QTextCodec::codecForName("Shift_JIS");
     ASSERT_NE(shift_jis, nullptr);

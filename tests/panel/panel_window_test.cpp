@@ -323,7 +323,7 @@ TEST(PanelFile, ElementsOutOfPlaceRefuseTheFileAndTheMessageSaysWhere)
     ASSERT_TRUE(panel.read_panel_from_file(kept_name));
     QSignalSpy errors(&panel, &VyrDataWindow::signal_log_message_error);
 
-    const QString fixture = QStringLiteral(VYR_TEST_SOURCE_DIR "/data/widget_in_actions.ui");
+    const QString fixture = vyr_test::source_dir() + "/tests/panel/data/widget_in_actions.ui";
     EXPECT_FALSE(panel.read_panel_from_file(fixture));
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0].at(0).toString(),
@@ -382,7 +382,7 @@ TEST(PanelFile, GeometryBeyondTheScreenIsHeldWithinIt)
 {
     TempFolder tmp;
     VyrPanel panel(nullptr);
-    ASSERT_TRUE(panel.read_panel_from_file(QStringLiteral(VYR_TEST_SOURCE_DIR "/data/huge_geometry.ui")));
+    ASSERT_TRUE(panel.read_panel_from_file(vyr_test::source_dir() + "/tests/panel/data/huge_geometry.ui"));
     ASSERT_EQ(panel.items().size(), 1u);
     const QRect held(32767, -32767, 100, 32767);
     EXPECT_EQ(panel.items()[0]->widget()->geometry(), held);
