@@ -485,16 +485,16 @@ TEST_F(DemoDescription, TheDemoDescribesItsInterfaceThenItsWindowsInOrder)
     EXPECT_EQ(description, "<h1>Configuration</h1>" + expect_date_paragraph(description) + "<h2>Interfaces</h2>" +
                                can->info_text() + "<hr><h2>Active Windows</h2>" + window_texts + "<hr>");
     EXPECT_TRUE(can->info_text().startsWith("<h3>Interface \"CAN 1\"</h3>"));
-    EXPECT_TRUE(trace->description_text().startsWith("<h3>Window \"CAN Trace Window 1\"</h3>"));
+    EXPECT_TRUE(trace->description_text().startsWith("<h3>Window \"Trace 1\"</h3>"));
     EXPECT_TRUE(std::any_of(windows.begin(), windows.end(), [](VyrDataWindow *w) {
-        return w->description_text().startsWith("<h3>Window \"CAN Send Window 1\"</h3>");
+        return w->description_text().startsWith("<h3>Window \"CanSend 1\"</h3>");
     }));
 
     EXPECT_TRUE(window.menus().id_describe_config->isEnabled());
     const QString shown = describe_from_the_menu("vyr_describe_config.png");
     EXPECT_TRUE(shown.contains(QRegularExpression("Configuration\\n.*\\nInterfaces\\nInterface \"CAN 1\"")))
         << shown.toStdString();
-    EXPECT_TRUE(shown.contains("Window \"CAN Trace Window 1\""));
+    EXPECT_TRUE(shown.contains("Window \"Trace 1\""));
 }
 
 // Names go into the page as text: markup characters in them neither vanish
@@ -507,7 +507,7 @@ TEST_F(DemoDescription, NamesWithMarkupCharactersShowAsTyped)
     EXPECT_TRUE(shown.contains("Interface \"a<b&c\"")) << shown.toStdString();
     EXPECT_TRUE(shown.contains("CAN Interface: a<b&c"));
     EXPECT_TRUE(shown.contains("Active Windows"));
-    EXPECT_TRUE(shown.contains("Window \"CAN Trace Window 1\""));
+    EXPECT_TRUE(shown.contains("Window \"Trace 1\""));
 }
 
 } // namespace
