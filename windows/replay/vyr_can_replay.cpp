@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 // The Action cell: holds the row's button, which moves between cells when rows are swapped.
@@ -135,6 +137,8 @@ VyrCanReplay::VyrCanReplay(QWidget *parent) : VyrDataWindow(class_key_text, pare
         header_tips->set_tip(column, tips[column]);
     }
     m_table->setHorizontalHeaderLabels(labels);
+    for (int column = 0; column < CanReplayTable::column_count; ++column)
+        m_table->setColumnWidth(column, std::max(m_table->columnWidth(column), title_width(column)));
     show_column(CanReplayTable::Comment, false);
     show_column(CanReplayTable::Channel2, false);
     show_column(CanReplayTable::Trigger, false);
@@ -414,6 +418,11 @@ void VyrCanReplay::toggle_column_visibility(int column)
         show_column(column, !m_columns[column].visible);
 }
 
+int VyrCanReplay::title_width(int column) const
+{
+    return m_table->horizontalHeader()->sectionSizeHint(column);
+}
+
 void VyrCanReplay::show_column(int column)
 {
     show_column(column, true);
@@ -430,7 +439,7 @@ void VyrCanReplay::show_column(int column, bool visible)
     } else {
         m_table->setColumnHidden(column, false);
         const int width = m_columns[column].saved_width;
-        m_table->setColumnWidth(column, width < 5 ? 20 : width);
+        m_table->setColumnWidth(column, std::max(width, title_width(column)));
     }
     // A nudge of the Action column makes the table lay itself out anew.
     const int width = m_table->columnWidth(CanReplayTable::Action);
