@@ -88,8 +88,6 @@ private:
     // Swaps two rows' items and buttons.
     void swap_rows(int first, int second);
     void shuffle(int direction);
-    // The width that shows the column's title whole: a column shown is never narrower.
-    int title_width(int column) const;
     // The row's caption from its timing and state.
     static QString caption_for(const ReplayTableButton &button);
 
