@@ -30,6 +30,14 @@ void VyrMain::show_config_dialog(int id)
         VyrSignalIfType *type = get_first_signal_if_type();
         for (int k = id - id_interface_type_base; type && k > 0; --k)
             type = type->next();
+        if (type && !type->create()) {
+            // A type listed before its interface is built: the command says why it makes nothing.
+            const QString name = type->display_name() ? QString::fromUtf8(type->display_name())
+                                                      : QString::fromStdString(type->type_name());
+            log_message_warning(tr("No new %1 was created: this interface type is not built yet.").arg(name) +
+                                QLatin1Char('\n'));
+            return;
+        }
         // Created through the registry, which announces the new interface to the windows.
         if (std::unique_ptr<VyrSignalIf> created =
                 type ? create_signal_if(type->type_name().c_str(), nullptr, this, m_signal_if_notification) : nullptr) {

@@ -18,7 +18,11 @@ VyrWorkspace::VyrWorkspace(QWidget *parent, const char *name) : QMdiArea(parent)
 
 void VyrWorkspace::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::RightButton)
+    // Presses that a data window's widgets leave unaccepted come here too,
+    // through the window's frame: only a press on the background is the
+    // workspace's own, or the workspace menu would take the place of the
+    // window's own context menu.
+    if (event->button() == Qt::RightButton && !viewport()->childAt(event->pos()))
         emit right_button_pressed(event->globalPos());
     else
         QWidget::mousePressEvent(event);

@@ -8,7 +8,8 @@
 #include <QTabBar>
 #include <QLocalServer>
 
-// A workspace page: windows live in it; a right click asks for its menu.
+// A workspace page: windows live in it; a right click on its background
+// (not on a window) asks for its menu.
 class VyrWorkspace : public QMdiArea
 {
     Q_OBJECT

@@ -11,6 +11,7 @@
 #include "app/shell/vyr_app_state.h"
 #include "app/vyr_main_widgets.h"
 #include "windows/base/data_window_type_info.h"
+#include "windows/base/vyr_data_window.h"
 #include "windows/packet/vyr_rt_log.h"
 #include "core/vyr_recent_list.h"
 #include "core/vyr_signal_if.h"
@@ -30,6 +31,7 @@ constexpr int id_message_dock = 1;
 constexpr int id_interface_base = 1000;
 constexpr int id_interface_type_base = 2000;
 constexpr int id_window_type_base = 3000;
+constexpr int id_window_base = 4000;
 
 // Runs the slot of the main window when the entry is chosen.
 template <typename Slot> void bind(QAction *entry, VyrMain *main, Slot slot)
@@ -118,6 +120,7 @@ void VyrMain::build_menus()
     m_menus.menu_window = menuBar()->addMenu(tr("&Window"));
     m_menus.menu_window->setObjectName(QStringLiteral("menu_window"));
     connect(m_menus.menu_window, &QMenu::aboutToShow, this, &VyrMain::build_window_menu);
+    bind_items(m_menus.menu_window, this, &VyrMain::create_data_window);
 
     QMenu *workspace = m_menus.menu_workspace = menuBar()->addMenu(tr("Works&pace"));
     workspace->setObjectName(QStringLiteral("menu_workspace"));
@@ -259,6 +262,12 @@ void VyrMain::build_window_menu()
     create->setObjectName(QStringLiteral("menu_create_window"));
     fill_create_window_menu(create);
     window->addSeparator();
+    // The open windows of the workspace shown and the detached ones, numbered
+    // by their place among all open windows.
+    int k = 0;
+    for (VyrDataWindow *open = first_window(); open; open = open->next_window(), ++k)
+        if (open->detached() || open->workspace_id() == current_workspace_id())
+            add_item(window, open->caption(), id_window_base + k);
 }
 
 void VyrMain::build_workspace_menu()

@@ -45,6 +45,23 @@ size_t layout_slot_of(const QString &class_key)
     return layout_slots.size() - 1;
 }
 
+// A window without a stored place opens whole inside the visible part of
+// its page, at the size it chose or larger where its tool bar and contents
+// ask for more.
+void fit_into_workspace(VyrDataWindow *window, const QSize &chosen_size)
+{
+    QMdiSubWindow *sub = window->sub_window();
+    if (!sub || !sub->mdiArea())
+        return;
+    window->tool_bar()->take_children(); // the bar's width counts all its buttons
+    const QRect visible = sub->mdiArea()->viewport()->rect();
+    const QSize size =
+        chosen_size.expandedTo(window->sizeHint()).grownBy(sub->contentsMargins()).boundedTo(visible.size());
+    sub->resize(size);
+    sub->move(std::clamp(sub->x(), 0, visible.width() - size.width()),
+              std::clamp(sub->y(), 0, visible.height() - size.height()));
+}
+
 } // namespace
 
 std::vector<QRect> standard_layout_frames(const std::vector<QString> &class_keys, int width, int height)
@@ -248,12 +265,15 @@ VyrDataWindow *VyrMain::create_data_window(const QString &class_key, QtbConfigGr
 
     m_configuration->set_modified(true);
 
-    QWidget *frame = window->sub_window() ? static_cast<QWidget *>(window->sub_window()) : window;
+    // The size the window chose for itself: the frame takes the window in at a size of its own.
+    const QSize chosen_size = window->size();
     if (!window->startup_hidden())
-        frame->show();
+        window->frame()->show();
 
+    const QRect geometry = group ? group->read_rect("geometry", QRect()) : QRect();
+    if (!geometry.isValid())
+        fit_into_workspace(window, chosen_size);
     if (group) {
-        const QRect geometry = group->read_rect("geometry", QRect());
         if (geometry.isValid()) {
             if (window->detached()) {
                 window->resize(geometry.size());
@@ -283,10 +303,14 @@ VyrDataWindow *VyrMain::create_data_window(int menu_id)
         while (window && position-- > 0)
             window = window->next_window();
         if (window) {
+            window->frame()->show(); // also a window hidden at start-up
             window->setFocus();
             window->raise();
-            if (QMdiSubWindow *sub = window->sub_window())
+            if (QMdiSubWindow *sub = window->sub_window()) {
                 sub->raise();
+                if (sub->mdiArea())
+                    sub->mdiArea()->setActiveSubWindow(sub);
+            }
         }
         return nullptr;
     }
@@ -322,8 +346,7 @@ void VyrMain::standard_layout()
     const std::vector<QRect> frames = standard_layout_frames(keys, m_current_workspace->viewport()->width(),
                                                              m_current_workspace->viewport()->height());
     for (size_t i = 0; i < windows.size(); ++i) {
-        QWidget *frame = windows[i]->sub_window() ? static_cast<QWidget *>(windows[i]->sub_window()) : windows[i];
-        frame->resize(frames[i].size());
-        frame->move(frames[i].topLeft());
+        windows[i]->frame()->resize(frames[i].size());
+        windows[i]->frame()->move(frames[i].topLeft());
     }
 }

@@ -2,6 +2,9 @@
 
 #include <QIntValidator>
 #include <QLineEdit>
+#include <QScreen>
+
+#include <algorithm>
 
 #include <climits>
 
@@ -14,6 +17,11 @@ VyrWindowProperties::VyrWindowProperties(QWidget *parent, const char *name)
 void VyrWindowProperties::set_title(const QString &text)
 {
     le_title->setText(text);
+    // The field shows the whole title (the dialog grows with it), up to a third of the screen.
+    const QMargins margins = le_title->textMargins();
+    const int room = le_title->fontMetrics().horizontalAdvance(text) + margins.left() + margins.right() + 12;
+    const int screen_third = le_title->screen() ? le_title->screen()->availableGeometry().width() / 3 : room;
+    le_title->setMinimumWidth(std::min(room, screen_third));
 }
 
 QString VyrWindowProperties::title() const

@@ -66,7 +66,11 @@ QString start_options_usage()
                           "  -nortclockx        do not open the clock device\n"
                           "  -use_timerevents   run the timer cycle on every notification of the timing interface\n"
                           "  -use_timercpu      busy-poll the timer on one processor (needs two or more)\n"
-                          "  -service           run as the installed service (not built yet: vyr starts as usual)\n");
+                          "  -service           run as the service when the service is installed and running\n"
+                          "  -activex           run as the automation server that the D-Bus session bus starts\n"
+                          "  -regserver         register vyr with the session bus as its automation server and end\n"
+                          "  -unregserver       remove that registration and end\n"
+                          "  -dumpidl FILE      write the automation objects' interface description to FILE and end\n");
 }
 
 QString resolve_file_argument(const QString &argument)

@@ -63,6 +63,10 @@ void fit_table_columns(QTableWidget *table)
     const int total = header->length();
     if (total <= 0)
         return;
+    // Contents wider than the table keep their widths (the table scrolls):
+    // narrowed, the columns would cut their texts.
+    if (table->rowCount() > 0 && total > visible)
+        return;
 
     int last = table->columnCount() - 1;
     while (last > 0 && header->isSectionHidden(last))

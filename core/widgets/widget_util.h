@@ -14,7 +14,8 @@ int select_combo_item_by_prefix(QComboBox *combo, const QString &prefix);
 int select_combo_item_by_suffix(QComboBox *combo, const QString &suffix);
 
 // Spreads the columns over the visible width: when the table has rows every
-// column is first fitted to its contents; then each width is scaled by
-// visible width / total header width (at least 20 pixels), and the last
-// column, or one that would pass the right edge, takes the remaining width.
+// column is first fitted to its contents, and contents wider than the table
+// stay so; otherwise each width is scaled by visible width / total header
+// width (at least 20 pixels), and the last column, or one that would pass
+// the right edge, takes the remaining width.
 void fit_table_columns(QTableWidget *table);

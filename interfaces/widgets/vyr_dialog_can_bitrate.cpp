@@ -101,6 +101,8 @@ void fill_numbers(QComboBox *combo, int first, int last)
     combo->clear();
     for (int i = first; i <= last; ++i)
         combo->addItem(QString::number(i));
+    // As wide as its widest number: the form sized it for one digit.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 }
 
 bool is_can_type(const VyrSignalIf *signal_if)
@@ -179,6 +181,8 @@ VyrDialogCANBitrate::VyrDialogCANBitrate(QWidget *parent, const char *name, bool
     fill_numbers(cb_brs_tseg1, 1, 255);
     fill_numbers(cb_brs_tseg2, 1, 255);
     brs_settings_changed();
+    // Every tab in sight: the dialog grows to its row of tabs instead of hiding some behind arrows.
+    tab_settings->setUsesScrollButtons(false);
     build_partner_list();
     can_channel_changed();
     enter_bus_params();

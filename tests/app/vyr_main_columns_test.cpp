@@ -1,8 +1,14 @@
 // The real main window at 1,600 x 1,000 pixels with a trace window on a CAN
 // interface with a real network database, its signal table and a long line
-// in the message window: no column cuts its title or a text it shows.
+// in the message window: no column cuts its title or a text it shows. Then
+// the demo with a new window of every registered type beside its own, and
+// the dialogs that the windows and the main window's menus open: none shows
+// a text cut.
 #include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
+#include "demo_fixture.h"
+#include "elided_texts.h"
+#include "form_test_support.h"
 #include "core/candb_cluster.h"
 #include "core/candb_file_format.h"
 #include "core/candb_file_io.h"
@@ -11,7 +17,10 @@
 #include "main_config_fixture.h"
 #include "message_window_rows.h"
 #include "settings/qtb_config.h"
+#include "interfaces/widgets/interface_dialog_services.h"
 #include "test_paths.h"
+#include "windows/base/data_window_type_info.h"
+#include "windows/base/vyr_data_window.h"
 #include "windows/packet/vyr_packet_display.h"
 #include "windows/packet/vyr_rt_log.h"
 #include "windows/signals/vyr_can_signal_table.h"
@@ -19,11 +28,15 @@
 #include "windows/trace/vyr_message_view.h"
 #include "windows/trace/vyr_trace.h"
 #include "windows/trace/vyr_trace_message_queue.h"
+#include "windows/triggers/vyr_dialog_trigger_cond_settings.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
 #include <QHeaderView>
+#include <QTabWidget>
+#include <QMenu>
+#include <QToolButton>
 #include <QMdiSubWindow>
 #include <QStyle>
 #include <QTest>
@@ -199,6 +212,106 @@ TEST_F(MainWindowColumns, AtSixteenHundredPixelsNoTitleOrTextIsCut)
     const int last = message_header->count() - 1;
     EXPECT_GE(message_header->sectionSize(last), (long_line.size() + 1) * messages->char_width());
     EXPECT_TRUE(message_window_rows(*window).contains(long_line));
+}
+
+// Paints the widget, lets its columns grow to what was painted, and reports
+// its cut texts, a line each, on every page of its tab widgets.
+std::string cut_texts_of(QWidget *widget)
+{
+    auto settle = [widget] {
+        for (int i = 0; i < 2; ++i) {
+            widget->grab();
+            QTest::qWait(120); // the lists that fit their columns a moment after a resize
+        }
+    };
+    settle();
+    QStringList found = elided_texts(widget);
+    for (QTabWidget *tabs : widget->findChildren<QTabWidget *>()) {
+        if (!tabs->isVisible())
+            continue;
+        const int shown = tabs->currentIndex();
+        for (int page = 0; page < tabs->count(); ++page) {
+            if (page == shown)
+                continue;
+            tabs->setCurrentIndex(page);
+            settle();
+            found << elided_texts(tabs->widget(page));
+            widget->grab().save(QStringLiteral("%1/vyr_cut_%2_%3.png").arg(QDir::tempPath(), widget->objectName()).arg(page));
+        }
+        tabs->setCurrentIndex(shown);
+    }
+    found.removeDuplicates();
+    return found.join('\n').toStdString();
+}
+
+// Runs open, which opens a modal dialog, and gives the dialog's cut texts.
+std::string cut_texts_of_modal(const std::function<void()> &open)
+{
+    std::string found;
+    form_test::when_modal([&found](QWidget *dialog) {
+        found = cut_texts_of(dialog);
+        dialog->grab().save(QDir::tempPath() + "/vyr_cut_" + dialog->objectName() + ".png");
+        dialog->close();
+    });
+    open();
+    return found;
+}
+
+using EveryWindowAndDialog = DemoFixture;
+
+TEST_F(EveryWindowAndDialog, ShowsItsTextsWhole)
+{
+    // The dialogs of the interfaces and trigger conditions, as the program installs them.
+    install_interface_dialogs();
+    install_trigger_cond_editors();
+    window.resize(1600, 1000);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_EQ(window.load_configuration(&config), 0);
+    for (const DataWindowTypeInfo *type = DataWindowTypeInfo::first(); type; type = type->next())
+        window.findChild<QToolButton *>("button_create_" + QString::fromStdString(type->class_key()))->click();
+    QApplication::processEvents();
+
+    // The demo's windows with their contents, a new one of every type, and
+    // the dialogs each window opens.
+    int windows = 0;
+    for (VyrDataWindow *w = first_window(); w; w = w->next_window(), ++windows) {
+        const std::string name = w->caption().toStdString();
+        w->frame()->raise();
+        EXPECT_EQ(cut_texts_of(w), "") << name;
+        w->open_signal_dialog();
+        QWidget *signals_dialog = window.findChild<QWidget *>("signal_select");
+        ASSERT_NE(signals_dialog, nullptr);
+        EXPECT_EQ(cut_texts_of(signals_dialog), "") << name << ": signal selection";
+        signals_dialog->close();
+        EXPECT_EQ(cut_texts_of_modal([w] { w->open_properties_dialog(); }), "") << name << ": properties";
+        if (w->findChild<QToolButton *>("log_to_file_button")) {
+            EXPECT_EQ(cut_texts_of_modal([w] { w->open_log_to_file_dialog(); }), "")
+                << name << ": log to file";
+        }
+    }
+    EXPECT_GT(windows, 8);
+
+    // Every entry of the Settings menu and its submenus that opens a dialog.
+    QMenu *settings = window.menus().menu_settings;
+    emit settings->aboutToShow();
+    int dialogs = 0;
+    std::function<void(QMenu *)> walk = [&](QMenu *menu) {
+        for (QAction *entry : menu->actions()) {
+            if (entry->menu()) {
+                emit entry->menu()->aboutToShow();
+                if (entry->menu()->objectName() != "menu_service_control" &&
+                    entry->menu()->objectName() != "menu_create_interface")
+                    walk(entry->menu());
+            } else if (!entry->isSeparator() && entry->isEnabled()) {
+                ++dialogs;
+                EXPECT_EQ(cut_texts_of_modal([entry] { entry->trigger(); }), "")
+                    << entry->text().toStdString();
+            }
+        }
+    };
+    walk(settings);
+    EXPECT_GE(dialogs, 4); // preferences, interface list, trigger settings, the CAN interface's settings
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/shell/vyr_app_state.h"
 #include "app/vyr_main.h"
 #include "app/vyr_main_widgets.h"
+#include "message_window_rows.h"
 #include "core/vyr_signal_if.h"
 #include "core/vyr_signal_if_type.h"
 #include "core/vyr_trigger.h"
@@ -180,6 +181,42 @@ TEST_F(Menus, EveryEntryRunsACommandOrIsDisabled)
         EXPECT_TRUE(entries.connected.contains(name)) << name;
     // Idle, Stop is shown disabled.
     EXPECT_TRUE(entries.disabled.contains("&Measure > Sto&p"));
+}
+
+// An entry of "Create new Interface" whose interface type is not built yet
+// says so in the message window and creates nothing.
+TEST_F(Menus, CreatingAnInterfaceOfATypeNotBuiltYetSaysSo)
+{
+    emit window->menus().menu_settings->aboutToShow();
+    QMenu *create = window->findChild<QMenu *>("menu_create_interface");
+    ASSERT_NE(create, nullptr);
+    int unbuilt = 0;
+    for (const VyrSignalIfType *type = get_first_signal_if_type(); type; type = type->next()) {
+        if (type->create() || !type->in_menu())
+            continue;
+        ++unbuilt;
+        const QString text = QString::fromStdString(type->type_name()) + " Interface";
+        QAction *entry = nullptr;
+        for (QAction *action : create->actions())
+            if (action->text() == text)
+                entry = action;
+        ASSERT_NE(entry, nullptr) << text.toStdString();
+        int interfaces = 0;
+        for (VyrSignalIf *i = get_first_signal_if(); i; i = i->next())
+            ++interfaces;
+        entry->trigger();
+        int after = 0;
+        for (VyrSignalIf *i = get_first_signal_if(); i; i = i->next())
+            ++after;
+        EXPECT_EQ(after, interfaces);
+        const QStringList rows = message_window_rows(*window);
+        ASSERT_FALSE(rows.isEmpty());
+        EXPECT_TRUE(rows.last().contains(QString::fromUtf8(type->display_name())) &&
+                    rows.last().contains("not built yet"))
+            << rows.last().toStdString();
+    }
+    if (unbuilt == 0)
+        GTEST_SKIP() << "every interface type is built";
 }
 
 // The Settings and Window menus are built anew each time they open; the

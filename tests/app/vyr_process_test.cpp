@@ -226,7 +226,7 @@ TEST_F(VyrProcessTest, TheDemoRunsItsScriptOnTheVirtualBus)
                             "CAN 1: Demo script started.\n", "CAN 1: Demo: 4 frames sent.\n"})
         EXPECT_TRUE(rows.contains(row)) << row << " not in\n" << rows.toStdString();
     // The demo watches its CAN interface in a trace window.
-    EXPECT_TRUE(read(path("report")).contains("window: Trace \"CAN Trace Window 1\"\n")) << read(path("report")).toStdString();
+    EXPECT_TRUE(read(path("report")).contains("window: Trace \"Trace 1\"\n")) << read(path("report")).toStdString();
 }
 
 TEST_F(VyrProcessTest, RunScriptWithoutADisplaySaysSoInOneLine)
@@ -293,8 +293,12 @@ TEST_F(VyrProcessTest, HelpPrintsTheOptionsOneALineAndEnds)
             options << line.trimmed().section(' ', 0, 0).remove(',');
         for (const char *expected :
              {"-h", "-start", "-startdelayed", "-minimized", "-nosplash", "-nodisclaimer", "-noreopen", "-mutex",
-              "-nort", "-nice", "-nortclockx", "-use_timerevents", "-use_timercpu", "-service"})
+              "-nort", "-nice", "-nortclockx", "-use_timerevents", "-use_timercpu", "-service", "-activex",
+              "-regserver", "-unregserver", "-dumpidl"})
             EXPECT_TRUE(options.contains(expected)) << expected;
+        // Every switch it lists works.
+        for (const QString &line : lines)
+            EXPECT_FALSE(line.contains("not built")) << line.toStdString();
         // Nothing was started: no window, and "-h" was not taken for a configuration file.
         EXPECT_FALSE(QFile::exists(path("report")));
         EXPECT_FALSE(QFile::exists(preferences_file()));

@@ -37,14 +37,15 @@ public:
     ~VyrToolBar() override;
     // A vertical sunken line.
     void add_separator();
+    // Adds each child, in the order they came, unless it is the bar's own
+    // or holds an action already. Runs by itself once the children are
+    // built; called before the window is sized to its bar.
+    void take_children();
 
 protected:
     void childEvent(QChildEvent *event) override;
 
 private:
-    // Adds each child, in the order they came, unless it is the bar's own
-    // or holds an action already.
-    void take_children();
     void take_child(QWidget *child);
 
     bool m_children_pending = false;
@@ -141,6 +142,8 @@ public:
     VyrDataWindow *next_window() const { return OpenWindows::next(this); }
     // The sub-window around an attached window, or null.
     QMdiSubWindow *sub_window() const;
+    // What the user moves and sizes: the sub-window, or the window itself when detached.
+    QWidget *frame() const;
 
 public slots:
     void setCaption(const QString &text);
@@ -204,7 +207,6 @@ private:
     // The window takes that size, its sub-window the size around it.
     void fit_frame_to(const QSize &window_size);
     void restart_timer();
-    QWidget *frame() const;
 
     QToolButton *m_pause_button = nullptr;
     QToolButton *m_properties_button = nullptr;

@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 // The Action cell: holds the row's button, which moves between cells when rows are swapped.
@@ -135,6 +137,10 @@ VyrCanReplay::VyrCanReplay(QWidget *parent) : VyrDataWindow(class_key_text, pare
         header_tips->set_tip(column, tips[column]);
     }
     m_table->setHorizontalHeaderLabels(labels);
+    // Each column starts wide enough for its title.
+    for (int column = 0; column < CanReplayTable::column_count; ++column)
+        m_table->setColumnWidth(column,
+                                std::max(m_table->columnWidth(column), m_table->horizontalHeader()->sectionSizeHint(column)));
     show_column(CanReplayTable::Comment, false);
     show_column(CanReplayTable::Channel2, false);
     show_column(CanReplayTable::Trigger, false);
@@ -628,7 +634,9 @@ void VyrCanReplay::read_configuration(QtbConfigGroup *group)
     }
     for (int n = 0; n < CanReplayTable::column_count; ++n) {
         const int column = key_columns[n];
-        const int width = group->read_int(key("col_width_", n), m_table->columnWidth(column));
+        // A hidden column's table width is 0: its own width is the one it keeps.
+        const int width = group->read_int(key("col_width_", n), m_columns[column].visible ? m_table->columnWidth(column)
+                                                                                           : m_columns[column].saved_width);
         if (m_columns[column].visible)
             m_table->setColumnWidth(column, width);
         else

@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 struct ColumnInfo
@@ -127,6 +129,17 @@ void VyrBusStatistic::add_canif(VyrCanIf *can)
     }
     item->setText(Name, QString::fromStdString(can->name()));
     item->setText(Info, can->channel_name());
+    fit_name_columns();
+}
+
+void VyrBusStatistic::fit_name_columns()
+{
+    QHeaderView *header = m_list->header();
+    for (int column : {Name, Info}) {
+        const int width = header->sectionSize(column);
+        m_list->resizeColumnToContents(column);
+        header->resizeSection(column, std::max(width, header->sectionSize(column)));
+    }
 }
 
 void VyrBusStatistic::add_interface(const QString &interface_id)
@@ -150,6 +163,7 @@ void VyrBusStatistic::interface_configuration_changed(const QString &interface_i
         return;
     item->setText(Name, QString::fromStdString(can->name()));
     item->setText(Info, can->channel_name());
+    fit_name_columns();
 }
 
 QString VyrBusStatistic::cell_text(const SignalRecord &signal, const SignalValue &value)

@@ -76,6 +76,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // The interface's name and channel columns grow to their texts; they never shrink below a width the user gave.
+    void fit_name_columns();
+
     QTreeWidget *m_list = nullptr;
     // The header section each column had at construction.
     std::array<int, column_count> m_sections{};
