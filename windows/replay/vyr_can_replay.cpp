@@ -628,7 +628,9 @@ void VyrCanReplay::read_configuration(QtbConfigGroup *group)
     }
     for (int n = 0; n < CanReplayTable::column_count; ++n) {
         const int column = key_columns[n];
-        const int width = group->read_int(key("col_width_", n), m_table->columnWidth(column));
+        // A hidden column has no width of its own: it keeps the one it had.
+        const int current = m_columns[column].visible ? m_table->columnWidth(column) : m_columns[column].saved_width;
+        const int width = group->read_int(key("col_width_", n), current);
         if (m_columns[column].visible)
             m_table->setColumnWidth(column, width);
         else
