@@ -3,6 +3,7 @@
 # need and that are not installed yet.
 set -e
 packages="cmake ninja-build g++ ccache mold pkg-config bison
+xvfb xdotool
 qtbase5-dev qtbase5-dev-tools qttools5-dev-tools libqt5svg5-dev libqwt-qt5-dev
 libgtest-dev libgmock-dev googletest libbenchmark-dev
 libusb-1.0-0-dev dbus dbus-x11 python3 python3-canmatrix python3-can python3-dbusmock python3-dbus libglib2.0-bin can-utils

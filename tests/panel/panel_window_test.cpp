@@ -14,10 +14,12 @@
 #include "xmllint_check.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -558,7 +560,7 @@ TEST(PanelWindow, ButtonsFollowLockAndMeasurement)
     };
     const Case cases[] = {
         {false, false, false, false, true, false, false, QPalette::Window},
-        {true, false, false, true, true, false, true, QPalette::Dark},
+        {true, false, false, true, true, true, true, QPalette::Dark},
         {true, false, true, true, true, true, true, QPalette::Dark},
         {true, true, true, false, false, false, false, QPalette::Window},
         {false, true, true, false, false, false, false, QPalette::Window},
@@ -582,6 +584,35 @@ TEST(PanelWindow, ButtonsFollowLockAndMeasurement)
     panel.set_filename(QStringLiteral("import.CnP"));
     panel.state_changed();
     EXPECT_FALSE(panel.save_button()->isEnabled());
+}
+
+// Save on a panel without a file asks for one and keeps the panel there from then on.
+TEST(PanelWindow, SaveOnANewPanelAsksForItsFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const VyrPanel::Desktop saved = VyrPanel::desktop();
+    static QString chosen;
+    static int asked;
+    chosen = dir.filePath(QStringLiteral("new_panel"));
+    asked = 0;
+    VyrPanel::desktop().choose_save_file = [](QWidget *, const QString &, const QString &) {
+        ++asked;
+        return chosen;
+    };
+    VyrPanel panel(nullptr);
+    panel.show();
+    panel.lock_button()->setChecked(true);
+    ASSERT_NE(panel.insert_new_item(QStringLiteral("TestButton")), nullptr);
+    QSignalSpy changed(&panel, &VyrDataWindow::configuration_changed);
+    QTest::mouseClick(panel.save_button(), Qt::LeftButton);
+    VyrPanel::desktop() = saved;
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(QFileInfo(panel.get_filename()).absoluteFilePath(), chosen + QStringLiteral(".ui"));
+    EXPECT_TRUE(QFile::exists(chosen + QStringLiteral(".ui")));
+    EXPECT_EQ(panel.caption(), QStringLiteral("Panel <%1>").arg(panel.get_filename()));
+    EXPECT_FALSE(changed.isEmpty()) << "the configuration now keeps the file's name";
+    EXPECT_TRUE(panel.save_button()->isEnabled());
 }
 
 TEST(PanelWindow, CaptionsAndSnapping)

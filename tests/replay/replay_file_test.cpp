@@ -299,6 +299,37 @@ TEST_F(ReplayOnTheBus, ChannelsZeroAndOneAreRoutedTwoIsDropped)
     EXPECT_EQ(on_first, (std::vector<uint32_t>{0x600, 0x603}));
     EXPECT_EQ(on_second, (std::vector<uint32_t>{0x601}));
     EXPECT_EQ(replay->replay(0).sent_count(), 3u);
+    EXPECT_EQ(replay->count("Records of file channel 3 in '" + QString::fromStdString(file) +
+                            "' not sent (a row sends file channels 1 and 2 only): 1"),
+              1);
+}
+
+// A log of the second channel replayed with Channel set to CAN 2 and no
+// Channel2: nothing goes out, and the message window says why, once, with
+// the count of a whole pass.
+TEST_F(ReplayOnTheBus, RecordsOfAFileChannelWithoutInterfaceAreReportedOnce)
+{
+    const std::string file = path("second_channel.txt");
+    ASSERT_TRUE(write_log("ASCII", file, {frame(0, 0x601, 1), frame(5, 0x602, 1), frame(10, 0x603, 1)}));
+    replay = std::make_unique<ReplayWindow>();
+    replay->window.add_message(can2, nullptr, QString::fromStdString(file), CanReplayFile::FileTiming,
+                               CanReplayFile::Endless, QString(), nullptr);
+    for (int column = 0; column < CanReplayTable::column_count; ++column)
+        replay->window.value_changed(0, column);
+    measurement = std::make_unique<Measurement>(std::vector<VyrCanIf *>{can1, can2}, true);
+    ASSERT_EQ(measurement->start(), 0);
+    replay->window.startup();
+    replay->button(0).gui_send();
+    ASSERT_TRUE(eventually([&] { return replay->count("Reopen file") >= 2; }));
+    replay->button(0).gui_send();
+    EXPECT_FALSE(replay->replay(0).running());
+    EXPECT_TRUE(receive_for(*node1, 100).empty());
+    EXPECT_TRUE(receive_for(*node2, 100).empty());
+    EXPECT_EQ(replay->replay(0).sent_count(), 0u);
+    EXPECT_EQ(replay->count("Records of file channel 2 in '" + QString::fromStdString(file) +
+                            "' not sent (the row has no interface in Channel2): 3"),
+              1);
+    EXPECT_EQ(replay->count("not sent"), 1) << replay->lines.join("").toStdString();
 }
 
 // Invalid lines of an ASCII log: five in a row are skipped with an error line each, the sixth stops the row.

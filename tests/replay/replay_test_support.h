@@ -54,6 +54,7 @@ public:
     {
         window.setCaption(QStringLiteral("Replay"));
         QObject::connect(&window, &VyrDataWindow::signal_log_message_info, [this](const QString &t) { lines << t; });
+        QObject::connect(&window, &VyrDataWindow::signal_log_message_warning, [this](const QString &t) { lines << t; });
         QObject::connect(&window, &VyrDataWindow::signal_log_message_error, [this](const QString &t) { lines << t; });
     }
     ReplayTableButton &button(int row) { return *window.button(row); }

@@ -285,6 +285,16 @@ TEST_F(ReplayWindowTest, HiddenColumnsKeepTheirWidthAndComeBackUsable)
     narrow.write_bool("col_visible_comment", true);
     std::unique_ptr<VyrDataWindow> read(VyrCanReplay::create(nullptr, &narrow));
     EXPECT_EQ(static_cast<VyrCanReplay *>(read.get())->table()->columnWidth(CanReplayTable::Comment), 20);
+
+    // A configuration without widths (the demo's) shows Channel2, hidden at
+    // creation, as wide as it was: wide enough for its title.
+    QtbConfigGroup bare;
+    std::unique_ptr<VyrDataWindow> plain(VyrCanReplay::create(nullptr, &bare));
+    CanReplayTable *plain_table = static_cast<VyrCanReplay *>(plain.get())->table();
+    EXPECT_FALSE(plain_table->isColumnHidden(CanReplayTable::Channel2));
+    EXPECT_EQ(plain_table->horizontalHeaderItem(CanReplayTable::Channel2)->text(), "Channel2");
+    EXPECT_GE(plain_table->columnWidth(CanReplayTable::Channel2),
+              plain_table->horizontalHeader()->fontMetrics().horizontalAdvance("Channel2"));
 }
 
 TEST_F(ReplayWindowTest, TheConfigurationRoundTripsAndFillsDefaults)

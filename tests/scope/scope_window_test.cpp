@@ -6,7 +6,10 @@
 #include "core/vyr_signal_list.h"
 #include "settings/qtb_config.h"
 #include "test_support.h"
+#include "lib/qtundo/qtundo.h"
 #include "widgets/graph/qgraphaxis.h"
+#include "widgets/graph/qgraphcursor.h"
+#include "widgets/graph/qgraphlegend.h"
 #include "windows/scope/qgraph_measured_signal.h"
 #include "windows/scope/vyr_graph_window.h"
 #include "windows/scope/vyr_scope.h"
@@ -15,7 +18,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -210,4 +215,132 @@ TEST_F(ScopeWindow, TwoCurvesShowInThePicture)
     EXPECT_TRUE(other);
     const QByteArray folder = qgetenv("VYR_TEST_PNG_DIR");
     picture.save(QString::fromLocal8Bit(folder.isEmpty() ? QByteArray("/tmp") : folder) + "/scope_window.png");
+}
+
+namespace {
+
+// A recorded scope: the Wave signal steps to the next whole number every
+// second and is sampled every 100 ms, ten seconds long; the measurement has
+// stopped, so the cursors and the rubber band are at hand.
+std::unique_ptr<VyrScope> recorded_scope(std::unique_ptr<VyrScope> scope)
+{
+    scope->graph()->set_signal_active(scope->item(0)->curve(), false);
+    scope->item(1)->set_active(true);
+    scope->graph()->set_signal_active(scope->item(1)->curve(), true);
+    scope->set_xscale_1s();
+    scope->resize(700, 360);
+    scope->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(scope.get()));
+    scope->startup();
+    for (int i = 0; i <= 100; ++i) {
+        SignalValue wave;
+        wave.seconds = uint32_t(i / 10);
+        wave.microseconds = uint32_t(i % 10) * 100000;
+        wave.set_double(i / 10);
+        scope->item(1)->value_changed(wave);
+        scope->update_signals();
+    }
+    scope->stop();
+    QApplication::processEvents();
+    return scope;
+}
+
+// A drag of the left button from one point to another, in two moves.
+void drag(QWidget *widget, const QPoint &from, const QPoint &to)
+{
+    QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
+    for (const QPoint &at : {(from + to) / 2, to}) {
+        QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// Pixels of the colour in the plot's column x of the graph's picture.
+int pixels_in_column(QGraphWindow &graph, int x, const QColor &colour)
+{
+    const QImage picture = graph.grab().toImage();
+    int count = 0;
+    for (int y = graph.plot_rect().top(); y <= graph.plot_rect().bottom(); ++y)
+        count += picture.pixelColor(x, y).rgb() == colour.rgb();
+    return count;
+}
+
+} // namespace
+
+// The readouts of a curve in cursor mode are its values at the two cursor
+// times, although most pixel columns hold no sample of their own.
+TEST_F(ScopeWindow, CursorReadoutsShowTheValuesAtTheCursorTimes)
+{
+    std::unique_ptr<VyrScope> scope = recorded_scope(read(configuration));
+    QGraphWindow &graph = *scope->graph();
+    graph.set_cursor_mode(true);
+    QGraphMeasuredSignal *wave = scope->item(1)->curve();
+    const double t1 = graph.crossing(0)->time(), t2 = graph.crossing(1)->time();
+    ASSERT_GT(std::fmod(t1, 1.0), 0.1) << "not near a step";
+    ASSERT_GT(std::fmod(t2, 1.0), 0.1) << "not near a step";
+    EXPECT_EQ(wave->legend()->value_text().toStdString(),
+              (": y1=" + graph_number_text(std::floor(t1)) + ", y2=" + graph_number_text(std::floor(t2))).toStdString());
+
+    // Moved into the next second, the readout follows.
+    const QPoint from = graph.crossing(0)->rect().center();
+    const int one_second = int(std::lround(1.0 / graph.x_axis()->time_per_pixel()));
+    drag(&graph, from, from + QPoint(one_second, 0));
+    EXPECT_EQ(wave->legend()->value_text().toStdString(),
+              (": y1=" + graph_number_text(std::floor(t1) + 1.0) + ", y2=" + graph_number_text(std::floor(t2)))
+                  .toStdString());
+}
+
+// A zoom keeps the cursors on their times: their lines are drawn where
+// those times now are, so line and readout agree.
+TEST_F(ScopeWindow, CursorLinesStayOnTheirTimesThroughAZoom)
+{
+    std::unique_ptr<VyrScope> scope = recorded_scope(read(configuration));
+    QGraphWindow &graph = *scope->graph();
+    graph.set_cursor_mode(true);
+    QGraphXAxis *x_axis = graph.x_axis();
+    x_axis->set_range(x_axis->minimum() + 9.0, x_axis->minimum() + 1.0, "Zoom X");
+    const int enough = graph.plot_rect().height() / 4;
+    for (int i = 0; i < 2; ++i) {
+        QGraphCrossing *crossing = graph.crossing(i);
+        const int x = x_axis->rect().left() +
+                      int(std::lround((crossing->time() - x_axis->minimum()) / x_axis->time_per_pixel()));
+        EXPECT_EQ(crossing->vertical_line()->rect().center().x(), x) << i;
+        EXPECT_GT(pixels_in_column(graph, x, crossing->color()), enough) << i;
+    }
+    graph.undo_manager()->undo();
+    const QGraphCrossing *first = graph.crossing(0);
+    EXPECT_EQ(first->vertical_line()->rect().center().x(),
+              x_axis->rect().left() + int(std::lround((first->time() - x_axis->minimum()) / x_axis->time_per_pixel())));
+}
+
+// A band drawn from a point of the curve, in the scope's first mode
+// (individual y axes), zooms both axes to it when double-clicked.
+TEST_F(ScopeWindow, RubberBandFromTheCurveZoomsTheRecordedCurve)
+{
+    std::unique_ptr<VyrScope> scope = recorded_scope(read(configuration));
+    QGraphWindow &graph = *scope->graph();
+    graph.set_signal_mode(QGraphWindow::Overlapped);
+    QGraphXAxis *x_axis = graph.x_axis();
+    QGraphMeasuredSignal *wave = scope->item(1)->curve();
+    // On the curve near the left edge of the plot: pressing there selects
+    // the curve, and its axis, now shown, takes that part of the plot.
+    const QRect plot = wave->rect();
+    const QGraphYAxis *y_axis = wave->y_axis();
+    const double scale = plot.height() / (y_axis->maximum() - y_axis->minimum());
+    const QPoint from(plot.left() + 8, plot.bottom() - int(std::lround((0.0 - y_axis->minimum()) * scale)));
+    const QPoint to = from + QPoint(150, 60);
+    drag(&graph, from, to);
+    ASSERT_TRUE(wave->is_selected());
+    ASSERT_GT(wave->rect().left(), from.x()) << "the axis took the pressed point";
+    ASSERT_TRUE(graph.rubber()->is_active());
+    const QRect band = graph.rubber()->rect();
+    const double tpp = x_axis->time_per_pixel();
+    const double new_minimum = x_axis->minimum() + (band.left() - x_axis->rect().left()) * tpp;
+    QTest::mouseDClick(&graph, Qt::LeftButton, Qt::NoModifier, band.center());
+    EXPECT_FALSE(graph.rubber()->is_active());
+    EXPECT_DOUBLE_EQ(x_axis->minimum(), new_minimum);
+    EXPECT_DOUBLE_EQ(x_axis->maximum(), new_minimum + band.width() * tpp);
+    graph.undo_manager()->undo();
+    EXPECT_NEAR(x_axis->span(), 10.0, 1e-9);
 }

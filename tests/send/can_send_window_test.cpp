@@ -625,6 +625,49 @@ TEST_F(SendWindow, EditorsCommitThroughTheTable)
     EXPECT_EQ(table->open_editor(), nullptr);
 }
 
+// Typing a message name into the identifier cell gives that message: the
+// first letter "E" completes to the message, not to the error frame at the
+// head of the list, and the letters that follow are taken. An error frame
+// is had by typing it out.
+TEST_F(SendWindow, TypedMessageNamesAreNotCompletedToAnErrorFrame)
+{
+    if (!QFile::exists(plain_dbc))
+        GTEST_SKIP() << "shared test data not found: " << plain_dbc.toStdString();
+    make_active({plain_dbc});
+    window->add_message();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    CanSendTable *table = window->table();
+    // Delete drops what the completion added.
+    const auto type_into_cell = [&](const QString &typed, bool delete_completion = false) {
+        table->setCurrentCell(0, VyrCanSend::Identifier);
+        table->editItem(table->item(0, VyrCanSend::Identifier));
+        auto *editor = qobject_cast<QComboBox *>(table->open_editor());
+        EXPECT_NE(editor, nullptr);
+        if (!editor)
+            return QString();
+        editor->lineEdit()->selectAll();
+        QTest::keyClicks(editor->lineEdit(), typed);
+        if (delete_completion)
+            QTest::keyClick(editor->lineEdit(), Qt::Key_Delete);
+        const QString shown = editor->currentText();
+        table->end_edit();
+        return shown;
+    };
+
+    EXPECT_EQ(type_into_cell(QStringLiteral("E")).toStdString(), "ExampleMessage");
+    EXPECT_EQ(type_into_cell(QStringLiteral("ExampleMessage")).toStdString(), "ExampleMessage");
+    EXPECT_EQ(cell(0, VyrCanSend::Identifier), "ExampleMessage");
+    EXPECT_EQ(frame_of(0).id, 496u);
+    EXPECT_FALSE(frame_of(0).flags & VyrCanMessage::ErrorFrame);
+    // The completion fills in the name; a name left half typed (its
+    // completion deleted) is no identifier, and the cell keeps its own.
+    EXPECT_EQ(type_into_cell(QStringLiteral("Exam")).toStdString(), "ExampleMessage");
+    EXPECT_EQ(type_into_cell(QStringLiteral("Exam"), true).toStdString(), "Exam");
+    EXPECT_EQ(cell(0, VyrCanSend::Identifier), "ExampleMessage");
+    EXPECT_EQ(type_into_cell(QStringLiteral("Error Frame")).toStdString(), "Error Frame");
+    EXPECT_TRUE(frame_of(0).flags & VyrCanMessage::ErrorFrame);
+}
+
 TEST_F(SendWindow, ContextMenuHidesColumnsAndRemovesTheLineUnderThePointer)
 {
     make_active();

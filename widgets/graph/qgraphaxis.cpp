@@ -140,6 +140,7 @@ void QGraphXAxis::apply_range(double maximum, double minimum)
 
 void QGraphXAxis::set_limits(double maximum, double minimum)
 {
+    const bool changed = maximum != m_maximum || minimum != m_minimum;
     apply_range(maximum, minimum);
     for (QGraphSignal *signal : m_signals)
         signal->refetch();
@@ -148,6 +149,8 @@ void QGraphXAxis::set_limits(double maximum, double minimum)
     repaint();
     if (preferred_height() > m_rect.height())
         emit layout_change_required();
+    if (changed)
+        emit limits_changed();
 }
 
 void QGraphXAxis::set_time_per_division(double time_per_division, int divisions)

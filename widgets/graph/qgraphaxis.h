@@ -33,7 +33,8 @@ public:
     // A tick label as painted: "%*.*f" with the label width and decimals, no leading blanks.
     QString label_text(double value) const;
 
-    // Sets the range directly: ticks anew, every signal refetched and repainted.
+    // Sets the range directly: ticks anew, every signal refetched and
+    // repainted; emits limits_changed() when it changed.
     void set_limits(double maximum, double minimum);
     // 0 chooses the step from the room; otherwise the range becomes
     // divisions x time_per_division from the present minimum.
@@ -67,6 +68,9 @@ public:
 
 public slots:
     void deferred_scroll();
+
+signals:
+    void limits_changed();
 
 private:
     void recalc_ticks();

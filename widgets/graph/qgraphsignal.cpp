@@ -81,10 +81,18 @@ double QGraphSignal::value_at(double time) const
 {
     if (!m_x_axis || m_samples.capacity() == 0 || m_x_axis->time_per_pixel() == 0.0)
         return 0.0;
-    const double column = std::trunc((time - m_x_axis->minimum()) / m_x_axis->time_per_pixel());
-    if (column < 0.0 || column >= m_samples.count())
-        return 0.0;
-    return m_samples.at(int(column));
+    const double column = std::floor((time - m_x_axis->minimum()) / m_x_axis->time_per_pixel());
+    // Samples are sparser than pixel columns: the signal holds its last
+    // sample until the next one, so the value at a time is that of the
+    // newest sample at or before it.
+    if (!(column >= 0.0))
+        return time >= m_previous_time ? m_previous_value : no_value;
+    for (int i = int(std::min(column, double(m_samples.count() - 1))); i >= 0; --i) {
+        const double value = m_samples.at(i);
+        if (value != no_value)
+            return value;
+    }
+    return m_previous_value;
 }
 
 void QGraphSignal::compute_limits()

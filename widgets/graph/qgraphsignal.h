@@ -72,7 +72,9 @@ public:
     double data_maximum() const { return m_data_maximum; }
     void set_data_limits(double maximum, double minimum);
 
-    // The column's value at time t; 0.0 without x axis, columns or time scale.
+    // The value of the newest sample at or before time t (the sample before
+    // the range included), no_value when there is none; 0.0 without x axis,
+    // columns or time scale.
     double value_at(double time) const;
     // Data minimum and maximum over the columns; the y limits when none holds a sample.
     virtual void compute_limits();

@@ -59,6 +59,8 @@ QGraphWindow::QGraphWindow(QWidget *parent) : QWidget(parent)
     add_region(m_common_y_axis);
     connect(m_common_y_axis, &QGraphRegion::layout_change_required, this, &QGraphWindow::recalc_layout);
     connect(m_x_axis, &QGraphRegion::layout_change_required, this, &QGraphWindow::recalc_layout);
+    connect(m_x_axis, &QGraphXAxis::limits_changed, this, &QGraphWindow::axis_limits_changed);
+    connect(m_common_y_axis, &QGraphYAxis::limits_changed, this, &QGraphWindow::axis_limits_changed);
 
     const QColor cursor_colours[2] = {Qt::yellow, Qt::red};
     for (int i = 0; i < 2; ++i) {
@@ -146,6 +148,7 @@ int QGraphWindow::add_signal(QGraphSignal *signal, bool use_palette)
     connect(axis, &QGraphRegion::layout_change_required, this, &QGraphWindow::recalc_layout);
     connect(signal, &QGraphRegion::activity_changed, this, qOverload<>(&QWidget::update));
     connect(axis, &QGraphYAxis::limits_changed, signal, &QGraphRegion::repaint);
+    connect(axis, &QGraphYAxis::limits_changed, this, &QGraphWindow::axis_limits_changed);
 
     m_signals.append(signal);
     m_y_axes.append(axis);
@@ -709,6 +712,14 @@ void QGraphWindow::recalc_cursor_positions()
     }
 }
 
+void QGraphWindow::axis_limits_changed()
+{
+    if (!m_cursor_mode)
+        return;
+    recalc_cursor_positions();
+    update();
+}
+
 void QGraphWindow::resizeEvent(QResizeEvent *)
 {
     m_rubber->set_active(false);
@@ -848,6 +859,10 @@ void QGraphWindow::mousePressEvent(QMouseEvent *event)
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     m_press_position = m_last_position = point;
     m_pressed = true;
+    // Taken before the selection below changes: selecting a curve in the
+    // overlapped mode shows its axis, and the new layout would put the
+    // axis, not the curve, under the point.
+    QGraphRegion *under = region_at(point, false);
     QGraphRegion *region = region_at(point, true);
     m_pressed_region = region;
     if (region) {
@@ -868,7 +883,6 @@ void QGraphWindow::mousePressEvent(QMouseEvent *event)
         deselect_all_regions();
         set_current(nullptr);
     }
-    QGraphRegion *under = region_at(point, false);
     if (under && under->has_flag(QGraphRegion::RubberBandStart)) {
         m_rubber->set_target(signal_of(under));
         m_rubber->stretch(QRect(point, QSize(2, 2)));

@@ -147,6 +147,9 @@ private:
     // The curves the draw mode and fit apply to: the selected ones, else all.
     QList<QGraphSignal *> concerned_signals(bool active_only) const;
     void apply_signal_mode();
+    // A zoom, scroll or scale of an axis: the cursors keep their time and
+    // value, so their lines move to where those are now drawn.
+    void axis_limits_changed();
     QString signal_count_text(const char *all, const char *one, const char *many) const;
 
     QList<QGraphSignal *> m_signals;

@@ -302,7 +302,8 @@ void VyrPanel::state_changed()
     const bool edit = m_lock_button->isChecked() && !running();
     m_grid_button->setEnabled(edit);
     m_lock_button->setEnabled(!running());
-    m_save_button->setEnabled(edit && has_panel_file());
+    // A new panel's Save asks for its file; an imported description is never written back.
+    m_save_button->setEnabled(edit && (has_panel_file() || m_file_name.isEmpty()));
     m_open_button->setEnabled(edit);
     QWidget *viewport = m_panel_window->viewport();
     if (!edit)

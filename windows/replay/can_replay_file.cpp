@@ -59,6 +59,12 @@ void CanReplayFile::info(const QString &text)
         QMetaObject::invokeMethod(m_window.data(), "info", Qt::AutoConnection, Q_ARG(QString, text));
 }
 
+void CanReplayFile::warning(const QString &text)
+{
+    if (m_window)
+        QMetaObject::invokeMethod(m_window.data(), "warning", Qt::AutoConnection, Q_ARG(QString, text));
+}
+
 void CanReplayFile::error(const QString &text)
 {
     if (m_window)
@@ -69,6 +75,8 @@ void CanReplayFile::open_file()
 {
     if (!m_canif || m_file_name.isEmpty())
         return;
+    m_skipped_records.fill(0);
+    m_skips_reported = false;
     const QFileInfo file(m_file_name);
     if (!file.exists()) {
         error(tr("File '%1' not found\n").arg(m_file_name));
@@ -134,6 +142,7 @@ void CanReplayFile::stop()
     // Off the wheel first: a callback running now ends before the reader closes.
     const bool was_running = cancel();
     close_file();
+    report_skipped_records();
     info(tr("Replay stopped") + QLatin1Char('\n'));
     if (was_running)
         m_label_dirty = true;
@@ -143,21 +152,41 @@ void CanReplayFile::halt()
 {
     cancel();
     close_file();
+    report_skipped_records();
+}
+
+void CanReplayFile::report_skipped_records()
+{
+    if (m_skips_reported)
+        return;
+    m_skips_reported = true;
+    for (size_t channel = 0; channel < m_skipped_records.size(); ++channel) {
+        const uint32_t count = m_skipped_records[channel];
+        if (count == 0)
+            continue;
+        // Channels are counted from 1 in log files and in what the user sees.
+        const QString reason = channel == 0   ? tr("the row has no interface in Channel")
+                               : channel == 1 ? tr("the row has no interface in Channel2")
+                                              : tr("a row sends file channels 1 and 2 only");
+        warning(tr("Records of file channel %1 in '%2' not sent (%3): %4")
+                    .arg(channel + 1)
+                    .arg(m_file_name, reason)
+                    .arg(count) +
+                QLatin1Char('\n'));
+    }
 }
 
 int CanReplayFile::send_current()
 {
     if (!m_message_valid)
         return -1;
-    int result = -1;
-    if (m_canif && m_message.channel == 0) {
-        result = m_canif->send_message(&m_message, false);
-        ++m_sent_count;
+    VyrCanIf *target = m_message.channel == 0 ? m_canif : m_message.channel == 1 ? m_canif2 : nullptr;
+    if (!target) {
+        ++m_skipped_records[m_message.channel];
+        return -1;
     }
-    if (m_canif2 && m_message.channel == 1) {
-        result = m_canif2->send_message(&m_message, false);
-        ++m_sent_count;
-    }
+    const int result = target->send_message(&m_message, false);
+    ++m_sent_count;
     return result;
 }
 
@@ -176,6 +205,7 @@ int CanReplayFile::read_next()
             return 0;
         }
         if (rc == LogFile::EndOfFile) {
+            report_skipped_records();
             if (m_mode != Endless || restarts >= max_restarts) {
                 stop();
                 return rc;

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -64,7 +65,8 @@ public:
     int read_next();
     // Sends the record buffer: channel 0 to the first interface, 1 to the
     // second. The last send's result, -1 when nothing was sent (also when
-    // the buffer holds no record read).
+    // the buffer holds no record read). A record no interface takes is
+    // counted by its channel.
     int send_current();
     // One-message mode: sends the next record of the file (reading the first
     // one first when none is read yet) and reads the one after it.
@@ -104,7 +106,12 @@ private:
     // Leaves the wheel; true when the replay was running.
     bool cancel();
     void info(const QString &text);
+    void warning(const QString &text);
     void error(const QString &text);
+    // One warning per file channel whose records no interface took since
+    // the file was opened; said once per run, at the end of the first pass
+    // or when the replay stops before it.
+    void report_skipped_records();
 
     VyrCanIf *m_canif = nullptr;
     VyrCanIf *m_canif2 = nullptr;
@@ -122,6 +129,9 @@ private:
     bool m_starting = false;
     // The buffer holds a record read and not yet sent by a failed read.
     bool m_message_valid = false;
+    // Records skipped for want of an interface, by their channel byte.
+    std::array<uint32_t, 256> m_skipped_records{};
+    bool m_skips_reported = false;
     QString m_file_name;
     std::unique_ptr<LogFile> m_reader;
     // The wheel the entry was last scheduled on: cancels go there even when

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCompleter>
 #include <QIntValidator>
 #include <QKeyEvent>
 
@@ -197,6 +198,12 @@ QWidget *IdItem::create_editor(QWidget *parent, CanSendTable *table) const
         }
     }
     combo->setValidator(new IdValidator(combo, cluster));
+    // Typing completes message names only: an error frame is picked from
+    // the list or typed out, never completed from a first letter.
+    auto *completer = new QCompleter(send_cell::message_names(cluster), combo);
+    completer->setCompletionMode(QCompleter::InlineCompletion);
+    completer->setCaseSensitivity(Qt::CaseSensitive);
+    combo->setCompleter(completer);
     combo->setEditText(text());
     commit_on_activation(combo, table);
     return combo;
@@ -204,7 +211,10 @@ QWidget *IdItem::create_editor(QWidget *parent, CanSendTable *table) const
 
 void IdItem::set_content_from_editor(QWidget *editor)
 {
-    setText(static_cast<QComboBox *>(editor)->currentText());
+    // The start of a name left in the editor is no identifier: the cell keeps its own.
+    auto *combo = static_cast<QComboBox *>(editor);
+    if (combo->lineEdit()->hasAcceptableInput())
+        setText(combo->currentText());
 }
 
 DlcItem::DlcItem(int dlc, VyrCanIf *can) : m_dlc(0), m_interface(can)
@@ -318,7 +328,10 @@ void TriggerItem::set_content_from_editor(QWidget *editor)
 
 QValidator::State IdValidator::validate(QString &input, int &) const
 {
-    return send_cell::id_text_acceptable(input, m_cluster) ? Acceptable : Invalid;
+    if (send_cell::id_text_acceptable(input, m_cluster))
+        return Acceptable;
+    // An emptied field and the start of a message name are on the way to an identifier.
+    return input.isEmpty() || send_cell::starts_message_name(input, m_cluster) ? Intermediate : Invalid;
 }
 
 QValidator::State DataValidator::validate(QString &input, int &position) const

@@ -177,8 +177,9 @@ private:
     VyrTrigger *m_trigger;
 };
 
-// The identifier editor's rule (send_cell::id_text_acceptable); there is no
-// intermediate state.
+// The identifier editor's rule (send_cell::id_text_acceptable); an empty
+// text and the start of a message name are intermediate, so that names can
+// be typed.
 class IdValidator : public QValidator
 {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "core/candb_cluster.h"
 #include "core/candb_message.h"
+#include "core/candb_network.h"
 #include "core/frames/vyr_can_message.h"
 
 #include <QRegularExpression>
@@ -57,6 +58,27 @@ bool id_text_acceptable(const QString &text, CANdbCluster *cluster)
     if (parts.has_colon ? (numeric && named) : (numeric || named))
         return true;
     return names_error_frame(text);
+}
+
+QStringList message_names(CANdbCluster *cluster)
+{
+    QStringList names;
+    if (!cluster)
+        return names;
+    for (CANdbNetwork *network = cluster->first_network(); network; network = cluster->next_network())
+        for (CANdbMessage *message = network->first_message(); message; message = network->next_message())
+            names << QString::fromStdString(message->name);
+    return names;
+}
+
+bool starts_message_name(const QString &text, CANdbCluster *cluster)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QString &name : message_names(cluster))
+        if (name.size() > text.size() && name.startsWith(text))
+            return true;
+    return false;
 }
 
 namespace {

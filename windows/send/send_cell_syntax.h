@@ -35,6 +35,11 @@ CANdbMessage *find_message(CANdbCluster *cluster, const QString &name);
 // The identifier editor's rule: a number or a message name, both when the
 // text has ":", or an error-frame name; what follows "," is not looked at.
 bool id_text_acceptable(const QString &text, CANdbCluster *cluster);
+// The names of the cluster's messages, network by network in database order.
+QStringList message_names(CANdbCluster *cluster);
+// The text is the start of a message name, not yet a whole one: typing
+// goes on through it.
+bool starts_message_name(const QString &text, CANdbCluster *cluster);
 
 // Assignments "name = value" separated by ","; the value is decimal, or
 // hexadecimal with a trailing "h". Each one sets that signal's raw value in
