@@ -123,7 +123,9 @@ TEST(AutomationErrors, EveryCodeHasItsNameAndText)
         {VyrSysIf::signal_not_found, "org.vyr.Vyr.Error2", "Signal not Found"},
         {VyrSysIf::no_signal_list, "org.vyr.Vyr.Error3", "No Signal List"},
         {VyrSysIf::no_value, "org.vyr.Vyr.Error4", "No Value"},
-        {VyrSysIf::action_not_found, "org.vyr.Vyr.Error6", "???"},
+        {VyrSysIf::not_a_number, "org.vyr.Vyr.Error5", "Value is not a Number"},
+        {VyrSysIf::action_not_found, "org.vyr.Vyr.Error6", "Action not Found"},
+        {-7, "org.vyr.Vyr.Error7", "???"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.code);
