@@ -32,6 +32,7 @@
 #include "script/pcode_ops.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -81,6 +82,9 @@
     X(ARG_K)        /* constant, OP_ARG */                                                          \
     X(SET_RESULT_K) /* constant, OP_SET_RESULT */                                                   \
     X(CALL_K)       /* constant, OP_CALL */                                                         \
+    X(ARG_TO_LOCAL) /* constant, OP_ARG, local address, OP_STORE_I */                               \
+    X(ARG_TO_LOCAL_FRAME) /* the same and OP_FRAME, whose size is in c */                           \
+    X(RETURN_K)     /* constant, OP_SET_RESULT, OP_RET */                                           \
     VYR_VARIABLE_HANDLERS(X, GLOBAL) VYR_VARIABLE_HANDLERS(X, LOCAL)
 
 // Fused sequences on an int variable.
@@ -173,6 +177,14 @@ void copy_cell(PCodeCell &to, const PCodeCell &from)
     to.high = high;
 }
 
+void swap_cells(PCodeCell &a, PCodeCell &b)
+{
+    PCodeCell t;
+    copy_cell(t, a);
+    copy_cell(a, b);
+    copy_cell(b, t);
+}
+
 // Wrapping address arithmetic: data and frame addresses are 32-bit offsets.
 int32_t add_wrapping(int32_t a, int32_t b)
 {
@@ -200,7 +212,24 @@ struct PCodeSlot {
     int32_t b;        // second operand; the constant of a fused sequence
     int32_t c;        // code address that a jump leads to
     int32_t target;   // index of the slot of c, -1 until the jump is first taken
+    const void *label = nullptr; // the handler's label, with the computed goto
 };
+
+namespace {
+
+// The handlers' labels, set by every run before it decodes (machines may run
+// on several threads); a slot carries its handler's label, so that dispatch
+// reads it from the slot at hand.
+std::atomic<const void *const *> handler_labels{nullptr};
+
+PCodeSlot labelled(PCodeSlot slot)
+{
+    const void *const *labels = handler_labels.load(std::memory_order_relaxed);
+    slot.label = labels ? labels[slot.handler] : nullptr;
+    return slot;
+}
+
+} // namespace
 
 // The decoded form of the code.
 struct PCodeDecoded {
@@ -637,10 +666,19 @@ bool fused_slot(const Sequence &seq, int32_t code_length, uint64_t data_size, PC
             return make(H_SCALE_ADD, 3, 0, constant, 0);
         if (operator_handler(seq.op(1)) >= 0)
             return make(operator_handler(seq.op(1)) + with_constant, 2, 0, constant, 0);
-        if (seq.op(1) == OP_ARG)
+        if (seq.op(1) == OP_ARG) {
+            if (seq.count >= 4 && local_address(seq.in[2]) && seq.op(3) == OP_STORE_I) {
+                if (seq.op(4) == OP_FRAME)
+                    return make(H_ARG_TO_LOCAL_FRAME, 5, seq.in[2].a, constant, seq.in[4].a);
+                return make(H_ARG_TO_LOCAL, 4, seq.in[2].a, constant, 0);
+            }
             return make(H_ARG_K, 2, 0, constant, 0);
-        if (seq.op(1) == OP_SET_RESULT)
+        }
+        if (seq.op(1) == OP_SET_RESULT) {
+            if (seq.op(2) == OP_RET)
+                return make(H_RETURN_K, 3, 0, constant, 0);
             return make(H_SET_RESULT_K, 2, 0, constant, 0);
+        }
         if (seq.op(1) == OP_CALL)
             return make(H_CALL_K, 2, 0, constant, 0);
         return false;
@@ -666,6 +704,7 @@ bool falls_through(int handler)
     case H_JMP:
     case H_JMP_IND:
     case H_RET:
+    case H_RETURN_K:
     case H_END:
     case H_GLOBAL_PRE_STEP_JUMP:
     case H_GLOBAL_POST_STEP_JUMP:
@@ -701,20 +740,20 @@ int32_t PCodeMachine::decode_run(int32_t address, bool fuse_first)
         for (int32_t at = address;; fuse = true) {
             int32_t &entry = decoded.entry[size_t(at)];
             if (at != address && entry >= 0) {
-                decoded.slots.push_back(PCodeSlot{H_LINK, 0, 0, at, 0, 0, at, entry});
+                decoded.slots.push_back(labelled(PCodeSlot{H_LINK, 0, 0, at, 0, 0, at, entry}));
                 return first;
             }
             if (entry < 0)
                 entry = int32_t(decoded.slots.size());
             if (at == code_length_) {
-                decoded.slots.push_back(PCodeSlot{H_END_OF_CODE, 0, 0, at, 0, 0, 0, -1});
+                decoded.slots.push_back(labelled(PCodeSlot{H_END_OF_CODE, 0, 0, at, 0, 0, 0, -1}));
                 return first;
             }
             PCodeSlot slot;
             if (!fuse || !fused_slot(Sequence(code_.data(), code_length_, at), code_length_, data_.size(), &slot))
                 slot = single_slot(read_instruction(code_.data(), code_length_, at));
             slot.address = at;
-            decoded.slots.push_back(slot);
+            decoded.slots.push_back(labelled(slot));
             if (!falls_through(slot.handler))
                 return first;
             // An initialiser's data bytes follow its two operands.
@@ -737,7 +776,7 @@ int32_t PCodeMachine::defuse(int32_t index)
     const int32_t address = decoded_->slots[size_t(index)].address;
     const int32_t unfused = decode_run(address, false);
     if (unfused >= 0)
-        decoded_->slots[size_t(index)] = PCodeSlot{H_LINK, 0, 0, address, 0, 0, address, unfused};
+        decoded_->slots[size_t(index)] = labelled(PCodeSlot{H_LINK, 0, 0, address, 0, 0, address, unfused});
     return unfused;
 }
 
@@ -789,6 +828,7 @@ int PCodeMachine::execute(void *context)
     PCodeSlot *slots = decoded->slots.data(); // moves when a run is decoded
     const int32_t *slot_of = decoded->entry.data();
     bool code_kept = true; // by the last native or hook
+    uint32_t generation = code_generation_;
     const uint8_t *code = code_.data();
     int32_t code_length = code_length_;
     PCodeCell *const stack = stack_.data();
@@ -817,8 +857,9 @@ int PCodeMachine::execute(void *context)
 #undef VYR_HANDLER_LABEL
     };
     static_assert(sizeof labels / sizeof labels[0] == handler_count, "one label per handler");
+    handler_labels.store(labels, std::memory_order_relaxed);
 #define HANDLER(name) L_##name:
-#define DISPATCH() goto *labels[s->handler]
+#define DISPATCH() goto *s->label
 #else
 #define HANDLER(name) case H_##name:
 #define DISPATCH() goto dispatch
@@ -886,8 +927,11 @@ int PCodeMachine::execute(void *context)
         budget = limit - int64_t(cycle_counter_);                                                   \
         if (fault_)                                                                                 \
             return -1; /* the failed access has been reported */                                   \
-        code_kept = decoded_.get() == decoded;                                                      \
+        code_kept = code_generation_ == generation;                                                 \
         if (VYR_UNLIKELY(!code_kept)) {                                                             \
+            generation = code_generation_;                                                          \
+            for (PCodeFrame *f = frames; f <= frame; ++f)                                           \
+                f->return_slot = -1; /* slots of the old decoded form */                            \
             decoded = decoded_code();                                                               \
             if (!decoded)                                                                           \
                 return abort_run("Error: Not enough memory to run the script\n");                   \
@@ -895,13 +939,27 @@ int PCodeMachine::execute(void *context)
         }                                                                                           \
         slots = decoded->slots.data();                                                              \
     } while (0)
-    // The frame of a script function called from here.
+    // The frame of a script function called from here; the return goes on
+    // at the slot after this one.
 #define ENTER_FRAME(next)                                                                           \
     do {                                                                                            \
         local_base = add_wrapping(local_base, frame->size);                                         \
         arg_base = int(sp - stack);                                                                 \
         return_address = (next);                                                                    \
-        *++frame = PCodeFrame{local_base, 0, return_address, arg_base};                             \
+        *++frame = PCodeFrame{local_base, 0, return_address, arg_base, int32_t(s - slots) + 1};     \
+    } while (0)
+    // Leaves the current frame for the caller's.
+#define RETURN()                                                                                    \
+    do {                                                                                            \
+        const int32_t back = return_address;                                                        \
+        const int32_t back_slot = frame->return_slot;                                               \
+        --frame;                                                                                    \
+        local_base = frame->data_base;                                                              \
+        arg_base = frame->stack_at_call;                                                            \
+        return_address = frame->return_address;                                                     \
+        if (VYR_UNLIKELY(back_slot < 0))                                                            \
+            JUMP(back);                                                                             \
+        NEXT_AT(slots + back_slot);                                                                 \
     } while (0)
     // Goes on after a native or hook: with the slot after this one while the
     // code is unchanged, else at the code address after the instruction.
@@ -1451,14 +1509,14 @@ dispatch:
     HANDLER(SWAP)
     {
         NEED(2);
-        std::swap(TOP, SECOND);
+        swap_cells(TOP, SECOND);
         NEXT();
     }
     HANDLER(DUP)
     {
         NEED(1);
         ROOM(1);
-        (*sp) = sp[-1];
+        copy_cell(*sp, sp[-1]);
         ++sp;
         NEXT();
     }
@@ -1466,7 +1524,7 @@ dispatch:
     {
         NEED(2);
         ROOM(1);
-        (*sp) = sp[-2];
+        copy_cell(*sp, sp[-2]);
         ++sp;
         NEXT();
     }
@@ -1561,7 +1619,11 @@ dispatch:
             RESUME(next);
         }
         ENTER_FRAME(next);
-        JUMP(entry->code_address);
+        // The slot of the function's code is kept with the address it was
+        // found for, so that binding the number anew finds the new code.
+        if (VYR_UNLIKELY(s->target < 0 || s->c != entry->code_address))
+            goto resolve_call;
+        NEXT_AT(slots + s->target);
     }
     HANDLER(RET)
     {
@@ -1569,12 +1631,7 @@ dispatch:
             SYNC_FAULT();
             return abort_run("Error: Return without a call in script interpreter\n");
         }
-        const int32_t back = return_address;
-        --frame;
-        local_base = frame->data_base;
-        arg_base = frame->stack_at_call;
-        return_address = frame->return_address;
-        JUMP(back);
+        RETURN();
     }
     HANDLER(END)
     {
@@ -1698,7 +1755,7 @@ dispatch:
     {
         if (VYR_UNLIKELY(sp - stack < 2 || !DATA_OK(SECOND.i, 4)))
             DEFUSE();
-        std::swap(TOP, SECOND);
+        swap_cells(TOP, SECOND);
         STORE_INT(TOP.i, SECOND.i);
         sp -= 2;
         NEXT();
@@ -1712,6 +1769,32 @@ dispatch:
         copy_cell(*sp, stack[index]);
         ++sp;
         NEXT();
+    }
+    HANDLER(ARG_TO_LOCAL)
+    HANDLER(ARG_TO_LOCAL_FRAME)
+    {
+        const int64_t index = int64_t(arg_base) - s->b - 1;
+        const int32_t address = LOCAL_ADDRESS;
+        if (VYR_UNLIKELY(sp > stack_end - 2 || index < 0 || index > sp - stack || !LOCAL_FITS(address)))
+            DEFUSE();
+        (*sp).i = s->b;
+        copy_cell(*sp, stack[index]);
+        STORE_INT(address, sp->i);
+        sp[1] = PCodeCell{address, 0};
+        if (s->handler == H_ARG_TO_LOCAL_FRAME)
+            frame->size = s->c;
+        NEXT();
+    }
+    HANDLER(RETURN_K)
+    {
+        const int64_t index = int64_t(arg_base) - s->b;
+        if (VYR_UNLIKELY(sp - stack < 1 || sp > stack_end - 1 || index < 0 || index > sp - stack
+                         || frame == frames))
+            DEFUSE();
+        sp->i = s->b;
+        copy_cell(stack[index], TOP);
+        --sp;
+        RETURN();
     }
     HANDLER(SET_RESULT_K)
     {
@@ -1739,6 +1822,20 @@ resolve_jump:
     if (index < 0)
         goto out_of_memory;
     slots = decoded->slots.data();
+    slots[from].target = index;
+    NEXT_AT(slots + index);
+}
+resolve_call:
+{
+    const int32_t target = functions_[size_t(s->b)].code_address;
+    if (VYR_UNLIKELY(target >= code_length))
+        JUMP(target); // ends the run as any jump there does
+    const int32_t from = int32_t(s - slots);
+    const int32_t index = slot_at(target);
+    if (index < 0)
+        goto out_of_memory;
+    slots = decoded->slots.data();
+    slots[from].c = target;
     slots[from].target = index;
     NEXT_AT(slots + index);
 }
@@ -1794,6 +1891,7 @@ data_fault:
 #undef SYNC_FAULT
 #undef RELOAD
 #undef ENTER_FRAME
+#undef RETURN
 #undef RESUME
 #undef NEED
 #undef ROOM

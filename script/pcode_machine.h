@@ -48,6 +48,7 @@ struct PCodeFrame {
     int32_t size = 0;           // bytes of locals (OP_FRAME)
     int32_t return_address = 0; // code address after the call
     int32_t stack_at_call = 0;  // stack pointer after the function number was popped
+    int32_t return_slot = -1;   // decoded slot of the return address, -1 when not known
 };
 
 // A native takes the context handed to run (normally the script library) and
@@ -248,7 +249,11 @@ private:
     // Makes the fused slot run its instructions one by one from now on and
     // answers the index of the slot of its first instruction, or -1.
     int32_t defuse(int32_t index);
-    void code_changed() { decoded_.reset(); }
+    void code_changed()
+    {
+        decoded_.reset();
+        ++code_generation_;
+    }
     bool ensure_code_room(int32_t extra);
     bool grow_data_to(int64_t size);
     int bind(int number, const PCodeFunction &entry);
@@ -268,6 +273,9 @@ private:
     std::vector<PCodeFrame> frames_;
     std::vector<PCodeFunction> functions_;
     std::unique_ptr<PCodeDecoded, PCodeDecodedDeleter> decoded_;
+    // Counts the changes of the code, so that a run sees a change made by a
+    // native even when the new decoded form lies where the old one lay.
+    uint32_t code_generation_ = 0;
 
     int32_t pc_ = 0;
     int sp_ = 0;

@@ -237,7 +237,7 @@ private:
     // instruction between them.
     void fragment()
     {
-        switch (pick(0, 16)) {
+        switch (pick(0, 19)) {
         case 0: // a variable loaded
             emit(address_push());
             emit("LOAD_I");
@@ -323,6 +323,45 @@ private:
         case 15: // the value to store or add
             emit(constant_push());
             break;
+        case 16: // an argument copied into a local, as a function begins
+            emit(constant_push(pick(-4, 1)));
+            emit("ARG");
+            emit(pick(0, 1) ? "PUSH_LADDR_B " + std::to_string(4 * pick(0, 2))
+                            : "PUSH_LADDR " + std::to_string(any_of(local_offsets())));
+            emit("STORE_I");
+            if (pick(0, 1))
+                emit("FRAME " + std::to_string(any_of(std::vector<int32_t>{0, 4, 8, 100000})));
+            break;
+        case 17: // a result set and returned, which frame 0 cannot
+            emit(constant_push(pick(-2, 1)));
+            emit("SET_RESULT");
+            emit("RET");
+            break;
+        case 18: { // a loop from 0 up or down to a constant, its variable tested then stepped
+            const std::string address = address_push(), top = "t" + std::to_string(m_fragment),
+                              after = "x" + std::to_string(m_fragment);
+            const bool up = pick(0, 1), jump_if_false = pick(0, 1);
+            emit("PUSH_I0");
+            emit(address);
+            emit("STORE_I");
+            emit(top + ":");
+            emit(address);
+            emit("LOAD_I");
+            emit(constant_push(up ? pick(1, 3) : -pick(1, 3)));
+            if (up)
+                emit(jump_if_false ? "I_LT" : "I_GE");
+            else
+                emit(jump_if_false ? "I_GT" : "I_LE");
+            emit(std::string(jump_if_false ? "JZ" : "JNZ") + " @" + after);
+            if (pick(0, 1))
+                emit(constant_push());
+            emit(address);
+            emit(up ? (pick(0, 1) ? "PREINC_I" : "POSTINC_I") : (pick(0, 1) ? "PREDEC_I" : "POSTDEC_I"));
+            emit("POP");
+            emit("JMP @" + top);
+            emit(after + ":");
+            break;
+        }
         default:
             emit(any_of(std::vector<std::string>{"POP", "DUP", "OVER", "SWAP", "PUSH_D 2.5", "I2D", "D2I"}));
             break;

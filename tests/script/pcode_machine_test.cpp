@@ -362,6 +362,55 @@ TEST_F(RecursionTest, ANativeCalledFromTheDeepestFrameAborts)
     EXPECT_TRUE(machine.errors.empty());
 }
 
+// What the natives below change: the address of an int operand to patch, and
+// the function to bind anew.
+int32_t operand_to_patch = 0;
+int32_t rebound_address = 0;
+
+int patch_operand(void *context)
+{
+    static_cast<PCodeMachine *>(context)->patch_int(7, operand_to_patch);
+    return 0;
+}
+
+int rebind_function(void *context)
+{
+    static_cast<PCodeMachine *>(context)->bind_script_function(1, rebound_address);
+    return 0;
+}
+
+TEST_F(PCodeMachineTest, AReturnAfterTheCodeChangedGoesOnInTheChangedCode)
+{
+    // F calls a native that changes the caller's code after the call.
+    machine.bind_native(2, &patch_operand);
+    PCodeAssembler code;
+    code.lines("PUSH_I 1;CALL;back:;PUSH_I 5;END;F:;PUSH_I 2;CALL;RET");
+    const int32_t start = code.load(machine);
+    machine.bind_script_function(1, code.address("F"));
+    operand_to_patch = code.address("back") + 1;
+    ASSERT_EQ(machine.run(&machine, start), 0);
+    ASSERT_EQ(machine.stack_pointer(), 1);
+    EXPECT_EQ(machine.stack_int(0), 7);
+}
+
+TEST_F(PCodeMachineTest, ACallGoesToTheFunctionBoundAtThatTime)
+{
+    // Twice the same call of function 1, rebound in between from F to G.
+    machine.bind_native(2, &rebind_function);
+    machine.allocate_data(4);
+    PCodeAssembler code;
+    code.lines("again:;PUSH_I0;PUSH_I 1;CALL;PUSH_I0;PUSH_I 2;CALL;POP;"
+               "PUSH_GADDR 0;PREINC_I;PUSH_I2;I_LT;JNZ @again;END;"
+               "F:;PUSH_I 11;PUSH_I1;SET_RESULT;RET;G:;PUSH_I 22;PUSH_I1;SET_RESULT;RET");
+    const int32_t start = code.load(machine);
+    machine.bind_script_function(1, code.address("F"));
+    rebound_address = code.address("G");
+    ASSERT_EQ(machine.run(&machine, start), 0);
+    ASSERT_EQ(machine.stack_pointer(), 2);
+    EXPECT_EQ(machine.stack_int(1), 11);
+    EXPECT_EQ(machine.stack_int(0), 22);
+}
+
 // ---------------------------------------------------------------------------
 // Natives
 
