@@ -35,7 +35,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -150,12 +153,22 @@ protected:
     {
         signal_if.prepare_start();
         signal_if.set_timer(&shell.wheel, true);
-        signal_if.set_wait_function(wait_on_events_only);
+        signal_if.set_wait_function([this](const std::vector<platform::WaitHandle> &handles, int timeout_ms) {
+            thread_waiting = true;
+            const int result = wait_on_events_only(handles, timeout_ms);
+            thread_waiting = false;
+            return result;
+        });
         ASSERT_EQ(signal_if.start(), 0);
     }
 
+    // Moves the clock once the thread waits again: a timer that a handler
+    // re-arms counts from the clock as it is then.
     void tick(ScriptedInterface &signal_if, uint64_t ms)
     {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!thread_waiting.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         time.clock.set_ms(ms);
         signal_if.tick_event().set();
     }
@@ -174,6 +187,7 @@ protected:
     }
 
     ClockInstaller time;
+    std::atomic<bool> thread_waiting{false};
     VyrTestShell shell;
     VyrEnvVarList variables;
     VyrTriggerList triggers;
