@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <thread>
+
 class CanReplayFile::WheelGuard
 {
 public:
@@ -31,6 +33,9 @@ CanReplayFile::CanReplayFile(VyrDataWindow *window) : m_window(window) {}
 CanReplayFile::~CanReplayFile()
 {
     cancel();
+    // An expiry that stopped the row left the wheel before it returned.
+    while (m_in_fire.load())
+        std::this_thread::yield();
     close_file();
 }
 
@@ -243,7 +248,14 @@ void CanReplayFile::send_one_message()
     read_next();
 }
 
-void CanReplayFile::fire(uint32_t, uint32_t target_time)
+void CanReplayFile::fire(uint32_t time, uint32_t target_time)
+{
+    m_in_fire = true;
+    fire_step(time, target_time);
+    m_in_fire = false;
+}
+
+void CanReplayFile::fire_step(uint32_t, uint32_t target_time)
 {
     TimerWheel *timers = m_scheduled_wheel.load();
     if (m_starting) {

@@ -73,6 +73,8 @@ public:
     void send_one_message();
 
     void fire(uint32_t slot_time, uint32_t target_time) override;
+    // The expiry itself, inside fire() while m_in_fire is set.
+    void fire_step(uint32_t slot_time, uint32_t target_time);
 
     void set_interfaces(VyrCanIf *first, VyrCanIf *second);
     void set_first_interface(VyrCanIf *can);
@@ -115,6 +117,9 @@ private:
 
     VyrCanIf *m_canif = nullptr;
     VyrCanIf *m_canif2 = nullptr;
+    // Set while the wheel's thread runs this row's expiry: a row that stops
+    // itself there has left the wheel, so its destructor waits on this flag.
+    std::atomic<bool> m_in_fire{false};
     QPointer<VyrDataWindow> m_window;
     std::atomic<int> m_timing{FileTiming};
     std::atomic<int> m_mode{OneShot};
