@@ -213,26 +213,30 @@ void DescriptionLayer::append_to_list(int word, DescriptionNode *node)
         static_cast<DescriptionLayer *>(node)->set_plain_pointer(1, this);
 }
 
-DescriptionNode *DescriptionLayer::find_in_chain(int word, const char *name) const
+namespace {
+// The list of `word` in this layer, then in each parent up to the root; the
+// first node the list's `find` answers wins.
+template <typename Find>
+DescriptionNode *find_up_the_chain(const DescriptionLayer *layer, int word, const Find &find)
 {
-    for (const DescriptionLayer *layer = this; layer; layer = layer->parent()) {
+    for (; layer; layer = layer->parent()) {
         if (const DescriptionList *list = layer->data_list(word)) {
-            if (DescriptionNode *found = list->find_by_name(name))
+            if (DescriptionNode *found = find(*list))
                 return found;
         }
     }
     return nullptr;
 }
+}
+
+DescriptionNode *DescriptionLayer::find_in_chain(int word, const char *name) const
+{
+    return find_up_the_chain(this, word, [name](const DescriptionList &list) { return list.find_by_name(name); });
+}
 
 DescriptionNode *DescriptionLayer::find_id_in_chain(int word, const char *id) const
 {
-    for (const DescriptionLayer *layer = this; layer; layer = layer->parent()) {
-        if (const DescriptionList *list = layer->data_list(word)) {
-            if (DescriptionNode *found = list->find_by_id(id))
-                return found;
-        }
-    }
-    return nullptr;
+    return find_up_the_chain(this, word, [id](const DescriptionList &list) { return list.find_by_id(id); });
 }
 
 DescriptionParamSet::DescriptionParamSet() : DescriptionNode(kind_number, "L") {}
